@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build and the tests need, only those that are missing.
+set -euo pipefail
+
+packages=(
+    g++ cmake ninja-build pkg-config ccache make
+    qt6-base-dev qt6-svg-dev qcoro-qt6-dev libgl-dev
+    libsqlite3-dev libssl-dev libvips-dev libheif-dev libtbb-dev
+    nlohmann-json3-dev libfmt-dev libplist-dev
+    libgtest-dev libgmock-dev libbenchmark-dev
+    procps
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$p")
+    fi
+done
+
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing missing packages: ${missing[*]}"
+sudo=()
+[ "$(id -u)" -ne 0 ] && sudo=(sudo)
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -qq
+"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

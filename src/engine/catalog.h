@@ -1,0 +1,36 @@
+// The fixed table of cleanup categories, and the helpers that turn its "~" paths into real paths
+// and real paths back into short display forms.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "engine/models.h"
+
+namespace bramwick::Catalog {
+
+// The 45 categories in display order; built once, then only read.
+const std::vector<CleanupCategory>& all();
+
+// The category with this id, or null.
+const CleanupCategory* find(std::string_view id);
+
+// Every path that a paths or contents row lists, expanded, mapped to the id of the row that
+// lists it (a later row wins). Custom folders are not in it.
+const std::unordered_map<std::string, std::string>& claimedPaths();
+
+// The user's number of days after which an application counts as unused: the stored integer
+// under "unusedAppDays", otherwise 100.
+std::int64_t unusedAppDays();
+
+// "~" → home, "~/x" → home + "/x", "~user/x" → that user's home + "/x", anything else unchanged.
+std::string expand(std::string_view path);
+
+// The short folder form for notes: the home as "~", a path of four or more pieces cut to "…/"
+// and its last two pieces.
+std::string shortFolder(std::string_view path);
+
+} // namespace bramwick::Catalog

@@ -1,0 +1,254 @@
+#include "engine/scanner.h"
+
+#include <algorithm>
+#include <dirent.h>
+#include <fcntl.h>
+#include <mutex>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <unordered_set>
+
+#include <tbb/combinable.h>
+#include <tbb/parallel_for.h>
+#include <tbb/parallel_for_each.h>
+
+#include "engine/applications.h"
+#include "engine/catalog.h"
+#include "engine/project_folders.h"
+#include "engine/scratchpads.h"
+#include "engine/simulators.h"
+#include "engine/text.h"
+#include "finders/duplicates.h"
+#include "finders/similar_images.h"
+
+namespace bramwick::Scanner {
+
+namespace {
+
+std::int64_t allocated(const struct stat& st) { return static_cast<std::int64_t>(st.st_blocks) * 512; }
+
+struct FileIdentity {
+    dev_t device;
+    ino_t inode;
+    bool operator==(const FileIdentity&) const = default;
+};
+
+struct FileIdentityHash {
+    std::size_t operator()(const FileIdentity& id) const noexcept {
+        return std::hash<std::uint64_t>{}(static_cast<std::uint64_t>(id.device) * 0x9E3779B97F4A7C15ULL ^
+                                          static_cast<std::uint64_t>(id.inode));
+    }
+};
+
+// A folder still to be listed, with the inode it had when its parent was listed: a folder that
+// was swapped for something else (a link, another mount) in between is passed over.
+struct PendingFolder {
+    std::string path;
+    ino_t inode;
+};
+
+class TreeMeasure {
+  public:
+    explicit TreeMeasure(dev_t device) : device_(device) {}
+
+    void walk(std::string root, ino_t inode) {
+        std::vector<PendingFolder> start{{std::move(root), inode}};
+        tbb::parallel_for_each(start.begin(), start.end(),
+                               [this](const PendingFolder& folder,
+                                      tbb::feeder<PendingFolder>& feeder) { list(folder, feeder); });
+    }
+
+    std::int64_t total() {
+        return bytes_.combine([](std::int64_t a, std::int64_t b) { return a + b; });
+    }
+
+  private:
+    void list(const PendingFolder& folder, tbb::feeder<PendingFolder>& feeder) {
+        int fd = ::open(folder.path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0) return;
+        struct stat self{};
+        if (::fstat(fd, &self) != 0 || self.st_dev != device_ || self.st_ino != folder.inode) {
+            ::close(fd);
+            return;
+        }
+        DIR* dir = ::fdopendir(fd);
+        if (!dir) {
+            ::close(fd);
+            return;
+        }
+        std::int64_t sum = 0;
+        while (dirent* entry = ::readdir(dir)) {
+            const char* name = entry->d_name;
+            if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0))) continue;
+            if (entry->d_type == DT_LNK) continue; // a link counts nothing
+            struct stat st{};
+            if (::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+            if (S_ISDIR(st.st_mode)) {
+                if (st.st_dev == device_) feeder.add({folder.path + "/" + name, st.st_ino});
+                continue;
+            }
+            if (S_ISLNK(st.st_mode)) continue;
+            if (st.st_nlink > 1 && !firstSighting({st.st_dev, st.st_ino})) continue;
+            sum += allocated(st);
+        }
+        ::closedir(dir);
+        bytes_.local() += sum;
+    }
+
+    bool firstSighting(FileIdentity id) {
+        std::lock_guard lock(linksMutex_);
+        return links_.insert(id).second;
+    }
+
+    dev_t device_;
+    tbb::combinable<std::int64_t> bytes_{[] { return std::int64_t{0}; }};
+    std::mutex linksMutex_;
+    std::unordered_set<FileIdentity, FileIdentityHash> links_;
+};
+
+std::string expandedRoot(const std::string& root) {
+    std::string path = Catalog::expand(root);
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    return path;
+}
+
+} // namespace
+
+std::string lastComponent(const std::string& path) {
+    std::string trimmed = path;
+    while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
+    auto slash = trimmed.rfind('/');
+    if (slash == std::string::npos) return trimmed;
+    if (trimmed == "/") return "";
+    return trimmed.substr(slash + 1);
+}
+
+std::int64_t allocatedSize(const std::string& path) {
+    struct stat st{};
+    if (::lstat(path.c_str(), &st) != 0) return 0;
+    if (S_ISLNK(st.st_mode)) return 0;
+    if (!S_ISDIR(st.st_mode)) return allocated(st);
+    TreeMeasure measure(st.st_dev);
+    measure.walk(path, st.st_ino);
+    return measure.total();
+}
+
+std::optional<Date> modified(const std::string& path) {
+    struct stat st{};
+    if (::lstat(path.c_str(), &st) != 0) return std::nullopt;
+    using namespace std::chrono;
+    auto since = seconds(st.st_mtim.tv_sec) + nanoseconds(st.st_mtim.tv_nsec);
+    return Date(duration_cast<Date::duration>(since));
+}
+
+std::vector<ScanItem> measure(const std::vector<std::string>& paths, NameFunction name,
+                              NoteFunction note) {
+    std::vector<ScanItem> items(paths.size());
+    if (paths.empty()) return items;
+    // Each iteration fills its own slot, so the input order is kept without a lock.
+    tbb::parallel_for(std::size_t{0}, paths.size(), [&](std::size_t i) {
+        const std::string& path = paths[i];
+        ScanItem item;
+        item.id = path;
+        item.url = path;
+        item.name = name ? name(path) : lastComponent(path);
+        item.size = allocatedSize(path);
+        item.modified = modified(path);
+        if (note) item.note = note(path);
+        items[i] = std::move(item);
+    });
+    return items;
+}
+
+std::vector<std::string> children(const std::vector<std::string>& roots, const std::string& owner) {
+    const auto& claimed = Catalog::claimedPaths();
+    std::vector<std::string> result;
+    for (const auto& root : roots) {
+        std::string folder = expandedRoot(root);
+        DIR* dir = ::opendir(folder.c_str());
+        if (!dir) continue;
+        std::vector<std::string> names;
+        while (dirent* entry = ::readdir(dir)) {
+            std::string_view n = entry->d_name;
+            if (n == "." || n == ".." || n == ".DS_Store" || n == ".localized") continue;
+            names.emplace_back(n);
+        }
+        ::closedir(dir);
+        std::sort(names.begin(), names.end());
+        for (const auto& n : names) {
+            std::string path = folder == "/" ? "/" + n : folder + "/" + n;
+            auto it = claimed.find(path);
+            if (it != claimed.end() && it->second != owner) continue;
+            result.push_back(std::move(path));
+        }
+    }
+    return result;
+}
+
+std::vector<ScanItem> excludingNested(std::vector<ScanItem> items, const std::string& owner) {
+    std::vector<std::string> others;
+    for (const auto& [path, id] : Catalog::claimedPaths())
+        if (id != owner) others.push_back(path);
+    std::sort(others.begin(), others.end());
+    for (auto& item : items) {
+        std::string prefix = item.url + "/";
+        std::vector<std::string> nested;
+        for (const auto& path : others) {
+            if (!path.starts_with(prefix)) continue;
+            // Only the outermost: a claimed path inside another claimed path is already counted.
+            bool inside = std::any_of(nested.begin(), nested.end(), [&](const std::string& outer) {
+                return path.starts_with(outer + "/");
+            });
+            if (!inside) nested.push_back(path);
+        }
+        if (nested.empty()) continue;
+        std::int64_t sum = 0;
+        for (const auto& path : nested) sum += allocatedSize(path);
+        item.size = std::max<std::int64_t>(0, item.size - sum);
+    }
+    return items;
+}
+
+std::vector<ScanItem> keepAndSort(std::vector<ScanItem> items) {
+    std::erase_if(items, [](const ScanItem& item) { return item.size <= 0 && !item.command; });
+    std::stable_sort(items.begin(), items.end(),
+                     [](const ScanItem& a, const ScanItem& b) { return a.size > b.size; });
+    return items;
+}
+
+std::vector<ScanItem> items(const CleanupCategory& category) {
+    const Source& source = category.source;
+    std::vector<ScanItem> found;
+    switch (source.kind) {
+    case Source::Kind::paths: {
+        std::vector<std::string> existing;
+        for (const auto& listed : source.paths) {
+            std::string path = expandedRoot(listed);
+            struct stat st{};
+            if (::stat(path.c_str(), &st) == 0) existing.push_back(path); // a dangling link drops
+        }
+        found = measure(existing, [](const std::string& path) { return Text::homeShortened(path); });
+        found = excludingNested(std::move(found), category.id);
+        break;
+    }
+    case Source::Kind::contents:
+        found = excludingNested(measure(children(source.paths, category.id)), category.id);
+        break;
+    case Source::Kind::projectArtifacts: found = projectArtifacts(source.paths); break;
+    case Source::Kind::largeFiles: found = largeFiles(source.paths, source.minimumBytes); break;
+    case Source::Kind::duplicateFiles:
+        found = Duplicates::items(source.paths, source.minimumBytes);
+        break;
+    case Source::Kind::repeatedPictures:
+        found = SimilarImages::items(source.paths, source.minimumBytes);
+        break;
+    case Source::Kind::claudeScratchpads: found = claudeScratchpads(); break;
+    case Source::Kind::claudeScratchpadBuilds: found = claudeScratchpadBuilds(); break;
+    case Source::Kind::applications: found = applications(); break;
+    case Source::Kind::simulatorDevices: found = simulatorDevices(); break;
+    case Source::Kind::simulatorRuntimes: found = simulatorRuntimes(); break;
+    }
+    return keepAndSort(std::move(found));
+}
+
+} // namespace bramwick::Scanner

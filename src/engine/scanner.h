@@ -1,0 +1,51 @@
+// Turns a category into the items it holds now, each measured in allocated bytes, larger first.
+// Also the measuring primitives the finders share. Nothing here fails: what cannot be read
+// measures as nothing and drops out.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/models.h"
+
+namespace bramwick::Scanner {
+
+// The items of one category, sorted by size, larger first (equal sizes keep the order the
+// source produced). Items of size 0 are dropped unless they carry a command.
+std::vector<ScanItem> items(const CleanupCategory& category);
+
+using NameFunction = std::function<std::string(const std::string& path)>;
+using NoteFunction = std::function<std::optional<std::string>(const std::string& path)>;
+
+// Measures each path in parallel into one item, in input order. The functions are called from
+// several threads at once. By default the name is the last path component and there is no note.
+std::vector<ScanItem> measure(const std::vector<std::string>& paths, NameFunction name = {},
+                              NoteFunction note = {});
+
+// The allocated bytes of a file or a whole folder tree: symbolic links count nothing and are
+// never followed, another mounted file system is never entered, a file with several hard links
+// counts once, folders themselves add nothing. 0 when nothing can be read.
+std::int64_t allocatedSize(const std::string& path);
+
+// The content modification date (of a link itself, never its target), or none.
+std::optional<Date> modified(const std::string& path);
+
+// The direct children of the roots that the category `owner` may list: ".DS_Store" and
+// ".localized" left out, and so is anything another catalog category lists by its own path.
+// Root order, then name order.
+std::vector<std::string> children(const std::vector<std::string>& roots, const std::string& owner);
+
+// The items, each reduced by the size of folders that other categories list inside it (only
+// the outermost such folders, so nothing is subtracted twice), never below 0.
+std::vector<ScanItem> excludingNested(std::vector<ScanItem> items, const std::string& owner);
+
+// Keeps items with a positive size or a command, and sorts them larger first, stably.
+std::vector<ScanItem> keepAndSort(std::vector<ScanItem> items);
+
+// The last component of a path ("" for "/").
+std::string lastComponent(const std::string& path);
+
+} // namespace bramwick::Scanner

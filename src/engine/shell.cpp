@@ -1,0 +1,175 @@
+#include "engine/shell.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/syscall.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <system_error>
+#include <thread>
+#include <unistd.h>
+
+#include <fmt/format.h>
+
+#include "engine/edition.h"
+#include "engine/text.h"
+
+extern char** environ;
+
+namespace bramwick::Shell {
+
+namespace {
+
+std::vector<std::string> commandEnvironment() {
+    std::vector<std::string> env;
+    for (char** e = environ; e && *e; ++e) {
+        std::string_view entry(*e);
+        if (entry.starts_with("PATH=") || entry.starts_with("HOMEBREW_NO_AUTO_UPDATE=") ||
+            entry.starts_with("HOMEBREW_NO_ENV_HINTS="))
+            continue;
+        env.emplace_back(entry);
+    }
+    env.push_back(std::string("PATH=") + searchPath);
+    env.push_back("HOMEBREW_NO_AUTO_UPDATE=1");
+    env.push_back("HOMEBREW_NO_ENV_HINTS=1");
+    return env;
+}
+
+std::vector<char*> pointers(std::vector<std::string>& strings) {
+    std::vector<char*> out;
+    for (auto& s : strings) out.push_back(s.data());
+    out.push_back(nullptr);
+    return out;
+}
+
+// Waits for the child for at most `seconds`; true when it has ended (and was reaped into
+// `status`). Uses a process descriptor where the kernel has one, so a quick command returns
+// at once; otherwise polls every 0.1 s.
+bool waitFor(pid_t pid, double seconds, int& status) {
+    using Clock = std::chrono::steady_clock;
+    auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                       std::chrono::duration<double>(std::max(0.0, seconds)));
+#ifdef SYS_pidfd_open
+    int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+#else
+    int pidfd = -1;
+#endif
+    for (;;) {
+        pid_t r = ::waitpid(pid, &status, WNOHANG);
+        if (r == pid || (r < 0 && errno != EINTR)) {
+            if (pidfd >= 0) ::close(pidfd);
+            return true;
+        }
+        auto now = Clock::now();
+        if (now >= deadline) break;
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count();
+        if (pidfd >= 0) {
+            pollfd p{pidfd, POLLIN, 0};
+            ::poll(&p, 1, static_cast<int>(std::min<long long>(left + 1, 1000)));
+        } else {
+            std::this_thread::sleep_for(std::chrono::milliseconds(std::min<long long>(left + 1, 100)));
+        }
+    }
+    if (pidfd >= 0) ::close(pidfd);
+    return false;
+}
+
+} // namespace
+
+Result run(const std::vector<std::string>& arguments, double timeout) {
+    if (!std::isfinite(timeout) || timeout < 0) timeout = 0;
+    timeout = std::min(timeout, 9.0e15);
+
+    std::string logPath = Edition::temporaryDirectory() + "/bramwick-" + Text::newUuid() + ".log";
+    int fd = ::open(logPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) throw std::system_error(errno, std::generic_category(), "cannot create " + logPath);
+    auto removeLog = [&] {
+        ::close(fd);
+        ::unlink(logPath.c_str());
+    };
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, fd, 1);
+    posix_spawn_file_actions_adddup2(&actions, fd, 2);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    // Its own process group, so a stop at the time limit reaches whatever it started.
+    posix_spawnattr_setpgroup(&attributes, 0);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);
+    sigaddset(&defaults, SIGTERM);
+    sigaddset(&defaults, SIGINT);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    sigset_t none;
+    sigemptyset(&none);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setflags(&attributes,
+                             POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+
+    std::vector<std::string> argv{"/usr/bin/env"};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    auto env = commandEnvironment();
+    auto argvPointers = pointers(argv);
+    auto envPointers = pointers(env);
+
+    pid_t pid = -1;
+    int spawned = ::posix_spawn(&pid, "/usr/bin/env", &actions, &attributes, argvPointers.data(),
+                                envPointers.data());
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    if (spawned != 0) {
+        removeLog();
+        throw std::system_error(spawned, std::generic_category(), "cannot launch " +
+                                (arguments.empty() ? std::string("/usr/bin/env") : arguments[0]));
+    }
+
+    int status = 0;
+    bool ended = waitFor(pid, timeout, status);
+    if (!ended) {
+        ::kill(-pid, SIGTERM);
+        if (!waitFor(pid, 2.0, status)) {
+            ::kill(-pid, SIGKILL);
+            while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+            }
+        }
+    }
+
+    std::string output;
+    {
+        char buffer[65536];
+        off_t offset = 0;
+        for (;;) {
+            ssize_t n = ::pread(fd, buffer, sizeof buffer, offset);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            output.append(buffer, static_cast<std::size_t>(n));
+            offset += n;
+        }
+    }
+    removeLog();
+
+    Result result;
+    result.output = Text::repairUtf8(output);
+    if (!ended) {
+        result.status = -1;
+        result.output += fmt::format("\nStopped after {} seconds.", static_cast<long long>(timeout));
+    } else if (WIFEXITED(status)) {
+        result.status = WEXITSTATUS(status);
+    } else if (WIFSIGNALED(status)) {
+        result.status = 128 + WTERMSIG(status);
+    } else {
+        result.status = -1;
+    }
+    return result;
+}
+
+} // namespace bramwick::Shell

@@ -1,0 +1,29 @@
+// The one way the program runs an external command: through /usr/bin/env with a fixed search
+// path, output and errors collected together in a private temporary file, stopped at a time limit.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace bramwick::Shell {
+
+struct Result {
+    int status = 0;     // exit status; 128 + signal when killed; -1 when stopped at the time limit
+    std::string output; // standard output and error as written, repaired to valid UTF-8
+};
+
+// The search path every command sees.
+inline constexpr const char* searchPath = "/opt/homebrew/bin:/usr/local/bin:/usr/bin:/bin:/usr/sbin:/sbin";
+
+// Runs `arguments` (arguments[0] looked up in the search path, no shell interpretation) with
+// empty standard input. Blocks until the command ends or `timeout` seconds pass; then the
+// command's process group gets SIGTERM, SIGKILL 2 s later, and the stop line is appended.
+// Throws std::system_error only when the output file cannot be made or the command cannot be
+// launched; a program missing from the path is env's own non-zero status.
+Result run(const std::vector<std::string>& arguments, double timeout);
+
+// The command runner as a replaceable function, so callers that run tools can be tested with
+// recorded output.
+using Runner = Result (*)(const std::vector<std::string>&, double);
+
+} // namespace bramwick::Shell

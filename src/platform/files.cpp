@@ -1,0 +1,93 @@
+#include "platform/files.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fmt/format.h>
+
+namespace bramwick::Files {
+
+std::optional<std::string> makeFolders(const std::string& folder) {
+    if (folder.empty()) return std::nullopt;
+    struct stat st{};
+    if (::stat(folder.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode)) return std::nullopt;
+        return fmt::format("{} is not a folder", folder);
+    }
+    auto slash = folder.rfind('/');
+    if (slash != std::string::npos && slash > 0)
+        if (auto problem = makeFolders(folder.substr(0, slash))) return problem;
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
+        return fmt::format("cannot create {}: {}", folder, std::strerror(errno));
+    return std::nullopt;
+}
+
+std::optional<std::string> writeAtomically(const std::string& path, const std::string& contents,
+                                           unsigned mode) {
+    auto slash = path.rfind('/');
+    std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+    std::string pattern = path + ".tmp-XXXXXX";
+    int fd = ::mkstemp(pattern.data());
+    if (fd < 0) return fmt::format("cannot write {}: {}", path, std::strerror(errno));
+    auto fail = [&](const char* what) {
+        std::string reason = fmt::format("cannot {} {}: {}", what, path, std::strerror(errno));
+        ::close(fd);
+        ::unlink(pattern.c_str());
+        return reason;
+    };
+    ::fchmod(fd, mode);
+    const char* data = contents.data();
+    std::size_t left = contents.size();
+    while (left > 0) {
+        ssize_t n = ::write(fd, data, left);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return fail("write");
+        }
+        data += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    if (::fsync(fd) != 0) return fail("flush");
+    if (::close(fd) != 0) {
+        fd = -1;
+        std::string reason = fmt::format("cannot write {}: {}", path, std::strerror(errno));
+        ::unlink(pattern.c_str());
+        return reason;
+    }
+    if (::rename(pattern.c_str(), path.c_str()) != 0) {
+        std::string reason = fmt::format("cannot replace {}: {}", path, std::strerror(errno));
+        ::unlink(pattern.c_str());
+        return reason;
+    }
+    // Make the rename itself durable.
+    int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> read(const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    std::string out;
+    char buffer[65536];
+    for (;;) {
+        ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            ::close(fd);
+            return std::nullopt;
+        }
+        if (n == 0) break;
+        out.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return out;
+}
+
+} // namespace bramwick::Files

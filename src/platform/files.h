@@ -1,0 +1,21 @@
+// Small file helpers shared by the platform layers.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace bramwick::Files {
+
+// Creates the folder and its missing parents (mode 0700 for new ones). The reason on failure.
+std::optional<std::string> makeFolders(const std::string& folder);
+
+// Replaces `path` with `contents` so that a crash leaves either the old or the new file:
+// a temporary file in the same folder, written, flushed to disk, then renamed over `path`.
+// The reason on failure; the old file is then untouched.
+std::optional<std::string> writeAtomically(const std::string& path, const std::string& contents,
+                                           unsigned mode = 0600);
+
+// The whole file, or none when it cannot be read.
+std::optional<std::string> read(const std::string& path);
+
+} // namespace bramwick::Files

@@ -1,0 +1,187 @@
+#include "platform/settings.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+#include <fmt/format.h>
+
+#include "engine/edition.h"
+#include "platform/files.h"
+
+namespace bramwick {
+
+Settings::Settings(std::string file) : path_(std::move(file)) {}
+
+std::string Settings::standardPath() { return Edition::configHome() + "/bramwick/settings.json"; }
+
+Settings& Settings::standard() {
+    static Settings instance(standardPath());
+    return instance;
+}
+
+void Settings::load() const {
+    {
+        std::shared_lock lock(mutex_);
+        if (loaded_) return;
+    }
+    std::unique_lock lock(mutex_);
+    if (loaded_) return;
+    loaded_ = true;
+
+    std::ifstream in(path_, std::ios::binary);
+    if (!in) {
+        if (errno == ENOENT) return; // no settings yet: defaults
+        loadProblem_ = fmt::format("cannot read {}: {}", path_, std::strerror(errno));
+    } else {
+        std::stringstream text;
+        text << in.rdbuf();
+        auto parsed = nlohmann::json::parse(text.str(), nullptr, false);
+        if (parsed.is_discarded())
+            loadProblem_ = fmt::format("{} is not valid JSON", path_);
+        else if (!parsed.is_object())
+            loadProblem_ = fmt::format("{} does not hold a JSON object", path_);
+        else
+            document_ = std::move(parsed);
+    }
+    if (loadProblem_) {
+        setAsideBeforeSave_ = true;
+        std::fprintf(stderr, "bramwick: %s; using default settings (the file is kept as it is)\n",
+                     loadProblem_->c_str());
+    }
+}
+
+std::optional<nlohmann::json> Settings::value(std::string_view key) const {
+    load();
+    std::shared_lock lock(mutex_);
+    auto it = document_.find(key);
+    if (it == document_.end()) return std::nullopt;
+    return *it;
+}
+
+std::optional<std::int64_t> Settings::integer(std::string_view key) const {
+    auto v = value(key);
+    if (!v) return std::nullopt;
+    if (v->is_number_unsigned()) {
+        auto u = v->get<std::uint64_t>();
+        if (u > static_cast<std::uint64_t>(INT64_MAX)) return INT64_MAX;
+        return static_cast<std::int64_t>(u);
+    }
+    if (v->is_number_integer()) return v->get<std::int64_t>();
+    return std::nullopt;
+}
+
+std::optional<double> Settings::number(std::string_view key) const {
+    auto v = value(key);
+    if (!v || !v->is_number()) return std::nullopt;
+    return v->get<double>();
+}
+
+std::optional<bool> Settings::boolean(std::string_view key) const {
+    auto v = value(key);
+    if (!v || !v->is_boolean()) return std::nullopt;
+    return v->get<bool>();
+}
+
+std::optional<std::string> Settings::string(std::string_view key) const {
+    auto v = value(key);
+    if (!v || !v->is_string()) return std::nullopt;
+    return v->get<std::string>();
+}
+
+bool Settings::contains(std::string_view key) const { return value(key).has_value(); }
+
+std::optional<std::string> Settings::set(const std::string& key, nlohmann::json value) {
+    load();
+    std::optional<std::string> problem;
+    {
+        std::lock_guard write(writeMutex_);
+        nlohmann::json snapshot;
+        {
+            std::unique_lock lock(mutex_);
+            document_[key] = std::move(value);
+            snapshot = document_;
+        }
+        problem = save(snapshot);
+    }
+    notify(key);
+    return problem;
+}
+
+std::optional<std::string> Settings::remove(const std::string& key) {
+    load();
+    std::optional<std::string> problem;
+    {
+        std::lock_guard write(writeMutex_);
+        nlohmann::json snapshot;
+        {
+            std::unique_lock lock(mutex_);
+            if (!document_.contains(key)) return std::nullopt;
+            document_.erase(key);
+            snapshot = document_;
+        }
+        problem = save(snapshot);
+    }
+    notify(key);
+    return problem;
+}
+
+std::optional<std::string> Settings::save(const nlohmann::json& document) {
+    std::string folder = path_.substr(0, path_.rfind('/'));
+    if (auto problem = Files::makeFolders(folder)) return problem;
+
+    if (setAsideBeforeSave_) {
+        char stamp[32];
+        std::time_t now = std::time(nullptr);
+        std::tm tm{};
+        localtime_r(&now, &tm);
+        std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &tm);
+        std::string aside = path_ + ".corrupt-" + stamp;
+        if (::rename(path_.c_str(), aside.c_str()) != 0 && errno != ENOENT) {
+            // Never write over a file we could not read.
+            return fmt::format("could not set aside the unreadable settings file {}: {}", path_,
+                               std::strerror(errno));
+        }
+        std::fprintf(stderr, "bramwick: the unreadable settings file was kept as %s\n",
+                     aside.c_str());
+        setAsideBeforeSave_ = false;
+    }
+    return Files::writeAtomically(
+        path_, document.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");
+}
+
+void Settings::notify(const std::string& key) {
+    std::vector<Observer> observers;
+    {
+        std::lock_guard lock(observersMutex_);
+        for (auto& [token, observer] : observers_) observers.push_back(observer);
+    }
+    for (auto& observer : observers) observer(key);
+}
+
+std::size_t Settings::subscribe(Observer observer) {
+    std::lock_guard lock(observersMutex_);
+    std::size_t token = nextToken_++;
+    observers_.emplace(token, std::move(observer));
+    return token;
+}
+
+void Settings::unsubscribe(std::size_t token) {
+    std::lock_guard lock(observersMutex_);
+    observers_.erase(token);
+}
+
+std::optional<std::string> Settings::loadProblem() const {
+    load();
+    std::shared_lock lock(mutex_);
+    return loadProblem_;
+}
+
+} // namespace bramwick

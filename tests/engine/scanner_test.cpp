@@ -1,0 +1,171 @@
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "engine/catalog.h"
+#include "engine/scanner.h"
+#include "support/fixture.h"
+
+using namespace bramwick;
+
+namespace {
+
+std::int64_t blocksOf(const std::string& path) {
+    struct stat st{};
+    ::lstat(path.c_str(), &st);
+    return static_cast<std::int64_t>(st.st_blocks) * 512;
+}
+
+CleanupCategory category(std::string id, Source::Kind kind, std::vector<std::string> paths) {
+    CleanupCategory c;
+    c.id = std::move(id);
+    c.name = c.id;
+    c.source = Source{kind, std::move(paths), 0};
+    return c;
+}
+
+class ScannerTest : public ::testing::Test {
+  protected:
+    void SetUp() override { test::clearHome(); }
+    std::string home(const std::string& rest) { return test::home() + rest; }
+};
+
+} // namespace
+
+TEST_F(ScannerTest, AllocatedSizeOfFilesFoldersAndLinks) {
+    auto a = test::makeFile(home("/tree/a.bin"), 100'000);
+    auto b = test::makeFile(home("/tree/deep/er/b.bin"), 50'000);
+    auto elsewhere = test::makeFile(home("/elsewhere/big.bin"), 1'000'000);
+    test::makeLink(home("/elsewhere"), home("/tree/link-to-folder"));
+    test::makeLink(elsewhere, home("/tree/link-to-file"));
+
+    EXPECT_EQ(Scanner::allocatedSize(a), blocksOf(a));
+    EXPECT_GE(blocksOf(a), 100'000);
+    // Folders themselves add nothing, and links are never followed.
+    EXPECT_EQ(Scanner::allocatedSize(home("/tree")), blocksOf(a) + blocksOf(b));
+    EXPECT_EQ(Scanner::allocatedSize(home("/tree/link-to-folder")), 0);
+    EXPECT_EQ(Scanner::allocatedSize(home("/missing")), 0);
+    EXPECT_EQ(Scanner::allocatedSize(home("/empty-or-missing/")), 0);
+}
+
+TEST_F(ScannerTest, AHardLinkedFileCountsOnce) {
+    auto a = test::makeFile(home("/linked/a.bin"), 200'000);
+    test::makeFolder(home("/linked/sub"));
+    ASSERT_EQ(::link(a.c_str(), home("/linked/sub/b.bin").c_str()), 0);
+    EXPECT_EQ(Scanner::allocatedSize(home("/linked")), blocksOf(a));
+}
+
+TEST_F(ScannerTest, PathsSourceNamesByHomeShortenedPath) {
+    test::makeFile(home("/Library/Caches/Google/x"), 10'000);
+    test::makeFolder(home("/real"));
+    test::makeFile(home("/real/y"), 10'000);
+    test::makeLink(home("/real"), home("/link"));
+
+    auto items = Scanner::items(category("t", Source::Kind::paths,
+                                         {"~/Library/Caches/Google", "~/missing", "~/link", "/nonexistent/x"}));
+    ASSERT_EQ(items.size(), 1u) << "a link to a folder exists but measures 0";
+    EXPECT_EQ(items[0].name, "~/Library/Caches/Google");
+    EXPECT_EQ(items[0].id, home("/Library/Caches/Google"));
+    EXPECT_GT(items[0].size, 0);
+    EXPECT_TRUE(items[0].modified);
+
+    EXPECT_TRUE(Scanner::items(category("t", Source::Kind::paths, {"~/missing"})).empty());
+}
+
+TEST_F(ScannerTest, ContentsSourceLeavesOutFinderFilesAndClaimedFolders) {
+    test::makeFile(home("/Only/.DS_Store"), 5000);
+    test::makeFile(home("/Only/.localized"), 5000);
+    EXPECT_TRUE(Scanner::items(category("x", Source::Kind::contents, {"~/Only"})).empty());
+
+    test::makeFile(home("/Library/Caches/Google/data"), 30'000);
+    test::makeFile(home("/Library/Caches/com.example/data"), 20'000);
+    auto caches = Scanner::items(*Catalog::find("app-caches"));
+    ASSERT_EQ(caches.size(), 1u);
+    EXPECT_EQ(caches[0].name, "com.example");
+
+    auto chrome = Scanner::items(*Catalog::find("chrome-cache"));
+    ASSERT_EQ(chrome.size(), 1u);
+    EXPECT_EQ(chrome[0].name, "~/Library/Caches/Google");
+}
+
+TEST_F(ScannerTest, CustomFolderOnDocumentsDoesNotListTheCodexChild) {
+    test::makeFile(home("/Documents/Codex/x/file"), 10'000);
+    test::makeFile(home("/Documents/notes.txt"), 10'000);
+    auto items = Scanner::items(category("3F2504E0-4F89-41D3-9A0C-0305E82C3301", Source::Kind::contents,
+                                         {home("/Documents")}));
+    ASSERT_EQ(items.size(), 1u);
+    EXPECT_EQ(items[0].name, "notes.txt");
+}
+
+TEST_F(ScannerTest, NestedClaimedFoldersAreSubtractedOnce) {
+    // The Claude folder of Application Support holds caches another category lists.
+    auto own = test::makeFile(home("/Library/Application Support/Claude/config.json"), 70'000);
+    auto cache = test::makeFile(home("/Library/Application Support/Claude/Cache/blob"), 30'000);
+    auto items = Scanner::items(*Catalog::find("app-support"));
+    ASSERT_EQ(items.size(), 1u);
+    EXPECT_EQ(items[0].size, blocksOf(own));
+
+    // A folder holding a claimed folder that itself holds a claimed folder: only the outer one
+    // is taken off.
+    test::clearHome();
+    auto mine = test::makeFile(home("/Library/mine.bin"), 40'000);
+    test::makeFile(home("/Library/Application Support/Google/GoogleUpdater/crx_cache/p"), 50'000);
+    test::makeFile(home("/Library/Application Support/Google/profile"), 50'000);
+    auto library = Scanner::items(category("custom", Source::Kind::contents, {"~"}));
+    ASSERT_EQ(library.size(), 1u);
+    EXPECT_EQ(library[0].name, "Library");
+    EXPECT_EQ(library[0].size, blocksOf(mine));
+}
+
+TEST_F(ScannerTest, NestedSubtractionNeverGoesBelowZeroAndIgnoresNamePrefixes) {
+    ScanItem item{home("/Ca"), home("/Ca"), "Ca", 5, {}, {}, {}, {}};
+    test::makeFile(home("/Library/Caches/x"), 50'000);
+    // "~/Library/Ca" is a name prefix of the claimed "~/Library/Caches", not a parent of it.
+    ScanItem prefix{home("/Library/Ca"), home("/Library/Ca"), "Ca", 1000, {}, {}, {}, {}};
+    EXPECT_EQ(Scanner::excludingNested({prefix}, "custom")[0].size, 1000);
+    ScanItem parent{home("/Library"), home("/Library"), "Library", 5, {}, {}, {}, {}};
+    EXPECT_EQ(Scanner::excludingNested({parent}, "custom")[0].size, 0);
+    EXPECT_EQ(Scanner::excludingNested({item}, "custom")[0].size, 5);
+}
+
+TEST(Scanner, KeepAndSortIsStableAndKeepsCommands) {
+    auto make = [](const char* name, std::int64_t size, bool command = false) {
+        ScanItem i;
+        i.id = i.url = i.name = name;
+        i.size = size;
+        if (command) i.command = std::vector<std::string>{"true"};
+        return i;
+    };
+    auto sorted = Scanner::keepAndSort(
+        {make("zero", 0), make("a", 10), make("cmd", 0, true), make("b", 20), make("c", 10), make("neg", -1)});
+    std::vector<std::string> names;
+    for (const auto& i : sorted) names.push_back(i.name);
+    EXPECT_EQ(names, (std::vector<std::string>{"b", "a", "c", "cmd"}));
+}
+
+TEST_F(ScannerTest, MeasureKeepsInputOrder) {
+    EXPECT_TRUE(Scanner::measure({}).empty());
+    std::vector<std::string> paths;
+    for (int i = 0; i < 1000; ++i) paths.push_back(home("/many/" + std::to_string(i)));
+    for (int i = 0; i < 1000; i += 100) test::makeFile(paths[static_cast<std::size_t>(i)], 4096);
+    auto items = Scanner::measure(paths, {}, [](const std::string& p) -> std::optional<std::string> {
+        return "note " + Scanner::lastComponent(p);
+    });
+    ASSERT_EQ(items.size(), 1000u);
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        EXPECT_EQ(items[i].id, paths[i]);
+        EXPECT_EQ(items[i].name, std::to_string(i));
+        EXPECT_EQ(items[i].note, "note " + std::to_string(i));
+        EXPECT_EQ(items[i].size > 0, i % 100 == 0);
+    }
+}
+
+TEST_F(ScannerTest, UnreadableFolderCountsAsNothing) {
+    if (test::runningAsRoot()) GTEST_SKIP() << "root reads every folder";
+    auto a = test::makeFile(home("/locked/open/a"), 10'000);
+    test::makeFile(home("/locked/shut/b"), 10'000);
+    ::chmod(home("/locked/shut").c_str(), 0);
+    EXPECT_EQ(Scanner::allocatedSize(home("/locked")), blocksOf(a));
+    ::chmod(home("/locked/shut").c_str(), 0700);
+}

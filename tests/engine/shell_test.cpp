@@ -1,0 +1,90 @@
+#include <dirent.h>
+#include <set>
+
+#include <gtest/gtest.h>
+
+#include "engine/edition.h"
+#include "engine/shell.h"
+#include "support/fixture.h"
+
+using namespace bramwick;
+
+namespace {
+std::set<std::string> logFiles(const std::string& folder) {
+    std::set<std::string> names;
+    if (DIR* dir = ::opendir(folder.c_str())) {
+        while (auto* e = ::readdir(dir))
+            if (std::string_view(e->d_name).starts_with("bramwick-")) names.insert(e->d_name);
+        ::closedir(dir);
+    }
+    return names;
+}
+} // namespace
+
+TEST(Shell, CollectsOutputAndErrorsTogether) {
+    std::string folder = test::makeTemporaryFolder("tmp");
+    ::setenv("TMPDIR", folder.c_str(), 1);
+    auto r = Shell::run({"sh", "-c", "printf a; printf b >&2"}, 10);
+    auto stopped = Shell::run({"sleep", "5"}, 0.2);
+    ::unsetenv("TMPDIR");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.output, "ab");
+    EXPECT_EQ(stopped.status, -1);
+    EXPECT_TRUE(logFiles(folder).empty()) << "the output file of a run must be gone";
+    test::removeTree(folder);
+}
+
+TEST(Shell, ReportsTheExitStatus) {
+    EXPECT_EQ(Shell::run({"sh", "-c", "exit 3"}, 10).status, 3);
+}
+
+TEST(Shell, StopsAtTheTimeLimit) {
+    struct Case {
+        double timeout;
+        const char* line;
+    } cases[] = {{1, "\nStopped after 1 seconds."}, {1.9, "\nStopped after 1 seconds."}};
+    for (const auto& c : cases) {
+        auto start = std::chrono::steady_clock::now();
+        auto r = Shell::run({"sh", "-c", "echo started; sleep 30"}, c.timeout);
+        auto took = std::chrono::steady_clock::now() - start;
+        EXPECT_EQ(r.status, -1);
+        EXPECT_EQ(r.output, std::string("started\n") + c.line);
+        EXPECT_LT(took, std::chrono::seconds(5));
+    }
+}
+
+TEST(Shell, StopsAChildThatIgnoresTerminationAndItsChildren) {
+    auto start = std::chrono::steady_clock::now();
+    auto r = Shell::run({"sh", "-c", "trap '' TERM; sleep 30 & sleep 30"}, 0.5);
+    EXPECT_EQ(r.status, -1);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(6));
+}
+
+TEST(Shell, MissingProgramIsEnvsStatusNotAThrow) {
+    auto r = Shell::run({"bramwick-no-such-tool"}, 10);
+    EXPECT_NE(r.status, 0);
+    EXPECT_NE(r.output.find("bramwick-no-such-tool"), std::string::npos);
+}
+
+TEST(Shell, StandardInputIsEmpty) {
+    auto r = Shell::run({"sh", "-c", "cat; echo done"}, 10);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.output, "done\n");
+}
+
+TEST(Shell, FixedSearchPathAndVariables) {
+    ::setenv("PATH", "/nowhere", 1);
+    auto r = Shell::run({"sh", "-c", "echo $PATH $HOMEBREW_NO_AUTO_UPDATE $HOMEBREW_NO_ENV_HINTS"}, 10);
+    ::setenv("PATH", "/usr/local/bin:/usr/bin:/bin", 1);
+    EXPECT_EQ(r.output, std::string(Shell::searchPath) + " 1 1\n");
+}
+
+TEST(Shell, InvalidUtf8IsRepairedNotDropped) {
+    auto r = Shell::run({"printf", "ok\\377"}, 10);
+    EXPECT_EQ(r.output, "ok\uFFFD");
+}
+
+TEST(Shell, ArgumentsAreNotInterpreted) {
+    auto r = Shell::run({"printf", "%s", "$HOME; rm -rf *"}, 10);
+    EXPECT_EQ(r.output, "$HOME; rm -rf *");
+}

@@ -1,0 +1,111 @@
+#include <filesystem>
+#include <fstream>
+
+#include <gtest/gtest.h>
+
+#include "platform/settings.h"
+#include "support/fixture.h"
+
+using namespace bramwick;
+namespace fs = std::filesystem;
+
+namespace {
+class SettingsTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        folder = test::makeTemporaryFolder("settings");
+        file = folder + "/bramwick/settings.json";
+    }
+    void TearDown() override { test::removeTree(folder); }
+    std::string folder, file;
+};
+
+std::vector<std::string> asideFiles(const std::string& folder) {
+    std::vector<std::string> names;
+    for (auto& e : fs::directory_iterator(folder + "/bramwick"))
+        if (e.path().filename().string().starts_with("settings.json.corrupt-"))
+            names.push_back(e.path().filename().string());
+    return names;
+}
+} // namespace
+
+TEST_F(SettingsTest, KeepsJsonTypesAcrossASave) {
+    {
+        Settings s(file);
+        EXPECT_FALSE(s.contains("unusedAppDays"));
+        EXPECT_FALSE(s.set("unusedAppDays", 30));
+        EXPECT_FALSE(s.set("skin", "nightfall"));
+        EXPECT_FALSE(s.set("keepInDock", true));
+        EXPECT_FALSE(s.set("ratio", 2.5));
+    }
+    Settings again(file);
+    EXPECT_EQ(again.integer("unusedAppDays"), 30);
+    EXPECT_EQ(again.string("skin"), "nightfall");
+    EXPECT_EQ(again.boolean("keepInDock"), true);
+    EXPECT_EQ(again.number("ratio"), 2.5);
+    EXPECT_FALSE(again.integer("ratio"));
+    EXPECT_FALSE(again.integer("skin"));
+    EXPECT_FALSE(again.boolean("unusedAppDays"));
+    EXPECT_FALSE(again.remove("skin"));
+    EXPECT_FALSE(Settings(file).contains("skin"));
+    EXPECT_EQ((fs::status(file).permissions() & fs::perms::all), fs::perms::owner_read | fs::perms::owner_write);
+}
+
+TEST_F(SettingsTest, ACorruptFileIsLeftAloneByReadsAndSetAsideBeforeAWrite) {
+    test::makeFolder(folder + "/bramwick");
+    {
+        std::ofstream out(file);
+        out << "{\"unusedAppDays\": 30,";
+    }
+    std::string original = test::readFile(file);
+    Settings s(file);
+    EXPECT_TRUE(s.loadProblem());
+    EXPECT_FALSE(s.integer("unusedAppDays")) << "a corrupt file reads as defaults";
+    EXPECT_EQ(test::readFile(file), original) << "reading never changes the file";
+    EXPECT_TRUE(asideFiles(folder).empty());
+
+    EXPECT_FALSE(s.set("skin", "classic"));
+    auto aside = asideFiles(folder);
+    ASSERT_EQ(aside.size(), 1u);
+    EXPECT_EQ(test::readFile(folder + "/bramwick/" + aside[0]), original);
+    EXPECT_EQ(Settings(file).string("skin"), "classic");
+}
+
+TEST_F(SettingsTest, ANonObjectFileCountsAsCorrupt) {
+    test::makeFolder(folder + "/bramwick");
+    std::ofstream(file) << "[1, 2, 3]";
+    Settings s(file);
+    EXPECT_TRUE(s.loadProblem());
+    EXPECT_FALSE(s.contains("0"));
+}
+
+TEST_F(SettingsTest, ObserversHearEveryChange) {
+    Settings s(file);
+    std::vector<std::string> heard;
+    auto token = s.subscribe([&](const std::string& key) { heard.push_back(key); });
+    s.set("a", 1);
+    s.remove("a");
+    s.remove("never-set");
+    s.unsubscribe(token);
+    s.set("b", 2);
+    EXPECT_EQ(heard, (std::vector<std::string>{"a", "a"}));
+}
+
+TEST_F(SettingsTest, AFailedSaveLeavesTheOldFileAndSaysWhy) {
+    if (test::runningAsRoot()) GTEST_SKIP() << "root writes into read-only folders";
+    Settings s(file);
+    ASSERT_FALSE(s.set("a", 1));
+    fs::permissions(folder + "/bramwick", fs::perms::owner_read | fs::perms::owner_exec);
+    auto problem = s.set("a", 2);
+    fs::permissions(folder + "/bramwick", fs::perms::owner_all);
+    ASSERT_TRUE(problem);
+    EXPECT_EQ(Settings(file).integer("a"), 1);
+}
+
+TEST_F(SettingsTest, AFileInThePlaceOfTheFolderIsAClearError) {
+    test::makeFile(folder + "/bramwick", 10);
+    Settings s(file);
+    auto problem = s.set("a", 1);
+    ASSERT_TRUE(problem);
+    EXPECT_NE(problem->find("not a folder"), std::string::npos);
+}
