@@ -2,6 +2,7 @@
 // path, output and errors collected together in a private temporary file, stopped at a time limit.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,6 @@ Result run(const std::vector<std::string>& arguments, double timeout);
 
 // The command runner as a replaceable function, so callers that run tools can be tested with
 // recorded output.
-using Runner = Result (*)(const std::vector<std::string>&, double);
+using Runner = std::function<Result(const std::vector<std::string>&, double)>;
 
 } // namespace bramwick::Shell
