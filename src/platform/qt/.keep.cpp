@@ -1,0 +1,1 @@
+// Keeps this library non-empty while its folder is still being filled.
