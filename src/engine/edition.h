@@ -5,6 +5,11 @@
 
 namespace bramwick::Edition {
 
+// The program's name as users see it, and its application id: the name of its desktop entry,
+// its notifications, its autostart entry and its own "bundle identifier" among running apps.
+inline constexpr const char* displayName = "Bramwick";
+inline constexpr const char* appId = "app.bramwick.Bramwick";
+
 // The user's home directory from the user database (else $HOME), computed once. When
 // BRAMWICK_HOME is set it replaces the home for the whole process, and every folder below is
 // derived from it as well, so a test or a sandbox never touches the real user.
