@@ -1,0 +1,109 @@
+#include "system/vitals.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "system/process_list.h"
+
+namespace bramwick {
+
+double Vitals::swapRateFullScale() {
+    static const double scale = static_cast<double>(KernelStats::pageSize()) * 1000.0;
+    return scale;
+}
+
+namespace VitalsReader {
+
+namespace {
+
+// Bytes per second from two readings of the page counters. A counter that went down (a reset)
+// adds nothing, and the rate stays within the 64-bit range.
+std::int64_t swapRate(std::uint64_t ins, std::uint64_t outs, std::uint64_t lastIns,
+                      std::uint64_t lastOuts, double seconds) {
+    double pages = static_cast<double>(ins >= lastIns ? ins - lastIns : 0) +
+                   static_cast<double>(outs >= lastOuts ? outs - lastOuts : 0);
+    double bytes = pages / seconds * static_cast<double>(KernelStats::pageSize());
+    constexpr double limit = 9.2e18; // just below 2^63
+    if (!(bytes > 0)) return 0;
+    if (bytes >= limit) return std::numeric_limits<std::int64_t>::max();
+    return static_cast<std::int64_t>(bytes);
+}
+
+} // namespace
+
+Sampler::Sampler(Source source) : source_(std::move(source)) {}
+
+Reading Sampler::sample(bool topProcesses) {
+    Reading reading;
+
+    KernelStats::CpuStat cpu = KernelStats::cpu(source_.root);
+    if (cpu.ticks) {
+        if (lastTicks_) {
+            double total = cpu.ticks->total - lastTicks_->total;
+            if (total > 0)
+                reading.cpuBusy = std::clamp((cpu.ticks->busy - lastTicks_->busy) / total, 0.0, 1.0);
+        }
+        lastTicks_ = cpu.ticks;
+    }
+
+    reading.loadPerCore = KernelStats::loadAverage(source_.root) / std::max(cpu.processors, 1);
+
+    auto swap = KernelStats::swapUsage(source_.root);
+    reading.swapUsed = swap.used;
+    reading.swapTotal = swap.total;
+
+    if (topProcesses) {
+        try {
+            auto ps = source_.runner({"ps", "-Ao", "pcpu=,rss=,comm="}, 20);
+            std::tie(reading.topCPU, reading.topMemory) = VitalsReader::topProcesses(ps.output);
+        } catch (const std::exception&) {
+            // ps could not be started: no top processes this time
+        }
+    }
+
+    reading.pressure = KernelStats::memoryPressure(source_.root);
+    reading.thermal = KernelStats::thermalState(source_.root);
+
+    if (auto snapshot = KernelStats::memorySnapshot(source_.root)) {
+        auto now = source_.now();
+        if (lastSwap_) {
+            double seconds = std::chrono::duration<double>(now - lastSwap_->at).count();
+            if (seconds > 0.5)
+                reading.swapRate = swapRate(snapshot->swapins, snapshot->swapouts, lastSwap_->ins,
+                                            lastSwap_->outs, seconds);
+        }
+        lastSwap_ = SwapCounters{snapshot->swapins, snapshot->swapouts, now};
+        reading.compressorBytes = snapshot->compressorBytes;
+        reading.compressedBytes = snapshot->compressedBytes;
+    }
+    return reading;
+}
+
+Reading sample(bool topProcesses) {
+    static Sampler sampler;
+    return sampler.sample(topProcesses);
+}
+
+std::optional<MemorySnapshot> memorySnapshot() { return KernelStats::memorySnapshot(); }
+
+KernelStats::SwapUsage swapUsage() { return KernelStats::swapUsage(); }
+
+std::pair<std::optional<Vitals::Process>, std::optional<Vitals::Process>>
+topProcesses(const std::string& psOutput) {
+    std::optional<Vitals::Process> topCPU, topMemory;
+    for (std::string_view line : ProcessList::lines(psOutput)) {
+        auto split = ProcessList::split(line, 2);
+        if (!split) continue;
+        auto cpu = ProcessList::real(split->fields[0]);
+        auto kib = ProcessList::int64(split->fields[1]);
+        if (!cpu || !kib) continue;
+        Vitals::Process process{ProcessList::processName(split->rest), *cpu, ProcessList::kibibytes(*kib)};
+        if (process.cpu > (topCPU ? topCPU->cpu : -1.0)) topCPU = process;
+        if (process.memory > (topMemory ? topMemory->memory : -1)) topMemory = process;
+    }
+    return {std::move(topCPU), std::move(topMemory)};
+}
+
+} // namespace VitalsReader
+
+} // namespace bramwick

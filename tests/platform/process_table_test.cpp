@@ -1,0 +1,79 @@
+#include <csignal>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <gtest/gtest.h>
+
+#include "platform/process_table.h"
+#include "support/system_tree.h"
+
+using namespace bramwick;
+
+extern char** environ;
+
+namespace {
+
+// A process of the test's own, ended and reaped by the test.
+pid_t startSleeper() {
+    pid_t pid = -1;
+    char sleep[] = "sleep", seconds[] = "60";
+    char* argv[] = {sleep, seconds, nullptr};
+    if (::posix_spawnp(&pid, "sleep", nullptr, nullptr, argv, environ) != 0) return -1;
+    return pid;
+}
+
+bool stillRunning(pid_t pid) { return ::waitpid(pid, nullptr, WNOHANG) == 0; }
+
+// Ends the test's own child if a failed expectation left it running. An unreaped child keeps
+// its pid, so this can hit no other process.
+struct Reaper {
+    pid_t pid;
+    ~Reaper() {
+        if (pid > 0 && stillRunning(pid)) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+        }
+    }
+};
+
+} // namespace
+
+TEST(ProcessTable, IdentityIsTheStartTimeAndCommandLine) {
+    test::SystemTree tree;
+    tree.write("/proc/42/stat", "42 (a) b c) S 1 42 42 0 -1 4194560 100 0 0 0 5 3 0 0 20 0 1 0 "
+                                "123456 1000 10 18446744073709551615\n");
+    tree.write("/proc/42/cmdline", std::string("log\0stream\0", 11));
+    auto identity = ProcessTable::identity(42, tree.root());
+    ASSERT_TRUE(identity);
+    EXPECT_EQ(identity->startTime, 123456u);
+    EXPECT_EQ(identity->commandLine, std::string("log\0stream\0", 11));
+    tree.write("/proc/43/stat", "43 (short) S 1 2 3\n");
+    EXPECT_FALSE(ProcessTable::identity(43, tree.root()));
+    EXPECT_FALSE(ProcessTable::identity(44, tree.root()));
+}
+
+TEST(ProcessTable, SignalsOnlyTheProcessThatWasMeant) {
+    pid_t pid = startSleeper();
+    ASSERT_GT(pid, 0);
+    Reaper reaper{pid};
+    auto identity = ProcessTable::identity(pid);
+    ASSERT_TRUE(identity);
+
+    auto reused = *identity; // the same pid, started at another time: another process
+    reused.startTime += 1;
+    EXPECT_EQ(ProcessTable::signalIfUnchanged(pid, reused, SIGTERM).kind,
+              ProcessTable::SignalOutcome::Kind::gone);
+    auto otherCommand = *identity;
+    otherCommand.commandLine = "something else";
+    EXPECT_EQ(ProcessTable::signalIfUnchanged(pid, otherCommand, SIGTERM).kind,
+              ProcessTable::SignalOutcome::Kind::gone);
+    EXPECT_TRUE(stillRunning(pid));
+
+    EXPECT_EQ(ProcessTable::signalIfUnchanged(pid, *identity, SIGTERM).kind,
+              ProcessTable::SignalOutcome::Kind::sent);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
+    EXPECT_EQ(ProcessTable::signalIfUnchanged(pid, *identity, SIGTERM).kind,
+              ProcessTable::SignalOutcome::Kind::gone);
+}
