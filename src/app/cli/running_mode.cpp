@@ -1,8 +1,22 @@
+#include <fmt/format.h>
+
 #include "app/cli/modes.h"
-#include "app/cli/pending.h"
+#include "app/cli/output.h"
+#include "app/cli/system_modes.h"
 
 namespace bramwick::Cli {
 
-int runningMode(std::ostream&) { return notYetAvailable("--running"); }
+void printRunning(const RunningSnapshot& snapshot, std::ostream& out) {
+    out << "Swap: " << size(snapshot.swapUsed) << " of " << size(snapshot.swapTotal) << "\n";
+    for (const auto& item : snapshot.items)
+        out << fmt::format("{:5.1f}% CPU  {}  {}{}{}\n", item.cpu, size(item.memory), item.name, dash,
+                           item.detail);
+    if (snapshot.items.empty()) out << "No simulators or leftover log watchers running.\n";
+}
+
+int runningMode(std::ostream& out) {
+    printRunning(RunningScanner::snapshot(), out);
+    return 0;
+}
 
 } // namespace bramwick::Cli

@@ -1,0 +1,14 @@
+// The rows of the modes that report the system tools, printed from values so that tests can
+// check them without the live system.
+#pragma once
+
+#include <ostream>
+
+#include "system/running.h"
+
+namespace bramwick::Cli {
+
+// --running: the swap line, then one line per item, or the line that says nothing runs.
+void printRunning(const RunningSnapshot& snapshot, std::ostream& out);
+
+} // namespace bramwick::Cli
