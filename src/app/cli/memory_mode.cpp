@@ -1,8 +1,23 @@
 #include "app/cli/modes.h"
-#include "app/cli/pending.h"
+#include "app/cli/output.h"
+#include "app/cli/system_modes.h"
+#include "engine/edition.h"
 
 namespace bramwick::Cli {
 
-int memoryMode(std::ostream&) { return notYetAvailable("--memory"); }
+void printMemoryUsers(const std::vector<MemoryUsers::Entry>& entries, std::ostream& out) {
+    for (const auto& entry : entries) {
+        const char* kind = !entry.bundleID                     ? "not an app"
+                           : *entry.bundleID == Edition::appId ? "(this app)"
+                                                               : "can quit";
+        out << pad(size(entry.bytes), 10) << " " << pad(entry.name, 30) << " " << entry.pids.size()
+            << " proc  " << kind << "\n";
+    }
+}
+
+int memoryMode(std::ostream& out) {
+    printMemoryUsers(MemoryUsers::current(15), out);
+    return 0;
+}
 
 } // namespace bramwick::Cli

@@ -4,9 +4,13 @@
 
 #include <ostream>
 
+#include "system/memory_users.h"
 #include "system/running.h"
 
 namespace bramwick::Cli {
+
+// --memory: one line per memory user, as given.
+void printMemoryUsers(const std::vector<MemoryUsers::Entry>& entries, std::ostream& out);
 
 // --running: the swap line, then one line per item, or the line that says nothing runs.
 void printRunning(const RunningSnapshot& snapshot, std::ostream& out);

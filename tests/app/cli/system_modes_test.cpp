@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/cli/system_modes.h"
+#include "engine/edition.h"
 #include "engine/text.h"
 #include "support/fixture.h"
 
@@ -26,8 +27,34 @@ TEST(RunningMode, PrintsSwapThenOneLinePerItem) {
                          "  0.0% CPU  Zero KB  Log watcher \u2014 Running for 1 hour\n");
 }
 
+TEST(MemoryMode, PrintsOneLinePerUserWithItsKind) {
+    std::vector<MemoryUsers::Entry> entries = {
+        {"org.example.Editor", "Editor", 2'000'000'000, 1.5, {1, 2, 3}, "org.example.Editor"},
+        {Edition::appId, "Bramwick", 12'345'678, 0, {4}, Edition::appId},
+        {"kworker", "a process whose name is longer than thirty characters", 0, 0, {5}, std::nullopt},
+    };
+    std::ostringstream out;
+    Cli::printMemoryUsers(entries, out);
+    EXPECT_EQ(out.str(), "2 GB       Editor                         3 proc  can quit\n"
+                         "12.3 MB    Bramwick                       1 proc  (this app)\n"
+                         "Zero KB    a process whose name is longer 1 proc  not an app\n");
+}
+
 TEST(SystemModes, PrintRealRowsOnThisMachine) {
     auto running = test::runProgram(BRAMWICK_BINARY, {"--running"});
     EXPECT_EQ(running.status, 0);
     EXPECT_TRUE(Text::startsWith(running.output, "Swap: ")) << running.output;
+
+    // This test runs, so there is at least one process, and every line has the row's shape.
+    auto memory = test::runProgram(BRAMWICK_BINARY, {"--memory"});
+    EXPECT_EQ(memory.status, 0);
+    EXPECT_FALSE(memory.output.empty());
+    std::size_t lines = 0;
+    for (std::size_t at = 0; at < memory.output.size(); ++lines) {
+        std::size_t end = memory.output.find('\n', at);
+        std::string line = memory.output.substr(at, end - at);
+        EXPECT_TRUE(line.find(" proc  ") != std::string::npos) << line;
+        at = end + 1;
+    }
+    EXPECT_LE(lines, 15u);
 }
