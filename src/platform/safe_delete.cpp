@@ -1,0 +1,211 @@
+#include "platform/safe_delete.h"
+
+#include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <system_error>
+#include <unistd.h>
+#include <vector>
+
+#include "engine/text.h"
+
+namespace bramwick::SafeDelete {
+
+std::string errorText(int error) {
+    return std::generic_category().message(error);
+}
+
+namespace {
+
+// One folder being emptied: its open descriptor and the names it held when it was listed.
+struct Frame {
+    int fd = -1;
+    std::vector<std::string> names;
+    std::size_t next = 0;
+    std::string name; // its name in the folder above
+    std::string path; // for messages only; never used to reach anything
+    bool madeWritable = false;
+};
+
+class Removal {
+  public:
+    explicit Removal(dev_t device) : device_(device) {}
+
+    // Empties and removes the folder `name` of `parentFd`, which `st` describes.
+    void removeFolder(int parentFd, const std::string& name, const struct stat& st,
+                      const std::string& path) {
+        std::vector<Frame> stack;
+        if (auto frame = open(parentFd, name, st, path))
+            stack.push_back(std::move(*frame));
+        else
+            return;
+        while (!stack.empty()) {
+            Frame& top = stack.back();
+            if (top.next < top.names.size()) {
+                std::string entry = top.names[top.next++];
+                std::string entryPath = top.path + "/" + entry;
+                struct stat child {};
+                if (::fstatat(top.fd, entry.c_str(), &child, AT_SYMLINK_NOFOLLOW) != 0) {
+                    if (errno != ENOENT) note("Could not look at", entryPath, errno);
+                    continue;
+                }
+                if (S_ISDIR(child.st_mode)) {
+                    if (child.st_dev != device_) {
+                        noteText(Text::homeShortened(entryPath) +
+                                 " is another mounted file system and was left alone");
+                        continue;
+                    }
+                    auto frame = open(top.fd, entry, child, entryPath);
+                    if (frame) stack.push_back(std::move(*frame)); // `top` is stale from here
+                    continue;
+                }
+                unlink(top, entry, entryPath, 0);
+                continue;
+            }
+            Frame done = std::move(stack.back());
+            stack.pop_back();
+            ::close(done.fd);
+            if (stack.empty()) {
+                // The item's own folder: its parent lies outside the item and is never changed.
+                if (::unlinkat(parentFd, done.name.c_str(), AT_REMOVEDIR) != 0 && errno != ENOENT)
+                    note("Could not remove", done.path, errno);
+            } else {
+                unlink(stack.back(), done.name, done.path, AT_REMOVEDIR);
+            }
+        }
+    }
+
+    void note(const char* what, const std::string& path, int error) {
+        noteText(std::string(what) + " " + Text::homeShortened(path) + ": " + errorText(error));
+    }
+    void noteText(std::string text) {
+        if (!problem_) problem_ = std::move(text);
+    }
+    const std::optional<std::string>& problem() const { return problem_; }
+
+  private:
+    // Opens a folder met during the walk and lists it. The folder must still be the one that
+    // was looked at (same device and inode), so nothing swapped in meanwhile is entered.
+    std::optional<Frame> open(int parentFd, const std::string& name, const struct stat& seen,
+                              const std::string& path) {
+        const int flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+        int fd = ::openat(parentFd, name.c_str(), flags);
+        if (fd < 0 && errno == EACCES && grantOwnAccess(parentFd, name, seen))
+            fd = ::openat(parentFd, name.c_str(), flags);
+        if (fd < 0) {
+            note("Could not open", path, errno);
+            return std::nullopt;
+        }
+        struct stat st {};
+        if (::fstat(fd, &st) != 0 || st.st_dev != seen.st_dev || st.st_ino != seen.st_ino) {
+            ::close(fd);
+            noteText(Text::homeShortened(path) + " changed while it was being removed");
+            return std::nullopt;
+        }
+        Frame frame;
+        frame.fd = fd;
+        frame.name = name;
+        frame.path = path;
+        int listing = ::dup(fd);
+        DIR* dir = listing >= 0 ? ::fdopendir(listing) : nullptr;
+        if (!dir) {
+            if (listing >= 0) ::close(listing);
+            note("Could not list", path, errno);
+            return frame; // still try to remove it: it may be empty
+        }
+        for (;;) {
+            errno = 0;
+            dirent* entry = ::readdir(dir);
+            if (!entry) {
+                if (errno != 0) note("Could not list", path, errno);
+                break;
+            }
+            const char* n = entry->d_name;
+            if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0))) continue;
+            frame.names.emplace_back(n);
+        }
+        ::closedir(dir);
+        return frame;
+    }
+
+    // Removes one entry of a folder inside the item. A folder of the user's that was made
+    // read-only (module caches do that) is given write access once and the removal retried.
+    void unlink(Frame& folder, const std::string& name, const std::string& path, int flags) {
+        if (::unlinkat(folder.fd, name.c_str(), flags) == 0 || errno == ENOENT) return;
+        int error = errno;
+        if ((error == EACCES || error == EPERM) && !folder.madeWritable) {
+            folder.madeWritable = true;
+            struct stat st {};
+            if (::fstat(folder.fd, &st) == 0 && st.st_uid == ::geteuid() &&
+                ::fchmod(folder.fd, (st.st_mode & 07777) | S_IRWXU) == 0) {
+                if (::unlinkat(folder.fd, name.c_str(), flags) == 0 || errno == ENOENT) return;
+                error = errno;
+            }
+        }
+        note("Could not remove", path, error);
+    }
+
+    // A folder of the user's without read access: give the user access to it, through a
+    // descriptor that refers to exactly the folder that was looked at (never through a name
+    // that could meanwhile be a link).
+    bool grantOwnAccess(int parentFd, const std::string& name, const struct stat& seen) {
+        if (seen.st_uid != ::geteuid()) return false;
+        int handle =
+            ::openat(parentFd, name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (handle < 0) return false;
+        struct stat st {};
+        bool granted = false;
+        if (::fstat(handle, &st) == 0 && st.st_dev == seen.st_dev && st.st_ino == seen.st_ino) {
+            std::string viaDescriptor = "/proc/self/fd/" + std::to_string(handle);
+            granted = ::chmod(viaDescriptor.c_str(), (st.st_mode & 07777) | S_IRWXU) == 0;
+        }
+        ::close(handle);
+        return granted;
+    }
+
+    dev_t device_;
+    std::optional<std::string> problem_;
+};
+
+} // namespace
+
+std::optional<std::string> remove(const std::string& rawPath) {
+    std::string path = rawPath;
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    auto slash = path.rfind('/');
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    std::string parent =
+        slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+    if (name.empty() || name == "." || name == "..")
+        return "Will not remove " + (path.empty() ? std::string("an empty path") : path);
+
+    int parentFd = ::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (parentFd < 0) {
+        if (errno == ENOENT || errno == ENOTDIR) return std::nullopt; // nothing there any more
+        return "Could not open " + Text::homeShortened(parent) + ": " + errorText(errno);
+    }
+    struct stat parentStat {};
+    struct stat st {};
+    std::optional<std::string> problem;
+    if (::fstat(parentFd, &parentStat) != 0) {
+        problem = "Could not look at " + Text::homeShortened(parent) + ": " + errorText(errno);
+    } else if (::fstatat(parentFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (errno != ENOENT)
+            problem = "Could not look at " + Text::homeShortened(path) + ": " + errorText(errno);
+    } else if (!S_ISDIR(st.st_mode)) {
+        if (::unlinkat(parentFd, name.c_str(), 0) != 0 && errno != ENOENT)
+            problem = "Could not remove " + Text::homeShortened(path) + ": " + errorText(errno);
+    } else if (st.st_dev != parentStat.st_dev) {
+        problem = Text::homeShortened(path) + " is a mounted file system and was left alone";
+    } else {
+        Removal removal(st.st_dev);
+        removal.removeFolder(parentFd, name, st, path);
+        problem = removal.problem();
+    }
+    ::close(parentFd);
+    return problem;
+}
+
+} // namespace bramwick::SafeDelete

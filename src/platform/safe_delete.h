@@ -1,0 +1,20 @@
+// Permanent removal of a file or a whole folder tree, built so that nothing outside the item can
+// be reached: every step works relative to an open folder, a symbolic link is removed as a link
+// and never followed (the item itself included), and another mounted file system is never
+// entered. A link or mount swapped in while the removal runs therefore cannot redirect it.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace bramwick::SafeDelete {
+
+// Removes what is at `path`. None when nothing is left there (also when it was already gone),
+// else the reason of the first problem; everything else that could be removed is removed.
+// A mount point, the item itself or one inside it, is never entered and is reported.
+std::optional<std::string> remove(const std::string& path);
+
+// The text for an error number, as the system words it ("Permission denied").
+std::string errorText(int error);
+
+} // namespace bramwick::SafeDelete

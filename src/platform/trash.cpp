@@ -1,0 +1,323 @@
+#include "platform/trash.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <ctime>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fmt/format.h>
+
+#include "engine/edition.h"
+#include "engine/text.h"
+#include "platform/files.h"
+#include "platform/safe_delete.h"
+
+namespace bramwick::Trash {
+
+namespace {
+
+using SafeDelete::errorText;
+
+std::string withoutTrailingSlash(std::string path) {
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    return path;
+}
+
+std::string parentOf(const std::string& path) {
+    auto slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string nameOf(const std::string& path) {
+    auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::optional<std::string> realPath(const std::string& path) {
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (!resolved) return std::nullopt;
+    std::string out = resolved;
+    std::free(resolved);
+    return out;
+}
+
+// A folder of the trash that must be a real folder: created (0700) when missing; a link or a
+// file in its place makes the trash unusable.
+std::optional<std::string> ensureFolder(const std::string& path, bool mustBeOwn) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) {
+        if (errno != ENOENT) return fmt::format("Could not look at {}: {}", path, errorText(errno));
+        if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST)
+            return fmt::format("Could not create {}: {}", path, errorText(errno));
+        if (::lstat(path.c_str(), &st) != 0)
+            return fmt::format("Could not look at {}: {}", path, errorText(errno));
+    }
+    if (!S_ISDIR(st.st_mode)) return fmt::format("{} is not a folder", path);
+    if (mustBeOwn && st.st_uid != ::getuid())
+        return fmt::format("{} belongs to another user", path);
+    return std::nullopt;
+}
+
+std::optional<std::string> ensureTrash(const Folder& trash, bool mustBeOwn) {
+    // The user's own trash may be a link of the user's making; a drive's must be a real folder.
+    if (auto problem = mustBeOwn ? ensureFolder(trash.path, true) : Files::makeFolders(trash.path))
+        return problem;
+    if (auto problem = ensureFolder(trash.path + "/files", mustBeOwn)) return problem;
+    return ensureFolder(trash.path + "/info", mustBeOwn);
+}
+
+// The name tried the n-th time: "name", then "name 2", "name 3"… before the extension
+// ("report 2.pdf"). Shortened, never inside a character, so that "<name>.trashinfo" stays a
+// legal file name.
+std::string candidateName(const std::string& name, int n) {
+    std::string stem = name;
+    std::string extension;
+    auto dot = name.rfind('.');
+    if (dot != std::string::npos && dot > 0 && dot + 1 < name.size()) {
+        stem = name.substr(0, dot);
+        extension = name.substr(dot);
+    }
+    std::string counter;
+    if (n > 1) counter = fmt::format(" {}", n);
+    constexpr std::size_t infoSuffix = std::char_traits<char>::length(".trashinfo");
+    std::size_t room = NAME_MAX - infoSuffix;
+    if (extension.size() + counter.size() >= room) extension.clear();
+    if (stem.size() + counter.size() + extension.size() > room) {
+        std::size_t keep = room - counter.size() - extension.size();
+        while (keep > 0 && (static_cast<unsigned char>(stem[keep]) & 0xC0) == 0x80)
+            --keep;
+        stem.resize(keep);
+    }
+    return stem + counter + extension;
+}
+
+bool writeAll(int fd, const std::string& text) {
+    const char* data = text.data();
+    std::size_t left = text.size();
+    while (left > 0) {
+        ssize_t n = ::write(fd, data, left);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        data += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+} // namespace
+
+std::string homeTrash() {
+    return Edition::dataHome() + "/Trash";
+}
+
+std::string encodePath(std::string_view path) {
+    static constexpr std::string_view kept = "-_.!~*'()/";
+    std::string out;
+    for (unsigned char c : path) {
+        bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                     kept.find(static_cast<char>(c)) != std::string_view::npos;
+        if (plain)
+            out += static_cast<char>(c);
+        else
+            out += fmt::format("%{:02X}", c);
+    }
+    return out;
+}
+
+std::string infoText(std::string_view originalPath, time_t deletedAt) {
+    struct tm local {};
+    ::localtime_r(&deletedAt, &local);
+    char date[32];
+    std::strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%S", &local);
+    return fmt::format("[Trash Info]\nPath={}\nDeletionDate={}\n", encodePath(originalPath), date);
+}
+
+std::optional<std::string> moveInto(const std::string& rawPath, const Folder& trash) {
+    std::string path = withoutTrailingSlash(rawPath);
+    std::string name = nameOf(path);
+    if (name.empty() || name == "." || name == ".." || path == "/")
+        return fmt::format("Will not move {} to the Trash", path);
+    std::string shown = Text::homeShortened(path);
+
+    struct stat item {};
+    if (::lstat(path.c_str(), &item) != 0)
+        return fmt::format("Could not look at {}: {}", shown, errorText(errno));
+    auto parent = realPath(parentOf(path));
+    if (!parent) return fmt::format("Could not look at {}: {}", parentOf(path), errorText(errno));
+    struct stat parentStat {};
+    if (::stat(parent->c_str(), &parentStat) != 0)
+        return fmt::format("Could not look at {}: {}", *parent, errorText(errno));
+    if (S_ISDIR(item.st_mode) && item.st_dev != parentStat.st_dev)
+        return fmt::format("{} is a mounted file system and cannot go to the Trash", shown);
+    std::string original = *parent == "/" ? "/" + name : *parent + "/" + name;
+
+    if (auto problem = ensureTrash(trash, trash.topDirectory.has_value())) return problem;
+    auto trashPath = realPath(trash.path);
+    if (!trashPath) return fmt::format("Could not open the Trash: {}", errorText(errno));
+    if (*trashPath == original || trashPath->starts_with(original + "/"))
+        return "The Trash itself is inside it";
+    if (original.starts_with(*trashPath + "/")) return "It is already in the Trash";
+
+    std::string recorded = original;
+    if (trash.topDirectory) {
+        auto top = realPath(*trash.topDirectory);
+        if (top && *top != "/" && original.starts_with(*top + "/"))
+            recorded = original.substr(top->size() + 1);
+        else if (top && *top == "/")
+            recorded = original.substr(1);
+    }
+
+    int infoFd = ::open((trash.path + "/info").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int filesFd = ::open((trash.path + "/files").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    auto closeBoth = [&] {
+        if (infoFd >= 0) ::close(infoFd);
+        if (filesFd >= 0) ::close(filesFd);
+    };
+    if (infoFd < 0 || filesFd < 0) {
+        std::string reason = fmt::format("Could not open the Trash: {}", errorText(errno));
+        closeBoth();
+        return reason;
+    }
+
+    std::optional<std::string> problem = "No free name was found in the Trash";
+    for (int n = 1; n <= 10000; ++n) {
+        std::string candidate = candidateName(name, n);
+        std::string infoName = candidate + ".trashinfo";
+        // Reserving the info file first is what makes a name ours: another program trashing
+        // at the same moment gets EEXIST and moves on.
+        int fd = ::openat(infoFd, infoName.c_str(),
+                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd < 0) {
+            if (errno == EEXIST) continue;
+            problem = fmt::format("Could not write to the Trash: {}", errorText(errno));
+            break;
+        }
+        auto release = [&] { ::unlinkat(infoFd, infoName.c_str(), 0); };
+        struct stat taken {};
+        if (::fstatat(filesFd, candidate.c_str(), &taken, AT_SYMLINK_NOFOLLOW) == 0) {
+            // An item without its info file holds this name: leave it be.
+            ::close(fd);
+            release();
+            continue;
+        }
+        bool written = writeAll(fd, infoText(recorded, ::time(nullptr))) && ::fsync(fd) == 0;
+        int writeError = errno;
+        if (::close(fd) != 0 && written) {
+            written = false;
+            writeError = errno;
+        }
+        if (!written) {
+            release();
+            problem = fmt::format("Could not write to the Trash: {}", errorText(writeError));
+            break;
+        }
+        int moved =
+            ::renameat2(AT_FDCWD, path.c_str(), filesFd, candidate.c_str(), RENAME_NOREPLACE);
+        if (moved != 0 && (errno == EINVAL || errno == ENOSYS)) {
+            // A file system without no-replace renames: the name was checked free just above.
+            moved = ::renameat(AT_FDCWD, path.c_str(), filesFd, candidate.c_str());
+        }
+        if (moved == 0) {
+            problem.reset();
+            break;
+        }
+        int error = errno;
+        release();
+        if (error == EEXIST) continue;
+        if (error == EXDEV)
+            problem = "The Trash is on another file system";
+        else
+            problem = fmt::format("Could not move {} to the Trash: {}", shown, errorText(error));
+        break;
+    }
+    closeBoth();
+    return problem;
+}
+
+std::variant<Folder, std::string> driveTrash(const std::string& rawTop, uid_t user) {
+    std::string top = withoutTrailingSlash(rawTop);
+    std::string base = top == "/" ? "" : top;
+    std::string uid = std::to_string(user);
+    // An administrator's shared .Trash counts only as a real, sticky folder; its per-user
+    // folder must then be the user's own.
+    struct stat shared {};
+    std::string sharedPath = base + "/.Trash";
+    if (::lstat(sharedPath.c_str(), &shared) == 0 && S_ISDIR(shared.st_mode) &&
+        (shared.st_mode & S_ISVTX)) {
+        Folder folder{sharedPath + "/" + uid, top};
+        if (!ensureFolder(folder.path, true) && !ensureTrash(folder, true)) return folder;
+    }
+    Folder folder{base + "/.Trash-" + uid, top};
+    if (auto problem = ensureFolder(folder.path, true)) return *problem;
+    if (auto problem = ensureTrash(folder, true)) return *problem;
+    return folder;
+}
+
+std::optional<std::string> mountTop(const std::string& path) {
+    auto current = realPath(path);
+    if (!current) return std::nullopt;
+    struct stat st {};
+    if (::stat(current->c_str(), &st) != 0) return std::nullopt;
+    dev_t device = st.st_dev;
+    while (*current != "/") {
+        std::string up = parentOf(*current);
+        struct stat above {};
+        if (::stat(up.c_str(), &above) != 0 || above.st_dev != device) return current;
+        *current = up;
+    }
+    return current;
+}
+
+std::optional<std::string> moveToTrash(const std::string& rawPath) {
+    std::string path = withoutTrailingSlash(rawPath);
+    std::string shown = Text::homeShortened(path);
+    struct stat parent {};
+    if (::stat(parentOf(path).c_str(), &parent) != 0)
+        return fmt::format("Could not look at {}: {}", shown, errorText(errno));
+
+    Folder home{homeTrash(), std::nullopt};
+    // The home trash may be a link of the user's making; it is used wherever it leads.
+    auto homeProblem = Files::makeFolders(home.path);
+    struct stat homeStat {};
+    if (::stat(home.path.c_str(), &homeStat) != 0 &&
+        ::stat(Edition::home().c_str(), &homeStat) != 0)
+        return fmt::format("Could not open the Trash: {}", errorText(errno));
+    if (homeStat.st_dev == parent.st_dev) {
+        if (homeProblem) return fmt::format("Could not open the Trash: {}", *homeProblem);
+        return moveInto(path, home);
+    }
+
+    auto top = mountTop(parentOf(path));
+    if (!top) return fmt::format("Could not find the drive that holds {}", shown);
+    auto drive = driveTrash(*top, ::getuid());
+    if (auto* reason = std::get_if<std::string>(&drive))
+        return fmt::format("{} is on another drive ({}) whose Trash cannot be used: {}", shown,
+                           *top, *reason);
+    return moveInto(path, std::get<Folder>(drive));
+}
+
+std::optional<std::string> infoFileFor(const std::string& rawPath) {
+    std::string path = withoutTrailingSlash(rawPath);
+    std::string files = parentOf(path);
+    if (nameOf(files) != "files") return std::nullopt;
+    std::string trash = parentOf(files);
+    std::string trashName = nameOf(trash);
+    bool isTrash = trash == homeTrash() || trashName.starts_with(".Trash-") ||
+                   nameOf(parentOf(trash)) == ".Trash";
+    if (!isTrash) {
+        auto real = realPath(trash);
+        auto home = realPath(homeTrash());
+        isTrash = real && home && *real == *home;
+    }
+    if (!isTrash) return std::nullopt;
+    return trash + "/info/" + nameOf(path) + ".trashinfo";
+}
+
+} // namespace bramwick::Trash

@@ -1,0 +1,50 @@
+// Moving to the Trash, the freedesktop.org way: the user's own trash folder for items on its
+// file system, a mounted drive's own trash folder for items on that drive. An item is only ever
+// renamed into a trash folder, never copied and deleted, so a failure leaves it where it was.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <sys/types.h>
+#include <variant>
+
+namespace bramwick::Trash {
+
+// A trash folder (holding files/ and info/). For the trash of a mounted drive `topDirectory` is
+// that drive's top folder, and the recorded original paths are relative to it.
+struct Folder {
+    std::string path;
+    std::optional<std::string> topDirectory;
+};
+
+// The user's own trash: <data home>/Trash.
+std::string homeTrash();
+
+// Moves `path` to the trash that serves its file system. None on success, else the reason.
+std::optional<std::string> moveToTrash(const std::string& path);
+
+// Moves `path` into `trash` (creating files/ and info/ as needed): info/<name>.trashinfo is
+// reserved first, so a name taken by another item is never reused, then the item is renamed to
+// files/<name>. A taken name gets " 2", " 3"… before its extension. None on success, else the
+// reason; on failure the item and the trash are as they were.
+std::optional<std::string> moveInto(const std::string& path, const Folder& trash);
+
+// The trash folder a mounted drive offers this user at its top folder: <top>/.Trash/<uid> when
+// <top>/.Trash is a real folder with the sticky bit, else <top>/.Trash-<uid>. Either is created
+// when missing; the reason when neither can be used.
+std::variant<Folder, std::string> driveTrash(const std::string& topDirectory, uid_t user);
+
+// The top folder of the mounted file system that holds `path` (links in it resolved).
+std::optional<std::string> mountTop(const std::string& path);
+
+// For an item inside a trash's files/ folder, the .trashinfo file that describes it.
+std::optional<std::string> infoFileFor(const std::string& path);
+
+// The text of a .trashinfo file for an item.
+std::string infoText(std::string_view originalPath, time_t deletedAt);
+
+// A path percent-encoded for the Path= line ("/" and unreserved characters stay as they are).
+std::string encodePath(std::string_view path);
+
+} // namespace bramwick::Trash

@@ -1,0 +1,388 @@
+#include <stdexcept>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "engine/catalog.h"
+#include "engine/cleaner.h"
+#include "engine/scanner.h"
+#include "platform/trash.h"
+#include "support/fixture.h"
+
+using namespace bramwick;
+
+namespace {
+
+ScanItem item(const std::string& path) {
+    ScanItem i;
+    i.id = path;
+    i.url = path;
+    i.name = Scanner::lastComponent(path);
+    return i;
+}
+
+CleanupCategory withAction(CleanAction::Kind kind) {
+    CleanupCategory c;
+    c.id = "test";
+    c.action.kind = kind;
+    return c;
+}
+
+std::vector<std::string> paths(const std::vector<ScanItem>& items) {
+    std::vector<std::string> out;
+    for (const auto& i : items)
+        out.push_back(i.url);
+    return out;
+}
+
+std::vector<std::pair<std::string, std::string>> failures(const Cleaner::Outcome& outcome) {
+    std::vector<std::pair<std::string, std::string>> out;
+    for (const auto& f : outcome.failures)
+        out.emplace_back(f.item.url, f.reason);
+    return out;
+}
+
+// A command runner that records what it was asked and answers as told.
+struct FakeRunner {
+    std::vector<std::vector<std::string>> calls;
+    std::vector<double> limits;
+    std::function<Shell::Result(const std::vector<std::string>&)> answer = [](const auto&) {
+        return Shell::Result{0, ""};
+    };
+    Shell::Runner runner() {
+        return [this](const std::vector<std::string>& arguments, double limit) {
+            calls.push_back(arguments);
+            limits.push_back(limit);
+            return answer(arguments);
+        };
+    }
+};
+
+class CleanerTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        test::clearHome();
+        outside_ = test::makeTemporaryFolder("outside");
+    }
+    void TearDown() override { test::removeTree(outside_); }
+    std::string home(const std::string& rest) { return test::home() + rest; }
+    std::string outside_;
+    Cleaner::Services services_ = [] {
+        Cleaner::Services s;
+        s.ownBundle = "/opt/Bramwick.app";
+        return s;
+    }();
+};
+
+} // namespace
+
+TEST_F(CleanerTest, ProtectedAndRemovablePaths) {
+    const std::string h = test::home();
+    const std::string google = h + "/Library/Application Support/Google";
+    test::makeFolder(h + "/real");
+    test::makeLink(h, h + "/alias-of-home");
+    struct Case {
+        std::string path;
+        bool removable;
+    } cases[] = {
+        {h, false},
+        {h + "/", false},
+        {h + "/Library/Caches", false},
+        {h + "/Library/Caches/x/..", false},
+        {h + "/Library/Caches/com.example", true},
+        {h + "/Downloads", false},
+        {h + "/.local/share/Trash", false},
+        {h + "/.local/share/Trash/files", false},
+        {h + "/.local/share/Trash/files/old", true},
+        {h + "/.config", false},
+        {h + "/.cache", false},
+        {h + "/Videos", false},
+        {h + "/alias-of-home/Documents", false}, // the same folder through a link
+        {h + "/Pictures/Photos Library.photoslibrary", false},
+        {h + "/Pictures/Old.PhotosLibrary/database/x", false},
+        {google, false},
+        {google + "/Chrome/Default", false},
+        {google + "/GoogleUpdater/crx_cache", true},
+        {google + "/GoogleUpdater/updater.log.old", true},
+        {google + "/GoogleUpdater/other", false},
+        {"/private/tmp", false},
+        {"/Applications", false},
+        {"/var/tmp", false},
+        {"/usr/local", false},
+        {"/home", false},
+        {"/opt/Bramwick.app", false},                   // the program itself
+        {"/opt/Bramwick.app/Contents/Resources", true}, // inside it is not the program's folder
+        {"/opt", false},
+        {"/Users/Shared", true},
+        {"/Volumes", false},
+        {"/tmp", false},
+        {"relative/path", false},
+        {"", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Cleaner::isRemovable(c.path, services_.ownBundle), c.removable) << c.path;
+    // The running program, and the folder it is in, by default.
+    const std::string& own = Cleaner::ownBundle();
+    ASSERT_FALSE(own.empty());
+    EXPECT_FALSE(Cleaner::isRemovable(own));
+    EXPECT_FALSE(Cleaner::isRemovable(own.substr(0, own.rfind('/'))));
+}
+
+TEST_F(CleanerTest, DeleteSettlesEveryItemAndNeverFollowsALink) {
+    auto precious = test::makeFile(outside_ + "/precious/keep.txt", 5000);
+    test::makeFile(home("/Library/Caches/app/data.bin"), 20'000);
+    test::makeLink(outside_ + "/precious", home("/Library/Caches/app/planted"));
+    test::makeLink(precious, home("/Library/Caches/app/planted-file"));
+    test::makeFile(home("/Library/Caches/single.txt"), 100);
+    test::makeFile(home("/file.txt"), 10);
+    test::makeLink(home("/loop"), home("/loop"));
+    std::string tooLong = home("/Library/Caches/" + std::string(300, 'x'));
+
+    std::vector<ScanItem> items{item(home("/Library/Caches/app")),
+                                item(home("/Library/Caches")),
+                                item(home("/Library/Caches/gone")),
+                                item(home("/file.txt/below")),
+                                item(home("/loop/inside")),
+                                item(tooLong),
+                                item(home("/Library/Caches/single.txt"))};
+    auto outcome = Cleaner::clean(items, withAction(CleanAction::Kind::delete_), services_);
+
+    EXPECT_EQ(
+        paths(outcome.cleaned),
+        (std::vector<std::string>{home("/Library/Caches/app"), home("/Library/Caches/gone"),
+                                  home("/file.txt/below"), home("/Library/Caches/single.txt")}));
+    auto failed = failures(outcome);
+    ASSERT_EQ(failed.size(), 3u);
+    EXPECT_EQ(failed[0],
+              std::make_pair(home("/Library/Caches"), std::string("Protected folder — skipped")));
+    // Only "no such file" counts as gone: any other error while looking is a failure.
+    EXPECT_EQ(failed[1].first, home("/loop/inside"));
+    EXPECT_NE(failed[1].second.find("Too many levels of symbolic links"), std::string::npos)
+        << failed[1].second;
+    EXPECT_EQ(failed[2].first, tooLong);
+    EXPECT_NE(failed[2].second.find("File name too long"), std::string::npos) << failed[2].second;
+
+    EXPECT_FALSE(test::exists(home("/Library/Caches/app")));
+    EXPECT_TRUE(test::exists(home("/Library/Caches")));
+    EXPECT_EQ(test::readFile(precious).size(), 5000u);
+}
+
+TEST_F(CleanerTest, ReviewOnlyRemovesNothing) {
+    test::makeFile(home("/Library/Application Support/Thing/x"), 100);
+    auto outcome =
+        Cleaner::clean({item(home("/Library/Application Support/Thing")), item(home("/gone"))},
+                       withAction(CleanAction::Kind::reviewOnly), services_);
+    EXPECT_EQ(failures(outcome),
+              (std::vector<std::pair<std::string, std::string>>{
+                  {home("/Library/Application Support/Thing"), "Review only — nothing deleted"}}));
+    EXPECT_EQ(paths(outcome.cleaned), std::vector<std::string>{home("/gone")});
+    EXPECT_TRUE(test::exists(home("/Library/Application Support/Thing/x")));
+}
+
+TEST_F(CleanerTest, TrashedItemsGetAnInfoFileShowInTheTrashAndLeaveWithIt) {
+    test::makeFile(home("/Downloads/big movie.mkv"), 300'000);
+    auto outcome = Cleaner::clean({item(home("/Downloads/big movie.mkv"))},
+                                  withAction(CleanAction::Kind::trash));
+    ASSERT_EQ(outcome.cleaned.size(), 1u)
+        << (outcome.failures.empty() ? "" : outcome.failures[0].reason);
+    std::string trashed = Trash::homeTrash() + "/files/big movie.mkv";
+    std::string info = Trash::homeTrash() + "/info/big movie.mkv.trashinfo";
+    EXPECT_NE(test::readFile(info).find("Path=" + home("/Downloads/big%20movie.mkv") + "\n"),
+              std::string::npos);
+
+    const CleanupCategory* trashCategory = Catalog::find("trash");
+    ASSERT_TRUE(trashCategory);
+    auto inTrash = Scanner::items(*trashCategory);
+    ASSERT_EQ(inTrash.size(), 1u);
+    EXPECT_EQ(inTrash[0].url, trashed);
+    EXPECT_EQ(inTrash[0].name, "big movie.mkv");
+
+    auto emptied = Cleaner::clean(inTrash, *trashCategory);
+    EXPECT_EQ(emptied.cleaned.size(), 1u);
+    EXPECT_FALSE(test::exists(trashed));
+    EXPECT_FALSE(test::exists(info));
+    EXPECT_TRUE(Scanner::items(*trashCategory).empty());
+}
+
+TEST_F(CleanerTest, AFailedTrashOrRemovalKeepsItsReason) {
+    test::makeFile(home("/Downloads/a"), 10);
+    services_.moveToTrash = [](const std::string&) {
+        return std::optional<std::string>("No Trash here");
+    };
+    services_.remove = [](const std::string&) { return std::optional<std::string>("Device busy"); };
+    auto trashed = Cleaner::clean({item(home("/Downloads/a"))},
+                                  withAction(CleanAction::Kind::trash), services_);
+    EXPECT_EQ(failures(trashed), (std::vector<std::pair<std::string, std::string>>{
+                                     {home("/Downloads/a"), "No Trash here"}}));
+    auto removed = Cleaner::clean({item(home("/Downloads/a"))},
+                                  withAction(CleanAction::Kind::delete_), services_);
+    EXPECT_EQ(failures(removed), (std::vector<std::pair<std::string, std::string>>{
+                                     {home("/Downloads/a"), "Device busy"}}));
+    EXPECT_TRUE(test::exists(home("/Downloads/a")));
+}
+
+TEST_F(CleanerTest, CommandsDecideTheirItemsAlone) {
+    FakeRunner fake;
+    fake.answer = [](const std::vector<std::string>& arguments) {
+        if (arguments.back() == "bad") return Shell::Result{1, "  Unable to delete: busy\n"};
+        if (arguments.back() == "silent") return Shell::Result{3, ""};
+        if (arguments.back() == "throws") throw std::runtime_error("cannot launch");
+        return Shell::Result{0, "ok"};
+    };
+    services_.runner = fake.runner();
+    test::makeFolder(home("/Devices/AAAA"));
+    auto withCommand = [&](std::string path, std::string last) {
+        auto i = item(path);
+        i.command = std::vector<std::string>{"xcrun", "simctl", "delete", last};
+        return i;
+    };
+    // The Library itself is protected, yet a command item is judged by its command only.
+    auto outcome = Cleaner::clean({withCommand(home("/Devices/AAAA"), "good"),
+                                   withCommand(home("/Library"), "bad"),
+                                   withCommand("runtime-id", "silent"), withCommand("x", "throws")},
+                                  withAction(CleanAction::Kind::command), services_);
+    EXPECT_EQ(paths(outcome.cleaned), std::vector<std::string>{home("/Devices/AAAA")});
+    EXPECT_TRUE(test::exists(home("/Devices/AAAA")));
+    EXPECT_EQ(failures(outcome), (std::vector<std::pair<std::string, std::string>>{
+                                     {home("/Library"), "Unable to delete: busy"},
+                                     {"runtime-id", "xcrun ended with status 3"},
+                                     {"x", "cannot launch"}}));
+    EXPECT_EQ(fake.limits, (std::vector<double>{300, 300, 300, 300}));
+}
+
+TEST_F(CleanerTest, TheExtraCommandRunsOnceFirstWhateverItDoes) {
+    FakeRunner fake;
+    fake.answer = [](const auto&) -> Shell::Result { throw std::runtime_error("brew is missing"); };
+    services_.runner = fake.runner();
+    const CleanupCategory* homebrew = Catalog::find("homebrew");
+    ASSERT_TRUE(homebrew);
+
+    EXPECT_TRUE(Cleaner::clean({}, *homebrew, services_).cleaned.empty());
+    EXPECT_TRUE(fake.calls.empty()) << "nothing runs for an empty clean";
+
+    test::makeFile(home("/Library/Caches/Homebrew/downloads/a.tar.gz"), 1000);
+    test::makeFile(home("/Library/Caches/Homebrew/b.bottle"), 1000);
+    auto outcome = Cleaner::clean({item(home("/Library/Caches/Homebrew/downloads")),
+                                   item(home("/Library/Caches/Homebrew/b.bottle"))},
+                                  *homebrew, services_);
+    EXPECT_EQ(fake.calls,
+              (std::vector<std::vector<std::string>>{{"brew", "cleanup", "--prune=all"}}));
+    EXPECT_EQ(fake.limits, std::vector<double>{120});
+    EXPECT_EQ(outcome.cleaned.size(), 2u);
+    EXPECT_FALSE(test::exists(home("/Library/Caches/Homebrew/downloads")));
+}
+
+TEST_F(CleanerTest, TheAdministratorBatchIsJudgedByWhatIsLeft) {
+    test::makeFile(outside_ + "/it's/cache", 10);
+    test::makeFile(outside_ + "/a\"b\\c", 10);
+    test::makeLink(outside_ + "/it's", outside_ + "/link");
+    std::vector<ScanItem> items{item(outside_ + "/it's"), item(outside_ + "/a\"b\\c"),
+                                item(outside_ + "/link"), item(outside_ + "/already-gone")};
+    FakeRunner fake;
+    // Removes the first path only, as a batch that stopped half-way would.
+    fake.answer = [&](const std::vector<std::string>&) {
+        test::removeTree(outside_ + "/it's");
+        return Shell::Result{0, ""};
+    };
+    services_.runner = fake.runner();
+    auto outcome = Cleaner::clean(items, withAction(CleanAction::Kind::admin), services_);
+
+    std::string command = "/bin/rm -rf --one-file-system -- '" + outside_ + "/it'\\''s' '" +
+                          outside_ + "/a\"b\\c' '" + outside_ + "/link'";
+    EXPECT_EQ(fake.calls,
+              (std::vector<std::vector<std::string>>{{"pkexec", "/bin/sh", "-c", command}}));
+    EXPECT_EQ(fake.limits, std::vector<double>{300});
+    // Settled in the loop first (the gone item), then the batch in order. The link is judged
+    // as a link: its target being gone does not make it gone.
+    EXPECT_EQ(paths(outcome.cleaned),
+              (std::vector<std::string>{outside_ + "/already-gone", outside_ + "/it's"}));
+    EXPECT_EQ(failures(outcome), (std::vector<std::pair<std::string, std::string>>{
+                                     {outside_ + "/a\"b\\c", "Still present"},
+                                     {outside_ + "/link", "Still present"}}));
+
+    fake.answer = [](const auto&) { return Shell::Result{126, ""}; };
+    auto refused =
+        Cleaner::clean({item(outside_ + "/link")}, withAction(CleanAction::Kind::admin), services_);
+    EXPECT_EQ(failures(refused),
+              (std::vector<std::pair<std::string, std::string>>{
+                  {outside_ + "/link", "The administrator password was not given."}}));
+    fake.answer = [](const auto&) {
+        return Shell::Result{127, "/usr/bin/env: 'pkexec': No such file or directory"};
+    };
+    auto missing =
+        Cleaner::clean({item(outside_ + "/link")}, withAction(CleanAction::Kind::admin), services_);
+    EXPECT_EQ(missing.failures.at(0).reason,
+              "Administrator rights are not available: pkexec is not installed.");
+    fake.answer = [](const auto&) -> Shell::Result { throw std::runtime_error("no such program"); };
+    auto thrown =
+        Cleaner::clean({item(outside_ + "/link")}, withAction(CleanAction::Kind::admin), services_);
+    EXPECT_EQ(thrown.failures.at(0).reason, "no such program");
+}
+
+TEST_F(CleanerTest, MoveNeverReplacesAndNeverMovesAFolderIntoItself) {
+    test::makeFile(home("/Documents/Old/a.txt"), 100, 'a');
+    test::makeFile(home("/Documents/Old/sub/b.txt"), 100, 'b');
+    test::makeFile(home("/Downloads/same.txt"), 10, 'n');
+    test::makeLink(home("/Documents/Old/sub"), home("/into-old"));
+
+    auto outcome = Cleaner::move({item(home("/Documents/Old")), item(home("/Downloads/same.txt"))},
+                                 home("/Documents/Old/sub"), services_);
+    auto viaLink = Cleaner::move({item(home("/Documents/Old"))}, home("/into-old"), services_);
+    auto itself = Cleaner::move({item(home("/Documents/Old"))}, home("/Documents/Old"), services_);
+    test::makeFile(home("/Downloads/other.txt"), 10, 'n');
+    test::makeFile(home("/Backup/other.txt"), 10, 'o');
+    auto clash = Cleaner::move({item(home("/Downloads/other.txt"))}, home("/Backup"), services_);
+    auto protectedOne = Cleaner::move({item(home("/Downloads"))}, home("/Backup"), services_);
+
+    EXPECT_EQ(outcome.failures.at(0).reason, "Can't move a folder into itself — nothing was moved");
+    EXPECT_EQ(viaLink.failures.at(0).reason, "Can't move a folder into itself — nothing was moved");
+    EXPECT_EQ(itself.failures.at(0).reason, "Can't move a folder into itself — nothing was moved");
+    EXPECT_EQ(paths(outcome.cleaned), std::vector<std::string>{home("/Downloads/same.txt")});
+    EXPECT_EQ(test::readFile(home("/Documents/Old/sub/same.txt")), std::string(10, 'n'));
+    EXPECT_EQ(test::readFile(home("/Documents/Old/a.txt")), std::string(100, 'a'));
+    EXPECT_EQ(test::readFile(home("/Documents/Old/sub/b.txt")), std::string(100, 'b'));
+
+    EXPECT_EQ(failures(clash), (std::vector<std::pair<std::string, std::string>>{
+                                   {home("/Downloads/other.txt"),
+                                    "Already exists at " + home("/Backup/other.txt")}}));
+    EXPECT_EQ(test::readFile(home("/Backup/other.txt")), std::string(10, 'o'));
+    EXPECT_EQ(test::readFile(home("/Downloads/other.txt")), std::string(10, 'n'));
+    EXPECT_EQ(protectedOne.failures.at(0).reason, "Protected folder — skipped");
+
+    auto nowhere =
+        Cleaner::move({item(home("/Backup/other.txt"))}, home("/no-such-folder"), services_);
+    EXPECT_EQ(nowhere.failures.size(), 1u);
+    EXPECT_TRUE(test::exists(home("/Backup/other.txt")));
+}
+
+TEST_F(CleanerTest, MoveToAnotherDriveCopiesThenRemoves) {
+    struct stat shm {
+    }, tmp{};
+    if (::stat("/dev/shm", &shm) != 0 || ::stat(test::home().c_str(), &tmp) != 0 ||
+        shm.st_dev == tmp.st_dev)
+        GTEST_SKIP() << "needs a second file system at /dev/shm";
+    char pattern[] = "/dev/shm/bramwick-test-move-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    std::string drive = pattern;
+    test::makeFile(home("/Movies/Trip/a.mov"), 200'000, 'a');
+    test::makeLink(outside_, home("/Movies/Trip/link"));
+    test::makeFile(home("/Movies/Other/b.mov"), 1000, 'b');
+
+    auto moved = Cleaner::move({item(home("/Movies/Trip"))}, drive, services_);
+    EXPECT_EQ(moved.cleaned.size(), 1u);
+    EXPECT_FALSE(test::exists(home("/Movies/Trip")));
+    EXPECT_EQ(test::readFile(drive + "/Trip/a.mov"), std::string(200'000, 'a'));
+    EXPECT_TRUE(test::exists(outside_)) << "the link was copied, not followed";
+
+    services_.remove = [](const std::string&) { return std::optional<std::string>("Device busy"); };
+    auto kept = Cleaner::move({item(home("/Movies/Other"))}, drive, services_);
+    EXPECT_EQ(failures(kept),
+              (std::vector<std::pair<std::string, std::string>>{
+                  {home("/Movies/Other"),
+                   "Copied to " + drive +
+                       "/Other, but the original could not be removed: Device busy"}}));
+    EXPECT_TRUE(test::exists(home("/Movies/Other/b.mov")));
+    EXPECT_TRUE(test::exists(drive + "/Other/b.mov"));
+    test::removeTree(drive);
+}

@@ -1,0 +1,130 @@
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "platform/safe_copy.h"
+#include "platform/safe_delete.h"
+#include "support/fixture.h"
+
+using namespace bramwick;
+
+namespace {
+
+class SafeDeleteTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        test::clearHome();
+        outside_ = test::makeTemporaryFolder("outside");
+    }
+    void TearDown() override {
+        ::chmod(outside_.c_str(), 0700);
+        test::removeTree(outside_);
+    }
+    std::string home(const std::string& rest) { return test::home() + rest; }
+    std::string outside_;
+};
+
+std::string makeSocket(const std::string& path) {
+    int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::close(fd);
+    return path;
+}
+
+} // namespace
+
+TEST_F(SafeDeleteTest, RemovesATreeButNeverWhatItsLinksPointAt) {
+    auto target = test::makeFile(outside_ + "/precious/keep.txt", 1000);
+    auto targetFile = test::makeFile(outside_ + "/single.txt", 1000);
+    test::makeFile(home("/item/a/b/c/deep.bin"), 5000);
+    test::makeFile(home("/item/.hidden"), 10);
+    test::makeLink(outside_ + "/precious", home("/item/a/link-to-folder"));
+    test::makeLink(targetFile, home("/item/link-to-file"));
+    test::makeLink(outside_ + "/precious", home("/linked-item"));
+
+    EXPECT_EQ(SafeDelete::remove(home("/item")), std::nullopt);
+    EXPECT_FALSE(test::exists(home("/item")));
+    // A link given as the item itself goes as a link.
+    EXPECT_EQ(SafeDelete::remove(home("/linked-item/")), std::nullopt);
+    EXPECT_FALSE(test::exists(home("/linked-item")));
+    EXPECT_EQ(test::readFile(target).size(), 1000u);
+    EXPECT_EQ(test::readFile(targetFile).size(), 1000u);
+}
+
+TEST_F(SafeDeleteTest, AGoneItemIsNoProblemAndAFileGoesAlone) {
+    auto file = test::makeFile(home("/one.txt"), 10);
+    EXPECT_EQ(SafeDelete::remove(file), std::nullopt);
+    EXPECT_FALSE(test::exists(file));
+    EXPECT_EQ(SafeDelete::remove(home("/never-was")), std::nullopt);
+    EXPECT_EQ(SafeDelete::remove(home("/never/was/either")), std::nullopt);
+    for (std::string odd : {std::string("/"), std::string(), home("/x/.."), home("/.")})
+        EXPECT_TRUE(SafeDelete::remove(odd)) << odd;
+    EXPECT_TRUE(test::exists(test::home()));
+}
+
+TEST_F(SafeDeleteTest, ReadOnlyFoldersOfTheUserAreEmptiedToo) {
+    // Module caches write their folders read-only; the user still expects them to go.
+    test::makeFile(home("/cache/mod/pkg/file.go"), 100);
+    ::chmod(home("/cache/mod/pkg").c_str(), 0555);
+    ::chmod(home("/cache/mod").c_str(), 0555);
+    test::makeFile(home("/cache/sealed/x"), 10);
+    ::chmod(home("/cache/sealed").c_str(), 0);
+    EXPECT_EQ(SafeDelete::remove(home("/cache")), std::nullopt);
+    EXPECT_FALSE(test::exists(home("/cache")));
+}
+
+TEST_F(SafeDeleteTest, AProblemIsReportedAndTheRestStillGoes) {
+    if (test::runningAsRoot()) GTEST_SKIP() << "root may remove from any folder";
+    // The folder that holds the item is outside it and is never made writable.
+    test::makeFile(outside_ + "/locked/item/inner/a.txt", 10);
+    ::chmod((outside_ + "/locked").c_str(), 0500);
+    auto problem = SafeDelete::remove(outside_ + "/locked/item");
+    ::chmod((outside_ + "/locked").c_str(), 0700);
+    ASSERT_TRUE(problem);
+    EXPECT_NE(problem->find("Permission denied"), std::string::npos) << *problem;
+    EXPECT_FALSE(test::exists(outside_ + "/locked/item/inner"));
+    EXPECT_TRUE(test::exists(outside_ + "/locked/item"));
+}
+
+TEST_F(SafeDeleteTest, CopyKeepsLinksAsLinksAndTimesAndModes) {
+    auto file = test::makeFile(home("/src/tree/data.bin"), 300'000);
+    ::chmod(file.c_str(), 0640);
+    struct timespec old[2] = {{1'000'000'000, 0}, {1'000'000'000, 0}};
+    ::utimensat(AT_FDCWD, file.c_str(), old, 0);
+    test::makeLink(outside_, home("/src/tree/elsewhere"));
+    ::mkfifo(home("/src/tree/pipe").c_str(), 0600);
+
+    ASSERT_EQ(SafeCopy::copy(home("/src/tree"), home("/dst")), std::nullopt);
+    struct stat st {};
+    ASSERT_EQ(::lstat(home("/dst/data.bin").c_str(), &st), 0);
+    EXPECT_EQ(st.st_size, 300'000);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(st.st_mtim.tv_sec, 1'000'000'000);
+    ASSERT_EQ(::lstat(home("/dst/elsewhere").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    ASSERT_EQ(::lstat(home("/dst/pipe").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    EXPECT_EQ(test::readFile(home("/dst/data.bin")), test::readFile(file));
+
+    // Nothing already there is ever replaced.
+    auto problem = SafeCopy::copy(home("/src/tree"), home("/dst"));
+    ASSERT_TRUE(problem);
+    EXPECT_EQ(test::readFile(home("/dst/data.bin")).size(), 300'000u);
+}
+
+TEST_F(SafeDeleteTest, AFailedCopyTakesAwayOnlyWhatItMade) {
+    test::makeFile(home("/src/tree/a.txt"), 100);
+    makeSocket(home("/src/tree/z.socket"));
+    auto problem = SafeCopy::copy(home("/src/tree"), home("/dst"));
+    ASSERT_TRUE(problem);
+    EXPECT_NE(problem->find("special file"), std::string::npos) << *problem;
+    EXPECT_FALSE(test::exists(home("/dst")));
+    EXPECT_TRUE(test::exists(home("/src/tree/a.txt")));
+}

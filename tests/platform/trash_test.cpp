@@ -1,0 +1,166 @@
+#include <ctime>
+#include <regex>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "engine/edition.h"
+#include "platform/trash.h"
+#include "support/fixture.h"
+
+using namespace bramwick;
+
+namespace {
+
+class TrashTest : public ::testing::Test {
+  protected:
+    void SetUp() override { test::clearHome(); }
+    std::string home(const std::string& rest) { return test::home() + rest; }
+    std::string trash(const std::string& rest) { return Trash::homeTrash() + rest; }
+};
+
+bool isFolder(const std::string& path, mode_t* mode = nullptr) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+    if (mode) *mode = st.st_mode & 07777;
+    return true;
+}
+
+} // namespace
+
+TEST_F(TrashTest, AnItemGoesToTheHomeTrashWithItsInfoFile) {
+    auto item = test::makeFile(home("/Downloads/my report #1.pdf"), 2000);
+    std::time_t before = std::time(nullptr);
+    ASSERT_EQ(Trash::moveToTrash(item), std::nullopt);
+    EXPECT_EQ(Trash::homeTrash(), test::home() + "/.local/share/Trash");
+    EXPECT_FALSE(test::exists(item));
+    EXPECT_EQ(test::readFile(trash("/files/my report #1.pdf")).size(), 2000u);
+
+    std::string info = test::readFile(trash("/info/my report #1.pdf.trashinfo"));
+    std::smatch m;
+    ASSERT_TRUE(
+        std::regex_match(info, m, std::regex("\\[Trash Info\\]\nPath=(.*)\nDeletionDate=(.*)\n")))
+        << info;
+    EXPECT_EQ(m[1].str(), test::home() + "/Downloads/my%20report%20%231.pdf");
+    struct tm parsed {};
+    ASSERT_NE(::strptime(m[2].str().c_str(), "%Y-%m-%dT%H:%M:%S", &parsed), nullptr) << m[2].str();
+    parsed.tm_isdst = -1;
+    std::time_t when = std::mktime(&parsed); // local time, as the format says
+    EXPECT_GE(when, before - 1);
+    EXPECT_LE(when, std::time(nullptr) + 1);
+    mode_t mode = 0;
+    ASSERT_TRUE(isFolder(trash("/files"), &mode));
+    EXPECT_EQ(mode, 0700u);
+}
+
+TEST_F(TrashTest, ATakenNameGetsANewOne) {
+    auto a = test::makeFile(home("/a/report.pdf"), 10, 'a');
+    auto b = test::makeFile(home("/b/report.pdf"), 10, 'b');
+    auto c = test::makeFile(home("/c/report.pdf"), 10, 'c');
+    auto folder = test::makeFile(home("/d/.config/x"), 10);
+    // An item left in files/ without its info file still holds its name.
+    test::makeFile(trash("/files/report 2.pdf"), 10, 'z');
+    ASSERT_EQ(Trash::moveToTrash(a), std::nullopt);
+    ASSERT_EQ(Trash::moveToTrash(b), std::nullopt);
+    ASSERT_EQ(Trash::moveToTrash(c), std::nullopt);
+    ASSERT_EQ(Trash::moveToTrash(home("/d/.config")), std::nullopt);
+    EXPECT_EQ(test::readFile(trash("/files/report.pdf")), std::string(10, 'a'));
+    EXPECT_EQ(test::readFile(trash("/files/report 2.pdf")), std::string(10, 'z'));
+    EXPECT_EQ(test::readFile(trash("/files/report 3.pdf")), std::string(10, 'b'));
+    EXPECT_EQ(test::readFile(trash("/files/report 4.pdf")), std::string(10, 'c'));
+    EXPECT_FALSE(test::exists(trash("/info/report 2.pdf.trashinfo")));
+    EXPECT_TRUE(test::exists(trash("/info/report 4.pdf.trashinfo")));
+    EXPECT_TRUE(test::exists(trash("/files/.config/x")));
+}
+
+TEST_F(TrashTest, AVeryLongNameIsShortenedToFit) {
+    std::string name = std::string(239, 'n') + "\u00fc\u00fc\u00fc.txt"; // 249 bytes
+    auto item = test::makeFile(home("/" + name), 10);
+    ASSERT_EQ(Trash::moveToTrash(item), std::nullopt);
+    EXPECT_FALSE(test::exists(item));
+    std::string kept =
+        std::string(239, 'n') + "\u00fc.txt"; // cut between characters, never inside one
+    EXPECT_TRUE(test::exists(trash("/files/" + kept)));
+    EXPECT_TRUE(test::exists(trash("/info/" + kept + ".trashinfo")));
+}
+
+TEST_F(TrashTest, RefusesWhatHoldsTheTrashOrIsInIt) {
+    test::makeFolder(trash("/files"));
+    test::makeFile(trash("/files/old.txt"), 10);
+    EXPECT_EQ(Trash::moveToTrash(home("/.local")), "The Trash itself is inside it");
+    EXPECT_EQ(Trash::moveToTrash(trash("/files/old.txt")), "It is already in the Trash");
+    EXPECT_TRUE(test::exists(trash("/files/old.txt")));
+    auto missing = Trash::moveToTrash(home("/missing.txt"));
+    ASSERT_TRUE(missing);
+    EXPECT_NE(missing->find("No such file"), std::string::npos) << *missing;
+}
+
+TEST_F(TrashTest, AFailedRenameLeavesTheItemAndNoInfoFile) {
+    struct stat shm {
+    }, tmp{};
+    if (::stat("/dev/shm", &shm) != 0 || ::stat(test::home().c_str(), &tmp) != 0 ||
+        shm.st_dev == tmp.st_dev)
+        GTEST_SKIP() << "needs a second file system at /dev/shm";
+    char pattern[] = "/dev/shm/bramwick-test-trash-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    std::string elsewhere = pattern;
+    auto item = test::makeFile(home("/stay.txt"), 10);
+    auto problem = Trash::moveInto(item, {elsewhere + "/Trash", std::nullopt});
+    EXPECT_EQ(problem, "The Trash is on another file system");
+    EXPECT_TRUE(test::exists(item));
+    EXPECT_FALSE(test::exists(elsewhere + "/Trash/info/stay.txt.trashinfo"));
+    test::removeTree(elsewhere);
+}
+
+TEST_F(TrashTest, ADriveOffersItsOwnTrashFolder) {
+    uid_t uid = ::getuid();
+    std::string id = std::to_string(uid);
+    std::string top = test::makeFolder(home("/drive"));
+    auto plain = Trash::driveTrash(top, uid);
+    ASSERT_TRUE(std::holds_alternative<Trash::Folder>(plain));
+    EXPECT_EQ(std::get<Trash::Folder>(plain).path, top + "/.Trash-" + id);
+    mode_t mode = 0;
+    EXPECT_TRUE(isFolder(top + "/.Trash-" + id + "/files", &mode));
+    EXPECT_EQ(mode, 0700u);
+    EXPECT_TRUE(isFolder(top + "/.Trash-" + id + "/info"));
+
+    // A shared .Trash counts only when it is a real folder with the sticky bit.
+    test::makeFolder(top + "/.Trash");
+    ::chmod((top + "/.Trash").c_str(), 01777);
+    auto shared = Trash::driveTrash(top, uid);
+    ASSERT_TRUE(std::holds_alternative<Trash::Folder>(shared));
+    EXPECT_EQ(std::get<Trash::Folder>(shared).path, top + "/.Trash/" + id);
+    ::chmod((top + "/.Trash").c_str(), 0777);
+    EXPECT_EQ(std::get<Trash::Folder>(Trash::driveTrash(top, uid)).path, top + "/.Trash-" + id);
+
+    // A per-user folder that is a link is never used.
+    std::string other = test::makeFolder(home("/drive2"));
+    test::makeLink(home("/somewhere"), other + "/.Trash-" + id);
+    EXPECT_TRUE(std::holds_alternative<std::string>(Trash::driveTrash(other, uid)));
+
+    // Items of a drive are recorded relative to its top folder.
+    auto item = test::makeFile(top + "/photos/a b.jpg", 10);
+    ASSERT_EQ(Trash::moveInto(item, std::get<Trash::Folder>(plain)), std::nullopt);
+    std::string info = test::readFile(top + "/.Trash-" + id + "/info/a b.jpg.trashinfo");
+    EXPECT_NE(info.find("\nPath=photos/a%20b.jpg\n"), std::string::npos) << info;
+}
+
+TEST(TrashPaths, EncodingAndInfoFiles) {
+    EXPECT_EQ(Trash::encodePath("/home/a b/\u00fc%#?&=+,;.txt"),
+              "/home/a%20b/%C3%BC%25%23%3F%26%3D%2B%2C%3B.txt");
+    EXPECT_EQ(Trash::encodePath("/x/A-z_0.9!~*'()"), "/x/A-z_0.9!~*'()");
+    EXPECT_EQ(Trash::infoText("/a b", 0).substr(0, 25), "[Trash Info]\nPath=/a%20b\n");
+
+    std::string id = std::to_string(::getuid());
+    EXPECT_EQ(Trash::infoFileFor(Trash::homeTrash() + "/files/x.txt"),
+              Trash::homeTrash() + "/info/x.txt.trashinfo");
+    EXPECT_EQ(Trash::infoFileFor("/media/d/.Trash-" + id + "/files/x"),
+              "/media/d/.Trash-" + id + "/info/x.trashinfo");
+    EXPECT_EQ(Trash::infoFileFor("/media/d/.Trash/" + id + "/files/x"),
+              "/media/d/.Trash/" + id + "/info/x.trashinfo");
+    EXPECT_EQ(Trash::infoFileFor(Trash::homeTrash() + "/files/x/inner"), std::nullopt);
+    EXPECT_EQ(Trash::infoFileFor(test::home() + "/work/files/x"), std::nullopt);
+
+    EXPECT_EQ(Trash::mountTop("/proc/self"), "/proc");
+}
