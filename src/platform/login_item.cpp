@@ -1,0 +1,91 @@
+#include "platform/login_item.h"
+
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fmt/format.h>
+
+#include "engine/edition.h"
+#include "engine/text.h"
+#include "platform/desktop_entry.h"
+#include "platform/files.h"
+
+namespace bramwick::LoginItems {
+
+namespace {
+std::string autostartFolder() {
+    return Edition::configHome() + "/autostart";
+}
+
+} // namespace
+
+std::string entryPath() {
+    return autostartFolder() + "/" + Edition::appId + ".desktop";
+}
+
+std::string entryText(const std::string& executable) {
+    return fmt::format("[Desktop Entry]\n"
+                       "Type=Application\n"
+                       "Name={0}\n"
+                       "Comment=Starts {0} when you log in\n"
+                       "Exec={1}\n"
+                       "Icon={2}\n"
+                       "Terminal=false\n"
+                       "X-GNOME-Autostart-enabled=true\n",
+                       Edition::displayName, DesktopEntry::execArgument(executable),
+                       Edition::appId);
+}
+
+Status status() {
+    std::string path = entryPath();
+    struct stat st{};
+    if (::stat(path.c_str(), &st) != 0)
+        return errno == ENOENT ? Status::notRegistered : Status::unknown;
+    auto text = Files::read(path);
+    if (!text) return Status::unknown;
+    auto keys = DesktopEntry::mainGroup(*text);
+    // Both ways the desktops know of switching an autostart entry off without removing it.
+    auto is = [&](const char* key, const char* value) {
+        auto it = keys.find(key);
+        return it != keys.end() && Text::lowercased(it->second) == value;
+    };
+    if (is("Hidden", "true") || is("X-GNOME-Autostart-enabled", "false"))
+        return Status::notRegistered;
+    auto exec = keys.find("Exec");
+    if (exec == keys.end() || DesktopEntry::program(exec->second).empty()) return Status::notFound;
+    return Status::enabled;
+}
+
+std::optional<std::string> registerApp(const std::string& executable) {
+    std::string program = executable.empty() ? DesktopEntry::currentExecutable() : executable;
+    if (program.empty()) return std::string("cannot find where this program is installed");
+    if (auto problem = Files::makeFolders(autostartFolder())) return problem;
+    return Files::writeAtomically(entryPath(), entryText(program), 0644);
+}
+
+std::optional<std::string> unregisterApp() {
+    std::string path = entryPath();
+    if (::unlink(path.c_str()) != 0 && errno != ENOENT)
+        return fmt::format("cannot remove {}: {}", path, std::strerror(errno));
+    return std::nullopt;
+}
+
+std::string statusWord(Status status) {
+    switch (status) {
+    case Status::notRegistered:
+        return "off";
+    case Status::enabled:
+        return "enabled";
+    case Status::requiresApproval:
+        return "waiting for approval in System Settings \u2192 General \u2192 Login Items";
+    case Status::notFound:
+        return "not found (turn it on again from the installed program)";
+    case Status::unknown:
+        break;
+    }
+    return "unknown";
+}
+
+} // namespace bramwick::LoginItems
