@@ -1,8 +1,34 @@
 #include "app/cli/modes.h"
-#include "app/cli/pending.h"
+#include "app/cli/output.h"
+#include "app/cli/system_modes.h"
 
 namespace bramwick::Cli {
 
-int maintenanceMode(std::ostream&) { return notYetAvailable("--maintenance"); }
+void printMaintenance(const std::vector<MaintenanceTask>& tasks,
+                      const std::vector<Maintenance::Retired>& retired, std::ostream& out) {
+    for (const auto& task : tasks) {
+        bool available = task.isAvailable();
+        const char* status = !available                ? "MISSING "
+                             : task.commands().empty() ? "status  "
+                             : task.needsPassword      ? "password"
+                                                       : "ready   ";
+        out << status << " " << task.name;
+        if (auto measured = task.measure()) out << dash << *measured;
+        out << "\n";
+        for (const auto& command : task.commands()) {
+            out << "         $";
+            for (const auto& argument : command) out << " " << argument;
+            out << "\n";
+        }
+        out.flush();
+    }
+    out << "\nNot offered:\n";
+    for (const auto& action : retired) out << "  " << action.name << "\n    " << action.why << "\n";
+}
+
+int maintenanceMode(std::ostream& out) {
+    printMaintenance(Maintenance::all(), Maintenance::retired(), out);
+    return 0;
+}
 
 } // namespace bramwick::Cli

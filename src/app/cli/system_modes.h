@@ -4,6 +4,7 @@
 
 #include <ostream>
 
+#include "system/maintenance.h"
 #include "system/memory_users.h"
 #include "system/running.h"
 
@@ -11,6 +12,11 @@ namespace bramwick::Cli {
 
 // --memory: one line per memory user, as given.
 void printMemoryUsers(const std::vector<MemoryUsers::Entry>& entries, std::ostream& out);
+
+// --maintenance: each task with its state, measurement and commands, then the actions not
+// offered. Runs nothing but the tasks' own probes.
+void printMaintenance(const std::vector<MaintenanceTask>& tasks,
+                      const std::vector<Maintenance::Retired>& retired, std::ostream& out);
 
 // --running: the swap line, then one line per item, or the line that says nothing runs.
 void printRunning(const RunningSnapshot& snapshot, std::ostream& out);

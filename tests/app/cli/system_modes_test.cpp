@@ -40,6 +40,38 @@ TEST(MemoryMode, PrintsOneLinePerUserWithItsKind) {
                          "Zero KB    a process whose name is longer 1 proc  not an app\n");
 }
 
+TEST(MaintenanceMode, PrintsEachTaskWithItsStateThenWhatIsNotOffered) {
+    auto task = [](std::string name, bool available, bool password, std::vector<std::vector<std::string>> commands,
+                   std::optional<std::string> measured) {
+        MaintenanceTask t;
+        t.name = std::move(name);
+        t.needsPassword = password;
+        t.isAvailable = [available] { return available; };
+        t.measure = [measured] { return measured; };
+        t.commands = [commands] { return commands; };
+        return t;
+    };
+    std::vector<MaintenanceTask> tasks = {
+        task("Missing one", false, true, {{"tool", "-x"}}, "measured anyway"),
+        task("Information", true, true, {}, "Would free Zero KB"),
+        task("Needs password", true, true, {{"a", "b c"}, {"d"}}, std::nullopt),
+        task("Ready", true, false, {{"e"}}, std::nullopt),
+    };
+    std::ostringstream out;
+    Cli::printMaintenance(tasks, {{"First", "Why not."}, {"Second", "Because."}}, out);
+    EXPECT_EQ(out.str(), "MISSING  Missing one \u2014 measured anyway\n"
+                         "         $ tool -x\n"
+                         "status   Information \u2014 Would free Zero KB\n"
+                         "password Needs password\n"
+                         "         $ a b c\n"
+                         "         $ d\n"
+                         "ready    Ready\n"
+                         "         $ e\n"
+                         "\nNot offered:\n"
+                         "  First\n    Why not.\n"
+                         "  Second\n    Because.\n");
+}
+
 TEST(SystemModes, PrintRealRowsOnThisMachine) {
     auto running = test::runProgram(BRAMWICK_BINARY, {"--running"});
     EXPECT_EQ(running.status, 0);
@@ -57,4 +89,11 @@ TEST(SystemModes, PrintRealRowsOnThisMachine) {
         at = end + 1;
     }
     EXPECT_LE(lines, 15u);
+
+    auto maintenance = test::runProgram(BRAMWICK_BINARY, {"--maintenance"});
+    EXPECT_EQ(maintenance.status, 0);
+    EXPECT_NE(maintenance.output.find("MISSING  Rebuild the Open With list\n"), std::string::npos)
+        << maintenance.output;
+    EXPECT_NE(maintenance.output.find("\nNot offered:\n  Run the periodic maintenance scripts\n"),
+              std::string::npos);
 }
