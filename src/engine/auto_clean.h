@@ -121,7 +121,8 @@ Plan plan(const std::vector<CleanupCategory>& categories,
           const Settings& settings = Settings::standard());
 
 // The applications of `provider` that belong to this user (other users' sessions never keep a
-// category from being cleaned).
+// category from being cleaned). Each entry's process is looked up in /proc, so an entry whose
+// process is gone, or a fake with a made-up pid, drops out; fakes use this process's pid.
 std::vector<RunningApplication>
 runningApplications(const RunningApplications& provider = RunningApplications::system());
 
