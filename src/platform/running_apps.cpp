@@ -2,22 +2,15 @@
 
 #include <mutex>
 
+#include "platform/proc_running_apps.h"
+
 namespace bramwick {
 
 namespace {
 
-// Until the /proc reader exists: no applications, and nothing can be asked of them.
-class NoApplications : public RunningApplications {
-  public:
-    std::vector<RunningApplication> list() const override { return {}; }
-    bool activate(const RunningApplication&) override { return false; }
-    std::optional<std::string> requestQuit(const RunningApplication&) override {
-        return "Quitting applications is not available in this build.";
-    }
-};
-
 std::unique_ptr<RunningApplications>& current() {
-    static std::unique_ptr<RunningApplications> provider = std::make_unique<NoApplications>();
+    static std::unique_ptr<RunningApplications> provider =
+        std::make_unique<ProcRunningApplications>();
     return provider;
 }
 
@@ -30,7 +23,8 @@ RunningApplications& RunningApplications::system() {
     return *current();
 }
 
-std::unique_ptr<RunningApplications> RunningApplications::install(std::unique_ptr<RunningApplications> provider) {
+std::unique_ptr<RunningApplications>
+RunningApplications::install(std::unique_ptr<RunningApplications> provider) {
     std::lock_guard lock(providerMutex);
     std::swap(current(), provider);
     return provider;

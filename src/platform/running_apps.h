@@ -12,8 +12,8 @@ namespace bramwick {
 
 struct RunningApplication {
     pid_t pid = 0;
-    // The desktop-file id of its app scope or service, or the identifier of the .app bundle its
-    // executable lies in; empty when neither is known.
+    // The desktop-file id (without ".desktop") of its app scope or service, or the identifier of
+    // the .app bundle its executable lies in; empty when neither is known.
     std::string bundleIdentifier;
     std::string name;
     std::string bundlePath;     // the .app bundle holding the executable, if any
@@ -38,7 +38,8 @@ class RunningApplications {
     static RunningApplications& system();
     // Replaces the process-wide provider (the windowed program adds its window back ends;
     // tests install fakes). Returns the previous one.
-    static std::unique_ptr<RunningApplications> install(std::unique_ptr<RunningApplications> provider);
+    static std::unique_ptr<RunningApplications>
+    install(std::unique_ptr<RunningApplications> provider);
 };
 
 } // namespace bramwick
