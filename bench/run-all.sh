@@ -9,3 +9,6 @@ mkdir -p "$BRAMWICK_HOME"
 
 echo "== allocatedSize against du"
 "$build/bench/bench_allocated_size" 200000 "$work/tree"
+
+echo "== one vitals sample, with and without the top processes"
+"$build/bench/bench_vitals_sample" "$work/vitals"

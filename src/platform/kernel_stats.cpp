@@ -2,11 +2,14 @@
 
 #include <algorithm>
 #include <charconv>
+#include <chrono>
 #include <cmath>
 #include <dirent.h>
 #include <limits>
+#include <mutex>
 #include <string_view>
 #include <unistd.h>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/files.h"
@@ -104,23 +107,61 @@ std::optional<std::int64_t> readInteger(const std::string& path) {
     return number<std::int64_t>(nextWord(rest));
 }
 
-ThermalState zoneState(const std::string& zone) {
-    auto temperature = readInteger(zone + "/temp"); // millidegrees Celsius
-    if (!temperature) return ThermalState::nominal;
-    ThermalState state = ThermalState::nominal;
+// A trip point that matters for the state: crossing it gives `crossed`.
+struct Trip {
+    ThermalState crossed = ThermalState::serious;
+    std::int64_t milli = 0; // millidegrees Celsius
+};
+
+std::vector<Trip> readTrips(const std::string& zone) {
+    std::vector<Trip> trips;
     for (int n = 0;; ++n) {
         std::string trip = zone + "/trip_point_" + std::to_string(n);
         auto type = Files::read(trip + "_type");
         if (!type) break;
         std::string_view kind = *type;
         kind = nextWord(kind);
-        if (kind != "critical" && kind != "hot" && kind != "passive") continue;
+        if (kind != "critical" && kind != "hot" && kind != "passive") continue; // fans only
         auto limit = readInteger(trip + "_temp");
         if (!limit || *limit <= 0) continue; // unset trip points read 0 or below
+        trips.push_back({kind == "critical" ? ThermalState::critical : ThermalState::serious, *limit});
+    }
+    return trips;
+}
+
+// Trip points are the driver's settings and seldom change, while a machine can have dozens of
+// zones with several trips each: they are read again once a minute, the temperatures on every
+// call, so that a sample stays cheap.
+std::vector<Trip> tripsOf(const std::string& zone) {
+    using Clock = std::chrono::steady_clock;
+    constexpr auto refresh = std::chrono::seconds(60);
+    struct Table {
+        std::vector<Trip> trips;
+        Clock::time_point readAt;
+    };
+    static std::mutex mutex;
+    static std::unordered_map<std::string, Table> tables;
+    auto now = Clock::now();
+    {
+        std::lock_guard lock(mutex);
+        if (auto found = tables.find(zone); found != tables.end() && now - found->second.readAt < refresh)
+            return found->second.trips;
+    }
+    auto trips = readTrips(zone);
+    std::lock_guard lock(mutex);
+    tables[zone] = Table{trips, now};
+    return trips;
+}
+
+ThermalState zoneState(const std::string& zone) {
+    auto temperature = readInteger(zone + "/temp"); // millidegrees Celsius
+    if (!temperature) return ThermalState::nominal;
+    ThermalState state = ThermalState::nominal;
+    for (const Trip& trip : tripsOf(zone)) {
         ThermalState here = ThermalState::nominal;
-        if (*temperature >= *limit)
-            here = kind == "critical" ? ThermalState::critical : ThermalState::serious;
-        else if (static_cast<double>(*limit - *temperature) <= fairMarginCelsius * 1000)
+        if (*temperature >= trip.milli)
+            here = trip.crossed;
+        else if (static_cast<double>(trip.milli - *temperature) <= fairMarginCelsius * 1000)
             here = ThermalState::fair;
         state = std::max(state, here);
     }

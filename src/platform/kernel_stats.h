@@ -64,7 +64,8 @@ SwapUsage swapUsage(const std::string& root = "");
 // From /proc/pressure/memory, else from the available share of /proc/meminfo; normal when
 // neither can be read.
 MemoryPressure memoryPressure(const std::string& root = "");
-// The worst state over /sys/class/thermal/thermal_zone*; nominal without zones.
+// The worst state over /sys/class/thermal/thermal_zone*; nominal without zones. Temperatures
+// are read on every call, a zone's trip points once a minute.
 ThermalState thermalState(const std::string& root = "");
 // /proc/vmstat with /proc/meminfo's zswap lines and /sys/block/zram*/mm_stat; absent when
 // /proc/vmstat cannot be read or lacks the swap counters.
