@@ -1,9 +1,170 @@
 #include "engine/project_folders.h"
 
+#include <algorithm>
+#include <dirent.h>
+#include <fcntl.h>
+#include <mutex>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <unordered_map>
+#include <unordered_set>
+
+#include <tbb/parallel_for_each.h>
+
+#include "engine/catalog.h"
+#include "engine/packages.h"
+#include "engine/scanner.h"
+#include "engine/text.h"
+
 namespace bramwick::Scanner {
 
-// Not measured yet.
-std::vector<ScanItem> projectArtifacts(const std::vector<std::string>&) { return {}; }
-std::vector<ScanItem> largeFiles(const std::vector<std::string>&, std::int64_t) { return {}; }
+namespace {
+
+struct PendingFolder {
+    std::string path;
+    int depth; // the root is 0, its children 1
+    ino_t inode;
+};
+
+// Walks the tree under `root` in parallel. `visit(folderFd, folder, name, stat)` sees every
+// entry (links included, never followed) and answers whether a folder entry is entered; it is
+// called from several threads at once. Another mounted file system is never entered, and a
+// folder swapped for something else between being seen and being opened is passed over.
+template <typename Visit> void walk(const std::string& root, Visit&& visit) {
+    struct stat st {};
+    if (::stat(root.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return;
+    const dev_t device = st.st_dev;
+    std::vector<PendingFolder> start{{root, 0, st.st_ino}};
+    tbb::parallel_for_each(
+        start.begin(), start.end(),
+        [&](const PendingFolder& folder, tbb::feeder<PendingFolder>& feeder) {
+            int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | (folder.depth > 0 ? O_NOFOLLOW : 0);
+            int fd = ::open(folder.path.c_str(), flags);
+            if (fd < 0) return;
+            struct stat self {};
+            if (::fstat(fd, &self) != 0 || self.st_dev != device || self.st_ino != folder.inode) {
+                ::close(fd);
+                return;
+            }
+            DIR* dir = ::fdopendir(fd);
+            if (!dir) {
+                ::close(fd);
+                return;
+            }
+            while (dirent* entry = ::readdir(dir)) {
+                const char* name = entry->d_name;
+                if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0))) continue;
+                struct stat child {};
+                if (::fstatat(fd, name, &child, AT_SYMLINK_NOFOLLOW) != 0) continue;
+                bool enter = visit(fd, folder, std::string_view(name), child);
+                if (enter && S_ISDIR(child.st_mode) && child.st_dev == device)
+                    feeder.add({folder.path + "/" + name, folder.depth + 1, child.st_ino});
+            }
+            ::closedir(dir);
+        });
+}
+
+std::string rootPath(const std::string& root) {
+    std::string path = Catalog::expand(root);
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    return path;
+}
+
+std::string childPath(const std::string& folder, std::string_view name) {
+    return (folder == "/" ? std::string() : folder) + "/" + std::string(name);
+}
+
+std::string projectName(const std::string& path) {
+    std::string name = Text::homeShortened(path);
+    constexpr std::string_view projects = "~/Projects/";
+    for (auto at = name.find(projects); at != std::string::npos; at = name.find(projects, at))
+        name.erase(at, projects.size());
+    return name;
+}
+
+} // namespace
+
+const std::vector<ArtifactRule>& artifactRules() {
+    static const std::vector<ArtifactRule> rules{
+        {"node_modules", nullptr, "npm install"},
+        {"Pods", "Podfile", "pod install"},
+        {".dart_tool", nullptr, "flutter pub get"},
+        {"build", "pubspec.yaml", "flutter build"},
+        {"build", "Podfile", "rebuild in Xcode"},
+        {"build", "build.gradle", "gradle build"},
+        {".next", nullptr, "npm run build"},
+        {".expo", nullptr, "npx expo start"},
+        {".turbo", nullptr, "rebuilds automatically"},
+        {"dist", "package.json", "npm run build"},
+        {".build", "Package.swift", "swift build"},
+        {"DerivedData", nullptr, "rebuild in Xcode"},
+        {"target", "Cargo.toml", "cargo build"},
+        {".gradle", "settings.gradle", "gradle build"},
+    };
+    return rules;
+}
+
+std::vector<ScanItem> projectArtifacts(const std::vector<std::string>& roots) {
+    std::mutex mutex;
+    std::unordered_map<std::string, std::string> hints; // path → restore hint; a path counts once
+    std::vector<std::string> found;
+    for (const auto& root : roots) {
+        walk(rootPath(root), [&](int folderFd, const PendingFolder& folder, std::string_view name,
+                                 const struct stat& st) {
+            if (!S_ISDIR(st.st_mode)) return false; // files and links are never matched
+            int depth = folder.depth + 1;
+            if (name == ".git" || depth >= projectDepthLimit) return false;
+            for (const auto& rule : artifactRules()) {
+                if (name != rule.folder) continue;
+                struct stat marker {};
+                // The marker is looked for beside the folder, as a file or a folder, links
+                // followed.
+                if (rule.marker && ::fstatat(folderFd, rule.marker, &marker, 0) != 0) continue;
+                std::string path = childPath(folder.path, name);
+                std::lock_guard lock(mutex);
+                if (hints.emplace(path, rule.restoreHint).second) found.push_back(std::move(path));
+                return false; // nothing inside a build folder is looked at
+            }
+            return true;
+        });
+    }
+    // The walk is parallel: a stable order keeps equal sizes in a predictable order.
+    std::sort(found.begin(), found.end());
+    return measure(found, projectName,
+                   [&hints](const std::string& path) -> std::optional<std::string> {
+                       auto it = hints.find(path);
+                       if (it == hints.end()) return std::nullopt;
+                       return "Restore with: " + it->second;
+                   });
+}
+
+std::vector<ScanItem> largeFiles(const std::vector<std::string>& roots, std::int64_t minimumBytes) {
+    std::mutex mutex;
+    std::vector<ScanItem> items;
+    std::unordered_set<std::string> seen;
+    for (const auto& root : roots) {
+        walk(rootPath(root),
+             [&](int, const PendingFolder& folder, std::string_view name, const struct stat& st) {
+                 if (S_ISDIR(st.st_mode)) return !Packages::isPackageName(name);
+                 if (!S_ISREG(st.st_mode)) return false;
+                 std::int64_t size = static_cast<std::int64_t>(st.st_blocks) * 512;
+                 if (size < minimumBytes) return false;
+                 ScanItem item;
+                 item.id = item.url = childPath(folder.path, name);
+                 item.name = Text::homeShortened(item.url);
+                 item.size = size;
+                 using namespace std::chrono;
+                 item.modified = Date(duration_cast<Date::duration>(
+                     seconds(st.st_mtim.tv_sec) + nanoseconds(st.st_mtim.tv_nsec)));
+                 std::lock_guard lock(mutex);
+                 if (seen.insert(item.id).second) items.push_back(std::move(item));
+                 return false;
+             });
+    }
+    std::sort(items.begin(), items.end(),
+              [](const ScanItem& a, const ScanItem& b) { return a.id < b.id; });
+    return items;
+}
 
 } // namespace bramwick::Scanner

@@ -1,9 +1,144 @@
 #include "engine/scratchpads.h"
 
+#include <algorithm>
+#include <chrono>
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "engine/edition.h"
+#include "engine/scanner.h"
+#include "engine/text.h"
+
 namespace bramwick::Scanner {
 
-// Not measured yet.
-std::vector<ScanItem> claudeScratchpads() { return {}; }
-std::vector<ScanItem> claudeScratchpadBuilds() { return {}; }
+namespace {
+
+constexpr const char* recentSessionNote = "Used in the last hour — may be a running session";
+constexpr const char* copiedFilesNote =
+    "Contains copied files that may not regenerate — check you have another copy first";
+constexpr const char* recentBuildNote = "Built in the last hour — may belong to a running session";
+
+bool isRealFolder(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool exists(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+// The names in a folder, in name order; empty when it cannot be listed.
+std::vector<std::string> names(const std::string& folder) {
+    std::vector<std::string> out;
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return out;
+    while (dirent* entry = ::readdir(dir)) {
+        std::string_view name = entry->d_name;
+        if (name != "." && name != "..") out.emplace_back(name);
+    }
+    ::closedir(dir);
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+bool isRecent(const std::string& path) {
+    auto date = modified(path);
+    return date && *date > std::chrono::system_clock::now() - std::chrono::seconds(3600);
+}
+
+// Files the assistant copied in to work on (pull requests, posts, transcripts) that may exist
+// nowhere else.
+bool isCopiedFile(const std::string& name) {
+    if (name.starts_with("pull") || name.starts_with("post")) return true;
+    return name.size() >= 3 && name[0] == 't' && name[1] == 'r' && name[2] >= '0' && name[2] <= '9';
+}
+
+std::string parentOf(const std::string& path) {
+    return path.substr(0, path.rfind('/'));
+}
+
+// The first `count` characters of a text, never cutting one in two.
+std::string firstCharacters(const std::string& text, std::size_t count) {
+    std::size_t at = 0;
+    for (std::size_t n = 0; n < count && at < text.size(); ++n) {
+        ++at;
+        while (at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80)
+            ++at;
+    }
+    return text.substr(0, at);
+}
+
+} // namespace
+
+std::string claudeSessionRoot() {
+    std::string folder = "/tmp/claude-" + std::to_string(::getuid());
+    return Edition::isSandboxed() ? Edition::home() + folder : folder;
+}
+
+std::vector<std::string> claudeSessions(const std::string& root) {
+    // /tmp is shared by every user: a root that another user made, or a link planted there,
+    // must never lead the cleaner anywhere.
+    struct stat st {};
+    if (::lstat(root.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid())
+        return {};
+    std::vector<std::string> sessions;
+    for (const auto& project : names(root)) {
+        std::string projectPath = root + "/" + project;
+        if (!isRealFolder(projectPath)) continue;
+        for (const auto& session : names(projectPath)) {
+            std::string sessionPath = projectPath + "/" + session;
+            if (isRealFolder(sessionPath)) sessions.push_back(std::move(sessionPath));
+        }
+    }
+    return sessions;
+}
+
+std::string claudeSessionName(const std::string& sessionPath) {
+    std::string key = lastComponent(parentOf(sessionPath));
+    constexpr std::string_view marker = "-Projects-";
+    auto at = key.rfind(marker);
+    std::string project = at == std::string::npos ? key : key.substr(at + marker.size());
+    if (project.starts_with("-Users-") || project.starts_with("-home-"))
+        project = "no project folder";
+    return project + " · session " + firstCharacters(lastComponent(sessionPath), 8);
+}
+
+std::vector<ScanItem> claudeScratchpads(const std::string& root) {
+    auto sessions = claudeSessions(root);
+    auto items = measure(sessions, claudeSessionName,
+                         [](const std::string& session) -> std::optional<std::string> {
+                             std::vector<std::string> notes;
+                             if (isRecent(session)) notes.emplace_back(recentSessionNote);
+                             auto entries = names(session + "/scratchpad");
+                             if (std::any_of(entries.begin(), entries.end(), isCopiedFile))
+                                 notes.emplace_back(copiedFilesNote);
+                             if (notes.empty()) return std::nullopt;
+                             std::string joined = notes.front();
+                             for (std::size_t i = 1; i < notes.size(); ++i)
+                                 joined += " · " + notes[i];
+                             return joined;
+                         });
+    // The build folder is counted by the build-folder category alone.
+    for (auto& item : items) {
+        std::string build = item.url + "/scratchpad/dd";
+        if (exists(build)) item.size = std::max<std::int64_t>(0, item.size - allocatedSize(build));
+    }
+    return items;
+}
+
+std::vector<ScanItem> claudeScratchpadBuilds(const std::string& root) {
+    std::vector<std::string> builds;
+    for (const auto& session : claudeSessions(root))
+        if (exists(session + "/scratchpad/dd")) builds.push_back(session + "/scratchpad/dd");
+    return measure(
+        builds,
+        [](const std::string& build) { return claudeSessionName(parentOf(parentOf(build))); },
+        [](const std::string& build) -> std::optional<std::string> {
+            if (isRecent(build)) return recentBuildNote;
+            return std::nullopt;
+        });
+}
 
 } // namespace bramwick::Scanner
