@@ -30,17 +30,21 @@ void write(const fs::path& path, const std::string& contents) {
 // 8 zram devices, with swap and pressure figures.
 void generateLargeMachine(const fs::path& root) {
     std::string stat = "cpu  4705 356 584 3699 23 23 0 0 0 0\n";
-    for (int i = 0; i < 256; ++i) stat += "cpu" + std::to_string(i) + " 4705 356 584 3699 23 23 0 0 0 0\n";
-    stat += "intr 114930548 113199788 3 0 5 263 0 4 [... 300 more]\nctxt 1990473\nbtime 1062191376\n";
+    for (int i = 0; i < 256; ++i)
+        stat += "cpu" + std::to_string(i) + " 4705 356 584 3699 23 23 0 0 0 0\n";
+    stat +=
+        "intr 114930548 113199788 3 0 5 263 0 4 [... 300 more]\nctxt 1990473\nbtime 1062191376\n";
     write(root / "proc/stat", stat);
     write(root / "proc/loadavg", "12.50 10.80 9.30 3/1730 116100\n");
     std::string meminfo;
-    for (int i = 0; i < 50; ++i) meminfo += "Field" + std::to_string(i) + ":   123456 kB\n";
+    for (int i = 0; i < 50; ++i)
+        meminfo += "Field" + std::to_string(i) + ":   123456 kB\n";
     meminfo += "MemTotal: 528000000 kB\nMemAvailable: 200000000 kB\nSwapTotal: 8000000 kB\n"
                "SwapFree: 6000000 kB\nZswap: 1000 kB\nZswapped: 4000 kB\n";
     write(root / "proc/meminfo", meminfo);
     std::string vmstat;
-    for (int i = 0; i < 170; ++i) vmstat += "nr_counter_" + std::to_string(i) + " 123456\n";
+    for (int i = 0; i < 170; ++i)
+        vmstat += "nr_counter_" + std::to_string(i) + " 123456\n";
     vmstat += "nr_inactive_file 300000\nnr_active_file 200000\npswpin 7000\npswpout 9000\n";
     write(root / "proc/vmstat", vmstat);
     write(root / "proc/pressure/memory", "some avg10=1.00 avg60=0.50 avg300=0.10 total=1234\n"
@@ -50,8 +54,10 @@ void generateLargeMachine(const fs::path& root) {
         write(folder / "temp", "45000\n");
         const char* types[] = {"active", "passive", "hot", "critical"};
         for (int trip = 0; trip < 4; ++trip) {
-            write(folder / ("trip_point_" + std::to_string(trip) + "_type"), std::string(types[trip]) + "\n");
-            write(folder / ("trip_point_" + std::to_string(trip) + "_temp"), std::to_string(60000 + trip * 15000) + "\n");
+            write(folder / ("trip_point_" + std::to_string(trip) + "_type"),
+                  std::string(types[trip]) + "\n");
+            write(folder / ("trip_point_" + std::to_string(trip) + "_temp"),
+                  std::to_string(60000 + trip * 15000) + "\n");
         }
     }
     for (int device = 0; device < 8; ++device)
@@ -71,17 +77,21 @@ Figures time(VitalsReader::Sampler& sampler, bool topProcesses, int runs) {
         auto start = std::chrono::steady_clock::now();
         auto reading = sampler.sample(topProcesses);
         auto took = std::chrono::steady_clock::now() - start;
-        if (reading.cpuBusy < 0) std::puts("impossible"); // keeps the call from being optimised away
+        if (reading.cpuBusy < 0)
+            std::puts("impossible"); // keeps the call from being optimised away
         ms.push_back(std::chrono::duration<double, std::milli>(took).count());
     }
     std::sort(ms.begin(), ms.end());
     double sum = 0;
-    for (double m : ms) sum += m;
-    return {ms[ms.size() / 2], ms[std::min(ms.size() - 1, ms.size() * 99 / 100)], sum / static_cast<double>(ms.size())};
+    for (double m : ms)
+        sum += m;
+    return {ms[ms.size() / 2], ms[std::min(ms.size() - 1, ms.size() * 99 / 100)],
+            sum / static_cast<double>(ms.size())};
 }
 
 void report(const char* what, const Figures& f) {
-    std::printf("  %-44s median %8.3f ms   p99 %8.3f ms   mean %8.3f ms\n", what, f.median, f.p99, f.mean);
+    std::printf("  %-44s median %8.3f ms   p99 %8.3f ms   mean %8.3f ms\n", what, f.median, f.p99,
+                f.mean);
 }
 
 } // namespace
@@ -107,7 +117,7 @@ int main(int argc, char** argv) {
     fs::remove_all(folder);
 
     bool within = liveBare.median < budgetMs && largeBare.median < budgetMs;
-    std::printf("  a sample without top processes %s the %.0f ms budget\n", within ? "stays within" : "EXCEEDS",
-                budgetMs);
+    std::printf("  a sample without top processes %s the %.0f ms budget\n",
+                within ? "stays within" : "EXCEEDS", budgetMs);
     return within ? 0 : 1;
 }

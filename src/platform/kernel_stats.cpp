@@ -22,13 +22,15 @@ constexpr std::int64_t int64Max = std::numeric_limits<std::int64_t>::max();
 
 std::int64_t times(std::int64_t a, std::int64_t b) {
     std::int64_t out = 0;
-    if (__builtin_mul_overflow(a, b, &out)) return a < 0 ? std::numeric_limits<std::int64_t>::min() : int64Max;
+    if (__builtin_mul_overflow(a, b, &out))
+        return a < 0 ? std::numeric_limits<std::int64_t>::min() : int64Max;
     return out;
 }
 
 std::int64_t plus(std::int64_t a, std::int64_t b) {
     std::int64_t out = 0;
-    if (__builtin_add_overflow(a, b, &out)) return a < 0 ? std::numeric_limits<std::int64_t>::min() : int64Max;
+    if (__builtin_add_overflow(a, b, &out))
+        return a < 0 ? std::numeric_limits<std::int64_t>::min() : int64Max;
     return out;
 }
 
@@ -69,7 +71,9 @@ template <typename Function> void eachLine(std::string_view text, Function line)
 std::optional<std::int64_t> meminfoBytes(std::string_view text, std::string_view name) {
     std::optional<std::int64_t> found;
     eachLine(text, [&](std::string_view line) {
-        if (found || !line.starts_with(name) || line.size() <= name.size() || line[name.size()] != ':') return;
+        if (found || !line.starts_with(name) || line.size() <= name.size() ||
+            line[name.size()] != ':')
+            return;
         line.remove_prefix(name.size() + 1);
         auto value = number<std::int64_t>(nextWord(line));
         if (!value || *value < 0) return;
@@ -82,7 +86,9 @@ std::optional<std::int64_t> meminfoBytes(std::string_view text, std::string_view
 std::optional<std::uint64_t> vmstatValue(std::string_view text, std::string_view name) {
     std::optional<std::uint64_t> found;
     eachLine(text, [&](std::string_view line) {
-        if (found || !line.starts_with(name) || line.size() <= name.size() || line[name.size()] != ' ') return;
+        if (found || !line.starts_with(name) || line.size() <= name.size() ||
+            line[name.size()] != ' ')
+            return;
         line.remove_prefix(name.size());
         found = number<std::uint64_t>(nextWord(line));
     });
@@ -93,7 +99,8 @@ std::vector<std::string> entriesStartingWith(const std::string& folder, std::str
     std::vector<std::string> names;
     if (DIR* dir = ::opendir(folder.c_str())) {
         while (dirent* entry = ::readdir(dir))
-            if (std::string_view(entry->d_name).starts_with(prefix)) names.emplace_back(entry->d_name);
+            if (std::string_view(entry->d_name).starts_with(prefix))
+                names.emplace_back(entry->d_name);
         ::closedir(dir);
     }
     std::sort(names.begin(), names.end());
@@ -124,7 +131,8 @@ std::vector<Trip> readTrips(const std::string& zone) {
         if (kind != "critical" && kind != "hot" && kind != "passive") continue; // fans only
         auto limit = readInteger(trip + "_temp");
         if (!limit || *limit <= 0) continue; // unset trip points read 0 or below
-        trips.push_back({kind == "critical" ? ThermalState::critical : ThermalState::serious, *limit});
+        trips.push_back(
+            {kind == "critical" ? ThermalState::critical : ThermalState::serious, *limit});
     }
     return trips;
 }
@@ -144,7 +152,8 @@ std::vector<Trip> tripsOf(const std::string& zone) {
     auto now = Clock::now();
     {
         std::lock_guard lock(mutex);
-        if (auto found = tables.find(zone); found != tables.end() && now - found->second.readAt < refresh)
+        if (auto found = tables.find(zone);
+            found != tables.end() && now - found->second.readAt < refresh)
             return found->second.trips;
     }
     auto trips = readTrips(zone);
@@ -194,7 +203,8 @@ CpuStat cpu(const std::string& root) {
         }
         // user nice system idle iowait irq softirq steal (guest time is inside user already)
         double field[8] = {};
-        for (double& f : field) f = static_cast<double>(number<std::uint64_t>(nextWord(line)).value_or(0));
+        for (double& f : field)
+            f = static_cast<double>(number<std::uint64_t>(nextWord(line)).value_or(0));
         double busy = field[0] + field[1] + field[2] + field[5] + field[6] + field[7];
         stat.ticks = CpuStat::Ticks{busy, busy + field[3] + field[4]};
     });

@@ -23,9 +23,9 @@ std::optional<Identity> identity(pid_t pid, const std::string& root = "");
 
 struct SignalOutcome {
     enum class Kind {
-        sent,     // the process that was meant got the signal
-        gone,     // it has ended (its pid is free or belongs to another process now)
-        refused,  // the kernel refused the signal
+        sent,    // the process that was meant got the signal
+        gone,    // it has ended (its pid is free or belongs to another process now)
+        refused, // the kernel refused the signal
     };
     Kind kind = Kind::gone;
     std::string reason; // for `refused`: the system's message

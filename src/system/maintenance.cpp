@@ -32,13 +32,14 @@ constexpr double adminLimit = 900;
 using Commands = std::vector<std::vector<std::string>>;
 
 bool exists(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     return ::stat(path.c_str(), &st) == 0;
 }
 
 bool executable(const std::string& path) {
-    struct stat st{};
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(path.c_str(), X_OK) == 0;
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+           ::access(path.c_str(), X_OK) == 0;
 }
 
 std::string join(const std::vector<std::string>& parts) {
@@ -89,7 +90,8 @@ std::optional<Date> lastInstalled(const std::string& name, const Probes& probes)
     }
     Plist plist = parsePlist(result.output);
     plist_t top = plist.get();
-    if (!top || plist_get_node_type(top) != PLIST_ARRAY || plist_array_get_size(top) == 0) return std::nullopt;
+    if (!top || plist_get_node_type(top) != PLIST_ARRAY || plist_array_get_size(top) == 0)
+        return std::nullopt;
     for (std::uint32_t i = 0; i < plist_array_get_size(top); ++i)
         if (plist_get_node_type(plist_array_get_item(top, i)) != PLIST_DICT) return std::nullopt;
     plist_t items = plist_dict_get_item(plist_array_get_item(top, 0), "_items");
@@ -129,17 +131,21 @@ Gatekeeper gatekeeper(const Probes& probes) {
         return Gatekeeper::unknown;
     }
     // Missing (env's 127), not executable (126) or stopped at the time limit (-1): no answer.
-    if (result.status == 127 || result.status == 126 || result.status == -1) return Gatekeeper::unknown;
+    if (result.status == 127 || result.status == 126 || result.status == -1)
+        return Gatekeeper::unknown;
     return Text::contains(result.output, "assessments enabled") ? Gatekeeper::on : Gatekeeper::off;
 }
 
 // A listing line without the table drawing around it.
 std::string_view trimmedListingLine(std::string_view line) {
     auto drawing = [](char c) {
-        return c == '|' || c == '+' || c == '-' || c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r';
+        return c == '|' || c == '+' || c == '-' || c == ' ' || c == '\t' || c == '\v' ||
+               c == '\f' || c == '\r';
     };
-    while (!line.empty() && drawing(line.front())) line.remove_prefix(1);
-    while (!line.empty() && drawing(line.back())) line.remove_suffix(1);
+    while (!line.empty() && drawing(line.front()))
+        line.remove_prefix(1);
+    while (!line.empty() && drawing(line.back()))
+        line.remove_suffix(1);
     return line;
 }
 
@@ -147,17 +153,21 @@ std::optional<std::string> snapshotsMeasure(const Probes& probes) {
     auto [total, purgeable] = localSnapshots(probes);
     if (total < 1) return "No local snapshots.";
     if (purgeable != 0)
-        return std::to_string(purgeable) + " of " + std::to_string(total) + " local snapshots can be dropped" +
-               std::string(dot) + "the volume reports " + Text::byteCount(purgeableBytes()) + " purgeable";
+        return std::to_string(purgeable) + " of " + std::to_string(total) +
+               " local snapshots can be dropped" + std::string(dot) + "the volume reports " +
+               Text::byteCount(purgeableBytes()) + " purgeable";
     return std::to_string(total) + " local snapshot" + (total == 1 ? "" : "s") +
-           ", none purgeable \u2014 every one was made for an OS update, so this would free nothing";
+           ", none purgeable \u2014 every one was made for an OS update, so this would free "
+           "nothing";
 }
 
 std::optional<std::string> mailMeasure(const Probes& probes) {
     std::int64_t sum = 0;
-    for (const auto& index : mailIndexes()) sum += Scanner::allocatedSize(index);
+    for (const auto& index : mailIndexes())
+        sum += Scanner::allocatedSize(index);
     if (sum < 1) return std::nullopt;
-    return Text::byteCount(sum) + (mailIsRunning(probes) ? std::string(dot) + "quit Mail first" : "");
+    return Text::byteCount(sum) +
+           (mailIsRunning(probes) ? std::string(dot) + "quit Mail first" : "");
 }
 
 // The administrator run of one script line.
@@ -179,60 +189,77 @@ std::vector<MaintenanceTask> all(const Probes& probes) {
     const std::string& root = probes.root;
     auto none = [] { return std::optional<std::string>(); };
     auto nothing = [] { return Commands{}; };
-    auto tool = [root](std::string path) { return [root, path] { return executable(root + path); }; };
+    auto tool = [root](std::string path) {
+        return [root, path] { return executable(root + path); };
+    };
     auto run = [](Commands commands) { return [commands] { return commands; }; };
     return {
         {"malware", "Malware protection",
-         "macOS checks every app you open against Apple's own malware definitions (XProtect), scans for "
+         "macOS checks every app you open against Apple's own malware definitions (XProtect), "
+         "scans for "
          "known infections in the background (XProtect Remediator), and refuses unsigned apps "
          "(Gatekeeper). Apple updates all of it silently and at no cost.",
          "", "checkmark.shield", false, [root] { return exists(root + xprotectBundle); },
          [probes] { return std::optional<std::string>(xprotectStatus(probes)); }, nothing},
         {"memory-purge", "Memory purge",
-         "Other cleaners offer a button that empties the disk cache so the free-memory figure jumps. The "
-         "cache was never taking memory away from anything: macOS drops it by itself the moment an app "
+         "Other cleaners offer a button that empties the disk cache so the free-memory figure "
+         "jumps. The "
+         "cache was never taking memory away from anything: macOS drops it by itself the moment an "
+         "app "
          "needs the space, and reads it back afterwards.",
          "", "memorychip", false, [probes] { return probes.memorySnapshot().has_value(); },
          [probes] { return purgeReality(probes); }, nothing},
         {"logs", "Rotate and compress logs",
-         "Rotates every system log that is due and gzips the old ones, which is where the space is.",
+         "Rotates every system log that is due and gzips the old ones, which is where the space "
+         "is.",
          "A few seconds.", "doc.text.magnifyingglass", true, tool("/usr/sbin/newsyslog"), none,
          run({{"newsyslog", "-F"}})},
         {"snapshots", "Thin local snapshots",
-         "Time Machine keeps hourly snapshots on the startup disk when the backup drive is away. macOS "
+         "Time Machine keeps hourly snapshots on the startup disk when the backup drive is away. "
+         "macOS "
          "deletes them under pressure; this asks for it now.",
-         "You lose the ability to roll back to those points without your backup drive. Snapshots macOS "
+         "You lose the ability to roll back to those points without your backup drive. Snapshots "
+         "macOS "
          "made for an OS update are not purgeable and stay.",
-         "clock.arrow.2.circlepath", true, tool("/usr/bin/tmutil"), [probes] { return snapshotsMeasure(probes); },
+         "clock.arrow.2.circlepath", true, tool("/usr/bin/tmutil"),
+         [probes] { return snapshotsMeasure(probes); },
          [] {
              std::int64_t bytes = std::max<std::int64_t>(purgeableBytes(), 1'000'000'000);
              return Commands{{"tmutil", "thinlocalsnapshots", "/", std::to_string(bytes), "4"}};
          }},
         {"dns", "Flush the DNS cache",
-         "Makes the Mac look addresses up again. The fix when a site still resolves to an address it has "
+         "Makes the Mac look addresses up again. The fix when a site still resolves to an address "
+         "it has "
          "moved off.",
-         "The first visit to each site is a fraction slower.", "network", true, tool("/usr/bin/dscacheutil"),
-         none, run({{"dscacheutil", "-flushcache"}, {"killall", "-HUP", "mDNSResponder"}})},
+         "The first visit to each site is a fraction slower.", "network", true,
+         tool("/usr/bin/dscacheutil"), none,
+         run({{"dscacheutil", "-flushcache"}, {"killall", "-HUP", "mDNSResponder"}})},
         {"launch-services", "Rebuild the Open With list",
-         "Clears out apps you have deleted and duplicate entries from the Open With menu and from which "
+         "Clears out apps you have deleted and duplicate entries from the Open With menu and from "
+         "which "
          "app opens what.",
-         "Takes a minute, and the menu is rebuilt as apps are re-registered.", "square.and.arrow.up.on.square",
-         false, tool(lsregister), none,
-         run({{lsregister, "-kill", "-r", "-domain", "local", "-domain", "system", "-domain", "user"}})},
+         "Takes a minute, and the menu is rebuilt as apps are re-registered.",
+         "square.and.arrow.up.on.square", false, tool(lsregister), none,
+         run({{lsregister, "-kill", "-r", "-domain", "local", "-domain", "system", "-domain",
+               "user"}})},
         {"mail-index", "Compact Mail's index",
          "Rewrites Mail's message index without the gaps left by deleted mail. Mail opens faster "
          "afterwards.",
-         "Mail has to be closed. Your mail is not touched \u2014 only the index of it.", "envelope.badge",
-         false, [] { return !mailIndexes().empty(); }, [probes] { return mailMeasure(probes); },
+         "Mail has to be closed. Your mail is not touched \u2014 only the index of it.",
+         "envelope.badge", false, [] { return !mailIndexes().empty(); },
+         [probes] { return mailMeasure(probes); },
          [] {
              Commands commands;
-             for (const auto& index : mailIndexes()) commands.push_back({"sqlite3", index, "vacuum;"});
+             for (const auto& index : mailIndexes())
+                 commands.push_back({"sqlite3", index, "vacuum;"});
              return commands;
          }},
         {"spotlight", "Rebuild the Spotlight index",
-         "Throws the search index away and builds it again. Fixes searches that find nothing, and it is "
+         "Throws the search index away and builds it again. Fixes searches that find nothing, and "
+         "it is "
          "what Bramwick reads for when an app was last opened.",
-         "Hours of background work, and the Mac runs hot and busy throughout. Only worth it when search "
+         "Hours of background work, and the Mac runs hot and busy throughout. Only worth it when "
+         "search "
          "is actually broken.",
          "magnifyingglass", true, tool("/usr/bin/mdutil"), none, run({{"mdutil", "-E", "/"}})},
         {"verify-disk", "Check the startup disk",
@@ -243,46 +270,60 @@ std::vector<MaintenanceTask> all(const Probes& probes) {
 }
 
 bool periodicExists(const Probes& probes) {
-    return executable(probes.root + "/usr/sbin/periodic") || executable(probes.root + "/usr/bin/periodic");
+    return executable(probes.root + "/usr/sbin/periodic") ||
+           executable(probes.root + "/usr/bin/periodic");
 }
 
 std::vector<Retired> retired(const Probes& probes) {
     return {
         {"Run the periodic maintenance scripts",
-         periodicExists(probes)
-             ? "The daily, weekly and monthly scripts still exist here, but launchd already runs them. "
-               "Rotate and compress logs above is the part that frees space."
-             : "macOS no longer ships the `periodic` command at all \u2014 there is no /etc/periodic and "
-               "no launch daemon for it. Log rotation moved to newsyslog, which is the task above."},
+         periodicExists(probes) ? "The daily, weekly and monthly scripts still exist here, but "
+                                  "launchd already runs them. "
+                                  "Rotate and compress logs above is the part that frees space."
+                                : "macOS no longer ships the `periodic` command at all \u2014 "
+                                  "there is no /etc/periodic and "
+                                  "no launch daemon for it. Log rotation moved to newsyslog, which "
+                                  "is the task above."},
         {"Scan for malware",
-         "macOS already does, and the row above says how current it is. A third-party scanner is only as "
-         "good as the threat feed behind it, and a feed has to be paid for every month for as long as the "
+         "macOS already does, and the row above says how current it is. A third-party scanner is "
+         "only as "
+         "good as the threat feed behind it, and a feed has to be paid for every month for as long "
+         "as the "
          "app exists \u2014 which a one-off purchase cannot fund. An app that stops updating its "
          "definitions is worse than none, because it still reports that it found nothing."},
-        {"Repair disk permissions",
-         "macOS has protected and repaired system file permissions itself since El Capitan. There has "
-         "been nothing for this button to do for ten years."},
+        {"Repair disk permissions", "macOS has protected and repaired system file permissions "
+                                    "itself since El Capitan. There has "
+                                    "been nothing for this button to do for ten years."},
         {"Free up RAM",
          "The row above measures what the button would do on this Mac right now. macOS fills spare "
-         "memory with cache on purpose and rebuilds it within seconds of it being dropped; a Mac with "
+         "memory with cache on purpose and rebuilds it within seconds of it being dropped; a Mac "
+         "with "
          "little free RAM is a Mac using its RAM."},
     };
 }
 
 std::string xprotectStatus(const Probes& probes) {
     std::vector<std::string> parts;
-    if (auto version = plistString(probes.root + xprotectBundle + "/Contents/Info.plist", "CFBundleShortVersionString")) {
+    if (auto version = plistString(probes.root + xprotectBundle + "/Contents/Info.plist",
+                                   "CFBundleShortVersionString")) {
         if (auto date = lastInstalled("XProtectPlistConfigData", probes))
             parts.push_back("Definitions " + *version + ", updated " + abbreviatedDate(*date));
         else
             parts.push_back("Definitions " + *version);
     }
-    if (auto version = plistString(probes.root + xprotectScanner + "/Contents/Info.plist", "CFBundleShortVersionString"))
+    if (auto version = plistString(probes.root + xprotectScanner + "/Contents/Info.plist",
+                                   "CFBundleShortVersionString"))
         parts.push_back("scanner " + *version);
     switch (gatekeeper(probes)) {
-    case Gatekeeper::on: parts.push_back("Gatekeeper on"); break;
-    case Gatekeeper::off: parts.push_back("GATEKEEPER IS OFF"); break;
-    case Gatekeeper::unknown: parts.push_back("cannot tell whether Gatekeeper is on"); break;
+    case Gatekeeper::on:
+        parts.push_back("Gatekeeper on");
+        break;
+    case Gatekeeper::off:
+        parts.push_back("GATEKEEPER IS OFF");
+        break;
+    case Gatekeeper::unknown:
+        parts.push_back("cannot tell whether Gatekeeper is on");
+        break;
     }
     return join(parts);
 }
@@ -293,9 +334,11 @@ std::optional<std::string> purgeReality(const Probes& probes) {
     std::vector<std::string> parts{"Would free " + Text::byteCount(snapshot->purgeableBytes) +
                                    " that is genuinely spare"};
     if (snapshot->externalBytes >= 1)
-        parts.push_back("drop " + Text::byteCount(snapshot->externalBytes) + " of disk cache macOS reads straight back");
+        parts.push_back("drop " + Text::byteCount(snapshot->externalBytes) +
+                        " of disk cache macOS reads straight back");
     if (snapshot->compressorBytes >= 1)
-        parts.push_back("cannot touch the " + Text::byteCount(snapshot->compressorBytes) + " the compressor holds");
+        parts.push_back("cannot touch the " + Text::byteCount(snapshot->compressorBytes) +
+                        " the compressor holds");
     return join(parts);
 }
 
@@ -319,7 +362,9 @@ Snapshots localSnapshots(const Probes& probes) {
     return snapshots;
 }
 
-std::int64_t purgeableBytes() { return 0; }
+std::int64_t purgeableBytes() {
+    return 0;
+}
 
 std::vector<std::string> mailIndexes() {
     std::string folder = Catalog::expand("~/Library/Mail");
@@ -335,7 +380,7 @@ std::vector<std::string> mailIndexes() {
     std::vector<std::string> indexes;
     for (const auto& name : names) {
         std::string index = folder + "/" + name + "/MailData/Envelope Index";
-        struct stat st{};
+        struct stat st {};
         if (::lstat(index.c_str(), &st) == 0) indexes.push_back(std::move(index));
     }
     return indexes;
@@ -343,14 +388,16 @@ std::vector<std::string> mailIndexes() {
 
 bool mailIsRunning(const Probes& probes) {
     auto apps = probes.applications();
-    return std::any_of(apps.begin(), apps.end(),
-                       [](const RunningApplication& app) { return app.bundleIdentifier == "com.apple.mail"; });
+    return std::any_of(apps.begin(), apps.end(), [](const RunningApplication& app) {
+        return app.bundleIdentifier == "com.apple.mail";
+    });
 }
 
 Result run(const MaintenanceTask& task, const Probes& probes) {
     if (task.id == "mail-index" && mailIsRunning(probes))
-        return {false, "Mail is open. Quit Mail and run this again \u2014 the index cannot be rewritten "
-                       "while Mail holds it."};
+        return {false,
+                "Mail is open. Quit Mail and run this again \u2014 the index cannot be rewritten "
+                "while Mail holds it."};
     Commands commands = task.commands ? task.commands() : Commands{};
 
     if (task.needsPassword) {
@@ -374,7 +421,8 @@ Result run(const MaintenanceTask& task, const Probes& probes) {
             if (command.empty()) throw std::invalid_argument("empty command");
             result = probes.runner(command, commandLimit);
         } catch (const std::exception&) {
-            return {false, collected + "\nCouldn't run " + (command.empty() ? "the command" : command[0]) + "."};
+            return {false, collected + "\nCouldn't run " +
+                               (command.empty() ? "the command" : command[0]) + "."};
         }
         collected += result.output;
         if (result.status != 0) return {false, Text::trimmed(collected)};

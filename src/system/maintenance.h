@@ -36,7 +36,9 @@ namespace Maintenance {
 struct Probes {
     std::string root;
     Shell::Runner runner = Shell::run;
-    std::function<std::optional<MemorySnapshot>()> memorySnapshot = [] { return VitalsReader::memorySnapshot(); };
+    std::function<std::optional<MemorySnapshot>()> memorySnapshot = [] {
+        return VitalsReader::memorySnapshot();
+    };
     std::function<std::vector<RunningApplication>()> applications = [] {
         return RunningApplications::system().list();
     };

@@ -44,7 +44,8 @@ std::vector<Raw> parse(const std::string& output) {
         auto cpu = ProcessList::real(split->fields[2]);
         auto kib = ProcessList::int64(split->fields[3]);
         if (!pid || !ppid || !cpu || !kib) continue;
-        records.push_back({*pid, *ppid, *cpu, ProcessList::kibibytes(std::max<std::int64_t>(*kib, 0)),
+        records.push_back({*pid, *ppid, *cpu,
+                           ProcessList::kibibytes(std::max<std::int64_t>(*kib, 0)),
                            ProcessList::processName(split->rest)});
     }
     return records;
@@ -52,16 +53,20 @@ std::vector<Raw> parse(const std::string& output) {
 
 } // namespace
 
-bool Entry::canQuit() const { return bundleID && *bundleID != Edition::appId; }
+bool Entry::canQuit() const {
+    return bundleID && *bundleID != Edition::appId;
+}
 
 bool Entry::isBrowser() const {
     return bundleID && std::find(browsers.begin(), browsers.end(), *bundleID) != browsers.end();
 }
 
-std::vector<Entry> current(int limit, const Shell::Runner& runner, const RunningApplications& applications) {
+std::vector<Entry> current(int limit, const Shell::Runner& runner,
+                           const RunningApplications& applications) {
     if (limit <= 0) return {};
     std::unordered_map<std::int32_t, RunningApplication> apps;
-    for (auto& app : applications.list()) apps.emplace(static_cast<std::int32_t>(app.pid), std::move(app));
+    for (auto& app : applications.list())
+        apps.emplace(static_cast<std::int32_t>(app.pid), std::move(app));
 
     std::string output;
     try {
@@ -71,10 +76,11 @@ std::vector<Entry> current(int limit, const Shell::Runner& runner, const Running
     }
     std::vector<Raw> records = parse(output);
     std::unordered_map<std::int32_t, const Raw*> byPid; // the first record of a pid listed twice
-    for (const auto& record : records) byPid.emplace(record.pid, &record);
+    for (const auto& record : records)
+        byPid.emplace(record.pid, &record);
 
     std::vector<Entry> entries;
-    std::vector<bool> ownedByApplication; // one per entry
+    std::vector<bool> ownedByApplication;                 // one per entry
     std::unordered_map<std::string, std::size_t> entryOf; // by id, in order of first appearance
     for (const auto& record : records) {
         const Raw* candidate = &record;
@@ -98,7 +104,8 @@ std::vector<Entry> current(int limit, const Shell::Runner& runner, const Running
         bool owned = owner != apps.end();
         auto [found, added] = entryOf.emplace(key, entries.size());
         if (added) {
-            entries.push_back({key, std::move(name), record.rss, record.cpu, {record.pid}, std::move(bundleID)});
+            entries.push_back(
+                {key, std::move(name), record.rss, record.cpu, {record.pid}, std::move(bundleID)});
             ownedByApplication.push_back(owned);
             continue;
         }
@@ -117,7 +124,8 @@ std::vector<Entry> current(int limit, const Shell::Runner& runner, const Running
 
     std::stable_sort(entries.begin(), entries.end(),
                      [](const Entry& a, const Entry& b) { return a.bytes > b.bytes; });
-    if (entries.size() > static_cast<std::size_t>(limit)) entries.resize(static_cast<std::size_t>(limit));
+    if (entries.size() > static_cast<std::size_t>(limit))
+        entries.resize(static_cast<std::size_t>(limit));
     return entries;
 }
 

@@ -16,8 +16,8 @@ namespace bramwick::MemoryUsers {
 struct Entry {
     std::string id; // the owner's identifier, else its name, else the process name
     std::string name;
-    std::int64_t bytes = 0; // resident bytes of its processes
-    double cpu = 0;         // their CPU percentages summed; may exceed 100
+    std::int64_t bytes = 0;         // resident bytes of its processes
+    double cpu = 0;                 // their CPU percentages summed; may exceed 100
     std::vector<std::int32_t> pids; // in listing order
     // The owner's identifier, only for a regular application (one with a visible desktop entry).
     std::optional<std::string> bundleID;
@@ -53,6 +53,7 @@ bool show(const Entry& entry, RunningApplications& applications = RunningApplica
 // Asks every running application with the entry's identifier to quit, politely: it may ask
 // about unsaved work or decline. Refused for processes that are no application and for this
 // program, and when no application could be asked (with the reason).
-QuitResult quit(const Entry& entry, RunningApplications& applications = RunningApplications::system());
+QuitResult quit(const Entry& entry,
+                RunningApplications& applications = RunningApplications::system());
 
 } // namespace bramwick::MemoryUsers

@@ -17,7 +17,8 @@ template <typename Number> std::optional<Number> parse(std::string_view text) {
 }
 
 std::string_view lastComponent(std::string_view path) {
-    while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
+    while (path.size() > 1 && path.back() == '/')
+        path.remove_suffix(1);
     std::size_t slash = path.rfind('/');
     if (slash == std::string_view::npos || path.size() == 1) return path;
     return path.substr(slash + 1);
@@ -45,7 +46,8 @@ std::optional<Split> split(std::string_view line, std::size_t count) {
         if (begin == std::string_view::npos) return std::nullopt;
         line.remove_prefix(begin);
         std::size_t end = line.find(' ');
-        if (end == std::string_view::npos) return std::nullopt; // a field must be followed by a space
+        if (end == std::string_view::npos)
+            return std::nullopt; // a field must be followed by a space
         out.fields.push_back(line.substr(0, end));
         line.remove_prefix(end);
     }
@@ -81,7 +83,8 @@ std::int64_t kibibytes(std::int64_t kib) {
 std::int64_t sum(std::int64_t a, std::int64_t b) {
     std::int64_t out = 0;
     if (__builtin_add_overflow(a, b, &out))
-        return b > 0 ? std::numeric_limits<std::int64_t>::max() : std::numeric_limits<std::int64_t>::min();
+        return b > 0 ? std::numeric_limits<std::int64_t>::max()
+                     : std::numeric_limits<std::int64_t>::min();
     return out;
 }
 

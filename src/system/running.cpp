@@ -29,6 +29,9 @@ struct Process {
     std::int64_t memory = 0;
     double age = 0; // seconds since it started
     std::string command;
+    // For a log stream: who the pid was right after the listing, so that stopping it later
+    // never hits a process that took the pid over.
+    std::optional<ProcessTable::Identity> identity;
 };
 
 struct BootedSimulator {
@@ -69,10 +72,11 @@ std::vector<Process> processList(const std::string& output) {
         auto pid = ProcessList::int32(split->fields[0]);
         auto ppid = ProcessList::int32(split->fields[1]);
         if (!pid || !ppid) continue;
-        processes.push_back({*pid, *ppid, ProcessList::real(split->fields[2]).value_or(0),
-                             ProcessList::kibibytes(std::max<std::int64_t>(
-                                 ProcessList::int64(split->fields[3]).value_or(0), 0)),
-                             secondsFromElapsed(split->fields[4]), std::string(split->rest)});
+        processes.push_back(
+            {*pid, *ppid, ProcessList::real(split->fields[2]).value_or(0),
+             ProcessList::kibibytes(
+                 std::max<std::int64_t>(ProcessList::int64(split->fields[3]).value_or(0), 0)),
+             secondsFromElapsed(split->fields[4]), std::string(split->rest), std::nullopt});
     }
     return processes;
 }
@@ -94,7 +98,8 @@ std::optional<Date> internetDate(std::string_view text) {
     double fraction = 0;
     if (rest.starts_with('.')) {
         std::size_t digits = 1;
-        while (digits < rest.size() && rest[digits] >= '0' && rest[digits] <= '9') ++digits;
+        while (digits < rest.size() && rest[digits] >= '0' && rest[digits] <= '9')
+            ++digits;
         if (digits == 1) return std::nullopt;
         fraction = std::stod("0" + std::string(rest.substr(0, digits)));
         rest.remove_prefix(digits);
@@ -111,14 +116,16 @@ std::optional<Date> internetDate(std::string_view text) {
     } else {
         return std::nullopt;
     }
-    auto moment = sys_days(date) + hours(hour) + minutes(minute) + seconds(second) - seconds(offset);
+    auto moment =
+        sys_days(date) + hours(hour) + minutes(minute) + seconds(second) - seconds(offset);
     return time_point_cast<system_clock::duration>(moment) +
            duration_cast<system_clock::duration>(duration<double>(fraction));
 }
 
 // "iOS-17-2" (the last piece of a runtime key) → "iOS 17.2".
 std::string osLabel(const std::string& runtime) {
-    std::string last = runtime.substr(runtime.rfind('.') == std::string::npos ? 0 : runtime.rfind('.') + 1);
+    std::string last =
+        runtime.substr(runtime.rfind('.') == std::string::npos ? 0 : runtime.rfind('.') + 1);
     std::replace(last.begin(), last.end(), '-', ' ');
     static const std::regex numbers(R"((\d+) (\d+))");
     return std::regex_replace(last, numbers, "$1.$2");
@@ -151,9 +158,11 @@ std::vector<BootedSimulator> bootedSimulators(const Shell::Runner& runner) {
             BootedSimulator simulator;
             simulator.udid = udid->get<std::string>();
             auto name = device.find("name");
-            simulator.name = name != device.end() && name->is_string() ? name->get<std::string>() : simulator.udid;
+            simulator.name = name != device.end() && name->is_string() ? name->get<std::string>()
+                                                                       : simulator.udid;
             simulator.os = osLabel(runtime);
-            if (auto booted = device.find("lastBootedAt"); booted != device.end() && booted->is_string())
+            if (auto booted = device.find("lastBootedAt");
+                booted != device.end() && booted->is_string())
                 simulator.booted = internetDate(booted->get<std::string>());
             simulators.push_back(std::move(simulator));
         }
@@ -177,11 +186,13 @@ struct Tally {
 std::vector<RunningItem> simulatorItems(const std::vector<BootedSimulator>& simulators,
                                         const std::vector<Process>& processes, Date now) {
     std::unordered_map<std::int32_t, std::vector<const Process*>> children;
-    for (const auto& process : processes) children[process.ppid].push_back(&process);
+    for (const auto& process : processes)
+        children[process.ppid].push_back(&process);
     std::vector<const Process*> shared;
     if (simulators.size() == 1)
         for (const auto& process : processes)
-            if (Text::contains(process.command, "SimRenderServer") || Text::contains(process.command, "SimMetalHost"))
+            if (Text::contains(process.command, "SimRenderServer") ||
+                Text::contains(process.command, "SimMetalHost"))
                 shared.push_back(&process);
 
     std::vector<RunningItem> items;
@@ -209,11 +220,14 @@ std::vector<RunningItem> simulatorItems(const std::vector<BootedSimulator>& simu
                     stack.push_back(child->pid);
                 }
         }
-        for (const Process* process : shared) gather(*process);
+        for (const Process* process : shared)
+            gather(*process);
 
         std::optional<double> running;
-        if (simulator.booted) running = std::chrono::duration<double>(now - *simulator.booted).count();
-        else running = firstAge;
+        if (simulator.booted)
+            running = std::chrono::duration<double>(now - *simulator.booted).count();
+        else
+            running = firstAge;
 
         RunningItem item;
         item.id = "sim-" + simulator.udid;
@@ -253,7 +267,8 @@ std::vector<RunningItem> watcherItems(const std::vector<Process>& processes,
     // The names of the booted simulators by udid; the first name of a udid stays.
     std::vector<std::pair<std::string, std::string>> names;
     for (const auto& simulator : simulators)
-        if (std::none_of(names.begin(), names.end(), [&](const auto& n) { return n.first == simulator.udid; }))
+        if (std::none_of(names.begin(), names.end(),
+                         [&](const auto& n) { return n.first == simulator.udid; }))
             names.emplace_back(simulator.udid, simulator.name);
 
     std::vector<RunningItem> items;
@@ -264,7 +279,7 @@ std::vector<RunningItem> watcherItems(const std::vector<Process>& processes,
         auto join = [&](const Process& member) {
             if (!tally.add(member)) return;
             watcher.pids.push_back(member.pid);
-            watcher.identities.push_back(watcherIdentity(member.pid, source.root));
+            watcher.identities.push_back(member.identity);
         };
         join(*root);
         for (const Process* candidate : candidates)
@@ -317,10 +332,14 @@ std::string runningTime(double seconds) {
 RunningSnapshot snapshot(const Source& source) {
     std::vector<Process> processes;
     try {
-        processes = processList(source.runner({"ps", "-Ao", "pid=,ppid=,pcpu=,rss=,etime=,command="}, 30).output);
+        processes = processList(
+            source.runner({"ps", "-Ao", "pid=,ppid=,pcpu=,rss=,etime=,command="}, 30).output);
     } catch (const std::exception&) {
         // ps could not be started: no processes, so no watchers
     }
+    for (auto& process : processes)
+        if (Text::contains(process.command, "log stream"))
+            process.identity = watcherIdentity(process.pid, source.root);
     auto simulators = bootedSimulators(source.runner);
     auto swap = KernelStats::swapUsage(source.root);
 
@@ -339,7 +358,8 @@ std::vector<std::string> stopCommand(const RunningItem& item) {
     if (const auto* simulator = std::get_if<RunningItem::Simulator>(&item.kind))
         return {"xcrun", "simctl", "shutdown", simulator->udid};
     std::vector<std::string> command{"kill"};
-    for (std::int32_t pid : std::get<RunningItem::Watcher>(item.kind).pids) command.push_back(std::to_string(pid));
+    for (std::int32_t pid : std::get<RunningItem::Watcher>(item.kind).pids)
+        command.push_back(std::to_string(pid));
     return command;
 }
 
@@ -371,7 +391,8 @@ Shell::Result stop(const RunningItem& item, const Shell::Runner& runner) {
     }
     if (problems.empty()) return {0, ""};
     std::string output;
-    for (const auto& problem : problems) output += (output.empty() ? "" : "\n") + problem;
+    for (const auto& problem : problems)
+        output += (output.empty() ? "" : "\n") + problem;
     return {1, output};
 }
 

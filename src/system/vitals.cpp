@@ -41,7 +41,8 @@ Reading Sampler::sample(bool topProcesses) {
         if (lastTicks_) {
             double total = cpu.ticks->total - lastTicks_->total;
             if (total > 0)
-                reading.cpuBusy = std::clamp((cpu.ticks->busy - lastTicks_->busy) / total, 0.0, 1.0);
+                reading.cpuBusy =
+                    std::clamp((cpu.ticks->busy - lastTicks_->busy) / total, 0.0, 1.0);
         }
         lastTicks_ = cpu.ticks;
     }
@@ -84,9 +85,13 @@ Reading sample(bool topProcesses) {
     return sampler.sample(topProcesses);
 }
 
-std::optional<MemorySnapshot> memorySnapshot() { return KernelStats::memorySnapshot(); }
+std::optional<MemorySnapshot> memorySnapshot() {
+    return KernelStats::memorySnapshot();
+}
 
-KernelStats::SwapUsage swapUsage() { return KernelStats::swapUsage(); }
+KernelStats::SwapUsage swapUsage() {
+    return KernelStats::swapUsage();
+}
 
 std::pair<std::optional<Vitals::Process>, std::optional<Vitals::Process>>
 topProcesses(const std::string& psOutput) {
@@ -97,7 +102,8 @@ topProcesses(const std::string& psOutput) {
         auto cpu = ProcessList::real(split->fields[0]);
         auto kib = ProcessList::int64(split->fields[1]);
         if (!cpu || !kib) continue;
-        Vitals::Process process{ProcessList::processName(split->rest), *cpu, ProcessList::kibibytes(*kib)};
+        Vitals::Process process{ProcessList::processName(split->rest), *cpu,
+                                ProcessList::kibibytes(*kib)};
         if (process.cpu > (topCPU ? topCPU->cpu : -1.0)) topCPU = process;
         if (process.memory > (topMemory ? topMemory->memory : -1)) topMemory = process;
     }

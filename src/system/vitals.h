@@ -25,8 +25,8 @@ struct Vitals {
 
     struct Process {
         std::string name;
-        double cpu = 0;           // percent of one processor, as ps reports it
-        std::int64_t memory = 0;  // resident bytes
+        double cpu = 0;          // percent of one processor, as ps reports it
+        std::int64_t memory = 0; // resident bytes
         bool operator==(const Process&) const = default;
     };
 

@@ -27,9 +27,9 @@ TEST(KernelStats, MemoryPressureFromStallFigures) {
         const char* full;
         MemoryPressure expected;
     } cases[] = {
-        {"0.00", "0.00", MemoryPressure::normal},    {"9.99", "4.99", MemoryPressure::normal},
-        {"10.00", "0.00", MemoryPressure::warning},  {"40.00", "4.99", MemoryPressure::warning},
-        {"0.00", "5.00", MemoryPressure::critical},  {"80.00", "60.00", MemoryPressure::critical},
+        {"0.00", "0.00", MemoryPressure::normal},   {"9.99", "4.99", MemoryPressure::normal},
+        {"10.00", "0.00", MemoryPressure::warning}, {"40.00", "4.99", MemoryPressure::warning},
+        {"0.00", "5.00", MemoryPressure::critical}, {"80.00", "60.00", MemoryPressure::critical},
     };
     test::SystemTree tree;
     tree.write("/proc/meminfo", meminfo(1000000, 10000)); // would be critical: ignored
@@ -75,7 +75,7 @@ TEST(KernelStats, ThermalStateFromTripPoints) {
         {90000, {{"active", 60000}, {"hot", 90000}}, ThermalState::serious},
         {96000, {{"critical", 105000}}, ThermalState::fair},
         {106000, {{"passive", 80000}, {"critical", 105000}}, ThermalState::critical},
-        {90000, {{"active", 50000}}, ThermalState::nominal},       // fans only
+        {90000, {{"active", 50000}}, ThermalState::nominal},                     // fans only
         {30000, {{"passive", 0}, {"critical", -273000}}, ThermalState::nominal}, // unset trips
     };
     for (const auto& c : cases) {
@@ -136,7 +136,8 @@ TEST(KernelStats, MemorySnapshotAddsZswapAndEveryZramDevice) {
                                "pswpin 70\npswpout 90\n");
     auto plain = KernelStats::memorySnapshot(tree.root());
     ASSERT_TRUE(plain);
-    EXPECT_EQ(*plain, (KernelStats::MemorySnapshot{0, 500 * KernelStats::pageSize(), 0, 0, 70, 90}));
+    EXPECT_EQ(*plain,
+              (KernelStats::MemorySnapshot{0, 500 * KernelStats::pageSize(), 0, 0, 70, 90}));
 
     tree.write("/proc/meminfo", "MemTotal: 1000 kB\nZswap:  100 kB\nZswapped:  400 kB\n");
     tree.write("/sys/block/zram0/mm_stat", "   8192   2048   4096 0 4096 0 0 0 0\n");

@@ -22,7 +22,9 @@ pid_t startSleeper() {
     return pid;
 }
 
-bool stillRunning(pid_t pid) { return ::waitpid(pid, nullptr, WNOHANG) == 0; }
+bool stillRunning(pid_t pid) {
+    return ::waitpid(pid, nullptr, WNOHANG) == 0;
+}
 
 // Ends the test's own child if a failed expectation left it running. An unreaped child keeps
 // its pid, so this can hit no other process.

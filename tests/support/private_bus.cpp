@@ -7,8 +7,10 @@
 
 namespace bramwick::test {
 
-PrivateBus::PrivateBus() : folder(makeTemporaryFolder("bus")), address("unix:path=" + folder + "/bus") {
-    std::string command = "dbus-daemon --session --fork --print-pid=1 --address=" + address + " 2>/dev/null";
+PrivateBus::PrivateBus()
+    : folder(makeTemporaryFolder("bus")), address("unix:path=" + folder + "/bus") {
+    std::string command =
+        "dbus-daemon --session --fork --print-pid=1 --address=" + address + " 2>/dev/null";
     if (FILE* out = ::popen(command.c_str(), "r")) {
         if (std::fscanf(out, "%ld", &pid) != 1) pid = 0;
         ::pclose(out);

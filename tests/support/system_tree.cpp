@@ -11,7 +11,9 @@ namespace bramwick::test {
 
 SystemTree::SystemTree() : root_(makeTemporaryFolder("system")) {}
 
-SystemTree::~SystemTree() { removeTree(root_); }
+SystemTree::~SystemTree() {
+    removeTree(root_);
+}
 
 void SystemTree::write(const std::string& path, const std::string& contents) {
     fs::path file = root_ + path;

@@ -40,7 +40,8 @@ RunningApplication app(pid_t pid, std::string id, std::string name, bool regular
 
 Shell::Runner recorded(std::string output, int* runs = nullptr) {
     return [output, runs](const std::vector<std::string>& arguments, double timeout) {
-        EXPECT_EQ(arguments, (std::vector<std::string>{"ps", "-Ao", "pid=,ppid=,pcpu=,rss=,comm="}));
+        EXPECT_EQ(arguments,
+                  (std::vector<std::string>{"ps", "-Ao", "pid=,ppid=,pcpu=,rss=,comm="}));
         EXPECT_EQ(timeout, 20);
         if (runs) ++*runs;
         return Shell::Result{0, output};
@@ -63,11 +64,16 @@ TEST(MemoryUsers, ProcessesBelongToTheApplicationUpToSixGenerationsUp) {
     std::string listing = "  100     1  1.0  1000 /usr/bin/editor\n";
     // 101 … 107: each the child of the one before; 106 is six generations below 100.
     for (int pid = 101; pid <= 107; ++pid)
-        listing += "  " + std::to_string(pid) + "   " + std::to_string(pid - 1) + "  0.5   100 worker\n";
+        listing +=
+            "  " + std::to_string(pid) + "   " + std::to_string(pid - 1) + "  0.5   100 worker\n";
     auto users = MemoryUsers::current(15, recorded(listing), apps);
     ASSERT_EQ(users.size(), 2u);
-    EXPECT_EQ(users[0], (Entry{"org.example.Editor", "Editor", (1000 + 6 * 100) * 1024, 4.0,
-                               {100, 101, 102, 103, 104, 105, 106}, "org.example.Editor"}));
+    EXPECT_EQ(users[0], (Entry{"org.example.Editor",
+                               "Editor",
+                               (1000 + 6 * 100) * 1024,
+                               4.0,
+                               {100, 101, 102, 103, 104, 105, 106},
+                               "org.example.Editor"}));
     EXPECT_EQ(users[1], (Entry{"worker", "worker", 100 * 1024, 0.5, {107}, std::nullopt}));
     EXPECT_TRUE(users[0].canQuit());
     EXPECT_FALSE(users[1].canQuit());
@@ -77,35 +83,45 @@ TEST(MemoryUsers, GroupsAndNamesProcessesWithoutAnApplication) {
     FakeApplications apps;
     apps.apps = {app(200, "org.example.Helper", "Helper", false), app(300, "", "Nameless Id"),
                  app(400, "org.example.Blank", "")};
-    auto users = MemoryUsers::current(15, recorded(
-        "  200     1  0.0  5000 helperd\n"                               // an accessory app
-        "  201   200  0.0  1000 helper-child\n"
-        "  300     1  0.0  4000 tool\n"                                  // no identifier: by name
-        "  400     1  0.0  3500 blank-app\n"                             // no name: its process name
-        "  500   499  0.0  3000 kworker/0:1-events\n"                    // parent not listed
-        "  501     2  0.0  3000 kworker/0:1-events\n"                    // same name: one entry
-        "  600     1  0.0  2000 /opt/Some App.app/Contents/MacOS/run\n"
-        "  601     1  1,5  9999 comma\n"                                 // skipped
-        "  abc     1  0.0  9999 word\n"                                  // skipped
-        "  602     1  0.0\n"                                             // skipped
-        "Stopped after 20 seconds.\n"), apps);
+    auto users = MemoryUsers::current(
+        15,
+        recorded("  200     1  0.0  5000 helperd\n" // an accessory app
+                 "  201   200  0.0  1000 helper-child\n"
+                 "  300     1  0.0  4000 tool\n"               // no identifier: by name
+                 "  400     1  0.0  3500 blank-app\n"          // no name: its process name
+                 "  500   499  0.0  3000 kworker/0:1-events\n" // parent not listed
+                 "  501     2  0.0  3000 kworker/0:1-events\n" // same name: one entry
+                 "  600     1  0.0  2000 /opt/Some App.app/Contents/MacOS/run\n"
+                 "  601     1  1,5  9999 comma\n" // skipped
+                 "  abc     1  0.0  9999 word\n"  // skipped
+                 "  602     1  0.0\n"             // skipped
+                 "Stopped after 20 seconds.\n"),
+        apps);
     ASSERT_EQ(users.size(), 5u);
-    EXPECT_EQ(users[0], (Entry{"org.example.Helper", "Helper", 6000 * 1024, 0, {200, 201}, std::nullopt}));
-    EXPECT_EQ(users[1], (Entry{"kworker/0:1-events", "kworker/0:1-events", 6000 * 1024, 0, {500, 501},
-                               std::nullopt}))
+    EXPECT_EQ(users[0],
+              (Entry{"org.example.Helper", "Helper", 6000 * 1024, 0, {200, 201}, std::nullopt}));
+    EXPECT_EQ(
+        users[1],
+        (Entry{
+            "kworker/0:1-events", "kworker/0:1-events", 6000 * 1024, 0, {500, 501}, std::nullopt}))
         << "equal sizes keep the order of first appearance";
     EXPECT_EQ(users[2], (Entry{"Nameless Id", "Nameless Id", 4000 * 1024, 0, {300}, std::nullopt}));
-    EXPECT_EQ(users[3], (Entry{"org.example.Blank", "blank-app", 3500 * 1024, 0, {400}, "org.example.Blank"}));
+    EXPECT_EQ(
+        users[3],
+        (Entry{"org.example.Blank", "blank-app", 3500 * 1024, 0, {400}, "org.example.Blank"}));
     EXPECT_EQ(users[4].name, "Some App");
 }
 
 TEST(MemoryUsers, AStrayProcessDoesNotTakeOverAnApplicationsEntry) {
     FakeApplications apps;
     apps.apps = {app(100, "firefox-esr", "Firefox")};
-    auto users = MemoryUsers::current(15, recorded("  100     1  0.0  1000 firefox-esr\n"
-                                                   "  900     1  0.0  1000 firefox-esr\n"), apps);
+    auto users = MemoryUsers::current(15,
+                                      recorded("  100     1  0.0  1000 firefox-esr\n"
+                                               "  900     1  0.0  1000 firefox-esr\n"),
+                                      apps);
     ASSERT_EQ(users.size(), 1u);
-    EXPECT_EQ(users[0], (Entry{"firefox-esr", "Firefox", 2000 * 1024, 0, {100, 900}, "firefox-esr"}));
+    EXPECT_EQ(users[0],
+              (Entry{"firefox-esr", "Firefox", 2000 * 1024, 0, {100, 900}, "firefox-esr"}));
     EXPECT_TRUE(users[0].isBrowser());
 }
 
@@ -134,7 +150,8 @@ TEST(MemoryUsers, QuitAsksPolitelyAndSaysWhyNot) {
     EXPECT_EQ(MemoryUsers::quit(entry(std::nullopt), apps),
               QuitResult::refused("Not an application \u2014 it has no Quit to ask for. Close it "
                                   "where you started it."));
-    EXPECT_EQ(MemoryUsers::quit(entry(Edition::appId), apps), QuitResult::refused("That is Bramwick."));
+    EXPECT_EQ(MemoryUsers::quit(entry(Edition::appId), apps),
+              QuitResult::refused("That is Bramwick."));
     EXPECT_EQ(MemoryUsers::quit(entry("org.gone"), apps), QuitResult::notRunning());
     EXPECT_TRUE(apps.askedToQuit.empty());
 
@@ -142,7 +159,8 @@ TEST(MemoryUsers, QuitAsksPolitelyAndSaysWhyNot) {
     EXPECT_EQ(apps.askedToQuit, (std::vector<pid_t>{10, 12}));
 
     apps.refusal = "It has no window to close.";
-    EXPECT_EQ(MemoryUsers::quit(entry("org.example.Editor"), apps), QuitResult::refused("It has no window to close."));
+    EXPECT_EQ(MemoryUsers::quit(entry("org.example.Editor"), apps),
+              QuitResult::refused("It has no window to close."));
 }
 
 TEST(MemoryUsers, ShowBringsTheFirstMatchingApplicationForward) {
@@ -161,8 +179,8 @@ TEST(MemoryUsers, BrowsersAndThisProgram) {
     struct Case {
         std::optional<std::string> id;
         bool browser, canQuit;
-    } cases[] = {{"com.google.Chrome", true, true}, {"org.mozilla.firefox", true, true},
-                 {"firefox-esr", true, true},       {"com.vivaldi.Vivaldi", true, true},
+    } cases[] = {{"com.google.Chrome", true, true},   {"org.mozilla.firefox", true, true},
+                 {"firefox-esr", true, true},         {"com.vivaldi.Vivaldi", true, true},
                  {"org.gnome.Nautilus", false, true}, {Edition::appId, false, false},
                  {std::nullopt, false, false}};
     for (const auto& c : cases) {

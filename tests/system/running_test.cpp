@@ -46,7 +46,8 @@ struct Recorded {
     bool psFails = false;
 };
 
-RunningSnapshot scan(const Recorded& recorded, const test::SystemTree& tree, pid_t ownPid = 999999) {
+RunningSnapshot scan(const Recorded& recorded, const test::SystemTree& tree,
+                     pid_t ownPid = 999999) {
     RunningScanner::Source source;
     source.root = tree.root();
     source.ownPid = ownPid;
@@ -56,7 +57,8 @@ RunningSnapshot scan(const Recorded& recorded, const test::SystemTree& tree, pid
             if (recorded.psFails) throw std::runtime_error("cannot launch");
             return {0, recorded.ps};
         }
-        if (arguments == std::vector<std::string>{"xcrun", "simctl", "list", "devices", "booted", "-j"})
+        if (arguments ==
+            std::vector<std::string>{"xcrun", "simctl", "list", "devices", "booted", "-j"})
             return recorded.simctl;
         return {127, "unexpected"};
     };
@@ -83,16 +85,17 @@ TEST(Running, ABootedSimulatorGathersItsProcessTreeOnce) {
     test::SystemTree tree;
     Recorded recorded;
     recorded.simctl.output = oneSimulator;
-    recorded.ps = "    1     0  0.0  1000 10-00:00:00 /sbin/init\n"
-                  "  100     1  1.5  2048    02:00:00 /sim/launchd_sim /Devices/AAAA-1111/boot.plist\n"
-                  "  101   100  2.0  1024       01:00 child of the root\n"
-                  "  102   101  0.5   512       01:00 grandchild\n"
-                  // a second root that is also a child of the first: counted once
-                  "  103   100  0.25  256       00:30 /sim/launchd_sim AAAA-1111 again\n"
-                  // its own parent: the walk must not loop
-                  "  106   106  0.0    64       00:10 launchd_sim AAAA-1111 odd\n"
-                  "  104     1  3.0  4096    01:00:00 /Library/SimRenderServer\n"
-                  "  105     1  9.0  8192    01:00:00 unrelated\n";
+    recorded.ps =
+        "    1     0  0.0  1000 10-00:00:00 /sbin/init\n"
+        "  100     1  1.5  2048    02:00:00 /sim/launchd_sim /Devices/AAAA-1111/boot.plist\n"
+        "  101   100  2.0  1024       01:00 child of the root\n"
+        "  102   101  0.5   512       01:00 grandchild\n"
+        // a second root that is also a child of the first: counted once
+        "  103   100  0.25  256       00:30 /sim/launchd_sim AAAA-1111 again\n"
+        // its own parent: the walk must not loop
+        "  106   106  0.0    64       00:10 launchd_sim AAAA-1111 odd\n"
+        "  104     1  3.0  4096    01:00:00 /Library/SimRenderServer\n"
+        "  105     1  9.0  8192    01:00:00 unrelated\n";
     auto snapshot = scan(recorded, tree);
     ASSERT_EQ(snapshot.items.size(), 1u);
     const auto& item = snapshot.items[0];
@@ -114,7 +117,8 @@ TEST(Running, SharedRenderersCountOnlyWithOneSimulator) {
     ASSERT_EQ(snapshot.items.size(), 3u);
     // Document order of the runtimes, then of the devices.
     EXPECT_EQ(snapshot.items[0].name, "Apple Watch");
-    EXPECT_EQ(snapshot.items[0].detail, "watchOS 11.0") << "no boot date, no processes: the OS alone";
+    EXPECT_EQ(snapshot.items[0].detail, "watchOS 11.0")
+        << "no boot date, no processes: the OS alone";
     EXPECT_EQ(snapshot.items[1].detail, "iOS 17.2 \u00B7 running for 2 hours");
     EXPECT_EQ(snapshot.items[2].name, "Same udid again");
     for (const auto& item : snapshot.items) {
@@ -131,7 +135,8 @@ TEST(Running, SharedRenderersCountOnlyWithOneSimulator) {
 
 TEST(Running, SimulatorListsThatCannotBeReadGiveNoSimulators) {
     test::SystemTree tree;
-    const char* watcher = "  300     1  0.0  100    02:00:00 xcrun simctl spawn booted log stream\n";
+    const char* watcher =
+        "  300     1  0.0  100    02:00:00 xcrun simctl spawn booted log stream\n";
     std::vector<Shell::Result> failures = {
         {127, "/usr/bin/env: 'xcrun': No such file or directory\n"},
         {1, oneSimulator},
@@ -156,17 +161,16 @@ TEST(Running, LogWatchers) {
     test::SystemTree tree;
     Recorded recorded;
     recorded.simctl.output = oneSimulator;
-    recorded.ps =
-        "  200     1  1.0  1000       59:00 log stream --level debug\n"          // too young
-        "  201     1  1.0  1000    01:01:00 log stream --level debug\n"          // a root
-        "  202   201  2.0  2000    01:01:00 log stream --child\n"                // member of 201
-        "  203   202  4.0  4000    01:01:00 log stream --grandchild\n"           // neither
-        "  204   201  8.0  8000    01:01:00 not a watcher\n"                      // not a member
-        "  210     1  0.5   500  2-01:02:03 /Applications/Xcode.app/x log stream\n"
-        "  220    50  0.5   500    05:00:00 /Applications/Claude.app/y log stream\n"
-        "  230    50  0.0   100    03:00:00 xcrun simctl spawn AAAA-1111 log stream\n"
-        "  240     1  0.0   100    03:00:00 log stream RuntimeRoot/x\n"          // skipped
-        "  250     1  0.0   100    03:00:00 log stream of this program\n";       // own pid
+    recorded.ps = "  200     1  1.0  1000       59:00 log stream --level debug\n" // too young
+                  "  201     1  1.0  1000    01:01:00 log stream --level debug\n" // a root
+                  "  202   201  2.0  2000    01:01:00 log stream --child\n"       // member of 201
+                  "  203   202  4.0  4000    01:01:00 log stream --grandchild\n"  // neither
+                  "  204   201  8.0  8000    01:01:00 not a watcher\n"            // not a member
+                  "  210     1  0.5   500  2-01:02:03 /Applications/Xcode.app/x log stream\n"
+                  "  220    50  0.5   500    05:00:00 /Applications/Claude.app/y log stream\n"
+                  "  230    50  0.0   100    03:00:00 xcrun simctl spawn AAAA-1111 log stream\n"
+                  "  240     1  0.0   100    03:00:00 log stream RuntimeRoot/x\n"    // skipped
+                  "  250     1  0.0   100    03:00:00 log stream of this program\n"; // own pid
     auto snapshot = scan(recorded, tree, 250);
     ASSERT_EQ(snapshot.items.size(), 5u);
     EXPECT_EQ(snapshot.items[0].id, "sim-AAAA-1111");
@@ -179,8 +183,9 @@ TEST(Running, LogWatchers) {
     EXPECT_EQ(root.memory, 3000 * 1024);
     EXPECT_EQ(root.detail, "Running for 1 hour \u00B7 left behind by a tool that has quit");
 
-    EXPECT_EQ(snapshot.items[2].detail,
-              "Started by Xcode \u00B7 running for 2 days \u00B7 left behind by a tool that has quit");
+    EXPECT_EQ(
+        snapshot.items[2].detail,
+        "Started by Xcode \u00B7 running for 2 days \u00B7 left behind by a tool that has quit");
     EXPECT_EQ(snapshot.items[3].detail, "Started by Claude \u00B7 running for 5 hours");
     EXPECT_EQ(snapshot.items[4].name, "Log watcher on iPhone 15");
     EXPECT_EQ(snapshot.items[4].detail, "Running for 3 hours");
@@ -193,9 +198,11 @@ TEST(Running, LogWatchers) {
 
 TEST(Running, WatchersRememberWhoTheirPidsWere) {
     test::SystemTree tree;
-    tree.write("/proc/201/stat", "201 (log) S 1 201 201 0 -1 0 0 0 0 0 0 0 0 0 20 0 1 0 5555 0 0\n");
+    tree.write("/proc/201/stat",
+               "201 (log) S 1 201 201 0 -1 0 0 0 0 0 0 0 0 0 20 0 1 0 5555 0 0\n");
     tree.write("/proc/201/cmdline", std::string("log\0stream\0", 11));
-    tree.write("/proc/202/stat", "202 (vi) S 201 201 201 0 -1 0 0 0 0 0 0 0 0 0 20 0 1 0 6666 0 0\n");
+    tree.write("/proc/202/stat",
+               "202 (vi) S 201 201 201 0 -1 0 0 0 0 0 0 0 0 0 20 0 1 0 6666 0 0\n");
     tree.write("/proc/202/cmdline", std::string("vi\0notes\0", 9)); // the pid changed hands
     Recorded recorded;
     recorded.ps = "  201     1  0.0  100    02:00:00 log stream\n"
@@ -215,25 +222,33 @@ TEST(Running, RunningTimeReadsAsOneUnit) {
     struct Case {
         double seconds;
         const char* text;
-    } cases[] = {{0, "1 minute"},      {45, "1 minute"},   {119, "1 minute"},
-                 {120, "2 minutes"},   {3723, "1 hour"},   {7199, "1 hour"},
-                 {2 * 86400 + 3723, "2 days"}, {-50, "1 minute"}};
-    for (const auto& c : cases) EXPECT_EQ(RunningScanner::runningTime(c.seconds), c.text) << c.seconds;
+    } cases[] = {{0, "1 minute"},
+                 {45, "1 minute"},
+                 {119, "1 minute"},
+                 {120, "2 minutes"},
+                 {3723, "1 hour"},
+                 {7199, "1 hour"},
+                 {2 * 86400 + 3723, "2 days"},
+                 {-50, "1 minute"}};
+    for (const auto& c : cases)
+        EXPECT_EQ(RunningScanner::runningTime(c.seconds), c.text) << c.seconds;
 }
 
 TEST(Running, StopCommands) {
     RunningItem simulator{"sim-U", RunningItem::Simulator{"U"}, "iPhone", "", 0, 0};
     RunningItem watcher{"watch-10", RunningItem::Watcher{{10, 12}, {}}, "Log watcher", "", 0, 0};
-    EXPECT_EQ(RunningScanner::stopCommand(simulator), (std::vector<std::string>{"xcrun", "simctl", "shutdown", "U"}));
+    EXPECT_EQ(RunningScanner::stopCommand(simulator),
+              (std::vector<std::string>{"xcrun", "simctl", "shutdown", "U"}));
     EXPECT_EQ(RunningScanner::stopCommand(watcher), (std::vector<std::string>{"kill", "10", "12"}));
 
     std::vector<std::string> ran;
     double limit = 0;
-    auto result = RunningScanner::stop(simulator, [&](const std::vector<std::string>& arguments, double timeout) {
-        ran = arguments;
-        limit = timeout;
-        return Shell::Result{0, ""};
-    });
+    auto result = RunningScanner::stop(
+        simulator, [&](const std::vector<std::string>& arguments, double timeout) {
+            ran = arguments;
+            limit = timeout;
+            return Shell::Result{0, ""};
+        });
     EXPECT_EQ(ran, RunningScanner::stopCommand(simulator));
     EXPECT_EQ(limit, 120);
     EXPECT_EQ(result.status, 0);

@@ -15,12 +15,14 @@ namespace {
 std::string stat(long user, long system, long idle, int processors = 2) {
     std::string text = "cpu  " + std::to_string(user) + " 0 " + std::to_string(system) + " " +
                        std::to_string(idle) + " 0 0 0 0 0 0\n";
-    for (int i = 0; i < processors; ++i) text += "cpu" + std::to_string(i) + " 1 0 1 1 0 0 0 0 0 0\n";
+    for (int i = 0; i < processors; ++i)
+        text += "cpu" + std::to_string(i) + " 1 0 1 1 0 0 0 0 0 0\n";
     return text;
 }
 
 std::string vmstat(unsigned long long ins, unsigned long long outs) {
-    return "nr_active_file 10\npswpin " + std::to_string(ins) + "\npswpout " + std::to_string(outs) + "\n";
+    return "nr_active_file 10\npswpin " + std::to_string(ins) + "\npswpout " +
+           std::to_string(outs) + "\n";
 }
 
 // A fake system with a clock the test moves.
@@ -28,13 +30,13 @@ struct Bench {
     test::SystemTree tree;
     VitalsReader::Clock::time_point now{};
     int psRuns = 0;
-    VitalsReader::Sampler sampler{VitalsReader::Source{
-        tree.root(),
-        [this](const std::vector<std::string>&, double) {
-            ++psRuns;
-            return Shell::Result{0, " 3.0 100 a\n 9.5 50 b\n"};
-        },
-        [this] { return now; }}};
+    VitalsReader::Sampler sampler{
+        VitalsReader::Source{tree.root(),
+                             [this](const std::vector<std::string>&, double) {
+                                 ++psRuns;
+                                 return Shell::Result{0, " 3.0 100 a\n 9.5 50 b\n"};
+                             },
+                             [this] { return now; }}};
 };
 
 } // namespace
@@ -47,12 +49,12 @@ TEST(Vitals, BusyShareIsMeasuredSinceThePreviousSample) {
         std::string stat;
         double busy;
     } steps[] = {
-        {stat(150, 150, 900), 0.5},       // 100 busy of 200 ticks
-        {stat(150, 150, 900), 0.0},       // no tick since
-        {stat(150, 150, 1000), 0.0},      // idle only
-        {stat(400, 150, 1000), 1.0},      // all busy
-        {stat(300, 150, 1200), 0.0},      // busy went back: never below 0
-        {stat(900, 150, 1000), 1.0},      // more busy than total: capped
+        {stat(150, 150, 900), 0.5},  // 100 busy of 200 ticks
+        {stat(150, 150, 900), 0.0},  // no tick since
+        {stat(150, 150, 1000), 0.0}, // idle only
+        {stat(400, 150, 1000), 1.0}, // all busy
+        {stat(300, 150, 1200), 0.0}, // busy went back: never below 0
+        {stat(900, 150, 1000), 1.0}, // more busy than total: capped
     };
     for (const auto& step : steps) {
         bench.tree.write("/proc/stat", step.stat);
@@ -141,18 +143,19 @@ TEST(Vitals, NothingReadableGivesZeros) {
 TEST(Vitals, TopProcessesFromAListing) {
     auto [cpu, memory] = VitalsReader::topProcesses(
         "  12.5  2048 /Applications/Some App.app/Contents/MacOS/Some Helper\n"
-        "  12.5  4096 /usr/lib/firefox-esr/firefox-esr\n"       // equal CPU: the earlier stays
-        "   0.0     0 kworker/0:1-events\n"                       // kept whole, not cut at "/"
-        "   1,5 99999 comma\n"                                    // not a number: skipped
+        "  12.5  4096 /usr/lib/firefox-esr/firefox-esr\n" // equal CPU: the earlier stays
+        "   0.0     0 kworker/0:1-events\n"               // kept whole, not cut at "/"
+        "   1,5 99999 comma\n"                            // not a number: skipped
         "   abc 99999 word\n"
         "   2.0\n"
         "\n"
-        "   0.1  4096 Web Content\n");                            // equal memory: the earlier stays
+        "   0.1  4096 Web Content\n"); // equal memory: the earlier stays
     ASSERT_TRUE(cpu && memory);
     EXPECT_EQ(*cpu, (Vitals::Process{"Some App", 12.5, 2048 * 1024}));
     EXPECT_EQ(*memory, (Vitals::Process{"firefox-esr", 12.5, 4096 * 1024}));
 
-    auto [kernelCpu, kernelMemory] = VitalsReader::topProcesses("   5.0     0 kworker/0:1-events\n");
+    auto [kernelCpu, kernelMemory] =
+        VitalsReader::topProcesses("   5.0     0 kworker/0:1-events\n");
     ASSERT_TRUE(kernelCpu);
     EXPECT_EQ(kernelCpu->name, "kworker/0:1-events");
     auto [none, nothing] = VitalsReader::topProcesses("Stopped after 20 seconds.\n");

@@ -17,13 +17,15 @@ void printMaintenance(const std::vector<MaintenanceTask>& tasks,
         out << "\n";
         for (const auto& command : task.commands()) {
             out << "         $";
-            for (const auto& argument : command) out << " " << argument;
+            for (const auto& argument : command)
+                out << " " << argument;
             out << "\n";
         }
         out.flush();
     }
     out << "\nNot offered:\n";
-    for (const auto& action : retired) out << "  " << action.name << "\n    " << action.why << "\n";
+    for (const auto& action : retired)
+        out << "  " << action.name << "\n    " << action.why << "\n";
 }
 
 int maintenanceMode(std::ostream& out) {

@@ -36,7 +36,8 @@ bool delivered(const QDBusMessage& reply) {
 DesktopApplications::DesktopApplications(std::unique_ptr<RunningApplications> lister)
     : lister_(std::move(lister)) {}
 
-DesktopApplications::DesktopApplications(std::unique_ptr<RunningApplications> lister, const QDBusConnection& bus)
+DesktopApplications::DesktopApplications(std::unique_ptr<RunningApplications> lister,
+                                         const QDBusConnection& bus)
     : lister_(std::move(lister)), bus_(bus) {}
 
 std::vector<RunningApplication> DesktopApplications::list() const {
@@ -49,7 +50,8 @@ void DesktopApplications::installOverSystem() {
     installed->lister_ = RunningApplications::install(std::move(self));
 }
 
-std::optional<DesktopApplications::BusAddress> DesktopApplications::busAddress(const std::string& identifier) {
+std::optional<DesktopApplications::BusAddress>
+DesktopApplications::busAddress(const std::string& identifier) {
     QString service = QString::fromStdString(identifier);
     if (service.size() > 255) return std::nullopt;
     QStringList elements = service.split(u'.');
@@ -64,13 +66,15 @@ std::optional<DesktopApplications::BusAddress> DesktopApplications::busAddress(c
 }
 
 std::optional<DesktopApplications::BusAddress>
-DesktopApplications::ownAddress(const QDBusConnection& bus, const RunningApplication& application) const {
+DesktopApplications::ownAddress(const QDBusConnection& bus,
+                                const RunningApplication& application) const {
     auto address = busAddress(application.bundleIdentifier);
     if (!address || !bus.isConnected() || application.pid <= 0) return std::nullopt;
     // Only the very process that was listed: another instance or an impostor holding the name
     // is never asked.
     QDBusReply<uint> owner = bus.interface()->servicePid(address->service);
-    if (!owner.isValid() || owner.value() != static_cast<uint>(application.pid)) return std::nullopt;
+    if (!owner.isValid() || owner.value() != static_cast<uint>(application.pid))
+        return std::nullopt;
     return address;
 }
 
@@ -79,9 +83,9 @@ bool DesktopApplications::activate(const RunningApplication& application) {
     QDBusConnection bus = bus_ ? *bus_ : QDBusConnection::sessionBus();
     auto address = ownAddress(bus, application);
     if (!address) return false;
-    QDBusMessage call = QDBusMessage::createMethodCall(address->service, address->path,
-                                                       QStringLiteral("org.freedesktop.Application"),
-                                                       QStringLiteral("Activate"));
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        address->service, address->path, QStringLiteral("org.freedesktop.Application"),
+        QStringLiteral("Activate"));
     call << QVariantMap();
     return bus.call(call, QDBus::Block, callTimeoutMs).type() == QDBusMessage::ReplyMessage;
 }
@@ -91,7 +95,8 @@ std::optional<std::string> DesktopApplications::requestQuit(const RunningApplica
     if (auto address = ownAddress(bus, application)) {
         auto actions = [&](const char* member) {
             return QDBusMessage::createMethodCall(address->service, address->path,
-                                                  QStringLiteral("org.gtk.Actions"), QString::fromUtf8(member));
+                                                  QStringLiteral("org.gtk.Actions"),
+                                                  QString::fromUtf8(member));
         };
         QDBusMessage listed = bus.call(actions("List"), QDBus::Block, callTimeoutMs);
         if (listed.type() == QDBusMessage::ReplyMessage &&
@@ -102,17 +107,23 @@ std::optional<std::string> DesktopApplications::requestQuit(const RunningApplica
         }
     }
     switch (X11Windows::requestClose(application.pid)) {
-    case X11Windows::Outcome::done: return std::nullopt;
+    case X11Windows::Outcome::done:
+        return std::nullopt;
     case X11Windows::Outcome::noWindows:
-        return "It has no window to close and offers no Quit to other programs. Quit it from its own menu.";
+        return "It has no window to close and offers no Quit to other programs. Quit it from its "
+               "own menu.";
     case X11Windows::Outcome::notAccepted:
-        return "Its windows do not take a close request and it offers no Quit to other programs. Quit it "
+        return "Its windows do not take a close request and it offers no Quit to other programs. "
+               "Quit it "
                "from its own menu.";
-    case X11Windows::Outcome::noDisplay: break;
+    case X11Windows::Outcome::noDisplay:
+        break;
     }
     if (!bus.isConnected())
-        return "Neither the window system nor the session bus can be reached, so it cannot be asked to quit.";
-    return "It offers no Quit to other programs, and there is no window system here to ask its windows to "
+        return "Neither the window system nor the session bus can be reached, so it cannot be "
+               "asked to quit.";
+    return "It offers no Quit to other programs, and there is no window system here to ask its "
+           "windows to "
            "close. Quit it from its own menu.";
 }
 

@@ -44,7 +44,8 @@ class DesktopApplications final : public RunningApplications {
 
   private:
     // The application's address when its bus name is owned by its own process.
-    std::optional<BusAddress> ownAddress(const QDBusConnection& bus, const RunningApplication& application) const;
+    std::optional<BusAddress> ownAddress(const QDBusConnection& bus,
+                                         const RunningApplication& application) const;
 
     std::unique_ptr<RunningApplications> lister_;
     std::optional<QDBusConnection> bus_;

@@ -15,7 +15,9 @@ namespace {
 
 template <typename Reply> using Owned = std::unique_ptr<Reply, decltype(&std::free)>;
 
-template <typename Reply> Owned<Reply> own(Reply* reply) { return Owned<Reply>(reply, &std::free); }
+template <typename Reply> Owned<Reply> own(Reply* reply) {
+    return Owned<Reply>(reply, &std::free);
+}
 
 enum Atom {
     clientListStacking,
@@ -30,8 +32,9 @@ enum Atom {
 };
 
 constexpr std::array<const char*, atomCount> atomNames{
-    "_NET_CLIENT_LIST_STACKING", "_NET_CLIENT_LIST", "_NET_WM_PID", "WM_CLIENT_MACHINE",
-    "WM_PROTOCOLS",              "WM_DELETE_WINDOW", "_NET_ACTIVE_WINDOW", "_NET_SUPPORTED"};
+    "_NET_CLIENT_LIST_STACKING", "_NET_CLIENT_LIST", "_NET_WM_PID",
+    "WM_CLIENT_MACHINE",         "WM_PROTOCOLS",     "WM_DELETE_WINDOW",
+    "_NET_ACTIVE_WINDOW",        "_NET_SUPPORTED"};
 
 class Display {
   public:
@@ -41,12 +44,14 @@ class Display {
         connection_ = xcb_connect(nullptr, &screenNumber);
         if (xcb_connection_has_error(connection_)) return;
         auto screens = xcb_setup_roots_iterator(xcb_get_setup(connection_));
-        for (int i = 0; i < screenNumber && screens.rem; ++i) xcb_screen_next(&screens);
+        for (int i = 0; i < screenNumber && screens.rem; ++i)
+            xcb_screen_next(&screens);
         if (!screens.rem) return;
         root_ = screens.data->root;
         std::array<xcb_intern_atom_cookie_t, atomCount> cookies{};
         for (std::size_t i = 0; i < atomCount; ++i)
-            cookies[i] = xcb_intern_atom(connection_, 0, static_cast<std::uint16_t>(std::strlen(atomNames[i])),
+            cookies[i] = xcb_intern_atom(connection_, 0,
+                                         static_cast<std::uint16_t>(std::strlen(atomNames[i])),
                                          atomNames[i]);
         for (std::size_t i = 0; i < atomCount; ++i) {
             auto reply = own(xcb_intern_atom_reply(connection_, cookies[i], nullptr));
@@ -70,7 +75,8 @@ class Display {
             auto windows = values<xcb_window_t>(root_, atom(list), XCB_ATOM_WINDOW);
             if (!windows.empty()) return windows;
         }
-        auto tree = own(xcb_query_tree_reply(connection_, xcb_query_tree(connection_, root_), nullptr));
+        auto tree =
+            own(xcb_query_tree_reply(connection_, xcb_query_tree(connection_, root_), nullptr));
         if (!tree) return {};
         xcb_window_t* children = xcb_query_tree_children(tree.get());
         return {children, children + xcb_query_tree_children_length(tree.get())};
@@ -97,7 +103,8 @@ class Display {
             top.machine.assign(machine.begin(), std::find(machine.begin(), machine.end(), '\0'));
             auto protocols = read<xcb_atom_t>(cookies[i].protocols);
             top.acceptsClose = atom(wmDeleteWindow) != XCB_ATOM_NONE &&
-                               std::find(protocols.begin(), protocols.end(), atom(wmDeleteWindow)) != protocols.end();
+                               std::find(protocols.begin(), protocols.end(),
+                                         atom(wmDeleteWindow)) != protocols.end();
             out.push_back(std::move(top));
         }
         return out;
@@ -105,7 +112,8 @@ class Display {
 
     bool supports(Atom hint) {
         auto hints = values<xcb_atom_t>(root_, atom(supported), XCB_ATOM_ATOM);
-        return atom(hint) != XCB_ATOM_NONE && std::find(hints.begin(), hints.end(), atom(hint)) != hints.end();
+        return atom(hint) != XCB_ATOM_NONE &&
+               std::find(hints.begin(), hints.end(), atom(hint)) != hints.end();
     }
 
     // A 32-bit client message; true when the server took it.
@@ -117,7 +125,8 @@ class Display {
         event.window = window;
         event.type = type;
         std::copy(data.begin(), data.end(), event.data.data32);
-        auto cookie = xcb_send_event_checked(connection_, 0, destination, mask, reinterpret_cast<const char*>(&event));
+        auto cookie = xcb_send_event_checked(connection_, 0, destination, mask,
+                                             reinterpret_cast<const char*>(&event));
         auto error = own(xcb_request_check(connection_, cookie));
         return !error;
     }
@@ -138,7 +147,8 @@ class Display {
         return {begin, begin + static_cast<std::size_t>(bytes) / sizeof(Value)};
     }
 
-    template <typename Value> std::vector<Value> values(xcb_window_t window, xcb_atom_t property, xcb_atom_t type) {
+    template <typename Value>
+    std::vector<Value> values(xcb_window_t window, xcb_atom_t property, xcb_atom_t type) {
         if (property == XCB_ATOM_NONE) return {};
         return read<Value>(request(window, property, type));
     }
@@ -157,7 +167,8 @@ std::string hostname() {
 
 } // namespace
 
-std::vector<TopLevel> ofProcess(const std::vector<TopLevel>& windows, pid_t pid, const std::string& host) {
+std::vector<TopLevel> ofProcess(const std::vector<TopLevel>& windows, pid_t pid,
+                                const std::string& host) {
     std::vector<TopLevel> out;
     if (pid <= 0) return out;
     for (const auto& window : windows)
@@ -175,7 +186,8 @@ Outcome requestClose(pid_t pid) {
     bool sent = false;
     for (const auto& window : windows)
         if (window.acceptsClose)
-            sent |= display.send(window.window, window.window, display.atom(wmProtocols), XCB_EVENT_MASK_NO_EVENT,
+            sent |= display.send(window.window, window.window, display.atom(wmProtocols),
+                                 XCB_EVENT_MASK_NO_EVENT,
                                  {display.atom(wmDeleteWindow), XCB_CURRENT_TIME, 0, 0, 0});
     return sent ? Outcome::done : Outcome::notAccepted;
 }
@@ -189,9 +201,10 @@ Outcome activate(pid_t pid) {
     bool sent = false;
     // Source 2: a pager acting for the user, which focus-stealing prevention lets through.
     for (const auto& window : windows)
-        sent |= display.send(display.root(), window.window, display.atom(activeWindow),
-                             XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-                             {2, XCB_CURRENT_TIME, 0, 0, 0});
+        sent |=
+            display.send(display.root(), window.window, display.atom(activeWindow),
+                         XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                         {2, XCB_CURRENT_TIME, 0, 0, 0});
     return sent ? Outcome::done : Outcome::notAccepted;
 }
 

@@ -16,10 +16,12 @@ TEST(RunningMode, PrintsSwapThenOneLinePerItem) {
     snapshot.scanned = true;
     std::ostringstream empty;
     Cli::printRunning(snapshot, empty);
-    EXPECT_EQ(empty.str(), "Swap: 1.5 MB of 2 GB\nNo simulators or leftover log watchers running.\n");
+    EXPECT_EQ(empty.str(),
+              "Swap: 1.5 MB of 2 GB\nNo simulators or leftover log watchers running.\n");
 
-    snapshot.items = {{"sim-U", RunningItem::Simulator{"U"}, "iPhone 15", "iOS 17.2", 123.45, 2'000'000},
-                      {"watch-7", RunningItem::Watcher{{7}, {}}, "Log watcher", "Running for 1 hour", 0, 0}};
+    snapshot.items = {
+        {"sim-U", RunningItem::Simulator{"U"}, "iPhone 15", "iOS 17.2", 123.45, 2'000'000},
+        {"watch-7", RunningItem::Watcher{{7}, {}}, "Log watcher", "Running for 1 hour", 0, 0}};
     std::ostringstream out;
     Cli::printRunning(snapshot, out);
     EXPECT_EQ(out.str(), "Swap: 1.5 MB of 2 GB\n"
@@ -31,7 +33,12 @@ TEST(MemoryMode, PrintsOneLinePerUserWithItsKind) {
     std::vector<MemoryUsers::Entry> entries = {
         {"org.example.Editor", "Editor", 2'000'000'000, 1.5, {1, 2, 3}, "org.example.Editor"},
         {Edition::appId, "Bramwick", 12'345'678, 0, {4}, Edition::appId},
-        {"kworker", "a process whose name is longer than thirty characters", 0, 0, {5}, std::nullopt},
+        {"kworker",
+         "a process whose name is longer than thirty characters",
+         0,
+         0,
+         {5},
+         std::nullopt},
     };
     std::ostringstream out;
     Cli::printMemoryUsers(entries, out);
@@ -41,7 +48,8 @@ TEST(MemoryMode, PrintsOneLinePerUserWithItsKind) {
 }
 
 TEST(MaintenanceMode, PrintsEachTaskWithItsStateThenWhatIsNotOffered) {
-    auto task = [](std::string name, bool available, bool password, std::vector<std::vector<std::string>> commands,
+    auto task = [](std::string name, bool available, bool password,
+                   std::vector<std::vector<std::string>> commands,
                    std::optional<std::string> measured) {
         MaintenanceTask t;
         t.name = std::move(name);

@@ -95,13 +95,15 @@ struct OnPrivateBus {
         fake = std::make_unique<FakeApplication>(std::move(actions));
         thread.start();
         fake->moveToThread(&thread);
-        auto service = QDBusConnection::connectToBus(QString::fromStdString(bus.address), "service");
+        auto service =
+            QDBusConnection::connectToBus(QString::fromStdString(bus.address), "service");
         auto address = DesktopApplications::busAddress(id);
         if (!service.isConnected() || !address || !service.registerService(address->service) ||
             !service.registerVirtualObject(address->path, fake.get()))
             ADD_FAILURE() << "could not export the fake application";
         provider = std::make_unique<DesktopApplications>(
-            std::make_unique<Lister>(), QDBusConnection::connectToBus(QString::fromStdString(bus.address), "client"));
+            std::make_unique<Lister>(),
+            QDBusConnection::connectToBus(QString::fromStdString(bus.address), "client"));
     }
     ~OnPrivateBus() {
         QDBusConnection::disconnectFromBus("service");
@@ -117,7 +119,8 @@ TEST(DesktopApplications, ListsThroughTheProviderItWraps) {
     auto lister = std::make_unique<Lister>();
     lister->apps = {application(42, "org.example.Editor")};
     DesktopApplications provider(std::move(lister));
-    EXPECT_EQ(provider.list(), (std::vector<RunningApplication>{application(42, "org.example.Editor")}));
+    EXPECT_EQ(provider.list(),
+              (std::vector<RunningApplication>{application(42, "org.example.Editor")}));
     EXPECT_TRUE(DesktopApplications(nullptr).list().empty());
 }
 
@@ -126,8 +129,8 @@ TEST(DesktopApplications, WithoutSessionBusOrDisplayItRefusesCleanly) {
     Session session;
     DesktopApplications provider(std::make_unique<Lister>());
     auto app = application(::getpid(), "org.example.Editor");
-    EXPECT_EQ(provider.requestQuit(app),
-              "Neither the window system nor the session bus can be reached, so it cannot be asked to quit.");
+    EXPECT_EQ(provider.requestQuit(app), "Neither the window system nor the session bus can be "
+                                         "reached, so it cannot be asked to quit.");
     EXPECT_FALSE(provider.activate(app));
 }
 
@@ -146,8 +149,9 @@ TEST(DesktopApplications, AnApplicationWithoutQuitOrNotOwningItsNameIsNotAsked) 
     OnPrivateBus onBus("app.bramwick.Viewer", {"about"});
     if (!onBus.bus.running()) GTEST_SKIP() << "no dbus-daemon to start a private bus";
     auto reason = onBus.provider->requestQuit(application(::getpid(), "app.bramwick.Viewer"));
-    EXPECT_EQ(reason, "It offers no Quit to other programs, and there is no window system here to ask its "
-                      "windows to close. Quit it from its own menu.");
+    EXPECT_EQ(reason,
+              "It offers no Quit to other programs, and there is no window system here to ask its "
+              "windows to close. Quit it from its own menu.");
 
     // Another process under the same identifier: the name's owner is not it, so nothing is asked.
     auto impostor = application(::getppid(), "app.bramwick.Viewer");
@@ -162,17 +166,19 @@ TEST(DesktopApplications, BusAddressOfAnIdentifier) {
               (Address{"org.gnome.Text-Editor", "/org/gnome/Text_Editor"}));
     EXPECT_EQ(DesktopApplications::busAddress("app.bramwick.Bramwick"),
               (Address{"app.bramwick.Bramwick", "/app/bramwick/Bramwick"}));
-    for (const char* invalid : {"firefox-esr", "", "org..example", "org.1password", "org.exa mple", "org.é"})
+    for (const char* invalid :
+         {"firefox-esr", "", "org..example", "org.1password", "org.exa mple", "org.é"})
         EXPECT_FALSE(DesktopApplications::busAddress(invalid)) << invalid;
 }
 
 TEST(X11Windows, AProcessOwnsTheWindowsOfItsPidOnThisMachine) {
     using X11Windows::TopLevel;
     std::vector<TopLevel> windows = {
-        {1, 42u, "here", true},  {2, 43u, "here", true},  {3, 42u, "elsewhere", true},
+        {1, 42u, "here", true},          {2, 43u, "here", true}, {3, 42u, "elsewhere", true},
         {4, std::nullopt, "here", true}, {5, 42u, "", false},
     };
-    EXPECT_EQ(X11Windows::ofProcess(windows, 42, "here"), (std::vector<TopLevel>{windows[0], windows[4]}));
+    EXPECT_EQ(X11Windows::ofProcess(windows, 42, "here"),
+              (std::vector<TopLevel>{windows[0], windows[4]}));
     EXPECT_TRUE(X11Windows::ofProcess(windows, 0, "here").empty());
 }
 
