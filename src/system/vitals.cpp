@@ -12,6 +12,12 @@ double Vitals::swapRateFullScale() {
     return scale;
 }
 
+std::optional<Vitals::Pressure> Vitals::pressureFromRaw(std::int32_t raw) {
+    for (Pressure level : {Pressure::normal, Pressure::warning, Pressure::critical})
+        if (static_cast<std::int32_t>(level) == raw) return level;
+    return std::nullopt;
+}
+
 namespace VitalsReader {
 
 namespace {

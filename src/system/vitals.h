@@ -47,6 +47,8 @@ struct Vitals {
 
     // The swap rate (bytes per second) that fills the gauge: 1000 pages a second.
     static double swapRateFullScale();
+    // The level with this number (1, 2 or 4), or none.
+    static std::optional<Pressure> pressureFromRaw(std::int32_t raw);
 };
 
 namespace VitalsReader {

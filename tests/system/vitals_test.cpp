@@ -163,6 +163,10 @@ TEST(Vitals, TopProcessesFromAListing) {
     EXPECT_FALSE(nothing);
 }
 
-TEST(Vitals, SwapRateFullScaleIsAThousandPagesASecond) {
+TEST(Vitals, SwapRateFullScaleAndPressureLevels) {
     EXPECT_EQ(Vitals::swapRateFullScale(), static_cast<double>(KernelStats::pageSize()) * 1000);
+    EXPECT_EQ(Vitals::pressureFromRaw(1), Vitals::Pressure::normal);
+    EXPECT_EQ(Vitals::pressureFromRaw(2), Vitals::Pressure::warning);
+    EXPECT_EQ(Vitals::pressureFromRaw(4), Vitals::Pressure::critical);
+    for (int raw : {0, 3, -1}) EXPECT_FALSE(Vitals::pressureFromRaw(raw)) << raw;
 }
