@@ -1,8 +1,170 @@
 #include "finders/duplicates.h"
 
+#include <algorithm>
+#include <cstring>
+#include <unordered_map>
+
+#include <fmt/format.h>
+#include <tbb/parallel_for.h>
+
+#include "engine/catalog.h"
+#include "engine/scanner.h"
+#include "engine/text.h"
+#include "finders/file_digest.h"
+
 namespace bramwick::Duplicates {
 
-// Not searched yet.
-std::vector<ScanItem> items(const std::vector<std::string>&, std::int64_t) { return {}; }
+namespace {
+
+using FileDigest::Digest;
+
+constexpr std::int64_t prefixBytes = 65'536;
+
+// The files of one size that also share a digest.
+struct Key {
+    std::int64_t size;
+    Digest digest;
+    bool operator==(const Key&) const = default;
+};
+
+struct KeyHash {
+    std::size_t operator()(const Key& key) const noexcept {
+        std::size_t h;
+        std::memcpy(&h, key.digest.data(), sizeof h);
+        return h ^ std::hash<std::int64_t>{}(key.size);
+    }
+};
+
+const std::string& downloads() {
+    static const std::string path = Catalog::expand("~/Downloads") + "/";
+    return path;
+}
+
+// Digests of the chosen files, all in one parallel loop. The larger files go first, so that one
+// big file started last does not leave the other threads idle at the end.
+void digestAll(const Digester& digest, const std::vector<Candidate>& files,
+               std::vector<std::size_t> chosen, std::optional<std::int64_t> limit,
+               std::vector<std::optional<Digest>>& out) {
+    std::sort(chosen.begin(), chosen.end(), [&](std::size_t a, std::size_t b) {
+        return files[a].size != files[b].size ? files[a].size > files[b].size : a < b;
+    });
+    tbb::parallel_for(
+        tbb::blocked_range<std::size_t>(0, chosen.size(), 1),
+        [&](const tbb::blocked_range<std::size_t>& range) {
+            for (std::size_t k = range.begin(); k != range.end(); ++k) {
+                out[chosen[k]] = digest(files[chosen[k]], limit);
+            }
+        },
+        tbb::simple_partitioner());
+}
+
+// Splits the candidates by size and digest; keeps the lists of two or more, members in walk order.
+std::vector<std::vector<std::size_t>> split(const std::vector<Candidate>& files,
+                                            const std::vector<std::size_t>& chosen,
+                                            const std::vector<std::optional<Digest>>& digests) {
+    std::unordered_map<Key, std::vector<std::size_t>, KeyHash> lists;
+    for (std::size_t i : chosen)
+        if (digests[i]) lists[{files[i].size, *digests[i]}].push_back(i); // none: unreadable, out
+    std::vector<std::vector<std::size_t>> kept;
+    for (auto& [key, list] : lists)
+        if (list.size() >= 2) kept.push_back(std::move(list));
+    return kept;
+}
+
+std::vector<ScanItem> rows(const Group& group) {
+    std::vector<ScanItem> rows;
+    const Candidate& keeper = group.keeper;
+    std::string keeperName = Scanner::lastComponent(keeper.path);
+    std::size_t count = group.copies.size() + 1;
+    for (std::size_t p = 0; p < group.copies.size(); ++p) {
+        const Candidate& copy = group.copies[p];
+        std::string tail =
+            Scanner::lastComponent(copy.path) == keeperName
+                ? "keeping the copy in " + Catalog::shortFolder(FileWalk::folderOf(keeper.path))
+                : "keeping " + keeperName;
+        ScanItem item;
+        item.id = copy.path;
+        item.url = copy.path;
+        item.name = Text::homeShortened(copy.path);
+        item.size = copy.size;
+        item.modified = copy.modified;
+        item.note = fmt::format("Copy {} of {} \u00b7 {}", p + 2, count, tail);
+        rows.push_back(std::move(item));
+    }
+    return rows;
+}
+
+} // namespace
+
+bool originalFirst(const Candidate& a, const Candidate& b) {
+    // A copy that was downloaded is the one to let go, whatever its date.
+    bool aDownloaded = a.path.starts_with(downloads()),
+         bDownloaded = b.path.starts_with(downloads());
+    if (aDownloaded != bDownloaded) return bDownloaded;
+    return FileWalk::olderThenShallower(a.path, a.modified, b.path, b.modified);
+}
+
+std::vector<Group> groups(const std::vector<std::string>& roots, std::int64_t minimumBytes,
+                          const Digester& digester) {
+    Digester digest =
+        digester ? digester : [](const Candidate& file, std::optional<std::int64_t> limit) {
+            return FileDigest::sha256(file.path, file.identity, file.size, limit);
+        };
+    std::vector<Candidate> files = FileWalk::regularFiles(roots, minimumBytes);
+
+    // Only files that share their size with another are read at all.
+    std::unordered_map<std::int64_t, std::vector<std::size_t>> bySize;
+    for (std::size_t i = 0; i < files.size(); ++i)
+        bySize[files[i].size].push_back(i);
+    std::vector<std::size_t> sharing;
+    for (const auto& [size, list] : bySize)
+        if (list.size() >= 2) sharing.insert(sharing.end(), list.begin(), list.end());
+    std::sort(sharing.begin(), sharing.end());
+
+    std::vector<std::optional<Digest>> prefix(files.size());
+    digestAll(digest, files, sharing, prefixBytes, prefix);
+
+    // Only files whose first 64 KiB match another's are read whole; a file no longer than that
+    // was read whole already.
+    std::vector<std::optional<Digest>> whole(files.size());
+    std::vector<std::size_t> matching, toRead;
+    for (const auto& list : split(files, sharing, prefix))
+        for (std::size_t i : list) {
+            matching.push_back(i);
+            if (files[i].size <= prefixBytes)
+                whole[i] = prefix[i];
+            else
+                toRead.push_back(i);
+        }
+    std::sort(matching.begin(), matching.end());
+    digestAll(digest, files, toRead, std::nullopt, whole);
+
+    std::vector<Group> found;
+    for (auto& list : split(files, matching, whole)) {
+        std::vector<Candidate> members;
+        for (std::size_t i : list)
+            members.push_back(files[i]);
+        std::stable_sort(members.begin(), members.end(), originalFirst);
+        Group group{std::move(members.front()), {}};
+        group.copies.assign(std::make_move_iterator(members.begin() + 1),
+                            std::make_move_iterator(members.end()));
+        found.push_back(std::move(group));
+    }
+    std::sort(found.begin(), found.end(), [](const Group& a, const Group& b) {
+        if (a.keeper.size != b.keeper.size) return a.keeper.size > b.keeper.size;
+        return a.keeper.path < b.keeper.path;
+    });
+    return found;
+}
+
+std::vector<ScanItem> items(const std::vector<std::string>& roots, std::int64_t minimumBytes) {
+    std::vector<ScanItem> items;
+    for (const auto& group : groups(roots, minimumBytes)) {
+        auto more = rows(group);
+        items.insert(items.end(), std::make_move_iterator(more.begin()),
+                     std::make_move_iterator(more.end()));
+    }
+    return items; // groups come larger first, so the rows already are
+}
 
 } // namespace bramwick::Duplicates

@@ -1,8 +1,363 @@
 #include "finders/similar_images.h"
 
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdlib>
+#include <map>
+#include <unordered_set>
+
+#include <fmt/format.h>
+#include <tbb/parallel_for.h>
+
+#include "engine/catalog.h"
+#include "engine/scanner.h"
+#include "engine/text.h"
+#include "finders/file_digest.h"
+#include "finders/picture_files.h"
+
 namespace bramwick::SimilarImages {
 
-// Not searched yet.
-std::vector<ScanItem> items(const std::vector<std::string>&, std::int64_t) { return {}; }
+namespace {
+
+bool hasPictureExtension(std::string_view name) {
+    static constexpr std::array<std::string_view, 10> extensions{
+        "jpg", "jpeg", "png", "heic", "heif", "gif", "tiff", "tif", "bmp", "webp"};
+    auto dot = name.rfind('.');
+    if (dot == std::string_view::npos) return false;
+    std::string extension = Text::lowercased(name.substr(dot + 1));
+    return std::find(extensions.begin(), extensions.end(), extension) != extensions.end();
+}
+
+std::optional<Outline> outlineOf(const std::string& path,
+                                 std::optional<FileWalk::Identity> identity) {
+    auto grey = PictureFiles::render(path, identity, outlineThumbnail, outlineSide, true);
+    if (!grey) return std::nullopt;
+    return Outline{std::move(*grey)};
+}
+
+std::optional<Grid> detailOf(const Candidate& candidate) {
+    return PictureFiles::render(candidate.url, candidate.identity, gridSide, gridSide, false);
+}
+
+// The shortlist test bounds the sum of byte differences: a mean of at most 8.0 over 1,024 bytes
+// is a sum of at most 8,192. The sum of differences is never below the difference of the sums,
+// over the whole outline or over any split of it, so pictures that fail these cheap bounds are
+// passed over without comparing every byte; what passes is exactly what the full test passes.
+struct Sketch {
+    static constexpr int blocks = 16; // 4 x 4 blocks of 8 x 8 pixels
+    std::array<int, blocks> block{};
+    int total = 0;
+    bool exact = false; // the outline has the usual 32 x 32 layout
+
+    explicit Sketch(const Outline& outline) {
+        if (outline.grey.size() != std::size_t(outlineSide) * outlineSide) return;
+        exact = true;
+        for (int y = 0; y < outlineSide; ++y)
+            for (int x = 0; x < outlineSide; ++x) {
+                int v = outline.grey[static_cast<std::size_t>(y * outlineSide + x)];
+                block[static_cast<std::size_t>((y / 8) * 4 + x / 8)] += v;
+                total += v;
+            }
+    }
+};
+
+constexpr int shortlistSum = static_cast<int>(shortlistDifference * outlineSide * outlineSide);
+
+bool closeEnough(const Outline& a, const Sketch& sa, const Outline& b, const Sketch& sb) {
+    if (sa.exact && sb.exact) {
+        int bound = 0;
+        for (int k = 0; k < Sketch::blocks; ++k)
+            bound += std::abs(sa.block[k] - sb.block[k]);
+        if (bound > shortlistSum) return false;
+    }
+    return a.meanDifference(b) <= shortlistDifference;
+}
+
+} // namespace
+
+int aspectKey(int width, int height) {
+    if (height <= 0) return 0;
+    return static_cast<int>(std::lround(static_cast<double>(width) / height * aspectFactor));
+}
+
+bool bestFirst(const Candidate& a, const Candidate& b) {
+    std::int64_t pa = std::int64_t{a.width} * a.height, pb = std::int64_t{b.width} * b.height;
+    if (pa != pb) return pa > pb;
+    if (a.size != b.size) return a.size > b.size;
+    return FileWalk::olderThenShallower(a.url, a.modified, b.url, b.modified);
+}
+
+std::vector<Candidate> collect(const std::vector<std::string>& roots, std::int64_t minimumBytes) {
+    auto files = FileWalk::regularFiles(roots, minimumBytes, hasPictureExtension);
+    // Only the header of each picture is read, in parallel.
+    std::vector<std::optional<std::pair<int, int>>> sizes(files.size());
+    tbb::parallel_for(std::size_t{0}, files.size(), [&](std::size_t i) {
+        sizes[i] = PictureFiles::storedSize(files[i].path, files[i].identity);
+    });
+    std::vector<Candidate> candidates;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        if (!sizes[i] || sizes[i]->first < 65 || sizes[i]->second < 65)
+            continue; // icons, not pictures
+        auto& file = files[i];
+        candidates.push_back({std::move(file.path), file.size, file.modified, sizes[i]->first,
+                              sizes[i]->second, file.identity});
+    }
+    return candidates;
+}
+
+std::vector<Candidate> representatives(const std::vector<Candidate>& candidates) {
+    std::map<std::int64_t, std::vector<std::size_t>> bySize;
+    for (std::size_t i = 0; i < candidates.size(); ++i)
+        bySize[candidates[i].size].push_back(i);
+    std::vector<std::size_t> shared;
+    for (const auto& [size, list] : bySize)
+        if (list.size() >= 2) shared.insert(shared.end(), list.begin(), list.end());
+    std::vector<std::optional<FileDigest::Digest>> digests(candidates.size());
+    tbb::parallel_for(std::size_t{0}, shared.size(), [&](std::size_t k) {
+        const Candidate& c = candidates[shared[k]];
+        digests[shared[k]] = FileDigest::sha256(c.url, c.identity, c.size);
+    });
+
+    std::vector<bool> kept(candidates.size(), true);
+    for (const auto& [size, list] : bySize) {
+        if (list.size() < 2) continue;
+        std::map<FileDigest::Digest, std::size_t> best; // an unreadable file stays as it is
+        for (std::size_t i : list) {
+            if (!digests[i]) continue;
+            auto [it, first] = best.emplace(*digests[i], i);
+            if (first) continue;
+            if (bestFirst(candidates[i], candidates[it->second])) {
+                kept[it->second] = false;
+                it->second = i;
+            } else {
+                kept[i] = false;
+            }
+        }
+    }
+    std::vector<Candidate> result;
+    for (std::size_t i = 0; i < candidates.size(); ++i)
+        if (kept[i]) result.push_back(candidates[i]);
+    return result;
+}
+
+double Outline::meanDifference(const Outline& other) const {
+    std::size_t n = grey.size();
+    if (n == 0 || n != other.grey.size()) return incomparable;
+    std::int64_t sum = 0;
+    for (std::size_t k = 0; k < n; ++k)
+        sum += std::abs(int(grey[k]) - int(other.grey[k]));
+    return static_cast<double>(sum) / static_cast<double>(n);
+}
+
+std::optional<Outline> outline(const std::string& path) {
+    return outlineOf(path, std::nullopt);
+}
+
+std::vector<std::optional<Outline>> outlines(const std::vector<Candidate>& candidates) {
+    std::vector<std::optional<Outline>> result(candidates.size());
+    tbb::parallel_for(
+        tbb::blocked_range<std::size_t>(0, candidates.size(), 1),
+        [&](const tbb::blocked_range<std::size_t>& range) {
+            for (std::size_t i = range.begin(); i != range.end(); ++i)
+                result[i] = outlineOf(candidates[i].url, candidates[i].identity);
+        },
+        tbb::simple_partitioner());
+    return result;
+}
+
+std::optional<Grid> detail(const std::string& path) {
+    return PictureFiles::render(path, std::nullopt, gridSide, gridSide, false);
+}
+
+bool sameContent(const Grid& a, const Grid& b) {
+    std::size_t n = a.size();
+    if (n < 4 || n != b.size()) return false;
+    auto allowed = static_cast<std::size_t>(static_cast<double>(n / 4) * changedShare);
+    std::size_t differing = 0;
+    for (std::size_t p = 0; p + 3 < n; p += 4) {
+        if (std::abs(int(a[p]) - int(b[p])) > colourTolerance ||
+            std::abs(int(a[p + 1]) - int(b[p + 1])) > colourTolerance ||
+            std::abs(int(a[p + 2]) - int(b[p + 2])) > colourTolerance) {
+            if (++differing > allowed) return false;
+        }
+    }
+    return true;
+}
+
+DecodedPictures::DecodedPictures(Draw draw, std::size_t limit)
+    : draw_(draw ? std::move(draw) : Draw(detailOf)), limit_(std::max<std::size_t>(limit, 1)) {}
+
+std::shared_ptr<const Grid> DecodedPictures::grid(const Candidate& candidate) {
+    if (auto it = held_.find(candidate.url); it != held_.end()) return it->second;
+    if (held_.size() >= limit_) held_.clear(); // all at once, not the oldest
+    std::shared_ptr<const Grid> value;
+    if (auto it = drawn_.find(candidate.url); it != drawn_.end()) {
+        value = std::move(it->second);
+        drawn_.erase(it);
+    } else if (auto grid = draw_(candidate)) {
+        value = std::make_shared<const Grid>(std::move(*grid));
+    }
+    held_.emplace(candidate.url, value);
+    return value;
+}
+
+void DecodedPictures::prefetch(const std::vector<const Candidate*>& next) {
+    drawn_.clear(); // what an earlier call drew and nobody asked for
+    std::vector<const Candidate*> todo;
+    std::unordered_set<std::string> named;
+    for (const Candidate* c : next) {
+        if (todo.size() + drawn_.size() >= limit_) break;
+        if (held_.count(c->url) || drawn_.count(c->url) || !named.insert(c->url).second) continue;
+        todo.push_back(c);
+    }
+    std::vector<std::shared_ptr<const Grid>> grids(todo.size());
+    tbb::parallel_for(
+        tbb::blocked_range<std::size_t>(0, todo.size(), 1),
+        [&](const tbb::blocked_range<std::size_t>& range) {
+            for (std::size_t k = range.begin(); k != range.end(); ++k)
+                if (auto grid = draw_(*todo[k]))
+                    grids[k] = std::make_shared<const Grid>(std::move(*grid));
+        },
+        tbb::simple_partitioner());
+    for (std::size_t k = 0; k < todo.size(); ++k)
+        drawn_.emplace(todo[k]->url, std::move(grids[k]));
+}
+
+std::vector<Group> groups(const std::vector<Candidate>& candidates,
+                          const std::vector<std::optional<Outline>>& outlines,
+                          DecodedPictures::Draw draw) {
+    std::size_t n = std::min(candidates.size(), outlines.size());
+    std::vector<std::size_t> order(n);
+    for (std::size_t i = 0; i < n; ++i)
+        order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        return bestFirst(candidates[a], candidates[b]);
+    });
+    std::vector<std::size_t> rank(n);
+    for (std::size_t r = 0; r < n; ++r)
+        rank[order[r]] = r;
+
+    // Buckets by aspect key, each sorted by the outline's total so that the pictures within the
+    // shortlist's reach of that total are found by a binary search.
+    std::vector<std::optional<Sketch>> sketches(n);
+    std::map<int, std::vector<std::size_t>> buckets;
+    for (std::size_t i : order)
+        if (outlines[i]) {
+            sketches[i].emplace(*outlines[i]);
+            buckets[aspectKey(candidates[i].width, candidates[i].height)].push_back(i);
+        }
+    auto byTotal = [&](std::size_t a, std::size_t b) {
+        return sketches[a]->total < sketches[b]->total;
+    };
+    std::map<int, bool> sortedByTotal;
+    for (auto& [key, list] : buckets) {
+        bool exact = std::all_of(list.begin(), list.end(),
+                                 [&](std::size_t i) { return sketches[i]->exact; });
+        if (exact) std::stable_sort(list.begin(), list.end(), byTotal);
+        sortedByTotal[key] = exact;
+    }
+
+    DecodedPictures cache(std::move(draw));
+    std::vector<bool> used(n, false);
+    std::vector<Group> found;
+    for (std::size_t i : order) {
+        if (used[i] || !outlines[i]) continue;
+        used[i] = true;
+        const Sketch& si = *sketches[i];
+        int key = aspectKey(candidates[i].width, candidates[i].height);
+        // The shortlist, in the order of the neighbouring buckets and then the keeper order.
+        std::vector<std::pair<int, std::size_t>> near; // (key offset, rank) of each shortlisted
+        for (int k = key - 1; k <= key + 1; ++k) {
+            auto bucket = buckets.find(k);
+            if (bucket == buckets.end()) continue;
+            auto& list = bucket->second;
+            auto begin = list.begin(), end = list.end();
+            if (si.exact && sortedByTotal[k]) {
+                begin = std::partition_point(list.begin(), list.end(), [&](std::size_t j) {
+                    return sketches[j]->total < si.total - shortlistSum;
+                });
+                end = std::partition_point(begin, list.end(), [&](std::size_t j) {
+                    return sketches[j]->total <= si.total + shortlistSum;
+                });
+            }
+            for (auto it = begin; it != end; ++it) {
+                std::size_t j = *it;
+                if (used[j] || !closeEnough(*outlines[i], si, *outlines[j], *sketches[j])) continue;
+                near.emplace_back(k - key, rank[j]);
+            }
+        }
+        if (near.empty()) continue;
+        std::sort(near.begin(), near.end());
+        std::vector<std::size_t> shortlist;
+        for (auto [offset, r] : near)
+            shortlist.push_back(order[r]);
+
+        // The keeper and its shortlist are drawn in parallel, a cache's worth at a time.
+        auto upcoming = [&](std::size_t from) {
+            std::vector<const Candidate*> next;
+            if (from == 0) next.push_back(&candidates[i]);
+            for (std::size_t s = from; s < shortlist.size() && next.size() < heldGrids / 2; ++s)
+                next.push_back(&candidates[shortlist[s]]);
+            return next;
+        };
+        cache.prefetch(upcoming(0));
+        auto keeperGrid = cache.grid(candidates[i]);
+        if (!keeperGrid) continue; // cannot be drawn: no group, and it stays used
+        std::vector<Candidate> copies;
+        for (std::size_t s = 0; s < shortlist.size(); ++s) {
+            if (s > 0 && s % (heldGrids / 2) == heldGrids / 2 - 1) cache.prefetch(upcoming(s));
+            std::size_t j = shortlist[s];
+            auto grid = cache.grid(candidates[j]);
+            if (!grid || !sameContent(*keeperGrid, *grid)) continue; // may join a later group
+            used[j] = true;
+            copies.push_back(candidates[j]);
+        }
+        if (copies.empty()) continue;
+        std::stable_sort(copies.begin(), copies.end(), bestFirst);
+        found.push_back({candidates[i], std::move(copies)});
+    }
+    return found;
+}
+
+std::vector<ScanItem> rows(const Group& group) {
+    const Candidate& keeper = group.keeper;
+    std::string keeperFolder = FileWalk::folderOf(keeper.url);
+    std::string keeping = fmt::format("keeping {}, {}\u00d7{}", Scanner::lastComponent(keeper.url),
+                                      keeper.width, keeper.height);
+    std::vector<ScanItem> rows;
+    for (std::size_t p = 0; p < group.copies.size(); ++p) {
+        const Candidate& copy = group.copies[p];
+        ScanItem item;
+        item.id = copy.url;
+        item.url = copy.url;
+        item.name = Text::homeShortened(copy.url);
+        item.size = copy.size;
+        item.modified = copy.modified;
+        std::string note = fmt::format("{}\u00d7{} \u00b7 copy {} of {} \u00b7 {}", copy.width,
+                                       copy.height, p + 2, group.copies.size() + 1, keeping);
+        if (FileWalk::folderOf(copy.url) != keeperFolder)
+            note += " in " + Catalog::shortFolder(keeperFolder);
+        item.note = std::move(note);
+        rows.push_back(std::move(item));
+    }
+    return rows;
+}
+
+std::vector<ScanItem> items(const std::vector<std::string>& roots, std::int64_t minimumBytes) {
+    auto candidates = representatives(collect(roots, minimumBytes));
+    if (candidates.size() < 2) return {};
+    auto found = groups(candidates, outlines(candidates));
+    std::vector<ScanItem> items;
+    for (const auto& group : found) {
+        auto more = rows(group);
+        items.insert(items.end(), std::make_move_iterator(more.begin()),
+                     std::make_move_iterator(more.end()));
+    }
+    // Copies of one picture differ in size, so a group's rows need not stay together.
+    std::stable_sort(items.begin(), items.end(),
+                     [](const ScanItem& a, const ScanItem& b) { return a.size > b.size; });
+    return items;
+}
 
 } // namespace bramwick::SimilarImages

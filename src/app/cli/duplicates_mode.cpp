@@ -1,8 +1,29 @@
+#include <chrono>
+
+#include <fmt/format.h>
+
 #include "app/cli/modes.h"
-#include "app/cli/pending.h"
+#include "app/cli/output.h"
+#include "app/cli/search_roots.h"
+#include "engine/text.h"
+#include "finders/duplicates.h"
 
 namespace bramwick::Cli {
 
-int duplicatesMode(std::ostream&) { return notYetAvailable("--duplicates"); }
+int duplicatesMode(std::ostream& out) {
+    auto start = std::chrono::steady_clock::now();
+    auto items = Duplicates::items(searchRoots(), 1'000'000);
+    std::int64_t total = 0;
+    for (const auto& item : items) {
+        out << pad(size(item.size), 10) << " " << Text::repairUtf8(item.name) << "\n"
+            << std::string(11, ' ') << Text::repairUtf8(item.note.value_or("")) << "\n";
+        total += item.size;
+    }
+    std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    out << "\n"
+        << items.size() << " redundant copies, " << size(total) << " reclaimable, found in "
+        << fmt::format("{:.1f}", took.count()) << "s\n";
+    return 0;
+}
 
 } // namespace bramwick::Cli

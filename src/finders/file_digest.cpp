@@ -1,0 +1,162 @@
+#include "finders/file_digest.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <memory>
+#include <sys/mman.h>
+#include <unistd.h>
+#include <vector>
+
+#include <openssl/evp.h>
+
+namespace bramwick::FileDigest {
+
+namespace {
+
+constexpr std::size_t chunkBytes = 1 << 20;
+// Reading a file this large through the page cache would push out what the user is working
+// with, so the pages it brings in are dropped again.
+constexpr std::int64_t largeFileBytes = std::int64_t{64} << 20;
+
+const EVP_MD* sha256Method() {
+    static EVP_MD* method = EVP_MD_fetch(nullptr, "SHA256", nullptr);
+    return method;
+}
+
+// One digest context and one read buffer per thread, made once and reused for every file.
+struct ThreadReader {
+    EVP_MD_CTX* context = EVP_MD_CTX_new();
+    std::unique_ptr<unsigned char[]> buffer = std::make_unique<unsigned char[]>(chunkBytes);
+    ThreadReader() = default;
+    ThreadReader(const ThreadReader&) = delete;
+    ThreadReader& operator=(const ThreadReader&) = delete;
+    ~ThreadReader() { EVP_MD_CTX_free(context); }
+};
+
+ThreadReader& threadReader() {
+    thread_local ThreadReader reader;
+    return reader;
+}
+
+// Leaves the page cache as it found it: after a range is read, the pages of it that were not
+// cached before are dropped, and those that were stay.
+class CacheKeeper {
+  public:
+    CacheKeeper(int fd, std::int64_t size) : fd_(fd), size_(static_cast<std::size_t>(size)) {
+        ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
+        void* map = ::mmap(nullptr, size_, PROT_READ, MAP_SHARED, fd_, 0);
+        if (map != MAP_FAILED) map_ = static_cast<unsigned char*>(map);
+    }
+    CacheKeeper(const CacheKeeper&) = delete;
+    CacheKeeper& operator=(const CacheKeeper&) = delete;
+    ~CacheKeeper() {
+        if (map_) ::munmap(map_, size_);
+    }
+
+    // Which pages of [offset, offset + length) are cached now; offset is page-aligned.
+    void before(std::size_t offset, std::size_t length) {
+        std::size_t pages = (length + page_ - 1) / page_;
+        cached_.assign(pages, 0);
+        if (!map_ || offset >= size_) return;
+        std::size_t inMap = std::min(length, size_ - offset);
+        if (::mincore(map_ + offset, inMap, cached_.data()) != 0)
+            std::fill(cached_.begin(), cached_.end(), 0);
+    }
+
+    // Drops the runs of pages that `before` found uncached.
+    void after(std::size_t offset, std::size_t length) {
+        std::size_t pages = (length + page_ - 1) / page_;
+        for (std::size_t p = 0; p < pages && p < cached_.size();) {
+            if (cached_[p] & 1) {
+                ++p;
+                continue;
+            }
+            std::size_t end = p;
+            while (end < pages && end < cached_.size() && !(cached_[end] & 1))
+                ++end;
+            ::posix_fadvise(fd_, static_cast<off_t>(offset + p * page_),
+                            static_cast<off_t>((end - p) * page_), POSIX_FADV_DONTNEED);
+            p = end;
+        }
+    }
+
+  private:
+    int fd_;
+    std::size_t size_;
+    std::size_t page_ = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    unsigned char* map_ = nullptr;
+    std::vector<unsigned char> cached_;
+};
+
+ssize_t readAt(int fd, unsigned char* buffer, std::size_t length, std::int64_t offset) {
+    for (;;) {
+        ssize_t got = ::pread(fd, buffer, length, static_cast<off_t>(offset));
+        if (got >= 0 || errno != EINTR) return got;
+    }
+}
+
+} // namespace
+
+std::optional<Digest> sha256(const std::string& path, FileWalk::Identity identity,
+                             std::int64_t size, std::optional<std::int64_t> limit) {
+    std::int64_t actual = 0;
+    int fd = FileWalk::openRegular(path, identity, &actual);
+    if (fd < 0) return std::nullopt;
+    if (actual != size) { // changed since the walk
+        ::close(fd);
+        return std::nullopt;
+    }
+    std::int64_t wanted = limit ? std::min(*limit, size) : size;
+    ThreadReader& reader = threadReader();
+    if (!sha256Method() || EVP_DigestInit_ex2(reader.context, sha256Method(), nullptr) != 1) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    std::unique_ptr<CacheKeeper> keeper;
+    if (!limit && size >= largeFileBytes) keeper = std::make_unique<CacheKeeper>(fd, size);
+
+    std::int64_t done = 0;
+    bool failed = false;
+    // A whole read goes on to the end of the file, so a file that grew is seen to have grown.
+    while (limit ? done < wanted : done <= size) {
+        std::size_t want = chunkBytes;
+        if (limit)
+            want = static_cast<std::size_t>(std::min<std::int64_t>(chunkBytes, wanted - done));
+        if (keeper) keeper->before(static_cast<std::size_t>(done), want);
+        ssize_t got = readAt(fd, reader.buffer.get(), want, done);
+        if (got < 0) {
+            failed = true;
+            break;
+        }
+        if (got == 0) break;
+        if (keeper) keeper->after(static_cast<std::size_t>(done), static_cast<std::size_t>(got));
+        if (EVP_DigestUpdate(reader.context, reader.buffer.get(), static_cast<std::size_t>(got)) !=
+            1) {
+            failed = true;
+            break;
+        }
+        done += got;
+    }
+    keeper.reset();
+    ::close(fd);
+    Digest digest{};
+    unsigned int length = 0;
+    if (EVP_DigestFinal_ex(reader.context, digest.data(), &length) != 1 || length != digest.size())
+        failed = true;
+    if (failed || done != wanted) return std::nullopt;
+    return digest;
+}
+
+std::string hex(const Digest& digest) {
+    static constexpr char digits[] = "0123456789abcdef";
+    std::string text;
+    text.reserve(digest.size() * 2);
+    for (unsigned char byte : digest) {
+        text += digits[byte >> 4];
+        text += digits[byte & 15];
+    }
+    return text;
+}
+
+} // namespace bramwick::FileDigest

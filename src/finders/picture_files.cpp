@@ -1,0 +1,457 @@
+#include "finders/picture_files.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <unistd.h>
+
+#include <libheif/heif.h>
+#include <vips/vips.h>
+
+namespace bramwick::PictureFiles {
+
+namespace {
+
+// A picture of more pixels than this is never decoded: a few header bytes can claim a size
+// whose decoding would take minutes or all the memory.
+constexpr std::int64_t maximumPixels = std::int64_t{1} << 28;
+constexpr std::size_t leadingBytes = 64;
+
+void silently(const gchar*, GLogLevelFlags, const gchar*, gpointer) {}
+
+// libvips is started once, on first use. oneTBB gives the parallelism, so libvips works on the
+// calling thread alone and keeps no cache of operations (every picture is read once). Every
+// loader is blocked except the ones the ten formats need, so whatever libvips is asked, no
+// document, vector or raw loader ever runs.
+bool libvipsReady() {
+    static bool ready = false;
+    static std::once_flag once;
+    std::call_once(once, [] {
+        if (VIPS_INIT("bramwick") != 0) return;
+        vips_concurrency_set(1);
+        vips_cache_set_max(0);
+        vips_cache_set_max_mem(0);
+        vips_cache_set_max_files(0);
+        vips_operation_block_set("VipsForeignLoad", TRUE);
+        for (const char* loader :
+             {"VipsForeignLoadJpegSource", "VipsForeignLoadPngSource", "VipsForeignLoadNsgifSource",
+              "VipsForeignLoadTiffSource", "VipsForeignLoadWebpSource", "VipsForeignLoadHeifSource",
+              "VipsForeignLoadMagickBuffer"})
+            vips_operation_block_set(loader, FALSE);
+        // Damaged pictures are common in a Downloads folder; they are simply not drawn.
+        g_log_set_handler("VIPS",
+                          static_cast<GLogLevelFlags>(G_LOG_LEVEL_WARNING | G_LOG_LEVEL_MESSAGE |
+                                                      G_LOG_LEVEL_INFO | G_LOG_LEVEL_DEBUG),
+                          silently, nullptr);
+        heif_init(nullptr);
+        ready = true;
+    });
+    return ready;
+}
+
+class Descriptor {
+  public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    ~Descriptor() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    int get() const { return fd_; }
+
+  private:
+    int fd_;
+};
+
+// Owns one reference to a libvips object.
+template <typename T> class Ref {
+  public:
+    Ref() = default;
+    explicit Ref(T* object) : object_(object) {}
+    Ref(const Ref&) = delete;
+    Ref& operator=(const Ref&) = delete;
+    Ref(Ref&& other) noexcept : object_(std::exchange(other.object_, nullptr)) {}
+    Ref& operator=(Ref&& other) noexcept {
+        reset(std::exchange(other.object_, nullptr));
+        return *this;
+    }
+    ~Ref() { reset(); }
+    void reset(T* object = nullptr) {
+        if (object_) g_object_unref(object_);
+        object_ = object;
+    }
+    T* get() const { return object_; }
+    explicit operator bool() const { return object_ != nullptr; }
+
+  private:
+    T* object_ = nullptr;
+};
+
+using Image = Ref<VipsImage>;
+
+// Replaces `image` with what `operation(in, &out)` makes of it; false (and the error cleared)
+// when the operation fails.
+template <typename Operation> bool apply(Image& image, Operation&& operation) {
+    VipsImage* out = nullptr;
+    if (operation(image.get(), &out) != 0) {
+        vips_error_clear();
+        return false;
+    }
+    image.reset(out);
+    return true;
+}
+
+bool readAll(int fd, void* buffer, std::size_t length, std::int64_t offset) {
+    auto* bytes = static_cast<char*>(buffer);
+    while (length > 0) {
+        ssize_t got = ::pread(fd, bytes, length, static_cast<off_t>(offset));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return false;
+        bytes += got;
+        length -= static_cast<std::size_t>(got);
+        offset += got;
+    }
+    return true;
+}
+
+std::string leading(int fd) {
+    std::string bytes(leadingBytes, '\0');
+    ssize_t got;
+    do
+        got = ::pread(fd, bytes.data(), bytes.size(), 0);
+    while (got < 0 && errno == EINTR);
+    bytes.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+    return bytes;
+}
+
+std::uint32_t littleEndian(std::string_view bytes, std::size_t at, std::size_t width) {
+    std::uint32_t value = 0;
+    for (std::size_t i = 0; i < width; ++i)
+        value |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at + i])) << (8 * i);
+    return value;
+}
+
+// The size a BMP header states: the format is simple enough that its fixed header is read here
+// rather than asking a decoder to take in the whole file.
+std::optional<std::pair<int, int>> bmpSize(std::string_view header) {
+    if (header.size() < 26) return std::nullopt;
+    std::uint32_t infoSize = littleEndian(header, 14, 4);
+    std::int64_t width, height;
+    if (infoSize == 12) {
+        width = littleEndian(header, 18, 2);
+        height = littleEndian(header, 20, 2);
+    } else {
+        width = static_cast<std::int32_t>(littleEndian(header, 18, 4));
+        height = static_cast<std::int32_t>(littleEndian(header, 22, 4));
+        if (height < 0) height = -height; // stored top-down
+    }
+    if (width < 1 || height < 1 || width > 1'000'000 || height > 1'000'000) return std::nullopt;
+    return std::pair{static_cast<int>(width), static_cast<int>(height)};
+}
+
+// libheif reads through the descriptor that was checked, never by the path again.
+struct HeifInput {
+    int fd;
+    std::int64_t size;
+    std::int64_t position = 0;
+};
+
+const heif_reader heifReader = {
+    1,
+    [](void* input) -> std::int64_t { return static_cast<HeifInput*>(input)->position; },
+    [](void* data, std::size_t size, void* input) -> int {
+        auto* in = static_cast<HeifInput*>(input);
+        if (!readAll(in->fd, data, size, in->position)) return 1;
+        in->position += static_cast<std::int64_t>(size);
+        return 0;
+    },
+    [](std::int64_t position, void* input) -> int {
+        static_cast<HeifInput*>(input)->position = position;
+        return 0;
+    },
+    [](std::int64_t target, void* input) -> heif_reader_grow_status {
+        return target > static_cast<HeifInput*>(input)->size
+                   ? heif_reader_grow_status_size_beyond_eof
+                   : heif_reader_grow_status_size_reached;
+    },
+};
+
+// The stored size of the primary image, before any rotation the file asks for.
+std::optional<std::pair<int, int>> heifSize(int fd, std::int64_t size) {
+    HeifInput input{fd, size};
+    heif_context* context = heif_context_alloc();
+    if (!context) return std::nullopt;
+    std::optional<std::pair<int, int>> result;
+    heif_image_handle* handle = nullptr;
+    if (heif_context_read_from_reader(context, &heifReader, &input, nullptr).code ==
+            heif_error_Ok &&
+        heif_context_get_primary_image_handle(context, &handle).code == heif_error_Ok) {
+        int width = heif_image_handle_get_ispe_width(handle);
+        int height = heif_image_handle_get_ispe_height(handle);
+        if (width >= 1 && height >= 1) result = std::pair{width, height};
+        heif_image_handle_release(handle);
+    }
+    heif_context_free(context);
+    return result;
+}
+
+// The format's own loader over the source, at 1/`shrink` of the size where the format can decode
+// smaller (JPEG, WebP). Only the header is read until pixels are asked for, and then only in one
+// pass from top to bottom.
+Image openWith(VipsSource* source, Format format, int shrink = 1) {
+    VipsImage* out = nullptr;
+    auto access = VIPS_ACCESS_SEQUENTIAL;
+    int status = -1;
+    switch (format) {
+    case Format::jpeg:
+        status = vips_jpegload_source(source, &out, "shrink", shrink, "access", access, nullptr);
+        break;
+    case Format::webp:
+        status =
+            vips_webpload_source(source, &out, "scale", 1.0 / shrink, "access", access, nullptr);
+        break;
+    case Format::png:
+        status = vips_pngload_source(source, &out, "access", access, nullptr);
+        break;
+    case Format::gif:
+        status = vips_gifload_source(source, &out, "access", access, nullptr);
+        break;
+    case Format::tiff:
+        status = vips_tiffload_source(source, &out, "access", access, nullptr);
+        break;
+    case Format::heif:
+        // The whole image, never the small preview some cameras store beside it.
+        status = vips_heifload_source(source, &out, "thumbnail", FALSE, "access", access, nullptr);
+        break;
+    case Format::bmp:
+        break; // decoded from memory, see load()
+    }
+    if (status != 0) {
+        if (out) g_object_unref(out);
+        vips_error_clear();
+        return Image();
+    }
+    return Image(out);
+}
+
+// A source over the checked descriptor: libvips never opens the path itself.
+Ref<VipsSource> sourceOf(int fd) {
+    Ref<VipsSource> source(vips_source_new_from_descriptor(fd));
+    if (!source) vips_error_clear();
+    return source;
+}
+
+// A picture opened for decoding; for BMP also the bytes, which the decoder reads from memory and
+// which must therefore outlive the image.
+struct Loaded {
+    Image image;
+    std::vector<char> bytes;
+};
+
+// Opens the first image of the file for decoding at no less than `target` pixels on its longer
+// side where the format can decode smaller.
+std::optional<Loaded> load(int fd, Format format, std::int64_t fileSize, int target) {
+    Loaded loaded;
+    if (format == Format::bmp) {
+        if (fileSize > (std::int64_t{1} << 30)) return std::nullopt;
+        loaded.bytes.resize(static_cast<std::size_t>(fileSize));
+        if (!readAll(fd, loaded.bytes.data(), loaded.bytes.size(), 0)) return std::nullopt;
+        auto size = bmpSize(
+            std::string_view(loaded.bytes.data(), std::min<std::size_t>(64, loaded.bytes.size())));
+        if (!size || std::int64_t{size->first} * size->second > maximumPixels) return std::nullopt;
+        VipsImage* out = nullptr;
+        if (vips_magickload_buffer(loaded.bytes.data(), loaded.bytes.size(), &out, nullptr) != 0) {
+            vips_error_clear();
+            return std::nullopt;
+        }
+        loaded.image.reset(out);
+        return loaded;
+    }
+    auto source = sourceOf(fd);
+    if (!source) return std::nullopt;
+    int shrink = 1;
+    if (format == Format::jpeg || format == Format::webp) {
+        Image header = openWith(source.get(), format);
+        if (!header) return std::nullopt;
+        int longer = std::max(header.get()->Xsize, header.get()->Ysize);
+        while (shrink < 8 && longer / (shrink * 2) >= target)
+            shrink *= 2;
+        header.reset();
+        if (vips_source_rewind(source.get()) != 0) {
+            vips_error_clear();
+            return std::nullopt;
+        }
+    }
+    loaded.image = openWith(source.get(), format, shrink);
+    if (!loaded.image) return std::nullopt;
+    return loaded;
+}
+
+// To 8-bit sRGB with three bands, whatever the picture was stored as (grey, CMYK, 16-bit, with a
+// colour profile).
+bool toSrgb(Image& image) {
+    bool converted = false;
+    if (vips_image_get_typeof(image.get(), VIPS_META_ICC_NAME))
+        converted = apply(image, [](VipsImage* in, VipsImage** out) {
+            return vips_icc_transform(in, out, "srgb", "embedded", TRUE, nullptr);
+        });
+    if (!converted && image.get()->Type != VIPS_INTERPRETATION_sRGB &&
+        !apply(image, [](VipsImage* in, VipsImage** out) {
+            return vips_colourspace(in, out, VIPS_INTERPRETATION_sRGB, nullptr);
+        }))
+        return false;
+    if (image.get()->BandFmt != VIPS_FORMAT_UCHAR &&
+        !apply(image,
+               [](VipsImage* in, VipsImage** out) { return vips_cast_uchar(in, out, nullptr); }))
+        return false;
+    int bands = image.get()->Bands;
+    if (bands > 3)
+        return apply(image, [](VipsImage* in, VipsImage** out) {
+            return vips_extract_band(in, out, 0, "n", 3, nullptr);
+        });
+    if (bands < 3) {
+        if (bands == 2 && !apply(image, [](VipsImage* in, VipsImage** out) {
+                return vips_extract_band(in, out, 0, nullptr);
+            }))
+            return false;
+        return apply(image, [](VipsImage* in, VipsImage** out) {
+            VipsImage* three[] = {in, in, in};
+            return vips_bandjoin(three, out, 3, nullptr);
+        });
+    }
+    return true;
+}
+
+} // namespace
+
+std::optional<Format> sniff(std::string_view b) {
+    auto at = [&](std::size_t offset, std::string_view magic) {
+        return b.size() >= offset + magic.size() && b.substr(offset, magic.size()) == magic;
+    };
+    if (at(0, "\xFF\xD8\xFF")) return Format::jpeg;
+    if (at(0, "\x89PNG\r\n\x1A\n")) return Format::png;
+    if (at(0, "GIF87a") || at(0, "GIF89a")) return Format::gif;
+    if (at(0, std::string_view("II*\0", 4)) || at(0, std::string_view("MM\0*", 4)) ||
+        at(0, std::string_view("II+\0", 4)) || at(0, std::string_view("MM\0+", 4)))
+        return Format::tiff;
+    if (at(0, "RIFF") && at(8, "WEBP")) return Format::webp;
+    if (at(0, "BM") && b.size() >= 18) {
+        std::uint32_t infoSize = littleEndian(b, 14, 4);
+        for (std::uint32_t known : {12u, 40u, 52u, 56u, 64u, 108u, 124u})
+            if (infoSize == known) return Format::bmp;
+        return std::nullopt;
+    }
+    if (at(4, "ftyp") && b.size() >= 12) {
+        // HEIF still pictures and sequences; AVIF and video brands are not among the formats.
+        for (std::string_view brand :
+             {"heic", "heix", "hevc", "hevx", "heim", "heis", "hevm", "hevs", "mif1", "msf1"})
+            if (at(8, brand)) return Format::heif;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::pair<int, int>> storedSize(const std::string& path,
+                                              std::optional<FileWalk::Identity> identity) {
+    std::int64_t fileSize = 0;
+    Descriptor fd(FileWalk::openRegular(path, identity, &fileSize));
+    if (fd.get() < 0) return std::nullopt;
+    std::string header = leading(fd.get());
+    auto format = sniff(header);
+    if (!format) return std::nullopt;
+    if (*format == Format::bmp) return bmpSize(header);
+    if (*format == Format::heif) return heifSize(fd.get(), fileSize);
+    if (!libvipsReady()) return std::nullopt;
+    auto source = sourceOf(fd.get());
+    if (!source) return std::nullopt;
+    Image image = openWith(source.get(), *format); // only the header is read
+    if (!image) return std::nullopt;
+    int width = image.get()->Xsize, height = image.get()->Ysize;
+    if (width < 1 || height < 1) return std::nullopt;
+    return std::pair{width, height};
+}
+
+std::optional<std::vector<unsigned char>> render(const std::string& path,
+                                                 std::optional<FileWalk::Identity> identity,
+                                                 int thumbnailSide, int squareSide, bool grey) {
+    if (!libvipsReady()) return std::nullopt;
+    std::int64_t fileSize = 0;
+    Descriptor fd(FileWalk::openRegular(path, identity, &fileSize));
+    if (fd.get() < 0) return std::nullopt;
+    auto format = sniff(leading(fd.get()));
+    if (!format) return std::nullopt;
+    auto loaded = load(fd.get(), *format, fileSize, thumbnailSide);
+    if (!loaded) return std::nullopt;
+    Image& image = loaded->image;
+    {
+        // Checked on the header, before a single pixel is decoded.
+        std::int64_t w = image.get()->Xsize, h = image.get()->Ysize;
+        if (w < 1 || h < 1 || w * h > maximumPixels) return std::nullopt;
+    }
+    if (vips_image_hasalpha(image.get())) {
+        double white = image.get()->Type == VIPS_INTERPRETATION_CMYK ? 0.0
+                       : image.get()->BandFmt == VIPS_FORMAT_USHORT  ? 65535.0
+                                                                     : 255.0;
+        if (!apply(image, [white](VipsImage* in, VipsImage** out) {
+                VipsArrayDouble* background = vips_array_double_newv(1, white);
+                int status = vips_flatten(in, out, "background", background, nullptr);
+                vips_area_unref(VIPS_AREA(background));
+                return status;
+            }))
+            return std::nullopt;
+    }
+    int longer = std::max(image.get()->Xsize, image.get()->Ysize);
+    if (longer > thumbnailSide) {
+        double scale = static_cast<double>(thumbnailSide) / longer;
+        if (!apply(image, [scale](VipsImage* in, VipsImage** out) {
+                return vips_resize(in, out, scale, "kernel", VIPS_KERNEL_LINEAR, nullptr);
+            }))
+            return std::nullopt;
+    }
+    // Everything from here on works on the small thumbnail, in memory.
+    if (!apply(image, [](VipsImage* in, VipsImage** out) {
+            *out = vips_image_copy_memory(in);
+            return *out ? 0 : -1;
+        }))
+        return std::nullopt;
+    if (!toSrgb(image)) return std::nullopt;
+    if (!apply(image,
+               [](VipsImage* in, VipsImage** out) { return vips_autorot(in, out, nullptr); }))
+        return std::nullopt;
+    int width = image.get()->Xsize, height = image.get()->Ysize;
+    if (width != squareSide || height != squareSide) {
+        double horizontal = static_cast<double>(squareSide) / width;
+        double vertical = static_cast<double>(squareSide) / height;
+        if (!apply(image, [&](VipsImage* in, VipsImage** out) {
+                return vips_resize(in, out, horizontal, "vscale", vertical, "kernel",
+                                   VIPS_KERNEL_LINEAR, nullptr);
+            }))
+            return std::nullopt;
+    }
+    if (image.get()->Xsize != squareSide || image.get()->Ysize != squareSide) return std::nullopt;
+    bool finished =
+        grey ? apply(image,
+                     [](VipsImage* in, VipsImage** out) {
+                         return vips_colourspace(in, out, VIPS_INTERPRETATION_B_W, nullptr);
+                     })
+             : apply(image, [](VipsImage* in, VipsImage** out) {
+                   return vips_bandjoin_const1(in, out, 0.0, nullptr);
+               });
+    if (!finished) return std::nullopt;
+    std::size_t expected = static_cast<std::size_t>(squareSide) * squareSide * (grey ? 1 : 4);
+    std::size_t length = 0;
+    void* memory = vips_image_write_to_memory(image.get(), &length);
+    if (!memory) {
+        vips_error_clear();
+        return std::nullopt;
+    }
+    std::optional<std::vector<unsigned char>> pixels;
+    if (length == expected)
+        pixels.emplace(static_cast<unsigned char*>(memory),
+                       static_cast<unsigned char*>(memory) + length);
+    g_free(memory);
+    return pixels;
+}
+
+} // namespace bramwick::PictureFiles

@@ -1,0 +1,80 @@
+#include <fcntl.h>
+#include <fstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "finders/file_digest.h"
+#include "support/fixture.h"
+
+using namespace bramwick;
+
+namespace {
+
+std::string write(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+    return path;
+}
+
+FileWalk::Identity identity(const std::string& path) {
+    struct stat st {};
+    ::lstat(path.c_str(), &st);
+    return {st.st_dev, st.st_ino};
+}
+
+std::optional<std::string> digest(const std::string& path, std::int64_t size,
+                                  std::optional<std::int64_t> limit = std::nullopt) {
+    auto d = FileDigest::sha256(path, identity(path), size, limit);
+    if (!d) return std::nullopt;
+    return FileDigest::hex(*d);
+}
+
+std::string counting(std::size_t bytes) {
+    std::string s(bytes, '\0');
+    for (std::size_t i = 0; i < bytes; ++i)
+        s[i] = static_cast<char>(i & 255);
+    return s;
+}
+
+} // namespace
+
+TEST(FileDigest, WholeFilesAndPrefixes) {
+    test::clearHome();
+    auto abc = write(test::home() + "/abc", "abc");
+    EXPECT_EQ(digest(abc, 3), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+
+    // More than one read chunk, whole and cut at 64 KiB.
+    auto two = write(test::home() + "/two", counting(2'048'000));
+    EXPECT_EQ(digest(two, 2'048'000),
+              "9d7280e1bfdcd3ec50ff6c821b311ab609f0a501350df9617fc5e2fab7ef7983");
+    EXPECT_EQ(digest(two, 2'048'000, 65'536),
+              "7daca2095d0438260fa849183dfc67faa459fdf4936e1bc91eec6b281b27e4c2");
+
+    // A large file goes the way that leaves the page cache as it was; the digest is the same.
+    std::string big = test::home() + "/big";
+    { std::ofstream(big, std::ios::binary); }
+    ASSERT_EQ(::truncate(big.c_str(), std::int64_t{65} << 20), 0);
+    EXPECT_EQ(digest(big, std::int64_t{65} << 20),
+              "25631f11bd18756ec0029380ec886af0c8824dc6b2706bbdb1d9451c7cf45f42");
+}
+
+TEST(FileDigest, NothingForAFileThatIsNotWhatTheWalkSaw) {
+    test::clearHome();
+    auto file = write(test::home() + "/file", "some bytes");
+    EXPECT_TRUE(digest(file, 10));
+    EXPECT_FALSE(digest(file, 11)) << "changed size since the walk";
+    EXPECT_FALSE(digest(file, 9));
+    EXPECT_FALSE(digest(file, 11, 4)) << "a prefix of a file that changed is no use either";
+    EXPECT_FALSE(FileDigest::sha256(file, {identity(file).device, identity(file).inode + 1}, 10))
+        << "another file now has this name";
+    EXPECT_FALSE(digest(test::home() + "/missing", 0));
+
+    test::makeLink(file, test::home() + "/link");
+    EXPECT_FALSE(FileDigest::sha256(test::home() + "/link", {}, 10)) << "links are never followed";
+
+    // A FIFO put in a file's place: opening it must neither block nor read it.
+    std::string fifo = test::home() + "/fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_FALSE(FileDigest::sha256(fifo, {}, 0));
+}
