@@ -1,0 +1,228 @@
+#include "engine/custom_folders.h"
+
+#include <cstdlib>
+
+#include <nlohmann/json.hpp>
+#include <openssl/evp.h>
+
+#include "engine/edition.h"
+#include "engine/scanner.h"
+#include "engine/text.h"
+#include "platform/settings.h"
+
+namespace bramwick {
+
+namespace {
+
+constexpr const char* key = "customFolders";
+
+std::string base64(const std::vector<std::uint8_t>& data) {
+    std::string out(4 * ((data.size() + 2) / 3), '\0');
+    int n = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(out.data()), data.data(),
+                            static_cast<int>(data.size()));
+    out.resize(static_cast<std::size_t>(n));
+    return out;
+}
+
+std::optional<std::vector<std::uint8_t>> fromBase64(const std::string& text) {
+    if (text.size() % 4 != 0) return std::nullopt;
+    std::size_t padding = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                      c == '+' || c == '/';
+        if (c == '=' && i + 2 >= text.size()) {
+            ++padding;
+        } else if (!letter || padding > 0) {
+            return std::nullopt;
+        }
+    }
+    std::vector<std::uint8_t> out(text.size() / 4 * 3);
+    if (text.empty()) return out;
+    int n = EVP_DecodeBlock(out.data(), reinterpret_cast<const unsigned char*>(text.data()),
+                            static_cast<int>(text.size()));
+    if (n < 0) return std::nullopt;
+    out.resize(static_cast<std::size_t>(n) - padding);
+    return out;
+}
+
+std::optional<std::string> realPath(const std::string& path) {
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (!resolved) return std::nullopt;
+    std::string out = resolved;
+    std::free(resolved);
+    return out;
+}
+
+std::string standardised(const std::string& path) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t end = path.find('/', start);
+        if (end == std::string::npos) end = path.size();
+        std::string part = path.substr(start, end - start);
+        if (part == "..") {
+            if (!parts.empty()) parts.pop_back();
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(std::move(part));
+        }
+        start = end + 1;
+    }
+    std::string out;
+    for (const auto& part : parts)
+        out += "/" + part;
+    return out.empty() ? "/" : out;
+}
+
+const char* const refusedInHome[] = {"", "/Library",
+                                     // This platform's own standard folders.
+                                     "/.local", "/.local/share", "/.local/share/Trash",
+                                     "/.local/share/Trash/files", "/.config", "/.cache", "/Videos",
+                                     "/Templates", "/Public"};
+
+const char* const refusedSystem[] = {
+    "/", "/Users", "/System", "/Library", "/Applications", "/usr", "/private", "/opt", "/Volumes",
+    // This platform's own system folders.
+    "/home", "/usr/local", "/var/tmp", "/var/log", "/var/cache", "/var/lib", "/etc", "/var",
+    "/boot", "/root", "/srv", "/proc", "/sys", "/dev", "/run"};
+
+} // namespace
+
+bool offersMove(const CleanupCategory& category) {
+    auto kind = category.action.kind;
+    return (kind == CleanAction::Kind::delete_ || kind == CleanAction::Kind::trash) &&
+           category.risk == Risk::danger;
+}
+
+namespace CustomFolders {
+
+nlohmann::json toJson(const CustomFolder& folder) {
+    nlohmann::json json{{"id", folder.id}, {"path", folder.path}, {"level", folder.level}};
+    if (folder.bookmark) json["bookmark"] = base64(*folder.bookmark);
+    return json;
+}
+
+std::optional<CustomFolder> fromJson(const nlohmann::json& json) {
+    if (!json.is_object()) return std::nullopt;
+    CustomFolder folder;
+    for (auto [name, field] :
+         {std::pair{"id", &folder.id}, {"path", &folder.path}, {"level", &folder.level}}) {
+        auto it = json.find(name);
+        if (it == json.end() || !it->is_string()) return std::nullopt;
+        *field = it->get<std::string>();
+    }
+    if (auto it = json.find("bookmark"); it != json.end() && !it->is_null()) {
+        if (!it->is_string()) return std::nullopt;
+        folder.bookmark = fromBase64(it->get<std::string>());
+        if (!folder.bookmark) return std::nullopt;
+    }
+    return folder;
+}
+
+std::optional<std::string> save(const std::vector<CustomFolder>& folders) {
+    return save(folders, Settings::standard());
+}
+
+std::optional<std::string> save(const std::vector<CustomFolder>& folders, Settings& settings) {
+    nlohmann::json list = nlohmann::json::array();
+    for (const auto& folder : folders)
+        list.push_back(toJson(folder));
+    return settings.set(key, std::move(list));
+}
+
+std::vector<CustomFolder> load() {
+    return load(Settings::standard());
+}
+
+std::vector<CustomFolder> load(const Settings& settings) {
+    auto stored = settings.value(key);
+    if (!stored || !stored->is_array()) return {};
+    std::vector<CustomFolder> folders;
+    for (const auto& entry : *stored) {
+        auto folder = fromJson(entry);
+        if (!folder) return {}; // one damaged entry spoils the list
+        folders.push_back(std::move(*folder));
+    }
+    return folders;
+}
+
+std::set<std::string> refused() {
+    std::vector<std::string> listed;
+    for (const char* suffix : refusedInHome)
+        listed.push_back(Edition::home() + suffix);
+    for (const char* path : refusedSystem)
+        listed.emplace_back(path);
+    std::set<std::string> set;
+    for (const auto& path : listed) {
+        set.insert(standardised(path));
+        // A chosen folder is compared with links resolved, so its resolved forms count too.
+        if (auto real = realPath(path)) set.insert(*real);
+    }
+    return set;
+}
+
+std::string displayPath(const std::string& path) {
+    return Text::homeShortened(path);
+}
+
+Choice choose(Level level, const std::vector<CustomFolder>& existing,
+              const std::vector<std::string>& chosenPaths) {
+    Choice choice;
+    std::set<std::string> known;
+    for (const auto& folder : existing)
+        known.insert(folder.path);
+    auto refusedSet = refused();
+    for (const auto& chosen : chosenPaths) {
+        std::string path = realPath(chosen).value_or(standardised(chosen));
+        if (refusedSet.contains(path)) {
+            choice.refusedNames.push_back(displayPath(path));
+            continue;
+        }
+        if (!known.insert(path).second) continue;
+        choice.added.push_back({"custom-" + Text::newUuid(), path,
+                                std::string(Levels::rawValue(level)), std::nullopt});
+    }
+    return choice;
+}
+
+std::string panelPrompt(Level level) {
+    return "Add to " + std::string(Levels::title(level));
+}
+
+std::string panelMessage(Level level) {
+    return "Choose folders to add to " + std::string(Levels::title(level)) +
+           ". What is inside them is listed, and cleaning moves it to the Trash.";
+}
+
+std::string refusedMessage(const std::vector<std::string>& refusedNames) {
+    std::string names;
+    for (const auto& name : refusedNames)
+        names += (names.empty() ? "" : ", ") + name;
+    return names + " can't be added";
+}
+
+CleanupCategory category(const CustomFolder& folder) {
+    CleanupCategory c;
+    c.id = folder.id;
+    c.name = Scanner::lastComponent(folder.path);
+    c.summary = displayPath(folder.path);
+    c.info = "A folder you added. Everything inside " + c.summary +
+             " is listed, and cleaning moves it to the Trash, so you can put anything back. The "
+             "folder itself stays. "
+             "It is only ever cleaned when you ask — never on a schedule.";
+    c.symbol = "folder";
+    c.group = CategoryGroup::personal;
+    auto level = Levels::fromRaw(folder.level);
+    c.risk = level == Level::safe      ? Risk::safe
+             : level == Level::redFlag ? Risk::danger
+                                       : Risk::caution;
+    c.source = Source{Source::Kind::contents, {folder.path}, 0};
+    c.action.kind = CleanAction::Kind::trash;
+    c.neverAutomatic = true;
+    c.customFolder = folder.path;
+    return c;
+}
+
+} // namespace CustomFolders
+
+} // namespace bramwick
