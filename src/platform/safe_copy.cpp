@@ -16,6 +16,7 @@ namespace bramwick::SafeCopy {
 namespace {
 
 using SafeDelete::errorText;
+using SafeDelete::isMountRoot;
 
 class Copy {
   public:
@@ -137,7 +138,7 @@ class Copy {
 
     bool folder(int fromDir, const std::string& name, const struct stat& seen, int toDir,
                 const std::string& to, const std::string& path) {
-        if (seen.st_dev != device_)
+        if (seen.st_dev != device_ || isMountRoot(fromDir, name))
             return failText(Text::homeShortened(path) +
                             " is another mounted file system; it was not copied");
         int from = ::openat(fromDir, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);

@@ -16,6 +16,15 @@ std::string errorText(int error) {
     return std::generic_category().message(error);
 }
 
+bool isMountRoot(int folderFd, const std::string& name) {
+    struct statx stx {};
+    if (::statx(folderFd, name.c_str(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_TYPE, &stx) !=
+        0)
+        return false;
+    return (stx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) &&
+           (stx.stx_attributes & STATX_ATTR_MOUNT_ROOT);
+}
+
 namespace {
 
 // One folder being emptied: its open descriptor and the names it held when it was listed.
@@ -51,7 +60,7 @@ class Removal {
                     continue;
                 }
                 if (S_ISDIR(child.st_mode)) {
-                    if (child.st_dev != device_) {
+                    if (child.st_dev != device_ || isMountRoot(top.fd, entry)) {
                         noteText(Text::homeShortened(entryPath) +
                                  " is another mounted file system and was left alone");
                         continue;
@@ -197,7 +206,7 @@ std::optional<std::string> remove(const std::string& rawPath) {
     } else if (!S_ISDIR(st.st_mode)) {
         if (::unlinkat(parentFd, name.c_str(), 0) != 0 && errno != ENOENT)
             problem = "Could not remove " + Text::homeShortened(path) + ": " + errorText(errno);
-    } else if (st.st_dev != parentStat.st_dev) {
+    } else if (st.st_dev != parentStat.st_dev || isMountRoot(parentFd, name)) {
         problem = Text::homeShortened(path) + " is a mounted file system and was left alone";
     } else {
         Removal removal(st.st_dev);

@@ -17,4 +17,9 @@ std::optional<std::string> remove(const std::string& path);
 // The text for an error number, as the system words it ("Permission denied").
 std::string errorText(int error);
 
+// True when the folder `name` of `folderFd` is where a file system is mounted, bind mounts of
+// the same drive included (those keep the drive's device number, so comparing devices alone
+// misses them).
+bool isMountRoot(int folderFd, const std::string& name);
+
 } // namespace bramwick::SafeDelete

@@ -154,7 +154,8 @@ std::optional<std::string> moveInto(const std::string& rawPath, const Folder& tr
     struct stat parentStat {};
     if (::stat(parent->c_str(), &parentStat) != 0)
         return fmt::format("Could not look at {}: {}", *parent, errorText(errno));
-    if (S_ISDIR(item.st_mode) && item.st_dev != parentStat.st_dev)
+    if (S_ISDIR(item.st_mode) &&
+        (item.st_dev != parentStat.st_dev || SafeDelete::isMountRoot(AT_FDCWD, path)))
         return fmt::format("{} is a mounted file system and cannot go to the Trash", shown);
     std::string original = *parent == "/" ? "/" + name : *parent + "/" + name;
 

@@ -1,7 +1,10 @@
 #include <fcntl.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -127,4 +130,37 @@ TEST_F(SafeDeleteTest, AFailedCopyTakesAwayOnlyWhatItMade) {
     EXPECT_NE(problem->find("special file"), std::string::npos) << *problem;
     EXPECT_FALSE(test::exists(home("/dst")));
     EXPECT_TRUE(test::exists(home("/src/tree/a.txt")));
+}
+
+TEST_F(SafeDeleteTest, ABindMountInsideIsNeverEntered) {
+    // A bind mount keeps the drive's device number; it must still count as another file system.
+    // It is made in a child process with a mount namespace of its own, so nothing outlives it.
+    if (!test::runningAsRoot()) GTEST_SKIP() << "mounting needs root";
+    auto precious = test::makeFile(outside_ + "/precious/keep.txt", 1000);
+    test::makeFile(home("/item/inner/data.bin"), 1000);
+    test::makeFolder(home("/item/mounted"));
+    test::makeFolder(home("/mounted-item"));
+    pid_t child = ::fork();
+    if (child == 0) {
+        if (::unshare(CLONE_NEWNS) != 0 ||
+            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+            ::_exit(77);
+        if (::mount((outside_ + "/precious").c_str(), home("/item/mounted").c_str(), nullptr,
+                    MS_BIND, nullptr) != 0 ||
+            ::mount((outside_ + "/precious").c_str(), home("/mounted-item").c_str(), nullptr,
+                    MS_BIND, nullptr) != 0)
+            ::_exit(77);
+        auto inside = SafeDelete::remove(home("/item"));
+        auto itself = SafeDelete::remove(home("/mounted-item"));
+        bool ok = inside && inside->find("another mounted file system") != std::string::npos &&
+                  itself && itself->find("is a mounted file system") != std::string::npos &&
+                  !test::exists(home("/item/inner")) && test::readFile(precious).size() == 1000;
+        ::_exit(ok ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 77)
+        GTEST_SKIP() << "no private mount namespace here";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(test::readFile(precious).size(), 1000u);
 }
