@@ -8,7 +8,7 @@ packages=(
     libsqlite3-dev libssl-dev libvips-dev libheif-dev libtbb-dev
     nlohmann-json3-dev libfmt-dev libplist-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    procps
+    procps tzdata dbus-daemon
 )
 
 missing=()

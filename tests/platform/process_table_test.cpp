@@ -1,4 +1,7 @@
+#include <chrono>
 #include <csignal>
+#include <fstream>
+#include <thread>
 #include <spawn.h>
 #include <sys/wait.h>
 
@@ -13,12 +16,20 @@ extern char** environ;
 
 namespace {
 
-// A process of the test's own, ended and reaped by the test.
+// A process of the test's own, ended and reaped by the test. Returns once the child runs
+// sleep, so its command line is sleep's and not the test's from before the exec.
 pid_t startSleeper() {
     pid_t pid = -1;
     char sleep[] = "sleep", seconds[] = "60";
     char* argv[] = {sleep, seconds, nullptr};
     if (::posix_spawnp(&pid, "sleep", nullptr, nullptr, argv, environ) != 0) return -1;
+    for (int i = 0; i < 500; ++i) {
+        std::ifstream in("/proc/" + std::to_string(pid) + "/cmdline");
+        std::string first;
+        std::getline(in, first, '\0');
+        if (first == "sleep") break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
     return pid;
 }
 
