@@ -12,3 +12,6 @@ echo "== allocatedSize against du"
 
 echo "== one vitals sample, with and without the top processes"
 "$build/bench/bench_vitals_sample" "$work/vitals"
+
+echo "== project build folders, large files and deleting, against find and rm"
+"$build/bench/bench_cleaner_walks" 60 "$work/projects"

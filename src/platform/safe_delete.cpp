@@ -3,10 +3,13 @@
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
+#include <mutex>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
 #include <vector>
+
+#include <tbb/parallel_for_each.h>
 
 #include "engine/text.h"
 
@@ -44,11 +47,71 @@ class Removal {
     // Empties and removes the folder `name` of `parentFd`, which `st` describes.
     void removeFolder(int parentFd, const std::string& name, const struct stat& st,
                       const std::string& path) {
-        std::vector<Frame> stack;
-        if (auto frame = open(parentFd, name, st, path))
-            stack.push_back(std::move(*frame));
+        auto frame = open(parentFd, name, st, path);
+        if (!frame) return;
+        empty(*frame, 0);
+        ::close(frame->fd);
+        // The item's own folder: its parent lies outside the item and is never changed.
+        if (::unlinkat(parentFd, name.c_str(), AT_REMOVEDIR) != 0 && errno != ENOENT)
+            note("Could not remove", path, errno);
+    }
+
+  private:
+    // Near the top of the tree the subfolders of a folder are emptied in parallel (removing is
+    // mostly waiting for the disk); deeper down one walk goes on without recursion, so no depth
+    // of tree can exhaust the stack.
+    static constexpr int parallelDepth = 6;
+
+    struct Subfolder {
+        std::string name;
+        struct stat st;
+        bool emptied = false;
+    };
+
+    // Removes everything inside an opened folder, leaving the folder itself.
+    void empty(Frame& folder, int depth) {
+        std::vector<Subfolder> subfolders;
+        for (const auto& entry : folder.names) {
+            std::string entryPath = folder.path + "/" + entry;
+            struct stat child {};
+            if (::fstatat(folder.fd, entry.c_str(), &child, AT_SYMLINK_NOFOLLOW) != 0) {
+                if (errno != ENOENT) note("Could not look at", entryPath, errno);
+                continue;
+            }
+            if (!S_ISDIR(child.st_mode)) {
+                unlink(folder, entry, entryPath, 0);
+            } else if (child.st_dev != device_ || isMountRoot(folder.fd, entry)) {
+                noteText(Text::homeShortened(entryPath) +
+                         " is another mounted file system and was left alone");
+            } else {
+                subfolders.push_back({entry, child});
+            }
+        }
+        auto emptySubfolder = [&](Subfolder& sub) {
+            auto child = open(folder.fd, sub.name, sub.st, folder.path + "/" + sub.name);
+            if (!child) return;
+            if (depth + 1 < parallelDepth) {
+                empty(*child, depth + 1);
+                ::close(child->fd);
+            } else {
+                emptyWithoutRecursion(std::move(*child));
+            }
+            sub.emptied = true;
+        };
+        if (subfolders.size() > 1)
+            tbb::parallel_for_each(subfolders.begin(), subfolders.end(), emptySubfolder);
         else
-            return;
+            for (auto& sub : subfolders)
+                emptySubfolder(sub);
+        // Only this task touches `folder` again: the subfolders are removed one after another.
+        for (const auto& sub : subfolders)
+            if (sub.emptied) unlink(folder, sub.name, folder.path + "/" + sub.name, AT_REMOVEDIR);
+    }
+
+    // Empties an opened folder with one explicit stack, and closes it.
+    void emptyWithoutRecursion(Frame&& folder) {
+        std::vector<Frame> stack;
+        stack.push_back(std::move(folder));
         while (!stack.empty()) {
             Frame& top = stack.back();
             if (top.next < top.names.size()) {
@@ -75,20 +138,17 @@ class Removal {
             Frame done = std::move(stack.back());
             stack.pop_back();
             ::close(done.fd);
-            if (stack.empty()) {
-                // The item's own folder: its parent lies outside the item and is never changed.
-                if (::unlinkat(parentFd, done.name.c_str(), AT_REMOVEDIR) != 0 && errno != ENOENT)
-                    note("Could not remove", done.path, errno);
-            } else {
-                unlink(stack.back(), done.name, done.path, AT_REMOVEDIR);
-            }
+            // The folder given is removed by whoever opened it.
+            if (!stack.empty()) unlink(stack.back(), done.name, done.path, AT_REMOVEDIR);
         }
     }
 
+  public:
     void note(const char* what, const std::string& path, int error) {
         noteText(std::string(what) + " " + Text::homeShortened(path) + ": " + errorText(error));
     }
     void noteText(std::string text) {
+        std::lock_guard lock(problemMutex_);
         if (!problem_) problem_ = std::move(text);
     }
     const std::optional<std::string>& problem() const { return problem_; }
@@ -174,6 +234,7 @@ class Removal {
     }
 
     dev_t device_;
+    std::mutex problemMutex_;
     std::optional<std::string> problem_;
 };
 

@@ -51,6 +51,11 @@ TEST_F(SafeDeleteTest, RemovesATreeButNeverWhatItsLinksPointAt) {
     test::makeLink(outside_ + "/precious", home("/item/a/link-to-folder"));
     test::makeLink(targetFile, home("/item/link-to-file"));
     test::makeLink(outside_ + "/precious", home("/linked-item"));
+    std::string deep = home("/item/deep");
+    for (int level = 0; level < 40; ++level)
+        deep += "/d";
+    test::makeFile(deep + "/bottom.bin", 100);
+    test::makeLink(outside_ + "/precious", deep + "/planted");
 
     EXPECT_EQ(SafeDelete::remove(home("/item")), std::nullopt);
     EXPECT_FALSE(test::exists(home("/item")));
@@ -139,6 +144,7 @@ TEST_F(SafeDeleteTest, ABindMountInsideIsNeverEntered) {
     auto precious = test::makeFile(outside_ + "/precious/keep.txt", 1000);
     test::makeFile(home("/item/inner/data.bin"), 1000);
     test::makeFolder(home("/item/mounted"));
+    test::makeFolder(home("/item/a/b/c/d/e/f/g/h/mounted"));
     test::makeFolder(home("/mounted-item"));
     pid_t child = ::fork();
     if (child == 0) {
@@ -147,6 +153,8 @@ TEST_F(SafeDeleteTest, ABindMountInsideIsNeverEntered) {
             ::_exit(77);
         if (::mount((outside_ + "/precious").c_str(), home("/item/mounted").c_str(), nullptr,
                     MS_BIND, nullptr) != 0 ||
+            ::mount((outside_ + "/precious").c_str(), home("/item/a/b/c/d/e/f/g/h/mounted").c_str(),
+                    nullptr, MS_BIND, nullptr) != 0 ||
             ::mount((outside_ + "/precious").c_str(), home("/mounted-item").c_str(), nullptr,
                     MS_BIND, nullptr) != 0)
             ::_exit(77);
@@ -154,7 +162,8 @@ TEST_F(SafeDeleteTest, ABindMountInsideIsNeverEntered) {
         auto itself = SafeDelete::remove(home("/mounted-item"));
         bool ok = inside && inside->find("another mounted file system") != std::string::npos &&
                   itself && itself->find("is a mounted file system") != std::string::npos &&
-                  !test::exists(home("/item/inner")) && test::readFile(precious).size() == 1000;
+                  !test::exists(home("/item/inner")) && test::readFile(precious).size() == 1000 &&
+                  test::exists(home("/item/a/b/c/d/e/f/g/h/mounted/keep.txt"));
         ::_exit(ok ? 0 : 1);
     }
     int status = 0;
