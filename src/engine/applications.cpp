@@ -14,6 +14,7 @@
 #include "engine/scanner.h"
 #include "engine/text.h"
 #include "platform/bundle.h"
+#include "platform/paths.h"
 #include "platform/running_apps.h"
 
 namespace bramwick::Scanner {
@@ -30,39 +31,10 @@ std::optional<Date> dateFromUnixSeconds(double seconds) {
     return Date(std::chrono::duration_cast<Date::duration>(std::chrono::duration<double>(seconds)));
 }
 
-std::optional<std::string> realPath(const std::string& path) {
-    char* resolved = ::realpath(path.c_str(), nullptr);
-    if (!resolved) return std::nullopt;
-    std::string out = resolved;
-    std::free(resolved);
-    return out;
-}
-
-// A path with "." and ".." resolved and no trailing slash, links left alone.
-std::string standardised(const std::string& path) {
-    std::vector<std::string> parts;
-    std::size_t start = 0;
-    while (start <= path.size()) {
-        std::size_t end = path.find('/', start);
-        if (end == std::string::npos) end = path.size();
-        std::string part = path.substr(start, end - start);
-        if (part == "..") {
-            if (!parts.empty()) parts.pop_back();
-        } else if (!part.empty() && part != ".") {
-            parts.push_back(std::move(part));
-        }
-        start = end + 1;
-    }
-    std::string out;
-    for (const auto& part : parts)
-        out += "/" + part;
-    return out.empty() ? "/" : out;
-}
-
 // Both forms of a path, so a link in the way (a linked /Applications) changes nothing.
 std::vector<std::string> forms(const std::string& path) {
-    std::vector<std::string> out{standardised(path)};
-    if (auto real = realPath(path); real && *real != out.front()) out.push_back(*real);
+    std::vector<std::string> out{Paths::standardised(path)};
+    if (auto real = Paths::resolved(path); real && *real != out.front()) out.push_back(*real);
     return out;
 }
 

@@ -15,6 +15,7 @@
 #include "engine/text.h"
 #include "platform/admin.h"
 #include "platform/bundle.h"
+#include "platform/paths.h"
 #include "platform/safe_copy.h"
 #include "platform/safe_delete.h"
 #include "platform/trash.h"
@@ -49,36 +50,6 @@ const char* const updaterPaths[] = {
     "~/Library/Application Support/Google/GoogleUpdater/updater.log.old",
     "~/Library/Application Support/Google/GoogleUpdater/updater_history.jsonl.old"};
 
-std::optional<std::string> realPath(const std::string& path) {
-    char* resolved = ::realpath(path.c_str(), nullptr);
-    if (!resolved) return std::nullopt;
-    std::string out = resolved;
-    std::free(resolved);
-    return out;
-}
-
-// "." and ".." resolved without looking at the disk; none for a relative path.
-std::optional<std::string> standardised(const std::string& path) {
-    if (path.empty() || path.front() != '/') return std::nullopt;
-    std::vector<std::string> parts;
-    std::size_t start = 1;
-    while (start <= path.size()) {
-        std::size_t end = path.find('/', start);
-        if (end == std::string::npos) end = path.size();
-        std::string part = path.substr(start, end - start);
-        if (part == "..") {
-            if (!parts.empty()) parts.pop_back();
-        } else if (!part.empty() && part != ".") {
-            parts.push_back(std::move(part));
-        }
-        start = end + 1;
-    }
-    std::string out;
-    for (const auto& part : parts)
-        out += "/" + part;
-    return out.empty() ? "/" : out;
-}
-
 std::size_t componentCount(const std::string& standardisedPath) {
     if (standardisedPath == "/") return 1;
     std::size_t count = 1; // the root
@@ -87,16 +58,10 @@ std::size_t componentCount(const std::string& standardisedPath) {
     return count;
 }
 
-std::string parentOf(const std::string& path) {
-    auto slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 // The path with its parent folder's links resolved: where the entry really is.
 std::optional<std::string> physical(const std::string& standardisedPath) {
     if (standardisedPath == "/") return standardisedPath;
-    auto parent = realPath(parentOf(standardisedPath));
+    auto parent = Paths::resolved(Paths::parent(standardisedPath));
     if (!parent) return std::nullopt;
     std::string name = Scanner::lastComponent(standardisedPath);
     return *parent == "/" ? "/" + name : *parent + "/" + name;
@@ -173,9 +138,9 @@ const std::unordered_set<std::string>& protectedPaths() {
         listed.push_back(Trash::homeTrash() + "/files");
         std::unordered_set<std::string> set;
         for (const auto& path : listed) {
-            if (auto standard = standardised(path)) set.insert(*standard);
+            set.insert(Paths::standardised(path));
             // The same folder reached through links (a home under a linked /home) is as protected.
-            if (auto real = realPath(path)) set.insert(*real);
+            if (auto real = Paths::resolved(path)) set.insert(*real);
         }
         return set;
     }();
@@ -197,10 +162,10 @@ const std::string& ownBundle() {
 }
 
 bool isRemovable(const std::string& path, const std::string& ownBundlePath) {
-    auto lexical = standardised(path);
-    if (!lexical) return false;
+    if (path.empty() || path.front() != '/') return false;
+    auto lexical = std::optional<std::string>(Paths::standardised(path));
     std::vector<std::string> bundles{ownBundlePath.empty() ? ownBundle() : ownBundlePath};
-    if (auto real = realPath(bundles.front()); real && *real != bundles.front())
+    if (auto real = Paths::resolved(bundles.front()); real && *real != bundles.front())
         bundles.push_back(*real);
     if (refused(*lexical, bundles)) return false;
     if (auto real = physical(*lexical); real && *real != *lexical && refused(*real, bundles))
@@ -343,7 +308,7 @@ Outcome move(const std::vector<ScanItem>& items, const std::string& rawFolder,
         folderProblem = fmt::format("Could not open {}: {}", folder, errorText(errno));
     else if (!S_ISDIR(folderStat.st_mode))
         folderProblem = fmt::format("{} is not a folder", folder);
-    auto realFolder = realPath(folder);
+    auto realFolder = Paths::resolved(folder);
     if (!folderProblem && !realFolder)
         folderProblem = fmt::format("Could not open {}: {}", folder, errorText(errno));
 
@@ -372,7 +337,7 @@ Outcome move(const std::vector<ScanItem>& items, const std::string& rawFolder,
             // The destination folder or any folder above it being the item means moving the
             // item into itself: the copy would never end and the removal would take both.
             bool inside = false;
-            for (std::string at = *realFolder;; at = parentOf(at)) {
+            for (std::string at = *realFolder;; at = Paths::parent(at)) {
                 struct stat above {};
                 if (::stat(at.c_str(), &above) == 0 && above.st_dev == st.st_dev &&
                     above.st_ino == st.st_ino) {

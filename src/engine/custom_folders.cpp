@@ -8,6 +8,7 @@
 #include "engine/edition.h"
 #include "engine/scanner.h"
 #include "engine/text.h"
+#include "platform/paths.h"
 #include "platform/settings.h"
 
 namespace bramwick {
@@ -44,34 +45,6 @@ std::optional<std::vector<std::uint8_t>> fromBase64(const std::string& text) {
     if (n < 0) return std::nullopt;
     out.resize(static_cast<std::size_t>(n) - padding);
     return out;
-}
-
-std::optional<std::string> realPath(const std::string& path) {
-    char* resolved = ::realpath(path.c_str(), nullptr);
-    if (!resolved) return std::nullopt;
-    std::string out = resolved;
-    std::free(resolved);
-    return out;
-}
-
-std::string standardised(const std::string& path) {
-    std::vector<std::string> parts;
-    std::size_t start = 0;
-    while (start <= path.size()) {
-        std::size_t end = path.find('/', start);
-        if (end == std::string::npos) end = path.size();
-        std::string part = path.substr(start, end - start);
-        if (part == "..") {
-            if (!parts.empty()) parts.pop_back();
-        } else if (!part.empty() && part != ".") {
-            parts.push_back(std::move(part));
-        }
-        start = end + 1;
-    }
-    std::string out;
-    for (const auto& part : parts)
-        out += "/" + part;
-    return out.empty() ? "/" : out;
 }
 
 const char* const refusedInHome[] = {"", "/Library",
@@ -154,9 +127,9 @@ std::set<std::string> refused() {
         listed.emplace_back(path);
     std::set<std::string> set;
     for (const auto& path : listed) {
-        set.insert(standardised(path));
+        set.insert(Paths::standardised(path));
         // A chosen folder is compared with links resolved, so its resolved forms count too.
-        if (auto real = realPath(path)) set.insert(*real);
+        if (auto real = Paths::resolved(path)) set.insert(*real);
     }
     return set;
 }
@@ -173,7 +146,7 @@ Choice choose(Level level, const std::vector<CustomFolder>& existing,
         known.insert(folder.path);
     auto refusedSet = refused();
     for (const auto& chosen : chosenPaths) {
-        std::string path = realPath(chosen).value_or(standardised(chosen));
+        std::string path = Paths::resolved(chosen).value_or(Paths::standardised(chosen));
         if (refusedSet.contains(path)) {
             choice.refusedNames.push_back(displayPath(path));
             continue;

@@ -9,6 +9,7 @@
 #include "engine/edition.h"
 #include "engine/scanner.h"
 #include "engine/text.h"
+#include "platform/paths.h"
 
 namespace bramwick::Scanner {
 
@@ -55,21 +56,6 @@ bool isCopiedFile(const std::string& name) {
     return name.size() >= 3 && name[0] == 't' && name[1] == 'r' && name[2] >= '0' && name[2] <= '9';
 }
 
-std::string parentOf(const std::string& path) {
-    return path.substr(0, path.rfind('/'));
-}
-
-// The first `count` characters of a text, never cutting one in two.
-std::string firstCharacters(const std::string& text, std::size_t count) {
-    std::size_t at = 0;
-    for (std::size_t n = 0; n < count && at < text.size(); ++n) {
-        ++at;
-        while (at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80)
-            ++at;
-    }
-    return text.substr(0, at);
-}
-
 } // namespace
 
 std::string claudeSessionRoot() {
@@ -96,13 +82,13 @@ std::vector<std::string> claudeSessions(const std::string& root) {
 }
 
 std::string claudeSessionName(const std::string& sessionPath) {
-    std::string key = lastComponent(parentOf(sessionPath));
+    std::string key = lastComponent(Paths::parent(sessionPath));
     constexpr std::string_view marker = "-Projects-";
     auto at = key.rfind(marker);
     std::string project = at == std::string::npos ? key : key.substr(at + marker.size());
     if (project.starts_with("-Users-") || project.starts_with("-home-"))
         project = "no project folder";
-    return project + " · session " + firstCharacters(lastComponent(sessionPath), 8);
+    return project + " · session " + Text::prefix(lastComponent(sessionPath), 8);
 }
 
 std::vector<ScanItem> claudeScratchpads(const std::string& root) {
@@ -134,7 +120,9 @@ std::vector<ScanItem> claudeScratchpadBuilds(const std::string& root) {
         if (exists(session + "/scratchpad/dd")) builds.push_back(session + "/scratchpad/dd");
     return measure(
         builds,
-        [](const std::string& build) { return claudeSessionName(parentOf(parentOf(build))); },
+        [](const std::string& build) {
+            return claudeSessionName(Paths::parent(Paths::parent(build)));
+        },
         [](const std::string& build) -> std::optional<std::string> {
             if (isRecent(build)) return recentBuildNote;
             return std::nullopt;

@@ -35,16 +35,6 @@ std::string replaceAll(std::string text, std::string_view what, std::string_view
     return text;
 }
 
-std::string firstCharacters(const std::string& text, std::size_t count) {
-    std::size_t at = 0;
-    for (std::size_t n = 0; n < count && at < text.size(); ++n) {
-        ++at;
-        while (at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80)
-            ++at;
-    }
-    return text.substr(0, at);
-}
-
 // A size the tool reports: anything but a finite number in the range of a byte count is 0.
 std::int64_t byteCount(const json& value) {
     if (value.is_number_unsigned()) {
@@ -144,7 +134,7 @@ std::vector<ScanItem> simulatorDevices(const Shell::Runner& runner,
             std::string name = lastComponent(path);
             auto it = known.find(name);
             return it != known.end() ? it->second.name
-                                     : "Unknown simulator " + firstCharacters(name, 8);
+                                     : "Unknown simulator " + Text::prefix(name, 8);
         },
         [&](const std::string& path) -> std::optional<std::string> {
             auto it = known.find(lastComponent(path));

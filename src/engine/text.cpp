@@ -96,6 +96,15 @@ std::size_t characterCount(std::string_view text) {
     return count;
 }
 
+std::string prefix(std::string_view text, std::size_t count) {
+    std::size_t at = 0;
+    for (std::size_t n = 0; n < count && at < text.size(); ++n) {
+        ++at;
+        while (at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80) ++at;
+    }
+    return std::string(text.substr(0, at));
+}
+
 std::string pad(std::string_view text, std::size_t width) {
     std::string out;
     std::size_t count = 0;

@@ -23,6 +23,8 @@ std::size_t characterCount(std::string_view text);
 // The text cut to its first `width` characters, or followed by spaces up to `width` characters.
 // Never splits a character; invalid bytes show as U+FFFD.
 std::string pad(std::string_view text, std::size_t width);
+// The first `count` characters of the text (fewer when it is shorter), never cutting one in two.
+std::string prefix(std::string_view text, std::size_t count);
 
 // "~" followed by the rest of a path that lies below `home`; any other path (the home itself
 // included) unchanged.

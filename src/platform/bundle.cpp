@@ -9,6 +9,7 @@
 #include <plist/plist.h>
 
 #include "platform/files.h"
+#include "platform/paths.h"
 
 namespace bramwick {
 
@@ -99,11 +100,8 @@ std::optional<Bundle> open(const std::string& rawPath) {
 
 std::optional<Bundle> describing(const std::string& applicationPath) {
     if (auto bundle = open(applicationPath); bundle && bundle->identifier) return bundle;
-    if (char* wrapped = ::realpath((applicationPath + "/WrappedBundle").c_str(), nullptr)) {
-        std::string target = wrapped;
-        std::free(wrapped);
-        if (auto bundle = open(target); bundle && bundle->identifier) return bundle;
-    }
+    if (auto wrapped = Paths::resolved(applicationPath + "/WrappedBundle"))
+        if (auto bundle = open(*wrapped); bundle && bundle->identifier) return bundle;
     std::string wrapper = applicationPath + "/Wrapper";
     DIR* dir = ::opendir(wrapper.c_str());
     if (!dir) return std::nullopt;

@@ -8,7 +8,9 @@
 #include <unistd.h>
 #include <vector>
 
+#include "engine/scanner.h"
 #include "engine/text.h"
+#include "platform/paths.h"
 #include "platform/safe_delete.h"
 
 namespace bramwick::SafeCopy {
@@ -209,42 +211,26 @@ class Copy {
     bool createdTop_ = false;
 };
 
-std::string parentOf(const std::string& path) {
-    auto slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string nameOf(const std::string& path) {
-    auto slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string withoutTrailingSlash(std::string path) {
-    while (path.size() > 1 && path.back() == '/')
-        path.pop_back();
-    return path;
-}
-
 } // namespace
 
 std::optional<std::string> copy(const std::string& rawSource, const std::string& rawDestination) {
-    std::string source = withoutTrailingSlash(rawSource);
-    std::string destination = withoutTrailingSlash(rawDestination);
-    std::string name = nameOf(source);
-    std::string target = nameOf(destination);
+    std::string source = Paths::withoutTrailingSlash(rawSource);
+    std::string destination = Paths::withoutTrailingSlash(rawDestination);
+    std::string name = Scanner::lastComponent(source);
+    std::string target = Scanner::lastComponent(destination);
     if (name.empty() || name == "." || name == ".." || target.empty() || target == "." ||
         target == "..")
         return "Will not copy " + source;
 
-    int fromDir = ::open(parentOf(source).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int fromDir = ::open(Paths::parent(source).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fromDir < 0)
-        return "Could not open " + Text::homeShortened(parentOf(source)) + ": " + errorText(errno);
-    int toDir = ::open(parentOf(destination).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        return "Could not open " + Text::homeShortened(Paths::parent(source)) + ": " +
+               errorText(errno);
+    int toDir = ::open(Paths::parent(destination).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (toDir < 0) {
         int error = errno;
         ::close(fromDir);
-        return "Could not open " + parentOf(destination) + ": " + errorText(error);
+        return "Could not open " + Paths::parent(destination) + ": " + errorText(error);
     }
     std::optional<std::string> problem;
     struct stat st {};

@@ -11,8 +11,10 @@
 #include <fmt/format.h>
 
 #include "engine/edition.h"
+#include "engine/scanner.h"
 #include "engine/text.h"
 #include "platform/files.h"
+#include "platform/paths.h"
 #include "platform/safe_delete.h"
 
 namespace bramwick::Trash {
@@ -20,31 +22,6 @@ namespace bramwick::Trash {
 namespace {
 
 using SafeDelete::errorText;
-
-std::string withoutTrailingSlash(std::string path) {
-    while (path.size() > 1 && path.back() == '/')
-        path.pop_back();
-    return path;
-}
-
-std::string parentOf(const std::string& path) {
-    auto slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string nameOf(const std::string& path) {
-    auto slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::optional<std::string> realPath(const std::string& path) {
-    char* resolved = ::realpath(path.c_str(), nullptr);
-    if (!resolved) return std::nullopt;
-    std::string out = resolved;
-    std::free(resolved);
-    return out;
-}
 
 // A folder of the trash that must be a real folder: created (0700) when missing; a link or a
 // file in its place makes the trash unusable.
@@ -140,8 +117,8 @@ std::string infoText(std::string_view originalPath, time_t deletedAt) {
 }
 
 std::optional<std::string> moveInto(const std::string& rawPath, const Folder& trash) {
-    std::string path = withoutTrailingSlash(rawPath);
-    std::string name = nameOf(path);
+    std::string path = Paths::withoutTrailingSlash(rawPath);
+    std::string name = Scanner::lastComponent(path);
     if (name.empty() || name == "." || name == ".." || path == "/")
         return fmt::format("Will not move {} to the Trash", path);
     std::string shown = Text::homeShortened(path);
@@ -149,8 +126,9 @@ std::optional<std::string> moveInto(const std::string& rawPath, const Folder& tr
     struct stat item {};
     if (::lstat(path.c_str(), &item) != 0)
         return fmt::format("Could not look at {}: {}", shown, errorText(errno));
-    auto parent = realPath(parentOf(path));
-    if (!parent) return fmt::format("Could not look at {}: {}", parentOf(path), errorText(errno));
+    auto parent = Paths::resolved(Paths::parent(path));
+    if (!parent)
+        return fmt::format("Could not look at {}: {}", Paths::parent(path), errorText(errno));
     struct stat parentStat {};
     if (::stat(parent->c_str(), &parentStat) != 0)
         return fmt::format("Could not look at {}: {}", *parent, errorText(errno));
@@ -160,7 +138,7 @@ std::optional<std::string> moveInto(const std::string& rawPath, const Folder& tr
     std::string original = *parent == "/" ? "/" + name : *parent + "/" + name;
 
     if (auto problem = ensureTrash(trash, trash.topDirectory.has_value())) return problem;
-    auto trashPath = realPath(trash.path);
+    auto trashPath = Paths::resolved(trash.path);
     if (!trashPath) return fmt::format("Could not open the Trash: {}", errorText(errno));
     if (*trashPath == original || trashPath->starts_with(original + "/"))
         return "The Trash itself is inside it";
@@ -168,7 +146,7 @@ std::optional<std::string> moveInto(const std::string& rawPath, const Folder& tr
 
     std::string recorded = original;
     if (trash.topDirectory) {
-        auto top = realPath(*trash.topDirectory);
+        auto top = Paths::resolved(*trash.topDirectory);
         if (top && *top != "/" && original.starts_with(*top + "/"))
             recorded = original.substr(top->size() + 1);
         else if (top && *top == "/")
@@ -243,7 +221,7 @@ std::optional<std::string> moveInto(const std::string& rawPath, const Folder& tr
 }
 
 std::variant<Folder, std::string> driveTrash(const std::string& rawTop, uid_t user) {
-    std::string top = withoutTrailingSlash(rawTop);
+    std::string top = Paths::withoutTrailingSlash(rawTop);
     std::string base = top == "/" ? "" : top;
     std::string uid = std::to_string(user);
     // An administrator's shared .Trash counts only as a real, sticky folder; its per-user
@@ -262,13 +240,13 @@ std::variant<Folder, std::string> driveTrash(const std::string& rawTop, uid_t us
 }
 
 std::optional<std::string> mountTop(const std::string& path) {
-    auto current = realPath(path);
+    auto current = Paths::resolved(path);
     if (!current) return std::nullopt;
     struct stat st {};
     if (::stat(current->c_str(), &st) != 0) return std::nullopt;
     dev_t device = st.st_dev;
     while (*current != "/") {
-        std::string up = parentOf(*current);
+        std::string up = Paths::parent(*current);
         struct stat above {};
         if (::stat(up.c_str(), &above) != 0 || above.st_dev != device) return current;
         *current = up;
@@ -277,10 +255,10 @@ std::optional<std::string> mountTop(const std::string& path) {
 }
 
 std::optional<std::string> moveToTrash(const std::string& rawPath) {
-    std::string path = withoutTrailingSlash(rawPath);
+    std::string path = Paths::withoutTrailingSlash(rawPath);
     std::string shown = Text::homeShortened(path);
     struct stat parent {};
-    if (::stat(parentOf(path).c_str(), &parent) != 0)
+    if (::stat(Paths::parent(path).c_str(), &parent) != 0)
         return fmt::format("Could not look at {}: {}", shown, errorText(errno));
 
     Folder home{homeTrash(), std::nullopt};
@@ -295,7 +273,7 @@ std::optional<std::string> moveToTrash(const std::string& rawPath) {
         return moveInto(path, home);
     }
 
-    auto top = mountTop(parentOf(path));
+    auto top = mountTop(Paths::parent(path));
     if (!top) return fmt::format("Could not find the drive that holds {}", shown);
     auto drive = driveTrash(*top, ::getuid());
     if (auto* reason = std::get_if<std::string>(&drive))
@@ -305,20 +283,20 @@ std::optional<std::string> moveToTrash(const std::string& rawPath) {
 }
 
 std::optional<std::string> infoFileFor(const std::string& rawPath) {
-    std::string path = withoutTrailingSlash(rawPath);
-    std::string files = parentOf(path);
-    if (nameOf(files) != "files") return std::nullopt;
-    std::string trash = parentOf(files);
-    std::string trashName = nameOf(trash);
+    std::string path = Paths::withoutTrailingSlash(rawPath);
+    std::string files = Paths::parent(path);
+    if (Scanner::lastComponent(files) != "files") return std::nullopt;
+    std::string trash = Paths::parent(files);
+    std::string trashName = Scanner::lastComponent(trash);
     bool isTrash = trash == homeTrash() || trashName.starts_with(".Trash-") ||
-                   nameOf(parentOf(trash)) == ".Trash";
+                   Scanner::lastComponent(Paths::parent(trash)) == ".Trash";
     if (!isTrash) {
-        auto real = realPath(trash);
-        auto home = realPath(homeTrash());
+        auto real = Paths::resolved(trash);
+        auto home = Paths::resolved(homeTrash());
         isTrash = real && home && *real == *home;
     }
     if (!isTrash) return std::nullopt;
-    return trash + "/info/" + nameOf(path) + ".trashinfo";
+    return trash + "/info/" + Scanner::lastComponent(path) + ".trashinfo";
 }
 
 } // namespace bramwick::Trash

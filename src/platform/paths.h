@@ -1,0 +1,23 @@
+// Path forms shared by the cleaner and the layers under it.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace bramwick::Paths {
+
+// The absolute form of a path with "." and ".." resolved and empty or trailing slashes
+// dropped, without looking at the disk: links stay as they are ("/" for the root).
+std::string standardised(std::string_view path);
+
+// The path with every link resolved, or none when it does not exist.
+std::optional<std::string> resolved(const std::string& path);
+
+// The folder that holds a path ("/" for an entry at the top, "." for a bare name).
+std::string parent(const std::string& path);
+
+// Without trailing slashes ("/" stays).
+std::string withoutTrailingSlash(std::string path);
+
+} // namespace bramwick::Paths
