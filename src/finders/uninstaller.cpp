@@ -1,8 +1,18 @@
 #include "finders/uninstaller.h"
 
+#include <algorithm>
+#include <dirent.h>
 #include <functional>
+#include <string_view>
+#include <sys/stat.h>
+#include <unordered_set>
 
+#include "engine/edition.h"
+#include "engine/scanner.h"
 #include "engine/text.h"
+#include "platform/bundle.h"
+#include "platform/files.h"
+#include "platform/running_apps.h"
 
 namespace bramwick {
 
@@ -15,25 +25,384 @@ std::int64_t UninstallPlan::leftoverBytes() const {
 
 namespace Uninstaller {
 
-UninstallPlan plan(const ScanItem& app, const Environment&) {
+namespace {
+
+using Ownership = AppLeftover::Ownership;
+
+constexpr const char* runningReason = "Running — quit it first";
+constexpr const char* systemReason = "Part of the system — Bramwick won't uninstall it";
+
+// A place where the application may have left something.
+struct Candidate {
+    std::string path;
+    std::string kind;
+    Ownership ownership;
+};
+
+// A location of the tables below: a folder ("~/" for the user's home, "/" for the system's
+// root) and, for the per-identifier paths, the text that follows the identifier.
+struct Location {
+    const char* folder;
+    const char* suffix;
+    const char* kind;
+    Ownership ownership;
+};
+
+constexpr Location perIdentifier[] = {
+    {"~/Library/Preferences/", ".plist", "Preferences", Ownership::user},
+    {"~/Library/Preferences/", ".plist.lockfile", "Preferences", Ownership::user},
+    {"~/Library/Application Support/", "", "Application support", Ownership::user},
+    {"~/Library/Caches/", "", "Cache", Ownership::user},
+    {"~/Library/HTTPStorages/", "", "Web storage", Ownership::user},
+    {"~/Library/HTTPStorages/", ".binarycookies", "Cookies", Ownership::user},
+    {"~/Library/Cookies/", ".binarycookies", "Cookies", Ownership::user},
+    {"~/Library/WebKit/", "", "Web storage", Ownership::user},
+    {"~/Library/Saved Application State/", ".savedState", "Saved window state", Ownership::user},
+    {"~/Library/Logs/", "", "Logs", Ownership::user},
+    {"~/Library/Application Scripts/", "", "App scripts", Ownership::user},
+    {"/Library/Application Support/", "", "Application support (system)", Ownership::system},
+    {"/Library/Caches/", "", "Cache (system)", Ownership::system},
+    {"/Library/Preferences/", ".plist", "Preferences (system)", Ownership::system},
+    {"/Library/PrivilegedHelperTools/", "", "Privileged helper", Ownership::system},
+};
+
+// Shared folders whose entries are named after the identifiers of the applications they serve.
+constexpr Location scanned[] = {
+    {"~/Library/Containers", "", "Container", Ownership::user},
+    {"~/Library/Group Containers", "", "Shared container", Ownership::user},
+    {"~/Library/Application Scripts", "", "App scripts", Ownership::user},
+    {"~/Library/Preferences/ByHost", "", "Preferences", Ownership::user},
+    {"~/Library/LaunchAgents", "", "Login item", Ownership::user},
+    {"/Library/LaunchAgents", "", "Login item", Ownership::system},
+    {"/Library/LaunchDaemons", "", "Background service", Ownership::system},
+};
+
+constexpr Location byName[] = {
+    {"~/Library/Application Support/", "", "Application support", Ownership::user},
+    {"~/Library/Caches/", "", "Cache", Ownership::user},
+    {"~/Library/Logs/", "", "Logs", Ownership::user},
+    {"/Library/Application Support/", "", "Application support (system)", Ownership::system},
+};
+
+constexpr Location byVendor[] = {
+    {"~/Library/Application Support/", "", "Application support", Ownership::user},
+    {"~/Library/Caches/", "", "Cache", Ownership::user},
+};
+
+// Folders inside a bundle that hold helper bundles with identifiers of their own.
+constexpr const char* helperFolders[] = {"Contents/Library/LoginItems",
+                                         "Contents/Library/LaunchServices",
+                                         "Contents/XPCServices",
+                                         "Contents/PlugIns",
+                                         "Contents/Helpers",
+                                         "Contents/Frameworks",
+                                         "Contents/Resources"};
+
+// Vendor names too generic to stand for one application: a whole name among them finds
+// nothing by name, a first word among them finds the vendor's folder for the product.
+const std::unordered_set<std::string>& sharedNames() {
+    static const std::unordered_set<std::string> names{"Google",   "Microsoft", "Adobe",
+                                                       "Apple",    "Mozilla",   "Dropbox",
+                                                       "Logitech", "Steam",     "Epic Games"};
+    return names;
+}
+
+// A text taken from a bundle may stand as one path component only when it cannot climb out of
+// its folder or stand for the folder itself: an empty, "." or ".." identifier would turn
+// "/Library/Application Support/" itself into a leftover.
+bool usableComponent(std::string_view text) {
+    return !text.empty() && text != "." && text != ".." &&
+           text.find('/') == std::string_view::npos && text.find('\0') == std::string_view::npos;
+}
+
+// "~" and "/" of the locations, as this environment places them.
+class Roots {
+  public:
+    explicit Roots(const Environment& environment)
+        : home_(trimmed(environment.home.empty() ? Edition::home() : environment.home)),
+          system_(trimmed(environment.systemRoot)) {}
+
+    std::string expand(std::string_view location) const {
+        if (location.starts_with("~/")) return home_ + std::string(location.substr(1));
+        return system_ + std::string(location);
+    }
+    const std::string& home() const { return home_; }
+    // The root as a prefix of absolute paths: empty for "/".
+    const std::string& system() const { return system_; }
+
+  private:
+    static std::string trimmed(std::string path) {
+        while (!path.empty() && path.back() == '/')
+            path.pop_back();
+        return path;
+    }
+    std::string home_;
+    std::string system_;
+};
+
+// The names in a folder, sorted; none when it cannot be listed.
+std::vector<std::string> entryNames(const std::string& folder) {
+    std::vector<std::string> names;
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return names;
+    while (dirent* entry = ::readdir(dir)) {
+        std::string_view name = entry->d_name;
+        if (name != "." && name != "..") names.emplace_back(name);
+    }
+    ::closedir(dir);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// The name without its last extension; a name that only starts with a dot has none.
+std::string_view stem(std::string_view name) {
+    auto dot = name.rfind('.');
+    if (dot == std::string_view::npos || dot == 0 || dot + 1 == name.size()) return name;
+    return name.substr(0, dot);
+}
+
+// An entry named after the identifier itself, the identifier with more after a dot
+// ("com.example.app.agent"), or something and a dot before it ("TEAM.com.example.app"). The
+// last two need a dotted identifier: a bare word such as "com" or "plist" would otherwise claim
+// every other application's entries.
+bool namedAfter(std::string_view name, const std::string& identifier) {
+    if (name == identifier) return true;
+    if (identifier.find('.') == std::string::npos) return false;
+    return (name.starts_with(identifier) && name.size() > identifier.size() &&
+            name[identifier.size()] == '.') ||
+           (name.ends_with(identifier) && name.size() > identifier.size() &&
+            name[name.size() - identifier.size() - 1] == '.');
+}
+
+void appendMatches(std::vector<Candidate>& out, const Location& location,
+                   const std::vector<std::string>& identifiers, const Roots& roots) {
+    if (identifiers.empty()) return;
+    std::string folder = roots.expand(location.folder);
+    for (const auto& name : entryNames(folder)) {
+        bool matches = std::any_of(identifiers.begin(), identifiers.end(), [&](const auto& id) {
+            return namedAfter(name, id) || namedAfter(stem(name), id);
+        });
+        if (matches) out.push_back({folder + "/" + name, location.kind, location.ownership});
+    }
+}
+
+// Every place the application may have left something, in a fixed order; the first finding of
+// a place gives its kind. Nothing here looks at whether the places exist.
+std::vector<Candidate> candidates(const std::vector<std::string>& allIdentifiers,
+                                  const std::string& appName, const Roots& roots) {
+    std::vector<std::string> identifiers;
+    for (const auto& identifier : allIdentifiers)
+        if (usableComponent(identifier)) identifiers.push_back(identifier);
+
+    std::vector<Candidate> out;
+    auto add = [&](const Location& location, const std::string& name) {
+        out.push_back({roots.expand(std::string(location.folder) + name + location.suffix),
+                       location.kind, location.ownership});
+    };
+    for (const auto& identifier : identifiers)
+        for (const auto& location : perIdentifier)
+            add(location, identifier);
+    for (const auto& location : scanned)
+        appendMatches(out, location, identifiers, roots);
+
+    if (usableComponent(appName) && Text::characterCount(appName) >= 3 &&
+        !sharedNames().contains(appName))
+        for (const auto& location : byName)
+            add(location, appName);
+
+    // The vendor is the first word (leading spaces skipped), the product all after its space.
+    auto first = appName.find_first_not_of(' ');
+    if (first != std::string::npos) {
+        auto space = appName.find(' ', first);
+        if (space != std::string::npos && space + 1 < appName.size()) {
+            std::string vendor = appName.substr(first, space - first);
+            std::string product = appName.substr(space + 1);
+            if (sharedNames().contains(vendor) && usableComponent(product))
+                for (const auto& location : byVendor)
+                    add(location, vendor + "/" + product);
+        }
+    }
+    return out;
+}
+
+// The identifiers of the helper bundles (login items, services, extensions, frameworks…)
+// directly inside the application's helper folders.
+std::vector<std::string> helperIdentifiers(const std::string& appPath) {
+    std::vector<std::string> out;
+    for (const char* folder : helperFolders) {
+        std::string path = appPath + "/" + folder;
+        for (const auto& name : entryNames(path)) {
+            std::string_view extension = name;
+            auto dot = name.rfind('.');
+            if (dot == std::string::npos) continue;
+            extension = extension.substr(dot + 1);
+            if (extension != "app" && extension != "xpc" && extension != "appex" &&
+                extension != "bundle")
+                continue;
+            if (auto bundle = Bundles::open(path + "/" + name); bundle && bundle->identifier)
+                out.push_back(*bundle->identifier);
+        }
+    }
+    return out;
+}
+
+std::vector<std::string> uniqued(const std::vector<std::string>& texts) {
+    std::vector<std::string> out;
+    std::unordered_set<std::string> seen;
+    for (const auto& text : texts)
+        if (seen.insert(text).second) out.push_back(text);
+    return out;
+}
+
+// The path as written and with its links resolved, so a linked folder on the way changes
+// nothing.
+std::vector<std::string> forms(const std::string& path) {
+    std::vector<std::string> out{Files::standardised(path)};
+    if (auto real = Files::realPath(path); real && *real != out.front()) out.push_back(*real);
+    return out;
+}
+
+// The identifier of the bundle that describes the application, looking through wrappers.
+std::optional<std::string> bundleIdentifier(const std::string& appPath) {
+    if (!appPath.starts_with('/')) return std::nullopt;
+    auto describing = Bundles::describing(appPath);
+    return describing ? describing->identifier : std::nullopt;
+}
+
+bool isRunning(const std::string& appPath, const Environment& environment) {
+    if (appPath.empty()) return false;
+    const RunningApplications& provider =
+        environment.running ? *environment.running : RunningApplications::system();
+    auto mine = forms(appPath);
+    for (const auto& application : provider.list()) {
+        if (application.bundlePath.empty()) continue;
+        for (const auto& form : forms(application.bundlePath))
+            if (std::find(mine.begin(), mine.end(), form) != mine.end()) return true;
+    }
+    return false;
+}
+
+bool isSystemApplication(const std::string& appPath, const std::optional<std::string>& bundleID,
+                         const Roots& roots) {
+    std::string path = Files::standardised(appPath);
+    if (path.starts_with("/System/") ||
+        (!roots.system().empty() && path.starts_with(roots.system() + "/System/")))
+        return true;
+    return bundleID && bundleID->starts_with("com.apple.") && *bundleID != "com.apple.dt.Xcode";
+}
+
+bool insidePhotoLibrary(const std::string& path) {
+    std::size_t start = 0;
+    while (start < path.size()) {
+        std::size_t end = path.find('/', start);
+        if (end == std::string::npos) end = path.size();
+        if (Text::lowercased(path.substr(start, end - start)).ends_with(".photoslibrary"))
+            return true;
+        start = end + 1;
+    }
+    return false;
+}
+
+// Why a place the cleaner refuses is kept.
+std::string keptReason(const std::string& path, const Roots& roots) {
+    if (insidePhotoLibrary(path)) return "Photos library — Bramwick never touches one";
+    if (path.starts_with(roots.expand("~/Library/Application Support/Google")))
+        return "Holds Chrome's saved passwords and sign-ins";
+    return "Protected folder";
+}
+
+CleanupCategory removalCategory(CleanAction::Kind action) {
+    CleanupCategory category;
+    category.id = "uninstall";
+    category.name = "Uninstall";
+    category.symbol = "trash";
+    category.group = CategoryGroup::apps;
+    category.risk = Risk::danger;
+    category.source.kind = Source::Kind::paths;
+    category.action.kind = action;
+    return category;
+}
+
+ScanItem leftoverItem(const AppLeftover& leftover, const Roots& roots) {
+    ScanItem item;
+    item.id = leftover.url;
+    item.url = leftover.url;
+    item.name = leftover.kind + " — " + Text::homeShortened(leftover.url, roots.home());
+    item.size = leftover.size;
+    return item;
+}
+
+} // namespace
+
+UninstallPlan plan(const ScanItem& app, const Environment& environment) {
+    Roots roots(environment);
     UninstallPlan plan;
     plan.id = Text::newUuid();
     plan.app = app;
+    plan.bundleID = bundleIdentifier(app.url);
+
+    std::vector<std::string> identifiers;
+    if (plan.bundleID) identifiers.push_back(*plan.bundleID);
+    if (app.url.starts_with('/'))
+        for (auto& helper : helperIdentifiers(app.url))
+            identifiers.push_back(std::move(helper));
+    plan.identifiers = uniqued(identifiers);
+    plan.isRunning = isRunning(app.url, environment);
+    plan.isSystemApp = isSystemApplication(app.url, plan.bundleID, roots);
+    if (plan.isSystemApp) return plan;
+
+    std::unordered_set<std::string> seen;
+    for (auto& candidate : candidates(plan.identifiers, app.name, roots)) {
+        struct stat st {};
+        if (::stat(candidate.path.c_str(), &st) != 0) continue;
+        // The same place found under two identifiers or by two rules is listed once, as its
+        // first finding says (a kept place too).
+        if (!seen.insert(Files::standardised(candidate.path)).second) continue;
+        if (Cleaner::isRemovable(candidate.path, environment.cleaner.ownBundle)) {
+            std::int64_t size = Scanner::allocatedSize(candidate.path);
+            plan.leftovers.push_back({candidate.path, candidate.path, std::move(candidate.kind),
+                                      size, candidate.ownership});
+        } else {
+            plan.kept.push_back({Text::homeShortened(candidate.path, roots.home()),
+                                 keptReason(candidate.path, roots)});
+        }
+    }
+    std::stable_sort(plan.leftovers.begin(), plan.leftovers.end(),
+                     [](const AppLeftover& a, const AppLeftover& b) { return a.size > b.size; });
     return plan;
 }
 
 Cleaner::Outcome uninstall(const ScanItem& app, const std::vector<AppLeftover>& leftovers,
-                           const Environment&) {
-    // Not built yet: nothing is removed, and nothing is said to be.
-    Cleaner::Outcome outcome;
-    outcome.failures.push_back({app, "Uninstalling is not available yet"});
-    for (const auto& leftover : leftovers) {
-        ScanItem item;
-        item.id = leftover.url;
-        item.url = leftover.url;
-        item.name = leftover.kind;
-        item.size = leftover.size;
-        outcome.failures.push_back({item, "Uninstalling is not available yet"});
+                           const Environment& environment) {
+    Roots roots(environment);
+    std::vector<ScanItem> userItems{app};
+    std::vector<ScanItem> systemItems;
+    for (const auto& leftover : leftovers)
+        (leftover.ownership == Ownership::user ? userItems : systemItems)
+            .push_back(leftoverItem(leftover, roots));
+
+    // Asked again now: the plan may be old, and a caller may never have looked.
+    std::optional<std::string> refusal;
+    if (isSystemApplication(app.url, bundleIdentifier(app.url), roots))
+        refusal = systemReason;
+    else if (isRunning(app.url, environment))
+        refusal = runningReason;
+    if (refusal) {
+        Cleaner::Outcome outcome;
+        for (const auto* items : {&userItems, &systemItems})
+            for (const auto& item : *items)
+                outcome.failures.push_back({item, *refusal});
+        return outcome;
+    }
+
+    auto outcome =
+        Cleaner::clean(userItems, removalCategory(CleanAction::Kind::trash), environment.cleaner);
+    if (!systemItems.empty()) {
+        auto second = Cleaner::clean(systemItems, removalCategory(CleanAction::Kind::admin),
+                                     environment.cleaner);
+        outcome.cleaned.insert(outcome.cleaned.end(), second.cleaned.begin(), second.cleaned.end());
+        outcome.failures.insert(outcome.failures.end(), second.failures.begin(),
+                                second.failures.end());
     }
     return outcome;
 }
@@ -42,8 +411,8 @@ Cleaner::Outcome uninstall(const ScanItem& app, const std::vector<AppLeftover>& 
 
 } // namespace bramwick
 
-std::size_t std::hash<bramwick::AppLeftover>::operator()(
-    const bramwick::AppLeftover& leftover) const noexcept {
+std::size_t
+std::hash<bramwick::AppLeftover>::operator()(const bramwick::AppLeftover& leftover) const noexcept {
     std::size_t seed = 0;
     auto mix = [&seed](std::size_t value) {
         seed ^= value + 0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2);

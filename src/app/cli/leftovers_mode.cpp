@@ -1,8 +1,52 @@
+#include <algorithm>
+
 #include "app/cli/modes.h"
-#include "app/cli/pending.h"
+#include "app/cli/output.h"
+#include "engine/catalog.h"
+#include "engine/scanner.h"
+#include "engine/text.h"
+#include "finders/uninstaller.h"
 
 namespace bramwick::Cli {
 
-int leftoversMode(const std::optional<std::string>&, std::ostream&) { return notYetAvailable("--leftovers"); }
+namespace {
+
+// At least `width` characters: filled with spaces on the left or the right, never cut.
+std::string atLeast(std::string text, std::size_t width, bool right) {
+    std::size_t length = Text::characterCount(text);
+    if (length >= width) return text;
+    std::string fill(width - length, ' ');
+    return right ? fill + text : text + fill;
+}
+
+} // namespace
+
+int leftoversMode(const std::optional<std::string>& rawTerm, std::ostream& out) {
+    const auto& all = Catalog::all();
+    auto category = std::find_if(all.begin(), all.end(), [](const CleanupCategory& c) {
+        return c.source.kind == Source::Kind::applications;
+    });
+    if (category == all.end()) return 0;
+    std::optional<std::string> term;
+    if (rawTerm) term = Text::lowercased(*rawTerm);
+
+    for (const auto& app : Scanner::items(*category)) {
+        if (term && !Text::contains(Text::lowercased(app.name), *term)) continue;
+        auto plan = Uninstaller::plan(app);
+        out << "\n"
+            << Text::repairUtf8(app.name) << dash
+            << Text::repairUtf8(plan.bundleID.value_or("no bundle id")) << " — app "
+            << size(app.size) << ", leftovers " << size(plan.leftoverBytes())
+            << (plan.isSystemApp ? " — SYSTEM, refused" : "") << "\n";
+        for (const auto& leftover : plan.leftovers)
+            out << "   " << atLeast(leftover.kind, 26, false) << " "
+                << atLeast(size(leftover.size), 10, true) << "  "
+                << Text::repairUtf8(Text::homeShortened(leftover.url)) << "\n";
+        for (const auto& kept : plan.kept)
+            out << "   kept: " << Text::repairUtf8(kept.path) << dash << kept.reason << "\n";
+        out.flush();
+    }
+    return 0;
+}
 
 } // namespace bramwick::Cli

@@ -1,0 +1,67 @@
+#include <gtest/gtest.h>
+
+#include "engine/scanner.h"
+#include "engine/text.h"
+#include "support/applications.h"
+#include "support/fixture.h"
+
+using namespace bramwick;
+
+namespace {
+
+std::string right(std::string text, std::size_t width) {
+    return std::string(width > text.size() ? width - text.size() : 0, ' ') + text;
+}
+
+} // namespace
+
+TEST(LeftoversMode, PrintsEachMatchingApplicationWithItsLeftoversAndKeptPlaces) {
+    std::string home = test::makeTemporaryFolder("leftovers-home");
+    std::string atlas = home + "/Applications/Google Atlas.app";
+    test::makeApp(atlas, "com.example.atlas", 80'000);
+    test::makeApp(home + "/Applications/Zed.app", "com.example.zed");
+    test::makeApp(home + "/Applications/Notes.app", "com.apple.Notes");
+    std::string container = home + "/Library/Containers/com.example.atlas";
+    std::string preferences = home + "/Library/Preferences/com.example.atlas.plist";
+    test::makeFile(container + "/Data/store.db", 40'000);
+    test::makeFile(preferences, 5'000);
+    test::makeFile(home + "/Library/Application Support/Google/Atlas/Cookies", 1'000);
+    test::makeFile(home + "/Library/Preferences/com.apple.Notes.plist", 1'000);
+    std::int64_t containerSize = Scanner::allocatedSize(container);
+    std::int64_t preferencesSize = Scanner::allocatedSize(preferences);
+
+    auto run = [&](std::vector<std::string> arguments) {
+        return test::runProgram(BRAMWICK_BINARY, arguments, {"BRAMWICK_HOME=" + home});
+    };
+    auto found = run({"--leftovers", "ATLAS"});
+    EXPECT_EQ(found.status, 0);
+    EXPECT_EQ(found.output,
+              "\nGoogle Atlas \u2014 com.example.atlas \u2014 app " +
+                  Text::byteCount(Scanner::allocatedSize(atlas)) + ", leftovers " +
+                  Text::byteCount(containerSize + preferencesSize) + "\n" +
+                  "   Container                  " + right(Text::byteCount(containerSize), 10) +
+                  "  ~/Library/Containers/com.example.atlas\n" + "   Preferences                " +
+                  right(Text::byteCount(preferencesSize), 10) +
+                  "  ~/Library/Preferences/com.example.atlas.plist\n" +
+                  "   kept: ~/Library/Application Support/Google/Atlas \u2014 Holds Chrome's saved "
+                  "passwords and sign-ins\n");
+
+    auto system = run({"--leftovers", "notes"});
+    EXPECT_EQ(system.status, 0);
+    EXPECT_EQ(system.output,
+              "\nNotes \u2014 com.apple.Notes \u2014 app " +
+                  Text::byteCount(Scanner::allocatedSize(home + "/Applications/Notes.app")) +
+                  ", leftovers Zero KB \u2014 SYSTEM, refused\n");
+
+    auto every = run({"--leftovers"});
+    EXPECT_EQ(every.status, 0);
+    for (const char* heading : {"\nGoogle Atlas \u2014", "\nNotes \u2014", "\nZed \u2014"})
+        EXPECT_NE(every.output.find(heading), std::string::npos) << every.output;
+
+    auto none = run({"--leftovers", "nothing-like-this"});
+    EXPECT_EQ(none.status, 0);
+    EXPECT_EQ(none.output, "");
+    EXPECT_TRUE(test::exists(atlas));
+    EXPECT_TRUE(test::exists(container));
+    test::removeTree(home);
+}

@@ -1,0 +1,433 @@
+#include <algorithm>
+#include <tuple>
+
+#include <gtest/gtest.h>
+
+#include "engine/scanner.h"
+#include "engine/shell.h"
+#include "finders/uninstaller.h"
+#include "platform/trash.h"
+#include "support/applications.h"
+#include "support/fixture.h"
+
+using namespace bramwick;
+
+namespace {
+
+using Ownership = AppLeftover::Ownership;
+using Found = std::tuple<std::string, std::string, Ownership>; // path, kind, ownership
+
+std::vector<Found> found(const UninstallPlan& plan) {
+    std::vector<Found> out;
+    for (const auto& leftover : plan.leftovers) {
+        EXPECT_EQ(leftover.id, leftover.url);
+        out.emplace_back(leftover.url, leftover.kind, leftover.ownership);
+    }
+    return out;
+}
+
+std::vector<std::string> names(const std::vector<ScanItem>& items) {
+    std::vector<std::string> out;
+    for (const auto& item : items)
+        out.push_back(item.name);
+    return out;
+}
+
+std::vector<std::pair<std::string, std::string>> failures(const Cleaner::Outcome& outcome) {
+    std::vector<std::pair<std::string, std::string>> out;
+    for (const auto& failure : outcome.failures)
+        out.emplace_back(failure.item.name, failure.reason);
+    return out;
+}
+
+// Records the administrator runs; by default it carries the command out without pkexec, as an
+// administrator who gave the password would.
+struct FakeAdministrator {
+    std::vector<std::vector<std::string>> calls;
+    std::optional<Shell::Result> answer;
+    Shell::Runner runner() {
+        return [this](const std::vector<std::string>& arguments, double limit) {
+            calls.push_back(arguments);
+            if (answer) return *answer;
+            std::vector<std::string> withoutPrompt(arguments.begin() + 1, arguments.end());
+            return Shell::run(withoutPrompt, limit);
+        };
+    }
+};
+
+class UninstallerTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        test::clearHome();
+        system_ = test::makeTemporaryFolder("system-root");
+        environment_.home = test::home();
+        environment_.systemRoot = system_;
+        environment_.running = &running_;
+        environment_.cleaner.ownBundle = "/opt/Bramwick.app";
+        environment_.cleaner.runner = administrator_.runner();
+    }
+    void TearDown() override { test::removeTree(system_); }
+
+    std::string home(const std::string& rest) const { return test::home() + rest; }
+    std::string system(const std::string& rest) const { return system_ + rest; }
+
+    // An application in ~/Applications, as the applications scan lists it.
+    ScanItem app(const std::string& name, const std::string& identifier) {
+        std::string path = home("/Applications/" + name + ".app");
+        test::makeApp(path, identifier);
+        ScanItem item;
+        item.id = path;
+        item.url = path;
+        item.name = name;
+        item.size = Scanner::allocatedSize(path);
+        return item;
+    }
+
+    std::string system_;
+    test::FakeRunningApplications running_;
+    FakeAdministrator administrator_;
+    Uninstaller::Environment environment_;
+};
+
+} // namespace
+
+TEST_F(UninstallerTest, FindsLeftoversByIdentifierHelperAndNameInSearchOrder) {
+    auto atlas = app("Atlas", "com.example.atlas");
+    test::makeApp(atlas.url + "/Contents/Library/LoginItems/Atlas Helper.app",
+                  "com.example.atlas.helper");
+    test::makeApp(atlas.url + "/Contents/PlugIns/Share.appex", "com.example.atlas.share");
+    test::makeApp(atlas.url + "/Contents/PlugIns/Loud.APP", "com.example.loud"); // not opened
+    test::makeApp(atlas.url + "/Contents/XPCServices/Again.xpc", "com.example.atlas");
+
+    const std::string id = "com.example.atlas";
+    // Every place of the per-identifier table, in its order, with its kind.
+    std::vector<Found> expected{
+        {home("/Library/Preferences/" + id + ".plist"), "Preferences", Ownership::user},
+        {home("/Library/Preferences/" + id + ".plist.lockfile"), "Preferences", Ownership::user},
+        {home("/Library/Application Support/" + id), "Application support", Ownership::user},
+        {home("/Library/Caches/" + id), "Cache", Ownership::user},
+        {home("/Library/HTTPStorages/" + id), "Web storage", Ownership::user},
+        {home("/Library/HTTPStorages/" + id + ".binarycookies"), "Cookies", Ownership::user},
+        {home("/Library/Cookies/" + id + ".binarycookies"), "Cookies", Ownership::user},
+        {home("/Library/WebKit/" + id), "Web storage", Ownership::user},
+        {home("/Library/Saved Application State/" + id + ".savedState"), "Saved window state",
+         Ownership::user},
+        {home("/Library/Logs/" + id), "Logs", Ownership::user},
+        {home("/Library/Application Scripts/" + id), "App scripts", Ownership::user},
+        {system("/Library/Application Support/" + id), "Application support (system)",
+         Ownership::system},
+        {system("/Library/Caches/" + id), "Cache (system)", Ownership::system},
+        {system("/Library/Preferences/" + id + ".plist"), "Preferences (system)",
+         Ownership::system},
+        {system("/Library/PrivilegedHelperTools/" + id), "Privileged helper", Ownership::system},
+        // The helper's own places come after all of the application's.
+        {home("/Library/Preferences/" + id + ".helper.plist"), "Preferences", Ownership::user},
+        {home("/Library/Caches/com.example.atlas.share"), "Cache", Ownership::user},
+        // Entries of the shared folders named after an identifier.
+        {home("/Library/Containers/" + id), "Container", Ownership::user},
+        {home("/Library/Containers/com.example.atlas.share"), "Container", Ownership::user},
+        {home("/Library/Group Containers/ABCDE12345." + id), "Shared container", Ownership::user},
+        {home("/Library/Preferences/ByHost/" + id + ".0A1B2C3D.plist"), "Preferences",
+         Ownership::user},
+        {home("/Library/LaunchAgents/" + id + ".agent.plist"), "Login item", Ownership::user},
+        {system("/Library/LaunchAgents/" + id + ".plist"), "Login item", Ownership::system},
+        {system("/Library/LaunchDaemons/com.example.atlas.helper.plist"), "Background service",
+         Ownership::system},
+        // Places named after the application.
+        {home("/Library/Application Support/Atlas"), "Application support", Ownership::user},
+        {home("/Library/Caches/Atlas"), "Cache", Ownership::user},
+        {home("/Library/Logs/Atlas"), "Logs", Ownership::user},
+        {system("/Library/Application Support/Atlas"), "Application support (system)",
+         Ownership::system},
+    };
+    for (const auto& [path, kind, ownership] : expected) {
+        if (path.ends_with("plist") || path.ends_with("lockfile") || path.ends_with("cookies"))
+            test::makeFile(path, 0);
+        else
+            test::makeFolder(path);
+    }
+    // Named after another application, or after the identifier without a dot in between.
+    test::makeFolder(home("/Library/Containers/com.example.atlasx"));
+    test::makeFolder(home("/Library/Containers/com.example.other"));
+    test::makeFile(home("/Library/LaunchAgents/org.example.atlas-agent.plist"), 0);
+    test::makeFolder(home("/Library/Caches/com.example.loud"));
+    // A link to nothing is no leftover.
+    test::makeLink(home("/nowhere"), home("/Library/WebKit/com.example.atlas.share"));
+    // One leftover with content goes first; the others keep the search order.
+    test::makeFile(home("/Library/Containers/" + id + "/Data/db.sqlite"), 50'000);
+
+    auto plan = Uninstaller::plan(atlas, environment_);
+    EXPECT_EQ(plan.app, atlas);
+    EXPECT_EQ(plan.bundleID, id);
+    EXPECT_EQ(plan.identifiers, (std::vector<std::string>{id, "com.example.atlas.helper",
+                                                          "com.example.atlas.share"}));
+    EXPECT_FALSE(plan.isRunning);
+    EXPECT_FALSE(plan.isSystemApp);
+    EXPECT_TRUE(plan.kept.empty());
+    std::rotate(expected.begin(), expected.begin() + 17, expected.begin() + 18);
+    EXPECT_EQ(found(plan), expected);
+    std::int64_t containerSize = Scanner::allocatedSize(home("/Library/Containers/" + id));
+    EXPECT_GE(containerSize, 50'000);
+    EXPECT_EQ(plan.leftovers.front().size, containerSize);
+    EXPECT_EQ(plan.leftoverBytes(), containerSize);
+    EXPECT_NE(Uninstaller::plan(atlas, environment_).id, plan.id);
+}
+
+TEST_F(UninstallerTest, NamesFindTheirOwnFoldersButNeverAVendorsWhole) {
+    for (const char* folder : {"Google Chrome", "Google/Chrome", "Microsoft Word", "Microsoft/Word",
+                               "microsoft word", "microsoft/word", "Go", "Epic Games",
+                               "Epic Games Launcher", "Epic/Games Launcher", "Steam"})
+        test::makeFolder(home("/Library/Application Support/") + folder);
+    test::makeFolder(home("/Library/Caches/Google/Chrome"));
+    test::makeFolder(home("/Library/Caches/Microsoft/Word"));
+    const std::string support = "/Library/Application Support/";
+
+    struct Case {
+        std::string name;
+        std::vector<std::string> leftovers;
+        std::vector<UninstallPlan::Kept> kept;
+    };
+    std::vector<Case> cases{
+        {"Google Chrome",
+         {home(support + "Google Chrome"), home("/Library/Caches/Google/Chrome")},
+         {{"~/Library/Application Support/Google/Chrome",
+           "Holds Chrome's saved passwords and sign-ins"}}},
+        {"Microsoft Word",
+         {home(support + "Microsoft Word"), home(support + "Microsoft/Word"),
+          home("/Library/Caches/Microsoft/Word")},
+         {}},
+        {"microsoft word", {home(support + "microsoft word")}, {}},
+        {"Google", {}, {}},
+        {"Steam", {}, {}},
+        {"Go", {}, {}},
+        {"Epic Games", {}, {}},
+        {"Epic Games Launcher", {home(support + "Epic Games Launcher")}, {}},
+    };
+    for (const auto& c : cases) {
+        ScanItem item;
+        item.url = home("/Applications/" + c.name + ".app"); // no Info.plist: no identifier
+        test::makeFolder(item.url);
+        item.id = item.url;
+        item.name = c.name;
+        auto plan = Uninstaller::plan(item, environment_);
+        EXPECT_FALSE(plan.bundleID) << c.name;
+        EXPECT_TRUE(plan.identifiers.empty()) << c.name;
+        std::vector<std::string> paths;
+        for (const auto& leftover : plan.leftovers)
+            paths.push_back(leftover.url);
+        EXPECT_EQ(paths, c.leftovers) << c.name;
+        EXPECT_EQ(plan.kept, c.kept) << c.name;
+    }
+}
+
+TEST_F(UninstallerTest, PlacesTheCleanerRefusesAreKeptWithTheirReason) {
+    auto atlas = app("Atlas", "com.example.atlas");
+    // Inside a photo library, found by the container scan.
+    test::makeFolder(home("/Library/Containers/com.example.atlas.photoslibrary"));
+    // A place that holds this program's own installation.
+    test::makeFolder(home("/Library/Application Support/com.example.atlas/Bramwick.app"));
+    environment_.cleaner.ownBundle =
+        home("/Library/Application Support/com.example.atlas/Bramwick.app");
+    // Found twice (by the identifier and by the scan of the scripts folder): listed once.
+    test::makeFolder(home("/Library/Application Scripts/com.example.atlas"));
+
+    auto plan = Uninstaller::plan(atlas, environment_);
+    EXPECT_EQ(found(plan),
+              (std::vector<Found>{{home("/Library/Application Scripts/com.example.atlas"),
+                                   "App scripts", Ownership::user}}));
+    EXPECT_EQ(plan.kept,
+              (std::vector<UninstallPlan::Kept>{
+                  {"~/Library/Application Support/com.example.atlas", "Protected folder"},
+                  {"~/Library/Containers/com.example.atlas.photoslibrary",
+                   "Photos library — Bramwick never touches one"}}));
+    EXPECT_EQ(plan.leftoverBytes(), 0);
+}
+
+TEST_F(UninstallerTest, HostileIdentifiersAndNamesFindNothing) {
+    // Shared folders with content, which a hostile name could otherwise turn into leftovers.
+    for (const char* shared :
+         {"/Library/Application Support/Other/data", "/Library/Caches/Other/data",
+          "/Library/Preferences/a/b.plist", "/Library/LaunchAgents/org.other.agent.plist",
+          "/Library/Containers/com.other.app/data", "/Library/Preferences/ByHost/x.plist",
+          "/Library/Application Support/Google/data", "/Library/Application Support/Steam/data",
+          "/Library/Caches/Google/data"}) {
+        test::makeFile(home(shared), 100);
+        test::makeFile(system(shared), 100);
+    }
+    test::makeFile(system("/Library/PrivilegedHelperTools/tool"), 100);
+    test::makeFile(system("/Library/LaunchDaemons/org.other.daemon.plist"), 100);
+
+    struct Case {
+        std::string identifier;
+        std::string name;
+    };
+    std::vector<Case> cases{
+        {"..", "Plain"},    {".", "Plain"},  {"a/b", "Plain"},  {"com", "Plain"},
+        {"plist", "Plain"}, {"", ".."},      {"", "."},         {"", "Google/.."},
+        {"", "Google .."},  {"", "Steam ."}, {"", "../Caches"},
+    };
+    for (const auto& c : cases) {
+        // A folder named "Plain" would never exist, so only the identifier can find anything.
+        ScanItem item;
+        item.url = home("/Applications/hostile.app");
+        test::removeTree(item.url);
+        if (!c.identifier.empty())
+            test::makeApp(item.url, c.identifier);
+        else
+            test::makeFolder(item.url);
+        item.id = item.url;
+        item.name = c.name;
+        auto plan = Uninstaller::plan(item, environment_);
+        EXPECT_TRUE(plan.leftovers.empty()) << c.identifier << " " << c.name;
+        EXPECT_TRUE(plan.kept.empty()) << c.identifier << " " << c.name;
+        auto outcome = Uninstaller::uninstall(item, plan.leftovers, environment_);
+        EXPECT_EQ(names(outcome.cleaned), std::vector<std::string>{c.name});
+    }
+    EXPECT_TRUE(administrator_.calls.empty());
+    EXPECT_TRUE(test::exists(system("/Library/Application Support/Other/data")));
+    EXPECT_TRUE(test::exists(home("/Library/Application Support/Other/data")));
+}
+
+TEST_F(UninstallerTest, SystemApplicationsAreNeverSearchedOrRemoved) {
+    test::makeFile(home("/Library/Preferences/com.apple.Notes.plist"), 100);
+    test::makeFile(home("/Library/Preferences/com.apple.dt.Xcode.plist"), 100);
+    test::makeFile(home("/Library/Preferences/com.applepie.x.plist"), 100);
+    test::makeFile(home("/Library/Preferences/org.example.clock.plist"), 100);
+
+    struct Case {
+        std::string path;
+        std::string identifier;
+        bool system;
+    };
+    std::vector<Case> cases{
+        {system("/System/Applications/Clock.app"), "org.example.clock", true},
+        {home("/Applications/Notes.app"), "com.apple.Notes", true},
+        {home("/Applications/Xcode.app"), "com.apple.dt.Xcode", false},
+        {home("/Applications/Pie.app"), "com.applepie.x", false},
+    };
+    for (const auto& c : cases) {
+        test::makeApp(c.path, c.identifier);
+        ScanItem item;
+        item.id = item.url = c.path;
+        item.name = Scanner::lastComponent(c.path);
+        auto plan = Uninstaller::plan(item, environment_);
+        EXPECT_EQ(plan.isSystemApp, c.system) << c.path;
+        EXPECT_EQ(plan.identifiers, std::vector<std::string>{c.identifier});
+        EXPECT_EQ(plan.leftovers.size(), c.system ? 0u : 1u) << c.path;
+        EXPECT_TRUE(plan.kept.empty());
+        if (!c.system) continue;
+        EXPECT_EQ(plan.leftoverBytes(), 0);
+
+        // Even handed leftovers, nothing of a system application is removed.
+        AppLeftover preferences{home("/Library/Preferences/" + c.identifier + ".plist"),
+                                home("/Library/Preferences/" + c.identifier + ".plist"),
+                                "Preferences", 4096, Ownership::user};
+        auto outcome = Uninstaller::uninstall(item, {preferences}, environment_);
+        EXPECT_TRUE(outcome.cleaned.empty());
+        std::string reason = "Part of the system — Bramwick won't uninstall it";
+        EXPECT_EQ(failures(outcome),
+                  (std::vector<std::pair<std::string, std::string>>{
+                      {item.name, reason},
+                      {"Preferences — ~/Library/Preferences/" + c.identifier + ".plist", reason}}));
+        EXPECT_TRUE(test::exists(c.path));
+        EXPECT_TRUE(test::exists(preferences.url));
+    }
+}
+
+TEST_F(UninstallerTest, ARunningApplicationIsMarkedAndNotRemoved) {
+    auto atlas = app("Atlas", "com.example.atlas");
+    test::makeFile(home("/Library/Preferences/com.example.atlas.plist"), 100);
+    test::makeFile(system("/Library/LaunchDaemons/com.example.atlas.plist"), 100);
+    // Running from the same bundle reached through a linked folder.
+    test::makeLink(home("/Applications"), home("/Apps"));
+    RunningApplication process;
+    process.pid = 4242;
+    process.bundlePath = home("/Apps/Atlas.app");
+    running_.apps = {RunningApplication{}, process};
+
+    auto plan = Uninstaller::plan(atlas, environment_);
+    EXPECT_TRUE(plan.isRunning);
+    ASSERT_EQ(plan.leftovers.size(), 2u);
+    auto outcome = Uninstaller::uninstall(atlas, plan.leftovers, environment_);
+    EXPECT_TRUE(outcome.cleaned.empty());
+    ASSERT_EQ(outcome.failures.size(), 3u);
+    for (const auto& failure : outcome.failures)
+        EXPECT_EQ(failure.reason, "Running — quit it first");
+    EXPECT_TRUE(administrator_.calls.empty());
+    EXPECT_TRUE(test::exists(atlas.url));
+
+    // Once it has quit, the same plan goes through.
+    running_.apps.clear();
+    outcome = Uninstaller::uninstall(atlas, plan.leftovers, environment_);
+    EXPECT_EQ(outcome.cleaned.size(), 3u);
+    EXPECT_TRUE(outcome.failures.empty());
+}
+
+TEST_F(UninstallerTest, RemovesTheUsersLeftoversToTheTrashThenTheSystemsInOneBatch) {
+    auto atlas = app("Atlas", "com.example.atlas");
+    test::makeFile(home("/Library/Preferences/com.example.atlas.plist"), 100);
+    test::makeFile(home("/Library/Containers/com.example.atlas/Data/db"), 30'000);
+    test::makeFile(home("/Library/Caches/com.example.atlas/gone-soon"), 100);
+    test::makeFile(system("/Library/Application Support/com.example.atlas/data"), 20'000);
+    test::makeFile(system("/Library/LaunchDaemons/com.example.atlas.plist"), 100);
+    auto plan = Uninstaller::plan(atlas, environment_);
+    ASSERT_EQ(plan.leftovers.size(), 5u);
+    // Gone by the time the user confirms: still counts as removed.
+    test::removeTree(home("/Library/Caches/com.example.atlas"));
+
+    auto outcome = Uninstaller::uninstall(atlas, plan.leftovers, environment_);
+    const std::string daemon = system("/Library/LaunchDaemons/com.example.atlas.plist");
+    const std::string support = system("/Library/Application Support/com.example.atlas");
+    EXPECT_EQ(names(outcome.cleaned),
+              (std::vector<std::string>{
+                  "Atlas", "Container — ~/Library/Containers/com.example.atlas",
+                  "Preferences — ~/Library/Preferences/com.example.atlas.plist",
+                  "Cache — ~/Library/Caches/com.example.atlas",
+                  "Application support (system) — " + support, "Background service — " + daemon}));
+    EXPECT_TRUE(outcome.failures.empty());
+    EXPECT_EQ(outcome.cleaned.front(), atlas);
+    EXPECT_EQ(outcome.cleaned[1].size, plan.leftovers[0].size);
+    EXPECT_EQ(outcome.cleaned[1].id, plan.leftovers[0].url);
+
+    // The user's go to the Trash, where they can be put back; the system's are gone.
+    std::string trash = Trash::homeTrash() + "/files/";
+    EXPECT_TRUE(test::exists(trash + "Atlas.app/Contents/Info.plist"));
+    EXPECT_TRUE(test::exists(trash + "com.example.atlas/Data/db"));
+    EXPECT_TRUE(test::exists(trash + "com.example.atlas.plist"));
+    EXPECT_FALSE(test::exists(atlas.url));
+    EXPECT_FALSE(test::exists(support));
+    EXPECT_FALSE(test::exists(daemon));
+    ASSERT_EQ(administrator_.calls.size(), 1u);
+    EXPECT_EQ(administrator_.calls[0].front(), "pkexec");
+
+    // Without system leftovers there is no second pass and no password prompt.
+    auto second = app("Second", "com.example.second");
+    auto alone = Uninstaller::uninstall(second, {}, environment_);
+    EXPECT_EQ(names(alone.cleaned), std::vector<std::string>{"Second"});
+    EXPECT_EQ(administrator_.calls.size(), 1u);
+}
+
+TEST_F(UninstallerTest, ARefusedPasswordRemovesNothingOfTheSystemAndSaysSo) {
+    auto atlas = app("Atlas", "com.example.atlas");
+    test::makeFile(home("/Library/Preferences/com.example.atlas.plist"), 100);
+    test::makeFile(system("/Library/PrivilegedHelperTools/com.example.atlas"), 100);
+    test::makeFile(system("/Library/Caches/com.example.atlas/x"), 100);
+    auto plan = Uninstaller::plan(atlas, environment_);
+    ASSERT_EQ(plan.leftovers.size(), 3u);
+    administrator_.answer = Shell::Result{126, ""};
+
+    auto outcome = Uninstaller::uninstall(atlas, plan.leftovers, environment_);
+    EXPECT_EQ(names(outcome.cleaned),
+              (std::vector<std::string>{
+                  "Atlas", "Preferences — ~/Library/Preferences/com.example.atlas.plist"}));
+    std::string refused = "The administrator password was not given.";
+    EXPECT_EQ(
+        failures(outcome),
+        (std::vector<std::pair<std::string, std::string>>{
+            {"Cache (system) — " + system("/Library/Caches/com.example.atlas"), refused},
+            {"Privileged helper — " + system("/Library/PrivilegedHelperTools/com.example.atlas"),
+             refused}}));
+    EXPECT_TRUE(test::exists(system("/Library/PrivilegedHelperTools/com.example.atlas")));
+    EXPECT_TRUE(test::exists(system("/Library/Caches/com.example.atlas/x")));
+    EXPECT_EQ(administrator_.calls.size(), 1u);
+}
