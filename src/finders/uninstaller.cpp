@@ -11,7 +11,7 @@
 #include "engine/scanner.h"
 #include "engine/text.h"
 #include "platform/bundle.h"
-#include "platform/files.h"
+#include "platform/paths.h"
 #include "platform/running_apps.h"
 
 namespace bramwick {
@@ -119,8 +119,8 @@ bool usableComponent(std::string_view text) {
 class Roots {
   public:
     explicit Roots(const Environment& environment)
-        : home_(trimmed(environment.home.empty() ? Edition::home() : environment.home)),
-          system_(trimmed(environment.systemRoot)) {}
+        : home_(prefix(environment.home.empty() ? Edition::home() : environment.home)),
+          system_(prefix(environment.systemRoot)) {}
 
     std::string expand(std::string_view location) const {
         if (location.starts_with("~/")) return home_ + std::string(location.substr(1));
@@ -131,10 +131,10 @@ class Roots {
     const std::string& system() const { return system_; }
 
   private:
-    static std::string trimmed(std::string path) {
-        while (!path.empty() && path.back() == '/')
-            path.pop_back();
-        return path;
+    // A folder as the start of the paths below it: "/" becomes empty.
+    static std::string prefix(std::string folder) {
+        folder = Paths::withoutTrailingSlash(std::move(folder));
+        return folder == "/" ? std::string() : folder;
     }
     std::string home_;
     std::string system_;
@@ -257,8 +257,8 @@ std::vector<std::string> uniqued(const std::vector<std::string>& texts) {
 // The path as written and with its links resolved, so a linked folder on the way changes
 // nothing.
 std::vector<std::string> forms(const std::string& path) {
-    std::vector<std::string> out{Files::standardised(path)};
-    if (auto real = Files::realPath(path); real && *real != out.front()) out.push_back(*real);
+    std::vector<std::string> out{Paths::standardised(path)};
+    if (auto real = Paths::resolved(path); real && *real != out.front()) out.push_back(*real);
     return out;
 }
 
@@ -284,7 +284,7 @@ bool isRunning(const std::string& appPath, const Environment& environment) {
 
 bool isSystemApplication(const std::string& appPath, const std::optional<std::string>& bundleID,
                          const Roots& roots) {
-    std::string path = Files::standardised(appPath);
+    std::string path = Paths::standardised(appPath);
     if (path.starts_with("/System/") ||
         (!roots.system().empty() && path.starts_with(roots.system() + "/System/")))
         return true;
@@ -357,7 +357,7 @@ UninstallPlan plan(const ScanItem& app, const Environment& environment) {
         if (::stat(candidate.path.c_str(), &st) != 0) continue;
         // The same place found under two identifiers or by two rules is listed once, as its
         // first finding says (a kept place too).
-        if (!seen.insert(Files::standardised(candidate.path)).second) continue;
+        if (!seen.insert(Paths::standardised(candidate.path)).second) continue;
         if (Cleaner::isRemovable(candidate.path, environment.cleaner.ownBundle)) {
             std::int64_t size = Scanner::allocatedSize(candidate.path);
             plan.leftovers.push_back({candidate.path, candidate.path, std::move(candidate.kind),

@@ -1,12 +1,10 @@
 #include "platform/files.h"
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <vector>
 
 #include <fmt/format.h>
 
@@ -89,36 +87,6 @@ std::optional<std::string> read(const std::string& path) {
         out.append(buffer, static_cast<std::size_t>(n));
     }
     ::close(fd);
-    return out;
-}
-
-std::string standardised(std::string_view path) {
-    std::vector<std::string_view> parts;
-    std::size_t start = 0;
-    while (start <= path.size()) {
-        std::size_t end = path.find('/', start);
-        if (end == std::string_view::npos) end = path.size();
-        std::string_view part = path.substr(start, end - start);
-        if (part == "..") {
-            if (!parts.empty()) parts.pop_back();
-        } else if (!part.empty() && part != ".") {
-            parts.push_back(part);
-        }
-        start = end + 1;
-    }
-    std::string out;
-    for (auto part : parts) {
-        out += '/';
-        out += part;
-    }
-    return out.empty() ? "/" : out;
-}
-
-std::optional<std::string> realPath(const std::string& path) {
-    char* resolved = ::realpath(path.c_str(), nullptr);
-    if (!resolved) return std::nullopt;
-    std::string out = resolved;
-    std::free(resolved);
     return out;
 }
 

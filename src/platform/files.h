@@ -3,7 +3,6 @@
 
 #include <optional>
 #include <string>
-#include <string_view>
 
 namespace bramwick::Files {
 
@@ -18,13 +17,5 @@ std::optional<std::string> writeAtomically(const std::string& path, const std::s
 
 // The whole file, or none when it cannot be read.
 std::optional<std::string> read(const std::string& path);
-
-// An absolute path with "." and ".." resolved and repeated or trailing slashes gone, without
-// looking at the disk (links stay as they are); "/" for the root. A relative path is taken as
-// if it began at the root.
-std::string standardised(std::string_view path);
-
-// The path with every link resolved, or none when it does not exist or cannot be read.
-std::optional<std::string> realPath(const std::string& path);
 
 } // namespace bramwick::Files
