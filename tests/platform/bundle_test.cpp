@@ -1,33 +1,14 @@
-#include <cstdlib>
-#include <fstream>
-#include <map>
-
 #include <gtest/gtest.h>
-#include <plist/plist.h>
 
 #include "platform/bundle.h"
+#include "support/applications.h"
 #include "support/fixture.h"
 
 using namespace bramwick;
 
 namespace {
 
-void writeInfoPlist(const std::string& path, const std::map<std::string, std::string>& keys,
-                    bool binary) {
-    plist_t dict = plist_new_dict();
-    for (const auto& [key, value] : keys)
-        plist_dict_set_item(dict, key.c_str(), plist_new_string(value.c_str()));
-    char* data = nullptr;
-    std::uint32_t length = 0;
-    if (binary)
-        plist_to_bin(dict, &data, &length);
-    else
-        plist_to_xml(dict, &data, &length);
-    test::makeFile(path, 0);
-    std::ofstream(path, std::ios::binary).write(data, length);
-    std::free(data);
-    plist_free(dict);
-}
+using test::writeInfoPlist;
 
 class BundleTest : public ::testing::Test {
   protected:
