@@ -2,13 +2,13 @@
 
 #include <algorithm>
 #include <chrono>
-#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "engine/edition.h"
 #include "engine/scanner.h"
 #include "engine/text.h"
+#include "platform/files.h"
 #include "platform/paths.h"
 
 namespace bramwick::Scanner {
@@ -30,19 +30,7 @@ bool exists(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0;
 }
 
-// The names in a folder, in name order; empty when it cannot be listed.
-std::vector<std::string> names(const std::string& folder) {
-    std::vector<std::string> out;
-    DIR* dir = ::opendir(folder.c_str());
-    if (!dir) return out;
-    while (dirent* entry = ::readdir(dir)) {
-        std::string_view name = entry->d_name;
-        if (name != "." && name != "..") out.emplace_back(name);
-    }
-    ::closedir(dir);
-    std::sort(out.begin(), out.end());
-    return out;
-}
+using Files::names;
 
 bool isRecent(const std::string& path) {
     auto date = modified(path);

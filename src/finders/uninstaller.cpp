@@ -1,7 +1,6 @@
 #include "finders/uninstaller.h"
 
 #include <algorithm>
-#include <dirent.h>
 #include <functional>
 #include <string_view>
 #include <sys/stat.h>
@@ -11,6 +10,7 @@
 #include "engine/scanner.h"
 #include "engine/text.h"
 #include "platform/bundle.h"
+#include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/running_apps.h"
 
@@ -140,20 +140,6 @@ class Roots {
     std::string system_;
 };
 
-// The names in a folder, sorted; none when it cannot be listed.
-std::vector<std::string> entryNames(const std::string& folder) {
-    std::vector<std::string> names;
-    DIR* dir = ::opendir(folder.c_str());
-    if (!dir) return names;
-    while (dirent* entry = ::readdir(dir)) {
-        std::string_view name = entry->d_name;
-        if (name != "." && name != "..") names.emplace_back(name);
-    }
-    ::closedir(dir);
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 // The name without its last extension; a name that only starts with a dot has none.
 std::string_view stem(std::string_view name) {
     auto dot = name.rfind('.');
@@ -178,7 +164,7 @@ void appendMatches(std::vector<Candidate>& out, const Location& location,
                    const std::vector<std::string>& identifiers, const Roots& roots) {
     if (identifiers.empty()) return;
     std::string folder = roots.expand(location.folder);
-    for (const auto& name : entryNames(folder)) {
+    for (const auto& name : Files::names(folder)) {
         bool matches = std::any_of(identifiers.begin(), identifiers.end(), [&](const auto& id) {
             return namedAfter(name, id) || namedAfter(stem(name), id);
         });
@@ -231,7 +217,7 @@ std::vector<std::string> helperIdentifiers(const std::string& appPath) {
     std::vector<std::string> out;
     for (const char* folder : helperFolders) {
         std::string path = appPath + "/" + folder;
-        for (const auto& name : entryNames(path)) {
+        for (const auto& name : Files::names(path)) {
             std::string_view extension = name;
             auto dot = name.rfind('.');
             if (dot == std::string::npos) continue;

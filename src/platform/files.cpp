@@ -1,9 +1,12 @@
 #include "platform/files.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <string_view>
 #include <unistd.h>
 
 #include <fmt/format.h>
@@ -87,6 +90,19 @@ std::optional<std::string> read(const std::string& path) {
         out.append(buffer, static_cast<std::size_t>(n));
     }
     ::close(fd);
+    return out;
+}
+
+std::vector<std::string> names(const std::string& folder) {
+    std::vector<std::string> out;
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return out;
+    while (dirent* entry = ::readdir(dir)) {
+        std::string_view name = entry->d_name;
+        if (name != "." && name != "..") out.emplace_back(name);
+    }
+    ::closedir(dir);
+    std::sort(out.begin(), out.end());
     return out;
 }
 

@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace bramwick::Files {
 
@@ -17,5 +18,8 @@ std::optional<std::string> writeAtomically(const std::string& path, const std::s
 
 // The whole file, or none when it cannot be read.
 std::optional<std::string> read(const std::string& path);
+
+// The names in a folder ("." and ".." left out), in name order; empty when it cannot be listed.
+std::vector<std::string> names(const std::string& folder);
 
 } // namespace bramwick::Files
