@@ -15,3 +15,20 @@ echo "== one vitals sample, with and without the top processes"
 
 echo "== project build folders, large files and deleting, against find and rm"
 "$build/bench/bench_cleaner_walks" 60 "$work/projects"
+
+echo "== --duplicates against jdupes and rmlint"
+# The tools compared with are installed here, only when missing (never by make test).
+missing=()
+for tool in jdupes rmlint; do command -v "$tool" >/dev/null || missing+=("$tool"); done
+if [ ${#missing[@]} -gt 0 ]; then
+    sudo=()
+    [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+    export DEBIAN_FRONTEND=noninteractive
+    "${sudo[@]}" apt-get update -qq
+    "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+BRAMWICK_HOME="$work/duplicates" "$build/bench/bench_duplicates" "$build/bramwick"
+rm -rf "$work/duplicates"
+
+echo "== --pictures on 12-megapixel photos"
+BRAMWICK_HOME="$work/pictures" "$build/bench/bench_pictures" "$build/bramwick"

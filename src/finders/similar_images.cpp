@@ -202,8 +202,15 @@ std::shared_ptr<const Grid> DecodedPictures::grid(const Candidate& candidate) {
     return value;
 }
 
+bool DecodedPictures::ready(const Candidate& candidate) const {
+    return held_.count(candidate.url) || drawn_.count(candidate.url);
+}
+
 void DecodedPictures::prefetch(const std::vector<const Candidate*>& next) {
-    drawn_.clear(); // what an earlier call drew and nobody asked for
+    std::unordered_set<std::string> wanted;
+    for (const Candidate* c : next)
+        wanted.insert(c->url);
+    std::erase_if(drawn_, [&](const auto& entry) { return !wanted.count(entry.first); });
     std::vector<const Candidate*> todo;
     std::unordered_set<std::string> named;
     for (const Candidate* c : next) {
@@ -258,56 +265,95 @@ std::vector<Group> groups(const std::vector<Candidate>& candidates,
         sortedByTotal[key] = exact;
     }
 
-    DecodedPictures cache(std::move(draw));
-    std::vector<bool> used(n, false);
-    std::vector<Group> found;
-    for (std::size_t i : order) {
-        if (used[i] || !outlines[i]) continue;
-        used[i] = true;
+    // The pictures after i in the keeper order that i's shortlist can hold, in shortlist order
+    // (neighbouring buckets, then keeper order). Every picture before i is used by the time i is
+    // a keeper, so i's shortlist is exactly these, less the ones used by then.
+    auto following = [&](std::size_t i) {
+        std::vector<std::size_t> list;
+        if (!outlines[i]) return list;
         const Sketch& si = *sketches[i];
         int key = aspectKey(candidates[i].width, candidates[i].height);
-        // The shortlist, in the order of the neighbouring buckets and then the keeper order.
-        std::vector<std::pair<int, std::size_t>> near; // (key offset, rank) of each shortlisted
+        std::vector<std::pair<int, std::size_t>> near; // (key offset, rank)
         for (int k = key - 1; k <= key + 1; ++k) {
             auto bucket = buckets.find(k);
             if (bucket == buckets.end()) continue;
-            auto& list = bucket->second;
-            auto begin = list.begin(), end = list.end();
-            if (si.exact && sortedByTotal[k]) {
-                begin = std::partition_point(list.begin(), list.end(), [&](std::size_t j) {
+            const auto& members = bucket->second;
+            auto begin = members.begin(), end = members.end();
+            if (si.exact && sortedByTotal.at(k)) {
+                begin = std::partition_point(members.begin(), members.end(), [&](std::size_t j) {
                     return sketches[j]->total < si.total - shortlistSum;
                 });
-                end = std::partition_point(begin, list.end(), [&](std::size_t j) {
+                end = std::partition_point(begin, members.end(), [&](std::size_t j) {
                     return sketches[j]->total <= si.total + shortlistSum;
                 });
             }
-            for (auto it = begin; it != end; ++it) {
-                std::size_t j = *it;
-                if (used[j] || !closeEnough(*outlines[i], si, *outlines[j], *sketches[j])) continue;
-                near.emplace_back(k - key, rank[j]);
-            }
+            for (auto it = begin; it != end; ++it)
+                if (rank[*it] > rank[i] &&
+                    closeEnough(*outlines[i], si, *outlines[*it], *sketches[*it]))
+                    near.emplace_back(k - key, rank[*it]);
         }
-        if (near.empty()) continue;
         std::sort(near.begin(), near.end());
-        std::vector<std::size_t> shortlist;
         for (auto [offset, r] : near)
-            shortlist.push_back(order[r]);
+            list.push_back(order[r]);
+        return list;
+    };
 
-        // The keeper and its shortlist are drawn in parallel, a cache's worth at a time.
-        auto upcoming = [&](std::size_t from) {
-            std::vector<const Candidate*> next;
-            if (from == 0) next.push_back(&candidates[i]);
-            for (std::size_t s = from; s < shortlist.size() && next.size() < heldGrids / 2; ++s)
-                next.push_back(&candidates[shortlist[s]]);
-            return next;
-        };
-        cache.prefetch(upcoming(0));
+    DecodedPictures cache(std::move(draw));
+    std::vector<bool> used(n, false);
+    std::vector<Group> found;
+    // The lists of the keepers from rank `first` on, worked out in parallel a block at a time.
+    constexpr std::size_t block = 256;
+    std::size_t first = 0;
+    std::vector<std::vector<std::size_t>> lists;
+    auto unused = [&](const std::vector<std::size_t>& list, std::size_t from = 0) {
+        std::vector<std::size_t> left;
+        for (std::size_t s = from; s < list.size(); ++s)
+            if (!used[list[s]]) left.push_back(list[s]);
+        return left;
+    };
+    // What the cache will be asked for next: `now`, then the keepers after rank r with their
+    // shortlists as far as they are known; drawn in parallel, half a cache's worth at a time.
+    auto drawAhead = [&](std::vector<std::size_t> now, std::size_t r) {
+        for (std::size_t q = r + 1; q < first + lists.size() && now.size() < heldGrids / 2; ++q) {
+            std::size_t i = order[q];
+            if (used[i]) continue;
+            auto left = unused(lists[q - first]);
+            if (left.empty()) continue;
+            now.push_back(i);
+            now.insert(now.end(), left.begin(), left.end());
+        }
+        if (now.size() > heldGrids / 2) now.resize(heldGrids / 2);
+        std::vector<const Candidate*> next;
+        for (std::size_t i : now)
+            next.push_back(&candidates[i]);
+        cache.prefetch(next);
+    };
+
+    for (std::size_t r = 0; r < n; ++r) {
+        if (r == first + lists.size()) {
+            first = r;
+            lists.assign(std::min(block, n - r), {});
+            tbb::parallel_for(std::size_t{0}, lists.size(), [&](std::size_t k) {
+                if (!used[order[first + k]]) lists[k] = following(order[first + k]);
+            });
+        }
+        std::size_t i = order[r];
+        if (used[i] || !outlines[i]) continue;
+        used[i] = true;
+        std::vector<std::size_t> shortlist = unused(lists[r - first]);
+        if (shortlist.empty()) continue;
+
+        std::vector<std::size_t> now{i};
+        now.insert(now.end(), shortlist.begin(), shortlist.end());
+        if (!cache.ready(candidates[i]) || !cache.ready(candidates[shortlist[0]]))
+            drawAhead(now, r);
         auto keeperGrid = cache.grid(candidates[i]);
         if (!keeperGrid) continue; // cannot be drawn: no group, and it stays used
         std::vector<Candidate> copies;
         for (std::size_t s = 0; s < shortlist.size(); ++s) {
-            if (s > 0 && s % (heldGrids / 2) == heldGrids / 2 - 1) cache.prefetch(upcoming(s));
             std::size_t j = shortlist[s];
+            if (!cache.ready(candidates[j]))
+                drawAhead({shortlist.begin() + static_cast<std::ptrdiff_t>(s), shortlist.end()}, r);
             auto grid = cache.grid(candidates[j]);
             if (!grid || !sameContent(*keeperGrid, *grid)) continue; // may join a later group
             used[j] = true;

@@ -96,8 +96,11 @@ class DecodedPictures {
     // The grid of the picture (null when it cannot be drawn), from the cache or drawn now.
     std::shared_ptr<const Grid> grid(const Candidate& candidate);
     // Draws in parallel the pictures `grid` will be asked for next (at most `limit` of them), so
-    // that they are ready when asked for; what `grid` answers is the same as without it.
+    // that they are ready when asked for; what `grid` answers is the same as without it. Pictures
+    // drawn ahead earlier and no longer among `next` are let go.
     void prefetch(const std::vector<const Candidate*>& next);
+    // Held, or drawn ahead.
+    bool ready(const Candidate& candidate) const;
     std::size_t held() const { return held_.size(); }
 
   private:

@@ -1,8 +1,12 @@
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <numeric>
+#include <random>
 #include <unistd.h>
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include "finders/similar_images.h"
@@ -370,4 +374,74 @@ TEST(SimilarImages, FindsAPhotoSavedAgainButNotAChangedOne) {
         "1600\u00d71200 \u00b7 copy 2 of 2 \u00b7 keeping beach.png, 2400\u00d71800 in ~/Pictures");
     EXPECT_FALSE(sameContent(*detail(home + "/Pictures/beach.png"),
                              *detail(home + "/Pictures/beach-2024.png")));
+}
+
+// The grouping as plainly described: every keeper compares every unused picture of the
+// neighbouring buckets, one after another, with no shortcuts. The finder's own search (bounds on
+// outline sums, pictures drawn ahead in parallel) must come to exactly the same groups.
+TEST(SimilarImages, GroupsAsThePlainSearchDoes) {
+    std::mt19937 random(5);
+    for (int round = 0; round < 20; ++round) {
+        std::size_t n = 20 + random() % 300;
+        std::vector<Candidate> candidates;
+        std::vector<std::optional<Outline>> outlines;
+        std::map<std::string, int> scene; // which grid a picture draws as; -1: cannot be drawn
+        for (std::size_t k = 0; k < n; ++k) {
+            int w = 1000 + static_cast<int>(random() % 4) * 50; // keys 20 to 23
+            candidates.push_back(
+                picture(fmt::format("/p/{:03}.jpg", k), w, 1000, 1000 + random() % 5));
+            if (random() % 10 == 0) {
+                outlines.push_back(std::nullopt);
+            } else {
+                // Levels 8 apart: outlines whose differences add up to about the 8,192 line.
+                Outline o = outlineOf(static_cast<unsigned char>(100 + random() % 3 * 8));
+                for (int t = random() % 4; t > 0; --t)
+                    o.grey[random() % 1024] += static_cast<unsigned char>(random() % 7) - 3;
+                outlines.push_back(o);
+            }
+            scene[candidates.back().url] = random() % 12 == 0 ? -1 : static_cast<int>(random() % 4);
+        }
+        auto draw = [&](const Candidate& c) -> std::optional<Grid> {
+            int s = scene.at(c.url);
+            if (s < 0) return std::nullopt;
+            return Grid(400, static_cast<unsigned char>(s * 50)); // small, for speed
+        };
+
+        std::vector<std::size_t> order(n);
+        std::iota(order.begin(), order.end(), 0);
+        std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+            return bestFirst(candidates[a], candidates[b]);
+        });
+        std::vector<bool> used(n);
+        std::vector<Group> expected;
+        for (std::size_t i : order) {
+            if (used[i] || !outlines[i]) continue;
+            used[i] = true;
+            int key = aspectKey(candidates[i].width, candidates[i].height);
+            std::vector<std::size_t> shortlist;
+            for (int k = key - 1; k <= key + 1; ++k)
+                for (std::size_t j : order)
+                    if (!used[j] && outlines[j] &&
+                        aspectKey(candidates[j].width, candidates[j].height) == k &&
+                        outlines[i]->meanDifference(*outlines[j]) <= 8.0)
+                        shortlist.push_back(j);
+            auto keeperGrid = shortlist.empty() ? std::nullopt : draw(candidates[i]);
+            if (!keeperGrid) continue;
+            std::vector<Candidate> copies;
+            for (std::size_t j : shortlist)
+                if (auto g = draw(candidates[j]); g && sameContent(*keeperGrid, *g)) {
+                    used[j] = true;
+                    copies.push_back(candidates[j]);
+                }
+            std::stable_sort(copies.begin(), copies.end(), bestFirst);
+            if (!copies.empty()) expected.push_back({candidates[i], copies});
+        }
+
+        auto found = groups(candidates, outlines, draw);
+        ASSERT_EQ(found.size(), expected.size()) << round;
+        for (std::size_t g = 0; g < found.size(); ++g) {
+            EXPECT_EQ(found[g].keeper, expected[g].keeper) << round;
+            EXPECT_EQ(urls(found[g].copies), urls(expected[g].copies)) << round;
+        }
+    }
 }
