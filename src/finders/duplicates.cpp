@@ -11,6 +11,7 @@
 #include "engine/scanner.h"
 #include "engine/text.h"
 #include "finders/file_digest.h"
+#include "platform/paths.h"
 
 namespace bramwick::Duplicates {
 
@@ -80,7 +81,7 @@ std::vector<ScanItem> rows(const Group& group) {
         const Candidate& copy = group.copies[p];
         std::string tail =
             Scanner::lastComponent(copy.path) == keeperName
-                ? "keeping the copy in " + Catalog::shortFolder(FileWalk::folderOf(keeper.path))
+                ? "keeping the copy in " + Catalog::shortFolder(Paths::parent(keeper.path))
                 : "keeping " + keeperName;
         ScanItem item;
         item.id = copy.path;

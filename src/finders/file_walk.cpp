@@ -161,12 +161,6 @@ std::size_t depth(std::string_view path) {
     return static_cast<std::size_t>(std::count(path.begin(), path.end(), '/'));
 }
 
-std::string folderOf(const std::string& path) {
-    auto slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 bool olderThenShallower(const std::string& pathA, const std::optional<Date>& modifiedA,
                         const std::string& pathB, const std::optional<Date>& modifiedB) {
     if (modifiedA != modifiedB) {

@@ -40,9 +40,8 @@ bool isSkippedName(std::string_view name);
 std::vector<File> regularFiles(const std::vector<std::string>& roots, std::int64_t minimumBytes,
                                const std::function<bool(std::string_view name)>& acceptName = {});
 
-// The number of path components (of "/a/b": 2), and the folder a path lies in.
+// The number of path components (of "/a/b": 2).
 std::size_t depth(std::string_view path);
-std::string folderOf(const std::string& path);
 
 // How both finders choose between two copies their other rules cannot tell apart: the older
 // first (an unknown date counts as the distant future), then the one with fewer path components,

@@ -15,6 +15,7 @@
 #include "engine/text.h"
 #include "finders/file_digest.h"
 #include "finders/picture_files.h"
+#include "platform/paths.h"
 
 namespace bramwick::SimilarImages {
 
@@ -368,7 +369,7 @@ std::vector<Group> groups(const std::vector<Candidate>& candidates,
 
 std::vector<ScanItem> rows(const Group& group) {
     const Candidate& keeper = group.keeper;
-    std::string keeperFolder = FileWalk::folderOf(keeper.url);
+    std::string keeperFolder = Paths::parent(keeper.url);
     std::string keeping = fmt::format("keeping {}, {}\u00d7{}", Scanner::lastComponent(keeper.url),
                                       keeper.width, keeper.height);
     std::vector<ScanItem> rows;
@@ -382,7 +383,7 @@ std::vector<ScanItem> rows(const Group& group) {
         item.modified = copy.modified;
         std::string note = fmt::format("{}\u00d7{} \u00b7 copy {} of {} \u00b7 {}", copy.width,
                                        copy.height, p + 2, group.copies.size() + 1, keeping);
-        if (FileWalk::folderOf(copy.url) != keeperFolder)
+        if (Paths::parent(copy.url) != keeperFolder)
             note += " in " + Catalog::shortFolder(keeperFolder);
         item.note = std::move(note);
         rows.push_back(std::move(item));

@@ -1,11 +1,11 @@
 #include <cstdlib>
-#include <memory>
 
 #include <fmt/format.h>
 
 #include "app/cli/modes.h"
 #include "engine/catalog.h"
 #include "finders/similar_images.h"
+#include "platform/paths.h"
 
 namespace bramwick::Cli {
 
@@ -15,9 +15,7 @@ namespace {
 // never follows one).
 std::string resolved(const std::string& path) {
     std::string expanded = Catalog::expand(path);
-    std::unique_ptr<char, decltype(&std::free)> real(::realpath(expanded.c_str(), nullptr),
-                                                     &std::free);
-    return real ? std::string(real.get()) : expanded;
+    return Paths::resolved(expanded).value_or(expanded);
 }
 
 } // namespace
