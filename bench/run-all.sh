@@ -32,3 +32,6 @@ rm -rf "$work/duplicates"
 
 echo "== --pictures on 12-megapixel photos"
 BRAMWICK_HOME="$work/pictures" "$build/bench/bench_pictures" "$build/bramwick"
+
+echo "== an uninstall plan among many applications' entries, against du over its leftovers"
+"$build/bench/bench_uninstall_plan" 5000 200000 "$work/uninstall"
