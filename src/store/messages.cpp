@@ -1,0 +1,148 @@
+#include "store/messages.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <limits>
+#include <variant>
+
+#include "engine/scanner.h"
+#include "engine/text.h"
+
+namespace bramwick::StoreText {
+
+namespace {
+
+constexpr std::size_t failuresListed = 5;
+constexpr std::size_t namesRecorded = 6;
+
+std::string plural(std::size_t count, std::string_view word) {
+    return std::to_string(count) + " " + std::string(word) + (count == 1 ? "" : "s");
+}
+
+std::string joinedNames(const std::vector<ScanItem>& items, std::size_t from, std::size_t limit) {
+    std::string names;
+    for (std::size_t i = from; i < items.size() && i - from < limit; ++i)
+        names += (i == from ? "" : ", ") + items[i].name;
+    return names;
+}
+
+} // namespace
+
+std::int64_t add(std::int64_t a, std::int64_t b) {
+    std::int64_t sum = 0;
+    if (__builtin_add_overflow(a, b, &sum))
+        return b > 0 ? std::numeric_limits<std::int64_t>::max()
+                     : std::numeric_limits<std::int64_t>::min();
+    return sum;
+}
+
+std::int64_t subtract(std::int64_t a, std::int64_t b) {
+    std::int64_t difference = 0;
+    if (__builtin_sub_overflow(a, b, &difference))
+        return b < 0 ? std::numeric_limits<std::int64_t>::max()
+                     : std::numeric_limits<std::int64_t>::min();
+    return difference;
+}
+
+std::int64_t totalSize(const std::vector<ScanItem>& items) {
+    std::int64_t total = 0;
+    for (const auto& item : items)
+        total = add(total, item.size);
+    return total;
+}
+
+std::string failureBlock(const std::vector<Cleaner::Failure>& failures) {
+    if (failures.empty()) return {};
+    std::string block = "\n\n" + std::to_string(failures.size()) + " could not be removed:\n";
+    for (std::size_t i = 0; i < failures.size() && i < failuresListed; ++i) {
+        if (i) block += '\n';
+        block += "\u2022 ";
+        block += failures[i].item.name;
+        block += ": ";
+        block += failures[i].reason;
+    }
+    return block;
+}
+
+std::string cleanVerb(const CleanupCategory& category) {
+    return category.action.kind == CleanAction::Kind::trash ? "Moved to Trash" : "Removed";
+}
+
+std::string moveVerb(std::string_view destination) {
+    return "Moved to " + Scanner::lastComponent(std::string(destination));
+}
+
+std::string cleanMessage(std::string_view verb, std::size_t cleaned, std::int64_t freed,
+                         bool wentToTrash, std::int64_t gain,
+                         const std::vector<Cleaner::Failure>& failures) {
+    std::string message =
+        std::string(verb) + " " + plural(cleaned, "item") + " (" + Text::byteCount(freed) + ").";
+    if (wentToTrash)
+        message += " Empty the Trash to free the space.";
+    else if (gain >= 1)
+        message += " Free space went up by " + Text::byteCount(gain) + ".";
+    else
+        message += " The system can take a minute to show the freed space in its total.";
+    return message + failureBlock(failures);
+}
+
+RecordText cleanRecord(const CleanupCategory& category, const std::vector<ScanItem>& cleaned) {
+    return {category.name + ": " + Text::byteCount(totalSize(cleaned)),
+            joinedNames(cleaned, 0, namesRecorded)};
+}
+
+ReportText stopReport(const RunningItem& item, const std::optional<Shell::Result>& result) {
+    if (!result) return {"Couldn't stop " + item.name, "The command didn't run.", true};
+    if (result->status != 0)
+        return {"Couldn't stop " + item.name, Text::trimmed(result->output), true};
+    bool simulator = std::holds_alternative<RunningItem::Simulator>(item.kind);
+    char cpu[64];
+    std::snprintf(cpu, sizeof cpu, "%.0f", item.cpu);
+    return {(simulator ? "Shut down " : "Stopped ") + item.name,
+            "It was using " + std::string(cpu) + "% of a CPU core and " +
+                Text::byteCount(item.memory) + " of memory.",
+            false};
+}
+
+std::string allSafeWarning(std::int64_t total, const std::vector<std::string>& yours) {
+    std::string text = "Permanently deletes " + Text::byteCount(total) +
+                       " of caches, logs and build data that regenerate on their own. Quit "
+                       "Xcode, Chrome and other busy apps first.";
+    if (yours.empty()) return text;
+    std::string names;
+    for (const auto& name : yours)
+        names += (names.empty() ? "" : ", ") + name;
+    return text + "\n\nAlso cleans what you put in Safe to Remove: " + names +
+           ". Folders you added go to the Trash.";
+}
+
+RecordText allSafeRecord(std::int64_t freed, std::int64_t gain) {
+    return {"Cleaned all safe categories",
+            "Freed " + Text::byteCount(freed) + ". Free space went up by " +
+                Text::byteCount(std::max<std::int64_t>(gain, 0)) + "."};
+}
+
+ReportText allSafeReport(std::int64_t freed, std::size_t failures) {
+    std::string message =
+        failures > 0 ? std::to_string(failures) +
+                           " items could not be removed. Usually an app has them open \u2014 quit "
+                           "it and try again."
+                     : "All safe categories are clean.";
+    return {"Freed " + Text::byteCount(freed), message, failures > 0};
+}
+
+ReportText maintenanceReport(std::string_view name, bool succeeded, std::string_view output,
+                             std::int64_t gain) {
+    std::string message = output.empty() ? "Done." : std::string(output);
+    if (succeeded && gain >= 1)
+        message = "Free space went up by " + Text::byteCount(gain) + ".\n\n" + message;
+    return {std::string(name), message, !succeeded};
+}
+
+std::optional<RecordText> maintenanceRecord(std::string_view name, std::string_view detail,
+                                            bool succeeded, std::int64_t gain) {
+    if (!succeeded || gain < 1) return std::nullopt;
+    return RecordText{std::string(name) + ": " + Text::byteCount(gain), std::string(detail)};
+}
+
+} // namespace bramwick::StoreText

@@ -1,0 +1,70 @@
+// Every sentence the store leaves for the user: the banner reports of cleans, moves, stops,
+// Clean All Safe, uninstalls and maintenance tasks, and the history records they add. Plain
+// functions of their figures, so each text can be checked on its own.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/cleaner.h"
+#include "engine/models.h"
+#include "engine/shell.h"
+#include "system/running.h"
+
+namespace bramwick::StoreText {
+
+// A report's words (the store gives each its own id).
+struct ReportText {
+    std::string title;
+    std::string message;
+    bool hasFailures = false;
+    bool operator==(const ReportText&) const = default;
+};
+
+// A record's words.
+struct RecordText {
+    std::string title;
+    std::string detail;
+    bool operator==(const RecordText&) const = default;
+};
+
+// Sums that stay at the largest (or smallest) count instead of wrapping around.
+std::int64_t add(std::int64_t a, std::int64_t b);
+std::int64_t subtract(std::int64_t a, std::int64_t b);
+std::int64_t totalSize(const std::vector<ScanItem>& items);
+
+// "\n\n7 could not be removed:\n• name: reason…" naming at most five; "" without failures.
+std::string failureBlock(const std::vector<Cleaner::Failure>& failures);
+
+// The verb of a clean: "Moved to Trash" for a category that moves to the Trash, else "Removed".
+std::string cleanVerb(const CleanupCategory& category);
+// The verb of a move: "Moved to " and the destination folder's name.
+std::string moveVerb(std::string_view destination);
+
+// The message of a clean or move: the verb, the count and size, then the sentence about free
+// space (the Trash one only when the items went to the Trash), then the failures.
+std::string cleanMessage(std::string_view verb, std::size_t cleaned, std::int64_t freed,
+                         bool wentToTrash, std::int64_t gain,
+                         const std::vector<Cleaner::Failure>& failures);
+// The record of a clean or move: the category and the size, and the first six names.
+RecordText cleanRecord(const CleanupCategory& category, const std::vector<ScanItem>& cleaned);
+
+// The report after stopping a running item; `result` is none when the command did not start.
+ReportText stopReport(const RunningItem& item, const std::optional<Shell::Result>& result);
+
+// The confirmation before Clean All Safe.
+std::string allSafeWarning(std::int64_t total, const std::vector<std::string>& yours);
+// The record and the report after Clean All Safe.
+RecordText allSafeRecord(std::int64_t freed, std::int64_t gain);
+ReportText allSafeReport(std::int64_t freed, std::size_t failures);
+
+// The report after a maintenance task, and its record when it freed space.
+ReportText maintenanceReport(std::string_view name, bool succeeded, std::string_view output,
+                             std::int64_t gain);
+std::optional<RecordText> maintenanceRecord(std::string_view name, std::string_view detail,
+                                            bool succeeded, std::int64_t gain);
+
+} // namespace bramwick::StoreText

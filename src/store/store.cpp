@@ -1,0 +1,406 @@
+#include "store/store.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <limits>
+
+#include "engine/auto_clean.h"
+#include "engine/text.h"
+#include "store/stored_lists.h"
+
+namespace bramwick {
+
+namespace {
+
+constexpr const char* unusedAppDaysKey = "unusedAppDays";
+constexpr const char* skippedFullDiskAccessKey = "skippedFullDiskAccess";
+constexpr std::int64_t defaultUnusedAppDays = 100;
+
+// A path as the file system means it: "." and ".." resolved, no trailing slash.
+std::string standardised(const std::string& path) {
+    std::string normal = std::filesystem::path(path).lexically_normal().string();
+    while (normal.size() > 1 && normal.back() == '/')
+        normal.pop_back();
+    return normal;
+}
+
+} // namespace
+
+Store::Store(StoreServices services, QObject* parent)
+    : QObject(parent), services_(std::move(services)),
+      mailbox_(std::make_shared<StoreWork::Mailbox>(this)) {
+    if (!services_.settings) services_.settings = &Settings::standard();
+    Settings& settings = *services_.settings;
+
+    categories_ = services_.catalog();
+    auto overrides = StoredLists::levelOverrides(settings);
+    levelOverrides_ = std::move(overrides.value);
+    unreadableOverrides_ = std::move(overrides.unreadable);
+    auto folders = StoredLists::customFolders(settings);
+    customFolders_ = std::move(folders.value);
+    unreadableFolders_ = std::move(folders.unreadable);
+    unusedAppDays_ = std::max<std::int64_t>(
+        settings.integer(unusedAppDaysKey).value_or(defaultUnusedAppDays), 1);
+
+    auto history = StoredLists::history(settings);
+    log_ = std::move(history.value);
+    unreadableLog_ = std::move(history.unreadable);
+
+    rebuildCategories();
+    refreshDisk();
+    setHasFullDiskAccess(services_.fullDiskAccess());
+    if (auto last = AutoClean::lastRun(settings))
+        lastAutoClean_ = AutoCleanRun{*last, AutoClean::lastFreed(settings)};
+
+    // The first scan starts once creation is over and the event loop is free.
+    if (hasFullDiskAccess_ || settings.boolean(skippedFullDiskAccessKey).value_or(false))
+        QMetaObject::invokeMethod(
+            this, [this] { scanAll(); }, Qt::QueuedConnection);
+
+    diskTimer_.setInterval(diskInterval);
+    connect(&diskTimer_, &QTimer::timeout, this, [this] { diskTick(); });
+    diskTimer_.start();
+    autoCleanTimer_.setInterval(autoCleanInterval);
+    connect(&autoCleanTimer_, &QTimer::timeout, this, [this] { autoCleanTick(); });
+    vitalsTimer_.setInterval(vitalsInterval);
+    connect(&vitalsTimer_, &QTimer::timeout, this, [this] { vitalsTick(); });
+    startAutoCleanTimer();
+}
+
+Store::~Store() {
+    // Work still out on the pools finds no one to hand its result to.
+    mailbox_->close();
+}
+
+// State helpers
+
+const Store::CategoryState* Store::state(std::string_view id) const {
+    auto found = states_.find(std::string(id));
+    return found == states_.end() ? nullptr : &found->second;
+}
+
+Store::CategoryState& Store::stateFor(const std::string& id) {
+    return states_[id];
+}
+
+void Store::publishState(const std::string& id) {
+    emit statesChanged();
+    emit categoryStateChanged(QString::fromStdString(id));
+}
+
+void Store::setCleaning(const std::string& id, bool cleaning) {
+    stateFor(id).cleaning = cleaning;
+    publishState(id);
+}
+
+void Store::setReport(const StoreText::ReportText& text) {
+    report_ = Report{Text::newUuid(), text.title, text.message, text.hasFailures};
+    emit reportChanged();
+}
+
+void Store::dismissReport() {
+    report_.reset();
+    emit reportChanged();
+}
+
+void Store::setHasFullDiskAccess(bool granted) {
+    if (granted == hasFullDiskAccess_) return;
+    hasFullDiskAccess_ = granted;
+    emit hasFullDiskAccessChanged();
+}
+
+void Store::setShowMaintenance(bool shown) {
+    showMaintenance_ = shown;
+    emit showMaintenanceChanged();
+}
+
+std::int64_t Store::available() const {
+    return disk_ ? disk_->available : 0;
+}
+
+RunningApplications& Store::applications() const {
+    return services_.applications ? *services_.applications : RunningApplications::system();
+}
+
+Notifier& Store::notifier() const {
+    return services_.notifier ? *services_.notifier : Notifier::system();
+}
+
+const CleanupCategory* Store::findCategory(std::string_view id) const {
+    auto found = std::find_if(categories_.begin(), categories_.end(),
+                              [&](const CleanupCategory& category) { return category.id == id; });
+    return found == categories_.end() ? nullptr : &*found;
+}
+
+std::int64_t Store::total(std::string_view id) const {
+    const CategoryState* found = state(id);
+    return found ? StoreText::totalSize(found->items) : 0;
+}
+
+bool Store::isBusy() const {
+    return scanningAll_ || cleaningAll_ || autoCleaning_ || uninstalling_ || runningTask_ ||
+           std::any_of(states_.begin(), states_.end(),
+                       [](const auto& entry) { return entry.second.cleaning; });
+}
+
+// Disk and timers
+
+void Store::refreshDisk() {
+    auto figures = services_.diskFigures();
+    if (!figures) return; // the last figures stay
+    figures->availableIncludingPurgeable =
+        std::max(figures->availableIncludingPurgeable, figures->available);
+    disk_ = *figures;
+    emit diskChanged();
+}
+
+void Store::startAutoCleanTimer() {
+    if (!autoCleanTimer_.isActive()) autoCleanTimer_.start();
+}
+
+QCoro::Task<> Store::diskTick() {
+    refreshDisk();
+    auto checking = checkAutoClean();
+    co_await checking;
+}
+
+QCoro::Task<> Store::autoCleanTick() {
+    auto checking = checkAutoClean();
+    co_await checking;
+}
+
+// Scans
+
+QCoro::Task<> Store::scanAll() {
+    if (scanningAll_) co_return;
+    scannedThisPass_.clear();
+    emit scannedThisPassChanged();
+    scanningAll_ = true;
+    emit scanningAllChanged();
+    setHasFullDiskAccess(services_.fullDiskAccess());
+
+    // Categories added or moved during the pass wait for the next one.
+    const std::vector<CleanupCategory> pass = categories_;
+    int active = 0;
+    StoreWork::Wakeup slotFreed;
+    for (const auto& category : pass) {
+        while (active >= fullScanWindow)
+            co_await slotFreed.wait();
+        ++active;
+        scanInWindow(category, &active, &slotFreed);
+    }
+    while (active > 0)
+        co_await slotFreed.wait();
+
+    refreshDisk();
+    auto refreshing = refreshRunning();
+    co_await refreshing;
+    lastScan_ = services_.now();
+    emit lastScanChanged();
+    scanningAll_ = false;
+    emit scanningAllChanged();
+}
+
+QCoro::Task<> Store::scanInWindow(CleanupCategory category, int* active,
+                                  StoreWork::Wakeup* slotFreed) {
+    auto scanning = scan(category);
+    co_await scanning;
+    scannedThisPass_.insert(category.id);
+    emit scannedThisPassChanged();
+    --*active;
+    // The full scan may run on (and even end) inside this call: touch nothing of it after.
+    slotFreed->notify();
+}
+
+QCoro::Task<> Store::scan(CleanupCategory category) {
+    const std::string id = category.id;
+    stateFor(id).scanning = true;
+    publishState(id);
+
+    auto itemsWork =
+        onUserPool([measure = services_.items, category] { return measure(category); });
+    auto items = co_await itemsWork;
+
+    // A clean may have started or ended meanwhile: its flag and message stay as they are now.
+    CategoryState next;
+    if (const CategoryState* current = state(id)) {
+        next.cleaning = current->cleaning;
+        next.message = current->message;
+    }
+    if (id == applicationsId) {
+        allApplications_ = items;
+        emit allApplicationsChanged();
+        items = services_.unusedApplications(allApplications_, unusedAppDays_);
+    }
+    next.items = std::move(items);
+    next.scanned = true;
+    states_[id] = std::move(next);
+    publishState(id);
+}
+
+QCoro::Task<> Store::rescan(SuggestedFolder folder) {
+    const std::vector<CleanupCategory> list = categories_;
+    for (const auto& category : list) {
+        bool needs = category.needsFolder == folder.id;
+        bool widened = std::find(category.widenedBy.begin(), category.widenedBy.end(), folder.id) !=
+                       category.widenedBy.end();
+        if (needs || widened) {
+            auto scanning = scan(category);
+            co_await scanning;
+        }
+    }
+    refreshDisk();
+}
+
+void Store::setUnusedAppDays(std::int64_t days) {
+    unusedAppDays_ = std::max<std::int64_t>(days, 1);
+    emit unusedAppDaysChanged();
+    services_.settings->set(unusedAppDaysKey, unusedAppDays_);
+    auto found = states_.find(applicationsId);
+    if (found == states_.end() || !found->second.scanned) return;
+    found->second.items = services_.unusedApplications(allApplications_, unusedAppDays_);
+    publishState(applicationsId);
+}
+
+// Levels and folders
+
+void Store::rebuildCategories() {
+    std::vector<CleanupCategory> list;
+    for (CleanupCategory row : services_.catalog()) {
+        auto override_ = levelOverrides_.find(row.id);
+        if (row.action.kind != CleanAction::Kind::reviewOnly &&
+            override_ != levelOverrides_.end()) {
+            auto risk = riskForLevel(override_->second); // none for Protected: ignored
+            if (risk && *risk != row.risk) {
+                row.movedFrom = levelForRisk(row.risk);
+                row.risk = *risk;
+            }
+        }
+        list.push_back(std::move(row));
+    }
+    for (const auto& folder : customFolders_)
+        list.push_back(CustomFolders::category(folder));
+    categories_ = std::move(list);
+    emit categoriesChanged();
+}
+
+void Store::saveLevels() {
+    Settings& settings = *services_.settings;
+    // A value that could not be read is copied aside first; if even that fails, it is not
+    // written over.
+    if (!StoredLists::keepAside(settings, StoredLists::levelOverridesKey, unreadableOverrides_))
+        LevelOverrides::save(levelOverrides_, settings);
+    if (!StoredLists::keepAside(settings, StoredLists::customFoldersKey, unreadableFolders_))
+        CustomFolders::save(customFolders_, settings);
+}
+
+void Store::move(const std::vector<std::string>& ids, Level level) {
+    auto risk = riskForLevel(level);
+    if (!risk) return; // nothing is ever moved to Protected
+    const auto catalog = services_.catalog();
+    for (const auto& id : ids) {
+        auto folder = std::find_if(customFolders_.begin(), customFolders_.end(),
+                                   [&](const CustomFolder& f) { return f.id == id; });
+        if (folder != customFolders_.end()) {
+            folder->level = std::string(Levels::rawValue(level));
+            continue;
+        }
+        auto row = std::find_if(catalog.begin(), catalog.end(),
+                                [&](const CleanupCategory& c) { return c.id == id; });
+        if (row == catalog.end() || row->action.kind == CleanAction::Kind::reviewOnly) continue;
+        if (row->risk == *risk)
+            levelOverrides_.erase(id);
+        else
+            levelOverrides_[id] = level;
+    }
+    saveLevels();
+    rebuildCategories();
+}
+
+void Store::moveBack(const std::string& id) {
+    levelOverrides_.erase(id);
+    Settings& settings = *services_.settings;
+    if (!StoredLists::keepAside(settings, StoredLists::levelOverridesKey, unreadableOverrides_))
+        LevelOverrides::save(levelOverrides_, settings);
+    rebuildCategories();
+}
+
+void Store::removeCustomFolder(const CleanupCategory& category) {
+    auto matches = [&](const CustomFolder& folder) { return folder.id == category.id; };
+    if (std::none_of(customFolders_.begin(), customFolders_.end(), matches)) return;
+    std::erase_if(customFolders_, matches);
+    Settings& settings = *services_.settings;
+    if (!StoredLists::keepAside(settings, StoredLists::customFoldersKey, unreadableFolders_))
+        CustomFolders::save(customFolders_, settings);
+    if (states_.erase(category.id)) publishState(category.id);
+    rebuildCategories();
+}
+
+QCoro::Task<> Store::addFolders(Level level) {
+    auto chosenWork = StoreWork::Reply<std::vector<std::string>>(
+        mailbox_, [choose = services_.chooseFolders,
+                   level](std::function<void(std::vector<std::string>)> done) {
+            choose(level, std::move(done));
+        });
+    auto chosen = co_await chosenWork;
+    if (chosen.empty()) co_return;
+
+    auto choice = CustomFolders::choose(level, customFolders_, chosen);
+    if (!choice.refusedNames.empty())
+        services_.alert(CustomFolders::refusedMessage(choice.refusedNames),
+                        CustomFolders::refusedInformation);
+    if (choice.added.empty()) co_return;
+
+    customFolders_.insert(customFolders_.end(), choice.added.begin(), choice.added.end());
+    Settings& settings = *services_.settings;
+    if (!StoredLists::keepAside(settings, StoredLists::customFoldersKey, unreadableFolders_))
+        CustomFolders::save(customFolders_, settings);
+    rebuildCategories();
+    for (const auto& folder : choice.added) {
+        auto scanning = scan(CustomFolders::category(folder));
+        co_await scanning;
+    }
+}
+
+// History
+
+void Store::record(const std::string& title, const std::string& detail) {
+    log_.insert(log_.begin(), CleanupRecord{Text::newUuid(), services_.now(), title, detail});
+    emit logChanged();
+    // A failed save keeps the record in memory; the next one writes the whole list again.
+    Settings& settings = *services_.settings;
+    if (!StoredLists::keepAside(settings, StoredLists::historyKey, unreadableLog_))
+        StoredLists::saveHistory(log_, settings);
+}
+
+// Desktop actions
+
+void Store::relaunch() {
+    services_.relaunch();
+    services_.quitApplication();
+}
+
+void Store::openFullDiskAccessSettings() {
+    services_.openFullDiskAccessSettings();
+}
+
+void Store::openApp(const std::string& id) {
+    services_.openApp(id);
+}
+
+void Store::reveal(const std::vector<ScanItem>& items) {
+    std::vector<std::string> paths;
+    for (const auto& item : items)
+        paths.push_back(item.url);
+    services_.reveal(paths);
+}
+
+void Store::quit(const ScanItem& item) {
+    RunningApplications& provider = applications();
+    const std::string target = standardised(item.url);
+    for (const auto& application : provider.list())
+        if (!application.bundlePath.empty() && standardised(application.bundlePath) == target)
+            provider.requestQuit(application); // polite; the application may decline
+}
+
+} // namespace bramwick

@@ -1,0 +1,276 @@
+// The one state object of the windowed program: the categories with their scan state, the disk
+// figures, the history, the banner report, the live vitals and the running processes, and every
+// long operation that changes them (scans, cleans, moves, Clean All Safe, uninstalls, stops,
+// maintenance tasks and the automatic clean).
+//
+// It lives on the thread of the windows. Each long operation is a coroutine: it sets its busy
+// flags, hands the engine work to a worker pool and applies the result when it comes back
+// through the event loop, so every change (and every change signal) happens on the store's
+// thread. Views start an operation and may drop the returned task; it runs to its end anyway.
+//
+// The compiler we build with (GCC 12) mishandles temporaries of class type inside a co_await
+// expression (they can be copied bitwise and destroyed twice). So every awaited task or job is
+// made in a statement of its own and awaited by name: `auto scanning = scan(c); co_await
+// scanning;`, never `co_await scan(c)`.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <type_traits>
+#include <vector>
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <qcoro/qcorotask.h>
+
+#include "engine/custom_folders.h"
+#include "engine/folder_access.h"
+#include "engine/level_overrides.h"
+#include "store/messages.h"
+#include "store/store_services.h"
+#include "store/work.h"
+
+namespace bramwick {
+
+class Store : public QObject {
+    Q_OBJECT
+
+  public:
+    // The scan and clean state of one category.
+    struct CategoryState {
+        std::vector<ScanItem> items; // in the order the scanner returned them
+        bool scanning = false;
+        bool cleaning = false; // a clean or move of the category runs
+        bool scanned = false;  // a scan has finished at least once
+        std::optional<std::string> message;
+        bool operator==(const CategoryState&) const = default;
+    };
+
+    using Disk = DiskFigures;
+
+    // The one outcome banner; every report has a fresh id, so a repeated text is still new.
+    struct Report {
+        std::string id;
+        std::string title;
+        std::string message;
+        bool hasFailures = false;
+        bool operator==(const Report&) const = default;
+    };
+
+    struct AutoCleanRun {
+        Date date;
+        std::int64_t freed = 0;
+        bool operator==(const AutoCleanRun&) const = default;
+    };
+
+    static constexpr int fullScanWindow = 4; // categories measured at once in a full scan
+    static constexpr int diskInterval = 60'000;
+    static constexpr int autoCleanInterval = 300'000;
+    static constexpr int vitalsInterval = 2'000;
+    static constexpr std::size_t vitalsHistoryLength = 30;
+    static constexpr const char* trashId = "trash";
+    static constexpr const char* applicationsId = "applications";
+
+    // Loads the levels, the folders and the history, reads the disk and the access, restores
+    // the last automatic clean, starts a full scan on the next turn of the event loop when the
+    // files can be read (or the user chose to go on without), and starts the disk and the
+    // automatic-clean timers.
+    explicit Store(StoreServices services, QObject* parent = nullptr);
+    ~Store() override;
+
+    // Published state.
+    const std::vector<CleanupCategory>& categories() const { return categories_; }
+    const std::map<std::string, CategoryState>& states() const { return states_; }
+    // The state of one category, or null before it was first scanned or cleaned.
+    const CategoryState* state(std::string_view id) const;
+    const std::optional<Disk>& disk() const { return disk_; }
+    bool scanningAll() const { return scanningAll_; }
+    const std::vector<CleanupRecord>& log() const { return log_; }
+    const std::optional<Report>& report() const { return report_; }
+    void dismissReport();
+    bool hasFullDiskAccess() const { return hasFullDiskAccess_; }
+    void setHasFullDiskAccess(bool granted);
+    std::int64_t unusedAppDays() const { return unusedAppDays_; }
+    // Below 1 counts as 1. Stores the days and filters the applications again, without a scan.
+    void setUnusedAppDays(std::int64_t days);
+    const std::vector<ScanItem>& allApplications() const { return allApplications_; }
+    const Vitals& vitals() const { return vitals_; }
+    const RunningSnapshot& running() const { return running_; }
+    bool refreshingRunning() const { return refreshingRunning_; }
+    const std::set<std::string>& stopping() const { return stopping_; }
+    const std::optional<Date>& lastScan() const { return lastScan_; }
+    bool cleaningAll() const { return cleaningAll_; }
+    const std::set<std::string>& scannedThisPass() const { return scannedThisPass_; }
+    const std::optional<std::string>& findingLeftovers() const { return findingLeftovers_; }
+    bool uninstalling() const { return uninstalling_; }
+    bool autoCleaning() const { return autoCleaning_; }
+    const std::optional<AutoCleanRun>& lastAutoClean() const { return lastAutoClean_; }
+    bool showMaintenance() const { return showMaintenance_; }
+    void setShowMaintenance(bool shown);
+    const std::optional<std::string>& runningTask() const { return runningTask_; }
+    const LevelOverrides::Overrides& levelOverrides() const { return levelOverrides_; }
+    const std::vector<CustomFolder>& customFolders() const { return customFolders_; }
+
+    // Computed on each read.
+    // The sum of the items of the categories that Clean All Safe cleans: the total it shows is
+    // the amount it takes.
+    std::int64_t safeTotal() const;
+    // The names of those the user moved to Safe to Remove or added there, holding something.
+    std::vector<std::string> yoursInSafe() const;
+    static std::string allSafeWarning(std::int64_t total, const std::vector<std::string>& yours);
+    // Whether Clean All Safe takes a category: safe, and deleted outright, or moved to the Trash
+    // or run as a command when the user put it in Safe to Remove.
+    static bool cleanedByCleanAllSafe(const CleanupCategory& category);
+    // The sum of a category's item sizes; 0 without a state.
+    std::int64_t total(std::string_view id) const;
+    // A long operation runs: a full scan, Clean All Safe, an automatic clean, an uninstall, a
+    // maintenance task or the clean of any category (a category only being scanned does not
+    // count). The automatic clean waits while it holds.
+    bool isBusy() const;
+
+    // Scans.
+    QCoro::Task<> scanAll();
+    QCoro::Task<> scan(CleanupCategory category);
+    QCoro::Task<> rescan(SuggestedFolder folder);
+
+    // Levels and folders.
+    void rebuildCategories();
+    void move(const std::vector<std::string>& ids, Level level);
+    void moveBack(const std::string& id);
+    void removeCustomFolder(const CleanupCategory& category);
+    QCoro::Task<> addFolders(Level level);
+
+    // Running processes and vitals.
+    QCoro::Task<> refreshRunning();
+    QCoro::Task<> stop(RunningItem item);
+    void sampleVitals();
+    void startVitals();
+    void stopVitals();
+    bool vitalsActive() const { return vitalsTimer_.isActive(); }
+
+    // Cleaning, moving and history.
+    QCoro::Task<> clean(CleanupCategory category, std::vector<ScanItem> items);
+    QCoro::Task<> move(CleanupCategory category, std::vector<ScanItem> items,
+                       std::string destination);
+    QCoro::Task<> cleanAllSafe();
+
+    // Maintenance.
+    QCoro::Task<> runMaintenance(MaintenanceTask task);
+
+    // The automatic clean.
+    QCoro::Task<> checkAutoClean();
+    QCoro::Task<> runAutomatic(std::string reason);
+    void startAutoCleanTimer();
+    bool autoCleanTimerActive() const { return autoCleanTimer_.isActive(); }
+
+    // The disk, and the timers' work (tests call these directly instead of waiting).
+    void refreshDisk();
+    QCoro::Task<> diskTick();
+    QCoro::Task<> autoCleanTick();
+    void vitalsTick();
+
+    // Desktop actions.
+    void relaunch();
+    void openFullDiskAccessSettings();
+    void openApp(const std::string& id);
+    void reveal(const std::vector<ScanItem>& items);
+    // Asks every running application whose bundle is the item's file to quit, politely.
+    void quit(const ScanItem& item);
+
+  signals:
+    void categoriesChanged();
+    void statesChanged();
+    // With the id of the category whose state changed (after statesChanged).
+    void categoryStateChanged(const QString& id);
+    void diskChanged();
+    void scanningAllChanged();
+    void logChanged();
+    void reportChanged();
+    void hasFullDiskAccessChanged();
+    void unusedAppDaysChanged();
+    void allApplicationsChanged();
+    void vitalsChanged();
+    void runningChanged();
+    void refreshingRunningChanged();
+    void stoppingChanged();
+    void lastScanChanged();
+    void cleaningAllChanged();
+    void scannedThisPassChanged();
+    void findingLeftoversChanged();
+    void uninstallingChanged();
+    void autoCleaningChanged();
+    void lastAutoCleanChanged();
+    void showMaintenanceChanged();
+    void runningTaskChanged();
+
+  private:
+    // co_await onUserPool(job): the job's value, computed on the user pool.
+    template <typename F> auto onUserPool(F job) {
+        using T = std::invoke_result_t<F&>;
+        return StoreWork::Work<T>(mailbox_, services_.userWork, std::function<T()>(std::move(job)));
+    }
+    template <typename F> auto onBackgroundPool(F job) {
+        using T = std::invoke_result_t<F&>;
+        return StoreWork::Work<T>(mailbox_, services_.backgroundWork,
+                                  std::function<T()>(std::move(job)));
+    }
+
+    CategoryState& stateFor(const std::string& id);
+    void publishState(const std::string& id);
+    void setCleaning(const std::string& id, bool cleaning);
+    void setReport(const StoreText::ReportText& text);
+    RunningApplications& applications() const;
+    Notifier& notifier() const;
+    std::int64_t available() const;
+    QCoro::Task<> scanInWindow(CleanupCategory category, int* active, StoreWork::Wakeup* slot);
+    QCoro::Task<> finish(CleanupCategory category, Cleaner::Outcome outcome, std::string verb,
+                         bool wentToTrash, std::int64_t before);
+    void record(const std::string& title, const std::string& detail);
+    void saveLevels();
+    const CleanupCategory* findCategory(std::string_view id) const;
+
+    StoreServices services_;
+    std::shared_ptr<StoreWork::Mailbox> mailbox_;
+
+    std::vector<CleanupCategory> categories_;
+    LevelOverrides::Overrides levelOverrides_;
+    std::vector<CustomFolder> customFolders_;
+    std::map<std::string, CategoryState> states_;
+    std::optional<Disk> disk_;
+    bool scanningAll_ = false;
+    std::vector<CleanupRecord> log_;
+    std::optional<Report> report_;
+    bool hasFullDiskAccess_ = true;
+    std::int64_t unusedAppDays_ = 100;
+    std::vector<ScanItem> allApplications_;
+    Vitals vitals_;
+    QTimer vitalsTimer_;
+    std::int64_t vitalsTicks_ = 0;
+    RunningSnapshot running_;
+    bool refreshingRunning_ = false;
+    std::set<std::string> stopping_;
+    std::optional<Date> lastScan_;
+    bool cleaningAll_ = false;
+    QTimer diskTimer_;
+    std::set<std::string> scannedThisPass_;
+    std::optional<std::string> findingLeftovers_;
+    bool uninstalling_ = false;
+    QTimer autoCleanTimer_;
+    bool autoCleaning_ = false;
+    std::optional<AutoCleanRun> lastAutoClean_;
+    bool showMaintenance_ = false;
+    std::optional<std::string> runningTask_;
+
+    // Stored values that could not be read, kept aside before their key is written again.
+    std::optional<nlohmann::json> unreadableLog_;
+    std::optional<nlohmann::json> unreadableOverrides_;
+    std::optional<nlohmann::json> unreadableFolders_;
+};
+
+} // namespace bramwick

@@ -1,0 +1,290 @@
+// The store's long operations beyond scanning: stops and vitals, cleans and moves, Clean All
+// Safe, maintenance tasks and the automatic clean.
+#include <algorithm>
+#include <limits>
+
+#include "engine/auto_clean.h"
+#include "store/store.h"
+
+namespace bramwick {
+
+// Running processes and vitals
+
+QCoro::Task<> Store::refreshRunning() {
+    refreshingRunning_ = true;
+    emit refreshingRunningChanged();
+    auto snapshotWork = onUserPool([take = services_.runningSnapshot] { return take(); });
+    auto snapshot = co_await snapshotWork;
+    running_ = std::move(snapshot);
+    emit runningChanged();
+    refreshingRunning_ = false;
+    emit refreshingRunningChanged();
+}
+
+QCoro::Task<> Store::stop(RunningItem item) {
+    stopping_.insert(item.id);
+    emit stoppingChanged();
+    auto resultWork = onUserPool([stop = services_.stop, item]() -> std::optional<Shell::Result> {
+        try {
+            return stop(item);
+        } catch (const std::exception&) {
+            return std::nullopt; // the command could not be started
+        }
+    });
+    auto result = co_await resultWork;
+    stopping_.erase(item.id);
+    emit stoppingChanged();
+    auto refreshing = refreshRunning();
+    co_await refreshing;
+    refreshDisk();
+    setReport(StoreText::stopReport(item, result));
+}
+
+void Store::sampleVitals() {
+    const std::int64_t n = vitalsTicks_;
+    if (vitalsTicks_ < std::numeric_limits<std::int64_t>::max()) ++vitalsTicks_;
+    // The busiest processes need a process listing: the first sample and every fifth after it.
+    const bool top = n % 5 == 0;
+    auto reading = services_.sampleVitals(top);
+
+    Vitals next = vitals_;
+    next.cpuBusy = reading.cpuBusy;
+    next.loadPerCore = reading.loadPerCore;
+    next.pressure = reading.pressure;
+    next.swapUsed = reading.swapUsed;
+    next.swapTotal = reading.swapTotal;
+    next.swapRate = reading.swapRate;
+    next.compressorBytes = reading.compressorBytes;
+    next.compressedBytes = reading.compressedBytes;
+    next.thermal = reading.thermal;
+    if (top) {
+        next.topCPU = reading.topCPU;
+        next.topMemory = reading.topMemory;
+    }
+    const double fullScale = Vitals::swapRateFullScale();
+    next.cpuHistory.push_back(reading.cpuBusy);
+    next.swapHistory.push_back(
+        fullScale > 0 ? std::min(static_cast<double>(reading.swapRate) / fullScale, 1.0) : 0.0);
+    for (auto* history : {&next.cpuHistory, &next.swapHistory})
+        if (history->size() > vitalsHistoryLength)
+            history->erase(history->begin(),
+                           history->begin() +
+                               static_cast<std::ptrdiff_t>(history->size() - vitalsHistoryLength));
+    next.sampled = true;
+    vitals_ = std::move(next);
+    emit vitalsChanged();
+}
+
+void Store::startVitals() {
+    if (vitalsTimer_.isActive()) return;
+    sampleVitals();
+    vitalsTimer_.start();
+}
+
+void Store::stopVitals() {
+    vitalsTimer_.stop();
+}
+
+void Store::vitalsTick() {
+    sampleVitals();
+}
+
+// Cleaning and moving
+
+QCoro::Task<> Store::clean(CleanupCategory category, std::vector<ScanItem> items) {
+    if (items.empty()) co_return;
+    setCleaning(category.id, true);
+    const std::int64_t before = available();
+    auto outcomeWork =
+        onUserPool([clean = services_.clean, items, category] { return clean(items, category); });
+    auto outcome = co_await outcomeWork;
+    setCleaning(category.id, false);
+    const bool toTrash = category.action.kind == CleanAction::Kind::trash;
+    auto finishing =
+        finish(category, std::move(outcome), StoreText::cleanVerb(category), toTrash, before);
+    co_await finishing;
+}
+
+QCoro::Task<> Store::move(CleanupCategory category, std::vector<ScanItem> items,
+                          std::string destination) {
+    if (items.empty()) co_return;
+    setCleaning(category.id, true);
+    const std::int64_t before = available();
+    auto outcomeWork = onUserPool(
+        [move = services_.move, items, destination] { return move(items, destination); });
+    auto outcome = co_await outcomeWork;
+    setCleaning(category.id, false);
+    // Moved items went to the chosen folder, not to the Trash, whatever the category's action.
+    auto finishing =
+        finish(category, std::move(outcome), StoreText::moveVerb(destination), false, before);
+    co_await finishing;
+}
+
+QCoro::Task<> Store::finish(CleanupCategory category, Cleaner::Outcome outcome, std::string verb,
+                            bool wentToTrash, std::int64_t before) {
+    auto scanning = scan(category);
+    co_await scanning;
+    if (category.action.kind == CleanAction::Kind::trash) {
+        if (const CleanupCategory* trash = findCategory(trashId)) {
+            CleanupCategory trashCategory = *trash;
+            auto scanning = scan(trashCategory);
+            co_await scanning;
+        }
+    }
+    refreshDisk();
+    const std::int64_t gain = StoreText::subtract(available(), before);
+    const std::int64_t freed = StoreText::totalSize(outcome.cleaned);
+    std::string message = StoreText::cleanMessage(verb, outcome.cleaned.size(), freed, wentToTrash,
+                                                  gain, outcome.failures);
+    if (!outcome.cleaned.empty()) {
+        auto entry = StoreText::cleanRecord(category, outcome.cleaned);
+        record(entry.title, entry.detail);
+    }
+    setReport({category.name, message, !outcome.failures.empty()});
+}
+
+// Clean All Safe
+
+bool Store::cleanedByCleanAllSafe(const CleanupCategory& category) {
+    if (category.risk != Risk::safe) return false;
+    switch (category.action.kind) {
+    case CleanAction::Kind::delete_:
+        return true;
+    case CleanAction::Kind::trash:
+    case CleanAction::Kind::command:
+        // Only where the user put it in Safe to Remove.
+        return category.movedFrom.has_value() || category.customFolder.has_value();
+    case CleanAction::Kind::admin:
+    case CleanAction::Kind::reviewOnly:
+        return false;
+    }
+    return false;
+}
+
+std::int64_t Store::safeTotal() const {
+    std::int64_t sum = 0;
+    for (const auto& category : categories_)
+        if (cleanedByCleanAllSafe(category)) sum = StoreText::add(sum, total(category.id));
+    return sum;
+}
+
+std::vector<std::string> Store::yoursInSafe() const {
+    std::vector<std::string> names;
+    for (const auto& category : categories_)
+        if (cleanedByCleanAllSafe(category) && (category.movedFrom || category.customFolder) &&
+            total(category.id) >= 1)
+            names.push_back(category.name);
+    return names;
+}
+
+std::string Store::allSafeWarning(std::int64_t total, const std::vector<std::string>& yours) {
+    return StoreText::allSafeWarning(total, yours);
+}
+
+QCoro::Task<> Store::cleanAllSafe() {
+    if (cleaningAll_) co_return; // one run at a time
+    cleaningAll_ = true;
+    emit cleaningAllChanged();
+
+    std::vector<CleanupCategory> selected;
+    std::copy_if(categories_.begin(), categories_.end(), std::back_inserter(selected),
+                 cleanedByCleanAllSafe);
+    const std::int64_t before = available();
+    std::int64_t freed = 0;
+    std::size_t failures = 0;
+    for (const auto& category : selected) {
+        // Read afresh: a scan that ended meanwhile decides what is cleaned.
+        const CategoryState* current = state(category.id);
+        if (!current || current->items.empty()) continue;
+        std::vector<ScanItem> items = current->items;
+        setCleaning(category.id, true);
+        auto outcomeWork = onUserPool(
+            [clean = services_.clean, items, category] { return clean(items, category); });
+        auto outcome = co_await outcomeWork;
+        setCleaning(category.id, false);
+        freed = StoreText::add(freed, StoreText::totalSize(outcome.cleaned));
+        failures += outcome.failures.size();
+        auto scanning = scan(category);
+        co_await scanning;
+    }
+    refreshDisk();
+    const std::int64_t gain = StoreText::subtract(available(), before);
+    auto entry = StoreText::allSafeRecord(freed, gain);
+    record(entry.title, entry.detail);
+    setReport(StoreText::allSafeReport(freed, failures));
+    cleaningAll_ = false;
+    emit cleaningAllChanged();
+}
+
+// Maintenance
+
+QCoro::Task<> Store::runMaintenance(MaintenanceTask task) {
+    runningTask_ = task.id;
+    emit runningTaskChanged();
+    const std::int64_t before = available();
+    auto resultWork = onUserPool([run = services_.runMaintenance, task] { return run(task); });
+    auto result = co_await resultWork;
+    runningTask_.reset();
+    emit runningTaskChanged();
+    refreshDisk();
+    const std::int64_t gain = StoreText::subtract(available(), before);
+    if (auto entry = StoreText::maintenanceRecord(task.name, task.detail, result.succeeded, gain))
+        record(entry->title, entry->detail);
+    setReport(StoreText::maintenanceReport(task.name, result.succeeded, result.output, gain));
+}
+
+// The automatic clean
+
+QCoro::Task<> Store::checkAutoClean() {
+    Settings& settings = *services_.settings;
+    if (!AutoClean::isEnabled(settings)) co_return;
+    if (isBusy()) co_return; // the next tick tries again
+    const std::int64_t freeBytes =
+        disk_ ? disk_->available : std::numeric_limits<std::int64_t>::max();
+    auto reason = AutoClean::reason(freeBytes, settings, services_.now());
+    if (reason) {
+        auto run = runAutomatic(*reason);
+        co_await run;
+    }
+}
+
+QCoro::Task<> Store::runAutomatic(std::string reason) {
+    autoCleaning_ = true;
+    emit autoCleaningChanged();
+    Settings& settings = *services_.settings;
+
+    // Made once: an application opened or a level changed during the run changes nothing.
+    const AutoClean::Plan plan =
+        AutoClean::plan(categories_, AutoClean::runningApplications(applications()), settings);
+    std::int64_t freed = 0;
+    std::int64_t inUse = 0;
+    for (const auto& category : plan.categories) {
+        auto scanning = scan(category);
+        co_await scanning;
+        const CategoryState* current = state(category.id);
+        if (!current || current->items.empty()) continue;
+        std::vector<ScanItem> items = current->items;
+        setCleaning(category.id, true);
+        auto outcomeWork = onBackgroundPool(
+            [clean = services_.clean, items, category] { return clean(items, category); });
+        auto outcome = co_await outcomeWork;
+        setCleaning(category.id, false);
+        freed = StoreText::add(freed, StoreText::totalSize(outcome.cleaned));
+        inUse = StoreText::add(inUse, static_cast<std::int64_t>(outcome.failures.size()));
+        auto rescanning = scan(category);
+        co_await rescanning;
+    }
+    refreshDisk();
+
+    const Date now = services_.now();
+    AutoClean::setLastRun(now, settings);
+    AutoClean::setLastFreed(freed, settings);
+    lastAutoClean_ = AutoCleanRun{now, freed};
+    emit lastAutoCleanChanged();
+    record(AutoClean::recordTitle(reason, freed), AutoClean::recordDetail(plan, freed, inUse));
+    AutoClean::postNotification(freed, reason, notifier(), settings);
+    autoCleaning_ = false;
+    emit autoCleaningChanged();
+}
+
+} // namespace bramwick

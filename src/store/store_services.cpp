@@ -1,0 +1,109 @@
+#include "store/store_services.h"
+
+#include <chrono>
+#include <dirent.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QProcess>
+#include <QThread>
+#include <QThreadPool>
+
+#include "engine/applications.h"
+#include "engine/catalog.h"
+#include "engine/edition.h"
+#include "engine/scanner.h"
+#include "platform/desktop_entry.h"
+
+namespace bramwick {
+
+namespace StorePlatform {
+
+bool fullDiskAccessGranted() {
+    DIR* folder = ::opendir(Edition::home().c_str());
+    if (!folder) return false;
+    ::closedir(folder);
+    return true;
+}
+
+std::optional<DiskFigures> homeDisk() {
+    DiskFigures figures = Disk::figures(Edition::home());
+    // A volume of no size is one that could not be read.
+    if (figures.total <= 0) return std::nullopt;
+    return figures;
+}
+
+std::string relaunchScript(std::int64_t pid) {
+    return "while kill -0 " + std::to_string(pid) + " 2>/dev/null; do sleep 0.2; done; exec \"$0\"";
+}
+
+bool startRelaunch() {
+    std::string program = DesktopEntry::currentExecutable();
+    if (program.empty()) return false;
+    return QProcess::startDetached(QStringLiteral("/bin/sh"),
+                                   {QStringLiteral("-c"),
+                                    QString::fromStdString(relaunchScript(::getpid())),
+                                    QString::fromStdString(program)});
+}
+
+StoreWork::Executor userPool() {
+    static QThreadPool* pool = [] {
+        auto* made = new QThreadPool; // never deleted: quitting must not wait for its jobs
+        made->setMaxThreadCount(std::max(2, QThread::idealThreadCount()));
+        return made;
+    }();
+    return [](StoreWork::Job job) { pool->start(std::move(job)); };
+}
+
+StoreWork::Executor backgroundPool() {
+    static QThreadPool* pool = [] {
+        auto* made = new QThreadPool;
+        made->setMaxThreadCount(1);
+        made->setThreadPriority(QThread::LowestPriority);
+        return made;
+    }();
+    return [](StoreWork::Job job) { pool->start(std::move(job)); };
+}
+
+} // namespace StorePlatform
+
+StoreServices StoreServices::standard() {
+    StoreServices services;
+    services.userWork = StorePlatform::userPool();
+    services.backgroundWork = StorePlatform::backgroundPool();
+    services.settings = &Settings::standard();
+    services.now = [] { return std::chrono::system_clock::now(); };
+    services.catalog = [] { return Catalog::all(); };
+    services.items = [](const CleanupCategory& category) { return Scanner::items(category); };
+    services.unusedApplications = [](const std::vector<ScanItem>& apps, std::int64_t days) {
+        return Scanner::unusedApplications(apps, days);
+    };
+    services.clean = [](const std::vector<ScanItem>& items, const CleanupCategory& category) {
+        return Cleaner::clean(items, category);
+    };
+    services.move = [](const std::vector<ScanItem>& items, const std::string& folder) {
+        return Cleaner::move(items, folder);
+    };
+    services.runningSnapshot = [] { return RunningScanner::snapshot(); };
+    services.stop = [](const RunningItem& item) { return RunningScanner::stop(item); };
+    services.sampleVitals = [](bool top) { return VitalsReader::sample(top); };
+    services.runMaintenance = [](const MaintenanceTask& task) { return Maintenance::run(task); };
+    services.diskFigures = StorePlatform::homeDisk;
+    services.fullDiskAccess = StorePlatform::fullDiskAccessGranted;
+    services.reveal = [](const std::vector<std::string>&) {};
+    services.openApp = [](const std::string&) { return false; };
+    // There is no separate privacy setting to open on this system.
+    services.openFullDiskAccessSettings = [] {};
+    services.relaunch = [] { StorePlatform::startRelaunch(); };
+    services.quitApplication = [] {
+        if (auto* application = QCoreApplication::instance())
+            QMetaObject::invokeMethod(application, &QCoreApplication::quit, Qt::QueuedConnection);
+    };
+    services.chooseFolders = [](Level, std::function<void(std::vector<std::string>)> done) {
+        done({});
+    };
+    services.alert = [](const std::string&, const std::string&) {};
+    return services;
+}
+
+} // namespace bramwick

@@ -1,0 +1,79 @@
+#include "store/stored_lists.h"
+
+namespace bramwick::StoredLists {
+
+namespace {
+
+// The stored value as JSON: a text may hold the list as JSON text.
+std::optional<nlohmann::json> decoded(const nlohmann::json& stored) {
+    if (!stored.is_string()) return stored;
+    auto parsed = nlohmann::json::parse(stored.get<std::string>(), nullptr, false);
+    if (parsed.is_discarded()) return std::nullopt;
+    return parsed;
+}
+
+} // namespace
+
+Loaded<std::vector<CleanupRecord>> history(const Settings& settings) {
+    Loaded<std::vector<CleanupRecord>> loaded;
+    auto stored = settings.value(historyKey);
+    if (!stored) return loaded;
+    auto list = decoded(*stored);
+    if (!list || !list->is_array()) {
+        loaded.unreadable = *stored;
+        return loaded;
+    }
+    for (const auto& entry : *list)
+        if (auto record = recordFromJson(entry)) loaded.value.push_back(std::move(*record));
+    if (loaded.value.empty() && !list->empty()) loaded.unreadable = *stored;
+    return loaded;
+}
+
+Loaded<LevelOverrides::Overrides> levelOverrides(const Settings& settings) {
+    Loaded<LevelOverrides::Overrides> loaded;
+    auto stored = settings.value(levelOverridesKey);
+    if (!stored) return loaded;
+    if (!stored->is_object()) {
+        loaded.unreadable = *stored;
+        return loaded;
+    }
+    for (const auto& [id, value] : stored->items()) {
+        if (!value.is_string()) continue;
+        if (auto level = Levels::fromRaw(value.get<std::string>())) loaded.value[id] = *level;
+    }
+    if (loaded.value.empty() && !stored->empty()) loaded.unreadable = *stored;
+    return loaded;
+}
+
+Loaded<std::vector<CustomFolder>> customFolders(const Settings& settings) {
+    Loaded<std::vector<CustomFolder>> loaded;
+    auto stored = settings.value(customFoldersKey);
+    if (!stored) return loaded;
+    auto list = decoded(*stored);
+    if (!list || !list->is_array()) {
+        loaded.unreadable = *stored;
+        return loaded;
+    }
+    for (const auto& entry : *list)
+        if (auto folder = CustomFolders::fromJson(entry))
+            loaded.value.push_back(std::move(*folder));
+    if (loaded.value.empty() && !list->empty()) loaded.unreadable = *stored;
+    return loaded;
+}
+
+std::optional<std::string> saveHistory(const std::vector<CleanupRecord>& log, Settings& settings) {
+    nlohmann::json list = nlohmann::json::array();
+    for (const auto& record : log)
+        list.push_back(toJson(record));
+    return settings.set(historyKey, std::move(list));
+}
+
+std::optional<std::string> keepAside(Settings& settings, const std::string& key,
+                                     std::optional<nlohmann::json>& unreadable) {
+    if (!unreadable) return std::nullopt;
+    if (auto problem = settings.set(key + unreadableSuffix, *unreadable)) return problem;
+    unreadable.reset();
+    return std::nullopt;
+}
+
+} // namespace bramwick::StoredLists

@@ -1,0 +1,44 @@
+// The lists the store keeps in the settings: the history ("cleanupLog"), the level overrides
+// and the custom folders. Each is read entry by entry, so one damaged entry costs only itself.
+// A stored value that cannot be read at all is remembered, and copied to "<key>.unreadable"
+// before the store first writes the key again, so nothing the user had is lost unseen.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "engine/custom_folders.h"
+#include "engine/level_overrides.h"
+#include "engine/models.h"
+#include "platform/settings.h"
+
+namespace bramwick::StoredLists {
+
+inline constexpr const char* historyKey = "cleanupLog";
+inline constexpr const char* levelOverridesKey = "levelOverrides";
+inline constexpr const char* customFoldersKey = "customFolders";
+inline constexpr const char* unreadableSuffix = ".unreadable";
+
+template <typename T> struct Loaded {
+    T value{};
+    // The stored value when none of it could be read (not a list, or no entry readable).
+    std::optional<nlohmann::json> unreadable;
+};
+
+// Newest first, as stored. A list, or a text holding one, of {"id","date","title","detail"}.
+Loaded<std::vector<CleanupRecord>> history(const Settings& settings);
+Loaded<LevelOverrides::Overrides> levelOverrides(const Settings& settings);
+Loaded<std::vector<CustomFolder>> customFolders(const Settings& settings);
+
+// Writes the whole history as a list of records, newest first.
+std::optional<std::string> saveHistory(const std::vector<CleanupRecord>& log, Settings& settings);
+
+// Copies a value that could not be read to "<key>.unreadable", once, before `key` is written.
+// Forgets it when the copy is made; the reason when it could not be.
+std::optional<std::string> keepAside(Settings& settings, const std::string& key,
+                                     std::optional<nlohmann::json>& unreadable);
+
+} // namespace bramwick::StoredLists

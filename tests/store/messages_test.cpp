@@ -1,0 +1,164 @@
+#include <limits>
+
+#include <gtest/gtest.h>
+
+#include "store/messages.h"
+#include "store_harness.h"
+
+using namespace bramwick;
+using test::item;
+
+namespace {
+
+std::vector<Cleaner::Failure> failures(int count) {
+    std::vector<Cleaner::Failure> list;
+    for (int i = 1; i <= count; ++i)
+        list.push_back({item(std::string("f").append(std::to_string(i)), 1), "busy"});
+    return list;
+}
+
+} // namespace
+
+TEST(StoreText, CleanMessages) {
+    struct Case {
+        std::string verb;
+        std::size_t cleaned;
+        std::int64_t freed;
+        bool toTrash;
+        std::int64_t gain;
+        int failed;
+        std::string expected;
+    };
+    const std::vector<Case> cases = {
+        {"Removed", 3, 1'500'000, false, 2'000'000'000, 0,
+         "Removed 3 items (1.5 MB). Free space went up by 2 GB."},
+        {"Removed", 1, 1'500'000, false, 0, 0,
+         "Removed 1 item (1.5 MB). The system can take a minute to show the freed space in its "
+         "total."},
+        {"Removed", 2, 1'500'000, false, -5, 0,
+         "Removed 2 items (1.5 MB). The system can take a minute to show the freed space in its "
+         "total."},
+        {"Moved to Trash", 2, 1'500'000, true, 2'000'000'000, 0,
+         "Moved to Trash 2 items (1.5 MB). Empty the Trash to free the space."},
+        {"Moved to Old Stuff", 2, 1'500'000, false, 0, 0,
+         "Moved to Old Stuff 2 items (1.5 MB). The system can take a minute to show the freed "
+         "space in its total."},
+        {"Removed", 0, 0, false, 0, 1,
+         "Removed 0 items (Zero KB). The system can take a minute to show the freed space in its "
+         "total.\n\n1 could not be removed:\n\u2022 f1: busy"},
+        {"Removed", 0, 0, false, 0, 7,
+         "Removed 0 items (Zero KB). The system can take a minute to show the freed space in its "
+         "total.\n\n7 could not be removed:\n\u2022 f1: busy\n\u2022 f2: busy\n\u2022 f3: "
+         "busy\n\u2022 f4: busy\n\u2022 f5: busy"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(StoreText::cleanMessage(c.verb, c.cleaned, c.freed, c.toTrash, c.gain,
+                                          failures(c.failed)),
+                  c.expected)
+            << c.expected;
+}
+
+TEST(StoreText, VerbsAndCleanRecords) {
+    EXPECT_EQ(StoreText::cleanVerb(test::category("a", Risk::safe, CleanAction::Kind::trash)),
+              "Moved to Trash");
+    for (auto kind :
+         {CleanAction::Kind::delete_, CleanAction::Kind::admin, CleanAction::Kind::command})
+        EXPECT_EQ(StoreText::cleanVerb(test::category("a", Risk::safe, kind)), "Removed");
+    EXPECT_EQ(StoreText::moveVerb("/media/disk/Old Stuff"), "Moved to Old Stuff");
+    EXPECT_EQ(StoreText::moveVerb("/media/disk/Backup/"), "Moved to Backup");
+
+    std::vector<ScanItem> eight;
+    for (int i = 1; i <= 8; ++i)
+        eight.push_back(item(std::string("i").append(std::to_string(i)), 250'000));
+    auto entry = StoreText::cleanRecord(test::category("x"), eight);
+    EXPECT_EQ(entry.title, "Category x: 2 MB");
+    EXPECT_EQ(entry.detail, "i1, i2, i3, i4, i5, i6");
+}
+
+TEST(StoreText, StopReports) {
+    RunningItem watcher{"watch-7", RunningItem::Watcher{{7}, {}}, "log stream", "", 12.6,
+                        2'500'000};
+    RunningItem simulator{"sim-1", RunningItem::Simulator{"1"}, "iPhone 15", "", 0.4, 0};
+    struct Case {
+        RunningItem item;
+        std::optional<Shell::Result> result;
+        StoreText::ReportText expected;
+    };
+    const std::vector<Case> cases = {
+        {watcher, std::nullopt, {"Couldn't stop log stream", "The command didn't run.", true}},
+        {watcher,
+         Shell::Result{1, "  kill: (7) - No such process\n"},
+         {"Couldn't stop log stream", "kill: (7) - No such process", true}},
+        {simulator, Shell::Result{-1, ""}, {"Couldn't stop iPhone 15", "", true}},
+        {watcher,
+         Shell::Result{0, ""},
+         {"Stopped log stream", "It was using 13% of a CPU core and 2.5 MB of memory.", false}},
+        {simulator,
+         Shell::Result{0, ""},
+         {"Shut down iPhone 15", "It was using 0% of a CPU core and Zero KB of memory.", false}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(StoreText::stopReport(c.item, c.result), c.expected) << c.expected.title;
+}
+
+TEST(StoreText, CleanAllSafeTexts) {
+    const std::string first = "Permanently deletes 2 GB of caches, logs and build data that "
+                              "regenerate on their own. Quit Xcode, Chrome and other busy apps "
+                              "first.";
+    EXPECT_EQ(StoreText::allSafeWarning(2'000'000'000, {}), first);
+    EXPECT_EQ(StoreText::allSafeWarning(2'000'000'000, {"Downloads", "Old"}),
+              first + "\n\nAlso cleans what you put in Safe to Remove: Downloads, Old. Folders "
+                      "you added go to the Trash.");
+
+    EXPECT_EQ(StoreText::allSafeRecord(1'500'000, 2'000'000'000),
+              (StoreText::RecordText{"Cleaned all safe categories",
+                                     "Freed 1.5 MB. Free space went up by 2 GB."}));
+    EXPECT_EQ(StoreText::allSafeRecord(0, -300).detail,
+              "Freed Zero KB. Free space went up by Zero KB.");
+
+    EXPECT_EQ(StoreText::allSafeReport(0, 0),
+              (StoreText::ReportText{"Freed Zero KB", "All safe categories are clean.", false}));
+    EXPECT_EQ(StoreText::allSafeReport(1'500'000, 1),
+              (StoreText::ReportText{"Freed 1.5 MB",
+                                     "1 items could not be removed. Usually an app has them open "
+                                     "\u2014 quit it and try again.",
+                                     true}));
+}
+
+TEST(StoreText, MaintenanceTexts) {
+    struct Case {
+        bool succeeded;
+        std::string output;
+        std::int64_t gain;
+        StoreText::ReportText report;
+        bool recorded;
+    };
+    const std::vector<Case> cases = {
+        {true,
+         "Flushed.",
+         2'000'000'000,
+         {"Logs", "Free space went up by 2 GB.\n\nFlushed.", false},
+         true},
+        {true, "", 0, {"Logs", "Done.", false}, false},
+        {false, "denied", 2'000'000'000, {"Logs", "denied", true}, false},
+        {false, "", -1, {"Logs", "Done.", true}, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(StoreText::maintenanceReport("Logs", c.succeeded, c.output, c.gain), c.report);
+        auto entry = StoreText::maintenanceRecord("Logs", "Rotates logs.", c.succeeded, c.gain);
+        EXPECT_EQ(entry.has_value(), c.recorded);
+        if (entry) {
+            EXPECT_EQ(*entry, (StoreText::RecordText{"Logs: 2 GB", "Rotates logs."}));
+        }
+    }
+}
+
+TEST(StoreText, SumsSaturate) {
+    constexpr auto most = std::numeric_limits<std::int64_t>::max();
+    constexpr auto least = std::numeric_limits<std::int64_t>::min();
+    EXPECT_EQ(StoreText::add(most, 1), most);
+    EXPECT_EQ(StoreText::add(least, -1), least);
+    EXPECT_EQ(StoreText::subtract(most, -1), most);
+    EXPECT_EQ(StoreText::subtract(least, 1), least);
+    EXPECT_EQ(StoreText::totalSize({item("a", most), item("b", 5)}), most);
+}

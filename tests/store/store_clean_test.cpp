@@ -1,0 +1,253 @@
+#include <QSignalSpy>
+#include <gtest/gtest.h>
+
+#include "store/stored_lists.h"
+#include "store_harness.h"
+
+using namespace bramwick;
+using test::category;
+using test::item;
+
+namespace {
+
+CleanupCategory documents() {
+    auto made = category("docs", Risk::caution, CleanAction::Kind::trash);
+    made.name = "Documents";
+    return made;
+}
+
+CleanupCategory trash() {
+    auto made = category(Store::trashId);
+    made.name = "Trash";
+    made.neverAutomatic = true;
+    return made;
+}
+
+CleanupCategory caches() {
+    auto made = category("caches");
+    made.name = "Caches";
+    return made;
+}
+
+} // namespace
+
+TEST(StoreClean, AnEmptySelectionDoesNothing) {
+    test::StoreHarness h;
+    h.catalog = {caches()};
+    h.access = false;
+    Store store(h.services());
+    auto cleaning = store.clean(caches(), {});
+    EXPECT_TRUE(cleaning.isReady());
+    EXPECT_EQ(store.state("caches"), nullptr);
+    EXPECT_FALSE(store.report());
+    EXPECT_EQ(h.user.pending(), 0u);
+}
+
+TEST(StoreClean, ItemsMovedToTheTrashRescanTheTrashAndAreRecorded) {
+    test::StoreHarness h;
+    h.catalog = {documents(), trash()};
+    h.access = false;
+    h.contents["docs"] = {item("a.pdf", 1'000'000), item("b.pdf", 500'000), item("c.pdf", 1)};
+    Store store(h.services()); // never scanned: the clean makes its state
+    QSignalSpy reportSpy(&store, &Store::reportChanged);
+
+    auto cleaning = store.clean(documents(), {item("a.pdf", 1'000'000), item("b.pdf", 500'000)});
+    ASSERT_NE(store.state("docs"), nullptr);
+    EXPECT_TRUE(store.state("docs")->cleaning);
+    EXPECT_TRUE(store.isBusy());
+    h.user.runAll();
+    EXPECT_TRUE(cleaning.isReady());
+    EXPECT_FALSE(store.state("docs")->cleaning);
+    EXPECT_EQ(h.scans, (std::vector<std::string>{"docs", Store::trashId}));
+    EXPECT_EQ(store.state("docs")->items, (std::vector<ScanItem>{item("c.pdf", 1)}));
+
+    ASSERT_EQ(reportSpy.count(), 1);
+    EXPECT_EQ(store.report()->title, "Documents");
+    EXPECT_EQ(store.report()->message,
+              "Moved to Trash 2 items (1.5 MB). Empty the Trash to free the space.");
+    EXPECT_FALSE(store.report()->hasFailures);
+    ASSERT_EQ(store.log().size(), 1u);
+    EXPECT_EQ(store.log()[0].title, "Documents: 1.5 MB");
+    EXPECT_EQ(store.log()[0].detail, "a.pdf, b.pdf");
+    EXPECT_EQ(store.log()[0].date, h.now);
+    auto saved = StoredLists::history(*h.settings).value;
+    ASSERT_EQ(saved.size(), 1u);
+    EXPECT_EQ(saved[0].id, store.log()[0].id);
+    EXPECT_EQ(saved[0].title, store.log()[0].title);
+}
+
+TEST(StoreClean, ADeleteSaysWhatTheDiskGainedAndListsFailures) {
+    test::StoreHarness h;
+    h.catalog = {caches(), trash()};
+    h.contents["caches"] = {item("big", 2'000'000'000), item("open", 10), item("small", 5)};
+    h.freesSpace = true;
+    auto store = h.make();
+    h.scans.clear();
+    h.failing = {"open"};
+
+    auto cleaning = store->clean(caches(), h.contents["caches"]);
+    h.user.runAll();
+    EXPECT_EQ(h.scans, (std::vector<std::string>{"caches"})) << "no Trash rescan after a delete";
+    EXPECT_EQ(store->report()->message,
+              "Removed 2 items (2 GB). Free space went up by 2 GB.\n\n1 could not be "
+              "removed:\n\u2022 open: It is in use");
+    EXPECT_TRUE(store->report()->hasFailures);
+    EXPECT_EQ(store->log()[0].detail, "big, small");
+
+    // Nothing removed at all: a report, no record.
+    const auto before = store->report()->id;
+    auto again = store->clean(caches(), {item("open", 10)});
+    h.user.runAll();
+    EXPECT_NE(store->report()->id, before);
+    EXPECT_EQ(store->report()->message,
+              "Removed 0 items (Zero KB). The system can take a minute to show the freed space in "
+              "its total.\n\n1 could not be removed:\n\u2022 open: It is in use");
+    EXPECT_EQ(store->log().size(), 1u);
+}
+
+TEST(StoreClean, AMoveOutOfATrashCategoryNeverAsksToEmptyTheTrash) {
+    test::StoreHarness h;
+    h.catalog = {documents(), trash()};
+    h.contents["docs"] = {item("a.pdf", 1'000'000), item("b.pdf", 1'000'000)};
+    auto store = h.make();
+    h.scans.clear();
+
+    auto moving = store->move(documents(), h.contents["docs"], "/media/disk/Backup");
+    EXPECT_TRUE(store->state("docs")->cleaning);
+    h.user.runAll();
+    ASSERT_EQ(h.moves.size(), 1u);
+    EXPECT_EQ(h.moves[0].second, "/media/disk/Backup");
+    EXPECT_EQ(store->report()->message,
+              "Moved to Backup 2 items (2 MB). The system can take a minute to show the freed "
+              "space in its total.");
+    EXPECT_EQ(h.scans, (std::vector<std::string>{"docs", Store::trashId}));
+    EXPECT_EQ(store->log()[0].title, "Documents: 2 MB");
+}
+
+TEST(StoreHistory, NewestFirstSavedAtOnceAndSurvivingABadRecord) {
+    test::StoreHarness h;
+    h.catalog = {caches()};
+    h.access = false;
+    CleanupRecord older{"11111111-1111-1111-1111-111111111111", h.now - std::chrono::hours(48),
+                        "Old: 1 MB", "x"};
+    auto stored = nlohmann::json::array(
+        {toJson(older), {{"id", "22222222-2222-2222-2222-222222222222"}, {"title", "no date"}}});
+    h.settings->set(StoredLists::historyKey, stored);
+    Store store(h.services());
+    ASSERT_EQ(store.log().size(), 1u);
+    EXPECT_EQ(store.log()[0].title, "Old: 1 MB");
+
+    h.contents["caches"] = {item("one", 1000), item("two", 2000)};
+    auto first = store.clean(caches(), {item("one", 1000)});
+    h.user.runAll();
+    h.now += std::chrono::seconds(5);
+    auto second = store.clean(caches(), {item("two", 2000)});
+    h.user.runAll();
+
+    std::vector<std::string> titles;
+    for (const auto& record : store.log())
+        titles.push_back(record.title);
+    EXPECT_EQ(titles, (std::vector<std::string>{"Caches: 2 KB", "Caches: 1 KB", "Old: 1 MB"}));
+    Store reloaded(h.services());
+    ASSERT_EQ(reloaded.log().size(), 3u);
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(reloaded.log()[i].id, store.log()[i].id);
+        EXPECT_EQ(reloaded.log()[i].title, store.log()[i].title);
+        EXPECT_EQ(reloaded.log()[i].detail, store.log()[i].detail);
+        EXPECT_NEAR(secondsSinceReferenceDate(reloaded.log()[i].date),
+                    secondsSinceReferenceDate(store.log()[i].date), 1e-5);
+    }
+}
+
+TEST(StoreHistory, AHistoryThatCannotBeReadIsKeptAsideBeforeTheNextRecord) {
+    for (const nlohmann::json& unreadable :
+         {nlohmann::json("not json at all"), nlohmann::json{{"a", 1}},
+          nlohmann::json::array({1, "two"})}) {
+        test::StoreHarness h;
+        h.catalog = {caches()};
+        h.access = false;
+        h.settings->set(StoredLists::historyKey, unreadable);
+        Store store(h.services());
+        EXPECT_TRUE(store.log().empty());
+        EXPECT_EQ(h.settings->value(StoredLists::historyKey), unreadable);
+
+        h.contents["caches"] = {item("one", 1000)};
+        auto cleaning = store.clean(caches(), {item("one", 1000)});
+        h.user.runAll();
+        EXPECT_EQ(h.settings->value("cleanupLog.unreadable"), unreadable);
+        EXPECT_EQ(StoredLists::history(*h.settings).value.size(), 1u);
+    }
+
+    // A history stored as JSON text reads like a list.
+    test::StoreHarness h;
+    h.access = false;
+    CleanupRecord record{"11111111-1111-1111-1111-111111111111", h.now, "T", "D"};
+    h.settings->set(StoredLists::historyKey, nlohmann::json::array({toJson(record)}).dump());
+    Store store(h.services());
+    ASSERT_EQ(store.log().size(), 1u);
+    EXPECT_EQ(store.log()[0].title, "T");
+}
+
+TEST(StoreCleanAllSafe, TakesWhatItsTotalShowsAndReportsOnce) {
+    test::StoreHarness h;
+    auto admin = category("admin", Risk::caution, CleanAction::Kind::admin);
+    auto command = category("command", Risk::caution, CleanAction::Kind::command);
+    auto own = category("own", Risk::safe, CleanAction::Kind::command);
+    h.catalog = {caches(), admin, command, own, trash()};
+    h.settings->set("levelOverrides",
+                    nlohmann::json{{"admin", "Safe to Remove"}, {"command", "Safe to Remove"}});
+    h.contents = {{"caches", {item("c", 100)}},
+                  {"admin", {item("a", 50)}},
+                  {"command", {item("m", 30)}},
+                  {"own", {item("o", 10)}},
+                  {Store::trashId, {item("t", 7)}}};
+    auto store = h.make();
+
+    // Caches, the moved command row and the Trash; never the administrator row, and a command
+    // row only when the user put it there.
+    EXPECT_EQ(store->safeTotal(), 137);
+    EXPECT_EQ(store->yoursInSafe(), (std::vector<std::string>{"Category command"}));
+
+    h.scans.clear();
+    auto run = store->cleanAllSafe();
+    EXPECT_TRUE(store->cleaningAll());
+    auto again = store->cleanAllSafe();
+    EXPECT_TRUE(again.isReady()) << "a second run while one runs does nothing";
+    h.user.runAll();
+    EXPECT_TRUE(run.isReady());
+    EXPECT_FALSE(store->cleaningAll());
+    std::vector<std::string> cleaned;
+    for (const auto& [id, items] : h.cleans)
+        cleaned.push_back(id);
+    EXPECT_EQ(cleaned, (std::vector<std::string>{"caches", "command", Store::trashId}));
+    EXPECT_EQ(h.scans, cleaned);
+    EXPECT_EQ(store->report()->title, "Freed 137 bytes");
+    EXPECT_EQ(store->report()->message, "All safe categories are clean.");
+    ASSERT_EQ(store->log().size(), 1u);
+    EXPECT_EQ(store->log()[0].title, "Cleaned all safe categories");
+    EXPECT_EQ(store->log()[0].detail, "Freed 137 bytes. Free space went up by Zero KB.");
+    EXPECT_EQ(store->safeTotal(), 0);
+}
+
+TEST(StoreCleanAllSafe, NothingToCleanStillReportsAndRecordsAndFailuresAreCounted) {
+    test::StoreHarness h;
+    h.catalog = {caches()};
+    auto store = h.make();
+    auto empty = store->cleanAllSafe();
+    h.user.runAll();
+    EXPECT_TRUE(h.cleans.empty());
+    EXPECT_EQ(store->report()->title, "Freed Zero KB");
+    EXPECT_EQ(store->report()->message, "All safe categories are clean.");
+    EXPECT_FALSE(store->report()->hasFailures);
+    EXPECT_EQ(store->log().size(), 1u);
+
+    h.contents["caches"] = {item("open", 10)};
+    auto scanning = store->scan(caches());
+    h.user.runAll();
+    h.failing = {"open"};
+    auto failing = store->cleanAllSafe();
+    h.user.runAll();
+    EXPECT_EQ(store->report()->message, "1 items could not be removed. Usually an app has them "
+                                        "open \u2014 quit it and try again.");
+    EXPECT_TRUE(store->report()->hasFailures);
+}

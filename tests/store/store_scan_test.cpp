@@ -1,0 +1,178 @@
+#include <QSignalSpy>
+#include <gtest/gtest.h>
+
+#include "store/stored_lists.h"
+#include "store_harness.h"
+
+using namespace bramwick;
+using test::category;
+using test::item;
+
+namespace {
+
+std::vector<CleanupCategory> five() {
+    std::vector<CleanupCategory> list;
+    for (const char* id : {"a", "b", "c", "d", "e"})
+        list.push_back(category(id));
+    return list;
+}
+
+} // namespace
+
+TEST(StoreScan, CreationStartsOneFullScanOnlyWithAccessOrWhenSkipped) {
+    struct Case {
+        bool access;
+        std::optional<bool> skipped;
+        bool scans;
+    };
+    for (const Case& c : std::vector<Case>{{true, std::nullopt, true},
+                                           {false, std::nullopt, false},
+                                           {false, false, false},
+                                           {false, true, true}}) {
+        test::StoreHarness h;
+        h.catalog = five();
+        h.access = c.access;
+        if (c.skipped) h.settings->set("skippedFullDiskAccess", *c.skipped);
+        Store store(h.services());
+        EXPECT_EQ(store.hasFullDiskAccess(), c.access);
+        EXPECT_FALSE(store.scanningAll()) << "the scan waits for the event loop";
+        test::deliver();
+        EXPECT_EQ(store.scanningAll(), c.scans);
+        EXPECT_EQ(h.user.pending(), c.scans ? 4u : 0u);
+        EXPECT_TRUE(store.autoCleanTimerActive());
+        store.startAutoCleanTimer();
+        EXPECT_TRUE(store.autoCleanTimerActive());
+    }
+}
+
+TEST(StoreScan, AWindowOfFourStartsInListOrderAndRefillsWhenAnyOneEnds) {
+    test::StoreHarness h;
+    h.catalog = five();
+    h.access = false; // no scan at creation
+    h.contents["c"] = {item("c1", 10)};
+    Store store(h.services());
+    QSignalSpy passSpy(&store, &Store::scannedThisPassChanged);
+
+    auto pass = store.scanAll();
+    ASSERT_EQ(h.user.pending(), 4u);
+    for (const char* id : {"a", "b", "c", "d"})
+        EXPECT_TRUE(store.state(id)->scanning) << id;
+    EXPECT_EQ(store.state("e"), nullptr);
+
+    // A second full scan while one runs does nothing at all.
+    auto second = store.scanAll();
+    EXPECT_TRUE(second.isReady());
+    EXPECT_EQ(h.user.pending(), 4u);
+
+    h.user.run(2); // "c" ends first
+    EXPECT_EQ(h.scans, (std::vector<std::string>{"c"}));
+    EXPECT_EQ(store.scannedThisPass(), (std::set<std::string>{"c"}));
+    EXPECT_EQ(store.state("c")->items.size(), 1u);
+    EXPECT_TRUE(store.state("c")->scanned);
+    ASSERT_EQ(h.user.pending(), 4u) << "the fifth starts once one has ended";
+    EXPECT_TRUE(store.state("e")->scanning);
+
+    h.user.runAll(); // four scans, then the running snapshot
+    EXPECT_EQ(h.scans, (std::vector<std::string>{"c", "a", "b", "d", "e"}));
+    EXPECT_EQ(store.scannedThisPass().size(), 5u);
+    EXPECT_EQ(h.snapshots, 1);
+    EXPECT_TRUE(pass.isReady());
+    EXPECT_FALSE(store.scanningAll());
+    EXPECT_EQ(store.lastScan(), h.now);
+    EXPECT_EQ(passSpy.count(), 6); // emptied, then one per category
+}
+
+TEST(StoreScan, AnEmptyListStillReadsTheDiskAndTheRunningProcesses) {
+    test::StoreHarness h;
+    h.access = false;
+    Store store(h.services());
+    QSignalSpy diskSpy(&store, &Store::diskChanged);
+    auto pass = store.scanAll();
+    EXPECT_TRUE(store.scanningAll());
+    h.user.runAll();
+    EXPECT_TRUE(pass.isReady());
+    EXPECT_EQ(diskSpy.count(), 1);
+    EXPECT_EQ(h.snapshots, 1);
+    EXPECT_TRUE(store.lastScan().has_value());
+    EXPECT_FALSE(store.scanningAll());
+}
+
+TEST(StoreScan, AScanKeepsTheCleaningFlagAndMessageOfTheMoment) {
+    test::StoreHarness h;
+    h.catalog = {category("a")};
+    h.contents["a"] = {item("one", 5), item("two", 3)};
+    auto store = h.make();
+    QSignalSpy idSpy(store.get(), &Store::categoryStateChanged);
+
+    auto cleaning = store->clean(store->categories()[0], {item("one", 5)});
+    auto rescan = store->scan(store->categories()[0]);
+    EXPECT_TRUE(store->state("a")->cleaning);
+    EXPECT_TRUE(store->state("a")->scanning);
+    h.user.run(1); // the rescan ends while the clean still runs
+    EXPECT_TRUE(store->state("a")->cleaning);
+    EXPECT_FALSE(store->state("a")->scanning);
+    ASSERT_GE(idSpy.count(), 1);
+    EXPECT_EQ(idSpy.last().at(0).toString(), "a");
+    h.user.runAll();
+    EXPECT_FALSE(store->state("a")->cleaning);
+    EXPECT_EQ(store->state("a")->items, (std::vector<ScanItem>{item("two", 3)}));
+}
+
+TEST(StoreScan, ApplicationsAreFilteredByTheDaysWithoutUse) {
+    test::StoreHarness h;
+    auto apps = category(Store::applicationsId, Risk::caution, CleanAction::Kind::trash);
+    h.catalog = {apps};
+    const auto now = std::chrono::system_clock::now();
+    auto used = [&](const std::string& name, int daysAgo) {
+        ScanItem app = item(name, 100);
+        app.lastUsed = now - std::chrono::hours(24 * daysAgo);
+        return app;
+    };
+    h.contents[Store::applicationsId] = {used("Recent", 5), used("Old", 50), item("Never", 100)};
+    h.settings->set("unusedAppDays", 30);
+    h.access = false;
+    Store store(h.services());
+    EXPECT_EQ(store.unusedAppDays(), 30);
+
+    // Before the first scan a change is only stored.
+    store.setUnusedAppDays(0);
+    EXPECT_EQ(store.unusedAppDays(), 1);
+    EXPECT_EQ(h.settings->integer("unusedAppDays"), 1);
+    EXPECT_EQ(store.state(Store::applicationsId), nullptr);
+
+    store.setUnusedAppDays(30);
+    auto scan = store.scan(apps);
+    h.user.runAll();
+    EXPECT_EQ(store.allApplications().size(), 3u);
+    auto names = [&] {
+        std::vector<std::string> list;
+        for (const auto& app : store.state(Store::applicationsId)->items)
+            list.push_back(app.name);
+        return list;
+    };
+    EXPECT_EQ(names(), (std::vector<std::string>{"Old", "Never"}));
+
+    // A new number filters again without measuring.
+    store.setUnusedAppDays(100);
+    EXPECT_EQ(names(), (std::vector<std::string>{"Never"}));
+    store.setUnusedAppDays(-4);
+    EXPECT_EQ(names(), (std::vector<std::string>{"Recent", "Old", "Never"}));
+    EXPECT_EQ(h.scans.size(), 1u);
+    EXPECT_EQ(h.settings->integer("unusedAppDays"), 1);
+}
+
+TEST(StoreScan, RescanForAFolderMeasuresWhatDependsOnItOneAfterAnother) {
+    test::StoreHarness h;
+    auto needs = category("needs");
+    needs.needsFolder = "desktop";
+    auto widened = category("widened");
+    widened.widenedBy = {"documents", "desktop"};
+    h.catalog = {category("other"), needs, widened};
+    h.access = false;
+    Store store(h.services());
+    auto rescan = store.rescan(SuggestedFolder{"desktop", "Desktop", "~/Desktop", "", ""});
+    EXPECT_EQ(h.user.pending(), 1u);
+    h.user.runAll();
+    EXPECT_TRUE(rescan.isReady());
+    EXPECT_EQ(h.scans, (std::vector<std::string>{"needs", "widened"}));
+}

@@ -1,0 +1,198 @@
+#include <stdexcept>
+#include <system_error>
+
+#include <QSignalSpy>
+#include <gtest/gtest.h>
+
+#include "store_harness.h"
+
+using namespace bramwick;
+using test::category;
+using test::item;
+
+namespace {
+
+RunningItem watcher() {
+    return RunningItem{"watch-7", RunningItem::Watcher{{7}, {}}, "log stream", "", 12.6, 2'500'000};
+}
+
+} // namespace
+
+TEST(StoreRunning, AStopReportsItsOutcomeAfterANewSnapshotAndTheDisk) {
+    struct Case {
+        std::function<Shell::Result(const RunningItem&)> stop;
+        std::string title;
+        std::string message;
+        bool failed;
+    };
+    const std::vector<Case> cases = {
+        {[](const RunningItem&) { return Shell::Result{0, ""}; }, "Stopped log stream",
+         "It was using 13% of a CPU core and 2.5 MB of memory.", false},
+        {[](const RunningItem&) { return Shell::Result{1, "gone\n"}; },
+         "Couldn't stop log stream", "gone", true},
+        {[](const RunningItem&) -> Shell::Result {
+             throw std::system_error(std::make_error_code(std::errc::no_such_file_or_directory));
+         },
+         "Couldn't stop log stream", "The command didn't run.", true},
+    };
+    for (const auto& c : cases) {
+        test::StoreHarness h;
+        h.access = false;
+        h.stop = c.stop;
+        Store store(h.services());
+        QSignalSpy diskSpy(&store, &Store::diskChanged);
+        auto stopping = store.stop(watcher());
+        EXPECT_EQ(store.stopping(), (std::set<std::string>{"watch-7"}));
+        h.user.run(); // the command
+        EXPECT_TRUE(store.stopping().empty());
+        EXPECT_TRUE(store.refreshingRunning());
+        EXPECT_FALSE(store.report());
+        h.user.run(); // the snapshot
+        EXPECT_TRUE(stopping.isReady());
+        EXPECT_FALSE(store.refreshingRunning());
+        EXPECT_EQ(h.snapshots, 1);
+        EXPECT_EQ(diskSpy.count(), 1);
+        ASSERT_TRUE(store.report());
+        EXPECT_EQ(store.report()->title, c.title);
+        EXPECT_EQ(store.report()->message, c.message);
+        EXPECT_EQ(store.report()->hasFailures, c.failed);
+    }
+}
+
+TEST(StoreVitals, SamplesKeepThirtyOfHistoryAndAskForTheBusiestEveryFifth) {
+    test::StoreHarness h;
+    h.access = false;
+    Store store(h.services());
+    EXPECT_FALSE(store.vitals().sampled);
+
+    h.reading.topCPU = Vitals::Process{"first", 50, 1};
+    store.startVitals();
+    store.startVitals(); // a second start takes no second sample
+    EXPECT_TRUE(store.vitalsActive());
+    EXPECT_EQ(h.samples, (std::vector<bool>{true}));
+    EXPECT_EQ(store.vitals().topCPU->name, "first");
+
+    // The other samples keep the busiest processes of the last one that asked.
+    h.reading.topCPU.reset();
+    const double fullScale = Vitals::swapRateFullScale();
+    for (int i = 1; i <= 30; ++i) {
+        h.reading.cpuBusy = i / 100.0;
+        h.reading.swapRate = static_cast<std::int64_t>(fullScale * (i == 30 ? 3 : 0.5));
+        store.vitalsTick();
+        if (i == 4) {
+            EXPECT_EQ(store.vitals().topCPU->name, "first");
+        }
+    }
+    EXPECT_EQ(h.samples.size(), 31u);
+    for (std::size_t n = 0; n < h.samples.size(); ++n)
+        EXPECT_EQ(h.samples[n], n % 5 == 0) << n;
+    EXPECT_FALSE(store.vitals().topCPU) << "the 31st sample asked again and found none";
+
+    ASSERT_EQ(store.vitals().cpuHistory.size(), 30u);
+    EXPECT_DOUBLE_EQ(store.vitals().cpuHistory.front(), 0.01);
+    EXPECT_DOUBLE_EQ(store.vitals().cpuHistory.back(), 0.30);
+    ASSERT_EQ(store.vitals().swapHistory.size(), 30u);
+    EXPECT_DOUBLE_EQ(store.vitals().swapHistory.back(), 1.0) << "capped at full scale";
+    EXPECT_NEAR(store.vitals().swapHistory.front(), 0.5, 1e-6);
+    EXPECT_TRUE(store.vitals().sampled);
+
+    store.stopVitals();
+    EXPECT_FALSE(store.vitalsActive());
+    store.stopVitals();
+    store.startVitals(); // the rhythm goes on from where it was
+    EXPECT_EQ(h.samples.size(), 32u);
+    EXPECT_FALSE(h.samples.back());
+}
+
+TEST(StoreMaintenance, ReportsTheOutcomeAndRecordsOnlyASuccessThatFreedSpace) {
+    struct Case {
+        bool succeeded;
+        std::string output;
+        std::int64_t frees;
+        std::string message;
+        bool recorded;
+    };
+    const std::vector<Case> cases = {
+        {true, "Rotated.", 2'000'000'000, "Free space went up by 2 GB.\n\nRotated.", true},
+        {true, "", 0, "Done.", false},
+        {false, "refused", 2'000'000'000, "refused", false},
+    };
+    for (const auto& c : cases) {
+        test::StoreHarness h;
+        h.access = false;
+        h.maintenance = {c.succeeded, c.output};
+        h.maintenanceFrees = c.frees;
+        Store store(h.services());
+        MaintenanceTask task;
+        task.id = "logs";
+        task.name = "Rotate Logs";
+        task.detail = "Rotates the system logs.";
+        auto running = store.runMaintenance(task);
+        EXPECT_EQ(store.runningTask(), "logs");
+        EXPECT_TRUE(store.isBusy());
+        h.user.runAll();
+        EXPECT_TRUE(running.isReady());
+        EXPECT_FALSE(store.runningTask());
+        EXPECT_EQ(store.report()->title, "Rotate Logs");
+        EXPECT_EQ(store.report()->message, c.message);
+        EXPECT_EQ(store.report()->hasFailures, !c.succeeded);
+        EXPECT_EQ(store.log().size(), c.recorded ? 1u : 0u);
+        if (c.recorded) {
+            EXPECT_EQ(store.log()[0].title, "Rotate Logs: 2 GB");
+            EXPECT_EQ(store.log()[0].detail, "Rotates the system logs.");
+        }
+    }
+}
+
+TEST(StoreDisk, FiguresAreKeptWhenTheyCannotBeRead) {
+    test::StoreHarness h;
+    h.access = false;
+    h.disk = DiskFigures{1000, 400, 100};
+    Store store(h.services());
+    EXPECT_EQ(store.disk(), (DiskFigures{1000, 400, 400})) << "never below what is available";
+    h.disk.reset();
+    store.refreshDisk();
+    EXPECT_EQ(store.disk(), (DiskFigures{1000, 400, 400}));
+}
+
+TEST(StoreDesktop, QuitAsksEveryInstanceOfTheBundleAndRevealHandsOverThePaths) {
+    test::StoreHarness h;
+    h.access = false;
+    Store store(h.services());
+    ScanItem app = item("Editor.app", 10);
+    app.url = "/Applications/Editor.app";
+    RunningApplication one{1, "org.editor", "Editor", "/Applications/Editor.app/", "", true};
+    RunningApplication two{2, "org.editor", "Editor", "/Applications/./Editor.app", "", true};
+    RunningApplication other{3, "org.other", "Other", "/Applications/Other.app", "", true};
+    RunningApplication loose{4, "", "tool", "", "/usr/bin/tool", false};
+
+    h.applications.running = {other, loose};
+    store.quit(app);
+    EXPECT_TRUE(h.applications.askedToQuit.empty());
+    h.applications.running = {one, other, two};
+    store.quit(app);
+    EXPECT_EQ(h.applications.askedToQuit, (std::vector<RunningApplication>{one, two}));
+
+    store.reveal({item("a", 1), item("b", 1)});
+    EXPECT_EQ(h.revealed,
+              (std::vector<std::vector<std::string>>{{"/fixture/a", "/fixture/b"}}));
+}
+
+TEST(StoreBusy, OnlyLongOperationsAndCleansMakeTheStoreBusy) {
+    test::StoreHarness h;
+    h.catalog = {category("a")};
+    h.contents["a"] = {item("x", 1)};
+    auto store = h.make();
+    EXPECT_FALSE(store->isBusy());
+    auto scanning = store->scan(h.catalog[0]);
+    EXPECT_FALSE(store->isBusy()) << "a single scan does not count";
+    h.user.runAll();
+    auto pass = store->scanAll();
+    EXPECT_TRUE(store->isBusy());
+    h.user.runAll();
+    EXPECT_FALSE(store->isBusy());
+    auto cleaning = store->clean(h.catalog[0], {item("x", 1)});
+    EXPECT_TRUE(store->isBusy());
+    h.user.runAll();
+    EXPECT_FALSE(store->isBusy());
+}
