@@ -15,6 +15,14 @@ namespace {
 constexpr std::size_t failuresListed = 5;
 constexpr std::size_t namesRecorded = 6;
 
+// Joined pieces. (Chains of `"text" + string` trip a false overlap warning of GCC 12.)
+std::string concat(std::initializer_list<std::string_view> pieces) {
+    std::string text;
+    for (auto piece : pieces)
+        text.append(piece);
+    return text;
+}
+
 std::string plural(std::size_t count, std::string_view word) {
     return std::to_string(count) + " " + std::string(word) + (count == 1 ? "" : "s");
 }
@@ -129,6 +137,55 @@ ReportText allSafeReport(std::int64_t freed, std::size_t failures) {
                            "it and try again."
                      : "All safe categories are clean.";
     return {"Freed " + Text::byteCount(freed), message, failures > 0};
+}
+
+UninstallCount uninstallCount(const UninstallPlan& plan, const std::vector<AppLeftover>& chosen,
+                              const Cleaner::Outcome& outcome) {
+    UninstallCount count;
+    for (const auto& removed : outcome.cleaned) {
+        count.size = add(count.size, removed.size);
+        if (!count.appMoved && removed.url == plan.app.url) {
+            count.appMoved = true;
+            continue;
+        }
+        count.leftovers.push_back(removed);
+        bool system = std::any_of(chosen.begin(), chosen.end(), [&](const AppLeftover& leftover) {
+            return leftover.ownership == AppLeftover::Ownership::system &&
+                   leftover.url == removed.url;
+        });
+        if (system) ++count.systemRemoved;
+    }
+    return count;
+}
+
+ReportText uninstallReport(std::string_view appName, const UninstallCount& count,
+                           const std::vector<Cleaner::Failure>& failures) {
+    const std::string leftovers = plural(count.leftovers.size(), "leftover item");
+    const std::string size = Text::byteCount(count.size);
+    const std::string_view trashed = ". Empty the Trash to free the space.";
+    std::string message;
+    if (count.appMoved)
+        message =
+            concat({"Moved ", appName, " and ", leftovers, " to the Trash (", size, ")", trashed});
+    else if (!count.leftovers.empty())
+        message = concat({appName, " stayed where it was. Moved ", leftovers, " to the Trash (",
+                          size, ")", trashed});
+    else
+        message = concat({"Nothing of ", appName, " was removed."});
+    if (count.systemRemoved > 0)
+        message.append(
+            concat({" ", std::to_string(count.systemRemoved), " system item",
+                    count.systemRemoved == 1 ? " was" : "s were", " deleted permanently."}));
+    message.append(failureBlock(failures));
+    return {concat({count.appMoved ? "Uninstalled " : "Couldn't uninstall ", appName}), message,
+            !failures.empty()};
+}
+
+std::optional<RecordText> uninstallRecord(std::string_view appName, const UninstallCount& count) {
+    if (!count.appMoved && count.leftovers.empty()) return std::nullopt;
+    return RecordText{concat({count.appMoved ? "Uninstalled " : "Leftovers of ", appName, ": ",
+                              Text::byteCount(count.size)}),
+                      joinedNames(count.leftovers, 0, namesRecorded)};
 }
 
 ReportText maintenanceReport(std::string_view name, bool succeeded, std::string_view output,

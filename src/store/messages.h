@@ -12,6 +12,7 @@
 #include "engine/cleaner.h"
 #include "engine/models.h"
 #include "engine/shell.h"
+#include "finders/uninstaller.h"
 #include "system/running.h"
 
 namespace bramwick::StoreText {
@@ -60,6 +61,21 @@ std::string allSafeWarning(std::int64_t total, const std::vector<std::string>& y
 // The record and the report after Clean All Safe.
 RecordText allSafeRecord(std::int64_t freed, std::int64_t gain);
 ReportText allSafeReport(std::int64_t freed, std::size_t failures);
+
+// The report and record after an uninstall, counting only what was really removed: the
+// application when its own move succeeded, and the leftovers among `cleaned`; `systemRemoved`
+// is how many of those were system leftovers, deleted permanently.
+struct UninstallCount {
+    bool appMoved = false;
+    std::vector<ScanItem> leftovers; // the removed leftovers, in order
+    std::size_t systemRemoved = 0;
+    std::int64_t size = 0; // of everything removed
+};
+UninstallCount uninstallCount(const UninstallPlan& plan, const std::vector<AppLeftover>& chosen,
+                              const Cleaner::Outcome& outcome);
+ReportText uninstallReport(std::string_view appName, const UninstallCount& count,
+                           const std::vector<Cleaner::Failure>& failures);
+std::optional<RecordText> uninstallRecord(std::string_view appName, const UninstallCount& count);
 
 // The report after a maintenance task, and its record when it freed space.
 ReportText maintenanceReport(std::string_view name, bool succeeded, std::string_view output,

@@ -107,6 +107,9 @@ class Store : public QObject {
     const std::optional<Date>& lastScan() const { return lastScan_; }
     bool cleaningAll() const { return cleaningAll_; }
     const std::set<std::string>& scannedThisPass() const { return scannedThisPass_; }
+    // The plan the uninstall sheet shows; none closes it (the sheet's Cancel sets none).
+    const std::optional<UninstallPlan>& uninstall() const { return uninstall_; }
+    void setUninstall(std::optional<UninstallPlan> plan);
     const std::optional<std::string>& findingLeftovers() const { return findingLeftovers_; }
     bool uninstalling() const { return uninstalling_; }
     bool autoCleaning() const { return autoCleaning_; }
@@ -160,6 +163,10 @@ class Store : public QObject {
                        std::string destination);
     QCoro::Task<> cleanAllSafe();
 
+    // Uninstalling.
+    QCoro::Task<> findLeftovers(ScanItem app);
+    QCoro::Task<> performUninstall(UninstallPlan plan, std::vector<AppLeftover> leftovers);
+
     // Maintenance.
     QCoro::Task<> runMaintenance(MaintenanceTask task);
 
@@ -202,6 +209,7 @@ class Store : public QObject {
     void lastScanChanged();
     void cleaningAllChanged();
     void scannedThisPassChanged();
+    void uninstallChanged();
     void findingLeftoversChanged();
     void uninstallingChanged();
     void autoCleaningChanged();
@@ -259,6 +267,7 @@ class Store : public QObject {
     bool cleaningAll_ = false;
     QTimer diskTimer_;
     std::set<std::string> scannedThisPass_;
+    std::optional<UninstallPlan> uninstall_;
     std::optional<std::string> findingLeftovers_;
     bool uninstalling_ = false;
     QTimer autoCleanTimer_;

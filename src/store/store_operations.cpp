@@ -216,6 +216,50 @@ QCoro::Task<> Store::cleanAllSafe() {
     emit cleaningAllChanged();
 }
 
+// Uninstalling
+
+void Store::setUninstall(std::optional<UninstallPlan> plan) {
+    uninstall_ = std::move(plan);
+    emit uninstallChanged();
+}
+
+QCoro::Task<> Store::findLeftovers(ScanItem app) {
+    findingLeftovers_ = app.id;
+    emit findingLeftoversChanged();
+    auto planWork = onUserPool([plan = services_.uninstallPlan, app] { return plan(app); });
+    auto plan = co_await planWork;
+    setUninstall(std::move(plan));
+    findingLeftovers_.reset();
+    emit findingLeftoversChanged();
+}
+
+QCoro::Task<> Store::performUninstall(UninstallPlan plan, std::vector<AppLeftover> leftovers) {
+    uninstalling_ = true;
+    emit uninstallingChanged();
+    auto outcomeWork = onUserPool([uninstall = services_.uninstall, app = plan.app, leftovers] {
+        return uninstall(app, leftovers);
+    });
+    auto outcome = co_await outcomeWork;
+    uninstalling_ = false;
+    emit uninstallingChanged();
+    setUninstall(std::nullopt);
+
+    for (const char* id : {applicationsId, trashId}) {
+        const CleanupCategory* found = findCategory(id);
+        if (!found) continue;
+        CleanupCategory category = *found;
+        auto scanning = scan(category);
+        co_await scanning;
+    }
+    // Nothing is freed until the Trash is emptied, so no gain is measured.
+    refreshDisk();
+
+    auto count = StoreText::uninstallCount(plan, leftovers, outcome);
+    if (auto entry = StoreText::uninstallRecord(plan.app.name, count))
+        record(entry->title, entry->detail);
+    setReport(StoreText::uninstallReport(plan.app.name, count, outcome.failures));
+}
+
 // Maintenance
 
 QCoro::Task<> Store::runMaintenance(MaintenanceTask task) {

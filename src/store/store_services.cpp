@@ -84,6 +84,10 @@ StoreServices StoreServices::standard() {
     services.move = [](const std::vector<ScanItem>& items, const std::string& folder) {
         return Cleaner::move(items, folder);
     };
+    services.uninstallPlan = [](const ScanItem& app) { return Uninstaller::plan(app); };
+    services.uninstall = [](const ScanItem& app, const std::vector<AppLeftover>& leftovers) {
+        return Uninstaller::uninstall(app, leftovers);
+    };
     services.runningSnapshot = [] { return RunningScanner::snapshot(); };
     services.stop = [](const RunningItem& item) { return RunningScanner::stop(item); };
     services.sampleVitals = [](bool top) { return VitalsReader::sample(top); };

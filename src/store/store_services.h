@@ -14,6 +14,7 @@
 #include "engine/health.h"
 #include "engine/models.h"
 #include "engine/shell.h"
+#include "finders/uninstaller.h"
 #include "platform/notifier.h"
 #include "platform/running_apps.h"
 #include "platform/settings.h"
@@ -40,6 +41,10 @@ struct StoreServices {
         unusedApplications;
     std::function<Cleaner::Outcome(const std::vector<ScanItem>&, const CleanupCategory&)> clean;
     std::function<Cleaner::Outcome(const std::vector<ScanItem>&, const std::string& folder)> move;
+
+    // The uninstaller.
+    std::function<UninstallPlan(const ScanItem& app)> uninstallPlan;
+    std::function<Cleaner::Outcome(const ScanItem& app, const std::vector<AppLeftover>&)> uninstall;
 
     // The system tools. `stop` may throw when its command cannot be started.
     std::function<RunningSnapshot()> runningSnapshot;

@@ -162,3 +162,90 @@ TEST(StoreText, SumsSaturate) {
     EXPECT_EQ(StoreText::subtract(least, 1), least);
     EXPECT_EQ(StoreText::totalSize({item("a", most), item("b", 5)}), most);
 }
+
+TEST(StoreText, UninstallTextsCountWhatWasReallyRemoved) {
+    UninstallPlan plan;
+    plan.app = item("Foo.app", 1'000'000);
+    plan.app.name = "Foo";
+    auto leftover = [](const std::string& name, AppLeftover::Ownership ownership) {
+        return AppLeftover{"/l/" + name, "/l/" + name, "Cache", 500'000, ownership};
+    };
+    auto removed = [](const AppLeftover& l) {
+        ScanItem made = item(l.kind + " \u2014 " + l.url, l.size);
+        made.id = made.url = l.url;
+        return made;
+    };
+    const auto user = AppLeftover::Ownership::user;
+    const auto system = AppLeftover::Ownership::system;
+    const AppLeftover u1 = leftover("u1", user), s1 = leftover("s1", system),
+                      s2 = leftover("s2", system);
+    const Cleaner::Failure appFailed{plan.app, "in use"};
+    const Cleaner::Failure s1Failed{removed(s1), "refused"};
+
+    struct Case {
+        std::vector<AppLeftover> chosen;
+        Cleaner::Outcome outcome;
+        StoreText::ReportText report;
+        std::optional<StoreText::RecordText> record;
+    };
+    const std::string trash = " to the Trash (";
+    const std::vector<Case> cases = {
+        {{u1},
+         {{plan.app, removed(u1)}, {}},
+         {"Uninstalled Foo",
+          "Moved Foo and 1 leftover item" + trash + "1.5 MB). Empty the Trash to free the space.",
+          false},
+         StoreText::RecordText{"Uninstalled Foo: 1.5 MB", "Cache \u2014 /l/u1"}},
+        {{},
+         {{plan.app}, {}},
+         {"Uninstalled Foo",
+          "Moved Foo and 0 leftover items" + trash + "1 MB). Empty the Trash to free the space.",
+          false},
+         StoreText::RecordText{"Uninstalled Foo: 1 MB", ""}},
+        {{u1, s1, s2},
+         {{plan.app, removed(u1), removed(s1), removed(s2)}, {}},
+         {"Uninstalled Foo",
+          "Moved Foo and 3 leftover items" + trash +
+              "2.5 MB). Empty the Trash to free the space. 2 system items were deleted "
+              "permanently.",
+          false},
+         StoreText::RecordText{"Uninstalled Foo: 2.5 MB",
+                               "Cache \u2014 /l/u1, Cache \u2014 /l/s1, Cache \u2014 /l/s2"}},
+        {{s1, s2},
+         {{plan.app, removed(s2)}, {s1Failed}},
+         {"Uninstalled Foo",
+          "Moved Foo and 1 leftover item" + trash +
+              "1.5 MB). Empty the Trash to free the space. 1 system item was deleted "
+              "permanently.\n\n1 could not be removed:\n\u2022 Cache \u2014 /l/s1: refused",
+          true},
+         StoreText::RecordText{"Uninstalled Foo: 1.5 MB", "Cache \u2014 /l/s2"}},
+        {{u1},
+         {{removed(u1)}, {appFailed}},
+         {"Couldn't uninstall Foo",
+          "Foo stayed where it was. Moved 1 leftover item" + trash +
+              "500 KB). Empty the Trash to free the space.\n\n1 could not be removed:\n\u2022 "
+              "Foo: in use",
+          true},
+         StoreText::RecordText{"Leftovers of Foo: 500 KB", "Cache \u2014 /l/u1"}},
+        {{u1},
+         {{}, {appFailed, {removed(u1), "in use"}}},
+         {"Couldn't uninstall Foo",
+          "Nothing of Foo was removed.\n\n2 could not be removed:\n\u2022 Foo: in use\n\u2022 "
+          "Cache \u2014 /l/u1: in use",
+          true},
+         std::nullopt},
+    };
+    for (const auto& c : cases) {
+        auto count = StoreText::uninstallCount(plan, c.chosen, c.outcome);
+        EXPECT_EQ(StoreText::uninstallReport("Foo", count, c.outcome.failures), c.report)
+            << c.report.message;
+        EXPECT_EQ(StoreText::uninstallRecord("Foo", count), c.record) << c.report.message;
+    }
+
+    // Eight removed leftovers: the record names the first six.
+    Cleaner::Outcome many{{plan.app}, {}};
+    for (int i = 1; i <= 8; ++i)
+        many.cleaned.push_back(item(std::string("l").append(std::to_string(i)), 1));
+    auto count = StoreText::uninstallCount(plan, {}, many);
+    EXPECT_EQ(StoreText::uninstallRecord("Foo", count)->detail, "l1, l2, l3, l4, l5, l6");
+}

@@ -101,8 +101,8 @@ TEST(StoreAutoClean, ALowSpaceRunNotifiesOnlyWhenWantedAndInstalled) {
         bool installed;
         bool posted;
     };
-    for (const Case& c : std::vector<Case>{
-             {true, true, true}, {false, true, false}, {true, false, false}}) {
+    for (const Case& c :
+         std::vector<Case>{{true, true, true}, {false, true, false}, {true, false, false}}) {
         test::StoreHarness h;
         h.catalog = {category("caches")};
         h.settings->set("autoCleanOnLowSpace", true);

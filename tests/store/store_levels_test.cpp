@@ -124,14 +124,13 @@ TEST(StoreLevels, OneDamagedEntryCostsOnlyItselfAndUnreadableListsAreKeptAside) 
     test::StoreHarness h;
     h.catalog = rows();
     h.access = false;
-    h.settings->set("levelOverrides", nlohmann::json{{"logs", "Safe to Remove"},
-                                                     {"cache", 7},
-                                                     {"downloads", "Review"}});
+    h.settings->set(
+        "levelOverrides",
+        nlohmann::json{{"logs", "Safe to Remove"}, {"cache", 7}, {"downloads", "Review"}});
     h.settings->set("customFolders",
-                    nlohmann::json::array({{{"id", "custom-1"}, {"path", h.folder}},
-                                           {{"id", "custom-2"},
-                                            {"path", h.folder},
-                                            {"level", "Safe to Remove"}}}));
+                    nlohmann::json::array(
+                        {{{"id", "custom-1"}, {"path", h.folder}},
+                         {{"id", "custom-2"}, {"path", h.folder}, {"level", "Safe to Remove"}}}));
     {
         Store store(h.services());
         EXPECT_EQ(store.levelOverrides(), (LevelOverrides::Overrides{{"logs", Level::safe}}));

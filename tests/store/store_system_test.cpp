@@ -26,9 +26,13 @@ TEST(StoreRunning, AStopReportsItsOutcomeAfterANewSnapshotAndTheDisk) {
         bool failed;
     };
     const std::vector<Case> cases = {
-        {[](const RunningItem&) { return Shell::Result{0, ""}; }, "Stopped log stream",
-         "It was using 13% of a CPU core and 2.5 MB of memory.", false},
-        {[](const RunningItem&) { return Shell::Result{1, "gone\n"}; },
+        {[](const RunningItem&) {
+             return Shell::Result{0, ""};
+         },
+         "Stopped log stream", "It was using 13% of a CPU core and 2.5 MB of memory.", false},
+        {[](const RunningItem&) {
+             return Shell::Result{1, "gone\n"};
+         },
          "Couldn't stop log stream", "gone", true},
         {[](const RunningItem&) -> Shell::Result {
              throw std::system_error(std::make_error_code(std::errc::no_such_file_or_directory));
@@ -174,8 +178,7 @@ TEST(StoreDesktop, QuitAsksEveryInstanceOfTheBundleAndRevealHandsOverThePaths) {
     EXPECT_EQ(h.applications.askedToQuit, (std::vector<RunningApplication>{one, two}));
 
     store.reveal({item("a", 1), item("b", 1)});
-    EXPECT_EQ(h.revealed,
-              (std::vector<std::vector<std::string>>{{"/fixture/a", "/fixture/b"}}));
+    EXPECT_EQ(h.revealed, (std::vector<std::vector<std::string>>{{"/fixture/a", "/fixture/b"}}));
 }
 
 TEST(StoreBusy, OnlyLongOperationsAndCleansMakeTheStoreBusy) {
@@ -195,4 +198,58 @@ TEST(StoreBusy, OnlyLongOperationsAndCleansMakeTheStoreBusy) {
     EXPECT_TRUE(store->isBusy());
     h.user.runAll();
     EXPECT_FALSE(store->isBusy());
+}
+
+TEST(StoreUninstall, FindsLeftoversThenRemovesRescansReportsAndRecords) {
+    test::StoreHarness h;
+    auto apps = category(Store::applicationsId, Risk::caution, CleanAction::Kind::trash);
+    auto trash = category(Store::trashId);
+    h.catalog = {apps, trash};
+    ScanItem app = item("Foo.app", 1'000'000);
+    app.name = "Foo";
+    h.access = false;
+
+    UninstallPlan plan;
+    plan.app = app;
+    plan.leftovers = {AppLeftover{"/l/a", "/l/a", "Cache", 500'000, AppLeftover::Ownership::user}};
+    std::vector<ScanItem> planned;
+    StoreServices withUninstaller = h.services();
+    withUninstaller.uninstallPlan = [&](const ScanItem& asked) {
+        planned.push_back(asked);
+        return plan;
+    };
+    std::vector<AppLeftover> removedLeftovers;
+    withUninstaller.uninstall = [&](const ScanItem& asked, const std::vector<AppLeftover>& chosen) {
+        removedLeftovers = chosen;
+        ScanItem leftover = item("Cache \u2014 /l/a", 500'000);
+        leftover.id = leftover.url = "/l/a";
+        return Cleaner::Outcome{{asked, leftover}, {}};
+    };
+    Store own(withUninstaller);
+
+    auto finding = own.findLeftovers(app);
+    EXPECT_EQ(own.findingLeftovers(), app.id);
+    EXPECT_FALSE(own.uninstall());
+    h.user.runAll();
+    EXPECT_TRUE(finding.isReady());
+    EXPECT_FALSE(own.findingLeftovers());
+    ASSERT_TRUE(own.uninstall());
+    EXPECT_EQ(own.uninstall()->app, app);
+
+    auto removing = own.performUninstall(*own.uninstall(), plan.leftovers);
+    EXPECT_TRUE(own.uninstalling());
+    EXPECT_TRUE(own.isBusy());
+    h.user.run();
+    EXPECT_FALSE(own.uninstalling());
+    EXPECT_FALSE(own.uninstall()) << "the sheet closes before the rescans";
+    h.user.runAll();
+    EXPECT_TRUE(removing.isReady());
+    EXPECT_EQ(removedLeftovers, plan.leftovers);
+    EXPECT_EQ(h.scans, (std::vector<std::string>{Store::applicationsId, Store::trashId}));
+    EXPECT_EQ(own.report()->title, "Uninstalled Foo");
+    EXPECT_EQ(own.report()->message, "Moved Foo and 1 leftover item to the Trash (1.5 MB). Empty "
+                                     "the Trash to free the space.");
+    ASSERT_EQ(own.log().size(), 1u);
+    EXPECT_EQ(own.log()[0].title, "Uninstalled Foo: 1.5 MB");
+    EXPECT_EQ(own.log()[0].detail, "Cache \u2014 /l/a");
 }
