@@ -193,10 +193,19 @@ std::string currentExecutable() {
 }
 
 std::optional<std::string> installedEntry() {
+    return entryFor(Edition::appId);
+}
+
+std::optional<std::string> entryFor(std::string_view id) {
+    // An id is a file name, never a path.
+    if (id.empty() || id.find('/') != std::string_view::npos || id == "." || id == "..")
+        return std::nullopt;
     std::vector<std::string> folders{Edition::dataHome()};
     for (auto& folder : folderList("XDG_DATA_DIRS", "/usr/local/share:/usr/share"))
         folders.push_back(std::move(folder));
-    const std::string name = std::string("/applications/") + Edition::appId + ".desktop";
+    std::string name = "/applications/";
+    name.append(id);
+    name.append(".desktop");
     for (const auto& folder : folders) {
         struct stat st{};
         if (::stat((folder + name).c_str(), &st) == 0 && S_ISREG(st.st_mode)) return folder + name;

@@ -30,6 +30,10 @@ std::map<std::string, std::string> mainGroup(std::string_view text);
 // The absolute path of this running program ("" when it cannot be read).
 std::string currentExecutable();
 
+// The desktop entry that menus use for the application with this desktop-file id (without
+// ".desktop"): applications/<id>.desktop in the data home, then in each of $XDG_DATA_DIRS.
+std::optional<std::string> entryFor(std::string_view id);
+
 // The desktop entry that menus use for this program (applications/<app id>.desktop in the data
 // home, then in each of $XDG_DATA_DIRS), if one is installed.
 std::optional<std::string> installedEntry();

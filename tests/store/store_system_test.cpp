@@ -1,10 +1,16 @@
+#include <spawn.h>
 #include <stdexcept>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <system_error>
 
 #include <QSignalSpy>
 #include <gtest/gtest.h>
 
 #include "store_harness.h"
+#include "support/fixture.h"
+
+extern char** environ;
 
 using namespace bramwick;
 using test::category;
@@ -252,4 +258,36 @@ TEST(StoreUninstall, FindsLeftoversThenRemovesRescansReportsAndRecords) {
     ASSERT_EQ(own.log().size(), 1u);
     EXPECT_EQ(own.log()[0].title, "Uninstalled Foo: 1.5 MB");
     EXPECT_EQ(own.log()[0].detail, "Cache \u2014 /l/a");
+}
+
+TEST(StorePlatform, TheRelaunchWaitsForTheProcessToEndThenStartsTheProgramWhole) {
+    const std::string folder = test::makeTemporaryFolder("relaunch");
+    const std::string program = folder + "/my program";
+    {
+        FILE* file = std::fopen(program.c_str(), "w");
+        ASSERT_NE(file, nullptr);
+        std::fputs("#!/bin/sh\necho \"$0\" > \"$(dirname \"$0\")/marker\"\n", file);
+        std::fclose(file);
+        ::chmod(program.c_str(), 0755);
+    }
+    auto spawn = [](std::vector<std::string> arguments) {
+        std::vector<char*> argv;
+        for (auto& argument : arguments)
+            argv.push_back(argument.data());
+        argv.push_back(nullptr);
+        pid_t pid = 0;
+        ::posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ);
+        return pid;
+    };
+    pid_t sleeper = spawn({"/bin/sleep", "0.4"});
+    ASSERT_GT(sleeper, 0);
+    pid_t script = spawn({"/bin/sh", "-c", StorePlatform::relaunchScript(sleeper), program});
+    ASSERT_GT(script, 0);
+    ::usleep(200'000);
+    EXPECT_FALSE(test::exists(folder + "/marker")) << "still waiting for the old process";
+    int status = 0;
+    ::waitpid(sleeper, &status, 0); // ended and reaped: gone
+    ::waitpid(script, &status, 0);
+    EXPECT_EQ(test::readFile(folder + "/marker"), program + "\n");
+    test::removeTree(folder);
 }

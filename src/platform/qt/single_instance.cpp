@@ -1,0 +1,81 @@
+#include "platform/qt/single_instance.h"
+
+#include <memory>
+#include <unistd.h>
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QLocalSocket>
+#include <QLockFile>
+
+#include "engine/edition.h"
+
+namespace bramwick {
+
+namespace {
+
+constexpr int connectTimeoutMs = 1000;
+constexpr int writeTimeoutMs = 2000;
+
+} // namespace
+
+SingleInstance::SingleInstance(QString name, QObject* parent)
+    : QObject(parent), name_(std::move(name)) {
+    connect(&server_, &QLocalServer::newConnection, this, &SingleInstance::accept);
+}
+
+QString SingleInstance::defaultName() {
+    QByteArray home = QByteArray::fromStdString(Edition::home());
+    QString digest = QString::fromLatin1(
+        QCryptographicHash::hash(home, QCryptographicHash::Sha256).toHex().left(12));
+    return QStringLiteral("%1-%2-%3")
+        .arg(QString::fromUtf8(Edition::appId))
+        .arg(::getuid())
+        .arg(digest);
+}
+
+bool SingleInstance::claim(const QStringList& request) {
+    // Two launches at the same moment take turns here, so only one of them listens.
+    QLockFile lock(QDir::temp().filePath(name_ + QStringLiteral(".lock")));
+    lock.lock();
+
+    QLocalSocket socket;
+    socket.connectToServer(name_);
+    if (socket.waitForConnected(connectTimeoutMs)) {
+        socket.write(request.join(u'\n').toUtf8());
+        socket.flush();
+        socket.waitForBytesWritten(writeTimeoutMs);
+        socket.disconnectFromServer();
+        if (socket.state() != QLocalSocket::UnconnectedState)
+            socket.waitForDisconnected(writeTimeoutMs);
+        return false;
+    }
+
+    server_.setSocketOptions(QLocalServer::UserAccessOption);
+    if (server_.listen(name_)) return true;
+    // Nobody answered, so the socket is left over from a program that ended without closing it.
+    QLocalServer::removeServer(name_);
+    return server_.listen(name_);
+}
+
+void SingleInstance::accept() {
+    while (QLocalSocket* socket = server_.nextPendingConnection()) {
+        auto buffer = std::make_shared<QByteArray>();
+        auto finish = [this, socket, buffer] {
+            buffer->append(socket->readAll());
+            QStringList request;
+            for (const auto& line : QString::fromUtf8(*buffer).split(u'\n'))
+                if (!line.isEmpty()) request << line;
+            socket->deleteLater();
+            emit received(request);
+        };
+        connect(socket, &QLocalSocket::readyRead, socket,
+                [socket, buffer] { buffer->append(socket->readAll()); });
+        if (socket->state() == QLocalSocket::UnconnectedState)
+            finish(); // it said everything and left already
+        else
+            connect(socket, &QLocalSocket::disconnected, this, finish);
+    }
+}
+
+} // namespace bramwick

@@ -1,0 +1,42 @@
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <gtest/gtest.h>
+
+#include "platform/qt/single_instance.h"
+
+using namespace bramwick;
+
+TEST(SingleInstance, ALaterLaunchHandsItsRequestToTheFirst) {
+    int argc = 1;
+    char name[] = "platform_qt_tests";
+    char* argv[] = {name, nullptr};
+    QCoreApplication application{argc, argv};
+    const QString socket = SingleInstance::defaultName() + QStringLiteral("-test");
+
+    SingleInstance first(socket);
+    ASSERT_TRUE(first.claim({}));
+    QSignalSpy spy(&first, &SingleInstance::received);
+
+    SingleInstance second(socket);
+    EXPECT_FALSE(second.claim({"reopen", "--window"}));
+    QElapsedTimer clock;
+    clock.start();
+    while (spy.isEmpty() && clock.elapsed() < 10'000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    ASSERT_EQ(spy.count(), 1);
+    EXPECT_EQ(spy.at(0).at(0).toStringList(), (QStringList{"reopen", "--window"}));
+
+    // Once the first has gone, the next launch is the first again.
+    {
+        SingleInstance gone(socket + QStringLiteral("-2"));
+        ASSERT_TRUE(gone.claim({}));
+    }
+    SingleInstance next(socket + QStringLiteral("-2"));
+    EXPECT_TRUE(next.claim({"reopen"}));
+}
+
+TEST(SingleInstance, EachHomeHasItsOwnName) {
+    EXPECT_TRUE(SingleInstance::defaultName().startsWith("app.bramwick.Bramwick-"));
+    EXPECT_LE(SingleInstance::defaultName().size(), 60);
+}
