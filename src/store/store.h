@@ -239,6 +239,10 @@ class Store : public QObject {
     QCoro::Task<> scanInWindow(CleanupCategory category, int* active, StoreWork::Wakeup* slot);
     QCoro::Task<> finish(CleanupCategory category, Cleaner::Outcome outcome, std::string verb,
                          bool wentToTrash, std::int64_t before);
+    // Cleans the items the category's state lists now, on the user pool or the background one;
+    // none when it lists nothing.
+    QCoro::Task<std::optional<Cleaner::Outcome>> cleanWhatIsListed(CleanupCategory category,
+                                                                   bool background);
     void record(const std::string& title, const std::string& detail);
     void saveLevels();
     const CleanupCategory* findCategory(std::string_view id) const;

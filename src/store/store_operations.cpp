@@ -143,7 +143,21 @@ QCoro::Task<> Store::finish(CleanupCategory category, Cleaner::Outcome outcome, 
     setReport({category.name, message, !outcome.failures.empty()});
 }
 
-// Clean All Safe
+// Clean All Safe and the automatic clean
+
+QCoro::Task<std::optional<Cleaner::Outcome>> Store::cleanWhatIsListed(CleanupCategory category,
+                                                                      bool background) {
+    // Read afresh: a scan that ended meanwhile decides what is cleaned.
+    const CategoryState* current = state(category.id);
+    if (!current || current->items.empty()) co_return std::nullopt;
+    std::vector<ScanItem> items = current->items;
+    setCleaning(category.id, true);
+    auto job = [clean = services_.clean, items, category] { return clean(items, category); };
+    auto outcomeWork = background ? onBackgroundPool(job) : onUserPool(job);
+    auto outcome = co_await outcomeWork;
+    setCleaning(category.id, false);
+    co_return outcome;
+}
 
 bool Store::cleanedByCleanAllSafe(const CleanupCategory& category) {
     if (category.risk != Risk::safe) return false;
@@ -193,17 +207,11 @@ QCoro::Task<> Store::cleanAllSafe() {
     std::int64_t freed = 0;
     std::size_t failures = 0;
     for (const auto& category : selected) {
-        // Read afresh: a scan that ended meanwhile decides what is cleaned.
-        const CategoryState* current = state(category.id);
-        if (!current || current->items.empty()) continue;
-        std::vector<ScanItem> items = current->items;
-        setCleaning(category.id, true);
-        auto outcomeWork = onUserPool(
-            [clean = services_.clean, items, category] { return clean(items, category); });
-        auto outcome = co_await outcomeWork;
-        setCleaning(category.id, false);
-        freed = StoreText::add(freed, StoreText::totalSize(outcome.cleaned));
-        failures += outcome.failures.size();
+        auto cleaning = cleanWhatIsListed(category, false);
+        auto outcome = co_await cleaning;
+        if (!outcome) continue;
+        freed = StoreText::add(freed, StoreText::totalSize(outcome->cleaned));
+        failures += outcome->failures.size();
         auto scanning = scan(category);
         co_await scanning;
     }
@@ -305,16 +313,11 @@ QCoro::Task<> Store::runAutomatic(std::string reason) {
     for (const auto& category : plan.categories) {
         auto scanning = scan(category);
         co_await scanning;
-        const CategoryState* current = state(category.id);
-        if (!current || current->items.empty()) continue;
-        std::vector<ScanItem> items = current->items;
-        setCleaning(category.id, true);
-        auto outcomeWork = onBackgroundPool(
-            [clean = services_.clean, items, category] { return clean(items, category); });
-        auto outcome = co_await outcomeWork;
-        setCleaning(category.id, false);
-        freed = StoreText::add(freed, StoreText::totalSize(outcome.cleaned));
-        inUse = StoreText::add(inUse, static_cast<std::int64_t>(outcome.failures.size()));
+        auto cleaning = cleanWhatIsListed(category, true);
+        auto outcome = co_await cleaning;
+        if (!outcome) continue;
+        freed = StoreText::add(freed, StoreText::totalSize(outcome->cleaned));
+        inUse = StoreText::add(inUse, static_cast<std::int64_t>(outcome->failures.size()));
         auto rescanning = scan(category);
         co_await rescanning;
     }

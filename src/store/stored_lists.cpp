@@ -12,11 +12,11 @@ std::optional<nlohmann::json> decoded(const nlohmann::json& stored) {
     return parsed;
 }
 
-} // namespace
-
-Loaded<std::vector<CleanupRecord>> history(const Settings& settings) {
-    Loaded<std::vector<CleanupRecord>> loaded;
-    auto stored = settings.value(historyKey);
+// A list read entry by entry with `decode`, which gives none for an entry it cannot read.
+template <typename T, typename Decode>
+Loaded<std::vector<T>> listOf(const Settings& settings, const char* key, Decode decode) {
+    Loaded<std::vector<T>> loaded;
+    auto stored = settings.value(key);
     if (!stored) return loaded;
     auto list = decoded(*stored);
     if (!list || !list->is_array()) {
@@ -24,9 +24,16 @@ Loaded<std::vector<CleanupRecord>> history(const Settings& settings) {
         return loaded;
     }
     for (const auto& entry : *list)
-        if (auto record = recordFromJson(entry)) loaded.value.push_back(std::move(*record));
+        if (std::optional<T> one = decode(entry)) loaded.value.push_back(std::move(*one));
     if (loaded.value.empty() && !list->empty()) loaded.unreadable = *stored;
     return loaded;
+}
+
+} // namespace
+
+Loaded<std::vector<CleanupRecord>> history(const Settings& settings) {
+    return listOf<CleanupRecord>(settings, historyKey,
+                                 [](const nlohmann::json& entry) { return recordFromJson(entry); });
 }
 
 Loaded<LevelOverrides::Overrides> levelOverrides(const Settings& settings) {
@@ -46,19 +53,7 @@ Loaded<LevelOverrides::Overrides> levelOverrides(const Settings& settings) {
 }
 
 Loaded<std::vector<CustomFolder>> customFolders(const Settings& settings) {
-    Loaded<std::vector<CustomFolder>> loaded;
-    auto stored = settings.value(customFoldersKey);
-    if (!stored) return loaded;
-    auto list = decoded(*stored);
-    if (!list || !list->is_array()) {
-        loaded.unreadable = *stored;
-        return loaded;
-    }
-    for (const auto& entry : *list)
-        if (auto folder = CustomFolders::fromJson(entry))
-            loaded.value.push_back(std::move(*folder));
-    if (loaded.value.empty() && !list->empty()) loaded.unreadable = *stored;
-    return loaded;
+    return listOf<CustomFolder>(settings, customFoldersKey, CustomFolders::fromJson);
 }
 
 std::optional<std::string> saveHistory(const std::vector<CleanupRecord>& log, Settings& settings) {

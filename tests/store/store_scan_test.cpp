@@ -176,3 +176,17 @@ TEST(StoreScan, RescanForAFolderMeasuresWhatDependsOnItOneAfterAnother) {
     EXPECT_TRUE(rescan.isReady());
     EXPECT_EQ(h.scans, (std::vector<std::string>{"needs", "widened"}));
 }
+
+TEST(StoreScan, WorkThatEndsAfterTheStoreIsGoneIsDropped) {
+    test::StoreHarness h;
+    h.catalog = five();
+    h.access = false;
+    auto store = std::make_unique<Store>(h.services());
+    auto pass = store->scanAll();
+    ASSERT_EQ(h.user.pending(), 4u);
+    h.user.run(); // delivered while the store lives
+    store.reset();
+    h.user.runAll(); // nobody to deliver to
+    EXPECT_EQ(h.scans.size(), 5u);
+    EXPECT_FALSE(pass.isReady());
+}
