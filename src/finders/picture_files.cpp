@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <memory>
 #include <mutex>
 #include <unistd.h>
@@ -21,8 +20,8 @@ constexpr std::size_t leadingBytes = 64;
 
 void silently(const gchar*, GLogLevelFlags, const gchar*, gpointer) {}
 
-// libvips is started once, on first use. oneTBB gives the parallelism, so libvips works on the
-// calling thread alone and keeps no cache of operations (every picture is read once). Every
+// libvips is started once, on first use. oneTBB gives the parallelism, so libvips evaluates each
+// picture with a single worker and keeps no cache of operations (every picture is read once). Every
 // loader is blocked except the ones the ten formats need, so whatever libvips is asked, no
 // document, vector or raw loader ever runs.
 bool libvipsReady() {
@@ -404,6 +403,7 @@ std::optional<std::vector<unsigned char>> render(const std::string& path,
     int longer = std::max(image.get()->Xsize, image.get()->Ysize);
     if (longer > thumbnailSide) {
         double scale = static_cast<double>(thumbnailSide) / longer;
+        // A soft kernel: a copy saved at another size then differs least along sharp edges.
         if (!apply(image, [scale](VipsImage* in, VipsImage** out) {
                 return vips_resize(in, out, scale, "kernel", VIPS_KERNEL_LINEAR, nullptr);
             }))

@@ -1,4 +1,3 @@
-#include <algorithm>
 #include <unordered_set>
 
 #include "app/cli/modes.h"
