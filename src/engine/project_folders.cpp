@@ -15,6 +15,7 @@
 #include "engine/packages.h"
 #include "engine/scanner.h"
 #include "engine/text.h"
+#include "platform/walk_folders.h"
 
 namespace bramwick::Scanner {
 
@@ -38,26 +39,16 @@ template <typename Visit> void walk(const std::string& root, Visit&& visit) {
     tbb::parallel_for_each(
         start.begin(), start.end(),
         [&](const PendingFolder& folder, tbb::feeder<PendingFolder>& feeder) {
-            int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | (folder.depth > 0 ? O_NOFOLLOW : 0);
-            int fd = ::open(folder.path.c_str(), flags);
-            if (fd < 0) return;
-            struct stat self {};
-            if (::fstat(fd, &self) != 0 || self.st_dev != device || self.st_ino != folder.inode) {
-                ::close(fd);
-                return;
-            }
-            DIR* dir = ::fdopendir(fd);
-            if (!dir) {
-                ::close(fd);
-                return;
-            }
+            DIR* dir = WalkFolders::openSeen(folder.path, device, folder.inode, folder.depth == 0);
+            if (!dir) return;
+            int fd = ::dirfd(dir);
             while (dirent* entry = ::readdir(dir)) {
                 const char* name = entry->d_name;
-                if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0))) continue;
+                if (WalkFolders::isSelfOrParent(name)) continue;
                 struct stat child {};
                 if (::fstatat(fd, name, &child, AT_SYMLINK_NOFOLLOW) != 0) continue;
                 bool enter = visit(fd, folder, std::string_view(name), child);
-                if (enter && S_ISDIR(child.st_mode) && child.st_dev == device)
+                if (enter && WalkFolders::entersFolder(fd, name, child, device))
                     feeder.add({folder.path + "/" + name, folder.depth + 1, child.st_ino});
             }
             ::closedir(dir);

@@ -20,12 +20,15 @@
 #include "engine/text.h"
 #include "finders/duplicates.h"
 #include "finders/similar_images.h"
+#include "platform/walk_folders.h"
 
 namespace bramwick::Scanner {
 
 namespace {
 
-std::int64_t allocated(const struct stat& st) { return static_cast<std::int64_t>(st.st_blocks) * 512; }
+std::int64_t allocated(const struct stat& st) {
+    return static_cast<std::int64_t>(st.st_blocks) * 512;
+}
 
 struct FileIdentity {
     dev_t device;
@@ -35,7 +38,8 @@ struct FileIdentity {
 
 struct FileIdentityHash {
     std::size_t operator()(const FileIdentity& id) const noexcept {
-        return std::hash<std::uint64_t>{}(static_cast<std::uint64_t>(id.device) * 0x9E3779B97F4A7C15ULL ^
+        return std::hash<std::uint64_t>{}(static_cast<std::uint64_t>(id.device) *
+                                              0x9E3779B97F4A7C15ULL ^
                                           static_cast<std::uint64_t>(id.inode));
     }
 };
@@ -53,9 +57,11 @@ class TreeMeasure {
 
     void walk(std::string root, ino_t inode) {
         std::vector<PendingFolder> start{{std::move(root), inode}};
-        tbb::parallel_for_each(start.begin(), start.end(),
-                               [this](const PendingFolder& folder,
-                                      tbb::feeder<PendingFolder>& feeder) { list(folder, feeder); });
+        tbb::parallel_for_each(
+            start.begin(), start.end(),
+            [this](const PendingFolder& folder, tbb::feeder<PendingFolder>& feeder) {
+                list(folder, feeder);
+            });
     }
 
     std::int64_t total() {
@@ -64,27 +70,19 @@ class TreeMeasure {
 
   private:
     void list(const PendingFolder& folder, tbb::feeder<PendingFolder>& feeder) {
-        int fd = ::open(folder.path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (fd < 0) return;
-        struct stat self{};
-        if (::fstat(fd, &self) != 0 || self.st_dev != device_ || self.st_ino != folder.inode) {
-            ::close(fd);
-            return;
-        }
-        DIR* dir = ::fdopendir(fd);
-        if (!dir) {
-            ::close(fd);
-            return;
-        }
+        DIR* dir = WalkFolders::openSeen(folder.path, device_, folder.inode);
+        if (!dir) return;
+        int fd = ::dirfd(dir);
         std::int64_t sum = 0;
         while (dirent* entry = ::readdir(dir)) {
             const char* name = entry->d_name;
-            if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0))) continue;
+            if (WalkFolders::isSelfOrParent(name)) continue;
             if (entry->d_type == DT_LNK) continue; // a link counts nothing
-            struct stat st{};
+            struct stat st {};
             if (::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
             if (S_ISDIR(st.st_mode)) {
-                if (st.st_dev == device_) feeder.add({folder.path + "/" + name, st.st_ino});
+                if (WalkFolders::entersFolder(fd, name, st, device_))
+                    feeder.add({folder.path + "/" + name, st.st_ino});
                 continue;
             }
             if (S_ISLNK(st.st_mode)) continue;
@@ -108,7 +106,8 @@ class TreeMeasure {
 
 std::string expandedRoot(const std::string& root) {
     std::string path = Catalog::expand(root);
-    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
     return path;
 }
 
@@ -116,7 +115,8 @@ std::string expandedRoot(const std::string& root) {
 
 std::string lastComponent(const std::string& path) {
     std::string trimmed = path;
-    while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
+    while (trimmed.size() > 1 && trimmed.back() == '/')
+        trimmed.pop_back();
     auto slash = trimmed.rfind('/');
     if (slash == std::string::npos) return trimmed;
     if (trimmed == "/") return "";
@@ -124,7 +124,7 @@ std::string lastComponent(const std::string& path) {
 }
 
 std::int64_t allocatedSize(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     if (::lstat(path.c_str(), &st) != 0) return 0;
     if (S_ISLNK(st.st_mode)) return 0;
     if (!S_ISDIR(st.st_mode)) return allocated(st);
@@ -134,7 +134,7 @@ std::int64_t allocatedSize(const std::string& path) {
 }
 
 std::optional<Date> modified(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     if (::lstat(path.c_str(), &st) != 0) return std::nullopt;
     using namespace std::chrono;
     auto since = seconds(st.st_mtim.tv_sec) + nanoseconds(st.st_mtim.tv_nsec);
@@ -203,7 +203,8 @@ std::vector<ScanItem> excludingNested(std::vector<ScanItem> items, const std::st
         }
         if (nested.empty()) continue;
         std::int64_t sum = 0;
-        for (const auto& path : nested) sum += allocatedSize(path);
+        for (const auto& path : nested)
+            sum += allocatedSize(path);
         item.size = std::max<std::int64_t>(0, item.size - sum);
     }
     return items;
@@ -224,29 +225,44 @@ std::vector<ScanItem> items(const CleanupCategory& category) {
         std::vector<std::string> existing;
         for (const auto& listed : source.paths) {
             std::string path = expandedRoot(listed);
-            struct stat st{};
+            struct stat st {};
             if (::stat(path.c_str(), &st) == 0) existing.push_back(path); // a dangling link drops
         }
-        found = measure(existing, [](const std::string& path) { return Text::homeShortened(path); });
+        found =
+            measure(existing, [](const std::string& path) { return Text::homeShortened(path); });
         found = excludingNested(std::move(found), category.id);
         break;
     }
     case Source::Kind::contents:
         found = excludingNested(measure(children(source.paths, category.id)), category.id);
         break;
-    case Source::Kind::projectArtifacts: found = projectArtifacts(source.paths); break;
-    case Source::Kind::largeFiles: found = largeFiles(source.paths, source.minimumBytes); break;
+    case Source::Kind::projectArtifacts:
+        found = projectArtifacts(source.paths);
+        break;
+    case Source::Kind::largeFiles:
+        found = largeFiles(source.paths, source.minimumBytes);
+        break;
     case Source::Kind::duplicateFiles:
         found = Duplicates::items(source.paths, source.minimumBytes);
         break;
     case Source::Kind::repeatedPictures:
         found = SimilarImages::items(source.paths, source.minimumBytes);
         break;
-    case Source::Kind::claudeScratchpads: found = claudeScratchpads(); break;
-    case Source::Kind::claudeScratchpadBuilds: found = claudeScratchpadBuilds(); break;
-    case Source::Kind::applications: found = applications(); break;
-    case Source::Kind::simulatorDevices: found = simulatorDevices(); break;
-    case Source::Kind::simulatorRuntimes: found = simulatorRuntimes(); break;
+    case Source::Kind::claudeScratchpads:
+        found = claudeScratchpads();
+        break;
+    case Source::Kind::claudeScratchpadBuilds:
+        found = claudeScratchpadBuilds();
+        break;
+    case Source::Kind::applications:
+        found = applications();
+        break;
+    case Source::Kind::simulatorDevices:
+        found = simulatorDevices();
+        break;
+    case Source::Kind::simulatorRuntimes:
+        found = simulatorRuntimes();
+        break;
     }
     return keepAndSort(std::move(found));
 }

@@ -14,6 +14,7 @@
 
 #include "engine/catalog.h"
 #include "engine/packages.h"
+#include "platform/walk_folders.h"
 
 namespace bramwick::FileWalk {
 
@@ -74,19 +75,10 @@ class Walk {
 
   private:
     void list(const PendingFolder& folder, tbb::feeder<PendingFolder>& feeder) {
-        int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | (folder.isRoot ? 0 : O_NOFOLLOW);
-        int fd = ::open(folder.path.c_str(), flags);
-        if (fd < 0) return;
-        struct stat self {};
-        if (::fstat(fd, &self) != 0 || identityOf(self) != folder.identity) {
-            ::close(fd);
-            return;
-        }
-        DIR* dir = ::fdopendir(fd);
-        if (!dir) {
-            ::close(fd);
-            return;
-        }
+        DIR* dir = WalkFolders::openSeen(folder.path, static_cast<dev_t>(folder.identity.device),
+                                         static_cast<ino_t>(folder.identity.inode), folder.isRoot);
+        if (!dir) return;
+        int fd = ::dirfd(dir);
         auto& found = found_.local();
         while (dirent* entry = ::readdir(dir)) {
             std::string_view name = entry->d_name;
@@ -101,7 +93,9 @@ class Walk {
             std::string path = (folder.path == "/" ? "" : folder.path) + "/" + std::string(name);
             if (S_ISDIR(st.st_mode)) {
                 // Packages stay closed; another file system below a root is not ours to sort.
-                if (st.st_dev == self.st_dev && !Packages::isPackageName(name))
+                if (WalkFolders::entersFolder(fd, entry->d_name, st,
+                                              static_cast<dev_t>(folder.identity.device)) &&
+                    !Packages::isPackageName(name))
                     feeder.add({std::move(path), identityOf(st), folder.root, false});
                 continue;
             }
