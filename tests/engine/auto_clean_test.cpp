@@ -12,6 +12,7 @@
 #include "engine/local_time.h"
 #include "engine/text.h"
 #include "support/fixture.h"
+#include "support/fake_notifier.h"
 
 using namespace bramwick;
 using namespace std::chrono;
@@ -81,17 +82,6 @@ class FakeApplications : public RunningApplications {
     std::vector<RunningApplication> list() const override { return apps; }
     bool activate(const RunningApplication&) override { return false; }
     std::optional<std::string> requestQuit(const RunningApplication&) override { return "no"; }
-};
-
-class FakeNotifier : public Notifier {
-  public:
-    bool installed = true;
-    std::vector<std::pair<std::string, std::string>> posted;
-    bool available() const override { return installed; }
-    bool post(const std::string& summary, const std::string& body) override {
-        posted.emplace_back(summary, body);
-        return true;
-    }
 };
 
 } // namespace
@@ -487,7 +477,7 @@ TEST_F(AutoCleanTest, NotificationSaysWhatWasFreedAndOnlyWhenWantedAndPossible) 
               "Bramwick ran a free space fell below 10 GB and removed caches, logs and build data "
               "that regenerate.");
 
-    FakeNotifier notifier;
+    test::FakeNotifier notifier;
     notifier.installed = false;
     EXPECT_FALSE(AutoClean::postNotification(0, "daily clean", notifier, settings));
     notifier.installed = true;

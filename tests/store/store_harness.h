@@ -18,6 +18,7 @@
 #include "platform/running_apps.h"
 #include "platform/settings.h"
 #include "store/store.h"
+#include "support/fake_notifier.h"
 
 namespace bramwick::test {
 
@@ -50,17 +51,6 @@ class FakeApplications : public RunningApplications {
     std::optional<std::string> requestQuit(const RunningApplication& application) override {
         askedToQuit.push_back(application);
         return std::nullopt;
-    }
-};
-
-class FakeNotifier : public Notifier {
-  public:
-    bool installed = true;
-    std::vector<std::pair<std::string, std::string>> posted;
-    bool available() const override { return installed; }
-    bool post(const std::string& summary, const std::string& body) override {
-        posted.emplace_back(summary, body);
-        return true;
     }
 };
 
