@@ -168,9 +168,11 @@ ThermalState zoneState(const std::string& zone) {
     ThermalState state = ThermalState::nominal;
     for (const Trip& trip : tripsOf(zone)) {
         ThermalState here = ThermalState::nominal;
+        // The distance in doubles: a broken sensor's extreme reading must not overflow it.
         if (*temperature >= trip.milli)
             here = trip.crossed;
-        else if (static_cast<double>(trip.milli - *temperature) <= fairMarginCelsius * 1000)
+        else if (static_cast<double>(trip.milli) - static_cast<double>(*temperature) <=
+                 fairMarginCelsius * 1000)
             here = ThermalState::fair;
         state = std::max(state, here);
     }

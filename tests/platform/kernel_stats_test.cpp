@@ -1,3 +1,5 @@
+#include <limits>
+
 #include <gtest/gtest.h>
 
 #include "platform/kernel_stats.h"
@@ -77,6 +79,8 @@ TEST(KernelStats, ThermalStateFromTripPoints) {
         {106000, {{"passive", 80000}, {"critical", 105000}}, ThermalState::critical},
         {90000, {{"active", 50000}}, ThermalState::nominal},                     // fans only
         {30000, {{"passive", 0}, {"critical", -273000}}, ThermalState::nominal}, // unset trips
+        // A broken sensor's reading far below any trip is no warm zone.
+        {std::numeric_limits<long>::min(), {{"passive", 80000}}, ThermalState::nominal},
     };
     for (const auto& c : cases) {
         test::SystemTree tree;
