@@ -107,14 +107,6 @@ const std::unordered_set<std::string>& sharedNames() {
     return names;
 }
 
-// A text taken from a bundle may stand as one path component only when it cannot climb out of
-// its folder or stand for the folder itself: an empty, "." or ".." identifier would turn
-// "/Library/Application Support/" itself into a leftover.
-bool usableComponent(std::string_view text) {
-    return !text.empty() && text != "." && text != ".." &&
-           text.find('/') == std::string_view::npos && text.find('\0') == std::string_view::npos;
-}
-
 // "~" and "/" of the locations, as this environment places them.
 class Roots {
   public:
@@ -176,9 +168,12 @@ void appendMatches(std::vector<Candidate>& out, const Location& location,
 // a place gives its kind. Nothing here looks at whether the places exist.
 std::vector<Candidate> candidates(const std::vector<std::string>& allIdentifiers,
                                   const std::string& appName, const Roots& roots) {
+    // Identifiers and names come from bundles and stand as path components only as plain names:
+    // an empty, "." or ".." identifier would turn "/Library/Application Support/" itself into a
+    // leftover.
     std::vector<std::string> identifiers;
     for (const auto& identifier : allIdentifiers)
-        if (usableComponent(identifier)) identifiers.push_back(identifier);
+        if (Paths::isPlainName(identifier)) identifiers.push_back(identifier);
 
     std::vector<Candidate> out;
     auto add = [&](const Location& location, const std::string& name) {
@@ -191,7 +186,7 @@ std::vector<Candidate> candidates(const std::vector<std::string>& allIdentifiers
     for (const auto& location : scanned)
         appendMatches(out, location, identifiers, roots);
 
-    if (usableComponent(appName) && Text::characterCount(appName) >= 3 &&
+    if (Paths::isPlainName(appName) && Text::characterCount(appName) >= 3 &&
         !sharedNames().contains(appName))
         for (const auto& location : byName)
             add(location, appName);
@@ -203,7 +198,7 @@ std::vector<Candidate> candidates(const std::vector<std::string>& allIdentifiers
         if (space != std::string::npos && space + 1 < appName.size()) {
             std::string vendor = appName.substr(first, space - first);
             std::string product = appName.substr(space + 1);
-            if (sharedNames().contains(vendor) && usableComponent(product))
+            if (sharedNames().contains(vendor) && Paths::isPlainName(product))
                 for (const auto& location : byVendor)
                     add(location, vendor + "/" + product);
         }

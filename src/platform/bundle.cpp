@@ -89,8 +89,7 @@ std::optional<Bundle> open(const std::string& rawPath) {
     PlistDocument info(*data);
     bundle.identifier = info.string("CFBundleIdentifier");
     if (auto executable = info.string("CFBundleExecutable");
-        executable && executable->find('/') == std::string::npos && *executable != "." &&
-        *executable != "..")
+        executable && Paths::isPlainName(*executable))
         bundle.executable =
             contents ? path + "/Contents/MacOS/" + *executable : path + "/" + *executable;
     bundle.name = info.string("CFBundleDisplayName");

@@ -8,6 +8,7 @@
 #include "engine/edition.h"
 #include "engine/text.h"
 #include "platform/files.h"
+#include "platform/paths.h"
 
 namespace bramwick::DesktopEntry {
 
@@ -198,8 +199,7 @@ std::optional<std::string> installedEntry() {
 
 std::optional<std::string> entryFor(std::string_view id) {
     // An id is a file name, never a path.
-    if (id.empty() || id.find('/') != std::string_view::npos || id == "." || id == "..")
-        return std::nullopt;
+    if (!Paths::isPlainName(id)) return std::nullopt;
     std::vector<std::string> folders{Edition::dataHome()};
     for (auto& folder : folderList("XDG_DATA_DIRS", "/usr/local/share:/usr/share"))
         folders.push_back(std::move(folder));

@@ -47,4 +47,9 @@ std::string withoutTrailingSlash(std::string path) {
     return path;
 }
 
+bool isPlainName(std::string_view text) {
+    return !text.empty() && text != "." && text != ".." &&
+           text.find('/') == std::string_view::npos && text.find('\0') == std::string_view::npos;
+}
+
 } // namespace bramwick::Paths

@@ -12,6 +12,7 @@
 #include "engine/text.h"
 #include "platform/bundle.h"
 #include "platform/files.h"
+#include "platform/paths.h"
 
 namespace bramwick {
 
@@ -239,7 +240,9 @@ std::vector<RunningApplication> ProcRunningApplications::list() const {
     std::map<std::string, std::optional<DesktopEntry>> entries;
     auto desktopEntry = [&](const std::string& id) -> const std::optional<DesktopEntry>& {
         auto [it, added] = entries.try_emplace(id);
-        if (added)
+        // The id comes from a bundle or a unit name, either of which anyone can choose: it
+        // names a desktop file only when it cannot lead out of the folders.
+        if (added && Paths::isPlainName(id))
             for (const auto& folder : places_.applicationFolders)
                 if ((it->second = readDesktopEntry(folder + "/" + id + ".desktop"))) break;
         return it->second;

@@ -95,6 +95,25 @@ TEST_F(ProcRunningAppsTest, NoSessionFindsNone) {
     EXPECT_TRUE(ProcRunningApplications({proc_, {apps_}, ::getuid() + 1}).list().empty());
 }
 
+TEST_F(ProcRunningAppsTest, AnIdentifierThatIsNoFileNameReadsNoDesktopEntry) {
+    // A desktop entry outside the searched folders, reached only by climbing out of them.
+    write(test::home() + "/outside.desktop", "[Desktop Entry]\nType=Application\nName=Outside\n");
+    std::string app = test::home() + "/Applications/Odd.app";
+    write(app + "/Contents/Info.plist",
+          "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>CFBundleIdentifier</key>"
+          "<string>../outside</string></dict></plist>");
+    process(100, 1, "session.slice", app + "/Contents/MacOS/Odd");
+    process(200, 1, "app-..\\x2foutside-7.scope", "/usr/bin/odd"); // "/" escaped in a unit name
+
+    auto apps = reader().list();
+    ASSERT_EQ(apps.size(), 2u);
+    for (const auto& listed : apps) {
+        EXPECT_EQ(listed.bundleIdentifier, "../outside");
+        EXPECT_FALSE(listed.regular) << listed.pid;
+        EXPECT_NE(listed.name, "Outside") << listed.pid;
+    }
+}
+
 TEST(ProcRunningApps, UnitNamesAndCgroups) {
     struct Case {
         const char* unit;
