@@ -117,6 +117,22 @@ void forgetTrashInfo(const std::string& path) {
     if (::lstat(info->c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::unlink(info->c_str());
 }
 
+// The administrator batch is a root "rm -rf", which goes on into a bind mount of its own drive:
+// an item that is, or holds, a mount point is left out of it whole.
+std::optional<std::string> mountedWithin(const std::string& path) {
+    std::string real = physical(path).value_or(path);
+    std::string shown = Text::homeShortened(path);
+    auto mounts = SafeDelete::mountsWithin(real);
+    if (!mounts)
+        return fmt::format("Could not read which file systems are mounted, so {} was left alone",
+                           shown);
+    for (const auto& mount : *mounts)
+        if (mount == real) return shown + " is a mounted file system and was left alone";
+    if (mounts->empty()) return std::nullopt;
+    return fmt::format("{} is another mounted file system, so {} was left alone",
+                       Text::homeShortened(mounts->front()), shown);
+}
+
 std::string commandFailure(const Shell::Result& result, const std::vector<std::string>& command) {
     std::string output = Text::trimmed(result.output);
     if (!output.empty()) return output;
@@ -137,10 +153,16 @@ const std::unordered_set<std::string>& protectedPaths() {
         listed.push_back(Trash::homeTrash());
         listed.push_back(Trash::homeTrash() + "/files");
         std::unordered_set<std::string> set;
+        auto protect = [&](std::string path) {
+            // A folder that holds a protected folder would take it along, so it is protected
+            // too: with a home outside /home, every folder above the home.
+            while (set.insert(path).second && path != "/")
+                path = Paths::parent(path);
+        };
         for (const auto& path : listed) {
-            set.insert(Paths::standardised(path));
+            protect(Paths::standardised(path));
             // The same folder reached through links (a home under a linked /home) is as protected.
-            if (auto real = Paths::resolved(path)) set.insert(*real);
+            if (auto real = Paths::resolved(path)) protect(*real);
         }
         return set;
     }();
@@ -162,7 +184,8 @@ const std::string& ownBundle() {
 }
 
 bool isRemovable(const std::string& path, const std::string& ownBundlePath) {
-    if (path.empty() || path.front() != '/') return false;
+    // A NUL would cut the path short for the system, which would then act on a folder above.
+    if (path.empty() || path.front() != '/' || path.find('\0') != std::string::npos) return false;
     auto lexical = std::optional<std::string>(Paths::standardised(path));
     std::vector<std::string> bundles{ownBundlePath.empty() ? ownBundle() : ownBundlePath};
     if (auto real = Paths::resolved(bundles.front()); real && *real != bundles.front())
@@ -217,11 +240,13 @@ Outcome clean(const std::vector<ScanItem>& items, const CleanupCategory& categor
             }
             continue;
         }
-        const std::string& path = item.url;
-        if (!isRemovable(path, services.ownBundle)) {
+        if (!isRemovable(item.url, services.ownBundle)) {
             fail(protectedReason);
             continue;
         }
+        // From here on only the path that was judged removable is used: the system would read
+        // "link/.." as the folder above the link's target, and "link/" as the target itself.
+        const std::string path = Paths::standardised(item.url);
         struct stat st {};
         if (::lstat(path.c_str(), &st) != 0) {
             if (isGone(errno))
@@ -248,7 +273,10 @@ Outcome clean(const std::vector<ScanItem>& items, const CleanupCategory& categor
                 outcome.cleaned.push_back(item);
             break;
         case CleanAction::Kind::admin:
-            adminItems.push_back(item);
+            if (auto problem = mountedWithin(path))
+                fail(*problem);
+            else
+                adminItems.push_back(item);
             break;
         case CleanAction::Kind::reviewOnly:
             fail(reviewOnlyReason);
@@ -259,7 +287,7 @@ Outcome clean(const std::vector<ScanItem>& items, const CleanupCategory& categor
     if (adminItems.empty()) return outcome;
     std::vector<std::string> paths;
     for (const auto& item : adminItems)
-        paths.push_back(item.url);
+        paths.push_back(Paths::standardised(item.url));
     std::optional<Shell::Result> result;
     std::string launchProblem;
     try {
@@ -267,14 +295,15 @@ Outcome clean(const std::vector<ScanItem>& items, const CleanupCategory& categor
     } catch (const std::exception& error) {
         launchProblem = error.what();
     }
-    for (const auto& item : adminItems) {
+    for (std::size_t i = 0; i < adminItems.size(); ++i) {
+        const ScanItem& item = adminItems[i];
         if (!result) {
             outcome.failures.push_back({item, launchProblem});
             continue;
         }
         // Judged by what is on disk now, never by the status alone.
         struct stat st {};
-        if (::lstat(item.url.c_str(), &st) != 0) {
+        if (::lstat(paths[i].c_str(), &st) != 0) {
             if (isGone(errno))
                 outcome.cleaned.push_back(item);
             else
@@ -316,13 +345,13 @@ Outcome move(const std::vector<ScanItem>& items, const std::string& rawFolder,
         auto fail = [&](std::string reason) {
             outcome.failures.push_back({item, std::move(reason)});
         };
-        const std::string& path = item.url;
-        std::string destination =
-            (folder == "/" ? "" : folder) + "/" + Scanner::lastComponent(path);
-        if (!isRemovable(path, services.ownBundle)) {
+        if (!isRemovable(item.url, services.ownBundle)) {
             fail(protectedReason);
             continue;
         }
+        const std::string path = Paths::standardised(item.url);
+        std::string destination =
+            (folder == "/" ? "" : folder) + "/" + Scanner::lastComponent(path);
         if (folderProblem) {
             fail(*folderProblem);
             continue;

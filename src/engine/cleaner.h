@@ -47,7 +47,7 @@ struct Services {
 };
 
 // The folders that are never removed themselves (their contents may be): the home folder, its
-// standard folders and the system's top folders. Built once.
+// standard folders, the system's top folders and every folder that holds one of them. Built once.
 const std::unordered_set<std::string>& protectedPaths();
 
 // Where the running program is installed: the outermost ".app" folder that holds its
@@ -58,6 +58,7 @@ const std::string& ownBundle();
 // (but for its three updater leftovers), the program's own installation and every folder that
 // holds it, and paths directly below the root. The path is taken as written ("." and ".."
 // resolved, links not), and again with its parent folder's links resolved; both must pass.
+// Cleaning and moving then act on that standardised path only.
 bool isRemovable(const std::string& path, const std::string& ownBundlePath = {});
 
 // Cleans the items by the category's action (and its extra command first). An item that was

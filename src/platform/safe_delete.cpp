@@ -3,7 +3,9 @@
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
+#include <fstream>
 #include <mutex>
+#include <sstream>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
@@ -26,6 +28,35 @@ bool isMountRoot(int folderFd, const std::string& name) {
         return false;
     return (stx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) &&
            (stx.stx_attributes & STATX_ATTR_MOUNT_ROOT);
+}
+
+std::optional<std::vector<std::string>> mountsWithin(const std::string& folder) {
+    std::ifstream table("/proc/self/mountinfo");
+    if (!table) return std::nullopt;
+    auto isOctal = [](char c) { return c >= '0' && c <= '7'; };
+    std::vector<std::string> mounts;
+    std::string line;
+    while (std::getline(table, line)) {
+        // The fifth field is the mount point, with space, tab, newline and backslash written
+        // as a backslash and three octal digits.
+        std::istringstream fields(line);
+        std::string id, parentId, device, root, field;
+        if (!(fields >> id >> parentId >> device >> root >> field)) continue;
+        std::string point;
+        for (std::size_t i = 0; i < field.size(); ++i) {
+            if (field[i] == '\\' && i + 3 < field.size() && isOctal(field[i + 1]) &&
+                isOctal(field[i + 2]) && isOctal(field[i + 3])) {
+                point += static_cast<char>((field[i + 1] - '0') * 64 + (field[i + 2] - '0') * 8 +
+                                           (field[i + 3] - '0'));
+                i += 3;
+            } else {
+                point += field[i];
+            }
+        }
+        if (point == folder || point.starts_with(folder == "/" ? folder : folder + "/"))
+            mounts.push_back(point);
+    }
+    return mounts;
 }
 
 namespace {

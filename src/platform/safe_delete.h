@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace bramwick::SafeDelete {
 
@@ -21,5 +22,11 @@ std::string errorText(int error);
 // the same drive included (those keep the drive's device number, so comparing devices alone
 // misses them).
 bool isMountRoot(int folderFd, const std::string& name);
+
+// Where file systems are mounted at `folder` (a path with its links resolved) or anywhere below
+// it, as this process sees them, bind mounts included; none when the table cannot be read. For
+// removals that cannot check each folder on the way themselves (a root "rm -rf" knows no bind
+// mounts).
+std::optional<std::vector<std::string>> mountsWithin(const std::string& folder);
 
 } // namespace bramwick::SafeDelete

@@ -1,11 +1,15 @@
+#include <sched.h>
 #include <stdexcept>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include "engine/catalog.h"
 #include "engine/cleaner.h"
+#include "engine/edition.h"
 #include "engine/scanner.h"
 #include "platform/trash.h"
 #include "support/fixture.h"
@@ -41,6 +45,16 @@ std::vector<std::pair<std::string, std::string>> failures(const Cleaner::Outcome
     for (const auto& f : outcome.failures)
         out.emplace_back(f.item.url, f.reason);
     return out;
+}
+
+// Runs `body` in a child process (so that what it sets up dies with it) and gives its exit status;
+// 77 means the child could not set up what the test needs.
+int inChild(const std::function<bool()>& body) {
+    pid_t child = ::fork();
+    if (child == 0) ::_exit(body() ? 0 : 1);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 // A command runner that records what it was asked and answers as told.
@@ -119,6 +133,7 @@ TEST_F(CleanerTest, ProtectedAndRemovablePaths) {
         {"/tmp", false},
         {"relative/path", false},
         {"", false},
+        {h + std::string(1, '\0') + "x", false}, // the system would read it as the home
     };
     for (const auto& c : cases)
         EXPECT_EQ(Cleaner::isRemovable(c.path, services_.ownBundle), c.removable) << c.path;
@@ -127,6 +142,95 @@ TEST_F(CleanerTest, ProtectedAndRemovablePaths) {
     ASSERT_FALSE(own.empty());
     EXPECT_FALSE(Cleaner::isRemovable(own));
     EXPECT_FALSE(Cleaner::isRemovable(own.substr(0, own.rfind('/'))));
+}
+
+TEST(CleanerHome, EveryFolderAboveTheHomeIsProtected) {
+    // A home outside /home: the folders that hold it would take it along.
+    std::string deep = test::home() + "/users/me";
+    test::makeFolder(deep + "/Documents");
+    test::makeFolder(test::home() + "/users/other");
+    int status = inChild([&] {
+        ::setenv("BRAMWICK_HOME", deep.c_str(), 1);
+        if (Edition::home() != deep) ::_exit(77); // the home was fixed earlier in this process
+        return !Cleaner::isRemovable(test::home() + "/users") &&
+               !Cleaner::isRemovable(test::home()) && !Cleaner::isRemovable(deep) &&
+               !Cleaner::isRemovable(deep + "/.local/share") &&
+               Cleaner::isRemovable(test::home() + "/users/other") &&
+               Cleaner::isRemovable(deep + "/Documents/old");
+    });
+    if (status == 77) GTEST_SKIP() << "the home was already fixed in this process";
+    EXPECT_EQ(status, 0);
+}
+
+TEST_F(CleanerTest, OnlyThePathJudgedRemovableIsActedOn) {
+    // "link/.." is the folder above the link's target for the system, and "link/" the target
+    // itself; the cleaner judged the path as written, so that is the path it may touch.
+    test::makeFile(outside_ + "/target/keep.txt", 100, 'k');
+    test::makeFile(outside_ + "/x.txt", 100, 'o');
+    test::makeLink(outside_ + "/target", home("/a/link"));
+    FakeRunner shell; // runs the batch for real, without asking for rights
+    shell.answer = [](const std::vector<std::string>& arguments) {
+        return Shell::run({"/bin/sh", "-c", arguments.back()}, 30);
+    };
+    services_.runner = shell.runner();
+    for (auto kind :
+         {CleanAction::Kind::delete_, CleanAction::Kind::trash, CleanAction::Kind::admin}) {
+        SCOPED_TRACE(static_cast<int>(kind));
+        test::makeFile(home("/a/x.txt"), 10, 'h');
+        test::makeFolder(home("/a/link-folder"));
+        test::makeLink(outside_ + "/target", home("/a/link-folder/inner"));
+        auto outcome =
+            Cleaner::clean({item(home("/a/link/../x.txt")), item(home("/a/link-folder/inner/"))},
+                           withAction(kind), services_);
+        EXPECT_EQ(outcome.cleaned.size(), 2u);
+        EXPECT_FALSE(test::exists(home("/a/x.txt")));
+        EXPECT_FALSE(test::exists(home("/a/link-folder/inner")));
+        EXPECT_EQ(test::readFile(outside_ + "/x.txt"), std::string(100, 'o'));
+        EXPECT_EQ(test::readFile(outside_ + "/target/keep.txt"), std::string(100, 'k'));
+    }
+    test::makeFile(home("/a/x.txt"), 10, 'h');
+    test::makeFolder(home("/Backup"));
+    auto moved = Cleaner::move({item(home("/a/link/../x.txt"))}, home("/Backup"), services_);
+    EXPECT_EQ(moved.cleaned.size(), 1u);
+    EXPECT_EQ(test::readFile(home("/Backup/x.txt")), std::string(10, 'h'));
+    EXPECT_EQ(test::readFile(outside_ + "/x.txt"), std::string(100, 'o'));
+}
+
+TEST_F(CleanerTest, TheAdministratorBatchNeverReachesIntoAMount) {
+    // rm -rf, even with --one-file-system, goes on into a bind mount of its own drive.
+    if (!test::runningAsRoot()) GTEST_SKIP() << "mounting needs root";
+    auto precious = test::makeFile(outside_ + "/precious/keep.txt", 1000);
+    test::makeFile(home("/item/data.bin"), 10);
+    test::makeFolder(home("/item/deep/mounted"));
+    test::makeFolder(home("/mounted-item"));
+    test::makeFile(home("/plain/data.bin"), 10);
+    int status = inChild([&] {
+        if (::unshare(CLONE_NEWNS) != 0 ||
+            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::mount((outside_ + "/precious").c_str(), home("/item/deep/mounted").c_str(), nullptr,
+                    MS_BIND, nullptr) != 0 ||
+            ::mount((outside_ + "/precious").c_str(), home("/mounted-item").c_str(), nullptr,
+                    MS_BIND, nullptr) != 0)
+            ::_exit(77);
+        FakeRunner shell;
+        shell.answer = [](const std::vector<std::string>& arguments) {
+            return Shell::run({"/bin/sh", "-c", arguments.back()}, 30);
+        };
+        services_.runner = shell.runner();
+        auto outcome =
+            Cleaner::clean({item(home("/item")), item(home("/mounted-item")), item(home("/plain"))},
+                           withAction(CleanAction::Kind::admin), services_);
+        auto failed = failures(outcome);
+        return paths(outcome.cleaned) == std::vector<std::string>{home("/plain")} &&
+               failed.size() == 2 &&
+               failed[0].second == "~/item/deep/mounted is another mounted file system, so "
+                                   "~/item was left alone" &&
+               failed[1].second == "~/mounted-item is a mounted file system and was left alone" &&
+               test::exists(home("/item/data.bin")) && test::readFile(precious).size() == 1000;
+    });
+    if (status == 77) GTEST_SKIP() << "no private mount namespace here";
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(test::readFile(precious).size(), 1000u);
 }
 
 TEST_F(CleanerTest, DeleteSettlesEveryItemAndNeverFollowsALink) {
