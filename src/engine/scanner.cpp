@@ -104,6 +104,44 @@ class TreeMeasure {
     std::unordered_set<FileIdentity, FileIdentityHash> links_;
 };
 
+// Whether the walk that measured `item` reaches `nested` (a path below it): every folder on the
+// way, and `nested` itself when it is a folder, is a real folder on the item's file system. A
+// claimed folder behind a link or another mount was never counted in the item, so nothing may
+// be taken off for it.
+bool walkReaches(const std::string& item, const std::string& nested) {
+    int fd = ::open(item.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) return false;
+    struct stat self {};
+    if (::fstat(fd, &self) != 0) {
+        ::close(fd);
+        return false;
+    }
+    std::string_view rest = std::string_view(nested).substr(item.size() + 1);
+    bool reached = false;
+    while (!rest.empty()) {
+        auto slash = rest.find('/');
+        std::string name(rest.substr(0, slash));
+        rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
+        if (name.empty()) continue;
+        struct stat st {};
+        if (::fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) break;
+        bool last = rest.find_first_not_of('/') == std::string_view::npos;
+        if (S_ISDIR(st.st_mode) && !WalkFolders::entersFolder(fd, name.c_str(), st, self.st_dev))
+            break;
+        if (last) {
+            reached = true;
+            break;
+        }
+        if (!S_ISDIR(st.st_mode)) break;
+        int next = ::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
+        ::close(fd);
+        fd = next;
+        if (fd < 0) return false;
+    }
+    ::close(fd);
+    return reached;
+}
+
 std::string expandedRoot(const std::string& root) {
     std::string path = Catalog::expand(root);
     while (path.size() > 1 && path.back() == '/')
@@ -204,7 +242,7 @@ std::vector<ScanItem> excludingNested(std::vector<ScanItem> items, const std::st
         if (nested.empty()) continue;
         std::int64_t sum = 0;
         for (const auto& path : nested)
-            sum += allocatedSize(path);
+            if (walkReaches(item.url, path)) sum += allocatedSize(path);
         item.size = std::max<std::int64_t>(0, item.size - sum);
     }
     return items;

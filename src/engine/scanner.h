@@ -39,7 +39,8 @@ std::optional<Date> modified(const std::string& path);
 std::vector<std::string> children(const std::vector<std::string>& roots, const std::string& owner);
 
 // The items, each reduced by the size of folders that other categories list inside it (only
-// the outermost such folders, so nothing is subtracted twice), never below 0.
+// the outermost such folders, so nothing is subtracted twice, and only those its own walk
+// reached, not ones behind a link or another mount), never below 0.
 std::vector<ScanItem> excludingNested(std::vector<ScanItem> items, const std::string& owner);
 
 // Keeps items with a positive size or a command, and sorts them larger first, stably.

@@ -118,6 +118,17 @@ TEST_F(ScannerTest, NestedClaimedFoldersAreSubtractedOnce) {
     EXPECT_EQ(library[0].size, blocksOf(mine));
 }
 
+TEST_F(ScannerTest, AClaimedFolderBehindALinkIsNotSubtracted) {
+    // The item's size never counted what lies behind the link, so nothing is taken off for it.
+    auto profile = test::makeFile(home("/Library/Application Support/Google/profile"), 50'000);
+    test::makeFile(home("/elsewhere/GoogleUpdater/crx_cache/package"), 200'000);
+    test::makeLink(home("/elsewhere/GoogleUpdater"),
+                   home("/Library/Application Support/Google/GoogleUpdater"));
+    auto items = Scanner::items(*Catalog::find("chrome-profile"));
+    ASSERT_EQ(items.size(), 1u);
+    EXPECT_EQ(items[0].size, blocksOf(profile));
+}
+
 TEST_F(ScannerTest, NestedSubtractionNeverGoesBelowZeroAndIgnoresNamePrefixes) {
     ScanItem item{home("/Ca"), home("/Ca"), "Ca", 5, {}, {}, {}, {}};
     test::makeFile(home("/Library/Caches/x"), 50'000);
