@@ -27,7 +27,7 @@ int scanMode(const std::string& rawTerm, std::ostream& out) {
             << items.size() << " items, " << size(total) << "\n";
         for (const auto& item : items) {
             out << "  " << pad(size(item.size), 10) << " " << Text::repairUtf8(item.name) << "\n";
-            if (item.note) out << std::string(13, ' ') << *item.note << "\n";
+            if (item.note) out << std::string(13, ' ') << Text::repairUtf8(*item.note) << "\n";
         }
         out.flush();
     }

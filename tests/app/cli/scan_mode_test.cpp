@@ -1,3 +1,5 @@
+#include <chrono>
+#include <filesystem>
 #include <sstream>
 #include <sys/stat.h>
 
@@ -67,4 +69,20 @@ TEST(Program, ScanRunsWithoutADisplayUnderASandboxHome) {
     EXPECT_NE(plain.output.find("--scan TERM"), std::string::npos);
     EXPECT_FALSE(test::exists(home + "/.config/bramwick/settings.json")) << "a read-only run writes nothing";
     test::removeTree(home);
+}
+
+TEST(ScanMode, NotesShowAFileNameThatIsNotValidTextAsReplacementCharacters) {
+    test::clearHome();
+    std::string home = test::home();
+    // The kept copy's name, which the note of the other copy quotes, holds a stray byte.
+    auto kept = test::makeFile(home + "/Documents/kept\xff.bin", 1'500'000, 'k');
+    std::filesystem::last_write_time(kept, std::filesystem::file_time_type::clock::now() -
+                                               std::chrono::hours(24 * 30));
+    std::filesystem::copy_file(kept, test::makeFolder(home + "/Desktop") + "/copy.bin");
+    std::ostringstream out;
+    EXPECT_EQ(Cli::scanMode("duplicates", out), 0);
+    EXPECT_NE(out.str().find("/copy.bin\n" + std::string(13, ' ') +
+                             "Copy 2 of 2 \u00b7 keeping kept\uFFFD.bin\n"),
+              std::string::npos)
+        << out.str();
 }
