@@ -114,8 +114,14 @@ void Store::setShowMaintenance(bool shown) {
     emit showMaintenanceChanged();
 }
 
-std::int64_t Store::available() const {
-    return disk_ ? disk_->available : 0;
+std::optional<std::int64_t> Store::available() const {
+    if (!disk_) return std::nullopt;
+    return disk_->available;
+}
+
+std::int64_t Store::gainSince(std::optional<std::int64_t> before) const {
+    auto after = available();
+    return before && after ? StoreText::subtract(*after, *before) : 0;
 }
 
 RunningApplications& Store::applications() const {

@@ -235,10 +235,14 @@ class Store : public QObject {
     void setReport(const StoreText::ReportText& text);
     RunningApplications& applications() const;
     Notifier& notifier() const;
-    std::int64_t available() const;
+    // The free space now; none while the volume's figures were never read.
+    std::optional<std::int64_t> available() const;
+    // How much the free space rose since `before`: 0 unless both readings are known, so a
+    // volume that could not be read before the work never shows its whole free space as freed.
+    std::int64_t gainSince(std::optional<std::int64_t> before) const;
     QCoro::Task<> scanInWindow(CleanupCategory category, int* active, StoreWork::Wakeup* slot);
     QCoro::Task<> finish(CleanupCategory category, Cleaner::Outcome outcome, std::string verb,
-                         bool wentToTrash, std::int64_t before);
+                         bool wentToTrash, std::optional<std::int64_t> before);
     // Cleans the items the category's state lists now, on the user pool or the background one;
     // none when it lists nothing.
     QCoro::Task<std::optional<Cleaner::Outcome>> cleanWhatIsListed(CleanupCategory category,

@@ -94,7 +94,7 @@ void Store::vitalsTick() {
 QCoro::Task<> Store::clean(CleanupCategory category, std::vector<ScanItem> items) {
     if (items.empty()) co_return;
     setCleaning(category.id, true);
-    const std::int64_t before = available();
+    const auto before = available();
     auto outcomeWork =
         onUserPool([clean = services_.clean, items, category] { return clean(items, category); });
     auto outcome = co_await outcomeWork;
@@ -109,7 +109,7 @@ QCoro::Task<> Store::move(CleanupCategory category, std::vector<ScanItem> items,
                           std::string destination) {
     if (items.empty()) co_return;
     setCleaning(category.id, true);
-    const std::int64_t before = available();
+    const auto before = available();
     auto outcomeWork = onUserPool(
         [move = services_.move, items, destination] { return move(items, destination); });
     auto outcome = co_await outcomeWork;
@@ -121,7 +121,7 @@ QCoro::Task<> Store::move(CleanupCategory category, std::vector<ScanItem> items,
 }
 
 QCoro::Task<> Store::finish(CleanupCategory category, Cleaner::Outcome outcome, std::string verb,
-                            bool wentToTrash, std::int64_t before) {
+                            bool wentToTrash, std::optional<std::int64_t> before) {
     auto scanning = scan(category);
     co_await scanning;
     if (category.action.kind == CleanAction::Kind::trash) {
@@ -132,7 +132,7 @@ QCoro::Task<> Store::finish(CleanupCategory category, Cleaner::Outcome outcome, 
         }
     }
     refreshDisk();
-    const std::int64_t gain = StoreText::subtract(available(), before);
+    const std::int64_t gain = gainSince(before);
     const std::int64_t freed = StoreText::totalSize(outcome.cleaned);
     std::string message = StoreText::cleanMessage(verb, outcome.cleaned.size(), freed, wentToTrash,
                                                   gain, outcome.failures);
@@ -203,7 +203,7 @@ QCoro::Task<> Store::cleanAllSafe() {
     std::vector<CleanupCategory> selected;
     std::copy_if(categories_.begin(), categories_.end(), std::back_inserter(selected),
                  cleanedByCleanAllSafe);
-    const std::int64_t before = available();
+    const auto before = available();
     std::int64_t freed = 0;
     std::size_t failures = 0;
     for (const auto& category : selected) {
@@ -216,7 +216,7 @@ QCoro::Task<> Store::cleanAllSafe() {
         co_await scanning;
     }
     refreshDisk();
-    const std::int64_t gain = StoreText::subtract(available(), before);
+    const std::int64_t gain = gainSince(before);
     auto entry = StoreText::allSafeRecord(freed, gain);
     record(entry.title, entry.detail);
     setReport(StoreText::allSafeReport(freed, failures));
@@ -273,13 +273,13 @@ QCoro::Task<> Store::performUninstall(UninstallPlan plan, std::vector<AppLeftove
 QCoro::Task<> Store::runMaintenance(MaintenanceTask task) {
     runningTask_ = task.id;
     emit runningTaskChanged();
-    const std::int64_t before = available();
+    const auto before = available();
     auto resultWork = onUserPool([run = services_.runMaintenance, task] { return run(task); });
     auto result = co_await resultWork;
     runningTask_.reset();
     emit runningTaskChanged();
     refreshDisk();
-    const std::int64_t gain = StoreText::subtract(available(), before);
+    const std::int64_t gain = gainSince(before);
     if (auto entry = StoreText::maintenanceRecord(task.name, task.detail, result.succeeded, gain))
         record(entry->title, entry->detail);
     setReport(StoreText::maintenanceReport(task.name, result.succeeded, result.output, gain));

@@ -165,6 +165,47 @@ TEST(StoreDisk, FiguresAreKeptWhenTheyCannotBeRead) {
     EXPECT_EQ(store.disk(), (DiskFigures{1000, 400, 400}));
 }
 
+// Free space that could not be read before the work is no gain: the whole free space of the
+// volume must not show up as freed once the figures can be read again.
+TEST(StoreDisk, NoGainIsClaimedWhenTheFiguresBeforeTheWorkWereMissing) {
+    enum class Work { maintenance, clean, cleanAllSafe };
+    for (Work work : {Work::maintenance, Work::clean, Work::cleanAllSafe}) {
+        test::StoreHarness h;
+        h.access = false;
+        h.catalog = {category("caches")};
+        h.contents["caches"] = {item("a", 10)};
+        h.disk.reset();
+        Store store(h.services());
+        ASSERT_FALSE(store.disk());
+        auto scanning = store.scan(category("caches"));
+        h.user.runAll();
+
+        MaintenanceTask task;
+        task.name = "Rotate Logs";
+        QCoro::Task<> running = work == Work::maintenance ? store.runMaintenance(task)
+                                : work == Work::clean
+                                    ? store.clean(category("caches"), {item("a", 10)})
+                                    : store.cleanAllSafe();
+        h.disk = DiskFigures{1'000'000'000'000, 100'000'000'000, 100'000'000'000};
+        h.user.runAll();
+        ASSERT_TRUE(running.isReady());
+        ASSERT_TRUE(store.disk());
+        switch (work) {
+        case Work::maintenance:
+            EXPECT_EQ(store.report()->message, "Done.");
+            EXPECT_TRUE(store.log().empty()) << "nothing measured, nothing recorded";
+            break;
+        case Work::clean:
+            EXPECT_EQ(store.report()->message, "Removed 1 item (10 bytes). The system can take a "
+                                               "minute to show the freed space in its total.");
+            break;
+        case Work::cleanAllSafe:
+            EXPECT_EQ(store.log()[0].detail, "Freed 10 bytes. Free space went up by Zero KB.");
+            break;
+        }
+    }
+}
+
 TEST(StoreDesktop, QuitAsksEveryInstanceOfTheBundleAndRevealHandsOverThePaths) {
     test::StoreHarness h;
     h.access = false;
