@@ -25,7 +25,7 @@ Loaded<std::vector<T>> listOf(const Settings& settings, const char* key, Decode 
     }
     for (const auto& entry : *list)
         if (std::optional<T> one = decode(entry)) loaded.value.push_back(std::move(*one));
-    if (loaded.value.empty() && !list->empty()) loaded.unreadable = *stored;
+    if (loaded.value.size() < list->size()) loaded.unreadable = *stored;
     return loaded;
 }
 
@@ -48,7 +48,7 @@ Loaded<LevelOverrides::Overrides> levelOverrides(const Settings& settings) {
         if (!value.is_string()) continue;
         if (auto level = Levels::fromRaw(value.get<std::string>())) loaded.value[id] = *level;
     }
-    if (loaded.value.empty() && !stored->empty()) loaded.unreadable = *stored;
+    if (loaded.value.size() < stored->size()) loaded.unreadable = *stored;
     return loaded;
 }
 

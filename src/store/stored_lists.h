@@ -1,7 +1,8 @@
 // The lists the store keeps in the settings: the history ("cleanupLog"), the level overrides
 // and the custom folders. Each is read entry by entry, so one damaged entry costs only itself.
-// A stored value that cannot be read at all is remembered, and copied to "<key>.unreadable"
-// before the store first writes the key again, so nothing the user had is lost unseen.
+// A stored value that cannot be read in full (not a list, or an entry that cannot be read) is
+// remembered, and copied whole to "<key>.unreadable" before the store first writes the key
+// again, so nothing the user had is lost unseen.
 #pragma once
 
 #include <optional>
@@ -24,7 +25,7 @@ inline constexpr const char* unreadableSuffix = ".unreadable";
 
 template <typename T> struct Loaded {
     T value{};
-    // The stored value when none of it could be read (not a list, or no entry readable).
+    // The stored value when some or all of it could not be read.
     std::optional<nlohmann::json> unreadable;
 };
 

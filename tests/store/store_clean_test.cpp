@@ -148,6 +148,8 @@ TEST(StoreHistory, NewestFirstSavedAtOnceAndSurvivingABadRecord) {
     for (const auto& record : store.log())
         titles.push_back(record.title);
     EXPECT_EQ(titles, (std::vector<std::string>{"Caches: 2 KB", "Caches: 1 KB", "Old: 1 MB"}));
+    EXPECT_EQ(h.settings->value("cleanupLog.unreadable"), stored)
+        << "the record that could not be read is kept aside, not written over";
     Store reloaded(h.services());
     ASSERT_EQ(reloaded.log().size(), 3u);
     for (std::size_t i = 0; i < 3; ++i) {

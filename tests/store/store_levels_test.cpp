@@ -127,15 +127,21 @@ TEST(StoreLevels, OneDamagedEntryCostsOnlyItselfAndUnreadableListsAreKeptAside) 
     h.settings->set(
         "levelOverrides",
         nlohmann::json{{"logs", "Safe to Remove"}, {"cache", 7}, {"downloads", "Review"}});
-    h.settings->set("customFolders",
-                    nlohmann::json::array(
-                        {{{"id", "custom-1"}, {"path", h.folder}},
-                         {{"id", "custom-2"}, {"path", h.folder}, {"level", "Safe to Remove"}}}));
+    const auto folders = nlohmann::json::array(
+        {{{"id", "custom-1"}, {"path", h.folder}},
+         {{"id", "custom-2"}, {"path", h.folder}, {"level", "Safe to Remove"}}});
+    h.settings->set("customFolders", folders);
     {
         Store store(h.services());
         EXPECT_EQ(store.levelOverrides(), (LevelOverrides::Overrides{{"logs", Level::safe}}));
         ASSERT_EQ(store.customFolders().size(), 1u);
         EXPECT_EQ(store.customFolders()[0].id, "custom-2");
+        store.move({"downloads"}, Level::warning);
+        EXPECT_EQ(
+            h.settings->value("levelOverrides.unreadable"),
+            (nlohmann::json{{"logs", "Safe to Remove"}, {"cache", 7}, {"downloads", "Review"}}))
+            << "the entries that could not be read are kept aside";
+        EXPECT_EQ(h.settings->value("customFolders.unreadable"), folders);
     }
 
     h.settings->set("levelOverrides", "not a map");
