@@ -274,6 +274,15 @@ std::optional<Loaded> load(int fd, Format format, std::int64_t fileSize, int tar
     if (format == Format::jpeg || format == Format::webp) {
         Image header = openWith(source.get(), format);
         if (!header) return std::nullopt;
+        // A progressive JPEG is held whole while it decodes, at its stored size whatever the
+        // shrink, so the limit applies to that size (a file of a few kilobytes can claim one that
+        // takes gigabytes). A baseline JPEG decodes shrunk, a strip at a time.
+        int progressive = 0;
+        if (format == Format::jpeg && vips_image_get_typeof(header.get(), "interlaced") &&
+            vips_image_get_int(header.get(), "interlaced", &progressive) != 0)
+            vips_error_clear();
+        if (progressive && std::int64_t{header.get()->Xsize} * header.get()->Ysize > maximumPixels)
+            return std::nullopt;
         int longer = std::max(header.get()->Xsize, header.get()->Ysize);
         while (shrink < 8 && longer / (shrink * 2) >= target)
             shrink *= 2;

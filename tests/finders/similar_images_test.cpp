@@ -355,6 +355,26 @@ TEST(SimilarImages, DrawsTheWholePictureTurnedUprightOnWhite) {
         << "the preview is black";
 }
 
+// A progressive JPEG is decoded whole at its stored size, however small it is drawn, so a small
+// file that claims a huge size must not be decoded at all.
+TEST(SimilarImages, NeverDecodesAProgressiveJpegTooLargeToHold) {
+    test::clearHome();
+    std::string path = test::home() + "/Pictures/claims-272-megapixels.jpg";
+    test::Picture::photo(300, 200, 9).save(path, "[interlace,Q=80]");
+    std::string bytes = test::readFile(path);
+    std::size_t frame = bytes.find("\xFF\xC2");
+    ASSERT_NE(frame, std::string::npos) << "saved progressive";
+    // Height and width of the frame header: 16000 x 17000.
+    bytes.replace(frame + 5, 4, std::string{'\x3E', '\x80', '\x42', '\x68'});
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+
+    auto found = collect({"~/Pictures"}, 0);
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].width, 17000) << "the stored size is still read from the header";
+    EXPECT_FALSE(outline(path));
+    EXPECT_FALSE(detail(path));
+}
+
 TEST(SimilarImages, FindsAPhotoSavedAgainButNotAChangedOne) {
     test::clearHome();
     std::string home = test::home();
