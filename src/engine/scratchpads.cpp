@@ -74,7 +74,10 @@ std::string claudeSessionName(const std::string& sessionPath) {
     constexpr std::string_view marker = "-Projects-";
     auto at = key.rfind(marker);
     std::string project = at == std::string::npos ? key : key.substr(at + marker.size());
-    if (project.starts_with("-Users-") || project.starts_with("-home-"))
+    // A session started outside any project is named after the home folder it ran in: the
+    // users' homes, or the administrator's own (/root).
+    if (project.starts_with("-Users-") || project.starts_with("-home-") || project == "-root" ||
+        project.starts_with("-root-"))
         project = "no project folder";
     return project + " · session " + Text::prefix(lastComponent(sessionPath), 8);
 }

@@ -51,6 +51,9 @@ TEST_F(ScratchpadsTest, SessionNames) {
         {"-home-alice", "no project folder · session 0f3a9c2e"},
         {"-Users-alice-Projects-shop-Projects-web", "web · session 0f3a9c2e"},
         {"-home-alice-Projects-app", "app · session 0f3a9c2e"},
+        {"-root", "no project folder · session 0f3a9c2e"},
+        {"-root-notes", "no project folder · session 0f3a9c2e"},
+        {"-rooted", "-rooted · session 0f3a9c2e"},
         {"-private-var-work", "-private-var-work · session 0f3a9c2e"},
     };
     for (const auto& c : cases)
