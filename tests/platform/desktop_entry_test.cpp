@@ -61,7 +61,7 @@ TEST(DesktopEntry, ReadsTheMainGroupOnly) {
 TEST(DesktopEntry, InstalledOnlyWhenTheEntryStartsThisVeryProgram) {
     test::clearHome();
     std::string system = test::makeTemporaryFolder("data-dirs");
-    ::setenv("XDG_DATA_DIRS", (system + ":relative/ignored").c_str(), 1);
+    test::EnvironmentChange dataDirs("XDG_DATA_DIRS", system + ":relative/ignored");
     EXPECT_FALSE(DesktopEntry::installedEntry());
     EXPECT_FALSE(DesktopEntry::runsInstalled()) << "a build-tree run is not installed";
 
@@ -86,7 +86,7 @@ TEST(DesktopEntry, InstalledOnlyWhenTheEntryStartsThisVeryProgram) {
 
     // A program named without a folder is found on the search path.
     std::string folder = self.substr(0, self.rfind('/'));
-    ::setenv("PATH", folder.c_str(), 1);
+    test::EnvironmentChange path("PATH", folder);
     Files::writeAtomically(Edition::dataHome() + name,
                            "[Desktop Entry]\nExec=" + self.substr(self.rfind('/') + 1) + "\n");
     EXPECT_TRUE(DesktopEntry::runsInstalled());

@@ -20,11 +20,14 @@ std::string& homeStorage() {
 }
 } // namespace
 
-const std::string& home() { return homeStorage(); }
+const std::string& home() {
+    return homeStorage();
+}
 
 void clearHome() {
     std::error_code error;
-    for (auto& entry : fs::directory_iterator(home(), error)) fs::remove_all(entry.path(), error);
+    for (auto& entry : fs::directory_iterator(home(), error))
+        fs::remove_all(entry.path(), error);
 }
 
 std::string makeFolder(const std::string& path) {
@@ -62,7 +65,8 @@ bool exists(const std::string& path) {
 }
 
 std::string makeTemporaryFolder(const std::string& hint) {
-    std::string pattern = (fs::temp_directory_path() / ("bramwick-test-" + hint + "-XXXXXX")).string();
+    std::string pattern =
+        (fs::temp_directory_path() / ("bramwick-test-" + hint + "-XXXXXX")).string();
     if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
     return pattern;
 }
@@ -72,7 +76,22 @@ void removeTree(const std::string& path) {
     fs::remove_all(path, error);
 }
 
-bool runningAsRoot() { return ::geteuid() == 0; }
+bool runningAsRoot() {
+    return ::geteuid() == 0;
+}
+
+EnvironmentChange::EnvironmentChange(const std::string& name, const std::string& value)
+    : name_(name) {
+    if (const char* old = std::getenv(name.c_str())) old_ = old;
+    ::setenv(name.c_str(), value.c_str(), 1);
+}
+
+EnvironmentChange::~EnvironmentChange() {
+    if (old_)
+        ::setenv(name_.c_str(), old_->c_str(), 1);
+    else
+        ::unsetenv(name_.c_str());
+}
 
 ProgramRun runProgram(const std::string& program, const std::vector<std::string>& arguments,
                       const std::vector<std::string>& environment) {
@@ -83,9 +102,11 @@ ProgramRun runProgram(const std::string& program, const std::vector<std::string>
         ::dup2(pipefd[1], 1);
         ::close(pipefd[0]);
         ::close(pipefd[1]);
-        for (const auto& entry : environment) ::putenv(const_cast<char*>(entry.c_str()));
+        for (const auto& entry : environment)
+            ::putenv(const_cast<char*>(entry.c_str()));
         std::vector<char*> argv{const_cast<char*>(program.c_str())};
-        for (const auto& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
+        for (const auto& a : arguments)
+            argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
         ::execv(program.c_str(), argv.data());
         ::_exit(127);
@@ -94,7 +115,8 @@ ProgramRun runProgram(const std::string& program, const std::vector<std::string>
     ProgramRun run;
     char buffer[4096];
     ssize_t n;
-    while ((n = ::read(pipefd[0], buffer, sizeof buffer)) > 0) run.output.append(buffer, static_cast<std::size_t>(n));
+    while ((n = ::read(pipefd[0], buffer, sizeof buffer)) > 0)
+        run.output.append(buffer, static_cast<std::size_t>(n));
     ::close(pipefd[0]);
     int status = 0;
     ::waitpid(pid, &status, 0);

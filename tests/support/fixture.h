@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,20 @@ std::string makeTemporaryFolder(const std::string& hint = "fixture");
 void removeTree(const std::string& path);
 
 bool runningAsRoot();
+
+// Sets an environment variable for as long as it lives, then puts back what was there, so a
+// test that changes the search path leaves the next test in the same process unharmed.
+class EnvironmentChange {
+  public:
+    EnvironmentChange(const std::string& name, const std::string& value);
+    ~EnvironmentChange();
+    EnvironmentChange(const EnvironmentChange&) = delete;
+    EnvironmentChange& operator=(const EnvironmentChange&) = delete;
+
+  private:
+    std::string name_;
+    std::optional<std::string> old_;
+};
 
 // Runs the built program with arguments and extra environment ("NAME=value" entries);
 // returns its exit status and standard output.

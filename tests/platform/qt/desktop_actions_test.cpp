@@ -52,6 +52,14 @@ TEST(DesktopActions, RevealAsksTheFileManagerElseOpensTheFolders) {
     test::PrivateBus bus;
     ASSERT_TRUE(bus.running());
     const QString address = QString::fromStdString(bus.address);
+    // Named connections outlive the test otherwise, and a later test of this process that asks
+    // for the same names would be handed these, to a bus that is gone.
+    struct Disconnect {
+        ~Disconnect() {
+            QDBusConnection::disconnectFromBus("client");
+            QDBusConnection::disconnectFromBus("service");
+        }
+    } disconnect;
 
     std::vector<std::string> opened;
     auto opener = [&](const std::string& folder) {

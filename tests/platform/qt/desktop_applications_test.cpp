@@ -12,6 +12,7 @@
 
 #include "platform/qt/desktop_applications.h"
 #include "platform/qt/x11_windows.h"
+#include "support/fixture.h"
 #include "support/private_bus.h"
 
 using namespace bramwick;
@@ -125,7 +126,8 @@ TEST(DesktopApplications, ListsThroughTheProviderItWraps) {
 }
 
 TEST(DesktopApplications, WithoutSessionBusOrDisplayItRefusesCleanly) {
-    ::setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bramwick-test-bus", 1);
+    test::EnvironmentChange bus("DBUS_SESSION_BUS_ADDRESS",
+                                "unix:path=/nonexistent/bramwick-test-bus");
     Session session;
     DesktopApplications provider(std::make_unique<Lister>());
     auto app = application(::getpid(), "org.example.Editor");

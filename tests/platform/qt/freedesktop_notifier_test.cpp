@@ -56,7 +56,8 @@ struct PrivateBus {
 } // namespace
 
 TEST(FreedesktopNotifier, WithoutASessionBusNothingIsPostedAndNothingFails) {
-    ::setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bramwick-test-bus", 1);
+    test::EnvironmentChange bus("DBUS_SESSION_BUS_ADDRESS",
+                                "unix:path=/nonexistent/bramwick-test-bus");
     int argc = 1;
     char name[] = "test";
     char* argv[] = {name, nullptr};
@@ -68,7 +69,7 @@ TEST(FreedesktopNotifier, WithoutASessionBusNothingIsPostedAndNothingFails) {
 
 TEST(FreedesktopNotifier, ARunFromTheBuildTreeDoesNotPost) {
     test::clearHome();
-    ::setenv("XDG_DATA_DIRS", test::home().c_str(), 1);
+    test::EnvironmentChange dataDirs("XDG_DATA_DIRS", test::home());
     FreedesktopNotifier notifier;
     EXPECT_FALSE(notifier.available());
     Settings settings(test::home() + "/settings.json");
