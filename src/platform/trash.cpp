@@ -6,6 +6,7 @@
 #include <ctime>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <fmt/format.h>
@@ -239,16 +240,34 @@ std::variant<Folder, std::string> driveTrash(const std::string& rawTop, uid_t us
     return folder;
 }
 
+namespace {
+
+// Which mount a path (followed) lies on: the mount's id, so that two bind mounts of one drive
+// (one device number) still tell apart, or the device where the system gives no id.
+struct Mount {
+    bool byId = false;
+    std::uint64_t value = 0;
+    bool operator==(const Mount&) const = default;
+};
+
+std::optional<Mount> mountOf(const std::string& path) {
+    struct statx stx {};
+    if (::statx(AT_FDCWD, path.c_str(), AT_NO_AUTOMOUNT, STATX_MNT_ID | STATX_INO, &stx) != 0)
+        return std::nullopt;
+    if (stx.stx_mask & STATX_MNT_ID) return Mount{true, stx.stx_mnt_id};
+    return Mount{false, ::makedev(stx.stx_dev_major, stx.stx_dev_minor)};
+}
+
+} // namespace
+
 std::optional<std::string> mountTop(const std::string& path) {
     auto current = Paths::resolved(path);
     if (!current) return std::nullopt;
-    struct stat st {};
-    if (::stat(current->c_str(), &st) != 0) return std::nullopt;
-    dev_t device = st.st_dev;
+    auto mount = mountOf(*current);
+    if (!mount) return std::nullopt;
     while (*current != "/") {
         std::string up = Paths::parent(*current);
-        struct stat above {};
-        if (::stat(up.c_str(), &above) != 0 || above.st_dev != device) return current;
+        if (mountOf(up) != mount) return current;
         *current = up;
     }
     return current;
@@ -257,18 +276,18 @@ std::optional<std::string> mountTop(const std::string& path) {
 std::optional<std::string> moveToTrash(const std::string& rawPath) {
     std::string path = Paths::withoutTrailingSlash(rawPath);
     std::string shown = Text::homeShortened(path);
-    struct stat parent {};
-    if (::stat(Paths::parent(path).c_str(), &parent) != 0)
-        return fmt::format("Could not look at {}: {}", shown, errorText(errno));
+    auto parent = mountOf(Paths::parent(path));
+    if (!parent) return fmt::format("Could not look at {}: {}", shown, errorText(errno));
 
     Folder home{homeTrash(), std::nullopt};
     // The home trash may be a link of the user's making; it is used wherever it leads.
     auto homeProblem = Files::makeFolders(home.path);
-    struct stat homeStat {};
-    if (::stat(home.path.c_str(), &homeStat) != 0 &&
-        ::stat(Edition::home().c_str(), &homeStat) != 0)
-        return fmt::format("Could not open the Trash: {}", errorText(errno));
-    if (homeStat.st_dev == parent.st_dev) {
+    auto homeMount = mountOf(home.path);
+    if (!homeMount) homeMount = mountOf(Edition::home());
+    if (!homeMount) return fmt::format("Could not open the Trash: {}", errorText(errno));
+    // Renames stay within one mount: an item on a bind mount inside the home goes to that
+    // mount's own trash, even though it is the home's drive.
+    if (*homeMount == *parent) {
         if (homeProblem) return fmt::format("Could not open the Trash: {}", *homeProblem);
         return moveInto(path, home);
     }

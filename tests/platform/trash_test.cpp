@@ -1,11 +1,15 @@
 #include <ctime>
 #include <regex>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include "engine/edition.h"
+#include "platform/files.h"
 #include "platform/trash.h"
 #include "support/fixture.h"
 
@@ -144,6 +148,40 @@ TEST_F(TrashTest, ADriveOffersItsOwnTrashFolder) {
     ASSERT_EQ(Trash::moveInto(item, std::get<Trash::Folder>(plain)), std::nullopt);
     std::string info = test::readFile(top + "/.Trash-" + id + "/info/a b.jpg.trashinfo");
     EXPECT_NE(info.find("\nPath=photos/a%20b.jpg\n"), std::string::npos) << info;
+}
+
+TEST_F(TrashTest, AnItemOnABindMountInsideTheHomeGoesToThatMountsTrash) {
+    // A bind mount shares the home's device, but nothing can be renamed across it: the item
+    // goes to the trash at the mount's own top. Made in a child process with a mount namespace
+    // of its own, so nothing outlives the test.
+    if (!test::runningAsRoot()) GTEST_SKIP() << "mounting needs root";
+    std::string source = test::makeTemporaryFolder("bind-trash");
+    test::makeFile(source + "/photos/a.jpg", 10);
+    std::string mounted = test::makeFolder(home("/mounted"));
+    test::makeFolder(trash("/files"));
+    pid_t child = ::fork();
+    if (child == 0) {
+        if (::unshare(CLONE_NEWNS) != 0 ||
+            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::mount(source.c_str(), mounted.c_str(), nullptr, MS_BIND, nullptr) != 0)
+            ::_exit(77);
+        bool ok = Trash::mountTop(mounted + "/photos") == mounted &&
+                  Trash::moveToTrash(mounted + "/photos/a.jpg") == std::nullopt;
+        ::_exit(ok ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    std::string id = std::to_string(::getuid());
+    std::string info = test::readFile(source + "/.Trash-" + id + "/info/a.jpg.trashinfo");
+    bool trashed = test::exists(source + "/.Trash-" + id + "/files/a.jpg") &&
+                   !test::exists(source + "/photos/a.jpg");
+    bool skipped = WIFEXITED(status) && WEXITSTATUS(status) == 77;
+    test::removeTree(source);
+    if (skipped) GTEST_SKIP() << "no private mount namespace here";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_NE(info.find("\nPath=photos/a.jpg\n"), std::string::npos) << info;
+    EXPECT_TRUE(trashed);
+    EXPECT_TRUE(Files::names(trash("/files")).empty());
 }
 
 TEST(TrashPaths, EncodingAndInfoFiles) {
