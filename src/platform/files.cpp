@@ -74,21 +74,25 @@ std::optional<std::string> writeAtomically(const std::string& path, const std::s
     return std::nullopt;
 }
 
-std::optional<std::string> read(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
+std::optional<std::string> readAll(int fd) {
     std::string out;
     char buffer[65536];
     for (;;) {
         ssize_t n = ::read(fd, buffer, sizeof buffer);
         if (n < 0) {
             if (errno == EINTR) continue;
-            ::close(fd);
             return std::nullopt;
         }
         if (n == 0) break;
         out.append(buffer, static_cast<std::size_t>(n));
     }
+    return out;
+}
+
+std::optional<std::string> read(const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    auto out = readAll(fd);
     ::close(fd);
     return out;
 }

@@ -16,6 +16,8 @@ std::optional<std::string> makeFolders(const std::string& folder);
 std::optional<std::string> writeAtomically(const std::string& path, const std::string& contents,
                                            unsigned mode = 0600);
 
+// What is left to read from an open file, or none on a read error.
+std::optional<std::string> readAll(int fd);
 // The whole file, or none when it cannot be read.
 std::optional<std::string> read(const std::string& path);
 

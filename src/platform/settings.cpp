@@ -5,8 +5,6 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
-#include <fstream>
-#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -17,6 +15,37 @@
 #include "platform/files.h"
 
 namespace bramwick {
+
+namespace {
+
+// The text of the settings file (none when there is no file), or why it cannot be read. Only a
+// regular file is read: a pipe or a device in its place would block the program or never end.
+struct FileText {
+    std::optional<std::string> text;
+    std::optional<std::string> problem;
+};
+
+FileText readSettingsFile(const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        if (errno == ENOENT) return {};
+        return {std::nullopt, fmt::format("cannot read {}: {}", path, std::strerror(errno))};
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return {std::nullopt,
+                fmt::format("{} is {}, not a file", path,
+                            S_ISDIR(st.st_mode) ? "a folder" : "a pipe, socket or device")};
+    }
+    auto text = Files::readAll(fd);
+    int error = errno;
+    ::close(fd);
+    if (!text) return {std::nullopt, fmt::format("cannot read {}: {}", path, std::strerror(error))};
+    return {std::move(text), std::nullopt};
+}
+
+} // namespace
 
 Settings::Settings(std::string file) : path_(std::move(file)) {}
 
@@ -36,14 +65,11 @@ void Settings::load() const {
     if (loaded_) return;
     loaded_ = true;
 
-    std::ifstream in(path_, std::ios::binary);
-    if (!in) {
-        if (errno == ENOENT) return; // no settings yet: defaults
-        loadProblem_ = fmt::format("cannot read {}: {}", path_, std::strerror(errno));
-    } else {
-        std::stringstream text;
-        text << in.rdbuf();
-        auto parsed = nlohmann::json::parse(text.str(), nullptr, false);
+    auto file = readSettingsFile(path_);
+    if (file.problem) {
+        loadProblem_ = std::move(file.problem);
+    } else if (file.text) {
+        auto parsed = nlohmann::json::parse(*file.text, nullptr, false);
         if (parsed.is_discarded())
             loadProblem_ = fmt::format("{} is not valid JSON", path_);
         else if (!parsed.is_object())

@@ -1,5 +1,7 @@
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
@@ -108,4 +110,31 @@ TEST_F(SettingsTest, AFileInThePlaceOfTheFolderIsAClearError) {
     auto problem = s.set("a", 1);
     ASSERT_TRUE(problem);
     EXPECT_NE(problem->find("not a folder"), std::string::npos);
+}
+
+TEST_F(SettingsTest, SomethingOtherThanAFileIsReportedWithoutWaitingOnIt) {
+    // A pipe would block the reader until something writes to it, /dev/zero would never end.
+    struct Case {
+        const char* name;
+        std::function<void(const std::string&)> make;
+        const char* problem;
+    } cases[] = {
+        {"folder", [](const std::string& p) { fs::create_directory(p); },
+         "is a folder, not a file"},
+        {"pipe", [](const std::string& p) { ::mkfifo(p.c_str(), 0600); },
+         "is a pipe, socket or device, not a file"},
+        {"device", [](const std::string& p) { test::makeLink("/dev/zero", p); },
+         "is a pipe, socket or device, not a file"},
+    };
+    for (const auto& c : cases) {
+        test::removeTree(folder + "/bramwick");
+        test::makeFolder(folder + "/bramwick");
+        c.make(file);
+        Settings s(file);
+        auto problem = s.loadProblem();
+        ASSERT_TRUE(problem) << c.name;
+        EXPECT_NE(problem->find(c.problem), std::string::npos) << c.name << ": " << *problem;
+        EXPECT_FALSE(s.contains("skin")) << c.name;
+        EXPECT_TRUE(asideFiles(folder).empty()) << c.name << ": a read sets nothing aside";
+    }
 }
