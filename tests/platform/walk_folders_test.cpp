@@ -1,3 +1,5 @@
+#include <climits>
+#include <cstdlib>
 #include <fcntl.h>
 #include <sched.h>
 #include <sys/mount.h>
@@ -81,4 +83,33 @@ TEST_F(WalkFoldersTest, ABindMountInsideIsNeitherMeasuredNorListed) {
     if (WIFEXITED(status) && WEXITSTATUS(status) == 77)
         GTEST_SKIP() << "no private mount namespace here";
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "exit " << WEXITSTATUS(status);
+}
+
+TEST_F(WalkFoldersTest, AFolderDeeperThanTheLongestPathIsStillMeasuredAndListed) {
+    // 30 levels of 200-character names: the bottom folder's path is over PATH_MAX, so open(2)
+    // alone cannot reach it.
+    auto top = test::makeFolder(home("/deep"));
+    int fd = ::open(top.c_str(), O_RDONLY | O_DIRECTORY);
+    std::string bottom = top, name(200, 'd');
+    for (int level = 0; level < 30; ++level) {
+        ASSERT_EQ(::mkdirat(fd, name.c_str(), 0700), 0);
+        int next = ::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY);
+        ::close(fd);
+        fd = next;
+        bottom += "/" + name;
+    }
+    ASSERT_GT(bottom.size(), static_cast<std::size_t>(PATH_MAX));
+    int file = ::openat(fd, "bottom.bin", O_WRONLY | O_CREAT, 0600);
+    std::string bytes(100'000, 'x');
+    ASSERT_EQ(::write(file, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    struct stat written {};
+    ::fstat(file, &written);
+    ::close(file);
+    ::close(fd);
+
+    EXPECT_GE(Scanner::allocatedSize(top), static_cast<std::int64_t>(written.st_blocks) * 512);
+    auto files = FileWalk::regularFiles({top}, 1);
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(files[0].path, bottom + "/bottom.bin");
+    ASSERT_EQ(std::system(("rm -rf '" + top + "'").c_str()), 0);
 }
