@@ -48,10 +48,26 @@ std::vector<char*> pointers(std::vector<std::string>& strings) {
     return out;
 }
 
-// Waits for the child for at most `seconds`; true when it has ended (and was reaped into
-// `status`). Uses a process descriptor where the kernel has one, so a quick command returns
-// at once; otherwise polls every 0.1 s.
-bool waitFor(pid_t pid, double seconds, int& status) {
+// The output file of one run, closed and removed however the run ends.
+struct OutputFile {
+    std::string path;
+    int fd = -1;
+    ~OutputFile() {
+        if (fd >= 0) ::close(fd);
+        if (!path.empty()) ::unlink(path.c_str());
+    }
+};
+
+// Whether the command has written more than a run keeps, going by the file's size.
+bool overflowing(int fd) {
+    struct stat st {};
+    return ::fstat(fd, &st) == 0 && st.st_size > static_cast<off_t>(outputLimit);
+}
+
+// Waits for the child for at most `seconds`, or until `giveUp` says so; true when it has ended
+// (and was reaped into `status`). Uses a process descriptor where the kernel has one, so a
+// quick command returns at once; otherwise polls. Either way it looks every 0.1 s.
+bool waitFor(pid_t pid, double seconds, int& status, const std::function<bool()>& giveUp = {}) {
     using Clock = std::chrono::steady_clock;
     auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
                                        std::chrono::duration<double>(std::max(0.0, seconds)));
@@ -67,11 +83,11 @@ bool waitFor(pid_t pid, double seconds, int& status) {
             return true;
         }
         auto now = Clock::now();
-        if (now >= deadline) break;
+        if (now >= deadline || (giveUp && giveUp())) break;
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count();
         if (pidfd >= 0) {
             pollfd p{pidfd, POLLIN, 0};
-            ::poll(&p, 1, static_cast<int>(std::min<long long>(left + 1, 1000)));
+            ::poll(&p, 1, static_cast<int>(std::min<long long>(left + 1, 100)));
         } else {
             std::this_thread::sleep_for(std::chrono::milliseconds(std::min<long long>(left + 1, 100)));
         }
@@ -86,13 +102,12 @@ Result run(const std::vector<std::string>& arguments, double timeout) {
     if (!std::isfinite(timeout) || timeout < 0) timeout = 0;
     timeout = std::min(timeout, 9.0e15);
 
+    OutputFile log;
     std::string logPath = Edition::temporaryDirectory() + "/bramwick-" + Text::newUuid() + ".log";
     int fd = ::open(logPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0) throw std::system_error(errno, std::generic_category(), "cannot create " + logPath);
-    auto removeLog = [&] {
-        ::close(fd);
-        ::unlink(logPath.c_str());
-    };
+    log.path = logPath;
+    log.fd = fd;
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -126,14 +141,14 @@ Result run(const std::vector<std::string>& arguments, double timeout) {
                                 envPointers.data());
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
-    if (spawned != 0) {
-        removeLog();
-        throw std::system_error(spawned, std::generic_category(), "cannot launch " +
-                                (arguments.empty() ? std::string("/usr/bin/env") : arguments[0]));
-    }
+    if (spawned != 0)
+        throw std::system_error(
+            spawned, std::generic_category(),
+            "cannot launch " + (arguments.empty() ? std::string("/usr/bin/env") : arguments[0]));
 
     int status = 0;
-    bool ended = waitFor(pid, timeout, status);
+    bool ended = waitFor(pid, timeout, status, [fd] { return overflowing(fd); });
+    bool overflowed = !ended && overflowing(fd);
     if (!ended) {
         ::kill(-pid, SIGTERM);
         if (!waitFor(pid, 2.0, status)) {
@@ -147,19 +162,23 @@ Result run(const std::vector<std::string>& arguments, double timeout) {
     {
         char buffer[65536];
         off_t offset = 0;
-        for (;;) {
-            ssize_t n = ::pread(fd, buffer, sizeof buffer, offset);
+        while (offset < static_cast<off_t>(outputLimit)) {
+            auto want = std::min<std::size_t>(sizeof buffer,
+                                              outputLimit - static_cast<std::size_t>(offset));
+            ssize_t n = ::pread(fd, buffer, want, offset);
             if (n < 0 && errno == EINTR) continue;
             if (n <= 0) break;
             output.append(buffer, static_cast<std::size_t>(n));
             offset += n;
         }
     }
-    removeLog();
-
     Result result;
     result.output = Text::repairUtf8(output);
-    if (!ended) {
+    if (overflowed) {
+        result.status = -1;
+        result.output +=
+            fmt::format("\nStopped after writing more than {} MB.", outputLimit / 1'000'000);
+    } else if (!ended) {
         result.status = -1;
         result.output += fmt::format("\nStopped after {} seconds.", static_cast<long long>(timeout));
     } else if (WIFEXITED(status)) {

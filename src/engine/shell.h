@@ -2,6 +2,7 @@
 // path, output and errors collected together in a private temporary file, stopped at a time limit.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <vector>
@@ -9,12 +10,17 @@
 namespace bramwick::Shell {
 
 struct Result {
-    int status = 0;     // exit status; 128 + signal when killed; -1 when stopped at the time limit
+    int status = 0;     // exit status; 128 + signal when killed; -1 when stopped (time or output)
     std::string output; // standard output and error as written, repaired to valid UTF-8
 };
 
 // The search path every command sees.
 inline constexpr const char* searchPath = "/opt/homebrew/bin:/usr/local/bin:/usr/bin:/bin:/usr/sbin:/sbin";
+
+// The most output a run keeps (the first bytes). A command still running when it has written
+// more is stopped as at its time limit, with its own stop line, so a runaway tool fills neither
+// the temporary folder nor memory.
+inline constexpr std::size_t outputLimit = 64'000'000;
 
 // Runs `arguments` (arguments[0] looked up in the search path, no shell interpretation) with
 // empty standard input. Blocks until the command ends or `timeout` seconds pass; then the

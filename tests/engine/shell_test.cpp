@@ -88,3 +88,18 @@ TEST(Shell, ArgumentsAreNotInterpreted) {
     auto r = Shell::run({"printf", "%s", "$HOME; rm -rf *"}, 10);
     EXPECT_EQ(r.output, "$HOME; rm -rf *");
 }
+
+TEST(Shell, ARunawayWriterIsStoppedBeforeItFillsTheDisk) {
+    std::string folder = test::makeTemporaryFolder("tmp");
+    test::EnvironmentChange tmp("TMPDIR", folder);
+    auto start = std::chrono::steady_clock::now();
+    auto r = Shell::run({"yes"}, 120);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+    EXPECT_EQ(r.status, -1);
+    std::string line = "\nStopped after writing more than 64 MB.";
+    EXPECT_LE(r.output.size(), Shell::outputLimit + line.size());
+    EXPECT_TRUE(r.output.ends_with(line)) << r.output.substr(r.output.size() - 100);
+    EXPECT_TRUE(r.output.starts_with("y\ny\n"));
+    EXPECT_TRUE(logFiles(folder).empty());
+    test::removeTree(folder);
+}
