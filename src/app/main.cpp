@@ -1,20 +1,38 @@
 // The program's entry: a command-line mode runs first, before any window or application object
 // exists, so every mode works without a display.
 #include <clocale>
+#include <cstdio>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "app/cli/modes.h"
+#include "engine/edition.h"
+
+namespace {
+
+// Rows that never arrived (a full disk, a closed pipe when SIGPIPE is ignored) make the run a
+// failure, never a silent success.
+int finished(int status) {
+    std::cout.flush();
+    if (std::cout.good()) return status;
+    std::fputs("bramwick: could not write all of the output\n", stderr);
+    return 1;
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     std::setlocale(LC_TIME, "");
-    std::vector<std::string> arguments(argv, argv + argc);
-    if (auto status = bramwick::Cli::run(arguments, std::cout)) {
-        std::cout.flush();
-        return *status;
+    // A home that is not there would read as an empty one, and an empty value would fall back
+    // to the real home the variable was set to keep out of reach.
+    if (auto problem = bramwick::Edition::sandboxProblem()) {
+        std::fprintf(stderr, "bramwick: %s\n", problem->c_str());
+        return 1;
     }
+    std::vector<std::string> arguments(argv, argv + argc);
+    if (auto status = bramwick::Cli::run(arguments, std::cout)) return finished(*status);
     // The windows come later; until then the program lists its modes.
     std::cout << bramwick::Cli::usage();
-    return 0;
+    return finished(0);
 }

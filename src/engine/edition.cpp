@@ -1,10 +1,15 @@
 #include "engine/edition.h"
 
+#include <cerrno>
+#include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
+
+#include <fmt/format.h>
 
 namespace bramwick::Edition {
 
@@ -21,7 +26,7 @@ std::string withoutTrailingSlash(std::string path) {
 
 std::string computeHome() {
     if (auto sandbox = environment("BRAMWICK_HOME"); !sandbox.empty())
-        return withoutTrailingSlash(sandbox);
+        return sandboxHome(sandbox).folder;
     long size = sysconf(_SC_GETPW_R_SIZE_MAX);
     std::vector<char> buffer(size > 0 ? static_cast<std::size_t>(size) : 16384);
     passwd entry{};
@@ -46,6 +51,35 @@ std::string xdg(const char* name, const char* fallback) {
 const std::string& home() {
     static const std::string value = computeHome();
     return value;
+}
+
+SandboxHome sandboxHome(const std::string& value) {
+    SandboxHome result;
+    if (value.empty()) {
+        result.problem = "BRAMWICK_HOME is set but empty; set it to a folder or unset it";
+        return result;
+    }
+    result.folder = value;
+    if (value.front() != '/') {
+        std::vector<char> here(PATH_MAX);
+        if (::getcwd(here.data(), here.size())) {
+            std::string base = here.data();
+            result.folder = (base == "/" ? "" : base) + "/" + value;
+        }
+    }
+    result.folder = withoutTrailingSlash(result.folder);
+    struct stat st {};
+    if (::stat(result.folder.c_str(), &st) != 0)
+        result.problem = fmt::format("BRAMWICK_HOME {}: {}", result.folder, std::strerror(errno));
+    else if (!S_ISDIR(st.st_mode))
+        result.problem = fmt::format("BRAMWICK_HOME {} is not a folder", result.folder);
+    return result;
+}
+
+std::optional<std::string> sandboxProblem() {
+    const char* value = std::getenv("BRAMWICK_HOME");
+    if (!value) return std::nullopt;
+    return sandboxHome(value).problem;
 }
 
 bool isSandboxed() { return !environment("BRAMWICK_HOME").empty(); }

@@ -1,6 +1,7 @@
 // Where this user's things live: the real home folder and the folders derived from it.
 #pragma once
 
+#include <optional>
 #include <string>
 
 namespace bramwick::Edition {
@@ -21,6 +22,18 @@ std::string configHome();
 std::string dataHome();
 // True when BRAMWICK_HOME replaces the real home.
 bool isSandboxed();
+
+// The home a BRAMWICK_HOME value names: made absolute against the current folder and without a
+// trailing slash, and why it cannot stand in for the home (set but empty, missing, not a
+// folder), so that a mistyped value is refused instead of read as an empty home or, when
+// empty, falling back to the real one.
+struct SandboxHome {
+    std::string folder;
+    std::optional<std::string> problem;
+};
+SandboxHome sandboxHome(const std::string& value);
+// The problem with the BRAMWICK_HOME of this process, if it is set and cannot be used.
+std::optional<std::string> sandboxProblem();
 // $TMPDIR when it names a folder, else /tmp.
 std::string temporaryDirectory();
 
