@@ -29,9 +29,12 @@ struct PendingFolder {
 
 // Walks the tree under `root` in parallel. `visit(folderFd, folder, name, stat)` sees every
 // entry (links included, never followed) and answers whether a folder entry is entered; it is
-// called from several threads at once. Another mounted file system is never entered, and a
-// folder swapped for something else between being seen and being opened is passed over.
-template <typename Visit> void walk(const std::string& root, Visit&& visit) {
+// called from several threads at once. With `foldersOnly` it sees only the entries that are, or
+// may be, folders: an entry the listing names as anything else is passed over unread, which
+// spares a walk through source trees one stat per file. Another mounted file system is never
+// entered, and a folder swapped for something else between being seen and being opened is
+// passed over.
+template <typename Visit> void walk(const std::string& root, bool foldersOnly, Visit&& visit) {
     struct stat st {};
     if (::stat(root.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return;
     const dev_t device = st.st_dev;
@@ -45,6 +48,7 @@ template <typename Visit> void walk(const std::string& root, Visit&& visit) {
             while (dirent* entry = ::readdir(dir)) {
                 const char* name = entry->d_name;
                 if (WalkFolders::isSelfOrParent(name)) continue;
+                if (foldersOnly && entry->d_type != DT_DIR && entry->d_type != DT_UNKNOWN) continue;
                 struct stat child {};
                 if (::fstatat(fd, name, &child, AT_SYMLINK_NOFOLLOW) != 0) continue;
                 bool enter = visit(fd, folder, std::string_view(name), child);
@@ -101,24 +105,26 @@ std::vector<ScanItem> projectArtifacts(const std::vector<std::string>& roots) {
     std::unordered_map<std::string, std::string> hints; // path → restore hint; a path counts once
     std::vector<std::string> found;
     for (const auto& root : roots) {
-        walk(rootPath(root), [&](int folderFd, const PendingFolder& folder, std::string_view name,
-                                 const struct stat& st) {
-            if (!S_ISDIR(st.st_mode)) return false; // files and links are never matched
-            int depth = folder.depth + 1;
-            if (name == ".git" || depth >= projectDepthLimit) return false;
-            for (const auto& rule : artifactRules()) {
-                if (name != rule.folder) continue;
-                struct stat marker {};
-                // The marker is looked for beside the folder, as a file or a folder, links
-                // followed.
-                if (rule.marker && ::fstatat(folderFd, rule.marker, &marker, 0) != 0) continue;
-                std::string path = childPath(folder.path, name);
-                std::lock_guard lock(mutex);
-                if (hints.emplace(path, rule.restoreHint).second) found.push_back(std::move(path));
-                return false; // nothing inside a build folder is looked at
-            }
-            return true;
-        });
+        walk(rootPath(root), true,
+             [&](int folderFd, const PendingFolder& folder, std::string_view name,
+                 const struct stat& st) {
+                 if (!S_ISDIR(st.st_mode)) return false; // files and links are never matched
+                 int depth = folder.depth + 1;
+                 if (name == ".git" || depth >= projectDepthLimit) return false;
+                 for (const auto& rule : artifactRules()) {
+                     if (name != rule.folder) continue;
+                     struct stat marker {};
+                     // The marker is looked for beside the folder, as a file or a folder, links
+                     // followed.
+                     if (rule.marker && ::fstatat(folderFd, rule.marker, &marker, 0) != 0) continue;
+                     std::string path = childPath(folder.path, name);
+                     std::lock_guard lock(mutex);
+                     if (hints.emplace(path, rule.restoreHint).second)
+                         found.push_back(std::move(path));
+                     return false; // nothing inside a build folder is looked at
+                 }
+                 return true;
+             });
     }
     // The walk is parallel: a stable order keeps equal sizes in a predictable order.
     std::sort(found.begin(), found.end());
@@ -135,7 +141,7 @@ std::vector<ScanItem> largeFiles(const std::vector<std::string>& roots, std::int
     std::vector<ScanItem> items;
     std::unordered_set<std::string> seen;
     for (const auto& root : roots) {
-        walk(rootPath(root),
+        walk(rootPath(root), false,
              [&](int, const PendingFolder& folder, std::string_view name, const struct stat& st) {
                  if (S_ISDIR(st.st_mode)) return !Packages::isPackageName(name);
                  if (!S_ISREG(st.st_mode)) return false;
