@@ -1,5 +1,6 @@
 // Measures a generated tree of files with allocatedSize and with `du -s -B1`, in both orders,
-// warm cache, and checks that both see the same bytes.
+// warm cache, and checks that both see the same bytes; then the same for one folder holding a
+// quarter as many files side by side, as a thumbnail cache does.
 //
 //   bench_allocated_size [files] [folder]
 #include <chrono>
@@ -25,15 +26,15 @@ namespace {
 std::int64_t folderBlocks = 0;
 
 int addFolderBlocks(const char*, const struct stat* st, int type, FTW*) {
-    if (type == FTW_D || type == FTW_DP) folderBlocks += static_cast<std::int64_t>(st->st_blocks) * 512;
+    if (type == FTW_D || type == FTW_DP)
+        folderBlocks += static_cast<std::int64_t>(st->st_blocks) * 512;
     return 0;
 }
 
-void generate(const std::string& root, std::size_t files) {
+void generate(const std::string& root, std::size_t files, std::size_t perFolder) {
     std::mt19937 random(42);
     std::uniform_int_distribution<int> sizes(0, 24'000);
     std::string data(24'000, 'b');
-    const std::size_t perFolder = 400;
     const std::size_t folders = (files + perFolder - 1) / perFolder;
     std::size_t made = 0;
     for (std::size_t f = 0; f < folders; ++f) {
@@ -46,22 +47,12 @@ void generate(const std::string& root, std::size_t files) {
     }
 }
 
-double seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+double seconds(Clock::duration d) {
+    return std::chrono::duration<double>(d).count();
+}
 
-} // namespace
-
-int main(int argc, char** argv) {
-    std::size_t files = argc > 1 ? std::stoul(argv[1]) : 200'000;
-    std::string root = argc > 2 ? argv[2] : (fs::temp_directory_path() / "bramwick-bench-tree").string();
-    ::setenv("BRAMWICK_HOME", root.c_str(), 0);
-
-    if (!fs::exists(root + "/.complete-" + std::to_string(files))) {
-        fs::remove_all(root);
-        std::printf("generating %zu files under %s ...\n", files, root.c_str());
-        generate(root, files);
-        std::ofstream(root + "/.complete-" + std::to_string(files));
-    }
-
+// Times allocatedSize against du on one tree, and checks their totals.
+bool compare(const std::string& root, std::size_t files) {
     auto ours = [&] {
         auto start = Clock::now();
         std::int64_t bytes = bramwick::Scanner::allocatedSize(root);
@@ -80,16 +71,42 @@ int main(int argc, char** argv) {
     auto [ourBytes2, ourTime2] = ours();
     auto [duBytes2, duTime2] = du();
 
+    folderBlocks = 0;
     ::nftw(root.c_str(), addFolderBlocks, 64, FTW_PHYS | FTW_MOUNT);
     std::int64_t expected = ourBytes1 + folderBlocks;
     double duTime = (duTime1 + duTime2) / 2, ourTime = (ourTime1 + ourTime2) / 2;
 
     std::printf("files: %zu\n", files);
-    std::printf("du -s -B1:     %.3f s, %.3f s  (%lld bytes)\n", duTime1, duTime2, static_cast<long long>(duBytes1));
-    std::printf("allocatedSize: %.3f s, %.3f s  (%lld bytes + %lld in folders)\n", ourTime1, ourTime2,
-                static_cast<long long>(ourBytes1), static_cast<long long>(folderBlocks));
+    std::printf("du -s -B1:     %.3f s, %.3f s  (%lld bytes)\n", duTime1, duTime2,
+                static_cast<long long>(duBytes1));
+    std::printf("allocatedSize: %.3f s, %.3f s  (%lld bytes + %lld in folders)\n", ourTime1,
+                ourTime2, static_cast<long long>(ourBytes1), static_cast<long long>(folderBlocks));
     std::printf("ratio: allocatedSize is %.1fx faster than du\n", duTime / ourTime);
     bool agree = expected == duBytes1 && duBytes1 == duBytes2 && ourBytes1 == ourBytes2;
     std::printf("totals %s\n", agree ? "agree" : "DISAGREE");
+    return agree;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::size_t files = argc > 1 ? std::stoul(argv[1]) : 200'000;
+    std::string base =
+        argc > 2 ? argv[2] : (fs::temp_directory_path() / "bramwick-bench-tree").string();
+    std::string root = base + "/nested", flat = base + "/flat";
+    ::setenv("BRAMWICK_HOME", base.c_str(), 0);
+
+    if (!fs::exists(base + "/.complete-" + std::to_string(files))) {
+        fs::remove_all(base);
+        std::printf("generating %zu files under %s ...\n", files + files / 4, base.c_str());
+        generate(root, files, 400);
+        generate(flat, files / 4, files / 4);
+        std::ofstream(base + "/.complete-" + std::to_string(files));
+    }
+
+    std::printf("== folders of 400 files\n");
+    bool agree = compare(root, files);
+    std::printf("== one folder of %zu files\n", files / 4);
+    agree = compare(flat, files / 4) && agree;
     return agree ? 0 : 1;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <dirent.h>
 #include <fcntl.h>
+#include <functional>
 #include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,6 +12,7 @@
 #include <tbb/combinable.h>
 #include <tbb/parallel_for.h>
 #include <tbb/parallel_for_each.h>
+#include <tbb/parallel_reduce.h>
 
 #include "engine/applications.h"
 #include "engine/catalog.h"
@@ -69,28 +71,70 @@ class TreeMeasure {
     }
 
   private:
+    // A folder's first entries are measured as they are listed; the rest of a folder this
+    // large (a thumbnail or mail cache can hold hundreds of thousands of files) are measured
+    // in parallel once it is listed, so one folder does not keep the walk on one thread.
+    static constexpr std::size_t listedInline = 4096;
+
     void list(const PendingFolder& folder, tbb::feeder<PendingFolder>& feeder) {
         DIR* dir = WalkFolders::openSeen(folder.path, device_, folder.inode);
         if (!dir) return;
         int fd = ::dirfd(dir);
         std::int64_t sum = 0;
+        std::size_t listed = 0;
+        std::string later; // the names past the first few thousand, each ended by a NUL
+        std::vector<std::size_t> starts;
         while (dirent* entry = ::readdir(dir)) {
             const char* name = entry->d_name;
             if (WalkFolders::isSelfOrParent(name)) continue;
             if (entry->d_type == DT_LNK) continue; // a link counts nothing
-            struct stat st {};
-            if (::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
-            if (S_ISDIR(st.st_mode)) {
-                if (WalkFolders::entersFolder(fd, name, st, device_))
-                    feeder.add({folder.path + "/" + name, st.st_ino});
+            if (++listed <= listedInline) {
+                sum += measureEntry(fd, folder.path, name,
+                                    [&](PendingFolder&& sub) { feeder.add(std::move(sub)); });
                 continue;
             }
-            if (S_ISLNK(st.st_mode)) continue;
-            if (st.st_nlink > 1 && !firstSighting({st.st_dev, st.st_ino})) continue;
-            sum += allocated(st);
+            starts.push_back(later.size());
+            later.append(name).push_back('\0');
+        }
+        std::vector<PendingFolder> subfolders;
+        if (!starts.empty()) {
+            std::mutex subfoldersMutex;
+            sum += tbb::parallel_reduce(
+                tbb::blocked_range<std::size_t>(0, starts.size(), 1024), std::int64_t{0},
+                [&](const tbb::blocked_range<std::size_t>& range, std::int64_t part) {
+                    std::vector<PendingFolder> found;
+                    for (std::size_t i = range.begin(); i != range.end(); ++i)
+                        part += measureEntry(
+                            fd, folder.path, later.data() + starts[i],
+                            [&](PendingFolder&& sub) { found.push_back(std::move(sub)); });
+                    if (!found.empty()) {
+                        std::lock_guard lock(subfoldersMutex);
+                        subfolders.insert(subfolders.end(), std::make_move_iterator(found.begin()),
+                                          std::make_move_iterator(found.end()));
+                    }
+                    return part;
+                },
+                std::plus<>());
         }
         ::closedir(dir);
+        for (auto& subfolder : subfolders)
+            feeder.add(std::move(subfolder));
         bytes_.local() += sum;
+    }
+
+    // The bytes of one entry of the open folder; a folder to walk into is handed to `enter`.
+    template <typename Enter>
+    std::int64_t measureEntry(int fd, const std::string& folder, const char* name, Enter&& enter) {
+        struct stat st {};
+        if (::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return 0;
+        if (S_ISDIR(st.st_mode)) {
+            if (WalkFolders::entersFolder(fd, name, st, device_))
+                enter(PendingFolder{folder + "/" + name, st.st_ino});
+            return 0;
+        }
+        if (S_ISLNK(st.st_mode)) return 0;
+        if (st.st_nlink > 1 && !firstSighting({st.st_dev, st.st_ino})) return 0;
+        return allocated(st);
     }
 
     bool firstSighting(FileIdentity id) {

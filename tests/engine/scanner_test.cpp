@@ -56,6 +56,26 @@ TEST_F(ScannerTest, AHardLinkedFileCountsOnce) {
     EXPECT_EQ(Scanner::allocatedSize(home("/linked")), blocksOf(a));
 }
 
+// A folder of thousands of entries is measured in parallel past its first few thousand: what
+// lies there counts exactly as it does in a small folder.
+TEST_F(ScannerTest, AVeryLargeFolderCountsEachEntryAsASmallOneDoes) {
+    std::string folder = home("/thumbnails");
+    std::int64_t expected = 0;
+    for (int i = 0; i < 6000; ++i)
+        expected += blocksOf(test::makeFile(folder + "/f" + std::to_string(i), 1 + i % 5000));
+    // Folders, links and second names of files, spread through the listing.
+    for (int i = 0; i < 40; ++i) {
+        std::string name = "/z" + std::to_string(i);
+        expected += blocksOf(test::makeFile(folder + name + "/deep/inner.bin", 9000));
+        test::makeLink(home("/elsewhere"), folder + name + "-link");
+        ASSERT_EQ(
+            ::link((folder + "/f" + std::to_string(i)).c_str(), (folder + name + "-hard").c_str()),
+            0);
+    }
+    test::makeFile(home("/elsewhere/big.bin"), 1'000'000);
+    EXPECT_EQ(Scanner::allocatedSize(folder), expected);
+}
+
 TEST_F(ScannerTest, PathsSourceNamesByHomeShortenedPath) {
     test::makeFile(home("/Library/Caches/Google/x"), 10'000);
     test::makeFolder(home("/real"));
