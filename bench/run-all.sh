@@ -35,3 +35,7 @@ BRAMWICK_HOME="$work/pictures" "$build/bench/bench_pictures" "$build/bramwick"
 
 echo "== an uninstall plan among many applications' entries, against du over its leftovers"
 "$build/bench/bench_uninstall_plan" 5000 200000 "$work/uninstall"
+
+echo "== the modes that walk the whole home on a generated home of many small files"
+"$build/bench/bench_home_modes" "$build/bramwick" 200000 "$work/home-modes"
+rm -rf "$work/home-modes"
