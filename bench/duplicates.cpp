@@ -27,6 +27,7 @@
 #include <nlohmann/json.hpp>
 #include <tbb/parallel_for.h>
 
+#include "support.h"
 #include "engine/packages.h"
 #include "finders/duplicates.h"
 #include "finders/file_walk.h"
@@ -34,26 +35,13 @@
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-extern char** environ;
-
 namespace {
 
 constexpr std::int64_t minimum = 1'000'000;
 const std::vector<std::string> rootNames{"Downloads", "Desktop",  "Documents",
                                          "Movies",    "Pictures", "Music"};
 
-struct Random {
-    std::uint64_t state;
-    explicit Random(std::uint64_t seed)
-        : state(seed * 0x9E3779B97F4A7C15ULL + 0x632BE59BD9B4E019ULL) {}
-    std::uint64_t next() {
-        std::uint64_t z = (state += 0x9E3779B97F4A7C15ULL);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
-        return z ^ (z >> 31);
-    }
-    std::size_t below(std::size_t n) { return static_cast<std::size_t>(next() % n); }
-};
+using bench::Random;
 
 // One file of the tree: its own bytes from `seed`, or a copy, link or hard link of another.
 struct Planned {
@@ -230,43 +218,8 @@ void warm(const std::string& home) {
     });
 }
 
-struct Run {
-    double seconds = 0;
-    double cpu = 0; // user and system time of the program
-    std::string output;
-    int status = -1;
-};
-
-// Runs a program with its standard output in a file, and times it from start to end.
-Run run(const std::vector<std::string>& arguments, const std::string& outputFile) {
-    std::vector<char*> argv;
-    for (const auto& a : arguments)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    Run result;
-    auto start = Clock::now();
-    pid_t pid = 0;
-    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
-        int status = 0;
-        struct rusage usage {};
-        ::wait4(pid, &status, 0, &usage);
-        result.cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-                     static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    result.seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    posix_spawn_file_actions_destroy(&actions);
-    std::ifstream in(outputFile);
-    std::stringstream text;
-    text << in.rdbuf();
-    result.output = text.str();
-    return result;
-}
+using bench::Run;
+using bench::run;
 
 using FileKey = std::pair<std::uint64_t, std::uint64_t>; // device, inode
 using Set = std::vector<FileKey>;

@@ -27,25 +27,14 @@
 #include <fmt/format.h>
 #include <tbb/parallel_for.h>
 
+#include "support.h"
+
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-extern char** environ;
-
 namespace {
 
-struct Random {
-    std::uint64_t state;
-    explicit Random(std::uint64_t seed)
-        : state(seed * 0x9E3779B97F4A7C15ULL + 0x632BE59BD9B4E019ULL) {}
-    std::uint64_t next() {
-        std::uint64_t z = (state += 0x9E3779B97F4A7C15ULL);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
-        return z ^ (z >> 31);
-    }
-    std::size_t below(std::size_t n) { return static_cast<std::size_t>(next() % n); }
-};
+using bench::Random;
 
 std::atomic<std::size_t> written{0};
 
@@ -298,44 +287,6 @@ void generate(const std::string& home, std::size_t files) {
     });
 }
 
-struct Run {
-    double seconds = 0;
-    double cpu = 0;
-    long peakKb = 0;
-    int status = -1;
-    std::size_t lines = 0;
-};
-
-Run run(const std::vector<std::string>& arguments, const std::string& outputFile) {
-    std::vector<char*> argv;
-    for (const auto& a : arguments)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    Run result;
-    auto start = Clock::now();
-    pid_t pid = 0;
-    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
-        int status = 0;
-        struct rusage usage {};
-        ::wait4(pid, &status, 0, &usage);
-        result.cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-                     static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-        result.peakKb = usage.ru_maxrss;
-        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    result.seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    posix_spawn_file_actions_destroy(&actions);
-    std::ifstream in(outputFile);
-    for (std::string line; std::getline(in, line);)
-        ++result.lines;
-    return result;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -372,17 +323,17 @@ int main(int argc, char** argv) {
         {"--leftovers"},
     };
     std::string output = root + "/output.txt";
-    run({bramwick, "--report"}, output); // warms the cache
+    bench::run({bramwick, "--report"}, output); // warms the cache
     bool allPassed = true;
     for (const auto& mode : modes) {
         std::vector<std::string> command{bramwick};
         command.insert(command.end(), mode.begin(), mode.end());
-        Run r = run(command, output);
+        bench::Run r = bench::run(command, output);
+        auto lines = static_cast<std::size_t>(std::count(r.output.begin(), r.output.end(), '\n'));
         std::string name = mode.front() + (mode.size() > 1 ? " " + mode[1] : "");
         std::printf("%-28s %7.2f s  cpu %7.2f s  peak %6.0f MB  %9.0f files/s  %zu lines%s\n",
                     name.c_str(), r.seconds, r.cpu, r.peakKb / 1024.0,
-                    static_cast<double>(count) / r.seconds, r.lines,
-                    r.status == 0 ? "" : "  FAILED");
+                    static_cast<double>(count) / r.seconds, lines, r.status == 0 ? "" : "  FAILED");
         allPassed = allPassed && r.status == 0;
     }
     return allPassed ? 0 : 1;
