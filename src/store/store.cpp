@@ -188,7 +188,7 @@ QCoro::Task<> Store::scanAll() {
     // Categories added or moved during the pass wait for the next one.
     const std::vector<CleanupCategory> pass = categories_;
     int active = 0;
-    StoreWork::Wakeup slotFreed;
+    StoreWork::Wakeup slotFreed(*mailbox_);
     for (const auto& category : pass) {
         while (active >= fullScanWindow)
             co_await slotFreed.wait();

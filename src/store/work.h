@@ -23,6 +23,12 @@ using Job = std::function<void()>;
 // Runs a job some time later, on some thread. Tests pass one that queues jobs until told.
 using Executor = std::function<void(Job)>;
 
+// What a co_await throws when the object it waited for went away first.
+class Closed : public std::exception {
+  public:
+    const char* what() const noexcept override { return "the store is gone"; }
+};
+
 // Delivers actions to the thread of one object through its event loop. Workers may outlive the
 // object: once it is closed, deliveries are dropped instead of reaching a dead object.
 class Mailbox {
@@ -34,15 +40,35 @@ class Mailbox {
         if (!owner_) return;
         QMetaObject::invokeMethod(owner_, std::move(action), Qt::QueuedConnection);
     }
-    // Called by the owner before it goes; what was posted before is discarded with it.
+    // Called by the owner before it goes; what was posted before is discarded with it. A
+    // coroutine still waiting for an answer would wait forever and its frame, with all it holds,
+    // would never be freed: each is resumed once more, its co_await throws Closed, and it unwinds
+    // (touching nothing of the owner but its own locals).
     void close() {
-        std::lock_guard lock(mutex_);
-        owner_ = nullptr;
+        {
+            std::lock_guard lock(mutex_);
+            owner_ = nullptr;
+        }
+        while (!parked_.empty()) {
+            auto waiting = parked_.front();
+            parked_.erase(parked_.begin());
+            waiting.resume();
+        }
     }
+    bool closed() {
+        std::lock_guard lock(mutex_);
+        return owner_ == nullptr;
+    }
+
+    // The coroutines waiting for an answer through this mailbox. Only the owner's thread parks
+    // and unparks, so this needs no lock.
+    void park(std::coroutine_handle<> waiting) { parked_.push_back(waiting); }
+    void unpark(std::coroutine_handle<> waiting) { std::erase(parked_, waiting); }
 
   private:
     std::mutex mutex_;
     QObject* owner_;
+    std::vector<std::coroutine_handle<>> parked_;
 };
 
 // co_await Work<T>{...}: runs `job` through the executor and resumes with its value on the
@@ -55,6 +81,7 @@ template <typename T> class Work {
     bool await_ready() const noexcept { return false; }
 
     void await_suspend(std::coroutine_handle<> waiting) {
+        mailbox_->park(waiting);
         executor_([mailbox = mailbox_, job = std::move(job_), waiting, this] {
             auto outcome = std::make_shared<Outcome>();
             try {
@@ -63,7 +90,8 @@ template <typename T> class Work {
                 outcome->template emplace<2>(std::current_exception());
             }
             // The awaiter lives in the suspended coroutine's frame until this resumes it.
-            mailbox->deliver([this, waiting, outcome] {
+            mailbox->deliver([mailbox, this, waiting, outcome] {
+                mailbox->unpark(waiting);
                 outcome_ = std::move(*outcome);
                 waiting.resume();
             });
@@ -71,6 +99,7 @@ template <typename T> class Work {
     }
 
     T await_resume() {
+        if (outcome_.index() == 0) throw Closed();
         if (auto* error = std::get_if<2>(&outcome_)) std::rethrow_exception(*error);
         return std::move(std::get<1>(outcome_));
     }
@@ -97,46 +126,64 @@ template <typename T> class Reply {
 
     void await_suspend(std::coroutine_handle<> waiting) {
         auto answered = std::make_shared<std::atomic<bool>>(false);
+        mailbox_->park(waiting);
         start_([mailbox = mailbox_, answered, waiting, this](T value) {
             if (answered->exchange(true)) return;
             auto shared = std::make_shared<T>(std::move(value));
-            mailbox->deliver([this, waiting, shared] {
+            mailbox->deliver([mailbox, this, waiting, shared] {
+                mailbox->unpark(waiting);
                 value_ = std::move(*shared);
+                answered_ = true;
                 waiting.resume();
             });
         });
     }
 
-    T await_resume() { return std::move(value_); }
+    T await_resume() {
+        if (!answered_) throw Closed();
+        return std::move(value_);
+    }
 
   private:
     std::shared_ptr<Mailbox> mailbox_;
     Start start_;
     T value_{};
+    bool answered_ = false;
 };
 
-// Coroutines of one thread waiting for something to change (a slot in the window of scans).
+// Coroutines of the mailbox's thread waiting for something to change (a slot in the window of
+// scans). They are parked in the mailbox too, so closing it unwinds them.
 class Wakeup {
   public:
+    explicit Wakeup(Mailbox& mailbox) : mailbox_(mailbox) {}
+
     auto wait() {
         struct Awaiter {
             Wakeup& wakeup;
             bool await_ready() const noexcept { return false; }
             void await_suspend(std::coroutine_handle<> waiting) {
+                wakeup.mailbox_.park(waiting);
                 wakeup.waiting_.push_back(waiting);
             }
-            void await_resume() const noexcept {}
+            void await_resume() const {
+                if (wakeup.mailbox_.closed()) throw Closed();
+            }
         };
         return Awaiter{*this};
     }
-    // Resumes every coroutine waiting now, in the order they began to wait.
+    // Resumes every coroutine waiting now, in the order they began to wait. One of them may end
+    // the coroutine that holds this object: nothing of it is touched once the first resumes.
     void notify() {
         auto waiting = std::exchange(waiting_, {});
+        Mailbox& mailbox = mailbox_;
+        for (auto handle : waiting)
+            mailbox.unpark(handle);
         for (auto handle : waiting)
             handle.resume();
     }
 
   private:
+    Mailbox& mailbox_;
     std::vector<std::coroutine_handle<>> waiting_;
 };
 
