@@ -47,9 +47,7 @@ std::optional<Date> accessDate(const std::string& path) {
 std::vector<std::string> candidates(const std::vector<std::string>& roots) {
     std::vector<std::string> found;
     for (const auto& root : roots) {
-        std::string folder = Catalog::expand(root);
-        while (folder.size() > 1 && folder.back() == '/')
-            folder.pop_back();
+        std::string folder = Paths::withoutTrailingSlash(Catalog::expand(root));
         DIR* dir = ::opendir(folder.c_str());
         if (!dir) continue;
         std::vector<std::string> names;

@@ -10,6 +10,7 @@
 
 #include "engine/edition.h"
 #include "engine/local_time.h"
+#include "engine/scanner.h"
 #include "engine/text.h"
 
 namespace bramwick::AutoClean {
@@ -231,10 +232,7 @@ std::string appName(const std::string& identifier, const std::vector<RunningAppl
     for (const auto& application : running) {
         if (application.bundleIdentifier != identifier) continue;
         if (!application.bundlePath.empty()) {
-            std::string name = application.bundlePath;
-            while (name.size() > 1 && name.back() == '/')
-                name.pop_back();
-            name = name.substr(name.rfind('/') + 1);
+            std::string name = Scanner::lastComponent(application.bundlePath);
             if (auto dot = name.rfind('.'); dot != std::string::npos && dot > 0) name.resize(dot);
             if (!name.empty()) return name;
         }

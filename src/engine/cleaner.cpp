@@ -327,9 +327,7 @@ Outcome move(const std::vector<ScanItem>& items, const std::string& rawFolder,
              const Services& services) {
     Outcome outcome;
     auto remove = services.remove ? services.remove : defaultRemove;
-    std::string folder = rawFolder;
-    while (folder.size() > 1 && folder.back() == '/')
-        folder.pop_back();
+    std::string folder = Paths::withoutTrailingSlash(rawFolder);
 
     std::optional<std::string> folderProblem;
     struct stat folderStat {};

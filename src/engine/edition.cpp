@@ -11,17 +11,14 @@
 
 #include <fmt/format.h>
 
+#include "platform/paths.h"
+
 namespace bramwick::Edition {
 
 namespace {
 std::string environment(const char* name) {
     const char* value = std::getenv(name);
     return value ? std::string(value) : std::string();
-}
-
-std::string withoutTrailingSlash(std::string path) {
-    while (path.size() > 1 && path.back() == '/') path.pop_back();
-    return path;
 }
 
 std::string computeHome() {
@@ -33,8 +30,8 @@ std::string computeHome() {
     passwd* result = nullptr;
     if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &result) == 0 && result &&
         result->pw_dir && *result->pw_dir)
-        return withoutTrailingSlash(result->pw_dir);
-    if (auto home = environment("HOME"); !home.empty()) return withoutTrailingSlash(home);
+        return Paths::withoutTrailingSlash(result->pw_dir);
+    if (auto home = environment("HOME"); !home.empty()) return Paths::withoutTrailingSlash(home);
     return "/";
 }
 
@@ -42,7 +39,7 @@ std::string computeHome() {
 std::string xdg(const char* name, const char* fallback) {
     if (!isSandboxed()) {
         std::string value = environment(name);
-        if (!value.empty() && value.front() == '/') return withoutTrailingSlash(value);
+        if (!value.empty() && value.front() == '/') return Paths::withoutTrailingSlash(value);
     }
     return home() + fallback;
 }
@@ -67,7 +64,7 @@ SandboxHome sandboxHome(const std::string& value) {
             result.folder = (base == "/" ? "" : base) + "/" + value;
         }
     }
-    result.folder = withoutTrailingSlash(result.folder);
+    result.folder = Paths::withoutTrailingSlash(result.folder);
     struct stat st {};
     if (::stat(result.folder.c_str(), &st) != 0)
         result.problem = fmt::format("BRAMWICK_HOME {}: {}", result.folder, std::strerror(errno));
@@ -92,7 +89,7 @@ std::string temporaryDirectory() {
     struct stat st{};
     if (!value.empty() && value.front() == '/' && ::stat(value.c_str(), &st) == 0 &&
         S_ISDIR(st.st_mode))
-        return withoutTrailingSlash(value);
+        return Paths::withoutTrailingSlash(value);
     return "/tmp";
 }
 

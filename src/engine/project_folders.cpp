@@ -15,6 +15,7 @@
 #include "engine/packages.h"
 #include "engine/scanner.h"
 #include "engine/text.h"
+#include "platform/paths.h"
 #include "platform/walk_folders.h"
 
 namespace bramwick::Scanner {
@@ -60,10 +61,7 @@ template <typename Visit> void walk(const std::string& root, bool foldersOnly, V
 }
 
 std::string rootPath(const std::string& root) {
-    std::string path = Catalog::expand(root);
-    while (path.size() > 1 && path.back() == '/')
-        path.pop_back();
-    return path;
+    return Paths::withoutTrailingSlash(Catalog::expand(root));
 }
 
 std::string childPath(const std::string& folder, std::string_view name) {

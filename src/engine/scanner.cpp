@@ -22,6 +22,7 @@
 #include "engine/text.h"
 #include "finders/duplicates.h"
 #include "finders/similar_images.h"
+#include "platform/paths.h"
 #include "platform/walk_folders.h"
 
 namespace bramwick::Scanner {
@@ -187,18 +188,13 @@ bool walkReaches(const std::string& item, const std::string& nested) {
 }
 
 std::string expandedRoot(const std::string& root) {
-    std::string path = Catalog::expand(root);
-    while (path.size() > 1 && path.back() == '/')
-        path.pop_back();
-    return path;
+    return Paths::withoutTrailingSlash(Catalog::expand(root));
 }
 
 } // namespace
 
 std::string lastComponent(const std::string& path) {
-    std::string trimmed = path;
-    while (trimmed.size() > 1 && trimmed.back() == '/')
-        trimmed.pop_back();
+    std::string trimmed = Paths::withoutTrailingSlash(path);
     auto slash = trimmed.rfind('/');
     if (slash == std::string::npos) return trimmed;
     if (trimmed == "/") return "";

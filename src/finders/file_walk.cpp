@@ -14,6 +14,7 @@
 
 #include "engine/catalog.h"
 #include "engine/packages.h"
+#include "platform/paths.h"
 #include "platform/walk_folders.h"
 
 namespace bramwick::FileWalk {
@@ -126,9 +127,7 @@ std::vector<File> regularFiles(const std::vector<std::string>& roots, std::int64
                                const std::function<bool(std::string_view)>& acceptName) {
     std::vector<PendingFolder> start;
     for (std::size_t r = 0; r < roots.size(); ++r) {
-        std::string path = Catalog::expand(roots[r]);
-        while (path.size() > 1 && path.back() == '/')
-            path.pop_back();
+        std::string path = Paths::withoutTrailingSlash(Catalog::expand(roots[r]));
         struct stat st {};
         // The root itself may be a link (a Documents folder kept on another disk); it is followed,
         // and its paths keep the form the caller gave, so they still read as below the home.

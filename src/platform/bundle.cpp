@@ -75,9 +75,7 @@ bool hasAppExtension(const std::string& name) {
 namespace Bundles {
 
 std::optional<Bundle> open(const std::string& rawPath) {
-    std::string path = rawPath;
-    while (path.size() > 1 && path.back() == '/')
-        path.pop_back();
+    std::string path = Paths::withoutTrailingSlash(rawPath);
     if (!isFolder(path)) return std::nullopt;
     Bundle bundle;
     bundle.path = path;

@@ -34,10 +34,8 @@ std::vector<std::string> folderList(const char* variable, std::string_view fallb
     std::vector<std::string> folders;
     while (!list.empty()) {
         auto colon = list.find(':');
-        std::string folder(list.substr(0, colon));
+        std::string folder = Paths::withoutTrailingSlash(std::string(list.substr(0, colon)));
         list = colon == std::string_view::npos ? std::string_view() : list.substr(colon + 1);
-        while (folder.size() > 1 && folder.back() == '/')
-            folder.pop_back();
         if (!folder.empty() && folder.front() == '/') folders.push_back(folder);
     }
     return folders;

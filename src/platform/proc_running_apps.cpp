@@ -141,9 +141,7 @@ std::vector<std::string> ProcRunningApplications::defaultApplicationFolders() {
     while (start <= list.size()) {
         std::size_t end = list.find(':', start);
         if (end == std::string::npos) end = list.size();
-        std::string folder = list.substr(start, end - start);
-        while (folder.size() > 1 && folder.back() == '/')
-            folder.pop_back();
+        std::string folder = Paths::withoutTrailingSlash(list.substr(start, end - start));
         if (!folder.empty() && folder.front() == '/') folders.push_back(folder + "/applications");
         start = end + 1;
     }

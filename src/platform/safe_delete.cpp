@@ -14,6 +14,7 @@
 #include <tbb/parallel_for_each.h>
 
 #include "engine/text.h"
+#include "platform/paths.h"
 
 namespace bramwick::SafeDelete {
 
@@ -272,9 +273,7 @@ class Removal {
 } // namespace
 
 std::optional<std::string> remove(const std::string& rawPath) {
-    std::string path = rawPath;
-    while (path.size() > 1 && path.back() == '/')
-        path.pop_back();
+    std::string path = Paths::withoutTrailingSlash(rawPath);
     auto slash = path.rfind('/');
     std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
     std::string parent =

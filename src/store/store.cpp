@@ -1,11 +1,11 @@
 #include "store/store.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <limits>
 
 #include "engine/auto_clean.h"
 #include "engine/text.h"
+#include "platform/paths.h"
 #include "store/stored_lists.h"
 
 namespace bramwick {
@@ -15,14 +15,6 @@ namespace {
 constexpr const char* unusedAppDaysKey = "unusedAppDays";
 constexpr const char* skippedFullDiskAccessKey = "skippedFullDiskAccess";
 constexpr std::int64_t defaultUnusedAppDays = 100;
-
-// A path as the file system means it: "." and ".." resolved, no trailing slash.
-std::string standardised(const std::string& path) {
-    std::string normal = std::filesystem::path(path).lexically_normal().string();
-    while (normal.size() > 1 && normal.back() == '/')
-        normal.pop_back();
-    return normal;
-}
 
 } // namespace
 
@@ -403,9 +395,9 @@ void Store::reveal(const std::vector<ScanItem>& items) {
 
 void Store::quit(const ScanItem& item) {
     RunningApplications& provider = applications();
-    const std::string target = standardised(item.url);
+    const std::string target = Paths::standardised(item.url);
     for (const auto& application : provider.list())
-        if (!application.bundlePath.empty() && standardised(application.bundlePath) == target)
+        if (!application.bundlePath.empty() && Paths::standardised(application.bundlePath) == target)
             provider.requestQuit(application); // polite; the application may decline
 }
 
