@@ -6,10 +6,26 @@
 #include "engine/scanner.h"
 #include "engine/text.h"
 #include "finders/uninstaller.h"
+#include "platform/running_apps.h"
 
 namespace bramwick::Cli {
 
 namespace {
+
+// The running applications as they were listed once: every plan of the run asks whether its
+// application is running, and the process table need not be read again for each.
+class ListedOnce : public RunningApplications {
+  public:
+    ListedOnce() : applications_(RunningApplications::system().list()) {}
+    std::vector<RunningApplication> list() const override { return applications_; }
+    bool activate(const RunningApplication&) override { return false; }
+    std::optional<std::string> requestQuit(const RunningApplication&) override {
+        return "Nothing is asked to quit from the command line.";
+    }
+
+  private:
+    std::vector<RunningApplication> applications_;
+};
 
 // At least `width` characters: filled with spaces on the left or the right, never cut.
 std::string atLeast(std::string text, std::size_t width, bool right) {
@@ -30,9 +46,12 @@ int leftoversMode(const std::optional<std::string>& rawTerm, std::ostream& out) 
     std::optional<std::string> term;
     if (rawTerm) term = Text::lowercased(*rawTerm);
 
+    ListedOnce running;
+    Uninstaller::Environment environment;
+    environment.running = &running;
     for (const auto& app : Scanner::items(*category)) {
         if (term && !Text::contains(Text::lowercased(app.name), *term)) continue;
-        auto plan = Uninstaller::plan(app);
+        auto plan = Uninstaller::plan(app, environment);
         out << "\n"
             << Text::repairUtf8(app.name) << dash
             << Text::repairUtf8(plan.bundleID.value_or("no bundle id")) << " — app "
