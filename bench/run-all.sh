@@ -39,3 +39,6 @@ echo "== an uninstall plan among many applications' entries, against du over its
 echo "== the modes that walk the whole home on a generated home of many small files"
 "$build/bench/bench_home_modes" "$build/bramwick" 200000 "$work/home-modes"
 rm -rf "$work/home-modes"
+
+echo "== painting the skins' blocks offscreen"
+QT_QPA_PLATFORM=offscreen "$build/bench/bench_appearance_paint"
