@@ -52,7 +52,7 @@ QWidget* padded(QWidget* inner, int margin = 24) {
     return box;
 }
 
-QWidget* tileShot(std::optional<QColor> glow) {
+QWidget* tileShot(Skin skin, std::optional<QColor> glow) {
     auto* tile = new SkinTile(18, glow);
     auto* layout = new QVBoxLayout(tile);
     layout->setContentsMargins(20, 18, 20, 18);
@@ -67,7 +67,11 @@ QWidget* tileShot(std::optional<QColor> glow) {
     auto* foot = new QHBoxLayout;
     foot->addWidget(label("18.4 GB safe to clean", TextStyle::callout, QFont::DemiBold));
     foot->addStretch();
-    auto* clean = new QPushButton(Icons::icon("sparkles", Qt::white), "Clean All Safe");
+    auto* clean =
+        new QPushButton(Icons::icon("sparkles", skin == Skin::nightfall  ? Nightfall::ink
+                                                : skin == Skin::hibernia ? QColor(Qt::white)
+                                                                         : QColor(Qt::black)),
+                        "Clean All Safe");
     skinPill(clean, true, true);
     foot->addWidget(clean);
     layout->addLayout(foot);
@@ -87,11 +91,11 @@ BRAMWICK_SHOT(backdrop, 640, 420) {
 }
 
 BRAMWICK_SHOT(tile, 520, 300) {
-    return tileShot(std::nullopt);
+    return tileShot(skin, std::nullopt);
 }
 
 BRAMWICK_SHOT(tile_glow, 520, 300) {
-    return tileShot(Nightfall::mint);
+    return tileShot(skin, Nightfall::mint);
 }
 
 BRAMWICK_SHOT(rows, 560, 250) {
