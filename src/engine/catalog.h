@@ -22,6 +22,9 @@ const CleanupCategory* find(std::string_view id);
 // lists it (a later row wins). Custom folders are not in it.
 const std::unordered_map<std::string, std::string>& claimedPaths();
 
+// The user's own folders that the duplicate finders search ("~/Downloads", "~/Desktop", ...).
+const std::vector<std::string>& personalFolders();
+
 // The user's number of days after which an application counts as unused: the stored integer
 // under "unusedAppDays", otherwise 100.
 std::int64_t unusedAppDays();

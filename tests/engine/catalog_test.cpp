@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/catalog.h"
-#include "engine/edition.h"
+#include "base/edition.h"
 #include "platform/settings.h"
 #include "support/fixture.h"
 
