@@ -412,7 +412,9 @@ const std::unordered_map<std::string, std::string>& claimedPaths() {
     return map;
 }
 
-std::int64_t unusedAppDays() { return Settings::standard().integer("unusedAppDays").value_or(100); }
+std::int64_t unusedAppDays(const Settings& settings) {
+    return settings.integer("unusedAppDays").value_or(100);
+}
 
 std::string expand(std::string_view path) {
     if (path == "~") return Edition::home();

@@ -6,6 +6,7 @@
 #include "engine/applications.h"
 #include "engine/catalog.h"
 #include "engine/scanner.h"
+#include "platform/settings.h"
 #include "finders/category_items.h"
 
 namespace bramwick::Cli {
@@ -15,7 +16,7 @@ int reportMode(std::ostream& out) {
         auto items = CategoryItems::items(category);
         bool applications = category.id == "applications";
         auto counted =
-            applications ? Scanner::unusedApplications(items, Catalog::unusedAppDays()) : items;
+            applications ? Scanner::unusedApplications(items, Catalog::unusedAppDays(Settings::standard())) : items;
         std::int64_t total = 0;
         for (const auto& item : counted)
             total += item.size;
