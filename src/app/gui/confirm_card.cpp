@@ -1,0 +1,174 @@
+#include "app/gui/confirm_card.h"
+
+#include <QEvent>
+#include <QGraphicsDropShadowEffect>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QVBoxLayout>
+
+namespace bramwick {
+
+QString literalButtonText(const QString& text) {
+    QString escaped = text;
+    return escaped.replace(u'&', QStringLiteral("&&"));
+}
+
+void tintButton(QPushButton* button, bool dangerous) {
+    QColor tint =
+        dangerous ? QColor::fromRgbF(1.0f, 0.231f, 0.188f) : QColor::fromRgbF(0.2f, 0.72f, 0.35f);
+    QPalette palette = button->palette();
+    palette.setColor(QPalette::Button, tint);
+    palette.setColor(QPalette::ButtonText, Qt::white);
+    button->setPalette(palette);
+    button->setProperty("tint", dangerous ? "red" : "green");
+}
+
+namespace {
+
+QLabel* wrappingLabel(const QString& text, QWidget* parent) {
+    auto* label = new QLabel(parent);
+    label->setTextFormat(Qt::PlainText); // names and paths are data, never markup
+    label->setText(text);
+    label->setWordWrap(true);
+    label->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Minimum);
+    return label;
+}
+
+} // namespace
+
+ConfirmCard::ConfirmCard(const QString& title, const QString& message, const QString& confirmLabel,
+                         bool dangerous, std::function<void()> confirm,
+                         std::function<void()> cancel, QWidget* parent)
+    : QFrame(parent), confirm_(std::move(confirm)), cancel_(std::move(cancel)) {
+    setObjectName(QStringLiteral("confirmCard"));
+    setFixedWidth(width);
+    setFocusPolicy(Qt::StrongFocus);
+    setAttribute(Qt::WA_TranslucentBackground);
+
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(20, 20, 20, 20);
+    column->setSpacing(12);
+
+    auto* titleLabel = wrappingLabel(title, this);
+    titleLabel->setObjectName(QStringLiteral("confirmTitle"));
+    QFont headline = titleLabel->font();
+    headline.setBold(true);
+    titleLabel->setFont(headline);
+    column->addWidget(titleLabel);
+
+    if (!message.isEmpty()) {
+        auto* messageLabel = wrappingLabel(message, this);
+        messageLabel->setObjectName(QStringLiteral("confirmMessage"));
+        messageLabel->setForegroundRole(QPalette::PlaceholderText);
+        column->addWidget(messageLabel);
+    }
+
+    auto* buttons = new QHBoxLayout;
+    buttons->setSpacing(10);
+    buttons->setContentsMargins(0, 2, 0, 0);
+    buttons->addStretch(1);
+    cancelButton_ = new QPushButton(QStringLiteral("Cancel"), this);
+    cancelButton_->setObjectName(QStringLiteral("confirmCancel"));
+    confirmButton_ = new QPushButton(literalButtonText(confirmLabel), this);
+    confirmButton_->setObjectName(QStringLiteral("confirmAction"));
+    confirmButton_->setDefault(true);
+    tintButton(confirmButton_, dangerous);
+    buttons->addWidget(cancelButton_);
+    buttons->addWidget(confirmButton_);
+    column->addLayout(buttons);
+
+    connect(cancelButton_, &QPushButton::clicked, this, [this] { cancel_(); });
+    connect(confirmButton_, &QPushButton::clicked, this, [this] { confirm_(); });
+
+    auto* shadow = new QGraphicsDropShadowEffect(this);
+    shadow->setColor(QColor::fromRgbF(0, 0, 0, 0.33f));
+    shadow->setBlurRadius(20);
+    shadow->setOffset(0, 0);
+    setGraphicsEffect(shadow);
+}
+
+void ConfirmCard::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+    case Qt::Key_Escape:
+        cancel_();
+        return;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        confirm_();
+        return;
+    default:
+        QFrame::keyPressEvent(event);
+    }
+}
+
+void ConfirmCard::paintEvent(QPaintEvent*) {
+    // An opaque window-coloured card: there is no translucent material to blur here.
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPainterPath shape;
+    shape.addRoundedRect(QRectF(rect()), radius, radius);
+    painter.fillPath(shape, palette().color(QPalette::Window));
+}
+
+ConfirmPresenter::ConfirmPresenter(QWidget* window) : QWidget(window) {
+    setObjectName(QStringLiteral("confirmPresenter"));
+    window->installEventFilter(this);
+    hide();
+}
+
+void ConfirmPresenter::present(const QString& title, const QString& message,
+                               const QString& confirmLabel, bool dangerous,
+                               std::function<void()> action) {
+    clear();
+    card_ = new ConfirmCard(
+        title, message, confirmLabel, dangerous,
+        [this, action = std::move(action)] {
+            // The card goes first: the action may present the next one.
+            auto run = action;
+            clear();
+            if (run) run();
+        },
+        [this] { clear(); }, this);
+    place();
+    show();
+    raise();
+    card_->show();
+    card_->setFocus();
+}
+
+void ConfirmPresenter::clear() {
+    if (card_) {
+        card_->hide();
+        card_->deleteLater();
+        card_ = nullptr;
+    }
+    hide();
+}
+
+bool ConfirmPresenter::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == parentWidget() && event->type() == QEvent::Resize) place();
+    return QWidget::eventFilter(watched, event);
+}
+
+void ConfirmPresenter::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    QColor dim = palette().color(QPalette::Window);
+    dim.setAlphaF(0.6f);
+    painter.fillRect(rect(), dim);
+}
+
+void ConfirmPresenter::place() {
+    if (!parentWidget()) return;
+    setGeometry(parentWidget()->rect());
+    if (!card_) return;
+    card_->adjustSize();
+    QSize size(ConfirmCard::width, card_->heightForWidth(ConfirmCard::width) > 0
+                                       ? card_->heightForWidth(ConfirmCard::width)
+                                       : card_->sizeHint().height());
+    card_->setGeometry(
+        QRect(QPoint((width() - size.width()) / 2, (height() - size.height()) / 2), size));
+}
+
+} // namespace bramwick
