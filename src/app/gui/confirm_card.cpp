@@ -43,7 +43,7 @@ ConfirmCard::ConfirmCard(const QString& title, const QString& message, const QSt
                          std::function<void()> cancel, QWidget* parent)
     : QFrame(parent), confirm_(std::move(confirm)), cancel_(std::move(cancel)) {
     setObjectName(QStringLiteral("confirmCard"));
-    setFixedWidth(width);
+    setFixedWidth(cardWidth);
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_TranslucentBackground);
 
@@ -164,9 +164,9 @@ void ConfirmPresenter::place() {
     setGeometry(parentWidget()->rect());
     if (!card_) return;
     card_->adjustSize();
-    QSize size(ConfirmCard::width, card_->heightForWidth(ConfirmCard::width) > 0
-                                       ? card_->heightForWidth(ConfirmCard::width)
-                                       : card_->sizeHint().height());
+    QSize size(ConfirmCard::cardWidth, card_->heightForWidth(ConfirmCard::cardWidth) > 0
+                                           ? card_->heightForWidth(ConfirmCard::cardWidth)
+                                           : card_->sizeHint().height());
     card_->setGeometry(
         QRect(QPoint((width() - size.width()) / 2, (height() - size.height()) / 2), size));
 }

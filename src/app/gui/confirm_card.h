@@ -16,7 +16,7 @@ class ConfirmCard : public QFrame {
     Q_OBJECT
 
   public:
-    static constexpr int width = 360;
+    static constexpr int cardWidth = 360;
     static constexpr int radius = 14;
 
     // `confirmLabel` is shown as it is (an "&" shows as itself, never as a shortcut mark).

@@ -129,7 +129,7 @@ MenuBarPanel::MenuBarPanel(Store& store, Updater& updater, Actions actions, QWid
       updater_(updater), actions_(std::move(actions)) {
     setObjectName(QStringLiteral("menuBarPanel"));
     setWindowTitle(QString::fromUtf8(Edition::displayName));
-    setFixedWidth(width);
+    setFixedWidth(panelWidth);
     setAutoFillBackground(true);
     build();
 

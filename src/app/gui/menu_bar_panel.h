@@ -51,7 +51,7 @@ class MenuBarPanel : public QWidget {
         std::function<Date()> now;
     };
 
-    static constexpr int width = 320;
+    static constexpr int panelWidth = 320;
 
     MenuBarPanel(Store& store, Updater& updater, Actions actions, QWidget* parent = nullptr);
 

@@ -22,7 +22,7 @@ MainWindowFrame::MainWindowFrame(Store& store, Hooks hooks, QWidget* parent)
     : QWidget(parent), store_(store), hooks_(std::move(hooks)) {
     setObjectName(QStringLiteral("mainWindow"));
     setWindowTitle(QString::fromUtf8(Edition::displayName));
-    setMinimumSize(minimumWidth, minimumHeight);
+    setMinimumSize(leastWidth, leastHeight);
 
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(20, 16, 20, 16);
@@ -102,7 +102,7 @@ void MainWindowFrame::paintEvent(QPaintEvent* event) {
 SettingsWindow::SettingsWindow(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("settingsWindow"));
     setWindowTitle(QStringLiteral("%1 Settings").arg(QString::fromUtf8(Edition::displayName)));
-    setFixedWidth(width);
+    setFixedWidth(pageWidth);
     setMinimumHeight(200);
     // The pages (General, Cleaning, Appearance) go into this layout.
     new QVBoxLayout(this);

@@ -18,8 +18,8 @@ class MainWindowFrame : public QWidget {
     Q_OBJECT
 
   public:
-    static constexpr int minimumWidth = 1000;
-    static constexpr int minimumHeight = 620;
+    static constexpr int leastWidth = 1000;
+    static constexpr int leastHeight = 620;
 
     struct Hooks {
         std::function<void()> appeared;
@@ -59,7 +59,7 @@ class SettingsWindow : public QWidget {
     Q_OBJECT
 
   public:
-    static constexpr int width = 460;
+    static constexpr int pageWidth = 460;
 
     explicit SettingsWindow(QWidget* parent = nullptr);
     void present();
