@@ -37,8 +37,8 @@ MainWindowFrame::MainWindowFrame(Store& store, Hooks hooks, QWidget* parent)
     column->addWidget(disk_);
 
     // Stand-in for the category list, which replaces it; it claims nothing it does not show.
-    auto* placeholder = new QLabel(QStringLiteral("The category list is not part of this build yet."),
-                                   this);
+    auto* placeholder =
+        new QLabel(QStringLiteral("The category list is not part of this build yet."), this);
     placeholder->setObjectName(QStringLiteral("mainContent"));
     placeholder->setTextFormat(Qt::PlainText);
     placeholder->setAlignment(Qt::AlignCenter);
