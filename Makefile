@@ -5,7 +5,7 @@ BUILD_TYPE ?= Release
 ARGS ?= --window
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build run test bench clean
+.PHONY: all deps configure build run test bench screenshots clean
 
 all: build
 
@@ -28,6 +28,9 @@ test: build
 
 bench: build
 	@bench/run-all.sh $(BUILD_DIR)
+
+screenshots: build
+	./$(BUILD_DIR)/tools/screenshots/screenshots screenshots
 
 clean:
 	rm -rf $(BUILD_DIR)

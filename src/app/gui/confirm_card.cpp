@@ -19,8 +19,11 @@ void tintButton(QPushButton* button, bool dangerous) {
     QColor tint =
         dangerous ? QColor::fromRgbF(1.0f, 0.231f, 0.188f) : QColor::fromRgbF(0.2f, 0.72f, 0.35f);
     QPalette palette = button->palette();
-    palette.setColor(QPalette::Button, tint);
-    palette.setColor(QPalette::ButtonText, Qt::white);
+    // A disabled button keeps the style's disabled look.
+    for (auto group : {QPalette::Active, QPalette::Inactive}) {
+        palette.setColor(group, QPalette::Button, tint);
+        palette.setColor(group, QPalette::ButtonText, Qt::white);
+    }
     button->setPalette(palette);
     button->setProperty("tint", dangerous ? "red" : "green");
 }

@@ -146,7 +146,6 @@ void MenuBarPanel::build() {
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(16, 16, 16, 16);
     column->setSpacing(14);
-    column->setSizeConstraint(QLayout::SetFixedSize);
 
     // Header.
     auto* header = row(8);
@@ -323,12 +322,18 @@ void MenuBarPanel::build() {
     auto* access = row(8);
     accessRow_->setLayout(access);
     access->addWidget(symbol(accessRow_, "lock.shield", orange));
-    auto* accessText = label(accessRow_, QStringLiteral("Sizes read low without Full Disk Access"));
+    auto* accessText = wrapping(accessRow_, "accessText");
+    accessText->setText(QStringLiteral("Sizes read low without Full Disk Access"));
     caption(accessText);
-    access->addWidget(accessText);
-    access->addStretch(1);
+    access->addWidget(accessText, 1);
     auto* fix = new QPushButton(QStringLiteral("Fix\u2026"), accessRow_);
     fix->setObjectName(QStringLiteral("fixAccess"));
+    QFont small = fix->font(); // the small control size
+    small.setPointSizeF(small.pointSizeF() * 0.85);
+    fix->setFont(small);
+    fix->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    fix->setMinimumWidth(fix->fontMetrics().horizontalAdvance(fix->text()) + 20);
+    fix->setMaximumWidth(fix->minimumWidth());
     connect(fix, &QPushButton::clicked, this, [this] { actions_.openMainWindow(); });
     access->addWidget(fix);
     column->addWidget(accessRow_);
@@ -469,7 +474,10 @@ void MenuBarPanel::refresh() {
         autoCleanText_->setText(text(p.autoClean->text));
     }
     rescan_->setEnabled(p.rescanEnabled);
-    adjustSize();
+    // As tall as its sections need at its fixed width.
+    layout()->activate();
+    setFixedHeight(layout()->hasHeightForWidth() ? layout()->totalHeightForWidth(panelWidth)
+                                                 : layout()->totalSizeHint().height());
 }
 
 bool MenuBarPanel::event(QEvent* event) {
