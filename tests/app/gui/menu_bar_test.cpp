@@ -1,5 +1,6 @@
 // The tray icon's colour and label, the panel's sections over a store with faked services, and
 // the quick clean confirmed inside the panel.
+#include <QAction>
 #include <QLabel>
 #include <QPushButton>
 #include <QStackedWidget>
@@ -247,4 +248,35 @@ TEST(Panel, DataIsShownAsPlainText) {
         if (!label->text().isEmpty()) {
             EXPECT_EQ(label->textFormat(), Qt::PlainText) << label->text().toStdString();
         }
+}
+
+TEST(Panel, ItHidesWhenItLosesTheFocusAndTheTrayMenuReachesEverything) {
+    ScenesHarness h;
+    h.start();
+    h.scenes->showPanel(std::nullopt);
+    MenuBarPanel* panel = h.scenes->panel();
+    ASSERT_TRUE(panel->isVisible());
+    EXPECT_TRUE(panel->windowFlags().testFlag(Qt::FramelessWindowHint));
+    EXPECT_TRUE(panel->windowFlags().testFlag(Qt::Tool));
+    QEvent deactivate(QEvent::WindowDeactivate);
+    QCoreApplication::sendEvent(panel, &deactivate);
+    EXPECT_FALSE(panel->isVisible());
+
+    ASSERT_NE(h.scenes->tray(), nullptr);
+    EXPECT_EQ(h.scenes->tray()->icon().toolTip(), "Bramwick: 100 GB free");
+    auto actions = h.scenes->tray()->menu().actions();
+    QStringList titles;
+    for (auto* action : actions)
+        if (!action->isSeparator()) titles << action->text();
+    EXPECT_EQ(titles, (QStringList{"Show Panel", "Open Bramwick", "Quit Bramwick"}));
+    actions[0]->trigger();
+    EXPECT_TRUE(panel->isVisible());
+    actions[0]->trigger(); // the same request again puts it away
+    EXPECT_FALSE(panel->isVisible());
+    actions[1]->trigger();
+    test::settle();
+    ASSERT_NE(h.scenes->mainWindow(), nullptr);
+    EXPECT_TRUE(h.scenes->mainWindow()->isVisible());
+    actions.back()->trigger();
+    EXPECT_EQ(h.quits, 1);
 }

@@ -7,9 +7,9 @@
 #include <fstream>
 #include <set>
 #include <sstream>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
-#include <sys/wait.h>
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -70,8 +70,8 @@ struct Child {
 
 // The top-level windows titled "Bramwick" of at least the main window's size, as their ids.
 std::vector<std::string> mainWindows(const std::string& display) {
-    auto run = bramwick::test::runProgram("/usr/bin/xwininfo", {"-display", display, "-root",
-                                                                 "-tree"});
+    auto run =
+        bramwick::test::runProgram("/usr/bin/xwininfo", {"-display", display, "-root", "-tree"});
     std::vector<std::string> found;
     std::istringstream lines(run.output);
     for (std::string line; std::getline(lines, line);) {
@@ -93,15 +93,17 @@ std::vector<std::string> mainWindows(const std::string& display) {
 }
 
 std::uint32_t bigEndian(const std::string& data, std::size_t at) {
-    auto byte = [&](std::size_t i) { return static_cast<std::uint32_t>(static_cast<unsigned char>(data[at + i])); };
+    auto byte = [&](std::size_t i) {
+        return static_cast<std::uint32_t>(static_cast<unsigned char>(data[at + i]));
+    };
     return byte(0) << 24 | byte(1) << 16 | byte(2) << 8 | byte(3);
 }
 
 // How many different colours a window shows, from a dump of it in the X window dump format
 // (24-bit visuals at 32 bits per pixel, which is what Xvfb gives at depth 24).
 std::size_t colours(const std::string& display, const std::string& window) {
-    auto dump = bramwick::test::runProgram("/usr/bin/xwd",
-                                           {"-display", display, "-id", window, "-silent"});
+    auto dump =
+        bramwick::test::runProgram("/usr/bin/xwd", {"-display", display, "-id", window, "-silent"});
     const std::string& d = dump.output;
     if (d.size() < 100) return 0;
     std::uint32_t headerSize = bigEndian(d, 0);
@@ -124,13 +126,14 @@ std::size_t colours(const std::string& display, const std::string& window) {
 } // namespace
 
 TEST(RealDisplay, TheMainWindowMapsAndPaintsAndSigtermEndsTheProgramCleanly) {
-    if (::access(xvfb, X_OK) != 0) GTEST_SKIP() << "Xvfb is not installed (scripts/install-deps.sh)";
+    if (::access(xvfb, X_OK) != 0)
+        GTEST_SKIP() << "Xvfb is not installed (scripts/install-deps.sh)";
 
     // A private server on a free display; it writes the display's number to the pipe.
     int displayPipe[2];
     ASSERT_EQ(::pipe(displayPipe), 0);
-    Child server = Child::start({xvfb, "-displayfd", std::to_string(displayPipe[1]), "-screen",
-                                 "0", "1280x800x24", "-nolisten", "tcp"},
+    Child server = Child::start({xvfb, "-displayfd", std::to_string(displayPipe[1]), "-screen", "0",
+                                 "1280x800x24", "-nolisten", "tcp"},
                                 {"PATH=/usr/bin:/bin"}, displayPipe[1]);
     ::close(displayPipe[1]);
     std::string number;
@@ -143,8 +146,8 @@ TEST(RealDisplay, TheMainWindowMapsAndPaintsAndSigtermEndsTheProgramCleanly) {
 
     std::string home = bramwick::test::makeTemporaryFolder("xvfb-home");
     std::string settingsFile = home + "/.config/bramwick/settings.json";
-    const nlohmann::json stored = {{"keepInDock", false}, {"skin", "hibernia"},
-                                   {"autoCleanHour", 9}};
+    const nlohmann::json stored = {
+        {"keepInDock", false}, {"skin", "hibernia"}, {"autoCleanHour", 9}};
     bramwick::test::makeFolder(home + "/.config/bramwick");
     std::ofstream(settingsFile) << stored.dump();
     bramwick::test::makeFile(home + "/.npm/_cacache/index", 20'000);
