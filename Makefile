@@ -30,7 +30,7 @@ bench: build
 	@bench/run-all.sh $(BUILD_DIR)
 
 screenshots: build
-	./$(BUILD_DIR)/tools/screenshots/screenshots screenshots
+	./$(BUILD_DIR)/tests/bramwick_screenshots $(BUILD_DIR)/screenshots
 
 clean:
 	rm -rf $(BUILD_DIR)

@@ -8,6 +8,10 @@
 #include <QPainterPath>
 #include <QVBoxLayout>
 
+#include "appearance/tiles.h"
+#include "appearance/typography.h"
+#include "appearance/window_dressing.h"
+
 namespace bramwick {
 
 QString literalButtonText(const QString& text) {
@@ -56,15 +60,14 @@ ConfirmCard::ConfirmCard(const QString& title, const QString& message, const QSt
 
     auto* titleLabel = wrappingLabel(title, this);
     titleLabel->setObjectName(QStringLiteral("confirmTitle"));
-    QFont headline = titleLabel->font();
-    headline.setBold(true);
-    titleLabel->setFont(headline);
+    titleLabel->setFont(textFont(TextStyle::headline));
     column->addWidget(titleLabel);
 
     if (!message.isEmpty()) {
         auto* messageLabel = wrappingLabel(message, this);
         messageLabel->setObjectName(QStringLiteral("confirmMessage"));
         messageLabel->setForegroundRole(QPalette::PlaceholderText);
+        messageLabel->setFont(textFont(TextStyle::callout));
         column->addWidget(messageLabel);
     }
 
@@ -85,11 +88,27 @@ ConfirmCard::ConfirmCard(const QString& title, const QString& message, const QSt
     connect(cancelButton_, &QPushButton::clicked, this, [this] { cancel_(); });
     connect(confirmButton_, &QPushButton::clicked, this, [this] { confirm_(); });
 
+    fitHeight();
+
     auto* shadow = new QGraphicsDropShadowEffect(this);
     shadow->setColor(QColor::fromRgbF(0, 0, 0, 0.33f));
     shadow->setBlurRadius(20);
     shadow->setOffset(0, 0);
     setGraphicsEffect(shadow);
+}
+
+void ConfirmCard::fitHeight() {
+    // Wrapped lines need the height they take at the card's width, whatever layout holds it.
+    layout()->activate();
+    setFixedHeight(layout()->totalHeightForWidth(cardWidth));
+}
+
+bool ConfirmCard::event(QEvent* event) {
+    bool handled = QFrame::event(event);
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange ||
+        event->type() == QEvent::Show)
+        fitHeight();
+    return handled;
 }
 
 void ConfirmCard::keyPressEvent(QKeyEvent* event) {
@@ -107,12 +126,25 @@ void ConfirmCard::keyPressEvent(QKeyEvent* event) {
 }
 
 void ConfirmCard::paintEvent(QPaintEvent*) {
-    // An opaque window-coloured card: there is no translucent material to blur here.
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    QPainterPath shape;
-    shape.addRoundedRect(QRectF(rect()), radius, radius);
-    painter.fillPath(shape, palette().color(QPalette::Window));
+    const QRectF shape(rect());
+    Skin skin = skinOf(this);
+    if (skin == Skin::classic) {
+        // The desktop has no translucent material: an opaque window-coloured card.
+        QPainterPath path;
+        path.addRoundedRect(shape, radius, radius);
+        painter.fillPath(path, palette().color(QPalette::Window));
+        return;
+    }
+    // The skins' frosted card, showing the window's backdrop blurred through it.
+    TileBackground background;
+    if (SkinBackdrop* backdrop = SkinBackdrop::under(parentWidget())) {
+        background.frosted = &backdrop->frosted();
+        background.shapeOrigin = mapTo(backdrop, QPoint(0, 0));
+    }
+    paintTileBody(painter, shape, radius, skin, std::nullopt, background);
+    paintTileBorder(painter, shape, radius, skin);
 }
 
 ConfirmPresenter::ConfirmPresenter(QWidget* window) : QWidget(window) {
@@ -166,10 +198,8 @@ void ConfirmPresenter::place() {
     if (!parentWidget()) return;
     setGeometry(parentWidget()->rect());
     if (!card_) return;
-    card_->adjustSize();
-    QSize size(ConfirmCard::cardWidth, card_->heightForWidth(ConfirmCard::cardWidth) > 0
-                                           ? card_->heightForWidth(ConfirmCard::cardWidth)
-                                           : card_->sizeHint().height());
+    card_->fitHeight();
+    QSize size(ConfirmCard::cardWidth, card_->height());
     card_->setGeometry(
         QRect(QPoint((width() - size.width()) / 2, (height() - size.height()) / 2), size));
 }

@@ -26,8 +26,11 @@ class ConfirmCard : public QFrame {
 
     QPushButton* confirmButton() const { return confirmButton_; }
     QPushButton* cancelButton() const { return cancelButton_; }
+    // Takes the height its wrapped lines need at its fixed width.
+    void fitHeight();
 
   protected:
+    bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 

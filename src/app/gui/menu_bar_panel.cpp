@@ -9,7 +9,11 @@
 
 #include "app/gui/confirm_card.h"
 #include "app/gui/spark_glyph.h"
-#include "app/gui/symbols.h"
+#include "appearance/icons.h"
+#include "appearance/motion.h"
+#include "appearance/tiles.h"
+#include "appearance/typography.h"
+#include "appearance/window_dressing.h"
 #include "engine/edition.h"
 
 namespace bramwick {
@@ -44,33 +48,44 @@ void secondary(QLabel* l) {
     l->setForegroundRole(QPalette::PlaceholderText);
 }
 
-void caption(QLabel* l) {
-    QFont f = l->font();
-    f.setPointSizeF(f.pointSizeF() * 0.85);
-    l->setFont(f);
+void caption(QWidget* w) {
+    w->setFont(textFont(TextStyle::caption));
 }
 
-void headline(QWidget* w, qreal scale = 1) {
-    QFont f = w->font();
-    f.setBold(true);
-    f.setPointSizeF(f.pointSizeF() * scale);
-    w->setFont(f);
+void headline(QWidget* w) {
+    w->setFont(textFont(TextStyle::headline));
 }
 
-QLabel* symbol(QWidget* parent, const QString& name, const QColor& colour, int size = 16) {
-    auto* made = new QLabel(parent);
-    made->setPixmap(Symbols::pixmap(name, colour, size));
-    made->setFixedSize(size, size);
+} // namespace
+
+QPixmap symbolPixmap(const std::string& name, const QColor& colour, int size) {
+    const qreal scale = 2;
+    QPixmap made(QSize(size, size) * scale);
+    made.setDevicePixelRatio(scale);
+    made.fill(Qt::transparent);
+    QPainter painter(&made);
+    painter.setRenderHint(QPainter::Antialiasing);
+    Icons::paintSymbol(painter, QRectF(0, 0, size, size), name, colour, size);
     return made;
 }
 
-QToolButton* symbolButton(QWidget* parent, const QString& name, const QString& help,
-                          const char* objectName) {
+namespace {
+
+QLabel* symbol(MenuBarPanel* panel, QWidget* parent, const char* name,
+               std::optional<QColor> colour) {
+    auto* made = new QLabel(parent);
+    made->setFixedSize(16, 16);
+    panel->keepSymbol(made, name, colour);
+    return made;
+}
+
+QToolButton* symbolButton(MenuBarPanel* panel, QWidget* parent, const char* name,
+                          const QString& help, const char* objectName) {
     auto* made = new QToolButton(parent);
     made->setObjectName(QString::fromLatin1(objectName));
-    made->setIcon(Symbols::icon(name, parent->palette().color(QPalette::WindowText)));
     made->setToolTip(help);
     made->setAutoRaise(true);
+    panel->keepSymbol(made, name, std::nullopt);
     return made;
 }
 
@@ -117,7 +132,7 @@ void Spinner::paintEvent(QPaintEvent*) {
 }
 
 void Spinner::showEvent(QShowEvent*) {
-    timer_.start();
+    if (Motion::enabled()) timer_.start(); // still in tests and pictures
 }
 
 void Spinner::hideEvent(QHideEvent*) {
@@ -125,9 +140,11 @@ void Spinner::hideEvent(QHideEvent*) {
 }
 
 MenuBarPanel::MenuBarPanel(Store& store, Updater& updater, Actions actions, QWidget* parent)
-    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint), store_(store),
-      updater_(updater), actions_(std::move(actions)) {
+    : SkinBackdrop(parent), store_(store), updater_(updater), actions_(std::move(actions)) {
+    setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     setObjectName(QStringLiteral("menuBarPanel"));
+    // Dressed in the stored skin before anything is built, and whenever it changes.
+    SkinScene::attach(this);
     setWindowTitle(QString::fromUtf8(Edition::displayName));
     setFixedWidth(panelWidth);
     setAutoFillBackground(true);
@@ -173,7 +190,7 @@ void MenuBarPanel::build() {
     disk->setSpacing(6);
     auto* figures = row(6);
     free_ = label(diskSummary_, {}, "panelFree");
-    headline(free_, 1.45);
+    free_->setFont(textFont(TextStyle::title2, QFont::Bold));
     of_ = label(diskSummary_, {}, "panelOf");
     secondary(of_);
     figures->addWidget(free_, 0, Qt::AlignBaseline);
@@ -213,7 +230,8 @@ void MenuBarPanel::build() {
     firstScanPage_->setLayout(firstScan);
     auto* scanButton = new QPushButton(QStringLiteral("Scan for Space"), firstScanPage_);
     scanButton->setObjectName(QStringLiteral("scanForSpace"));
-    scanButton->setIcon(Symbols::icon("magnifyingglass", palette().color(QPalette::ButtonText)));
+    keepSymbol(scanButton, "magnifyingglass", std::nullopt);
+    skinPill(scanButton, false, false);
     connect(scanButton, &QPushButton::clicked, this, [this] { store_.scanAll(); });
     firstScan->addWidget(scanButton);
     firstScan->addStretch(1);
@@ -241,6 +259,8 @@ void MenuBarPanel::build() {
     go->setObjectName(QStringLiteral("confirmCleanClean"));
     go->setAutoDefault(false);
     tintButton(go, false);
+    skinPill(go, true, false);
+    skinPill(cancel, false, false);
     connect(go, &QPushButton::clicked, this, [this] {
         // The confirmation closes before the run begins.
         setConfirming(false);
@@ -267,8 +287,9 @@ void MenuBarPanel::build() {
     totalRow->addStretch(1);
     cleanAllSafe_ = new QPushButton(QStringLiteral("Clean All Safe\u2026"), totalPage_);
     cleanAllSafe_->setObjectName(QStringLiteral("cleanAllSafe"));
-    cleanAllSafe_->setIcon(Symbols::icon("sparkles", Qt::white));
+    keepSymbol(cleanAllSafe_, "sparkles", QColor(Qt::white));
     tintButton(cleanAllSafe_, false);
+    skinPill(cleanAllSafe_, true, false);
     connect(cleanAllSafe_, &QPushButton::clicked, this, [this] { setConfirming(true); });
     totalRow->addWidget(cleanAllSafe_);
     clean_->addWidget(totalPage_);
@@ -294,7 +315,8 @@ void MenuBarPanel::build() {
     reportMessage_->setMaximumHeight(reportMessage_->fontMetrics().lineSpacing() * 4);
     reportText->addWidget(reportMessage_);
     report->addLayout(reportText, 1);
-    auto* dismiss = symbolButton(reportRow_, "xmark", QStringLiteral("Dismiss"), "dismissReport");
+    auto* dismiss =
+        symbolButton(this, reportRow_, "xmark", QStringLiteral("Dismiss"), "dismissReport");
     connect(dismiss, &QToolButton::clicked, this, [this] { store_.dismissReport(); });
     report->addWidget(dismiss, 0, Qt::AlignTop);
     column->addWidget(reportRow_);
@@ -306,12 +328,11 @@ void MenuBarPanel::build() {
     runningRow_->setToolTip(QStringLiteral("Open Bramwick to see and stop them"));
     auto* running = row(8);
     runningRow_->setLayout(running);
-    running->addWidget(symbol(runningRow_, "cpu", orange));
+    running->addWidget(symbol(this, runningRow_, "cpu", orange));
     runningText_ = label(runningRow_, {}, "runningText");
     running->addWidget(runningText_);
     running->addStretch(1);
-    running->addWidget(
-        symbol(runningRow_, "chevron.right", palette().color(QPalette::PlaceholderText)));
+    running->addWidget(symbol(this, runningRow_, "chevron.right", std::nullopt));
     runningRow_->setMinimumHeight(24);
     connect(runningRow_, &QPushButton::clicked, this, [this] { actions_.openMainWindow(); });
     column->addWidget(runningRow_);
@@ -321,7 +342,7 @@ void MenuBarPanel::build() {
     accessRow_->setObjectName(QStringLiteral("accessRow"));
     auto* access = row(8);
     accessRow_->setLayout(access);
-    access->addWidget(symbol(accessRow_, "lock.shield", orange));
+    access->addWidget(symbol(this, accessRow_, "lock.shield", orange));
     auto* accessText = wrapping(accessRow_, "accessText");
     accessText->setText(QStringLiteral("Sizes read low without Full Disk Access"));
     caption(accessText);
@@ -334,6 +355,7 @@ void MenuBarPanel::build() {
     fix->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     fix->setMinimumWidth(fix->fontMetrics().horizontalAdvance(fix->text()) + 20);
     fix->setMaximumWidth(fix->minimumWidth());
+    skinPill(fix, false, false);
     connect(fix, &QPushButton::clicked, this, [this] { actions_.openMainWindow(); });
     access->addWidget(fix);
     column->addWidget(accessRow_);
@@ -358,23 +380,25 @@ void MenuBarPanel::build() {
     auto* footer = row(14);
     auto* open = new QPushButton(QStringLiteral("Open Bramwick"), this);
     open->setObjectName(QStringLiteral("openBramwick"));
+    skinPill(open, false, false);
     connect(open, &QPushButton::clicked, this, [this] { actions_.openMainWindow(); });
     footer->addWidget(open);
     footer->addStretch(1);
-    rescan_ = symbolButton(this, "arrow.clockwise", QStringLiteral("Scan every category again"),
-                           "rescan");
+    rescan_ = symbolButton(this, this, "arrow.clockwise",
+                           QStringLiteral("Scan every category again"), "rescan");
     connect(rescan_, &QToolButton::clicked, this, [this] { store_.scanAll(); });
     footer->addWidget(rescan_);
-    auto* settings = symbolButton(this, "gearshape", QStringLiteral("Settings"), "openSettings");
+    auto* settings =
+        symbolButton(this, this, "gearshape", QStringLiteral("Settings"), "openSettings");
     connect(settings, &QToolButton::clicked, this, [this] {
         actions_.openSettings();
         if (actions_.activate) actions_.activate();
     });
     footer->addWidget(settings);
     auto* update = new CheckForUpdatesButton(updater_, actions_.activate, this);
-    update->setIcon(Symbols::icon("arrow.down.circle", palette().color(QPalette::WindowText)));
+    keepSymbol(update, "arrow.down.circle", std::nullopt);
     footer->addWidget(update);
-    auto* quit = symbolButton(this, "power", QStringLiteral("Quit Bramwick"), "quit");
+    auto* quit = symbolButton(this, this, "power", QStringLiteral("Quit Bramwick"), "quit");
     connect(quit, &QToolButton::clicked, this, [this] { actions_.quit(); });
     footer->addWidget(quit);
     column->addLayout(footer);
@@ -457,8 +481,8 @@ void MenuBarPanel::refresh() {
     reportRow_->setVisible(p.report.has_value());
     if (p.report) {
         reportIcon_->setPixmap(p.report->hasFailures
-                                   ? Symbols::pixmap("exclamationmark.circle.fill", orange)
-                                   : Symbols::pixmap("checkmark.circle.fill", green));
+                                   ? symbolPixmap("exclamationmark.circle.fill", orange, 16)
+                                   : symbolPixmap("checkmark.circle.fill", green, 16));
         reportTitle_->setText(text(p.report->title));
         reportMessage_->setText(text(p.report->message));
     }
@@ -467,10 +491,10 @@ void MenuBarPanel::refresh() {
     accessRow_->setVisible(p.accessRow);
     autoCleanRow_->setVisible(p.autoClean.has_value());
     if (p.autoClean) {
-        autoCleanIcon_->setPixmap(Symbols::pixmap(
+        autoCleanIcon_->setPixmap(symbolPixmap(
             p.autoClean->running ? "clock.arrow.trianglehead.counterclockwise.rotate.90"
                                  : "clock.badge.checkmark",
-            palette().color(QPalette::PlaceholderText)));
+            palette().color(QPalette::PlaceholderText), 16));
         autoCleanText_->setText(text(p.autoClean->text));
     }
     rescan_->setEnabled(p.rescanEnabled);
@@ -480,17 +504,35 @@ void MenuBarPanel::refresh() {
                                                  : layout()->totalSizeHint().height());
 }
 
+void MenuBarPanel::keepSymbol(QWidget* target, std::string name, std::optional<QColor> colour) {
+    symbols_.push_back({target, std::move(name), colour});
+    recolour(symbols_.back());
+}
+
+void MenuBarPanel::recolour(const KeptSymbol& kept) {
+    // Without a colour of its own a symbol takes the text colour of the skin's scheme.
+    QColor colour = kept.colour.value_or(palette().color(
+        qobject_cast<QLabel*>(kept.target) ? QPalette::PlaceholderText : QPalette::WindowText));
+    if (auto* label = qobject_cast<QLabel*>(kept.target))
+        label->setPixmap(symbolPixmap(kept.name, colour, 16));
+    else if (auto* button = qobject_cast<QAbstractButton*>(kept.target))
+        button->setIcon(Icons::icon(kept.name, colour));
+}
+
 bool MenuBarPanel::event(QEvent* event) {
+    if (event->type() == QEvent::PaletteChange)
+        for (const auto& kept : symbols_)
+            recolour(kept);
     // Like a menu: clicking anywhere else puts it away.
     if (event->type() == QEvent::WindowDeactivate && isVisible()) hide();
-    return QWidget::event(event);
+    return SkinBackdrop::event(event);
 }
 
 void MenuBarPanel::showEvent(QShowEvent* event) {
     store_.refreshDisk();
     if (actions_.appeared) actions_.appeared();
     refresh();
-    QWidget::showEvent(event);
+    SkinBackdrop::showEvent(event);
 }
 
 } // namespace bramwick

@@ -16,6 +16,7 @@
 
 #include "app/gui/menu_bar_model.h"
 #include "app/gui/updater.h"
+#include "appearance/window_dressing.h"
 #include "store/store.h"
 
 namespace bramwick {
@@ -38,7 +39,10 @@ class Spinner : public QWidget {
     int step_ = 0;
 };
 
-class MenuBarPanel : public QWidget {
+// A symbol of the skins' icon font in one colour, `size` points square, sharp at twice that.
+QPixmap symbolPixmap(const std::string& name, const QColor& colour, int size);
+
+class MenuBarPanel : public SkinBackdrop {
     Q_OBJECT
 
   public:
@@ -60,6 +64,9 @@ class MenuBarPanel : public QWidget {
     // Recomputes every section now (it happens by itself on the next turn of the event loop
     // after the store changes, while the panel is on screen).
     void refresh();
+    // Shows symbol `name` on a label or button, in `colour` or else the skin's text colour,
+    // and again in the new colours whenever the skin changes.
+    void keepSymbol(QWidget* target, std::string name, std::optional<QColor> colour);
 
   protected:
     bool event(QEvent* event) override;
@@ -69,6 +76,12 @@ class MenuBarPanel : public QWidget {
     void build();
     void scheduleRefresh();
     void setConfirming(bool confirming);
+    struct KeptSymbol {
+        QWidget* target;
+        std::string name;
+        std::optional<QColor> colour;
+    };
+    void recolour(const KeptSymbol& kept);
 
     Store& store_;
     Updater& updater_;
@@ -76,6 +89,7 @@ class MenuBarPanel : public QWidget {
     bool confirmingClean_ = false;
     bool refreshQueued_ = false;
     MenuBar::Panel shown_;
+    std::vector<KeptSymbol> symbols_;
 
     QLabel* badge_ = nullptr;
     QWidget* diskSummary_ = nullptr;

@@ -14,6 +14,7 @@
 #include "app/gui/desktop_store.h"
 #include "app/gui/launch.h"
 #include "app/gui/scenes.h"
+#include "appearance/button_style.h"
 #include "engine/edition.h"
 #include "platform/qt/single_instance.h"
 #include "platform/qt/x11_windows.h"
@@ -74,6 +75,7 @@ int run(int& argc, char** argv, const std::vector<std::string>& arguments) {
     QGuiApplication::setDesktopFileName(QString::fromUtf8(Edition::appId));
     // The tray keeps the program running; without one, closing the main window ends it.
     QApplication::setQuitOnLastWindowClosed(false);
+    installSkinStyle();
 
     SingleInstance instance;
     QStringList request{QStringLiteral("reopen")};

@@ -19,8 +19,10 @@ std::string diskLine(const std::optional<Store::Disk>& disk) {
 }
 
 MainWindowFrame::MainWindowFrame(Store& store, Hooks hooks, QWidget* parent)
-    : QWidget(parent), store_(store), hooks_(std::move(hooks)) {
+    : SkinBackdrop(parent), store_(store), hooks_(std::move(hooks)) {
     setObjectName(QStringLiteral("mainWindow"));
+    setAutoFillBackground(true);
+    SkinScene::attach(this);
     setWindowTitle(QString::fromUtf8(Edition::displayName));
     setMinimumSize(leastWidth, leastHeight);
 
@@ -76,7 +78,7 @@ void MainWindowFrame::present() {
 }
 
 void MainWindowFrame::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
+    SkinBackdrop::showEvent(event);
     // The window manager's own unmapping (minimising) is not a close.
     if (event->spontaneous() || shown_) return;
     shown_ = true;
@@ -84,22 +86,24 @@ void MainWindowFrame::showEvent(QShowEvent* event) {
 }
 
 void MainWindowFrame::hideEvent(QHideEvent* event) {
-    QWidget::hideEvent(event);
+    SkinBackdrop::hideEvent(event);
     if (event->spontaneous() || !shown_) return;
     shown_ = false;
     if (hooks_.disappeared) hooks_.disappeared();
 }
 
 void MainWindowFrame::paintEvent(QPaintEvent* event) {
-    QWidget::paintEvent(event);
+    SkinBackdrop::paintEvent(event);
     if (!painted_) {
         painted_ = true;
         emit firstPaint();
     }
 }
 
-SettingsWindow::SettingsWindow(QWidget* parent) : QWidget(parent) {
+SettingsWindow::SettingsWindow(QWidget* parent) : SkinBackdrop(parent) {
     setObjectName(QStringLiteral("settingsWindow"));
+    setAutoFillBackground(true);
+    SkinScene::attach(this);
     setWindowTitle(QStringLiteral("%1 Settings").arg(QString::fromUtf8(Edition::displayName)));
     setFixedWidth(pageWidth);
     setMinimumHeight(200);

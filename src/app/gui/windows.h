@@ -2,7 +2,8 @@
 // it opens and shown again after that, never restored from an earlier run. Its content area is
 // a stand-in until the category list takes its place through `setContent`; until then it shows
 // the store's disk state and says plainly that the list is not there. The settings window is
-// likewise the titled window that the settings pages go into.
+// likewise the titled window that the settings pages go into. Both are dressed in the stored
+// skin, on its backdrop.
 #pragma once
 
 #include <functional>
@@ -10,11 +11,12 @@
 #include <QLabel>
 #include <QWidget>
 
+#include "appearance/window_dressing.h"
 #include "store/store.h"
 
 namespace bramwick {
 
-class MainWindowFrame : public QWidget {
+class MainWindowFrame : public SkinBackdrop {
     Q_OBJECT
 
   public:
@@ -55,7 +57,7 @@ class MainWindowFrame : public QWidget {
     bool shown_ = false;
 };
 
-class SettingsWindow : public QWidget {
+class SettingsWindow : public SkinBackdrop {
     Q_OBJECT
 
   public:

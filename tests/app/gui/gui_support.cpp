@@ -2,6 +2,9 @@
 
 #include <QCoreApplication>
 
+#include "appearance/button_style.h"
+#include "appearance/motion.h"
+
 namespace bramwick::test {
 
 QApplication& guiApplication() {
@@ -13,6 +16,8 @@ QApplication& guiApplication() {
         QApplication::setQuitOnLastWindowClosed(false);
         QApplication::setEffectEnabled(Qt::UI_AnimateMenu, false);
         QApplication::setEffectEnabled(Qt::UI_AnimateTooltip, false);
+        Motion::setEnabled(false);
+        installSkinStyle();
         return made;
     }();
     return *application;
