@@ -29,6 +29,7 @@
 
 #include "app/gui/desktop_store.h"
 #include "app/gui/scenes.h"
+#include "appearance/button_style.h"
 
 namespace {
 
@@ -93,6 +94,7 @@ int main(int argc, char** argv) {
 
     QApplication application(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
+    bramwick::installSkinStyle();
     bramwick::Scenes::Options options;
     options.openWindowAtLaunch = mode == "window";
     options.trayAvailable = true; // the tray run keeps no window, as with a tray on a desktop

@@ -349,9 +349,7 @@ void MenuBarPanel::build() {
     access->addWidget(accessText, 1);
     auto* fix = new QPushButton(QStringLiteral("Fix\u2026"), accessRow_);
     fix->setObjectName(QStringLiteral("fixAccess"));
-    QFont small = fix->font(); // the small control size
-    small.setPointSizeF(small.pointSizeF() * 0.85);
-    fix->setFont(small);
+    fix->setFont(textFont(TextStyle::footnote)); // the small control size
     fix->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     fix->setMinimumWidth(fix->fontMetrics().horizontalAdvance(fix->text()) + 20);
     fix->setMaximumWidth(fix->minimumWidth());

@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "app/gui/menu_bar_model.h"
+#include "appearance/typography.h"
 #include "engine/edition.h"
 #include "engine/text.h"
 
@@ -32,10 +33,7 @@ MainWindowFrame::MainWindowFrame(Store& store, Hooks hooks, QWidget* parent)
     disk_ = new QLabel(this);
     disk_->setObjectName(QStringLiteral("mainDisk"));
     disk_->setTextFormat(Qt::PlainText);
-    QFont large = disk_->font();
-    large.setBold(true);
-    large.setPointSizeF(large.pointSizeF() * 1.3);
-    disk_->setFont(large);
+    disk_->setFont(textFont(TextStyle::title2, QFont::Bold));
     column->addWidget(disk_);
 
     // Stand-in for the category list, which replaces it; it claims nothing it does not show.
