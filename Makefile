@@ -29,8 +29,10 @@ test: build
 bench: build
 	@bench/run-all.sh $(BUILD_DIR)
 
-screenshots: build
-	./$(BUILD_DIR)/tests/bramwick_screenshots $(BUILD_DIR)/screenshots
+# Every skinned block in every skin, as PNG files under $(BUILD_DIR)/screenshots/<skin>/.
+screenshots: configure
+	@cmake --build $(BUILD_DIR) -j $(JOBS) --target bramwick_screenshots
+	QT_QPA_PLATFORM=offscreen ./$(BUILD_DIR)/tests/bramwick_screenshots $(BUILD_DIR)/screenshots
 
 clean:
 	rm -rf $(BUILD_DIR)

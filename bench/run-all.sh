@@ -45,3 +45,6 @@ echo "== the desktop application on a generated home of 235,000 files: first pai
 # 20 s of idle tray here; `bench_window_run tray 235000 <folder> 60` gives the full minute.
 "$build/bench/bench_window_run" tray 235000 "$work/window-home" 20
 rm -rf "$work/window-home"
+
+echo "== painting the skins' blocks offscreen"
+QT_QPA_PLATFORM=offscreen "$build/bench/bench_appearance_paint"

@@ -10,6 +10,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     procps tzdata dbus-daemon
     xvfb x11-utils x11-apps
+    fonts-material-design-icons-iconfont fonts-dejavu-core
 )
 
 missing=()
