@@ -12,6 +12,7 @@
 #include <QSize>
 #include <QSystemTrayIcon>
 
+#include "engine/health.h"
 #include "store/store.h"
 
 namespace bramwick {
@@ -44,6 +45,8 @@ class TrayExtra : public QObject {
     Actions actions_;
     QSystemTrayIcon icon_;
     QMenu menu_;
+    std::optional<Colour> drawnColour_;
+    qreal drawnScale_ = 0;
 };
 
 } // namespace bramwick
