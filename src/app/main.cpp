@@ -7,8 +7,10 @@
 #include <vector>
 
 #include "app/cli/modes.h"
+#include "base/edition.h"
+#ifdef BRAMWICK_WITH_WINDOWS
 #include "app/gui/window_run.h"
-#include "engine/edition.h"
+#endif
 
 namespace {
 
@@ -38,5 +40,11 @@ int main(int argc, char** argv) {
             std::cout << bramwick::Cli::usage();
             return finished(0);
         }
+#ifdef BRAMWICK_WITH_WINDOWS
     return bramwick::WindowRun::run(argc, argv, arguments);
+#else
+    // A build without windows lists its modes instead.
+    std::cout << bramwick::Cli::usage();
+    return finished(0);
+#endif
 }

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "engine/edition.h"
-#include "engine/text.h"
+#include "base/edition.h"
+#include "base/text.h"
 
 namespace bramwick::MenuBar {
 

@@ -14,7 +14,7 @@
 #include "appearance/tiles.h"
 #include "appearance/typography.h"
 #include "appearance/window_dressing.h"
-#include "engine/edition.h"
+#include "base/edition.h"
 
 namespace bramwick {
 

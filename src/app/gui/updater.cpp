@@ -2,7 +2,7 @@
 
 #include <QPointer>
 
-#include "engine/edition.h"
+#include "base/edition.h"
 
 namespace bramwick {
 

@@ -15,7 +15,7 @@
 #include "app/gui/launch.h"
 #include "app/gui/scenes.h"
 #include "appearance/button_style.h"
-#include "engine/edition.h"
+#include "base/edition.h"
 #include "platform/qt/single_instance.h"
 #include "platform/qt/x11_windows.h"
 

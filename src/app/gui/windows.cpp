@@ -8,8 +8,8 @@
 
 #include "app/gui/menu_bar_model.h"
 #include "appearance/typography.h"
-#include "engine/edition.h"
-#include "engine/text.h"
+#include "base/edition.h"
+#include "base/text.h"
 
 namespace bramwick {
 
