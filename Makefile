@@ -1,7 +1,8 @@
 # The two commands of the README: `make run` and `make test`.
 BUILD_DIR ?= build
 BUILD_TYPE ?= Release
-ARGS ?=
+# `make run` opens the main window; ARGS="--scan npm" (or ARGS=) runs something else.
+ARGS ?= --window
 JOBS ?= $(shell nproc)
 
 .PHONY: all deps configure build run test bench screenshots clean
