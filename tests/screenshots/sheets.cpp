@@ -1,0 +1,148 @@
+// Shots of the sheets over a made-up store: work runs inline, nothing outside is touched.
+#include <chrono>
+#include <map>
+#include <memory>
+
+#include <QCoreApplication>
+#include <QTemporaryDir>
+
+#include "sheets/history_sheet.h"
+#include "shots.h"
+#include "store/store.h"
+
+using namespace bramwick;
+
+namespace {
+
+constexpr std::int64_t MB = 1'000'000;
+constexpr std::int64_t GB = 1'000'000'000;
+
+Date day(int d, int hour = 10) {
+    return std::chrono::sys_days(std::chrono::year(2026) / 12 / d) + std::chrono::hours(hour);
+}
+
+ScanItem file(const std::string& path, std::int64_t size, std::optional<Date> modified = {},
+              std::optional<std::string> note = {}) {
+    ScanItem made;
+    made.id = path;
+    made.url = path;
+    made.name = path.substr(path.rfind('/') + 1);
+    made.size = size;
+    made.modified = modified;
+    made.note = note;
+    return made;
+}
+
+CleanupCategory category(const std::string& id, const std::string& name, Risk risk,
+                         CleanAction::Kind action) {
+    CleanupCategory made;
+    made.id = id;
+    made.name = name;
+    made.risk = risk;
+    made.action.kind = action;
+    made.source.kind = Source::Kind::contents;
+    made.symbol = "internaldrive";
+    return made;
+}
+
+struct SheetShotStore {
+    QTemporaryDir folder;
+    Settings settings{folder.filePath("settings.json").toStdString()};
+    Date now = day(10, 12);
+    std::vector<CleanupCategory> catalog;
+    std::map<std::string, std::vector<ScanItem>> contents;
+    std::vector<ScanItem> applications;
+    std::unique_ptr<Store> store;
+
+    StoreServices services() {
+        StoreServices s;
+        auto inline_ = [](StoreWork::Job job) { job(); };
+        s.userWork = inline_;
+        s.backgroundWork = inline_;
+        s.settings = &settings;
+        s.now = [this] { return now; };
+        s.catalog = [this] { return catalog; };
+        s.items = [this](const CleanupCategory& c) { return contents[c.id]; };
+        s.unusedApplications = [](const std::vector<ScanItem>& apps, std::int64_t) { return apps; };
+        s.clean = [this](const std::vector<ScanItem>& items, const CleanupCategory& c) {
+            Cleaner::Outcome outcome;
+            outcome.cleaned = items;
+            auto& left = contents[c.id];
+            std::erase_if(left, [&](const ScanItem& i) {
+                return std::find(items.begin(), items.end(), i) != items.end();
+            });
+            return outcome;
+        };
+        s.move = [](const std::vector<ScanItem>& items, const std::string&) {
+            Cleaner::Outcome outcome;
+            outcome.cleaned = items;
+            return outcome;
+        };
+        s.runningSnapshot = [] { return RunningSnapshot{}; };
+        s.stop = [](const RunningItem&) { return Shell::Result{0, ""}; };
+        s.sampleVitals = [](bool) { return VitalsReader::Reading{}; };
+        s.runMaintenance = [](const MaintenanceTask&) { return Maintenance::Result{true, ""}; };
+        s.diskFigures = [] {
+            return std::optional<DiskFigures>(DiskFigures{500 * GB, 80 * GB, 80 * GB});
+        };
+        s.fullDiskAccess = [] { return true; };
+        s.reveal = [](const std::vector<std::string>&) {};
+        s.openApp = [](const std::string&) { return true; };
+        s.openFullDiskAccessSettings = [] {};
+        s.relaunch = [] {};
+        s.quitApplication = [] {};
+        s.chooseFolders = [](Level, std::function<void(std::vector<std::string>)> done) {
+            done({});
+        };
+        s.alert = [](const std::string&, const std::string&) {};
+        return s;
+    }
+
+    static void settle() {
+        for (int round = 0; round < 8; ++round) {
+            QCoreApplication::sendPostedEvents();
+            QCoreApplication::processEvents();
+        }
+    }
+
+    Store& start() {
+        store = std::make_unique<Store>(services());
+        settle();
+        return *store;
+    }
+};
+
+// A store after its first scan, with a few things cleaned over the last days.
+SheetShotStore* withHistory() {
+    auto* shots = new SheetShotStore;
+    shots->catalog = {
+        category("app-caches", "App caches", Risk::safe, CleanAction::Kind::delete_),
+        category("downloads", "Old downloads", Risk::caution, CleanAction::Kind::trash)};
+    shots->contents["app-caches"] = {file("/home/me/.cache/thumbnails", 420 * MB),
+                                     file("/home/me/.cache/pip", 1300 * MB)};
+    shots->contents["downloads"] = {file("/home/me/Downloads/installer-2024.iso", 4200 * MB),
+                                    file("/home/me/Downloads/talk-recording.mkv", 2 * GB)};
+    auto& store = shots->start();
+    shots->now = day(7);
+    auto a = store.clean(shots->catalog[1], {shots->contents["downloads"][0]});
+    shots->settle();
+    shots->now = day(9);
+    auto b = store.clean(shots->catalog[0], {shots->contents["app-caches"][0]});
+    shots->settle();
+    shots->now = day(10, 9);
+    auto c = store.clean(shots->catalog[0], {shots->contents["app-caches"][0]});
+    shots->settle();
+    store.dismissReport();
+    return shots;
+}
+
+} // namespace
+
+BRAMWICK_SHOT(sheet_history_empty, 560, 440) {
+    auto* shots = new SheetShotStore;
+    return new HistorySheet(shots->start());
+}
+
+BRAMWICK_SHOT(sheet_history, 560, 440) {
+    return new HistorySheet(*withHistory()->store);
+}
