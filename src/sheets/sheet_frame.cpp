@@ -4,8 +4,10 @@
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QPainterPath>
+#include <QProgressBar>
 #include <QVBoxLayout>
 
+#include "appearance/icons.h"
 #include "appearance/skin.h"
 #include "appearance/window_dressing.h"
 #include "store/store.h"
@@ -28,6 +30,23 @@ void SheetText::setTint(std::optional<QColor> tint) {
 bool SheetText::event(QEvent* event) {
     if (event->type() == skinChangeEvent() || event->type() == QEvent::ParentChange) recolor();
     return QLabel::event(event);
+}
+
+void SheetText::setElidedText(const QString& text, Qt::TextElideMode mode) {
+    full_ = text;
+    mode_ = mode;
+    setMinimumWidth(40);
+    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    elide();
+}
+
+void SheetText::resizeEvent(QResizeEvent* event) {
+    QLabel::resizeEvent(event);
+    if (mode_ != Qt::ElideNone) elide();
+}
+
+void SheetText::elide() {
+    setText(fontMetrics().elidedText(full_, mode_, std::max(width(), 40)));
 }
 
 void SheetText::recolor() {
@@ -113,6 +132,79 @@ SheetDialog* presentSheet(QWidget* parent, QWidget* content, QSize minimum) {
 
 void closeSheet(QWidget* widget) {
     if (auto* dialog = qobject_cast<SheetDialog*>(widget->window())) dialog->close();
+}
+
+QColor accentColor(Skin skin, const QPalette& palette) {
+    switch (skin) {
+    case Skin::classic:
+        return systemColor(SystemColor::blue, isDark(palette));
+    case Skin::nightfall:
+        return Nightfall::cyan;
+    case Skin::hibernia:
+        return Hibernia::deepGreen;
+    }
+    return Nightfall::cyan;
+}
+
+SheetSymbol::SheetSymbol(std::string symbol, qreal size,
+                         std::function<QColor(const QWidget*)> color, QWidget* parent)
+    : QWidget(parent), symbol_(std::move(symbol)), size_(size), color_(std::move(color)) {
+    setFixedSize(static_cast<int>(size_ + 4), static_cast<int>(size_ + 4));
+}
+
+void SheetSymbol::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    Icons::paintSymbol(painter, QRectF(rect()), symbol_, color_(this), size_);
+}
+
+WorkingOverlay::WorkingOverlay(const QString& text, QWidget* parent) : QWidget(parent) {
+    setObjectName("workingOverlay");
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(16, 14, 16, 14);
+    auto* bar = new QProgressBar;
+    bar->setRange(0, 0);
+    bar->setTextVisible(false);
+    bar->setFixedWidth(140);
+    layout->addWidget(bar, 0, Qt::AlignHCenter);
+    auto* label = new SheetText(text, TextStyle::callout);
+    label->setAlignment(Qt::AlignCenter);
+    layout->addWidget(label);
+    hide();
+    parent->installEventFilter(this);
+}
+
+void WorkingOverlay::setShown(bool shown) {
+    setVisible(shown);
+    if (shown) {
+        place();
+        raise();
+    }
+}
+
+bool WorkingOverlay::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == parent() && event->type() == QEvent::Resize) place();
+    return QWidget::eventFilter(watched, event);
+}
+
+void WorkingOverlay::place() {
+    adjustSize();
+    auto* over = parentWidget();
+    move((over->width() - width()) / 2, (over->height() - height()) / 2);
+}
+
+void WorkingOverlay::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPainterPath path;
+    path.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 10, 10);
+    QColor fill = palette().color(QPalette::Window);
+    fill.setAlphaF(0.94f);
+    painter.fillPath(path, fill);
+    QColor line = palette().color(QPalette::Text);
+    line.setAlphaF(0.12f);
+    painter.setPen(line);
+    painter.drawPath(path);
 }
 
 } // namespace bramwick

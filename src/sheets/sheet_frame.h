@@ -6,12 +6,15 @@
 // dialog that is opened with `open()`, never with a nested event loop, and deleted on close.
 #pragma once
 
+#include <functional>
 #include <optional>
+#include <string>
 
 #include <QDialog>
 #include <QLabel>
 #include <QPushButton>
 
+#include "appearance/skin.h"
 #include "appearance/typography.h"
 
 namespace bramwick {
@@ -27,12 +30,19 @@ class SheetText : public QLabel {
     SheetText(const QString& text, TextStyle style, Tone tone = Tone::primary,
               std::optional<QFont::Weight> weight = std::nullopt, QWidget* parent = nullptr);
     void setTint(std::optional<QColor> tint);
+    // One line, cut to the width it gets (the whole text stays in `fullText`).
+    void setElidedText(const QString& text, Qt::TextElideMode mode);
+    QString fullText() const { return full_.isNull() ? text() : full_; }
 
   protected:
     bool event(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
   private:
     void recolor();
+    void elide();
+    QString full_;
+    Qt::TextElideMode mode_ = Qt::ElideNone;
     Tone tone_;
     std::optional<QColor> tint_;
 };
@@ -74,5 +84,40 @@ SheetDialog* presentSheet(QWidget* parent, QWidget* content, QSize minimum);
 
 // Closes the sheet around `widget` (does nothing outside a sheet).
 void closeSheet(QWidget* widget);
+
+// The accent of a skin for symbols and measurements: the desktop's blue in classic, cyan in
+// nightfall, deep green in hibernia.
+QColor accentColor(Skin skin, const QPalette& palette);
+
+// A symbol of the icon font, coloured for the widget it is shown in.
+class SheetSymbol : public QWidget {
+    Q_OBJECT
+  public:
+    SheetSymbol(std::string symbol, qreal size, std::function<QColor(const QWidget*)> color,
+                QWidget* parent = nullptr);
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    std::string symbol_;
+    qreal size_;
+    std::function<QColor(const QWidget*)> color_;
+};
+
+// A busy box with its text, centred over its parent while shown.
+class WorkingOverlay : public QWidget {
+    Q_OBJECT
+  public:
+    WorkingOverlay(const QString& text, QWidget* parent);
+    void setShown(bool shown);
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    void place();
+};
 
 } // namespace bramwick

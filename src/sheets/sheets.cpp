@@ -1,13 +1,31 @@
 #include "sheets/sheets.h"
 
+#include "sheets/details_sheet.h"
 #include "sheets/history_sheet.h"
 #include "sheets/sheet_frame.h"
+#include "sheets/uninstall_sheet.h"
+#include "store/store.h"
 
 namespace bramwick::Sheets {
 
 SheetDialog* openHistory(QWidget* parent, Store& store) {
     return presentSheet(parent, new HistorySheet(store),
                         {HistorySheet::minimumWidth, HistorySheet::minimumHeight});
+}
+
+SheetDialog* openDetails(QWidget* parent, Store& store, const std::string& categoryId,
+                         bool everyApp) {
+    for (const auto& category : store.categories())
+        if (category.id == categoryId)
+            return presentSheet(parent, new DetailsSheet(store, category, everyApp),
+                                {DetailsSheet::minimumWidth, DetailsSheet::minimumHeight});
+    return nullptr;
+}
+
+SheetDialog* openUninstall(QWidget* parent, Store& store, const UninstallPlan& plan,
+                           std::function<void()> onFinish) {
+    return presentSheet(parent, new UninstallSheet(store, plan, std::move(onFinish)),
+                        {UninstallSheet::minimumWidth, UninstallSheet::minimumHeight});
 }
 
 } // namespace bramwick::Sheets

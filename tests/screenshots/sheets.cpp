@@ -6,7 +6,10 @@
 #include <QCoreApplication>
 #include <QTemporaryDir>
 
+#include "sheets/details_sheet.h"
 #include "sheets/history_sheet.h"
+#include "sheets/item_table.h"
+#include "sheets/uninstall_sheet.h"
 #include "shots.h"
 #include "store/store.h"
 
@@ -145,4 +148,72 @@ BRAMWICK_SHOT(sheet_history_empty, 560, 440) {
 
 BRAMWICK_SHOT(sheet_history, 560, 440) {
     return new HistorySheet(*withHistory()->store);
+}
+
+namespace {
+
+SheetShotStore* withDownloads() {
+    auto* shots = new SheetShotStore;
+    auto downloads = category("downloads", "Old downloads", Risk::danger, CleanAction::Kind::trash);
+    downloads.symbol = "arrow.down.circle";
+    downloads.info = "Files in Downloads you have not opened for months. They may be the only "
+                     "copy, so move them to a backup drive rather than delete them.";
+    shots->catalog = {downloads};
+    shots->contents["downloads"] = {
+        file("/home/me/Downloads/installer-2024.iso", 4200 * MB, day(2)),
+        file("/home/me/Downloads/talk-recording-final-final-v3-with-subtitles.mkv", 2 * GB, day(1)),
+        file("/home/me/Downloads/photos-export.zip", 860 * MB, day(3),
+             "Still being written: check first"),
+        file("/home/me/Downloads/dataset.tar", 640 * MB, {}, "Older than a year"),
+        file("/home/me/Downloads/slides.pdf", 12 * MB, day(5)),
+    };
+    auto& store = shots->start();
+    auto scanning = store.scan(downloads);
+    shots->settle();
+    return shots;
+}
+
+UninstallPlan editorPlan() {
+    UninstallPlan plan;
+    plan.id = "shot";
+    plan.app = file("/home/me/Applications/Editor.AppImage", 180 * MB);
+    plan.app.name = "Editor";
+    plan.bundleID = "org.example.Editor";
+    plan.isRunning = true;
+    plan.leftovers = {
+        {"/home/me/.config/Editor", "", "Preferences", 2 * MB, AppLeftover::Ownership::user},
+        {"/home/me/.cache/Editor", "", "Caches", 310 * MB, AppLeftover::Ownership::user},
+        {"/home/me/.local/share/Editor", "", "Application data", 45 * MB,
+         AppLeftover::Ownership::user},
+        {"/usr/lib/editor/helper", "", "Privileged helper", 1 * MB, AppLeftover::Ownership::system},
+    };
+    plan.kept = {{"~/Documents/Editor", "Your documents stay where they are"}};
+    return plan;
+}
+
+} // namespace
+
+BRAMWICK_SHOT(sheet_details, 780, 560) {
+    auto* shots = withDownloads();
+    auto* sheet = new DetailsSheet(*shots->store, shots->catalog[0], false);
+    sheet->table()->selectRow(0);
+    sheet->table()->selectAllItems();
+    sheet->table()->setSelection(
+        {"/home/me/Downloads/installer-2024.iso", "/home/me/Downloads/dataset.tar"});
+    return sheet;
+}
+
+BRAMWICK_SHOT(sheet_details_empty, 780, 500) {
+    auto* shots = new SheetShotStore;
+    auto review =
+        category("mail", "Mail attachments", Risk::caution, CleanAction::Kind::reviewOnly);
+    review.action.advice = "Remove attachments from inside the mail program, so it knows.";
+    review.info = "Attachments the mail program saved when you opened them.";
+    shots->catalog = {review};
+    return new DetailsSheet(shots->start(), review, false);
+}
+
+BRAMWICK_SHOT(sheet_uninstall, 620, 520) {
+    auto* shots = new SheetShotStore;
+    return new UninstallSheet(shots->start(), editorPlan(), [] {});
 }
