@@ -217,4 +217,65 @@ std::string uninstallConfirmMessage(std::int64_t total, const std::vector<AppLef
     return message;
 }
 
+std::string maintenanceConfirmMessage(const MaintenanceTask& task) {
+    std::string message = task.cost;
+    if (task.needsPassword) message += "\n\nmacOS will ask for your administrator password.";
+    return message;
+}
+
+RunButton runButton(bool hasCommands, const std::string& taskId,
+                    const std::optional<std::string>& runningTask) {
+    if (!hasCommands) return {};
+    return {true, runningTask == taskId ? "Working\u2026" : "Run", !runningTask.has_value()};
+}
+
+std::string pressureSentence(Vitals::Pressure pressure) {
+    switch (pressure) {
+    case Vitals::Pressure::normal:
+        return "Memory is under no pressure. macOS fills spare memory with cache on purpose \u2014 "
+               "a Mac with little free RAM is a Mac using its RAM.";
+    case Vitals::Pressure::warning:
+        return "Memory is under pressure. Quitting one of the applications below is the only "
+               "thing that returns memory; a purge would not.";
+    case Vitals::Pressure::critical:
+        return "macOS is out of memory and is paging to disk. Quitting the largest application "
+               "below will help most.";
+    }
+    return {};
+}
+
+std::optional<std::string> memoryCaption(const MemoryUsers::Entry& entry) {
+    const std::string n = std::to_string(entry.pids.size());
+    if (entry.isBrowser())
+        return n +
+               " processes \u2014 mostly tabs. Closing a few returns more than you would think.";
+    if (entry.pids.size() >= 2) return n + " processes";
+    return std::nullopt;
+}
+
+MemoryTrailing memoryTrailing(const MemoryUsers::Entry& entry, const std::string& ownId) {
+    if (entry.bundleID && *entry.bundleID == ownId) return MemoryTrailing::thisApp;
+    if (entry.canQuit()) return MemoryTrailing::buttons;
+    return MemoryTrailing::notAnApp;
+}
+
+std::string showNote(const std::string& name, bool broughtForward) {
+    if (broughtForward)
+        return name + " is at the front. Close what you do not need and come back \u2014 this "
+                      "list refreshes when you do.";
+    return "Could not bring " + name + " forward.";
+}
+
+std::string quitNote(const std::string& name, const MemoryUsers::QuitResult& result) {
+    switch (result.kind) {
+    case MemoryUsers::QuitResult::Kind::asked:
+        return "Asked " + name + " to quit. If it has unsaved work it will ask you first.";
+    case MemoryUsers::QuitResult::Kind::notRunning:
+        return name + " had already quit.";
+    case MemoryUsers::QuitResult::Kind::refused:
+        return result.reason;
+    }
+    return {};
+}
+
 } // namespace bramwick::SheetRules

@@ -12,6 +12,9 @@
 #include "base/date.h"
 #include "engine/models.h"
 #include "finders/uninstaller.h"
+#include "system/maintenance.h"
+#include "system/memory_users.h"
+#include "system/vitals.h"
 
 namespace bramwick::SheetRules {
 
@@ -103,5 +106,29 @@ std::string uninstallSummary(const UninstallPlan& plan);
 std::string uninstallSubtitle(const UninstallPlan& plan, const std::string& home);
 std::string uninstallFooter(std::size_t picked, std::int64_t total);
 std::string uninstallConfirmMessage(std::int64_t total, const std::vector<AppLeftover>& picked);
+
+// The maintenance sheet.
+
+// The card's message: what the task costs, and the password sentence when it asks for one.
+std::string maintenanceConfirmMessage(const MaintenanceTask& task);
+struct RunButton {
+    bool shown = false; // only tasks with commands can run
+    std::string title;
+    bool enabled = false;
+    bool operator==(const RunButton&) const = default;
+};
+RunButton runButton(bool hasCommands, const std::string& taskId,
+                    const std::optional<std::string>& runningTask);
+
+// The memory users sheet.
+
+std::string pressureSentence(Vitals::Pressure pressure);
+// The caption under an entry's name, or none.
+std::optional<std::string> memoryCaption(const MemoryUsers::Entry& entry);
+enum class MemoryTrailing { thisApp, buttons, notAnApp };
+// `ownId` is this program's own identifier: its entry offers nothing.
+MemoryTrailing memoryTrailing(const MemoryUsers::Entry& entry, const std::string& ownId);
+std::string showNote(const std::string& name, bool broughtForward);
+std::string quitNote(const std::string& name, const MemoryUsers::QuitResult& result);
 
 } // namespace bramwick::SheetRules

@@ -28,4 +28,26 @@ SheetDialog* openUninstall(QWidget* parent, Store& store, const UninstallPlan& p
                         {UninstallSheet::minimumWidth, UninstallSheet::minimumHeight});
 }
 
+SheetDialog* openMaintenance(QWidget* parent, Store& store) {
+    return openMaintenance(parent, store, MaintenanceSource::standard());
+}
+
+SheetDialog* openMaintenance(QWidget* parent, Store& store, MaintenanceSource source) {
+    auto* dialog = presentSheet(parent, new MaintenanceSheet(store, std::move(source)),
+                                {MaintenanceSheet::minimumWidth, MaintenanceSheet::minimumHeight});
+    // The main window presents this sheet while the store says so; closing it says no more.
+    QObject::connect(dialog, &QDialog::finished, &store,
+                     [&store] { store.setShowMaintenance(false); });
+    return dialog;
+}
+
+SheetDialog* openMemoryUsers(QWidget* parent, Store& store) {
+    return openMemoryUsers(parent, store, MemoryProvider::standard());
+}
+
+SheetDialog* openMemoryUsers(QWidget* parent, Store& store, MemoryProvider provider) {
+    return presentSheet(parent, new MemoryUsersSheet(store, std::move(provider)),
+                        {MemoryUsersSheet::minimumWidth, MemoryUsersSheet::minimumHeight});
+}
+
 } // namespace bramwick::Sheets

@@ -6,6 +6,8 @@
 #include <string>
 
 #include "finders/uninstaller.h"
+#include "sheets/maintenance_sheet.h"
+#include "sheets/memory_users_sheet.h"
 
 class QWidget;
 
@@ -24,6 +26,13 @@ SheetDialog* openDetails(QWidget* parent, Store& store, const std::string& categ
 // The uninstall of `plan` (the details sheet opens it when the store holds a plan).
 SheetDialog* openUninstall(QWidget* parent, Store& store, const UninstallPlan& plan,
                            std::function<void()> onFinish);
+
+// The maintenance tasks of `source` (the system's by default).
+SheetDialog* openMaintenance(QWidget* parent, Store& store);
+SheetDialog* openMaintenance(QWidget* parent, Store& store, MaintenanceSource source);
+// The memory users of `provider` (the running system's by default).
+SheetDialog* openMemoryUsers(QWidget* parent, Store& store);
+SheetDialog* openMemoryUsers(QWidget* parent, Store& store, MemoryProvider provider);
 
 } // namespace Sheets
 

@@ -5,11 +5,16 @@
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
+#include <QVBoxLayout>
 
+#include "base/edition.h"
 #include "sheets/details_sheet.h"
 #include "sheets/history_sheet.h"
 #include "sheets/item_table.h"
+#include "sheets/maintenance_sheet.h"
+#include "sheets/memory_users_sheet.h"
 #include "sheets/uninstall_sheet.h"
+#include "sheets/unused_days.h"
 #include "shots.h"
 #include "store/store.h"
 
@@ -216,4 +221,100 @@ BRAMWICK_SHOT(sheet_details_empty, 780, 500) {
 BRAMWICK_SHOT(sheet_uninstall, 620, 520) {
     auto* shots = new SheetShotStore;
     return new UninstallSheet(shots->start(), editorPlan(), [] {});
+}
+
+namespace {
+
+MaintenanceTask shotTask(const std::string& id, const std::string& name, const std::string& detail,
+                         const std::string& cost, const std::string& symbol, bool password,
+                         bool commands) {
+    MaintenanceTask task;
+    task.id = id;
+    task.name = name;
+    task.detail = detail;
+    task.cost = cost;
+    task.symbol = symbol;
+    task.needsPassword = password;
+    task.isAvailable = [] { return true; };
+    task.commands = [commands] {
+        return commands ? std::vector<std::vector<std::string>>{{"true"}}
+                        : std::vector<std::vector<std::string>>{};
+    };
+    return task;
+}
+
+// Measures at once, inline, so the picture shows the measurements.
+MaintenanceSource shotMaintenance() {
+    MaintenanceSource source;
+    source.tasks = [] {
+        auto logs = shotTask("logs", "Rotate and trim the system logs",
+                             "Keeps the journal within its limits.", "A few seconds.", "doc.text",
+                             true, true);
+        logs.measure = [] { return std::optional<std::string>("The journal holds 1.2 GB"); };
+        auto dns = shotTask("dns", "Flush the name cache", "Forgets looked-up host names.",
+                            "Instant; the next visits look names up again.", "network", true, true);
+        auto info = shotTask("memory-purge", "Free memory", "What a purge would really return.", "",
+                             "memorychip", false, false);
+        info.measure = [] { return std::optional<std::string>("About 300 MB of cache"); };
+        return std::vector{info, logs, dns};
+    };
+    source.retired = [] {
+        return std::vector<Maintenance::Retired>{
+            {"Repair disk permissions", "Nothing on this system needs it."},
+            {"Free up RAM", "Spare memory holds cache on purpose; emptying it slows things."}};
+    };
+    source.work = [](std::function<void()> job) { job(); };
+    return source;
+}
+
+MemoryProvider shotMemory() {
+    MemoryProvider provider;
+    provider.current = [](int) {
+        return std::vector<MemoryUsers::Entry>{
+            {"org.mozilla.firefox",
+             "Firefox",
+             2'400 * MB,
+             0,
+             {1, 2, 3, 4, 5, 6, 7},
+             "org.mozilla.firefox"},
+            {"org.example.Editor", "Editor", 910 * MB, 0, {8, 9}, "org.example.Editor"},
+            {Edition::appId, "Bramwick", 120 * MB, 0, {10}, std::string(Edition::appId)},
+            {"systemd-journald", "systemd-journald", 64 * MB, 0, {11}, std::nullopt},
+        };
+    };
+    provider.show = [](const MemoryUsers::Entry&) { return true; };
+    provider.quit = [](const MemoryUsers::Entry&) { return MemoryUsers::QuitResult::asked(); };
+    provider.work = [](std::function<void()> job) { job(); };
+    return provider;
+}
+
+} // namespace
+
+BRAMWICK_SHOT(sheet_maintenance, 680, 720) {
+    auto* shots = new SheetShotStore;
+    auto* sheet = new MaintenanceSheet(shots->start(), shotMaintenance());
+    sheet->show(); // measured on show
+    SheetShotStore::settle();
+    return sheet;
+}
+
+BRAMWICK_SHOT(sheet_memory_users, 560, 520) {
+    auto* shots = new SheetShotStore;
+    auto* sheet = new MemoryUsersSheet(shots->start(), shotMemory());
+    sheet->show();
+    SheetShotStore::settle();
+    sheet->askToQuit(shotMemory().current(12)[1]);
+    return sheet;
+}
+
+BRAMWICK_SHOT(sheet_unused_days_editor, 320, 200) {
+    auto* shots = new SheetShotStore;
+    auto& store = shots->start();
+    store.setUnusedAppDays(180);
+    auto* box = new QWidget;
+    auto* layout = new QVBoxLayout(box);
+    layout->addWidget(new UnusedDaysSummary(store, TextStyle::body));
+    layout->addWidget(new UnusedDaysEditor(store));
+    layout->addStretch(1);
+    return box;
 }
