@@ -206,14 +206,14 @@ void DetailsSheet::reload() {
 }
 
 void DetailsSheet::refreshFooter() {
-    const auto chosen = selected();
-    const bool empty = chosen.empty();
+    const auto chosen = table_->selectedTally();
+    const bool empty = chosen.count == 0;
     summary_->setText(QString::fromStdString(
         empty ? SheetRules::detailsSummary(true, model_->items().size(), sizeOf(model_->items()))
-              : SheetRules::detailsSummary(false, chosen.size(), sizeOf(chosen))));
+              : SheetRules::detailsSummary(false, chosen.count, chosen.bytes)));
     SheetRules::DetailsFooterState state;
     state.selectionEmpty = empty;
-    state.exactlyOne = chosen.size() == 1;
+    state.exactlyOne = chosen.count == 1;
     state.cleaning = cleaning();
     state.findingLeftovers = store_.findingLeftovers().has_value();
     const auto specs = SheetRules::detailsFooter(category_, state);

@@ -17,6 +17,7 @@ ItemTableModel::ItemTableModel(CleanupCategory category, QObject* parent)
     : QAbstractTableModel(parent), category_(std::move(category)) {}
 
 void ItemTableModel::setItems(std::vector<ScanItem> items) {
+    emit itemsAboutToChange();
     beginResetModel();
     items_ = std::move(items);
     applyOrder();
@@ -187,22 +188,56 @@ ItemTable::ItemTable(ItemTableModel* model, QWidget* parent) : QTableView(parent
 
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { pullSelectionFromView(); });
+    connect(model_, &ItemTableModel::itemsAboutToChange, this, [this] { writeOutAll(); });
     // Every reset (new items, a sort) shows the chosen ids that are still listed.
     connect(model_, &QAbstractItemModel::modelReset, this, [this] { pushSelectionToView(); });
 }
 
+const std::unordered_set<std::string>& ItemTable::selection() const {
+    writeOutAll();
+    return selection_;
+}
+
+void ItemTable::writeOutAll() const {
+    if (!all_) return;
+    selection_.clear();
+    selection_.reserve(model_->items().size());
+    for (const auto& item : model_->items())
+        selection_.insert(item.id);
+    all_ = false;
+}
+
 void ItemTable::setSelection(std::unordered_set<std::string> ids) {
+    all_ = false;
     selection_ = std::move(ids);
     pushSelectionToView();
     emit selectionChangedByIds();
 }
 
 std::vector<ScanItem> ItemTable::selected() const {
+    if (all_) return model_->items();
     std::vector<ScanItem> out;
     if (selection_.empty()) return out;
     for (const auto& item : model_->items())
         if (selection_.contains(item.id)) out.push_back(item);
     return out;
+}
+
+ItemTable::Tally ItemTable::selectedTally() const {
+    Tally tally;
+    if (all_) {
+        tally.count = model_->items().size();
+        for (const auto& item : model_->items())
+            tally.bytes += item.size;
+        return tally;
+    }
+    if (selection_.empty()) return tally;
+    for (const auto& item : model_->items())
+        if (selection_.contains(item.id)) {
+            ++tally.count;
+            tally.bytes += item.size;
+        }
+    return tally;
 }
 
 void ItemTable::selectAllItems() {
@@ -220,11 +255,17 @@ void ItemTable::selectAllItems() {
 std::vector<ScanItem> ItemTable::rowsForMenu(int row) {
     if (row < 0 || row >= model_->rowCount()) return {};
     const ScanItem& item = model_->at(row);
-    if (!selection_.contains(item.id)) setSelection({item.id});
+    if (!isChosen(item.id)) setSelection({item.id});
     return selected();
 }
 
 void ItemTable::pushSelectionToView() {
+    if (all_) {
+        syncing_ = true;
+        selectAll();
+        syncing_ = false;
+        return;
+    }
     QItemSelection rows;
     const int count = model_->rowCount();
     const int last = ItemTableModel::columnCount_ - 1;
@@ -245,6 +286,7 @@ void ItemTable::pushSelectionToView() {
 void ItemTable::pullSelectionFromView() {
     if (syncing_) return;
     // What the user picks replaces the chosen ids, as a click in any list does.
+    all_ = false;
     std::unordered_set<std::string> ids;
     for (const auto& range : selectionModel()->selection())
         for (int row = range.top(); row <= range.bottom(); ++row)

@@ -26,6 +26,11 @@ class ItemTableModel : public QAbstractTableModel {
 
     // Replaces the rows (a reset); the current sort order is kept.
     void setItems(std::vector<ScanItem> items);
+  signals:
+    // Just before `setItems` replaces the rows (not before a sort).
+    void itemsAboutToChange();
+
+  public:
     const std::vector<ScanItem>& items() const { return items_; }
     // The item of a row as shown.
     const ScanItem& at(int row) const { return items_[order_[static_cast<std::size_t>(row)]]; }
@@ -62,10 +67,16 @@ class ItemTable : public QTableView {
 
     ItemTableModel* itemModel() const { return model_; }
     // The chosen ids; may name items no longer listed.
-    const std::unordered_set<std::string>& selection() const { return selection_; }
+    const std::unordered_set<std::string>& selection() const;
     void setSelection(std::unordered_set<std::string> ids);
     // The listed items whose id is chosen, in the store's order.
     std::vector<ScanItem> selected() const;
+    // How many listed items are chosen and their bytes, without copying them.
+    struct Tally {
+        std::size_t count = 0;
+        std::int64_t bytes = 0;
+    };
+    Tally selectedTally() const;
     void selectAllItems();
     // The ids a row menu opened on `row` applies to: the selection when the row is in it, else
     // the row alone (which becomes the selection).
@@ -77,8 +88,13 @@ class ItemTable : public QTableView {
   private:
     void pushSelectionToView();
     void pullSelectionFromView();
+    bool isChosen(const std::string& id) const { return all_ || selection_.contains(id); }
+    // Select All chooses every listed item without copying a hundred thousand ids; they are
+    // written out only when the rows change or someone asks for them.
+    void writeOutAll() const;
     ItemTableModel* model_;
-    std::unordered_set<std::string> selection_;
+    mutable std::unordered_set<std::string> selection_;
+    mutable bool all_ = false;
     bool syncing_ = false;
 };
 
