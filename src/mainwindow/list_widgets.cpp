@@ -6,13 +6,17 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QHBoxLayout>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
 #include <QStyleOptionButton>
-#include <QMouseEvent>
 #include <QVBoxLayout>
 
+#include "appearance/icons.h"
+#include "appearance/progress.h"
+#include "appearance/tiles.h"
+#include "appearance/window_dressing.h"
 #include "engine/text.h"
 
 namespace bramwick {
@@ -22,24 +26,6 @@ namespace {
 QString q(const std::string& text) {
     return QString::fromStdString(text);
 }
-
-// A child that paints itself with a function: the sweep over a row and the bar under it.
-class PaintedWidget : public QWidget {
-  public:
-    PaintedWidget(std::function<void(QPainter&, const QRectF&)> paint, QWidget* parent)
-        : QWidget(parent), paint_(std::move(paint)) {
-        setAttribute(Qt::WA_TransparentForMouseEvents);
-    }
-
-  protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        paint_(painter, QRectF(rect()));
-    }
-
-  private:
-    std::function<void(QPainter&, const QRectF&)> paint_;
-};
 
 QLabel* plainLabel(QWidget* parent, const char* name) {
     auto* label = new QLabel(parent);
@@ -55,11 +41,9 @@ void setColor(QWidget* widget, const QColor& color) {
     widget->setPalette(palette);
 }
 
-QFont scaled(QFont font, qreal factor, QFont::Weight weight) {
-    if (font.pointSizeF() > 0) font.setPointSizeF(font.pointSizeF() * factor);
-    else font.setPixelSize(std::max(8, int(font.pixelSize() * factor)));
-    font.setWeight(weight);
-    return font;
+// A button text shown as written ("&" is no shortcut mark).
+QString literal(const std::string& text) {
+    return q(text).replace('&', "&&");
 }
 
 } // namespace
@@ -108,7 +92,8 @@ bool handleDragEvent(QEvent* event, std::optional<Level> level, Store& store, Dr
         store.move(ids, *level);
         return true;
     }
-    default: return false;
+    default:
+        return false;
     }
 }
 
@@ -140,7 +125,9 @@ QMenu* buildMoveMenu(Store& store, const CleanupCategory& category,
             QObject::connect(action, &QAction::triggered, menu,
                              [target, id = category.id] { target->moveBack(id); });
             break;
-        case ListPlan::MenuEntry::Kind::separator: menu->addSeparator(); break;
+        case ListPlan::MenuEntry::Kind::separator:
+            menu->addSeparator();
+            break;
         case ListPlan::MenuEntry::Kind::showFolder:
             action = menu->addAction(q(entry.label));
             QObject::connect(action, &QAction::triggered, menu,
@@ -181,9 +168,8 @@ void LevelIcon::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     if (look_ == ListLook::Look::classic) {
-        ListLook::paintSymbol(painter, QRectF(rect()),
-                              q(std::string(ListPlan::symbol(level_))),
-                              ListLook::levelColor(look_, level_));
+        ListLook::paintSymbol(painter, QRectF(rect()), q(std::string(ListPlan::symbol(level_))),
+                              ListLook::levelColor(look_, level_), 14);
         return;
     }
     const QColor dot = ListLook::levelDot(look_, level_);
@@ -218,7 +204,7 @@ void SymbolView::setSymbol(const QString& name, const QColor& color) {
 
 void SymbolView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    ListLook::paintSymbol(painter, QRectF(rect()), name_, color_);
+    ListLook::paintSymbol(painter, QRectF(rect()), name_, color_, size_);
 }
 
 SymbolButton::SymbolButton(QString symbol, int size, QWidget* parent)
@@ -237,10 +223,12 @@ void SymbolButton::setLook(ListLook::Look look) {
 void SymbolButton::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     QColor color = ListLook::secondaryText(look_);
-    if (!isEnabled()) color.setAlphaF(color.alphaF() * 0.4);
-    else if (isDown()) color = ListLook::text(look_);
+    if (!isEnabled())
+        color.setAlphaF(color.alphaF() * 0.4);
+    else if (isDown())
+        color = ListLook::text(look_);
     const QRectF box((width() - size_) / 2.0, (height() - size_) / 2.0, size_, size_);
-    ListLook::paintSymbol(painter, box, symbol_, color);
+    ListLook::paintSymbol(painter, box, symbol_, color, size_);
     if (hasFocus()) {
         painter.setPen(QPen(ListLook::accent(look_), 1));
         painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 4, 4);
@@ -257,9 +245,9 @@ InfoPopover::InfoPopover(const ListPlan::InfoText& text, ListLook::Look look, QW
     // click does not reopen it.
     setAttribute(Qt::WA_NoMouseReplay);
     setFrameShape(QFrame::StyledPanel);
-    ListLook::dress(this, look);
+    dressWindow(this, look);
     setAutoFillBackground(true);
-    setFixedWidth(width);
+    setFixedWidth(fixedWidth);
     setAccessibleName(q(text.name));
 
     auto* column = new QVBoxLayout(this);
@@ -272,23 +260,25 @@ InfoPopover::InfoPopover(const ListPlan::InfoText& text, ListLook::Look look, QW
         label->setWordWrap(true);
         label->setFont(font);
         if (secondary) setColor(label, ListLook::secondaryText(look));
-        if (into) into->addWidget(label);
-        else column->addWidget(label);
+        if (into)
+            into->addWidget(label);
+        else
+            column->addWidget(label);
         lines_ << q(line);
         return label;
     };
-    add(text.name, "info-name", scaled(font(), 1.1, QFont::Bold), false, nullptr);
-    add(text.info, "info-text", font(), false, nullptr);
+    add(text.name, "info-name", textFont(TextStyle::headline), false, nullptr);
+    add(text.info, "info-text", textFont(TextStyle::body), false, nullptr);
     if (text.advice) {
         auto* line = new QHBoxLayout;
         line->setSpacing(6);
         auto* bulb = new SymbolView(16, this);
         bulb->setSymbol("lightbulb", ListLook::text(look));
         line->addWidget(bulb, 0, Qt::AlignTop);
-        add(*text.advice, "info-advice", font(), false, line);
+        add(*text.advice, "info-advice", textFont(TextStyle::body), false, line);
         column->addLayout(line);
     }
-    add(text.sentence, "info-sentence", scaled(font(), 0.85, QFont::Normal), true, nullptr);
+    add(text.sentence, "info-sentence", textFont(TextStyle::caption), true, nullptr);
     adjustSize();
 }
 
@@ -314,52 +304,9 @@ void InfoButton::toggle() {
         return;
     }
     popover_ = new InfoPopover(ListPlan::info(category_), look_, this);
-    QPoint at = mapToGlobal(QPoint(width() / 2 - InfoPopover::width / 2, height() + 4));
+    QPoint at = mapToGlobal(QPoint(width() / 2 - InfoPopover::fixedWidth / 2, height() + 4));
     popover_->move(at);
     popover_->show();
-}
-
-// Pills
-
-PillButton::PillButton(QWidget* parent) : QAbstractButton(parent) {
-    setCursor(Qt::PointingHandCursor);
-    setFocusPolicy(Qt::TabFocus);
-}
-
-void PillButton::setLook(ListLook::Look look, bool prominent) {
-    if (look == look_ && prominent == prominent_) return;
-    look_ = look;
-    prominent_ = prominent;
-    updateGeometry();
-    update();
-}
-
-QSize PillButton::sizeHint() const {
-    if (look_ == ListLook::Look::classic) {
-        QStyleOptionButton option;
-        option.initFrom(this);
-        option.text = text();
-        const QSize textSize = fontMetrics().size(Qt::TextShowMnemonic, text());
-        return style()->sizeFromContents(QStyle::CT_PushButton, &option, textSize, this);
-    }
-    QFont bold = font();
-    bold.setWeight(QFont::DemiBold);
-    return {QFontMetrics(bold).horizontalAdvance(text()) + 26, 26};
-}
-
-void PillButton::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    if (look_ == ListLook::Look::classic) {
-        QStyleOptionButton option;
-        option.initFrom(this);
-        option.text = text();
-        if (isDown()) option.state |= QStyle::State_Sunken;
-        if (prominent_) option.features |= QStyleOptionButton::DefaultButton;
-        style()->drawControl(QStyle::CE_PushButton, &option, &painter, this);
-        return;
-    }
-    ListLook::paintPill(painter, QRectF(rect()), look_, prominent_, isEnabled(), isDown(), text(),
-                        font());
 }
 
 // The busy indicator
@@ -384,7 +331,7 @@ void BusyIndicator::paintEvent(QPaintEvent*) {
 }
 
 void BusyIndicator::showEvent(QShowEvent*) {
-    if (ListLook::animationsEnabled()) timer_.start();
+    if (ListLook::loopsAllowed()) timer_.start();
 }
 
 void BusyIndicator::hideEvent(QHideEvent*) {
@@ -395,17 +342,18 @@ void BusyIndicator::hideEvent(QHideEvent*) {
 
 CategoryRow::CategoryRow(Store& store, const ListHooks& hooks, DropHover& hover, QWidget* parent)
     : QWidget(parent), store_(store), hooks_(hooks), hover_(hover) {
-    setAttribute(Qt::WA_Hover);
     auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(12, 6, 12, 6);
+    // The plate is inset 10 from the row's sides; the content sits inside it.
+    outer->setContentsMargins(20, 8, 20, 8);
     outer->setSpacing(8);
     auto* line = new QHBoxLayout;
     line->setSpacing(14);
     outer->addLayout(line);
 
-    icon_ = new SymbolView(36, this);
-    icon_->setObjectName("symbol");
-    line->addWidget(icon_);
+    iconSlot_ = new QWidget(this);
+    auto* iconLayout = new QHBoxLayout(iconSlot_);
+    iconLayout->setContentsMargins(0, 0, 0, 0);
+    line->addWidget(iconSlot_);
 
     auto* text = new QVBoxLayout;
     text->setSpacing(3);
@@ -413,13 +361,13 @@ CategoryRow::CategoryRow(Store& store, const ListHooks& hooks, DropHover& hover,
     top->setSpacing(6);
     levelIcon_ = new LevelIcon(this);
     name_ = plainLabel(this, "name");
-    name_->setFont(scaled(font(), 1.08, QFont::Bold));
+    name_->setFont(textFont(TextStyle::headline));
     info_ = new InfoButton(this);
     badge_ = plainLabel(this, "badge");
-    badge_->setFont(scaled(font(), 0.78, QFont::DemiBold));
+    badge_->setFont(textFont(TextStyle::caption2, QFont::DemiBold));
     badge_->setContentsMargins(6, 2, 6, 2);
     badge_->setStyleSheet("QLabel#badge { color: rgb(175, 82, 222); "
-                          "background: rgba(175, 82, 222, 38); border-radius: 7px; }");
+                          "background: rgba(175, 82, 222, 38); border-radius: 8px; }");
     badge_->hide();
     top->addWidget(levelIcon_);
     top->addWidget(name_);
@@ -428,7 +376,7 @@ CategoryRow::CategoryRow(Store& store, const ListHooks& hooks, DropHover& hover,
     top->addStretch(1);
     text->addLayout(top);
     summary_ = plainLabel(this, "summary");
-    summary_->setFont(scaled(font(), 0.85, QFont::Normal));
+    summary_->setFont(textFont(TextStyle::caption));
     summary_->setWordWrap(true);
     summary_->setMaximumHeight(QFontMetrics(summary_->font()).lineSpacing() * 2 + 2);
     text->addWidget(summary_);
@@ -442,37 +390,37 @@ CategoryRow::CategoryRow(Store& store, const ListHooks& hooks, DropHover& hover,
     sizeLayout->addStretch(1);
     busy_ = new BusyIndicator(sizeBox);
     size_ = plainLabel(sizeBox, "size");
-    size_->setFont(scaled(font(), 1.0, QFont::DemiBold));
+    size_->setFont(textFont(TextStyle::callout, QFont::DemiBold));
     size_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     sizeLayout->addWidget(busy_);
     sizeLayout->addWidget(size_);
     line->addWidget(sizeBox);
 
-    rescan_ = new SymbolButton("arrow.clockwise", 14, this);
+    rescan_ = new SymbolButton("arrow.clockwise", 15, this);
     rescan_->setObjectName("rescan");
     rescan_->setToolTip("Rescan");
     rescan_->setAccessibleName("Rescan");
     line->addWidget(rescan_);
-    details_ = new PillButton(this);
+    details_ = new QPushButton("Details", this);
     details_->setObjectName("details");
-    details_->setText("Details");
+    skinPill(details_, false, false);
     line->addWidget(details_);
-    action_ = new PillButton(this);
+    action_ = new QPushButton(this);
     action_->setObjectName("action");
     line->addWidget(action_);
 
-    cleaningBar_ = new PaintedWidget(
-        [this](QPainter& painter, const QRectF& rect) {
-            ListLook::paintCleaningBar(painter, rect, look_, phase_);
-        },
-        this);
+    cleaningBar_ = new SkinCleaningBar(this);
     cleaningBar_->setObjectName("cleaning-bar");
-    cleaningBar_->setFixedHeight(4);
     auto* barLine = new QHBoxLayout;
+    // Starts under the text column.
     barLine->setContentsMargins(50, 0, 4, 0);
     barLine->addWidget(cleaningBar_);
     outer->addLayout(barLine);
     cleaningBar_->hide();
+
+    sweep_ = new SkinSweep(this);
+    sweep_->setObjectName("sweep");
+    sweep_->hide();
 
     connect(rescan_, &QToolButton::clicked, this, [this] {
         // The scan runs to its end on its own; the row shows its progress from the store.
@@ -489,13 +437,11 @@ CategoryRow::CategoryRow(Store& store, const ListHooks& hooks, DropHover& hover,
             hooks_.clean(category_);
         }
     });
-    motion_.setInterval(33);
-    connect(&motion_, &QTimer::timeout, this, &CategoryRow::tick);
 }
 
 void CategoryRow::show(const CleanupCategory& category, const Store::CategoryState* state,
                        ListLook::Look look, std::optional<Level> dropLevel) {
-    auto plan = ListPlan::row(category, state, look == ListLook::Look::classic);
+    auto plan = ListPlan::row(category, state, look == Skin::classic);
     if (plan.unusedDays) {
         const auto days = store_.unusedAppDays();
         plan.summary = "Not used for " + std::to_string(days) + (days == 1 ? " day" : " days");
@@ -517,48 +463,49 @@ void CategoryRow::apply() {
     setAccessibleName(q(category_.name));
     setAcceptDrops(ListPlan::acceptsDrop(dropLevel_));
 
-    icon_->setSymbol(q(category_.symbol), ListLook::text(look_));
+    if (!icon_ || iconSymbol_ != category_.symbol) {
+        delete icon_;
+        icon_ = new SkinIcon(q(category_.symbol), std::nullopt, 36, iconSlot_);
+        icon_->setObjectName("symbol");
+        iconSlot_->layout()->addWidget(icon_);
+        iconSymbol_ = category_.symbol;
+    }
     levelIcon_->show(plan_.level, look_);
     name_->setText(q(category_.name));
+    setColor(name_, ListLook::text(look_));
     info_->setCategory(category_, look_);
     badge_->setVisible(plan_.badge.has_value());
     badge_->setText(q(plan_.badge.value_or("")));
     badge_->setToolTip(q(plan_.badgeHelp));
     summary_->setText(q(plan_.summary));
     setColor(summary_, ListLook::secondaryText(look_));
-    if (plan_.unusedDays) summary_->setAccessibleName(q(plan_.summary));
 
     busy_->setVisible(plan_.size == Size::progress);
     size_->setVisible(plan_.size != Size::progress);
     size_->setText(q(plan_.sizeText));
-    setColor(size_, plan_.size == Size::total ? ListLook::text(look_)
-                                              : ListLook::secondaryText(look_));
+    setColor(size_,
+             plan_.size == Size::total ? ListLook::text(look_) : ListLook::secondaryText(look_));
 
     rescan_->setEnabled(plan_.rescanEnabled);
     rescan_->setLook(look_);
     details_->setEnabled(plan_.detailsEnabled);
-    details_->setLook(look_, false);
     details_->setAccessibleName(q("Details of " + category_.name));
-    action_->setText(q(plan_.slotLabel));
+    action_->setText(literal(plan_.slotLabel));
     action_->setToolTip(q(plan_.slotHelp));
     action_->setAccessibleName(q(plan_.slotLabel + " " + category_.name));
     action_->setEnabled(plan_.slotEnabled);
-    action_->setLook(look_, plan_.slotProminent);
+    skinPill(action_, plan_.slotProminent, false);
 
     cleaningBar_->setVisible(plan_.cleaningBar);
-    const bool moving = plan_.sweep || plan_.cleaningBar;
-    if (moving && ListLook::animationsEnabled()) motion_.start();
-    else motion_.stop();
-    // Still pictures show the band a third of the way across.
-    if (!ListLook::animationsEnabled()) phase_ = 0.35;
+    sweep_->setVisible(plan_.sweep);
+    if (plan_.sweep) sweep_->raise();
     update();
 }
 
-void CategoryRow::tick() {
-    phase_ += 0.02;
-    if (phase_ > 1) phase_ = 0;
-    update();
-    cleaningBar_->update();
+void CategoryRow::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    // Over the plate, whose corners it follows.
+    sweep_->setGeometry(rect().adjusted(10, 2, -10, -2));
 }
 
 QMenu* CategoryRow::contextMenu(QWidget* parent) {
@@ -572,9 +519,10 @@ bool CategoryRow::event(QEvent* event) {
 
 void CategoryRow::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    ListLook::paintRowPlate(painter, QRectF(rect()).adjusted(2, 1, -2, -1), look_);
-    if (plan_.sweep) ListLook::paintSweep(painter, QRectF(rect()).adjusted(2, 1, -2, -1), look_,
-                                          phase_);
+    if (look_ == Skin::classic)
+        paintRowSeparator(painter, QRectF(rect()), palette());
+    else
+        paintRowPlate(painter, QRectF(rect()), look_);
 }
 
 void CategoryRow::mousePressEvent(QMouseEvent* event) {
@@ -612,13 +560,13 @@ SectionHeader::SectionHeader(Store& store, DropHover& hover, QWidget* parent)
     line->setSpacing(8);
     marker_ = new SymbolView(15, this);
     title_ = plainLabel(this, "title");
-    title_->setFont(scaled(font(), 1.0, QFont::Bold));
+    title_->setFont(textFont(TextStyle::headline));
     caption_ = plainLabel(this, "caption");
-    caption_->setFont(scaled(font(), 0.9, QFont::Normal));
+    caption_->setFont(textFont(TextStyle::callout));
     addFolder_ = new SymbolButton("folder.badge.plus", 15, this);
     addFolder_->setObjectName("add-folder");
     total_ = plainLabel(this, "total");
-    total_->setFont(scaled(font(), 0.95, QFont::DemiBold));
+    total_->setFont(textFont(TextStyle::callout, QFont::DemiBold));
     line->addWidget(marker_);
     line->addWidget(title_);
     line->addWidget(caption_, 1);
@@ -635,8 +583,7 @@ SectionHeader::SectionHeader(Store& store, DropHover& hover, QWidget* parent)
 
 void SectionHeader::show(const ListPlan::Section& section, ListLook::Look look) {
     if (shown_ && section.key == section_.key && section.title == section_.title &&
-        section.total == section_.total && section.dropLevel == section_.dropLevel &&
-        look == look_)
+        section.total == section_.total && section.dropLevel == section_.dropLevel && look == look_)
         return;
     shown_ = true;
     section_ = section;

@@ -18,6 +18,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPointer>
+#include <QPushButton>
 #include <QTimer>
 #include <QToolButton>
 #include <QWidget>
@@ -126,7 +127,7 @@ class InfoPopover : public QFrame {
     Q_OBJECT
 
   public:
-    static constexpr int width = 340;
+    static constexpr int fixedWidth = 340;
     InfoPopover(const ListPlan::InfoText& text, ListLook::Look look, QWidget* parent = nullptr);
     // The lines shown, top to bottom (for tests and screen readers).
     QStringList lines() const;
@@ -149,23 +150,6 @@ class InfoButton : public SymbolButton {
     CleanupCategory category_;
     ListLook::Look look_ = ListLook::Look::nightfall;
     QPointer<InfoPopover> popover_;
-};
-
-// A capsule button in the painted skins; the desktop's own push button in classic.
-class PillButton : public QAbstractButton {
-    Q_OBJECT
-
-  public:
-    explicit PillButton(QWidget* parent = nullptr);
-    void setLook(ListLook::Look look, bool prominent);
-    QSize sizeHint() const override;
-
-  protected:
-    void paintEvent(QPaintEvent* event) override;
-
-  private:
-    ListLook::Look look_ = ListLook::Look::nightfall;
-    bool prominent_ = false;
 };
 
 // A small spinning arc; still while animations are off.
@@ -205,11 +189,12 @@ class CategoryRow : public QWidget {
     QLabel* badgeLabel() const { return badge_; }
     BusyIndicator* busyIndicator() const { return busy_; }
     SymbolButton* rescanButton() const { return rescan_; }
-    PillButton* detailsButton() const { return details_; }
-    PillButton* actionButton() const { return action_; }
+    QPushButton* detailsButton() const { return details_; }
+    QPushButton* actionButton() const { return action_; }
     InfoButton* infoButton() const { return info_; }
     LevelIcon* levelIcon() const { return levelIcon_; }
     QWidget* cleaningBar() const { return cleaningBar_; }
+    QWidget* sweep() const { return sweep_; }
     bool sweeping() const { return plan_.sweep; }
     // The row's context menu (null for a review-only category), not shown.
     QMenu* contextMenu(QWidget* parent);
@@ -217,13 +202,13 @@ class CategoryRow : public QWidget {
   protected:
     bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
   private:
     void apply();
-    void tick();
 
     Store& store_;
     const ListHooks& hooks_;
@@ -234,10 +219,10 @@ class CategoryRow : public QWidget {
     ListLook::Look look_ = ListLook::Look::nightfall;
     std::optional<Level> dropLevel_;
     std::optional<QPoint> pressAt_;
-    QTimer motion_;
-    qreal phase_ = 0;
 
-    SymbolView* icon_;
+    QWidget* iconSlot_;
+    QWidget* icon_ = nullptr;
+    std::string iconSymbol_;
     LevelIcon* levelIcon_;
     QLabel* name_;
     InfoButton* info_;
@@ -246,9 +231,10 @@ class CategoryRow : public QWidget {
     QLabel* size_;
     BusyIndicator* busy_;
     SymbolButton* rescan_;
-    PillButton* details_;
-    PillButton* action_;
+    QPushButton* details_;
+    QPushButton* action_;
     QWidget* cleaningBar_;
+    QWidget* sweep_;
 };
 
 // The header of a list section: its title (for a level: symbol, title and caption in the
