@@ -8,7 +8,7 @@
 
 #include <QPointF>
 
-#include "engine/edition.h"
+#include "base/edition.h"
 #include "platform/settings.h"
 
 namespace bramwick::Motion {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 #include <QCache>
 #include <QPainter>
@@ -93,35 +94,38 @@ QColor accent(Skin skin) {
     return Hibernia::deepGreen;
 }
 
-// One tick, with its glow, drawn once per look and kept: the ring draws 36 of them per frame.
-const QPixmap& tickSprite(Skin skin, bool lit, qreal size, const QColor& primary, qreal ratio) {
-    static QCache<QString, QPixmap> cache(64);
-    const QString key = QStringLiteral("%1|%2|%3|%4|%5")
-                            .arg(static_cast<int>(skin))
-                            .arg(lit)
-                            .arg(size)
-                            .arg(primary.rgba())
-                            .arg(ratio);
+} // namespace
+
+namespace {
+
+// A layer of the ring, drawn once into a square pixmap of side `side` centred on the ring and
+// kept: while the ring turns only these blits and the badge's glow are drawn per frame.
+const QPixmap& ringLayer(const QString& key, qreal side, qreal ratio,
+                         const std::function<void(QPainter&, QPointF centre)>& draw) {
+    static QCache<QString, QPixmap> cache(48);
     if (QPixmap* hit = cache.object(key)) return *hit;
-    const QSizeF tick = lit ? QSizeF(2.5, size * 0.075) : QSizeF(2, size * 0.05);
-    const qreal pad = 4;
-    const QSizeF full = tick + QSizeF(2 * pad, 2 * pad);
-    QImage image((full * ratio).toSize() + QSize(1, 1), QImage::Format_ARGB32_Premultiplied);
+    QImage image(QSizeF(side * ratio, side * ratio).toSize(), QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
     image.fill(Qt::transparent);
     {
         QPainter p(&image);
         p.setRenderHint(QPainter::Antialiasing);
-        p.scale(ratio, ratio);
-        const QRectF shape(QPointF(pad, pad), tick);
-        const QPainterPath path = PaintKit::capsule(shape);
-        if (lit && skin == Skin::nightfall)
-            PaintKit::drawShadow(p, path, withOpacity(Nightfall::cyan, 0.8), 3);
-        p.fillPath(path, lit ? accent(skin) : withOpacity(primary, 0.16));
+        p.setRenderHint(QPainter::SmoothPixmapTransform);
+        draw(p, QPointF(side / 2, side / 2));
     }
     auto* pixmap = new QPixmap(QPixmap::fromImage(std::move(image)));
-    pixmap->setDevicePixelRatio(ratio);
     cache.insert(key, pixmap);
     return *pixmap;
+}
+
+void drawLayer(QPainter& painter, const QPixmap& layer, QPointF centre, qreal turn, qreal side) {
+    const qreal rest = std::fmod(turn, 360.0);
+    painter.save();
+    painter.translate(centre);
+    if (std::abs(rest) > 1e-6) painter.rotate(rest);
+    painter.drawPixmap(QRectF(-side / 2, -side / 2, side, side), layer,
+                       QRectF(QPointF(0, 0), QSizeF(layer.size())));
+    painter.restore();
 }
 
 } // namespace
@@ -132,55 +136,92 @@ void paintScanRing(QPainter& painter, const QRectF& square, Skin skin, double fr
     const qreal size = std::min(square.width(), square.height());
     const QPointF centre = square.center();
     const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    const qreal side = size + 2 * Ring::margin(size);
+    const QString look = QStringLiteral("%1|%2|%3|%4")
+                             .arg(static_cast<int>(skin))
+                             .arg(size)
+                             .arg(primary.rgba())
+                             .arg(ratio);
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
 
-    // 1. Ticks.
-    for (int i = 0; i < Ring::tickCount; ++i) {
-        const bool lit = Ring::tickLit(i, fraction);
-        const QPixmap& sprite = tickSprite(skin, lit, size, primary, ratio);
-        const QSizeF spriteSize = QSizeF(sprite.size()) / ratio;
-        painter.save();
-        painter.translate(centre);
-        painter.rotate(Ring::tickAngle(i) + motion.tickTurn);
-        painter.translate(0, -size * 0.5);
-        painter.drawPixmap(QPointF(-spriteSize.width() / 2, -spriteSize.height() / 2), sprite);
-        painter.restore();
-    }
+    // 1. Ticks. A capsule of width w is a line with round caps drawn with a pen of width w; the
+    // lit ones' glow is two wider, fainter pens under them.
+    const int lit = Ring::litTicks(fraction);
+    const QPixmap& ticks = ringLayer(
+        QStringLiteral("ticks|%1|%2").arg(look).arg(lit), side, ratio,
+        [&](QPainter& painter, QPointF centre) {
+            QVector<QLineF> litLines, unlitLines;
+            const qreal turn = 0;
+            for (int i = 0; i < Ring::tickCount; ++i) {
+                const bool lit = Ring::tickLit(i, fraction);
+                const qreal width = lit ? 2.5 : 2;
+                const qreal half = ((lit ? size * 0.075 : size * 0.05) - width) / 2;
+                const qreal angle = (Ring::tickAngle(i) + turn) * M_PI / 180;
+                // Clockwise from 12 o'clock on a screen whose y grows downward.
+                const QPointF direction(std::sin(angle), -std::cos(angle));
+                const QPointF middle = centre + direction * (size * 0.5);
+                (lit ? litLines : unlitLines)
+                    .append(QLineF(middle - direction * half, middle + direction * half));
+            }
+            painter.setBrush(Qt::NoBrush);
+            painter.setPen(QPen(withOpacity(primary, 0.16), 2, Qt::SolidLine, Qt::RoundCap));
+            painter.drawLines(unlitLines);
+            if (skin == Skin::nightfall) {
+                painter.setPen(QPen(withOpacity(Nightfall::cyan, 0.8 * 0.16), 2.5 + 6,
+                                    Qt::SolidLine, Qt::RoundCap));
+                painter.drawLines(litLines);
+                painter.setPen(QPen(withOpacity(Nightfall::cyan, 0.8 * 0.3), 2.5 + 3, Qt::SolidLine,
+                                    Qt::RoundCap));
+                painter.drawLines(litLines);
+            }
+            painter.setPen(QPen(accent(skin), 2.5, Qt::SolidLine, Qt::RoundCap));
+            painter.drawLines(litLines);
+        });
+    // Drawn once per lit count and turned as one layer while the ring spins.
+    drawLayer(painter, ticks, centre, motion.tickTurn, side);
 
-    // 2. Track.
+    // 2 and 3. The track and the arc from 12 o'clock clockwise.
     const qreal diameter = size * 0.72;
     const qreal line = size * 0.065;
-    painter.setBrush(Qt::NoBrush);
-    painter.setPen(QPen(withOpacity(primary, 0.08), line, Qt::SolidLine, Qt::FlatCap));
-    painter.drawEllipse(centre, diameter / 2, diameter / 2);
+    const QPixmap& arcLayer = ringLayer(
+        QStringLiteral("arc|%1|%2").arg(look).arg(fraction, 0, 'g', 17), side, ratio,
+        [&](QPainter& p, QPointF c) {
+            p.setBrush(Qt::NoBrush);
+            p.setPen(QPen(withOpacity(primary, 0.08), line, Qt::SolidLine, Qt::FlatCap));
+            p.drawEllipse(c, diameter / 2, diameter / 2);
+            const QRectF box(c.x() - diameter / 2, c.y() - diameter / 2, diameter, diameter);
+            QPainterPath arc;
+            arc.arcMoveTo(box, 90);
+            arc.arcTo(box, 90, -Ring::arcSpan(fraction) * 360);
+            if (skin == Skin::nightfall)
+                PaintKit::strokeGlow(p, arc, withOpacity(Nightfall::blue, 0.8), line, 6);
+            p.setPen(QPen(QBrush(Ring::clockwiseGradient(c, 0, Ring::arcStops(skin))), line,
+                          Qt::SolidLine, Qt::RoundCap));
+            p.drawPath(arc);
+        });
+    drawLayer(painter, arcLayer, centre, 0, side);
 
-    // 3. The arc, from 12 o'clock clockwise.
-    const QRectF arcBox(centre.x() - diameter / 2, centre.y() - diameter / 2, diameter, diameter);
-    QPainterPath arc;
-    const qreal span = Ring::arcSpan(fraction) * 360;
-    arc.arcMoveTo(arcBox, 90);
-    arc.arcTo(arcBox, 90, -span);
-    if (skin == Skin::nightfall)
-        PaintKit::strokeGlow(painter, arc, withOpacity(Nightfall::blue, 0.8), line, 6);
-    painter.setPen(QPen(QBrush(Ring::clockwiseGradient(centre, 0, Ring::arcStops(skin))), line,
-                        Qt::SolidLine, Qt::RoundCap));
-    painter.drawPath(arc);
+    // 4. The dashed inner ring, turned the other way: turning a dashed circle is shifting its
+    // dashes along it.
+    {
+        const qreal width = 1.5;
+        const qreal radius = size * 0.28;
+        QPen dashed(skin == Skin::nightfall ? withOpacity(Nightfall::violet, 0.8)
+                                            : withOpacity(Hibernia::navy, 0.35),
+                    width, Qt::CustomDashLine, Qt::RoundCap);
+        dashed.setDashPattern({4 / width, 6 / width});
+        // Qt strokes an ellipse clockwise on screen from 3 o'clock; a clockwise turn of t degrees
+        // moves the dashes forward by t/360 of the circumference.
+        const qreal circumference = 2 * M_PI * radius;
+        dashed.setDashOffset(-std::fmod(motion.innerTurn, 360.0) / 360 * circumference / width);
+        painter.setPen(dashed);
+        painter.setBrush(Qt::NoBrush);
+        painter.drawEllipse(centre, radius, radius);
+    }
 
-    // 4. The dashed inner ring.
-    painter.save();
-    painter.translate(centre);
-    painter.rotate(motion.innerTurn);
-    QPen dashed(skin == Skin::nightfall ? withOpacity(Nightfall::violet, 0.8)
-                                        : withOpacity(Hibernia::navy, 0.35),
-                1.5, Qt::CustomDashLine, Qt::RoundCap);
-    dashed.setDashPattern({4 / 1.5, 6 / 1.5});
-    painter.setPen(dashed);
-    painter.drawEllipse(QPointF(0, 0), size * 0.28, size * 0.28);
-    painter.restore();
-
-    // 5. The badge and its glow.
+    // 5. The badge's pulsing glow, then the badge.
     const qreal badge = size * 0.4;
     const QColor glowColor = skin == Skin::nightfall  ? Nightfall::blue
                              : skin == Skin::hibernia ? Hibernia::green
@@ -198,17 +239,25 @@ void paintScanRing(QPainter& painter, const QRectF& square, Skin skin, double fr
         glow.setColorAt(1, withOpacity(c, 0));
         painter.setPen(Qt::NoPen);
         painter.setBrush(glow);
-        painter.drawEllipse(centre, outer, outer);
+        // Only the ring outside the badge shows; the badge covers the rest.
+        QPainterPath halo;
+        halo.addEllipse(centre, outer, outer);
+        halo.addEllipse(centre, r - 1, r - 1);
+        painter.drawPath(halo);
     }
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(skin == Skin::nightfall ? withOpacity(Nightfall::deep, 0.9)
-                                             : withOpacity(Qt::white, 0.85));
-    painter.drawEllipse(centre, badge / 2, badge / 2);
-    painter.setBrush(Qt::NoBrush);
-    painter.setPen(QPen(withOpacity(Qt::white, skin == Skin::nightfall ? 0.28 : 0.9), 1));
-    painter.drawEllipse(centre, badge / 2 - 0.5, badge / 2 - 0.5);
-    const QRectF badgeBox(centre.x() - badge / 2, centre.y() - badge / 2, badge, badge);
-    Icons::paintSymbol(painter, badgeBox, "internaldrive", accent(skin), size * 0.18);
+    const QPixmap& badgeLayer =
+        ringLayer(QStringLiteral("badge|%1").arg(look), side, ratio, [&](QPainter& p, QPointF c) {
+            p.setPen(Qt::NoPen);
+            p.setBrush(skin == Skin::nightfall ? withOpacity(Nightfall::deep, 0.9)
+                                               : withOpacity(Qt::white, 0.85));
+            p.drawEllipse(c, badge / 2, badge / 2);
+            p.setBrush(Qt::NoBrush);
+            p.setPen(QPen(withOpacity(Qt::white, skin == Skin::nightfall ? 0.28 : 0.9), 1));
+            p.drawEllipse(c, badge / 2 - 0.5, badge / 2 - 0.5);
+            const QRectF box(c.x() - badge / 2, c.y() - badge / 2, badge, badge);
+            Icons::paintSymbol(p, box, "internaldrive", accent(skin), size * 0.18);
+        });
+    drawLayer(painter, badgeLayer, centre, 0, side);
     painter.restore();
 }
 

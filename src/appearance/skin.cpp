@@ -107,6 +107,18 @@ QColor levelDot(Skin skin, Level level, bool darkScheme) {
     return levelColor(skin, level, darkScheme);
 }
 
+QColor secondaryText(Skin skin, const QPalette& palette) {
+    switch (skin) {
+    case Skin::nightfall:
+        return withOpacity(Qt::white, 0.6);
+    case Skin::hibernia:
+        return withOpacity(Hibernia::ink, 0.65);
+    case Skin::classic:
+        break;
+    }
+    return withOpacity(palette.color(QPalette::WindowText), 0.55);
+}
+
 QColor withOpacity(QColor color, double opacity) {
     color.setAlphaF(static_cast<float>(color.alphaF() * opacity));
     return color;

@@ -74,6 +74,9 @@ QColor levelColor(Skin skin, Level level, bool darkScheme = false);
 // The same, except the lighter green for a safe dot in hibernia: level dots and filter chips.
 QColor levelDot(Skin skin, Level level, bool darkScheme = false);
 
+// The colour of secondary text in a skin over a widget's palette: dimmed primary text.
+QColor secondaryText(Skin skin, const QPalette& palette);
+
 // `color` with its alpha multiplied by `opacity`.
 QColor withOpacity(QColor color, double opacity);
 

@@ -1,5 +1,8 @@
 #include "appearance/tiles.h"
 
+#include <cmath>
+
+#include <QCache>
 #include <QChildEvent>
 #include <QLinearGradient>
 #include <QPainter>
@@ -47,9 +50,10 @@ QMarginsF tileMargins(Skin skin) {
     return PaintKit::shadowMargins(hiberniaShadowRadius, shadowOffset);
 }
 
-void paintTileBody(QPainter& painter, const QRectF& shape, qreal radius, Skin skin,
-                   std::optional<QColor> glow, const TileBackground& background) {
-    if (skin == Skin::classic) return;
+namespace {
+
+void drawTileBody(QPainter& painter, const QRectF& shape, qreal radius, Skin skin,
+                  std::optional<QColor> glow, const TileBackground& background) {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     const QPainterPath path = PaintKit::continuousRect(shape, radius);
@@ -70,6 +74,7 @@ void paintTileBody(QPainter& painter, const QRectF& shape, qreal radius, Skin sk
     } else {
         PaintKit::drawShadow(painter, path, withOpacity(Hibernia::navy, 0.1), hiberniaShadowRadius,
                              shadowOffset);
+        painter.save();
         painter.setClipPath(path, Qt::IntersectClip);
         // The regular material: the blurred page under a milky veil, with a glassy light from
         // above and a white rim.
@@ -79,12 +84,62 @@ void paintTileBody(QPainter& painter, const QRectF& shape, qreal radius, Skin sk
         light.setColorAt(0, withOpacity(Qt::white, 0.35));
         light.setColorAt(0.45, withOpacity(Qt::white, 0.0));
         painter.fillPath(path, light);
-        painter.setClipping(false);
+        painter.restore();
         painter.setPen(QPen(withOpacity(Qt::white, 0.9), 1));
         painter.setBrush(Qt::NoBrush);
         painter.drawPath(insetPath(shape, radius, 0.5));
     }
     painter.restore();
+}
+
+} // namespace
+
+void paintTileBody(QPainter& painter, const QRectF& shape, qreal radius, Skin skin,
+                   std::optional<QColor> glow, const TileBackground& background) {
+    if (skin == Skin::classic || shape.isEmpty()) return;
+    const QTransform transform = painter.worldTransform();
+    if (transform.type() > QTransform::TxTranslate) {
+        drawTileBody(painter, shape, radius, skin, glow, background);
+        return;
+    }
+    // A card does not change while its size, place over the backdrop and skin stay: it is drawn
+    // once into a pixmap, shadow and all, and later paints blit it.
+    static QCache<QString, QPixmap> cache(32 * 1024 * 1024 / 4);
+    const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    const QMarginsF margins = tileMargins(skin) + QMarginsF(1, 1, 1, 1);
+    const QPointF fraction(shape.x() - std::floor(shape.x()), shape.y() - std::floor(shape.y()));
+    const QString key = QStringLiteral("%1|%2|%3|%4|%5|%6|%7|%8|%9")
+                            .arg(shape.width())
+                            .arg(shape.height())
+                            .arg(fraction.x())
+                            .arg(fraction.y())
+                            .arg(radius)
+                            .arg(static_cast<int>(skin))
+                            .arg(tileGlow(glow).rgba())
+                            .arg(ratio)
+                            .arg(background.frosted ? QStringLiteral("%1@%2,%3")
+                                                          .arg(background.frosted->cacheKey())
+                                                          .arg(background.shapeOrigin.x())
+                                                          .arg(background.shapeOrigin.y())
+                                                    : QString());
+    QPixmap* pixmap = cache.object(key);
+    if (!pixmap) {
+        const QSizeF full(shape.width() + margins.left() + margins.right(),
+                          shape.height() + margins.top() + margins.bottom());
+        QImage image((full * ratio).toSize() + QSize(1, 1), QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(ratio);
+        image.fill(Qt::transparent);
+        {
+            QPainter p(&image);
+            drawTileBody(p, QRectF(QPointF(margins.left(), margins.top()) + fraction, shape.size()),
+                         radius, skin, glow, background);
+        }
+        pixmap = new QPixmap(QPixmap::fromImage(std::move(image)));
+        cache.insert(key, pixmap, static_cast<int>(pixmap->width() * pixmap->height()));
+    }
+    painter.drawPixmap(
+        QPointF(std::floor(shape.x()) - margins.left(), std::floor(shape.y()) - margins.top()),
+        *pixmap);
 }
 
 void paintTileBorder(QPainter& painter, const QRectF& shape, qreal radius, Skin skin) {

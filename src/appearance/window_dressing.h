@@ -14,6 +14,16 @@
 // `SkinBackdrop` is the widget that paints the backdrop behind a window's content; put the
 // content's layout on it (or make it the central widget). It keeps its backdrop rendered once
 // per size, with a blurred copy that frosted tiles above it draw from.
+//
+// A window, typically:
+//
+//     auto* root = new SkinBackdrop;       // the window itself, or its central widget
+//     SkinScene::attach(root);             // dressed now and on every change of "skin"
+//     auto* layout = new QVBoxLayout(root);
+//     layout->addWidget(new SkinTile(...)); // cards, rows, buttons, rings below it
+//
+// Widgets added after the window was dressed read the skin as they paint; a scroll area added
+// later should be passed to `dressScrollArea(area, skinOf(area))` once.
 #pragma once
 
 #include <optional>

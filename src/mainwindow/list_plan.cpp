@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "engine/custom_folders.h"
-#include "engine/text.h"
+#include "base/text.h"
 #include "platform/settings.h"
 #include "store/messages.h"
 

@@ -17,7 +17,7 @@
 #include "appearance/progress.h"
 #include "appearance/tiles.h"
 #include "appearance/window_dressing.h"
-#include "engine/text.h"
+#include "base/text.h"
 
 namespace bramwick {
 

@@ -18,15 +18,29 @@ using namespace bramwick;
 
 namespace {
 
+// A label; a secondary one is coloured once the window is dressed.
+class Label : public QLabel {
+  public:
+    Label(const QString& text, bool secondary) : QLabel(text), secondary_(secondary) {}
+
+  protected:
+    bool event(QEvent* event) override {
+        if (secondary_ && event->type() == skinChangeEvent()) {
+            QPalette p = window()->palette();
+            p.setColor(QPalette::WindowText, secondaryText(skinOf(this), p));
+            setPalette(p);
+        }
+        return QLabel::event(event);
+    }
+
+  private:
+    bool secondary_;
+};
+
 QLabel* label(const QString& text, TextStyle style, std::optional<QFont::Weight> weight = {},
               double opacity = 1) {
-    auto* l = new QLabel(text);
+    auto* l = new Label(text, opacity < 1);
     l->setFont(textFont(style, weight));
-    if (opacity < 1) {
-        QPalette p = l->palette();
-        p.setColor(QPalette::WindowText, withOpacity(p.color(QPalette::WindowText), opacity));
-        l->setPalette(p);
-    }
     return l;
 }
 
@@ -38,7 +52,7 @@ QWidget* padded(QWidget* inner, int margin = 24) {
     return box;
 }
 
-QWidget* tileShot(std::optional<QColor> glow) {
+QWidget* tileShot(Skin skin, std::optional<QColor> glow) {
     auto* tile = new SkinTile(18, glow);
     auto* layout = new QVBoxLayout(tile);
     layout->setContentsMargins(20, 18, 20, 18);
@@ -53,7 +67,11 @@ QWidget* tileShot(std::optional<QColor> glow) {
     auto* foot = new QHBoxLayout;
     foot->addWidget(label("18.4 GB safe to clean", TextStyle::callout, QFont::DemiBold));
     foot->addStretch();
-    auto* clean = new QPushButton(Icons::icon("sparkles", Qt::white), "Clean All Safe");
+    auto* clean =
+        new QPushButton(Icons::icon("sparkles", skin == Skin::nightfall  ? Nightfall::ink
+                                                : skin == Skin::hibernia ? QColor(Qt::white)
+                                                                         : QColor(Qt::black)),
+                        "Clean All Safe");
     skinPill(clean, true, true);
     foot->addWidget(clean);
     layout->addLayout(foot);
@@ -62,16 +80,22 @@ QWidget* tileShot(std::optional<QColor> glow) {
 
 } // namespace
 
+// Classic's backdrop is the standard window background: the caption keeps its picture from
+// being a single colour.
 BRAMWICK_SHOT(backdrop, 640, 420) {
-    return new QWidget;
+    auto* box = new QWidget;
+    auto* layout = new QVBoxLayout(box);
+    layout->addStretch();
+    layout->addWidget(label("backdrop", TextStyle::caption, {}, 0.6));
+    return box;
 }
 
 BRAMWICK_SHOT(tile, 520, 300) {
-    return tileShot(std::nullopt);
+    return tileShot(skin, std::nullopt);
 }
 
 BRAMWICK_SHOT(tile_glow, 520, 300) {
-    return tileShot(Nightfall::mint);
+    return tileShot(skin, Nightfall::mint);
 }
 
 BRAMWICK_SHOT(rows, 560, 250) {
