@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "engine/custom_folders.h"
 #include "base/text.h"
+#include "engine/custom_folders.h"
 #include "platform/settings.h"
 #include "store/messages.h"
 

@@ -23,7 +23,7 @@ bool listKey(const std::string& key) {
 } // namespace
 
 MainContent::MainContent(Store& store, Settings& settings, Desktop desktop, QWidget* parent)
-    : SkinBackdrop(parent), store_(store), settings_(settings), desktop_(std::move(desktop)) {
+    : QWidget(parent), store_(store), settings_(settings), desktop_(std::move(desktop)) {
     setObjectName("main-content");
     if (!desktop_.openFolder)
         desktop_.openFolder = [](const std::string& path) {
@@ -187,7 +187,7 @@ void MainContent::refreshNow() {
 
 bool MainContent::event(QEvent* event) {
     if (event->type() == skinChangeEvent()) schedule();
-    return SkinBackdrop::event(event);
+    return QWidget::event(event);
 }
 
 } // namespace bramwick

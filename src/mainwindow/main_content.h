@@ -1,6 +1,6 @@
-// The content of the main window over the skin's backdrop: the place for the disk header and
-// the banners, the arrangement and hide-empty switches, the level filter bar, the classic
-// divider, the place for the scanning hero, and the category list.
+// The content of the main window, laid over the window's backdrop (it paints none itself): the
+// place for the disk header and the banners, the arrangement and hide-empty switches, the level
+// filter bar, the classic divider, the place for the scanning hero, and the category list.
 //
 // It holds what the window is asked to open (the details of a category, a clean waiting for
 // confirmation) and announces each change; the sheets and the confirmation card take them from
@@ -25,7 +25,7 @@
 
 namespace bramwick {
 
-class MainContent : public SkinBackdrop {
+class MainContent : public QWidget {
     Q_OBJECT
 
   public:
