@@ -41,6 +41,12 @@ void setColor(QWidget* widget, const QColor& color) {
     widget->setPalette(palette);
 }
 
+// Sets a text only when it differs: a label or button given the same text again still
+// recomputes its size.
+template <typename W> void setText(W* widget, const QString& text) {
+    if (widget->text() != text) widget->setText(text);
+}
+
 // A button text shown as written ("&" is no shortcut mark).
 QString literal(const std::string& text) {
     return q(text).replace('&', "&&");
@@ -459,9 +465,14 @@ void CategoryRow::show(const CleanupCategory& category, const Store::CategorySta
 
 void CategoryRow::apply() {
     using Size = ListPlan::RowPlan::Size;
-    setObjectName(q("row-" + category_.id));
+    // Palettes and button looks cost a restyle of the widget: set only what changed, so a row
+    // that only changed its size or state during a scan is cheap to redraw.
+    const bool newLook = appliedLook_ != look_;
+    appliedLook_ = look_;
+    if (objectName().isEmpty()) setObjectName(q("row-" + category_.id));
     setAccessibleName(q(category_.name));
-    setAcceptDrops(ListPlan::acceptsDrop(dropLevel_));
+    if (acceptDrops() != ListPlan::acceptsDrop(dropLevel_))
+        setAcceptDrops(ListPlan::acceptsDrop(dropLevel_));
 
     if (!icon_ || iconSymbol_ != category_.symbol) {
         delete icon_;
@@ -471,30 +482,38 @@ void CategoryRow::apply() {
         iconSymbol_ = category_.symbol;
     }
     levelIcon_->show(plan_.level, look_);
-    name_->setText(q(category_.name));
-    setColor(name_, ListLook::text(look_));
+    setText(name_, q(category_.name));
     info_->setCategory(category_, look_);
     badge_->setVisible(plan_.badge.has_value());
-    badge_->setText(q(plan_.badge.value_or("")));
+    setText(badge_, q(plan_.badge.value_or("")));
     badge_->setToolTip(q(plan_.badgeHelp));
-    summary_->setText(q(plan_.summary));
-    setColor(summary_, ListLook::secondaryText(look_));
+    setText(summary_, q(plan_.summary));
+    if (newLook) {
+        setColor(name_, ListLook::text(look_));
+        setColor(summary_, ListLook::secondaryText(look_));
+        rescan_->setLook(look_);
+    }
 
     busy_->setVisible(plan_.size == Size::progress);
     size_->setVisible(plan_.size != Size::progress);
-    size_->setText(q(plan_.sizeText));
-    setColor(size_,
-             plan_.size == Size::total ? ListLook::text(look_) : ListLook::secondaryText(look_));
+    setText(size_, q(plan_.sizeText));
+    const bool primary = plan_.size == Size::total;
+    if (newLook || primary != sizePrimary_) {
+        setColor(size_, primary ? ListLook::text(look_) : ListLook::secondaryText(look_));
+        sizePrimary_ = primary;
+    }
 
     rescan_->setEnabled(plan_.rescanEnabled);
-    rescan_->setLook(look_);
     details_->setEnabled(plan_.detailsEnabled);
     details_->setAccessibleName(q("Details of " + category_.name));
-    action_->setText(literal(plan_.slotLabel));
+    setText(action_, literal(plan_.slotLabel));
     action_->setToolTip(q(plan_.slotHelp));
     action_->setAccessibleName(q(plan_.slotLabel + " " + category_.name));
     action_->setEnabled(plan_.slotEnabled);
-    skinPill(action_, plan_.slotProminent, false);
+    if (newLook || prominent_ != plan_.slotProminent) {
+        skinPill(action_, plan_.slotProminent, false);
+        prominent_ = plan_.slotProminent;
+    }
 
     cleaningBar_->setVisible(plan_.cleaningBar);
     sweep_->setVisible(plan_.sweep);

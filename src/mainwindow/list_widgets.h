@@ -219,6 +219,9 @@ class CategoryRow : public QWidget {
     ListLook::Look look_ = ListLook::Look::nightfall;
     std::optional<Level> dropLevel_;
     std::optional<QPoint> pressAt_;
+    std::optional<ListLook::Look> appliedLook_;
+    bool sizePrimary_ = false;
+    bool prominent_ = false;
 
     QWidget* iconSlot_;
     QWidget* icon_ = nullptr;

@@ -182,7 +182,11 @@ void MainContent::refreshNow() {
     filterBar_->show(store_.categories(), store_.states(), settings.levelFilter, look);
     divider_->setVisible(look == Skin::classic);
     list_->show(plan_, store_.categories(), store_.states(), look);
-    dressScrollArea(list_->scrollArea(), look);
+    if (look != dressedIn_) {
+        // Dressing walks the whole list: only when the skin changes.
+        dressScrollArea(list_->scrollArea(), look);
+        dressedIn_ = look;
+    }
 }
 
 bool MainContent::event(QEvent* event) {

@@ -87,6 +87,7 @@ class MainContent : public QWidget {
     bool pending_ = false;
     int refreshes_ = 0;
     ListPlan::Plan plan_;
+    std::optional<Skin> dressedIn_;
     std::optional<ListPlan::DetailsRequest> detailsFor_;
     std::optional<ListPlan::Confirmation> confirmation_;
 
