@@ -74,6 +74,8 @@ int main(int argc, char** argv) {
     probe.setInterval(1);
     auto last = Clock::now();
     double worstStall = 0;
+    double worstAfterPaint = 0; // once the window has painted: the list filling, not start-up
+    bool painted = false;
     std::size_t ticks = 0;
     bool measuring = true;
     const bool verbose = std::getenv("BENCH_STALLS") != nullptr;
@@ -82,6 +84,7 @@ int main(int argc, char** argv) {
         if (measuring) {
             const double stall = milliseconds(now - last) - 1;
             worstStall = std::max(worstStall, stall);
+            if (painted) worstAfterPaint = std::max(worstAfterPaint, stall);
             if (verbose && stall > 20)
                 std::printf("  stall of %.1f ms at %.0f ms\n", stall,
                             milliseconds(now - scanStart));
@@ -99,17 +102,18 @@ int main(int argc, char** argv) {
         std::size_t items = 0;
         for (const auto& [id, state] : store.states())
             items += state.items.size();
-        std::printf("full scan of %zu categories (%zu items listed) in %.2f s with the window "
-                    "shown: longest stall of the event loop %.1f ms over %zu ticks (target: none "
-                    "over 50 ms)\n",
-                    store.categories().size(), items, scanSeconds, worstStall, ticks);
-
         auto* content = scenes.mainWindow()->findChild<bramwick::MainContent*>();
         if (!content) {
             std::printf("no category list in the main window\n");
             QCoreApplication::exit(1);
             return;
         }
+        std::printf("full scan of %zu categories (%zu items listed) in %.2f s with the window "
+                    "shown: longest stall of the event loop %.1f ms over %zu ticks, %.1f ms once "
+                    "the window had painted; the slowest list refresh %.2f ms over %d refreshes "
+                    "(target: no stall over 50 ms)\n",
+                    store.categories().size(), items, scanSeconds, worstStall, ticks,
+                    worstAfterPaint, content->slowestRefresh(), content->refreshes());
         // Let the last refresh of the scan land first.
         QTimer::singleShot(50, [content] {
             bramwick::Motion::setEnabled(false);
@@ -139,6 +143,9 @@ int main(int argc, char** argv) {
         });
     });
     scenes.start();
+    QObject::connect(scenes.mainWindow(), &bramwick::MainWindowFrame::firstPaint,
+                     [&] { painted = true; });
+    last = Clock::now();
     probe.start();
     int status = QApplication::exec();
     std::fflush(stdout);

@@ -68,6 +68,9 @@ class MainContent : public QWidget {
     void refreshNow();
     bool refreshPending() const { return pending_; }
     int refreshes() const { return refreshes_; }
+    // The longest refresh after the first, in milliseconds (the benchmark tells the list's own
+    // share of the window's stalls by it).
+    double slowestRefresh() const { return slowestRefresh_; }
 
   signals:
     void detailsForChanged();
@@ -86,6 +89,7 @@ class MainContent : public QWidget {
     std::size_t subscription_ = 0;
     bool pending_ = false;
     int refreshes_ = 0;
+    double slowestRefresh_ = 0;
     ListPlan::Plan plan_;
     std::optional<Skin> dressedIn_;
     std::optional<ListPlan::DetailsRequest> detailsFor_;
