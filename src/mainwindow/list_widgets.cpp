@@ -13,6 +13,7 @@
 #include <QStyleOptionButton>
 #include <QVBoxLayout>
 
+#include "appearance/button_style.h"
 #include "appearance/icons.h"
 #include "appearance/progress.h"
 #include "appearance/tiles.h"
@@ -411,9 +412,13 @@ CategoryRow::CategoryRow(Store& store, const ListHooks& hooks, DropHover& hover,
     details_->setObjectName("details");
     skinPill(details_, false, false);
     line->addWidget(details_);
-    action_ = new QPushButton(this);
+    actionSlot_ = new QWidget(this);
+    auto* slotLayout = new QHBoxLayout(actionSlot_);
+    slotLayout->setContentsMargins(0, 0, 0, 0);
+    action_ = new QPushButton(actionSlot_);
     action_->setObjectName("action");
-    line->addWidget(action_);
+    slotLayout->addWidget(action_, 0, Qt::AlignRight | Qt::AlignVCenter);
+    line->addWidget(actionSlot_);
 
     cleaningBar_ = new SkinCleaningBar(this);
     cleaningBar_->setObjectName("cleaning-bar");
@@ -513,6 +518,13 @@ void CategoryRow::apply() {
     if (newLook || prominent_ != plan_.slotProminent) {
         skinPill(action_, plan_.slotProminent, false);
         prominent_ = plan_.slotProminent;
+    }
+    if (newLook) {
+        // The slot keeps the room of the prominent Clean with its glow, so rows with a pill in
+        // it are as tall as the rest and their sizes line up.
+        actionSlot_->setMinimumSize(look_ == Skin::classic
+                                        ? QSize()
+                                        : buttonSize(ButtonLook::prominent, false, "Clean", false));
     }
 
     cleaningBar_->setVisible(plan_.cleaningBar);

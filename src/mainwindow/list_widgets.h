@@ -235,6 +235,7 @@ class CategoryRow : public QWidget {
     BusyIndicator* busy_;
     SymbolButton* rescan_;
     QPushButton* details_;
+    QWidget* actionSlot_;
     QPushButton* action_;
     QWidget* cleaningBar_;
     QWidget* sweep_;
