@@ -1,6 +1,6 @@
 #include "engine/login_item.h"
 
-#include "engine/edition.h"
+#include "base/edition.h"
 #include "platform/files.h"
 
 namespace bramwick {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "engine/edition.h"
+#include "base/edition.h"
 #include "engine/login_item.h"
 #include "support/fixture.h"
 

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/edition.h"
+#include "base/edition.h"
 #include "support/long_named_process.h"
 #include "support/system_tree.h"
 #include "system/memory_users.h"
