@@ -9,10 +9,10 @@
 #include <unistd.h>
 
 #include "base/edition.h"
+#include "base/paths.h"
 #include "base/text.h"
 #include "platform/bundle.h"
 #include "platform/files.h"
-#include "base/paths.h"
 #include "platform/process_table.h"
 
 namespace bramwick {
