@@ -170,13 +170,12 @@ void drawShadow(QPainter& painter, const QPainterPath& shape, const QColor& colo
 }
 
 void strokeGlow(QPainter& painter, const QPainterPath& path, const QColor& color, qreal width,
-                qreal radius, Qt::PenCapStyle cap) {
+                qreal radius, Qt::PenCapStyle cap, int steps) {
     if (color.alpha() == 0 || radius <= 0) return;
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setBrush(Qt::NoBrush);
     // Widest and faintest first; the layers add up to about the colour's alpha at the core.
-    const int steps = 5;
     for (int i = steps; i >= 1; --i) {
         const qreal spread = radius * i / steps;
         QColor c = color;

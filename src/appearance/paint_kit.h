@@ -35,6 +35,6 @@ QMarginsF shadowMargins(qreal radius, QPointF offset = {});
 // A glow of a capsule or circle-like stroke drawn cheaply as widening translucent strokes, for
 // shapes that change every frame (the ring's arc) and cannot be cached.
 void strokeGlow(QPainter& painter, const QPainterPath& path, const QColor& color, qreal width,
-                qreal radius, Qt::PenCapStyle cap = Qt::RoundCap);
+                qreal radius, Qt::PenCapStyle cap = Qt::RoundCap, int steps = 5);
 
 } // namespace bramwick::PaintKit

@@ -102,7 +102,7 @@ namespace {
 // kept: while the ring turns only these blits and the badge's glow are drawn per frame.
 const QPixmap& ringLayer(const QString& key, qreal side, qreal ratio,
                          const std::function<void(QPainter&, QPointF centre)>& draw) {
-    static QCache<QString, QPixmap> cache(48);
+    static QCache<QString, QPixmap> cache(160);
     if (QPixmap* hit = cache.object(key)) return *hit;
     QImage image(QSizeF(side * ratio, side * ratio).toSize(), QImage::Format_ARGB32_Premultiplied);
     image.setDevicePixelRatio(ratio);
@@ -121,6 +121,10 @@ const QPixmap& ringLayer(const QString& key, qreal side, qreal ratio,
 void drawLayer(QPainter& painter, const QPixmap& layer, QPointF centre, qreal turn, qreal side) {
     const qreal rest = std::fmod(turn, 360.0);
     painter.save();
+    // Smooth sampling, but no antialiased edges: the layer's edges are transparent anyway, and
+    // an antialiased textured polygon costs several times a plain transformed blit.
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
     painter.translate(centre);
     if (std::abs(rest) > 1e-6) painter.rotate(rest);
     painter.drawPixmap(QRectF(-side / 2, -side / 2, side, side), layer,
@@ -182,71 +186,18 @@ void paintScanRing(QPainter& painter, const QRectF& square, Skin skin, double fr
     // Drawn once per lit count and turned as one layer while the ring spins.
     drawLayer(painter, ticks, centre, motion.tickTurn, side);
 
-    // 2 and 3. The track and the arc from 12 o'clock clockwise.
+    // 2, 3 and the badge of 5: the track, the arc from 12 o'clock clockwise and the badge do not
+    // move while the ring turns, so they are one layer, drawn again only for a new fraction, on
+    // a kept copy of the track and badge. (Nothing that moves lies between them: the dashed ring
+    // and the badge's glow fall in the gap between the arc and the badge.)
     const qreal diameter = size * 0.72;
     const qreal line = size * 0.065;
-    const QPixmap& arcLayer = ringLayer(
-        QStringLiteral("arc|%1|%2").arg(look).arg(fraction, 0, 'g', 17), side, ratio,
-        [&](QPainter& p, QPointF c) {
+    const qreal badge = size * 0.4;
+    const QPixmap& base =
+        ringLayer(QStringLiteral("base|%1").arg(look), side, ratio, [&](QPainter& p, QPointF c) {
             p.setBrush(Qt::NoBrush);
             p.setPen(QPen(withOpacity(primary, 0.08), line, Qt::SolidLine, Qt::FlatCap));
             p.drawEllipse(c, diameter / 2, diameter / 2);
-            const QRectF box(c.x() - diameter / 2, c.y() - diameter / 2, diameter, diameter);
-            QPainterPath arc;
-            arc.arcMoveTo(box, 90);
-            arc.arcTo(box, 90, -Ring::arcSpan(fraction) * 360);
-            if (skin == Skin::nightfall)
-                PaintKit::strokeGlow(p, arc, withOpacity(Nightfall::blue, 0.8), line, 6);
-            p.setPen(QPen(QBrush(Ring::clockwiseGradient(c, 0, Ring::arcStops(skin))), line,
-                          Qt::SolidLine, Qt::RoundCap));
-            p.drawPath(arc);
-        });
-    drawLayer(painter, arcLayer, centre, 0, side);
-
-    // 4. The dashed inner ring, turned the other way: turning a dashed circle is shifting its
-    // dashes along it.
-    {
-        const qreal width = 1.5;
-        const qreal radius = size * 0.28;
-        QPen dashed(skin == Skin::nightfall ? withOpacity(Nightfall::violet, 0.8)
-                                            : withOpacity(Hibernia::navy, 0.35),
-                    width, Qt::CustomDashLine, Qt::RoundCap);
-        dashed.setDashPattern({4 / width, 6 / width});
-        // Qt strokes an ellipse clockwise on screen from 3 o'clock; a clockwise turn of t degrees
-        // moves the dashes forward by t/360 of the circumference.
-        const qreal circumference = 2 * M_PI * radius;
-        dashed.setDashOffset(-std::fmod(motion.innerTurn, 360.0) / 360 * circumference / width);
-        painter.setPen(dashed);
-        painter.setBrush(Qt::NoBrush);
-        painter.drawEllipse(centre, radius, radius);
-    }
-
-    // 5. The badge's pulsing glow, then the badge.
-    const qreal badge = size * 0.4;
-    const QColor glowColor = skin == Skin::nightfall  ? Nightfall::blue
-                             : skin == Skin::hibernia ? Hibernia::green
-                                                      : QColor(Qt::transparent);
-    if (glowColor.alpha() > 0 && motion.glowOpacity > 0) {
-        // The soft shadow of a disc: full inside, half at its edge, gone a radius beyond.
-        const qreal r = badge / 2;
-        const qreal outer = r + motion.glowRadius;
-        QRadialGradient glow(centre, outer);
-        const QColor c = withOpacity(glowColor, motion.glowOpacity);
-        glow.setColorAt(0, c);
-        glow.setColorAt(std::max(0.0, (r - motion.glowRadius / 2) / outer), c);
-        glow.setColorAt(r / outer, withOpacity(c, 0.5));
-        glow.setColorAt((r + motion.glowRadius / 2) / outer, withOpacity(c, 0.12));
-        glow.setColorAt(1, withOpacity(c, 0));
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(glow);
-        // Only the ring outside the badge shows; the badge covers the rest.
-        QPainterPath halo;
-        halo.addEllipse(centre, outer, outer);
-        halo.addEllipse(centre, r - 1, r - 1);
-        painter.drawPath(halo);
-    }
-    const QPixmap& badgeLayer =
-        ringLayer(QStringLiteral("badge|%1").arg(look), side, ratio, [&](QPainter& p, QPointF c) {
             p.setPen(Qt::NoPen);
             p.setBrush(skin == Skin::nightfall ? withOpacity(Nightfall::deep, 0.9)
                                                : withOpacity(Qt::white, 0.85));
@@ -254,10 +205,75 @@ void paintScanRing(QPainter& painter, const QRectF& square, Skin skin, double fr
             p.setBrush(Qt::NoBrush);
             p.setPen(QPen(withOpacity(Qt::white, skin == Skin::nightfall ? 0.28 : 0.9), 1));
             p.drawEllipse(c, badge / 2 - 0.5, badge / 2 - 0.5);
-            const QRectF box(c.x() - badge / 2, c.y() - badge / 2, badge, badge);
-            Icons::paintSymbol(p, box, "internaldrive", accent(skin), size * 0.18);
+            const QRectF badgeBox(c.x() - badge / 2, c.y() - badge / 2, badge, badge);
+            Icons::paintSymbol(p, badgeBox, "internaldrive", accent(skin), size * 0.18);
         });
-    drawLayer(painter, badgeLayer, centre, 0, side);
+    const QPixmap& still = ringLayer(
+        QStringLiteral("still|%1|%2").arg(look).arg(fraction, 0, 'g', 17), side, ratio,
+        [&](QPainter& p, QPointF c) {
+            p.drawPixmap(QPointF(0, 0), base);
+            const QRectF box(c.x() - diameter / 2, c.y() - diameter / 2, diameter, diameter);
+            QPainterPath arc;
+            arc.arcMoveTo(box, 90);
+            arc.arcTo(box, 90, -Ring::arcSpan(fraction) * 360);
+            if (skin == Skin::nightfall)
+                PaintKit::strokeGlow(p, arc, withOpacity(Nightfall::blue, 0.8), line, 6,
+                                     Qt::RoundCap, 3);
+            p.setPen(QPen(QBrush(Ring::clockwiseGradient(c, 0, Ring::arcStops(skin))), line,
+                          Qt::SolidLine, Qt::RoundCap));
+            p.drawPath(arc);
+        });
+    drawLayer(painter, still, centre, 0, side);
+
+    // 4. The dashed inner ring, a small layer turned the other way.
+    const qreal innerSide = std::ceil(size * 0.56 + 6);
+    const QPixmap& inner = ringLayer(
+        QStringLiteral("inner|%1").arg(look), innerSide, ratio, [&](QPainter& p, QPointF c) {
+            const qreal width = 1.5;
+            QPen dashed(skin == Skin::nightfall ? withOpacity(Nightfall::violet, 0.8)
+                                                : withOpacity(Hibernia::navy, 0.35),
+                        width, Qt::CustomDashLine, Qt::RoundCap);
+            dashed.setDashPattern({4 / width, 6 / width});
+            p.setPen(dashed);
+            p.setBrush(Qt::NoBrush);
+            p.drawEllipse(c, size * 0.28, size * 0.28);
+        });
+    drawLayer(painter, inner, centre, motion.innerTurn, innerSide);
+
+    // 5. The badge's pulsing glow, around the badge (it would not show through it).
+    const QColor glowColor = skin == Skin::nightfall  ? Nightfall::blue
+                             : skin == Skin::hibernia ? Hibernia::green
+                                                      : QColor(Qt::transparent);
+    if (glowColor.alpha() > 0 && motion.glowOpacity > 0) {
+        // Kept per step of the swell (a hundredth of opacity, a quarter point of radius): the
+        // pulse passes through a few dozen looks and each is drawn once.
+        const qreal opacity = std::round(motion.glowOpacity * 100) / 100;
+        const qreal spread = std::round(motion.glowRadius * 4) / 4;
+        const qreal r = badge / 2;
+        const qreal outer = r + spread;
+        const qreal haloSide = std::ceil(2 * outer + 2);
+        const QPixmap& halo =
+            ringLayer(QStringLiteral("halo|%1|%2|%3").arg(look).arg(opacity).arg(spread), haloSide,
+                      ratio, [&](QPainter& p, QPointF c) {
+                          // The soft shadow of a disc: half its strength at the disc's edge, gone a
+                          // radius beyond; only the part around the badge, which would hide the
+                          // rest.
+                          QRadialGradient glow(c, outer);
+                          const QColor tint = withOpacity(glowColor, opacity);
+                          glow.setColorAt(0, tint);
+                          glow.setColorAt(std::max(0.0, (r - spread / 2) / outer), tint);
+                          glow.setColorAt(r / outer, withOpacity(tint, 0.5));
+                          glow.setColorAt((r + spread / 2) / outer, withOpacity(tint, 0.12));
+                          glow.setColorAt(1, withOpacity(tint, 0));
+                          p.setPen(Qt::NoPen);
+                          p.setBrush(glow);
+                          QPainterPath ring;
+                          ring.addEllipse(c, outer, outer);
+                          ring.addEllipse(c, r - 0.5, r - 0.5);
+                          p.drawPath(ring);
+                      });
+        drawLayer(painter, halo, centre, 0, haloSide);
+    }
     painter.restore();
 }
 

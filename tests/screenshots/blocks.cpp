@@ -230,6 +230,22 @@ class ShineFrame : public QWidget {
 
 } // namespace
 
+// One frame of a turning ring: ticks a little past their places, the dashed ring turned back,
+// the glow half swollen.
+class TurningRing : public QWidget {
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        const Skin skin = skinOf(this);
+        paintScanRing(painter, QRectF(30, 30, 180, 180), skin, 0.6, RingMotion{5, -20, 0.45, 12},
+                      primaryColor(skin, palette()));
+    }
+};
+
+BRAMWICK_SHOT(ring_turning, 240, 240) {
+    return new TurningRing;
+}
+
 BRAMWICK_SHOT(ring_0, 240, 240) {
     return ringShot(0);
 }
