@@ -64,6 +64,8 @@ struct Fixture {
     }
     QString text(const char* name) { return sheet->findChild<QLabel*>(name)->text(); }
 
+    // The application comes before any widget member.
+    bool application = (test::guiApplication(), true);
     test::StoreHarness h;
     UninstallPlan plan = editorPlan();
     StoreServices services;

@@ -5,6 +5,8 @@
 #include <QMessageBox>
 #include <QScreen>
 
+#include "mainwindow/main_content.h"
+
 namespace bramwick {
 
 namespace {
@@ -84,6 +86,7 @@ MainWindowFrame& Scenes::ensureMainWindow() {
             if (!options_.trayAvailable) quit();
         };
         mainWindow_ = std::make_unique<MainWindowFrame>(*store_, std::move(hooks));
+        mainWindow_->setContent(new MainContent(*store_, *settings_));
     }
     return *mainWindow_;
 }
