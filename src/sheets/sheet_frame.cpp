@@ -124,6 +124,11 @@ SheetDialog::SheetDialog(QWidget* parent, QWidget* content, QSize minimum)
     SkinScene::attach(this);
 }
 
+void SheetDialog::reject() {
+    if (content_->property("keepOpen").toBool()) return;
+    QDialog::reject();
+}
+
 SheetDialog* presentSheet(QWidget* parent, QWidget* content, QSize minimum) {
     auto* dialog = new SheetDialog(parent, content, minimum);
     dialog->open();

@@ -73,6 +73,9 @@ class SheetDialog : public QDialog {
   public:
     SheetDialog(QWidget* parent, QWidget* content, QSize minimum);
     QWidget* content() const { return content_; }
+    // Escape does nothing while the content's property "keepOpen" is true (work runs that the
+    // sheet must show to its end).
+    void reject() override;
 
   private:
     QWidget* content_;

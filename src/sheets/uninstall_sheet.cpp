@@ -64,7 +64,7 @@ UninstallSheet::UninstallSheet(Store& store, UninstallPlan plan, std::function<v
         header->addWidget(icon, 0, Qt::AlignTop);
     } else {
         header->addWidget(
-            new SheetSymbol("apps", 48,
+            new SheetSymbol("square.grid.3x3", 48,
                             [](const QWidget* w) { return accentColor(skinOf(w), w->palette()); }),
             0, Qt::AlignTop);
     }
@@ -276,6 +276,14 @@ UninstallSheet::UninstallSheet(Store& store, UninstallPlan plan, std::function<v
     setChosen(std::move(all));
 }
 
+UninstallSheet::~UninstallSheet() {
+    // Closed some other way than Cancel (Escape, the window's close button): the plan goes too,
+    // so the next lookup can show its own.
+    const auto& current = store_.uninstall();
+    if (current && current->id == plan_.id && !store_.uninstalling())
+        store_.setUninstall(std::nullopt);
+}
+
 std::vector<AppLeftover> UninstallSheet::picked() const {
     return SheetRules::pickedLeftovers(plan_, chosen_);
 }
@@ -297,6 +305,7 @@ void UninstallSheet::refresh() {
     uninstall_->setEnabled(!plan_.isSystemApp && !removing);
     // Cancelling mid-removal would close the sheet on files half gone.
     cancel_->setEnabled(!removing);
+    setProperty("keepOpen", removing);
     overlay_->setShown(removing);
 }
 

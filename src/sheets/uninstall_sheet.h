@@ -32,6 +32,7 @@ class UninstallSheet : public QWidget {
     // `onFinish` runs once, just before the uninstall starts.
     UninstallSheet(Store& store, UninstallPlan plan, std::function<void()> onFinish,
                    QWidget* parent = nullptr);
+    ~UninstallSheet() override;
 
     const std::set<std::string>& chosen() const { return chosen_; }
     std::vector<AppLeftover> picked() const;

@@ -137,6 +137,24 @@ TEST(UninstallSheet, WithoutSystemLeftoversTheMessageHasNoPasswordParagraph) {
     EXPECT_TRUE(f.store->uninstall()) << "a cancelled card keeps the sheet";
 }
 
+TEST(UninstallSheet, EscapeWaitsForARunningRemovalAndOtherwiseLetsGoOfThePlan) {
+    Fixture f;
+    QPointer<SheetDialog> dialog(f.dialog);
+    f.sheet->findChild<QPushButton*>("uninstall")->click();
+    f.sheet->confirmPresenter()->card()->confirmButton()->click();
+    f.dialog->reject(); // Escape while removing: stays
+    EXPECT_TRUE(f.dialog->isVisible());
+    f.h.user.runAll();
+
+    auto finding = f.store->findLeftovers(f.plan.app);
+    f.h.user.runAll();
+    ASSERT_TRUE(f.store->uninstall());
+    auto* again = Sheets::openUninstall(&f.window, *f.store, *f.store->uninstall(), [] {});
+    again->reject();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(f.store->uninstall()) << "closed without Cancel, the plan still goes";
+}
+
 TEST(UninstallSheet, ASystemApplicationIsNeverUninstalled) {
     test::guiApplication();
     test::StoreHarness h;
