@@ -64,7 +64,7 @@ std::vector<FooterButton> detailsFooter(const CleanupCategory& category,
     std::vector<FooterButton> out;
     out.push_back({"selectAll", "Select All", Look::standard, false, {}, true, {}});
     out.push_back({"revealSelected",
-                   "Reveal in Finder",
+                   "Show in File Manager",
                    Look::standard,
                    false,
                    {},
@@ -122,8 +122,9 @@ std::string cleanMessage(const CleanupCategory& category, std::int64_t bytes) {
         sentence = "These will be moved to the Trash. Space is freed once you empty the Trash.";
         break;
     case CleanAction::Kind::admin:
-        sentence = "These are owned by the system. macOS will ask for your password, then delete "
-                   "them permanently.";
+        sentence =
+            "These are owned by the system. You will be asked for your password, then they are "
+            "deleted permanently.";
         break;
     case CleanAction::Kind::command:
         sentence = "These will be removed using Xcode's simctl tool.";
@@ -137,7 +138,7 @@ std::string cleanMessage(const CleanupCategory& category, std::int64_t bytes) {
 
 std::vector<MenuEntry> rowMenu(const CleanupCategory& category, std::size_t count,
                                const ScanItem* single) {
-    std::vector<MenuEntry> out{{MenuEntry::Kind::reveal, "Reveal in Finder"}};
+    std::vector<MenuEntry> out{{MenuEntry::Kind::reveal, "Show in File Manager"}};
     if (category.source.kind == Source::Kind::applications && count == 1 && single)
         out.push_back({MenuEntry::Kind::uninstall, "Uninstall " + single->name + "\u2026"});
     return out;
@@ -212,14 +213,14 @@ std::string uninstallConfirmMessage(std::int64_t total, const std::vector<AppLef
     });
     if (k == 0) return message;
     message += "\n\n" + std::to_string(k) + " item" + (k == 1 ? " is" : "s are") +
-               " owned by the system \u2014 macOS will ask for your password, and " +
+               " owned by the system \u2014 you will be asked for your password, and " +
                (k == 1 ? "it" : "they") + " will be deleted permanently.";
     return message;
 }
 
 std::string maintenanceConfirmMessage(const MaintenanceTask& task) {
     std::string message = task.cost;
-    if (task.needsPassword) message += "\n\nmacOS will ask for your administrator password.";
+    if (task.needsPassword) message += "\n\nThe system will ask for your administrator password.";
     return message;
 }
 
@@ -232,13 +233,15 @@ RunButton runButton(bool hasCommands, const std::string& taskId,
 std::string pressureSentence(Vitals::Pressure pressure) {
     switch (pressure) {
     case Vitals::Pressure::normal:
-        return "Memory is under no pressure. macOS fills spare memory with cache on purpose \u2014 "
-               "a Mac with little free RAM is a Mac using its RAM.";
+        return "Memory is under no pressure. The system fills spare memory with cache on purpose "
+               "\u2014 "
+               "a computer with little free RAM is a computer using its RAM.";
     case Vitals::Pressure::warning:
         return "Memory is under pressure. Quitting one of the applications below is the only "
                "thing that returns memory; a purge would not.";
     case Vitals::Pressure::critical:
-        return "macOS is out of memory and is paging to disk. Quitting the largest application "
+        return "The system is out of memory and is paging to disk. Quitting the largest "
+               "application "
                "below will help most.";
     }
     return {};

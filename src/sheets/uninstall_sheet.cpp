@@ -91,7 +91,7 @@ UninstallSheet::UninstallSheet(Store& store, UninstallPlan plan, std::function<v
         refusal->addWidget(new SheetSymbol("lock.shield.fill", 14, [](const QWidget* w) {
             return secondaryText(skinOf(w), w->palette());
         }));
-        auto* text = new SheetText(tr("This is part of macOS. Bramwick won't uninstall it."),
+        auto* text = new SheetText(tr("This is part of the system. Bramwick won't uninstall it."),
                                    TextStyle::body, SheetText::Tone::secondary);
         text->setObjectName("systemAppRefusal");
         refusal->addWidget(text, 1);
@@ -105,7 +105,7 @@ UninstallSheet::UninstallSheet(Store& store, UninstallPlan plan, std::function<v
             row->setContentsMargins(10, 10, 10, 10);
             row->addWidget(new SheetSymbol("exclamationmark.triangle.fill", 14, orange));
             auto* warning = new SheetText(
-                tr("%1 is running. Quit it first, or macOS may put its files back.").arg(name),
+                tr("%1 is running. Quit it first, or the system may put its files back.").arg(name),
                 TextStyle::body);
             warning->setTint(systemColor(SystemColor::orange, false));
             warning->setWordWrap(true);
@@ -243,7 +243,7 @@ UninstallSheet::UninstallSheet(Store& store, UninstallPlan plan, std::function<v
     footer_->setObjectName("uninstallCount");
     footer->addWidget(footer_);
     footer->addStretch(1);
-    auto* reveal = sheetButton(tr("Reveal in Finder"), "reveal");
+    auto* reveal = sheetButton(tr("Show in File Manager"), "reveal");
     connect(reveal, &QPushButton::clicked, this, [this] { store_.reveal({plan_.app}); });
     footer->addWidget(reveal);
     cancel_ = sheetButton(tr("Cancel"), "cancel");

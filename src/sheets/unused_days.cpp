@@ -66,7 +66,7 @@ UnusedDaysEditor::UnusedDaysEditor(Store& store, QWidget* parent) : QFrame(paren
         presets->addWidget(button);
     }
     layout->addLayout(presets);
-    auto* note = new SheetText(tr("Apps macOS has no record of opening are always included."),
+    auto* note = new SheetText(tr("Apps the system has no record of opening are always included."),
                                TextStyle::caption, SheetText::Tone::secondary);
     note->setWordWrap(true);
     layout->addWidget(note);

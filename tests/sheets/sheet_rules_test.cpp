@@ -183,13 +183,14 @@ TEST(UninstallText, SummaryFooterAndConfirmation) {
     const std::string trash = ". The app and its files in your Library go to the Trash, so you "
                               "can put them back until you empty it.";
     EXPECT_EQ(uninstallConfirmMessage(3'000'000, {prefs}), "3 MB" + trash);
-    EXPECT_EQ(uninstallConfirmMessage(3'500'000, {prefs, helper}),
-              "3.5 MB" + trash +
-                  "\n\n1 item is owned by the system \u2014 macOS will ask for your password, and "
-                  "it will be deleted permanently.");
+    EXPECT_EQ(
+        uninstallConfirmMessage(3'500'000, {prefs, helper}),
+        "3.5 MB" + trash +
+            "\n\n1 item is owned by the system \u2014 you will be asked for your password, and "
+            "it will be deleted permanently.");
     EXPECT_EQ(uninstallConfirmMessage(4'000'000, {helper, service}),
               "4 MB" + trash +
-                  "\n\n2 items are owned by the system \u2014 macOS will ask for your password, "
+                  "\n\n2 items are owned by the system \u2014 you will be asked for your password, "
                   "and they will be deleted permanently.");
 }
 

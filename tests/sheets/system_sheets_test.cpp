@@ -71,9 +71,9 @@ TEST(MaintenanceRules, RunButtonsAndMessages) {
     EXPECT_EQ(SheetRules::runButton(true, "logs", "dns"), (RunButton{true, "Run", false}));
     EXPECT_EQ(SheetRules::maintenanceConfirmMessage(task("a", false)), "");
     EXPECT_EQ(SheetRules::maintenanceConfirmMessage(task("a", false, true)),
-              "\n\nmacOS will ask for your administrator password.");
+              "\n\nThe system will ask for your administrator password.");
     EXPECT_EQ(SheetRules::maintenanceConfirmMessage(task("b", true, true)),
-              "Takes a minute.\n\nmacOS will ask for your administrator password.");
+              "Takes a minute.\n\nThe system will ask for your administrator password.");
 }
 
 TEST(MaintenanceSheet, ListsAvailableTasksRunsAfterConfirmingAndMeasuresAgainAfterARun) {
@@ -234,7 +234,7 @@ TEST(MemoryUsersSheet, ShowAndQuitGoThroughTheProviderAndQuitReadsAgain) {
     // The pressure sentence follows the vitals.
     h.reading.pressure = Vitals::Pressure::critical;
     store->sampleVitals();
-    EXPECT_TRUE(texts(sheet, "pressure")[0].startsWith("macOS is out of memory"));
+    EXPECT_TRUE(texts(sheet, "pressure")[0].startsWith("The system is out of memory"));
 }
 
 TEST(UnusedDays, TheSummaryAndEditorWriteThroughTheStore) {
