@@ -10,6 +10,7 @@
 #include "appearance/typography.h"
 #include "base/edition.h"
 #include "base/text.h"
+#include "platform/qt/desktop_actions.h"
 
 namespace bramwick {
 
@@ -98,15 +99,26 @@ void MainWindowFrame::paintEvent(QPaintEvent* event) {
     }
 }
 
-SettingsWindow::SettingsWindow(QWidget* parent) : SkinBackdrop(parent) {
+SettingsWindow::SettingsWindow(Store& store, Settings& settings, SettingsPages::Hooks hooks,
+                               QWidget* parent)
+    : SkinBackdrop(parent) {
     setObjectName(QStringLiteral("settingsWindow"));
     setAutoFillBackground(true);
     SkinScene::attach(this);
     setWindowTitle(QStringLiteral("%1 Settings").arg(QString::fromUtf8(Edition::displayName)));
-    setFixedWidth(pageWidth);
-    setMinimumHeight(200);
-    // The pages (General, Cleaning, Appearance) go into this layout.
-    new QVBoxLayout(this);
+    if (!hooks.login.openFolder) hooks.login.openFolder = DesktopActions::openFolder;
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 8, 0, 0);
+    column->setSizeConstraint(QLayout::SetFixedSize);
+    pages_ = new SettingsPages(store, settings, std::move(hooks), this);
+    pages_->setFixedWidth(pageWidth);
+    column->addWidget(pages_);
+}
+
+void SettingsWindow::showEvent(QShowEvent* event) {
+    SkinBackdrop::showEvent(event);
+    // An approval given elsewhere while the window was closed shows at once.
+    if (!event->spontaneous()) pages_->refreshLogin();
 }
 
 void SettingsWindow::present() {
