@@ -1,9 +1,12 @@
 #include "app/gui/windows.h"
 
+#include <algorithm>
+
 #include <QGuiApplication>
 #include <QPaintEvent>
 #include <QScreen>
 #include <QShowEvent>
+#include <QTabBar>
 #include <QVBoxLayout>
 
 #include "app/gui/menu_bar_model.h"
@@ -108,11 +111,23 @@ SettingsWindow::SettingsWindow(Store& store, Settings& settings, SettingsPages::
     setWindowTitle(QStringLiteral("%1 Settings").arg(QString::fromUtf8(Edition::displayName)));
     if (!hooks.login.openFolder) hooks.login.openFolder = DesktopActions::openFolder;
     auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(0, 8, 0, 0);
-    column->setSizeConstraint(QLayout::SetFixedSize);
+    column->setContentsMargins(0, topMargin, 0, 0);
     pages_ = new SettingsPages(store, settings, std::move(hooks), this);
-    pages_->setFixedWidth(pageWidth);
     column->addWidget(pages_);
+    connect(pages_, &SettingsPages::pageChanged, this, &SettingsWindow::fitPage);
+    fitPage();
+}
+
+void SettingsWindow::fitPage() {
+    // As tall as the page shown, its wrapped captions included: the height a layout gives for
+    // the form's width can fall short of what the wrapped captions take, so the larger of the
+    // two is kept.
+    QWidget* page = pages_->currentWidget();
+    if (!page) return;
+    int pageHeight = std::max(page->heightForWidth(pageWidth), page->sizeHint().height());
+    int height = pages_->tabBar()->sizeHint().height() + pageHeight;
+    pages_->setFixedSize(pageWidth, height);
+    setFixedSize(pageWidth, height + topMargin);
 }
 
 void SettingsWindow::showEvent(QShowEvent* event) {

@@ -75,6 +75,9 @@ class SettingsWindow : public SkinBackdrop {
     void showEvent(QShowEvent* event) override;
 
   private:
+    static constexpr int topMargin = 8;
+    void fitPage();
+
     SettingsPages* pages_ = nullptr;
 };
 
