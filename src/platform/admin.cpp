@@ -1,11 +1,24 @@
 #include "platform/admin.h"
 
+#include <unistd.h>
+
 #include "engine/text.h"
 
 namespace bramwick::Admin {
 
 Shell::Result run(const std::string& command, double timeout, const Shell::Runner& runner) {
     return runner({"pkexec", "/bin/sh", "-c", command}, timeout);
+}
+
+std::string ownExecutable() {
+    char buffer[4096];
+    ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    if (n <= 0) return "/proc/self/exe";
+    return std::string(buffer, static_cast<std::size_t>(n));
+}
+
+Shell::Result runRemoval(const std::string& list, double timeout) {
+    return Shell::runWithInput({"pkexec", ownExecutable(), removalFlag}, timeout, list);
 }
 
 std::string quote(std::string_view path) {

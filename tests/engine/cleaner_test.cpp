@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/admin_removal.h"
 #include "engine/catalog.h"
 #include "engine/cleaner.h"
 #include "engine/edition.h"
@@ -69,6 +70,23 @@ struct FakeRunner {
             calls.push_back(arguments);
             limits.push_back(limit);
             return answer(arguments);
+        };
+    }
+};
+
+// Stands in for pkexec: records the lists it is given and, by default, carries them out with the
+// administrator's own removal, as the current user.
+struct FakeAdministrator {
+    std::vector<std::string> lists;
+    std::vector<double> limits;
+    std::function<Shell::Result(const std::string&)> answer = [](const std::string& list) {
+        return AdminRemoval::removeListed(list, "/opt/Bramwick.app");
+    };
+    Cleaner::Administrator administrator() {
+        return [this](const std::string& list, double limit) {
+            lists.push_back(list);
+            limits.push_back(limit);
+            return answer(list);
         };
     }
 };
@@ -168,11 +186,8 @@ TEST_F(CleanerTest, OnlyThePathJudgedRemovableIsActedOn) {
     test::makeFile(outside_ + "/target/keep.txt", 100, 'k');
     test::makeFile(outside_ + "/x.txt", 100, 'o');
     test::makeLink(outside_ + "/target", home("/a/link"));
-    FakeRunner shell; // runs the batch for real, without asking for rights
-    shell.answer = [](const std::vector<std::string>& arguments) {
-        return Shell::run({"/bin/sh", "-c", arguments.back()}, 30);
-    };
-    services_.runner = shell.runner();
+    FakeAdministrator administrator; // runs the batch for real, without asking for rights
+    services_.administrator = administrator.administrator();
     for (auto kind :
          {CleanAction::Kind::delete_, CleanAction::Kind::trash, CleanAction::Kind::admin}) {
         SCOPED_TRACE(static_cast<int>(kind));
@@ -197,7 +212,7 @@ TEST_F(CleanerTest, OnlyThePathJudgedRemovableIsActedOn) {
 }
 
 TEST_F(CleanerTest, TheAdministratorBatchNeverReachesIntoAMount) {
-    // rm -rf, even with --one-file-system, goes on into a bind mount of its own drive.
+    // An item holding a mount would be removed only in part: it is left out whole.
     if (!test::runningAsRoot()) GTEST_SKIP() << "mounting needs root";
     auto precious = test::makeFile(outside_ + "/precious/keep.txt", 1000);
     test::makeFile(home("/item/data.bin"), 10);
@@ -212,11 +227,8 @@ TEST_F(CleanerTest, TheAdministratorBatchNeverReachesIntoAMount) {
             ::mount((outside_ + "/precious").c_str(), home("/mounted-item").c_str(), nullptr,
                     MS_BIND, nullptr) != 0)
             ::_exit(77);
-        FakeRunner shell;
-        shell.answer = [](const std::vector<std::string>& arguments) {
-            return Shell::run({"/bin/sh", "-c", arguments.back()}, 30);
-        };
-        services_.runner = shell.runner();
+        FakeAdministrator administrator;
+        services_.administrator = administrator.administrator();
         auto outcome =
             Cleaner::clean({item(home("/item")), item(home("/mounted-item")), item(home("/plain"))},
                            withAction(CleanAction::Kind::admin), services_);
@@ -311,10 +323,10 @@ TEST_F(CleanerTest, TrashedItemsGetAnInfoFileShowInTheTrashAndLeaveWithIt) {
 
 TEST_F(CleanerTest, AFailedTrashOrRemovalKeepsItsReason) {
     test::makeFile(home("/Downloads/a"), 10);
-    services_.moveToTrash = [](const std::string&) {
+    services_.moveToTrash = [](const HeldItem&) {
         return std::optional<std::string>("No Trash here");
     };
-    services_.remove = [](const std::string&) { return std::optional<std::string>("Device busy"); };
+    services_.remove = [](const HeldItem&) { return std::optional<std::string>("Device busy"); };
     auto trashed = Cleaner::clean({item(home("/Downloads/a"))},
                                   withAction(CleanAction::Kind::trash), services_);
     EXPECT_EQ(failures(trashed), (std::vector<std::pair<std::string, std::string>>{
@@ -379,32 +391,44 @@ TEST_F(CleanerTest, TheExtraCommandRunsOnceFirstWhateverItDoes) {
 
 TEST_F(CleanerTest, TheAdministratorBatchIsJudgedByWhatIsLeft) {
     test::makeFile(outside_ + "/it's/cache", 10);
-    test::makeFile(outside_ + "/a\"b\\c", 10);
+    test::makeFile(outside_ + "/a\"b\\c\nd", 10);
     test::makeLink(outside_ + "/it's", outside_ + "/link");
-    std::vector<ScanItem> items{item(outside_ + "/it's"), item(outside_ + "/a\"b\\c"),
+    std::vector<ScanItem> items{item(outside_ + "/it's"), item(outside_ + "/a\"b\\c\nd"),
                                 item(outside_ + "/link"), item(outside_ + "/already-gone")};
-    FakeRunner fake;
-    // Removes the first path only, as a batch that stopped half-way would.
-    fake.answer = [&](const std::vector<std::string>&) {
+    FakeAdministrator fake;
+    // Removes the first item only, as a batch that stopped half-way would.
+    fake.answer = [&](const std::string&) {
         test::removeTree(outside_ + "/it's");
         return Shell::Result{0, ""};
     };
-    services_.runner = fake.runner();
+    services_.administrator = fake.administrator();
     auto outcome = Cleaner::clean(items, withAction(CleanAction::Kind::admin), services_);
 
-    std::string command = "/bin/rm -rf --one-file-system -- '" + outside_ + "/it'\\''s' '" +
-                          outside_ + "/a\"b\\c' '" + outside_ + "/link'";
-    EXPECT_EQ(fake.calls,
-              (std::vector<std::vector<std::string>>{{"pkexec", "/bin/sh", "-c", command}}));
+    // One list for the batch, each item with the identities that were judged.
+    ASSERT_EQ(fake.lists.size(), 1u);
     EXPECT_EQ(fake.limits, std::vector<double>{300});
+    auto listed = AdminRemoval::decode(fake.lists[0]);
+    ASSERT_TRUE(listed);
+    ASSERT_EQ(listed->size(), 3u);
+    struct stat link {}, folder{};
+    ASSERT_EQ(::lstat((outside_ + "/link").c_str(), &link), 0);
+    ASSERT_EQ(::stat(outside_.c_str(), &folder), 0);
+    EXPECT_EQ((*listed)[1].path, outside_ + "/a\"b\\c\nd");
+    EXPECT_EQ((*listed)[2], (AdminRemoval::Entry{identityOf(link), identityOf(folder),
+                                                 outside_ + "/link"}));
     // Settled in the loop first (the gone item), then the batch in order. The link is judged
     // as a link: its target being gone does not make it gone.
     EXPECT_EQ(paths(outcome.cleaned),
               (std::vector<std::string>{outside_ + "/already-gone", outside_ + "/it's"}));
     EXPECT_EQ(failures(outcome), (std::vector<std::pair<std::string, std::string>>{
-                                     {outside_ + "/a\"b\\c", "Still present"},
+                                     {outside_ + "/a\"b\\c\nd", "Still present"},
                                      {outside_ + "/link", "Still present"}}));
 
+    // The administrator's own reason for an item wins over the batch's status.
+    fake.answer = [](const auto&) { return Shell::Result{1, "0\tDevice busy\n"}; };
+    EXPECT_EQ(failures(Cleaner::clean({item(outside_ + "/link")},
+                                      withAction(CleanAction::Kind::admin), services_)),
+              (std::vector<std::pair<std::string, std::string>>{{outside_ + "/link", "Device busy"}}));
     fake.answer = [](const auto&) { return Shell::Result{126, ""}; };
     auto refused =
         Cleaner::clean({item(outside_ + "/link")}, withAction(CleanAction::Kind::admin), services_);
@@ -479,7 +503,7 @@ TEST_F(CleanerTest, MoveToAnotherDriveCopiesThenRemoves) {
     EXPECT_EQ(test::readFile(drive + "/Trip/a.mov"), std::string(200'000, 'a'));
     EXPECT_TRUE(test::exists(outside_)) << "the link was copied, not followed";
 
-    services_.remove = [](const std::string&) { return std::optional<std::string>("Device busy"); };
+    services_.remove = [](const HeldItem&) { return std::optional<std::string>("Device busy"); };
     auto kept = Cleaner::move({item(home("/Movies/Other"))}, drive, services_);
     EXPECT_EQ(failures(kept),
               (std::vector<std::pair<std::string, std::string>>{

@@ -190,15 +190,5 @@ TEST(TrashPaths, EncodingAndInfoFiles) {
     EXPECT_EQ(Trash::encodePath("/x/A-z_0.9!~*'()"), "/x/A-z_0.9!~*'()");
     EXPECT_EQ(Trash::infoText("/a b", 0).substr(0, 25), "[Trash Info]\nPath=/a%20b\n");
 
-    std::string id = std::to_string(::getuid());
-    EXPECT_EQ(Trash::infoFileFor(Trash::homeTrash() + "/files/x.txt"),
-              Trash::homeTrash() + "/info/x.txt.trashinfo");
-    EXPECT_EQ(Trash::infoFileFor("/media/d/.Trash-" + id + "/files/x"),
-              "/media/d/.Trash-" + id + "/info/x.trashinfo");
-    EXPECT_EQ(Trash::infoFileFor("/media/d/.Trash/" + id + "/files/x"),
-              "/media/d/.Trash/" + id + "/info/x.trashinfo");
-    EXPECT_EQ(Trash::infoFileFor(Trash::homeTrash() + "/files/x/inner"), std::nullopt);
-    EXPECT_EQ(Trash::infoFileFor(test::home() + "/work/files/x"), std::nullopt);
-
     EXPECT_EQ(Trash::mountTop("/proc/self"), "/proc");
 }
