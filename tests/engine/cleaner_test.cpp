@@ -1,3 +1,5 @@
+#include <fstream>
+#include <map>
 #include <sched.h>
 #include <stdexcept>
 #include <sys/mount.h>
@@ -513,4 +515,162 @@ TEST_F(CleanerTest, MoveToAnotherDriveCopiesThenRemoves) {
     EXPECT_TRUE(test::exists(home("/Movies/Other/b.mov")));
     EXPECT_TRUE(test::exists(drive + "/Other/b.mov"));
     test::removeTree(drive);
+}
+
+TEST_F(CleanerTest, TheAdministratorsRemovalChecksEveryItemAgainBeforeRemovingIt) {
+    auto entryOf = [](const std::string& path) {
+        auto held = Held::hold(path);
+        return AdminRemoval::entryFor(std::get<HeldItem>(held));
+    };
+    test::makeFile(home("/a/plain/x"), 10);
+    test::makeFile(home("/a/swapped"), 10, 's');
+    test::makeFile(home("/b/moved/y"), 10, 'm');
+    test::makeFile(home("/Documents/keep"), 10);
+    std::vector<AdminRemoval::Entry> entries{entryOf(home("/a/plain")), entryOf(home("/a/swapped")),
+                                             entryOf(home("/b/moved")), entryOf(home("/Documents")),
+                                             entryOf(home("/a/plain/x"))};
+    entries.back().path = home("/a/gone"); // nothing there: counts as removed
+    // Between the judging and the removal: the item is replaced by another of its name, and
+    // the folder that held the other one by a folder of the same name and contents.
+    ::rename(home("/a/swapped").c_str(), home("/a/swapped-old").c_str());
+    test::makeFile(home("/a/swapped"), 10, 'n');
+    ::rename(home("/b").c_str(), home("/b-old").c_str());
+    test::makeFile(home("/b/moved/y"), 10, 'n');
+    auto result = AdminRemoval::removeListed(AdminRemoval::encode(entries), services_.ownBundle);
+
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(AdminRemoval::reasons(result.output),
+              (std::map<std::size_t, std::string>{
+                  {1, "~/a/swapped changed after it was chosen, so it was left alone"},
+                  {2, "~/b/moved changed after it was chosen, so it was left alone"},
+                  {3, "Protected folder — skipped"}}));
+    EXPECT_FALSE(test::exists(home("/a/plain")));
+    EXPECT_EQ(test::readFile(home("/a/swapped")), std::string(10, 'n'));
+    EXPECT_TRUE(test::exists(home("/b/moved/y")));
+    EXPECT_TRUE(test::exists(home("/b-old/moved/y")));
+    EXPECT_TRUE(test::exists(home("/Documents/keep")));
+    EXPECT_EQ(AdminRemoval::removeListed("rm -rf /").status, 2);
+    EXPECT_EQ(AdminRemoval::decode(AdminRemoval::encode(entries)), entries);
+}
+
+TEST_F(CleanerTest, AnAdministratorBatchOfThousandsOfItemsIsOneListAndOnePrompt) {
+    // Far past what one argument may hold (128 kB): the list goes as input, not as arguments.
+    std::vector<ScanItem> items;
+    const std::string deep = home("/" + std::string(200, 'd'));
+    for (int i = 0; i < 2000; ++i)
+        items.push_back(item(test::makeFile(deep + "/" + std::to_string(i), 1)));
+    FakeAdministrator administrator;
+    services_.administrator = administrator.administrator();
+    auto outcome = Cleaner::clean(items, withAction(CleanAction::Kind::admin), services_);
+    EXPECT_EQ(administrator.lists.size(), 1u);
+    EXPECT_GT(administrator.lists.at(0).size(), 400'000u);
+    EXPECT_EQ(outcome.cleaned.size(), 2000u);
+    EXPECT_TRUE(outcome.failures.empty());
+}
+
+TEST_F(CleanerTest, AMoveToAnotherDriveKeepsAnOriginalThatChangedWhileItWasCopied) {
+    struct stat shm {
+    }, tmp{};
+    if (::stat("/dev/shm", &shm) != 0 || ::stat(test::home().c_str(), &tmp) != 0 ||
+        shm.st_dev == tmp.st_dev)
+        GTEST_SKIP() << "needs a second file system at /dev/shm";
+    char pattern[] = "/dev/shm/bramwick-test-move-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    std::string drive = pattern;
+    // Another program writes to the item while the copy runs (here: right after it).
+    struct Change {
+        const char* name;
+        std::function<void()> make;
+    } changes[] = {
+        {"appended", [&] { std::ofstream(home("/Movies/Trip/a.mov"), std::ios::app) << "more"; }},
+        {"created", [&] { test::makeFile(home("/Movies/Trip/sub/new.mov"), 10); }},
+        {"removed", [&] { ::unlink(home("/Movies/Trip/sub/b.mov").c_str()); }},
+    };
+    for (const auto& change : changes) {
+        SCOPED_TRACE(change.name);
+        test::removeTree(home("/Movies"));
+        test::makeFile(home("/Movies/Trip/a.mov"), 1000, 'a');
+        test::makeFile(home("/Movies/Trip/sub/b.mov"), 1000, 'b');
+        services_.copy = [&](const HeldItem& source, int folder, const std::string& name,
+                             const std::string& path) {
+            auto result = SafeCopy::copy(source, folder, name, path);
+            change.make();
+            return result;
+        };
+        auto moved = Cleaner::move({item(home("/Movies/Trip"))}, drive, services_);
+        EXPECT_EQ(failures(moved),
+                  (std::vector<std::pair<std::string, std::string>>{
+                      {home("/Movies/Trip"), "Copied to " + drive +
+                                                 "/Trip, but the original changed while it was "
+                                                 "being copied and was kept"}}));
+        EXPECT_TRUE(test::exists(home("/Movies/Trip/a.mov")));
+        EXPECT_TRUE(test::exists(drive + "/Trip/a.mov"));
+        test::removeTree(drive + "/Trip");
+    }
+    test::removeTree(drive);
+}
+
+TEST_F(CleanerTest, DeletingFromAFolderThatOnlyLooksLikeATrashLeavesOtherRecordsAlone) {
+    // "files" beside an "info" that leads out of the home: not a trash of ours.
+    test::makeFile(home("/.Trash-old/files/x"), 10);
+    test::makeFile(outside_ + "/info/x.trashinfo", 10);
+    test::makeLink(outside_ + "/info", home("/.Trash-old/info"));
+    test::makeFile(home("/work/files/y"), 10);
+    test::makeFile(home("/work/info/y.trashinfo"), 10);
+    auto outcome = Cleaner::clean({item(home("/.Trash-old/files/x")), item(home("/work/files/y"))},
+                                  withAction(CleanAction::Kind::delete_), services_);
+    EXPECT_EQ(outcome.cleaned.size(), 2u);
+    EXPECT_TRUE(test::exists(outside_ + "/info/x.trashinfo"));
+    EXPECT_TRUE(test::exists(home("/work/info/y.trashinfo")));
+}
+
+TEST_F(CleanerTest, ProtectedFoldersSeenThroughABindMountOfTheHomeStayProtected) {
+    if (!test::runningAsRoot()) GTEST_SKIP() << "mounting needs root";
+    test::makeFile(home("/Documents/keep.txt"), 10);
+    test::makeFile(home("/.config/app/settings"), 10);
+    test::makeFile(home("/Library/Caches/old/x"), 10);
+    std::string bound = test::makeFolder(outside_ + "/bound");
+    int status = inChild([&] {
+        if (::unshare(CLONE_NEWNS) != 0 ||
+            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::mount(test::home().c_str(), bound.c_str(), nullptr, MS_BIND, nullptr) != 0)
+            ::_exit(77);
+        bool judged = !Cleaner::isRemovable(bound + "/Documents", services_.ownBundle) &&
+                      !Cleaner::isRemovable(bound + "/.config", services_.ownBundle) &&
+                      !Cleaner::isRemovable(bound, services_.ownBundle) &&
+                      Cleaner::isRemovable(bound + "/Library/Caches/old", services_.ownBundle);
+        auto outcome = Cleaner::clean(
+            {item(bound + "/Documents"), item(bound + "/.config"), item(bound + "/Library/Caches/old")},
+            withAction(CleanAction::Kind::delete_), services_);
+        auto moved = Cleaner::move({item(bound + "/Documents")}, outside_, services_);
+        return judged && outcome.failures.size() == 2 &&
+               outcome.failures[0].reason == Cleaner::protectedReason &&
+               outcome.failures[1].reason == Cleaner::protectedReason &&
+               moved.failures.size() == 1 && moved.failures[0].reason == Cleaner::protectedReason;
+    });
+    if (status == 77) GTEST_SKIP() << "no private mount namespace here";
+    EXPECT_EQ(status, 0);
+    EXPECT_TRUE(test::exists(home("/Documents/keep.txt")));
+    EXPECT_TRUE(test::exists(home("/.config/app/settings")));
+    EXPECT_FALSE(test::exists(home("/Library/Caches/old")));
+}
+
+TEST_F(CleanerTest, AMoveIntoItselfThroughABindMountIsRefusedAndLeavesNothingBehind) {
+    if (!test::runningAsRoot()) GTEST_SKIP() << "mounting needs root";
+    test::makeFile(home("/Old/a.txt"), 10, 'a');
+    test::makeFolder(home("/Old/sub"));
+    std::string bound = test::makeFolder(outside_ + "/bound");
+    int status = inChild([&] {
+        if (::unshare(CLONE_NEWNS) != 0 ||
+            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::mount(home("/Old/sub").c_str(), bound.c_str(), nullptr, MS_BIND, nullptr) != 0)
+            ::_exit(77);
+        // The destination reads as a folder outside the item; it is the item's own subfolder.
+        auto moved = Cleaner::move({item(home("/Old"))}, bound, services_);
+        return moved.failures.size() == 1 && moved.failures[0].reason == Cleaner::intoItselfReason;
+    });
+    if (status == 77) GTEST_SKIP() << "no private mount namespace here";
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(test::readFile(home("/Old/a.txt")), std::string(10, 'a'));
+    EXPECT_FALSE(test::exists(home("/Old/sub/Old")));
 }
