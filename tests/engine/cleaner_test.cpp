@@ -14,6 +14,7 @@
 #include "engine/cleaner.h"
 #include "engine/edition.h"
 #include "engine/scanner.h"
+#include "platform/admin.h"
 #include "platform/trash.h"
 #include "support/fixture.h"
 
@@ -551,6 +552,17 @@ TEST_F(CleanerTest, TheAdministratorsRemovalChecksEveryItemAgainBeforeRemovingIt
     EXPECT_TRUE(test::exists(home("/Documents/keep")));
     EXPECT_EQ(AdminRemoval::removeListed("rm -rf /").status, 2);
     EXPECT_EQ(AdminRemoval::decode(AdminRemoval::encode(entries)), entries);
+}
+
+TEST_F(CleanerTest, TheProgramsOwnRemovalModeTakesTheListOnItsInput) {
+    // What pkexec runs, here without it.
+    test::makeFile(home("/a/plain/x"), 10);
+    auto held = Held::hold(home("/a/plain"));
+    auto list = AdminRemoval::encode({AdminRemoval::entryFor(std::get<HeldItem>(held))});
+    auto result = Shell::runWithInput({BRAMWICK_BINARY, Admin::removalFlag}, 30, list);
+    EXPECT_EQ(result.status, 0) << result.output;
+    EXPECT_FALSE(test::exists(home("/a/plain")));
+    EXPECT_EQ(Shell::runWithInput({BRAMWICK_BINARY, Admin::removalFlag}, 30, "junk").status, 2);
 }
 
 TEST_F(CleanerTest, AnAdministratorBatchOfThousandsOfItemsIsOneListAndOnePrompt) {

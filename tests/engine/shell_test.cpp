@@ -1,4 +1,7 @@
+#include <csignal>
 #include <dirent.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <set>
 
 #include <gtest/gtest.h>
@@ -102,4 +105,32 @@ TEST(Shell, ARunawayWriterIsStoppedBeforeItFillsTheDisk) {
     EXPECT_TRUE(r.output.starts_with("y\ny\n"));
     EXPECT_TRUE(logFiles(folder).empty());
     test::removeTree(folder);
+}
+
+TEST(Shell, AStatusThatCannotBeReadIsAFailureUntilChildSignalsAreReset) {
+    // A launcher that left SIGCHLD ignored: the system reaps every child itself. In a child
+    // process, so the change dies with it.
+    pid_t child = ::fork();
+    if (child == 0) {
+        ::signal(SIGCHLD, SIG_IGN);
+        auto succeeded = Shell::run({"true"}, 10);
+        auto failed = Shell::run({"false"}, 10);
+        bool unknown = succeeded.status != 0 && failed.status != 0 &&
+                       succeeded.output.find("could not be read") != std::string::npos;
+        Shell::resetChildSignal();
+        bool read = Shell::run({"true"}, 10).status == 0 && Shell::run({"false"}, 10).status == 1;
+        ::_exit(unknown ? (read ? 0 : 2) : 1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: an unread status passed for success; 2: not reset";
+}
+
+TEST(Shell, InputOfAnySizeReachesTheCommand) {
+    // Far more than one argument may carry.
+    std::string input(1'000'000, 'x');
+    auto r = Shell::runWithInput({"wc", "-c"}, 10, input);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.output.find("1000000"), std::string::npos) << r.output;
 }
