@@ -16,11 +16,9 @@ namespace {
 constexpr std::string_view header = "bramwick-removal-list 1\n";
 
 // Reads an unsigned number and the one separator after it.
-template <typename Number>
-bool number(std::string_view& text, Number& value, char separator) {
+template <typename Number> bool number(std::string_view& text, Number& value, char separator) {
     auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end == text.data() + text.size() || *end != separator)
-        return false;
+    if (error != std::errc() || end == text.data() + text.size() || *end != separator) return false;
     text.remove_prefix(static_cast<std::size_t>(end - text.data()) + 1);
     return true;
 }

@@ -3,8 +3,8 @@
 #include <cerrno>
 #include <cstdlib>
 #include <exception>
-#include <set>
 #include <fcntl.h>
+#include <set>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -239,8 +239,7 @@ void removeHeld(const ScanItem& item, const HeldItem& held, const Removal& remov
     outcome.cleaned.push_back(item);
 }
 
-void trashHeld(const ScanItem& item, const HeldItem& held, const Removal& trash,
-               Outcome& outcome) {
+void trashHeld(const ScanItem& item, const HeldItem& held, const Removal& trash, Outcome& outcome) {
     if (auto problem = trash(held))
         outcome.failures.push_back({item, *problem});
     else
@@ -255,8 +254,8 @@ struct AdminItem {
 // Settles each batch item by what is at its place now, never by the status alone.
 void settleAdminItems(std::vector<AdminItem>& batch, const std::optional<Shell::Result>& result,
                       const std::string& launchProblem, Outcome& outcome) {
-    auto reasons = result ? AdminRemoval::reasons(result->output)
-                          : std::map<std::size_t, std::string>{};
+    auto reasons =
+        result ? AdminRemoval::reasons(result->output) : std::map<std::size_t, std::string>{};
     for (std::size_t i = 0; i < batch.size(); ++i) {
         const ScanItem& item = batch[i].item;
         if (!result) {
@@ -378,7 +377,8 @@ Renamed renameInto(const ScanItem& item, const HeldItem& held, const Destination
     if (error == EEXIST)
         fail(alreadyExistsReason + target);
     else
-        fail(fmt::format("Could not move {}: {}", Text::homeShortened(held.path), errorText(error)));
+        fail(
+            fmt::format("Could not move {}: {}", Text::homeShortened(held.path), errorText(error)));
     return Renamed::failed;
 }
 
@@ -396,8 +396,8 @@ void copyAcross(const ScanItem& item, const HeldItem& held, const Destination& d
                                 "copied and was kept",
                                 target));
     if (auto problem = remove(held))
-        return fail(
-            fmt::format("Copied to {}, but the original could not be removed: {}", target, *problem));
+        return fail(fmt::format("Copied to {}, but the original could not be removed: {}", target,
+                                *problem));
     outcome.cleaned.push_back(item);
 }
 

@@ -6,13 +6,13 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
 #include <poll.h>
 #include <spawn.h>
-#include <sys/syscall.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <system_error>
-#include <optional>
 #include <thread>
 #include <unistd.h>
 
@@ -44,7 +44,8 @@ std::vector<std::string> commandEnvironment() {
 
 std::vector<char*> pointers(std::vector<std::string>& strings) {
     std::vector<char*> out;
-    for (auto& s : strings) out.push_back(s.data());
+    for (auto& s : strings)
+        out.push_back(s.data());
     out.push_back(nullptr);
     return out;
 }
@@ -93,7 +94,8 @@ Waited waitFor(pid_t pid, double seconds, int& status, const std::function<bool(
             pollfd p{pidfd, POLLIN, 0};
             ::poll(&p, 1, static_cast<int>(std::min<long long>(left + 1, 100)));
         } else {
-            std::this_thread::sleep_for(std::chrono::milliseconds(std::min<long long>(left + 1, 100)));
+            std::this_thread::sleep_for(
+                std::chrono::milliseconds(std::min<long long>(left + 1, 100)));
         }
     }
     if (pidfd >= 0) ::close(pidfd);
@@ -129,8 +131,8 @@ Result runWithInput(const std::vector<std::string>& arguments, double timeout,
     // limit as for arguments, and no other program can change it on the way.
     OutputFile inputFile;
     if (input) {
-        inputFile.fd = ::open(Edition::temporaryDirectory().c_str(),
-                              O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+        inputFile.fd =
+            ::open(Edition::temporaryDirectory().c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
         if (inputFile.fd < 0)
             throw std::system_error(errno, std::generic_category(), "cannot store the input");
         for (std::size_t done = 0; done < input->size();) {
@@ -165,8 +167,8 @@ Result runWithInput(const std::vector<std::string>& arguments, double timeout,
     sigset_t none;
     sigemptyset(&none);
     posix_spawnattr_setsigmask(&attributes, &none);
-    posix_spawnattr_setflags(&attributes,
-                             POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF |
+                                              POSIX_SPAWN_SETSIGMASK);
 
     std::vector<std::string> argv{"/usr/bin/env"};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
@@ -219,7 +221,8 @@ Result runWithInput(const std::vector<std::string>& arguments, double timeout,
             fmt::format("\nStopped after writing more than {} MB.", outputLimit / 1'000'000);
     } else if (!ended) {
         result.status = -1;
-        result.output += fmt::format("\nStopped after {} seconds.", static_cast<long long>(timeout));
+        result.output +=
+            fmt::format("\nStopped after {} seconds.", static_cast<long long>(timeout));
     } else if (waited == Waited::unknown) {
         // Never a success that cannot be shown.
         result.status = -1;

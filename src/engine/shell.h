@@ -18,7 +18,8 @@ struct Result {
 };
 
 // The search path every command sees.
-inline constexpr const char* searchPath = "/opt/homebrew/bin:/usr/local/bin:/usr/bin:/bin:/usr/sbin:/sbin";
+inline constexpr const char* searchPath =
+    "/opt/homebrew/bin:/usr/local/bin:/usr/bin:/bin:/usr/sbin:/sbin";
 
 // The most output a run keeps (the first bytes). A command still running when it has written
 // more is stopped as at its time limit, with its own stop line, so a runaway tool fills neither

@@ -24,8 +24,10 @@ Shell::Result runRemoval(const std::string& list, double timeout) {
 std::string quote(std::string_view path) {
     std::string out = "'";
     for (char c : path) {
-        if (c == '\'') out += "'\\''";
-        else out += c;
+        if (c == '\'')
+            out += "'\\''";
+        else
+            out += c;
     }
     return out + "'";
 }

@@ -16,7 +16,8 @@ inline constexpr int cancelledStatus = 126;
 inline constexpr int unavailableStatus = 127;
 
 // Runs `command` with "pkexec /bin/sh -c". Throws only as Shell::run does.
-Shell::Result run(const std::string& command, double timeout, const Shell::Runner& runner = Shell::run);
+Shell::Result run(const std::string& command, double timeout,
+                  const Shell::Runner& runner = Shell::run);
 
 // The flag of the program's own removal mode, for pkexec only: it is no mode of the user's.
 inline constexpr const char* removalFlag = "--remove-listed-as-administrator";

@@ -108,8 +108,7 @@ std::variant<HeldItem, int> hold(const std::string& rawPath) {
     return item;
 }
 
-std::variant<HeldItem, int> holdIn(int folderFd, const std::string& name,
-                                   const std::string& path) {
+std::variant<HeldItem, int> holdIn(int folderFd, const std::string& name, const std::string& path) {
     HeldItem item;
     item.folder = UniqueFd(::fcntl(folderFd, F_DUPFD_CLOEXEC, 0));
     if (!item.folder) return errno;

@@ -17,9 +17,8 @@ namespace bramwick::SafeCopy {
 
 bool Seen::operator==(const Seen& other) const {
     return identity == other.identity && type == other.type && size == other.size &&
-           modified.tv_sec == other.modified.tv_sec &&
-           modified.tv_nsec == other.modified.tv_nsec && changed.tv_sec == other.changed.tv_sec &&
-           changed.tv_nsec == other.changed.tv_nsec;
+           modified.tv_sec == other.modified.tv_sec && modified.tv_nsec == other.modified.tv_nsec &&
+           changed.tv_sec == other.changed.tv_sec && changed.tv_nsec == other.changed.tv_nsec;
 }
 
 namespace {
@@ -40,8 +39,8 @@ std::string below(const std::string& relative, const std::string& name) {
 
 // The names of an open folder; none when it cannot be listed (errno set).
 std::optional<std::vector<std::string>> namesIn(int folderFd) {
-    UniqueDir dir = UniqueDir::adopt(UniqueFd(::openat(folderFd, ".", O_RDONLY | O_DIRECTORY |
-                                                                          O_CLOEXEC)));
+    UniqueDir dir =
+        UniqueDir::adopt(UniqueFd(::openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)));
     if (!dir) return std::nullopt;
     std::vector<std::string> names;
     for (;;) {
@@ -115,8 +114,8 @@ class Copy {
             identityOf(st) != identityOf(seen))
             return changed(path);
         seen_[relative] = seenOf(st);
-        UniqueFd out(
-            ::openat(toDir, to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        UniqueFd out(::openat(toDir, to.c_str(),
+                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
         if (!out) return fail("Could not copy", path, errno);
         made();
         bool ok = bytes(in.get(), out.get(), path);
@@ -207,7 +206,8 @@ class Copy {
         made();
         UniqueFd into(::openat(toDir, to.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         struct stat intoStat {};
-        if (!into || ::fstat(into.get(), &intoStat) != 0) return fail("Could not copy", path, errno);
+        if (!into || ::fstat(into.get(), &intoStat) != 0)
+            return fail("Could not copy", path, errno);
         made_.insert(identityOf(intoStat));
         auto names = namesIn(from.get());
         if (!names) return fail("Could not list", path, errno);
@@ -292,8 +292,8 @@ Result copy(const HeldItem& source, int destination, const std::string& name,
     }
     auto now = Held::current(source);
     if (!now) {
-        result.problem = "Could not read " + Text::homeShortened(source.path) + ": " +
-                         errorText(errno);
+        result.problem =
+            "Could not read " + Text::homeShortened(source.path) + ": " + errorText(errno);
         return result;
     }
     if (identityOf(*now) != source.identity()) {

@@ -17,9 +17,10 @@ namespace bramwick::SafeDelete {
 // when it was already gone), else the reason of the first problem.
 std::optional<std::string> remove(const HeldItem& item);
 
-// Removes what is at `path` (absolute; links above it resolved once, then held). None when nothing is left there (also when it was already gone),
-// else the reason of the first problem; everything else that could be removed is removed.
-// A mount point, the item itself or one inside it, is never entered and is reported.
+// Removes what is at `path` (absolute; links above it resolved once, then held). None when nothing
+// is left there (also when it was already gone), else the reason of the first problem; everything
+// else that could be removed is removed. A mount point, the item itself or one inside it, is never
+// entered and is reported.
 std::optional<std::string> remove(const std::string& path);
 
 // The text for an error number, as the system words it ("Permission denied").

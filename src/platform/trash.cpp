@@ -11,10 +11,10 @@
 
 #include <fmt/format.h>
 
+#include "base/unique_fd.h"
 #include "engine/edition.h"
 #include "engine/scanner.h"
 #include "engine/text.h"
-#include "base/unique_fd.h"
 #include "platform/files.h"
 #include "platform/held_item.h"
 #include "platform/paths.h"
@@ -181,8 +181,8 @@ std::optional<std::string> moveInto(const HeldItem& item, const Folder& trash) {
             release();
             continue;
         }
-        bool written = writeAll(fd.get(), infoText(recorded, ::time(nullptr))) &&
-                       ::fsync(fd.get()) == 0;
+        bool written =
+            writeAll(fd.get(), infoText(recorded, ::time(nullptr))) && ::fsync(fd.get()) == 0;
         int writeError = errno;
         if (::close(fd.release()) != 0 && written) {
             written = false;
@@ -273,8 +273,7 @@ struct Mount {
 std::optional<Mount> mountOf(int fd, const std::string& path) {
     struct statx stx {};
     int flags = AT_NO_AUTOMOUNT | (path.empty() ? AT_EMPTY_PATH : 0);
-    if (::statx(fd, path.c_str(), flags, STATX_MNT_ID | STATX_INO, &stx) != 0)
-        return std::nullopt;
+    if (::statx(fd, path.c_str(), flags, STATX_MNT_ID | STATX_INO, &stx) != 0) return std::nullopt;
     if (stx.stx_mask & STATX_MNT_ID) return Mount{true, stx.stx_mnt_id};
     return Mount{false, ::makedev(stx.stx_dev_major, stx.stx_dev_minor)};
 }

@@ -434,7 +434,8 @@ void Store::quit(const ScanItem& item) {
     RunningApplications& provider = applications();
     const std::string target = Paths::standardised(item.url);
     for (const auto& application : provider.list())
-        if (!application.bundlePath.empty() && Paths::standardised(application.bundlePath) == target)
+        if (!application.bundlePath.empty() &&
+            Paths::standardised(application.bundlePath) == target)
             provider.requestQuit(application); // polite; the application may decline
 }
 

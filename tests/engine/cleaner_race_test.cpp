@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include "base/unique_fd.h"
 #include "engine/cleaner.h"
 #include "engine/scanner.h"
 #include "platform/trash.h"
@@ -115,9 +116,16 @@ TEST_F(CleanerRaceTest, AFolderAboveTheItemSwappedForALinkNeverLetsTheHomeFolder
         std::function<Cleaner::Outcome()> run;
         std::function<void()> tidy; // takes away what a success left elsewhere
     } actions[] = {
-        {"delete", [&] { return Cleaner::clean({item(target)}, withAction(CleanAction::Kind::delete_), services_); },
+        {"delete",
+         [&] {
+             return Cleaner::clean({item(target)}, withAction(CleanAction::Kind::delete_),
+                                   services_);
+         },
          [] {}},
-        {"trash", [&] { return Cleaner::clean({item(target)}, withAction(CleanAction::Kind::trash), services_); },
+        {"trash",
+         [&] {
+             return Cleaner::clean({item(target)}, withAction(CleanAction::Kind::trash), services_);
+         },
          [&] { test::removeTree(Trash::homeTrash()); }},
         {"move", [&] { return Cleaner::move({item(target)}, home("/Backup"), services_); },
          [&] { test::removeTree(home("/Backup/Documents")); }},

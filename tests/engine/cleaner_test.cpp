@@ -413,12 +413,13 @@ TEST_F(CleanerTest, TheAdministratorBatchIsJudgedByWhatIsLeft) {
     auto listed = AdminRemoval::decode(fake.lists[0]);
     ASSERT_TRUE(listed);
     ASSERT_EQ(listed->size(), 3u);
-    struct stat link {}, folder{};
+    struct stat link {
+    }, folder{};
     ASSERT_EQ(::lstat((outside_ + "/link").c_str(), &link), 0);
     ASSERT_EQ(::stat(outside_.c_str(), &folder), 0);
     EXPECT_EQ((*listed)[1].path, outside_ + "/a\"b\\c\nd");
-    EXPECT_EQ((*listed)[2], (AdminRemoval::Entry{identityOf(link), identityOf(folder),
-                                                 outside_ + "/link"}));
+    EXPECT_EQ((*listed)[2],
+              (AdminRemoval::Entry{identityOf(link), identityOf(folder), outside_ + "/link"}));
     // Settled in the loop first (the gone item), then the batch in order. The link is judged
     // as a link: its target being gone does not make it gone.
     EXPECT_EQ(paths(outcome.cleaned),
@@ -429,9 +430,10 @@ TEST_F(CleanerTest, TheAdministratorBatchIsJudgedByWhatIsLeft) {
 
     // The administrator's own reason for an item wins over the batch's status.
     fake.answer = [](const auto&) { return Shell::Result{1, "0\tDevice busy\n"}; };
-    EXPECT_EQ(failures(Cleaner::clean({item(outside_ + "/link")},
-                                      withAction(CleanAction::Kind::admin), services_)),
-              (std::vector<std::pair<std::string, std::string>>{{outside_ + "/link", "Device busy"}}));
+    EXPECT_EQ(
+        failures(Cleaner::clean({item(outside_ + "/link")}, withAction(CleanAction::Kind::admin),
+                                services_)),
+        (std::vector<std::pair<std::string, std::string>>{{outside_ + "/link", "Device busy"}}));
     fake.answer = [](const auto&) { return Shell::Result{126, ""}; };
     auto refused =
         Cleaner::clean({item(outside_ + "/link")}, withAction(CleanAction::Kind::admin), services_);
@@ -651,9 +653,9 @@ TEST_F(CleanerTest, ProtectedFoldersSeenThroughABindMountOfTheHomeStayProtected)
                       !Cleaner::isRemovable(bound + "/.config", services_.ownBundle) &&
                       !Cleaner::isRemovable(bound, services_.ownBundle) &&
                       Cleaner::isRemovable(bound + "/Library/Caches/old", services_.ownBundle);
-        auto outcome = Cleaner::clean(
-            {item(bound + "/Documents"), item(bound + "/.config"), item(bound + "/Library/Caches/old")},
-            withAction(CleanAction::Kind::delete_), services_);
+        auto outcome = Cleaner::clean({item(bound + "/Documents"), item(bound + "/.config"),
+                                       item(bound + "/Library/Caches/old")},
+                                      withAction(CleanAction::Kind::delete_), services_);
         auto moved = Cleaner::move({item(bound + "/Documents")}, outside_, services_);
         return judged && outcome.failures.size() == 2 &&
                outcome.failures[0].reason == Cleaner::protectedReason &&

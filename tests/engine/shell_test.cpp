@@ -1,8 +1,8 @@
 #include <csignal>
 #include <dirent.h>
+#include <set>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <set>
 
 #include <gtest/gtest.h>
 
@@ -77,7 +77,8 @@ TEST(Shell, StandardInputIsEmpty) {
 
 TEST(Shell, FixedSearchPathAndVariables) {
     ::setenv("PATH", "/nowhere", 1);
-    auto r = Shell::run({"sh", "-c", "echo $PATH $HOMEBREW_NO_AUTO_UPDATE $HOMEBREW_NO_ENV_HINTS"}, 10);
+    auto r =
+        Shell::run({"sh", "-c", "echo $PATH $HOMEBREW_NO_AUTO_UPDATE $HOMEBREW_NO_ENV_HINTS"}, 10);
     ::setenv("PATH", "/usr/local/bin:/usr/bin:/bin", 1);
     EXPECT_EQ(r.output, std::string(Shell::searchPath) + " 1 1\n");
 }

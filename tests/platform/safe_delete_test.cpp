@@ -2,13 +2,13 @@
 #include <fcntl.h>
 #include <fstream>
 #include <linux/fs.h>
-#include <thread>
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -216,11 +216,13 @@ TEST_F(SafeDeleteTest, TheCopyTellsWhetherTheSourceChangedSinceItWasCopied) {
         {"appended", [&] { std::ofstream(home("/src/tree/a"), std::ios::app) << "x"; }},
         {"created", [&] { test::makeFile(home("/src/tree/sub/new"), 1); }},
         {"removed", [&] { ::unlink(home("/src/tree/sub/b").c_str()); }},
-        {"replaced", [&] {
+        {"replaced",
+         [&] {
              test::makeFile(home("/src/c"), 10);
              ::rename(home("/src/c").c_str(), home("/src/tree/a").c_str());
          }},
-        {"retouched", [&] {
+        {"retouched",
+         [&] {
              struct timespec times[2] = {{1, 0}, {1, 0}};
              ::utimensat(AT_FDCWD, home("/src/tree/sub/b").c_str(), times, 0);
          }},

@@ -16,7 +16,9 @@ TEST(StoreFailure, AnOperationThatThrowsClearsItsFlagsAndReportsTheError) {
         std::function<void(StoreServices&)> breakIt;
         std::function<QCoro::Task<>(Store&)> start;
     };
-    auto thrower = [](const auto&...) -> Cleaner::Outcome { throw std::runtime_error("disk on fire"); };
+    auto thrower = [](const auto&...) -> Cleaner::Outcome {
+        throw std::runtime_error("disk on fire");
+    };
     Case cases[] = {
         {"clean", [&](StoreServices& s) { s.clean = thrower; },
          [](Store& store) { return store.clean(category("caches"), {item("a", 10)}); }},
@@ -45,7 +47,8 @@ TEST(StoreFailure, AnOperationThatThrowsClearsItsFlagsAndReportsTheError) {
          }},
         {"uninstall",
          [](StoreServices& s) {
-             s.uninstall = [](const ScanItem&, const std::vector<AppLeftover>&) -> Cleaner::Outcome {
+             s.uninstall = [](const ScanItem&,
+                              const std::vector<AppLeftover>&) -> Cleaner::Outcome {
                  throw std::runtime_error("disk on fire");
              };
          },
