@@ -87,6 +87,22 @@ std::optional<std::string> pathOf(int fd) {
     return out;
 }
 
+namespace {
+
+std::variant<HeldItem, int> holdInOpen(UniqueFd folder, const std::string& name) {
+    HeldItem item;
+    item.folder = std::move(folder);
+    struct stat st {};
+    if (::fstat(item.folder.get(), &st) != 0) return errno;
+    item.folderIdentity = identityOf(st);
+    item.name = name;
+    if (::fstatat(item.folder.get(), name.c_str(), &item.seen, AT_SYMLINK_NOFOLLOW) != 0)
+        return errno;
+    return item;
+}
+
+} // namespace
+
 std::variant<HeldItem, int> hold(const std::string& rawPath) {
     std::string path = Paths::withoutTrailingSlash(rawPath);
     if (path.empty() || path.front() != '/' || path == "/") return EINVAL;
@@ -94,32 +110,21 @@ std::variant<HeldItem, int> hold(const std::string& rawPath) {
     if (!Paths::isPlainName(name)) return EINVAL;
     auto parent = Paths::resolved(Paths::parent(path));
     if (!parent) return errno;
-    HeldItem item;
-    item.folder = openFolder(*parent);
-    if (!item.folder) return errno;
-    struct stat folder {};
-    if (::fstat(item.folder.get(), &folder) != 0) return errno;
-    item.folderIdentity = identityOf(folder);
-    item.name = name;
-    if (::fstatat(item.folder.get(), name.c_str(), &item.seen, AT_SYMLINK_NOFOLLOW) != 0)
-        return errno;
-    std::string base = pathOf(item.folder.get()).value_or(*parent);
-    item.path = base == "/" ? "/" + name : base + "/" + name;
-    return item;
+    UniqueFd folder = openFolder(*parent);
+    if (!folder) return errno;
+    std::string base = pathOf(folder.get()).value_or(*parent);
+    auto held = holdInOpen(std::move(folder), name);
+    if (auto* item = std::get_if<HeldItem>(&held))
+        item->path = base == "/" ? "/" + name : base + "/" + name;
+    return held;
 }
 
 std::variant<HeldItem, int> holdIn(int folderFd, const std::string& name, const std::string& path) {
-    HeldItem item;
-    item.folder = UniqueFd(::fcntl(folderFd, F_DUPFD_CLOEXEC, 0));
-    if (!item.folder) return errno;
-    struct stat folder {};
-    if (::fstat(item.folder.get(), &folder) != 0) return errno;
-    item.folderIdentity = identityOf(folder);
-    item.name = name;
-    if (::fstatat(item.folder.get(), name.c_str(), &item.seen, AT_SYMLINK_NOFOLLOW) != 0)
-        return errno;
-    item.path = path;
-    return item;
+    UniqueFd folder(::fcntl(folderFd, F_DUPFD_CLOEXEC, 0));
+    if (!folder) return errno;
+    auto held = holdInOpen(std::move(folder), name);
+    if (auto* item = std::get_if<HeldItem>(&held)) item->path = path;
+    return held;
 }
 
 std::optional<struct stat> current(const HeldItem& item) {
