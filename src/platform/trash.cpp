@@ -355,6 +355,8 @@ std::vector<std::string> trashesFor(const std::string& path) {
 } // namespace
 
 void forgetInfo(const HeldItem& item) {
+    // Most removals are nowhere near a trash: only a folder named "files" can be one's.
+    if (Scanner::lastComponent(Paths::parent(item.path)) != "files") return;
     constexpr int folderFlags = O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
     for (const auto& trash : trashesFor(item.path)) {
         UniqueFd trashFd = Held::openFolder(trash);
