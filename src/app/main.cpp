@@ -11,9 +11,9 @@
 #include <pwd.h>
 
 #include "app/cli/modes.h"
+#include "base/edition.h"
+#include "base/shell.h"
 #include "engine/admin_removal.h"
-#include "engine/edition.h"
-#include "engine/shell.h"
 #include "platform/admin.h"
 
 namespace {

@@ -5,8 +5,8 @@
 
 #include <fmt/format.h>
 
+#include "base/text.h"
 #include "engine/cleaner.h"
-#include "engine/text.h"
 #include "platform/safe_delete.h"
 
 namespace bramwick::AdminRemoval {

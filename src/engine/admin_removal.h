@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/shell.h"
+#include "base/shell.h"
 #include "platform/held_item.h"
 
 namespace bramwick::AdminRemoval {

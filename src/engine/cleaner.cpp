@@ -10,14 +10,14 @@
 
 #include <fmt/format.h>
 
+#include "base/edition.h"
+#include "base/paths.h"
+#include "base/text.h"
 #include "engine/admin_removal.h"
 #include "engine/catalog.h"
-#include "engine/edition.h"
 #include "engine/scanner.h"
-#include "engine/text.h"
 #include "platform/admin.h"
 #include "platform/bundle.h"
-#include "platform/paths.h"
 #include "platform/safe_copy.h"
 #include "platform/safe_delete.h"
 #include "platform/trash.h"

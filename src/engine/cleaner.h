@@ -12,8 +12,8 @@
 #include <unordered_set>
 #include <vector>
 
+#include "base/shell.h"
 #include "engine/models.h"
-#include "engine/shell.h"
 #include "platform/held_item.h"
 #include "platform/safe_copy.h"
 

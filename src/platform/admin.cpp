@@ -2,7 +2,7 @@
 
 #include <unistd.h>
 
-#include "engine/text.h"
+#include "base/text.h"
 
 namespace bramwick::Admin {
 

@@ -6,7 +6,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
-#include "platform/paths.h"
+#include "base/paths.h"
 
 namespace bramwick::Held {
 

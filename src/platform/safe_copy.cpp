@@ -9,8 +9,8 @@
 #include <unistd.h>
 #include <vector>
 
-#include "engine/text.h"
-#include "platform/paths.h"
+#include "base/paths.h"
+#include "base/text.h"
 #include "platform/safe_delete.h"
 
 namespace bramwick::SafeCopy {

@@ -13,9 +13,9 @@
 
 #include <tbb/parallel_for_each.h>
 
-#include "engine/text.h"
+#include "base/paths.h"
+#include "base/text.h"
 #include "platform/held_item.h"
-#include "platform/paths.h"
 
 namespace bramwick::SafeDelete {
 

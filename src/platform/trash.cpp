@@ -11,13 +11,12 @@
 
 #include <fmt/format.h>
 
+#include "base/edition.h"
+#include "base/paths.h"
+#include "base/text.h"
 #include "base/unique_fd.h"
-#include "engine/edition.h"
-#include "engine/scanner.h"
-#include "engine/text.h"
 #include "platform/files.h"
 #include "platform/held_item.h"
-#include "platform/paths.h"
 #include "platform/safe_delete.h"
 
 namespace bramwick::Trash {
@@ -356,7 +355,7 @@ std::vector<std::string> trashesFor(const std::string& path) {
 
 void forgetInfo(const HeldItem& item) {
     // Most removals are nowhere near a trash: only a folder named "files" can be one's.
-    if (Scanner::lastComponent(Paths::parent(item.path)) != "files") return;
+    if (Paths::lastComponent(Paths::parent(item.path)) != "files") return;
     constexpr int folderFlags = O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
     for (const auto& trash : trashesFor(item.path)) {
         UniqueFd trashFd = Held::openFolder(trash);

@@ -9,10 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include "base/edition.h"
 #include "engine/admin_removal.h"
 #include "engine/catalog.h"
 #include "engine/cleaner.h"
-#include "engine/edition.h"
 #include "engine/scanner.h"
 #include "platform/admin.h"
 #include "platform/trash.h"
