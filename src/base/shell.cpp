@@ -133,6 +133,14 @@ Result runWithInput(const std::vector<std::string>& arguments, double timeout,
     if (input) {
         inputFile.fd =
             ::open(Edition::temporaryDirectory().c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+        if (inputFile.fd < 0) {
+            // A file system without unnamed files: a private named one, unlinked at once.
+            std::string name =
+                Edition::temporaryDirectory() + "/bramwick-" + Text::newUuid() + ".input";
+            inputFile.fd =
+                ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+            if (inputFile.fd >= 0) ::unlink(name.c_str());
+        }
         if (inputFile.fd < 0)
             throw std::system_error(errno, std::generic_category(), "cannot store the input");
         for (std::size_t done = 0; done < input->size();) {
