@@ -262,22 +262,34 @@ void settleAdminItems(std::vector<AdminItem>& batch, const std::optional<Shell::
             outcome.failures.push_back({item, launchProblem});
             continue;
         }
-        auto now = Held::current(batch[i].held);
-        if (!now && !isGone(errno)) {
-            outcome.failures.push_back(
-                {item, fmt::format("Could not check whether it is gone: {}", errorText(errno))});
-        } else if (!now || identityOf(*now) != batch[i].held.identity()) {
-            outcome.cleaned.push_back(item); // the judged object is gone
-        } else if (auto found = reasons.find(i); found != reasons.end()) {
-            outcome.failures.push_back({item, found->second});
-        } else if (result->status == 0) {
-            outcome.failures.push_back({item, stillPresentReason});
-        } else {
+        // The removal ran when it answered for its items; it says why it left any of them.
+        const bool ran = result->status == 0 || !reasons.empty();
+        auto failure = [&] {
             std::string reason = Admin::failureReason(*result);
             if (reason.empty())
                 reason =
                     fmt::format("The administrator command ended with status {}", result->status);
-            outcome.failures.push_back({item, reason});
+            return reason;
+        };
+        auto now = Held::current(batch[i].held);
+        const int error = now ? 0 : errno;
+        if (auto found = reasons.find(i); found != reasons.end()) {
+            outcome.failures.push_back({item, found->second});
+        } else if (!now && isGone(error)) {
+            outcome.cleaned.push_back(item);
+        } else if (!now) {
+            outcome.failures.push_back(
+                {item, fmt::format("Could not check whether it is gone: {}", errorText(error))});
+        } else if (identityOf(*now) != batch[i].held.identity()) {
+            // Something else holds its name now: gone through the removal, else moved away.
+            if (ran)
+                outcome.cleaned.push_back(item);
+            else
+                outcome.failures.push_back({item, failure()});
+        } else if (result->status == 0) {
+            outcome.failures.push_back({item, stillPresentReason});
+        } else {
+            outcome.failures.push_back({item, failure()});
         }
     }
 }
