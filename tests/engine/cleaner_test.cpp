@@ -434,6 +434,17 @@ TEST_F(CleanerTest, TheAdministratorBatchIsJudgedByWhatIsLeft) {
         failures(Cleaner::clean({item(outside_ + "/link")}, withAction(CleanAction::Kind::admin),
                                 services_)),
         (std::vector<std::pair<std::string, std::string>>{{outside_ + "/link", "Device busy"}}));
+    // A refused password removed nothing: an item moved away meanwhile, another in its place,
+    // is no item cleaned.
+    fake.answer = [&](const auto&) {
+        ::rename((outside_ + "/link").c_str(), (outside_ + "/link-moved").c_str());
+        test::makeFile(outside_ + "/link", 1);
+        return Shell::Result{126, ""};
+    };
+    EXPECT_EQ(failures(Cleaner::clean({item(outside_ + "/link")},
+                                      withAction(CleanAction::Kind::admin), services_)),
+              (std::vector<std::pair<std::string, std::string>>{
+                  {outside_ + "/link", "The administrator password was not given."}}));
     fake.answer = [](const auto&) { return Shell::Result{126, ""}; };
     auto refused =
         Cleaner::clean({item(outside_ + "/link")}, withAction(CleanAction::Kind::admin), services_);
