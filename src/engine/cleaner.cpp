@@ -11,6 +11,7 @@
 
 #include "engine/catalog.h"
 #include "engine/edition.h"
+#include "engine/linux_locations.h"
 #include "engine/scanner.h"
 #include "engine/text.h"
 #include "platform/admin.h"
@@ -93,6 +94,9 @@ bool refused(const std::string& path, const std::vector<std::string>& bundles) {
             updater = updater || path == Catalog::expand(allowed);
         if (!updater) return true;
     }
+    static const std::vector<std::string> profiles = LinuxLocations::browserProfiles();
+    for (const auto& profile : profiles)
+        if (withinOrEqual(path, profile)) return true;
     for (const auto& bundle : bundles)
         if (!bundle.empty() && withinOrEqual(bundle, path)) return true;
     return protectedPaths().contains(path);
@@ -150,6 +154,8 @@ const std::unordered_set<std::string>& protectedPaths() {
             listed.push_back(Edition::home() + suffix);
         for (const char* path : systemPaths)
             listed.emplace_back(path);
+        for (auto& folder : LinuxLocations::sharedFolders())
+            listed.push_back(std::move(folder));
         listed.push_back(Trash::homeTrash());
         listed.push_back(Trash::homeTrash() + "/files");
         std::unordered_set<std::string> set;

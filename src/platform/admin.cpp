@@ -4,15 +4,21 @@
 
 namespace bramwick::Admin {
 
+std::vector<std::string> arguments(const std::string& command) {
+    return {"pkexec", "/bin/sh", "-c", command};
+}
+
 Shell::Result run(const std::string& command, double timeout, const Shell::Runner& runner) {
-    return runner({"pkexec", "/bin/sh", "-c", command}, timeout);
+    return runner(arguments(command), timeout);
 }
 
 std::string quote(std::string_view path) {
     std::string out = "'";
     for (char c : path) {
-        if (c == '\'') out += "'\\''";
-        else out += c;
+        if (c == '\'')
+            out += "'\\''";
+        else
+            out += c;
     }
     return out + "'";
 }

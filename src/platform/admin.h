@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/shell.h"
 
@@ -14,8 +15,12 @@ inline constexpr int cancelledStatus = 126;
 // env's status when pkexec itself is not installed.
 inline constexpr int unavailableStatus = 127;
 
+// The argument vector that runs `command` as root: "pkexec /bin/sh -c <command>".
+std::vector<std::string> arguments(const std::string& command);
+
 // Runs `command` with "pkexec /bin/sh -c". Throws only as Shell::run does.
-Shell::Result run(const std::string& command, double timeout, const Shell::Runner& runner = Shell::run);
+Shell::Result run(const std::string& command, double timeout,
+                  const Shell::Runner& runner = Shell::run);
 
 // A path quoted for the shell: wrapped in single quotes, each ' written as '\''.
 std::string quote(std::string_view path);
