@@ -53,14 +53,13 @@ std::string trashFilesFolder() {
 
 std::vector<std::string> androidPaths() {
     std::vector<std::string> paths;
-    for (const char* root :
-         {"/opt/homebrew/share/android-commandlinetools", "~/Library/Android/sdk"})
+    for (const char* root : {"/opt/homebrew/share/android-commandlinetools", "~/Library/Android/sdk"})
         for (const char* leaf : {"/ndk", "/system-images", "/emulator"})
             paths.push_back(std::string(root) + leaf);
     return paths;
 }
 
-const std::vector<std::string> personalRoots{"~/Downloads", "~/Desktop",  "~/Documents",
+const std::vector<std::string> personalRoots{"~/Downloads", "~/Desktop", "~/Documents",
                                              "~/Movies",    "~/Pictures", "~/Music"};
 
 std::vector<CleanupCategory> build() {
@@ -69,331 +68,157 @@ std::vector<CleanupCategory> build() {
     std::vector<CleanupCategory> rows;
     auto add = [&](Row row) -> CleanupCategory& { return rows.emplace_back(make(std::move(row))); };
 
-    add({"app-caches",
-         "Application Caches",
-         G::caches,
-         R::safe,
-         Kind::contents,
-         {"~/Library/Caches"},
-         0,
-         Act::delete_,
-         "shippingbox",
+    add({"app-caches", "Application Caches", G::caches, R::safe, Kind::contents, {"~/Library/Caches"}, 0,
+         Act::delete_, "shippingbox",
          "Temporary files created by apps. Safe to delete, but apps may recreate them later.",
          "Apps keep downloaded and generated files here so they can start and load faster. "
          "Everything in it is rebuilt on demand, so an app may feel slower the first time you "
          "open it afterwards. Quit apps you are using before cleaning, so none of them is "
          "writing to its cache at the time."});
-    add({"dot-cache",
-         "Command-Line Tool Cache",
-         G::caches,
-         R::safe,
-         Kind::contents,
-         {"~/.cache"},
-         0,
-         Act::delete_,
-         "terminal",
-         "Downloads cached by command-line tools (~/.cache).",
+    add({"dot-cache", "Command-Line Tool Cache", G::caches, R::safe, Kind::contents, {"~/.cache"}, 0,
+         Act::delete_, "terminal", "Downloads cached by command-line tools (~/.cache).",
          "Command-line tools and language toolchains keep downloaded packages and build results "
          "here. They fetch or rebuild whatever they need the next time you run them, which can "
          "take a while on a slow connection. Let running builds finish before you clean."});
-    add({"chrome-cache",
-         "Google Chrome Cache",
-         G::caches,
-         R::safe,
-         Kind::paths,
-         {"~/Library/Caches/Google"},
-         0,
-         Act::delete_,
-         "globe",
+    add({"chrome-cache", "Google Chrome Cache", G::caches, R::safe, Kind::paths,
+         {"~/Library/Caches/Google"}, 0, Act::delete_, "globe",
          "Web page cache for Chrome and other Google apps.",
          "Copies of web pages, images and scripts that Chrome keeps so sites load faster. It "
          "holds no passwords, cookies or history, and Chrome refills it as you browse. Quit "
          "Chrome first; while it runs this category is skipped by the automatic clean."})
         .busyApps = {"com.google.Chrome"};
-    add({"google-updater-downloads",
-         "Google Updater Downloads",
-         G::caches,
-         R::safe,
-         Kind::paths,
+    add({"google-updater-downloads", "Google Updater Downloads", G::caches, R::safe, Kind::paths,
          {"~/Library/Application Support/Google/GoogleUpdater/crx_cache",
           "~/Library/Application Support/Google/GoogleUpdater/updater.log.old",
           "~/Library/Application Support/Google/GoogleUpdater/updater_history.jsonl.old"},
-         0,
-         Act::delete_,
-         "arrow.down.app",
+         0, Act::delete_, "arrow.down.app",
          "Chrome update packages Google has already downloaded, and old updater logs.",
          "Update packages that Google's updater downloaded and has already installed, and the "
          "updater's old log files. Chrome keeps working without them; the updater downloads "
          "again only what a future update needs."});
-    add({"trash",
-         "Trash",
-         G::caches,
-         R::safe,
-         Kind::contents,
-         {trashFilesFolder()},
-         0,
-         Act::delete_,
-         "trash",
-         "Files you have moved to the Trash.",
+    add({"trash", "Trash", G::caches, R::safe, Kind::contents, {trashFilesFolder()}, 0, Act::delete_,
+         "trash", "Files you have moved to the Trash.",
          "Cleaning empties the Trash permanently. Anything Bramwick moves to the Trash only frees "
          "space once this is emptied."})
         .neverAutomatic = true;
-    add({"temp",
-         "macOS Temp Data",
-         G::caches,
-         R::caution,
-         Kind::paths,
-         {"/private/var/folders"},
-         0,
-         Act::reviewOnly,
-         "folder.badge.minus",
-         "System-managed temporary files (/var/folders).",
+    add({"temp", "macOS Temp Data", G::caches, R::caution, Kind::paths, {"/private/var/folders"}, 0,
+         Act::reviewOnly, "folder.badge.minus", "System-managed temporary files (/var/folders).",
          "macOS owns this folder, and apps have files open in it while they run. Deleting from "
          "here can crash them.",
          "Restart your Mac \u2014 macOS clears most of this folder at startup."});
-    add({"user-logs",
-         "System & App Logs",
-         G::logs,
-         R::safe,
-         Kind::contents,
-         {"~/Library/Logs"},
-         0,
-         Act::delete_,
-         "doc.text.magnifyingglass",
-         "Log files used for debugging and diagnostics.",
+    add({"user-logs", "System & App Logs", G::logs, R::safe, Kind::contents, {"~/Library/Logs"}, 0,
+         Act::delete_, "doc.text.magnifyingglass", "Log files used for debugging and diagnostics.",
          "Records that apps write about what they did, mostly useful when something goes "
          "wrong. Apps start new logs as they run. If you are chasing a problem with an app, "
          "keep its logs until it is solved."});
-    add({"npm",
-         "NPM Cache",
-         G::developer,
-         R::safe,
-         Kind::paths,
-         {"~/.npm/_cacache", "~/.npm/_npx", "~/.npm/_logs"},
-         0,
-         Act::delete_,
-         "cube.box",
+    add({"npm", "NPM Cache", G::developer, R::safe, Kind::paths,
+         {"~/.npm/_cacache", "~/.npm/_npx", "~/.npm/_logs"}, 0, Act::delete_, "cube.box",
          "Cached Node.js packages.",
          "Packages npm has downloaded before, the tools npx fetched, and npm's debug logs. "
          "Your projects keep their own node_modules, so nothing stops working; the next "
          "install downloads again what it needs."});
-    add({"yarn",
-         "Yarn & pnpm Caches",
-         G::developer,
-         R::safe,
-         Kind::paths,
-         {"~/Library/Caches/Yarn", "~/.yarn/berry/cache", "~/Library/pnpm/store"},
-         0,
-         Act::delete_,
-         "cube",
-         "Cached Yarn and pnpm packages.",
+    add({"yarn", "Yarn & pnpm Caches", G::developer, R::safe, Kind::paths,
+         {"~/Library/Caches/Yarn", "~/.yarn/berry/cache", "~/Library/pnpm/store"}, 0, Act::delete_,
+         "cube", "Cached Yarn and pnpm packages.",
          "Package archives that Yarn and pnpm keep so installs are fast and work offline. "
          "Projects installed with pnpm link into its store, so run pnpm install in them "
          "afterwards; everything else is downloaded again on the next install."});
-    add({"cocoapods",
-         "CocoaPods Cache",
-         G::developer,
-         R::safe,
-         Kind::paths,
-         {"~/Library/Caches/CocoaPods"},
-         0,
-         Act::delete_,
-         "leaf",
-         "Cached CocoaPods dependencies.",
+    add({"cocoapods", "CocoaPods Cache", G::developer, R::safe, Kind::paths,
+         {"~/Library/Caches/CocoaPods"}, 0, Act::delete_, "leaf", "Cached CocoaPods dependencies.",
          "Downloaded pod sources and specs that CocoaPods reuses between projects. The next pod "
          "install fetches again whatever a project needs; your projects' own Pods folders are "
          "not touched."});
-    add({"gradle",
-         "Gradle Caches",
-         G::developer,
-         R::safe,
-         Kind::paths,
-         {"~/.gradle/caches", "~/.gradle/wrapper/dists"},
-         0,
-         Act::delete_,
-         "cup.and.saucer",
+    add({"gradle", "Gradle Caches", G::developer, R::safe, Kind::paths,
+         {"~/.gradle/caches", "~/.gradle/wrapper/dists"}, 0, Act::delete_, "cup.and.saucer",
          "Cached dependencies and build outputs for Gradle.",
          "Libraries, build outputs and Gradle versions downloaded for your Java, Kotlin and "
          "Android projects. The next build downloads what it needs again, so it will be slow "
          "once. Stop running Gradle daemons and Android Studio builds first."});
-    add({"homebrew",
-         "Homebrew Downloads",
-         G::developer,
-         R::safe,
-         Kind::contents,
-         {"~/Library/Caches/Homebrew"},
-         0,
-         Act::delete_,
-         "mug",
-         "Old Homebrew bottles and downloads.",
+    add({"homebrew", "Homebrew Downloads", G::developer, R::safe, Kind::contents,
+         {"~/Library/Caches/Homebrew"}, 0, Act::delete_, "mug", "Old Homebrew bottles and downloads.",
          "Runs `brew cleanup --prune=all` to remove old versions of installed formulae, then "
          "deletes the download cache. Homebrew re-downloads what it needs on the next install."})
         .alsoRun = std::vector<std::string>{"brew", "cleanup", "--prune=all"};
-    add({"project-artifacts",
-         "Project Build Folders",
-         G::developer,
-         R::caution,
-         Kind::projectArtifacts,
-         {"~/Projects"},
-         0,
-         Act::delete_,
-         "hammer",
+    add({"project-artifacts", "Project Build Folders", G::developer, R::caution, Kind::projectArtifacts,
+         {"~/Projects"}, 0, Act::delete_, "hammer",
          "node_modules, Pods, build, .dart_tool and .next inside ~/Projects.",
          "All rebuildable, but the project won't build until you restore them \u2014 each item's "
          "note says how (npm install, pod install, flutter pub get\u2026). Symlinked folders are "
          "never followed, so data a link points to on another drive is safe."});
-    add({"python-user",
-         "Python User Packages",
-         G::developer,
-         R::caution,
-         Kind::contents,
-         {"~/Library/Python"},
-         0,
-         Act::trash,
-         "chevron.left.forwardslash.chevron.right",
+    add({"python-user", "Python User Packages", G::developer, R::caution, Kind::contents,
+         {"~/Library/Python"}, 0, Act::trash, "chevron.left.forwardslash.chevron.right",
          "Packages installed with pip --user (~/Library/Python).",
          "Python packages you installed for your user account with pip --user, one folder per "
          "Python version. Scripts that import them stop working until you install them again. "
          "They go to the Trash, so you can put a folder back if something breaks."});
-    add({"derived-data",
-         "Xcode Derived Data",
-         G::xcode,
-         R::safe,
-         Kind::contents,
-         {"~/Library/Developer/Xcode/DerivedData"},
-         0,
-         Act::delete_,
-         "hammer.fill",
+    add({"derived-data", "Xcode Derived Data", G::xcode, R::safe, Kind::contents,
+         {"~/Library/Developer/Xcode/DerivedData"}, 0, Act::delete_, "hammer.fill",
          "Intermediate build results and indexes generated by Xcode.",
          "Build products, intermediate files and code indexes for every project Xcode has "
          "opened. Xcode rebuilds them, so the next build and indexing of each project takes "
          "longer. Quit Xcode before cleaning."})
         .busyApps = {"com.apple.dt.Xcode"};
-    add({"device-support",
-         "iOS Device Support",
-         G::xcode,
-         R::safe,
-         Kind::contents,
-         {"~/Library/Developer/Xcode/iOS DeviceSupport",
-          "~/Library/Developer/Xcode/watchOS DeviceSupport",
+    add({"device-support", "iOS Device Support", G::xcode, R::safe, Kind::contents,
+         {"~/Library/Developer/Xcode/iOS DeviceSupport", "~/Library/Developer/Xcode/watchOS DeviceSupport",
           "~/Library/Developer/Xcode/tvOS DeviceSupport",
           "~/Library/Developer/Xcode/visionOS DeviceSupport"},
-         0,
-         Act::delete_,
-         "iphone.gen3",
-         "Files used to debug apps on iOS devices.",
+         0, Act::delete_, "iphone.gen3", "Files used to debug apps on iOS devices.",
          "Symbol files Xcode copies from each device and system version you have debugged on. "
          "Old versions you no longer run are dead weight; Xcode copies them again the next "
          "time you connect a device with that version. Quit Xcode first."})
         .busyApps = {"com.apple.dt.Xcode"};
-    add({"coredevice",
-         "iPhone Support Caches",
-         G::xcode,
-         R::safe,
-         Kind::paths,
-         {"~/Library/Containers/com.apple.CoreDevice.CoreDeviceService/Data/Library/Caches"},
-         0,
-         Act::delete_,
-         "cable.connector",
+    add({"coredevice", "iPhone Support Caches", G::xcode, R::safe, Kind::paths,
+         {"~/Library/Containers/com.apple.CoreDevice.CoreDeviceService/Data/Library/Caches"}, 0,
+         Act::delete_, "cable.connector",
          "CoreDevice caches used when installing to and debugging on an iPhone.",
          "Files the device service keeps while installing apps on a connected iPhone or iPad. "
          "They are created again the next time you run an app on a device. Quit Xcode and "
          "disconnect devices first."})
         .busyApps = {"com.apple.dt.Xcode"};
-    add({"previews",
-         "SwiftUI Previews",
-         G::xcode,
-         R::safe,
-         Kind::paths,
-         {"~/Library/Developer/Xcode/UserData/Previews"},
-         0,
-         Act::delete_,
-         "rectangle.on.rectangle",
+    add({"previews", "SwiftUI Previews", G::xcode, R::safe, Kind::paths,
+         {"~/Library/Developer/Xcode/UserData/Previews"}, 0, Act::delete_, "rectangle.on.rectangle",
          "Preview simulators created by Xcode canvases.",
          "The simulators and builds behind Xcode's preview canvas. Xcode creates them again "
          "the next time you open a preview, which makes that first preview slow. Quit Xcode "
          "first."})
         .busyApps = {"com.apple.dt.Xcode"};
-    add({"simulators",
-         "Xcode Simulators",
-         G::xcode,
-         R::caution,
-         Kind::simulatorDevices,
-         {},
-         0,
-         Act::command,
-         "ipad.and.iphone",
-         "Virtual devices used for testing iOS apps.",
+    add({"simulators", "Xcode Simulators", G::xcode, R::caution, Kind::simulatorDevices, {}, 0,
+         Act::command, "ipad.and.iphone", "Virtual devices used for testing iOS apps.",
          "Each simulated device keeps its own installed apps, data and settings. Deleting one "
          "removes all of that; you can add a fresh device in Xcode at any time. Shut a "
          "simulator down before deleting it."});
-    add({"sim-runtimes",
-         "Simulator Runtimes",
-         G::xcode,
-         R::caution,
-         Kind::simulatorRuntimes,
-         {},
-         0,
-         Act::command,
-         "square.stack.3d.down.right",
+    add({"sim-runtimes", "Simulator Runtimes", G::xcode, R::caution, Kind::simulatorRuntimes, {}, 0,
+         Act::command, "square.stack.3d.down.right",
          "iOS and watchOS system images for the simulator.",
          "The system versions simulators run on, often several gigabytes each. Devices that "
          "use a deleted runtime stop working until you download it again from Xcode's "
          "settings. Each item shows when the runtime was last used."});
-    add({"archives",
-         "Xcode Archives",
-         G::xcode,
-         R::danger,
-         Kind::contents,
-         {"~/Library/Developer/Xcode/Archives"},
-         0,
-         Act::trash,
-         "archivebox",
+    add({"archives", "Xcode Archives", G::xcode, R::danger, Kind::contents,
+         {"~/Library/Developer/Xcode/Archives"}, 0, Act::trash, "archivebox",
          "Archived app builds for distribution.",
          "These may be App Store submissions, and their dSYMs are needed to read crash reports. "
          "Move old ones to another drive rather than deleting them."});
-    add({"android-avd",
-         "Android Emulators",
-         G::android,
-         R::caution,
-         Kind::contents,
-         {"~/.android/avd"},
-         0,
-         Act::delete_,
-         "candybarphone",
+    add({"android-avd", "Android Emulators", G::android, R::caution, Kind::contents,
+         {"~/.android/avd"}, 0, Act::delete_, "candybarphone",
          "Virtual devices used for testing Android apps.",
          "Each emulator keeps its disk image, installed apps and snapshots. Deleting one "
          "removes all of that; you can create a new one in Android Studio's device manager. "
          "Close running emulators first."});
-    add({"android-sdk", "Android SDK Extras", G::android, R::caution, Kind::paths, androidPaths(),
-         0, Act::delete_, "wrench.and.screwdriver",
+    add({"android-sdk", "Android SDK Extras", G::android, R::caution, Kind::paths, androidPaths(), 0,
+         Act::delete_, "wrench.and.screwdriver",
          "NDK, emulator and system images inside the Android SDK.",
          "The NDK, the emulator and the system images it boots are the biggest parts of the "
          "Android SDK. Android Studio's SDK manager downloads them again when a project needs "
          "them. Quit Android Studio and running emulators first."});
-    add({"claude-scratchpads",
-         "Claude Code Scratchpads",
-         G::ai,
-         R::caution,
-         Kind::claudeScratchpads,
-         {},
-         0,
-         Act::delete_,
-         "sparkles",
+    add({"claude-scratchpads", "Claude Code Scratchpads", G::ai, R::caution, Kind::claudeScratchpads,
+         {}, 0, Act::delete_, "sparkles",
          "Folders left behind by earlier Claude Code sessions (/private/tmp/claude-501).",
          "What earlier Claude Code sessions left behind. Their Xcode build folders are counted "
          "separately, under Claude Code Build Folders. Some may hold copies of files that are "
          "not regenerable \u2014 those items are marked, so check you have another copy before "
          "deleting them. Folders used in the last hour may belong to a running session."});
-    add({"claude-scratchpad-builds",
-         "Claude Code Build Folders",
-         G::ai,
-         R::safe,
-         Kind::claudeScratchpadBuilds,
-         {},
-         0,
-         Act::delete_,
-         "hammer.circle",
+    add({"claude-scratchpad-builds", "Claude Code Build Folders", G::ai, R::safe,
+         Kind::claudeScratchpadBuilds, {}, 0, Act::delete_, "hammer.circle",
          "Xcode build folders inside Claude Code scratchpads (scratchpad/dd).",
          "When a Claude Code session builds an app it gives Xcode its own build folder, and it "
          "stays behind after the session ends \u2014 DerivedData by another name. It rebuilds "
@@ -402,141 +227,70 @@ std::vector<CleanupCategory> build() {
          "session that is still building. Not part of a scheduled clean for that reason; clean "
          "it by hand."})
         .neverAutomatic = true;
-    add({"codex-updater",
-         "Codex Updater Cache",
-         G::ai,
-         R::safe,
-         Kind::paths,
-         {"~/Library/Caches/com.openai.codex"},
-         0,
-         Act::delete_,
-         "arrow.down.circle",
+    add({"codex-updater", "Codex Updater Cache", G::ai, R::safe, Kind::paths,
+         {"~/Library/Caches/com.openai.codex"}, 0, Act::delete_, "arrow.down.circle",
          "Downloaded Codex app updates.",
          "Update packages the Codex app downloaded and has already installed. The app fetches "
          "the next update when it needs it. Quit Codex first; while it runs this category is "
          "skipped by the automatic clean."})
         .busyApps = {"com.openai.codex"};
-    add({"codex-runtimes",
-         "Codex Runtimes",
-         G::ai,
-         R::safe,
-         Kind::paths,
-         {"~/.cache/codex-runtimes"},
-         0,
-         Act::delete_,
-         "gearshape.2",
+    add({"codex-runtimes", "Codex Runtimes", G::ai, R::safe, Kind::paths,
+         {"~/.cache/codex-runtimes"}, 0, Act::delete_, "gearshape.2",
          "Runtimes Codex downloads to run code.",
          "Language runtimes Codex downloads so it can run code for you. It downloads them again "
          "the next time a task needs one, which makes that task slower to start. Quit Codex "
          "first."})
         .busyApps = {"com.openai.codex"};
-    add({"claude-desktop",
-         "Claude Desktop Caches",
-         G::ai,
-         R::caution,
-         Kind::paths,
-         {"~/Library/Application Support/Claude/Cache",
-          "~/Library/Application Support/Claude/Code Cache",
+    add({"claude-desktop", "Claude Desktop Caches", G::ai, R::caution, Kind::paths,
+         {"~/Library/Application Support/Claude/Cache", "~/Library/Application Support/Claude/Code Cache",
           "~/Library/Application Support/Claude/GPUCache",
           "~/Library/Application Support/Claude/simulator-builds",
           "~/Library/Caches/com.anthropic.claudefordesktop.ShipIt"},
-         0,
-         Act::delete_,
-         "bubble.left.and.text.bubble.right",
+         0, Act::delete_, "bubble.left.and.text.bubble.right",
          "Web cache, updater downloads and simulator builds of the Claude app.",
          "The Claude app's web and graphics caches, its downloaded updates and the simulator "
          "builds it made. Your conversations are kept by your account, not in these folders. "
          "The app rebuilds its caches as you use it; quit it before cleaning."});
-    add({"codex-history",
-         "Codex Sessions & Plugins",
-         G::ai,
-         R::danger,
-         Kind::contents,
-         {"~/.codex"},
-         0,
-         Act::trash,
-         "clock.arrow.circlepath",
+    add({"codex-history", "Codex Sessions & Plugins", G::ai, R::danger, Kind::contents, {"~/.codex"},
+         0, Act::trash, "clock.arrow.circlepath",
          "Your Codex chat history and plugins (~/.codex).",
          "Your past Codex sessions, their logs, and the plugins and settings you set up. "
          "Nothing here comes back by itself: a removed session is gone, and plugins must be "
          "installed again. Items go to the Trash; keep config files you want to reuse."});
-    add({"applications",
-         "Unused Applications",
-         G::apps,
-         R::caution,
-         Kind::applications,
-         {},
-         0,
-         Act::trash,
-         "square.grid.2x2",
-         "Apps you haven't opened recently, largest first.",
+    add({"applications", "Unused Applications", G::apps, R::caution, Kind::applications, {}, 0,
+         Act::trash, "square.grid.2x2", "Apps you haven't opened recently, largest first.",
          "Apps not opened for the number of days you choose \u2014 click the number to change "
          "it. The last-opened date is the latest of macOS's app usage history, Spotlight, and "
          "when the app's program file was last read. Apps with none of those are included too. "
          "Apps are moved to the Trash; running apps are marked, so quit them first. Bramwick "
          "itself is never listed."});
-    add({"mail-downloads",
-         "Mail Downloads",
-         G::apps,
-         R::safe,
-         Kind::contents,
-         {"~/Library/Containers/com.apple.mail/Data/Library/Mail Downloads"},
-         0,
-         Act::delete_,
-         "envelope",
-         "Attachment copies, originals stay in your mailbox",
+    add({"mail-downloads", "Mail Downloads", G::apps, R::safe, Kind::contents,
+         {"~/Library/Containers/com.apple.mail/Data/Library/Mail Downloads"}, 0, Act::delete_,
+         "envelope", "Attachment copies, originals stay in your mailbox",
          "Copies Mail saves when you open or preview an attachment. The original stays in its "
          "message, and Mail saves a new copy the next time you open it. Quit Mail first."})
         .busyApps = {"com.apple.mail"};
-    add({"messages",
-         "Message Attachments",
-         G::apps,
-         R::caution,
-         Kind::contents,
-         {"~/Library/Messages/Attachments"},
-         0,
-         Act::trash,
-         "message",
+    add({"messages", "Message Attachments", G::apps, R::caution, Kind::contents,
+         {"~/Library/Messages/Attachments"}, 0, Act::trash, "message",
          "Photos and files received via iMessage.",
          "Photos, videos and files sent and received in Messages. Removed attachments no longer "
          "show in their conversations, unless Messages in iCloud still holds them. They go to "
          "the Trash, so look through them before you empty it."});
-    add({"group-containers",
-         "Group Containers",
-         G::apps,
-         R::caution,
-         Kind::contents,
-         {"~/Library/Group Containers"},
-         0,
-         Act::trash,
-         "square.grid.3x3",
+    add({"group-containers", "Group Containers", G::apps, R::caution, Kind::contents,
+         {"~/Library/Group Containers"}, 0, Act::trash, "square.grid.3x3",
          "Shared data between related apps.",
          "Data that apps from one developer share with each other, such as an app and its "
          "widgets. For many apps this is their real data, not a copy. Remove a folder only for "
          "apps you no longer use; it goes to the Trash."});
-    add({"app-containers",
-         "App Containers",
-         G::apps,
-         R::danger,
-         Kind::contents,
-         {"~/Library/Containers"},
-         0,
-         Act::trash,
-         "cube.transparent",
+    add({"app-containers", "App Containers", G::apps, R::danger, Kind::contents,
+         {"~/Library/Containers"}, 0, Act::trash, "cube.transparent",
          "Sandboxed data for installed apps.",
          "Each sandboxed app keeps all its documents, settings and caches in its own container. "
          "Removing a container resets that app and can lose work that exists nowhere else. "
          "Back up the ones you care about and remove only containers of apps you have "
          "deleted."});
-    add({"chrome-profile",
-         "Google Chrome Passwords & Sign-ins",
-         G::apps,
-         R::caution,
-         Kind::paths,
-         {"~/Library/Application Support/Google"},
-         0,
-         Act::reviewOnly,
-         "key",
+    add({"chrome-profile", "Google Chrome Passwords & Sign-ins", G::apps, R::caution, Kind::paths,
+         {"~/Library/Application Support/Google"}, 0, Act::reviewOnly, "key",
          "Chrome's saved passwords, sign-in cookies, history, bookmarks and extensions. Never "
          "deleted here.",
          "~/Library/Application Support/Google holds your Chrome profiles \u2014 saved passwords "
@@ -551,15 +305,8 @@ std::vector<CleanupCategory> build() {
          "and security \u2192 Delete browsing data, and leave \u201cPasswords\u201d and "
          "\u201cCookies and other site data\u201d unticked."})
         .managedBy = ManagedBy{"Chrome", "com.google.Chrome"};
-    add({"app-support",
-         "Application Support",
-         G::apps,
-         R::caution,
-         Kind::contents,
-         {"~/Library/Application Support"},
-         0,
-         Act::reviewOnly,
-         "wrench.adjustable",
+    add({"app-support", "Application Support", G::apps, R::caution, Kind::contents,
+         {"~/Library/Application Support"}, 0, Act::reviewOnly, "wrench.adjustable",
          "Core data and settings for user apps. Shown for its size only \u2014 Bramwick never "
          "deletes it.",
          "Settings, databases, licences and downloads for your apps \u2014 for many of them this "
@@ -571,48 +318,26 @@ std::vector<CleanupCategory> build() {
          "Open ~/Library/Application Support in Finder to see what is there. Remove a folder "
          "only when you know which app owns it and you no longer use that app \u2014 or "
          "uninstall the app from Unused Applications, which takes its folder with it."});
-    add({"ios-backups",
-         "iOS Backups",
-         G::apps,
-         R::danger,
-         Kind::contents,
-         {"~/Library/Application Support/MobileSync/Backup"},
-         0,
-         Act::trash,
-         "iphone.and.arrow.forward",
-         "Local backups of your iPhone or iPad.",
+    add({"ios-backups", "iOS Backups", G::apps, R::danger, Kind::contents,
+         {"~/Library/Application Support/MobileSync/Backup"}, 0, Act::trash,
+         "iphone.and.arrow.forward", "Local backups of your iPhone or iPad.",
          "Full backups of your devices made on this computer. A removed backup cannot restore "
          "a lost or replaced device, so keep the newest one of each device unless it is also "
          "backed up to iCloud. Copy a backup to another drive before removing it."});
-    add({"codex-checkouts",
-         "Old Codex Project Checkouts",
-         G::personal,
-         R::danger,
-         Kind::contents,
-         {"~/Documents/Codex"},
-         0,
-         Act::trash,
-         "doc.on.doc",
+    add({"codex-checkouts", "Old Codex Project Checkouts", G::personal, R::danger, Kind::contents,
+         {"~/Documents/Codex"}, 0, Act::trash, "doc.on.doc",
          "Dated project copies from past Codex sessions (~/Documents/Codex).",
          "Copies of your projects that Codex made for past sessions, one folder per date. "
          "Changes that were never merged back exist only here. Check each folder before "
          "removing it; they go to the Trash."});
-    add({"large-files",
-         "Large Files",
-         G::personal,
-         R::caution,
-         Kind::largeFiles,
-         {"~/Downloads", "~/Desktop", "~/Documents", "~/Movies"},
-         200'000'000,
-         Act::trash,
-         "doc.zipper",
-         "Files over 200 MB in Downloads, Desktop, Documents and Movies.",
+    add({"large-files", "Large Files", G::personal, R::caution, Kind::largeFiles,
+         {"~/Downloads", "~/Desktop", "~/Documents", "~/Movies"}, 200'000'000, Act::trash,
+         "doc.zipper", "Files over 200 MB in Downloads, Desktop, Documents and Movies.",
          "Single files of 200 MB or more: disk images, videos, archives and installers you may "
          "have finished with. Only you can tell whether you still need one, so look at each "
          "before cleaning. They go to the Trash and free space when you empty it."});
     add({"duplicates", "Duplicate Files", G::personal, R::caution, Kind::duplicateFiles,
-         personalRoots, 1'000'000, Act::trash, "doc.on.doc.fill",
-         "Identical copies, keeping one of each.",
+         personalRoots, 1'000'000, Act::trash, "doc.on.doc.fill", "Identical copies, keeping one of each.",
          "Files whose contents match byte for byte, over 1 MB, in Downloads, Desktop, Documents, "
          "Movies, Pictures and Music. Matched on size, then on the first 64 KB, then on a hash "
          "of the whole file \u2014 never on the name, so a renamed copy is still found. One copy "
@@ -634,28 +359,13 @@ std::vector<CleanupCategory> build() {
          "two posters differing only in their title, differ over 0.06% to 6.6%. Anything in "
          "between is left alone rather than guessed at, so a burst of photos is never offered, "
          "and photo libraries are never opened."});
-    add({"downloads",
-         "Downloads Folder",
-         G::personal,
-         R::caution,
-         Kind::contents,
-         {"~/Downloads"},
-         0,
-         Act::trash,
-         "arrow.down.doc",
-         "Everything in ~/Downloads.",
+    add({"downloads", "Downloads Folder", G::personal, R::caution, Kind::contents, {"~/Downloads"}, 0,
+         Act::trash, "arrow.down.doc", "Everything in ~/Downloads.",
          "Everything you have downloaded and kept: installers, documents, archives. Some of it "
          "may be the only copy you have, so look through it before cleaning. Items go to the "
          "Trash."});
-    add({"photos",
-         "Photos Library",
-         G::personal,
-         R::caution,
-         Kind::paths,
-         {"~/Pictures/Photos Library.photoslibrary"},
-         0,
-         Act::reviewOnly,
-         "photo.on.rectangle",
+    add({"photos", "Photos Library", G::personal, R::caution, Kind::paths,
+         {"~/Pictures/Photos Library.photoslibrary"}, 0, Act::reviewOnly, "photo.on.rectangle",
          "Managed by the Photos app. Shown for its size only \u2014 Bramwick never deletes it.",
          "Your photos and videos. Deleting or moving the library in Finder can lose them, so "
          "Bramwick refuses to touch any .photoslibrary. Free space from inside Photos instead.",
@@ -663,27 +373,13 @@ std::vector<CleanupCategory> build() {
          "keep full-size originals in iCloud. To move the library to another drive, follow "
          "Apple's steps in Photos Help."})
         .managedBy = ManagedBy{"Photos", "com.apple.Photos"};
-    add({"sim-dyld",
-         "Simulator Shared Cache",
-         G::system,
-         R::caution,
-         Kind::paths,
-         {"/Library/Developer/CoreSimulator/Caches/dyld"},
-         0,
-         Act::admin,
-         "memorychip",
+    add({"sim-dyld", "Simulator Shared Cache", G::system, R::caution, Kind::paths,
+         {"/Library/Developer/CoreSimulator/Caches/dyld"}, 0, Act::admin, "memorychip",
          "The simulator's shared library cache (/Library/Developer/CoreSimulator/Caches/dyld).",
          "Owned by root, so macOS asks for your password. Rebuilt the next time a simulator "
          "boots, which makes that first boot slow."});
-    add({"deleted-users",
-         "Deleted User Account",
-         G::system,
-         R::caution,
-         Kind::contents,
-         {"/Users/Deleted Users"},
-         0,
-         Act::reviewOnly,
-         "person.crop.circle.badge.xmark",
+    add({"deleted-users", "Deleted User Account", G::system, R::caution, Kind::contents,
+         {"/Users/Deleted Users"}, 0, Act::reviewOnly, "person.crop.circle.badge.xmark",
          "A leftover home folder from an old account. Shown for its size only \u2014 Bramwick "
          "never deletes it.",
          "Left behind when a user account was deleted or migrated. It is somebody's whole home "
@@ -716,8 +412,7 @@ const std::unordered_map<std::string, std::string>& claimedPaths() {
         for (const auto& category : all()) {
             auto kind = category.source.kind;
             if (kind != Kind::paths && kind != Kind::contents) continue;
-            for (const auto& path : category.source.paths)
-                claimed[expand(path)] = category.id;
+            for (const auto& path : category.source.paths) claimed[expand(path)] = category.id;
         }
         for (auto& [path, id] : LinuxLocations::claimedElsewhere())
             claimed.try_emplace(path, id);
@@ -758,9 +453,7 @@ std::vector<std::pair<std::string, std::string>> claimedOnDisk() {
     return out;
 }
 
-std::int64_t unusedAppDays() {
-    return Settings::standard().integer("unusedAppDays").value_or(100);
-}
+std::int64_t unusedAppDays() { return Settings::standard().integer("unusedAppDays").value_or(100); }
 
 std::string expand(std::string_view path) {
     if (path == "~") return Edition::home();
@@ -773,8 +466,8 @@ std::string expand(std::string_view path) {
         std::vector<char> buffer(size > 0 ? static_cast<std::size_t>(size) : 16384);
         passwd entry{};
         passwd* result = nullptr;
-        if (getpwnam_r(user.c_str(), &entry, buffer.data(), buffer.size(), &result) == 0 &&
-            result && result->pw_dir)
+        if (getpwnam_r(user.c_str(), &entry, buffer.data(), buffer.size(), &result) == 0 && result &&
+            result->pw_dir)
             return std::string(result->pw_dir) + rest;
     }
     return std::string(path);
@@ -792,8 +485,7 @@ std::string shortFolder(std::string_view path) {
         rest.remove_prefix(slash + 1);
     }
     if (pieces.size() >= 4)
-        return "\u2026/" + std::string(pieces[pieces.size() - 2]) + "/" +
-               std::string(pieces.back());
+        return "\u2026/" + std::string(pieces[pieces.size() - 2]) + "/" + std::string(pieces.back());
     return shown;
 }
 

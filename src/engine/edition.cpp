@@ -79,30 +79,24 @@ std::optional<std::string> sandboxProblem() {
     return sandboxHome(value).problem;
 }
 
-bool isSandboxed() {
-    return !environment("BRAMWICK_HOME").empty();
-}
+bool isSandboxed() { return !environment("BRAMWICK_HOME").empty(); }
 
-std::string configHome() {
-    return xdg("XDG_CONFIG_HOME", "/.config");
-}
-std::string dataHome() {
-    return xdg("XDG_DATA_HOME", "/.local/share");
+std::string configHome() { return xdg("XDG_CONFIG_HOME", "/.config"); }
+std::string dataHome() { return xdg("XDG_DATA_HOME", "/.local/share"); }
+
+std::string temporaryDirectory() {
+    std::string value = environment("TMPDIR");
+    struct stat st{};
+    if (!value.empty() && value.front() == '/' && ::stat(value.c_str(), &st) == 0 &&
+        S_ISDIR(st.st_mode))
+        return Paths::withoutTrailingSlash(value);
+    return "/tmp";
 }
 std::string cacheHome() {
     return xdg("XDG_CACHE_HOME", "/.cache");
 }
 std::string stateHome() {
     return xdg("XDG_STATE_HOME", "/.local/state");
-}
-
-std::string temporaryDirectory() {
-    std::string value = environment("TMPDIR");
-    struct stat st {};
-    if (!value.empty() && value.front() == '/' && ::stat(value.c_str(), &st) == 0 &&
-        S_ISDIR(st.st_mode))
-        return Paths::withoutTrailingSlash(value);
-    return "/tmp";
 }
 
 } // namespace bramwick::Edition

@@ -15,10 +15,8 @@ Shell::Result run(const std::string& command, double timeout, const Shell::Runne
 std::string quote(std::string_view path) {
     std::string out = "'";
     for (char c : path) {
-        if (c == '\'')
-            out += "'\\''";
-        else
-            out += c;
+        if (c == '\'') out += "'\\''";
+        else out += c;
     }
     return out + "'";
 }

@@ -19,8 +19,7 @@ inline constexpr int unavailableStatus = 127;
 std::vector<std::string> arguments(const std::string& command);
 
 // Runs `command` with "pkexec /bin/sh -c". Throws only as Shell::run does.
-Shell::Result run(const std::string& command, double timeout,
-                  const Shell::Runner& runner = Shell::run);
+Shell::Result run(const std::string& command, double timeout, const Shell::Runner& runner = Shell::run);
 
 // A path quoted for the shell: wrapped in single quotes, each ' written as '\''.
 std::string quote(std::string_view path);

@@ -5,8 +5,8 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
-#include <string_view>
 #include <sys/stat.h>
+#include <string_view>
 #include <unistd.h>
 
 #include <fmt/format.h>
@@ -15,7 +15,7 @@ namespace bramwick::Files {
 
 std::optional<std::string> makeFolders(const std::string& folder) {
     if (folder.empty()) return std::nullopt;
-    struct stat st {};
+    struct stat st{};
     if (::stat(folder.c_str(), &st) == 0) {
         if (S_ISDIR(st.st_mode)) return std::nullopt;
         return fmt::format("{} is not a folder", folder);
@@ -31,8 +31,7 @@ std::optional<std::string> makeFolders(const std::string& folder) {
 std::optional<std::string> writeAtomically(const std::string& path, const std::string& contents,
                                            unsigned mode) {
     auto slash = path.rfind('/');
-    std::string folder =
-        slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+    std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
     std::string pattern = path + ".tmp-XXXXXX";
     int fd = ::mkstemp(pattern.data());
     if (fd < 0) return fmt::format("cannot write {}: {}", path, std::strerror(errno));
