@@ -2,12 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/auto_clean.h"
 #include "engine/catalog.h"
 #include "engine/cleaner.h"
 #include "engine/edition.h"
 #include "engine/linux_locations.h"
 #include "engine/user_folders.h"
 #include "platform/files.h"
+#include "platform/settings.h"
 #include "support/fixture.h"
 
 using namespace bramwick;
@@ -126,4 +128,19 @@ TEST(Files, PatternsStandForTheFoldersThatFit) {
     EXPECT_TRUE(Files::matchesPattern("/l/python3.12", "/l/python3.*"));
     EXPECT_FALSE(Files::matchesPattern("/l/python2.7", "/l/python3.*"));
     test::removeTree(base);
+}
+
+TEST(LinuxLocations, ARunningBrowserHoldsBackItsCacheByItsDesktopId) {
+    Settings settings{test::home() + "/linux-settings.json"};
+    for (const char* id : {"google-chrome", "chromium", "org.chromium.Chromium"}) {
+        RunningApplication browser;
+        browser.pid = 5;
+        browser.bundleIdentifier = id;
+        browser.name = "Browser";
+        auto plan = AutoClean::plan(Catalog::all(), {browser}, settings);
+        EXPECT_NE(std::find(plan.skipped.begin(), plan.skipped.end(),
+                            AutoClean::Skip{"Google Chrome Cache", "Browser is open"}),
+                  plan.skipped.end())
+            << id;
+    }
 }
