@@ -236,6 +236,19 @@ bool namedAfter(std::string_view name, const std::string& identifier) {
             name[name.size() - identifier.size() - 1] == '.');
 }
 
+// "Vendor/Product" for a name whose first word (leading spaces skipped) is a shared vendor name
+// and whose product is all after that word's space; none otherwise.
+std::optional<std::string> vendorFolder(const std::string& appName) {
+    auto first = appName.find_first_not_of(' ');
+    if (first == std::string::npos) return std::nullopt;
+    auto space = appName.find(' ', first);
+    if (space == std::string::npos || space + 1 >= appName.size()) return std::nullopt;
+    std::string vendor = appName.substr(first, space - first);
+    std::string product = appName.substr(space + 1);
+    if (!sharedNames().contains(vendor) || !Paths::isPlainName(product)) return std::nullopt;
+    return vendor + "/" + product;
+}
+
 void appendMatches(std::vector<Candidate>& out, const Location& location,
                    const std::vector<std::string>& identifiers, const Roots& roots) {
     if (identifiers.empty()) return;
@@ -275,18 +288,9 @@ std::vector<Candidate> candidates(const std::vector<std::string>& allIdentifiers
         for (const auto& location : byName)
             add(location, appName);
 
-    // The vendor is the first word (leading spaces skipped), the product all after its space.
-    auto first = appName.find_first_not_of(' ');
-    if (first != std::string::npos) {
-        auto space = appName.find(' ', first);
-        if (space != std::string::npos && space + 1 < appName.size()) {
-            std::string vendor = appName.substr(first, space - first);
-            std::string product = appName.substr(space + 1);
-            if (sharedNames().contains(vendor) && Paths::isPlainName(product))
-                for (const auto& location : byVendor)
-                    add(location, vendor + "/" + product);
-        }
-    }
+    if (auto folder = vendorFolder(appName))
+        for (const auto& location : byVendor)
+            add(location, *folder);
     return out;
 }
 
@@ -360,17 +364,9 @@ std::vector<Candidate> linuxCandidates(const LinuxApplications::Application& app
         for (const auto& location : linuxByName)
             add(location, name);
 
-    auto first = appName.find_first_not_of(' ');
-    if (first != std::string::npos) {
-        auto space = appName.find(' ', first);
-        if (space != std::string::npos && space + 1 < appName.size()) {
-            std::string vendor = appName.substr(first, space - first);
-            std::string product = appName.substr(space + 1);
-            if (sharedNames().contains(vendor) && Paths::isPlainName(product))
-                for (const auto& location : linuxByVendor)
-                    add(location, vendor + "/" + product);
-        }
-    }
+    if (auto folder = vendorFolder(appName))
+        for (const auto& location : linuxByVendor)
+            add(location, *folder);
     return out;
 }
 

@@ -200,9 +200,9 @@ TEST_F(ApplicationsTest, ListsFlatpaksOfBothInstallationsAndAppImages) {
     std::string user = home("/flatpak-user");
     std::string system = home("/flatpak-system");
     makeFlatpak(user, "org.gnome.Maps", "Maps");
-    makeFlatpak(user, "org.example.Quiet", "");                 // no desktop entry: the id
+    makeFlatpak(user, "org.example.Quiet", ""); // no desktop entry: the id
     makeFlatpak(system, "org.videolan.VLC", "VLC media player");
-    makeFlatpak(user, "app.bramwick.Bramwick", "Bramwick");     // ourselves
+    makeFlatpak(user, "app.bramwick.Bramwick", "Bramwick"); // ourselves
     test::makeFile(user + "/app/org.example.Undeployed/x86_64/stable/files/x", 10'000);
     test::makeFolder(user + "/app/not-an-id");
     test::makeFile(home("/Applications/Krita-5.2.2-x86_64.AppImage"), 40'000);
@@ -252,9 +252,9 @@ TEST_F(ApplicationsTest, ListsFlatpaksOfBothInstallationsAndAppImages) {
     EXPECT_EQ(maps.name, "Maps");
     EXPECT_EQ(maps.note, "Running — quit it first · Last opened 3 days ago");
     EXPECT_EQ(maps.size, Scanner::allocatedSize(user + "/app/org.gnome.Maps"));
-    EXPECT_EQ(maps.command, (std::vector<std::string>{"FLATPAK_USER_DIR=" + user, "flatpak",
-                                                      "uninstall", "--noninteractive", "--user",
-                                                      "org.gnome.Maps"}));
+    EXPECT_EQ(maps.command,
+              (std::vector<std::string>{"FLATPAK_USER_DIR=" + user, "flatpak", "uninstall",
+                                        "--noninteractive", "--user", "org.gnome.Maps"}));
     const auto& vlc = byId.at(system + "/app/org.videolan.VLC");
     EXPECT_EQ(vlc.name, "VLC media player");
     EXPECT_EQ(vlc.note, "Last opened 2 days ago");
@@ -275,9 +275,10 @@ TEST_F(ApplicationsTest, ListsFlatpaksOfBothInstallationsAndAppImages) {
 TEST(LinuxApplications, IdsAndNames) {
     for (const char* good : {"org.gnome.Maps", "com.github.a_b.Tool-2", "io.x.y.z"})
         EXPECT_TRUE(LinuxApplications::isFlatpakId(good)) << good;
-    for (const char* bad : {"", "org.gnome", "org..Maps", "org.gnome.", ".org.gnome.Maps",
-                            "org.1gnome.Maps", "org.gno-me.Maps", "-org.gnome.Maps",
-                            "org.gnome.Maps/../x", "org.gnome.M aps", "..", "org.gnome.Map\xc3\xa9"})
+    for (const char* bad :
+         {"", "org.gnome", "org..Maps", "org.gnome.", ".org.gnome.Maps", "org.1gnome.Maps",
+          "org.gno-me.Maps", "-org.gnome.Maps", "org.gnome.Maps/../x", "org.gnome.M aps", "..",
+          "org.gnome.Map\xc3\xa9"})
         EXPECT_FALSE(LinuxApplications::isFlatpakId(bad)) << bad;
     struct Case {
         const char* file;

@@ -76,6 +76,11 @@ class UninstallerTest : public ::testing::Test {
     ScanItem app(const std::string& name, const std::string& identifier) {
         std::string path = home("/Applications/" + name + ".app");
         test::makeApp(path, identifier);
+        return item(path, name);
+    }
+
+    // An item for what lies at `path`, measured as the scan measures it.
+    static ScanItem item(const std::string& path, const std::string& name) {
         ScanItem item;
         item.id = path;
         item.url = path;
@@ -480,15 +485,6 @@ class LinuxUninstallerTest : public UninstallerTest {
         return item(path, LinuxApplications::appImageName(file));
     }
 
-    static ScanItem item(const std::string& path, const std::string& name) {
-        ScanItem item;
-        item.id = path;
-        item.url = path;
-        item.name = name;
-        item.size = Scanner::allocatedSize(path);
-        return item;
-    }
-
     static std::vector<Found> sorted(std::vector<Found> found) {
         std::sort(found.begin(), found.end());
         return found;
@@ -519,22 +515,22 @@ TEST_F(LinuxUninstallerTest, AFlatpakLeavesItsDataFolderXdgFoldersAndEntriesAndG
     EXPECT_EQ(plan.bundleID, "org.gnome.Maps");
     EXPECT_EQ(plan.identifiers, std::vector<std::string>{"org.gnome.Maps"});
     EXPECT_FALSE(plan.isSystemApp);
-    EXPECT_EQ(sorted(found(plan)),
-              sorted({{home("/.var/app/org.gnome.Maps"), "Container", Ownership::user},
-                      {home("/.cache/org.gnome.Maps"), "Cache", Ownership::user},
-                      {home("/.config/maps"), "Preferences", Ownership::user},
-                      {home("/.config/autostart/org.gnome.Maps.desktop"), "Login item",
-                       Ownership::user},
-                      {home("/.local/share/applications/my-maps.desktop"), "Desktop entry",
-                       Ownership::user}}));
+    EXPECT_EQ(
+        sorted(found(plan)),
+        sorted({{home("/.var/app/org.gnome.Maps"), "Container", Ownership::user},
+                {home("/.cache/org.gnome.Maps"), "Cache", Ownership::user},
+                {home("/.config/maps"), "Preferences", Ownership::user},
+                {home("/.config/autostart/org.gnome.Maps.desktop"), "Login item", Ownership::user},
+                {home("/.local/share/applications/my-maps.desktop"), "Desktop entry",
+                 Ownership::user}}));
     EXPECT_EQ(plan.leftovers.front().url, home("/.var/app/org.gnome.Maps")); // largest first
 
     auto outcome = Uninstaller::uninstall(maps, plan.leftovers, environment_);
     ASSERT_EQ(recorder_.calls.size(), 1u);
-    EXPECT_EQ(recorder_.calls[0],
-              (std::vector<std::string>{"FLATPAK_USER_DIR=" + home("/flatpak-user"), "flatpak",
-                                        "uninstall", "--noninteractive", "--user",
-                                        "org.gnome.Maps"}));
+    EXPECT_EQ(
+        recorder_.calls[0],
+        (std::vector<std::string>{"FLATPAK_USER_DIR=" + home("/flatpak-user"), "flatpak",
+                                  "uninstall", "--noninteractive", "--user", "org.gnome.Maps"}));
     EXPECT_EQ(outcome.cleaned.size(), 6u);
     EXPECT_TRUE(outcome.failures.empty());
     // flatpak removes its own files; nothing of the installation is moved by hand.
@@ -546,8 +542,9 @@ TEST_F(LinuxUninstallerTest, AFlatpakLeavesItsDataFolderXdgFoldersAndEntriesAndG
     // flatpak's own message is the reason when it fails.
     recorder_.answer = {1, "error: org.gnome.Maps/x86_64/stable not installed\n"};
     auto failed = Uninstaller::uninstall(maps, {}, environment_);
-    EXPECT_EQ(failures(failed), (std::vector<std::pair<std::string, std::string>>{
-                                    {"Maps", "error: org.gnome.Maps/x86_64/stable not installed"}}));
+    EXPECT_EQ(failures(failed),
+              (std::vector<std::pair<std::string, std::string>>{
+                  {"Maps", "error: org.gnome.Maps/x86_64/stable not installed"}}));
 }
 
 TEST_F(LinuxUninstallerTest, TheSystemsFlatpaksAreUninstalledWithAdministratorRights) {
@@ -599,9 +596,9 @@ TEST_F(LinuxUninstallerTest, AnAppImageIsFoundByNameAndByTheEntriesThatStartItAn
     // Named like the browser: its profile is found but kept.
     auto chromePlan = Uninstaller::plan(chrome, environment_);
     EXPECT_TRUE(chromePlan.leftovers.empty());
-    EXPECT_EQ(chromePlan.kept, (std::vector<UninstallPlan::Kept>{
-                                   {"~/.config/google-chrome",
-                                    "Holds Chrome's saved passwords and sign-ins"}}));
+    EXPECT_EQ(chromePlan.kept,
+              (std::vector<UninstallPlan::Kept>{
+                  {"~/.config/google-chrome", "Holds Chrome's saved passwords and sign-ins"}}));
 
     // A running AppImage (its runtime runs the file itself) is left alone.
     running_.apps.push_back({5, "", "Google-Chrome", "", chrome.url, true});
@@ -618,10 +615,9 @@ TEST_F(LinuxUninstallerTest, HostileFileNamesAndIdsFindNothingOutsideTheirOwnPla
           "/.local/share/Trash/files/kept", "/.local/share/keyrings/login.keyring",
           "/.cache/thumbnails/x.png", "/.var/app/org.other.App/data/x"})
         test::makeFile(home(shared), 100);
-    for (const char* file :
-         {"..AppImage", "...AppImage", "dconf.AppImage", "Applications.AppImage",
-          "autostart.AppImage", "flatpak.AppImage", "TRASH.appimage", "keyrings-2.AppImage",
-          "a.AppImage", "-x86_64.AppImage"}) {
+    for (const char* file : {"..AppImage", "...AppImage", "dconf.AppImage", "Applications.AppImage",
+                             "autostart.AppImage", "flatpak.AppImage", "TRASH.appimage",
+                             "keyrings-2.AppImage", "a.AppImage", "-x86_64.AppImage"}) {
         auto hostile = appImage(file);
         auto plan = Uninstaller::plan(hostile, environment_);
         EXPECT_TRUE(plan.leftovers.empty()) << file << ": " << plan.leftovers.front().url;
