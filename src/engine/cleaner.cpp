@@ -94,9 +94,14 @@ bool refused(const std::string& path, const std::vector<std::string>& bundles) {
             updater = updater || path == Catalog::expand(allowed);
         if (!updater) return true;
     }
+    // A browser profile, what lies in it, and a folder that holds one (a Flatpak browser's data
+    // folder) would take the saved passwords along.
     static const std::vector<std::string> profiles = LinuxLocations::browserProfiles();
-    for (const auto& profile : profiles)
+    for (const auto& profile : profiles) {
         if (withinOrEqual(path, profile)) return true;
+        struct stat st {};
+        if (withinOrEqual(profile, path) && ::lstat(profile.c_str(), &st) == 0) return true;
+    }
     for (const auto& bundle : bundles)
         if (!bundle.empty() && withinOrEqual(bundle, path)) return true;
     return protectedPaths().contains(path);

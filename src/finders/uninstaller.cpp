@@ -471,7 +471,7 @@ std::string keptReason(const std::string& path, const Roots& roots) {
     if (path.starts_with(roots.expand("~/Library/Application Support/Google")))
         return "Holds Chrome's saved passwords and sign-ins";
     for (const auto& profile : LinuxLocations::browserProfiles())
-        if (path == profile || path.starts_with(profile + "/"))
+        if (path == profile || path.starts_with(profile + "/") || profile.starts_with(path + "/"))
             return "Holds Chrome's saved passwords and sign-ins";
     return "Protected folder";
 }

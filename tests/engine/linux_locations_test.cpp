@@ -80,6 +80,15 @@ TEST(LinuxLocations, ProfilesAndSharedFoldersAreNeverRemoved) {
     for (const char* allowed : {"/.cache/google-chrome", "/.var/app/org.gnome.Maps",
                                 "/.local/share/applications/x.desktop"})
         EXPECT_TRUE(Cleaner::isRemovable(home + allowed)) << allowed;
+    // A Flatpak browser's data folder goes only while it holds no profile.
+    std::string flatpakChrome = home + "/.var/app/com.google.Chrome";
+    test::makeFolder(flatpakChrome + "/cache");
+    EXPECT_TRUE(Cleaner::isRemovable(flatpakChrome));
+    test::makeFolder(flatpakChrome + "/config/google-chrome");
+    EXPECT_FALSE(Cleaner::isRemovable(flatpakChrome));
+    EXPECT_FALSE(Cleaner::isRemovable(flatpakChrome + "/config"));
+    EXPECT_TRUE(Cleaner::isRemovable(flatpakChrome + "/cache"));
+    test::removeTree(flatpakChrome);
 }
 
 TEST(UserFolders, ReadsTheDesktopsOwnFolderNames) {
