@@ -16,7 +16,7 @@
 #include <fmt/format.h>
 
 #include "engine/scanner.h"
-#include "engine/shell.h"
+#include "base/shell.h"
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;

@@ -11,6 +11,10 @@
 
 #include "engine/models.h"
 
+namespace bramwick {
+class Settings;
+}
+
 namespace bramwick::Catalog {
 
 // The 45 categories in display order; built once, then only read.
@@ -31,9 +35,16 @@ const std::string* claimant(const std::string& path);
 // (path, id) pairs in no particular order.
 std::vector<std::pair<std::string, std::string>> claimedOnDisk();
 
+// The user's own folders that the duplicate finders search ("~/Downloads", "~/Desktop", ...).
+const std::vector<std::string>& personalFolders();
+
+// The folders the duplicate finders search on this machine, as the duplicate rows list them:
+// personalFolders() followed by ~/Videos and the user's own folders of the desktop.
+const std::vector<std::string>& searchedPersonalFolders();
+
 // The user's number of days after which an application counts as unused: the stored integer
 // under "unusedAppDays", otherwise 100.
-std::int64_t unusedAppDays();
+std::int64_t unusedAppDays(const Settings& settings);
 
 // "~" → home, "~/x" → home + "/x", "~user/x" → that user's home + "/x", anything else unchanged.
 std::string expand(std::string_view path);

@@ -6,12 +6,12 @@
 #include <sys/stat.h>
 
 #include "engine/catalog.h"
-#include "engine/edition.h"
-#include "engine/text.h"
+#include "base/edition.h"
+#include "base/text.h"
 #include "platform/admin.h"
 #include "platform/desktop_entry.h"
 #include "platform/files.h"
-#include "platform/paths.h"
+#include "base/paths.h"
 
 namespace bramwick::LinuxApplications {
 

@@ -3,10 +3,10 @@
 #include <algorithm>
 
 #include "engine/catalog.h"
-#include "engine/edition.h"
-#include "engine/text.h"
+#include "base/edition.h"
+#include "base/text.h"
 #include "engine/user_folders.h"
-#include "platform/paths.h"
+#include "base/paths.h"
 
 namespace bramwick::LinuxLocations {
 

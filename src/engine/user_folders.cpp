@@ -1,8 +1,8 @@
 #include "engine/user_folders.h"
 
-#include "engine/edition.h"
+#include "base/edition.h"
 #include "platform/files.h"
-#include "platform/paths.h"
+#include "base/paths.h"
 
 namespace bramwick::UserFolders {
 

@@ -6,14 +6,14 @@
 #include <sys/stat.h>
 #include <unordered_set>
 
-#include "engine/edition.h"
+#include "base/edition.h"
 #include "engine/linux_locations.h"
 #include "engine/scanner.h"
-#include "engine/text.h"
+#include "base/text.h"
 #include "platform/bundle.h"
 #include "platform/desktop_entry.h"
 #include "platform/files.h"
-#include "platform/paths.h"
+#include "base/paths.h"
 #include "platform/running_apps.h"
 
 namespace bramwick {

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/shell.h"
+#include "base/shell.h"
 
 namespace bramwick::Admin {
 

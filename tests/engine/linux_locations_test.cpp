@@ -5,7 +5,7 @@
 #include "engine/auto_clean.h"
 #include "engine/catalog.h"
 #include "engine/cleaner.h"
-#include "engine/edition.h"
+#include "base/edition.h"
 #include "engine/linux_locations.h"
 #include "engine/user_folders.h"
 #include "platform/files.h"

@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/text.h"
+#include "base/text.h"
 #include "finders/duplicates.h"
 #include "support/fixture.h"
 

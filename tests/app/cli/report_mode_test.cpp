@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/scanner.h"
-#include "engine/text.h"
+#include "base/text.h"
 #include "platform/files.h"
 #include "support/fixture.h"
 
