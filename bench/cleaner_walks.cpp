@@ -17,7 +17,7 @@
 #include <fmt/format.h>
 
 #include "engine/project_folders.h"
-#include "engine/shell.h"
+#include "base/shell.h"
 #include "platform/safe_delete.h"
 
 namespace fs = std::filesystem;

@@ -12,7 +12,7 @@
 
 #include <fmt/format.h>
 
-#include "engine/shell.h"
+#include "base/shell.h"
 #include "finders/uninstaller.h"
 
 namespace fs = std::filesystem;

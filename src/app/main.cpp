@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/cli/modes.h"
-#include "engine/edition.h"
+#include "base/edition.h"
 
 namespace {
 

@@ -10,11 +10,11 @@
 
 #include "engine/catalog.h"
 #include "engine/cleaner.h"
-#include "engine/edition.h"
+#include "base/edition.h"
 #include "engine/scanner.h"
-#include "engine/text.h"
+#include "base/text.h"
 #include "platform/bundle.h"
-#include "platform/paths.h"
+#include "base/paths.h"
 #include "platform/running_apps.h"
 
 namespace bramwick::Scanner {

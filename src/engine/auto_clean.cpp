@@ -8,10 +8,10 @@
 
 #include <nlohmann/json.hpp>
 
-#include "engine/edition.h"
+#include "base/edition.h"
 #include "engine/local_time.h"
 #include "engine/scanner.h"
-#include "engine/text.h"
+#include "base/text.h"
 
 namespace bramwick::AutoClean {
 

@@ -3,8 +3,8 @@
 #include <pwd.h>
 #include <unistd.h>
 
-#include "engine/edition.h"
-#include "engine/text.h"
+#include "base/edition.h"
+#include "base/text.h"
 #include "platform/settings.h"
 
 namespace bramwick::Catalog {
@@ -55,9 +55,6 @@ std::vector<std::string> androidPaths() {
             paths.push_back(std::string(root) + leaf);
     return paths;
 }
-
-const std::vector<std::string> personalRoots{"~/Downloads", "~/Desktop", "~/Documents",
-                                             "~/Movies",    "~/Pictures", "~/Music"};
 
 std::vector<CleanupCategory> build() {
     using G = CategoryGroup;
@@ -334,7 +331,7 @@ std::vector<CleanupCategory> build() {
          "have finished with. Only you can tell whether you still need one, so look at each "
          "before cleaning. They go to the Trash and free space when you empty it."});
     add({"duplicates", "Duplicate Files", G::personal, R::caution, Kind::duplicateFiles,
-         personalRoots, 1'000'000, Act::trash, "doc.on.doc.fill", "Identical copies, keeping one of each.",
+         personalFolders(), 1'000'000, Act::trash, "doc.on.doc.fill", "Identical copies, keeping one of each.",
          "Files whose contents match byte for byte, over 1 MB, in Downloads, Desktop, Documents, "
          "Movies, Pictures and Music. Matched on size, then on the first 64 KB, then on a hash "
          "of the whole file \u2014 never on the name, so a renamed copy is still found. One copy "
@@ -344,7 +341,7 @@ std::vector<CleanupCategory> build() {
          "one file are not a duplicate. A large duplicate can also appear under Large Files; "
          "cleaning it in one place removes it from the other at the next scan."});
     add({"repeated-pictures", "Duplicate Pictures", G::personal, R::caution, Kind::repeatedPictures,
-         personalRoots, 100'000, Act::trash, "photo.on.rectangle.angled",
+         personalFolders(), 100'000, Act::trash, "photo.on.rectangle.angled",
          "The same picture saved again, keeping the best copy.",
          "Pictures over 100 KB that are the same picture saved more than once \u2014 an export "
          "at a different size, a screenshot kept twice, a PNG re-saved as a JPEG, a photo turned "
@@ -415,7 +412,9 @@ const std::unordered_map<std::string, std::string>& claimedPaths() {
     return map;
 }
 
-std::int64_t unusedAppDays() { return Settings::standard().integer("unusedAppDays").value_or(100); }
+std::int64_t unusedAppDays(const Settings& settings) {
+    return settings.integer("unusedAppDays").value_or(100);
+}
 
 std::string expand(std::string_view path) {
     if (path == "~") return Edition::home();
@@ -449,6 +448,12 @@ std::string shortFolder(std::string_view path) {
     if (pieces.size() >= 4)
         return "\u2026/" + std::string(pieces[pieces.size() - 2]) + "/" + std::string(pieces.back());
     return shown;
+}
+
+const std::vector<std::string>& personalFolders() {
+    static const std::vector<std::string> folders{"~/Downloads", "~/Desktop",  "~/Documents",
+                                                  "~/Movies",    "~/Pictures", "~/Music"};
+    return folders;
 }
 
 } // namespace bramwick::Catalog

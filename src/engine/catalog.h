@@ -10,6 +10,10 @@
 
 #include "engine/models.h"
 
+namespace bramwick {
+class Settings;
+}
+
 namespace bramwick::Catalog {
 
 // The 45 categories in display order; built once, then only read.
@@ -22,9 +26,12 @@ const CleanupCategory* find(std::string_view id);
 // lists it (a later row wins). Custom folders are not in it.
 const std::unordered_map<std::string, std::string>& claimedPaths();
 
+// The user's own folders that the duplicate finders search ("~/Downloads", "~/Desktop", ...).
+const std::vector<std::string>& personalFolders();
+
 // The user's number of days after which an application counts as unused: the stored integer
 // under "unusedAppDays", otherwise 100.
-std::int64_t unusedAppDays();
+std::int64_t unusedAppDays(const Settings& settings);
 
 // "~" → home, "~/x" → home + "/x", "~user/x" → that user's home + "/x", anything else unchanged.
 std::string expand(std::string_view path);

@@ -10,12 +10,12 @@
 #include <fmt/format.h>
 
 #include "engine/catalog.h"
-#include "engine/edition.h"
+#include "base/edition.h"
 #include "engine/scanner.h"
-#include "engine/text.h"
+#include "base/text.h"
 #include "platform/admin.h"
 #include "platform/bundle.h"
-#include "platform/paths.h"
+#include "base/paths.h"
 #include "platform/safe_copy.h"
 #include "platform/safe_delete.h"
 #include "platform/trash.h"

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "engine/models.h"
-#include "engine/shell.h"
+#include "base/shell.h"
 
 namespace bramwick::Cleaner {
 

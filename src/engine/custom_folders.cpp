@@ -5,10 +5,10 @@
 #include <nlohmann/json.hpp>
 #include <openssl/evp.h>
 
-#include "engine/edition.h"
+#include "base/edition.h"
 #include "engine/scanner.h"
-#include "engine/text.h"
-#include "platform/paths.h"
+#include "base/text.h"
+#include "base/paths.h"
 #include "platform/settings.h"
 
 namespace bramwick {

@@ -4,7 +4,7 @@
 #include <limits>
 #include <sys/statvfs.h>
 
-#include "engine/edition.h"
+#include "base/edition.h"
 
 namespace bramwick {
 

@@ -8,19 +8,11 @@ namespace {
 constexpr const char* key = "levelOverrides";
 }
 
-std::optional<std::string> save(const Overrides& overrides) {
-    return save(overrides, Settings::standard());
-}
-
 std::optional<std::string> save(const Overrides& overrides, Settings& settings) {
     nlohmann::json stored = nlohmann::json::object();
     for (const auto& [id, level] : overrides)
         stored[id] = std::string(Levels::rawValue(level));
     return settings.set(key, std::move(stored));
-}
-
-Overrides load() {
-    return load(Settings::standard());
 }
 
 Overrides load(const Settings& settings) {

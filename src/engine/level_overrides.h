@@ -17,12 +17,10 @@ namespace bramwick::LevelOverrides {
 using Overrides = std::map<std::string, Level>;
 
 // Replaces the stored overrides wholesale. The reason when they could not be saved.
-std::optional<std::string> save(const Overrides& overrides);
 std::optional<std::string> save(const Overrides& overrides, Settings& settings);
 
 // The stored overrides. None stored, or any value that is not text, gives none at all;
 // entries whose value is not one of the four raw level strings are dropped.
-Overrides load();
 Overrides load(const Settings& settings);
 
 } // namespace bramwick::LevelOverrides

@@ -5,7 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "engine/text.h"
+#include "base/text.h"
 
 namespace bramwick {
 

@@ -13,9 +13,9 @@
 
 #include <nlohmann/json_fwd.hpp>
 
-namespace bramwick {
+#include "base/date.h"
 
-using Date = std::chrono::system_clock::time_point;
+namespace bramwick {
 
 // The user-facing bucket of a category. The raw strings are what settings store.
 enum class Level { safe, warning, redFlag, protected_ };

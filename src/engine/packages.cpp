@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "engine/text.h"
+#include "base/text.h"
 
 namespace bramwick::Packages {
 

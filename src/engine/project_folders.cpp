@@ -14,8 +14,8 @@
 #include "engine/catalog.h"
 #include "engine/packages.h"
 #include "engine/scanner.h"
-#include "engine/text.h"
-#include "platform/paths.h"
+#include "base/text.h"
+#include "base/paths.h"
 #include "platform/walk_folders.h"
 
 namespace bramwick::Scanner {

@@ -9,15 +9,13 @@
 
 #include <tbb/parallel_for.h>
 
+#include "base/paths.h"
+#include "base/text.h"
 #include "engine/applications.h"
 #include "engine/catalog.h"
 #include "engine/project_folders.h"
 #include "engine/scratchpads.h"
 #include "engine/simulators.h"
-#include "engine/text.h"
-#include "finders/duplicates.h"
-#include "finders/similar_images.h"
-#include "platform/paths.h"
 #include "platform/tree_size.h"
 #include "platform/walk_folders.h"
 
@@ -70,11 +68,7 @@ std::string expandedRoot(const std::string& root) {
 } // namespace
 
 std::string lastComponent(const std::string& path) {
-    std::string trimmed = Paths::withoutTrailingSlash(path);
-    auto slash = trimmed.rfind('/');
-    if (slash == std::string::npos) return trimmed;
-    if (trimmed == "/") return "";
-    return trimmed.substr(slash + 1);
+    return Paths::lastComponent(path);
 }
 
 std::int64_t allocatedSize(const std::string& path) {
@@ -191,11 +185,8 @@ std::vector<ScanItem> items(const CleanupCategory& category) {
         found = largeFiles(source.paths, source.minimumBytes);
         break;
     case Source::Kind::duplicateFiles:
-        found = Duplicates::items(source.paths, source.minimumBytes);
-        break;
     case Source::Kind::repeatedPictures:
-        found = SimilarImages::items(source.paths, source.minimumBytes);
-        break;
+        break; // found by the finders, above this layer: CategoryItems::items lists them
     case Source::Kind::claudeScratchpads:
         found = claudeScratchpads();
         break;

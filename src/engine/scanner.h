@@ -14,7 +14,9 @@
 namespace bramwick::Scanner {
 
 // The items of one category, sorted by size, larger first (equal sizes keep the order the
-// source produced). Items of size 0 are dropped unless they carry a command.
+// source produced). Items of size 0 are dropped unless they carry a command. Duplicate files
+// and repeated pictures are the finders' to find: here they list nothing, and
+// `CategoryItems::items` (finders/category_items.h) lists every kind.
 std::vector<ScanItem> items(const CleanupCategory& category);
 
 using NameFunction = std::function<std::string(const std::string& path)>;
@@ -46,7 +48,7 @@ std::vector<ScanItem> excludingNested(std::vector<ScanItem> items, const std::st
 // Keeps items with a positive size or a command, and sorts them larger first, stably.
 std::vector<ScanItem> keepAndSort(std::vector<ScanItem> items);
 
-// The last component of a path ("" for "/").
+// The last component of a path ("" for "/"); the same as Paths::lastComponent.
 std::string lastComponent(const std::string& path);
 
 } // namespace bramwick::Scanner

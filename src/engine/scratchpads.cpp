@@ -5,11 +5,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "engine/edition.h"
+#include "base/edition.h"
 #include "engine/scanner.h"
-#include "engine/text.h"
+#include "base/text.h"
 #include "platform/files.h"
-#include "platform/paths.h"
+#include "base/paths.h"
 
 namespace bramwick::Scanner {
 

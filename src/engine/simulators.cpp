@@ -10,7 +10,7 @@
 
 #include "engine/catalog.h"
 #include "engine/scanner.h"
-#include "engine/text.h"
+#include "base/text.h"
 
 namespace bramwick::Scanner {
 

@@ -11,7 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include "engine/models.h"
-#include "engine/shell.h"
+#include "base/shell.h"
 
 namespace bramwick::Scanner {
 

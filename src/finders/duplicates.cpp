@@ -10,9 +10,9 @@
 
 #include "engine/catalog.h"
 #include "engine/scanner.h"
-#include "engine/text.h"
+#include "base/text.h"
 #include "finders/file_digest.h"
-#include "platform/paths.h"
+#include "base/paths.h"
 
 namespace bramwick::Duplicates {
 

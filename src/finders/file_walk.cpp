@@ -14,7 +14,7 @@
 
 #include "engine/catalog.h"
 #include "engine/packages.h"
-#include "platform/paths.h"
+#include "base/paths.h"
 #include "platform/walk_folders.h"
 
 namespace bramwick::FileWalk {

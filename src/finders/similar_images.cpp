@@ -12,10 +12,10 @@
 
 #include "engine/catalog.h"
 #include "engine/scanner.h"
-#include "engine/text.h"
+#include "base/text.h"
 #include "finders/file_digest.h"
 #include "finders/picture_files.h"
-#include "platform/paths.h"
+#include "base/paths.h"
 
 namespace bramwick::SimilarImages {
 

@@ -6,12 +6,12 @@
 #include <sys/stat.h>
 #include <unordered_set>
 
-#include "engine/edition.h"
+#include "base/edition.h"
 #include "engine/scanner.h"
-#include "engine/text.h"
+#include "base/text.h"
 #include "platform/bundle.h"
 #include "platform/files.h"
-#include "platform/paths.h"
+#include "base/paths.h"
 #include "platform/running_apps.h"
 
 namespace bramwick {

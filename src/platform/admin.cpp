@@ -1,6 +1,6 @@
 #include "platform/admin.h"
 
-#include "engine/text.h"
+#include "base/text.h"
 
 namespace bramwick::Admin {
 

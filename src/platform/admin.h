@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/shell.h"
+#include "base/shell.h"
 
 namespace bramwick::Admin {
 

@@ -9,7 +9,7 @@
 #include <plist/plist.h>
 
 #include "platform/files.h"
-#include "platform/paths.h"
+#include "base/paths.h"
 
 namespace bramwick {
 

@@ -5,10 +5,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "engine/edition.h"
-#include "engine/text.h"
+#include "base/edition.h"
+#include "base/text.h"
 #include "platform/files.h"
-#include "platform/paths.h"
+#include "base/paths.h"
 
 namespace bramwick::DesktopEntry {
 

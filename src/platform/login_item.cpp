@@ -7,8 +7,8 @@
 
 #include <fmt/format.h>
 
-#include "engine/edition.h"
-#include "engine/text.h"
+#include "base/edition.h"
+#include "base/text.h"
 #include "platform/desktop_entry.h"
 #include "platform/files.h"
 

@@ -8,9 +8,8 @@
 #include <unistd.h>
 #include <vector>
 
-#include "engine/scanner.h"
-#include "engine/text.h"
-#include "platform/paths.h"
+#include "base/text.h"
+#include "base/paths.h"
 #include "platform/safe_delete.h"
 
 namespace bramwick::SafeCopy {
@@ -216,8 +215,8 @@ class Copy {
 std::optional<std::string> copy(const std::string& rawSource, const std::string& rawDestination) {
     std::string source = Paths::withoutTrailingSlash(rawSource);
     std::string destination = Paths::withoutTrailingSlash(rawDestination);
-    std::string name = Scanner::lastComponent(source);
-    std::string target = Scanner::lastComponent(destination);
+    std::string name = Paths::lastComponent(source);
+    std::string target = Paths::lastComponent(destination);
     if (name.empty() || name == "." || name == ".." || target.empty() || target == "." ||
         target == "..")
         return "Will not copy " + source;

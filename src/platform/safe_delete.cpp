@@ -13,8 +13,8 @@
 
 #include <tbb/parallel_for_each.h>
 
-#include "engine/text.h"
-#include "platform/paths.h"
+#include "base/text.h"
+#include "base/paths.h"
 
 namespace bramwick::SafeDelete {
 

@@ -11,7 +11,7 @@
 
 #include <fmt/format.h>
 
-#include "engine/edition.h"
+#include "base/edition.h"
 #include "platform/files.h"
 
 namespace bramwick {

@@ -11,11 +11,10 @@
 
 #include <fmt/format.h>
 
-#include "engine/edition.h"
-#include "engine/scanner.h"
-#include "engine/text.h"
+#include "base/edition.h"
+#include "base/text.h"
 #include "platform/files.h"
-#include "platform/paths.h"
+#include "base/paths.h"
 #include "platform/safe_delete.h"
 
 namespace bramwick::Trash {
@@ -119,7 +118,7 @@ std::string infoText(std::string_view originalPath, time_t deletedAt) {
 
 std::optional<std::string> moveInto(const std::string& rawPath, const Folder& trash) {
     std::string path = Paths::withoutTrailingSlash(rawPath);
-    std::string name = Scanner::lastComponent(path);
+    std::string name = Paths::lastComponent(path);
     if (name.empty() || name == "." || name == ".." || path == "/")
         return fmt::format("Will not move {} to the Trash", path);
     std::string shown = Text::homeShortened(path);
@@ -304,18 +303,18 @@ std::optional<std::string> moveToTrash(const std::string& rawPath) {
 std::optional<std::string> infoFileFor(const std::string& rawPath) {
     std::string path = Paths::withoutTrailingSlash(rawPath);
     std::string files = Paths::parent(path);
-    if (Scanner::lastComponent(files) != "files") return std::nullopt;
+    if (Paths::lastComponent(files) != "files") return std::nullopt;
     std::string trash = Paths::parent(files);
-    std::string trashName = Scanner::lastComponent(trash);
+    std::string trashName = Paths::lastComponent(trash);
     bool isTrash = trash == homeTrash() || trashName.starts_with(".Trash-") ||
-                   Scanner::lastComponent(Paths::parent(trash)) == ".Trash";
+                   Paths::lastComponent(Paths::parent(trash)) == ".Trash";
     if (!isTrash) {
         auto real = Paths::resolved(trash);
         auto home = Paths::resolved(homeTrash());
         isTrash = real && home && *real == *home;
     }
     if (!isTrash) return std::nullopt;
-    return trash + "/info/" + Scanner::lastComponent(path) + ".trashinfo";
+    return trash + "/info/" + Paths::lastComponent(path) + ".trashinfo";
 }
 
 } // namespace bramwick::Trash

@@ -6,7 +6,7 @@
 #include <variant>
 
 #include "engine/scanner.h"
-#include "engine/text.h"
+#include "base/text.h"
 
 namespace bramwick::StoreText {
 

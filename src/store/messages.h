@@ -11,7 +11,7 @@
 
 #include "engine/cleaner.h"
 #include "engine/models.h"
-#include "engine/shell.h"
+#include "base/shell.h"
 #include "finders/uninstaller.h"
 #include "system/running.h"
 

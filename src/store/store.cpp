@@ -4,8 +4,8 @@
 #include <limits>
 
 #include "engine/auto_clean.h"
-#include "engine/text.h"
-#include "platform/paths.h"
+#include "base/text.h"
+#include "base/paths.h"
 #include "store/stored_lists.h"
 
 namespace bramwick {

@@ -9,10 +9,11 @@
 #include <QThread>
 #include <QThreadPool>
 
+#include "base/edition.h"
 #include "engine/applications.h"
 #include "engine/catalog.h"
-#include "engine/edition.h"
 #include "engine/scanner.h"
+#include "finders/category_items.h"
 #include "platform/desktop_entry.h"
 
 namespace bramwick {
@@ -74,7 +75,7 @@ StoreServices StoreServices::standard() {
     services.settings = &Settings::standard();
     services.now = [] { return std::chrono::system_clock::now(); };
     services.catalog = [] { return Catalog::all(); };
-    services.items = [](const CleanupCategory& category) { return Scanner::items(category); };
+    services.items = [](const CleanupCategory& category) { return CategoryItems::items(category); };
     services.unusedApplications = [](const std::vector<ScanItem>& apps, std::int64_t days) {
         return Scanner::unusedApplications(apps, days);
     };

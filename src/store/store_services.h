@@ -13,7 +13,7 @@
 #include "engine/cleaner.h"
 #include "engine/health.h"
 #include "engine/models.h"
-#include "engine/shell.h"
+#include "base/shell.h"
 #include "finders/uninstaller.h"
 #include "platform/notifier.h"
 #include "platform/running_apps.h"

@@ -13,7 +13,7 @@
 #include "engine/catalog.h"
 #include "engine/models.h"
 #include "engine/scanner.h"
-#include "engine/text.h"
+#include "base/text.h"
 #include "platform/admin.h"
 #include "platform/files.h"
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/shell.h"
+#include "base/shell.h"
 #include "platform/running_apps.h"
 #include "system/vitals.h"
 

@@ -6,7 +6,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "engine/edition.h"
+#include "base/edition.h"
 #include "system/process_list.h"
 
 namespace bramwick::MemoryUsers {

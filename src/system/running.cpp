@@ -11,7 +11,7 @@
 #include <fmt/format.h>
 #include <nlohmann/json.hpp>
 
-#include "engine/text.h"
+#include "base/text.h"
 #include "platform/kernel_stats.h"
 #include "system/process_list.h"
 

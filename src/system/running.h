@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "engine/models.h"
-#include "engine/shell.h"
+#include "base/shell.h"
 #include "platform/process_table.h"
 
 namespace bramwick {

@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "engine/shell.h"
+#include "base/shell.h"
 #include "platform/kernel_stats.h"
 
 namespace bramwick {

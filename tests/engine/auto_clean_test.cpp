@@ -10,7 +10,7 @@
 
 #include "engine/auto_clean.h"
 #include "engine/local_time.h"
-#include "engine/text.h"
+#include "base/text.h"
 #include "support/fixture.h"
 #include "support/fake_notifier.h"
 

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/catalog.h"
-#include "engine/edition.h"
+#include "base/edition.h"
 #include "platform/settings.h"
 #include "support/fixture.h"
 
@@ -108,13 +108,13 @@ TEST(Catalog, ShortFolder) {
 TEST(Catalog, UnusedAppDaysTakesOnlyAStoredInteger) {
     auto& settings = Settings::standard();
     settings.remove("unusedAppDays");
-    EXPECT_EQ(Catalog::unusedAppDays(), 100);
+    EXPECT_EQ(Catalog::unusedAppDays(settings), 100);
     settings.set("unusedAppDays", 30);
-    EXPECT_EQ(Catalog::unusedAppDays(), 30);
+    EXPECT_EQ(Catalog::unusedAppDays(settings), 30);
     settings.set("unusedAppDays", "30");
-    EXPECT_EQ(Catalog::unusedAppDays(), 100);
+    EXPECT_EQ(Catalog::unusedAppDays(settings), 100);
     settings.set("unusedAppDays", 30.5);
-    EXPECT_EQ(Catalog::unusedAppDays(), 100);
+    EXPECT_EQ(Catalog::unusedAppDays(settings), 100);
     settings.remove("unusedAppDays");
 }
 

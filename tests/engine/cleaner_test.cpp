@@ -9,7 +9,7 @@
 
 #include "engine/catalog.h"
 #include "engine/cleaner.h"
-#include "engine/edition.h"
+#include "base/edition.h"
 #include "engine/scanner.h"
 #include "platform/trash.h"
 #include "support/fixture.h"

@@ -8,7 +8,7 @@
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 
-#include "engine/text.h"
+#include "base/text.h"
 #include "finders/duplicates.h"
 #include "support/fixture.h"
 

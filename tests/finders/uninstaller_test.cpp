@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/scanner.h"
-#include "engine/shell.h"
+#include "base/shell.h"
 #include "finders/uninstaller.h"
 #include "platform/trash.h"
 #include "support/applications.h"

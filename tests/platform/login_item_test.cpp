@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/edition.h"
+#include "base/edition.h"
 #include "platform/desktop_entry.h"
 #include "platform/files.h"
 #include "platform/login_item.h"

@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/edition.h"
+#include "base/edition.h"
 #include "platform/files.h"
 #include "platform/trash.h"
 #include "support/fixture.h"

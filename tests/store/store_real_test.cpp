@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "engine/edition.h"
+#include "base/edition.h"
 #include "platform/trash.h"
 #include "store_harness.h"
 #include "support/fixture.h"

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/edition.h"
+#include "base/edition.h"
 #include "system/memory_users.h"
 
 using namespace bramwick;

@@ -4,7 +4,7 @@
 #include "app/cli/output.h"
 #include "engine/auto_clean.h"
 #include "engine/catalog.h"
-#include "engine/text.h"
+#include "base/text.h"
 
 namespace bramwick::Cli {
 

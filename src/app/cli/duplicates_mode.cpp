@@ -4,15 +4,15 @@
 
 #include "app/cli/modes.h"
 #include "app/cli/output.h"
-#include "app/cli/search_roots.h"
-#include "engine/text.h"
+#include "base/text.h"
+#include "engine/catalog.h"
 #include "finders/duplicates.h"
 
 namespace bramwick::Cli {
 
 int duplicatesMode(std::ostream& out) {
     auto start = std::chrono::steady_clock::now();
-    auto items = Duplicates::items(searchRoots(), 1'000'000);
+    auto items = Duplicates::items(Catalog::personalFolders(), 1'000'000);
     std::int64_t total = 0;
     for (const auto& item : items) {
         out << pad(size(item.size), 10) << " " << Text::repairUtf8(item.name) << "\n"

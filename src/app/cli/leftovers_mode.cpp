@@ -4,7 +4,7 @@
 #include "app/cli/output.h"
 #include "engine/catalog.h"
 #include "engine/scanner.h"
-#include "engine/text.h"
+#include "base/text.h"
 #include "finders/uninstaller.h"
 #include "platform/running_apps.h"
 

@@ -1,7 +1,7 @@
 #include "app/cli/modes.h"
 #include "app/cli/output.h"
 #include "app/cli/system_modes.h"
-#include "engine/edition.h"
+#include "base/edition.h"
 
 namespace bramwick::Cli {
 

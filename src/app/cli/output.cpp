@@ -1,6 +1,6 @@
 #include "app/cli/output.h"
 
-#include "engine/text.h"
+#include "base/text.h"
 
 namespace bramwick::Cli {
 

@@ -5,7 +5,7 @@
 #include "app/cli/modes.h"
 #include "engine/catalog.h"
 #include "finders/similar_images.h"
-#include "platform/paths.h"
+#include "base/paths.h"
 
 namespace bramwick::Cli {
 

@@ -4,8 +4,8 @@
 
 #include "app/cli/modes.h"
 #include "app/cli/output.h"
-#include "app/cli/search_roots.h"
-#include "engine/text.h"
+#include "base/text.h"
+#include "engine/catalog.h"
 #include "finders/similar_images.h"
 
 namespace bramwick::Cli {
@@ -28,7 +28,7 @@ std::string columns(const SimilarImages::Candidate& picture) {
 int picturesMode(std::ostream& out) {
     constexpr std::int64_t minimum = 100'000;
     auto t0 = Clock::now();
-    auto candidates = SimilarImages::collect(searchRoots(), minimum);
+    auto candidates = SimilarImages::collect(Catalog::personalFolders(), minimum);
     auto representatives = SimilarImages::representatives(candidates);
     auto t1 = Clock::now();
     auto outlines = SimilarImages::outlines(representatives);

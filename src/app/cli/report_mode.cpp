@@ -2,19 +2,21 @@
 
 #include "app/cli/modes.h"
 #include "app/cli/output.h"
+#include "base/text.h"
 #include "engine/applications.h"
 #include "engine/catalog.h"
 #include "engine/scanner.h"
-#include "engine/text.h"
+#include "platform/settings.h"
+#include "finders/category_items.h"
 
 namespace bramwick::Cli {
 
 int reportMode(std::ostream& out) {
     for (const auto& category : Catalog::all()) {
-        auto items = Scanner::items(category);
+        auto items = CategoryItems::items(category);
         bool applications = category.id == "applications";
         auto counted =
-            applications ? Scanner::unusedApplications(items, Catalog::unusedAppDays()) : items;
+            applications ? Scanner::unusedApplications(items, Catalog::unusedAppDays(Settings::standard())) : items;
         std::int64_t total = 0;
         for (const auto& item : counted)
             total += item.size;

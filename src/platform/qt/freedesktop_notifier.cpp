@@ -4,7 +4,7 @@
 #include <QStringList>
 #include <QVariantMap>
 
-#include "engine/edition.h"
+#include "base/edition.h"
 #include "platform/desktop_entry.h"
 
 namespace bramwick {

@@ -8,7 +8,7 @@
 #include <QLocalSocket>
 #include <QLockFile>
 
-#include "engine/edition.h"
+#include "base/edition.h"
 
 namespace bramwick {
 

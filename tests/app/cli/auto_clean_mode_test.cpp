@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/models.h"
-#include "engine/text.h"
+#include "base/text.h"
 #include "platform/files.h"
 #include "support/fixture.h"
 

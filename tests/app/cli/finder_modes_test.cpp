@@ -8,7 +8,7 @@
 #include "app/cli/modes.h"
 #include "app/cli/output.h"
 #include "engine/catalog.h"
-#include "engine/text.h"
+#include "base/text.h"
 #include "support/fixture.h"
 #include "support/pictures.h"
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/scanner.h"
-#include "engine/text.h"
+#include "base/text.h"
 #include "support/applications.h"
 #include "support/fixture.h"
 

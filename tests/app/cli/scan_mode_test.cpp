@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "app/cli/modes.h"
-#include "engine/text.h"
+#include "base/text.h"
 #include "support/fixture.h"
 
 using namespace bramwick;

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "app/cli/system_modes.h"
-#include "engine/edition.h"
-#include "engine/text.h"
+#include "base/edition.h"
+#include "base/text.h"
 #include "support/fixture.h"
 
 using namespace bramwick;

@@ -5,7 +5,7 @@
 #include <QElapsedTimer>
 #include <gtest/gtest.h>
 
-#include "engine/edition.h"
+#include "base/edition.h"
 #include "platform/desktop_entry.h"
 #include "platform/qt/desktop_actions.h"
 #include "support/fixture.h"

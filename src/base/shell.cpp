@@ -1,4 +1,4 @@
-#include "engine/shell.h"
+#include "base/shell.h"
 
 #include <cerrno>
 #include <chrono>
@@ -17,8 +17,8 @@
 
 #include <fmt/format.h>
 
-#include "engine/edition.h"
-#include "engine/text.h"
+#include "base/edition.h"
+#include "base/text.h"
 
 extern char** environ;
 

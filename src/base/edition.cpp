@@ -1,4 +1,4 @@
-#include "engine/edition.h"
+#include "base/edition.h"
 
 #include <cerrno>
 #include <climits>
@@ -11,7 +11,7 @@
 
 #include <fmt/format.h>
 
-#include "platform/paths.h"
+#include "base/paths.h"
 
 namespace bramwick::Edition {
 

@@ -1,4 +1,4 @@
-#include "engine/text.h"
+#include "base/text.h"
 
 #include <algorithm>
 #include <array>
@@ -8,7 +8,7 @@
 
 #include <fmt/format.h>
 
-#include "engine/edition.h"
+#include "base/edition.h"
 
 namespace bramwick::Text {
 

@@ -1,4 +1,4 @@
-#include "platform/paths.h"
+#include "base/paths.h"
 
 #include <cstdlib>
 #include <vector>
@@ -45,6 +45,14 @@ std::string withoutTrailingSlash(std::string path) {
     while (path.size() > 1 && path.back() == '/')
         path.pop_back();
     return path;
+}
+
+std::string lastComponent(const std::string& path) {
+    std::string trimmed = withoutTrailingSlash(path);
+    auto slash = trimmed.rfind('/');
+    if (slash == std::string::npos) return trimmed;
+    if (trimmed == "/") return "";
+    return trimmed.substr(slash + 1);
 }
 
 bool isPlainName(std::string_view text) {

@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/edition.h"
-#include "engine/shell.h"
+#include "base/edition.h"
+#include "base/shell.h"
 #include "support/fixture.h"
 
 using namespace bramwick;

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/models.h"
+#include "base/date.h"
 
 namespace bramwick::Text {
 

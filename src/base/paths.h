@@ -20,6 +20,9 @@ std::string parent(const std::string& path);
 // Without trailing slashes ("/" stays).
 std::string withoutTrailingSlash(std::string path);
 
+// The last component of a path ("" for "/").
+std::string lastComponent(const std::string& path);
+
 // Whether a text taken from outside (a bundle identifier, a bundle or unit name) may stand as
 // one file name inside a folder: not empty, not "." or "..", without "/" or NUL. Anything else
 // could climb out of the folder or stand for the folder itself.

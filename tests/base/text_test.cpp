@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "engine/text.h"
+#include "base/text.h"
 
 using namespace bramwick;
 using namespace std::chrono;
