@@ -1,10 +1,11 @@
 # The two commands of the README: `make run` and `make test`.
 BUILD_DIR ?= build
 BUILD_TYPE ?= Release
-ARGS ?=
+# `make run` opens the main window; ARGS="--scan npm" (or ARGS=) runs something else.
+ARGS ?= --window
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build run test bench clean
+.PHONY: all deps configure build run test bench screenshots clean
 
 all: build
 
@@ -27,6 +28,11 @@ test: build
 
 bench: build
 	@bench/run-all.sh $(BUILD_DIR)
+
+# Every skinned block in every skin, as PNG files under $(BUILD_DIR)/screenshots/<skin>/.
+screenshots: configure
+	@cmake --build $(BUILD_DIR) -j $(JOBS) --target bramwick_screenshots
+	QT_QPA_PLATFORM=offscreen ./$(BUILD_DIR)/tests/bramwick_screenshots $(BUILD_DIR)/screenshots
 
 clean:
 	rm -rf $(BUILD_DIR)

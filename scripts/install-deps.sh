@@ -9,6 +9,8 @@ packages=(
     nlohmann-json3-dev libfmt-dev libplist-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     procps tzdata dbus-daemon
+    xvfb x11-utils x11-apps
+    fonts-material-design-icons-iconfont fonts-dejavu-core
 )
 
 missing=()

@@ -1,5 +1,5 @@
 // The program's entry: a command-line mode runs first, before any window or application object
-// exists, so every mode works without a display.
+// exists, so every mode works without a display; without a mode the desktop application starts.
 #include <clocale>
 #include <cstdio>
 #include <iostream>
@@ -8,6 +8,9 @@
 
 #include "app/cli/modes.h"
 #include "base/edition.h"
+#ifdef BRAMWICK_WITH_WINDOWS
+#include "app/gui/window_run.h"
+#endif
 
 namespace {
 
@@ -32,7 +35,16 @@ int main(int argc, char** argv) {
     }
     std::vector<std::string> arguments(argv, argv + argc);
     if (auto status = bramwick::Cli::run(arguments, std::cout)) return finished(*status);
-    // The windows come later; until then the program lists its modes.
+    for (const auto& argument : arguments)
+        if (argument == "--help" || argument == "-h") {
+            std::cout << bramwick::Cli::usage();
+            return finished(0);
+        }
+#ifdef BRAMWICK_WITH_WINDOWS
+    return bramwick::WindowRun::run(argc, argv, arguments);
+#else
+    // A build without windows lists its modes instead.
     std::cout << bramwick::Cli::usage();
     return finished(0);
+#endif
 }

@@ -71,7 +71,7 @@ std::optional<int> run(const Arguments& arguments, std::ostream& out) {
 }
 
 std::string usage() {
-    return "Usage: bramwick [--window | MODE]\n"
+    return "Usage: bramwick [--window | --help | MODE]\n"
            "\n"
            "Without a mode the application starts. Each mode prints plain-text rows and exits:\n"
            "  --memory                  the applications that use the most memory\n"

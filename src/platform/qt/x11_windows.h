@@ -42,4 +42,7 @@ Outcome requestClose(pid_t pid);
 // lowest first, so that all come forward and the top one gets the focus.
 Outcome activate(pid_t pid);
 
+// Whether the X11 display $DISPLAY names accepts a connection now.
+bool displayAnswers();
+
 } // namespace bramwick::X11Windows

@@ -1,0 +1,183 @@
+#include "app/gui/scenes.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QMessageBox>
+#include <QScreen>
+
+#include "mainwindow/main_content.h"
+
+namespace bramwick {
+
+namespace {
+
+// Tells the user something without a modal loop; `done` runs when the message is dismissed.
+void tell(const QString& title, const QString& message, std::function<void()> done) {
+    auto* box = new QMessageBox(QMessageBox::Information, title, message, QMessageBox::Ok);
+    box->setObjectName(QStringLiteral("updatesMessage"));
+    box->setTextFormat(Qt::PlainText);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    QObject::connect(box, &QObject::destroyed, box, [done = std::move(done)] { done(); });
+    box->open();
+}
+
+} // namespace
+
+Scenes::Scenes(StoreServices services, Options options, QObject* parent)
+    : QObject(parent), options_(std::move(options)) {
+    if (!options_.trayAvailable) options_.openWindowAtLaunch = true;
+    if (!services.settings) services.settings = &Settings::standard();
+    settings_ = services.settings;
+    Settings& settings = *settings_;
+    if (!services.quitApplication) services.quitApplication = [this] { quit(); };
+    store_ = std::make_unique<Store>(std::move(services));
+
+    appMode_ = std::make_unique<AppMode>(
+        settings, [this](ActivationPolicy policy) { policies_.push_back(policy); },
+        [this] { activate(); });
+    opener_ = std::make_unique<MainWindowOpener>(*appMode_, [this] {
+        // Nothing registered an opener yet: front the first window there is.
+        for (QWidget* window : QApplication::topLevelWidgets())
+            if (window->isVisible() && window != panel_.get()) {
+                window->raise();
+                window->activateWindow();
+                return;
+            }
+    });
+    if (!options_.updates)
+        options_.updates = std::make_unique<PackageManagerUpdates>(settings, tell);
+}
+
+Scenes::~Scenes() {
+    // The windows go before the store they show.
+    tray_.reset();
+    panel_.reset();
+    settingsWindow_.reset();
+    mainWindow_.reset();
+}
+
+void Scenes::start() {
+    // No window is open yet: the policy follows "keepInDock" alone.
+    appMode_->apply();
+    if (options_.trayAvailable) {
+        TrayExtra::Actions actions;
+        actions.togglePanel = [this](std::optional<QRect> icon) { togglePanel(icon); };
+        actions.openMainWindow = [this] { opener_->open(); };
+        actions.quit = [this] { quit(); };
+        actions.appeared = [this] { opener_->replaceOpener([this] { openMainWindow(); }); };
+        tray_ = std::make_unique<TrayExtra>(*store_, std::move(actions));
+    }
+    if (options_.openWindowAtLaunch) openMainWindow();
+    // Launching is over: the updater starts.
+    ensureUpdater();
+}
+
+Updater& Scenes::ensureUpdater() {
+    if (!updater_) updater_ = std::make_unique<Updater>(*settings_, std::move(options_.updates));
+    return *updater_;
+}
+
+MainWindowFrame& Scenes::ensureMainWindow() {
+    if (!mainWindow_) {
+        MainWindowFrame::Hooks hooks;
+        hooks.appeared = [this] { appMode_->windowDidAppear(); };
+        hooks.disappeared = [this] {
+            appMode_->windowDidDisappear();
+            if (!options_.trayAvailable) quit();
+        };
+        mainWindow_ = std::make_unique<MainWindowFrame>(*store_, std::move(hooks));
+        mainWindow_->setContent(new MainContent(*store_, *settings_));
+    }
+    return *mainWindow_;
+}
+
+MenuBarPanel& Scenes::ensurePanel() {
+    if (!panel_) {
+        MenuBarPanel::Actions actions;
+        actions.openMainWindow = [this] {
+            if (panel_) panel_->hide();
+            opener_->open();
+        };
+        actions.openSettings = [this] {
+            if (panel_) panel_->hide();
+            openSettings();
+        };
+        actions.activate = [this] { activate(); };
+        actions.quit = [this] { quit(); };
+        actions.appeared = [this] { opener_->offerOpener([this] { openMainWindow(); }); };
+        actions.now = options_.now;
+        panel_ = std::make_unique<MenuBarPanel>(*store_, ensureUpdater(), std::move(actions));
+    }
+    return *panel_;
+}
+
+void Scenes::openMainWindow() {
+    ensureMainWindow().present();
+}
+
+void Scenes::openSettings() {
+    if (!settingsWindow_) settingsWindow_ = std::make_unique<SettingsWindow>();
+    settingsWindow_->present();
+}
+
+void Scenes::togglePanel(std::optional<QRect> icon) {
+    if (panel_ && panel_->isVisible()) {
+        panel_->hide();
+        return;
+    }
+    showPanel(icon);
+}
+
+void Scenes::showPanel(std::optional<QRect> icon) {
+    MenuBarPanel& panel = ensurePanel();
+    panel.refresh();
+    panel.adjustSize();
+    std::optional<QPoint> cursor;
+    QScreen* screen = QGuiApplication::primaryScreen();
+    if (!icon) {
+        cursor = QCursor::pos();
+        if (QScreen* under = QGuiApplication::screenAt(*cursor)) screen = under;
+        if (cursor->isNull()) cursor.reset(); // no pointer to go by
+    } else if (QScreen* under = QGuiApplication::screenAt(icon->center())) {
+        screen = under;
+    }
+    QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 1280, 800);
+    panel.move(panelPosition(icon, cursor, area, panel.size()));
+    panel.show();
+    panel.raise();
+    panel.activateWindow();
+}
+
+bool Scenes::anyWindowVisible() const {
+    return (mainWindow_ && mainWindow_->isVisible()) ||
+           (settingsWindow_ && settingsWindow_->isVisible());
+}
+
+bool Scenes::reopen(bool hasVisibleWindows) {
+    if (!hasVisibleWindows) opener_->open();
+    return true;
+}
+
+void Scenes::handOff(const QStringList& request) {
+    if (request.contains(QStringLiteral("--window"))) {
+        opener_->open();
+        return;
+    }
+    if (request.contains(QStringLiteral("reopen"))) reopen(anyWindowVisible());
+}
+
+void Scenes::activate() {
+    // Here activating means bringing the program's windows forward.
+    for (QWidget* window :
+         {static_cast<QWidget*>(mainWindow_.get()), static_cast<QWidget*>(settingsWindow_.get())})
+        if (window && window->isVisible()) {
+            window->raise();
+            window->activateWindow();
+        }
+}
+
+void Scenes::quit() {
+    if (options_.quit) options_.quit();
+}
+
+} // namespace bramwick

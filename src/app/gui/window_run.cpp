@@ -1,0 +1,110 @@
+#include "app/gui/window_run.h"
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QSocketNotifier>
+#include <QSystemTrayIcon>
+
+#include "app/gui/desktop_store.h"
+#include "app/gui/launch.h"
+#include "app/gui/scenes.h"
+#include "appearance/button_style.h"
+#include "base/edition.h"
+#include "platform/qt/single_instance.h"
+#include "platform/qt/x11_windows.h"
+
+namespace bramwick::WindowRun {
+
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+void onSignal(int) {
+    char byte = 1;
+    (void)!::write(signalPipe[1], &byte, 1); // the only thing a handler may safely do here
+}
+
+// Turns the ending signals into a quit of the event loop, so they end the run between two
+// events: nothing is ever cut off in the middle of a settings write.
+class QuitOnSignal {
+  public:
+    QuitOnSignal() {
+        if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0) return;
+        notifier_ = std::make_unique<QSocketNotifier>(signalPipe[0], QSocketNotifier::Read);
+        QObject::connect(notifier_.get(), &QSocketNotifier::activated, [] {
+            char byte;
+            (void)!::read(signalPipe[0], &byte, 1);
+            QCoreApplication::quit();
+        });
+        struct sigaction action {};
+        action.sa_handler = onSignal;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART;
+        for (int signal : {SIGTERM, SIGINT, SIGHUP})
+            ::sigaction(signal, &action, nullptr);
+    }
+
+  private:
+    std::unique_ptr<QSocketNotifier> notifier_;
+};
+
+bool canOpenWindows() {
+    Launch::DisplayEnvironment environment = Launch::displayEnvironment();
+    if (!Launch::hasDisplay(environment)) return false;
+    // The window system would abort the program on a display that does not answer.
+    if (Launch::onlyX11(environment) && !X11Windows::displayAnswers()) return false;
+    return true;
+}
+
+} // namespace
+
+int run(int& argc, char** argv, const std::vector<std::string>& arguments) {
+    if (!canOpenWindows()) {
+        std::fputs(Launch::noDisplayMessage().c_str(), stderr);
+        return 1;
+    }
+
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QString::fromUtf8(Edition::displayName));
+    QGuiApplication::setDesktopFileName(QString::fromUtf8(Edition::appId));
+    // The tray keeps the program running; without one, closing the main window ends it.
+    QApplication::setQuitOnLastWindowClosed(false);
+    installSkinStyle();
+
+    SingleInstance instance;
+    QStringList request{QStringLiteral("reopen")};
+    if (Launch::wantsWindow(arguments)) request << QStringLiteral("--window");
+    if (!instance.claim(request)) return 0;
+
+    QuitOnSignal quitOnSignal;
+
+    Scenes::Options options;
+    options.trayAvailable = QSystemTrayIcon::isSystemTrayAvailable();
+    Settings& settings = Settings::standard();
+    options.openWindowAtLaunch = Launch::openWindowAtLaunch(
+        arguments, [] { return StorePlatform::fullDiskAccessGranted(); },
+        settings.boolean("skippedFullDiskAccess").value_or(false));
+    options.quit = [] {
+        QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    };
+
+    auto scenes = std::make_unique<Scenes>(desktopStoreServices(), std::move(options));
+    QObject::connect(&instance, &SingleInstance::received, scenes.get(),
+                     [&scenes](const QStringList& handed) { scenes->handOff(handed); });
+    scenes->start();
+
+    int status = QApplication::exec();
+    scenes.reset();
+    // Work still out on the pools (a scan in flight) is left as the store leaves it: the
+    // program ends here without running the destructors of what those threads may still use.
+    std::fflush(nullptr);
+    std::_Exit(status);
+}
+
+} // namespace bramwick::WindowRun

@@ -1,0 +1,118 @@
+#include "app/gui/windows.h"
+
+#include <QGuiApplication>
+#include <QPaintEvent>
+#include <QScreen>
+#include <QShowEvent>
+#include <QVBoxLayout>
+
+#include "app/gui/menu_bar_model.h"
+#include "appearance/typography.h"
+#include "base/edition.h"
+#include "base/text.h"
+
+namespace bramwick {
+
+std::string diskLine(const std::optional<Store::Disk>& disk) {
+    if (!disk) return "The disk's figures could not be read yet.";
+    return Text::byteCount(disk->available) + " free of " + Text::byteCount(disk->total) +
+           " \u00b7 " + MenuBar::badgeText(DiskHealths::rate(*disk));
+}
+
+MainWindowFrame::MainWindowFrame(Store& store, Hooks hooks, QWidget* parent)
+    : SkinBackdrop(parent), store_(store), hooks_(std::move(hooks)) {
+    setObjectName(QStringLiteral("mainWindow"));
+    setAutoFillBackground(true);
+    SkinScene::attach(this);
+    setWindowTitle(QString::fromUtf8(Edition::displayName));
+    setMinimumSize(leastWidth, leastHeight);
+
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(20, 16, 20, 16);
+    column->setSpacing(12);
+    disk_ = new QLabel(this);
+    disk_->setObjectName(QStringLiteral("mainDisk"));
+    disk_->setTextFormat(Qt::PlainText);
+    disk_->setFont(textFont(TextStyle::title2, QFont::Bold));
+    column->addWidget(disk_);
+
+    // Stand-in for the category list, which replaces it; it claims nothing it does not show.
+    auto* placeholder =
+        new QLabel(QStringLiteral("The category list is not part of this build yet."), this);
+    placeholder->setObjectName(QStringLiteral("mainContent"));
+    placeholder->setTextFormat(Qt::PlainText);
+    placeholder->setAlignment(Qt::AlignCenter);
+    placeholder->setForegroundRole(QPalette::PlaceholderText);
+    content_ = placeholder;
+    column->addWidget(content_, 1);
+
+    connect(&store_, &Store::diskChanged, this, &MainWindowFrame::showDisk);
+    showDisk();
+}
+
+void MainWindowFrame::showDisk() {
+    disk_->setText(QString::fromStdString(diskLine(store_.disk())));
+}
+
+void MainWindowFrame::setContent(QWidget* content) {
+    auto* column = static_cast<QVBoxLayout*>(layout());
+    column->replaceWidget(content_, content);
+    delete content_;
+    content_ = content;
+}
+
+void MainWindowFrame::present() {
+    if (!placed_) {
+        placed_ = true;
+        resize(minimumSize());
+        if (QScreen* screen = QGuiApplication::primaryScreen()) {
+            QRect area = screen->availableGeometry();
+            move(area.center() - QPoint(width() / 2, height() / 2));
+        }
+    }
+    show();
+    raise();
+    activateWindow();
+}
+
+void MainWindowFrame::showEvent(QShowEvent* event) {
+    SkinBackdrop::showEvent(event);
+    // The window manager's own unmapping (minimising) is not a close.
+    if (event->spontaneous() || shown_) return;
+    shown_ = true;
+    if (hooks_.appeared) hooks_.appeared();
+}
+
+void MainWindowFrame::hideEvent(QHideEvent* event) {
+    SkinBackdrop::hideEvent(event);
+    if (event->spontaneous() || !shown_) return;
+    shown_ = false;
+    if (hooks_.disappeared) hooks_.disappeared();
+}
+
+void MainWindowFrame::paintEvent(QPaintEvent* event) {
+    SkinBackdrop::paintEvent(event);
+    if (!painted_) {
+        painted_ = true;
+        emit firstPaint();
+    }
+}
+
+SettingsWindow::SettingsWindow(QWidget* parent) : SkinBackdrop(parent) {
+    setObjectName(QStringLiteral("settingsWindow"));
+    setAutoFillBackground(true);
+    SkinScene::attach(this);
+    setWindowTitle(QStringLiteral("%1 Settings").arg(QString::fromUtf8(Edition::displayName)));
+    setFixedWidth(pageWidth);
+    setMinimumHeight(200);
+    // The pages (General, Cleaning, Appearance) go into this layout.
+    new QVBoxLayout(this);
+}
+
+void SettingsWindow::present() {
+    show();
+    raise();
+    activateWindow();
+}
+
+} // namespace bramwick

@@ -1,0 +1,73 @@
+// The two windows of the program. The main window ("main") is single: it is made the first time
+// it opens and shown again after that, never restored from an earlier run. Its content area is
+// a stand-in until the category list takes its place through `setContent`; until then it shows
+// the store's disk state and says plainly that the list is not there. The settings window is
+// likewise the titled window that the settings pages go into. Both are dressed in the stored
+// skin, on its backdrop.
+#pragma once
+
+#include <functional>
+
+#include <QLabel>
+#include <QWidget>
+
+#include "appearance/window_dressing.h"
+#include "store/store.h"
+
+namespace bramwick {
+
+class MainWindowFrame : public SkinBackdrop {
+    Q_OBJECT
+
+  public:
+    static constexpr int leastWidth = 1000;
+    static constexpr int leastHeight = 620;
+
+    struct Hooks {
+        std::function<void()> appeared;
+        std::function<void()> disappeared;
+    };
+
+    MainWindowFrame(Store& store, Hooks hooks, QWidget* parent = nullptr);
+
+    // Replaces the content area (the frame owns it from then on).
+    void setContent(QWidget* content);
+    QWidget* content() const { return content_; }
+    // Shows the window, centred on the screen the first time, and brings it to the front.
+    void present();
+    bool painted() const { return painted_; }
+
+  signals:
+    void firstPaint();
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    void showDisk();
+
+    Store& store_;
+    Hooks hooks_;
+    QLabel* disk_ = nullptr;
+    QWidget* content_ = nullptr;
+    bool placed_ = false;
+    bool painted_ = false;
+    bool shown_ = false;
+};
+
+class SettingsWindow : public SkinBackdrop {
+    Q_OBJECT
+
+  public:
+    static constexpr int pageWidth = 460;
+
+    explicit SettingsWindow(QWidget* parent = nullptr);
+    void present();
+};
+
+// "12.3 GB free of 500 GB · Healthy", or a plain note while the disk was never read.
+std::string diskLine(const std::optional<Store::Disk>& disk);
+
+} // namespace bramwick

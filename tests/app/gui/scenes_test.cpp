@@ -1,0 +1,137 @@
+// The Dock-icon rule, the main window's opening and closing, the window opener's registration,
+// and what a later launch hands over.
+#include <QCloseEvent>
+#include <QSystemTrayIcon>
+#include <gtest/gtest.h>
+
+#include "gui_support.h"
+
+using namespace bramwick;
+using test::ScenesHarness;
+using enum ActivationPolicy;
+
+TEST(AppMode, RegularWhileTheWindowIsOpenElseAsKeepInDockSays) {
+    test::StoreHarness harness;
+    std::vector<ActivationPolicy> sink;
+    int activations = 0;
+    AppMode mode(
+        *harness.settings, [&](ActivationPolicy p) { sink.push_back(p); }, [&] { ++activations; });
+
+    mode.apply(); // "keepInDock" absent
+    harness.settings->set("keepInDock", true);
+    mode.apply();
+    mode.windowDidAppear();
+    harness.settings->set("keepInDock", false);
+    mode.apply(); // the window keeps its entry
+    mode.windowDidDisappear();
+    EXPECT_EQ(sink, (std::vector{accessory, regular, regular, regular, accessory}));
+    EXPECT_EQ(activations, 1) << "only showing the window activates";
+    EXPECT_FALSE(mode.windowOpen());
+}
+
+TEST(AppMode, TheTrayRegistersTheOpenerEveryTimeAndThePanelOnlyWhenNoneIs) {
+    test::StoreHarness harness;
+    std::vector<ActivationPolicy> sink;
+    AppMode mode(*harness.settings, [&](ActivationPolicy p) { sink.push_back(p); }, {});
+    int fallback = 0;
+    std::vector<std::string> opened;
+    MainWindowOpener opener(mode, [&] { ++fallback; });
+
+    opener.open(); // nothing registered, no window: only the policy changes
+    EXPECT_EQ(fallback, 1);
+    EXPECT_EQ(sink, std::vector{regular});
+
+    opener.offerOpener([&] { opened.push_back("panel"); });
+    opener.replaceOpener([&] { opened.push_back("tray"); });
+    opener.offerOpener([&] { opened.push_back("second panel"); });
+    opener.open();
+    opener.replaceOpener([&] { opened.push_back("tray again"); });
+    opener.open();
+    EXPECT_EQ(opened, (std::vector<std::string>{"tray", "tray again"}));
+    EXPECT_EQ(fallback, 1);
+    EXPECT_TRUE(mode.windowOpen());
+}
+
+TEST(Scenes, WithATrayTheWindowFollowsTheLaunchRuleAndClosingItKeepsTheProgram) {
+    ScenesHarness tray(true, false);
+    tray.start();
+    EXPECT_EQ(tray.scenes->mainWindow(), nullptr) << "tray only";
+    EXPECT_EQ(tray.scenes->policies(), std::vector{accessory});
+    ASSERT_NE(tray.scenes->tray(), nullptr);
+    EXPECT_TRUE(tray.scenes->opener().hasOpener()) << "the tray registered it at launch";
+
+    tray.scenes->opener().open();
+    test::settle();
+    MainWindowFrame* window = tray.scenes->mainWindow();
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->windowTitle(), "Bramwick");
+    EXPECT_GE(window->width(), 1000);
+    EXPECT_GE(window->height(), 620);
+    EXPECT_EQ(tray.scenes->policies().back(), regular);
+
+    window->close();
+    test::settle();
+    EXPECT_EQ(tray.scenes->policies().back(), accessory);
+    EXPECT_EQ(tray.quits, 0);
+
+    // With "keepInDock" the program keeps its entry after the window closes.
+    tray.store.settings->set("keepInDock", true);
+    tray.scenes->opener().open();
+    test::settle();
+    window->close();
+    test::settle();
+    EXPECT_EQ(tray.scenes->policies().back(), regular);
+    EXPECT_EQ(window, tray.scenes->mainWindow()) << "one main window, shown again";
+}
+
+TEST(Scenes, WithoutATrayTheWindowOpensAtLaunchAndClosingItQuits) {
+    ScenesHarness noTray(false, false);
+    noTray.start();
+    EXPECT_TRUE(noTray.scenes->openWindowAtLaunch());
+    EXPECT_EQ(noTray.scenes->tray(), nullptr);
+    ASSERT_NE(noTray.scenes->mainWindow(), nullptr);
+    EXPECT_TRUE(noTray.scenes->mainWindow()->isVisible());
+    EXPECT_EQ(noTray.scenes->policies(), (std::vector{accessory, regular}));
+    noTray.scenes->mainWindow()->close();
+    test::settle();
+    EXPECT_EQ(noTray.quits, 1);
+}
+
+TEST(Scenes, ALaterLaunchReopensTheWindowOnlyWhenNoneIsOnScreen) {
+    ScenesHarness h(true, false);
+    h.start();
+
+    EXPECT_TRUE(h.scenes->reopen(true));
+    EXPECT_EQ(h.scenes->mainWindow(), nullptr) << "a visible window: nothing opens";
+
+    h.scenes->handOff({"reopen"});
+    test::settle();
+    ASSERT_NE(h.scenes->mainWindow(), nullptr);
+    EXPECT_TRUE(h.scenes->mainWindow()->isVisible());
+    auto policies = h.scenes->policies().size();
+
+    h.scenes->handOff({"reopen"}); // on screen already: nothing happens
+    EXPECT_EQ(h.scenes->policies().size(), policies);
+
+    h.scenes->mainWindow()->close();
+    test::settle();
+    h.scenes->openSettings();
+    h.scenes->handOff({"reopen"}); // the settings window counts as a window on screen
+    test::settle();
+    EXPECT_FALSE(h.scenes->mainWindow()->isVisible());
+    EXPECT_EQ(h.scenes->settingsWindow()->windowTitle(), "Bramwick Settings");
+
+    h.scenes->handOff({"reopen", "--window"}); // asked for the window: it opens
+    test::settle();
+    EXPECT_TRUE(h.scenes->mainWindow()->isVisible());
+    EXPECT_EQ(h.quits, 0);
+}
+
+TEST(Scenes, TheStoreRunsWithNoWindowOpen) {
+    ScenesHarness h(true, false);
+    h.start();
+    EXPECT_TRUE(h.scenes->store().autoCleanTimerActive());
+    EXPECT_TRUE(h.scenes->store().lastScan().has_value()) << "the first scan ran";
+    EXPECT_EQ(h.scenes->mainWindow(), nullptr);
+}

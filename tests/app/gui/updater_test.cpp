@@ -1,0 +1,77 @@
+// The updater's start: automatic checks on only when never chosen, downloads always off, and the
+// check button following whether a check may start.
+#include <QSignalSpy>
+#include <gtest/gtest.h>
+
+#include "app/gui/updater.h"
+#include "gui_support.h"
+
+using namespace bramwick;
+
+TEST(Updater, AutomaticChecksAreSwitchedOnOnlyWhenTheUserNeverChose) {
+    test::guiApplication();
+    struct Case {
+        std::optional<bool> stored;
+        std::vector<bool> switched;
+    } cases[] = {{std::nullopt, {true}}, {false, {}}, {true, {}}};
+    for (const auto& c : cases) {
+        test::StoreHarness h;
+        if (c.stored) h.settings->set(automaticChecksKey, *c.stored);
+        auto backend = std::make_unique<test::FakeUpdates>();
+        auto* fake = backend.get();
+        Updater updater(*h.settings, std::move(backend));
+        EXPECT_EQ(fake->automaticChecks, c.switched);
+        EXPECT_EQ(fake->automaticDownloads, std::vector{false}) << "at every launch";
+    }
+}
+
+TEST(Updater, TheButtonFollowsWhetherACheckMayStartAndActivatesFirst) {
+    test::StoreHarness h;
+    test::guiApplication();
+    auto backend = std::make_unique<test::FakeUpdates>();
+    auto* fake = backend.get();
+    fake->can = false;
+    Updater updater(*h.settings, std::move(backend));
+    std::vector<std::string> order;
+    CheckForUpdatesButton button(updater, [&] { order.push_back("activate"); });
+    EXPECT_TRUE(updater.canCheck()) << "true until the back end's first report arrives";
+    test::settle();
+    EXPECT_FALSE(updater.canCheck());
+    EXPECT_FALSE(button.isEnabled());
+
+    std::thread([fake] { fake->report(true); }).join(); // a report from another thread
+    EXPECT_FALSE(updater.canCheck()) << "the flag changes only on the GUI thread";
+    test::settle();
+    EXPECT_TRUE(button.isEnabled());
+    EXPECT_EQ(button.toolTip(), "Check for updates");
+
+    button.click();
+    EXPECT_EQ(order, std::vector<std::string>{"activate"});
+    EXPECT_EQ(fake->checks, 1);
+}
+
+TEST(Updater, WithoutAFeedACheckSaysWhereUpdatesComeFrom) {
+    test::StoreHarness h;
+    test::guiApplication();
+    std::vector<QString> told;
+    std::function<void()> dismiss;
+    auto backend = std::make_unique<PackageManagerUpdates>(
+        *h.settings, [&](const QString& title, const QString& message, std::function<void()> done) {
+            told = {title, message};
+            dismiss = std::move(done);
+        });
+    auto* updates = backend.get();
+    Updater updater(*h.settings, std::move(backend));
+    EXPECT_EQ(h.settings->boolean(automaticChecksKey), true) << "kept under its own key";
+    EXPECT_FALSE(updates->automaticallyDownloadsUpdates());
+
+    updater.checkForUpdates();
+    test::settle();
+    ASSERT_EQ(told.size(), 2u);
+    EXPECT_TRUE(told[1].contains("package manager"));
+    EXPECT_FALSE(updater.canCheck()) << "no second check while the answer is shown";
+    updater.checkForUpdates();
+    dismiss();
+    test::settle();
+    EXPECT_TRUE(updater.canCheck());
+}

@@ -1,0 +1,115 @@
+// Renders every registered shot in every skin into PNG files, offscreen, with one bundled font
+// and all animations off.
+//
+//     bramwick_screenshots [--check] [FOLDER]
+//
+// FOLDER defaults to "screenshots"; --check without a folder writes into a temporary folder.
+// With --check the program reads every picture back and fails when one is missing or blank (a
+// single colour), which is all ctest asks of it.
+#include <cstdio>
+#include <set>
+
+#include <QApplication>
+#include <QDir>
+#include <QFontDatabase>
+#include <QImage>
+#include <QTemporaryDir>
+#include <QVBoxLayout>
+
+#include "appearance/button_style.h"
+#include "appearance/motion.h"
+#include "appearance/window_dressing.h"
+#include "shots.h"
+
+namespace bramwick::shots {
+
+std::vector<Shot>& registry() {
+    static std::vector<Shot> shots;
+    return shots;
+}
+
+} // namespace bramwick::shots
+
+namespace {
+
+// DejaVu Sans (Debian's fonts-dejavu-core), read from its file so every machine draws the
+// same letters.
+bool loadFont() {
+    const QString folder = QStringLiteral("/usr/share/fonts/truetype/dejavu/");
+    int regular = QFontDatabase::addApplicationFont(folder + QStringLiteral("DejaVuSans.ttf"));
+    QFontDatabase::addApplicationFont(folder + QStringLiteral("DejaVuSans-Bold.ttf"));
+    if (regular < 0) return false;
+    QFont font(QFontDatabase::applicationFontFamilies(regular).value(0));
+    font.setPixelSize(13);
+    QApplication::setFont(font);
+    return true;
+}
+
+bool blank(const QImage& image) {
+    if (image.isNull()) return true;
+    const QRgb first = image.pixel(0, 0);
+    for (int y = 0; y < image.height(); y += 2)
+        for (int x = 0; x < image.width(); x += 2)
+            if (image.pixel(x, y) != first) return false;
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    bramwick::Motion::setEnabled(false);
+    bramwick::installSkinStyle();
+    if (!loadFont()) {
+        std::fprintf(stderr, "bramwick_screenshots: the font DejaVu Sans is missing\n");
+        return 1;
+    }
+
+    bool check = false;
+    QString folder;
+    for (int i = 1; i < argc; ++i) {
+        const QString arg = QString::fromLocal8Bit(argv[i]);
+        if (arg == QLatin1String("--check"))
+            check = true;
+        else
+            folder = arg;
+    }
+    QTemporaryDir temporary;
+    if (folder.isEmpty()) folder = check ? temporary.path() : QStringLiteral("screenshots");
+
+    int failures = 0;
+    int written = 0;
+    for (bramwick::Skin skin : bramwick::Skins::allCases) {
+        const QString skinFolder = folder + QLatin1Char('/') + bramwick::Skins::rawValue(skin);
+        QDir().mkpath(skinFolder);
+        for (const auto& shot : bramwick::shots::registry()) {
+            auto* window = new bramwick::SkinBackdrop;
+            window->setAutoFillBackground(true);
+            auto* layout = new QVBoxLayout(window);
+            layout->setContentsMargins(0, 0, 0, 0);
+            bramwick::dressWindow(window, skin);
+            QWidget* content = shot.make(skin);
+            layout->addWidget(content);
+            bramwick::dressWindow(window, skin);
+            window->resize(shot.size);
+            window->show();
+            QApplication::processEvents();
+            const QString path = skinFolder + QLatin1Char('/') + QString::fromStdString(shot.name) +
+                                 QStringLiteral(".png");
+            if (!window->grab().save(path)) {
+                std::fprintf(stderr, "could not write %s\n", qPrintable(path));
+                ++failures;
+            } else {
+                ++written;
+            }
+            delete window;
+            if (check && blank(QImage(path))) {
+                std::fprintf(stderr, "blank or unreadable: %s\n", qPrintable(path));
+                ++failures;
+            }
+        }
+    }
+    std::printf("%d pictures in %s\n", written, qPrintable(folder));
+    return failures == 0 && written > 0 ? 0 : 1;
+}

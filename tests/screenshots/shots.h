@@ -1,0 +1,41 @@
+// The pictures `make screenshots` takes. A shot is a widget made for one skin at a fixed size;
+// the program dresses a window in the skin, lays the widget on the skin's backdrop and saves
+// it as <skin>/<name>.png. Add one anywhere in this program with
+//
+//     BRAMWICK_SHOT(my_window, 640, 420) { return new MyWindow(...); }
+//
+// (the body may use `skin`, the skin being shot). Animations are off while shooting.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <QSize>
+#include <QWidget>
+
+#include "appearance/skin.h"
+
+namespace bramwick::shots {
+
+struct Shot {
+    std::string name;
+    QSize size;
+    std::function<QWidget*(Skin skin)> make;
+};
+
+std::vector<Shot>& registry();
+
+struct Registrar {
+    Registrar(std::string name, QSize size, std::function<QWidget*(Skin)> make) {
+        registry().push_back({std::move(name), size, std::move(make)});
+    }
+};
+
+} // namespace bramwick::shots
+
+#define BRAMWICK_SHOT(name, width, height)                                                         \
+    static QWidget* shot_##name(bramwick::Skin skin);                                              \
+    static const bramwick::shots::Registrar shotRegistrar_##name(#name, QSize(width, height),      \
+                                                                 &shot_##name);                    \
+    static QWidget* shot_##name([[maybe_unused]] bramwick::Skin skin)
