@@ -1,8 +1,13 @@
-// Measures a generated tree of files with allocatedSize and with `du -s -B1`, in both orders,
-// warm cache, and checks that both see the same bytes; then the same for one folder holding a
-// quarter as many files side by side, as a thumbnail cache does.
+// Measures a generated tree of files with allocatedSize, `du -s -B1` and gdu (when installed),
+// each a process of its own, with a warm cache and then with a cold one, and checks that all see
+// the same bytes; then the same for one folder holding a quarter as many files side by side, as a
+// thumbnail cache does. The cold runs drop the page cache before every run, which only root may:
+// otherwise they are left out, and the output says so.
 //
 //   bench_allocated_size [files] [folder]
+//   bench_allocated_size --measure <folder>     (prints allocatedSize of the folder and the
+//                                                seconds the walk took)
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -12,23 +17,30 @@
 #include <random>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
 
 #include <fmt/format.h>
 
-#include "engine/scanner.h"
-#include "base/shell.h"
+#include "platform/tree_size.h"
+#include "support.h"
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 
 namespace {
 
-std::int64_t folderBlocks = 0;
+std::int64_t folderBlocks = 0, folderCount = 0;
 
 int addFolderBlocks(const char*, const struct stat* st, int type, FTW*) {
-    if (type == FTW_D || type == FTW_DP)
+    if (type == FTW_D || type == FTW_DP) {
         folderBlocks += static_cast<std::int64_t>(st->st_blocks) * 512;
+        ++folderCount;
+    }
     return 0;
+}
+
+bool installed(const std::string& tool) {
+    return bench::run({"sh", "-c", "command -v " + tool}, "/dev/null").status == 0;
 }
 
 void generate(const std::string& root, std::size_t files, std::size_t perFolder) {
@@ -47,54 +59,112 @@ void generate(const std::string& root, std::size_t files, std::size_t perFolder)
     }
 }
 
-double seconds(Clock::duration d) {
-    return std::chrono::duration<double>(d).count();
+struct Tool {
+    std::string name;
+    std::vector<std::string> command;
+    std::int64_t extra = 0; // what it adds to allocatedSize's files for the folders
+};
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
 }
 
-// Times allocatedSize against du on one tree, and checks their totals.
-bool compare(const std::string& root, std::size_t files) {
-    auto ours = [&] {
-        auto start = Clock::now();
-        std::int64_t bytes = bramwick::Scanner::allocatedSize(root);
-        return std::pair{bytes, seconds(Clock::now() - start)};
-    };
-    auto du = [&] {
-        auto start = Clock::now();
-        auto result = bramwick::Shell::run({"du", "-s", "-B1", root}, 600);
-        double took = seconds(Clock::now() - start);
-        return std::pair{std::strtoll(result.output.c_str(), nullptr, 10), took};
-    };
+// Empties the page cache, so that the next walk reads every folder and inode from the disk.
+// Only root may; false when it cannot.
+bool dropCaches() {
+    ::sync();
+    std::ofstream control("/proc/sys/vm/drop_caches");
+    control << "3\n";
+    control.flush();
+    return static_cast<bool>(control);
+}
 
-    ours(); // warm the cache
-    auto [duBytes1, duTime1] = du();
-    auto [ourBytes1, ourTime1] = ours();
-    auto [ourBytes2, ourTime2] = ours();
-    auto [duBytes2, duTime2] = du();
-
+// Times allocatedSize (in a process of its own, as the others are) against du and gdu on one
+// tree, warm and then cold, medians of a few runs in turn, and checks their totals.
+bool compare(const std::string& self, const std::string& root, std::size_t files, bool cold) {
     folderBlocks = 0;
+    folderCount = 0;
     ::nftw(root.c_str(), addFolderBlocks, 64, FTW_PHYS | FTW_MOUNT);
-    std::int64_t expected = ourBytes1 + folderBlocks;
-    double duTime = (duTime1 + duTime2) / 2, ourTime = (ourTime1 + ourTime2) / 2;
-
-    std::printf("files: %zu\n", files);
-    std::printf("du -s -B1:     %.3f s, %.3f s  (%lld bytes)\n", duTime1, duTime2,
-                static_cast<long long>(duBytes1));
-    std::printf("allocatedSize: %.3f s, %.3f s  (%lld bytes + %lld in folders)\n", ourTime1,
-                ourTime2, static_cast<long long>(ourBytes1), static_cast<long long>(folderBlocks));
-    std::printf("ratio: allocatedSize is %.1fx faster than du\n", duTime / ourTime);
-    bool agree = expected == duBytes1 && duBytes1 == duBytes2 && ourBytes1 == ourBytes2;
-    std::printf("totals %s\n", agree ? "agree" : "DISAGREE");
+    std::vector<Tool> tools{{"allocatedSize", {self, "--measure", root}, 0},
+                            {"du -s -B1", {"du", "-s", "-B1", root}, folderBlocks}};
+    // gdu counts every folder as one 4 KiB block, whatever the folder holds.
+    if (installed("gdu"))
+        tools.push_back(
+            {"gdu", {"gdu", "-n", "-p", "-s", "--no-prefix", root}, folderCount * 4096});
+    constexpr int repeats = 3;
+    bool agree = true;
+    std::int64_t ours = 0;
+    double walkTime = 0;
+    std::printf("files: %zu, folders: %lld\n", files, static_cast<long long>(folderCount));
+    for (bool dropped : {false, true}) {
+        if (dropped && !cold) continue;
+        std::vector<std::vector<bench::Run>> runs(tools.size());
+        if (!dropped)
+            for (const auto& tool : tools) // warms the cache
+                bench::run(tool.command, "/dev/null");
+        for (int r = 0; r < repeats; ++r)
+            for (std::size_t t = 0; t < tools.size(); ++t) {
+                std::size_t k = (t + static_cast<std::size_t>(r)) % tools.size(); // in turn
+                if (dropped) dropCaches();
+                runs[k].push_back(bench::run(tools[k].command, "/tmp/bramwick-bench-size.txt"));
+            }
+        std::printf("%s, median of %d:\n",
+                    dropped ? "cold cache (dropped before every run)" : "warm cache", repeats);
+        std::vector<double> times(tools.size());
+        ours = std::strtoll(runs[0][0].output.c_str(), nullptr, 10);
+        for (std::size_t t = 0; t < tools.size(); ++t) {
+            std::vector<double> seconds, cpu, peak, walk;
+            for (const auto& run : runs[t]) {
+                seconds.push_back(run.seconds);
+                if (t == 0)
+                    walk.push_back(std::strtod(run.output.c_str() + run.output.find(' '), nullptr));
+                cpu.push_back(run.cpu);
+                peak.push_back(static_cast<double>(run.peakKb));
+                std::int64_t bytes = std::strtoll(run.output.c_str(), nullptr, 10);
+                agree = agree && run.status == 0 && bytes == ours + tools[t].extra;
+            }
+            times[t] = median(seconds);
+            std::printf("  %-14s %7.3f s  (cpu %.3f s, peak %.0f MB)", tools[t].name.c_str(),
+                        times[t], median(cpu), median(peak) / 1024);
+            if (t == 0) {
+                walkTime = median(walk);
+                std::printf("  of which the walk %.3f s, the rest starting the program", walkTime);
+            }
+            std::printf("\n");
+        }
+        for (auto [what, ourTime] : {std::pair{"program", times[0]}, std::pair{"walk", walkTime}}) {
+            std::printf("  ratio, %s against the whole of the others:", what);
+            for (std::size_t t = 1; t < tools.size(); ++t)
+                std::printf("%s %.1fx faster than %s", t > 1 ? "," : "", times[t] / ourTime,
+                            tools[t].name.c_str());
+            std::printf("\n");
+        }
+    }
+    std::printf("totals %s (%lld bytes in files, %lld more in folders)\n",
+                agree ? "agree" : "DISAGREE", static_cast<long long>(ours),
+                static_cast<long long>(folderBlocks));
     return agree;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 3 && std::string(argv[1]) == "--measure") {
+        auto start = std::chrono::steady_clock::now();
+        std::int64_t bytes = bramwick::TreeSize::allocated(argv[2]);
+        double took =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        std::printf("%lld %.6f\n", static_cast<long long>(bytes), took);
+        return 0;
+    }
     std::size_t files = argc > 1 ? std::stoul(argv[1]) : 200'000;
     std::string base =
         argc > 2 ? argv[2] : (fs::temp_directory_path() / "bramwick-bench-tree").string();
     std::string root = base + "/nested", flat = base + "/flat";
     ::setenv("BRAMWICK_HOME", base.c_str(), 0);
+    ::setenv("HOME", base.c_str(), 1); // gdu reads its settings from the home: never the user's
+    std::string self = fs::canonical("/proc/self/exe");
 
     if (!fs::exists(base + "/.complete-" + std::to_string(files))) {
         fs::remove_all(base);
@@ -103,10 +173,14 @@ int main(int argc, char** argv) {
         generate(flat, files / 4, files / 4);
         std::ofstream(base + "/.complete-" + std::to_string(files));
     }
+    bool cold = dropCaches();
+    if (!cold)
+        std::printf("cold runs left out: dropping the page cache needs root "
+                    "(writing /proc/sys/vm/drop_caches)\n");
 
     std::printf("== folders of 400 files\n");
-    bool agree = compare(root, files);
+    bool agree = compare(self, root, files, cold);
     std::printf("== one folder of %zu files\n", files / 4);
-    agree = compare(flat, files / 4) && agree;
+    agree = compare(self, flat, files / 4, cold) && agree;
     return agree ? 0 : 1;
 }

@@ -1,8 +1,9 @@
-// Times `bramwick --duplicates` against jdupes and rmlint on one generated home folder of more
-// than 10,000 files and 2 GB, many of them of equal sizes, in one run each with a warm cache, and
-// checks that all three find the same sets once what bramwick leaves out by design (hidden
-// files, skipped folders, packages, links, files under 1 MB, second names of a hard link) is
-// taken out of the others' answers.
+// Times `bramwick --duplicates` against jdupes and rmlint on two generated homes, each tool a few
+// times in turn with a warm cache, and checks that all three find the same sets once what
+// bramwick leaves out by design (hidden files, skipped folders, packages, links, files under 1 MB,
+// second names of a hard link) is taken out of the others' answers. The first home holds more
+// than 10,000 files and 2 GB, many of them of equal sizes, with sets of copies and lookalikes; the
+// second 10,000 files of exactly 1 MiB that all differ.
 //
 //   BRAMWICK_HOME=<empty folder> bench_duplicates <bramwick program>
 #include <algorithm>
@@ -27,10 +28,10 @@
 #include <nlohmann/json.hpp>
 #include <tbb/parallel_for.h>
 
-#include "support.h"
 #include "engine/packages.h"
 #include "finders/duplicates.h"
 #include "finders/file_walk.h"
+#include "support.h"
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
@@ -290,26 +291,40 @@ bool installed(const std::string& tool) {
     return run({"sh", "-c", "command -v " + tool}, "/dev/null").status == 0;
 }
 
-} // namespace
+// Ten thousand files of exactly 1 MiB that all differ within their first bytes, as a folder of
+// camera raws or disk images of one size holds: every tool must read the start of each. Only the
+// first 64 KiB of each file hold bytes; the rest is a hole, so the tree stays small on disk.
+void generateSameSize(const std::string& home, std::size_t count) {
+    tbb::parallel_for(std::size_t{0}, count, [&](std::size_t k) {
+        std::string folder =
+            home + "/" + rootNames[k % rootNames.size()] + fmt::format("/batch{}", k % 40);
+        std::error_code error;
+        fs::create_directories(folder, error);
+        std::string path = folder + fmt::format("/frame{:05}.raw", k);
+        int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        if (fd < 0) return;
+        Random random(100'000 + k);
+        std::vector<std::uint64_t> block(65'536 / 8);
+        for (auto& w : block)
+            w = random.next();
+        if (::write(fd, block.data(), 65'536) != 65'536 || ::ftruncate(fd, 1 << 20) != 0)
+            std::fprintf(stderr, "cannot write %s\n", path.c_str());
+        ::close(fd);
+    });
+    std::ofstream(home + "/.generated");
+}
 
-int main(int argc, char** argv) {
-    const char* homeVariable = std::getenv("BRAMWICK_HOME");
-    if (argc < 2 || !homeVariable || !*homeVariable) {
-        std::fprintf(stderr, "usage: BRAMWICK_HOME=<folder> bench_duplicates <bramwick program>\n");
-        return 2;
-    }
-    std::string bramwick = fs::absolute(argv[1]);
-    std::string home = homeVariable;
-    fs::create_directories(home);
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// Times bramwick --duplicates against jdupes and rmlint on one home, each run a few times in
+// turn with a warm cache, and checks that all find the same sets.
+bool compareOn(const std::string& home, const std::string& bramwick, const std::string& title) {
+    ::setenv("BRAMWICK_HOME", home.c_str(), 1);
     std::string scratch = home + "/.bench";
     fs::create_directories(scratch);
-
-    auto files = plan(home);
-    if (!fs::exists(home + "/.generated")) {
-        std::printf("generating %zu files under %s ...\n", files.size(), home.c_str());
-        std::fflush(stdout);
-        generate(home, files);
-    }
     std::int64_t bytes = 0;
     std::size_t count = 0, large = 0;
     for (auto& entry : fs::recursive_directory_iterator(home)) {
@@ -321,17 +336,80 @@ int main(int argc, char** argv) {
     std::vector<std::string> roots;
     for (const auto& r : rootNames)
         roots.push_back(home + "/" + r);
-    std::printf("tree: %zu files, %.2f GB (%zu of at least 1 MB), warm cache, one run each\n",
-                count, bytes / 1e9, large);
+    constexpr int repeats = 3;
+    std::printf("-- %s: %zu files, %.2f GB (%zu of at least 1 MB), warm cache, median of %d runs\n",
+                title.c_str(), count, bytes / 1e9, large, repeats);
 
+    struct Tool {
+        std::string name;
+        std::vector<std::string> command;
+        std::string output;
+    };
+    std::vector<Tool> tools{
+        {"bramwick --duplicates", {bramwick, "--duplicates"}, scratch + "/bramwick.txt"}};
+    if (installed("jdupes")) {
+        std::vector<std::string> command{"jdupes", "-r", "-q", "-A", "-X", "size+=:1000000"};
+        command.insert(command.end(), roots.begin(), roots.end());
+        tools.push_back({"jdupes", command, scratch + "/jdupes.txt"});
+    } else {
+        std::printf("jdupes: not installed\n");
+    }
+    std::string json = scratch + "/rmlint.json";
+    if (installed("rmlint")) {
+        std::vector<std::string> command{
+            "rmlint", "-T", "df", "-o", "json:" + json, "--size", "1000000-1000000000000000"};
+        command.insert(command.end(), roots.begin(), roots.end());
+        tools.push_back({"rmlint", command, scratch + "/rmlint.txt"});
+    } else {
+        std::printf("rmlint: not installed\n");
+    }
+    std::vector<std::vector<Run>> runs(tools.size());
     warm(home);
-    Run ours = run({bramwick, "--duplicates"}, scratch + "/bramwick.txt");
-    std::vector<std::string> tildeRoots;
-    for (const auto& r : rootNames)
-        tildeRoots.push_back("~/" + r);
-    auto inProcessStart = Clock::now();
-    auto groups = bramwick::Duplicates::groups(tildeRoots, minimum);
-    double inProcess = std::chrono::duration<double>(Clock::now() - inProcessStart).count();
+    for (int r = 0; r < repeats; ++r)
+        for (std::size_t t = 0; t < tools.size(); ++t) {
+            std::size_t k = (t + static_cast<std::size_t>(r)) % tools.size(); // in turn
+            runs[k].push_back(run(tools[k].command, tools[k].output));
+        }
+    std::vector<double> seconds(tools.size()), cpu(tools.size());
+    for (std::size_t t = 0; t < tools.size(); ++t) {
+        std::vector<double> s, c;
+        for (const auto& one : runs[t]) {
+            s.push_back(one.seconds);
+            c.push_back(one.cpu);
+        }
+        seconds[t] = median(s);
+        cpu[t] = median(c);
+    }
+
+    const Run& ours = runs[0].back();
+    auto processorTime = [] {
+        struct rusage usage {};
+        ::getrusage(RUSAGE_SELF, &usage);
+        return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+               static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    };
+    // The same search without the split on the first 4 KiB, as it was before: every file that
+    // shares its size has its first 64 KiB digested.
+    bramwick::Duplicates::Digester digestsOnly = [](const bramwick::Duplicates::Candidate& c,
+                                                    std::optional<std::int64_t> limit) {
+        return bramwick::FileDigest::sha256(c.path, c.identity, c.size, limit);
+    };
+    // Both searches a few times in turn, medians.
+    std::vector<bramwick::Duplicates::Group> groups, without;
+    std::vector<double> withTimes, withCpus, withoutTimes, withoutCpus;
+    for (int r = 0; r < repeats; ++r)
+        for (bool split : {r % 2 == 0, r % 2 != 0}) {
+            double cpuStart = processorTime();
+            auto start = Clock::now();
+            auto found = split ? bramwick::Duplicates::groups(roots, minimum)
+                               : bramwick::Duplicates::groups(roots, minimum, digestsOnly);
+            double took = std::chrono::duration<double>(Clock::now() - start).count();
+            (split ? withTimes : withoutTimes).push_back(took);
+            (split ? withCpus : withoutCpus).push_back(processorTime() - cpuStart);
+            (split ? groups : without) = std::move(found);
+        }
+    double inProcess = median(withTimes), inProcessCpu = median(withCpus);
+    double withoutTime = median(withoutTimes), withoutCpu = median(withoutCpus);
     std::vector<std::vector<std::string>> ourSets;
     std::size_t copies = 0;
     for (const auto& g : groups) {
@@ -346,47 +424,77 @@ int main(int argc, char** argv) {
         ours.status == 0 &&
         ours.output.find(fmt::format("\n{} redundant copies,", copies)) != std::string::npos &&
         reference.size() == groups.size();
-    std::printf("%-24s %7.2f s  (cpu %.2f s)  %zu sets, %zu redundant copies%s\n",
-                "bramwick --duplicates", ours.seconds, ours.cpu, groups.size(), copies,
+    std::printf("%-24s %7.3f s  (cpu %.3f s)  %zu sets, %zu redundant copies%s\n",
+                tools[0].name.c_str(), seconds[0], cpu[0], groups.size(), copies,
                 consistent ? "" : "  (MISMATCH between the program and the library)");
-    std::printf("%-24s %7.2f s  (the same search in this process)\n", "  in process", inProcess);
-
-    bool allAgree = consistent;
-    auto compare = [&](const std::string& name, const Run& run, const std::set<Set>& sets) {
-        double seconds = run.seconds;
-        std::size_t missing = 0, extra = 0;
-        for (const auto& s : reference)
-            missing += sets.count(s) ? 0 : 1;
-        for (const auto& s : sets)
-            extra += reference.count(s) ? 0 : 1;
-        bool agree = missing == 0 && extra == 0;
-        allAgree = allAgree && agree;
-        std::printf("%-24s %7.2f s  (cpu %.2f s)  %.2fx bramwick's time; sets %s", name.c_str(),
-                    seconds, run.cpu, seconds / ours.seconds, agree ? "agree" : "DIFFER");
-        if (!agree)
-            std::printf(" (%zu only bramwick's, %zu only %s's)", missing, extra, name.c_str());
-        std::printf("\n");
+    std::printf("%-24s %7.3f s  (cpu %.3f s)  the same search in this process\n", "  in process",
+                inProcess, inProcessCpu);
+    auto key = [](const std::vector<bramwick::Duplicates::Group>& found) {
+        std::set<std::vector<std::string>> sets;
+        for (const auto& g : found) {
+            std::vector<std::string> paths{g.keeper.path};
+            for (const auto& c : g.copies)
+                paths.push_back(c.path);
+            sets.insert(paths);
+        }
+        return sets;
     };
+    bool sameAsBefore = key(without) == key(groups);
+    std::printf("%-24s %7.3f s  (cpu %.3f s)  without the first 4 KiB split, as before; sets %s\n",
+                "  in process", withoutTime, withoutCpu, sameAsBefore ? "agree" : "DIFFER");
 
-    if (installed("jdupes")) {
-        warm(home);
-        std::vector<std::string> command{"jdupes", "-r", "-q", "-A", "-X", "size+=:1000000"};
-        command.insert(command.end(), roots.begin(), roots.end());
-        Run j = run(command, scratch + "/jdupes.txt");
-        compare("jdupes", j, normalised(jdupesSets(j.output), roots));
-    } else {
-        std::printf("jdupes: not installed\n");
+    bool allAgree = consistent && sameAsBefore;
+    for (std::size_t t = 1; t < tools.size(); ++t) {
+        const Run& last = runs[t].back();
+        std::set<Set> sets = tools[t].name == "jdupes" ? normalised(jdupesSets(last.output), roots)
+                                                       : normalised(rmlintSets(json), roots);
+        std::size_t missing = 0, extra = 0;
+        for (const auto& one : reference)
+            missing += sets.count(one) ? 0 : 1;
+        for (const auto& one : sets)
+            extra += reference.count(one) ? 0 : 1;
+        bool agree = missing == 0 && extra == 0 && last.status == 0;
+        allAgree = allAgree && agree;
+        std::printf("%-24s %7.3f s  (cpu %.3f s)  ratio %.2fx bramwick's time, %.1fx its cpu; "
+                    "sets %s",
+                    tools[t].name.c_str(), seconds[t], cpu[t], seconds[t] / seconds[0],
+                    cpu[t] / cpu[0], agree ? "agree" : "DIFFER");
+        if (!agree)
+            std::printf(" (%zu only bramwick's, %zu only %s's)", missing, extra,
+                        tools[t].name.c_str());
+        std::printf("\n");
     }
-    if (installed("rmlint")) {
-        warm(home);
-        std::string json = scratch + "/rmlint.json";
-        std::vector<std::string> command{
-            "rmlint", "-T", "df", "-o", "json:" + json, "--size", "1000000-1000000000000000"};
-        command.insert(command.end(), roots.begin(), roots.end());
-        Run r = run(command, scratch + "/rmlint.txt");
-        compare("rmlint", r, normalised(rmlintSets(json), roots));
-    } else {
-        std::printf("rmlint: not installed\n");
+    std::printf("results %s\n", allAgree ? "agree" : "DIFFER");
+    return allAgree;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const char* homeVariable = std::getenv("BRAMWICK_HOME");
+    if (argc < 2 || !homeVariable || !*homeVariable) {
+        std::fprintf(stderr, "usage: BRAMWICK_HOME=<folder> bench_duplicates <bramwick program>\n");
+        return 2;
     }
-    return allAgree ? 0 : 1;
+    std::string bramwick = fs::absolute(argv[1]);
+    std::string base = homeVariable;
+    std::string mixed = base + "/mixed", same = base + "/same-size";
+    fs::create_directories(mixed);
+    fs::create_directories(same);
+
+    auto files = plan(mixed);
+    if (!fs::exists(mixed + "/.generated")) {
+        std::printf("generating %zu files under %s ...\n", files.size(), mixed.c_str());
+        std::fflush(stdout);
+        generate(mixed, files);
+    }
+    constexpr std::size_t sameSize = 10'000;
+    if (!fs::exists(same + "/.generated")) {
+        std::printf("generating %zu files of 1 MiB under %s ...\n", sameSize, same.c_str());
+        std::fflush(stdout);
+        generateSameSize(same, sameSize);
+    }
+    bool agree = compareOn(mixed, bramwick, "mixed sets of copies, lookalikes and small files");
+    agree = compareOn(same, bramwick, "10,000 files of exactly 1 MiB that differ") && agree;
+    return agree ? 0 : 1;
 }

@@ -7,7 +7,19 @@ trap 'rm -rf "$work"' EXIT
 export BRAMWICK_HOME="$work/home"
 mkdir -p "$BRAMWICK_HOME"
 
-echo "== allocatedSize against du"
+# The tools compared with are installed here, only when missing (never by make test).
+missing=()
+for tool in gdu jdupes rmlint findimagedupes; do command -v "$tool" >/dev/null || missing+=("$tool"); done
+if [ ${#missing[@]} -gt 0 ]; then
+    sudo=()
+    [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+    export DEBIAN_FRONTEND=noninteractive
+    "${sudo[@]}" apt-get update -qq || true
+    "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" ||
+        echo "(could not install ${missing[*]}: those comparisons are left out)"
+fi
+
+echo "== allocatedSize against du and gdu, warm and cold"
 "$build/bench/bench_allocated_size" 200000 "$work/tree"
 
 echo "== one vitals sample, with and without the top processes"
@@ -17,16 +29,6 @@ echo "== project build folders, large files and deleting, against find and rm"
 "$build/bench/bench_cleaner_walks" 60 "$work/projects"
 
 echo "== --duplicates against jdupes and rmlint"
-# The tools compared with are installed here, only when missing (never by make test).
-missing=()
-for tool in jdupes rmlint; do command -v "$tool" >/dev/null || missing+=("$tool"); done
-if [ ${#missing[@]} -gt 0 ]; then
-    sudo=()
-    [ "$(id -u)" -ne 0 ] && sudo=(sudo)
-    export DEBIAN_FRONTEND=noninteractive
-    "${sudo[@]}" apt-get update -qq
-    "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
 BRAMWICK_HOME="$work/duplicates" "$build/bench/bench_duplicates" "$build/bramwick"
 rm -rf "$work/duplicates"
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <type_traits>
 #include <unordered_map>
 
 #include <fmt/format.h>
@@ -21,17 +22,20 @@ using FileDigest::Digest;
 
 constexpr std::int64_t prefixBytes = 65'536;
 
-// The files of one size that also share a digest.
-struct Key {
+// The files of one size that also share a digest or a print.
+template <typename Value> struct Key {
     std::int64_t size;
-    Digest digest;
+    Value value;
     bool operator==(const Key&) const = default;
 };
 
 struct KeyHash {
-    std::size_t operator()(const Key& key) const noexcept {
+    template <typename Value> std::size_t operator()(const Key<Value>& key) const noexcept {
         std::size_t h;
-        std::memcpy(&h, key.digest.data(), sizeof h);
+        if constexpr (std::is_same_v<Value, Digest>)
+            std::memcpy(&h, key.value.data(), sizeof h);
+        else
+            h = static_cast<std::size_t>(key.value);
         return h ^ std::hash<std::int64_t>{}(key.size);
     }
 };
@@ -43,9 +47,9 @@ const std::string& downloads() {
 
 // Digests of the chosen files, all in one parallel loop. The larger files go first, so that one
 // big file started last does not leave the other threads idle at the end.
-void digestAll(const Digester& digest, const std::vector<Candidate>& files,
-               std::vector<std::size_t> chosen, std::optional<std::int64_t> limit,
-               std::vector<std::optional<Digest>>& out) {
+template <typename Value, typename Read>
+void digestAll(const Read& read, const std::vector<Candidate>& files,
+               std::vector<std::size_t> chosen, std::vector<std::optional<Value>>& out) {
     std::sort(chosen.begin(), chosen.end(), [&](std::size_t a, std::size_t b) {
         return files[a].size != files[b].size ? files[a].size > files[b].size : a < b;
     });
@@ -53,17 +57,18 @@ void digestAll(const Digester& digest, const std::vector<Candidate>& files,
         tbb::blocked_range<std::size_t>(0, chosen.size(), 1),
         [&](const tbb::blocked_range<std::size_t>& range) {
             for (std::size_t k = range.begin(); k != range.end(); ++k) {
-                out[chosen[k]] = digest(files[chosen[k]], limit);
+                out[chosen[k]] = read(files[chosen[k]]);
             }
         },
         tbb::simple_partitioner());
 }
 
 // Splits the candidates by size and digest; keeps the lists of two or more, members in walk order.
+template <typename Value>
 std::vector<std::vector<std::size_t>> split(const std::vector<Candidate>& files,
                                             const std::vector<std::size_t>& chosen,
-                                            const std::vector<std::optional<Digest>>& digests) {
-    std::unordered_map<Key, std::vector<std::size_t>, KeyHash> lists;
+                                            const std::vector<std::optional<Value>>& digests) {
+    std::unordered_map<Key<Value>, std::vector<std::size_t>, KeyHash> lists;
     for (std::size_t i : chosen)
         if (digests[i]) lists[{files[i].size, *digests[i]}].push_back(i); // none: unreadable, out
     std::vector<std::vector<std::size_t>> kept;
@@ -106,10 +111,15 @@ bool originalFirst(const Candidate& a, const Candidate& b) {
 }
 
 std::vector<Group> groups(const std::vector<std::string>& roots, std::int64_t minimumBytes,
-                          const Digester& digester) {
+                          const Digester& digester, const LeadingPrinter& printer) {
     Digester digest =
         digester ? digester : [](const Candidate& file, std::optional<std::int64_t> limit) {
             return FileDigest::sha256(file.path, file.identity, file.size, limit);
+        };
+    LeadingPrinter print = printer;
+    if (!print && !digester)
+        print = [](const Candidate& file) {
+            return FileDigest::leadingPrint(file.path, file.identity, file.size);
         };
     std::vector<Candidate> files = FileWalk::regularFiles(roots, minimumBytes);
 
@@ -122,8 +132,22 @@ std::vector<Group> groups(const std::vector<std::string>& roots, std::int64_t mi
         if (list.size() >= 2) sharing.insert(sharing.end(), list.begin(), list.end());
     std::sort(sharing.begin(), sharing.end());
 
+    // Of those, only files whose first 4 KiB may match another's are digested at all. The print
+    // takes in every byte the 64 KiB digest starts with, so files it sets apart differ, and
+    // identical files always stay together.
+    if (print) {
+        std::vector<std::optional<std::uint64_t>> leading(files.size());
+        digestAll(print, files, sharing, leading);
+        std::vector<std::size_t> alike;
+        for (const auto& list : split(files, sharing, leading))
+            alike.insert(alike.end(), list.begin(), list.end());
+        std::sort(alike.begin(), alike.end());
+        sharing = std::move(alike);
+    }
+
     std::vector<std::optional<Digest>> prefix(files.size());
-    digestAll(digest, files, sharing, prefixBytes, prefix);
+    digestAll([&](const Candidate& file) { return digest(file, prefixBytes); }, files, sharing,
+              prefix);
 
     // Only files whose first 64 KiB match another's are read whole; a file no longer than that
     // was read whole already.
@@ -138,7 +162,8 @@ std::vector<Group> groups(const std::vector<std::string>& roots, std::int64_t mi
                 toRead.push_back(i);
         }
     std::sort(matching.begin(), matching.end());
-    digestAll(digest, files, toRead, std::nullopt, whole);
+    digestAll([&](const Candidate& file) { return digest(file, std::nullopt); }, files, toRead,
+              whole);
 
     std::vector<Group> found;
     for (auto& list : split(files, matching, whole)) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include <openssl/evp.h>
+#include <xxhash.h>
 
 namespace bramwick::FileDigest {
 
@@ -146,6 +147,27 @@ std::optional<Digest> sha256(const std::string& path, FileWalk::Identity identit
         failed = true;
     if (failed || done != wanted) return std::nullopt;
     return digest;
+}
+
+std::optional<std::uint64_t> leadingPrint(const std::string& path, FileWalk::Identity identity,
+                                          std::int64_t size) {
+    std::int64_t actual = 0;
+    int fd = FileWalk::openRegular(path, identity, &actual);
+    if (fd < 0) return std::nullopt;
+    unsigned char buffer[leadingBytes];
+    auto wanted = static_cast<std::size_t>(std::min(size, leadingBytes));
+    std::size_t done = 0;
+    bool failed = actual != size; // changed since the walk
+    while (!failed && done < wanted) {
+        ssize_t got = readAt(fd, buffer + done, wanted - done, static_cast<std::int64_t>(done));
+        if (got <= 0)
+            failed = true;
+        else
+            done += static_cast<std::size_t>(got);
+    }
+    ::close(fd);
+    if (failed) return std::nullopt;
+    return XXH3_64bits(buffer, wanted);
 }
 
 std::string hex(const Digest& digest) {

@@ -5,6 +5,7 @@
 #include <set>
 #include <unistd.h>
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include "base/text.h"
@@ -209,4 +210,76 @@ TEST(Duplicates, LargerFilesFirstThenByTheKeptPath) {
     EXPECT_EQ(ids(Duplicates::items(roots, 1000)), expected);
     EXPECT_TRUE(Duplicates::items({"~/Nowhere"}, 0).empty());
     EXPECT_TRUE(Duplicates::items({}, 0).empty());
+}
+
+TEST(Duplicates, TheFirst4KiBPrintNeverSeparatesIdenticalFilesAndChangesNoSet) {
+    test::clearHome();
+    std::string docs = test::home() + "/Documents";
+    // For each size, three identical files and files that differ from them at one byte: in the
+    // first 4 KiB, right after it, past 64 KiB, at the very end.
+    unsigned seed = 0;
+    for (std::size_t size : {1'500u, 4'096u, 4'097u, 70'000u, 300'000u}) {
+        auto original = file(docs + fmt::format("/{}/a.bin", size), size, ++seed, 3);
+        copy(original, docs + fmt::format("/{}/b.bin", size), 2);
+        copy(original, test::home() + fmt::format("/Downloads/{}.bin", size), 1);
+        std::string bytes = test::readFile(original);
+        for (std::size_t at : {std::size_t{0}, std::size_t{4'095}, std::size_t{4'096},
+                               std::size_t{65'536}, size - 1}) {
+            if (at >= size) continue;
+            std::string changed = bytes;
+            changed[at] ^= 0x40;
+            std::ofstream(docs + fmt::format("/{}/at-{}.bin", size, at), std::ios::binary)
+                << changed;
+        }
+    }
+
+    std::mutex mutex;
+    std::set<std::string> printed, digested;
+    auto name = [&](const Duplicates::Candidate& c) {
+        return fs::path(c.path).parent_path().filename().string() + "/" +
+               fs::path(c.path).filename().string();
+    };
+    Duplicates::LeadingPrinter printer = [&](const Duplicates::Candidate& c) {
+        {
+            std::lock_guard lock(mutex);
+            printed.insert(name(c));
+        }
+        return FileDigest::leadingPrint(c.path, c.identity, c.size);
+    };
+    Duplicates::Digester digester = [&](const Duplicates::Candidate& c,
+                                        std::optional<std::int64_t> limit) {
+        {
+            std::lock_guard lock(mutex);
+            digested.insert(name(c));
+        }
+        return FileDigest::sha256(c.path, c.identity, c.size, limit);
+    };
+    auto paths = [](const std::vector<Duplicates::Group>& groups) {
+        std::vector<std::vector<std::string>> sets;
+        for (const auto& g : groups) {
+            sets.push_back({g.keeper.path});
+            for (const auto& c : g.copies)
+                sets.back().push_back(c.path);
+        }
+        return sets;
+    };
+    auto withPrint = paths(Duplicates::groups(roots, 1000, digester, printer));
+    EXPECT_EQ(withPrint, paths(Duplicates::groups(roots, 1000)));
+    Duplicates::Digester plain = [](const Duplicates::Candidate& c,
+                                    std::optional<std::int64_t> limit) {
+        return FileDigest::sha256(c.path, c.identity, c.size, limit);
+    };
+    auto digestsOnly = paths(Duplicates::groups(roots, 1000, plain)); // no first split
+    EXPECT_EQ(withPrint, digestsOnly);
+    ASSERT_EQ(withPrint.size(), 5u);
+    for (const auto& set : withPrint)
+        EXPECT_EQ(set.size(), 3u) << set[0];
+
+    // Every file that shares its size was printed; those set apart by their first 4 KiB were
+    // never digested.
+    EXPECT_TRUE(printed.count("1500/at-0.bin") && printed.count("300000/a.bin"));
+    for (const char* apart : {"1500/at-0.bin", "4096/at-4095.bin", "300000/at-0.bin"})
+        EXPECT_FALSE(digested.count(apart)) << apart;
+    for (const char* alike : {"4097/at-4096.bin", "70000/at-65536.bin", "300000/at-299999.bin"})
+        EXPECT_TRUE(digested.count(alike)) << alike;
 }

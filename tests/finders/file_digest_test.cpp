@@ -78,3 +78,28 @@ TEST(FileDigest, NothingForAFileThatIsNotWhatTheWalkSaw) {
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     EXPECT_FALSE(FileDigest::sha256(fifo, {}, 0));
 }
+
+TEST(FileDigest, LeadingPrintCoversTheFirst4KiBOfTheFileTheWalkSaw) {
+    test::clearHome();
+    std::string bytes = counting(10'000);
+    auto a = write(test::home() + "/a", bytes);
+    std::string later = bytes;
+    later[4'096] ^= 1; // past the print
+    auto b = write(test::home() + "/b", later);
+    std::string early = bytes;
+    early[4'095] ^= 1;
+    auto c = write(test::home() + "/c", early);
+    auto print = [](const std::string& path, std::int64_t size) {
+        return FileDigest::leadingPrint(path, identity(path), size);
+    };
+    ASSERT_TRUE(print(a, 10'000));
+    EXPECT_EQ(print(a, 10'000), print(b, 10'000));
+    EXPECT_NE(print(a, 10'000), print(c, 10'000));
+    // A file shorter than 4 KiB is printed whole; one whose size changed is not printed.
+    auto small = write(test::home() + "/small", bytes.substr(0, 100));
+    auto other = write(test::home() + "/other", bytes.substr(0, 99) + "x");
+    ASSERT_TRUE(print(small, 100));
+    EXPECT_NE(print(small, 100), print(other, 100));
+    EXPECT_EQ(print(a, 9'999), std::nullopt);
+    EXPECT_EQ(FileDigest::leadingPrint(a, identity(b), 10'000), std::nullopt) << "another file";
+}

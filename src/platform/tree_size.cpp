@@ -1,0 +1,173 @@
+#include "platform/tree_size.h"
+
+#include <algorithm>
+#include <dirent.h>
+#include <fcntl.h>
+#include <functional>
+#include <mutex>
+#include <sys/stat.h>
+#include <unordered_set>
+#include <vector>
+
+#include <tbb/combinable.h>
+#include <tbb/global_control.h>
+#include <tbb/info.h>
+#include <tbb/parallel_for_each.h>
+#include <tbb/parallel_reduce.h>
+#include <tbb/task_arena.h>
+
+#include "platform/walk_folders.h"
+
+namespace bramwick::TreeSize {
+
+namespace {
+
+std::int64_t allocated(const struct stat& st) {
+    return static_cast<std::int64_t>(st.st_blocks) * 512;
+}
+
+struct FileIdentity {
+    dev_t device;
+    ino_t inode;
+    bool operator==(const FileIdentity&) const = default;
+};
+
+struct FileIdentityHash {
+    std::size_t operator()(const FileIdentity& id) const noexcept {
+        return std::hash<std::uint64_t>{}(static_cast<std::uint64_t>(id.device) *
+                                              0x9E3779B97F4A7C15ULL ^
+                                          static_cast<std::uint64_t>(id.inode));
+    }
+};
+
+// A folder still to be listed, with the inode it had when its parent was listed: a folder that
+// was swapped for something else (a link, another mount) in between is passed over.
+struct PendingFolder {
+    std::string path;
+    ino_t inode;
+};
+
+// Where tree walks run. A walk over a tree that is not in the page cache spends its time
+// waiting for the disk, one metadata read per walker at a time, so it has several walkers per
+// processor: enough reads stay outstanding while they block. On a cached tree nothing blocks and
+// the extra walkers only take turns. Walks started at the same time share them.
+tbb::task_arena& walkers() {
+    static const int count = std::max(16, 4 * tbb::info::default_concurrency());
+    // Lets the thread pool grow past one thread per processor for this arena only: every other
+    // parallel loop still runs with one thread per processor.
+    static tbb::global_control allowed(tbb::global_control::max_allowed_parallelism,
+                                       static_cast<std::size_t>(count));
+    static tbb::task_arena arena(count);
+    return arena;
+}
+
+class TreeMeasure {
+  public:
+    explicit TreeMeasure(dev_t device) : device_(device) {}
+
+    void walk(std::string root, ino_t inode) {
+        std::vector<PendingFolder> start{{std::move(root), inode}};
+        walkers().execute([&] {
+            tbb::parallel_for_each(
+                start.begin(), start.end(),
+                [this](const PendingFolder& folder, tbb::feeder<PendingFolder>& feeder) {
+                    list(folder, feeder);
+                });
+        });
+    }
+
+    std::int64_t total() {
+        return bytes_.combine([](std::int64_t a, std::int64_t b) { return a + b; });
+    }
+
+  private:
+    // A folder's first entries are measured as they are listed; the rest of a folder this
+    // large (a thumbnail or mail cache can hold hundreds of thousands of files) are measured
+    // in parallel once it is listed, so one folder does not keep the walk on one thread.
+    static constexpr std::size_t listedInline = 4096;
+
+    void list(const PendingFolder& folder, tbb::feeder<PendingFolder>& feeder) {
+        DIR* dir = WalkFolders::openSeen(folder.path, device_, folder.inode);
+        if (!dir) return;
+        int fd = ::dirfd(dir);
+        std::int64_t sum = 0;
+        std::size_t listed = 0;
+        std::string later; // the names past the first few thousand, each ended by a NUL
+        std::vector<std::size_t> starts;
+        while (dirent* entry = ::readdir(dir)) {
+            const char* name = entry->d_name;
+            if (WalkFolders::isSelfOrParent(name)) continue;
+            if (entry->d_type == DT_LNK) continue; // a link counts nothing
+            if (++listed <= listedInline) {
+                sum += measureEntry(fd, folder.path, name,
+                                    [&](PendingFolder&& sub) { feeder.add(std::move(sub)); });
+                continue;
+            }
+            starts.push_back(later.size());
+            later.append(name).push_back('\0');
+        }
+        std::vector<PendingFolder> subfolders;
+        if (!starts.empty()) {
+            std::mutex subfoldersMutex;
+            sum += tbb::parallel_reduce(
+                tbb::blocked_range<std::size_t>(0, starts.size(), 1024), std::int64_t{0},
+                [&](const tbb::blocked_range<std::size_t>& range, std::int64_t part) {
+                    std::vector<PendingFolder> found;
+                    for (std::size_t i = range.begin(); i != range.end(); ++i)
+                        part += measureEntry(
+                            fd, folder.path, later.data() + starts[i],
+                            [&](PendingFolder&& sub) { found.push_back(std::move(sub)); });
+                    if (!found.empty()) {
+                        std::lock_guard lock(subfoldersMutex);
+                        subfolders.insert(subfolders.end(), std::make_move_iterator(found.begin()),
+                                          std::make_move_iterator(found.end()));
+                    }
+                    return part;
+                },
+                std::plus<>());
+        }
+        ::closedir(dir);
+        for (auto& subfolder : subfolders)
+            feeder.add(std::move(subfolder));
+        bytes_.local() += sum;
+    }
+
+    // The bytes of one entry of the open folder; a folder to walk into is handed to `enter`.
+    template <typename Enter>
+    std::int64_t measureEntry(int fd, const std::string& folder, const char* name, Enter&& enter) {
+        struct stat st {};
+        if (::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return 0;
+        if (S_ISDIR(st.st_mode)) {
+            if (WalkFolders::entersFolder(fd, name, st, device_))
+                enter(PendingFolder{folder + "/" + name, st.st_ino});
+            return 0;
+        }
+        if (S_ISLNK(st.st_mode)) return 0;
+        if (st.st_nlink > 1 && !firstSighting({st.st_dev, st.st_ino})) return 0;
+        return allocated(st);
+    }
+
+    bool firstSighting(FileIdentity id) {
+        std::lock_guard lock(linksMutex_);
+        return links_.insert(id).second;
+    }
+
+    dev_t device_;
+    tbb::combinable<std::int64_t> bytes_{[] { return std::int64_t{0}; }};
+    std::mutex linksMutex_;
+    std::unordered_set<FileIdentity, FileIdentityHash> links_;
+};
+
+} // namespace
+
+std::int64_t allocated(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) return 0;
+    if (S_ISLNK(st.st_mode)) return 0;
+    if (!S_ISDIR(st.st_mode)) return allocated(st);
+    TreeMeasure measure(st.st_dev);
+    measure.walk(path, st.st_ino);
+    return measure.total();
+}
+
+} // namespace bramwick::TreeSize

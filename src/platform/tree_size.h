@@ -1,0 +1,16 @@
+// The allocated bytes of a file or a folder tree, walked in parallel. The walk reads no file
+// contents, only folder listings and each entry's metadata.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace bramwick::TreeSize {
+
+// The allocated bytes of a file or a whole folder tree: symbolic links count nothing and are
+// never followed, another mounted file system is never entered, a file with several hard links
+// counts once, folders themselves add nothing. 0 when nothing can be read. Safe to call from
+// many threads at once.
+std::int64_t allocated(const std::string& path);
+
+} // namespace bramwick::TreeSize
