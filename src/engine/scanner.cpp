@@ -6,6 +6,7 @@
 #include <functional>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <unordered_set>
 
 #include <tbb/parallel_for.h>
 
