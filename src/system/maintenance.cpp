@@ -10,10 +10,11 @@
 
 #include <plist/plist.h>
 
+#include "base/text.h"
+#include "base/unique_fd.h"
 #include "engine/catalog.h"
 #include "engine/models.h"
 #include "engine/scanner.h"
-#include "base/text.h"
 #include "platform/admin.h"
 #include "platform/files.h"
 
@@ -359,12 +360,11 @@ std::int64_t purgeableBytes() {
 std::vector<std::string> mailIndexes() {
     std::string folder = Catalog::expand("~/Library/Mail");
     std::vector<std::string> names;
-    if (DIR* dir = ::opendir(folder.c_str())) {
-        while (dirent* entry = ::readdir(dir)) {
+    if (UniqueDir dir(::opendir(folder.c_str())); dir) {
+        while (dirent* entry = ::readdir(dir.get())) {
             std::string_view name = entry->d_name;
             if (name != "." && name != "..") names.emplace_back(name);
         }
-        ::closedir(dir);
     }
     std::sort(names.begin(), names.end());
     std::vector<std::string> indexes;
