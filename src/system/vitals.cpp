@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "base/text.h"
 #include "system/process_list.h"
 
 namespace bramwick {
@@ -63,10 +64,14 @@ Reading Sampler::sample(bool topProcesses) {
         try {
             // The pid tells where to read the whole name: ps prints the kernel's cut one.
             auto ps = source_.runner({"ps", "-Ao", "pid=,pcpu=,rss=,comm="}, 20);
-            std::tie(reading.topCPU, reading.topMemory) =
-                VitalsReader::topProcesses(ps.output, source_.root);
-        } catch (const std::exception&) {
-            // ps could not be started: no top processes this time
+            // env's own statuses for a program missing from the path or not executable
+            if (ps.status == 127 || ps.status == 126)
+                reading.topProcessesProblem = "Couldn't run ps: " + Text::trimmed(ps.output);
+            else
+                std::tie(reading.topCPU, reading.topMemory) =
+                    VitalsReader::topProcesses(ps.output, source_.root);
+        } catch (const std::exception& error) {
+            reading.topProcessesProblem = std::string("Couldn't run ps: ") + error.what();
         }
     }
 
