@@ -6,8 +6,15 @@
 #include <string>
 #include <vector>
 
+#include <cstdlib>
+#include <iterator>
+#include <pwd.h>
+
 #include "app/cli/modes.h"
 #include "base/edition.h"
+#include "base/shell.h"
+#include "engine/admin_removal.h"
+#include "platform/admin.h"
 #ifdef BRAMWICK_WITH_WINDOWS
 #include "app/gui/window_run.h"
 #endif
@@ -23,10 +30,27 @@ int finished(int status) {
     return 1;
 }
 
+// The administrator's side of the cleaner's batch, run as root through pkexec: the list comes on
+// standard input. pkexec clears the environment, so the home whose folders stay protected is
+// the home of the user who asked, from the user database.
+int removeListed() {
+    if (const char* uid = std::getenv("PKEXEC_UID")) {
+        if (const passwd* user = ::getpwuid(static_cast<uid_t>(std::strtoul(uid, nullptr, 10))))
+            ::setenv("BRAMWICK_HOME", user->pw_dir, 1);
+    }
+    std::string list(std::istreambuf_iterator<char>(std::cin), {});
+    auto result = bramwick::AdminRemoval::removeListed(list);
+    std::cout << result.output;
+    std::cout.flush();
+    return result.status;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     std::setlocale(LC_TIME, "");
+    bramwick::Shell::resetChildSignal();
+    if (argc == 2 && std::string(argv[1]) == bramwick::Admin::removalFlag) return removeListed();
     // A home that is not there would read as an empty one, and an empty value would fall back
     // to the real home the variable was set to keep out of reach.
     if (auto problem = bramwick::Edition::sandboxProblem()) {

@@ -6,10 +6,11 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
 #include <poll.h>
 #include <spawn.h>
-#include <sys/syscall.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <system_error>
 #include <thread>
@@ -43,7 +44,8 @@ std::vector<std::string> commandEnvironment() {
 
 std::vector<char*> pointers(std::vector<std::string>& strings) {
     std::vector<char*> out;
-    for (auto& s : strings) out.push_back(s.data());
+    for (auto& s : strings)
+        out.push_back(s.data());
     out.push_back(nullptr);
     return out;
 }
@@ -64,10 +66,13 @@ bool overflowing(int fd) {
     return ::fstat(fd, &st) == 0 && st.st_size > static_cast<off_t>(outputLimit);
 }
 
-// Waits for the child for at most `seconds`, or until `giveUp` says so; true when it has ended
-// (and was reaped into `status`). Uses a process descriptor where the kernel has one, so a
-// quick command returns at once; otherwise polls. Either way it looks every 0.1 s.
-bool waitFor(pid_t pid, double seconds, int& status, const std::function<bool()>& giveUp = {}) {
+enum class Waited { ended, unknown, running };
+
+// Waits for the child for at most `seconds`, or until `giveUp` says so. `ended` when it was
+// reaped into `status`; `unknown` when it is gone but its status cannot be had (SIGCHLD
+// ignored makes the system reap it itself). Uses a process descriptor where the kernel has
+// one, so a quick command returns at once; otherwise polls. Either way it looks every 0.1 s.
+Waited waitFor(pid_t pid, double seconds, int& status, const std::function<bool()>& giveUp = {}) {
     using Clock = std::chrono::steady_clock;
     auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
                                        std::chrono::duration<double>(std::max(0.0, seconds)));
@@ -80,7 +85,7 @@ bool waitFor(pid_t pid, double seconds, int& status, const std::function<bool()>
         pid_t r = ::waitpid(pid, &status, WNOHANG);
         if (r == pid || (r < 0 && errno != EINTR)) {
             if (pidfd >= 0) ::close(pidfd);
-            return true;
+            return r == pid ? Waited::ended : Waited::unknown;
         }
         auto now = Clock::now();
         if (now >= deadline || (giveUp && giveUp())) break;
@@ -89,16 +94,29 @@ bool waitFor(pid_t pid, double seconds, int& status, const std::function<bool()>
             pollfd p{pidfd, POLLIN, 0};
             ::poll(&p, 1, static_cast<int>(std::min<long long>(left + 1, 100)));
         } else {
-            std::this_thread::sleep_for(std::chrono::milliseconds(std::min<long long>(left + 1, 100)));
+            std::this_thread::sleep_for(
+                std::chrono::milliseconds(std::min<long long>(left + 1, 100)));
         }
     }
     if (pidfd >= 0) ::close(pidfd);
-    return false;
+    return Waited::running;
 }
 
 } // namespace
 
+void resetChildSignal() {
+    struct sigaction action {};
+    action.sa_handler = SIG_DFL;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGCHLD, &action, nullptr);
+}
+
 Result run(const std::vector<std::string>& arguments, double timeout) {
+    return runWithInput(arguments, timeout, {});
+}
+
+Result runWithInput(const std::vector<std::string>& arguments, double timeout,
+                    const std::optional<std::string>& input) {
     if (!std::isfinite(timeout) || timeout < 0) timeout = 0;
     timeout = std::min(timeout, 9.0e15);
 
@@ -109,9 +127,38 @@ Result run(const std::vector<std::string>& arguments, double timeout) {
     log.path = logPath;
     log.fd = fd;
 
+    // The input, when there is one, is a file of no name that only this run holds: no length
+    // limit as for arguments, and no other program can change it on the way.
+    OutputFile inputFile;
+    if (input) {
+        inputFile.fd =
+            ::open(Edition::temporaryDirectory().c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+        if (inputFile.fd < 0) {
+            // A file system without unnamed files: a private named one, unlinked at once.
+            std::string name =
+                Edition::temporaryDirectory() + "/bramwick-" + Text::newUuid() + ".input";
+            inputFile.fd =
+                ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+            if (inputFile.fd >= 0) ::unlink(name.c_str());
+        }
+        if (inputFile.fd < 0)
+            throw std::system_error(errno, std::generic_category(), "cannot store the input");
+        for (std::size_t done = 0; done < input->size();) {
+            ssize_t n = ::write(inputFile.fd, input->data() + done, input->size() - done);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0)
+                throw std::system_error(errno, std::generic_category(), "cannot store the input");
+            done += static_cast<std::size_t>(n);
+        }
+        ::lseek(inputFile.fd, 0, SEEK_SET);
+    }
+
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    if (input)
+        posix_spawn_file_actions_adddup2(&actions, inputFile.fd, 0);
+    else
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_adddup2(&actions, fd, 1);
     posix_spawn_file_actions_adddup2(&actions, fd, 2);
     posix_spawnattr_t attributes;
@@ -123,12 +170,13 @@ Result run(const std::vector<std::string>& arguments, double timeout) {
     sigaddset(&defaults, SIGPIPE);
     sigaddset(&defaults, SIGTERM);
     sigaddset(&defaults, SIGINT);
+    sigaddset(&defaults, SIGCHLD);
     posix_spawnattr_setsigdefault(&attributes, &defaults);
     sigset_t none;
     sigemptyset(&none);
     posix_spawnattr_setsigmask(&attributes, &none);
-    posix_spawnattr_setflags(&attributes,
-                             POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF |
+                                              POSIX_SPAWN_SETSIGMASK);
 
     std::vector<std::string> argv{"/usr/bin/env"};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
@@ -147,11 +195,12 @@ Result run(const std::vector<std::string>& arguments, double timeout) {
             "cannot launch " + (arguments.empty() ? std::string("/usr/bin/env") : arguments[0]));
 
     int status = 0;
-    bool ended = waitFor(pid, timeout, status, [fd] { return overflowing(fd); });
+    Waited waited = waitFor(pid, timeout, status, [fd] { return overflowing(fd); });
+    const bool ended = waited != Waited::running;
     bool overflowed = !ended && overflowing(fd);
     if (!ended) {
         ::kill(-pid, SIGTERM);
-        if (!waitFor(pid, 2.0, status)) {
+        if (waitFor(pid, 2.0, status) == Waited::running) {
             ::kill(-pid, SIGKILL);
             while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
             }
@@ -180,7 +229,14 @@ Result run(const std::vector<std::string>& arguments, double timeout) {
             fmt::format("\nStopped after writing more than {} MB.", outputLimit / 1'000'000);
     } else if (!ended) {
         result.status = -1;
-        result.output += fmt::format("\nStopped after {} seconds.", static_cast<long long>(timeout));
+        result.output +=
+            fmt::format("\nStopped after {} seconds.", static_cast<long long>(timeout));
+    } else if (waited == Waited::unknown) {
+        // Never a success that cannot be shown.
+        result.status = -1;
+        if (!result.output.empty() && result.output.back() != '\n') result.output += '\n';
+        result.output += fmt::format("The exit status of {} could not be read.",
+                                     arguments.empty() ? std::string("the command") : arguments[0]);
     } else if (WIFEXITED(status)) {
         result.status = WEXITSTATUS(status);
     } else if (WIFSIGNALED(status)) {

@@ -4,18 +4,20 @@
 #include <cstdlib>
 #include <exception>
 #include <fcntl.h>
+#include <set>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <fmt/format.h>
 
-#include "engine/catalog.h"
 #include "base/edition.h"
-#include "engine/scanner.h"
+#include "base/paths.h"
 #include "base/text.h"
+#include "engine/admin_removal.h"
+#include "engine/catalog.h"
+#include "engine/scanner.h"
 #include "platform/admin.h"
 #include "platform/bundle.h"
-#include "base/paths.h"
 #include "platform/safe_copy.h"
 #include "platform/safe_delete.h"
 #include "platform/trash.h"
@@ -102,35 +104,65 @@ bool isGone(int error) {
     return error == ENOENT || error == ENOTDIR;
 }
 
-std::optional<std::string> defaultTrash(const std::string& path) {
-    return Trash::moveToTrash(path);
-}
-std::optional<std::string> defaultRemove(const std::string& path) {
-    return SafeDelete::remove(path);
-}
-
-// Removing an item of a trash also takes its .trashinfo, so no record of it is left behind.
-void forgetTrashInfo(const std::string& path) {
-    auto info = Trash::infoFileFor(path);
-    if (!info) return;
-    struct stat st {};
-    if (::lstat(info->c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::unlink(info->c_str());
+std::vector<std::string> bundlesFor(const std::string& ownBundlePath) {
+    std::vector<std::string> bundles{ownBundlePath.empty() ? ownBundle() : ownBundlePath};
+    if (auto real = Paths::resolved(bundles.front()); real && *real != bundles.front())
+        bundles.push_back(*real);
+    return bundles;
 }
 
-// The administrator batch is a root "rm -rf", which goes on into a bind mount of its own drive:
-// an item that is, or holds, a mount point is left out of it whole.
-std::optional<std::string> mountedWithin(const std::string& path) {
-    std::string real = physical(path).value_or(path);
-    std::string shown = Text::homeShortened(path);
-    auto mounts = SafeDelete::mountsWithin(real);
-    if (!mounts)
-        return fmt::format("Could not read which file systems are mounted, so {} was left alone",
-                           shown);
-    for (const auto& mount : *mounts)
-        if (mount == real) return shown + " is a mounted file system and was left alone";
-    if (mounts->empty()) return std::nullopt;
-    return fmt::format("{} is another mounted file system, so {} was left alone",
-                       Text::homeShortened(mounts->front()), shown);
+// The protected folders by identity, as they are now (a folder made since the program started
+// has a new identity, so this is looked up for every clean or move, never kept).
+class ProtectedIdentities {
+  public:
+    ProtectedIdentities() {
+        for (const auto& path : protectedPaths()) {
+            struct stat st {};
+            if (::stat(path.c_str(), &st) == 0) set_.emplace(st.st_dev, st.st_ino);
+        }
+    }
+    bool contains(Identity id) const { return set_.contains({id.device, id.inode}); }
+
+  private:
+    std::set<std::pair<dev_t, ino_t>> set_;
+};
+
+// The judgement of one clean or move, made once for all its items.
+class Judge {
+  public:
+    explicit Judge(const std::string& ownBundlePath) : bundles_(bundlesFor(ownBundlePath)) {}
+
+    bool byPath(const std::string& path) const {
+        if (path.empty() || path.front() != '/' || path.find('\0') != std::string::npos)
+            return false;
+        std::string lexical = Paths::standardised(path);
+        if (refused(lexical, bundles_)) return false;
+        if (auto real = physical(lexical); real && *real != lexical && refused(*real, bundles_))
+            return false;
+        return componentCount(lexical) > 2;
+    }
+    bool byIdentity(Identity id) const { return !protected_.contains(id); }
+    bool held(const HeldItem& item) const {
+        return byPath(item.path) && !refused(item.path, bundles_) && byIdentity(item.identity());
+    }
+
+  private:
+    std::vector<std::string> bundles_;
+    ProtectedIdentities protected_;
+};
+
+std::optional<std::string> defaultTrash(const HeldItem& item) {
+    return Trash::moveToTrash(item);
+}
+std::optional<std::string> defaultRemove(const HeldItem& item) {
+    return SafeDelete::remove(item);
+}
+SafeCopy::Result defaultCopy(const HeldItem& source, int folder, const std::string& name,
+                             const std::string& path) {
+    return SafeCopy::copy(source, folder, name, path);
+}
+Shell::Result defaultAdministrator(const std::string& list, double timeout) {
+    return Admin::runRemoval(list, timeout);
 }
 
 std::string commandFailure(const Shell::Result& result, const std::vector<std::string>& command) {
@@ -139,6 +171,272 @@ std::string commandFailure(const Shell::Result& result, const std::vector<std::s
     std::string name = command.empty() ? std::string("The command") : command.front();
     if (result.status == -1) return name + " did not finish in time";
     return fmt::format("{} ended with status {}", name, result.status);
+}
+
+// What became of an item that was held and judged.
+enum class Judged { held, settled };
+
+// Holds the item and judges it as held. On `settled` the item is in the outcome already
+// (refused, failed, or gone before anything was done, which counts as cleaned when `goneIsClean`).
+Judged judge(const ScanItem& item, const Judge& judgement, Outcome& outcome, bool goneIsClean,
+             std::optional<HeldItem>& held) {
+    auto fail = [&](std::string reason) { outcome.failures.push_back({item, std::move(reason)}); };
+    if (!judgement.byPath(item.url)) {
+        fail(protectedReason);
+        return Judged::settled;
+    }
+    // From here on only the path that was judged removable is used: the system would read
+    // "link/.." as the folder above the link's target, and "link/" as the target itself.
+    const std::string path = Paths::standardised(item.url);
+    auto holding = Held::hold(path);
+    if (auto* error = std::get_if<int>(&holding)) {
+        if (goneIsClean && isGone(*error))
+            outcome.cleaned.push_back(item);
+        else
+            fail(fmt::format("Could not look at {}: {}", Text::homeShortened(path),
+                             errorText(*error)));
+        return Judged::settled;
+    }
+    held = std::move(std::get<HeldItem>(holding));
+    if (!judgement.held(*held)) {
+        fail(protectedReason);
+        return Judged::settled;
+    }
+    return Judged::held;
+}
+
+// Cleaning
+
+void runExtraCommand(const CleanupCategory& category, const Shell::Runner& run) {
+    if (!category.alsoRun || category.alsoRun->empty()) return;
+    // Only a help: whatever it does, the clean goes on.
+    try {
+        run(*category.alsoRun, extraCommandLimit);
+    } catch (const std::exception&) {
+    }
+}
+
+void runItemCommand(const ScanItem& item, const Shell::Runner& run, Outcome& outcome) {
+    try {
+        auto result = run(*item.command, itemCommandLimit);
+        if (result.status == 0)
+            outcome.cleaned.push_back(item);
+        else
+            outcome.failures.push_back({item, commandFailure(result, *item.command)});
+    } catch (const std::exception& error) {
+        outcome.failures.push_back({item, error.what()});
+    }
+}
+
+void removeHeld(const ScanItem& item, const HeldItem& held, const Removal& remove,
+                Outcome& outcome) {
+    if (auto problem = remove(held)) {
+        outcome.failures.push_back({item, *problem});
+        return;
+    }
+    // Removing an item of a trash also takes its record, so none is left behind.
+    Trash::forgetInfo(held);
+    outcome.cleaned.push_back(item);
+}
+
+void trashHeld(const ScanItem& item, const HeldItem& held, const Removal& trash, Outcome& outcome) {
+    if (auto problem = trash(held))
+        outcome.failures.push_back({item, *problem});
+    else
+        outcome.cleaned.push_back(item);
+}
+
+struct AdminItem {
+    ScanItem item;
+    HeldItem held;
+};
+
+// Settles each batch item by what is at its place now, never by the status alone.
+void settleAdminItems(std::vector<AdminItem>& batch, const std::optional<Shell::Result>& result,
+                      const std::string& launchProblem, Outcome& outcome) {
+    auto reasons =
+        result ? AdminRemoval::reasons(result->output) : std::map<std::size_t, std::string>{};
+    for (std::size_t i = 0; i < batch.size(); ++i) {
+        const ScanItem& item = batch[i].item;
+        if (!result) {
+            outcome.failures.push_back({item, launchProblem});
+            continue;
+        }
+        // The removal ran when it answered for its items; it says why it left any of them.
+        const bool ran = result->status == 0 || !reasons.empty();
+        auto failure = [&] {
+            std::string reason = Admin::failureReason(*result);
+            if (reason.empty())
+                reason =
+                    fmt::format("The administrator command ended with status {}", result->status);
+            return reason;
+        };
+        auto now = Held::current(batch[i].held);
+        const int error = now ? 0 : errno;
+        if (auto found = reasons.find(i); found != reasons.end()) {
+            outcome.failures.push_back({item, found->second});
+        } else if (!now && isGone(error)) {
+            outcome.cleaned.push_back(item);
+        } else if (!now) {
+            outcome.failures.push_back(
+                {item, fmt::format("Could not check whether it is gone: {}", errorText(error))});
+        } else if (identityOf(*now) != batch[i].held.identity()) {
+            // Something else holds its name now: gone through the removal, else moved away.
+            if (ran)
+                outcome.cleaned.push_back(item);
+            else
+                outcome.failures.push_back({item, failure()});
+        } else if (result->status == 0) {
+            outcome.failures.push_back({item, stillPresentReason});
+        } else {
+            outcome.failures.push_back({item, failure()});
+        }
+    }
+}
+
+// One password prompt for the whole batch; the root side checks every item again.
+void runAdministratorBatch(std::vector<AdminItem>& batch, const Administrator& administrator,
+                           Outcome& outcome) {
+    if (batch.empty()) return;
+    std::vector<AdminRemoval::Entry> entries;
+    for (const auto& admin : batch)
+        entries.push_back(AdminRemoval::entryFor(admin.held));
+    std::optional<Shell::Result> result;
+    std::string launchProblem;
+    try {
+        result = administrator(AdminRemoval::encode(entries), adminLimit);
+    } catch (const std::exception& error) {
+        launchProblem = error.what();
+    }
+    settleAdminItems(batch, result, launchProblem, outcome);
+}
+
+// Moving
+
+struct Destination {
+    UniqueFd folder;
+    Identity identity;
+    std::string path; // as the user gave it, for messages
+};
+
+std::variant<Destination, std::string> openDestination(const std::string& rawFolder) {
+    Destination destination;
+    destination.path = Paths::withoutTrailingSlash(rawFolder);
+    struct stat st {};
+    if (::stat(destination.path.c_str(), &st) != 0)
+        return fmt::format("Could not open {}: {}", destination.path, errorText(errno));
+    if (!S_ISDIR(st.st_mode)) return fmt::format("{} is not a folder", destination.path);
+    destination.folder = Held::openChosenFolder(destination.path);
+    if (!destination.folder || ::fstat(destination.folder.get(), &st) != 0)
+        return fmt::format("Could not open {}: {}", destination.path, errorText(errno));
+    destination.identity = identityOf(st);
+    return destination;
+}
+
+// Whether the destination folder is the held folder or lies inside it: walked up through ".."
+// from the open destination, so by identity and not by path text.
+bool destinationInside(const HeldItem& held, const Destination& destination) {
+    if (!S_ISDIR(held.seen.st_mode)) return false;
+    UniqueFd at(::fcntl(destination.folder.get(), F_DUPFD_CLOEXEC, 0));
+    for (int depth = 0; at && depth < 4096; ++depth) {
+        struct stat st {};
+        if (::fstat(at.get(), &st) != 0) return false;
+        if (identityOf(st) == held.identity()) return true;
+        UniqueFd up(::openat(at.get(), "..", O_PATH | O_DIRECTORY | O_CLOEXEC));
+        struct stat above {};
+        if (!up || ::fstat(up.get(), &above) != 0 || identityOf(above) == identityOf(st))
+            return false; // the root
+        at = std::move(up);
+    }
+    return false;
+}
+
+// A rename moved something: if it was not the judged object (swapped in meanwhile), it is put
+// back. True when what arrived is the judged object.
+bool arrivedIsJudged(const HeldItem& held, const Destination& destination) {
+    struct stat arrived {};
+    if (::fstatat(destination.folder.get(), held.name.c_str(), &arrived, AT_SYMLINK_NOFOLLOW) ==
+            0 &&
+        identityOf(arrived) == held.identity())
+        return true;
+    ::renameat2(destination.folder.get(), held.name.c_str(), held.folder.get(), held.name.c_str(),
+                RENAME_NOREPLACE);
+    return false;
+}
+
+enum class Renamed { moved, acrossDrives, failed };
+
+// On one file system a rename moves the item whole, in one step.
+Renamed renameInto(const ScanItem& item, const HeldItem& held, const Destination& destination,
+                   const std::string& target, Outcome& outcome) {
+    auto fail = [&](std::string reason) { outcome.failures.push_back({item, std::move(reason)}); };
+    if (!Held::stillThere(held)) {
+        fail(changedReason);
+        return Renamed::failed;
+    }
+    if (::renameat2(held.folder.get(), held.name.c_str(), destination.folder.get(),
+                    held.name.c_str(), RENAME_NOREPLACE) == 0) {
+        if (arrivedIsJudged(held, destination)) {
+            outcome.cleaned.push_back(item);
+            return Renamed::moved;
+        }
+        fail(changedReason);
+        return Renamed::failed;
+    }
+    int error = errno;
+    if (error == EXDEV || error == EINVAL || error == ENOSYS || error == EOPNOTSUPP)
+        return Renamed::acrossDrives;
+    if (error == EEXIST)
+        fail(alreadyExistsReason + target);
+    else
+        fail(
+            fmt::format("Could not move {}: {}", Text::homeShortened(held.path), errorText(error)));
+    return Renamed::failed;
+}
+
+// To another drive: copied, checked against what the copy saw, and only then removed.
+void copyAcross(const ScanItem& item, const HeldItem& held, const Destination& destination,
+                const std::string& target, const Services& services, Outcome& outcome) {
+    auto fail = [&](std::string reason) { outcome.failures.push_back({item, std::move(reason)}); };
+    const Copier& copy = services.copy ? services.copy : Copier(defaultCopy);
+    const Removal& remove = services.remove ? services.remove : Removal(defaultRemove);
+    auto copied = copy(held, destination.folder.get(), held.name, target);
+    if (copied.intoItself) return fail(intoItselfReason);
+    if (copied.problem) return fail(*copied.problem);
+    if (!SafeCopy::unchangedSince(held, copied.seen))
+        return fail(fmt::format("Copied to {}, but the original changed while it was being "
+                                "copied and was kept",
+                                target));
+    if (auto problem = remove(held))
+        return fail(fmt::format("Copied to {}, but the original could not be removed: {}", target,
+                                *problem));
+    outcome.cleaned.push_back(item);
+}
+
+void moveOne(const ScanItem& item, const Judge& judgement, const Destination& destination,
+             const Services& services, Outcome& outcome) {
+    std::optional<HeldItem> held;
+    if (judge(item, judgement, outcome, false, held) == Judged::settled) return;
+    std::string target = (destination.path == "/" ? "" : destination.path) + "/" + held->name;
+    // The destination being the item or inside it means moving the item into itself: the copy
+    // would never end and the removal would take both.
+    if (destinationInside(*held, destination)) {
+        outcome.failures.push_back({item, intoItselfReason});
+        return;
+    }
+    struct stat existing {};
+    if (::fstatat(destination.folder.get(), held->name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) ==
+        0) {
+        outcome.failures.push_back({item, alreadyExistsReason + target});
+        return;
+    }
+    if (errno != ENOENT) {
+        outcome.failures.push_back(
+            {item, fmt::format("Could not look at {}: {}", target, errorText(errno))});
+        return;
+    }
+    if (renameInto(item, *held, destination, target, outcome) == Renamed::acrossDrives)
+        copyAcross(item, *held, destination, target, services, outcome);
 }
 
 } // namespace
@@ -183,28 +481,35 @@ const std::string& ownBundle() {
     return path;
 }
 
-bool isRemovable(const std::string& path, const std::string& ownBundlePath) {
-    // A NUL would cut the path short for the system, which would then act on a folder above.
-    if (path.empty() || path.front() != '/' || path.find('\0') != std::string::npos) return false;
-    auto lexical = std::optional<std::string>(Paths::standardised(path));
-    std::vector<std::string> bundles{ownBundlePath.empty() ? ownBundle() : ownBundlePath};
-    if (auto real = Paths::resolved(bundles.front()); real && *real != bundles.front())
-        bundles.push_back(*real);
-    if (refused(*lexical, bundles)) return false;
-    if (auto real = physical(*lexical); real && *real != *lexical && refused(*real, bundles))
-        return false;
-    return componentCount(*lexical) > 2;
+std::optional<std::string> mountedWithin(const std::string& path) {
+    // The administrator's removal does stop at every mount, but an item that holds one would be
+    // removed only in part: it is left out whole.
+    std::string shown = Text::homeShortened(path);
+    auto mounts = SafeDelete::mountsWithin(path);
+    if (!mounts)
+        return fmt::format("Could not read which file systems are mounted, so {} was left alone",
+                           shown);
+    for (const auto& mount : *mounts)
+        if (mount == path) return shown + " is a mounted file system and was left alone";
+    if (mounts->empty()) return std::nullopt;
+    return fmt::format("{} is another mounted file system, so {} was left alone",
+                       Text::homeShortened(mounts->front()), shown);
 }
 
-std::string adminCommand(const std::vector<std::string>& paths) {
-    // rm never follows a link inside what it removes; --one-file-system keeps it on the item's
-    // own drive, and "--" keeps any path from reading as an option.
-    std::string command = "/bin/rm -rf --one-file-system --";
-    for (const auto& path : paths) {
-        command += ' ';
-        command += Admin::quote(path);
-    }
-    return command;
+bool isRemovable(const std::string& path, const std::string& ownBundlePath) {
+    Judge judgement(ownBundlePath);
+    if (!judgement.byPath(path)) return false;
+    // A NUL was refused above. The entry itself, not followed: a protected folder seen again
+    // through a bind mount has the same identity.
+    struct stat st {};
+    if (::lstat(Paths::standardised(path).c_str(), &st) == 0 &&
+        !judgement.byIdentity(identityOf(st)))
+        return false;
+    return true;
+}
+
+bool isRemovable(const HeldItem& item, const std::string& ownBundlePath) {
+    return Judge(ownBundlePath).held(item);
 }
 
 Outcome clean(const std::vector<ScanItem>& items, const CleanupCategory& category,
@@ -212,206 +517,59 @@ Outcome clean(const std::vector<ScanItem>& items, const CleanupCategory& categor
     Outcome outcome;
     if (items.empty()) return outcome;
     const Shell::Runner& run = services.runner ? services.runner : Shell::Runner(Shell::run);
-    auto trash = services.moveToTrash ? services.moveToTrash : defaultTrash;
-    auto remove = services.remove ? services.remove : defaultRemove;
+    const Removal& trash = services.moveToTrash ? services.moveToTrash : Removal(defaultTrash);
+    const Removal& remove = services.remove ? services.remove : Removal(defaultRemove);
+    const Administrator& administrator =
+        services.administrator ? services.administrator : Administrator(defaultAdministrator);
+    runExtraCommand(category, run);
 
-    if (category.alsoRun && !category.alsoRun->empty()) {
-        // Only a help: whatever it does, the clean goes on.
-        try {
-            run(*category.alsoRun, extraCommandLimit);
-        } catch (const std::exception&) {
-        }
-    }
-
-    std::vector<ScanItem> adminItems;
+    const Judge judgement(services.ownBundle);
+    std::vector<AdminItem> batch;
     for (const auto& item : items) {
-        auto fail = [&](std::string reason) {
-            outcome.failures.push_back({item, std::move(reason)});
-        };
         if (item.command) {
-            try {
-                auto result = run(*item.command, itemCommandLimit);
-                if (result.status == 0)
-                    outcome.cleaned.push_back(item);
-                else
-                    fail(commandFailure(result, *item.command));
-            } catch (const std::exception& error) {
-                fail(error.what());
-            }
+            runItemCommand(item, run, outcome);
             continue;
         }
-        if (!isRemovable(item.url, services.ownBundle)) {
-            fail(protectedReason);
-            continue;
-        }
-        // From here on only the path that was judged removable is used: the system would read
-        // "link/.." as the folder above the link's target, and "link/" as the target itself.
-        const std::string path = Paths::standardised(item.url);
-        struct stat st {};
-        if (::lstat(path.c_str(), &st) != 0) {
-            if (isGone(errno))
-                outcome.cleaned.push_back(item);
-            else
-                fail(fmt::format("Could not look at {}: {}", Text::homeShortened(path),
-                                 errorText(errno)));
-            continue;
-        }
+        std::optional<HeldItem> held;
+        if (judge(item, judgement, outcome, true, held) == Judged::settled) continue;
         switch (category.action.kind) {
         case CleanAction::Kind::delete_:
         case CleanAction::Kind::command:
-            if (auto problem = remove(path)) {
-                fail(*problem);
-            } else {
-                forgetTrashInfo(path);
-                outcome.cleaned.push_back(item);
-            }
+            removeHeld(item, *held, remove, outcome);
             break;
         case CleanAction::Kind::trash:
-            if (auto problem = trash(path))
-                fail(*problem);
-            else
-                outcome.cleaned.push_back(item);
+            trashHeld(item, *held, trash, outcome);
             break;
         case CleanAction::Kind::admin:
-            if (auto problem = mountedWithin(path))
-                fail(*problem);
+            if (auto problem = mountedWithin(held->path))
+                outcome.failures.push_back({item, *problem});
             else
-                adminItems.push_back(item);
+                batch.push_back({item, std::move(*held)});
             break;
         case CleanAction::Kind::reviewOnly:
-            fail(reviewOnlyReason);
+            outcome.failures.push_back({item, reviewOnlyReason});
             break;
         }
     }
-
-    if (adminItems.empty()) return outcome;
-    std::vector<std::string> paths;
-    for (const auto& item : adminItems)
-        paths.push_back(Paths::standardised(item.url));
-    std::optional<Shell::Result> result;
-    std::string launchProblem;
-    try {
-        result = Admin::run(adminCommand(paths), adminLimit, run);
-    } catch (const std::exception& error) {
-        launchProblem = error.what();
-    }
-    for (std::size_t i = 0; i < adminItems.size(); ++i) {
-        const ScanItem& item = adminItems[i];
-        if (!result) {
-            outcome.failures.push_back({item, launchProblem});
-            continue;
-        }
-        // Judged by what is on disk now, never by the status alone.
-        struct stat st {};
-        if (::lstat(paths[i].c_str(), &st) != 0) {
-            if (isGone(errno))
-                outcome.cleaned.push_back(item);
-            else
-                outcome.failures.push_back(
-                    {item,
-                     fmt::format("Could not check whether it is gone: {}", errorText(errno))});
-        } else if (result->status == 0) {
-            outcome.failures.push_back({item, stillPresentReason});
-        } else {
-            std::string reason = Admin::failureReason(*result);
-            if (reason.empty())
-                reason =
-                    fmt::format("The administrator command ended with status {}", result->status);
-            outcome.failures.push_back({item, reason});
-        }
-    }
+    runAdministratorBatch(batch, administrator, outcome);
     return outcome;
 }
 
-Outcome move(const std::vector<ScanItem>& items, const std::string& rawFolder,
+Outcome move(const std::vector<ScanItem>& items, const std::string& folder,
              const Services& services) {
     Outcome outcome;
-    auto remove = services.remove ? services.remove : defaultRemove;
-    std::string folder = Paths::withoutTrailingSlash(rawFolder);
-
-    std::optional<std::string> folderProblem;
-    struct stat folderStat {};
-    if (::stat(folder.c_str(), &folderStat) != 0)
-        folderProblem = fmt::format("Could not open {}: {}", folder, errorText(errno));
-    else if (!S_ISDIR(folderStat.st_mode))
-        folderProblem = fmt::format("{} is not a folder", folder);
-    auto realFolder = Paths::resolved(folder);
-    if (!folderProblem && !realFolder)
-        folderProblem = fmt::format("Could not open {}: {}", folder, errorText(errno));
-
+    auto destination = openDestination(folder);
+    const Judge judgement(services.ownBundle);
     for (const auto& item : items) {
-        auto fail = [&](std::string reason) {
-            outcome.failures.push_back({item, std::move(reason)});
-        };
-        if (!isRemovable(item.url, services.ownBundle)) {
-            fail(protectedReason);
+        if (auto* problem = std::get_if<std::string>(&destination)) {
+            // Refused items say so before the folder's own problem.
+            if (!judgement.byPath(item.url))
+                outcome.failures.push_back({item, protectedReason});
+            else
+                outcome.failures.push_back({item, *problem});
             continue;
         }
-        const std::string path = Paths::standardised(item.url);
-        std::string destination =
-            (folder == "/" ? "" : folder) + "/" + Scanner::lastComponent(path);
-        if (folderProblem) {
-            fail(*folderProblem);
-            continue;
-        }
-        struct stat st {};
-        if (::lstat(path.c_str(), &st) != 0) {
-            fail(fmt::format("Could not look at {}: {}", Text::homeShortened(path),
-                             errorText(errno)));
-            continue;
-        }
-        if (S_ISDIR(st.st_mode)) {
-            // The destination folder or any folder above it being the item means moving the
-            // item into itself: the copy would never end and the removal would take both.
-            bool inside = false;
-            for (std::string at = *realFolder;; at = Paths::parent(at)) {
-                struct stat above {};
-                if (::stat(at.c_str(), &above) == 0 && above.st_dev == st.st_dev &&
-                    above.st_ino == st.st_ino) {
-                    inside = true;
-                    break;
-                }
-                if (at == "/") break;
-            }
-            if (inside) {
-                fail(intoItselfReason);
-                continue;
-            }
-        }
-        struct stat existing {};
-        if (::lstat(destination.c_str(), &existing) == 0) {
-            fail(alreadyExistsReason + destination);
-            continue;
-        }
-        if (errno != ENOENT) {
-            fail(fmt::format("Could not look at {}: {}", destination, errorText(errno)));
-            continue;
-        }
-        // On one file system a rename moves the item whole, in one step.
-        if (::renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, destination.c_str(), RENAME_NOREPLACE) ==
-            0) {
-            outcome.cleaned.push_back(item);
-            continue;
-        }
-        int error = errno;
-        if (error == EEXIST) {
-            fail(alreadyExistsReason + destination);
-            continue;
-        }
-        if (error != EXDEV && error != EINVAL && error != ENOSYS && error != EOPNOTSUPP) {
-            fail(fmt::format("Could not move {}: {}", Text::homeShortened(path), errorText(error)));
-            continue;
-        }
-        if (auto problem = SafeCopy::copy(path, destination)) {
-            fail(*problem);
-            continue;
-        }
-        if (auto problem = remove(path)) {
-            fail(fmt::format("Copied to {}, but the original could not be removed: {}", destination,
-                             *problem));
-            continue;
-        }
-        outcome.cleaned.push_back(item);
+        moveOne(item, judgement, std::get<Destination>(destination), services, outcome);
     }
     return outcome;
 }

@@ -1,6 +1,9 @@
 // Removes the items of a category the way its action says, or moves items to a folder the user
 // chose, and says for every item whether it is gone or why not. Everything that removes the
-// user's files goes through here, and every removal first asks `isRemovable`.
+// user's files goes through here, and every removal first asks `isRemovable`. Each item is held
+// (its folder opened without following links, its identity kept) and judged as held; every
+// later step acts on that very object, so a link or folder swapped in after the judging is
+// never acted on, and an item that changed is reported as a failure, never as cleaned.
 #pragma once
 
 #include <functional>
@@ -9,8 +12,10 @@
 #include <unordered_set>
 #include <vector>
 
-#include "engine/models.h"
 #include "base/shell.h"
+#include "engine/models.h"
+#include "platform/held_item.h"
+#include "platform/safe_copy.h"
 
 namespace bramwick::Cleaner {
 
@@ -34,14 +39,26 @@ inline constexpr const char* stillPresentReason = "Still present";
 inline constexpr const char* alreadyExistsReason = "Already exists at ";
 inline constexpr const char* intoItselfReason =
     "Can't move a folder into itself — nothing was moved";
+inline constexpr const char* changedReason = "It changed after it was chosen and was left alone";
+
+using Removal = std::function<std::optional<std::string>(const HeldItem&)>;
+using Copier = std::function<SafeCopy::Result(const HeldItem& source, int destinationFolder,
+                                              const std::string& name, const std::string& path)>;
+// Removes the administrator batch (a list made by AdminRemoval::encode) with administrator
+// rights and answers as that removal does.
+using Administrator = std::function<Shell::Result(const std::string& list, double timeout)>;
 
 // What the cleaner acts through. The defaults are the real ones; tests replace what they must.
 struct Services {
-    // Runs extra commands, per-item commands and (through pkexec) the administrator batch.
+    // Runs extra commands and per-item commands.
     Shell::Runner runner = Shell::run;
     // Each returns none on success, else the reason.
-    std::function<std::optional<std::string>(const std::string&)> moveToTrash;
-    std::function<std::optional<std::string>(const std::string&)> remove;
+    Removal moveToTrash;
+    Removal remove;
+    // Copies an item for a move to another drive.
+    Copier copy;
+    // The program's own removal run as root through pkexec, by default.
+    Administrator administrator;
     // The program's own installation; empty means the running program's (see ownBundle()).
     std::string ownBundle;
 };
@@ -61,18 +78,26 @@ const std::string& ownBundle();
 // Cleaning and moving then act on that standardised path only.
 bool isRemovable(const std::string& path, const std::string& ownBundlePath = {});
 
+// The same judgement for a held item, on the path of the folder it was found in (links
+// resolved), and by identity: none of the protected folders under another path (a bind mount
+// of the home shows them all again elsewhere).
+bool isRemovable(const HeldItem& item, const std::string& ownBundlePath = {});
+
+// Why an item that is, or holds, a mounted file system is left out of a removal that would
+// otherwise go on into it (the administrator batch): none when it holds no mount.
+std::optional<std::string> mountedWithin(const std::string& path);
+
 // Cleans the items by the category's action (and its extra command first). An item that was
 // already gone counts as cleaned; any other error is a failure with that error's text.
 Outcome clean(const std::vector<ScanItem>& items, const CleanupCategory& category,
               const Services& services = {});
 
 // Moves each item into `folder` (an existing folder): renamed when on the same file system,
-// else copied and then removed where it was. Nothing at the destination is ever replaced, a
-// destination inside the item is refused, and a copy that fails is taken away again.
+// else copied and then removed where it was, but only when nothing in it changed while it was
+// copied (else the original is kept and the copy stays). Nothing at the destination is ever
+// replaced, a destination inside the item is refused (also when reached through a bind mount),
+// and a copy that fails is taken away again.
 Outcome move(const std::vector<ScanItem>& items, const std::string& folder,
              const Services& services = {});
-
-// The shell command of the administrator batch for these paths.
-std::string adminCommand(const std::vector<std::string>& paths);
 
 } // namespace bramwick::Cleaner

@@ -1,5 +1,7 @@
 #include "platform/admin.h"
 
+#include <unistd.h>
+
 #include "base/text.h"
 
 namespace bramwick::Admin {
@@ -8,11 +10,24 @@ Shell::Result run(const std::string& command, double timeout, const Shell::Runne
     return runner({"pkexec", "/bin/sh", "-c", command}, timeout);
 }
 
+std::string ownExecutable() {
+    char buffer[4096];
+    ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    if (n <= 0) return "/proc/self/exe";
+    return std::string(buffer, static_cast<std::size_t>(n));
+}
+
+Shell::Result runRemoval(const std::string& list, double timeout) {
+    return Shell::runWithInput({"pkexec", ownExecutable(), removalFlag}, timeout, list);
+}
+
 std::string quote(std::string_view path) {
     std::string out = "'";
     for (char c : path) {
-        if (c == '\'') out += "'\\''";
-        else out += c;
+        if (c == '\'')
+            out += "'\\''";
+        else
+            out += c;
     }
     return out + "'";
 }

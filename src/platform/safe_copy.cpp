@@ -4,44 +4,86 @@
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
+#include <set>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
-#include "base/text.h"
 #include "base/paths.h"
+#include "base/text.h"
 #include "platform/safe_delete.h"
 
 namespace bramwick::SafeCopy {
+
+bool Seen::operator==(const Seen& other) const {
+    return identity == other.identity && type == other.type && size == other.size &&
+           modified.tv_sec == other.modified.tv_sec && modified.tv_nsec == other.modified.tv_nsec &&
+           changed.tv_sec == other.changed.tv_sec && changed.tv_nsec == other.changed.tv_nsec;
+}
 
 namespace {
 
 using SafeDelete::errorText;
 using SafeDelete::isMountRoot;
 
+// Deeper than this a tree is refused rather than walked (each level holds two descriptors).
+constexpr int depthLimit = 400;
+
+Seen seenOf(const struct stat& st) {
+    return {identityOf(st), st.st_mode & S_IFMT, st.st_size, st.st_mtim, st.st_ctim};
+}
+
+std::string below(const std::string& relative, const std::string& name) {
+    return relative.empty() ? name : relative + "/" + name;
+}
+
+// The names of an open folder; none when it cannot be listed (errno set).
+std::optional<std::vector<std::string>> namesIn(int folderFd) {
+    UniqueDir dir =
+        UniqueDir::adopt(UniqueFd(::openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)));
+    if (!dir) return std::nullopt;
+    std::vector<std::string> names;
+    for (;;) {
+        errno = 0;
+        dirent* e = ::readdir(dir.get());
+        if (!e) {
+            if (errno != 0) return std::nullopt;
+            break;
+        }
+        const char* n = e->d_name;
+        if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0))) continue;
+        names.emplace_back(n);
+    }
+    return names;
+}
+
 class Copy {
   public:
-    explicit Copy(dev_t device) : device_(device) {}
+    Copy(dev_t device, Identity destination) : device_(device) { made_.insert(destination); }
 
     // Copies the entry `name` of `fromDir`, which `st` describes, to the new entry `to` of
     // `toDir`. False once a problem was met.
     bool entry(int fromDir, const std::string& name, const struct stat& st, int toDir,
-               const std::string& to, const std::string& path) {
-        if (S_ISREG(st.st_mode)) return file(fromDir, name, st, toDir, to, path);
-        if (S_ISDIR(st.st_mode)) return folder(fromDir, name, st, toDir, to, path);
-        if (S_ISLNK(st.st_mode)) return link(fromDir, name, st, toDir, to, path);
+               const std::string& to, const std::string& path, const std::string& relative) {
+        if (S_ISREG(st.st_mode)) return file(fromDir, name, st, toDir, to, path, relative);
+        if (S_ISDIR(st.st_mode)) return folder(fromDir, name, st, toDir, to, path, relative);
+        if (S_ISLNK(st.st_mode)) return link(fromDir, name, st, toDir, to, path, relative);
         if (S_ISFIFO(st.st_mode)) {
+            // A pipe is made anew, never opened: opening one waits for a writer.
             if (::mkfifoat(toDir, to.c_str(), st.st_mode & 07777) != 0)
                 return fail("Could not copy", path, errno);
             made();
+            seen_[relative] = seenOf(st);
             return true;
         }
         return failText(Text::homeShortened(path) + " is a special file that cannot be copied");
     }
 
     const std::string& problem() const { return problem_; }
+    bool intoItself() const { return intoItself_; }
     // Whether the destination itself was created by this copy (and so may be taken away).
     bool createdDestination() const { return createdTop_; }
+    Snapshot takeSeen() { return std::move(seen_); }
 
   private:
     void made() {
@@ -56,32 +98,34 @@ class Copy {
         if (problem_.empty()) problem_ = std::move(text);
         return false;
     }
+    bool changed(const std::string& path) {
+        return failText(Text::homeShortened(path) + " changed while it was being copied");
+    }
 
     bool file(int fromDir, const std::string& name, const struct stat& seen, int toDir,
-              const std::string& to, const std::string& path) {
-        int in = ::openat(fromDir, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY);
-        if (in < 0) return fail("Could not read", path, errno);
+              const std::string& to, const std::string& path, const std::string& relative) {
+        // Non-blocking, so that a pipe or device swapped in for the file cannot hold the open;
+        // what was opened must then be the very regular file that was looked at.
+        UniqueFd in(::openat(fromDir, name.c_str(),
+                             O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+        if (!in) return fail("Could not read", path, errno);
         struct stat st {};
-        if (::fstat(in, &st) != 0 || st.st_dev != seen.st_dev || st.st_ino != seen.st_ino) {
-            ::close(in);
-            return failText(Text::homeShortened(path) + " changed while it was being copied");
-        }
-        int out =
-            ::openat(toDir, to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (out < 0) {
-            int error = errno;
-            ::close(in);
-            return fail("Could not copy", path, error);
-        }
+        if (::fstat(in.get(), &st) != 0 || !S_ISREG(st.st_mode) ||
+            identityOf(st) != identityOf(seen))
+            return changed(path);
+        seen_[relative] = seenOf(st);
+        UniqueFd out(::openat(toDir, to.c_str(),
+                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        if (!out) return fail("Could not copy", path, errno);
         made();
-        bool ok = bytes(in, out, path);
-        if (ok && ::fchmod(out, st.st_mode & 07777) != 0) ok = fail("Could not copy", path, errno);
+        bool ok = bytes(in.get(), out.get(), path);
+        if (ok && ::fchmod(out.get(), st.st_mode & 07777) != 0)
+            ok = fail("Could not copy", path, errno);
         if (ok) {
             struct timespec times[2] = {st.st_atim, st.st_mtim};
-            ::futimens(out, times);
+            ::futimens(out.get(), times);
         }
-        if (::close(out) != 0 && ok) ok = fail("Could not copy", path, errno);
-        ::close(in);
+        if (::close(out.release()) != 0 && ok) ok = fail("Could not copy", path, errno);
         return ok;
     }
 
@@ -118,7 +162,7 @@ class Copy {
     }
 
     bool link(int fromDir, const std::string& name, const struct stat& st, int toDir,
-              const std::string& to, const std::string& path) {
+              const std::string& to, const std::string& path, const std::string& relative) {
         std::vector<char> target(static_cast<std::size_t>(std::max<off_t>(st.st_size, 255)) + 2);
         for (;;) {
             ssize_t n = ::readlinkat(fromDir, name.c_str(), target.data(), target.size());
@@ -132,75 +176,63 @@ class Copy {
         if (::symlinkat(target.data(), toDir, to.c_str()) != 0)
             return fail("Could not copy", path, errno);
         made();
+        seen_[relative] = seenOf(st);
         struct timespec times[2] = {st.st_atim, st.st_mtim};
         ::utimensat(toDir, to.c_str(), times, AT_SYMLINK_NOFOLLOW);
         return true;
     }
 
     bool folder(int fromDir, const std::string& name, const struct stat& seen, int toDir,
-                const std::string& to, const std::string& path) {
+                const std::string& to, const std::string& path, const std::string& relative) {
         if (seen.st_dev != device_ || isMountRoot(fromDir, name))
             return failText(Text::homeShortened(path) +
                             " is another mounted file system; it was not copied");
-        int from = ::openat(fromDir, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (from < 0) return fail("Could not open", path, errno);
+        if (made_.contains(identityOf(seen))) {
+            intoItself_ = true;
+            return failText(Text::homeShortened(path) +
+                            " holds the destination; a folder cannot be copied into itself");
+        }
+        if (depth_ >= depthLimit)
+            return failText(Text::homeShortened(path) + " is nested too deeply to be copied");
+        UniqueFd from(
+            ::openat(fromDir, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (!from) return fail("Could not open", path, errno);
         struct stat st {};
-        if (::fstat(from, &st) != 0 || st.st_dev != seen.st_dev || st.st_ino != seen.st_ino) {
-            ::close(from);
-            return failText(Text::homeShortened(path) + " changed while it was being copied");
-        }
-        if (::mkdirat(toDir, to.c_str(), 0700) != 0) {
-            int error = errno;
-            ::close(from);
-            return fail("Could not copy", path, error);
-        }
+        if (::fstat(from.get(), &st) != 0 || identityOf(st) != identityOf(seen))
+            return changed(path);
+        // Looked at before listing: an entry added or removed later changes these times.
+        seen_[relative] = seenOf(st);
+        if (::mkdirat(toDir, to.c_str(), 0700) != 0) return fail("Could not copy", path, errno);
         made();
-        int into = ::openat(toDir, to.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (into < 0) {
-            int error = errno;
-            ::close(from);
-            return fail("Could not copy", path, error);
-        }
+        UniqueFd into(::openat(toDir, to.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        struct stat intoStat {};
+        if (!into || ::fstat(into.get(), &intoStat) != 0)
+            return fail("Could not copy", path, errno);
+        made_.insert(identityOf(intoStat));
+        auto names = namesIn(from.get());
+        if (!names) return fail("Could not list", path, errno);
         bool ok = true;
-        std::vector<std::string> names;
-        int listing = ::dup(from);
-        DIR* dir = listing >= 0 ? ::fdopendir(listing) : nullptr;
-        if (!dir) {
-            if (listing >= 0) ::close(listing);
-            ok = fail("Could not list", path, errno);
-        } else {
-            for (;;) {
-                errno = 0;
-                dirent* e = ::readdir(dir);
-                if (!e) {
-                    if (errno != 0) ok = fail("Could not list", path, errno);
-                    break;
-                }
-                const char* n = e->d_name;
-                if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0))) continue;
-                names.emplace_back(n);
-            }
-            ::closedir(dir);
-        }
         ++depth_;
-        for (std::size_t i = 0; ok && i < names.size(); ++i) {
-            struct stat child {};
-            std::string childPath = path + "/" + names[i];
-            if (::fstatat(from, names[i].c_str(), &child, AT_SYMLINK_NOFOLLOW) != 0) {
-                if (errno == ENOENT) continue; // gone meanwhile: nothing to carry over
+        for (std::size_t i = 0; ok && i < names->size(); ++i) {
+            const std::string& child = (*names)[i];
+            struct stat childStat {};
+            std::string childPath = path + "/" + child;
+            if (::fstatat(from.get(), child.c_str(), &childStat, AT_SYMLINK_NOFOLLOW) != 0) {
+                // Gone meanwhile: the check after the copy notices the folder changed.
+                if (errno == ENOENT) continue;
                 ok = fail("Could not read", childPath, errno);
                 break;
             }
-            ok = entry(from, names[i], child, into, names[i], childPath);
+            ok = entry(from.get(), child, childStat, into.get(), child, childPath,
+                       below(relative, child));
         }
         --depth_;
-        if (ok && ::fchmod(into, st.st_mode & 07777) != 0) ok = fail("Could not copy", path, errno);
+        if (ok && ::fchmod(into.get(), st.st_mode & 07777) != 0)
+            ok = fail("Could not copy", path, errno);
         if (ok) {
             struct timespec times[2] = {st.st_atim, st.st_mtim};
-            ::futimens(into, times);
+            ::futimens(into.get(), times);
         }
-        ::close(into);
-        ::close(from);
         return ok;
     }
 
@@ -208,51 +240,109 @@ class Copy {
     std::string problem_;
     int depth_ = 0;
     bool createdTop_ = false;
+    bool intoItself_ = false;
+    struct IdentitySet {
+        std::set<std::pair<dev_t, ino_t>> set;
+        void insert(Identity id) { set.emplace(id.device, id.inode); }
+        bool contains(Identity id) const { return set.contains({id.device, id.inode}); }
+    } made_;
+    Snapshot seen_;
 };
 
+// Walks the source again and compares every entry with what the copy saw.
+bool sameAsSeen(int folderFd, const std::string& name, const struct stat& st,
+                const std::string& relative, const Snapshot& seen, std::size_t& matched,
+                int depth) {
+    auto found = seen.find(relative);
+    if (found == seen.end() || !(found->second == seenOf(st))) return false;
+    ++matched;
+    if (!S_ISDIR(st.st_mode)) return true;
+    if (depth >= depthLimit) return false;
+    UniqueFd folder(
+        ::openat(folderFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    struct stat now {};
+    if (!folder || ::fstat(folder.get(), &now) != 0 || !(seenOf(now) == found->second))
+        return false;
+    auto names = namesIn(folder.get());
+    if (!names) return false;
+    for (const auto& child : *names) {
+        struct stat childStat {};
+        if (::fstatat(folder.get(), child.c_str(), &childStat, AT_SYMLINK_NOFOLLOW) != 0)
+            return false;
+        if (!sameAsSeen(folder.get(), child, childStat, below(relative, child), seen, matched,
+                        depth + 1))
+            return false;
+    }
+    return true;
+}
+
 } // namespace
+
+Result copy(const HeldItem& source, int destination, const std::string& name,
+            const std::string& path) {
+    Result result;
+    if (!Paths::isPlainName(name)) {
+        result.problem = "Will not copy " + Text::homeShortened(source.path);
+        return result;
+    }
+    struct stat destinationStat {};
+    if (::fstat(destination, &destinationStat) != 0) {
+        result.problem = "Could not open " + Paths::parent(path) + ": " + errorText(errno);
+        return result;
+    }
+    auto now = Held::current(source);
+    if (!now) {
+        result.problem =
+            "Could not read " + Text::homeShortened(source.path) + ": " + errorText(errno);
+        return result;
+    }
+    if (identityOf(*now) != source.identity()) {
+        result.problem = Text::homeShortened(source.path) + " changed while it was being copied";
+        return result;
+    }
+    Copy copy(now->st_dev, identityOf(destinationStat));
+    bool ok =
+        copy.entry(source.folder.get(), source.name, *now, destination, name, source.path, "");
+    // syncfs wants a descriptor that is open for reading, not a bare path handle.
+    UniqueFd flush(ok ? ::openat(destination, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1);
+    if (ok && (!flush || ::syncfs(flush.get()) != 0)) {
+        // The source is only removed once the copy is safely on its drive.
+        ok = false;
+        result.problem = "Could not write the copy to its drive: " + errorText(errno);
+    } else if (!ok) {
+        result.problem = copy.problem();
+        result.intoItself = copy.intoItself();
+    }
+    // Only what this call made is taken away, never something that was there before.
+    if (!ok && copy.createdDestination()) {
+        auto made = Held::holdIn(destination, name, path);
+        if (auto* held = std::get_if<HeldItem>(&made))
+            if (auto left = SafeDelete::remove(*held))
+                *result.problem += " (the unfinished copy could not be removed: " + *left + ")";
+    }
+    if (ok) result.seen = copy.takeSeen();
+    return result;
+}
 
 std::optional<std::string> copy(const std::string& rawSource, const std::string& rawDestination) {
     std::string source = Paths::withoutTrailingSlash(rawSource);
     std::string destination = Paths::withoutTrailingSlash(rawDestination);
-    std::string name = Paths::lastComponent(source);
-    std::string target = Paths::lastComponent(destination);
-    if (name.empty() || name == "." || name == ".." || target.empty() || target == "." ||
-        target == "..")
-        return "Will not copy " + source;
+    auto held = Held::hold(source);
+    if (auto* error = std::get_if<int>(&held))
+        return "Could not read " + Text::homeShortened(source) + ": " + errorText(*error);
+    UniqueFd into = Held::openChosenFolder(Paths::parent(destination));
+    if (!into) return "Could not open " + Paths::parent(destination) + ": " + errorText(errno);
+    return copy(std::get<HeldItem>(held), into.get(),
+                destination.substr(destination.rfind('/') + 1), destination)
+        .problem;
+}
 
-    int fromDir = ::open(Paths::parent(source).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fromDir < 0)
-        return "Could not open " + Text::homeShortened(Paths::parent(source)) + ": " +
-               errorText(errno);
-    int toDir = ::open(Paths::parent(destination).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (toDir < 0) {
-        int error = errno;
-        ::close(fromDir);
-        return "Could not open " + Paths::parent(destination) + ": " + errorText(error);
-    }
-    std::optional<std::string> problem;
-    struct stat st {};
-    if (::fstatat(fromDir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
-        problem = "Could not read " + Text::homeShortened(source) + ": " + errorText(errno);
-    } else {
-        Copy copy(st.st_dev);
-        if (!copy.entry(fromDir, name, st, toDir, target, source)) {
-            problem = copy.problem();
-            // Only what this call made is taken away, never something that was there before.
-            if (copy.createdDestination()) {
-                if (auto left = SafeDelete::remove(destination))
-                    *problem += " (the unfinished copy could not be removed: " + *left + ")";
-            }
-        } else if (::syncfs(toDir) != 0) {
-            // The source is only removed once the copy is safely on its drive.
-            problem = "Could not write the copy to its drive: " + errorText(errno);
-            SafeDelete::remove(destination);
-        }
-    }
-    ::close(toDir);
-    ::close(fromDir);
-    return problem;
+bool unchangedSince(const HeldItem& source, const Snapshot& seen) {
+    auto now = Held::current(source);
+    if (!now) return false;
+    std::size_t matched = 0;
+    return sameAsSeen(source.folder.get(), source.name, *now, "", seen, matched, 0) &&
+           matched == seen.size();
 }
 
 } // namespace bramwick::SafeCopy

@@ -13,8 +13,9 @@
 
 #include <tbb/parallel_for_each.h>
 
-#include "base/text.h"
 #include "base/paths.h"
+#include "base/text.h"
+#include "platform/held_item.h"
 
 namespace bramwick::SafeDelete {
 
@@ -272,40 +273,40 @@ class Removal {
 
 } // namespace
 
+std::optional<std::string> remove(const HeldItem& item) {
+    auto now = Held::current(item);
+    if (!now) {
+        if (errno == ENOENT) return std::nullopt; // already gone
+        return "Could not look at " + Text::homeShortened(item.path) + ": " + errorText(errno);
+    }
+    if (identityOf(*now) != item.identity() ||
+        (now->st_mode & S_IFMT) != (item.seen.st_mode & S_IFMT))
+        return Text::homeShortened(item.path) +
+               " changed after it was chosen, so it was left alone";
+    const int parentFd = item.folder.get();
+    if (!S_ISDIR(now->st_mode)) {
+        if (::unlinkat(parentFd, item.name.c_str(), 0) != 0 && errno != ENOENT)
+            return "Could not remove " + Text::homeShortened(item.path) + ": " + errorText(errno);
+        return std::nullopt;
+    }
+    if (now->st_dev != item.folderIdentity.device || isMountRoot(parentFd, item.name))
+        return Text::homeShortened(item.path) + " is a mounted file system and was left alone";
+    Removal removal(now->st_dev);
+    removal.removeFolder(parentFd, item.name, *now, item.path);
+    return removal.problem();
+}
+
 std::optional<std::string> remove(const std::string& rawPath) {
     std::string path = Paths::withoutTrailingSlash(rawPath);
-    auto slash = path.rfind('/');
-    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    std::string parent =
-        slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
-    if (name.empty() || name == "." || name == "..")
+    std::string name = path.substr(path.rfind('/') + 1);
+    if (path.empty() || path.front() != '/' || !Paths::isPlainName(name))
         return "Will not remove " + (path.empty() ? std::string("an empty path") : path);
-
-    int parentFd = ::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (parentFd < 0) {
-        if (errno == ENOENT || errno == ENOTDIR) return std::nullopt; // nothing there any more
-        return "Could not open " + Text::homeShortened(parent) + ": " + errorText(errno);
+    auto held = Held::hold(path);
+    if (auto* error = std::get_if<int>(&held)) {
+        if (*error == ENOENT || *error == ENOTDIR) return std::nullopt; // nothing there any more
+        return "Could not look at " + Text::homeShortened(path) + ": " + errorText(*error);
     }
-    struct stat parentStat {};
-    struct stat st {};
-    std::optional<std::string> problem;
-    if (::fstat(parentFd, &parentStat) != 0) {
-        problem = "Could not look at " + Text::homeShortened(parent) + ": " + errorText(errno);
-    } else if (::fstatat(parentFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
-        if (errno != ENOENT)
-            problem = "Could not look at " + Text::homeShortened(path) + ": " + errorText(errno);
-    } else if (!S_ISDIR(st.st_mode)) {
-        if (::unlinkat(parentFd, name.c_str(), 0) != 0 && errno != ENOENT)
-            problem = "Could not remove " + Text::homeShortened(path) + ": " + errorText(errno);
-    } else if (st.st_dev != parentStat.st_dev || isMountRoot(parentFd, name)) {
-        problem = Text::homeShortened(path) + " is a mounted file system and was left alone";
-    } else {
-        Removal removal(st.st_dev);
-        removal.removeFolder(parentFd, name, st, path);
-        problem = removal.problem();
-    }
-    ::close(parentFd);
-    return problem;
+    return remove(std::get<HeldItem>(held));
 }
 
 } // namespace bramwick::SafeDelete

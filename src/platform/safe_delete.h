@@ -8,11 +8,19 @@
 #include <string>
 #include <vector>
 
+#include "platform/held_item.h"
+
 namespace bramwick::SafeDelete {
 
-// Removes what is at `path`. None when nothing is left there (also when it was already gone),
-// else the reason of the first problem; everything else that could be removed is removed.
-// A mount point, the item itself or one inside it, is never entered and is reported.
+// Removes the held entry, first checking that its name still holds the object that was judged
+// (else nothing is touched and the reason says it changed). None when nothing is left (also
+// when it was already gone), else the reason of the first problem.
+std::optional<std::string> remove(const HeldItem& item);
+
+// Removes what is at `path` (absolute; links above it resolved once, then held). None when nothing
+// is left there (also when it was already gone), else the reason of the first problem; everything
+// else that could be removed is removed. A mount point, the item itself or one inside it, is never
+// entered and is reported.
 std::optional<std::string> remove(const std::string& path);
 
 // The text for an error number, as the system words it ("Permission denied").

@@ -12,9 +12,11 @@
 #include <fmt/format.h>
 
 #include "base/edition.h"
-#include "base/text.h"
-#include "platform/files.h"
 #include "base/paths.h"
+#include "base/text.h"
+#include "base/unique_fd.h"
+#include "platform/files.h"
+#include "platform/held_item.h"
 #include "platform/safe_delete.h"
 
 namespace bramwick::Trash {
@@ -65,9 +67,13 @@ std::string candidateName(const std::string& name, int n) {
     std::size_t room = NAME_MAX - infoSuffix;
     if (extension.size() + counter.size() >= room) extension.clear();
     if (stem.size() + counter.size() + extension.size() > room) {
-        std::size_t keep = room - counter.size() - extension.size();
+        const std::size_t limit = room - counter.size() - extension.size();
+        std::size_t keep = limit;
         while (keep > 0 && (static_cast<unsigned char>(stem[keep]) & 0xC0) == 0x80)
             --keep;
+        // Stray bytes are no characters to keep whole: cut them at the limit rather than to
+        // nothing, since an empty name is no name at all.
+        if (keep == 0) keep = limit;
         stem.resize(keep);
     }
     return stem + counter + extension;
@@ -116,26 +122,19 @@ std::string infoText(std::string_view originalPath, time_t deletedAt) {
     return fmt::format("[Trash Info]\nPath={}\nDeletionDate={}\n", encodePath(originalPath), date);
 }
 
-std::optional<std::string> moveInto(const std::string& rawPath, const Folder& trash) {
-    std::string path = Paths::withoutTrailingSlash(rawPath);
-    std::string name = Paths::lastComponent(path);
-    if (name.empty() || name == "." || name == ".." || path == "/")
-        return fmt::format("Will not move {} to the Trash", path);
-    std::string shown = Text::homeShortened(path);
-
-    struct stat item {};
-    if (::lstat(path.c_str(), &item) != 0)
-        return fmt::format("Could not look at {}: {}", shown, errorText(errno));
-    auto parent = Paths::resolved(Paths::parent(path));
-    if (!parent)
-        return fmt::format("Could not look at {}: {}", Paths::parent(path), errorText(errno));
-    struct stat parentStat {};
-    if (::stat(parent->c_str(), &parentStat) != 0)
-        return fmt::format("Could not look at {}: {}", *parent, errorText(errno));
-    if (S_ISDIR(item.st_mode) &&
-        (item.st_dev != parentStat.st_dev || SafeDelete::isMountRoot(AT_FDCWD, path)))
+std::optional<std::string> moveInto(const HeldItem& item, const Folder& trash) {
+    const std::string& name = item.name;
+    const std::string& original = item.path;
+    std::string shown = Text::homeShortened(original);
+    if (!Paths::isPlainName(name) || original == "/")
+        return fmt::format("Will not move {} to the Trash", original);
+    auto now = Held::current(item);
+    if (!now) return fmt::format("Could not look at {}: {}", shown, errorText(errno));
+    if (identityOf(*now) != item.identity())
+        return fmt::format("{} changed after it was chosen, so it was left alone", shown);
+    if (S_ISDIR(now->st_mode) && (now->st_dev != item.folderIdentity.device ||
+                                  SafeDelete::isMountRoot(item.folder.get(), name)))
         return fmt::format("{} is a mounted file system and cannot go to the Trash", shown);
-    std::string original = *parent == "/" ? "/" + name : *parent + "/" + name;
 
     if (auto problem = ensureTrash(trash, trash.topDirectory.has_value())) return problem;
     auto trashPath = Paths::resolved(trash.path);
@@ -153,17 +152,12 @@ std::optional<std::string> moveInto(const std::string& rawPath, const Folder& tr
             recorded = original.substr(1);
     }
 
-    int infoFd = ::open((trash.path + "/info").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    int filesFd = ::open((trash.path + "/files").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    auto closeBoth = [&] {
-        if (infoFd >= 0) ::close(infoFd);
-        if (filesFd >= 0) ::close(filesFd);
-    };
-    if (infoFd < 0 || filesFd < 0) {
-        std::string reason = fmt::format("Could not open the Trash: {}", errorText(errno));
-        closeBoth();
-        return reason;
-    }
+    // The trash's own folders are reached without following a link from where it resolved.
+    UniqueFd trashFd = Held::openFolder(*trashPath);
+    constexpr int folderFlags = O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+    UniqueFd infoFd(trashFd ? ::openat(trashFd.get(), "info", folderFlags) : -1);
+    UniqueFd filesFd(trashFd ? ::openat(trashFd.get(), "files", folderFlags) : -1);
+    if (!infoFd || !filesFd) return fmt::format("Could not open the Trash: {}", errorText(errno));
 
     std::optional<std::string> problem = "No free name was found in the Trash";
     for (int n = 1; n <= 10000; ++n) {
@@ -171,24 +165,25 @@ std::optional<std::string> moveInto(const std::string& rawPath, const Folder& tr
         std::string infoName = candidate + ".trashinfo";
         // Reserving the info file first is what makes a name ours: another program trashing
         // at the same moment gets EEXIST and moves on.
-        int fd = ::openat(infoFd, infoName.c_str(),
-                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (fd < 0) {
+        UniqueFd fd(::openat(infoFd.get(), infoName.c_str(),
+                             O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        if (!fd) {
             if (errno == EEXIST) continue;
             problem = fmt::format("Could not write to the Trash: {}", errorText(errno));
             break;
         }
-        auto release = [&] { ::unlinkat(infoFd, infoName.c_str(), 0); };
+        auto release = [&] { ::unlinkat(infoFd.get(), infoName.c_str(), 0); };
         struct stat taken {};
-        if (::fstatat(filesFd, candidate.c_str(), &taken, AT_SYMLINK_NOFOLLOW) == 0) {
+        if (::fstatat(filesFd.get(), candidate.c_str(), &taken, AT_SYMLINK_NOFOLLOW) == 0) {
             // An item without its info file holds this name: leave it be.
-            ::close(fd);
+            fd.reset();
             release();
             continue;
         }
-        bool written = writeAll(fd, infoText(recorded, ::time(nullptr))) && ::fsync(fd) == 0;
+        bool written =
+            writeAll(fd.get(), infoText(recorded, ::time(nullptr))) && ::fsync(fd.get()) == 0;
         int writeError = errno;
-        if (::close(fd) != 0 && written) {
+        if (::close(fd.release()) != 0 && written) {
             written = false;
             writeError = errno;
         }
@@ -197,13 +192,29 @@ std::optional<std::string> moveInto(const std::string& rawPath, const Folder& tr
             problem = fmt::format("Could not write to the Trash: {}", errorText(writeError));
             break;
         }
-        int moved =
-            ::renameat2(AT_FDCWD, path.c_str(), filesFd, candidate.c_str(), RENAME_NOREPLACE);
+        if (!Held::stillThere(item)) {
+            release();
+            problem = fmt::format("{} changed after it was chosen, so it was left alone", shown);
+            break;
+        }
+        int moved = ::renameat2(item.folder.get(), name.c_str(), filesFd.get(), candidate.c_str(),
+                                RENAME_NOREPLACE);
         if (moved != 0 && (errno == EINVAL || errno == ENOSYS)) {
             // A file system without no-replace renames: the name was checked free just above.
-            moved = ::renameat(AT_FDCWD, path.c_str(), filesFd, candidate.c_str());
+            moved = ::renameat(item.folder.get(), name.c_str(), filesFd.get(), candidate.c_str());
         }
         if (moved == 0) {
+            // Something swapped in between the check and the rename went instead: put it back.
+            struct stat arrived {};
+            if (::fstatat(filesFd.get(), candidate.c_str(), &arrived, AT_SYMLINK_NOFOLLOW) != 0 ||
+                identityOf(arrived) != item.identity()) {
+                ::renameat2(filesFd.get(), candidate.c_str(), item.folder.get(), name.c_str(),
+                            RENAME_NOREPLACE);
+                release();
+                problem =
+                    fmt::format("{} changed after it was chosen, so it was left alone", shown);
+                break;
+            }
             problem.reset();
             break;
         }
@@ -216,8 +227,16 @@ std::optional<std::string> moveInto(const std::string& rawPath, const Folder& tr
             problem = fmt::format("Could not move {} to the Trash: {}", shown, errorText(error));
         break;
     }
-    closeBoth();
     return problem;
+}
+
+std::optional<std::string> moveInto(const std::string& rawPath, const Folder& trash) {
+    std::string path = Paths::withoutTrailingSlash(rawPath);
+    auto held = Held::hold(path);
+    if (auto* error = std::get_if<int>(&held))
+        return fmt::format("Could not look at {}: {}", Text::homeShortened(path),
+                           errorText(*error));
+    return moveInto(std::get<HeldItem>(held), trash);
 }
 
 std::variant<Folder, std::string> driveTrash(const std::string& rawTop, uid_t user) {
@@ -249,10 +268,11 @@ struct Mount {
     bool operator==(const Mount&) const = default;
 };
 
-std::optional<Mount> mountOf(const std::string& path) {
+// `path` relative to `fd`; an empty path is `fd` itself.
+std::optional<Mount> mountOf(int fd, const std::string& path) {
     struct statx stx {};
-    if (::statx(AT_FDCWD, path.c_str(), AT_NO_AUTOMOUNT, STATX_MNT_ID | STATX_INO, &stx) != 0)
-        return std::nullopt;
+    int flags = AT_NO_AUTOMOUNT | (path.empty() ? AT_EMPTY_PATH : 0);
+    if (::statx(fd, path.c_str(), flags, STATX_MNT_ID | STATX_INO, &stx) != 0) return std::nullopt;
     if (stx.stx_mask & STATX_MNT_ID) return Mount{true, stx.stx_mnt_id};
     return Mount{false, ::makedev(stx.stx_dev_major, stx.stx_dev_minor)};
 }
@@ -262,59 +282,97 @@ std::optional<Mount> mountOf(const std::string& path) {
 std::optional<std::string> mountTop(const std::string& path) {
     auto current = Paths::resolved(path);
     if (!current) return std::nullopt;
-    auto mount = mountOf(*current);
+    auto mount = mountOf(AT_FDCWD, *current);
     if (!mount) return std::nullopt;
     while (*current != "/") {
         std::string up = Paths::parent(*current);
-        if (mountOf(up) != mount) return current;
+        if (mountOf(AT_FDCWD, up) != mount) return current;
         *current = up;
     }
     return current;
 }
 
-std::optional<std::string> moveToTrash(const std::string& rawPath) {
-    std::string path = Paths::withoutTrailingSlash(rawPath);
-    std::string shown = Text::homeShortened(path);
-    auto parent = mountOf(Paths::parent(path));
+std::optional<std::string> moveToTrash(const HeldItem& item) {
+    std::string shown = Text::homeShortened(item.path);
+    auto parent = mountOf(item.folder.get(), "");
     if (!parent) return fmt::format("Could not look at {}: {}", shown, errorText(errno));
 
     Folder home{homeTrash(), std::nullopt};
     // The home trash may be a link of the user's making; it is used wherever it leads.
     auto homeProblem = Files::makeFolders(home.path);
-    auto homeMount = mountOf(home.path);
-    if (!homeMount) homeMount = mountOf(Edition::home());
+    auto homeMount = mountOf(AT_FDCWD, home.path);
+    if (!homeMount) homeMount = mountOf(AT_FDCWD, Edition::home());
     if (!homeMount) return fmt::format("Could not open the Trash: {}", errorText(errno));
     // Renames stay within one mount: an item on a bind mount inside the home goes to that
     // mount's own trash, even though it is the home's drive.
     if (*homeMount == *parent) {
         if (homeProblem) return fmt::format("Could not open the Trash: {}", *homeProblem);
-        return moveInto(path, home);
+        return moveInto(item, home);
     }
 
-    auto top = mountTop(Paths::parent(path));
+    auto top = mountTop(Paths::parent(item.path));
     if (!top) return fmt::format("Could not find the drive that holds {}", shown);
+    // A trash at the top of the system's drive or of the home's own drive is shown neither by
+    // the Trash category nor by the desktop's Trash (which shows the home trash there): an item
+    // put there would be lost from sight. That happens when the home trash leads elsewhere.
+    auto homeTop = mountTop(Edition::home());
+    if (*top == "/" || (homeTop && *homeTop == *top))
+        return fmt::format("{} is not on the drive of the Trash ({}), so it cannot be moved there",
+                           shown, Paths::resolved(home.path).value_or(home.path));
     auto drive = driveTrash(*top, ::getuid());
     if (auto* reason = std::get_if<std::string>(&drive))
         return fmt::format("{} is on another drive ({}) whose Trash cannot be used: {}", shown,
                            *top, *reason);
-    return moveInto(path, std::get<Folder>(drive));
+    return moveInto(item, std::get<Folder>(drive));
 }
 
-std::optional<std::string> infoFileFor(const std::string& rawPath) {
+std::optional<std::string> moveToTrash(const std::string& rawPath) {
     std::string path = Paths::withoutTrailingSlash(rawPath);
-    std::string files = Paths::parent(path);
-    if (Paths::lastComponent(files) != "files") return std::nullopt;
-    std::string trash = Paths::parent(files);
-    std::string trashName = Paths::lastComponent(trash);
-    bool isTrash = trash == homeTrash() || trashName.starts_with(".Trash-") ||
-                   Paths::lastComponent(Paths::parent(trash)) == ".Trash";
-    if (!isTrash) {
-        auto real = Paths::resolved(trash);
-        auto home = Paths::resolved(homeTrash());
-        isTrash = real && home && *real == *home;
+    auto held = Held::hold(path);
+    if (auto* error = std::get_if<int>(&held))
+        return fmt::format("Could not look at {}: {}", Text::homeShortened(path),
+                           errorText(*error));
+    return moveToTrash(std::get<HeldItem>(held));
+}
+
+namespace {
+
+// The trash folders this layer itself puts items in for an item at `path`: the home trash and
+// the two of the item's drive.
+std::vector<std::string> trashesFor(const std::string& path) {
+    std::vector<std::string> out;
+    if (auto home = Paths::resolved(homeTrash())) out.push_back(*home);
+    if (auto top = mountTop(Paths::parent(path))) {
+        std::string base = *top == "/" ? "" : *top;
+        std::string uid = std::to_string(::getuid());
+        out.push_back(base + "/.Trash/" + uid);
+        out.push_back(base + "/.Trash-" + uid);
     }
-    if (!isTrash) return std::nullopt;
-    return trash + "/info/" + Paths::lastComponent(path) + ".trashinfo";
+    return out;
+}
+
+} // namespace
+
+void forgetInfo(const HeldItem& item) {
+    // Most removals are nowhere near a trash: only a folder named "files" can be one's.
+    if (Paths::lastComponent(Paths::parent(item.path)) != "files") return;
+    constexpr int folderFlags = O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+    for (const auto& trash : trashesFor(item.path)) {
+        UniqueFd trashFd = Held::openFolder(trash);
+        if (!trashFd) continue;
+        struct stat files {};
+        if (::fstatat(trashFd.get(), "files", &files, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !S_ISDIR(files.st_mode) || identityOf(files) != item.folderIdentity)
+            continue;
+        UniqueFd infoFd(::openat(trashFd.get(), "info", folderFlags));
+        if (!infoFd) return;
+        std::string infoName = item.name + ".trashinfo";
+        struct stat st {};
+        if (::fstatat(infoFd.get(), infoName.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISREG(st.st_mode))
+            ::unlinkat(infoFd.get(), infoName.c_str(), 0);
+        return;
+    }
 }
 
 } // namespace bramwick::Trash

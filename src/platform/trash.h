@@ -9,6 +9,8 @@
 #include <sys/types.h>
 #include <variant>
 
+#include "platform/held_item.h"
+
 namespace bramwick::Trash {
 
 // A trash folder (holding files/ and info/). For the trash of a mounted drive `topDirectory` is
@@ -21,13 +23,19 @@ struct Folder {
 // The user's own trash: <data home>/Trash.
 std::string homeTrash();
 
-// Moves `path` to the trash that serves its file system. None on success, else the reason.
+// Moves the held item to the trash that serves its file system: the home trash for an item on
+// its mount, else the trash of the item's own drive, but never one at the top of the system's or
+// the home's drive, where no Trash shows it (the home trash leading to another drive). None on
+// success, else the reason. Only the judged object is ever moved.
+std::optional<std::string> moveToTrash(const HeldItem& item);
+// The same for the entry at `path` (held first).
 std::optional<std::string> moveToTrash(const std::string& path);
 
 // Moves `path` into `trash` (creating files/ and info/ as needed): info/<name>.trashinfo is
 // reserved first, so a name taken by another item is never reused, then the item is renamed to
 // files/<name>. A taken name gets " 2", " 3"… before its extension. None on success, else the
 // reason; on failure the item and the trash are as they were.
+std::optional<std::string> moveInto(const HeldItem& item, const Folder& trash);
 std::optional<std::string> moveInto(const std::string& path, const Folder& trash);
 
 // The trash folder a mounted drive offers this user at its top folder: <top>/.Trash/<uid> when
@@ -38,8 +46,10 @@ std::variant<Folder, std::string> driveTrash(const std::string& topDirectory, ui
 // The top folder of the mounted file system that holds `path` (links in it resolved).
 std::optional<std::string> mountTop(const std::string& path);
 
-// For an item inside a trash's files/ folder, the .trashinfo file that describes it.
-std::optional<std::string> infoFileFor(const std::string& path);
+// For an item just removed from the files/ folder of a trash this layer uses (the home trash,
+// a trash of the item's drive), removes the .trashinfo record that described it. Any other
+// folder named "files" is left alone, and the record is reached without following a link.
+void forgetInfo(const HeldItem& item);
 
 // The text of a .trashinfo file for an item.
 std::string infoText(std::string_view originalPath, time_t deletedAt);

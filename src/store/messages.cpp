@@ -99,6 +99,12 @@ RecordText cleanRecord(const CleanupCategory& category, const std::vector<ScanIt
             joinedNames(cleaned, 0, namesRecorded)};
 }
 
+ReportText failedReport(std::string_view title, std::string_view what) {
+    std::string reason = what.empty() ? std::string("an unknown error") : std::string(what);
+    return {std::string(title),
+            "It stopped on an error: " + reason + ". Anything done before it stays done.", true};
+}
+
 ReportText stopReport(const RunningItem& item, const std::optional<Shell::Result>& result) {
     if (!result) return {"Couldn't stop " + item.name, "The command didn't run.", true};
     if (result->status != 0)

@@ -56,6 +56,9 @@ RecordText cleanRecord(const CleanupCategory& category, const std::vector<ScanIt
 // The report after stopping a running item; `result` is none when the command did not start.
 ReportText stopReport(const RunningItem& item, const std::optional<Shell::Result>& result);
 
+// The report when an operation stopped on an unexpected error (`what` says which).
+ReportText failedReport(std::string_view title, std::string_view what);
+
 // The confirmation before Clean All Safe.
 std::string allSafeWarning(std::int64_t total, const std::vector<std::string>& yours);
 // The record and the report after Clean All Safe.

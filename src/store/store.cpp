@@ -90,6 +90,17 @@ void Store::setReport(const StoreText::ReportText& text) {
     emit reportChanged();
 }
 
+void Store::reportFailure(std::string_view title) {
+    std::string what;
+    try {
+        throw;
+    } catch (const std::exception& error) {
+        what = error.what();
+    } catch (...) {
+    }
+    setReport(StoreText::failedReport(title, what));
+}
+
 void Store::dismissReport() {
     report_.reset();
     emit reportChanged();
@@ -175,6 +186,21 @@ QCoro::Task<> Store::scanAll() {
     emit scannedThisPassChanged();
     scanningAll_ = true;
     emit scanningAllChanged();
+    auto scanningAll = clearOnExit([this] {
+        scanningAll_ = false;
+        emit scanningAllChanged();
+    });
+    try {
+        auto scanning = scanEveryCategory();
+        co_await scanning;
+    } catch (const StoreWork::Closed&) {
+        throw;
+    } catch (...) {
+        reportFailure("Scan");
+    }
+}
+
+QCoro::Task<> Store::scanEveryCategory() {
     setHasFullDiskAccess(services_.fullDiskAccess());
 
     // Categories added or moved during the pass wait for the next one.
@@ -195,8 +221,6 @@ QCoro::Task<> Store::scanAll() {
     co_await refreshing;
     lastScan_ = services_.now();
     emit lastScanChanged();
-    scanningAll_ = false;
-    emit scanningAllChanged();
 }
 
 QCoro::Task<> Store::scanInWindow(CleanupCategory category, int* active,
@@ -214,10 +238,22 @@ QCoro::Task<> Store::scan(CleanupCategory category) {
     const std::string id = category.id;
     stateFor(id).scanning = true;
     publishState(id);
-
-    auto itemsWork =
-        onUserPool([measure = services_.items, category] { return measure(category); });
-    auto items = co_await itemsWork;
+    // A failed measure keeps what the category listed before; the report says why.
+    auto scanning = clearOnExit([this, id] {
+        stateFor(id).scanning = false;
+        publishState(id);
+    });
+    std::vector<ScanItem> items;
+    try {
+        auto itemsWork =
+            onUserPool([measure = services_.items, category] { return measure(category); });
+        items = co_await itemsWork;
+    } catch (const StoreWork::Closed&) {
+        throw;
+    } catch (...) {
+        reportFailure(category.name);
+        co_return;
+    }
 
     // A clean may have started or ended meanwhile: its flag and message stay as they are now.
     CategoryState next;
@@ -233,6 +269,7 @@ QCoro::Task<> Store::scan(CleanupCategory category) {
     next.items = std::move(items);
     next.scanned = true;
     states_[id] = std::move(next);
+    scanning.dismiss();
     publishState(id);
 }
 
@@ -397,7 +434,8 @@ void Store::quit(const ScanItem& item) {
     RunningApplications& provider = applications();
     const std::string target = Paths::standardised(item.url);
     for (const auto& application : provider.list())
-        if (!application.bundlePath.empty() && Paths::standardised(application.bundlePath) == target)
+        if (!application.bundlePath.empty() &&
+            Paths::standardised(application.bundlePath) == target)
             provider.requestQuit(application); // polite; the application may decline
 }
 

@@ -233,6 +233,11 @@ class Store : public QObject {
     void publishState(const std::string& id);
     void setCleaning(const std::string& id, bool cleaning);
     void setReport(const StoreText::ReportText& text);
+    // Inside a catch handler: the exception being handled becomes the report.
+    void reportFailure(std::string_view title);
+    StoreWork::ClearOnExit clearOnExit(std::function<void()> clear) {
+        return StoreWork::ClearOnExit(mailbox_, std::move(clear));
+    }
     RunningApplications& applications() const;
     Notifier& notifier() const;
     // The free space now; none while the volume's figures were never read.
@@ -240,6 +245,10 @@ class Store : public QObject {
     // How much the free space rose since `before`: 0 unless both readings are known, so a
     // volume that could not be read before the work never shows its whole free space as freed.
     std::int64_t gainSince(std::optional<std::int64_t> before) const;
+    QCoro::Task<> scanEveryCategory();
+    QCoro::Task<> cleanEverySafeCategory();
+    QCoro::Task<> cleanAutomatically(std::string reason);
+    QCoro::Task<> uninstallWith(UninstallPlan plan, std::vector<AppLeftover> leftovers);
     QCoro::Task<> scanInWindow(CleanupCategory category, int* active, StoreWork::Wakeup* slot);
     QCoro::Task<> finish(CleanupCategory category, Cleaner::Outcome outcome, std::string verb,
                          bool wentToTrash, std::optional<std::int64_t> before);

@@ -13,17 +13,29 @@ namespace bramwick {
 QCoro::Task<> Store::refreshRunning() {
     refreshingRunning_ = true;
     emit refreshingRunningChanged();
-    auto snapshotWork = onUserPool([take = services_.runningSnapshot] { return take(); });
-    auto snapshot = co_await snapshotWork;
-    running_ = std::move(snapshot);
-    emit runningChanged();
-    refreshingRunning_ = false;
-    emit refreshingRunningChanged();
+    auto refreshing = clearOnExit([this] {
+        refreshingRunning_ = false;
+        emit refreshingRunningChanged();
+    });
+    try {
+        auto snapshotWork = onUserPool([take = services_.runningSnapshot] { return take(); });
+        auto snapshot = co_await snapshotWork;
+        running_ = std::move(snapshot);
+        emit runningChanged();
+    } catch (const StoreWork::Closed&) {
+        throw;
+    } catch (...) {
+        reportFailure("Running processes");
+    }
 }
 
 QCoro::Task<> Store::stop(RunningItem item) {
     stopping_.insert(item.id);
     emit stoppingChanged();
+    auto stopping = clearOnExit([this, id = item.id] {
+        stopping_.erase(id);
+        emit stoppingChanged();
+    });
     auto resultWork = onUserPool([stop = services_.stop, item]() -> std::optional<Shell::Result> {
         try {
             return stop(item);
@@ -32,8 +44,7 @@ QCoro::Task<> Store::stop(RunningItem item) {
         }
     });
     auto result = co_await resultWork;
-    stopping_.erase(item.id);
-    emit stoppingChanged();
+    stopping.now();
     auto refreshing = refreshRunning();
     co_await refreshing;
     refreshDisk();
@@ -93,31 +104,45 @@ void Store::vitalsTick() {
 
 QCoro::Task<> Store::clean(CleanupCategory category, std::vector<ScanItem> items) {
     if (items.empty()) co_return;
-    setCleaning(category.id, true);
-    const auto before = available();
-    auto outcomeWork =
-        onUserPool([clean = services_.clean, items, category] { return clean(items, category); });
-    auto outcome = co_await outcomeWork;
-    setCleaning(category.id, false);
-    const bool toTrash = category.action.kind == CleanAction::Kind::trash;
-    auto finishing =
-        finish(category, std::move(outcome), StoreText::cleanVerb(category), toTrash, before);
-    co_await finishing;
+    try {
+        setCleaning(category.id, true);
+        auto cleaning = clearOnExit([this, id = category.id] { setCleaning(id, false); });
+        const auto before = available();
+        auto outcomeWork = onUserPool(
+            [clean = services_.clean, items, category] { return clean(items, category); });
+        auto outcome = co_await outcomeWork;
+        cleaning.now();
+        const bool toTrash = category.action.kind == CleanAction::Kind::trash;
+        auto finishing =
+            finish(category, std::move(outcome), StoreText::cleanVerb(category), toTrash, before);
+        co_await finishing;
+    } catch (const StoreWork::Closed&) {
+        throw;
+    } catch (...) {
+        reportFailure(category.name);
+    }
 }
 
 QCoro::Task<> Store::move(CleanupCategory category, std::vector<ScanItem> items,
                           std::string destination) {
     if (items.empty()) co_return;
-    setCleaning(category.id, true);
-    const auto before = available();
-    auto outcomeWork = onUserPool(
-        [move = services_.move, items, destination] { return move(items, destination); });
-    auto outcome = co_await outcomeWork;
-    setCleaning(category.id, false);
-    // Moved items went to the chosen folder, not to the Trash, whatever the category's action.
-    auto finishing =
-        finish(category, std::move(outcome), StoreText::moveVerb(destination), false, before);
-    co_await finishing;
+    try {
+        setCleaning(category.id, true);
+        auto cleaning = clearOnExit([this, id = category.id] { setCleaning(id, false); });
+        const auto before = available();
+        auto outcomeWork = onUserPool(
+            [move = services_.move, items, destination] { return move(items, destination); });
+        auto outcome = co_await outcomeWork;
+        cleaning.now();
+        // Moved items went to the chosen folder, not to the Trash, whatever the category's action.
+        auto finishing =
+            finish(category, std::move(outcome), StoreText::moveVerb(destination), false, before);
+        co_await finishing;
+    } catch (const StoreWork::Closed&) {
+        throw;
+    } catch (...) {
+        reportFailure(category.name);
+    }
 }
 
 QCoro::Task<> Store::finish(CleanupCategory category, Cleaner::Outcome outcome, std::string verb,
@@ -152,10 +177,10 @@ QCoro::Task<std::optional<Cleaner::Outcome>> Store::cleanWhatIsListed(CleanupCat
     if (!current || current->items.empty()) co_return std::nullopt;
     std::vector<ScanItem> items = current->items;
     setCleaning(category.id, true);
+    auto cleaning = clearOnExit([this, id = category.id] { setCleaning(id, false); });
     auto job = [clean = services_.clean, items, category] { return clean(items, category); };
     auto outcomeWork = background ? onBackgroundPool(job) : onUserPool(job);
     auto outcome = co_await outcomeWork;
-    setCleaning(category.id, false);
     co_return outcome;
 }
 
@@ -199,7 +224,21 @@ QCoro::Task<> Store::cleanAllSafe() {
     if (cleaningAll_) co_return; // one run at a time
     cleaningAll_ = true;
     emit cleaningAllChanged();
+    auto cleaningAll = clearOnExit([this] {
+        cleaningAll_ = false;
+        emit cleaningAllChanged();
+    });
+    try {
+        auto running = cleanEverySafeCategory();
+        co_await running;
+    } catch (const StoreWork::Closed&) {
+        throw;
+    } catch (...) {
+        reportFailure("Clean All Safe");
+    }
+}
 
+QCoro::Task<> Store::cleanEverySafeCategory() {
     std::vector<CleanupCategory> selected;
     std::copy_if(categories_.begin(), categories_.end(), std::back_inserter(selected),
                  cleanedByCleanAllSafe);
@@ -220,8 +259,6 @@ QCoro::Task<> Store::cleanAllSafe() {
     auto entry = StoreText::allSafeRecord(freed, gain);
     record(entry.title, entry.detail);
     setReport(StoreText::allSafeReport(freed, failures));
-    cleaningAll_ = false;
-    emit cleaningAllChanged();
 }
 
 // Uninstalling
@@ -234,22 +271,44 @@ void Store::setUninstall(std::optional<UninstallPlan> plan) {
 QCoro::Task<> Store::findLeftovers(ScanItem app) {
     findingLeftovers_ = app.id;
     emit findingLeftoversChanged();
-    auto planWork = onUserPool([plan = services_.uninstallPlan, app] { return plan(app); });
-    auto plan = co_await planWork;
-    setUninstall(std::move(plan));
-    findingLeftovers_.reset();
-    emit findingLeftoversChanged();
+    auto finding = clearOnExit([this] {
+        findingLeftovers_.reset();
+        emit findingLeftoversChanged();
+    });
+    try {
+        auto planWork = onUserPool([plan = services_.uninstallPlan, app] { return plan(app); });
+        auto plan = co_await planWork;
+        setUninstall(std::move(plan));
+    } catch (const StoreWork::Closed&) {
+        throw;
+    } catch (...) {
+        reportFailure(app.name);
+    }
 }
 
 QCoro::Task<> Store::performUninstall(UninstallPlan plan, std::vector<AppLeftover> leftovers) {
+    try {
+        auto uninstalling = uninstallWith(plan, std::move(leftovers));
+        co_await uninstalling;
+    } catch (const StoreWork::Closed&) {
+        throw;
+    } catch (...) {
+        reportFailure(plan.app.name);
+    }
+}
+
+QCoro::Task<> Store::uninstallWith(UninstallPlan plan, std::vector<AppLeftover> leftovers) {
     uninstalling_ = true;
     emit uninstallingChanged();
+    auto uninstalling = clearOnExit([this] {
+        uninstalling_ = false;
+        emit uninstallingChanged();
+    });
     auto outcomeWork = onUserPool([uninstall = services_.uninstall, app = plan.app, leftovers] {
         return uninstall(app, leftovers);
     });
     auto outcome = co_await outcomeWork;
-    uninstalling_ = false;
-    emit uninstallingChanged();
+    uninstalling.now();
     // Only its own plan: one the user asked for meanwhile stays on screen.
     if (uninstall_ && uninstall_->id == plan.id) setUninstall(std::nullopt);
 
@@ -274,11 +333,23 @@ QCoro::Task<> Store::performUninstall(UninstallPlan plan, std::vector<AppLeftove
 QCoro::Task<> Store::runMaintenance(MaintenanceTask task) {
     runningTask_ = task.id;
     emit runningTaskChanged();
+    auto running = clearOnExit([this] {
+        runningTask_.reset();
+        emit runningTaskChanged();
+    });
     const auto before = available();
-    auto resultWork = onUserPool([run = services_.runMaintenance, task] { return run(task); });
-    auto result = co_await resultWork;
-    runningTask_.reset();
-    emit runningTaskChanged();
+    std::optional<Maintenance::Result> outcome;
+    try {
+        auto resultWork = onUserPool([run = services_.runMaintenance, task] { return run(task); });
+        outcome = co_await resultWork;
+    } catch (const StoreWork::Closed&) {
+        throw;
+    } catch (...) {
+        reportFailure(task.name);
+        co_return;
+    }
+    running.now();
+    const auto& result = *outcome;
     refreshDisk();
     const std::int64_t gain = gainSince(before);
     if (auto entry = StoreText::maintenanceRecord(task.name, task.detail, result.succeeded, gain))
@@ -304,6 +375,21 @@ QCoro::Task<> Store::checkAutoClean() {
 QCoro::Task<> Store::runAutomatic(std::string reason) {
     autoCleaning_ = true;
     emit autoCleaningChanged();
+    auto autoCleaning = clearOnExit([this] {
+        autoCleaning_ = false;
+        emit autoCleaningChanged();
+    });
+    try {
+        auto running = cleanAutomatically(std::move(reason));
+        co_await running;
+    } catch (const StoreWork::Closed&) {
+        throw;
+    } catch (...) {
+        reportFailure("Automatic clean");
+    }
+}
+
+QCoro::Task<> Store::cleanAutomatically(std::string reason) {
     Settings& settings = *services_.settings;
 
     // Made once: an application opened or a level changed during the run changes nothing.
@@ -331,8 +417,6 @@ QCoro::Task<> Store::runAutomatic(std::string reason) {
     emit lastAutoCleanChanged();
     record(AutoClean::recordTitle(reason, freed), AutoClean::recordDetail(plan, freed, inUse));
     AutoClean::postNotification(freed, reason, notifier(), settings);
-    autoCleaning_ = false;
-    emit autoCleaningChanged();
 }
 
 } // namespace bramwick

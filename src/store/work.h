@@ -71,6 +71,30 @@ class Mailbox {
     std::vector<std::coroutine_handle<>> parked_;
 };
 
+// Runs `clear` when it goes out of scope, however the coroutine that holds it ends (a value, an
+// exception), so no busy flag stays set for good; but never once the store is gone (a coroutine
+// unwinding because its store closed touches nothing of it).
+class ClearOnExit {
+  public:
+    ClearOnExit(std::shared_ptr<Mailbox> mailbox, std::function<void()> clear)
+        : mailbox_(std::move(mailbox)), clear_(std::move(clear)) {}
+    ClearOnExit(const ClearOnExit&) = delete;
+    ClearOnExit& operator=(const ClearOnExit&) = delete;
+    ~ClearOnExit() {
+        if (clear_ && !mailbox_->closed()) clear_();
+    }
+    // The operation put things right itself: nothing to clear.
+    void dismiss() { clear_ = {}; }
+    // Clears now, once.
+    void now() {
+        if (auto clear = std::exchange(clear_, {})) clear();
+    }
+
+  private:
+    std::shared_ptr<Mailbox> mailbox_;
+    std::function<void()> clear_;
+};
+
 // co_await Work<T>{...}: runs `job` through the executor and resumes with its value on the
 // mailbox's thread. An exception of the job is thrown again at the co_await.
 template <typename T> class Work {

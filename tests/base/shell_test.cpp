@@ -1,5 +1,8 @@
+#include <csignal>
 #include <dirent.h>
 #include <set>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -74,7 +77,8 @@ TEST(Shell, StandardInputIsEmpty) {
 
 TEST(Shell, FixedSearchPathAndVariables) {
     ::setenv("PATH", "/nowhere", 1);
-    auto r = Shell::run({"sh", "-c", "echo $PATH $HOMEBREW_NO_AUTO_UPDATE $HOMEBREW_NO_ENV_HINTS"}, 10);
+    auto r =
+        Shell::run({"sh", "-c", "echo $PATH $HOMEBREW_NO_AUTO_UPDATE $HOMEBREW_NO_ENV_HINTS"}, 10);
     ::setenv("PATH", "/usr/local/bin:/usr/bin:/bin", 1);
     EXPECT_EQ(r.output, std::string(Shell::searchPath) + " 1 1\n");
 }
@@ -102,4 +106,32 @@ TEST(Shell, ARunawayWriterIsStoppedBeforeItFillsTheDisk) {
     EXPECT_TRUE(r.output.starts_with("y\ny\n"));
     EXPECT_TRUE(logFiles(folder).empty());
     test::removeTree(folder);
+}
+
+TEST(Shell, AStatusThatCannotBeReadIsAFailureUntilChildSignalsAreReset) {
+    // A launcher that left SIGCHLD ignored: the system reaps every child itself. In a child
+    // process, so the change dies with it.
+    pid_t child = ::fork();
+    if (child == 0) {
+        ::signal(SIGCHLD, SIG_IGN);
+        auto succeeded = Shell::run({"true"}, 10);
+        auto failed = Shell::run({"false"}, 10);
+        bool unknown = succeeded.status != 0 && failed.status != 0 &&
+                       succeeded.output.find("could not be read") != std::string::npos;
+        Shell::resetChildSignal();
+        bool read = Shell::run({"true"}, 10).status == 0 && Shell::run({"false"}, 10).status == 1;
+        ::_exit(unknown ? (read ? 0 : 2) : 1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: an unread status passed for success; 2: not reset";
+}
+
+TEST(Shell, InputOfAnySizeReachesTheCommand) {
+    // Far more than one argument may carry.
+    std::string input(1'000'000, 'x');
+    auto r = Shell::runWithInput({"wc", "-c"}, 10, input);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.output.find("1000000"), std::string::npos) << r.output;
 }

@@ -1,3 +1,5 @@
+#include <fstream>
+#include <map>
 #include <sched.h>
 #include <stdexcept>
 #include <sys/mount.h>
@@ -7,10 +9,12 @@
 
 #include <gtest/gtest.h>
 
+#include "base/edition.h"
+#include "engine/admin_removal.h"
 #include "engine/catalog.h"
 #include "engine/cleaner.h"
-#include "base/edition.h"
 #include "engine/scanner.h"
+#include "platform/admin.h"
 #include "platform/trash.h"
 #include "support/fixture.h"
 
@@ -69,6 +73,23 @@ struct FakeRunner {
             calls.push_back(arguments);
             limits.push_back(limit);
             return answer(arguments);
+        };
+    }
+};
+
+// Stands in for pkexec: records the lists it is given and, by default, carries them out with the
+// administrator's own removal, as the current user.
+struct FakeAdministrator {
+    std::vector<std::string> lists;
+    std::vector<double> limits;
+    std::function<Shell::Result(const std::string&)> answer = [](const std::string& list) {
+        return AdminRemoval::removeListed(list, "/opt/Bramwick.app");
+    };
+    Cleaner::Administrator administrator() {
+        return [this](const std::string& list, double limit) {
+            lists.push_back(list);
+            limits.push_back(limit);
+            return answer(list);
         };
     }
 };
@@ -168,11 +189,8 @@ TEST_F(CleanerTest, OnlyThePathJudgedRemovableIsActedOn) {
     test::makeFile(outside_ + "/target/keep.txt", 100, 'k');
     test::makeFile(outside_ + "/x.txt", 100, 'o');
     test::makeLink(outside_ + "/target", home("/a/link"));
-    FakeRunner shell; // runs the batch for real, without asking for rights
-    shell.answer = [](const std::vector<std::string>& arguments) {
-        return Shell::run({"/bin/sh", "-c", arguments.back()}, 30);
-    };
-    services_.runner = shell.runner();
+    FakeAdministrator administrator; // runs the batch for real, without asking for rights
+    services_.administrator = administrator.administrator();
     for (auto kind :
          {CleanAction::Kind::delete_, CleanAction::Kind::trash, CleanAction::Kind::admin}) {
         SCOPED_TRACE(static_cast<int>(kind));
@@ -197,7 +215,7 @@ TEST_F(CleanerTest, OnlyThePathJudgedRemovableIsActedOn) {
 }
 
 TEST_F(CleanerTest, TheAdministratorBatchNeverReachesIntoAMount) {
-    // rm -rf, even with --one-file-system, goes on into a bind mount of its own drive.
+    // An item holding a mount would be removed only in part: it is left out whole.
     if (!test::runningAsRoot()) GTEST_SKIP() << "mounting needs root";
     auto precious = test::makeFile(outside_ + "/precious/keep.txt", 1000);
     test::makeFile(home("/item/data.bin"), 10);
@@ -212,11 +230,8 @@ TEST_F(CleanerTest, TheAdministratorBatchNeverReachesIntoAMount) {
             ::mount((outside_ + "/precious").c_str(), home("/mounted-item").c_str(), nullptr,
                     MS_BIND, nullptr) != 0)
             ::_exit(77);
-        FakeRunner shell;
-        shell.answer = [](const std::vector<std::string>& arguments) {
-            return Shell::run({"/bin/sh", "-c", arguments.back()}, 30);
-        };
-        services_.runner = shell.runner();
+        FakeAdministrator administrator;
+        services_.administrator = administrator.administrator();
         auto outcome =
             Cleaner::clean({item(home("/item")), item(home("/mounted-item")), item(home("/plain"))},
                            withAction(CleanAction::Kind::admin), services_);
@@ -311,10 +326,10 @@ TEST_F(CleanerTest, TrashedItemsGetAnInfoFileShowInTheTrashAndLeaveWithIt) {
 
 TEST_F(CleanerTest, AFailedTrashOrRemovalKeepsItsReason) {
     test::makeFile(home("/Downloads/a"), 10);
-    services_.moveToTrash = [](const std::string&) {
+    services_.moveToTrash = [](const HeldItem&) {
         return std::optional<std::string>("No Trash here");
     };
-    services_.remove = [](const std::string&) { return std::optional<std::string>("Device busy"); };
+    services_.remove = [](const HeldItem&) { return std::optional<std::string>("Device busy"); };
     auto trashed = Cleaner::clean({item(home("/Downloads/a"))},
                                   withAction(CleanAction::Kind::trash), services_);
     EXPECT_EQ(failures(trashed), (std::vector<std::pair<std::string, std::string>>{
@@ -379,32 +394,57 @@ TEST_F(CleanerTest, TheExtraCommandRunsOnceFirstWhateverItDoes) {
 
 TEST_F(CleanerTest, TheAdministratorBatchIsJudgedByWhatIsLeft) {
     test::makeFile(outside_ + "/it's/cache", 10);
-    test::makeFile(outside_ + "/a\"b\\c", 10);
+    test::makeFile(outside_ + "/a\"b\\c\nd", 10);
     test::makeLink(outside_ + "/it's", outside_ + "/link");
-    std::vector<ScanItem> items{item(outside_ + "/it's"), item(outside_ + "/a\"b\\c"),
+    std::vector<ScanItem> items{item(outside_ + "/it's"), item(outside_ + "/a\"b\\c\nd"),
                                 item(outside_ + "/link"), item(outside_ + "/already-gone")};
-    FakeRunner fake;
-    // Removes the first path only, as a batch that stopped half-way would.
-    fake.answer = [&](const std::vector<std::string>&) {
+    FakeAdministrator fake;
+    // Removes the first item only, as a batch that stopped half-way would.
+    fake.answer = [&](const std::string&) {
         test::removeTree(outside_ + "/it's");
         return Shell::Result{0, ""};
     };
-    services_.runner = fake.runner();
+    services_.administrator = fake.administrator();
     auto outcome = Cleaner::clean(items, withAction(CleanAction::Kind::admin), services_);
 
-    std::string command = "/bin/rm -rf --one-file-system -- '" + outside_ + "/it'\\''s' '" +
-                          outside_ + "/a\"b\\c' '" + outside_ + "/link'";
-    EXPECT_EQ(fake.calls,
-              (std::vector<std::vector<std::string>>{{"pkexec", "/bin/sh", "-c", command}}));
+    // One list for the batch, each item with the identities that were judged.
+    ASSERT_EQ(fake.lists.size(), 1u);
     EXPECT_EQ(fake.limits, std::vector<double>{300});
+    auto listed = AdminRemoval::decode(fake.lists[0]);
+    ASSERT_TRUE(listed);
+    ASSERT_EQ(listed->size(), 3u);
+    struct stat link {
+    }, folder{};
+    ASSERT_EQ(::lstat((outside_ + "/link").c_str(), &link), 0);
+    ASSERT_EQ(::stat(outside_.c_str(), &folder), 0);
+    EXPECT_EQ((*listed)[1].path, outside_ + "/a\"b\\c\nd");
+    EXPECT_EQ((*listed)[2],
+              (AdminRemoval::Entry{identityOf(link), identityOf(folder), outside_ + "/link"}));
     // Settled in the loop first (the gone item), then the batch in order. The link is judged
     // as a link: its target being gone does not make it gone.
     EXPECT_EQ(paths(outcome.cleaned),
               (std::vector<std::string>{outside_ + "/already-gone", outside_ + "/it's"}));
     EXPECT_EQ(failures(outcome), (std::vector<std::pair<std::string, std::string>>{
-                                     {outside_ + "/a\"b\\c", "Still present"},
+                                     {outside_ + "/a\"b\\c\nd", "Still present"},
                                      {outside_ + "/link", "Still present"}}));
 
+    // The administrator's own reason for an item wins over the batch's status.
+    fake.answer = [](const auto&) { return Shell::Result{1, "0\tDevice busy\n"}; };
+    EXPECT_EQ(
+        failures(Cleaner::clean({item(outside_ + "/link")}, withAction(CleanAction::Kind::admin),
+                                services_)),
+        (std::vector<std::pair<std::string, std::string>>{{outside_ + "/link", "Device busy"}}));
+    // A refused password removed nothing: an item moved away meanwhile, another in its place,
+    // is no item cleaned.
+    fake.answer = [&](const auto&) {
+        ::rename((outside_ + "/link").c_str(), (outside_ + "/link-moved").c_str());
+        test::makeFile(outside_ + "/link", 1);
+        return Shell::Result{126, ""};
+    };
+    EXPECT_EQ(failures(Cleaner::clean({item(outside_ + "/link")},
+                                      withAction(CleanAction::Kind::admin), services_)),
+              (std::vector<std::pair<std::string, std::string>>{
+                  {outside_ + "/link", "The administrator password was not given."}}));
     fake.answer = [](const auto&) { return Shell::Result{126, ""}; };
     auto refused =
         Cleaner::clean({item(outside_ + "/link")}, withAction(CleanAction::Kind::admin), services_);
@@ -479,7 +519,7 @@ TEST_F(CleanerTest, MoveToAnotherDriveCopiesThenRemoves) {
     EXPECT_EQ(test::readFile(drive + "/Trip/a.mov"), std::string(200'000, 'a'));
     EXPECT_TRUE(test::exists(outside_)) << "the link was copied, not followed";
 
-    services_.remove = [](const std::string&) { return std::optional<std::string>("Device busy"); };
+    services_.remove = [](const HeldItem&) { return std::optional<std::string>("Device busy"); };
     auto kept = Cleaner::move({item(home("/Movies/Other"))}, drive, services_);
     EXPECT_EQ(failures(kept),
               (std::vector<std::pair<std::string, std::string>>{
@@ -489,4 +529,173 @@ TEST_F(CleanerTest, MoveToAnotherDriveCopiesThenRemoves) {
     EXPECT_TRUE(test::exists(home("/Movies/Other/b.mov")));
     EXPECT_TRUE(test::exists(drive + "/Other/b.mov"));
     test::removeTree(drive);
+}
+
+TEST_F(CleanerTest, TheAdministratorsRemovalChecksEveryItemAgainBeforeRemovingIt) {
+    auto entryOf = [](const std::string& path) {
+        auto held = Held::hold(path);
+        return AdminRemoval::entryFor(std::get<HeldItem>(held));
+    };
+    test::makeFile(home("/a/plain/x"), 10);
+    test::makeFile(home("/a/swapped"), 10, 's');
+    test::makeFile(home("/b/moved/y"), 10, 'm');
+    test::makeFile(home("/Documents/keep"), 10);
+    std::vector<AdminRemoval::Entry> entries{entryOf(home("/a/plain")), entryOf(home("/a/swapped")),
+                                             entryOf(home("/b/moved")), entryOf(home("/Documents")),
+                                             entryOf(home("/a/plain/x"))};
+    entries.back().path = home("/a/gone"); // nothing there: counts as removed
+    // Between the judging and the removal: the item is replaced by another of its name, and
+    // the folder that held the other one by a folder of the same name and contents.
+    ::rename(home("/a/swapped").c_str(), home("/a/swapped-old").c_str());
+    test::makeFile(home("/a/swapped"), 10, 'n');
+    ::rename(home("/b").c_str(), home("/b-old").c_str());
+    test::makeFile(home("/b/moved/y"), 10, 'n');
+    auto result = AdminRemoval::removeListed(AdminRemoval::encode(entries), services_.ownBundle);
+
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(AdminRemoval::reasons(result.output),
+              (std::map<std::size_t, std::string>{
+                  {1, "~/a/swapped changed after it was chosen, so it was left alone"},
+                  {2, "~/b/moved changed after it was chosen, so it was left alone"},
+                  {3, "Protected folder — skipped"}}));
+    EXPECT_FALSE(test::exists(home("/a/plain")));
+    EXPECT_EQ(test::readFile(home("/a/swapped")), std::string(10, 'n'));
+    EXPECT_TRUE(test::exists(home("/b/moved/y")));
+    EXPECT_TRUE(test::exists(home("/b-old/moved/y")));
+    EXPECT_TRUE(test::exists(home("/Documents/keep")));
+    EXPECT_EQ(AdminRemoval::removeListed("rm -rf /").status, 2);
+    EXPECT_EQ(AdminRemoval::decode(AdminRemoval::encode(entries)), entries);
+}
+
+TEST_F(CleanerTest, TheProgramsOwnRemovalModeTakesTheListOnItsInput) {
+    // What pkexec runs, here without it.
+    test::makeFile(home("/a/plain/x"), 10);
+    auto held = Held::hold(home("/a/plain"));
+    auto list = AdminRemoval::encode({AdminRemoval::entryFor(std::get<HeldItem>(held))});
+    auto result = Shell::runWithInput({BRAMWICK_BINARY, Admin::removalFlag}, 30, list);
+    EXPECT_EQ(result.status, 0) << result.output;
+    EXPECT_FALSE(test::exists(home("/a/plain")));
+    EXPECT_EQ(Shell::runWithInput({BRAMWICK_BINARY, Admin::removalFlag}, 30, "junk").status, 2);
+}
+
+TEST_F(CleanerTest, AnAdministratorBatchOfThousandsOfItemsIsOneListAndOnePrompt) {
+    // Far past what one argument may hold (128 kB): the list goes as input, not as arguments.
+    std::vector<ScanItem> items;
+    const std::string deep = home("/" + std::string(200, 'd'));
+    for (int i = 0; i < 2000; ++i)
+        items.push_back(item(test::makeFile(deep + "/" + std::to_string(i), 1)));
+    FakeAdministrator administrator;
+    services_.administrator = administrator.administrator();
+    auto outcome = Cleaner::clean(items, withAction(CleanAction::Kind::admin), services_);
+    EXPECT_EQ(administrator.lists.size(), 1u);
+    EXPECT_GT(administrator.lists.at(0).size(), 400'000u);
+    EXPECT_EQ(outcome.cleaned.size(), 2000u);
+    EXPECT_TRUE(outcome.failures.empty());
+}
+
+TEST_F(CleanerTest, AMoveToAnotherDriveKeepsAnOriginalThatChangedWhileItWasCopied) {
+    struct stat shm {
+    }, tmp{};
+    if (::stat("/dev/shm", &shm) != 0 || ::stat(test::home().c_str(), &tmp) != 0 ||
+        shm.st_dev == tmp.st_dev)
+        GTEST_SKIP() << "needs a second file system at /dev/shm";
+    char pattern[] = "/dev/shm/bramwick-test-move-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    std::string drive = pattern;
+    // Another program writes to the item while the copy runs (here: right after it).
+    struct Change {
+        const char* name;
+        std::function<void()> make;
+    } changes[] = {
+        {"appended", [&] { std::ofstream(home("/Movies/Trip/a.mov"), std::ios::app) << "more"; }},
+        {"created", [&] { test::makeFile(home("/Movies/Trip/sub/new.mov"), 10); }},
+        {"removed", [&] { ::unlink(home("/Movies/Trip/sub/b.mov").c_str()); }},
+    };
+    for (const auto& change : changes) {
+        SCOPED_TRACE(change.name);
+        test::removeTree(home("/Movies"));
+        test::makeFile(home("/Movies/Trip/a.mov"), 1000, 'a');
+        test::makeFile(home("/Movies/Trip/sub/b.mov"), 1000, 'b');
+        services_.copy = [&](const HeldItem& source, int folder, const std::string& name,
+                             const std::string& path) {
+            auto result = SafeCopy::copy(source, folder, name, path);
+            change.make();
+            return result;
+        };
+        auto moved = Cleaner::move({item(home("/Movies/Trip"))}, drive, services_);
+        EXPECT_EQ(failures(moved),
+                  (std::vector<std::pair<std::string, std::string>>{
+                      {home("/Movies/Trip"), "Copied to " + drive +
+                                                 "/Trip, but the original changed while it was "
+                                                 "being copied and was kept"}}));
+        EXPECT_TRUE(test::exists(home("/Movies/Trip/a.mov")));
+        EXPECT_TRUE(test::exists(drive + "/Trip/a.mov"));
+        test::removeTree(drive + "/Trip");
+    }
+    test::removeTree(drive);
+}
+
+TEST_F(CleanerTest, DeletingFromAFolderThatOnlyLooksLikeATrashLeavesOtherRecordsAlone) {
+    // "files" beside an "info" that leads out of the home: not a trash of ours.
+    test::makeFile(home("/.Trash-old/files/x"), 10);
+    test::makeFile(outside_ + "/info/x.trashinfo", 10);
+    test::makeLink(outside_ + "/info", home("/.Trash-old/info"));
+    test::makeFile(home("/work/files/y"), 10);
+    test::makeFile(home("/work/info/y.trashinfo"), 10);
+    auto outcome = Cleaner::clean({item(home("/.Trash-old/files/x")), item(home("/work/files/y"))},
+                                  withAction(CleanAction::Kind::delete_), services_);
+    EXPECT_EQ(outcome.cleaned.size(), 2u);
+    EXPECT_TRUE(test::exists(outside_ + "/info/x.trashinfo"));
+    EXPECT_TRUE(test::exists(home("/work/info/y.trashinfo")));
+}
+
+TEST_F(CleanerTest, ProtectedFoldersSeenThroughABindMountOfTheHomeStayProtected) {
+    if (!test::runningAsRoot()) GTEST_SKIP() << "mounting needs root";
+    test::makeFile(home("/Documents/keep.txt"), 10);
+    test::makeFile(home("/.config/app/settings"), 10);
+    test::makeFile(home("/Library/Caches/old/x"), 10);
+    std::string bound = test::makeFolder(outside_ + "/bound");
+    int status = inChild([&] {
+        if (::unshare(CLONE_NEWNS) != 0 ||
+            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::mount(test::home().c_str(), bound.c_str(), nullptr, MS_BIND, nullptr) != 0)
+            ::_exit(77);
+        bool judged = !Cleaner::isRemovable(bound + "/Documents", services_.ownBundle) &&
+                      !Cleaner::isRemovable(bound + "/.config", services_.ownBundle) &&
+                      !Cleaner::isRemovable(bound, services_.ownBundle) &&
+                      Cleaner::isRemovable(bound + "/Library/Caches/old", services_.ownBundle);
+        auto outcome = Cleaner::clean({item(bound + "/Documents"), item(bound + "/.config"),
+                                       item(bound + "/Library/Caches/old")},
+                                      withAction(CleanAction::Kind::delete_), services_);
+        auto moved = Cleaner::move({item(bound + "/Documents")}, outside_, services_);
+        return judged && outcome.failures.size() == 2 &&
+               outcome.failures[0].reason == Cleaner::protectedReason &&
+               outcome.failures[1].reason == Cleaner::protectedReason &&
+               moved.failures.size() == 1 && moved.failures[0].reason == Cleaner::protectedReason;
+    });
+    if (status == 77) GTEST_SKIP() << "no private mount namespace here";
+    EXPECT_EQ(status, 0);
+    EXPECT_TRUE(test::exists(home("/Documents/keep.txt")));
+    EXPECT_TRUE(test::exists(home("/.config/app/settings")));
+    EXPECT_FALSE(test::exists(home("/Library/Caches/old")));
+}
+
+TEST_F(CleanerTest, AMoveIntoItselfThroughABindMountIsRefusedAndLeavesNothingBehind) {
+    if (!test::runningAsRoot()) GTEST_SKIP() << "mounting needs root";
+    test::makeFile(home("/Old/a.txt"), 10, 'a');
+    test::makeFolder(home("/Old/sub"));
+    std::string bound = test::makeFolder(outside_ + "/bound");
+    int status = inChild([&] {
+        if (::unshare(CLONE_NEWNS) != 0 ||
+            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::mount(home("/Old/sub").c_str(), bound.c_str(), nullptr, MS_BIND, nullptr) != 0)
+            ::_exit(77);
+        // The destination reads as a folder outside the item; it is the item's own subfolder.
+        auto moved = Cleaner::move({item(home("/Old"))}, bound, services_);
+        return moved.failures.size() == 1 && moved.failures[0].reason == Cleaner::intoItselfReason;
+    });
+    if (status == 77) GTEST_SKIP() << "no private mount namespace here";
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(test::readFile(home("/Old/a.txt")), std::string(10, 'a'));
+    EXPECT_FALSE(test::exists(home("/Old/sub/Old")));
 }

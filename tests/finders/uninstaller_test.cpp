@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/admin_removal.h"
 #include "engine/scanner.h"
 #include "base/shell.h"
 #include "finders/uninstaller.h"
@@ -40,17 +41,16 @@ std::vector<std::pair<std::string, std::string>> failures(const Cleaner::Outcome
     return out;
 }
 
-// Records the administrator runs; by default it carries the command out without pkexec, as an
-// administrator who gave the password would.
+// Records the administrator runs; by default it carries the list out with the administrator's
+// own removal, as an administrator who gave the password would.
 struct FakeAdministrator {
-    std::vector<std::vector<std::string>> calls;
+    std::vector<std::string> calls;
     std::optional<Shell::Result> answer;
-    Shell::Runner runner() {
-        return [this](const std::vector<std::string>& arguments, double limit) {
-            calls.push_back(arguments);
+    Cleaner::Administrator administrator() {
+        return [this](const std::string& list, double) {
+            calls.push_back(list);
             if (answer) return *answer;
-            std::vector<std::string> withoutPrompt(arguments.begin() + 1, arguments.end());
-            return Shell::run(withoutPrompt, limit);
+            return AdminRemoval::removeListed(list, "/opt/Bramwick.app");
         };
     }
 };
@@ -64,7 +64,7 @@ class UninstallerTest : public ::testing::Test {
         environment_.systemRoot = system_;
         environment_.running = &running_;
         environment_.cleaner.ownBundle = "/opt/Bramwick.app";
-        environment_.cleaner.runner = administrator_.runner();
+        environment_.cleaner.administrator = administrator_.administrator();
     }
     void TearDown() override { test::removeTree(system_); }
 
@@ -398,7 +398,7 @@ TEST_F(UninstallerTest, RemovesTheUsersLeftoversToTheTrashThenTheSystemsInOneBat
     EXPECT_FALSE(test::exists(support));
     EXPECT_FALSE(test::exists(daemon));
     ASSERT_EQ(administrator_.calls.size(), 1u);
-    EXPECT_EQ(administrator_.calls[0].front(), "pkexec");
+    EXPECT_EQ(AdminRemoval::decode(administrator_.calls[0])->size(), 2u);
 
     // Without system leftovers there is no second pass and no password prompt.
     auto second = app("Second", "com.example.second");

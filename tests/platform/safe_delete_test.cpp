@@ -1,10 +1,14 @@
+#include <atomic>
 #include <fcntl.h>
+#include <fstream>
+#include <linux/fs.h>
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -172,4 +176,70 @@ TEST_F(SafeDeleteTest, ABindMountInsideIsNeverEntered) {
         GTEST_SKIP() << "no private mount namespace here";
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     EXPECT_EQ(test::readFile(precious).size(), 1000u);
+}
+
+TEST_F(SafeDeleteTest, ACopyNeverWaitsOnAPipeSwappedInForAFile) {
+    // A file and a named pipe trade names while copies run: opening the pipe as the file would
+    // wait for a writer for ever. In a child process with an alarm, so a hang ends the test.
+    test::makeFile(home("/src/tree/a"), 10);
+    ASSERT_EQ(::mkfifo(home("/src/tree/b").c_str(), 0600), 0);
+    pid_t child = ::fork();
+    if (child == 0) {
+        ::alarm(20);
+        std::atomic<bool> stop{false};
+        std::thread swapper([&] {
+            while (!stop)
+                ::renameat2(AT_FDCWD, home("/src/tree/a").c_str(), AT_FDCWD,
+                            home("/src/tree/b").c_str(), RENAME_EXCHANGE);
+        });
+        for (int i = 0; i < 800; ++i) {
+            SafeCopy::copy(home("/src/tree"), home("/dst"));
+            ::unlink(home("/dst/a").c_str());
+            ::unlink(home("/dst/b").c_str());
+            ::rmdir(home("/dst").c_str());
+        }
+        stop = true;
+        swapper.join();
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the copy hung on the pipe";
+}
+
+TEST_F(SafeDeleteTest, TheCopyTellsWhetherTheSourceChangedSinceItWasCopied) {
+    struct Change {
+        const char* name;
+        std::function<void()> make;
+    } changes[] = {
+        {"nothing", [] {}},
+        {"appended", [&] { std::ofstream(home("/src/tree/a"), std::ios::app) << "x"; }},
+        {"created", [&] { test::makeFile(home("/src/tree/sub/new"), 1); }},
+        {"removed", [&] { ::unlink(home("/src/tree/sub/b").c_str()); }},
+        {"replaced",
+         [&] {
+             test::makeFile(home("/src/c"), 10);
+             ::rename(home("/src/c").c_str(), home("/src/tree/a").c_str());
+         }},
+        {"retouched",
+         [&] {
+             struct timespec times[2] = {{1, 0}, {1, 0}};
+             ::utimensat(AT_FDCWD, home("/src/tree/sub/b").c_str(), times, 0);
+         }},
+    };
+    for (const auto& change : changes) {
+        SCOPED_TRACE(change.name);
+        test::removeTree(home("/src"));
+        test::makeFile(home("/src/tree/a"), 10);
+        test::makeFile(home("/src/tree/sub/b"), 10);
+        auto held = Held::hold(home("/src/tree"));
+        ASSERT_TRUE(std::holds_alternative<HeldItem>(held));
+        UniqueFd into(::open(home("").c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+        auto copied = SafeCopy::copy(std::get<HeldItem>(held), into.get(), "dst", home("/dst"));
+        ASSERT_EQ(copied.problem, std::nullopt);
+        change.make();
+        EXPECT_EQ(SafeCopy::unchangedSince(std::get<HeldItem>(held), copied.seen),
+                  std::string(change.name) == "nothing");
+        test::removeTree(home("/dst"));
+    }
 }

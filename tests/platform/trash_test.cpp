@@ -190,15 +190,48 @@ TEST(TrashPaths, EncodingAndInfoFiles) {
     EXPECT_EQ(Trash::encodePath("/x/A-z_0.9!~*'()"), "/x/A-z_0.9!~*'()");
     EXPECT_EQ(Trash::infoText("/a b", 0).substr(0, 25), "[Trash Info]\nPath=/a%20b\n");
 
-    std::string id = std::to_string(::getuid());
-    EXPECT_EQ(Trash::infoFileFor(Trash::homeTrash() + "/files/x.txt"),
-              Trash::homeTrash() + "/info/x.txt.trashinfo");
-    EXPECT_EQ(Trash::infoFileFor("/media/d/.Trash-" + id + "/files/x"),
-              "/media/d/.Trash-" + id + "/info/x.trashinfo");
-    EXPECT_EQ(Trash::infoFileFor("/media/d/.Trash/" + id + "/files/x"),
-              "/media/d/.Trash/" + id + "/info/x.trashinfo");
-    EXPECT_EQ(Trash::infoFileFor(Trash::homeTrash() + "/files/x/inner"), std::nullopt);
-    EXPECT_EQ(Trash::infoFileFor(test::home() + "/work/files/x"), std::nullopt);
-
     EXPECT_EQ(Trash::mountTop("/proc/self"), "/proc");
+}
+
+TEST_F(TrashTest, ANameOfStrayBytesIsShortenedToSomethingNeverToNothing) {
+    std::string name(250, '\x80');
+    auto item = test::makeFile(home("/Downloads/" + name), 10);
+    ASSERT_EQ(Trash::moveToTrash(item), std::nullopt);
+    auto names = Files::names(trash("/files"));
+    ASSERT_EQ(names.size(), 1u);
+    EXPECT_FALSE(names[0].empty());
+    EXPECT_TRUE(test::exists(trash("/info/" + names[0] + ".trashinfo")));
+    EXPECT_FALSE(test::exists(trash("/info/.trashinfo")));
+}
+
+TEST_F(TrashTest, WithTheHomeTrashOnAnotherDriveAnItemIsNeverHiddenAtTheTopOfItsOwn) {
+    struct stat shm {
+    }, tmp{};
+    if (::stat("/dev/shm", &shm) != 0 || ::stat(test::home().c_str(), &tmp) != 0 ||
+        shm.st_dev == tmp.st_dev)
+        GTEST_SKIP() << "needs a second file system at /dev/shm";
+    char pattern[] = "/dev/shm/bramwick-test-trash-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    std::string drive = pattern;
+    test::makeFolder(drive + "/Trash");
+    test::makeFolder(home("/.local/share"));
+    test::makeLink(drive + "/Trash", trash(""));
+    auto top = Trash::mountTop(test::home());
+    ASSERT_TRUE(top);
+    std::string hidden = (*top == "/" ? "" : *top) + "/.Trash-" + std::to_string(::getuid());
+    bool existed = test::exists(hidden);
+
+    // Neither the Trash category nor the desktop's Trash shows a trash at the top of the home's
+    // drive: the item stays and says why.
+    auto item = test::makeFile(home("/Downloads/a.txt"), 10);
+    auto problem = Trash::moveToTrash(item);
+    ASSERT_TRUE(problem);
+    EXPECT_NE(problem->find("is not on the drive of the Trash"), std::string::npos) << *problem;
+    EXPECT_TRUE(test::exists(item));
+    EXPECT_EQ(test::exists(hidden), existed);
+    // An item on the Trash's own drive goes there as ever.
+    auto there = test::makeFile(drive + "/b.txt", 10);
+    EXPECT_EQ(Trash::moveToTrash(there), std::nullopt);
+    EXPECT_TRUE(test::exists(drive + "/Trash/files/b.txt"));
+    test::removeTree(drive);
 }

@@ -1,0 +1,89 @@
+#include <stdexcept>
+
+#include <gtest/gtest.h>
+
+#include "store_harness.h"
+
+using namespace bramwick;
+using test::category;
+using test::item;
+
+// Whatever the engine throws, the operation ends: its busy flag is cleared and the error is the
+// report, so the window never stays busy until the program is restarted.
+TEST(StoreFailure, AnOperationThatThrowsClearsItsFlagsAndReportsTheError) {
+    struct Case {
+        const char* name;
+        std::function<void(StoreServices&)> breakIt;
+        std::function<QCoro::Task<>(Store&)> start;
+    };
+    auto thrower = [](const auto&...) -> Cleaner::Outcome {
+        throw std::runtime_error("disk on fire");
+    };
+    Case cases[] = {
+        {"clean", [&](StoreServices& s) { s.clean = thrower; },
+         [](Store& store) { return store.clean(category("caches"), {item("a", 10)}); }},
+        {"move", [&](StoreServices& s) { s.move = thrower; },
+         [](Store& store) { return store.move(category("caches"), {item("a", 10)}, "/x/Backup"); }},
+        {"clean all safe", [&](StoreServices& s) { s.clean = thrower; },
+         [](Store& store) { return store.cleanAllSafe(); }},
+        {"scan",
+         [](StoreServices& s) {
+             s.items = [](const CleanupCategory&) -> std::vector<ScanItem> {
+                 throw std::runtime_error("disk on fire");
+             };
+         },
+         [](Store& store) { return store.scan(category("caches")); }},
+        {"maintenance",
+         [](StoreServices& s) {
+             s.runMaintenance = [](const MaintenanceTask&) -> Maintenance::Result {
+                 throw std::runtime_error("disk on fire");
+             };
+         },
+         [](Store& store) {
+             MaintenanceTask task;
+             task.id = "t";
+             task.name = "Task";
+             return store.runMaintenance(task);
+         }},
+        {"uninstall",
+         [](StoreServices& s) {
+             s.uninstall = [](const ScanItem&,
+                              const std::vector<AppLeftover>&) -> Cleaner::Outcome {
+                 throw std::runtime_error("disk on fire");
+             };
+         },
+         [](Store& store) {
+             UninstallPlan plan;
+             plan.app = item("Atlas", 10);
+             return store.performUninstall(plan, {});
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::StoreHarness h;
+        h.catalog = {category("caches")};
+        h.contents["caches"] = {item("a", 10)};
+        h.access = false;
+        StoreServices broken = h.services();
+        c.breakIt(broken);
+        Store failing(broken);
+        // Clean All Safe takes what was listed: list it first.
+        auto listed = failing.scan(category("caches"));
+        h.user.runAll();
+        auto running = c.start(failing);
+        h.user.runAll();
+        EXPECT_TRUE(running.isReady());
+        EXPECT_FALSE(failing.isBusy());
+        EXPECT_FALSE(failing.cleaningAll());
+        EXPECT_FALSE(failing.uninstalling());
+        EXPECT_FALSE(failing.runningTask());
+        if (const auto* state = failing.state("caches")) {
+            EXPECT_FALSE(state->cleaning);
+            EXPECT_FALSE(state->scanning);
+        }
+        ASSERT_TRUE(failing.report());
+        EXPECT_TRUE(failing.report()->hasFailures);
+        EXPECT_NE(failing.report()->message.find("disk on fire"), std::string::npos)
+            << failing.report()->message;
+    }
+}
