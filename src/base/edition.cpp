@@ -92,5 +92,11 @@ std::string temporaryDirectory() {
         return Paths::withoutTrailingSlash(value);
     return "/tmp";
 }
+std::string cacheHome() {
+    return xdg("XDG_CACHE_HOME", "/.cache");
+}
+std::string stateHome() {
+    return xdg("XDG_STATE_HOME", "/.local/state");
+}
 
 } // namespace bramwick::Edition

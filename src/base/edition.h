@@ -20,6 +20,10 @@ const std::string& home();
 std::string configHome();
 // $XDG_DATA_HOME, else <home>/.local/share (always under the home with BRAMWICK_HOME).
 std::string dataHome();
+// $XDG_CACHE_HOME, else <home>/.cache (always under the home with BRAMWICK_HOME).
+std::string cacheHome();
+// $XDG_STATE_HOME, else <home>/.local/state (always under the home with BRAMWICK_HOME).
+std::string stateHome();
 // True when BRAMWICK_HOME replaces the real home.
 bool isSandboxed();
 

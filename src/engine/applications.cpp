@@ -113,15 +113,45 @@ std::vector<ScanItem> applications(const ApplicationSources& sources) {
 
     const RunningApplications& provider =
         sources.running ? *sources.running : RunningApplications::system();
+    const auto runningNow = provider.list();
     std::unordered_set<std::string> running;
-    for (const auto& app : provider.list())
+    for (const auto& app : runningNow)
         if (!app.bundlePath.empty())
             for (auto& form : forms(app.bundlePath))
                 running.insert(std::move(form));
 
+    // The Flatpak applications and AppImages, by path; a Flatpak runs when its id does.
+    const auto places =
+        sources.linuxPlaces ? *sources.linuxPlaces : LinuxApplications::defaultPlaces();
+    std::map<std::string, LinuxApplications::Application> linuxApps;
+    for (auto& application : LinuxApplications::list(places)) {
+        apps.push_back(application.path);
+        linuxApps.emplace(application.path, std::move(application));
+    }
+    std::unordered_set<std::string> runningIds;
+    std::unordered_set<std::string> runningExecutables;
+    for (const auto& app : runningNow) {
+        if (!app.bundleIdentifier.empty()) runningIds.insert(app.bundleIdentifier);
+        if (!app.executablePath.empty())
+            for (auto& form : forms(app.executablePath))
+                runningExecutables.insert(std::move(form));
+    }
+    auto linuxRunning = [&](const LinuxApplications::Application& application) {
+        if (application.id) return runningIds.contains(*application.id);
+        auto mine = forms(application.path);
+        return std::any_of(mine.begin(), mine.end(),
+                           [&](const std::string& f) { return runningExecutables.contains(f); });
+    };
+    auto desktopUsage = LinuxApplications::usageHistory(places.usageRecord);
+
     auto history = appUsageHistory(sources.usageDatabase);
     std::map<std::string, Date> lastUsed;
     for (const auto& app : apps) {
+        if (auto it = linuxApps.find(app); it != linuxApps.end()) {
+            if (auto date = LinuxApplications::lastUsed(it->second, places, desktopUsage))
+                lastUsed[app] = *date;
+            continue;
+        }
         std::optional<Date> latest;
         auto consider = [&](std::optional<Date> date) {
             if (date && (!latest || *date > *latest)) latest = date;
@@ -138,22 +168,30 @@ std::vector<ScanItem> applications(const ApplicationSources& sources) {
     Date now = std::chrono::system_clock::now();
     auto items = measure(
         apps,
-        [](const std::string& path) {
+        [&](const std::string& path) {
+            if (auto it = linuxApps.find(path); it != linuxApps.end()) return it->second.name;
             std::string name = lastComponent(path);
             return name.substr(0, name.size() - 4);
         },
         [&](const std::string& path) -> std::optional<std::string> {
             auto mine = forms(path);
-            bool isRunning = std::any_of(mine.begin(), mine.end(),
-                                         [&](const std::string& f) { return running.contains(f); });
+            auto application = linuxApps.find(path);
+            bool isRunning = application != linuxApps.end()
+                                 ? linuxRunning(application->second)
+                                 : std::any_of(mine.begin(), mine.end(), [&](const std::string& f) {
+                                       return running.contains(f);
+                                   });
             auto it = lastUsed.find(path);
             std::string used = it == lastUsed.end()
                                    ? "No record of being opened"
                                    : "Last opened " + Text::relativeDate(it->second, now);
             return isRunning ? "Running — quit it first · " + used : used;
         });
-    for (auto& item : items)
+    for (auto& item : items) {
         if (auto it = lastUsed.find(item.url); it != lastUsed.end()) item.lastUsed = it->second;
+        if (auto it = linuxApps.find(item.url); it != linuxApps.end())
+            item.command = LinuxApplications::uninstallCommand(it->second);
+    }
     return items;
 }
 

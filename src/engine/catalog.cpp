@@ -1,10 +1,13 @@
 #include "engine/catalog.h"
 
+#include <algorithm>
 #include <pwd.h>
 #include <unistd.h>
 
 #include "base/edition.h"
 #include "base/text.h"
+#include "engine/linux_locations.h"
+#include "platform/files.h"
 #include "platform/settings.h"
 
 namespace bramwick::Catalog {
@@ -681,6 +684,7 @@ std::vector<CleanupCategory> build() {
          .advice = "In Finder, press Shift-Command-G and go to /Users/Deleted Users. Check "
                    "Pictures, Documents and Downloads for anything that was never migrated, then "
                    "delete the folder from Finder \u2014 macOS will ask for your password."});
+    LinuxLocations::extend(rows);
     return rows;
 }
 
@@ -705,9 +709,43 @@ const std::unordered_map<std::string, std::string>& claimedPaths() {
             if (kind != Kind::paths && kind != Kind::contents) continue;
             for (const auto& path : category.source.paths) claimed[expand(path)] = category.id;
         }
+        for (auto& [path, id] : LinuxLocations::claimedElsewhere())
+            claimed.try_emplace(path, id);
         return claimed;
     }();
     return map;
+}
+
+namespace {
+// The claimed patterns, apart, so a lookup only tries these few after the map's own entry.
+const std::vector<std::pair<std::string, std::string>>& claimedPatterns() {
+    static const std::vector<std::pair<std::string, std::string>> patterns = [] {
+        std::vector<std::pair<std::string, std::string>> out;
+        for (const auto& [path, id] : claimedPaths())
+            if (Files::isPattern(path)) out.emplace_back(path, id);
+        std::sort(out.begin(), out.end());
+        return out;
+    }();
+    return patterns;
+}
+} // namespace
+
+const std::string* claimant(const std::string& path) {
+    const auto& claimed = claimedPaths();
+    if (auto it = claimed.find(path); it != claimed.end()) return &it->second;
+    for (const auto& [pattern, id] : claimedPatterns())
+        if (Files::matchesPattern(path, pattern)) return &id;
+    return nullptr;
+}
+
+std::vector<std::pair<std::string, std::string>> claimedOnDisk() {
+    std::vector<std::pair<std::string, std::string>> out;
+    for (const auto& [path, id] : claimedPaths())
+        if (!Files::isPattern(path)) out.emplace_back(path, id);
+    for (const auto& [pattern, id] : claimedPatterns())
+        for (auto& path : Files::matching(pattern))
+            out.emplace_back(std::move(path), id);
+    return out;
 }
 
 std::int64_t unusedAppDays(const Settings& settings) {
@@ -752,6 +790,10 @@ const std::vector<std::string>& personalFolders() {
     static const std::vector<std::string> folders{"~/Downloads", "~/Desktop",  "~/Documents",
                                                   "~/Movies",    "~/Pictures", "~/Music"};
     return folders;
+}
+
+const std::vector<std::string>& searchedPersonalFolders() {
+    return find("duplicates")->source.paths;
 }
 
 } // namespace bramwick::Catalog

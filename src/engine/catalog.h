@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "engine/models.h"
@@ -26,8 +27,20 @@ const CleanupCategory* find(std::string_view id);
 // lists it (a later row wins). Custom folders are not in it.
 const std::unordered_map<std::string, std::string>& claimedPaths();
 
+// The id of the row that claims this expanded path: the map's own entry, else the entry of a
+// claimed pattern ("~/.var/app/*/cache") that the path fits. Null when no row claims it.
+const std::string* claimant(const std::string& path);
+
+// The claimed paths as they are on disk now, each pattern replaced by the folders it stands for:
+// (path, id) pairs in no particular order.
+std::vector<std::pair<std::string, std::string>> claimedOnDisk();
+
 // The user's own folders that the duplicate finders search ("~/Downloads", "~/Desktop", ...).
 const std::vector<std::string>& personalFolders();
+
+// The folders the duplicate finders search on this machine, as the duplicate rows list them:
+// personalFolders() followed by ~/Videos and the user's own folders of the desktop.
+const std::vector<std::string>& searchedPersonalFolders();
 
 // The user's number of days after which an application counts as unused: the stored integer
 // under "unusedAppDays", otherwise 100.

@@ -15,6 +15,7 @@
 #include "base/text.h"
 #include "engine/admin_removal.h"
 #include "engine/catalog.h"
+#include "engine/linux_locations.h"
 #include "engine/scanner.h"
 #include "platform/admin.h"
 #include "platform/bundle.h"
@@ -94,6 +95,14 @@ bool refused(const std::string& path, const std::vector<std::string>& bundles) {
         for (const char* allowed : updaterPaths)
             updater = updater || path == Catalog::expand(allowed);
         if (!updater) return true;
+    }
+    // A browser profile, what lies in it, and a folder that holds one (a Flatpak browser's data
+    // folder) would take the saved passwords along.
+    static const std::vector<std::string> profiles = LinuxLocations::browserProfiles();
+    for (const auto& profile : profiles) {
+        if (withinOrEqual(path, profile)) return true;
+        struct stat st {};
+        if (withinOrEqual(profile, path) && ::lstat(profile.c_str(), &st) == 0) return true;
     }
     for (const auto& bundle : bundles)
         if (!bundle.empty() && withinOrEqual(bundle, path)) return true;
@@ -448,6 +457,8 @@ const std::unordered_set<std::string>& protectedPaths() {
             listed.push_back(Edition::home() + suffix);
         for (const char* path : systemPaths)
             listed.emplace_back(path);
+        for (auto& folder : LinuxLocations::sharedFolders())
+            listed.push_back(std::move(folder));
         listed.push_back(Trash::homeTrash());
         listed.push_back(Trash::homeTrash() + "/files");
         std::unordered_set<std::string> set;

@@ -88,6 +88,9 @@ struct CleanAction {
 struct ManagedBy {
     std::string name;
     std::string bundleID;
+    // The same application's desktop-file ids on this platform (without ".desktop"), in the
+    // order to try them when the application is to be opened.
+    std::vector<std::string> desktopIDs{};
     bool operator==(const ManagedBy&) const = default;
 };
 

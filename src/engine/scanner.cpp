@@ -21,6 +21,7 @@
 #include "engine/project_folders.h"
 #include "engine/scratchpads.h"
 #include "engine/simulators.h"
+#include "platform/files.h"
 #include "platform/walk_folders.h"
 
 namespace bramwick::Scanner {
@@ -189,6 +190,14 @@ std::string expandedRoot(const std::string& root) {
     return Paths::withoutTrailingSlash(Catalog::expand(root));
 }
 
+// A root or listed path as the folders on disk it stands for: itself, or every folder a pattern
+// ("~/.var/app/*/cache") fits now.
+std::vector<std::string> expandedRoots(const std::string& root) {
+    std::string folder = expandedRoot(root);
+    if (!Files::isPattern(folder)) return {folder};
+    return Files::matching(folder);
+}
+
 } // namespace
 
 std::string lastComponent(const std::string& path) {
@@ -233,25 +242,25 @@ std::vector<ScanItem> measure(const std::vector<std::string>& paths, NameFunctio
 }
 
 std::vector<std::string> children(const std::vector<std::string>& roots, const std::string& owner) {
-    const auto& claimed = Catalog::claimedPaths();
     std::vector<std::string> result;
     for (const auto& root : roots) {
-        std::string folder = expandedRoot(root);
-        DIR* dir = ::opendir(folder.c_str());
-        if (!dir) continue;
-        std::vector<std::string> names;
-        while (dirent* entry = ::readdir(dir)) {
-            std::string_view n = entry->d_name;
-            if (n == "." || n == ".." || n == ".DS_Store" || n == ".localized") continue;
-            names.emplace_back(n);
-        }
-        ::closedir(dir);
-        std::sort(names.begin(), names.end());
-        for (const auto& n : names) {
-            std::string path = folder == "/" ? "/" + n : folder + "/" + n;
-            auto it = claimed.find(path);
-            if (it != claimed.end() && it->second != owner) continue;
-            result.push_back(std::move(path));
+        for (const auto& folder : expandedRoots(root)) {
+            DIR* dir = ::opendir(folder.c_str());
+            if (!dir) continue;
+            std::vector<std::string> names;
+            while (dirent* entry = ::readdir(dir)) {
+                std::string_view n = entry->d_name;
+                if (n == "." || n == ".." || n == ".DS_Store" || n == ".localized") continue;
+                names.emplace_back(n);
+            }
+            ::closedir(dir);
+            std::sort(names.begin(), names.end());
+            for (const auto& n : names) {
+                std::string path = folder == "/" ? "/" + n : folder + "/" + n;
+                const std::string* claimedBy = Catalog::claimant(path);
+                if (claimedBy && *claimedBy != owner) continue;
+                result.push_back(std::move(path));
+            }
         }
     }
     return result;
@@ -259,8 +268,8 @@ std::vector<std::string> children(const std::vector<std::string>& roots, const s
 
 std::vector<ScanItem> excludingNested(std::vector<ScanItem> items, const std::string& owner) {
     std::vector<std::string> others;
-    for (const auto& [path, id] : Catalog::claimedPaths())
-        if (id != owner) others.push_back(path);
+    for (auto& [path, id] : Catalog::claimedOnDisk())
+        if (id != owner) others.push_back(std::move(path));
     std::sort(others.begin(), others.end());
     for (auto& item : items) {
         std::string prefix = item.url + "/";
@@ -296,18 +305,34 @@ std::vector<ScanItem> items(const CleanupCategory& category) {
     case Source::Kind::paths: {
         std::vector<std::string> existing;
         for (const auto& listed : source.paths) {
-            std::string path = expandedRoot(listed);
-            struct stat st {};
-            if (::stat(path.c_str(), &st) == 0) existing.push_back(path); // a dangling link drops
+            for (auto& path : expandedRoots(listed)) {
+                struct stat st {};
+                if (::stat(path.c_str(), &st) == 0)
+                    existing.push_back(path); // a dangling link drops
+            }
         }
         found =
             measure(existing, [](const std::string& path) { return Text::homeShortened(path); });
         found = excludingNested(std::move(found), category.id);
         break;
     }
-    case Source::Kind::contents:
-        found = excludingNested(measure(children(source.paths, category.id)), category.id);
+    case Source::Kind::contents: {
+        // Under a root that a pattern stands for, a child's own name says little ("fontconfig"
+        // in every application's cache): it is named by its path instead.
+        std::unordered_set<std::string> patternRoots;
+        for (const auto& root : source.paths)
+            if (Files::isPattern(root))
+                for (auto& folder : expandedRoots(root))
+                    patternRoots.insert(std::move(folder));
+        NameFunction name;
+        if (!patternRoots.empty())
+            name = [&patternRoots](const std::string& path) {
+                return patternRoots.contains(Paths::parent(path)) ? Text::homeShortened(path)
+                                                                  : lastComponent(path);
+            };
+        found = excludingNested(measure(children(source.paths, category.id), name), category.id);
         break;
+    }
     case Source::Kind::projectArtifacts:
         found = projectArtifacts(source.paths);
         break;

@@ -7,9 +7,11 @@
 #include <unordered_set>
 
 #include "base/edition.h"
+#include "engine/linux_locations.h"
 #include "engine/scanner.h"
 #include "base/text.h"
 #include "platform/bundle.h"
+#include "platform/desktop_entry.h"
 #include "platform/files.h"
 #include "base/paths.h"
 #include "platform/running_apps.h"
@@ -89,6 +91,76 @@ constexpr Location byVendor[] = {
     {"~/Library/Caches/", "", "Cache", Ownership::user},
 };
 
+// Where a Flatpak application or an AppImage keeps its data: its Flatpak data folder and the XDG
+// base folders, all of them the user's own.
+constexpr Location linuxPerIdentifier[] = {
+    {"~/.var/app/", "", "Container", Ownership::user},
+    {"$CONFIG/", "", "Preferences", Ownership::user},
+    {"$DATA/", "", "Application support", Ownership::user},
+    {"$CACHE/", "", "Cache", Ownership::user},
+    {"$STATE/", "", "App state", Ownership::user},
+};
+
+constexpr Location linuxByName[] = {
+    {"$CONFIG/", "", "Preferences", Ownership::user},
+    {"$DATA/", "", "Application support", Ownership::user},
+    {"$CACHE/", "", "Cache", Ownership::user},
+    {"$STATE/", "", "App state", Ownership::user},
+};
+
+constexpr Location linuxByVendor[] = {
+    {"$CONFIG/", "", "Preferences", Ownership::user},
+    {"$DATA/", "", "Application support", Ownership::user},
+    {"$CACHE/", "", "Cache", Ownership::user},
+};
+
+// The user's desktop entries (menus) and autostart entries.
+constexpr Location linuxEntries[] = {
+    {"$DATA/applications", "", "Desktop entry", Ownership::user},
+    {"$CONFIG/autostart", "", "Login item", Ownership::user},
+};
+
+// Folders and files of the XDG base folders that many programs share or the desktop itself
+// owns: an application named like one of them ("dconf", "systemd", "applications") finds
+// nothing there by name. Compared without letter case.
+const std::unordered_set<std::string>& sharedFolderNames() {
+    static const std::unordered_set<std::string> names{"applications",
+                                                       "autostart",
+                                                       "flatpak",
+                                                       "trash",
+                                                       "icons",
+                                                       "fonts",
+                                                       "mime",
+                                                       "systemd",
+                                                       "dconf",
+                                                       "pulse",
+                                                       "keyrings",
+                                                       "gnome-shell",
+                                                       "menus",
+                                                       "environment.d",
+                                                       "gtk-2.0",
+                                                       "gtk-3.0",
+                                                       "gtk-4.0",
+                                                       "fontconfig",
+                                                       "thumbnails",
+                                                       "bramwick",
+                                                       "user-dirs.dirs",
+                                                       "mimeapps.list",
+                                                       "recently-used.xbel",
+                                                       "desktop-directories",
+                                                       "sounds",
+                                                       "themes",
+                                                       "nautilus",
+                                                       "evolution",
+                                                       "tracker3",
+                                                       "xorg",
+                                                       "pipewire",
+                                                       "wireplumber",
+                                                       "kdeglobals",
+                                                       "plasma-workspace"};
+    return names;
+}
+
 // Folders inside a bundle that hold helper bundles with identifiers of their own.
 constexpr const char* helperFolders[] = {"Contents/Library/LoginItems",
                                          "Contents/Library/LaunchServices",
@@ -112,10 +184,21 @@ class Roots {
   public:
     explicit Roots(const Environment& environment)
         : home_(prefix(environment.home.empty() ? Edition::home() : environment.home)),
-          system_(prefix(environment.systemRoot)) {}
+          system_(prefix(environment.systemRoot)) {
+        // The XDG base folders: the user's own, unless the environment names another home.
+        bool own = environment.home.empty();
+        bases_ = {{"$CONFIG", own ? Edition::configHome() : home_ + "/.config"},
+                  {"$DATA", own ? Edition::dataHome() : home_ + "/.local/share"},
+                  {"$CACHE", own ? Edition::cacheHome() : home_ + "/.cache"},
+                  {"$STATE", own ? Edition::stateHome() : home_ + "/.local/state"}};
+    }
 
     std::string expand(std::string_view location) const {
         if (location.starts_with("~/")) return home_ + std::string(location.substr(1));
+        for (const auto& [token, folder] : bases_)
+            if (location.starts_with(token) && location.size() > token.size() &&
+                location[token.size()] == '/')
+                return folder + std::string(location.substr(token.size()));
         return system_ + std::string(location);
     }
     const std::string& home() const { return home_; }
@@ -130,6 +213,7 @@ class Roots {
     }
     std::string home_;
     std::string system_;
+    std::vector<std::pair<std::string, std::string>> bases_;
 };
 
 // The name without its last extension; a name that only starts with a dot has none.
@@ -150,6 +234,19 @@ bool namedAfter(std::string_view name, const std::string& identifier) {
             name[identifier.size()] == '.') ||
            (name.ends_with(identifier) && name.size() > identifier.size() &&
             name[name.size() - identifier.size() - 1] == '.');
+}
+
+// "Vendor/Product" for a name whose first word (leading spaces skipped) is a shared vendor name
+// and whose product is all after that word's space; none otherwise.
+std::optional<std::string> vendorFolder(const std::string& appName) {
+    auto first = appName.find_first_not_of(' ');
+    if (first == std::string::npos) return std::nullopt;
+    auto space = appName.find(' ', first);
+    if (space == std::string::npos || space + 1 >= appName.size()) return std::nullopt;
+    std::string vendor = appName.substr(first, space - first);
+    std::string product = appName.substr(space + 1);
+    if (!sharedNames().contains(vendor) || !Paths::isPlainName(product)) return std::nullopt;
+    return vendor + "/" + product;
 }
 
 void appendMatches(std::vector<Candidate>& out, const Location& location,
@@ -191,18 +288,85 @@ std::vector<Candidate> candidates(const std::vector<std::string>& allIdentifiers
         for (const auto& location : byName)
             add(location, appName);
 
-    // The vendor is the first word (leading spaces skipped), the product all after its space.
-    auto first = appName.find_first_not_of(' ');
-    if (first != std::string::npos) {
-        auto space = appName.find(' ', first);
-        if (space != std::string::npos && space + 1 < appName.size()) {
-            std::string vendor = appName.substr(first, space - first);
-            std::string product = appName.substr(space + 1);
-            if (sharedNames().contains(vendor) && Paths::isPlainName(product))
-                for (const auto& location : byVendor)
-                    add(location, vendor + "/" + product);
+    if (auto folder = vendorFolder(appName))
+        for (const auto& location : byVendor)
+            add(location, *folder);
+    return out;
+}
+
+// Whether a desktop entry names the application: its Exec (or TryExec) starts the AppImage file,
+// or runs the Flatpak application through flatpak.
+bool entryNames(const std::string& entryPath, const LinuxApplications::Application& application) {
+    struct stat st {};
+    if (::lstat(entryPath.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > (1 << 20))
+        return false;
+    auto text = Files::read(entryPath);
+    if (!text) return false;
+    auto group = DesktopEntry::mainGroup(*text);
+    std::string image = Paths::standardised(application.path);
+    for (const char* key : {"Exec", "TryExec"}) {
+        auto value = group.find(key);
+        if (value == group.end()) continue;
+        auto arguments = DesktopEntry::execArguments(value->second);
+        if (application.kind == LinuxApplications::Kind::appImage) {
+            for (const auto& argument : arguments)
+                if (argument.starts_with('/') && Paths::standardised(argument) == image)
+                    return true;
+        } else if (application.id && !arguments.empty() &&
+                   Paths::parent(arguments.front()) != arguments.front() &&
+                   arguments.front().substr(arguments.front().rfind('/') + 1) == "flatpak" &&
+                   std::find(arguments.begin(), arguments.end(), *application.id) !=
+                       arguments.end()) {
+            return true;
         }
     }
+    return false;
+}
+
+// Every place a Flatpak application or an AppImage may have left something, in a fixed order:
+// by identifier, then the desktop and autostart entries, then by name and by vendor and product.
+std::vector<Candidate> linuxCandidates(const LinuxApplications::Application& application,
+                                       const std::string& appName, const Roots& roots) {
+    std::vector<Candidate> out;
+    auto add = [&](const Location& location, const std::string& name) {
+        out.push_back({roots.expand(std::string(location.folder) + name + location.suffix),
+                       location.kind, location.ownership});
+    };
+    std::vector<std::string> identifiers;
+    if (application.id && LinuxApplications::isFlatpakId(*application.id))
+        identifiers.push_back(*application.id);
+    for (const auto& identifier : identifiers)
+        for (const auto& location : linuxPerIdentifier)
+            add(location, identifier);
+    for (const auto& location : linuxEntries) {
+        std::string folder = roots.expand(location.folder);
+        for (const auto& name : Files::names(folder)) {
+            bool byIdentifier =
+                std::any_of(identifiers.begin(), identifiers.end(), [&](const auto& id) {
+                    return namedAfter(name, id) || namedAfter(stem(name), id);
+                });
+            if (byIdentifier ||
+                (name.ends_with(".desktop") && entryNames(folder + "/" + name, application)))
+                out.push_back({folder + "/" + name, location.kind, location.ownership});
+        }
+    }
+
+    auto usable = [](const std::string& name) {
+        return Paths::isPlainName(name) && Text::characterCount(name) >= 3 &&
+               !sharedNames().contains(name) &&
+               !sharedFolderNames().contains(Text::lowercased(name));
+    };
+    std::vector<std::string> names;
+    if (usable(appName)) names.push_back(appName);
+    if (std::string lower = Text::lowercased(appName); lower != appName && usable(lower))
+        names.push_back(lower);
+    for (const auto& name : names)
+        for (const auto& location : linuxByName)
+            add(location, name);
+
+    if (auto folder = vendorFolder(appName))
+        for (const auto& location : linuxByVendor)
+            add(location, *folder);
     return out;
 }
 
@@ -263,6 +427,23 @@ bool isRunning(const std::string& appPath, const Environment& environment) {
     return false;
 }
 
+bool isRunning(const LinuxApplications::Application& application, const Environment& environment) {
+    const RunningApplications& provider =
+        environment.running ? *environment.running : RunningApplications::system();
+    auto mine = forms(application.path);
+    for (const auto& running : provider.list()) {
+        if (application.id && running.bundleIdentifier == *application.id) return true;
+        if (!application.id && !running.executablePath.empty())
+            for (const auto& form : forms(running.executablePath))
+                if (std::find(mine.begin(), mine.end(), form) != mine.end()) return true;
+    }
+    return false;
+}
+
+LinuxApplications::Places placesOf(const Environment& environment) {
+    return environment.linuxPlaces ? *environment.linuxPlaces : LinuxApplications::defaultPlaces();
+}
+
 bool isSystemApplication(const std::string& appPath, const std::optional<std::string>& bundleID,
                          const Roots& roots) {
     std::string path = Paths::standardised(appPath);
@@ -289,6 +470,9 @@ std::string keptReason(const std::string& path, const Roots& roots) {
     if (insidePhotoLibrary(path)) return "Photos library — Bramwick never touches one";
     if (path.starts_with(roots.expand("~/Library/Application Support/Google")))
         return "Holds Chrome's saved passwords and sign-ins";
+    for (const auto& profile : LinuxLocations::browserProfiles())
+        if (path == profile || path.starts_with(profile + "/") || profile.starts_with(path + "/"))
+            return "Holds Chrome's saved passwords and sign-ins";
     return "Protected folder";
 }
 
@@ -313,31 +497,14 @@ ScanItem leftoverItem(const AppLeftover& leftover, const Roots& roots) {
     return item;
 }
 
-} // namespace
-
-UninstallPlan plan(const ScanItem& app, const Environment& environment) {
-    Roots roots(environment);
-    UninstallPlan plan;
-    plan.id = Text::newUuid();
-    plan.app = app;
-    plan.bundleID = bundleIdentifier(app.url);
-
-    std::vector<std::string> identifiers;
-    if (plan.bundleID) identifiers.push_back(*plan.bundleID);
-    if (app.url.starts_with('/'))
-        for (auto& helper : helperIdentifiers(app.url))
-            identifiers.push_back(std::move(helper));
-    plan.identifiers = uniqued(identifiers);
-    plan.isRunning = isRunning(app.url, environment);
-    plan.isSystemApp = isSystemApplication(app.url, plan.bundleID, roots);
-    if (plan.isSystemApp) return plan;
-
+// The candidates that exist, each place once (as its first finding says, a kept place too):
+// removable ones as leftovers, largest first, the others kept with the reason.
+void addLeftovers(UninstallPlan& plan, std::vector<Candidate> found, const Roots& roots,
+                  const Environment& environment) {
     std::unordered_set<std::string> seen;
-    for (auto& candidate : candidates(plan.identifiers, app.name, roots)) {
+    for (auto& candidate : found) {
         struct stat st {};
         if (::stat(candidate.path.c_str(), &st) != 0) continue;
-        // The same place found under two identifiers or by two rules is listed once, as its
-        // first finding says (a kept place too).
         if (!seen.insert(Paths::standardised(candidate.path)).second) continue;
         if (Cleaner::isRemovable(candidate.path, environment.cleaner.ownBundle)) {
             std::int64_t size = Scanner::allocatedSize(candidate.path);
@@ -350,13 +517,47 @@ UninstallPlan plan(const ScanItem& app, const Environment& environment) {
     }
     std::stable_sort(plan.leftovers.begin(), plan.leftovers.end(),
                      [](const AppLeftover& a, const AppLeftover& b) { return a.size > b.size; });
+}
+
+} // namespace
+
+UninstallPlan plan(const ScanItem& app, const Environment& environment) {
+    Roots roots(environment);
+    UninstallPlan plan;
+    plan.id = Text::newUuid();
+    plan.app = app;
+    auto linuxApp = LinuxApplications::identify(app.url, placesOf(environment));
+    plan.bundleID = linuxApp ? linuxApp->id : bundleIdentifier(app.url);
+    if (linuxApp) {
+        if (plan.bundleID) plan.identifiers = {*plan.bundleID};
+        plan.isRunning = isRunning(*linuxApp, environment);
+        addLeftovers(plan, linuxCandidates(*linuxApp, app.name, roots), roots, environment);
+        return plan;
+    }
+
+    std::vector<std::string> identifiers;
+    if (plan.bundleID) identifiers.push_back(*plan.bundleID);
+    if (app.url.starts_with('/'))
+        for (auto& helper : helperIdentifiers(app.url))
+            identifiers.push_back(std::move(helper));
+    plan.identifiers = uniqued(identifiers);
+    plan.isRunning = isRunning(app.url, environment);
+    plan.isSystemApp = isSystemApplication(app.url, plan.bundleID, roots);
+    if (plan.isSystemApp) return plan;
+
+    addLeftovers(plan, candidates(plan.identifiers, app.name, roots), roots, environment);
     return plan;
 }
 
 Cleaner::Outcome uninstall(const ScanItem& app, const std::vector<AppLeftover>& leftovers,
                            const Environment& environment) {
     Roots roots(environment);
+    auto linuxApp = LinuxApplications::identify(app.url, placesOf(environment));
     std::vector<ScanItem> userItems{app};
+    // A Flatpak application goes through flatpak, whatever command the item came with; an
+    // AppImage, like a bundle, to the Trash.
+    userItems.front().command =
+        linuxApp ? LinuxApplications::uninstallCommand(*linuxApp) : std::nullopt;
     std::vector<ScanItem> systemItems;
     for (const auto& leftover : leftovers)
         (leftover.ownership == Ownership::user ? userItems : systemItems)
@@ -364,9 +565,11 @@ Cleaner::Outcome uninstall(const ScanItem& app, const std::vector<AppLeftover>& 
 
     // Asked again now: the plan may be old, and a caller may never have looked.
     std::optional<std::string> refusal;
-    if (isSystemApplication(app.url, bundleIdentifier(app.url), roots))
+    if (linuxApp ? isRunning(*linuxApp, environment) : false)
+        refusal = runningReason;
+    else if (!linuxApp && isSystemApplication(app.url, bundleIdentifier(app.url), roots))
         refusal = systemReason;
-    else if (isRunning(app.url, environment))
+    else if (!linuxApp && isRunning(app.url, environment))
         refusal = runningReason;
     if (refusal) {
         Cleaner::Outcome outcome;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/cleaner.h"
+#include "engine/linux_applications.h"
 #include "engine/models.h"
 
 namespace bramwick {
@@ -71,17 +72,24 @@ struct Environment {
     const RunningApplications* running = nullptr;
     // How the removal moves to the Trash, deletes and runs the administrator batch.
     Cleaner::Services cleaner;
+    // The Flatpak installations and AppImage folders; none: LinuxApplications::defaultPlaces().
+    std::optional<LinuxApplications::Places> linuxPlaces;
 };
 
 // Works out what belongs to the application (an item of the applications category whose `url`
-// is the bundle) outside its bundle. Never fails: a bundle or folder that cannot be read adds
-// nothing. Blocks while it lists folders and measures; safe from any thread.
+// is the bundle, the Flatpak application folder or the AppImage file) outside it. A Flatpak or
+// an AppImage leaves its data in the Linux places only, all of them the user's own: its data
+// folder under ~/.var/app, the XDG configuration, data, cache and state folders, and the user's
+// desktop and autostart entries that name it. Never fails: a bundle or folder that cannot be read
+// adds nothing. Blocks while it lists folders and measures; safe from any thread.
 UninstallPlan plan(const ScanItem& app, const Environment& environment = {});
 
-// Moves the application and its user-owned leftovers to the Trash (the application first), then
-// removes the system-owned ones in one administrator batch (one password prompt, only when there
-// are any). Nothing is removed of an application that is running now or belongs to the system:
-// every item then fails with the reason. Never throws; each item ends up cleaned or failed.
+// Moves the application and its user-owned leftovers to the Trash (the application first; a
+// Flatpak application is uninstalled by flatpak instead, through the command runner, with
+// administrator rights for the system's installation), then removes the system-owned ones in one
+// administrator batch (one password prompt, only when there are any). Nothing is removed of an
+// application that is running now or belongs to the system: every item then fails with the reason.
+// Never throws; each item ends up cleaned or failed.
 Cleaner::Outcome uninstall(const ScanItem& app, const std::vector<AppLeftover>& leftovers,
                            const Environment& environment = {});
 

@@ -6,8 +6,12 @@
 
 namespace bramwick::Admin {
 
+std::vector<std::string> arguments(const std::string& command) {
+    return {"pkexec", "/bin/sh", "-c", command};
+}
+
 Shell::Result run(const std::string& command, double timeout, const Shell::Runner& runner) {
-    return runner({"pkexec", "/bin/sh", "-c", command}, timeout);
+    return runner(arguments(command), timeout);
 }
 
 std::string ownExecutable() {

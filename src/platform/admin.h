@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/shell.h"
 
@@ -14,6 +15,9 @@ namespace bramwick::Admin {
 inline constexpr int cancelledStatus = 126;
 // env's status when pkexec itself is not installed.
 inline constexpr int unavailableStatus = 127;
+
+// The argument vector that runs `command` as root: "pkexec /bin/sh -c <command>".
+std::vector<std::string> arguments(const std::string& command);
 
 // Runs `command` with "pkexec /bin/sh -c". Throws only as Shell::run does.
 Shell::Result run(const std::string& command, double timeout,

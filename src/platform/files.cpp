@@ -110,4 +110,87 @@ std::vector<std::string> names(const std::string& folder) {
     return out;
 }
 
+namespace {
+std::vector<std::string_view> components(std::string_view path) {
+    std::vector<std::string_view> out;
+    while (!path.empty()) {
+        auto slash = path.find('/');
+        auto piece = path.substr(0, slash);
+        if (!piece.empty()) out.push_back(piece);
+        if (slash == std::string_view::npos) break;
+        path.remove_prefix(slash + 1);
+    }
+    return out;
+}
+// Whether a name fits a component in which "*" stands for any run of characters (and nothing
+// else is special). A hidden name only fits a component that starts with a dot itself.
+bool fits(std::string_view name, std::string_view component) {
+    if (component.find('*') == std::string_view::npos) return name == component;
+    if (name.empty() || (name.front() == '.' && component.front() != '.')) return false;
+    std::size_t n = 0, c = 0, star = std::string_view::npos, mark = 0;
+    while (n < name.size()) {
+        if (c < component.size() && component[c] == '*') {
+            star = c++;
+            mark = n;
+        } else if (c < component.size() && component[c] == name[n]) {
+            ++c;
+            ++n;
+        } else if (star != std::string_view::npos) {
+            c = star + 1;
+            n = ++mark;
+        } else {
+            return false;
+        }
+    }
+    while (c < component.size() && component[c] == '*')
+        ++c;
+    return c == component.size();
+}
+} // namespace
+
+bool isPattern(const std::string& path) {
+    return path.find('*') != std::string::npos;
+}
+
+bool matchesPattern(const std::string& path, const std::string& pattern) {
+    if (path.starts_with('/') != pattern.starts_with('/')) return false;
+    auto a = components(path);
+    auto b = components(pattern);
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (!fits(a[i], b[i])) return false;
+    return true;
+}
+
+std::vector<std::string> matching(const std::string& pattern) {
+    std::vector<std::string> found{pattern.starts_with('/') ? "" : "."};
+    for (auto piece : components(pattern)) {
+        std::vector<std::string> next;
+        for (const auto& base : found) {
+            std::string folder = base.empty() ? "/" : base;
+            if (piece.find('*') == std::string_view::npos) {
+                next.push_back(base + "/" + std::string(piece));
+                continue;
+            }
+            for (const auto& name : names(folder)) {
+                if (!fits(name, piece)) continue;
+                struct stat st {};
+                std::string path = base + "/" + name;
+                if (::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+                    next.push_back(std::move(path));
+            }
+        }
+        found = std::move(next);
+        if (found.empty()) break;
+    }
+    std::erase_if(found, [](const std::string& path) {
+        struct stat st {};
+        return path.empty() || ::stat(path.c_str(), &st) != 0;
+    });
+    if (!pattern.starts_with('/'))
+        for (auto& path : found)
+            path.erase(0, 2); // the "./" of a relative pattern
+    return found;
+}
+
 } // namespace bramwick::Files

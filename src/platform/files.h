@@ -24,4 +24,18 @@ std::optional<std::string> read(const std::string& path);
 // The names in a folder ("." and ".." left out), in name order; empty when it cannot be listed.
 std::vector<std::string> names(const std::string& folder);
 
+// The existing paths a pattern stands for, in name order. In a component holding "*" the star
+// stands for any run of characters (nothing else is special), and the component stands for the
+// real folders there that fit (never a link; a hidden one only when the component starts with a
+// dot). Other components are taken as written. A path without a star gives itself when it
+// exists. Empty when nothing matches.
+std::vector<std::string> matching(const std::string& pattern);
+
+// Whether a path holds a "*" (see `matching`).
+bool isPattern(const std::string& path);
+
+// Whether `path` is one that `pattern` stands for, compared as text only: every "*" component
+// component of the pattern fits exactly one component of the path, as in `matching`.
+bool matchesPattern(const std::string& path, const std::string& pattern);
+
 } // namespace bramwick::Files

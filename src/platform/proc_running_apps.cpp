@@ -22,11 +22,20 @@ namespace {
 struct Process {
     pid_t pid = 0;
     pid_t parent = 0;
-    std::string key; // what makes processes one application: its bundle, or its unit
+    // What makes processes one application: its bundle, its unit, or the AppImage file it runs.
+    std::string key;
     std::string unit;
     std::string executable;
     std::string bundle;
 };
+
+bool isAppImage(const std::string& executable) {
+    constexpr std::string_view extension = ".appimage";
+    std::string file = executable.substr(executable.rfind('/') + 1);
+    std::transform(file.begin(), file.end(), file.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return file.size() > extension.size() && file.ends_with(extension);
+}
 
 struct DesktopEntry {
     std::string name;
@@ -219,6 +228,10 @@ std::vector<RunningApplication> ProcRunningApplications::list() const {
                 process.key = "unit:" + *unit;
             }
         }
+        // An AppImage started from a terminal has no unit of its own, but its runtime keeps
+        // running the file itself for as long as the application runs.
+        if (process.key.empty() && isAppImage(process.executable))
+            process.key = "image:" + process.executable;
         if (!process.key.empty()) processes.push_back(std::move(process));
     }
     ::closedir(dir);
@@ -253,8 +266,11 @@ std::vector<RunningApplication> ProcRunningApplications::list() const {
                 std::string folder = process->bundle.substr(process->bundle.rfind('/') + 1);
                 app.name = folder.substr(0, folder.size() - 4);
             }
-        } else {
+        } else if (!process->unit.empty()) {
             app.bundleIdentifier = *applicationIdOfUnit(process->unit);
+        } else {
+            std::string file = process->executable.substr(process->executable.rfind('/') + 1);
+            app.name = file.substr(0, file.size() - std::string_view(".AppImage").size());
         }
         if (!app.bundleIdentifier.empty()) {
             if (const auto& entry = desktopEntry(app.bundleIdentifier)) {

@@ -168,3 +168,128 @@ TEST_F(ApplicationsTest, AMissingOrForeignDatabaseAddsNothing) {
     sqlite3_close(db);
     EXPECT_TRUE(Scanner::appUsageHistory("~/other.db").empty());
 }
+
+namespace {
+
+// A deployed Flatpak application: its files under <installation>/app/<id>, the "current" link,
+// and (when named) its exported desktop entry.
+void makeFlatpak(const std::string& installation, const std::string& id, const std::string& name,
+                 std::size_t bytes = 30'000) {
+    std::string app = installation + "/app/" + id;
+    test::makeFile(app + "/x86_64/stable/0123abcd/files/bin/" + id, bytes);
+    test::makeLink("x86_64/stable", app + "/current");
+    test::makeLink("0123abcd", app + "/x86_64/stable/active");
+    if (!name.empty()) {
+        test::makeFile(installation + "/exports/share/applications/" + id + ".desktop", 0);
+        std::ofstream(installation + "/exports/share/applications/" + id + ".desktop")
+            << "[Desktop Entry]\nName=" << name << "\nIcon=" << id << "\nExec=flatpak run " << id
+            << "\n";
+    }
+}
+
+void setModified(const std::string& path, Date when) {
+    auto s = duration_cast<seconds>(when.time_since_epoch()).count();
+    struct timespec times[2] = {{0, UTIME_OMIT}, {s, 0}};
+    ::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW);
+}
+
+} // namespace
+
+TEST_F(ApplicationsTest, ListsFlatpaksOfBothInstallationsAndAppImages) {
+    Date now = system_clock::now();
+    std::string user = home("/flatpak-user");
+    std::string system = home("/flatpak-system");
+    makeFlatpak(user, "org.gnome.Maps", "Maps");
+    makeFlatpak(user, "org.example.Quiet", ""); // no desktop entry: the id
+    makeFlatpak(system, "org.videolan.VLC", "VLC media player");
+    makeFlatpak(user, "app.bramwick.Bramwick", "Bramwick"); // ourselves
+    test::makeFile(user + "/app/org.example.Undeployed/x86_64/stable/files/x", 10'000);
+    test::makeFolder(user + "/app/not-an-id");
+    test::makeFile(home("/Applications/Krita-5.2.2-x86_64.AppImage"), 40'000);
+    test::makeFile(home("/.local/bin/nvim.appimage"), 20'000);
+    test::makeFile(home("/.local/bin/tool"), 20'000);
+    test::makeLink(home("/Applications/Krita-5.2.2-x86_64.AppImage"),
+                   home("/Applications/Linked.AppImage"));
+    test::makeFolder(home("/Applications/Folder.AppImage"));
+
+    // Maps: its data folder was written 3 days ago, the desktop saw it 30 days ago.
+    std::string data = home("/.var/app/org.gnome.Maps");
+    test::makeFile(data + "/config/maps.conf", 100);
+    setModified(data + "/config", now - hours(72));
+    setModified(data, now - hours(24 * 40));
+    test::makeFile(home("/application_state"), 0);
+    std::ofstream(home("/application_state"))
+        << "<?xml version=\"1.0\"?>\n<application-state>\n  <context id=\"\">\n"
+        << "    <application id=\"org.gnome.Maps.desktop\" open-window-count=\"0\" score=\"5\" "
+           "last-seen=\""
+        << duration_cast<seconds>((now - hours(24 * 30)).time_since_epoch()).count() << "\"/>\n"
+        << "    <application id=\"org.videolan.VLC.desktop\" score=\"1\" last-seen=\""
+        << duration_cast<seconds>((now - hours(48)).time_since_epoch()).count() << "\"/>\n"
+        << "  </context>\n</application-state>\n";
+    setAccessed(home("/Applications/Krita-5.2.2-x86_64.AppImage"), now - hours(24 * 200));
+    running_.apps.push_back({7, "org.gnome.Maps", "Maps", "", "/app/bin/maps", true});
+
+    LinuxApplications::Places places;
+    places.flatpak = {{user, false}, {system, true}};
+    places.appImageFolders = {"~/Applications", "~/AppImages", "~/.local/bin"};
+    places.flatpakData = "~/.var/app";
+    places.usageRecord = "~/application_state";
+    sources_.linuxPlaces = places;
+
+    std::map<std::string, ScanItem> byId;
+    for (auto& app : Scanner::applications(sources_))
+        byId[app.id] = app;
+    std::vector<std::string> ids;
+    for (const auto& [id, item] : byId)
+        ids.push_back(id);
+    EXPECT_EQ(ids, (std::vector<std::string>{home("/.local/bin/nvim.appimage"),
+                                             home("/Applications/Krita-5.2.2-x86_64.AppImage"),
+                                             system + "/app/org.videolan.VLC",
+                                             user + "/app/org.example.Quiet",
+                                             user + "/app/org.gnome.Maps"}));
+
+    const auto& maps = byId.at(user + "/app/org.gnome.Maps");
+    EXPECT_EQ(maps.name, "Maps");
+    EXPECT_EQ(maps.note, "Running — quit it first · Last opened 3 days ago");
+    EXPECT_EQ(maps.size, Scanner::allocatedSize(user + "/app/org.gnome.Maps"));
+    EXPECT_EQ(maps.command,
+              (std::vector<std::string>{"FLATPAK_USER_DIR=" + user, "flatpak", "uninstall",
+                                        "--noninteractive", "--user", "org.gnome.Maps"}));
+    const auto& vlc = byId.at(system + "/app/org.videolan.VLC");
+    EXPECT_EQ(vlc.name, "VLC media player");
+    EXPECT_EQ(vlc.note, "Last opened 2 days ago");
+    EXPECT_EQ(vlc.command, (std::vector<std::string>{"pkexec", "/bin/sh", "-c",
+                                                     "flatpak uninstall --noninteractive --system "
+                                                     "'org.videolan.VLC'"}));
+    EXPECT_EQ(byId.at(user + "/app/org.example.Quiet").name, "org.example.Quiet");
+    EXPECT_EQ(byId.at(user + "/app/org.example.Quiet").note, "No record of being opened");
+
+    const auto& krita = byId.at(home("/Applications/Krita-5.2.2-x86_64.AppImage"));
+    EXPECT_EQ(krita.name, "Krita");
+    EXPECT_FALSE(krita.command); // moved to the Trash like a bundle
+    ASSERT_TRUE(krita.lastUsed);
+    EXPECT_NEAR(duration<double>(now - *krita.lastUsed).count(), 200 * 86400.0, 2);
+    EXPECT_EQ(byId.at(home("/.local/bin/nvim.appimage")).name, "nvim");
+}
+
+TEST(LinuxApplications, IdsAndNames) {
+    for (const char* good : {"org.gnome.Maps", "com.github.a_b.Tool-2", "io.x.y.z"})
+        EXPECT_TRUE(LinuxApplications::isFlatpakId(good)) << good;
+    for (const char* bad :
+         {"", "org.gnome", "org..Maps", "org.gnome.", ".org.gnome.Maps", "org.1gnome.Maps",
+          "org.gno-me.Maps", "-org.gnome.Maps", "org.gnome.Maps/../x", "org.gnome.M aps", "..",
+          "org.gnome.Map\xc3\xa9"})
+        EXPECT_FALSE(LinuxApplications::isFlatpakId(bad)) << bad;
+    struct Case {
+        const char* file;
+        const char* name;
+    } cases[] = {{"Obsidian-1.5.3.AppImage", "Obsidian"},
+                 {"balenaEtcher-1.18.11-x64.AppImage", "balenaEtcher"},
+                 {"FreeCAD_0.21.2-Linux-x86_64.AppImage", "FreeCAD"},
+                 {"kdenlive-v23.08.appimage", "kdenlive"},
+                 {"nvim.appimage", "nvim"},
+                 {"Super Tool-x86_64.AppImage", "Super Tool"},
+                 {"3D-Viewer.AppImage", "3D-Viewer"}};
+    for (const auto& c : cases)
+        EXPECT_EQ(LinuxApplications::appImageName(c.file), c.name) << c.file;
+}

@@ -60,7 +60,11 @@ TEST(Catalog, SpecialRows) {
         "/opt/homebrew/share/android-commandlinetools/emulator",
         "~/Library/Android/sdk/ndk",
         "~/Library/Android/sdk/system-images",
-        "~/Library/Android/sdk/emulator"};
+        "~/Library/Android/sdk/emulator",
+        // Android Studio's own folder on this platform follows the listed ones.
+        "~/Android/Sdk/ndk",
+        "~/Android/Sdk/system-images",
+        "~/Android/Sdk/emulator"};
     EXPECT_EQ(sdk->source.paths, expected);
 
     auto brew = Catalog::find("homebrew");
@@ -69,6 +73,10 @@ TEST(Catalog, SpecialRows) {
     EXPECT_TRUE(Catalog::find("trash")->neverAutomatic);
     EXPECT_TRUE(Catalog::find("claude-scratchpad-builds")->neverAutomatic);
     EXPECT_EQ(Catalog::find("photos")->managedBy, (ManagedBy{"Photos", "com.apple.Photos"}));
+    auto chrome = Catalog::find("chrome-profile")->managedBy;
+    ASSERT_TRUE(chrome);
+    EXPECT_EQ(chrome->bundleID, "com.google.Chrome");
+    EXPECT_EQ(chrome->desktopIDs.front(), "google-chrome");
     EXPECT_EQ(Catalog::find("large-files")->source.minimumBytes, 200'000'000);
     EXPECT_EQ(Catalog::find("duplicates")->source.minimumBytes, 1'000'000);
     EXPECT_EQ(Catalog::find("repeated-pictures")->source.minimumBytes, 100'000);
@@ -80,8 +88,13 @@ TEST(Catalog, SpecialRows) {
 
 TEST(Catalog, ClaimedPaths) {
     const auto& claimed = Catalog::claimedPaths();
-    EXPECT_EQ(claimed.size(), 55u);
     EXPECT_EQ(claimed.at(Catalog::expand("~/Library/Caches/Homebrew")), "homebrew");
+    EXPECT_EQ(claimed.at(Catalog::expand("~/.cache/Homebrew")), "homebrew");
+    EXPECT_EQ(claimed.at(Catalog::expand("~/.cache/google-chrome")), "chrome-cache");
+    // The Flatpak installation is measured as the applications it holds.
+    EXPECT_EQ(claimed.at(Catalog::expand("~/.local/share/flatpak")), "applications");
+    EXPECT_EQ(*Catalog::claimant(Catalog::expand("~/.var/app/org.gnome.Maps/cache")), "app-caches");
+    EXPECT_EQ(Catalog::claimant(Catalog::expand("~/.var/app/org.gnome.Maps/config")), nullptr);
     EXPECT_EQ(claimed.at(Catalog::expand("~/Library/Caches")), "app-caches");
     EXPECT_FALSE(claimed.contains(Catalog::expand("~/Projects")));
 }

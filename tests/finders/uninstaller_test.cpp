@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <fstream>
 #include <tuple>
 
 #include <gtest/gtest.h>
@@ -75,6 +76,11 @@ class UninstallerTest : public ::testing::Test {
     ScanItem app(const std::string& name, const std::string& identifier) {
         std::string path = home("/Applications/" + name + ".app");
         test::makeApp(path, identifier);
+        return item(path, name);
+    }
+
+    // An item for what lies at `path`, measured as the scan measures it.
+    static ScanItem item(const std::string& path, const std::string& name) {
         ScanItem item;
         item.id = path;
         item.url = path;
@@ -430,4 +436,198 @@ TEST_F(UninstallerTest, ARefusedPasswordRemovesNothingOfTheSystemAndSaysSo) {
     EXPECT_TRUE(test::exists(system("/Library/PrivilegedHelperTools/com.example.atlas")));
     EXPECT_TRUE(test::exists(system("/Library/Caches/com.example.atlas/x")));
     EXPECT_EQ(administrator_.calls.size(), 1u);
+}
+
+namespace {
+
+// Records every command the cleaner runs and answers with `answer`; runs nothing.
+struct RecordingRunner {
+    std::vector<std::vector<std::string>> calls;
+    Shell::Result answer{0, ""};
+    Shell::Runner runner() {
+        return [this](const std::vector<std::string>& arguments, double) {
+            calls.push_back(arguments);
+            return answer;
+        };
+    }
+};
+
+void writeText(const std::string& path, const std::string& text) {
+    test::makeFile(path, 0);
+    std::ofstream(path) << text;
+}
+
+class LinuxUninstallerTest : public UninstallerTest {
+  protected:
+    void SetUp() override {
+        UninstallerTest::SetUp();
+        places_.flatpak = {{home("/flatpak-user"), false}, {system("/var/lib/flatpak"), true}};
+        places_.appImageFolders = {"~/Applications", "~/.local/bin"};
+        places_.flatpakData = "~/.var/app";
+        environment_.linuxPlaces = places_;
+        environment_.cleaner.runner = recorder_.runner();
+    }
+
+    // A Flatpak application as the applications scan lists it.
+    ScanItem flatpak(const std::string& installation, const std::string& id,
+                     const std::string& name) {
+        std::string path = installation + "/app/" + id;
+        test::makeFile(path + "/x86_64/stable/abc/files/bin/app", 20'000);
+        test::makeLink("x86_64/stable", path + "/current");
+        writeText(installation + "/exports/share/applications/" + id + ".desktop",
+                  "[Desktop Entry]\nName=" + name + "\nExec=flatpak run " + id + "\n");
+        return item(path, name);
+    }
+
+    ScanItem appImage(const std::string& file) {
+        std::string path = home("/Applications/" + file);
+        test::makeFile(path, 30'000);
+        return item(path, LinuxApplications::appImageName(file));
+    }
+
+    static std::vector<Found> sorted(std::vector<Found> found) {
+        std::sort(found.begin(), found.end());
+        return found;
+    }
+
+    LinuxApplications::Places places_;
+    RecordingRunner recorder_;
+};
+
+} // namespace
+
+TEST_F(LinuxUninstallerTest, AFlatpakLeavesItsDataFolderXdgFoldersAndEntriesAndGoesThroughFlatpak) {
+    auto maps = flatpak(home("/flatpak-user"), "org.gnome.Maps", "Maps");
+    test::makeFile(home("/.var/app/org.gnome.Maps/data/tiles.db"), 40'000);
+    test::makeFile(home("/.cache/org.gnome.Maps/x"), 5'000);
+    test::makeFile(home("/.config/maps/settings.ini"), 100);
+    writeText(home("/.config/autostart/org.gnome.Maps.desktop"), "[Desktop Entry]\n");
+    writeText(home("/.local/share/applications/my-maps.desktop"),
+              "[Desktop Entry]\nExec=/usr/bin/flatpak run --branch=stable org.gnome.Maps\n");
+    // Others' things that only look alike.
+    test::makeFile(home("/.var/app/org.gnome.MapsExtra/data/x"), 100);
+    writeText(home("/.local/share/applications/other.desktop"),
+              "[Desktop Entry]\nExec=flatpak run org.gnome.Weather\n");
+    writeText(home("/.local/share/applications/says-maps.desktop"),
+              "[Desktop Entry]\nExec=mytool org.gnome.Maps\n");
+
+    auto plan = Uninstaller::plan(maps, environment_);
+    EXPECT_EQ(plan.bundleID, "org.gnome.Maps");
+    EXPECT_EQ(plan.identifiers, std::vector<std::string>{"org.gnome.Maps"});
+    EXPECT_FALSE(plan.isSystemApp);
+    EXPECT_EQ(
+        sorted(found(plan)),
+        sorted({{home("/.var/app/org.gnome.Maps"), "Container", Ownership::user},
+                {home("/.cache/org.gnome.Maps"), "Cache", Ownership::user},
+                {home("/.config/maps"), "Preferences", Ownership::user},
+                {home("/.config/autostart/org.gnome.Maps.desktop"), "Login item", Ownership::user},
+                {home("/.local/share/applications/my-maps.desktop"), "Desktop entry",
+                 Ownership::user}}));
+    EXPECT_EQ(plan.leftovers.front().url, home("/.var/app/org.gnome.Maps")); // largest first
+
+    auto outcome = Uninstaller::uninstall(maps, plan.leftovers, environment_);
+    ASSERT_EQ(recorder_.calls.size(), 1u);
+    EXPECT_EQ(
+        recorder_.calls[0],
+        (std::vector<std::string>{"FLATPAK_USER_DIR=" + home("/flatpak-user"), "flatpak",
+                                  "uninstall", "--noninteractive", "--user", "org.gnome.Maps"}));
+    EXPECT_EQ(outcome.cleaned.size(), 6u);
+    EXPECT_TRUE(outcome.failures.empty());
+    // flatpak removes its own files; nothing of the installation is moved by hand.
+    EXPECT_TRUE(test::exists(maps.url + "/x86_64/stable/abc/files/bin/app"));
+    EXPECT_TRUE(test::exists(Trash::homeTrash() + "/files/org.gnome.Maps/data/tiles.db"));
+    EXPECT_FALSE(test::exists(home("/.config/autostart/org.gnome.Maps.desktop")));
+    EXPECT_TRUE(test::exists(home("/.local/share/applications/other.desktop")));
+
+    // flatpak's own message is the reason when it fails.
+    recorder_.answer = {1, "error: org.gnome.Maps/x86_64/stable not installed\n"};
+    auto failed = Uninstaller::uninstall(maps, {}, environment_);
+    EXPECT_EQ(failures(failed),
+              (std::vector<std::pair<std::string, std::string>>{
+                  {"Maps", "error: org.gnome.Maps/x86_64/stable not installed"}}));
+}
+
+TEST_F(LinuxUninstallerTest, TheSystemsFlatpaksAreUninstalledWithAdministratorRights) {
+    auto vlc = flatpak(system("/var/lib/flatpak"), "org.videolan.VLC", "VLC");
+    auto outcome = Uninstaller::uninstall(vlc, {}, environment_);
+    ASSERT_EQ(recorder_.calls.size(), 1u);
+    EXPECT_EQ(recorder_.calls[0],
+              (std::vector<std::string>{"pkexec", "/bin/sh", "-c",
+                                        "flatpak uninstall --noninteractive --system "
+                                        "'org.videolan.VLC'"}));
+    EXPECT_EQ(names(outcome.cleaned), std::vector<std::string>{"VLC"});
+
+    // A running Flatpak is marked and left alone.
+    running_.apps.push_back({9, "org.videolan.VLC", "VLC", "", "/app/bin/vlc", true});
+    EXPECT_TRUE(Uninstaller::plan(vlc, environment_).isRunning);
+    auto refused = Uninstaller::uninstall(vlc, {}, environment_);
+    EXPECT_EQ(failures(refused), (std::vector<std::pair<std::string, std::string>>{
+                                     {"VLC", "Running — quit it first"}}));
+    EXPECT_EQ(recorder_.calls.size(), 1u);
+}
+
+TEST_F(LinuxUninstallerTest, AnAppImageIsFoundByNameAndByTheEntriesThatStartItAndGoesToTheTrash) {
+    auto obsidian = appImage("Obsidian-1.5.3.AppImage");
+    test::makeFile(home("/.config/obsidian/Preferences"), 10'000);
+    test::makeFile(home("/.local/state/Obsidian/log"), 100);
+    writeText(home("/.local/share/applications/appimagekit_5f0-Obsidian.desktop"),
+              "[Desktop Entry]\nExec=\"" + obsidian.url + "\" %U\n");
+    writeText(home("/.config/autostart/notes.desktop"),
+              "[Desktop Entry]\nExec=env OPT=1 " + obsidian.url + "\n");
+    test::makeFile(home("/.config/google-chrome/Default/Login Data"), 100);
+    auto chrome = appImage("Google-Chrome-x86_64.AppImage");
+
+    auto plan = Uninstaller::plan(obsidian, environment_);
+    EXPECT_FALSE(plan.bundleID);
+    EXPECT_EQ(sorted(found(plan)),
+              sorted({{home("/.config/obsidian"), "Preferences", Ownership::user},
+                      {home("/.local/state/Obsidian"), "App state", Ownership::user},
+                      {home("/.local/share/applications/appimagekit_5f0-Obsidian.desktop"),
+                       "Desktop entry", Ownership::user},
+                      {home("/.config/autostart/notes.desktop"), "Login item", Ownership::user}}));
+
+    auto outcome = Uninstaller::uninstall(obsidian, plan.leftovers, environment_);
+    EXPECT_EQ(outcome.cleaned.size(), 5u);
+    EXPECT_TRUE(outcome.failures.empty());
+    EXPECT_TRUE(recorder_.calls.empty());
+    EXPECT_TRUE(test::exists(Trash::homeTrash() + "/files/Obsidian-1.5.3.AppImage"));
+    EXPECT_FALSE(test::exists(obsidian.url));
+
+    // Named like the browser: its profile is found but kept.
+    auto chromePlan = Uninstaller::plan(chrome, environment_);
+    EXPECT_TRUE(chromePlan.leftovers.empty());
+    EXPECT_EQ(chromePlan.kept,
+              (std::vector<UninstallPlan::Kept>{
+                  {"~/.config/google-chrome", "Holds Chrome's saved passwords and sign-ins"}}));
+
+    // A running AppImage (its runtime runs the file itself) is left alone.
+    running_.apps.push_back({5, "", "Google-Chrome", "", chrome.url, true});
+    EXPECT_TRUE(Uninstaller::plan(chrome, environment_).isRunning);
+    EXPECT_EQ(failures(Uninstaller::uninstall(chrome, {}, environment_)).size(), 1u);
+    EXPECT_TRUE(test::exists(chrome.url));
+}
+
+TEST_F(LinuxUninstallerTest, HostileFileNamesAndIdsFindNothingOutsideTheirOwnPlaces) {
+    // The folders many programs share, each with something in it.
+    for (const char* shared :
+         {"/.config/dconf/user", "/.config/autostart/other.desktop", "/.config/systemd/user/x",
+          "/.local/share/applications/other.desktop", "/.local/share/flatpak/repo/config",
+          "/.local/share/Trash/files/kept", "/.local/share/keyrings/login.keyring",
+          "/.cache/thumbnails/x.png", "/.var/app/org.other.App/data/x"})
+        test::makeFile(home(shared), 100);
+    for (const char* file : {"..AppImage", "...AppImage", "dconf.AppImage", "Applications.AppImage",
+                             "autostart.AppImage", "flatpak.AppImage", "TRASH.appimage",
+                             "keyrings-2.AppImage", "a.AppImage", "-x86_64.AppImage"}) {
+        auto hostile = appImage(file);
+        auto plan = Uninstaller::plan(hostile, environment_);
+        EXPECT_TRUE(plan.leftovers.empty()) << file << ": " << plan.leftovers.front().url;
+        EXPECT_TRUE(plan.kept.empty()) << file;
+    }
+    // A path that only climbs out of an installation is not a Flatpak of it.
+    test::makeFolder(home("/flatpak-user/app"));
+    auto climbing = item(home("/flatpak-user/app/../../.var/app"), "app");
+    EXPECT_FALSE(LinuxApplications::identify(climbing.url, places_));
+    auto dotted = item(home("/flatpak-user/app/.."), "..");
+    EXPECT_FALSE(LinuxApplications::identify(dotted.url, places_));
+    EXPECT_TRUE(recorder_.calls.empty());
 }

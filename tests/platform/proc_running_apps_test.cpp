@@ -85,6 +85,16 @@ TEST_F(ProcRunningAppsTest, ListsTheFirstProcessOfEachApplication) {
     EXPECT_FALSE(r.activate(apps[0]));
 }
 
+TEST_F(ProcRunningAppsTest, AnAppImageStartedFromATerminalIsAnApplication) {
+    std::string image = test::home() + "/Applications/Krita-x86_64.AppImage";
+    process(600, 1, "session.slice", image);
+    process(601, 600, "session.slice", image); // the same file: one application
+    process(700, 1, "session.slice", test::home() + "/bin/.AppImage");
+    auto apps = reader().list();
+    ASSERT_EQ(apps.size(), 1u);
+    EXPECT_EQ(apps[0], (RunningApplication{600, "", "Krita-x86_64", "", image, false}));
+}
+
 TEST_F(ProcRunningAppsTest, NoSessionFindsNone) {
     process(10, 1, "", "/usr/bin/sleep");
     EXPECT_TRUE(reader().list().empty());

@@ -12,7 +12,7 @@ namespace bramwick::Cli {
 
 int duplicatesMode(std::ostream& out) {
     auto start = std::chrono::steady_clock::now();
-    auto items = Duplicates::items(Catalog::personalFolders(), 1'000'000);
+    auto items = Duplicates::items(Catalog::searchedPersonalFolders(), 1'000'000);
     std::int64_t total = 0;
     for (const auto& item : items) {
         out << pad(size(item.size), 10) << " " << Text::repairUtf8(item.name) << "\n"

@@ -28,7 +28,7 @@ std::string columns(const SimilarImages::Candidate& picture) {
 int picturesMode(std::ostream& out) {
     constexpr std::int64_t minimum = 100'000;
     auto t0 = Clock::now();
-    auto candidates = SimilarImages::collect(Catalog::personalFolders(), minimum);
+    auto candidates = SimilarImages::collect(Catalog::searchedPersonalFolders(), minimum);
     auto representatives = SimilarImages::representatives(candidates);
     auto t1 = Clock::now();
     auto outlines = SimilarImages::outlines(representatives);

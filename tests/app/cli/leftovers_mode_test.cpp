@@ -1,3 +1,5 @@
+#include <fstream>
+
 #include <gtest/gtest.h>
 
 #include "engine/scanner.h"
@@ -63,5 +65,38 @@ TEST(LeftoversMode, PrintsEachMatchingApplicationWithItsLeftoversAndKeptPlaces) 
     EXPECT_EQ(none.output, "");
     EXPECT_TRUE(test::exists(atlas));
     EXPECT_TRUE(test::exists(container));
+    test::removeTree(home);
+}
+
+TEST(LeftoversMode, ListsFlatpakApplicationsAndAppImagesWithTheirLeftovers) {
+    std::string home = test::makeTemporaryFolder("leftovers-linux");
+    std::string maps = home + "/.local/share/flatpak/app/org.gnome.Maps";
+    test::makeFile(maps + "/x86_64/stable/abc/files/bin/maps", 60'000);
+    test::makeLink("x86_64/stable", maps + "/current");
+    test::makeFile(home + "/.local/share/flatpak/exports/share/applications/org.gnome.Maps.desktop",
+                   0);
+    std::ofstream(home + "/.local/share/flatpak/exports/share/applications/org.gnome.Maps.desktop")
+        << "[Desktop Entry]\nName=Maps\n";
+    std::string data = home + "/.var/app/org.gnome.Maps";
+    test::makeFile(data + "/data/maps.db", 30'000);
+    std::string image = home + "/Applications/Krita-5.2.2-x86_64.AppImage";
+    test::makeFile(image, 50'000);
+    std::string config = home + "/.config/krita";
+    test::makeFile(config + "/kritarc", 8'000);
+
+    auto run = test::runProgram(BRAMWICK_BINARY, {"--leftovers"}, {"BRAMWICK_HOME=" + home});
+    EXPECT_EQ(run.status, 0);
+    std::string mapsBlock =
+        "\nMaps \u2014 org.gnome.Maps \u2014 app " + Text::byteCount(Scanner::allocatedSize(maps)) +
+        ", leftovers " + Text::byteCount(Scanner::allocatedSize(data)) + "\n" +
+        "   Container                  " +
+        right(Text::byteCount(Scanner::allocatedSize(data)), 10) + "  ~/.var/app/org.gnome.Maps\n";
+    std::string kritaBlock =
+        "\nKrita \u2014 no bundle id \u2014 app " + Text::byteCount(Scanner::allocatedSize(image)) +
+        ", leftovers " + Text::byteCount(Scanner::allocatedSize(config)) + "\n" +
+        "   Preferences                " +
+        right(Text::byteCount(Scanner::allocatedSize(config)), 10) + "  ~/.config/krita\n";
+    EXPECT_NE(run.output.find(mapsBlock), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find(kritaBlock), std::string::npos) << run.output;
     test::removeTree(home);
 }

@@ -1,0 +1,54 @@
+// Where the data of each catalog category lives on a Linux desktop, beside the places the catalog
+// row lists: the same kind of data with the same risk only (a cache stays a cache, nothing that
+// cannot be rebuilt joins a safe row). Kept apart from the rows so each row reads as it is, and
+// merged into them when the catalog is built.
+#pragma once
+
+#include <map>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "engine/models.h"
+
+namespace bramwick::LinuxLocations {
+
+// What one category adds. Paths begin with "~/" or with an XDG base folder: "$CACHE/",
+// "$CONFIG/", "$DATA/", "$STATE/" (each honouring its XDG_*_HOME, which BRAMWICK_HOME turns
+// off), or are absolute; a "*" component stands for every folder there.
+struct Addition {
+    std::vector<std::string> paths{};
+    // Keys of the user's own folders (user-dirs.dirs) that join the roots.
+    std::vector<std::string> userFolders{};
+    // Desktop-file ids of the applications that use these files while they run.
+    std::vector<std::string> busyApps{};
+    // Desktop-file ids of the application that manages the data.
+    std::vector<std::string> managedBy{};
+};
+
+// Category id → what it adds on this platform. Rows without data here are absent.
+const std::map<std::string, Addition>& table();
+
+// A location of the table as the catalog holds it: "~/…" when it lies in the home, else absolute.
+std::string resolve(std::string_view location);
+
+// Adds every row's Linux places (after the ones it lists, each once; a root inside another root
+// of the same row is dropped, so no file is reached twice), busy applications and managing
+// application.
+void extend(std::vector<CleanupCategory>& rows);
+
+// The browser profile folders (passwords, sign-in cookies) of this platform, expanded: never
+// removed, whatever category or leftover reaches them.
+std::vector<std::string> browserProfiles();
+
+// The folders of this platform that hold other folders of many applications or of the user
+// (the XDG base folders, the application and autostart entries, the Flatpak installations, the
+// user's own folders), expanded: never removed themselves.
+std::vector<std::string> sharedFolders();
+
+// Folders that belong to a category without a paths or contents source, as (expanded path, id)
+// pairs: the claimed-paths map holds them so no broader row lists or counts them too.
+std::vector<std::pair<std::string, std::string>> claimedElsewhere();
+
+} // namespace bramwick::LinuxLocations

@@ -1,0 +1,155 @@
+#include <algorithm>
+
+#include <gtest/gtest.h>
+
+#include "engine/auto_clean.h"
+#include "engine/catalog.h"
+#include "engine/cleaner.h"
+#include "base/edition.h"
+#include "engine/linux_locations.h"
+#include "engine/user_folders.h"
+#include "platform/files.h"
+#include "platform/settings.h"
+#include "support/fixture.h"
+
+using namespace bramwick;
+
+namespace {
+bool lists(const std::string& id, const std::string& path) {
+    const auto& paths = Catalog::find(id)->source.paths;
+    return std::find(paths.begin(), paths.end(), path) != paths.end();
+}
+} // namespace
+
+TEST(LinuxLocations, RowsGainTheirLinuxPlacesAfterTheListedOnes) {
+    struct Case {
+        const char* id;
+        const char* path;
+    } cases[] = {
+        {"app-caches", "~/.var/app/*/cache"},
+        {"chrome-cache", "~/.cache/google-chrome"},
+        {"chrome-cache", "~/.cache/chromium"},
+        {"yarn", "~/.cache/yarn"},
+        {"yarn", "~/.local/share/pnpm/store"},
+        {"homebrew", "~/.cache/Homebrew"},
+        {"python-user", "~/.local/lib/python3.*"},
+        {"claude-desktop", "~/.config/Claude/Code Cache"},
+        {"app-containers", "~/.var/app"},
+        {"chrome-profile", "~/.config/google-chrome"},
+        {"chrome-profile", "~/.var/app/com.google.Chrome/config/google-chrome"},
+        {"app-support", "~/.local/share"},
+        {"large-files", "~/Videos"},
+        {"duplicates", "~/Videos"},
+    };
+    for (const auto& c : cases)
+        EXPECT_TRUE(lists(c.id, c.path)) << c.id << " " << c.path;
+    // The listed paths stay first and the same.
+    EXPECT_EQ(Catalog::find("chrome-cache")->source.paths.front(), "~/Library/Caches/Google");
+    EXPECT_EQ(Catalog::find("dot-cache")->source.paths, std::vector<std::string>{"~/.cache"});
+    // Data that cannot be rebuilt never joins a safe row.
+    for (const auto& category : Catalog::all()) {
+        if (category.risk != Risk::safe) continue;
+        for (const auto& path : category.source.paths)
+            EXPECT_FALSE(path.starts_with("~/.config/google-chrome") ||
+                         path.starts_with("~/.var/app/com.google.Chrome/config"))
+                << category.id << " " << path;
+    }
+    const auto& busy = Catalog::find("chrome-cache")->busyApps;
+    for (const char* id : {"com.google.Chrome", "google-chrome", "chromium"})
+        EXPECT_NE(std::find(busy.begin(), busy.end(), id), busy.end()) << id;
+}
+
+TEST(LinuxLocations, BaseFoldersStayInTheSandboxHome) {
+    // BRAMWICK_HOME is set for every test: the XDG variables must not lead out of it.
+    test::EnvironmentChange cache("XDG_CACHE_HOME", "/elsewhere/cache");
+    test::EnvironmentChange config("XDG_CONFIG_HOME", "/elsewhere/config");
+    EXPECT_EQ(LinuxLocations::resolve("$CACHE/yarn"), "~/.cache/yarn");
+    EXPECT_EQ(LinuxLocations::resolve("$CONFIG"), "~/.config");
+    EXPECT_EQ(LinuxLocations::resolve("$STATE/x"), "~/.local/state/x");
+    EXPECT_EQ(LinuxLocations::resolve("$CACHEX/y"), "$CACHEX/y");
+    EXPECT_EQ(LinuxLocations::resolve("/var/tmp"), "/var/tmp");
+}
+
+TEST(LinuxLocations, ProfilesAndSharedFoldersAreNeverRemoved) {
+    const auto& home = Edition::home();
+    for (const char* refused : {"/.config/google-chrome", "/.config/chromium/Default/Login Data",
+                                "/.var/app/com.google.Chrome/config/google-chrome/Default",
+                                "/.var/app", "/.local/share/flatpak", "/.local/share/applications",
+                                "/.config/autostart", "/.local/bin", "/Applications"})
+        EXPECT_FALSE(Cleaner::isRemovable(home + refused)) << refused;
+    for (const char* allowed : {"/.cache/google-chrome", "/.var/app/org.gnome.Maps",
+                                "/.local/share/applications/x.desktop"})
+        EXPECT_TRUE(Cleaner::isRemovable(home + allowed)) << allowed;
+    // A Flatpak browser's data folder goes only while it holds no profile.
+    std::string flatpakChrome = home + "/.var/app/com.google.Chrome";
+    test::makeFolder(flatpakChrome + "/cache");
+    EXPECT_TRUE(Cleaner::isRemovable(flatpakChrome));
+    test::makeFolder(flatpakChrome + "/config/google-chrome");
+    EXPECT_FALSE(Cleaner::isRemovable(flatpakChrome));
+    EXPECT_FALSE(Cleaner::isRemovable(flatpakChrome + "/config"));
+    EXPECT_TRUE(Cleaner::isRemovable(flatpakChrome + "/cache"));
+    test::removeTree(flatpakChrome);
+}
+
+TEST(UserFolders, ReadsTheDesktopsOwnFolderNames) {
+    std::string text = "# written by xdg-user-dirs-update\n"
+                       "XDG_DESKTOP_DIR=\"$HOME/Bureau\"\n"
+                       "XDG_DOWNLOAD_DIR=\"$HOME/T\u00e9l\u00e9chargements\"\n"
+                       "  XDG_PICTURES_DIR=\"/data/Bilder\"\n"
+                       "XDG_MUSIC_DIR=\"$HOME/\"\n"       // switched off: the home itself
+                       "XDG_VIDEOS_DIR=\"$HOME\"\n"       // likewise
+                       "XDG_TEMPLATES_DIR=\"Vorlagen\"\n" // neither $HOME nor absolute
+                       "XDG_PUBLICSHARE_DIR=\"/\"\n"      // the root
+                       "XDG_DOCUMENTS_DIR=\"$HOME/My \\\"Docs\\\"\"\n"
+                       "XDG_BROKEN_DIR=\"$HOME/unclosed\n"
+                       "OTHER=\"$HOME/x\"\n";
+    auto folders = UserFolders::parse(text, "/home/ana");
+    std::map<std::string, std::string> expected{{"DESKTOP", "/home/ana/Bureau"},
+                                                {"DOWNLOAD", "/home/ana/T\u00e9l\u00e9chargements"},
+                                                {"PICTURES", "/data/Bilder"},
+                                                {"DOCUMENTS", "/home/ana/My \"Docs\""}};
+    EXPECT_EQ(folders, expected);
+    EXPECT_TRUE(UserFolders::parse("", "/home/ana").empty());
+}
+
+TEST(Files, PatternsStandForTheFoldersThatFit) {
+    std::string base = test::makeTemporaryFolder("patterns");
+    test::makeFolder(base + "/app/org.a.B/cache");
+    test::makeFolder(base + "/app/org.c.D/cache");
+    test::makeFolder(base + "/app/org.e.F");                   // no cache
+    test::makeFolder(base + "/app/.hidden/cache");             // hidden names are not matched by *
+    test::makeFile(base + "/app/file/cache", 10);              // "file" is a folder here, fine
+    test::makeFile(base + "/app/plain", 10);                   // a file, not a folder
+    test::makeLink(base + "/app/org.a.B", base + "/app/link"); // a link is never followed
+    test::makeFolder(base + "/lib/python3.11");
+    test::makeFolder(base + "/lib/python2.7");
+    EXPECT_EQ(Files::matching(base + "/app/*/cache"),
+              (std::vector<std::string>{base + "/app/file/cache", base + "/app/org.a.B/cache",
+                                        base + "/app/org.c.D/cache"}));
+    EXPECT_EQ(Files::matching(base + "/lib/python3.*"),
+              std::vector<std::string>{base + "/lib/python3.11"});
+    EXPECT_EQ(Files::matching(base + "/lib"), std::vector<std::string>{base + "/lib"});
+    EXPECT_TRUE(Files::matching(base + "/none/*").empty());
+
+    EXPECT_TRUE(Files::matchesPattern("/h/.var/app/x/cache", "/h/.var/app/*/cache"));
+    EXPECT_FALSE(Files::matchesPattern("/h/.var/app/x/y/cache", "/h/.var/app/*/cache"));
+    EXPECT_FALSE(Files::matchesPattern("/h/.var/app/.x/cache", "/h/.var/app/*/cache"));
+    EXPECT_TRUE(Files::matchesPattern("/l/python3.12", "/l/python3.*"));
+    EXPECT_FALSE(Files::matchesPattern("/l/python2.7", "/l/python3.*"));
+    test::removeTree(base);
+}
+
+TEST(LinuxLocations, ARunningBrowserHoldsBackItsCacheByItsDesktopId) {
+    Settings settings{test::home() + "/linux-settings.json"};
+    for (const char* id : {"google-chrome", "chromium", "org.chromium.Chromium"}) {
+        RunningApplication browser;
+        browser.pid = 5;
+        browser.bundleIdentifier = id;
+        browser.name = "Browser";
+        auto plan = AutoClean::plan(Catalog::all(), {browser}, settings);
+        EXPECT_NE(std::find(plan.skipped.begin(), plan.skipped.end(),
+                            AutoClean::Skip{"Google Chrome Cache", "Browser is open"}),
+                  plan.skipped.end())
+            << id;
+    }
+}
