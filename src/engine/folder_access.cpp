@@ -23,11 +23,6 @@ const std::vector<SuggestedFolder>& FolderAccess::suggested() {
     return folders;
 }
 
-FolderAccess& FolderAccess::shared() {
-    static FolderAccess record(Settings::standard());
-    return record;
-}
-
 FolderAccess::FolderAccess(Settings& settings) : settings_(settings) {}
 
 void FolderAccess::remove(const SuggestedFolder& folder) {

@@ -30,8 +30,7 @@ class FolderAccess {
     // desktop, documents.
     static const std::vector<SuggestedFolder>& suggested();
 
-    // The one record of the process, over the standard settings. Used on the main thread.
-    static FolderAccess& shared();
+    // The record over the caller's settings, which must outlive it. Used on one thread.
     explicit FolderAccess(Settings& settings);
 
     // Ids of the folders access was granted to.

@@ -8,6 +8,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include "base/unique_fd.h"
 #include "platform/files.h"
 
 namespace bramwick::ProcessTable {
@@ -117,16 +118,11 @@ std::optional<std::string> executable(pid_t pid, std::string_view kernelName,
 
 SignalOutcome signalIfUnchanged(pid_t pid, const Identity& expected, int signal) {
     if (pid <= 0) return {SignalOutcome::Kind::gone, {}};
-    int pidfd = openPidfd(pid);
-    if (pidfd < 0 && errno == ESRCH) return {SignalOutcome::Kind::gone, {}};
-    if (identity(pid) != expected) {
-        if (pidfd >= 0) ::close(pidfd);
-        return {SignalOutcome::Kind::gone, {}};
-    }
-    if (pidfd < 0) return outcomeOf(::kill(pid, signal)); // kernels without pidfd: check, then kill
-    SignalOutcome outcome = outcomeOf(sendThroughPidfd(pidfd, signal));
-    ::close(pidfd);
-    return outcome;
+    UniqueFd pidfd(openPidfd(pid));
+    if (!pidfd && errno == ESRCH) return {SignalOutcome::Kind::gone, {}};
+    if (identity(pid) != expected) return {SignalOutcome::Kind::gone, {}};
+    if (!pidfd) return outcomeOf(::kill(pid, signal)); // kernels without pidfd: check, then kill
+    return outcomeOf(sendThroughPidfd(pidfd.get(), signal));
 }
 
 } // namespace bramwick::ProcessTable

@@ -10,10 +10,11 @@
 
 #include <plist/plist.h>
 
+#include "base/text.h"
+#include "base/unique_fd.h"
 #include "engine/catalog.h"
 #include "engine/models.h"
 #include "engine/scanner.h"
-#include "base/text.h"
 #include "platform/admin.h"
 #include "platform/files.h"
 
@@ -160,6 +161,20 @@ std::optional<std::string> mailMeasure(const Probes& probes) {
            (mailIsRunning(probes) ? std::string(dot) + "quit Mail first" : "");
 }
 
+// Asks to thin at least 1 GB, or all the volume reports purgeable when that is more.
+Commands thinSnapshotsCommands() {
+    std::int64_t bytes = std::max<std::int64_t>(purgeableBytes(), 1'000'000'000);
+    return Commands{{"tmutil", "thinlocalsnapshots", "/", std::to_string(bytes), "4"}};
+}
+
+// One vacuum per index found when the task runs, so an account added since is included.
+Commands mailIndexCommands() {
+    Commands commands;
+    for (const auto& index : mailIndexes())
+        commands.push_back({"sqlite3", index, "vacuum;"});
+    return commands;
+}
+
 // The administrator run of one script line.
 Result runAsAdmin(const std::string& script, const Probes& probes) {
     Shell::Result result;
@@ -184,78 +199,98 @@ std::vector<MaintenanceTask> all(const Probes& probes) {
     };
     auto run = [](Commands commands) { return [commands] { return commands; }; };
     return {
-        {"malware", "Malware protection",
-         "macOS checks every app you open against Apple's own malware definitions (XProtect), "
-         "scans for "
-         "known infections in the background (XProtect Remediator), and refuses unsigned apps "
-         "(Gatekeeper). Apple updates all of it silently and at no cost.",
-         "", "checkmark.shield", false, [root] { return exists(root + xprotectBundle); },
-         [probes] { return std::optional<std::string>(xprotectStatus(probes)); }, nothing},
-        {"memory-purge", "Memory purge",
-         "Other cleaners offer a button that empties the disk cache so the free-memory figure "
-         "jumps. The "
-         "cache was never taking memory away from anything: macOS drops it by itself the moment an "
-         "app "
-         "needs the space, and reads it back afterwards.",
-         "", "memorychip", false, [probes] { return probes.memorySnapshot().has_value(); },
-         [probes] { return purgeReality(probes); }, nothing},
-        {"logs", "Rotate and compress logs",
-         "Rotates every system log that is due and gzips the old ones, which is where the space "
-         "is.",
-         "A few seconds.", "doc.text.magnifyingglass", true, tool("/usr/sbin/newsyslog"), none,
-         run({{"newsyslog", "-F"}})},
-        {"snapshots", "Thin local snapshots",
-         "Time Machine keeps hourly snapshots on the startup disk when the backup drive is away. "
-         "macOS "
-         "deletes them under pressure; this asks for it now.",
-         "You lose the ability to roll back to those points without your backup drive. Snapshots "
-         "macOS "
-         "made for an OS update are not purgeable and stay.",
-         "clock.arrow.2.circlepath", true, tool("/usr/bin/tmutil"),
-         [probes] { return snapshotsMeasure(probes); },
-         [] {
-             std::int64_t bytes = std::max<std::int64_t>(purgeableBytes(), 1'000'000'000);
-             return Commands{{"tmutil", "thinlocalsnapshots", "/", std::to_string(bytes), "4"}};
-         }},
-        {"dns", "Flush the DNS cache",
-         "Makes the Mac look addresses up again. The fix when a site still resolves to an address "
-         "it has "
-         "moved off.",
-         "The first visit to each site is a fraction slower.", "network", true,
-         tool("/usr/bin/dscacheutil"), none,
-         run({{"dscacheutil", "-flushcache"}, {"killall", "-HUP", "mDNSResponder"}})},
-        {"launch-services", "Rebuild the Open With list",
-         "Clears out apps you have deleted and duplicate entries from the Open With menu and from "
-         "which "
-         "app opens what.",
-         "Takes a minute, and the menu is rebuilt as apps are re-registered.",
-         "square.and.arrow.up.on.square", false, tool(lsregister), none,
-         run({{lsregister, "-kill", "-r", "-domain", "local", "-domain", "system", "-domain",
-               "user"}})},
-        {"mail-index", "Compact Mail's index",
-         "Rewrites Mail's message index without the gaps left by deleted mail. Mail opens faster "
-         "afterwards.",
-         "Mail has to be closed. Your mail is not touched \u2014 only the index of it.",
-         "envelope.badge", false, [] { return !mailIndexes().empty(); },
-         [probes] { return mailMeasure(probes); },
-         [] {
-             Commands commands;
-             for (const auto& index : mailIndexes())
-                 commands.push_back({"sqlite3", index, "vacuum;"});
-             return commands;
-         }},
-        {"spotlight", "Rebuild the Spotlight index",
-         "Throws the search index away and builds it again. Fixes searches that find nothing, and "
-         "it is "
-         "what Bramwick reads for when an app was last opened.",
-         "Hours of background work, and the Mac runs hot and busy throughout. Only worth it when "
-         "search "
-         "is actually broken.",
-         "magnifyingglass", true, tool("/usr/bin/mdutil"), none, run({{"mdutil", "-E", "/"}})},
-        {"verify-disk", "Check the startup disk",
-         "Runs First Aid's read-only check and reports what it finds. Nothing is changed.",
-         "A minute or two. Read-only, so it is always safe to run.", "stethoscope", false,
-         tool("/usr/sbin/diskutil"), none, run({{"diskutil", "verifyVolume", "/"}})},
+        {.id = "malware",
+         .name = "Malware protection",
+         .detail = "macOS checks every app you open against Apple's own malware definitions "
+                   "(XProtect), scans for known infections in the background (XProtect "
+                   "Remediator), and refuses unsigned apps (Gatekeeper). Apple updates all of it "
+                   "silently and at no cost.",
+         .cost = "", // an information row: nothing to run
+         .symbol = "checkmark.shield",
+         .isAvailable = [root] { return exists(root + xprotectBundle); },
+         .measure = [probes] { return std::optional<std::string>(xprotectStatus(probes)); },
+         .commands = nothing},
+        {.id = "memory-purge",
+         .name = "Memory purge",
+         .detail = "Other cleaners offer a button that empties the disk cache so the free-memory "
+                   "figure jumps. The cache was never taking memory away from anything: macOS "
+                   "drops it by itself the moment an app needs the space, and reads it back "
+                   "afterwards.",
+         .cost = "", // an information row: nothing to run
+         .symbol = "memorychip",
+         .isAvailable = [probes] { return probes.memorySnapshot().has_value(); },
+         .measure = [probes] { return purgeReality(probes); },
+         .commands = nothing},
+        {.id = "logs",
+         .name = "Rotate and compress logs",
+         .detail = "Rotates every system log that is due and gzips the old ones, which is where "
+                   "the space is.",
+         .cost = "A few seconds.",
+         .symbol = "doc.text.magnifyingglass",
+         .needsPassword = true,
+         .isAvailable = tool("/usr/sbin/newsyslog"),
+         .measure = none,
+         .commands = run({{"newsyslog", "-F"}})},
+        {.id = "snapshots",
+         .name = "Thin local snapshots",
+         .detail = "Time Machine keeps hourly snapshots on the startup disk when the backup drive "
+                   "is away. macOS deletes them under pressure; this asks for it now.",
+         .cost = "You lose the ability to roll back to those points without your backup drive. "
+                 "Snapshots macOS made for an OS update are not purgeable and stay.",
+         .symbol = "clock.arrow.2.circlepath",
+         .needsPassword = true,
+         .isAvailable = tool("/usr/bin/tmutil"),
+         .measure = [probes] { return snapshotsMeasure(probes); },
+         .commands = thinSnapshotsCommands},
+        {.id = "dns",
+         .name = "Flush the DNS cache",
+         .detail = "Makes the Mac look addresses up again. The fix when a site still resolves to "
+                   "an address it has moved off.",
+         .cost = "The first visit to each site is a fraction slower.",
+         .symbol = "network",
+         .needsPassword = true,
+         .isAvailable = tool("/usr/bin/dscacheutil"),
+         .measure = none,
+         .commands = run({{"dscacheutil", "-flushcache"}, {"killall", "-HUP", "mDNSResponder"}})},
+        {.id = "launch-services",
+         .name = "Rebuild the Open With list",
+         .detail = "Clears out apps you have deleted and duplicate entries from the Open With "
+                   "menu and from which app opens what.",
+         .cost = "Takes a minute, and the menu is rebuilt as apps are re-registered.",
+         .symbol = "square.and.arrow.up.on.square",
+         .isAvailable = tool(lsregister),
+         .measure = none,
+         .commands = run({{lsregister, "-kill", "-r", "-domain", "local", "-domain", "system",
+                           "-domain", "user"}})},
+        {.id = "mail-index",
+         .name = "Compact Mail's index",
+         .detail = "Rewrites Mail's message index without the gaps left by deleted mail. Mail "
+                   "opens faster afterwards.",
+         .cost = "Mail has to be closed. Your mail is not touched \u2014 only the index of it.",
+         .symbol = "envelope.badge",
+         .isAvailable = [] { return !mailIndexes().empty(); },
+         .measure = [probes] { return mailMeasure(probes); },
+         .commands = mailIndexCommands},
+        {.id = "spotlight",
+         .name = "Rebuild the Spotlight index",
+         .detail = "Throws the search index away and builds it again. Fixes searches that find "
+                   "nothing, and it is what Bramwick reads for when an app was last opened.",
+         .cost = "Hours of background work, and the Mac runs hot and busy throughout. Only worth "
+                 "it when search is actually broken.",
+         .symbol = "magnifyingglass",
+         .needsPassword = true,
+         .isAvailable = tool("/usr/bin/mdutil"),
+         .measure = none,
+         .commands = run({{"mdutil", "-E", "/"}})},
+        {.id = "verify-disk",
+         .name = "Check the startup disk",
+         .detail = "Runs First Aid's read-only check and reports what it finds. Nothing is "
+                   "changed.",
+         .cost = "A minute or two. Read-only, so it is always safe to run.",
+         .symbol = "stethoscope",
+         .isAvailable = tool("/usr/sbin/diskutil"),
+         .measure = none,
+         .commands = run({{"diskutil", "verifyVolume", "/"}})},
     };
 }
 
@@ -359,12 +394,11 @@ std::int64_t purgeableBytes() {
 std::vector<std::string> mailIndexes() {
     std::string folder = Catalog::expand("~/Library/Mail");
     std::vector<std::string> names;
-    if (DIR* dir = ::opendir(folder.c_str())) {
-        while (dirent* entry = ::readdir(dir)) {
+    if (UniqueDir dir(::opendir(folder.c_str())); dir) {
+        while (dirent* entry = ::readdir(dir.get())) {
             std::string_view name = entry->d_name;
             if (name != "." && name != "..") names.emplace_back(name);
         }
-        ::closedir(dir);
     }
     std::sort(names.begin(), names.end());
     std::vector<std::string> indexes;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "base/text.h"
 #include "system/process_list.h"
 
 namespace bramwick {
@@ -35,6 +36,22 @@ std::int64_t swapRate(std::uint64_t ins, std::uint64_t outs, std::uint64_t lastI
     return static_cast<std::int64_t>(bytes);
 }
 
+// The top processes from one run of ps, or why ps could not be started.
+void readTopProcesses(const Source& source, Reading& reading) {
+    try {
+        // The pid tells where to read the whole name: ps prints the kernel's cut one.
+        auto ps = source.runner({"ps", "-Ao", "pid=,pcpu=,rss=,comm="}, 20);
+        // env's own statuses for a program missing from the path or not executable
+        if (ps.status == 127 || ps.status == 126)
+            reading.topProcessesProblem = "Couldn't run ps: " + Text::trimmed(ps.output);
+        else
+            std::tie(reading.topCPU, reading.topMemory) =
+                VitalsReader::topProcesses(ps.output, source.root);
+    } catch (const std::exception& error) {
+        reading.topProcessesProblem = std::string("Couldn't run ps: ") + error.what();
+    }
+}
+
 } // namespace
 
 Sampler::Sampler(Source source) : source_(std::move(source)) {}
@@ -59,16 +76,7 @@ Reading Sampler::sample(bool topProcesses) {
     reading.swapUsed = swap.used;
     reading.swapTotal = swap.total;
 
-    if (topProcesses) {
-        try {
-            // The pid tells where to read the whole name: ps prints the kernel's cut one.
-            auto ps = source_.runner({"ps", "-Ao", "pid=,pcpu=,rss=,comm="}, 20);
-            std::tie(reading.topCPU, reading.topMemory) =
-                VitalsReader::topProcesses(ps.output, source_.root);
-        } catch (const std::exception&) {
-            // ps could not be started: no top processes this time
-        }
-    }
+    if (topProcesses) readTopProcesses(source_, reading);
 
     reading.pressure = KernelStats::memoryPressure(source_.root);
     reading.thermal = KernelStats::thermalState(source_.root);

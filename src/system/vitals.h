@@ -65,6 +65,9 @@ struct Reading {
     Vitals::Thermal thermal = Vitals::Thermal::nominal;
     std::optional<Vitals::Process> topCPU;
     std::optional<Vitals::Process> topMemory;
+    // Why the top processes are absent although they were asked for: ps could not be started
+    // ("Couldn't run ps: …"). Empty when ps ran, or was not asked for.
+    std::string topProcessesProblem;
 };
 
 using Clock = std::chrono::steady_clock;

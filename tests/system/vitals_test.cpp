@@ -1,3 +1,4 @@
+#include <functional>
 #include <limits>
 #include <stdexcept>
 
@@ -139,6 +140,40 @@ TEST(Vitals, NothingReadableGivesZeros) {
     EXPECT_EQ(reading.swapRate, 0);
     EXPECT_EQ(reading.thermal, Vitals::Thermal::nominal);
     EXPECT_FALSE(reading.topCPU);
+}
+
+TEST(Vitals, APsThatCannotStartIsSaidAndListsNothing) {
+    test::SystemTree empty;
+    struct Case {
+        std::string name;
+        std::function<Shell::Result()> ps;
+        bool asked;
+        std::string problem;
+        bool listed;
+    } cases[] = {
+        {"launch refused", []() -> Shell::Result { throw std::runtime_error("cannot launch"); },
+         true, "Couldn't run ps: cannot launch", false},
+        {"missing from the path",
+         [] {
+             return Shell::Result{127, "/usr/bin/env: 'ps': No such file or directory\n"};
+         },
+         true, "Couldn't run ps: /usr/bin/env: 'ps': No such file or directory", false},
+        {"ran",
+         [] {
+             return Shell::Result{0, " 1 3.0 100 a\n"};
+         },
+         true, "", true},
+        {"not asked", []() -> Shell::Result { throw std::runtime_error("cannot launch"); }, false,
+         "", false},
+    };
+    for (const auto& c : cases) {
+        VitalsReader::Sampler sampler{VitalsReader::Source{
+            empty.root(), [&](const std::vector<std::string>&, double) { return c.ps(); }}};
+        auto reading = sampler.sample(c.asked);
+        EXPECT_EQ(reading.topProcessesProblem, c.problem) << c.name;
+        EXPECT_EQ(reading.topCPU.has_value(), c.listed) << c.name;
+        EXPECT_EQ(reading.topMemory.has_value(), c.listed) << c.name;
+    }
 }
 
 TEST(Vitals, TopProcessesFromAListing) {
