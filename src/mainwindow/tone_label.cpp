@@ -29,6 +29,15 @@ QColor safeAccent(Skin skin, const QPalette& palette) {
 
 } // namespace Tones
 
+void showWhen(QWidget* widget, bool shown) {
+    if (!shown)
+        widget->hide();
+    else if (widget->parentWidget())
+        widget->show();
+    else
+        widget->setAttribute(Qt::WA_WState_ExplicitShowHide, false);
+}
+
 ToneLabel::ToneLabel(const QString& objectName, TextStyle style,
                      std::optional<QFont::Weight> weight, ToneOf tone, QWidget* parent)
     : QLabel(parent), tone_(std::move(tone)) {

@@ -21,6 +21,10 @@ QColor secondary(Skin skin, const QPalette& palette);
 QColor safeAccent(Skin skin, const QPalette& palette);
 } // namespace Tones
 
+// Shows or hides a block that follows the store; a block not yet placed in a window is never
+// shown as a window of its own.
+void showWhen(QWidget* widget, bool shown);
+
 class ToneLabel : public QLabel {
     Q_OBJECT
 

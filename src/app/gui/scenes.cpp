@@ -5,6 +5,8 @@
 #include <QMessageBox>
 #include <QScreen>
 
+#include "app/gui/window_top.h"
+
 namespace bramwick {
 
 namespace {
@@ -84,6 +86,7 @@ MainWindowFrame& Scenes::ensureMainWindow() {
             if (!options_.trayAvailable) quit();
         };
         mainWindow_ = std::make_unique<MainWindowFrame>(*store_, std::move(hooks));
+        mainWindow_->setTop(new WindowTop(*store_, *settings_, mainWindow_.get()));
     }
     return *mainWindow_;
 }
