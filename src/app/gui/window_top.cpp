@@ -119,16 +119,10 @@ void WindowTop::askToConfirm(MainActions::Confirmation confirmation) {
         q(MainActions::confirmationMessage(confirmation, store_.safeTotal(), store_.yoursInSafe())),
         QString::fromLatin1(MainActions::confirmLabel), dangerous,
         [this, confirmation = std::move(confirmation)] {
-            confirmation_.reset();
             if (confirmation.kind == MainActions::Confirmation::Kind::allSafe)
                 store_.cleanAllSafe();
             else
                 store_.clean(confirmation.category, confirmation.items);
-        });
-    // Cancel clears the card without telling us; forget the pending clean with it.
-    if (ConfirmCard* card = presenter_->card())
-        connect(card, &QObject::destroyed, this, [this] {
-            if (!presenter_->card()) confirmation_.reset();
         });
 }
 

@@ -45,7 +45,10 @@ class WindowTop : public QWidget {
 
     // Shows the card for a clean; confirming runs it with exactly the items it carries.
     void askToConfirm(MainActions::Confirmation confirmation);
-    const std::optional<MainActions::Confirmation>& confirmation() const { return confirmation_; }
+    // The clean the card shows; none once either of its buttons ran.
+    std::optional<MainActions::Confirmation> confirmation() const {
+        return presenter_->card() ? confirmation_ : std::nullopt;
+    }
 
     void setShowAccessSetup(bool shown);
     bool showAccessSetup() const { return setup_ != nullptr; }
