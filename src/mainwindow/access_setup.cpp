@@ -153,7 +153,7 @@ FullDiskAccessSetup::FullDiskAccessSetup(Store& store, Hooks hooks, QWidget* par
     auto* spinner = new QProgressBar(waiting_);
     spinner->setRange(0, 0);
     spinner->setTextVisible(false);
-    spinner->setFixedSize(28, 6);
+    spinner->setFixedSize(20, 6);
     waitingRow->addWidget(spinner);
     auto* waitingText =
         new ToneLabel("accessWaiting", TextStyle::body, std::nullopt, Tones::secondary, waiting_);
@@ -163,12 +163,20 @@ FullDiskAccessSetup::FullDiskAccessSetup(Store& store, Hooks hooks, QWidget* par
     relaunch_->setToolTip(
         QStringLiteral("Access usually takes effect only after Bramwick restarts"));
     waitingRow->addWidget(relaunch_);
-    buttons->addWidget(waiting_);
+    // Its own line above the buttons: beside them it does not fit the card's width with the
+    // desktop's fonts.
+    auto* waitingLine = new QHBoxLayout;
+    waitingLine->addStretch(1);
+    waitingLine->addWidget(waiting_);
+    column->addLayout(waitingLine);
     openSettings_ = makeButton("openSystemSettings", QStringLiteral("Open System Settings"), this);
-    setButtonLook(openSettings_, ButtonLook::prominent);
     buttons->addWidget(openSettings_);
     start_ = makeButton("startScanning", QStringLiteral("Start Scanning"), this);
     setButtonLook(start_, ButtonLook::prominent);
+    // The waiting row needs the room: the settings button is the default one instead.
+    for (QWidget* fixed : {static_cast<QWidget*>(continue_), static_cast<QWidget*>(waitingText),
+                           static_cast<QWidget*>(relaunch_), static_cast<QWidget*>(openSettings_)})
+        fixed->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     buttons->addWidget(start_);
     column->addLayout(buttons);
 

@@ -203,11 +203,11 @@ QWidget* DiskHeader::buildSkinned(Parts& parts) {
     auto* box = new QWidget(this);
     box->setObjectName(QStringLiteral("diskHeaderSkinned"));
     auto* row = new QHBoxLayout(box);
-    row->setContentsMargins(16, 14, 16, 6);
-    row->setSpacing(14);
+    skinnedRow_ = row;
 
     auto* tile = new SkinTile(20, std::nullopt, box);
     tile->setObjectName(QStringLiteral("diskTile"));
+    tile->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     auto* tileRow = new QHBoxLayout(tile);
     tileRow->setContentsMargins(18, 14, 18, 14);
     tileRow->setSpacing(16);
@@ -250,6 +250,7 @@ QWidget* DiskHeader::buildSkinned(Parts& parts) {
     for (VitalMeter* meter : {parts.cpu, parts.memory}) {
         auto* meterTile = new SkinTile(20, std::nullopt, box);
         meterTile->setObjectName(meter->objectName() + "-tile");
+        meterTile->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
         auto* layout = new QHBoxLayout(meterTile);
         layout->setContentsMargins(18, 14, 18, 14);
         meter->setParent(meterTile);
@@ -270,7 +271,16 @@ QWidget* DiskHeader::buildSkinned(Parts& parts) {
 }
 
 void DiskHeader::chooseLayout() {
-    const bool classic = skinOf(this) == Skin::classic;
+    const Skin skin = skinOf(this);
+    const bool classic = skin == Skin::classic;
+    // The tiles keep room for their shadows outside their cards: the gaps and edges between the
+    // cards are measured without it.
+    const QMarginsF shadow = tileMargins(skin);
+    skinnedRow_->setSpacing(std::max(0, int(std::lround(14 - shadow.left() - shadow.right()))));
+    skinnedRow_->setContentsMargins(std::max(0, int(std::lround(16 - shadow.left()))),
+                                    std::max(0, int(std::lround(14 - shadow.top()))),
+                                    std::max(0, int(std::lround(16 - shadow.right()))),
+                                    std::max(0, int(std::lround(6 - shadow.bottom()))));
     classic_->setHidden(!classic);
     skinned_->setHidden(classic);
 }

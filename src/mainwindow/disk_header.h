@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 
+#include <QHBoxLayout>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QWidget>
@@ -113,6 +114,7 @@ class DiskHeader : public QWidget {
     Parts skinnedParts_;
     QWidget* classic_ = nullptr;
     QWidget* skinned_ = nullptr;
+    QHBoxLayout* skinnedRow_ = nullptr;
 };
 
 } // namespace bramwick

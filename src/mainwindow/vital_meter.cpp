@@ -192,11 +192,6 @@ void VitalMeter::paintEvent(QPaintEvent*) {
         QRectF(0, y, w, captionMetrics.height()), Qt::AlignLeft | Qt::AlignVCenter,
         captionMetrics.elidedText(QString::fromStdString(VitalMeters::caption(kind_, vitals_)),
                                   Qt::ElideRight, w));
-    if (hasFocus()) {
-        painter.setPen(QPen(withOpacity(primary, 0.4), 1, Qt::DotLine));
-        painter.setBrush(Qt::NoBrush);
-        painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 4, 4);
-    }
 }
 
 } // namespace bramwick
