@@ -1,8 +1,8 @@
 // The rules of the unattended clean: its settings, when it is due and why, what it may take,
 // and the words it leaves behind. No state of its own: every call reads or writes the settings
 // at that moment, so the settings window, the store's runs and the command line see one truth.
-// The clock, the settings file and the running applications can be handed in; local time is the
-// C library's zone (TZ).
+// Every call is handed the settings it reads or writes; the clock, the notifier and the running
+// applications can be handed in too. Local time is the C library's zone (TZ).
 #pragma once
 
 #include <array>
@@ -54,48 +54,42 @@ std::optional<Schedule> scheduleFromRaw(std::string_view raw);
 
 // Readers. A missing value, or one of the wrong type, reads as the default; numbers are not
 // clamped, and dates are stored as seconds since 2001-01-01.
-Schedule schedule(const Settings& settings = Settings::standard()); // unrecognised: off
-std::int64_t hour(const Settings& settings = Settings::standard());
-std::int64_t minute(const Settings& settings = Settings::standard());
-bool onLowSpace(const Settings& settings = Settings::standard());
-std::int64_t lowSpaceGB(const Settings& settings = Settings::standard());
-bool notify(const Settings& settings = Settings::standard());
-std::set<std::string> excluded(const Settings& settings = Settings::standard());
-std::optional<Date> enabledAt(const Settings& settings = Settings::standard());
-std::optional<Date> lastRun(const Settings& settings = Settings::standard());
-std::int64_t lastFreed(const Settings& settings = Settings::standard());
+Schedule schedule(const Settings& settings); // unrecognised: off
+std::int64_t hour(const Settings& settings);
+std::int64_t minute(const Settings& settings);
+bool onLowSpace(const Settings& settings);
+std::int64_t lowSpaceGB(const Settings& settings);
+bool notify(const Settings& settings);
+std::set<std::string> excluded(const Settings& settings);
+std::optional<Date> enabledAt(const Settings& settings);
+std::optional<Date> lastRun(const Settings& settings);
+std::int64_t lastFreed(const Settings& settings);
 // A schedule is chosen, or the low-space clean is on.
-bool isEnabled(const Settings& settings = Settings::standard());
+bool isEnabled(const Settings& settings);
 
 // Writers; each returns why the settings could not be saved, if they could not.
-std::optional<std::string> setSchedule(Schedule schedule,
-                                       Settings& settings = Settings::standard());
+std::optional<std::string> setSchedule(Schedule schedule, Settings& settings);
 // Stores the hour clamped to 0...23 and the minute clamped to 0...59.
-std::optional<std::string> setTimeOfDay(std::int64_t hour, std::int64_t minute,
-                                        Settings& settings = Settings::standard());
+std::optional<std::string> setTimeOfDay(std::int64_t hour, std::int64_t minute, Settings& settings);
 // Stored as a list sorted ascending; the empty set stores an empty list.
-std::optional<std::string> setExcluded(const std::set<std::string>& ids,
-                                       Settings& settings = Settings::standard());
+std::optional<std::string> setExcluded(const std::set<std::string>& ids, Settings& settings);
 // None removes the key.
-std::optional<std::string> setEnabledAt(std::optional<Date> date,
-                                        Settings& settings = Settings::standard());
-std::optional<std::string> setLastRun(std::optional<Date> date,
-                                      Settings& settings = Settings::standard());
-std::optional<std::string> setLastFreed(std::int64_t bytes,
-                                        Settings& settings = Settings::standard());
+std::optional<std::string> setEnabledAt(std::optional<Date> date, Settings& settings);
+std::optional<std::string> setLastRun(std::optional<Date> date, Settings& settings);
+std::optional<std::string> setLastFreed(std::int64_t bytes, Settings& settings);
 
 // When the scheduled clean is next due, or none (schedule off, never armed, or a stored time
 // that no clock shows). After a run it is the stored time on the day one interval after the
 // last run's day (a monthly clean run on 31 January is due on the last day of February); before
 // the first run, the first such time strictly after the schedule was armed. A time the clock
 // skips moves to the moment it goes forward; a time it shows twice counts the first time.
-std::optional<Date> nextDue(const Settings& settings = Settings::standard());
+std::optional<Date> nextDue(const Settings& settings);
 
 // Why an automatic clean should run now ("free space fell below 10 GB", "daily clean"), or
 // none. `freeBytes` is the home volume's available space; pass the largest value when it is
 // unknown, which keeps the low-space clean off. A chosen schedule that was never armed is
 // armed at `now` first, whatever the answer.
-std::optional<std::string> reason(std::int64_t freeBytes, Settings& settings = Settings::standard(),
+std::optional<std::string> reason(std::int64_t freeBytes, Settings& settings,
                                   Date now = std::chrono::system_clock::now());
 
 // A category left out of an automatic clean, and why.
@@ -117,8 +111,7 @@ struct Plan {
 Plan plan(const std::vector<CleanupCategory>& categories,
           const std::vector<RunningApplication>& running, const Settings& settings);
 // The same with this user's running applications as they are now.
-Plan plan(const std::vector<CleanupCategory>& categories,
-          const Settings& settings = Settings::standard());
+Plan plan(const std::vector<CleanupCategory>& categories, const Settings& settings);
 
 // The applications of `provider` that belong to this user (other users' sessions never keep a
 // category from being cleaned). Each entry's process is looked up in /proc, so an entry whose
@@ -135,9 +128,8 @@ std::string notificationTitle(std::int64_t freed);
 std::string notificationBody(std::int64_t freed, std::string_view reason);
 // Posts it when the user wants notifications and the program may post; nothing otherwise.
 // True when it was handed to the notification service.
-bool postNotification(std::int64_t freed, std::string_view reason,
-                      Notifier& notifier = Notifier::system(),
-                      const Settings& settings = Settings::standard());
+bool postNotification(std::int64_t freed, std::string_view reason, Notifier& notifier,
+                      const Settings& settings);
 
 // The history record of a run: "Automatic clean (daily clean): 1.2 GB", and a detail naming
 // the planned categories (or that nothing was removed), the skipped ones with their reasons and

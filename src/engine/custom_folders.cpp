@@ -92,19 +92,11 @@ std::optional<CustomFolder> fromJson(const nlohmann::json& json) {
     return folder;
 }
 
-std::optional<std::string> save(const std::vector<CustomFolder>& folders) {
-    return save(folders, Settings::standard());
-}
-
 std::optional<std::string> save(const std::vector<CustomFolder>& folders, Settings& settings) {
     nlohmann::json list = nlohmann::json::array();
     for (const auto& folder : folders)
         list.push_back(toJson(folder));
     return settings.set(key, std::move(list));
-}
-
-std::vector<CustomFolder> load() {
-    return load(Settings::standard());
 }
 
 std::vector<CustomFolder> load(const Settings& settings) {

@@ -39,10 +39,8 @@ nlohmann::json toJson(const CustomFolder& folder);
 std::optional<CustomFolder> fromJson(const nlohmann::json& json);
 
 // The reason when the list could not be saved (the stored list is then unchanged).
-std::optional<std::string> save(const std::vector<CustomFolder>& folders);
 std::optional<std::string> save(const std::vector<CustomFolder>& folders, Settings& settings);
 // The stored list; a damaged list gives no folders at all.
-std::vector<CustomFolder> load();
 std::vector<CustomFolder> load(const Settings& settings);
 
 // The folders that may never be added: the system's own top folders, the home folder and its

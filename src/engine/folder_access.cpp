@@ -4,6 +4,25 @@
 
 namespace bramwick {
 
+const std::vector<SuggestedFolder>& FolderAccess::suggested() {
+    static const std::vector<SuggestedFolder> folders{
+        {"caches", "Caches", "~/Library/Caches", "App and browser caches that rebuild themselves.",
+         "scan app caches"},
+        {"developer", "Developer", "~/Library/Developer",
+         "Xcode's build data and the files it copies from your devices.",
+         "scan Xcode's build data"},
+        {"logs", "Logs", "~/Library/Logs",
+         "Log files and crash reports, only needed when chasing a bug.", "scan log files"},
+        {"desktop", "Desktop", "~/Desktop",
+         "Your own files, for Large Files and the duplicate finders.",
+         "look for large files and duplicates on your Desktop"},
+        {"documents", "Documents", "~/Documents",
+         "Your own files, for Large Files and the duplicate finders.",
+         "look for large files and duplicates in Documents"},
+    };
+    return folders;
+}
+
 FolderAccess& FolderAccess::shared() {
     static FolderAccess record(Settings::standard());
     return record;

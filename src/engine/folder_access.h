@@ -7,6 +7,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace bramwick {
 
@@ -25,6 +26,10 @@ struct SuggestedFolder {
 
 class FolderAccess {
   public:
+    // The folders the settings suggest, in the order they are listed: caches, developer, logs,
+    // desktop, documents.
+    static const std::vector<SuggestedFolder>& suggested();
+
     // The one record of the process, over the standard settings. Used on the main thread.
     static FolderAccess& shared();
     explicit FolderAccess(Settings& settings);

@@ -11,11 +11,12 @@
 
 #include <tbb/parallel_for_each.h>
 
+#include "base/paths.h"
+#include "base/text.h"
+#include "base/unique_fd.h"
 #include "engine/catalog.h"
 #include "engine/packages.h"
 #include "engine/scanner.h"
-#include "base/text.h"
-#include "base/paths.h"
 #include "platform/walk_folders.h"
 
 namespace bramwick::Scanner {
@@ -43,10 +44,11 @@ template <typename Visit> void walk(const std::string& root, bool foldersOnly, V
     tbb::parallel_for_each(
         start.begin(), start.end(),
         [&](const PendingFolder& folder, tbb::feeder<PendingFolder>& feeder) {
-            DIR* dir = WalkFolders::openSeen(folder.path, device, folder.inode, folder.depth == 0);
+            UniqueDir dir(
+                WalkFolders::openSeen(folder.path, device, folder.inode, folder.depth == 0));
             if (!dir) return;
-            int fd = ::dirfd(dir);
-            while (dirent* entry = ::readdir(dir)) {
+            int fd = ::dirfd(dir.get());
+            while (dirent* entry = ::readdir(dir.get())) {
                 const char* name = entry->d_name;
                 if (WalkFolders::isSelfOrParent(name)) continue;
                 if (foldersOnly && entry->d_type != DT_DIR && entry->d_type != DT_UNKNOWN) continue;
@@ -56,7 +58,6 @@ template <typename Visit> void walk(const std::string& root, bool foldersOnly, V
                 if (enter && WalkFolders::entersFolder(fd, name, child, device))
                     feeder.add({folder.path + "/" + name, folder.depth + 1, child.st_ino});
             }
-            ::closedir(dir);
         });
 }
 

@@ -8,9 +8,10 @@
 #include <limits>
 #include <regex>
 
+#include "base/text.h"
+#include "base/unique_fd.h"
 #include "engine/catalog.h"
 #include "engine/scanner.h"
-#include "base/text.h"
 
 namespace bramwick::Scanner {
 
@@ -120,12 +121,11 @@ std::vector<ScanItem> simulatorDevices(const Shell::Runner& runner,
 
     std::string folder = Catalog::expand(devicesFolder);
     std::vector<std::string> children;
-    if (DIR* dir = ::opendir(folder.c_str())) {
-        while (dirent* entry = ::readdir(dir)) {
+    if (UniqueDir dir(::opendir(folder.c_str())); dir) {
+        while (dirent* entry = ::readdir(dir.get())) {
             std::string name = entry->d_name;
             if (Text::characterCount(name) == 36) children.push_back(folder + "/" + name);
         }
-        ::closedir(dir);
     }
     std::sort(children.begin(), children.end());
     auto items = measure(

@@ -12,9 +12,10 @@
 #include <tbb/parallel_for_each.h>
 #include <tbb/parallel_sort.h>
 
+#include "base/paths.h"
+#include "base/unique_fd.h"
 #include "engine/catalog.h"
 #include "engine/packages.h"
-#include "base/paths.h"
 #include "platform/walk_folders.h"
 
 namespace bramwick::FileWalk {
@@ -76,12 +77,13 @@ class Walk {
 
   private:
     void list(const PendingFolder& folder, tbb::feeder<PendingFolder>& feeder) {
-        DIR* dir = WalkFolders::openSeen(folder.path, static_cast<dev_t>(folder.identity.device),
-                                         static_cast<ino_t>(folder.identity.inode), folder.isRoot);
+        UniqueDir dir(WalkFolders::openSeen(folder.path, static_cast<dev_t>(folder.identity.device),
+                                            static_cast<ino_t>(folder.identity.inode),
+                                            folder.isRoot));
         if (!dir) return;
-        int fd = ::dirfd(dir);
+        int fd = ::dirfd(dir.get());
         auto& found = found_.local();
-        while (dirent* entry = ::readdir(dir)) {
+        while (dirent* entry = ::readdir(dir.get())) {
             std::string_view name = entry->d_name;
             if (name.empty() || name[0] == '.') continue; // hidden, and "." and ".."
             if (isSkippedName(name) || entry->d_type == DT_LNK) continue;
@@ -106,7 +108,6 @@ class Walk {
                              {std::move(path), static_cast<std::int64_t>(st.st_size),
                               modifiedOf(st), identityOf(st)}});
         }
-        ::closedir(dir);
     }
 
     std::int64_t minimum_;
@@ -167,17 +168,14 @@ bool olderThenShallower(const std::string& pathA, const std::optional<Date>& mod
 }
 
 int openRegular(const std::string& path, std::optional<Identity> identity, std::int64_t* size) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return -1;
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (!fd) return -1;
     struct stat st {};
-    bool same = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+    bool same = ::fstat(fd.get(), &st) == 0 && S_ISREG(st.st_mode) &&
                 (!identity || *identity == Identity{} || identityOf(st) == *identity);
-    if (!same) {
-        ::close(fd);
-        return -1;
-    }
+    if (!same) return -1;
     if (size) *size = static_cast<std::int64_t>(st.st_size);
-    return fd;
+    return fd.release();
 }
 
 } // namespace bramwick::FileWalk

@@ -13,6 +13,7 @@
 #include <QToolButton>
 #include <QWidget>
 
+#include "mainwindow/list_plan.h"
 #include "store/store.h"
 
 namespace bramwick {
@@ -20,14 +21,8 @@ namespace bramwick {
 namespace MainActions {
 
 // A clean waiting for the card: these items of this category (as they were when the user
-// asked), or every safe category.
-struct Confirmation {
-    enum class Kind { category, allSafe };
-    Kind kind = Kind::category;
-    CleanupCategory category;
-    std::vector<ScanItem> items;
-    bool operator==(const Confirmation&) const = default;
-};
+// asked), or every safe category; the list's rows ask with the same value.
+using Confirmation = ListPlan::Confirmation;
 
 std::string confirmationTitle(const Confirmation& confirmation);
 // "3 items, 12 MB.\n\n" and what the action does; for every safe category the store's warning.

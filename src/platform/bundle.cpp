@@ -8,8 +8,9 @@
 
 #include <plist/plist.h>
 
-#include "platform/files.h"
 #include "base/paths.h"
+#include "base/unique_fd.h"
+#include "platform/files.h"
 
 namespace bramwick {
 
@@ -100,14 +101,15 @@ std::optional<Bundle> describing(const std::string& applicationPath) {
     if (auto wrapped = Paths::resolved(applicationPath + "/WrappedBundle"))
         if (auto bundle = open(*wrapped); bundle && bundle->identifier) return bundle;
     std::string wrapper = applicationPath + "/Wrapper";
-    DIR* dir = ::opendir(wrapper.c_str());
-    if (!dir) return std::nullopt;
     std::vector<std::string> names;
-    while (dirent* entry = ::readdir(dir)) {
-        std::string name = entry->d_name;
-        if (hasAppExtension(name)) names.push_back(std::move(name));
+    {
+        UniqueDir dir(::opendir(wrapper.c_str()));
+        if (!dir) return std::nullopt;
+        while (dirent* entry = ::readdir(dir.get())) {
+            std::string name = entry->d_name;
+            if (hasAppExtension(name)) names.push_back(std::move(name));
+        }
     }
-    ::closedir(dir);
     if (names.empty()) return std::nullopt;
     return open(wrapper + "/" + *std::min_element(names.begin(), names.end()));
 }

@@ -12,6 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "base/unique_fd.h"
 #include "platform/files.h"
 
 namespace bramwick::KernelStats {
@@ -97,11 +98,10 @@ std::optional<std::uint64_t> vmstatValue(std::string_view text, std::string_view
 
 std::vector<std::string> entriesStartingWith(const std::string& folder, std::string_view prefix) {
     std::vector<std::string> names;
-    if (DIR* dir = ::opendir(folder.c_str())) {
-        while (dirent* entry = ::readdir(dir))
+    if (UniqueDir dir(::opendir(folder.c_str())); dir) {
+        while (dirent* entry = ::readdir(dir.get()))
             if (std::string_view(entry->d_name).starts_with(prefix))
                 names.emplace_back(entry->d_name);
-        ::closedir(dir);
     }
     std::sort(names.begin(), names.end());
     return names;

@@ -14,15 +14,12 @@
 
 namespace bramwick::LoginItems {
 
-namespace {
-std::string autostartFolder() {
+std::string folder() {
     return Edition::configHome() + "/autostart";
 }
 
-} // namespace
-
 std::string entryPath() {
-    return autostartFolder() + "/" + Edition::appId + ".desktop";
+    return folder() + "/" + Edition::appId + ".desktop";
 }
 
 std::string entryText(const std::string& executable) {
@@ -40,9 +37,11 @@ std::string entryText(const std::string& executable) {
 
 Status status() {
     std::string path = entryPath();
-    struct stat st{};
+    struct stat st {};
+    // No entry, or no folder it could be in (a file stands where a folder of its path belongs):
+    // nothing is registered.
     if (::stat(path.c_str(), &st) != 0)
-        return errno == ENOENT ? Status::notRegistered : Status::unknown;
+        return errno == ENOENT || errno == ENOTDIR ? Status::notRegistered : Status::unknown;
     auto text = Files::read(path);
     if (!text) return Status::unknown;
     auto keys = DesktopEntry::mainGroup(*text);
@@ -61,7 +60,7 @@ Status status() {
 std::optional<std::string> registerApp(const std::string& executable) {
     std::string program = executable.empty() ? DesktopEntry::currentExecutable() : executable;
     if (program.empty()) return std::string("cannot find where this program is installed");
-    if (auto problem = Files::makeFolders(autostartFolder())) return problem;
+    if (auto problem = Files::makeFolders(folder())) return problem;
     return Files::writeAtomically(entryPath(), entryText(program), 0644);
 }
 

@@ -16,13 +16,15 @@ enum class Status {
     unknown,          // the entry cannot be read
 };
 
+// <config>/autostart, the folder of every program's login entry.
+std::string folder();
 // <config>/autostart/<app id>.desktop.
 std::string entryPath();
 
 // The entry's text: an application entry starting `executable`, quoted as Exec values require.
 std::string entryText(const std::string& executable);
 
-// Never fails: what cannot be read is `unknown`.
+// Never fails: an entry that exists but cannot be read is `unknown`.
 Status status();
 
 // Writes the entry (atomically) so that `executable`, this program unless given, starts at

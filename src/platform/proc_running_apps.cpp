@@ -9,10 +9,11 @@
 #include <unistd.h>
 
 #include "base/edition.h"
+#include "base/paths.h"
 #include "base/text.h"
 #include "platform/bundle.h"
 #include "platform/files.h"
-#include "base/paths.h"
+#include "platform/process_table.h"
 
 namespace bramwick {
 
@@ -58,16 +59,6 @@ std::optional<pid_t> parentOf(const std::string& statText) {
         ++at;
     if (at == start) return std::nullopt;
     return static_cast<pid_t>(std::strtol(statText.substr(start, at - start).c_str(), nullptr, 10));
-}
-
-std::string readLink(const std::string& path) {
-    char buffer[4096];
-    ssize_t n = ::readlink(path.c_str(), buffer, sizeof buffer - 1);
-    if (n <= 0) return {};
-    std::string target(buffer, static_cast<std::size_t>(n));
-    constexpr std::string_view replaced = " (deleted)";
-    if (target.ends_with(replaced)) target.resize(target.size() - replaced.size());
-    return target;
 }
 
 // systemd writes "-" and other bytes of a name as "\xNN" in unit names.
@@ -218,7 +209,7 @@ std::vector<RunningApplication> ProcRunningApplications::list() const {
         auto stat = readSmall(base + "/stat", 1 << 16);
         if (!stat) continue; // ended meanwhile
         process.parent = parentOf(*stat).value_or(0);
-        process.executable = readLink(base + "/exe");
+        process.executable = ProcessTable::executableIn(base);
         if (auto bundle = Bundles::containing(process.executable)) {
             process.bundle = *bundle;
             process.key = "bundle:" + *bundle;

@@ -79,6 +79,42 @@ std::optional<Identity> identity(pid_t pid, const std::string& root) {
     return Identity{*start, std::move(*commandLine)};
 }
 
+std::string executableIn(const std::string& processFolder) {
+    std::string target(4096, '\0');
+    ssize_t n = ::readlink((processFolder + "/exe").c_str(), target.data(), target.size());
+    if (n <= 0 || static_cast<std::size_t>(n) >= target.size()) return {};
+    target.resize(static_cast<std::size_t>(n));
+    constexpr std::string_view replaced = " (deleted)";
+    if (target.ends_with(replaced)) target.resize(target.size() - replaced.size());
+    return target;
+}
+
+std::optional<std::string> executable(pid_t pid, std::string_view kernelName,
+                                      const std::string& root) {
+    if (pid <= 0) return std::nullopt;
+    std::string folder = root + "/proc/" + std::to_string(pid);
+    auto name = Files::read(folder + "/comm");
+    if (!name) return std::nullopt;
+    if (name->ends_with('\n')) name->pop_back();
+    if (*name != kernelName) return std::nullopt;
+    if (std::string path = executableIn(folder); !path.empty()) return path;
+    // The kernel keeps 15 characters of the name; a shorter one is whole. A command line can
+    // be rewritten at will ("sshd: user@pts/0"), so its first word only counts when it carries
+    // on from the cut name.
+    constexpr std::size_t cutLength = 15;
+    if (name->size() == cutLength) {
+        if (auto commandLine = Files::read(folder + "/cmdline")) {
+            std::string_view word(*commandLine);
+            word = word.substr(0, word.find('\0'));
+            word = word.substr(0, word.find(' '));
+            std::string_view file = word.substr(word.rfind('/') + 1);
+            if (file.size() > name->size() && file.starts_with(*name))
+                return std::string(word.starts_with('/') ? word : file);
+        }
+    }
+    return name;
+}
+
 SignalOutcome signalIfUnchanged(pid_t pid, const Identity& expected, int signal) {
     if (pid <= 0) return {SignalOutcome::Kind::gone, {}};
     int pidfd = openPidfd(pid);

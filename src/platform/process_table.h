@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <sys/types.h>
 
 namespace bramwick::ProcessTable {
@@ -20,6 +21,19 @@ struct Identity {
 // The identity of `pid` under `root` ("" for the running system); none when the process does
 // not exist or cannot be read.
 std::optional<Identity> identity(pid_t pid, const std::string& root = "");
+
+// The path `<processFolder>/exe` points to (a /proc/<pid> folder), without the mark the kernel
+// adds when the file has been replaced since; "" when it cannot be read (a kernel thread, or
+// another user's process).
+std::string executableIn(const std::string& processFolder);
+
+// What a listed process runs, read from the process itself, since the kernel's own name is cut
+// at 15 characters: the path of its executable where it can be read; else the first word of
+// its command line, when that continues a kernel name that was cut; else the kernel name. None
+// when the process has ended or its kernel name is no longer `kernelName`, as ps listed it
+// (the pid has gone to another process since).
+std::optional<std::string> executable(pid_t pid, std::string_view kernelName,
+                                      const std::string& root = "");
 
 struct SignalOutcome {
     enum class Kind {

@@ -12,6 +12,7 @@
 #include <fmt/format.h>
 
 #include "base/edition.h"
+#include "base/unique_fd.h"
 #include "platform/files.h"
 
 namespace bramwick {
@@ -26,21 +27,18 @@ struct FileText {
 };
 
 FileText readSettingsFile(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!fd) {
         if (errno == ENOENT) return {};
         return {std::nullopt, fmt::format("cannot read {}: {}", path, std::strerror(errno))};
     }
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
         return {std::nullopt,
                 fmt::format("{} is {}, not a file", path,
                             S_ISDIR(st.st_mode) ? "a folder" : "a pipe, socket or device")};
-    }
-    auto text = Files::readAll(fd);
+    auto text = Files::readAll(fd.get());
     int error = errno;
-    ::close(fd);
     if (!text) return {std::nullopt, fmt::format("cannot read {}: {}", path, std::strerror(error))};
     return {std::move(text), std::nullopt};
 }

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "base/unique_fd.h"
 #include "platform/safe_delete.h"
 
 namespace bramwick::WalkFolders {
@@ -14,30 +15,26 @@ namespace {
 // open(2) refuses a path of PATH_MAX bytes or more, which a deep tree reaches; such a folder is
 // opened a stretch of the path at a time, each stretch resolved as open(2) would resolve it.
 // What is reached is checked against the listed identity all the same.
-int openFolder(const std::string& path, int flags) {
-    int fd = ::open(path.c_str(), flags);
-    if (fd >= 0 || errno != ENAMETOOLONG) return fd;
-    int at = AT_FDCWD;
+UniqueFd openFolder(const std::string& path, int flags) {
+    UniqueFd fd(::open(path.c_str(), flags));
+    if (fd || errno != ENAMETOOLONG) return fd;
+    UniqueFd at; // the folder reached so far; none stands for the working folder
     std::size_t start = 0;
     for (;;) {
-        if (path.size() - start < PATH_MAX) {
-            int last = ::openat(at, path.c_str() + start, flags);
-            if (at != AT_FDCWD) ::close(at);
-            return last;
-        }
+        int base = at ? at.get() : AT_FDCWD;
+        if (path.size() - start < PATH_MAX)
+            return UniqueFd(::openat(base, path.c_str() + start, flags));
         auto cut = path.rfind('/', start + PATH_MAX - 1);
         if (cut == std::string::npos || cut < start) { // one name longer than any path
-            if (at != AT_FDCWD) ::close(at);
             errno = ENAMETOOLONG;
-            return -1;
+            return {};
         }
         std::string stretch = cut == 0 ? "/" : path.substr(start, cut - start);
-        int next = stretch.empty()
-                       ? ::dup(at)
-                       : ::openat(at, stretch.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (at != AT_FDCWD) ::close(at);
-        if (next < 0) return -1;
-        at = next;
+        UniqueFd next(stretch.empty()
+                          ? ::dup(base)
+                          : ::openat(base, stretch.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (!next) return {};
+        at = std::move(next);
         start = cut + 1;
     }
 }
@@ -46,15 +43,14 @@ int openFolder(const std::string& path, int flags) {
 
 DIR* openSeen(const std::string& path, dev_t device, ino_t inode, bool followLink) {
     int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | (followLink ? 0 : O_NOFOLLOW);
-    int fd = openFolder(path, flags);
-    if (fd < 0) return nullptr;
+    UniqueFd fd = openFolder(path, flags);
+    if (!fd) return nullptr;
     struct stat self {};
-    if (::fstat(fd, &self) != 0 || self.st_dev != device || self.st_ino != inode) {
-        ::close(fd);
+    if (::fstat(fd.get(), &self) != 0 || self.st_dev != device || self.st_ino != inode)
         return nullptr;
-    }
-    DIR* folder = ::fdopendir(fd);
-    if (!folder) ::close(fd);
+    // The stream takes the descriptor over only once it is open; the caller closes the stream.
+    DIR* folder = ::fdopendir(fd.get());
+    if (folder) fd.release();
     return folder;
 }
 

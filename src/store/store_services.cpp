@@ -10,6 +10,7 @@
 #include <QThreadPool>
 
 #include "base/edition.h"
+#include "base/unique_fd.h"
 #include "engine/applications.h"
 #include "engine/catalog.h"
 #include "engine/scanner.h"
@@ -21,10 +22,7 @@ namespace bramwick {
 namespace StorePlatform {
 
 bool fullDiskAccessGranted() {
-    DIR* folder = ::opendir(Edition::home().c_str());
-    if (!folder) return false;
-    ::closedir(folder);
-    return true;
+    return static_cast<bool>(UniqueDir(::opendir(Edition::home().c_str())));
 }
 
 std::optional<DiskFigures> homeDisk() {

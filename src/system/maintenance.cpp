@@ -111,16 +111,6 @@ std::optional<Date> lastInstalled(const std::string& name, const Probes& probes)
     return latest;
 }
 
-// The day in the user's locale, abbreviated, without the time: "1 May 2024".
-std::string abbreviatedDate(Date date) {
-    std::time_t time = std::chrono::system_clock::to_time_t(date);
-    std::tm local{};
-    ::localtime_r(&time, &local);
-    char text[64];
-    std::size_t n = std::strftime(text, sizeof text, "%-d %b %Y", &local);
-    return std::string(text, n);
-}
-
 enum class Gatekeeper { on, off, unknown };
 
 Gatekeeper gatekeeper(const Probes& probes) {
@@ -307,7 +297,7 @@ std::string xprotectStatus(const Probes& probes) {
     if (auto version = plistString(probes.root + xprotectBundle + "/Contents/Info.plist",
                                    "CFBundleShortVersionString")) {
         if (auto date = lastInstalled("XProtectPlistConfigData", probes))
-            parts.push_back("Definitions " + *version + ", updated " + abbreviatedDate(*date));
+            parts.push_back("Definitions " + *version + ", updated " + Text::numericDate(*date));
         else
             parts.push_back("Definitions " + *version);
     }

@@ -34,7 +34,7 @@ struct Raw {
     std::string name;
 };
 
-std::vector<Raw> parse(const std::string& output) {
+std::vector<Raw> parse(const std::string& output, const std::string& root) {
     std::vector<Raw> records;
     for (std::string_view line : ProcessList::lines(output)) {
         auto split = ProcessList::split(line, 4);
@@ -46,7 +46,7 @@ std::vector<Raw> parse(const std::string& output) {
         if (!pid || !ppid || !cpu || !kib) continue;
         records.push_back({*pid, *ppid, *cpu,
                            ProcessList::kibibytes(std::max<std::int64_t>(*kib, 0)),
-                           ProcessList::processName(split->rest)});
+                           ProcessList::shownName(*pid, split->rest, root)});
     }
     return records;
 }
@@ -62,7 +62,7 @@ bool Entry::isBrowser() const {
 }
 
 std::vector<Entry> current(int limit, const Shell::Runner& runner,
-                           const RunningApplications& applications) {
+                           const RunningApplications& applications, const std::string& root) {
     if (limit <= 0) return {};
     std::unordered_map<std::int32_t, RunningApplication> apps;
     for (auto& app : applications.list())
@@ -74,7 +74,7 @@ std::vector<Entry> current(int limit, const Shell::Runner& runner,
     } catch (const std::exception&) {
         return {};
     }
-    std::vector<Raw> records = parse(output);
+    std::vector<Raw> records = parse(output, root);
     std::unordered_map<std::int32_t, const Raw*> byPid; // the first record of a pid listed twice
     for (const auto& record : records)
         byPid.emplace(record.pid, &record);

@@ -42,9 +42,11 @@ struct QuitResult {
 };
 
 // At most `limit` memory users, largest first (equal sizes in the order they first appear).
-// Runs ps once (20 s at most); empty when `limit` is 0 or less or ps cannot be started.
+// Runs ps once (20 s at most); empty when `limit` is 0 or less or ps cannot be started. A
+// process is named by its whole executable name, read under the /proc root `root`.
 std::vector<Entry> current(int limit, const Shell::Runner& runner = Shell::run,
-                           const RunningApplications& applications = RunningApplications::system());
+                           const RunningApplications& applications = RunningApplications::system(),
+                           const std::string& root = "");
 
 // Brings the entry's application forward; false without an identifier, when it no longer runs
 // or cannot be brought forward.

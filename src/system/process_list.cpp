@@ -4,6 +4,8 @@
 #include <cmath>
 #include <limits>
 
+#include "platform/process_table.h"
+
 namespace bramwick::ProcessList {
 
 namespace {
@@ -97,6 +99,11 @@ std::string processName(std::string_view command) {
         return std::string(bundle);
     }
     return std::string(lastComponent(command));
+}
+
+std::string shownName(std::int32_t pid, std::string_view listed, const std::string& root) {
+    auto executable = ProcessTable::executable(pid, listed, root);
+    return processName(executable ? std::string_view(*executable) : listed);
 }
 
 } // namespace bramwick::ProcessList

@@ -40,4 +40,8 @@ std::int64_t sum(std::int64_t a, std::int64_t b);
 // kept whole.
 std::string processName(std::string_view command);
 
+// The name a listed process is shown by, whole: `processName` of what it runs, read from the
+// process under `root` (see ProcessTable::executable), else of `listed`, ps's cut kernel name.
+std::string shownName(std::int32_t pid, std::string_view listed, const std::string& root = "");
+
 } // namespace bramwick::ProcessList

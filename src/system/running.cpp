@@ -374,6 +374,7 @@ Shell::Result stop(const RunningItem& item, const Shell::Runner& runner) {
     }
     const auto& watcher = std::get<RunningItem::Watcher>(item.kind);
     std::vector<std::string> problems;
+    bool signalled = false;
     for (std::size_t i = 0; i < watcher.pids.size(); ++i) {
         pid_t pid = watcher.pids[i];
         const auto& identity = i < watcher.identities.size() ? watcher.identities[i] : std::nullopt;
@@ -386,9 +387,15 @@ Shell::Result stop(const RunningItem& item, const Shell::Runner& runner) {
             continue;
         }
         auto outcome = ProcessTable::signalIfUnchanged(pid, *identity, SIGTERM);
+        if (outcome.kind == ProcessTable::SignalOutcome::Kind::sent) signalled = true;
         if (outcome.kind == ProcessTable::SignalOutcome::Kind::refused)
             problems.push_back(fmt::format("Could not stop process {}: {}.", pid, outcome.reason));
     }
+    // Members that end with their root before their own turn are fine; but when nothing at all
+    // was signalled, nothing was stopped here.
+    if (!signalled && problems.empty())
+        problems.push_back(watcher.pids.size() == 1 ? "The process had already ended."
+                                                    : "Its processes had already ended.");
     if (problems.empty()) return {0, ""};
     std::string output;
     for (const auto& problem : problems)

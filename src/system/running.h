@@ -73,8 +73,9 @@ std::vector<std::string> stopCommand(const RunningItem& item);
 
 // Stops an item. A simulator is shut down through `runner` (120 s). A watcher's pids are
 // signalled (SIGTERM) one by one, each only while it is still the process the snapshot saw, so
-// a pid that has ended and been reused is never hit; pids that have ended count as stopped.
-// Status 0 when everything that still ran was signalled; otherwise 1 and the reasons.
+// a pid that has ended and been reused is never hit. Status 0 when at least one process was
+// signalled and everything that still ran was; otherwise 1 and the reasons (a watcher whose
+// processes had all ended already was not stopped by anyone here).
 Shell::Result stop(const RunningItem& item, const Shell::Runner& runner = Shell::run);
 
 // The running time as one spelled-out unit: minutes, hours or days, at least "1 minute".

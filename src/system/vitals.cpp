@@ -61,8 +61,10 @@ Reading Sampler::sample(bool topProcesses) {
 
     if (topProcesses) {
         try {
-            auto ps = source_.runner({"ps", "-Ao", "pcpu=,rss=,comm="}, 20);
-            std::tie(reading.topCPU, reading.topMemory) = VitalsReader::topProcesses(ps.output);
+            // The pid tells where to read the whole name: ps prints the kernel's cut one.
+            auto ps = source_.runner({"ps", "-Ao", "pid=,pcpu=,rss=,comm="}, 20);
+            std::tie(reading.topCPU, reading.topMemory) =
+                VitalsReader::topProcesses(ps.output, source_.root);
         } catch (const std::exception&) {
             // ps could not be started: no top processes this time
         }
@@ -100,20 +102,32 @@ KernelStats::SwapUsage swapUsage() {
 }
 
 std::pair<std::optional<Vitals::Process>, std::optional<Vitals::Process>>
-topProcesses(const std::string& psOutput) {
-    std::optional<Vitals::Process> topCPU, topMemory;
+topProcesses(const std::string& psOutput, const std::string& root) {
+    struct Listed {
+        std::int32_t pid = 0;
+        std::string_view name;
+        Vitals::Process process;
+    };
+    std::optional<Listed> topCPU, topMemory;
     for (std::string_view line : ProcessList::lines(psOutput)) {
-        auto split = ProcessList::split(line, 2);
+        auto split = ProcessList::split(line, 3);
         if (!split) continue;
-        auto cpu = ProcessList::real(split->fields[0]);
-        auto kib = ProcessList::int64(split->fields[1]);
-        if (!cpu || !kib) continue;
-        Vitals::Process process{ProcessList::processName(split->rest), *cpu,
-                                ProcessList::kibibytes(*kib)};
-        if (process.cpu > (topCPU ? topCPU->cpu : -1.0)) topCPU = process;
-        if (process.memory > (topMemory ? topMemory->memory : -1)) topMemory = process;
+        auto pid = ProcessList::int32(split->fields[0]);
+        auto cpu = ProcessList::real(split->fields[1]);
+        auto kib = ProcessList::int64(split->fields[2]);
+        if (!pid || !cpu || !kib) continue;
+        Listed listed{*pid, split->rest, {{}, *cpu, ProcessList::kibibytes(*kib)}};
+        if (listed.process.cpu > (topCPU ? topCPU->process.cpu : -1.0)) topCPU = listed;
+        if (listed.process.memory > (topMemory ? topMemory->process.memory : -1))
+            topMemory = listed;
     }
-    return {std::move(topCPU), std::move(topMemory)};
+    // Only the two that stand out are read from /proc: this runs on the window's thread.
+    auto named = [&](std::optional<Listed>& top) -> std::optional<Vitals::Process> {
+        if (!top) return std::nullopt;
+        top->process.name = ProcessList::shownName(top->pid, top->name, root);
+        return std::move(top->process);
+    };
+    return {named(topCPU), named(topMemory)};
 }
 
 } // namespace VitalsReader

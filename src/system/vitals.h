@@ -105,10 +105,10 @@ std::optional<MemorySnapshot> memorySnapshot();
 KernelStats::SwapUsage swapUsage();
 
 // The process with the highest CPU share and the one with the most resident memory in the
-// output of "ps -Ao pcpu=,rss=,comm="; ties keep the earlier line, lines that do not parse are
-// skipped.
+// output of "ps -Ao pid=,pcpu=,rss=,comm="; ties keep the earlier line, lines that do not parse
+// are skipped. Each is named by its whole executable name, read under the /proc root `root`.
 std::pair<std::optional<Vitals::Process>, std::optional<Vitals::Process>>
-topProcesses(const std::string& psOutput);
+topProcesses(const std::string& psOutput, const std::string& root = "");
 
 } // namespace VitalsReader
 

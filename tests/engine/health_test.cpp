@@ -54,3 +54,30 @@ TEST(FolderAccess, RemoveForgetsTheFoldersSetting) {
     access.remove({"never", "", "", "", ""});
     EXPECT_TRUE(access.granted().empty());
 }
+
+TEST(FolderAccess, TheSuggestedFoldersAndTheirOwnSettings) {
+    const auto& folders = FolderAccess::suggested();
+    std::vector<std::string> ids;
+    for (const auto& folder : folders) {
+        ids.push_back(folder.id);
+        EXPECT_TRUE(folder.path.starts_with("~/")) << folder.id;
+        EXPECT_FALSE(folder.name.empty() || folder.why.empty() || folder.purpose.empty());
+    }
+    EXPECT_EQ(ids,
+              (std::vector<std::string>{"caches", "developer", "logs", "desktop", "documents"}));
+    EXPECT_EQ(folders[3], (SuggestedFolder{"desktop", "Desktop", "~/Desktop",
+                                           "Your own files, for Large Files and the duplicate "
+                                           "finders.",
+                                           "look for large files and duplicates on your Desktop"}));
+
+    // Removing one forgets its own setting and leaves the other four.
+    test::clearHome();
+    Settings settings(test::home() + "/settings.json");
+    for (const auto& folder : folders)
+        settings.set("folderAccess." + folder.id, true);
+    FolderAccess access(settings);
+    access.remove(folders[3]);
+    for (const auto& folder : folders)
+        EXPECT_EQ(settings.contains("folderAccess." + folder.id), folder.id != "desktop")
+            << folder.id;
+}

@@ -74,8 +74,14 @@ TEST(LoginItems, AFailedRegistrationIsReportedAndChangesNothing) {
     auto problem = LoginItems::registerApp(makeProgram(test::home() + "/bin/bramwick"));
     ASSERT_TRUE(problem);
     EXPECT_NE(problem->find("autostart"), std::string::npos) << *problem;
-    EXPECT_EQ(LoginItems::status(), Status::unknown);
+    EXPECT_EQ(LoginItems::status(), Status::notRegistered) << "nothing can be registered there";
     EXPECT_EQ(test::readFile(Edition::configHome() + "/autostart"), "xxx");
+}
+
+TEST(LoginItems, AnEntryThatCannotBeReadIsUnknown) {
+    test::clearHome();
+    test::makeFolder(LoginItems::entryPath()); // a folder in the entry's place
+    EXPECT_EQ(LoginItems::status(), Status::unknown);
 }
 
 TEST(LoginItems, AFailedRemovalIsReportedAndLeavesTheEntry) {

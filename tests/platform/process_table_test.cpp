@@ -1,13 +1,14 @@
 #include <chrono>
 #include <csignal>
 #include <fstream>
-#include <thread>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <thread>
 
 #include <gtest/gtest.h>
 
 #include "platform/process_table.h"
+#include "support/long_named_process.h"
 #include "support/system_tree.h"
 
 using namespace bramwick;
@@ -89,4 +90,51 @@ TEST(ProcessTable, SignalsOnlyTheProcessThatWasMeant) {
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
     EXPECT_EQ(ProcessTable::signalIfUnchanged(pid, *identity, SIGTERM).kind,
               ProcessTable::SignalOutcome::Kind::gone);
+}
+
+TEST(ProcessTable, TheExecutableIsReadFromTheProcessItself) {
+    test::SystemTree tree;
+    auto process = [&](int pid, const std::string& comm, const std::string& cmdline,
+                       const char* exe = nullptr) {
+        std::string folder = "/proc/" + std::to_string(pid);
+        tree.write(folder + "/comm", comm + "\n");
+        tree.write(folder + "/cmdline", cmdline);
+        if (exe) {
+            ASSERT_EQ(::symlink(exe, (tree.root() + folder + "/exe").c_str()), 0);
+        }
+    };
+    using namespace std::string_literals;
+    process(10, "backup-agent-fo", "backup-agent-fo\0"s, "/opt/backup-agent-for-the-office");
+    process(11, "backup-agent-fo", "/opt/backup-agent-for-the-office (deleted)\0"s,
+            "/opt/backup-agent-for-the-office (deleted)");
+    process(12, "backup-agent-fo", "/opt/bin/backup-agent-for-the-office\0--quiet\0"s);
+    process(13, "backup-agent-fo", "./backup-agent-for-the-office --quiet"s); // one rewritten word
+    process(14, "sshd", "sshd: someone@pts/0"s);                              // a title of its own
+    process(15, "Isolated Web Co", "/usr/lib/firefox/firefox\0-contentproc\0"s);
+    process(16, "kworker/0:1", ""s);
+    struct Case {
+        pid_t pid;
+        const char* listed;
+        std::optional<std::string> expected;
+    } cases[] = {
+        {10, "backup-agent-fo", "/opt/backup-agent-for-the-office"},
+        {11, "backup-agent-fo", "/opt/backup-agent-for-the-office"},
+        {12, "backup-agent-fo", "/opt/bin/backup-agent-for-the-office"},
+        {13, "backup-agent-fo", "backup-agent-for-the-office"},
+        {14, "sshd", "sshd"},                       // a whole kernel name needs nothing more
+        {15, "Isolated Web Co", "Isolated Web Co"}, // the command line is not its name
+        {16, "kworker/0:1", "kworker/0:1"},
+        {10, "other", std::nullopt}, // the pid went to another process since ps listed it
+        {17, "gone", std::nullopt},
+        {0, "none", std::nullopt},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ProcessTable::executable(c.pid, c.listed, tree.root()), c.expected) << c.pid;
+}
+
+TEST(ProcessTable, FindsTheWholeNameOfARunningProcess) {
+    test::LongNamedProcess helper;
+    ASSERT_GT(helper.pid(), 0);
+    EXPECT_EQ(ProcessTable::executable(helper.pid(), test::LongNamedProcess::kernelName),
+              helper.executable());
 }

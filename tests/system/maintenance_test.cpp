@@ -154,7 +154,8 @@ TEST(Maintenance, MalwareProtectionSaysWhatItKnows) {
          true,
          Shell::Result{0, installHistory},
          {0, "assessments enabled\n"},
-         "Definitions 5287, updated 2 May 2024 \u00B7 scanner 145 \u00B7 Gatekeeper on"},
+         // the date in the locale's own format: the C locale's, in which the tests run
+         "Definitions 5287, updated 05/02/24 \u00B7 scanner 145 \u00B7 Gatekeeper on"},
         {true,
          false,
          std::nullopt,

@@ -1,8 +1,11 @@
+#include <algorithm>
 #include <stdexcept>
 
 #include <gtest/gtest.h>
 
 #include "base/edition.h"
+#include "support/long_named_process.h"
+#include "support/system_tree.h"
 #include "system/memory_users.h"
 
 using namespace bramwick;
@@ -123,6 +126,29 @@ TEST(MemoryUsers, AStrayProcessDoesNotTakeOverAnApplicationsEntry) {
     EXPECT_EQ(users[0],
               (Entry{"firefox-esr", "Firefox", 2000 * 1024, 0, {100, 900}, "firefox-esr"}));
     EXPECT_TRUE(users[0].isBrowser());
+}
+
+TEST(MemoryUsers, ProcessesAreNamedByTheirWholeExecutableName) {
+    FakeApplications apps;
+    test::LongNamedProcess helper;
+    ASSERT_GT(helper.pid(), 0);
+    auto users = MemoryUsers::current(100000, Shell::run, apps);
+    auto found = std::find_if(users.begin(), users.end(), [&](const Entry& user) {
+        return std::find(user.pids.begin(), user.pids.end(), helper.pid()) != user.pids.end();
+    });
+    ASSERT_NE(found, users.end());
+    EXPECT_EQ(found->name, test::LongNamedProcess::name);
+    EXPECT_EQ(found->id, test::LongNamedProcess::name);
+
+    // A process that ended, or whose pid went to another one, keeps the name ps printed.
+    test::SystemTree tree;
+    tree.write("/proc/300/comm", "someone-else\n");
+    auto listed = MemoryUsers::current(
+        15, recorded("  300     1  0.0  100 backup-agent-fo\n  301     1  0.0  50 short\n"), apps,
+        tree.root());
+    ASSERT_EQ(listed.size(), 2u);
+    EXPECT_EQ(listed[0].name, "backup-agent-fo");
+    EXPECT_EQ(listed[1].name, "short");
 }
 
 TEST(MemoryUsers, LimitsAndFailures) {

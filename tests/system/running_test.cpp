@@ -291,6 +291,13 @@ TEST(Running, StoppingAWatcherHitsOnlyTheProcessesItListed) {
     EXPECT_NE(result.output.find(std::to_string(children[2])), std::string::npos) << result.output;
     reap();
 
-    // Everything listed has ended by now: nothing is left to stop.
-    EXPECT_EQ(RunningScanner::stop(item).status, 0);
+    // Everything listed has ended by now: nothing was stopped, and that is no success.
+    auto allGone = RunningScanner::stop(item);
+    EXPECT_EQ(allGone.status, 1);
+    EXPECT_EQ(allGone.output, "Its processes had already ended.");
+    RunningItem single{
+        "watch-y", RunningItem::Watcher{{children[0]}, {first}}, "Log watcher", "", 0, 0};
+    auto gone = RunningScanner::stop(single);
+    EXPECT_EQ(gone.status, 1);
+    EXPECT_EQ(gone.output, "The process had already ended.");
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/kernel_stats.h"
+#include "support/long_named_process.h"
 #include "support/system_tree.h"
 #include "system/vitals.h"
 
@@ -34,7 +35,7 @@ struct Bench {
         VitalsReader::Source{tree.root(),
                              [this](const std::vector<std::string>&, double) {
                                  ++psRuns;
-                                 return Shell::Result{0, " 3.0 100 a\n 9.5 50 b\n"};
+                                 return Shell::Result{0, " 1 3.0 100 a\n 2 9.5 50 b\n"};
                              },
                              [this] { return now; }}};
 };
@@ -141,21 +142,24 @@ TEST(Vitals, NothingReadableGivesZeros) {
 }
 
 TEST(Vitals, TopProcessesFromAListing) {
+    test::SystemTree empty; // no process of the listing can be read: ps's names stay
     auto [cpu, memory] = VitalsReader::topProcesses(
-        "  12.5  2048 /Applications/Some App.app/Contents/MacOS/Some Helper\n"
-        "  12.5  4096 /usr/lib/firefox-esr/firefox-esr\n" // equal CPU: the earlier stays
-        "   0.0     0 kworker/0:1-events\n"               // kept whole, not cut at "/"
-        "   1,5 99999 comma\n"                            // not a number: skipped
-        "   abc 99999 word\n"
-        "   2.0\n"
+        "  10  12.5  2048 /Applications/Some App.app/Contents/MacOS/Some Helper\n"
+        "  11  12.5  4096 /usr/lib/firefox-esr/firefox-esr\n" // equal CPU: the earlier stays
+        "  12   0.0     0 kworker/0:1-events\n"               // kept whole, not cut at "/"
+        "  13   1,5 99999 comma\n"                            // not a number: skipped
+        "  14   abc 99999 word\n"
+        "  pid  1.0 99999 word\n"
+        "  15   2.0\n"
         "\n"
-        "   0.1  4096 Web Content\n"); // equal memory: the earlier stays
+        "  16   0.1  4096 Web Content\n", // equal memory: the earlier stays
+        empty.root());
     ASSERT_TRUE(cpu && memory);
     EXPECT_EQ(*cpu, (Vitals::Process{"Some App", 12.5, 2048 * 1024}));
     EXPECT_EQ(*memory, (Vitals::Process{"firefox-esr", 12.5, 4096 * 1024}));
 
     auto [kernelCpu, kernelMemory] =
-        VitalsReader::topProcesses("   5.0     0 kworker/0:1-events\n");
+        VitalsReader::topProcesses("  12   5.0     0 kworker/0:1-events\n", empty.root());
     ASSERT_TRUE(kernelCpu);
     EXPECT_EQ(kernelCpu->name, "kworker/0:1-events");
     auto [none, nothing] = VitalsReader::topProcesses("Stopped after 20 seconds.\n");
@@ -163,10 +167,22 @@ TEST(Vitals, TopProcessesFromAListing) {
     EXPECT_FALSE(nothing);
 }
 
+TEST(Vitals, TopProcessesAreNamedByTheirWholeExecutableName) {
+    test::LongNamedProcess helper;
+    ASSERT_GT(helper.pid(), 0);
+    std::string pid = std::to_string(helper.pid());
+    auto [cpu, memory] = VitalsReader::topProcesses(
+        pid + " 99.0 1 " + test::LongNamedProcess::kernelName + "\n" + "  1 0.0 0 x\n");
+    ASSERT_TRUE(cpu && memory);
+    EXPECT_EQ(cpu->name, test::LongNamedProcess::name);
+    EXPECT_EQ(memory->name, test::LongNamedProcess::name);
+}
+
 TEST(Vitals, SwapRateFullScaleAndPressureLevels) {
     EXPECT_EQ(Vitals::swapRateFullScale(), static_cast<double>(KernelStats::pageSize()) * 1000);
     EXPECT_EQ(Vitals::pressureFromRaw(1), Vitals::Pressure::normal);
     EXPECT_EQ(Vitals::pressureFromRaw(2), Vitals::Pressure::warning);
     EXPECT_EQ(Vitals::pressureFromRaw(4), Vitals::Pressure::critical);
-    for (int raw : {0, 3, -1}) EXPECT_FALSE(Vitals::pressureFromRaw(raw)) << raw;
+    for (int raw : {0, 3, -1})
+        EXPECT_FALSE(Vitals::pressureFromRaw(raw)) << raw;
 }

@@ -1,6 +1,6 @@
 // The store's services for the windowed program: the real engine and pools, with the desktop's
-// own way to reveal files and to open an application. The windows add their folder chooser and
-// their alert (both without a modal loop) before they make the store.
+// own way to reveal files and to open an application, its folder chooser for "Add Folder" and its
+// alert for folders that cannot be added (both dialogs opened without a loop of their own).
 #pragma once
 
 #include "store/store_services.h"

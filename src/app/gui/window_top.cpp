@@ -4,10 +4,14 @@
 #include <QEvent>
 #include <QGraphicsDropShadowEffect>
 #include <QPainter>
+#include <QPointer>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QShowEvent>
 #include <QVBoxLayout>
 
 #include "appearance/skin.h"
+#include "mainwindow/main_content.h"
 
 namespace bramwick {
 
@@ -157,6 +161,24 @@ void WindowTop::setShowAccessSetup(bool shown) {
     layer->place();
     layer->show();
     setup_->setFocus();
+}
+
+void WindowTop::attachList(MainContent& content) {
+    content.heroArea()->addWidget(hero_);
+    auto* running = new RunningNowSection(store_);
+    content.setRunningNow(running);
+    connect(&content, &MainContent::confirmationChanged, this, [this, &content] {
+        if (auto pending = content.confirmation()) {
+            // The card holds it from here; the list forgets it.
+            content.setConfirmation(std::nullopt);
+            askToConfirm(std::move(*pending));
+        }
+    });
+    QPointer<QWidget> section(running);
+    connect(this, &WindowTop::showRunningRequested, &content, [&content, section] {
+        if (content.refreshPending()) content.refreshNow();
+        if (section) content.list()->scrollArea()->verticalScrollBar()->setValue(section->y());
+    });
 }
 
 void WindowTop::startUp() {

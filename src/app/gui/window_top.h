@@ -24,6 +24,8 @@
 
 namespace bramwick {
 
+class MainContent;
+
 class WindowTop : public QWidget {
     Q_OBJECT
 
@@ -57,6 +59,10 @@ class WindowTop : public QWidget {
     const std::optional<DetailsRequest>& detailsFor() const { return detailsFor_; }
     bool showSchedule() const { return showSchedule_; }
     bool showMemoryUsers() const { return showMemoryUsers_; }
+
+    // Joins the category list below: the hero goes under its filter bar, the running-now section
+    // at its head, its rows' cleans onto this card, and the CPU meter scrolls it.
+    void attachList(MainContent& content);
 
     // The start-up work: runs on every appearance of the window.
     void startUp();

@@ -49,5 +49,9 @@ TEST(OpenAtLoginMode, AFailedRegistrationSaysWhyWithStatusOne) {
     EXPECT_EQ(on.status, 1);
     EXPECT_TRUE(on.output.starts_with("Could not turn open at login on: ")) << on.output;
     EXPECT_EQ(on.output.find("Open at login:"), std::string::npos) << on.output;
+    auto status =
+        test::runProgram(BRAMWICK_BINARY, {"--open-at-login", "status"}, {"BRAMWICK_HOME=" + home});
+    EXPECT_EQ(status.status, 0);
+    EXPECT_EQ(status.output, "Open at login: off\n");
     test::removeTree(home);
 }

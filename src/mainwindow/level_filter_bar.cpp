@@ -1,0 +1,215 @@
+#include "mainwindow/level_filter_bar.h"
+
+#include <QPainter>
+#include <QPainterPath>
+
+#include "appearance/paint_kit.h"
+#include "appearance/typography.h"
+
+namespace bramwick {
+
+namespace {
+
+constexpr int glow = 8;     // room kept around the capsule for its shadow and outline
+constexpr int spacing = 8;  // between chips
+constexpr int padding = 20; // left and right of the bar
+
+QString q(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+QFont titleFont() {
+    return textFont(TextStyle::callout, QFont::DemiBold);
+}
+
+QFont countFont() {
+    return textFont(TextStyle::callout);
+}
+
+} // namespace
+
+FilterChip::FilterChip(Store& store, DropHover& hover, QWidget* parent)
+    : QAbstractButton(parent), store_(store), hover_(hover) {
+    setCursor(Qt::PointingHandCursor);
+    setFocusPolicy(Qt::TabFocus);
+    connect(&hover_, &DropHover::changed, this, qOverload<>(&QWidget::update));
+}
+
+void FilterChip::show(const ListPlan::Chip& chip, ListLook::Look look) {
+    if (chip == chip_ && look == look_) return;
+    const bool resized = chip.showsTotal != chip_.showsTotal || chip.total != chip_.total ||
+                         chip.counted.size() != chip_.counted.size() || look != look_;
+    chip_ = chip;
+    look_ = look;
+    setObjectName(q(chip.objectName));
+    setToolTip(q(chip.help));
+    setAccessibleName(q(chip.title + ", " + ListPlan::chipCount(chip)));
+    setAcceptDrops(ListPlan::acceptsDrop(chip.dropLevel));
+    if (resized) updateGeometry();
+    update();
+}
+
+QColor FilterChip::color() const {
+    return chip_.level ? ListLook::levelColor(look_, *chip_.level) : ListLook::accent(look_);
+}
+
+QColor FilterChip::onColor() const {
+    if (look_ == Skin::classic && chip_.level == Level::warning) return Qt::black;
+    return Qt::white;
+}
+
+QString FilterChip::countText(bool withTotal) const {
+    ListPlan::Chip shown = chip_;
+    shown.showsTotal = withTotal && chip_.level.has_value();
+    return q(ListPlan::chipCount(shown));
+}
+
+int FilterChip::widthFor(bool withTotal) const {
+    const int marker = 14;
+    return glow * 2 + 12 + marker + 6 +
+           QFontMetrics(titleFont()).horizontalAdvance(q(chip_.title)) + 6 +
+           QFontMetrics(countFont()).horizontalAdvance(countText(withTotal)) + 12;
+}
+
+QSize FilterChip::sizeHint() const {
+    const int height = std::max(QFontMetrics(titleFont()).height(), 14) + 12;
+    return {widthFor(chip_.showsTotal), height + glow * 2};
+}
+
+bool FilterChip::outlined() const {
+    return chip_.dropLevel && hover_.level() == chip_.dropLevel;
+}
+
+bool FilterChip::hitButton(const QPoint& pos) const {
+    return PaintKit::capsule(QRectF(rect()).adjusted(glow, glow, -glow, -glow)).contains(pos);
+}
+
+bool FilterChip::event(QEvent* event) {
+    if (chip_.dropLevel && handleDragEvent(event, chip_.dropLevel, store_, hover_)) return true;
+    return QAbstractButton::event(event);
+}
+
+void FilterChip::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF capsuleRect = QRectF(rect()).adjusted(glow, glow, -glow, -glow);
+    const QPainterPath shape = PaintKit::capsule(capsuleRect);
+    const bool selected = chip_.selected;
+    const QColor accent = color();
+
+    if (selected && look_ != Skin::classic)
+        PaintKit::drawShadow(painter, shape,
+                             withOpacity(accent, look_ == Skin::nightfall ? 0.45 : 0.3), 10);
+    QColor fill;
+    if (selected)
+        fill = accent;
+    else if (look_ == Skin::classic)
+        fill = withOpacity(ListLook::secondaryText(look_), 0.12 / 0.55);
+    else if (look_ == Skin::nightfall)
+        fill = withOpacity(Qt::white, 0.06);
+    else
+        fill = withOpacity(Qt::white, 0.7);
+    painter.fillPath(shape, fill);
+    if (look_ != Skin::classic) {
+        QColor line = selected                   ? withOpacity(accent, 0.6)
+                      : look_ == Skin::nightfall ? withOpacity(Qt::white, 0.12)
+                                                 : withOpacity(Qt::white, 0.95);
+        painter.setPen(QPen(line, 1));
+        painter.drawPath(PaintKit::capsule(capsuleRect.adjusted(0.5, 0.5, -0.5, -0.5)));
+    }
+    if (outlined()) {
+        painter.setPen(QPen(ListLook::levelColor(look_, *chip_.dropLevel), 2));
+        painter.drawPath(PaintKit::capsule(capsuleRect.adjusted(1, 1, -1, -1)));
+    }
+
+    const QColor fore = selected ? onColor() : ListLook::text(look_);
+    qreal x = capsuleRect.left() + 12;
+    const qreal mid = capsuleRect.center().y();
+    const QRectF markerBox(x, mid - 7, 14, 14);
+    if (look_ == Skin::classic || !chip_.level) {
+        ListLook::paintSymbol(painter, markerBox, q(chip_.symbol), selected ? onColor() : accent,
+                              13);
+    } else {
+        const QColor dot = ListLook::levelDot(look_, *chip_.level);
+        const QColor dotFill =
+            selected && look_ == Skin::hibernia ? withOpacity(Qt::white, 0.85) : dot;
+        QPainterPath circle;
+        circle.addEllipse(markerBox.center(), 4, 4);
+        if (look_ == Skin::nightfall)
+            PaintKit::drawShadow(painter, circle, withOpacity(dot, 0.9), 4);
+        painter.fillPath(circle, dotFill);
+    }
+    x += 14 + 6;
+    painter.setFont(titleFont());
+    painter.setPen(fore);
+    const QString title = q(chip_.title);
+    const int titleWidth = QFontMetrics(titleFont()).horizontalAdvance(title);
+    painter.drawText(QRectF(x, capsuleRect.top(), titleWidth + 1, capsuleRect.height()),
+                     Qt::AlignVCenter | Qt::AlignLeft, title);
+    x += titleWidth + 6;
+    painter.setFont(countFont());
+    painter.setOpacity(selected ? 0.85 : 0.6);
+    painter.drawText(QRectF(x, capsuleRect.top(), capsuleRect.right() - x, capsuleRect.height()),
+                     Qt::AlignVCenter | Qt::AlignLeft, countText(chip_.showsTotal));
+    painter.setOpacity(1);
+    if (hasFocus()) {
+        painter.setPen(QPen(ListLook::accent(look_), 1, Qt::DotLine));
+        painter.drawPath(PaintKit::capsule(capsuleRect.adjusted(-2, -2, 2, 2)));
+    }
+}
+
+LevelFilterBar::LevelFilterBar(Store& store, QWidget* parent)
+    : QWidget(parent), store_(store), hover_(this) {
+    setObjectName("level-filter-bar");
+    setAccessibleName("Level filter");
+    auto* line = new QHBoxLayout(this);
+    line->setContentsMargins(padding - glow, 8 - glow, padding - glow, 8 - glow);
+    line->setSpacing(spacing - 2 * glow);
+    for (int i = 0; i < 5; ++i) {
+        auto* chip = new FilterChip(store_, hover_, this);
+        line->addWidget(chip);
+        chips_.push_back(chip);
+        connect(chip, &QAbstractButton::clicked, this, [this, chip] {
+            // Choosing the selected chip again changes nothing.
+            if (!chip->chip().selected) emit chosen(q(chip->chip().value));
+        });
+    }
+    line->addStretch(1);
+}
+
+void LevelFilterBar::show(const std::vector<CleanupCategory>& categories,
+                          const ListPlan::States& states, const std::string& selection,
+                          ListLook::Look look) {
+    plan_ = ListPlan::chips(categories, states, selection, true);
+    look_ = look;
+    place();
+}
+
+void LevelFilterBar::place() {
+    if (plan_.empty()) return;
+    // The wide form when every chip fits with its total, else the narrow one.
+    int wideWidth = 2 * padding + spacing * int(plan_.size() - 1);
+    for (std::size_t i = 0; i < plan_.size() && i < chips_.size(); ++i) {
+        chips_[i]->show(plan_[i], look_);
+        wideWidth += chips_[i]->widthFor(true) - 2 * glow;
+    }
+    wide_ = wideWidth <= width();
+    for (std::size_t i = 0; i < plan_.size() && i < chips_.size(); ++i) {
+        ListPlan::Chip chip = plan_[i];
+        chip.showsTotal = wide_ && chip.level.has_value();
+        chips_[i]->show(chip, look_);
+    }
+}
+
+void LevelFilterBar::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    place();
+}
+
+FilterChip* LevelFilterBar::chip(const QString& objectName) const {
+    for (auto* chip : chips_)
+        if (chip->objectName() == objectName) return chip;
+    return nullptr;
+}
+
+} // namespace bramwick

@@ -1,0 +1,667 @@
+#include "mainwindow/list_widgets.h"
+
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QDrag>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QHBoxLayout>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QRadialGradient>
+#include <QStyleOptionButton>
+#include <QVBoxLayout>
+
+#include "appearance/button_style.h"
+#include "appearance/icons.h"
+#include "appearance/progress.h"
+#include "appearance/tiles.h"
+#include "appearance/window_dressing.h"
+#include "base/text.h"
+
+namespace bramwick {
+
+namespace {
+
+QString q(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+QLabel* plainLabel(QWidget* parent, const char* name) {
+    auto* label = new QLabel(parent);
+    label->setObjectName(name);
+    label->setTextFormat(Qt::PlainText);
+    return label;
+}
+
+void setColor(QWidget* widget, const QColor& color) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::WindowText, color);
+    palette.setColor(QPalette::Text, color);
+    widget->setPalette(palette);
+}
+
+// Sets a text only when it differs: a label or button given the same text again still
+// recomputes its size.
+template <typename W> void setText(W* widget, const QString& text) {
+    if (widget->text() != text) widget->setText(text);
+}
+
+// A button text shown as written ("&" is no shortcut mark).
+QString literal(const std::string& text) {
+    return q(text).replace('&', "&&");
+}
+
+} // namespace
+
+void DropHover::set(std::optional<Level> level) {
+    if (level == level_) return;
+    level_ = level;
+    emit changed();
+}
+
+std::unique_ptr<QMimeData> categoryMime(const CleanupCategory& category) {
+    auto payload = ListPlan::dragPayload(category);
+    if (!payload) return nullptr;
+    auto mime = std::make_unique<QMimeData>();
+    mime->setText(q(*payload));
+    return mime;
+}
+
+bool handleDragEvent(QEvent* event, std::optional<Level> level, Store& store, DropHover& hover) {
+    const bool accepts = ListPlan::acceptsDrop(level);
+    switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+        auto* drag = static_cast<QDragMoveEvent*>(event);
+        if (!accepts || !drag->mimeData()->hasText()) {
+            drag->ignore();
+            return true;
+        }
+        drag->acceptProposedAction();
+        if (event->type() == QEvent::DragEnter) hover.set(level);
+        return true;
+    }
+    case QEvent::DragLeave:
+        if (accepts) hover.set(ListPlan::afterLeave(hover.level(), *level));
+        return true;
+    case QEvent::Drop: {
+        auto* drop = static_cast<QDropEvent*>(event);
+        if (!accepts || !drop->mimeData()->hasText()) {
+            drop->ignore();
+            return true;
+        }
+        const auto ids = ListPlan::droppedIds(drop->mimeData()->text().toStdString());
+        hover.set(ListPlan::afterLeave(hover.level(), *level));
+        drop->acceptProposedAction();
+        // Accepted whatever the ids were: unknown and review-only ones are the store's to skip.
+        store.move(ids, *level);
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+QMenu* buildMoveMenu(Store& store, const CleanupCategory& category,
+                     std::function<void(const std::string&)> showFolder, QWidget* parent) {
+    const auto entries = ListPlan::moveMenu(category);
+    if (entries.empty()) return nullptr;
+    auto* menu = new QMenu(parent);
+    menu->setObjectName("move-menu");
+    QMenu* moveTo = nullptr;
+    Store* target = &store;
+    for (const auto& entry : entries) {
+        QAction* action = nullptr;
+        switch (entry.kind) {
+        case ListPlan::MenuEntry::Kind::moveTo: {
+            if (!moveTo) {
+                moveTo = menu->addMenu(ListPlan::moveToTitle);
+                moveTo->setObjectName("move-to");
+                moveTo->menuAction()->setObjectName("move-to");
+            }
+            action = moveTo->addAction(q(entry.label));
+            const Level level = *entry.level;
+            QObject::connect(action, &QAction::triggered, menu,
+                             [target, id = category.id, level] { target->move({id}, level); });
+            break;
+        }
+        case ListPlan::MenuEntry::Kind::moveBack:
+            action = menu->addAction(q(entry.label));
+            QObject::connect(action, &QAction::triggered, menu,
+                             [target, id = category.id] { target->moveBack(id); });
+            break;
+        case ListPlan::MenuEntry::Kind::separator:
+            menu->addSeparator();
+            break;
+        case ListPlan::MenuEntry::Kind::showFolder:
+            action = menu->addAction(q(entry.label));
+            QObject::connect(action, &QAction::triggered, menu,
+                             [showFolder, path = category.customFolder.value_or("")] {
+                                 if (showFolder) showFolder(path);
+                             });
+            break;
+        case ListPlan::MenuEntry::Kind::removeFolder:
+            action = menu->addAction(q(entry.label));
+            QObject::connect(action, &QAction::triggered, menu,
+                             [target, category] { target->removeCustomFolder(category); });
+            break;
+        }
+        if (action) {
+            action->setObjectName(q(entry.objectName));
+            action->setEnabled(entry.enabled);
+        }
+    }
+    return menu;
+}
+
+// The level marker
+
+LevelIcon::LevelIcon(QWidget* parent) : QWidget(parent) {
+    setObjectName("level-icon");
+    setFixedSize(16, 16);
+}
+
+void LevelIcon::show(Level level, ListLook::Look look) {
+    level_ = level;
+    look_ = look;
+    setToolTip(q(ListPlan::levelHelp(level)));
+    setAccessibleName(q(std::string(Levels::title(level))));
+    update();
+}
+
+void LevelIcon::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    if (look_ == ListLook::Look::classic) {
+        ListLook::paintSymbol(painter, QRectF(rect()), q(std::string(ListPlan::symbol(level_))),
+                              ListLook::levelColor(look_, level_), 14);
+        return;
+    }
+    const QColor dot = ListLook::levelDot(look_, level_);
+    const QPointF centre = QRectF(rect()).center();
+    if (look_ == ListLook::Look::nightfall) {
+        QRadialGradient glow(centre, 8);
+        QColor halo = dot;
+        halo.setAlphaF(0.9 * 0.6);
+        glow.setColorAt(0, halo);
+        glow.setColorAt(1, Qt::transparent);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(glow);
+        painter.drawEllipse(centre, 8, 8);
+    }
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(dot);
+    painter.drawEllipse(centre, 4, 4);
+}
+
+// Symbols
+
+SymbolView::SymbolView(int size, QWidget* parent) : QWidget(parent), size_(size) {
+    setFixedSize(size, size);
+}
+
+void SymbolView::setSymbol(const QString& name, const QColor& color) {
+    if (name == name_ && color == color_) return;
+    name_ = name;
+    color_ = color;
+    update();
+}
+
+void SymbolView::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    ListLook::paintSymbol(painter, QRectF(rect()), name_, color_, size_);
+}
+
+SymbolButton::SymbolButton(QString symbol, int size, QWidget* parent)
+    : QToolButton(parent), symbol_(std::move(symbol)), size_(size) {
+    setAutoRaise(true);
+    setCursor(Qt::PointingHandCursor);
+    setFocusPolicy(Qt::TabFocus);
+}
+
+void SymbolButton::setLook(ListLook::Look look) {
+    if (look == look_) return;
+    look_ = look;
+    update();
+}
+
+void SymbolButton::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    QColor color = ListLook::secondaryText(look_);
+    if (!isEnabled())
+        color.setAlphaF(color.alphaF() * 0.4);
+    else if (isDown())
+        color = ListLook::text(look_);
+    const QRectF box((width() - size_) / 2.0, (height() - size_) / 2.0, size_, size_);
+    ListLook::paintSymbol(painter, box, symbol_, color, size_);
+    if (hasFocus()) {
+        painter.setPen(QPen(ListLook::accent(look_), 1));
+        painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 4, 4);
+    }
+}
+
+// The info popover
+
+InfoPopover::InfoPopover(const ListPlan::InfoText& text, ListLook::Look look, QWidget* parent)
+    : QFrame(parent, Qt::Popup) {
+    setObjectName("info-popover");
+    setAttribute(Qt::WA_DeleteOnClose);
+    // A click on the info button closes the popover and is not delivered again, so the same
+    // click does not reopen it.
+    setAttribute(Qt::WA_NoMouseReplay);
+    setFrameShape(QFrame::StyledPanel);
+    dressWindow(this, look);
+    setAutoFillBackground(true);
+    setFixedWidth(fixedWidth);
+    setAccessibleName(q(text.name));
+
+    auto* column = new QVBoxLayout(this);
+    column->setSpacing(10);
+    column->setContentsMargins(12, 12, 12, 12);
+    auto add = [&](const std::string& line, const char* name, QFont font, bool secondary,
+                   QLayout* into) {
+        auto* label = plainLabel(this, name);
+        label->setText(q(line));
+        label->setWordWrap(true);
+        label->setFont(font);
+        if (secondary) setColor(label, ListLook::secondaryText(look));
+        if (into)
+            into->addWidget(label);
+        else
+            column->addWidget(label);
+        lines_ << q(line);
+        return label;
+    };
+    add(text.name, "info-name", textFont(TextStyle::headline), false, nullptr);
+    add(text.info, "info-text", textFont(TextStyle::body), false, nullptr);
+    if (text.advice) {
+        auto* line = new QHBoxLayout;
+        line->setSpacing(6);
+        auto* bulb = new SymbolView(16, this);
+        bulb->setSymbol("lightbulb", ListLook::text(look));
+        line->addWidget(bulb, 0, Qt::AlignTop);
+        add(*text.advice, "info-advice", textFont(TextStyle::body), false, line);
+        column->addLayout(line);
+    }
+    add(text.sentence, "info-sentence", textFont(TextStyle::caption), true, nullptr);
+    adjustSize();
+}
+
+QStringList InfoPopover::lines() const {
+    return lines_;
+}
+
+InfoButton::InfoButton(QWidget* parent) : SymbolButton("info.circle", 14, parent) {
+    setObjectName("info");
+    connect(this, &QToolButton::clicked, this, &InfoButton::toggle);
+}
+
+void InfoButton::setCategory(const CleanupCategory& category, ListLook::Look look) {
+    category_ = category;
+    look_ = look;
+    setLook(look);
+    setAccessibleName(q("About " + category.name));
+}
+
+void InfoButton::toggle() {
+    if (popover_ && popover_->isVisible()) {
+        popover_->close();
+        return;
+    }
+    popover_ = new InfoPopover(ListPlan::info(category_), look_, this);
+    QPoint at = mapToGlobal(QPoint(width() / 2 - InfoPopover::fixedWidth / 2, height() + 4));
+    popover_->move(at);
+    popover_->show();
+}
+
+// The busy indicator
+
+BusyIndicator::BusyIndicator(QWidget* parent) : QWidget(parent) {
+    setObjectName("busy");
+    setFixedSize(16, 16);
+    timer_.setInterval(60);
+    connect(&timer_, &QTimer::timeout, this, [this] {
+        angle_ = (angle_ + 30) % 360;
+        update();
+    });
+}
+
+void BusyIndicator::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QColor color = palette().color(QPalette::WindowText);
+    color.setAlphaF(0.7);
+    painter.setPen(QPen(color, 2, Qt::SolidLine, Qt::RoundCap));
+    painter.drawArc(QRectF(rect()).adjusted(2, 2, -2, -2), -angle_ * 16, 270 * 16);
+}
+
+void BusyIndicator::showEvent(QShowEvent*) {
+    if (ListLook::loopsAllowed()) timer_.start();
+}
+
+void BusyIndicator::hideEvent(QHideEvent*) {
+    timer_.stop();
+}
+
+// One category row
+
+CategoryRow::CategoryRow(Store& store, const ListHooks& hooks, DropHover& hover, QWidget* parent)
+    : QWidget(parent), store_(store), hooks_(hooks), hover_(hover) {
+    auto* outer = new QVBoxLayout(this);
+    // The plate is inset 10 from the row's sides; the content sits inside it.
+    outer->setContentsMargins(20, 8, 20, 8);
+    outer->setSpacing(8);
+    auto* line = new QHBoxLayout;
+    line->setSpacing(14);
+    outer->addLayout(line);
+
+    iconSlot_ = new QWidget(this);
+    auto* iconLayout = new QHBoxLayout(iconSlot_);
+    iconLayout->setContentsMargins(0, 0, 0, 0);
+    line->addWidget(iconSlot_);
+
+    auto* text = new QVBoxLayout;
+    text->setSpacing(3);
+    auto* top = new QHBoxLayout;
+    top->setSpacing(6);
+    levelIcon_ = new LevelIcon(this);
+    name_ = plainLabel(this, "name");
+    name_->setFont(textFont(TextStyle::headline));
+    info_ = new InfoButton(this);
+    badge_ = plainLabel(this, "badge");
+    badge_->setFont(textFont(TextStyle::caption2, QFont::DemiBold));
+    badge_->setContentsMargins(6, 2, 6, 2);
+    badge_->setStyleSheet("QLabel#badge { color: rgb(175, 82, 222); "
+                          "background: rgba(175, 82, 222, 38); border-radius: 8px; }");
+    badge_->hide();
+    top->addWidget(levelIcon_);
+    top->addWidget(name_);
+    top->addWidget(info_);
+    top->addWidget(badge_);
+    top->addStretch(1);
+    text->addLayout(top);
+    summary_ = plainLabel(this, "summary");
+    summary_->setFont(textFont(TextStyle::caption));
+    summary_->setWordWrap(true);
+    summary_->setMaximumHeight(QFontMetrics(summary_->font()).lineSpacing() * 2 + 2);
+    text->addWidget(summary_);
+    line->addLayout(text, 1);
+    line->addSpacing(12);
+
+    auto* sizeBox = new QWidget(this);
+    sizeBox->setFixedWidth(80);
+    auto* sizeLayout = new QHBoxLayout(sizeBox);
+    sizeLayout->setContentsMargins(0, 0, 0, 0);
+    sizeLayout->addStretch(1);
+    busy_ = new BusyIndicator(sizeBox);
+    size_ = plainLabel(sizeBox, "size");
+    size_->setFont(textFont(TextStyle::callout, QFont::DemiBold));
+    size_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    sizeLayout->addWidget(busy_);
+    sizeLayout->addWidget(size_);
+    line->addWidget(sizeBox);
+
+    rescan_ = new SymbolButton("arrow.clockwise", 15, this);
+    rescan_->setObjectName("rescan");
+    rescan_->setToolTip("Rescan");
+    rescan_->setAccessibleName("Rescan");
+    line->addWidget(rescan_);
+    details_ = new QPushButton("Details", this);
+    details_->setObjectName("details");
+    skinPill(details_, false, false);
+    line->addWidget(details_);
+    actionSlot_ = new QWidget(this);
+    auto* slotLayout = new QHBoxLayout(actionSlot_);
+    slotLayout->setContentsMargins(0, 0, 0, 0);
+    action_ = new QPushButton(actionSlot_);
+    action_->setObjectName("action");
+    slotLayout->addWidget(action_, 0, Qt::AlignRight | Qt::AlignVCenter);
+    line->addWidget(actionSlot_);
+
+    cleaningBar_ = new SkinCleaningBar(this);
+    cleaningBar_->setObjectName("cleaning-bar");
+    auto* barLine = new QHBoxLayout;
+    // Starts under the text column.
+    barLine->setContentsMargins(50, 0, 4, 0);
+    barLine->addWidget(cleaningBar_);
+    outer->addLayout(barLine);
+    cleaningBar_->hide();
+
+    sweep_ = new SkinSweep(this);
+    sweep_->setObjectName("sweep");
+    sweep_->hide();
+
+    connect(rescan_, &QToolButton::clicked, this, [this] {
+        // The scan runs to its end on its own; the row shows its progress from the store.
+        auto scanning = store_.scan(category_);
+        Q_UNUSED(scanning);
+    });
+    connect(details_, &QAbstractButton::clicked, this, [this] {
+        if (hooks_.details) hooks_.details(category_);
+    });
+    connect(action_, &QAbstractButton::clicked, this, [this] {
+        if (plan_.slot == ListPlan::RowPlan::Slot::open) {
+            if (category_.managedBy) store_.openApp(category_.managedBy->bundleID);
+        } else if (hooks_.clean) {
+            hooks_.clean(category_);
+        }
+    });
+}
+
+void CategoryRow::show(const CleanupCategory& category, const Store::CategoryState* state,
+                       ListLook::Look look, std::optional<Level> dropLevel) {
+    auto plan = ListPlan::row(category, state, look == Skin::classic);
+    if (plan.unusedDays) {
+        const auto days = store_.unusedAppDays();
+        plan.summary = "Not used for " + std::to_string(days) + (days == 1 ? " day" : " days");
+    }
+    if (shown_ && plan == plan_ && look == look_ && dropLevel == dropLevel_ &&
+        category == category_)
+        return;
+    shown_ = true;
+    plan_ = std::move(plan);
+    category_ = category;
+    look_ = look;
+    dropLevel_ = dropLevel;
+    apply();
+}
+
+void CategoryRow::apply() {
+    using Size = ListPlan::RowPlan::Size;
+    // Palettes and button looks cost a restyle of the widget: set only what changed, so a row
+    // that only changed its size or state during a scan is cheap to redraw.
+    const bool newLook = appliedLook_ != look_;
+    appliedLook_ = look_;
+    if (objectName().isEmpty()) setObjectName(q("row-" + category_.id));
+    setAccessibleName(q(category_.name));
+    if (acceptDrops() != ListPlan::acceptsDrop(dropLevel_))
+        setAcceptDrops(ListPlan::acceptsDrop(dropLevel_));
+
+    if (!icon_ || iconSymbol_ != category_.symbol) {
+        delete icon_;
+        icon_ = new SkinIcon(q(category_.symbol), std::nullopt, 36, iconSlot_);
+        icon_->setObjectName("symbol");
+        iconSlot_->layout()->addWidget(icon_);
+        iconSymbol_ = category_.symbol;
+    }
+    levelIcon_->show(plan_.level, look_);
+    setText(name_, q(category_.name));
+    info_->setCategory(category_, look_);
+    badge_->setVisible(plan_.badge.has_value());
+    setText(badge_, q(plan_.badge.value_or("")));
+    badge_->setToolTip(q(plan_.badgeHelp));
+    setText(summary_, q(plan_.summary));
+    if (newLook) {
+        setColor(name_, ListLook::text(look_));
+        setColor(summary_, ListLook::secondaryText(look_));
+        rescan_->setLook(look_);
+    }
+
+    busy_->setVisible(plan_.size == Size::progress);
+    size_->setVisible(plan_.size != Size::progress);
+    setText(size_, q(plan_.sizeText));
+    const bool primary = plan_.size == Size::total;
+    if (newLook || primary != sizePrimary_) {
+        setColor(size_, primary ? ListLook::text(look_) : ListLook::secondaryText(look_));
+        sizePrimary_ = primary;
+    }
+
+    rescan_->setEnabled(plan_.rescanEnabled);
+    details_->setEnabled(plan_.detailsEnabled);
+    details_->setAccessibleName(q("Details of " + category_.name));
+    setText(action_, literal(plan_.slotLabel));
+    action_->setToolTip(q(plan_.slotHelp));
+    action_->setAccessibleName(q(plan_.slotLabel + " " + category_.name));
+    action_->setEnabled(plan_.slotEnabled);
+    if (newLook || prominent_ != plan_.slotProminent) {
+        skinPill(action_, plan_.slotProminent, false);
+        prominent_ = plan_.slotProminent;
+    }
+    if (newLook) {
+        // The slot keeps the room of the prominent Clean with its glow, so rows with a pill in
+        // it are as tall as the rest and their sizes line up.
+        actionSlot_->setMinimumSize(look_ == Skin::classic
+                                        ? QSize()
+                                        : buttonSize(ButtonLook::prominent, false, "Clean", false));
+    }
+
+    cleaningBar_->setVisible(plan_.cleaningBar);
+    sweep_->setVisible(plan_.sweep);
+    if (plan_.sweep) sweep_->raise();
+    update();
+}
+
+void CategoryRow::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    // Over the plate, whose corners it follows.
+    sweep_->setGeometry(rect().adjusted(10, 2, -10, -2));
+}
+
+QMenu* CategoryRow::contextMenu(QWidget* parent) {
+    return buildMoveMenu(store_, category_, hooks_.showFolder, parent);
+}
+
+bool CategoryRow::event(QEvent* event) {
+    if (dropLevel_ && handleDragEvent(event, dropLevel_, store_, hover_)) return true;
+    return QWidget::event(event);
+}
+
+void CategoryRow::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    if (look_ == Skin::classic)
+        paintRowSeparator(painter, QRectF(rect()), palette());
+    else
+        paintRowPlate(painter, QRectF(rect()), look_);
+}
+
+void CategoryRow::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) pressAt_ = event->position().toPoint();
+    QWidget::mousePressEvent(event);
+}
+
+void CategoryRow::mouseMoveEvent(QMouseEvent* event) {
+    if (!pressAt_ || !(event->buttons() & Qt::LeftButton)) return;
+    if ((event->position().toPoint() - *pressAt_).manhattanLength() <
+        QApplication::startDragDistance())
+        return;
+    pressAt_.reset();
+    auto mime = categoryMime(category_);
+    if (!mime) return; // review-only categories stay where they are
+    auto* drag = new QDrag(this);
+    drag->setMimeData(mime.release());
+    drag->setPixmap(grab().scaledToWidth(std::min(width(), 360), Qt::SmoothTransformation));
+    drag->exec(Qt::MoveAction | Qt::CopyAction, Qt::MoveAction);
+}
+
+void CategoryRow::contextMenuEvent(QContextMenuEvent* event) {
+    QMenu* menu = contextMenu(this);
+    if (!menu) return;
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(event->globalPos());
+}
+
+// Section headers
+
+SectionHeader::SectionHeader(Store& store, DropHover& hover, QWidget* parent)
+    : QWidget(parent), store_(store), hover_(hover) {
+    auto* line = new QHBoxLayout(this);
+    line->setContentsMargins(8, 8, 8, 4);
+    line->setSpacing(8);
+    marker_ = new SymbolView(15, this);
+    title_ = plainLabel(this, "title");
+    title_->setFont(textFont(TextStyle::headline));
+    caption_ = plainLabel(this, "caption");
+    caption_->setFont(textFont(TextStyle::callout));
+    addFolder_ = new SymbolButton("folder.badge.plus", 15, this);
+    addFolder_->setObjectName("add-folder");
+    total_ = plainLabel(this, "total");
+    total_->setFont(textFont(TextStyle::callout, QFont::DemiBold));
+    line->addWidget(marker_);
+    line->addWidget(title_);
+    line->addWidget(caption_, 1);
+    line->addWidget(addFolder_);
+    line->addWidget(total_);
+    connect(&hover_, &DropHover::changed, this, qOverload<>(&QWidget::update));
+    connect(addFolder_, &QToolButton::clicked, this, [this] {
+        if (!section_.dropLevel) return;
+        // Finishes on its own once the user has chosen (or not) in the folder chooser.
+        auto adding = store_.addFolders(*section_.dropLevel);
+        Q_UNUSED(adding);
+    });
+}
+
+void SectionHeader::show(const ListPlan::Section& section, ListLook::Look look) {
+    if (shown_ && section.key == section_.key && section.title == section_.title &&
+        section.total == section_.total && section.dropLevel == section_.dropLevel && look == look_)
+        return;
+    shown_ = true;
+    section_ = section;
+    look_ = look;
+    setObjectName(q("section-" + section.key));
+    setAccessibleName(q(section.title));
+    setAcceptDrops(ListPlan::acceptsDrop(section.dropLevel));
+    marker_->setVisible(section.level.has_value());
+    caption_->setVisible(section.level.has_value());
+    if (section.level) {
+        const QColor color = ListLook::levelColor(look, *section.level);
+        marker_->setSymbol(q(std::string(ListPlan::symbol(*section.level))), color);
+        setColor(title_, color);
+        caption_->setText(q(section.caption));
+        setColor(caption_, ListLook::secondaryText(look));
+    } else {
+        setColor(title_, ListLook::text(look));
+    }
+    title_->setText(q(section.title));
+    addFolder_->setVisible(section.dropLevel.has_value());
+    addFolder_->setLook(look);
+    if (section.dropLevel) {
+        addFolder_->setToolTip(q(ListPlan::addFolderHelp(*section.dropLevel)));
+        addFolder_->setAccessibleName(addFolder_->toolTip());
+    }
+    total_->setText(q(Text::byteCount(section.total)));
+    setColor(total_, ListLook::text(look));
+    update();
+}
+
+bool SectionHeader::highlighted() const {
+    return section_.dropLevel && hover_.level() == section_.dropLevel;
+}
+
+bool SectionHeader::event(QEvent* event) {
+    if (section_.dropLevel && handleDragEvent(event, section_.dropLevel, store_, hover_))
+        return true;
+    return QWidget::event(event);
+}
+
+void SectionHeader::paintEvent(QPaintEvent*) {
+    if (!highlighted()) return;
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(ListLook::dropHighlight(*section_.dropLevel));
+    painter.drawRoundedRect(QRectF(rect()).adjusted(2, 4, -2, 0), 6, 6);
+}
+
+} // namespace bramwick

@@ -1,0 +1,203 @@
+#include "mainwindow/main_content.h"
+
+#include <QDesktopServices>
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QThread>
+#include <QUrl>
+
+#include "appearance/tiles.h"
+
+namespace bramwick {
+
+namespace {
+
+QString q(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+bool listKey(const std::string& key) {
+    return key == ListPlan::arrangementKey || key == ListPlan::levelFilterKey ||
+           key == ListPlan::hideEmptyKey || key == "skin";
+}
+
+} // namespace
+
+MainContent::MainContent(Store& store, Settings& settings, Desktop desktop, QWidget* parent)
+    : QWidget(parent), store_(store), settings_(settings), desktop_(std::move(desktop)) {
+    setObjectName("main-content");
+    if (!desktop_.openFolder)
+        desktop_.openFolder = [](const std::string& path) {
+            QDesktopServices::openUrl(QUrl::fromLocalFile(q(path)));
+        };
+
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+
+    headerArea_ = new QVBoxLayout;
+    headerArea_->setSpacing(0);
+    column->addLayout(headerArea_);
+
+    toolbar_ = new QHBoxLayout;
+    toolbar_->setContentsMargins(20, 8, 20, 0);
+    toolbar_->setSpacing(8);
+    toolbar_->addStretch(1);
+    hideEmpty_ = new QToolButton(this);
+    hideEmpty_->setObjectName("toolbar-hide-empty");
+    hideEmpty_->setText("Hide Empty");
+    hideEmpty_->setToolTip("Hide categories with nothing to clean");
+    hideEmpty_->setCheckable(true);
+    hideEmpty_->setAutoRaise(true);
+    toolbar_->addWidget(hideEmpty_);
+    arrange_ = new QButtonGroup(this);
+    arrange_->setExclusive(true);
+    const std::pair<ListPlan::Arrangement, const char*> arrangements[] = {
+        {ListPlan::Arrangement::level, "By Level"},
+        {ListPlan::Arrangement::group, "By Group"},
+        {ListPlan::Arrangement::size, "By Size"}};
+    for (const auto& [arrangement, label] : arrangements) {
+        auto* button = new QToolButton(this);
+        button->setObjectName(q("toolbar-arrange-" + std::string(ListPlan::rawValue(arrangement))));
+        button->setText(label);
+        button->setAccessibleName(QStringLiteral("Arrange ") + label);
+        button->setCheckable(true);
+        button->setAutoRaise(true);
+        arrange_->addButton(button, int(arrangement));
+        toolbar_->addWidget(button);
+    }
+    column->addLayout(toolbar_);
+    connect(hideEmpty_, &QToolButton::toggled, this, [this](bool on) {
+        if (on != listSettings().hideEmpty) setHideEmpty(on);
+    });
+    connect(arrange_, &QButtonGroup::idClicked, this,
+            [this](int id) { setArrangement(ListPlan::Arrangement(id)); });
+
+    filterBar_ = new LevelFilterBar(store_, this);
+    column->addWidget(filterBar_);
+    connect(filterBar_, &LevelFilterBar::chosen, this,
+            [this](const QString& value) { setLevelFilter(value.toStdString()); });
+
+    divider_ = new QFrame(this);
+    divider_->setObjectName("divider");
+    divider_->setFrameShape(QFrame::HLine);
+    divider_->setFrameShadow(QFrame::Sunken);
+    column->addWidget(divider_);
+
+    heroArea_ = new QVBoxLayout;
+    column->addLayout(heroArea_);
+
+    ListHooks hooks;
+    hooks.details = [this](const CleanupCategory& category) {
+        setDetailsFor(ListPlan::DetailsRequest{category, false});
+    };
+    hooks.clean = [this](const CleanupCategory& category) {
+        auto request = ListPlan::cleanRequest(category, store_.state(category.id));
+        if (auto* confirmation = std::get_if<ListPlan::Confirmation>(&request))
+            setConfirmation(std::move(*confirmation));
+        else
+            setDetailsFor(std::get<ListPlan::DetailsRequest>(std::move(request)));
+    };
+    hooks.showFolder = [this](const std::string& path) { desktop_.openFolder(path); };
+    list_ = new CategoryList(store_, std::move(hooks), this);
+    column->addWidget(list_, 1);
+
+    for (auto signal :
+         {&Store::categoriesChanged, &Store::statesChanged, &Store::unusedAppDaysChanged})
+        connect(&store_, signal, this, &MainContent::schedule);
+    // The settings may change on any thread; the refresh always runs on this one.
+    QPointer<MainContent> self(this);
+    subscription_ = settings_.subscribe([self](const std::string& key) {
+        if (!listKey(key) || !self) return;
+        if (QThread::currentThread() == self->thread()) return self->schedule();
+        QMetaObject::invokeMethod(
+            self,
+            [self] {
+                if (self) self->schedule();
+            },
+            Qt::QueuedConnection);
+    });
+    refreshNow();
+}
+
+MainContent::~MainContent() {
+    settings_.unsubscribe(subscription_);
+}
+
+ListPlan::ListSettings MainContent::listSettings() const {
+    return ListPlan::readSettings(settings_);
+}
+
+void MainContent::setArrangement(ListPlan::Arrangement arrangement) {
+    settings_.set(ListPlan::arrangementKey, std::string(ListPlan::rawValue(arrangement)));
+    schedule();
+}
+
+void MainContent::setLevelFilter(const std::string& filter) {
+    settings_.set(ListPlan::levelFilterKey, filter);
+    schedule();
+}
+
+void MainContent::setHideEmpty(bool hide) {
+    settings_.set(ListPlan::hideEmptyKey, hide);
+    schedule();
+}
+
+void MainContent::setDetailsFor(std::optional<ListPlan::DetailsRequest> request) {
+    detailsFor_ = std::move(request);
+    emit detailsForChanged();
+}
+
+void MainContent::setConfirmation(std::optional<ListPlan::Confirmation> confirmation) {
+    confirmation_ = std::move(confirmation);
+    emit confirmationChanged();
+}
+
+void MainContent::schedule() {
+    if (pending_) return;
+    pending_ = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (pending_) refreshNow();
+        },
+        Qt::QueuedConnection);
+}
+
+void MainContent::syncToolbar(const ListPlan::ListSettings& settings) {
+    const QSignalBlocker blockHide(hideEmpty_);
+    hideEmpty_->setChecked(settings.hideEmpty);
+    if (auto* button = arrange_->button(int(settings.arrangement))) {
+        const QSignalBlocker blockButton(button);
+        button->setChecked(true);
+    }
+}
+
+void MainContent::refreshNow() {
+    QElapsedTimer timer;
+    timer.start();
+    pending_ = false;
+    ++refreshes_;
+    const auto settings = listSettings();
+    const Skin look = skinOf(this);
+    plan_ = ListPlan::plan(store_.categories(), store_.states(), settings);
+    syncToolbar(settings);
+    filterBar_->show(store_.categories(), store_.states(), settings.levelFilter, look);
+    divider_->setVisible(look == Skin::classic);
+    list_->show(plan_, store_.categories(), store_.states(), look);
+    if (look != dressedIn_) {
+        // Dressing walks the whole list: only when the skin changes.
+        dressScrollArea(list_->scrollArea(), look);
+        dressedIn_ = look;
+    }
+    // The first one makes every row; it belongs to opening the window.
+    if (refreshes_ > 1)
+        slowestRefresh_ = std::max(slowestRefresh_, double(timer.nsecsElapsed()) / 1e6);
+}
+
+bool MainContent::event(QEvent* event) {
+    if (event->type() == skinChangeEvent()) schedule();
+    return QWidget::event(event);
+}
+
+} // namespace bramwick

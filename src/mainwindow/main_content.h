@@ -1,0 +1,108 @@
+// The content of the main window, laid over the window's backdrop (it paints none itself): the
+// place for the disk header and the banners, the arrangement and hide-empty switches, the level
+// filter bar, the classic divider, the place for the scanning hero, and the category list.
+//
+// It holds what the window is asked to open (the details of a category, a clean waiting for
+// confirmation) and announces each change; the sheets and the confirmation card take them from
+// there. Every change of the store or of the settings is gathered into one refresh on the next
+// turn of the event loop, however many arrive in one turn.
+#pragma once
+
+#include <functional>
+#include <optional>
+
+#include <QButtonGroup>
+#include <QFrame>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "appearance/window_dressing.h"
+#include "mainwindow/category_list.h"
+#include "mainwindow/level_filter_bar.h"
+#include "mainwindow/list_plan.h"
+#include "platform/settings.h"
+#include "store/store.h"
+
+namespace bramwick {
+
+class MainContent : public QWidget {
+    Q_OBJECT
+
+  public:
+    struct Desktop {
+        // Opens a folder in the file manager; by default through the desktop's URL handler.
+        std::function<void(const std::string& path)> openFolder;
+    };
+
+    MainContent(Store& store, Settings& settings, Desktop desktop = {}, QWidget* parent = nullptr);
+    ~MainContent() override;
+
+    // The window's other parts go here: the header and banners above the filter bar, the
+    // running-now section at the head of the list, the scanning hero below the filter bar.
+    QVBoxLayout* headerArea() const { return headerArea_; }
+    QVBoxLayout* heroArea() const { return heroArea_; }
+    void setRunningNow(QWidget* section) {
+        list_->setRunningNow(section);
+        schedule();
+    }
+    // The toolbar row (hide empty, arrangement); the window may add its own actions to it.
+    QHBoxLayout* toolbar() const { return toolbar_; }
+
+    // The stored choices; each setter writes the setting and the list follows.
+    ListPlan::ListSettings listSettings() const;
+    void setArrangement(ListPlan::Arrangement arrangement);
+    void setLevelFilter(const std::string& filter);
+    void setHideEmpty(bool hide);
+
+    const std::optional<ListPlan::DetailsRequest>& detailsFor() const { return detailsFor_; }
+    void setDetailsFor(std::optional<ListPlan::DetailsRequest> request);
+    const std::optional<ListPlan::Confirmation>& confirmation() const { return confirmation_; }
+    void setConfirmation(std::optional<ListPlan::Confirmation> confirmation);
+
+    CategoryList* list() const { return list_; }
+    LevelFilterBar* filterBar() const { return filterBar_; }
+    QFrame* divider() const { return divider_; }
+    const ListPlan::Plan& plan() const { return plan_; }
+
+    // Redraws now what is waiting; tests and the benchmark call it to time or settle a refresh.
+    void refreshNow();
+    bool refreshPending() const { return pending_; }
+    int refreshes() const { return refreshes_; }
+    // The longest refresh after the first, in milliseconds (the benchmark tells the list's own
+    // share of the window's stalls by it).
+    double slowestRefresh() const { return slowestRefresh_; }
+
+  signals:
+    void detailsForChanged();
+    void confirmationChanged();
+
+  protected:
+    bool event(QEvent* event) override;
+
+  private:
+    void schedule();
+    void syncToolbar(const ListPlan::ListSettings& settings);
+
+    Store& store_;
+    Settings& settings_;
+    Desktop desktop_;
+    std::size_t subscription_ = 0;
+    bool pending_ = false;
+    int refreshes_ = 0;
+    double slowestRefresh_ = 0;
+    ListPlan::Plan plan_;
+    std::optional<Skin> dressedIn_;
+    std::optional<ListPlan::DetailsRequest> detailsFor_;
+    std::optional<ListPlan::Confirmation> confirmation_;
+
+    QVBoxLayout* headerArea_;
+    QHBoxLayout* toolbar_;
+    QToolButton* hideEmpty_;
+    QButtonGroup* arrange_;
+    LevelFilterBar* filterBar_;
+    QFrame* divider_;
+    QVBoxLayout* heroArea_;
+    CategoryList* list_;
+};
+
+} // namespace bramwick

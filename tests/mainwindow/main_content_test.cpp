@@ -1,0 +1,371 @@
+// The main window's list over a store whose services are all faked: what it shows after each
+// switch, drag, menu choice and store change, with animations off and no display.
+#include "mainwindow/main_content.h"
+
+#include <filesystem>
+
+#include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QPointer>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include "appearance/motion.h"
+#include "store/store_harness.h"
+#include "support/fixture.h"
+
+namespace bramwick {
+namespace {
+
+using test::category;
+using test::item;
+
+QApplication& gui() {
+    static int argc = 1;
+    static char name[] = "mainwindow_tests";
+    static char* argv[] = {name, nullptr};
+    static QApplication* app = [] {
+        auto* made = new QApplication(argc, argv);
+        Motion::setEnabled(false);
+        return made;
+    }();
+    return *app;
+}
+
+struct Window {
+    QApplication& app = gui();
+    test::StoreHarness harness;
+    std::unique_ptr<Store> store;
+    std::vector<std::string> opened;
+    std::unique_ptr<MainContent> content;
+
+    explicit Window(Skin skin = Skin::nightfall) {
+        auto add = [&](CleanupCategory c, CategoryGroup group, std::vector<ScanItem> items) {
+            c.group = group;
+            c.symbol = "folder";
+            harness.contents[c.id] = std::move(items);
+            harness.catalog.push_back(std::move(c));
+        };
+        // safe: caches (3 KB), logs (empty); warning: builds (2 MB); red flag: photos (1 GB);
+        // protected: advice (review only).
+        add(category("caches"), CategoryGroup::caches, {item("c1", 1000), item("c2", 2000)});
+        add(category("logs"), CategoryGroup::logs, {});
+        add(category("builds", Risk::caution), CategoryGroup::developer, {item("b", 2'000'000)});
+        add(category("photos", Risk::danger, CleanAction::Kind::trash), CategoryGroup::personal,
+            {item("p", 1'000'000'000)});
+        add(category("advice", Risk::safe, CleanAction::Kind::reviewOnly), CategoryGroup::system,
+            {item("a", 10)});
+        store = harness.make();
+        content = std::make_unique<MainContent>(
+            *store, *harness.settings,
+            MainContent::Desktop{[this](const std::string& path) { opened.push_back(path); }});
+        dressWindow(content.get(), skin);
+        content->resize(1000, 800);
+        content->show();
+        settle();
+    }
+
+    void settle() {
+        test::deliver();
+        QApplication::processEvents();
+        test::deliver();
+        QApplication::processEvents();
+    }
+    CategoryList& list() { return *content->list(); }
+    CategoryRow& row(const std::string& id) {
+        auto* made = list().row(id);
+        EXPECT_NE(made, nullptr) << id;
+        return *made;
+    }
+    const CleanupCategory& stored(const std::string& id) {
+        for (const auto& c : store->categories())
+            if (c.id == id) return c;
+        throw std::runtime_error("no category " + id);
+    }
+    void click(QWidget* widget) {
+        ASSERT_NE(widget, nullptr);
+        QTest::mouseClick(widget, Qt::LeftButton, {}, widget->rect().center());
+        settle();
+    }
+    template <typename T = QWidget> T* find(const char* name) {
+        return content->findChild<T*>(name);
+    }
+};
+
+// A drag of `ids` entering `target`, then dropped on it (or leaving it).
+void dragOver(QWidget* target, const QString& ids) {
+    QMimeData mime;
+    mime.setText(ids);
+    QDragEnterEvent enter(target->rect().center(), Qt::MoveAction, &mime, Qt::LeftButton, {});
+    QApplication::sendEvent(target, &enter);
+}
+void leave(QWidget* target) {
+    QDragLeaveEvent leaving;
+    QApplication::sendEvent(target, &leaving);
+}
+bool drop(QWidget* target, const QString& ids) {
+    QMimeData mime;
+    mime.setText(ids);
+    dragOver(target, ids);
+    QDropEvent dropped(QPointF(target->rect().center()), Qt::MoveAction, &mime, Qt::LeftButton, {});
+    QApplication::sendEvent(target, &dropped);
+    return dropped.isAccepted();
+}
+
+QStringList rowsOf(const QStringList& order) {
+    QStringList rows;
+    for (const auto& name : order)
+        if (name.startsWith("row-")) rows << name.mid(4);
+    return rows;
+}
+
+TEST(MainContent, ArrangementsFilterAndHideEmpty) {
+    Window w;
+    EXPECT_EQ(
+        w.list().shownOrder(),
+        (QStringList{"section-safe", "row-caches", "row-logs", "section-warning", "row-builds",
+                     "section-redFlag", "row-photos", "section-protected", "row-advice"}));
+    EXPECT_EQ(w.list().header("safe")->totalLabel()->text(), "3 KB");
+
+    w.click(w.find("toolbar-arrange-group"));
+    EXPECT_EQ(w.harness.settings->string("arrangement"), "group");
+    EXPECT_EQ(w.list().shownOrder(),
+              (QStringList{"section-caches", "row-caches", "section-logs", "row-logs",
+                           "section-developer", "row-builds", "section-personal", "row-photos",
+                           "section-system", "row-advice"}));
+    EXPECT_FALSE(w.list().header("caches")->addFolderButton()->isVisibleTo(w.content.get()));
+
+    w.click(w.find("toolbar-arrange-size"));
+    EXPECT_EQ(w.list().shownOrder(),
+              (QStringList{"row-photos", "row-builds", "row-caches", "row-advice", "row-logs"}));
+
+    w.click(w.find("toolbar-hide-empty"));
+    EXPECT_EQ(w.harness.settings->boolean("hideEmpty"), true);
+    EXPECT_EQ(rowsOf(w.list().shownOrder()), (QStringList{"photos", "builds", "caches", "advice"}));
+
+    w.click(w.content->filterBar()->chip("chip-warning"));
+    EXPECT_EQ(w.harness.settings->string("levelFilter"), "Yellow Warning");
+    EXPECT_EQ(w.list().shownOrder(), (QStringList{"row-builds"}));
+    EXPECT_TRUE(w.content->filterBar()->chip("chip-warning")->chip().selected);
+
+    w.click(w.content->filterBar()->chip("chip-all"));
+    w.click(w.find("toolbar-arrange-level"));
+    EXPECT_EQ(w.list().shownOrder().first(), "section-safe");
+    // Nothing of this reached the store.
+    EXPECT_EQ(w.store->categories().size(), 5u);
+}
+
+TEST(MainContent, ChangesInOneTurnMakeOneRefresh) {
+    Window w;
+    const int before = w.content->refreshes();
+    w.store->move({"caches"}, Level::warning);
+    w.store->move({"builds"}, Level::redFlag);
+    w.content->setHideEmpty(true);
+    w.harness.settings->set("skin", "hibernia");
+    EXPECT_TRUE(w.content->refreshPending());
+    w.settle();
+    EXPECT_EQ(w.content->refreshes(), before + 1);
+    EXPECT_EQ(rowsOf(w.list().shownOrder()), (QStringList{"caches", "builds", "photos", "advice"}));
+}
+
+TEST(MainContent, EmptyStateAndKeptSections) {
+    Window w;
+    EXPECT_FALSE(w.list().emptyState()->isVisible());
+    // A title instead of a raw value matches nothing.
+    w.harness.settings->set("levelFilter", "Review");
+    w.settle();
+    EXPECT_TRUE(w.list().emptyState()->isVisible());
+    EXPECT_TRUE(w.list().shownOrder().isEmpty());
+
+    // With no filter, an empty movable level keeps its header so rows can still be dropped.
+    w.harness.settings->set("levelFilter", "");
+    w.harness.settings->set("hideEmpty", true);
+    w.store->move({"caches"}, Level::warning);
+    w.settle();
+    EXPECT_EQ(w.list().shownOrder().first(), "section-safe");
+    EXPECT_EQ(w.list().shownOrder()[1], "section-warning");
+    EXPECT_EQ(w.list().header("safe")->totalLabel()->text(), "Zero KB");
+    EXPECT_FALSE(w.list().emptyState()->isVisible());
+}
+
+TEST(MainContent, DraggingBetweenLevels) {
+    Window w;
+    // Onto a row of another level: the category joins that level.
+    CategoryRow* builds = &w.row("builds");
+    EXPECT_TRUE(drop(builds, "caches"));
+    EXPECT_EQ(w.stored("caches").level(), Level::warning);
+    w.settle();
+    EXPECT_EQ(rowsOf(w.list().shownOrder()).mid(0, 3), (QStringList{"logs", "caches", "builds"}));
+    EXPECT_EQ(w.row("caches").badgeLabel()->text(), "Moved by you");
+
+    // Onto a section header; the header lights while the drag is over it.
+    SectionHeader* redFlag = w.list().header("redFlag");
+    dragOver(redFlag, "caches");
+    EXPECT_TRUE(redFlag->highlighted());
+    dragOver(w.list().header("warning"), "caches"); // the highlight moves on
+    EXPECT_TRUE(w.list().header("warning")->highlighted());
+    EXPECT_FALSE(redFlag->highlighted());
+    leave(w.list().header("warning"));
+    EXPECT_FALSE(w.list().header("warning")->highlighted());
+    EXPECT_TRUE(drop(redFlag, "caches\nlogs\nnothing-of-ours"));
+    EXPECT_FALSE(redFlag->highlighted());
+    EXPECT_EQ(w.stored("caches").level(), Level::redFlag);
+    EXPECT_EQ(w.stored("logs").level(), Level::redFlag);
+
+    // Back to where it came from: the override goes.
+    EXPECT_TRUE(drop(w.list().header("safe"), "caches"));
+    EXPECT_EQ(w.stored("caches").movedFrom, std::nullopt);
+    EXPECT_FALSE(w.harness.settings->value("levelOverrides")->contains("caches"));
+
+    // Protected and group sections take nothing; a review-only row cannot be dragged.
+    w.settle();
+    EXPECT_FALSE(drop(w.list().header("protected"), "builds"));
+    EXPECT_FALSE(drop(&w.row("advice"), "builds"));
+    EXPECT_EQ(w.stored("builds").level(), Level::warning);
+    EXPECT_EQ(categoryMime(w.stored("advice")), nullptr);
+    EXPECT_EQ(categoryMime(w.stored("builds"))->text(), "builds");
+}
+
+TEST(MainContent, DroppingOnAFilterChip) {
+    Window w;
+    auto* chip = w.content->filterBar()->chip("chip-redFlag");
+    dragOver(chip, "builds");
+    EXPECT_TRUE(chip->outlined());
+    EXPECT_FALSE(w.list().header("redFlag")->highlighted()); // a hover state of its own
+    EXPECT_TRUE(drop(chip, "builds"));
+    EXPECT_FALSE(chip->outlined());
+    EXPECT_EQ(w.stored("builds").level(), Level::redFlag);
+    for (const char* name : {"chip-protected", "chip-all"}) {
+        auto* other = w.content->filterBar()->chip(name);
+        EXPECT_FALSE(drop(other, "caches")) << name;
+        EXPECT_FALSE(other->outlined());
+    }
+    EXPECT_EQ(w.stored("caches").level(), Level::safe);
+}
+
+TEST(MainContent, MoveToAndMoveBack) {
+    Window w;
+    std::unique_ptr<QMenu> menu(w.row("caches").contextMenu(nullptr));
+    ASSERT_NE(menu, nullptr);
+    auto* target = menu->findChild<QAction*>("move-to-redFlag");
+    ASSERT_NE(target, nullptr);
+    EXPECT_FALSE(menu->findChild<QAction*>("move-to-safe")->isEnabled());
+    EXPECT_EQ(menu->findChild<QAction*>("move-back"), nullptr);
+    target->trigger();
+    w.settle();
+    EXPECT_EQ(w.row("caches").dropLevel(), Level::redFlag);
+    EXPECT_EQ(w.row("caches").badgeLabel()->toolTip(),
+              "Normally in Safe to Remove. Right-click to move it back.");
+
+    menu.reset(w.row("caches").contextMenu(nullptr));
+    auto* back = menu->findChild<QAction*>("move-back");
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ(back->text(), "Move Back to Safe to Remove");
+    back->trigger();
+    w.settle();
+    EXPECT_EQ(w.row("caches").dropLevel(), Level::safe);
+    EXPECT_TRUE(w.row("caches").badgeLabel()->isHidden());
+    EXPECT_FALSE(w.harness.settings->value("levelOverrides")->contains("caches"));
+    EXPECT_EQ(w.row("advice").contextMenu(nullptr), nullptr);
+}
+
+TEST(MainContent, AddingAndRemovingAFolderOfYourOwn) {
+    Window w;
+    const std::string folder = test::makeTemporaryFolder("mine");
+    w.harness.chosenFolders = {folder};
+    auto* add = w.list().header("warning")->addFolderButton();
+    EXPECT_EQ(add->toolTip(), "Add a folder of your own to Review");
+    w.click(add);
+    w.harness.user.runAll();
+    w.settle();
+    ASSERT_EQ(w.store->customFolders().size(), 1u);
+    const std::string id = w.store->customFolders()[0].id;
+    CategoryRow* mine = &w.row(id);
+    EXPECT_EQ(mine->dropLevel(), Level::warning);
+    EXPECT_EQ(mine->badgeLabel()->text(), "Your folder");
+
+    QMenu* menu = mine->contextMenu(mine);
+    menu->findChild<QAction*>("show-folder")->trigger();
+    EXPECT_EQ(w.opened, std::vector<std::string>{w.store->customFolders()[0].path});
+    QPointer<CategoryRow> watched(mine);
+    menu->findChild<QAction*>("remove-folder")->trigger();
+    EXPECT_TRUE(w.store->customFolders().empty());
+    // The row that ran the menu outlives the change; it goes once the list has moved on.
+    EXPECT_FALSE(watched.isNull());
+    w.settle();
+    EXPECT_FALSE(rowsOf(w.list().shownOrder()).contains(QString::fromStdString(id)));
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(watched.isNull());
+    EXPECT_TRUE(std::filesystem::exists(folder)); // nothing on disk is touched
+    test::removeTree(folder);
+}
+
+TEST(MainContent, RowWhileScanningAndCleaning) {
+    for (Skin skin : {Skin::nightfall, Skin::classic}) {
+        Window w(skin);
+        CategoryRow& caches = w.row("caches");
+        EXPECT_EQ(caches.sizeLabel()->text(), "3 KB");
+        w.click(caches.rescanButton());
+        // The scan waits in the fake pool: the row shows it is measuring.
+        EXPECT_TRUE(caches.busyIndicator()->isVisible());
+        EXPECT_FALSE(caches.sizeLabel()->isVisible());
+        EXPECT_FALSE(caches.rescanButton()->isEnabled());
+        EXPECT_TRUE(caches.detailsButton()->isEnabled()); // a rescan keeps them
+        EXPECT_TRUE(caches.actionButton()->isEnabled());
+        EXPECT_EQ(caches.sweep()->isVisible(), skin != Skin::classic);
+        w.harness.contents["caches"] = {item("c1", 1000)};
+        w.harness.user.runAll();
+        w.settle();
+        EXPECT_EQ(caches.sizeLabel()->text(), "1 KB");
+        EXPECT_FALSE(caches.sweep()->isVisible());
+
+        auto cleaning = w.store->clean(w.stored("caches"), w.store->state("caches")->items);
+        w.settle();
+        EXPECT_TRUE(caches.busyIndicator()->isVisible());
+        EXPECT_FALSE(caches.actionButton()->isEnabled());
+        EXPECT_EQ(caches.cleaningBar()->isVisible(), skin != Skin::classic);
+        w.harness.user.runAll();
+        w.settle();
+        EXPECT_EQ(caches.sizeLabel()->text(), "Empty");
+        EXPECT_FALSE(caches.actionButton()->isEnabled());
+        EXPECT_FALSE(caches.cleaningBar()->isVisible());
+    }
+}
+
+TEST(MainContent, CleanPillsAskForConfirmationOrDetails) {
+    Window w;
+    w.click(w.row("caches").actionButton());
+    ASSERT_TRUE(w.content->confirmation().has_value());
+    EXPECT_EQ(w.content->confirmation()->category.id, "caches");
+    EXPECT_EQ(w.content->confirmation()->items.size(), 2u);
+
+    CategoryRow& photos = w.row("photos");
+    EXPECT_EQ(photos.actionButton()->text(), "Move\u2026");
+    w.click(photos.actionButton());
+    ASSERT_TRUE(w.content->detailsFor().has_value());
+    EXPECT_EQ(w.content->detailsFor()->id(), "photos");
+
+    w.content->setDetailsFor(std::nullopt);
+    w.click(w.row("builds").detailsButton());
+    EXPECT_EQ(w.content->detailsFor()->id(), "builds");
+    EXPECT_FALSE(w.row("logs").detailsButton()->isEnabled());
+}
+
+TEST(MainContent, InfoPopoverOpensAndCloses) {
+    Window w;
+    InfoButton* info = w.row("advice").infoButton();
+    info->toggle();
+    ASSERT_NE(info->popover(), nullptr);
+    EXPECT_TRUE(info->popover()->isVisible());
+    EXPECT_EQ(info->popover()->lines().size(), 4);
+    EXPECT_EQ(info->popover()->width(), InfoPopover::fixedWidth);
+    info->toggle();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(info->popover() == nullptr || !info->popover()->isVisible());
+    EXPECT_EQ(w.row("caches").levelIcon()->toolTip().toStdString(),
+              "Safe to Remove: Regenerates on its own. Nothing of value is lost.");
+}
+
+} // namespace
+} // namespace bramwick

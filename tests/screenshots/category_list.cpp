@@ -1,0 +1,165 @@
+// Shots of the main window's category list over the real catalog and made-up sizes: by level,
+// by group, by size, filtered to one level, and with one row being cleaned and another being
+// measured. Nothing on the disk is read or changed; the settings live in a temporary folder.
+#include <map>
+
+#include <QCoreApplication>
+#include <QTemporaryDir>
+
+#include "engine/catalog.h"
+#include "mainwindow/main_content.h"
+#include "shots.h"
+
+using namespace bramwick;
+
+namespace {
+
+constexpr std::int64_t MB = 1'000'000;
+
+ScanItem item(const std::string& name, std::int64_t size) {
+    ScanItem made;
+    made.id = "/shots/" + name;
+    made.url = made.id;
+    made.name = name;
+    made.size = size;
+    return made;
+}
+
+// A store of the catalog whose first scan found the sizes below; jobs run at once unless
+// `hold` is set, when they wait (a row stays cleaning or measuring).
+struct ListStore {
+    QTemporaryDir folder;
+    Settings settings{folder.filePath("settings.json").toStdString()};
+    std::map<std::string, std::vector<ScanItem>> contents;
+    std::vector<StoreWork::Job> held;
+    bool hold = false;
+    std::unique_ptr<Store> store;
+
+    ListStore() {
+        const std::pair<const char*, std::int64_t> sizes[] = {{"app-caches", 2400 * MB},
+                                                              {"npm", 610 * MB},
+                                                              {"logs", 84 * MB},
+                                                              {"derived-data", 9100 * MB},
+                                                              {"gradle", 1250 * MB},
+                                                              {"trash", 320 * MB},
+                                                              {"project-artifacts", 5300 * MB},
+                                                              {"simulators", 14200 * MB},
+                                                              {"xcode-archives", 3800 * MB},
+                                                              {"ios-backups", 21000 * MB},
+                                                              {"large-files", 7600 * MB},
+                                                              {"downloads", 2900 * MB},
+                                                              {"homebrew", 450 * MB},
+                                                              {"photos-library", 48000 * MB},
+                                                              {"application-support", 6100 * MB}};
+        for (const auto& [id, size] : sizes)
+            contents[id] = {item(std::string(id) + "-a", size * 2 / 3),
+                            item(std::string(id) + "-b", size / 3)};
+        // One category holds something in every catalog category that has no size above.
+        for (const auto& c : Catalog::all())
+            if (!contents.count(c.id) && c.id.size() % 3 == 0)
+                contents[c.id] = {item(c.id, std::int64_t(c.id.size()) * 7 * MB)};
+        settings.set("unusedAppDays", 100);
+        store = std::make_unique<Store>(services());
+        settle();
+    }
+
+    StoreServices services() {
+        StoreServices s;
+        auto run = [this](StoreWork::Job job) {
+            if (hold)
+                held.push_back(std::move(job));
+            else
+                job();
+        };
+        s.userWork = run;
+        s.backgroundWork = run;
+        s.settings = &settings;
+        s.now = [] { return std::chrono::system_clock::now(); };
+        s.catalog = [] { return Catalog::all(); };
+        s.items = [this](const CleanupCategory& c) { return contents[c.id]; };
+        s.unusedApplications = [](const std::vector<ScanItem>& apps, std::int64_t) { return apps; };
+        s.clean = [](const std::vector<ScanItem>&, const CleanupCategory&) {
+            return Cleaner::Outcome{};
+        };
+        s.move = [](const std::vector<ScanItem>&, const std::string&) {
+            return Cleaner::Outcome{};
+        };
+        s.runningSnapshot = [] { return RunningSnapshot{}; };
+        s.stop = [](const RunningItem&) { return Shell::Result{0, ""}; };
+        s.sampleVitals = [](bool) { return VitalsReader::Reading{}; };
+        s.runMaintenance = [](const MaintenanceTask&) { return Maintenance::Result{true, ""}; };
+        s.diskFigures = [] {
+            return std::optional<DiskFigures>(DiskFigures{1'000'000 * MB, 180'000 * MB, 0});
+        };
+        s.fullDiskAccess = [] { return true; };
+        s.reveal = [](const std::vector<std::string>&) {};
+        s.openApp = [](const std::string&) { return true; };
+        s.openFullDiskAccessSettings = [] {};
+        s.relaunch = [] {};
+        s.quitApplication = [] {};
+        s.chooseFolders = [](Level, std::function<void(std::vector<std::string>)> done) {
+            done({});
+        };
+        s.alert = [](const std::string&, const std::string&) {};
+        return s;
+    }
+
+    static void settle() {
+        for (int round = 0; round < 8; ++round) {
+            QCoreApplication::sendPostedEvents();
+            QCoreApplication::processEvents();
+        }
+    }
+
+    const CleanupCategory& category(const std::string& id) const {
+        for (const auto& c : store->categories())
+            if (c.id == id) return c;
+        return store->categories().front();
+    }
+};
+
+// The list in a shot: the store lives as long as the program, as the shot's widget may.
+QWidget* list(ListPlan::Arrangement arrangement, const std::string& filter = "",
+              bool working = false) {
+    auto* shots = new ListStore;
+    shots->settings.set(ListPlan::arrangementKey, std::string(ListPlan::rawValue(arrangement)));
+    shots->settings.set(ListPlan::levelFilterKey, filter);
+    // One moved category, to show its badge.
+    shots->store->move({"gradle"}, Level::warning);
+    if (working) {
+        shots->hold = true;
+        auto cleaning = shots->store->clean(shots->category("app-caches"),
+                                            shots->store->state("app-caches")->items);
+        auto scanning = shots->store->scan(shots->store->categories()[1]);
+        ListStore::settle();
+    }
+    auto* content = new MainContent(*shots->store, shots->settings);
+    ListStore::settle();
+    return content;
+}
+
+} // namespace
+
+BRAMWICK_SHOT(list_by_level, 1000, 1500) {
+    return list(ListPlan::Arrangement::level);
+}
+
+BRAMWICK_SHOT(list_by_group, 1000, 1500) {
+    return list(ListPlan::Arrangement::group);
+}
+
+BRAMWICK_SHOT(list_by_size, 1200, 1200) {
+    return list(ListPlan::Arrangement::size);
+}
+
+BRAMWICK_SHOT(list_filtered, 1000, 900) {
+    return list(ListPlan::Arrangement::level, "Yellow Warning");
+}
+
+BRAMWICK_SHOT(list_row_cleaning, 1000, 560) {
+    return list(ListPlan::Arrangement::level, "", true);
+}
+
+BRAMWICK_SHOT(list_nothing_to_show, 1000, 420) {
+    return list(ListPlan::Arrangement::level, "Review");
+}
