@@ -7,6 +7,7 @@
 #include "app/gui/window_top.h"
 #include "app/gui/windows.h"
 #include "gui_support.h"
+#include "mainwindow/main_content.h"
 
 using namespace bramwick;
 
@@ -203,4 +204,32 @@ TEST(WindowTop, ToolbarActions) {
     EXPECT_EQ(asked.count(), 0) << "the scroll waits for the list to be rebuilt";
     test::settle();
     EXPECT_EQ(asked.count(), 1);
+}
+
+TEST(WindowTop, TheListsCleansComeToTheCardAndTheCpuMeterShowsTheRunningSection) {
+    test::ScenesHarness h;
+    h.store.catalog = {test::category("caches")};
+    h.store.contents["caches"] = {test::item("a", 10)};
+    h.start();
+    WindowTop& top = topOf(h);
+    auto* content = qobject_cast<MainContent*>(h.scenes->mainWindow()->content());
+    ASSERT_NE(content, nullptr);
+    EXPECT_EQ(top.heroRow()->parentWidget(), content) << "the hero sits under the filter bar";
+
+    content->setConfirmation(MainActions::Confirmation{MainActions::Confirmation::Kind::category,
+                                                       h.scenes->store().categories()[0],
+                                                       {test::item("a", 10)}});
+    ASSERT_NE(top.presenter()->card(), nullptr);
+    EXPECT_FALSE(content->confirmation()) << "the card holds it now";
+    top.presenter()->card()->confirmButton()->click();
+    h.store.user.runAll();
+    ASSERT_EQ(h.store.cleans.size(), 1u);
+
+    content->setLevelFilter("Red Flag");
+    content->refreshNow();
+    h.scenes->store().sampleVitals();
+    top.header()->cpuMeter()->click();
+    test::settle();
+    EXPECT_EQ(content->listSettings().levelFilter, "");
+    EXPECT_TRUE(content->list()->shownOrder().contains("running-now"));
 }
