@@ -250,7 +250,8 @@ QCoro::Task<> Store::performUninstall(UninstallPlan plan, std::vector<AppLeftove
     auto outcome = co_await outcomeWork;
     uninstalling_ = false;
     emit uninstallingChanged();
-    setUninstall(std::nullopt);
+    // Only its own plan: one the user asked for meanwhile stays on screen.
+    if (uninstall_ && uninstall_->id == plan.id) setUninstall(std::nullopt);
 
     for (const char* id : {applicationsId, trashId}) {
         const CleanupCategory* found = findCategory(id);

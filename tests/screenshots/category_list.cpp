@@ -6,6 +6,8 @@
 #include <QCoreApplication>
 #include <QTemporaryDir>
 
+#include "app/gui/windows.h"
+#include "appearance/window_dressing.h"
 #include "engine/catalog.h"
 #include "mainwindow/main_content.h"
 #include "shots.h"
@@ -162,4 +164,14 @@ BRAMWICK_SHOT(list_row_cleaning, 1000, 560) {
 
 BRAMWICK_SHOT(list_nothing_to_show, 1000, 420) {
     return list(ListPlan::Arrangement::level, "Review");
+}
+
+// The whole main window over the list by level, as the README shows it.
+BRAMWICK_SHOT(main_window, 1000, 620) {
+    auto* shots = new ListStore;
+    auto* frame = new MainWindowFrame(*shots->store, {});
+    frame->setContent(new MainContent(*shots->store, shots->settings));
+    dressWindow(frame, skin);
+    ListStore::settle();
+    return frame;
 }

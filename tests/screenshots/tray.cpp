@@ -12,7 +12,7 @@
 #include <QTemporaryDir>
 #include <QVBoxLayout>
 
-#include "app/gui/confirm_card.h"
+#include "appearance/confirm_card.h"
 #include "app/gui/menu_bar_model.h"
 #include "app/gui/menu_bar_panel.h"
 #include "app/gui/spark_glyph.h"

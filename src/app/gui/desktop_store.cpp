@@ -2,21 +2,33 @@
 
 #include <memory>
 
+#include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
 
+#include "engine/custom_folders.h"
 #include "platform/qt/desktop_actions.h"
 
 namespace bramwick {
 
 namespace {
 
+// Both dialogs sit over the window the user was in, blocking only that window.
+void overActiveWindow(QWidget* dialog) {
+    if (QWidget* window = QApplication::activeWindow(); window && window != dialog) {
+        dialog->setParent(window, dialog->windowFlags() | Qt::Dialog);
+        dialog->setWindowModality(Qt::WindowModal);
+    }
+}
+
 // The folder chooser of "Add Folder": a dialog opened without a loop of its own. It answers
 // once, with the chosen folder or with none when the user cancelled or closed it.
 void chooseFolders(Level level, std::function<void(std::vector<std::string>)> done) {
-    auto* dialog = new QFileDialog(
-        nullptr, QStringLiteral("Add a Folder to %1")
-                     .arg(QString::fromUtf8(std::string(Levels::title(level)).c_str())));
+    auto* dialog =
+        new QFileDialog(nullptr, QString::fromStdString(CustomFolders::panelMessage(level)));
+    overActiveWindow(dialog);
+    dialog->setLabelText(QFileDialog::Accept,
+                         QString::fromStdString(CustomFolders::panelPrompt(level)));
     dialog->setFileMode(QFileDialog::Directory);
     dialog->setOption(QFileDialog::ShowDirsOnly);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
@@ -40,6 +52,7 @@ void alert(const std::string& message, const std::string& information) {
     box->setTextFormat(Qt::PlainText);
     box->setInformativeText(QString::fromStdString(information));
     box->setAttribute(Qt::WA_DeleteOnClose);
+    overActiveWindow(box);
     box->open();
 }
 

@@ -7,7 +7,7 @@
 #include <QPainter>
 #include <QVBoxLayout>
 
-#include "app/gui/confirm_card.h"
+#include "appearance/confirm_card.h"
 #include "app/gui/spark_glyph.h"
 #include "appearance/icons.h"
 #include "appearance/motion.h"

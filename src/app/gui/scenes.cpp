@@ -121,7 +121,9 @@ void Scenes::openMainWindow() {
 }
 
 void Scenes::openSettings() {
-    if (!settingsWindow_) settingsWindow_ = std::make_unique<SettingsWindow>();
+    if (!settingsWindow_)
+        settingsWindow_ = std::make_unique<SettingsWindow>(
+            *store_, *settings_, SettingsPages::Hooks{{}, [this] { appMode_->apply(); }});
     settingsWindow_->present();
 }
 

@@ -12,7 +12,7 @@
 
 #include <QWidget>
 
-#include "app/gui/confirm_card.h"
+#include "appearance/confirm_card.h"
 #include "mainwindow/access_setup.h"
 #include "mainwindow/banners.h"
 #include "mainwindow/disk_header.h"

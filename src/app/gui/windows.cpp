@@ -1,15 +1,19 @@
 #include "app/gui/windows.h"
 
+#include <algorithm>
+
 #include <QGuiApplication>
 #include <QPaintEvent>
 #include <QScreen>
 #include <QShowEvent>
+#include <QTabBar>
 #include <QVBoxLayout>
 
 #include "app/gui/menu_bar_model.h"
 #include "appearance/typography.h"
 #include "base/edition.h"
 #include "base/text.h"
+#include "platform/qt/desktop_actions.h"
 
 namespace bramwick {
 
@@ -110,15 +114,38 @@ void MainWindowFrame::paintEvent(QPaintEvent* event) {
     }
 }
 
-SettingsWindow::SettingsWindow(QWidget* parent) : SkinBackdrop(parent) {
+SettingsWindow::SettingsWindow(Store& store, Settings& settings, SettingsPages::Hooks hooks,
+                               QWidget* parent)
+    : SkinBackdrop(parent) {
     setObjectName(QStringLiteral("settingsWindow"));
     setAutoFillBackground(true);
     SkinScene::attach(this);
     setWindowTitle(QStringLiteral("%1 Settings").arg(QString::fromUtf8(Edition::displayName)));
-    setFixedWidth(pageWidth);
-    setMinimumHeight(200);
-    // The pages (General, Cleaning, Appearance) go into this layout.
-    new QVBoxLayout(this);
+    if (!hooks.login.openFolder) hooks.login.openFolder = DesktopActions::openFolder;
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, topMargin, 0, 0);
+    pages_ = new SettingsPages(store, settings, std::move(hooks), this);
+    column->addWidget(pages_);
+    connect(pages_, &SettingsPages::pageChanged, this, &SettingsWindow::fitPage);
+    fitPage();
+}
+
+void SettingsWindow::fitPage() {
+    // As tall as the page shown, its wrapped captions included: the height a layout gives for
+    // the form's width can fall short of what the wrapped captions take, so the larger of the
+    // two is kept.
+    QWidget* page = pages_->currentWidget();
+    if (!page) return;
+    int pageHeight = std::max(page->heightForWidth(pageWidth), page->sizeHint().height());
+    int height = pages_->tabBar()->sizeHint().height() + pageHeight;
+    pages_->setFixedSize(pageWidth, height);
+    setFixedSize(pageWidth, height + topMargin);
+}
+
+void SettingsWindow::showEvent(QShowEvent* event) {
+    SkinBackdrop::showEvent(event);
+    // An approval given elsewhere while the window was closed shows at once.
+    if (!event->spontaneous()) pages_->refreshLogin();
 }
 
 void SettingsWindow::present() {

@@ -3,7 +3,8 @@
 // a stand-in until the category list takes its place through `setContent`; until then it shows
 // the store's disk state and says plainly that the list is not there. The settings window is
 // likewise the titled window that the settings pages go into. Both are dressed in the stored
-// skin, on its backdrop.
+// skin, on its backdrop. The settings window holds the General, Cleaning and Appearance tabs; its
+// height follows the tab shown, and each time it appears it reads the login item's state again.
 #pragma once
 
 #include <functional>
@@ -11,6 +12,7 @@
 #include <QLabel>
 #include <QWidget>
 
+#include "appearance/settings_pages.h"
 #include "appearance/window_dressing.h"
 #include "store/store.h"
 
@@ -68,8 +70,20 @@ class SettingsWindow : public SkinBackdrop {
   public:
     static constexpr int pageWidth = 460;
 
-    explicit SettingsWindow(QWidget* parent = nullptr);
+    // `hooks.login` without a folder opener gets the desktop's file manager.
+    SettingsWindow(Store& store, Settings& settings, SettingsPages::Hooks hooks,
+                   QWidget* parent = nullptr);
     void present();
+    SettingsPages& pages() { return *pages_; }
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+
+  private:
+    static constexpr int topMargin = 8;
+    void fitPage();
+
+    SettingsPages* pages_ = nullptr;
 };
 
 // "12.3 GB free of 500 GB · Healthy", or a plain note while the disk was never read.

@@ -5,7 +5,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-#include "app/gui/confirm_card.h"
+#include "appearance/confirm_card.h"
 #include "gui_support.h"
 
 using namespace bramwick;

@@ -6,7 +6,10 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QMessageBox>
 #include <gtest/gtest.h>
+
+#include "engine/custom_folders.h"
 
 #include "gui_support.h"
 #include "support/fixture.h"
@@ -35,6 +38,7 @@ TEST(DesktopStore, TheFolderChooserAnswersOnce) {
         QFileDialog* dialog = openChooser();
         ASSERT_NE(dialog, nullptr);
         EXPECT_EQ(answers, 0); // nothing waits for it
+        EXPECT_EQ(dialog->labelText(QFileDialog::Accept), "Add to Review");
         if (accept) {
             dialog->setOption(QFileDialog::DontUseNativeDialog);
             dialog->selectFile(QString::fromStdString(folder));
@@ -54,6 +58,35 @@ TEST(DesktopStore, TheFolderChooserAnswersOnce) {
         }
     }
     test::removeTree(folder);
+}
+
+// A folder of the system's own, chosen in the panel, is named in one alert over the window the
+// user was in, and becomes no category.
+TEST(DesktopStore, ARefusedFolderIsToldAndAddsNothing) {
+    test::guiApplication();
+    QWidget window;
+    window.show();
+    QApplication::setActiveWindow(&window);
+    test::StoreHarness h;
+    h.chosenFolders = {"/usr"};
+    StoreServices services = h.services();
+    services.alert = desktopStoreServices().alert;
+    Store store(services);
+    test::deliver();
+    h.user.runAll();
+    auto adding = store.addFolders(Level::safe);
+    test::deliver();
+    QApplication::processEvents();
+    QMessageBox* box = window.findChild<QMessageBox*>();
+    ASSERT_NE(box, nullptr);
+    EXPECT_TRUE(box->isVisible());
+    EXPECT_EQ(box->windowModality(), Qt::WindowModal);
+    EXPECT_EQ(box->text(), "/usr can't be added");
+    EXPECT_EQ(box->informativeText(), CustomFolders::refusedInformation);
+    EXPECT_TRUE(store.customFolders().empty());
+    for (const auto& category : store.categories())
+        EXPECT_FALSE(category.customFolder) << category.id;
+    box->close();
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 // The Dock-icon rule, the main window's opening and closing, the window opener's registration,
 // and what a later launch hands over.
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QSystemTrayIcon>
 #include <gtest/gtest.h>
@@ -134,4 +135,25 @@ TEST(Scenes, TheStoreRunsWithNoWindowOpen) {
     EXPECT_TRUE(h.scenes->store().autoCleanTimerActive());
     EXPECT_TRUE(h.scenes->store().lastScan().has_value()) << "the first scan ran";
     EXPECT_EQ(h.scenes->mainWindow(), nullptr);
+}
+
+TEST(Scenes, TheSettingsWindowFollowsItsPageAndKeepInDockAppliesAtOnce) {
+    ScenesHarness h(true, false);
+    h.start();
+    h.scenes->openSettings();
+    test::settle();
+    SettingsWindow* window = h.scenes->settingsWindow();
+    ASSERT_NE(window, nullptr);
+    SettingsPages& pages = window->pages();
+    EXPECT_EQ(pages.currentIndex(), 1); // Cleaning the first time
+    EXPECT_EQ(pages.width(), SettingsWindow::pageWidth);
+    int cleaningHeight = window->height();
+    pages.setCurrentIndex(2);
+    test::settle();
+    EXPECT_NE(window->height(), cleaningHeight) << "the window is as tall as the page shown";
+
+    auto policies = h.scenes->policies().size();
+    pages.findChild<QCheckBox*>("keepInDock")->click();
+    ASSERT_EQ(h.scenes->policies().size(), policies + 1);
+    EXPECT_EQ(h.scenes->policies().back(), ActivationPolicy::regular);
 }

@@ -1,4 +1,4 @@
-#include "app/gui/confirm_card.h"
+#include "appearance/confirm_card.h"
 
 #include <QEvent>
 #include <QGraphicsDropShadowEffect>

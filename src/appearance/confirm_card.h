@@ -1,0 +1,72 @@
+// The confirmation card of the windows and their sheets: a title, an optional explanation and
+// two buttons on a floating rounded card. It has no state and closes nothing: its presenter
+// builds it for the item awaiting confirmation and clears the item when either button runs.
+// Escape runs Cancel and Return the confirming button while the card has the focus.
+#pragma once
+
+#include <functional>
+
+#include <QFrame>
+#include <QLabel>
+#include <QPushButton>
+
+namespace bramwick {
+
+class ConfirmCard : public QFrame {
+    Q_OBJECT
+
+  public:
+    static constexpr int cardWidth = 360;
+    static constexpr int radius = 14;
+
+    // `confirmLabel` is shown as it is (an "&" shows as itself, never as a shortcut mark).
+    ConfirmCard(const QString& title, const QString& message, const QString& confirmLabel,
+                bool dangerous, std::function<void()> confirm, std::function<void()> cancel,
+                QWidget* parent = nullptr);
+
+    QPushButton* confirmButton() const { return confirmButton_; }
+    QPushButton* cancelButton() const { return cancelButton_; }
+    // Takes the height its wrapped lines need at its fixed width.
+    void fitHeight();
+
+  protected:
+    bool event(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    std::function<void()> confirm_;
+    std::function<void()> cancel_;
+    QPushButton* confirmButton_;
+    QPushButton* cancelButton_;
+};
+
+// Shows one card at a time over a window: the window dimmed, the card in its middle. Confirm
+// first clears the card and then runs the action; Cancel only clears it.
+class ConfirmPresenter : public QWidget {
+    Q_OBJECT
+
+  public:
+    explicit ConfirmPresenter(QWidget* window);
+
+    void present(const QString& title, const QString& message, const QString& confirmLabel,
+                 bool dangerous, std::function<void()> action);
+    void clear();
+    ConfirmCard* card() const { return card_; }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    void place();
+
+    ConfirmCard* card_ = nullptr;
+};
+
+// A button label with every "&" doubled, so that it shows as written.
+QString literalButtonText(const QString& text);
+// Gives a button the green of a confirming action or the red of an irreversible one.
+void tintButton(QPushButton* button, bool dangerous);
+
+} // namespace bramwick

@@ -1,0 +1,215 @@
+#include "sheets/sheet_frame.h"
+
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QPainter>
+#include <QPainterPath>
+#include <QProgressBar>
+#include <QVBoxLayout>
+
+#include "appearance/icons.h"
+#include "appearance/skin.h"
+#include "appearance/window_dressing.h"
+#include "store/store.h"
+
+namespace bramwick {
+
+SheetText::SheetText(const QString& text, TextStyle style, Tone tone,
+                     std::optional<QFont::Weight> weight, QWidget* parent)
+    : QLabel(text, parent), tone_(tone) {
+    setFont(textFont(style, weight));
+    setTextFormat(Qt::PlainText);
+    recolor();
+}
+
+void SheetText::setTint(std::optional<QColor> tint) {
+    tint_ = tint;
+    recolor();
+}
+
+bool SheetText::event(QEvent* event) {
+    if (event->type() == skinChangeEvent() || event->type() == QEvent::ParentChange) recolor();
+    return QLabel::event(event);
+}
+
+void SheetText::setElidedText(const QString& text, Qt::TextElideMode mode) {
+    full_ = text;
+    mode_ = mode;
+    setMinimumWidth(40);
+    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    elide();
+}
+
+void SheetText::resizeEvent(QResizeEvent* event) {
+    QLabel::resizeEvent(event);
+    if (mode_ != Qt::ElideNone) elide();
+}
+
+void SheetText::elide() {
+    setText(fontMetrics().elidedText(full_, mode_, std::max(width(), 40)));
+}
+
+void SheetText::recolor() {
+    QPalette p = window() ? window()->palette() : palette();
+    if (tint_)
+        p.setColor(QPalette::WindowText, *tint_);
+    else if (tone_ == Tone::secondary)
+        p.setColor(QPalette::WindowText, secondaryText(skinOf(this), p));
+    else
+        return setPalette(QPalette());
+    setPalette(p);
+}
+
+QPushButton* sheetButton(const QString& text, const QString& objectName, QWidget* parent) {
+    auto* button = new QPushButton(text, parent);
+    button->setObjectName(objectName);
+    button->setAutoDefault(false);
+    button->setDefault(false);
+    return button;
+}
+
+SheetReportBanner::SheetReportBanner(Store& store, QWidget* parent)
+    : QWidget(parent), store_(store), title_(new SheetText({}, TextStyle::headline)),
+      message_(new SheetText({}, TextStyle::callout, SheetText::Tone::secondary)) {
+    setObjectName("reportBanner");
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(12, 10, 12, 10);
+    auto* text = new QVBoxLayout;
+    text->setSpacing(2);
+    message_->setWordWrap(true);
+    text->addWidget(title_);
+    text->addWidget(message_);
+    layout->addLayout(text, 1);
+    auto* dismiss = sheetButton(tr("Dismiss"), "dismissReport");
+    layout->addWidget(dismiss, 0, Qt::AlignTop);
+    connect(dismiss, &QPushButton::clicked, this, [this] { store_.dismissReport(); });
+    connect(&store_, &Store::reportChanged, this, [this] { update_(); });
+    update_();
+}
+
+void SheetReportBanner::update_() {
+    const auto& report = store_.report();
+    setVisible(report.has_value());
+    if (!report) return;
+    title_->setText(QString::fromStdString(report->title));
+    message_->setText(QString::fromStdString(report->message));
+    message_->setVisible(!report->message.empty());
+    title_->setTint(report->hasFailures
+                        ? std::optional(systemColor(SystemColor::orange, isDark(palette())))
+                        : std::nullopt);
+}
+
+void SheetReportBanner::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPainterPath path;
+    path.addRoundedRect(QRectF(rect()), 8, 8);
+    QColor fill = palette().color(QPalette::Text);
+    fill.setAlphaF(0.07f);
+    painter.fillPath(path, fill);
+}
+
+SheetDialog::SheetDialog(QWidget* parent, QWidget* content, QSize minimum)
+    : QDialog(parent), content_(content) {
+    setWindowModality(Qt::WindowModal);
+    setAttribute(Qt::WA_DeleteOnClose);
+    setMinimumSize(minimum);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto* backdrop = new SkinBackdrop;
+    layout->addWidget(backdrop);
+    auto* inner = new QVBoxLayout(backdrop);
+    inner->setContentsMargins(0, 0, 0, 0);
+    inner->addWidget(content);
+    SkinScene::attach(this);
+}
+
+void SheetDialog::reject() {
+    if (content_->property("keepOpen").toBool()) return;
+    QDialog::reject();
+}
+
+SheetDialog* presentSheet(QWidget* parent, QWidget* content, QSize minimum) {
+    auto* dialog = new SheetDialog(parent, content, minimum);
+    dialog->open();
+    return dialog;
+}
+
+void closeSheet(QWidget* widget) {
+    if (auto* dialog = qobject_cast<SheetDialog*>(widget->window())) dialog->close();
+}
+
+QColor accentColor(Skin skin, const QPalette& palette) {
+    switch (skin) {
+    case Skin::classic:
+        return systemColor(SystemColor::blue, isDark(palette));
+    case Skin::nightfall:
+        return Nightfall::cyan;
+    case Skin::hibernia:
+        return Hibernia::deepGreen;
+    }
+    return Nightfall::cyan;
+}
+
+SheetSymbol::SheetSymbol(std::string symbol, qreal size,
+                         std::function<QColor(const QWidget*)> color, QWidget* parent)
+    : QWidget(parent), symbol_(std::move(symbol)), size_(size), color_(std::move(color)) {
+    setFixedSize(static_cast<int>(size_ + 4), static_cast<int>(size_ + 4));
+}
+
+void SheetSymbol::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    Icons::paintSymbol(painter, QRectF(rect()), symbol_, color_(this), size_);
+}
+
+WorkingOverlay::WorkingOverlay(const QString& text, QWidget* parent) : QWidget(parent) {
+    setObjectName("workingOverlay");
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(16, 14, 16, 14);
+    auto* bar = new QProgressBar;
+    bar->setRange(0, 0);
+    bar->setTextVisible(false);
+    bar->setFixedWidth(140);
+    layout->addWidget(bar, 0, Qt::AlignHCenter);
+    auto* label = new SheetText(text, TextStyle::callout);
+    label->setAlignment(Qt::AlignCenter);
+    layout->addWidget(label);
+    hide();
+    parent->installEventFilter(this);
+}
+
+void WorkingOverlay::setShown(bool shown) {
+    setVisible(shown);
+    if (shown) {
+        place();
+        raise();
+    }
+}
+
+bool WorkingOverlay::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == parent() && event->type() == QEvent::Resize) place();
+    return QWidget::eventFilter(watched, event);
+}
+
+void WorkingOverlay::place() {
+    adjustSize();
+    auto* over = parentWidget();
+    move((over->width() - width()) / 2, (over->height() - height()) / 2);
+}
+
+void WorkingOverlay::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPainterPath path;
+    path.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 10, 10);
+    QColor fill = palette().color(QPalette::Window);
+    fill.setAlphaF(0.94f);
+    painter.fillPath(path, fill);
+    QColor line = palette().color(QPalette::Text);
+    line.setAlphaF(0.12f);
+    painter.setPen(line);
+    painter.drawPath(path);
+}
+
+} // namespace bramwick

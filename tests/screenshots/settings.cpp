@@ -1,0 +1,129 @@
+// Shots of the settings window's three tabs and of the "Scheduled clean" sheet, over a store of
+// made-up figures (its settings live in a temporary folder; nothing on the disk is read).
+#include <QCoreApplication>
+#include <QTemporaryDir>
+
+#include "appearance/schedule_sheet.h"
+#include "appearance/settings_pages.h"
+#include "appearance/window_dressing.h"
+#include "engine/auto_clean.h"
+#include "shots.h"
+
+using namespace bramwick;
+
+namespace {
+
+ScanItem item(const std::string& name, std::int64_t size) {
+    ScanItem made;
+    made.id = "/shots/" + name;
+    made.url = made.id;
+    made.name = name;
+    made.size = size;
+    return made;
+}
+
+CleanupCategory category(const std::string& id, const std::string& name) {
+    CleanupCategory made;
+    made.id = id;
+    made.name = name;
+    made.risk = Risk::safe;
+    made.action.kind = CleanAction::Kind::delete_;
+    made.source.kind = Source::Kind::contents;
+    return made;
+}
+
+// One store per shot, alive as long as the program (the shot's widget is).
+struct SettingsShotStore {
+    QTemporaryDir folder;
+    Settings settings{folder.filePath("settings.json").toStdString()};
+    std::map<std::string, std::vector<ScanItem>> contents;
+    std::unique_ptr<Store> store;
+
+    explicit SettingsShotStore(Skin skin) {
+        settings.set("skin", Skins::rawValue(skin).toStdString());
+        AutoClean::setSchedule(AutoClean::Schedule::daily, settings);
+        AutoClean::setLastRun(std::chrono::floor<std::chrono::seconds>(
+                                  std::chrono::system_clock::now() - std::chrono::hours(20)),
+                              settings);
+        AutoClean::setLastFreed(1'800'000'000, settings);
+        AutoClean::setExcluded({"logs"}, settings);
+        contents["app-caches"] = {item("com.vendor.editor", 2'400'000'000)};
+        contents["logs"] = {item("system.log", 310'000'000)};
+
+        StoreServices s;
+        auto inline_ = [](StoreWork::Job job) { job(); };
+        s.userWork = inline_;
+        s.backgroundWork = inline_;
+        s.settings = &settings;
+        s.now = [] { return std::chrono::system_clock::now(); };
+        s.catalog = [] {
+            return std::vector{category("app-caches", "App caches"), category("logs", "Logs"),
+                               category("npm", "npm"), category("pip", "pip")};
+        };
+        s.items = [this](const CleanupCategory& c) { return contents[c.id]; };
+        s.unusedApplications = [](const std::vector<ScanItem>& apps, std::int64_t) { return apps; };
+        s.clean = [](const std::vector<ScanItem>&, const CleanupCategory&) {
+            return Cleaner::Outcome{};
+        };
+        s.move = [](const std::vector<ScanItem>&, const std::string&) {
+            return Cleaner::Outcome{};
+        };
+        s.runningSnapshot = [] { return RunningSnapshot{}; };
+        s.stop = [](const RunningItem&) { return Shell::Result{0, ""}; };
+        s.sampleVitals = [](bool) { return VitalsReader::Reading{}; };
+        s.runMaintenance = [](const MaintenanceTask&) { return Maintenance::Result{true, ""}; };
+        s.diskFigures = [] {
+            return std::optional<DiskFigures>(
+                DiskFigures{1'000'000'000'000, 200'000'000'000, 200'000'000'000});
+        };
+        s.fullDiskAccess = [] { return true; };
+        s.reveal = [](const std::vector<std::string>&) {};
+        s.openApp = [](const std::string&) { return true; };
+        s.openFullDiskAccessSettings = [] {};
+        s.relaunch = [] {};
+        s.quitApplication = [] {};
+        s.chooseFolders = [](Level, std::function<void(std::vector<std::string>)> done) {
+            done({});
+        };
+        s.alert = [](const std::string&, const std::string&) {};
+        store = std::make_unique<Store>(s);
+        auto scanning = store->scanAll();
+        Q_UNUSED(scanning);
+        for (int round = 0; round < 8; ++round) {
+            QCoreApplication::sendPostedEvents();
+            QCoreApplication::processEvents();
+        }
+    }
+};
+
+QWidget* settingsTab(Skin skin, const char* tag) {
+    auto* shots = new SettingsShotStore(skin);
+    shots->settings.set("settingsTab", std::string(tag));
+    SettingsPages::Hooks hooks;
+    hooks.login.status = [] { return LoginItems::Status::requiresApproval; };
+    hooks.login.registerApp = [] { return std::optional<std::string>(); };
+    hooks.login.openFolder = [](const std::string&) { return true; };
+    auto* pages = new SettingsPages(*shots->store, shots->settings, hooks);
+    pages->loginItem().set(true); // waits for approval: the message and its button show
+    return pages;
+}
+
+} // namespace
+
+BRAMWICK_SHOT(settings_general, 460, 420) {
+    return settingsTab(skin, "general");
+}
+BRAMWICK_SHOT(settings_cleaning, 460, 600) {
+    return settingsTab(skin, "cleaning");
+}
+BRAMWICK_SHOT(settings_appearance, 460, 400) {
+    return settingsTab(skin, "appearance");
+}
+
+BRAMWICK_SHOT(schedule_sheet, 480, 560) {
+    auto* shots = new SettingsShotStore(skin);
+    auto* sheet = new ScheduleSheet(*shots->store, shots->settings, {});
+    sheet->setWindowFlags(Qt::Widget);
+    dressWindow(sheet, skin);
+    return sheet;
+}

@@ -1,0 +1,261 @@
+// The details sheet over a harness store: the table and its order, the effective selection,
+// the clean and move confirmations, every-app mode and the hand-off to the uninstaller.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QLabel>
+#include <QTemporaryDir>
+
+#include "app/gui/gui_support.h"
+#include "appearance/confirm_card.h"
+#include "sheets/details_sheet.h"
+#include "sheets/item_table.h"
+#include "sheets/sheet_frame.h"
+#include "sheets/sheets.h"
+#include "sheets/uninstall_sheet.h"
+
+using namespace bramwick;
+using bramwick::test::item;
+
+namespace {
+
+CleanupCategory downloads(Risk risk = Risk::caution) {
+    auto made = test::category("downloads", risk, CleanAction::Kind::trash);
+    made.name = "Old downloads";
+    made.info = "Files you downloaded long ago.";
+    return made;
+}
+
+QString text(QWidget& root, const char* name) {
+    auto* label = root.findChild<QLabel*>(name);
+    return label ? label->text() : QString("<none>");
+}
+
+QPushButton* button(QWidget& root, const char* name) {
+    return root.findChild<QPushButton*>(name);
+}
+
+std::vector<std::string> names(const std::vector<ScanItem>& items) {
+    std::vector<std::string> out;
+    for (const auto& i : items)
+        out.push_back(i.name);
+    return out;
+}
+
+std::vector<std::string> shownNames(ItemTable& table) {
+    std::vector<std::string> out;
+    for (int row = 0; row < table.itemModel()->rowCount(); ++row)
+        out.push_back(table.itemModel()->at(row).name);
+    return out;
+}
+
+struct Fixture {
+    Fixture() {
+        test::guiApplication();
+        h.access = false;
+        h.catalog = {downloads()};
+        h.contents["downloads"] = {item("b.iso", 3'000'000), item("a.zip", 1'000'000),
+                                   item("c.mkv", 2'000'000)};
+        store = h.make();
+        auto scanning = store->scan(downloads());
+        h.user.runAll();
+    }
+    test::StoreHarness h;
+    std::unique_ptr<Store> store;
+};
+
+} // namespace
+
+TEST(DetailsSheet, ANeverScannedCategoryShowsItsHeaderAndAnEmptyTable) {
+    test::guiApplication();
+    test::StoreHarness h;
+    h.access = false;
+    auto review = test::category("mail", Risk::danger, CleanAction::Kind::reviewOnly);
+    review.name = "Mail downloads";
+    review.info = "Attachments you opened.";
+    review.action.advice = "Delete them in the mail program.";
+    h.catalog = {review};
+    auto store = h.make();
+    DetailsSheet sheet(*store, review, false);
+    EXPECT_EQ(sheet.table()->itemModel()->rowCount(), 0);
+    EXPECT_EQ(text(sheet, "categoryName"), "Mail downloads");
+    EXPECT_EQ(text(sheet, "levelTitle"), "Protected");
+    EXPECT_EQ(text(sheet, "categoryInfo"), "Attachments you opened.");
+    EXPECT_EQ(text(sheet, "advice"), "Delete them in the mail program.");
+    EXPECT_EQ(text(sheet, "summary"), "0 items \u00b7 Zero KB");
+    EXPECT_EQ(button(sheet, "cleanSelected"), nullptr) << "review only: nothing to clean";
+}
+
+TEST(DetailsSheet, RowsKeepTheStoreOrderUntilAColumnIsSortedAndKeepTheSelection) {
+    Fixture f;
+    DetailsSheet sheet(*f.store, downloads(), false);
+    auto& table = *sheet.table();
+    EXPECT_EQ(shownNames(table), (std::vector<std::string>{"b.iso", "a.zip", "c.mkv"}));
+    EXPECT_EQ(table.model()->headerData(2, Qt::Horizontal).toString(), "Modified");
+
+    table.selectRow(1); // a.zip
+    table.horizontalHeader()->setSortIndicator(ItemTableModel::size, Qt::AscendingOrder);
+    EXPECT_EQ(shownNames(table), (std::vector<std::string>{"a.zip", "c.mkv", "b.iso"}));
+    EXPECT_EQ(names(sheet.selected()), std::vector<std::string>{"a.zip"});
+    EXPECT_EQ(table.selectionModel()->selectedRows().size(), 1);
+    EXPECT_EQ(table.selectionModel()->selectedRows()[0].row(), 0) << "the same item, moved";
+
+    table.horizontalHeader()->setSortIndicator(ItemTableModel::size, Qt::DescendingOrder);
+    EXPECT_EQ(shownNames(table), (std::vector<std::string>{"b.iso", "c.mkv", "a.zip"}));
+    table.horizontalHeader()->setSortIndicator(ItemTableModel::name, Qt::AscendingOrder);
+    EXPECT_EQ(shownNames(table), (std::vector<std::string>{"a.zip", "b.iso", "c.mkv"}));
+}
+
+TEST(DetailsSheet, SelectAllCountsTheSelectionAndARescanDropsWhatLeft) {
+    Fixture f;
+    DetailsSheet sheet(*f.store, downloads(), false);
+    EXPECT_EQ(text(sheet, "summary"), "3 items \u00b7 6 MB");
+    EXPECT_FALSE(button(sheet, "revealSelected")->isEnabled());
+    EXPECT_FALSE(button(sheet, "cleanSelected")->isEnabled());
+    EXPECT_FALSE(button(sheet, "moveTo")->isEnabled());
+
+    button(sheet, "selectAll")->click();
+    EXPECT_EQ(text(sheet, "summary"), "3 selected \u00b7 6 MB");
+    EXPECT_TRUE(button(sheet, "cleanSelected")->isEnabled());
+    EXPECT_EQ(sheet.table()->selectionModel()->selectedRows().size(), 3);
+
+    // The scan finds one item fewer: the selection still names it, but only listed items count.
+    f.h.contents["downloads"].erase(f.h.contents["downloads"].begin());
+    auto scanning = f.store->scan(downloads());
+    f.h.user.runAll();
+    EXPECT_EQ(sheet.table()->selection().size(), 3u);
+    EXPECT_EQ(names(sheet.selected()), (std::vector<std::string>{"a.zip", "c.mkv"}));
+    EXPECT_EQ(text(sheet, "summary"), "2 selected \u00b7 3 MB");
+
+    button(sheet, "revealSelected")->click();
+    ASSERT_EQ(f.h.revealed.size(), 1u);
+    EXPECT_EQ(f.h.revealed[0].size(), 2u);
+}
+
+TEST(DetailsSheet, CleanAsksFirstAndCancelKeepsTheSelection) {
+    Fixture f;
+    DetailsSheet sheet(*f.store, downloads(), false);
+    sheet.resize(780, 500);
+    sheet.show();
+    sheet.table()->selectRow(0);
+    button(sheet, "cleanSelected")->click();
+    auto* card = sheet.confirmPresenter()->card();
+    ASSERT_NE(card, nullptr);
+    EXPECT_EQ(card->findChild<QLabel*>("confirmTitle")->text(), "Clean 1 item?");
+    EXPECT_EQ(card->findChild<QLabel*>("confirmMessage")->text(),
+              "3 MB. These will be moved to the Trash. Space is freed once you empty the Trash.");
+    card->cancelButton()->click();
+    EXPECT_EQ(names(sheet.selected()), std::vector<std::string>{"b.iso"});
+    EXPECT_TRUE(f.h.cleans.empty());
+
+    sheet.table()->selectAllItems();
+    button(sheet, "cleanSelected")->click();
+    card = sheet.confirmPresenter()->card();
+    EXPECT_EQ(card->findChild<QLabel*>("confirmTitle")->text(), "Clean 3 items?");
+    card->confirmButton()->click();
+    EXPECT_TRUE(sheet.selected().empty()) << "emptied before the clean starts";
+    // While the store cleans, the sheet says so and starts nothing else on the category.
+    EXPECT_TRUE(sheet.findChild<QWidget*>("workingOverlay")->isVisible());
+    sheet.table()->selectAllItems();
+    EXPECT_FALSE(button(sheet, "cleanSelected")->isEnabled());
+    EXPECT_FALSE(button(sheet, "moveTo")->isEnabled());
+    f.h.user.runAll();
+    ASSERT_EQ(f.h.cleans.size(), 1u);
+    EXPECT_EQ(f.h.cleans[0].second.size(), 3u);
+    EXPECT_FALSE(sheet.findChild<QWidget*>("workingOverlay")->isVisible());
+    EXPECT_EQ(text(sheet, "summary"), "0 items \u00b7 Zero KB");
+}
+
+TEST(DetailsSheet, MoveAsksForAFolderWithoutBlockingAndMovesTheSelection) {
+    Fixture f;
+    QWidget window;
+    window.show();
+    DetailsSheet* sheet = nullptr;
+    {
+        auto* dialog = Sheets::openDetails(&window, *f.store, "downloads");
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(dialog->windowModality(), Qt::WindowModal);
+        sheet = dialog->findChild<DetailsSheet*>();
+    }
+    QTemporaryDir empty;
+    sheet->setMountParents({empty.path().toStdString()});
+    sheet->table()->selectRow(2);
+    button(*sheet, "moveTo")->click();
+    QFileDialog* chooser = sheet->moveDialog();
+    ASSERT_NE(chooser, nullptr);
+    EXPECT_TRUE(chooser->isVisible()) << "opened, and the test goes on: no nested loop";
+    EXPECT_EQ(chooser->windowModality(), Qt::WindowModal);
+    EXPECT_EQ(chooser->fileMode(), QFileDialog::Directory);
+    chooser->reject();
+    EXPECT_EQ(names(sheet->selected()), std::vector<std::string>{"c.mkv"}) << "cancel keeps it";
+    EXPECT_TRUE(f.h.moves.empty());
+
+    QTemporaryDir target;
+    button(*sheet, "moveTo")->click();
+    chooser = sheet->moveDialog();
+    chooser->setDirectory(target.path());
+    chooser->selectFile(target.path());
+    QMetaObject::invokeMethod(chooser, "accept");
+    EXPECT_TRUE(sheet->selected().empty());
+    f.h.user.runAll();
+    ASSERT_EQ(f.h.moves.size(), 1u);
+    EXPECT_EQ(names(f.h.moves[0].first), std::vector<std::string>{"c.mkv"});
+    EXPECT_EQ(f.h.moves[0].second, target.path().toStdString());
+}
+
+TEST(DetailsSheet, EveryAppModeListsAllApplicationsAndHandsOneToTheUninstaller) {
+    test::guiApplication();
+    test::StoreHarness h;
+    h.access = false;
+    auto apps = test::category(Store::applicationsId, Risk::caution, CleanAction::Kind::trash);
+    apps.name = "Unused apps";
+    apps.source.kind = Source::Kind::applications;
+    h.catalog = {apps};
+    ScanItem old = item("Old.app", 5'000'000);
+    old.lastUsed = h.now - std::chrono::hours(24 * 400);
+    ScanItem fresh = item("Fresh.app", 7'000'000);
+    fresh.lastUsed = h.now - std::chrono::hours(24);
+    h.contents[Store::applicationsId] = {old, fresh};
+
+    UninstallPlan plan;
+    plan.id = "plan-1";
+    plan.app = fresh;
+    StoreServices services = h.services();
+    services.uninstallPlan = [&](const ScanItem&) { return plan; };
+    Store store(services);
+    test::deliver();
+    auto scanning = store.scan(apps);
+    h.user.runAll();
+
+    QWidget window;
+    window.show();
+    auto* dialog = Sheets::openDetails(&window, store, Store::applicationsId);
+    auto& sheet = *dialog->findChild<DetailsSheet*>();
+    EXPECT_EQ(sheet.table()->model()->headerData(2, Qt::Horizontal).toString(), "Last Opened");
+    EXPECT_EQ(shownNames(*sheet.table()), std::vector<std::string>{"Old.app"});
+    sheet.table()->selectRow(0);
+    sheet.findChild<QCheckBox*>("showEveryApp")->setChecked(true);
+    EXPECT_EQ(shownNames(*sheet.table()), (std::vector<std::string>{"Old.app", "Fresh.app"}));
+    sheet.findChild<QCheckBox*>("showEveryApp")->setChecked(false);
+    EXPECT_EQ(names(sheet.selected()), std::vector<std::string>{"Old.app"});
+
+    sheet.findChild<QCheckBox*>("showEveryApp")->setChecked(true);
+    sheet.table()->selectRow(1);
+    ASSERT_TRUE(button(sheet, "uninstall")->isEnabled());
+    button(sheet, "uninstall")->click();
+    EXPECT_EQ(button(sheet, "uninstall")->text(), "Looking\u2026");
+    EXPECT_FALSE(button(sheet, "uninstall")->isEnabled());
+    h.user.runAll();
+    auto* uninstall = sheet.findChild<UninstallSheet*>();
+    ASSERT_NE(uninstall, nullptr) << "the plan opens the uninstall sheet over the details";
+    EXPECT_TRUE(uninstall->isVisible());
+    EXPECT_EQ(button(sheet, "uninstall")->text(), "Uninstall\u2026");
+
+    // Its Cancel lets go of the plan and closes it.
+    uninstall->findChild<QPushButton*>("cancel")->click();
+    EXPECT_FALSE(store.uninstall());
+    EXPECT_EQ(names(sheet.selected()), std::vector<std::string>{"Fresh.app"})
+        << "cancelling keeps the selection";
+}

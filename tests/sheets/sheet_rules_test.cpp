@@ -1,0 +1,216 @@
+// The sheets' decisions, as tables: footers, titles, sentences and counts.
+#include <gtest/gtest.h>
+
+#include "sheets/sheet_rules.h"
+
+using namespace bramwick;
+using namespace bramwick::SheetRules;
+
+namespace {
+
+CleanupCategory made(Risk risk, CleanAction::Kind action,
+                     Source::Kind source = Source::Kind::contents) {
+    CleanupCategory c;
+    c.id = "c";
+    c.risk = risk;
+    c.action.kind = action;
+    c.action.advice = "Look first.";
+    c.source.kind = source;
+    return c;
+}
+
+std::string ids(const std::vector<FooterButton>& buttons) {
+    std::string out;
+    for (const auto& b : buttons)
+        out += (out.empty() ? "" : " ") + b.id;
+    return out;
+}
+
+const FooterButton* find(const std::vector<FooterButton>& buttons, const std::string& id) {
+    for (const auto& b : buttons)
+        if (b.id == id) return &b;
+    return nullptr;
+}
+
+} // namespace
+
+TEST(DetailsFooter, OffersWhatTheCategoryAllows) {
+    using K = CleanAction::Kind;
+    struct Case {
+        Risk risk;
+        K action;
+        std::string buttons;
+        std::optional<bool> cleanRed; // the clean button's tint, none when it is not prominent
+    };
+    const std::vector<Case> cases{
+        {Risk::safe, K::trash, "selectAll revealSelected moveTo done cleanSelected", false},
+        {Risk::caution, K::trash, "selectAll revealSelected moveTo done cleanSelected", false},
+        {Risk::danger, K::trash, "selectAll revealSelected done cleanSelected moveSelected", {}},
+        {Risk::danger, K::delete_, "selectAll revealSelected done cleanSelected moveSelected", {}},
+        {Risk::safe, K::delete_, "selectAll revealSelected done cleanSelected", false},
+        {Risk::danger, K::admin, "selectAll revealSelected done cleanSelected", true},
+        {Risk::danger, K::command, "selectAll revealSelected done cleanSelected", true},
+        {Risk::danger, K::reviewOnly, "selectAll revealSelected done", {}},
+    };
+    for (const auto& c : cases) {
+        const auto footer = detailsFooter(made(c.risk, c.action), {false, true, false, false});
+        EXPECT_EQ(ids(footer), c.buttons);
+        if (const auto* clean = find(footer, "cleanSelected")) {
+            EXPECT_TRUE(clean->destructive);
+            EXPECT_EQ(clean->redTint, c.cleanRed);
+        }
+    }
+    const auto danger = detailsFooter(made(Risk::danger, K::trash), {});
+    EXPECT_EQ(find(danger, "moveSelected")->title, "Move Selected to\u2026");
+    EXPECT_EQ(find(danger, "moveSelected")->look, FooterButton::Look::prominent);
+    EXPECT_EQ(find(danger, "cleanSelected")->look, FooterButton::Look::bordered);
+}
+
+TEST(DetailsFooter, EnablesByTheEffectiveSelectionAndTheClean) {
+    const auto trash = made(Risk::safe, CleanAction::Kind::trash);
+    const auto danger = made(Risk::danger, CleanAction::Kind::trash);
+    // Nothing selected: reveal, clean and both moves are off; Select All and Done stay on.
+    for (const auto& c : {trash, danger}) {
+        for (const auto& b : detailsFooter(c, {true, false, false, false}))
+            EXPECT_EQ(b.enabled, b.id == "selectAll" || b.id == "done") << b.id;
+    }
+    // While the category is cleaned nothing may start on it, "Move to…" included.
+    for (const auto& c : {trash, danger}) {
+        for (const auto& b : detailsFooter(c, {false, true, true, false}))
+            EXPECT_EQ(b.enabled, b.id == "selectAll" || b.id == "done" || b.id == "revealSelected")
+                << b.id;
+    }
+}
+
+TEST(DetailsFooter, UninstallNeedsOneSelectedAndNoLookup) {
+    const auto apps = made(Risk::caution, CleanAction::Kind::trash, Source::Kind::applications);
+    struct Case {
+        DetailsFooterState state;
+        std::string title;
+        bool enabled;
+    };
+    const std::vector<Case> cases{
+        {{false, true, false, false}, "Uninstall\u2026", true},
+        {{false, false, false, false}, "Uninstall\u2026", false}, // two selected
+        {{true, false, false, false}, "Uninstall\u2026", false},
+        {{false, true, false, true}, "Looking\u2026", false},
+    };
+    for (const auto& c : cases) {
+        const auto* button = find(detailsFooter(apps, c.state), "uninstall");
+        ASSERT_NE(button, nullptr);
+        EXPECT_EQ(button->title, c.title);
+        EXPECT_EQ(button->enabled, c.enabled);
+    }
+    EXPECT_EQ(find(detailsFooter(made(Risk::safe, CleanAction::Kind::trash), {}), "uninstall"),
+              nullptr);
+}
+
+TEST(DetailsText, TitlesMessagesAndCells) {
+    EXPECT_EQ(cleanTitle(1), "Clean 1 item?");
+    EXPECT_EQ(cleanTitle(2), "Clean 2 items?");
+    EXPECT_EQ(cleanMessage(made(Risk::safe, CleanAction::Kind::trash), 1'500'000),
+              "1.5 MB. These will be moved to the Trash. Space is freed once you empty the Trash.");
+    EXPECT_EQ(cleanMessage(made(Risk::safe, CleanAction::Kind::reviewOnly), 0),
+              "Zero KB. Look first.");
+    EXPECT_EQ(detailsSummary(true, 10, 4'000'000), "10 items \u00b7 4 MB");
+    EXPECT_EQ(detailsSummary(false, 3, 1'200'000), "3 selected \u00b7 1.2 MB");
+
+    EXPECT_TRUE(noteNeedsAttention("Running"));
+    EXPECT_TRUE(noteNeedsAttention("Please check first"));
+    EXPECT_FALSE(noteNeedsAttention("running"));
+    EXPECT_FALSE(noteNeedsAttention("Check"));
+
+    auto apps = made(Risk::caution, CleanAction::Kind::trash, Source::Kind::applications);
+    apps.id = "applications";
+    ScanItem undated;
+    EXPECT_EQ(dateColumnTitle(apps), "Last Opened");
+    EXPECT_EQ(dateCell(apps, undated), "Never");
+    EXPECT_EQ(dateColumnTitle(made(Risk::safe, CleanAction::Kind::trash)), "Modified");
+    EXPECT_EQ(dateCell(made(Risk::safe, CleanAction::Kind::trash), undated), "\u2014");
+
+    EXPECT_EQ(levelBadge(made(Risk::danger, CleanAction::Kind::reviewOnly).level()),
+              (LevelBadge{"Protected", "lock.shield.fill"}));
+    EXPECT_EQ(levelBadge(Level::redFlag), (LevelBadge{"Move to Backup", "externaldrive.fill"}));
+}
+
+TEST(DetailsText, RowMenuOffersUninstallForOneApplicationOnly) {
+    const auto apps = made(Risk::caution, CleanAction::Kind::trash, Source::Kind::applications);
+    ScanItem app;
+    app.name = "Editor";
+    EXPECT_EQ(rowMenu(apps, 1, &app).size(), 2u);
+    EXPECT_EQ(rowMenu(apps, 1, &app)[1].title, "Uninstall Editor\u2026");
+    EXPECT_EQ(rowMenu(apps, 2, nullptr).size(), 1u);
+    EXPECT_EQ(rowMenu(made(Risk::safe, CleanAction::Kind::trash), 1, &app).size(), 1u);
+}
+
+TEST(DetailsText, MoveDialogStartsOnABackupDriveWhenOneIsMounted) {
+    auto exists = [](const std::string& path) { return path == "/run/media/me/Backup Drive"; };
+    EXPECT_EQ(moveDialogStart({"/media/me", "/run/media/me"}, exists),
+              "/run/media/me/Backup Drive");
+    EXPECT_EQ(moveDialogStart({"/media/me"}, exists), std::nullopt);
+}
+
+TEST(UninstallText, SummaryFooterAndConfirmation) {
+    UninstallPlan plan;
+    plan.app.size = 2'000'000;
+    plan.app.url = "/home/me/Applications/Editor.AppImage";
+    EXPECT_EQ(uninstallSummary(plan), "The app is 2 MB. Nothing else was found outside it.");
+    EXPECT_EQ(uninstallSubtitle(plan, "/home/me"), "~/Applications/Editor.AppImage");
+    plan.bundleID = "org.example.Editor";
+    EXPECT_EQ(uninstallSubtitle(plan, "/home/me"), "org.example.Editor");
+
+    AppLeftover prefs{"/home/me/.config/editor", "", "Preferences", 1'000'000,
+                      AppLeftover::Ownership::user};
+    AppLeftover helper{"/usr/lib/editor-helper", "", "Privileged helper", 500'000,
+                       AppLeftover::Ownership::system};
+    AppLeftover service{"/etc/editor.service", "", "Launch item", 500'000,
+                        AppLeftover::Ownership::system};
+    plan.leftovers = {prefs};
+    EXPECT_EQ(uninstallSummary(plan), "The app is 2 MB, and left 1 item behind (1 MB).");
+    plan.leftovers = {prefs, helper, service};
+    EXPECT_EQ(uninstallSummary(plan), "The app is 2 MB, and left 3 items behind (2 MB).");
+
+    // Chosen ids follow the plan's order and ignore what the plan does not hold.
+    const auto picked =
+        pickedLeftovers(plan, {"/etc/editor.service", "/home/me/.config/editor", "/nowhere"});
+    ASSERT_EQ(picked.size(), 2u);
+    EXPECT_EQ(picked[0].id, prefs.id);
+    EXPECT_EQ(uninstallTotal(plan, picked), 3'500'000);
+
+    EXPECT_EQ(uninstallFooter(0, 2'000'000), "1 item \u00b7 2 MB");
+    EXPECT_EQ(uninstallFooter(1, 3'000'000), "2 items \u00b7 3 MB");
+
+    const std::string trash = ". The app and its files in your Library go to the Trash, so you "
+                              "can put them back until you empty it.";
+    EXPECT_EQ(uninstallConfirmMessage(3'000'000, {prefs}), "3 MB" + trash);
+    EXPECT_EQ(
+        uninstallConfirmMessage(3'500'000, {prefs, helper}),
+        "3.5 MB" + trash +
+            "\n\n1 item is owned by the system \u2014 you will be asked for your password, and "
+            "it will be deleted permanently.");
+    EXPECT_EQ(uninstallConfirmMessage(4'000'000, {helper, service}),
+              "4 MB" + trash +
+                  "\n\n2 items are owned by the system \u2014 you will be asked for your password, "
+                  "and they will be deleted permanently.");
+}
+
+TEST(UnusedDaysText, WordsStepsAndParsing) {
+    EXPECT_EQ(daysWord(1), "day");
+    EXPECT_EQ(daysWord(2), "days");
+    struct Step {
+        std::int64_t from;
+        int direction;
+        std::int64_t to;
+    };
+    for (const auto& s : std::vector<Step>{{5, -1, 1},
+                                           {100, -1, 90},
+                                           {3645, +1, 3650},
+                                           {3650, +1, 3650},
+                                           {1, -1, 1},
+                                           {100, +1, 110}})
+        EXPECT_EQ(stepDays(s.from, s.direction), s.to) << s.from;
+    EXPECT_EQ(parseDays("5000"), 5000);
+    EXPECT_EQ(parseDays(" -3 "), -3);
+    EXPECT_EQ(parseDays("ten"), std::nullopt);
+    EXPECT_EQ(parseDays(""), std::nullopt);
+}
