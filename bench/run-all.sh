@@ -54,3 +54,8 @@ if [ -x "$build/bench/bench_appearance_paint" ]; then
     echo "== painting the skins' blocks offscreen"
     QT_QPA_PLATFORM=offscreen "$build/bench/bench_appearance_paint"
 fi
+
+if [ -x "$build/bench/bench_header_vitals" ]; then
+    echo "== one vitals tick with the disk header shown"
+    QT_QPA_PLATFORM=offscreen "$build/bench/bench_header_vitals"
+fi

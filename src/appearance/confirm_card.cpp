@@ -190,7 +190,7 @@ bool ConfirmPresenter::eventFilter(QObject* watched, QEvent* event) {
 void ConfirmPresenter::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     QColor dim = palette().color(QPalette::Window);
-    dim.setAlphaF(0.6f);
+    dim.setAlphaF(0.85f);
     painter.fillRect(rect(), dim);
 }
 

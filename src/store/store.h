@@ -96,6 +96,8 @@ class Store : public QObject {
     void dismissReport();
     bool hasFullDiskAccess() const { return hasFullDiskAccess_; }
     void setHasFullDiskAccess(bool granted);
+    // Asks the platform again whether the files can be read; changes nothing.
+    bool probeFullDiskAccess() const { return services_.fullDiskAccess(); }
     std::int64_t unusedAppDays() const { return unusedAppDays_; }
     // Below 1 counts as 1. Stores the days and filters the applications again, without a scan.
     void setUnusedAppDays(std::int64_t days);

@@ -5,6 +5,7 @@
 #include <QMessageBox>
 #include <QScreen>
 
+#include "app/gui/window_top.h"
 #include "mainwindow/main_content.h"
 
 namespace bramwick {
@@ -86,7 +87,11 @@ MainWindowFrame& Scenes::ensureMainWindow() {
             if (!options_.trayAvailable) quit();
         };
         mainWindow_ = std::make_unique<MainWindowFrame>(*store_, std::move(hooks));
-        mainWindow_->setContent(new MainContent(*store_, *settings_));
+        auto* top = new WindowTop(*store_, *settings_, mainWindow_.get());
+        auto* content = new MainContent(*store_, *settings_);
+        mainWindow_->setTop(top);
+        mainWindow_->setContent(content);
+        top->attachList(*content);
     }
     return *mainWindow_;
 }

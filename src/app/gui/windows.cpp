@@ -55,7 +55,7 @@ MainWindowFrame::MainWindowFrame(Store& store, Hooks hooks, QWidget* parent)
 }
 
 void MainWindowFrame::showDisk() {
-    disk_->setText(QString::fromStdString(diskLine(store_.disk())));
+    if (disk_) disk_->setText(QString::fromStdString(diskLine(store_.disk())));
 }
 
 void MainWindowFrame::setContent(QWidget* content) {
@@ -63,6 +63,18 @@ void MainWindowFrame::setContent(QWidget* content) {
     column->replaceWidget(content_, content);
     delete content_;
     content_ = content;
+}
+
+void MainWindowFrame::setTop(QWidget* top) {
+    auto* column = static_cast<QVBoxLayout*>(layout());
+    QWidget* old = top_ ? top_ : disk_;
+    column->replaceWidget(old, top);
+    delete old;
+    disk_ = nullptr;
+    top_ = top;
+    // The top's blocks keep their own margins and reach the window's edges.
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
 }
 
 void MainWindowFrame::present() {

@@ -34,6 +34,10 @@ class MainWindowFrame : public SkinBackdrop {
 
     // Replaces the content area (the frame owns it from then on).
     void setContent(QWidget* content);
+    // Replaces the disk line above the content with the window's top (toolbar, header,
+    // banners); the frame owns it from then on.
+    void setTop(QWidget* top);
+    QWidget* top() const { return top_; }
     QWidget* content() const { return content_; }
     // Shows the window, centred on the screen the first time, and brings it to the front.
     void present();
@@ -54,6 +58,7 @@ class MainWindowFrame : public SkinBackdrop {
     Hooks hooks_;
     QLabel* disk_ = nullptr;
     QWidget* content_ = nullptr;
+    QWidget* top_ = nullptr;
     bool placed_ = false;
     bool painted_ = false;
     bool shown_ = false;

@@ -1,0 +1,215 @@
+#include "app/gui/window_top.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QGraphicsDropShadowEffect>
+#include <QPainter>
+#include <QPointer>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QShowEvent>
+#include <QVBoxLayout>
+
+#include "appearance/skin.h"
+#include "mainwindow/main_content.h"
+
+namespace bramwick {
+
+namespace {
+
+QString q(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+// The window washed over in its own background colour, the setup card in its middle; it takes
+// every click meant for the content below.
+class SetupLayer : public QWidget {
+  public:
+    explicit SetupLayer(QWidget* window) : QWidget(window) {
+        setObjectName(QStringLiteral("accessSetupLayer"));
+        setAttribute(Qt::WA_NoMousePropagation);
+        window->installEventFilter(this);
+        setGeometry(window->rect());
+    }
+
+    void place() {
+        setGeometry(parentWidget()->rect());
+        if (auto* card = findChild<FullDiskAccessSetup*>()) {
+            card->adjustSize();
+            card->move((width() - card->width()) / 2, (height() - card->height()) / 2);
+        }
+        raise();
+    }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == parentWidget() && event->type() == QEvent::Resize) place();
+        return QWidget::eventFilter(watched, event);
+    }
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        QColor wash = palette().color(QPalette::Window);
+        wash.setAlphaF(0.85f);
+        painter.fillRect(rect(), wash);
+    }
+    void mousePressEvent(QMouseEvent*) override {}
+};
+
+} // namespace
+
+WindowTop::WindowTop(Store& store, Settings& settings, QWidget* window, QWidget* parent)
+    : QWidget(parent), store_(store), settings_(settings), window_(window) {
+    setObjectName(QStringLiteral("windowTop"));
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+
+    MainToolbar::Actions tools;
+    tools.uninstall = [this] {
+        // Opens the details sheet in its every-app mode once the sheets exist; until then the
+        // request is only kept.
+        const auto category = MainActions::uninstallCategory(store_.categories());
+        if (category)
+            detailsFor_ = DetailsRequest{*category, true};
+        else
+            detailsFor_.reset();
+        emit detailsForChanged();
+    };
+    // The maintenance sheet follows the store's flag once it is built; nothing shows it yet.
+    tools.maintenance = [this] { store_.setShowMaintenance(true); };
+    tools.addFolder = [this](Level level) { store_.addFolders(level); };
+    tools.schedule = [this] {
+        // The schedule sheet is not built yet: the flag waits for it.
+        showSchedule_ = true;
+        emit sheetsChanged();
+    };
+    tools.rescan = [this] { store_.scanAll(); };
+    toolbar_ = new MainToolbar(store_, std::move(tools), this);
+    column->addWidget(toolbar_);
+
+    DiskHeader::Actions actions;
+    actions.cleanAllSafe = [this] {
+        askToConfirm({MainActions::Confirmation::Kind::allSafe, {}, {}});
+    };
+    actions.showRunning = [this] { showRunning(); };
+    actions.showMemory = [this] {
+        // The memory users sheet is not built yet: the flag waits for it.
+        showMemoryUsers_ = true;
+        emit sheetsChanged();
+    };
+    header_ = new DiskHeader(store_, std::move(actions), this);
+    column->addWidget(header_);
+    report_ = new ReportBanner(store_, this);
+    column->addWidget(report_);
+    access_ = new FullDiskAccessBanner(
+        store_, [this] { setShowAccessSetup(true); }, this);
+    column->addWidget(access_);
+    // The list places the hero under its filter bar once it is in the window.
+    hero_ = scanningHeroRow(store_, this);
+    column->addWidget(hero_);
+
+    presenter_ = new ConfirmPresenter(window_);
+    connect(qApp, &QGuiApplication::applicationStateChanged, this,
+            [this](Qt::ApplicationState state) {
+                if (state == Qt::ApplicationActive) becameActive();
+            });
+}
+
+void WindowTop::askToConfirm(MainActions::Confirmation confirmation) {
+    confirmation_ = confirmation;
+    const bool dangerous = MainActions::confirmationDangerous(confirmation);
+    presenter_->present(
+        q(MainActions::confirmationTitle(confirmation)),
+        q(MainActions::confirmationMessage(confirmation, store_.safeTotal(), store_.yoursInSafe())),
+        QString::fromLatin1(MainActions::confirmLabel), dangerous,
+        [this, confirmation = std::move(confirmation)] {
+            if (confirmation.kind == MainActions::Confirmation::Kind::allSafe)
+                store_.cleanAllSafe();
+            else
+                store_.clean(confirmation.category, confirmation.items);
+        });
+}
+
+void WindowTop::setShowAccessSetup(bool shown) {
+    if (shown == showAccessSetup()) return;
+    if (!shown) {
+        setupLayer_->hide();
+        setupLayer_->deleteLater();
+        setupLayer_ = nullptr;
+        setup_ = nullptr;
+        return;
+    }
+    auto* layer = new SetupLayer(window_);
+    FullDiskAccessSetup::Hooks hooks;
+    hooks.skipped = [this] {
+        return settings_.boolean(MainActions::skippedAccessKey).value_or(false);
+    };
+    hooks.setSkipped = [this](bool skipped) {
+        settings_.set(MainActions::skippedAccessKey, skipped);
+    };
+    hooks.done = [this] {
+        setShowAccessSetup(false);
+        store_.scanAll();
+    };
+    setup_ = new FullDiskAccessSetup(store_, std::move(hooks), layer);
+    auto* shadow = new QGraphicsDropShadowEffect(setup_);
+    shadow->setBlurRadius(40);
+    shadow->setOffset(0, 0);
+    shadow->setColor(QColor::fromRgbF(0, 0, 0, 0.33f));
+    setup_->setGraphicsEffect(shadow);
+    setupLayer_ = layer;
+    layer->place();
+    layer->show();
+    setup_->setFocus();
+}
+
+void WindowTop::attachList(MainContent& content) {
+    content.heroArea()->addWidget(hero_);
+    auto* running = new RunningNowSection(store_);
+    content.setRunningNow(running);
+    connect(&content, &MainContent::confirmationChanged, this, [this, &content] {
+        if (auto pending = content.confirmation()) {
+            // The card holds it from here; the list forgets it.
+            content.setConfirmation(std::nullopt);
+            askToConfirm(std::move(*pending));
+        }
+    });
+    QPointer<QWidget> section(running);
+    connect(this, &WindowTop::showRunningRequested, &content, [&content, section] {
+        if (content.refreshPending()) content.refreshNow();
+        if (section) content.list()->scrollArea()->verticalScrollBar()->setValue(section->y());
+    });
+}
+
+void WindowTop::startUp() {
+    store_.setHasFullDiskAccess(store_.probeFullDiskAccess());
+    const bool skipped = settings_.boolean(MainActions::skippedAccessKey).value_or(false);
+    switch (MainActions::startUp(store_.hasFullDiskAccess(), skipped, store_.lastScan().has_value(),
+                                 store_.scanningAll())) {
+    case MainActions::StartUp::showAccessSetup:
+        setShowAccessSetup(true);
+        break;
+    case MainActions::StartUp::scan:
+        store_.scanAll();
+        break;
+    case MainActions::StartUp::nothing:
+        break;
+    }
+}
+
+void WindowTop::becameActive() {
+    store_.setHasFullDiskAccess(store_.probeFullDiskAccess());
+}
+
+void WindowTop::showRunning() {
+    settings_.set(MainActions::levelFilterKey, std::string());
+    QMetaObject::invokeMethod(
+        this, [this] { emit showRunningRequested(); }, Qt::QueuedConnection);
+}
+
+void WindowTop::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!event->spontaneous()) startUp();
+}
+
+} // namespace bramwick

@@ -1,0 +1,102 @@
+// The top of the main window and what the window does: the toolbar of actions, the disk
+// header, the report and access banners and the scanning hero, above the category list; the
+// confirmation card before a clean; the full-disk-access setup over the dimmed window; the work
+// it starts when it is shown and whenever the program becomes active.
+//
+// Sheets (details, schedule, memory users, maintenance) are not built yet: the requests that
+// open them are kept here and announced, and nothing opens until the sheets take them.
+#pragma once
+
+#include <functional>
+#include <optional>
+
+#include <QWidget>
+
+#include "appearance/confirm_card.h"
+#include "mainwindow/access_setup.h"
+#include "mainwindow/banners.h"
+#include "mainwindow/disk_header.h"
+#include "mainwindow/main_actions.h"
+#include "mainwindow/running_now.h"
+#include "mainwindow/scanning_hero.h"
+#include "platform/settings.h"
+#include "store/store.h"
+
+namespace bramwick {
+
+class MainContent;
+
+class WindowTop : public QWidget {
+    Q_OBJECT
+
+  public:
+    struct DetailsRequest {
+        CleanupCategory category;
+        bool everyApp = false;
+    };
+
+    // `window` is what the card and the setup dim; it must outlive this.
+    WindowTop(Store& store, Settings& settings, QWidget* window, QWidget* parent = nullptr);
+
+    DiskHeader* header() const { return header_; }
+    ReportBanner* reportBanner() const { return report_; }
+    FullDiskAccessBanner* accessBanner() const { return access_; }
+    MainToolbar* toolbar() const { return toolbar_; }
+    QWidget* heroRow() const { return hero_; }
+    ConfirmPresenter* presenter() const { return presenter_; }
+
+    // Shows the card for a clean; confirming runs it with exactly the items it carries.
+    void askToConfirm(MainActions::Confirmation confirmation);
+    // The clean the card shows; none once either of its buttons ran.
+    std::optional<MainActions::Confirmation> confirmation() const {
+        return presenter_->card() ? confirmation_ : std::nullopt;
+    }
+
+    void setShowAccessSetup(bool shown);
+    bool showAccessSetup() const { return setup_ != nullptr; }
+    FullDiskAccessSetup* accessSetup() const { return setup_; }
+
+    const std::optional<DetailsRequest>& detailsFor() const { return detailsFor_; }
+    bool showSchedule() const { return showSchedule_; }
+    bool showMemoryUsers() const { return showMemoryUsers_; }
+
+    // Joins the category list below: the hero goes under its filter bar, the running-now section
+    // at its head, its rows' cleans onto this card, and the CPU meter scrolls it.
+    void attachList(MainContent& content);
+
+    // The start-up work: runs on every appearance of the window.
+    void startUp();
+    // What the window does when the program becomes active again.
+    void becameActive();
+
+  signals:
+    // The list clears its level filter (already written to the settings) and scrolls to the
+    // running-now section on the next turn of the event loop.
+    void showRunningRequested();
+    void detailsForChanged();
+    void sheetsChanged();
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+
+  private:
+    void showRunning();
+
+    Store& store_;
+    Settings& settings_;
+    QWidget* window_;
+    MainToolbar* toolbar_;
+    DiskHeader* header_;
+    ReportBanner* report_;
+    FullDiskAccessBanner* access_;
+    QWidget* hero_;
+    ConfirmPresenter* presenter_;
+    QWidget* setupLayer_ = nullptr;
+    FullDiskAccessSetup* setup_ = nullptr;
+    std::optional<MainActions::Confirmation> confirmation_;
+    std::optional<DetailsRequest> detailsFor_;
+    bool showSchedule_ = false;
+    bool showMemoryUsers_ = false;
+};
+
+} // namespace bramwick

@@ -1,0 +1,56 @@
+// The ring gauge of the home volume: a faint track, an arc from 12 o'clock clockwise over the
+// used part in the colour of the disk's health, and the used percentage over "used" in the
+// middle. Strokes and type scale with the ring's size. In nightfall the arc glows in its colour.
+// A new reading eases the arc and the number over 1.2 s while transitions are allowed.
+#pragma once
+
+#include <cstdint>
+
+#include <QColor>
+#include <QVariantAnimation>
+#include <QWidget>
+
+#include "appearance/skin.h"
+#include "engine/health.h"
+
+namespace bramwick {
+
+namespace DiskRingValues {
+// (total − available) ÷ max(total, 1). Not clamped: the store never reports more free than total.
+double usedFraction(const DiskFigures& disk);
+// The fraction as a whole percentage, halves away from zero.
+std::int64_t percent(double fraction);
+inline double strokeWidth(double size) {
+    return size * 0.105;
+}
+// Healthy green, orange when getting full, red when almost full.
+QColor healthColor(DiskHealth health, bool darkScheme);
+} // namespace DiskRingValues
+
+// Draws the ring in `square` for a used fraction (the number shown is its percentage).
+void paintDiskRing(QPainter& painter, const QRectF& square, Skin skin, double fraction,
+                   const QColor& arc, const QColor& primary, const QColor& secondary);
+
+class DiskRing : public QWidget {
+    Q_OBJECT
+
+  public:
+    explicit DiskRing(qreal size = 84, QWidget* parent = nullptr);
+    void setDisk(const DiskFigures& disk);
+    const DiskFigures& disk() const { return disk_; }
+    double shownFraction() const { return shown_; }
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    qreal size_;
+    DiskFigures disk_;
+    bool hasDisk_ = false;
+    double shown_ = 0;
+    QVariantAnimation ease_;
+};
+
+} // namespace bramwick

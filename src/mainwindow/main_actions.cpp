@@ -1,0 +1,134 @@
+#include "mainwindow/main_actions.h"
+
+#include <QHBoxLayout>
+#include <QMenu>
+
+#include "appearance/icons.h"
+#include "appearance/skin.h"
+#include "base/text.h"
+
+namespace bramwick {
+
+namespace MainActions {
+
+std::string confirmationTitle(const Confirmation& c) {
+    if (c.kind == Confirmation::Kind::allSafe) return "Clean all safe categories?";
+    return "Clean " + c.category.name + "?";
+}
+
+std::string actionSentence(const CleanAction& action) {
+    switch (action.kind) {
+    case CleanAction::Kind::delete_:
+        return "These will be permanently deleted. They regenerate when needed.";
+    case CleanAction::Kind::trash:
+        return "These will be moved to the Trash. Space is freed once you empty the Trash.";
+    case CleanAction::Kind::admin:
+        return "These are owned by the system. macOS will ask for your password, then delete "
+               "them permanently.";
+    case CleanAction::Kind::command:
+        return "These will be removed using Xcode's simctl tool.";
+    case CleanAction::Kind::reviewOnly:
+        return action.advice;
+    }
+    return {};
+}
+
+std::string confirmationMessage(const Confirmation& c, std::int64_t safeTotal,
+                                const std::vector<std::string>& yours) {
+    if (c.kind == Confirmation::Kind::allSafe) return Store::allSafeWarning(safeTotal, yours);
+    std::int64_t size = 0;
+    for (const ScanItem& item : c.items)
+        size += item.size;
+    // "items" also for one: the count is what the user reads.
+    return std::to_string(c.items.size()) + " items, " + Text::byteCount(size) + ".\n\n" +
+           actionSentence(c.category.action);
+}
+
+bool confirmationDangerous(const Confirmation& c) {
+    return c.kind == Confirmation::Kind::category && c.category.risk == Risk::danger;
+}
+
+StartUp startUp(bool access, bool skippedAccessSetup, bool scannedBefore, bool scanningAll) {
+    if (!access && !skippedAccessSetup) return StartUp::showAccessSetup;
+    if (!scannedBefore && !scanningAll) return StartUp::scan;
+    return StartUp::nothing;
+}
+
+std::optional<CleanupCategory> uninstallCategory(const std::vector<CleanupCategory>& categories) {
+    for (const CleanupCategory& category : categories)
+        if (category.source.kind == Source::Kind::applications) return category;
+    return std::nullopt;
+}
+
+} // namespace MainActions
+
+namespace {
+
+QToolButton* toolButton(const char* name, const char* text, const char* symbol, const char* help,
+                        QWidget* parent) {
+    auto* button = new QToolButton(parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setText(QString::fromUtf8(text));
+    button->setIcon(Icons::icon(symbol, QColor(Qt::gray)));
+    button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    button->setAutoRaise(true);
+    if (help) button->setToolTip(QString::fromUtf8(help));
+    return button;
+}
+
+} // namespace
+
+MainToolbar::MainToolbar(Store& store, Actions actions, QWidget* parent)
+    : QWidget(parent), store_(store), actions_(std::move(actions)) {
+    setObjectName(QStringLiteral("mainToolbar"));
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(16, 6, 16, 0);
+    row->setSpacing(4);
+    row->addStretch(1);
+    auto call = [](const std::function<void()>& action) {
+        return [&action] {
+            if (action) action();
+        };
+    };
+    auto* uninstall = toolButton("toolbar-uninstall", "Uninstall an App", "trash.square",
+                                 "Remove an app and everything it left behind", this);
+    connect(uninstall, &QToolButton::clicked, this, call(actions_.uninstall));
+    auto* maintenance =
+        toolButton("toolbar-maintenance", "Maintenance", "wrench.and.screwdriver",
+                   "Log rotation, local snapshots, DNS, Spotlight and the rest", this);
+    connect(maintenance, &QToolButton::clicked, this, call(actions_.maintenance));
+    auto* add = toolButton("toolbar-add-folder", "Add Folder", "folder.badge.plus",
+                           "Add a folder of your own to a tab", this);
+    add->setPopupMode(QToolButton::InstantPopup);
+    auto* menu = new QMenu(add);
+    for (Level level : {Level::safe, Level::warning, Level::redFlag}) {
+        QAction* action =
+            menu->addAction(QString::fromStdString(std::string(Levels::title(level))));
+        action->setObjectName(QStringLiteral("add-folder-") +
+                              QString::fromStdString(std::string(Levels::rawValue(level))));
+        connect(action, &QAction::triggered, this, [this, level] {
+            if (actions_.addFolder) actions_.addFolder(level);
+        });
+    }
+    add->setMenu(menu);
+    auto* schedule = toolButton("toolbar-schedule", "Schedule", "calendar.badge.clock",
+                                "When the automatic clean runs, and what it may take", this);
+    connect(schedule, &QToolButton::clicked, this, call(actions_.schedule));
+    auto* rescan = toolButton("toolbar-rescan", "Rescan", "arrow.clockwise",
+                              "Scan every category again", this);
+    connect(rescan, &QToolButton::clicked, this, call(actions_.rescan));
+    for (QToolButton* button : {uninstall, maintenance, add, schedule, rescan})
+        row->addWidget(button);
+    connect(&store_, &Store::scanningAllChanged, this, &MainToolbar::follow);
+    follow();
+}
+
+QToolButton* MainToolbar::button(const char* objectName) const {
+    return findChild<QToolButton*>(QString::fromLatin1(objectName));
+}
+
+void MainToolbar::follow() {
+    button("toolbar-rescan")->setEnabled(!store_.scanningAll());
+}
+
+} // namespace bramwick

@@ -1,0 +1,71 @@
+// What the main window does rather than shows, decided in plain functions: the texts of its
+// clean confirmation, what start-up does, which category the Uninstall button opens. And the
+// window's toolbar of actions (the list's own switches, hide empty and the arrangement, sit with
+// the list).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <QToolButton>
+#include <QWidget>
+
+#include "mainwindow/list_plan.h"
+#include "store/store.h"
+
+namespace bramwick {
+
+namespace MainActions {
+
+// A clean waiting for the card: these items of this category (as they were when the user
+// asked), or every safe category; the list's rows ask with the same value.
+using Confirmation = ListPlan::Confirmation;
+
+std::string confirmationTitle(const Confirmation& confirmation);
+// "3 items, 12 MB.\n\n" and what the action does; for every safe category the store's warning.
+std::string confirmationMessage(const Confirmation& confirmation, std::int64_t safeTotal,
+                                const std::vector<std::string>& yours);
+bool confirmationDangerous(const Confirmation& confirmation);
+inline constexpr const char* confirmLabel = "Clean";
+std::string actionSentence(const CleanAction& action);
+
+enum class StartUp { showAccessSetup, scan, nothing };
+// After the access was probed again: the setup card when there is no access and the user never
+// went on without; else a full scan unless one ran or runs.
+StartUp startUp(bool access, bool skippedAccessSetup, bool scannedBefore, bool scanningAll);
+
+// The first category listing applications: the Uninstall button opens its every-app details.
+std::optional<CleanupCategory> uninstallCategory(const std::vector<CleanupCategory>& categories);
+
+inline constexpr const char* skippedAccessKey = "skippedFullDiskAccess";
+inline constexpr const char* levelFilterKey = "levelFilter";
+
+} // namespace MainActions
+
+// Uninstall, Maintenance, Add Folder (a menu of three levels), Schedule and Rescan; Rescan is
+// off while a full scan runs. Each button only calls its action.
+class MainToolbar : public QWidget {
+    Q_OBJECT
+
+  public:
+    struct Actions {
+        std::function<void()> uninstall;
+        std::function<void()> maintenance;
+        std::function<void(Level)> addFolder;
+        std::function<void()> schedule;
+        std::function<void()> rescan;
+    };
+
+    MainToolbar(Store& store, Actions actions, QWidget* parent = nullptr);
+    QToolButton* button(const char* objectName) const;
+
+  private:
+    void follow();
+    Store& store_;
+    Actions actions_;
+};
+
+} // namespace bramwick

@@ -1,0 +1,45 @@
+// Text of the window's top blocks that takes its colour from the window's skin: the primary or
+// secondary text colour, or a colour of the skin's own (mint in nightfall, deep green in
+// hibernia). It recolours itself whenever the window is dressed in another skin.
+#pragma once
+
+#include <functional>
+
+#include <QLabel>
+
+#include "appearance/skin.h"
+#include "appearance/typography.h"
+
+namespace bramwick {
+
+using ToneOf = std::function<QColor(Skin skin, const QPalette& palette)>;
+
+namespace Tones {
+QColor primary(Skin skin, const QPalette& palette);
+QColor secondary(Skin skin, const QPalette& palette);
+// Mint in nightfall, deep green in hibernia, the desktop's green in classic.
+QColor safeAccent(Skin skin, const QPalette& palette);
+} // namespace Tones
+
+// Shows or hides a block that follows the store; a block not yet placed in a window is never
+// shown as a window of its own.
+void showWhen(QWidget* widget, bool shown);
+
+class ToneLabel : public QLabel {
+    Q_OBJECT
+
+  public:
+    ToneLabel(const QString& objectName, TextStyle style,
+              std::optional<QFont::Weight> weight = std::nullopt, ToneOf tone = Tones::primary,
+              QWidget* parent = nullptr);
+    void setTone(ToneOf tone);
+    void recolour();
+
+  protected:
+    bool event(QEvent* event) override;
+
+  private:
+    ToneOf tone_;
+};
+
+} // namespace bramwick

@@ -1,0 +1,235 @@
+// The main window's top and what it does: the start-up rule, Clean All Safe through the card,
+// the access setup with a probe that says no, the toolbar.
+#include <QSignalSpy>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include "app/gui/window_top.h"
+#include "app/gui/windows.h"
+#include "gui_support.h"
+#include "mainwindow/main_content.h"
+
+using namespace bramwick;
+
+namespace {
+
+WindowTop& topOf(test::ScenesHarness& h) {
+    h.scenes->openMainWindow();
+    test::settle();
+    auto* top = qobject_cast<WindowTop*>(h.scenes->mainWindow()->top());
+    EXPECT_NE(top, nullptr);
+    return *top;
+}
+
+} // namespace
+
+TEST(WindowTop, WithoutAccessTheSetupShowsAndNothingScansUntilTheUserGoesOn) {
+    test::ScenesHarness h;
+    h.store.access = false;
+    h.store.catalog = {test::category("caches")};
+    h.start();
+    Store& store = h.scenes->store();
+    WindowTop& top = topOf(h);
+    h.store.user.runAll();
+    EXPECT_TRUE(top.showAccessSetup());
+    EXPECT_TRUE(h.store.scans.empty()) << "no scan before the card is left";
+    EXPECT_TRUE(top.accessBanner()->isVisible());
+    ASSERT_NE(top.accessSetup(), nullptr);
+    EXPECT_TRUE(top.accessSetup()->isVisible());
+
+    top.accessSetup()->button("continueWithoutAccess")->click();
+    test::settle();
+    EXPECT_FALSE(top.showAccessSetup());
+    EXPECT_EQ(h.store.settings->boolean("skippedFullDiskAccess"), true)
+        << "stored before the card went, so the next launch does not ask again";
+    EXPECT_TRUE(store.scanningAll());
+    h.store.user.runAll();
+    test::deliver();
+    EXPECT_EQ(h.store.scans, std::vector<std::string>{"caches"});
+
+    // The banner reopens the card; the access arriving later hides the banner without a scan.
+    top.accessBanner()->grantButton()->click();
+    EXPECT_TRUE(top.showAccessSetup());
+    const auto scans = h.store.scans.size();
+    h.store.access = true;
+    top.becameActive();
+    EXPECT_TRUE(store.hasFullDiskAccess());
+    EXPECT_FALSE(top.accessBanner()->isVisible());
+    EXPECT_EQ(h.store.scans.size(), scans);
+    EXPECT_EQ(h.store.settings->boolean("skippedFullDiskAccess"), false)
+        << "access arriving while the card shows clears the skip";
+}
+
+TEST(WindowTop, WithAccessTheWindowScansOnlyWhenNoScanRanBefore) {
+    test::ScenesHarness h;
+    h.store.catalog = {test::category("caches")};
+    h.start();
+    h.store.user.runAll();
+    test::deliver();
+    const auto scans = h.store.scans.size();
+    WindowTop& top = topOf(h);
+    EXPECT_FALSE(top.showAccessSetup());
+    h.store.user.runAll();
+    EXPECT_EQ(h.store.scans.size(), scans) << "the store's own first scan was enough";
+}
+
+TEST(WindowTop, CleanAllSafeGoesThroughTheCard) {
+    test::ScenesHarness h;
+    h.store.catalog = {test::category("caches")};
+    h.store.contents["caches"] = {test::item("a", 2'000'000)};
+    h.start();
+    WindowTop& top = topOf(h);
+    test::deliver();
+    top.header()->refresh();
+    QPushButton* clean = top.header()->cleanAllSafeButton();
+    ASSERT_TRUE(clean->isEnabled());
+    clean->click();
+    ConfirmCard* card = top.presenter()->card();
+    ASSERT_NE(card, nullptr);
+    EXPECT_EQ(card->confirmButton()->property("tint").toString(), "green");
+    ASSERT_TRUE(top.confirmation());
+    EXPECT_EQ(top.confirmation()->kind, MainActions::Confirmation::Kind::allSafe);
+
+    card->cancelButton()->click();
+    test::settle();
+    EXPECT_FALSE(top.confirmation());
+    h.store.user.runAll();
+    EXPECT_TRUE(h.store.cleans.empty());
+
+    clean->click();
+    top.presenter()->card()->confirmButton()->click();
+    EXPECT_EQ(top.presenter()->card(), nullptr);
+    h.store.user.runAll();
+    test::deliver();
+    h.store.user.runAll();
+    ASSERT_EQ(h.store.cleans.size(), 1u);
+    EXPECT_EQ(h.store.cleans[0].first, "caches");
+}
+
+TEST(WindowTop, ACategoryCleanTakesTheItemsItWasAskedWith) {
+    test::ScenesHarness h;
+    auto risky = test::category("old", Risk::danger);
+    h.store.catalog = {risky};
+    h.store.contents["old"] = {test::item("a", 10), test::item("b", 20)};
+    h.start();
+    WindowTop& top = topOf(h);
+    top.askToConfirm({MainActions::Confirmation::Kind::category, risky, {test::item("a", 10)}});
+    ConfirmCard* card = top.presenter()->card();
+    ASSERT_NE(card, nullptr);
+    EXPECT_EQ(card->confirmButton()->property("tint").toString(), "red");
+    h.store.contents["old"].push_back(test::item("c", 30)); // a rescan found more meanwhile
+    card->confirmButton()->click();
+    h.store.user.runAll();
+    ASSERT_EQ(h.store.cleans.size(), 1u);
+    ASSERT_EQ(h.store.cleans[0].second.size(), 1u);
+    EXPECT_EQ(h.store.cleans[0].second[0].name, "a");
+}
+
+TEST(WindowTop, AccessCardWaitsOnAProbeThatSaysNo) {
+    test::ScenesHarness h;
+    h.store.access = false;
+    h.store.settings->set("skippedFullDiskAccess", true); // went on without, earlier
+    h.start();
+    Store& store = h.scenes->store();
+    WindowTop& top = topOf(h);
+    EXPECT_FALSE(top.showAccessSetup()) << "skipped before: no card at start-up";
+    top.setShowAccessSetup(true);
+    FullDiskAccessSetup& setup = *top.accessSetup();
+    EXPECT_EQ(setup.phase(), AccessSetupValues::Phase::asking);
+    EXPECT_FALSE(setup.button("startScanning")->isVisible());
+    EXPECT_TRUE(setup.pollTimer().isActive());
+
+    QSignalSpy changes(&store, &Store::hasFullDiskAccessChanged);
+    h.store.access = true;
+    setup.poll();
+    EXPECT_EQ(changes.count(), 0) << "the poll probes only after the settings were opened";
+    h.store.access = false;
+    QTest::keyClick(&setup, Qt::Key_Return); // Open System Settings is the default
+    EXPECT_EQ(setup.phase(), AccessSetupValues::Phase::waiting);
+    EXPECT_TRUE(setup.button("quitAndReopen")->isVisible());
+    setup.poll();
+    setup.poll();
+    EXPECT_EQ(changes.count(), 0) << "a probe that keeps saying no writes nothing";
+
+    h.store.access = true;
+    setup.poll();
+    setup.poll();
+    EXPECT_EQ(changes.count(), 1);
+    EXPECT_EQ(setup.phase(), AccessSetupValues::Phase::granted);
+    EXPECT_EQ(h.store.settings->boolean("skippedFullDiskAccess"), false);
+    EXPECT_TRUE(setup.button("startScanning")->isVisible());
+    EXPECT_FALSE(setup.button("openSystemSettings")->isVisible());
+    QTest::keyClick(&setup, Qt::Key_Return); // now Start Scanning
+    test::settle();
+    EXPECT_FALSE(top.showAccessSetup());
+    EXPECT_TRUE(store.scanningAll());
+}
+
+TEST(WindowTop, ToolbarActions) {
+    test::ScenesHarness h;
+    auto apps = test::category("applications");
+    apps.source.kind = Source::Kind::applications;
+    h.store.catalog = {test::category("caches"), apps};
+    h.start();
+    Store& store = h.scenes->store();
+    WindowTop& top = topOf(h);
+    MainToolbar& bar = *top.toolbar();
+
+    bar.button("toolbar-uninstall")->click();
+    ASSERT_TRUE(top.detailsFor());
+    EXPECT_EQ(top.detailsFor()->category.id, "applications");
+    EXPECT_TRUE(top.detailsFor()->everyApp);
+    bar.button("toolbar-maintenance")->click();
+    EXPECT_TRUE(store.showMaintenance());
+    bar.button("toolbar-schedule")->click();
+    EXPECT_TRUE(top.showSchedule());
+
+    bar.button("toolbar-rescan")->click();
+    EXPECT_TRUE(store.scanningAll());
+    EXPECT_FALSE(bar.button("toolbar-rescan")->isEnabled()) << "off while a full scan runs";
+    EXPECT_TRUE(bar.button("toolbar-add-folder")->isEnabled());
+    h.store.user.runAll();
+    test::deliver();
+    h.store.user.runAll();
+    test::deliver();
+    EXPECT_FALSE(store.scanningAll());
+    EXPECT_TRUE(bar.button("toolbar-rescan")->isEnabled());
+
+    // The CPU meter asks the list to show the running-now section: the filter is cleared first.
+    h.store.settings->set("levelFilter", std::string("Red Flag"));
+    QSignalSpy asked(&top, &WindowTop::showRunningRequested);
+    store.sampleVitals();
+    top.header()->cpuMeter()->click();
+    EXPECT_EQ(h.store.settings->string("levelFilter"), "");
+    EXPECT_EQ(asked.count(), 0) << "the scroll waits for the list to be rebuilt";
+    test::settle();
+    EXPECT_EQ(asked.count(), 1);
+}
+
+TEST(WindowTop, TheListsCleansComeToTheCardAndTheCpuMeterShowsTheRunningSection) {
+    test::ScenesHarness h;
+    h.store.catalog = {test::category("caches")};
+    h.store.contents["caches"] = {test::item("a", 10)};
+    h.start();
+    WindowTop& top = topOf(h);
+    auto* content = qobject_cast<MainContent*>(h.scenes->mainWindow()->content());
+    ASSERT_NE(content, nullptr);
+    EXPECT_EQ(top.heroRow()->parentWidget(), content) << "the hero sits under the filter bar";
+
+    content->setConfirmation(MainActions::Confirmation{MainActions::Confirmation::Kind::category,
+                                                       h.scenes->store().categories()[0],
+                                                       {test::item("a", 10)}});
+    ASSERT_NE(top.presenter()->card(), nullptr);
+    EXPECT_FALSE(content->confirmation()) << "the card holds it now";
+    top.presenter()->card()->confirmButton()->click();
+    h.store.user.runAll();
+    ASSERT_EQ(h.store.cleans.size(), 1u);
+
+    content->setLevelFilter("Red Flag");
+    content->refreshNow();
+    h.scenes->store().sampleVitals();
+    top.header()->cpuMeter()->click();
+    test::settle();
+    EXPECT_EQ(content->listSettings().levelFilter, "");
+    EXPECT_TRUE(content->list()->shownOrder().contains("running-now"));
+}

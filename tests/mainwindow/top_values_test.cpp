@@ -1,0 +1,170 @@
+// What the scanning hero, the running-now section, the banners, the access setup and the
+// window's actions show and decide, without a window.
+#include <fmt/format.h>
+#include <gtest/gtest.h>
+
+#include "mainwindow/access_setup.h"
+#include "mainwindow/banners.h"
+#include "mainwindow/main_actions.h"
+#include "mainwindow/running_now.h"
+#include "mainwindow/scanning_hero.h"
+#include "store/store_harness.h"
+
+using namespace bramwick;
+
+namespace {
+
+std::vector<CleanupCategory> listed(int count) {
+    std::vector<CleanupCategory> categories;
+    for (int i = 0; i < count; ++i) {
+        auto c = test::category(fmt::format("c{}", i));
+        c.name = fmt::format("Category {}", i);
+        categories.push_back(c);
+    }
+    return categories;
+}
+
+std::set<std::string> firstIds(int count) {
+    std::set<std::string> ids;
+    for (int i = 0; i < count; ++i)
+        ids.insert(fmt::format("c{}", i));
+    return ids;
+}
+
+} // namespace
+
+TEST(ScanningHeroValues, PercentOfCategoriesDone) {
+    struct Case {
+        int listed, done;
+        const char* percent;
+        const char* line;
+    };
+    for (const Case& c :
+         {Case{0, 0, "0%", "0 of 1 measured"}, Case{45, 1, "2%", "1 of 45 measured"},
+          Case{45, 45, "100%", "45 of 45 measured"}, Case{8, 1, "13%", "1 of 8 measured"}}) {
+        const auto p = ScanningHeroValues::progress(listed(c.listed), firstIds(c.done), {});
+        EXPECT_EQ(ScanningHeroValues::percentText(p), c.percent);
+        EXPECT_EQ(ScanningHeroValues::progressLine(p), c.line);
+    }
+}
+
+TEST(ScanningHeroValues, CurrentCategoryAndWhatWasFound) {
+    auto categories = listed(4);
+    std::map<std::string, Store::CategoryState> states;
+    states["c0"].items = {test::item("a", 100), test::item("b", 50)};
+    states["c1"].scanned = true; // measured, nothing found
+    states["c3"].scanning = true;
+    states["c2"].scanning = true;
+    states["elsewhere"].items = {test::item("x", 1'000)};
+    const auto p = ScanningHeroValues::progress(categories, {"c0", "c1", "elsewhere"}, states);
+    EXPECT_EQ(p.done, 2) << "ids outside the list are not counted";
+    EXPECT_EQ(p.found, 150) << "nor is what they found";
+    ASSERT_TRUE(p.current);
+    EXPECT_EQ(*p.current, "Category 2") << "the earlier in list order is named";
+    EXPECT_EQ(ScanningHeroValues::progressLine(p), "Measuring Category 2 \u00b7 2 of 4");
+    EXPECT_TRUE(ScanningHeroValues::shown(true, Skin::nightfall));
+    EXPECT_FALSE(ScanningHeroValues::shown(true, Skin::classic));
+    EXPECT_FALSE(ScanningHeroValues::shown(false, Skin::hibernia));
+}
+
+TEST(RunningNowValues, SwapCpuAndContent) {
+    RunningSnapshot snapshot;
+    EXPECT_EQ(RunningNowValues::content(snapshot), RunningNowValues::Content::checking);
+    snapshot.scanned = true;
+    EXPECT_EQ(RunningNowValues::content(snapshot), RunningNowValues::Content::nothing);
+    snapshot.items.push_back({"sim-1", RunningItem::Simulator{"1"}, "iPhone 15", "booted", 3, 5});
+    EXPECT_EQ(RunningNowValues::content(snapshot), RunningNowValues::Content::rows);
+
+    EXPECT_EQ(RunningNowValues::swapText(snapshot), std::nullopt);
+    snapshot.swapUsed = -1;
+    EXPECT_EQ(RunningNowValues::swapText(snapshot), std::nullopt);
+    snapshot.swapUsed = 2'000'000'000;
+    EXPECT_EQ(RunningNowValues::swapText(snapshot), "Swap is using 2 GB of disk");
+
+    EXPECT_EQ(RunningNowValues::cpuText(12.4), "12% CPU");
+    EXPECT_EQ(RunningNowValues::cpuText(24.9), "25% CPU");
+    EXPECT_FALSE(RunningNowValues::cpuHot(24.9)) << "shown as 25 %, still not hot";
+    EXPECT_TRUE(RunningNowValues::cpuHot(25));
+    EXPECT_EQ(RunningNowValues::memoryText(1'200'000'000), "1.2 GB memory");
+
+    const RunningItem watcher{"watch-9", RunningItem::Watcher{{9}, {}}, "log stream", "", 0, 0};
+    EXPECT_EQ(RunningNowValues::stopLabel(snapshot.items[0]), "Shut Down");
+    EXPECT_EQ(RunningNowValues::stopLabel(watcher), "Stop");
+    EXPECT_EQ(RunningNowValues::symbol(snapshot.items[0]), "iphone");
+    EXPECT_EQ(RunningNowValues::symbol(watcher), "text.viewfinder");
+}
+
+TEST(BannerValues, FailuresAreOrangeSuccessGreen) {
+    EXPECT_EQ(BannerValues::reportSymbol(true), "exclamationmark.circle.fill");
+    EXPECT_EQ(BannerValues::reportSymbol(false), "checkmark.circle.fill");
+    EXPECT_EQ(BannerValues::reportColour(true, false), systemColor(SystemColor::orange, false));
+    EXPECT_EQ(BannerValues::reportColour(false, true), systemColor(SystemColor::green, true));
+}
+
+TEST(AccessSetupValues, PhasesTitlesAndBoldSteps) {
+    using P = AccessSetupValues::Phase;
+    EXPECT_EQ(AccessSetupValues::phase(false, false), P::asking);
+    EXPECT_EQ(AccessSetupValues::phase(false, true), P::waiting);
+    EXPECT_EQ(AccessSetupValues::phase(true, false), P::granted);
+    EXPECT_EQ(AccessSetupValues::title(true), "Full Disk Access is on");
+    EXPECT_EQ(AccessSetupValues::title(false), "Allow Full Disk Access");
+    EXPECT_EQ(AccessSetupValues::stepHtml("Click **+** & <go> **on"),
+              "Click <b>+</b> &amp; &lt;go&gt; <b>on</b>");
+    EXPECT_EQ(AccessSetupValues::steps().size(), 3u);
+}
+
+TEST(MainActions, ConfirmationTexts) {
+    using C = MainActions::Confirmation;
+    auto category = test::category("npm");
+    category.name = "npm Cache";
+    const C one{C::Kind::category, category, {test::item("a", 1'500'000)}};
+    EXPECT_EQ(MainActions::confirmationTitle(one), "Clean npm Cache?");
+    EXPECT_EQ(MainActions::confirmationMessage(one, 0, {}),
+              "1 items, 1.5 MB.\n\nThese will be permanently deleted. They regenerate when "
+              "needed.");
+    EXPECT_FALSE(MainActions::confirmationDangerous(one));
+
+    struct Case {
+        CleanAction action;
+        const char* sentence;
+    };
+    for (const Case& c :
+         {Case{{CleanAction::Kind::trash, ""},
+               "These will be moved to the Trash. Space is freed once you empty the Trash."},
+          Case{{CleanAction::Kind::admin, ""},
+               "These are owned by the system. macOS will ask for your password, then delete "
+               "them permanently."},
+          Case{{CleanAction::Kind::command, ""},
+               "These will be removed using Xcode's simctl tool."},
+          Case{{CleanAction::Kind::reviewOnly, "Look first."}, "Look first."}})
+        EXPECT_EQ(MainActions::actionSentence(c.action), c.sentence);
+
+    auto risky = category;
+    risky.risk = Risk::danger;
+    EXPECT_TRUE(MainActions::confirmationDangerous({C::Kind::category, risky, {}}));
+    const C all{C::Kind::allSafe, {}, {}};
+    EXPECT_EQ(MainActions::confirmationTitle(all), "Clean all safe categories?");
+    EXPECT_EQ(MainActions::confirmationMessage(all, 2'000'000, {"Mine"}),
+              Store::allSafeWarning(2'000'000, {"Mine"}));
+    EXPECT_FALSE(MainActions::confirmationDangerous(all));
+}
+
+TEST(MainActions, StartUpAndUninstall) {
+    using S = MainActions::StartUp;
+    struct Case {
+        bool access, skipped, scannedBefore, scanning;
+        S step;
+    };
+    for (const Case& c :
+         {Case{false, false, false, false, S::showAccessSetup},
+          Case{false, false, true, true, S::showAccessSetup},
+          Case{false, true, false, false, S::scan}, Case{true, false, false, false, S::scan},
+          Case{true, false, false, true, S::nothing}, Case{true, false, true, false, S::nothing}})
+        EXPECT_EQ(MainActions::startUp(c.access, c.skipped, c.scannedBefore, c.scanning), c.step)
+            << c.access << c.skipped << c.scannedBefore << c.scanning;
+
+    auto apps = test::category("applications");
+    apps.source.kind = Source::Kind::applications;
+    EXPECT_EQ(MainActions::uninstallCategory({test::category("npm")}), std::nullopt);
+    EXPECT_EQ(MainActions::uninstallCategory({test::category("npm"), apps})->id, "applications");
+}
