@@ -216,12 +216,15 @@ Judged judge(const ScanItem& item, const Judge& judgement, Outcome& outcome, boo
 
 // Cleaning
 
-void runExtraCommand(const CleanupCategory& category, const Shell::Runner& run) {
+// Only a help: whatever it does, the clean goes on; a command that could not be run at all is
+// told in the outcome.
+void runExtraCommand(const CleanupCategory& category, const Shell::Runner& run, Outcome& outcome) {
     if (!category.alsoRun || category.alsoRun->empty()) return;
-    // Only a help: whatever it does, the clean goes on.
     try {
         run(*category.alsoRun, extraCommandLimit);
-    } catch (const std::exception&) {
+    } catch (const std::exception& error) {
+        outcome.extraCommandProblem =
+            "Couldn't run " + category.alsoRun->front() + ": " + error.what();
     }
 }
 
@@ -532,7 +535,7 @@ Outcome clean(const std::vector<ScanItem>& items, const CleanupCategory& categor
     const Removal& remove = services.remove ? services.remove : Removal(defaultRemove);
     const Administrator& administrator =
         services.administrator ? services.administrator : Administrator(defaultAdministrator);
-    runExtraCommand(category, run);
+    runExtraCommand(category, run, outcome);
 
     const Judge judgement(services.ownBundle);
     std::vector<AdminItem> batch;

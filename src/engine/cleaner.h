@@ -30,6 +30,9 @@ struct Failure {
 struct Outcome {
     std::vector<ScanItem> cleaned;
     std::vector<Failure> failures;
+    // Why the category's extra command could not be run at all; empty when it ran (whatever it
+    // answered) or there is none.
+    std::string extraCommandProblem = {};
 };
 
 // The fixed reasons of the cleaner's own.

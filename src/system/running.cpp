@@ -331,11 +331,13 @@ std::string runningTime(double seconds) {
 
 RunningSnapshot snapshot(const Source& source) {
     std::vector<Process> processes;
+    std::string watchersProblem;
     try {
         processes = processList(
             source.runner({"ps", "-Ao", "pid=,ppid=,pcpu=,rss=,etime=,command="}, 30).output);
-    } catch (const std::exception&) {
-        // ps could not be started: no processes, so no watchers
+    } catch (const std::exception& error) {
+        // ps could not be started: no processes, so no watchers, and the snapshot says why
+        watchersProblem = std::string("Couldn't run ps: ") + error.what();
     }
     for (auto& process : processes)
         if (Text::contains(process.command, "log stream"))
@@ -350,6 +352,7 @@ RunningSnapshot snapshot(const Source& source) {
                           std::make_move_iterator(watchers.end()));
     snapshot.swapUsed = swap.used;
     snapshot.swapTotal = swap.total;
+    snapshot.watchersProblem = std::move(watchersProblem);
     snapshot.scanned = true;
     return snapshot;
 }

@@ -12,8 +12,8 @@
 #include <variant>
 #include <vector>
 
-#include "engine/models.h"
 #include "base/shell.h"
+#include "engine/models.h"
 #include "platform/process_table.h"
 
 namespace bramwick {
@@ -49,6 +49,8 @@ struct RunningSnapshot {
     std::int64_t swapUsed = 0;
     std::int64_t swapTotal = 0;
     bool scanned = false; // true in every snapshot the scanner returns
+    // Why the log watchers could not be listed (ps could not be run); empty when they were.
+    std::string watchersProblem = {};
 };
 
 namespace RunningScanner {

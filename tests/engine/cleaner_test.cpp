@@ -389,7 +389,15 @@ TEST_F(CleanerTest, TheExtraCommandRunsOnceFirstWhateverItDoes) {
               (std::vector<std::vector<std::string>>{{"brew", "cleanup", "--prune=all"}}));
     EXPECT_EQ(fake.limits, std::vector<double>{120});
     EXPECT_EQ(outcome.cleaned.size(), 2u);
+    EXPECT_EQ(outcome.extraCommandProblem, "Couldn't run brew: brew is missing");
     EXPECT_FALSE(test::exists(home("/Library/Caches/Homebrew/downloads")));
+
+    fake.answer = [](const auto&) { return Shell::Result{1, "Error: nothing to do"}; };
+    test::makeFile(home("/Library/Caches/Homebrew/c.bottle"), 1000);
+    outcome =
+        Cleaner::clean({item(home("/Library/Caches/Homebrew/c.bottle"))}, *homebrew, services_);
+    EXPECT_EQ(outcome.cleaned.size(), 1u);
+    EXPECT_EQ(outcome.extraCommandProblem, "") << "a command that ran and failed is only a help";
 }
 
 TEST_F(CleanerTest, TheAdministratorBatchIsJudgedByWhatIsLeft) {

@@ -194,6 +194,8 @@ TEST(Running, LogWatchers) {
     auto withoutPs = scan(recorded, tree, 250);
     ASSERT_EQ(withoutPs.items.size(), 1u) << "no process list: the simulator alone";
     EXPECT_EQ(withoutPs.items[0].memory, 0);
+    EXPECT_EQ(withoutPs.watchersProblem, "Couldn't run ps: cannot launch");
+    EXPECT_EQ(snapshot.watchersProblem, "");
 }
 
 TEST(Running, WatchersRememberWhoTheirPidsWere) {
