@@ -10,12 +10,12 @@
 #include <fmt/format.h>
 #include <tbb/parallel_for.h>
 
+#include "base/paths.h"
+#include "base/text.h"
 #include "engine/catalog.h"
 #include "engine/scanner.h"
-#include "base/text.h"
 #include "finders/file_digest.h"
 #include "finders/picture_files.h"
-#include "base/paths.h"
 
 namespace bramwick::SimilarImages {
 
@@ -232,93 +232,146 @@ void DecodedPictures::prefetch(const std::vector<const Candidate*>& next) {
         drawn_.emplace(todo[k]->url, std::move(grids[k]));
 }
 
-std::vector<Group> groups(const std::vector<Candidate>& candidates,
-                          const std::vector<std::optional<Outline>>& outlines,
-                          DecodedPictures::Draw draw) {
-    std::size_t n = std::min(candidates.size(), outlines.size());
-    std::vector<std::size_t> order(n);
+namespace {
+
+// The keeper order (best first) and each picture's rank in it.
+struct KeeperOrder {
+    std::vector<std::size_t> order;
+    std::vector<std::size_t> rank;
+};
+
+KeeperOrder keeperOrder(const std::vector<Candidate>& candidates, std::size_t n) {
+    KeeperOrder keepers{std::vector<std::size_t>(n), std::vector<std::size_t>(n)};
     for (std::size_t i = 0; i < n; ++i)
-        order[i] = i;
-    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        keepers.order[i] = i;
+    std::stable_sort(keepers.order.begin(), keepers.order.end(), [&](std::size_t a, std::size_t b) {
         return bestFirst(candidates[a], candidates[b]);
     });
-    std::vector<std::size_t> rank(n);
     for (std::size_t r = 0; r < n; ++r)
-        rank[order[r]] = r;
+        keepers.rank[keepers.order[r]] = r;
+    return keepers;
+}
 
-    // Buckets by aspect key, each sorted by the outline's total so that the pictures within the
-    // shortlist's reach of that total are found by a binary search.
-    std::vector<std::optional<Sketch>> sketches(n);
-    std::map<int, std::vector<std::size_t>> buckets;
-    for (std::size_t i : order)
-        if (outlines[i]) {
-            sketches[i].emplace(*outlines[i]);
-            buckets[aspectKey(candidates[i].width, candidates[i].height)].push_back(i);
+// Buckets by aspect key, each sorted by the outline's total so that the pictures within the
+// shortlist's reach of that total are found by a binary search.
+class Shortlists {
+  public:
+    Shortlists(const std::vector<Candidate>& candidates,
+               const std::vector<std::optional<Outline>>& outlines, const KeeperOrder& keepers)
+        : candidates_(candidates), outlines_(outlines), keepers_(keepers),
+          sketches_(keepers.order.size()) {
+        for (std::size_t i : keepers_.order)
+            if (outlines_[i]) {
+                sketches_[i].emplace(*outlines_[i]);
+                buckets_[aspectKey(candidates_[i].width, candidates_[i].height)].push_back(i);
+            }
+        auto byTotal = [&](std::size_t a, std::size_t b) {
+            return sketches_[a]->total < sketches_[b]->total;
+        };
+        for (auto& [key, list] : buckets_) {
+            bool exact = std::all_of(list.begin(), list.end(),
+                                     [&](std::size_t i) { return sketches_[i]->exact; });
+            if (exact) std::stable_sort(list.begin(), list.end(), byTotal);
+            sortedByTotal_[key] = exact;
         }
-    auto byTotal = [&](std::size_t a, std::size_t b) {
-        return sketches[a]->total < sketches[b]->total;
-    };
-    std::map<int, bool> sortedByTotal;
-    for (auto& [key, list] : buckets) {
-        bool exact = std::all_of(list.begin(), list.end(),
-                                 [&](std::size_t i) { return sketches[i]->exact; });
-        if (exact) std::stable_sort(list.begin(), list.end(), byTotal);
-        sortedByTotal[key] = exact;
     }
 
     // The pictures after i in the keeper order that i's shortlist can hold, in shortlist order
     // (neighbouring buckets, then keeper order). Every picture before i is used by the time i is
     // a keeper, so i's shortlist is exactly these, less the ones used by then.
-    auto following = [&](std::size_t i) {
+    std::vector<std::size_t> following(std::size_t i) const {
         std::vector<std::size_t> list;
-        if (!outlines[i]) return list;
-        const Sketch& si = *sketches[i];
-        int key = aspectKey(candidates[i].width, candidates[i].height);
+        if (!outlines_[i]) return list;
+        const Sketch& si = *sketches_[i];
+        int key = aspectKey(candidates_[i].width, candidates_[i].height);
         std::vector<std::pair<int, std::size_t>> near; // (key offset, rank)
         for (int k = key - 1; k <= key + 1; ++k) {
-            auto bucket = buckets.find(k);
-            if (bucket == buckets.end()) continue;
+            auto bucket = buckets_.find(k);
+            if (bucket == buckets_.end()) continue;
             const auto& members = bucket->second;
             auto begin = members.begin(), end = members.end();
-            if (si.exact && sortedByTotal.at(k)) {
+            if (si.exact && sortedByTotal_.at(k)) {
                 begin = std::partition_point(members.begin(), members.end(), [&](std::size_t j) {
-                    return sketches[j]->total < si.total - shortlistSum;
+                    return sketches_[j]->total < si.total - shortlistSum;
                 });
                 end = std::partition_point(begin, members.end(), [&](std::size_t j) {
-                    return sketches[j]->total <= si.total + shortlistSum;
+                    return sketches_[j]->total <= si.total + shortlistSum;
                 });
             }
             for (auto it = begin; it != end; ++it)
-                if (rank[*it] > rank[i] &&
-                    closeEnough(*outlines[i], si, *outlines[*it], *sketches[*it]))
-                    near.emplace_back(k - key, rank[*it]);
+                if (keepers_.rank[*it] > keepers_.rank[i] &&
+                    closeEnough(*outlines_[i], si, *outlines_[*it], *sketches_[*it]))
+                    near.emplace_back(k - key, keepers_.rank[*it]);
         }
         std::sort(near.begin(), near.end());
         for (auto [offset, r] : near)
-            list.push_back(order[r]);
+            list.push_back(keepers_.order[r]);
         return list;
-    };
+    }
 
-    DecodedPictures cache(std::move(draw));
-    std::vector<bool> used(n, false);
-    std::vector<Group> found;
+  private:
+    const std::vector<Candidate>& candidates_;
+    const std::vector<std::optional<Outline>>& outlines_;
+    const KeeperOrder& keepers_;
+    std::vector<std::optional<Sketch>> sketches_;
+    std::map<int, std::vector<std::size_t>> buckets_;
+    std::map<int, bool> sortedByTotal_;
+};
+
+// Walks the keepers in order; each takes the pictures of its shortlist whose content matches it
+// and that no earlier keeper took.
+class Grouping {
+  public:
+    Grouping(const std::vector<Candidate>& candidates, const KeeperOrder& keepers,
+             const Shortlists& shortlists, DecodedPictures::Draw draw)
+        : candidates_(candidates), keepers_(keepers), shortlists_(shortlists),
+          cache_(std::move(draw)), used_(keepers.order.size(), false) {}
+
+    std::vector<Group> run(const std::vector<std::optional<Outline>>& outlines) {
+        std::vector<Group> found;
+        const std::size_t n = keepers_.order.size();
+        for (std::size_t r = 0; r < n; ++r) {
+            if (r == first_ + lists_.size()) listBlockFrom(r);
+            std::size_t i = keepers_.order[r];
+            if (used_[i] || !outlines[i]) continue;
+            used_[i] = true;
+            std::vector<std::size_t> shortlist = unused(lists_[r - first_]);
+            if (shortlist.empty()) continue;
+            auto copies = copiesOf(i, shortlist, r);
+            if (copies.empty()) continue;
+            std::stable_sort(copies.begin(), copies.end(), bestFirst);
+            found.push_back({candidates_[i], std::move(copies)});
+        }
+        return found;
+    }
+
+  private:
     // The lists of the keepers from rank `first` on, worked out in parallel a block at a time.
-    constexpr std::size_t block = 256;
-    std::size_t first = 0;
-    std::vector<std::vector<std::size_t>> lists;
-    auto unused = [&](const std::vector<std::size_t>& list, std::size_t from = 0) {
+    static constexpr std::size_t block = 256;
+
+    void listBlockFrom(std::size_t r) {
+        first_ = r;
+        lists_.assign(std::min(block, keepers_.order.size() - r), {});
+        tbb::parallel_for(std::size_t{0}, lists_.size(), [&](std::size_t k) {
+            if (!used_[keepers_.order[first_ + k]])
+                lists_[k] = shortlists_.following(keepers_.order[first_ + k]);
+        });
+    }
+
+    std::vector<std::size_t> unused(const std::vector<std::size_t>& list) const {
         std::vector<std::size_t> left;
-        for (std::size_t s = from; s < list.size(); ++s)
-            if (!used[list[s]]) left.push_back(list[s]);
+        for (std::size_t j : list)
+            if (!used_[j]) left.push_back(j);
         return left;
-    };
+    }
+
     // What the cache will be asked for next: `now`, then the keepers after rank r with their
     // shortlists as far as they are known; drawn in parallel, half a cache's worth at a time.
-    auto drawAhead = [&](std::vector<std::size_t> now, std::size_t r) {
-        for (std::size_t q = r + 1; q < first + lists.size() && now.size() < heldGrids / 2; ++q) {
-            std::size_t i = order[q];
-            if (used[i]) continue;
-            auto left = unused(lists[q - first]);
+    void drawAhead(std::vector<std::size_t> now, std::size_t r) {
+        for (std::size_t q = r + 1; q < first_ + lists_.size() && now.size() < heldGrids / 2; ++q) {
+            std::size_t i = keepers_.order[q];
+            if (used_[i]) continue;
+            auto left = unused(lists_[q - first_]);
             if (left.empty()) continue;
             now.push_back(i);
             now.insert(now.end(), left.begin(), left.end());
@@ -326,45 +379,50 @@ std::vector<Group> groups(const std::vector<Candidate>& candidates,
         if (now.size() > heldGrids / 2) now.resize(heldGrids / 2);
         std::vector<const Candidate*> next;
         for (std::size_t i : now)
-            next.push_back(&candidates[i]);
-        cache.prefetch(next);
-    };
+            next.push_back(&candidates_[i]);
+        cache_.prefetch(next);
+    }
 
-    for (std::size_t r = 0; r < n; ++r) {
-        if (r == first + lists.size()) {
-            first = r;
-            lists.assign(std::min(block, n - r), {});
-            tbb::parallel_for(std::size_t{0}, lists.size(), [&](std::size_t k) {
-                if (!used[order[first + k]]) lists[k] = following(order[first + k]);
-            });
-        }
-        std::size_t i = order[r];
-        if (used[i] || !outlines[i]) continue;
-        used[i] = true;
-        std::vector<std::size_t> shortlist = unused(lists[r - first]);
-        if (shortlist.empty()) continue;
-
+    // The pictures of keeper i's shortlist with the same content as i, each then used.
+    std::vector<Candidate> copiesOf(std::size_t i, const std::vector<std::size_t>& shortlist,
+                                    std::size_t r) {
         std::vector<std::size_t> now{i};
         now.insert(now.end(), shortlist.begin(), shortlist.end());
-        if (!cache.ready(candidates[i]) || !cache.ready(candidates[shortlist[0]]))
+        if (!cache_.ready(candidates_[i]) || !cache_.ready(candidates_[shortlist[0]]))
             drawAhead(now, r);
-        auto keeperGrid = cache.grid(candidates[i]);
-        if (!keeperGrid) continue; // cannot be drawn: no group, and it stays used
+        auto keeperGrid = cache_.grid(candidates_[i]);
+        if (!keeperGrid) return {}; // cannot be drawn: no group, and it stays used
         std::vector<Candidate> copies;
         for (std::size_t s = 0; s < shortlist.size(); ++s) {
             std::size_t j = shortlist[s];
-            if (!cache.ready(candidates[j]))
+            if (!cache_.ready(candidates_[j]))
                 drawAhead({shortlist.begin() + static_cast<std::ptrdiff_t>(s), shortlist.end()}, r);
-            auto grid = cache.grid(candidates[j]);
+            auto grid = cache_.grid(candidates_[j]);
             if (!grid || !sameContent(*keeperGrid, *grid)) continue; // may join a later group
-            used[j] = true;
-            copies.push_back(candidates[j]);
+            used_[j] = true;
+            copies.push_back(candidates_[j]);
         }
-        if (copies.empty()) continue;
-        std::stable_sort(copies.begin(), copies.end(), bestFirst);
-        found.push_back({candidates[i], std::move(copies)});
+        return copies;
     }
-    return found;
+
+    const std::vector<Candidate>& candidates_;
+    const KeeperOrder& keepers_;
+    const Shortlists& shortlists_;
+    DecodedPictures cache_;
+    std::vector<bool> used_;
+    std::size_t first_ = 0;
+    std::vector<std::vector<std::size_t>> lists_;
+};
+
+} // namespace
+
+std::vector<Group> groups(const std::vector<Candidate>& candidates,
+                          const std::vector<std::optional<Outline>>& outlines,
+                          DecodedPictures::Draw draw) {
+    std::size_t n = std::min(candidates.size(), outlines.size());
+    KeeperOrder keepers = keeperOrder(candidates, n);
+    Shortlists shortlists(candidates, outlines, keepers);
+    return Grouping(candidates, keepers, shortlists, std::move(draw)).run(outlines);
 }
 
 std::vector<ScanItem> rows(const Group& group) {
