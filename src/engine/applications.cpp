@@ -8,13 +8,14 @@
 #include <sys/stat.h>
 #include <unordered_set>
 
+#include "base/edition.h"
+#include "base/paths.h"
+#include "base/text.h"
+#include "base/unique_fd.h"
 #include "engine/catalog.h"
 #include "engine/cleaner.h"
-#include "base/edition.h"
 #include "engine/scanner.h"
-#include "base/text.h"
 #include "platform/bundle.h"
-#include "base/paths.h"
 #include "platform/running_apps.h"
 
 namespace bramwick::Scanner {
@@ -48,14 +49,14 @@ std::vector<std::string> candidates(const std::vector<std::string>& roots) {
     std::vector<std::string> found;
     for (const auto& root : roots) {
         std::string folder = Paths::withoutTrailingSlash(Catalog::expand(root));
-        DIR* dir = ::opendir(folder.c_str());
+        UniqueDir dir(::opendir(folder.c_str()));
         if (!dir) continue;
         std::vector<std::string> names;
-        while (dirent* entry = ::readdir(dir)) {
+        while (dirent* entry = ::readdir(dir.get())) {
             std::string name = entry->d_name;
             if (name.size() > 4 && name.ends_with(".app")) names.push_back(std::move(name));
         }
-        ::closedir(dir);
+        dir.reset();
         std::sort(names.begin(), names.end());
         for (const auto& name : names) {
             std::string path = folder + "/" + name;

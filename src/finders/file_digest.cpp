@@ -11,6 +11,8 @@
 #include <openssl/evp.h>
 #include <xxhash.h>
 
+#include "base/unique_fd.h"
+
 namespace bramwick::FileDigest {
 
 namespace {
@@ -102,20 +104,15 @@ ssize_t readAt(int fd, unsigned char* buffer, std::size_t length, std::int64_t o
 std::optional<Digest> sha256(const std::string& path, FileWalk::Identity identity,
                              std::int64_t size, std::optional<std::int64_t> limit) {
     std::int64_t actual = 0;
-    int fd = FileWalk::openRegular(path, identity, &actual);
-    if (fd < 0) return std::nullopt;
-    if (actual != size) { // changed since the walk
-        ::close(fd);
-        return std::nullopt;
-    }
+    UniqueFd fd(FileWalk::openRegular(path, identity, &actual));
+    if (!fd) return std::nullopt;
+    if (actual != size) return std::nullopt; // changed since the walk
     std::int64_t wanted = limit ? std::min(*limit, size) : size;
     ThreadReader& reader = threadReader();
-    if (!sha256Method() || EVP_DigestInit_ex2(reader.context, sha256Method(), nullptr) != 1) {
-        ::close(fd);
+    if (!sha256Method() || EVP_DigestInit_ex2(reader.context, sha256Method(), nullptr) != 1)
         return std::nullopt;
-    }
     std::unique_ptr<CacheKeeper> keeper;
-    if (!limit && size >= largeFileBytes) keeper = std::make_unique<CacheKeeper>(fd, size);
+    if (!limit && size >= largeFileBytes) keeper = std::make_unique<CacheKeeper>(fd.get(), size);
 
     std::int64_t done = 0;
     bool failed = false;
@@ -125,7 +122,7 @@ std::optional<Digest> sha256(const std::string& path, FileWalk::Identity identit
         if (limit)
             want = static_cast<std::size_t>(std::min<std::int64_t>(chunkBytes, wanted - done));
         if (keeper) keeper->before(static_cast<std::size_t>(done), want);
-        ssize_t got = readAt(fd, reader.buffer.get(), want, done);
+        ssize_t got = readAt(fd.get(), reader.buffer.get(), want, done);
         if (got < 0) {
             failed = true;
             break;
@@ -140,7 +137,7 @@ std::optional<Digest> sha256(const std::string& path, FileWalk::Identity identit
         done += got;
     }
     keeper.reset();
-    ::close(fd);
+    fd.reset();
     Digest digest{};
     unsigned int length = 0;
     if (EVP_DigestFinal_ex(reader.context, digest.data(), &length) != 1 || length != digest.size())
@@ -152,20 +149,21 @@ std::optional<Digest> sha256(const std::string& path, FileWalk::Identity identit
 std::optional<std::uint64_t> leadingPrint(const std::string& path, FileWalk::Identity identity,
                                           std::int64_t size) {
     std::int64_t actual = 0;
-    int fd = FileWalk::openRegular(path, identity, &actual);
-    if (fd < 0) return std::nullopt;
+    UniqueFd fd(FileWalk::openRegular(path, identity, &actual));
+    if (!fd) return std::nullopt;
     unsigned char buffer[leadingBytes];
     auto wanted = static_cast<std::size_t>(std::min(size, leadingBytes));
     std::size_t done = 0;
     bool failed = actual != size; // changed since the walk
     while (!failed && done < wanted) {
-        ssize_t got = readAt(fd, buffer + done, wanted - done, static_cast<std::int64_t>(done));
+        ssize_t got =
+            readAt(fd.get(), buffer + done, wanted - done, static_cast<std::int64_t>(done));
         if (got <= 0)
             failed = true;
         else
             done += static_cast<std::size_t>(got);
     }
-    ::close(fd);
+    fd.reset();
     if (failed) return std::nullopt;
     return XXH3_64bits(buffer, wanted);
 }

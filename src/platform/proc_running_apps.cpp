@@ -11,6 +11,7 @@
 #include "base/edition.h"
 #include "base/paths.h"
 #include "base/text.h"
+#include "base/unique_fd.h"
 #include "platform/bundle.h"
 #include "platform/files.h"
 #include "platform/process_table.h"
@@ -203,9 +204,9 @@ std::optional<std::string> ProcRunningApplications::applicationUnit(std::string_
 std::vector<RunningApplication> ProcRunningApplications::list() const {
     uid_t user = places_.user ? *places_.user : ::getuid();
     std::vector<Process> processes;
-    DIR* dir = ::opendir(places_.proc.c_str());
+    UniqueDir dir(::opendir(places_.proc.c_str()));
     if (!dir) return {};
-    while (dirent* entry = ::readdir(dir)) {
+    while (dirent* entry = ::readdir(dir.get())) {
         std::string name = entry->d_name;
         if (name.empty() ||
             !std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; }))
@@ -234,7 +235,7 @@ std::vector<RunningApplication> ProcRunningApplications::list() const {
             process.key = "image:" + process.executable;
         if (!process.key.empty()) processes.push_back(std::move(process));
     }
-    ::closedir(dir);
+    dir.reset();
 
     std::map<pid_t, const Process*> byPid;
     for (const auto& process : processes)
