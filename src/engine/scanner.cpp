@@ -12,6 +12,7 @@
 
 #include "base/paths.h"
 #include "base/text.h"
+#include "base/unique_fd.h"
 #include "engine/applications.h"
 #include "engine/catalog.h"
 #include "engine/project_folders.h"
@@ -30,13 +31,10 @@ namespace {
 // claimed folder behind a link or another mount was never counted in the item, so nothing may
 // be taken off for it.
 bool walkReaches(const std::string& item, const std::string& nested) {
-    int fd = ::open(item.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
-    if (fd < 0) return false;
+    UniqueFd fd(::open(item.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW));
+    if (!fd) return false;
     struct stat self {};
-    if (::fstat(fd, &self) != 0) {
-        ::close(fd);
-        return false;
-    }
+    if (::fstat(fd.get(), &self) != 0) return false;
     std::string_view rest = std::string_view(nested).substr(item.size() + 1);
     bool reached = false;
     while (!rest.empty()) {
@@ -45,21 +43,19 @@ bool walkReaches(const std::string& item, const std::string& nested) {
         rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
         if (name.empty()) continue;
         struct stat st {};
-        if (::fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) break;
+        if (::fstatat(fd.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) break;
         bool last = rest.find_first_not_of('/') == std::string_view::npos;
-        if (S_ISDIR(st.st_mode) && !WalkFolders::entersFolder(fd, name.c_str(), st, self.st_dev))
+        if (S_ISDIR(st.st_mode) &&
+            !WalkFolders::entersFolder(fd.get(), name.c_str(), st, self.st_dev))
             break;
         if (last) {
             reached = true;
             break;
         }
         if (!S_ISDIR(st.st_mode)) break;
-        int next = ::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
-        ::close(fd);
-        fd = next;
-        if (fd < 0) return false;
+        fd.reset(::openat(fd.get(), name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW));
+        if (!fd) return false;
     }
-    ::close(fd);
     return reached;
 }
 
@@ -116,15 +112,15 @@ std::vector<std::string> children(const std::vector<std::string>& roots, const s
     std::vector<std::string> result;
     for (const auto& root : roots) {
         for (const auto& folder : expandedRoots(root)) {
-            DIR* dir = ::opendir(folder.c_str());
+            UniqueDir dir(::opendir(folder.c_str()));
             if (!dir) continue;
             std::vector<std::string> names;
-            while (dirent* entry = ::readdir(dir)) {
+            while (dirent* entry = ::readdir(dir.get())) {
                 std::string_view n = entry->d_name;
                 if (n == "." || n == ".." || n == ".DS_Store" || n == ".localized") continue;
                 names.emplace_back(n);
             }
-            ::closedir(dir);
+            dir.reset();
             std::sort(names.begin(), names.end());
             for (const auto& n : names) {
                 std::string path = folder == "/" ? "/" + n : folder + "/" + n;
