@@ -5,17 +5,19 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <string_view>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <fmt/format.h>
+
+#include "base/unique_fd.h"
 
 namespace bramwick::Files {
 
 std::optional<std::string> makeFolders(const std::string& folder) {
     if (folder.empty()) return std::nullopt;
-    struct stat st{};
+    struct stat st {};
     if (::stat(folder.c_str(), &st) == 0) {
         if (S_ISDIR(st.st_mode)) return std::nullopt;
         return fmt::format("{} is not a folder", folder);
@@ -31,21 +33,22 @@ std::optional<std::string> makeFolders(const std::string& folder) {
 std::optional<std::string> writeAtomically(const std::string& path, const std::string& contents,
                                            unsigned mode) {
     auto slash = path.rfind('/');
-    std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+    std::string folder =
+        slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
     std::string pattern = path + ".tmp-XXXXXX";
-    int fd = ::mkstemp(pattern.data());
-    if (fd < 0) return fmt::format("cannot write {}: {}", path, std::strerror(errno));
+    UniqueFd fd(::mkstemp(pattern.data()));
+    if (!fd) return fmt::format("cannot write {}: {}", path, std::strerror(errno));
     auto fail = [&](const char* what) {
         std::string reason = fmt::format("cannot {} {}: {}", what, path, std::strerror(errno));
-        ::close(fd);
+        fd.reset();
         ::unlink(pattern.c_str());
         return reason;
     };
-    ::fchmod(fd, mode);
+    ::fchmod(fd.get(), mode);
     const char* data = contents.data();
     std::size_t left = contents.size();
     while (left > 0) {
-        ssize_t n = ::write(fd, data, left);
+        ssize_t n = ::write(fd.get(), data, left);
         if (n < 0) {
             if (errno == EINTR) continue;
             return fail("write");
@@ -53,9 +56,9 @@ std::optional<std::string> writeAtomically(const std::string& path, const std::s
         data += n;
         left -= static_cast<std::size_t>(n);
     }
-    if (::fsync(fd) != 0) return fail("flush");
-    if (::close(fd) != 0) {
-        fd = -1;
+    if (::fsync(fd.get()) != 0) return fail("flush");
+    // Closed by hand here: a failed close means the contents may not have been written.
+    if (::close(fd.release()) != 0) {
         std::string reason = fmt::format("cannot write {}: {}", path, std::strerror(errno));
         ::unlink(pattern.c_str());
         return reason;
@@ -66,11 +69,8 @@ std::optional<std::string> writeAtomically(const std::string& path, const std::s
         return reason;
     }
     // Make the rename itself durable.
-    int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
+    if (UniqueFd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)); dir)
+        ::fsync(dir.get());
     return std::nullopt;
 }
 
@@ -90,22 +90,20 @@ std::optional<std::string> readAll(int fd) {
 }
 
 std::optional<std::string> read(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
-    auto out = readAll(fd);
-    ::close(fd);
-    return out;
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd) return std::nullopt;
+    return readAll(fd.get());
 }
 
 std::vector<std::string> names(const std::string& folder) {
     std::vector<std::string> out;
-    DIR* dir = ::opendir(folder.c_str());
+    UniqueDir dir(::opendir(folder.c_str()));
     if (!dir) return out;
-    while (dirent* entry = ::readdir(dir)) {
+    while (dirent* entry = ::readdir(dir.get())) {
         std::string_view name = entry->d_name;
         if (name != "." && name != "..") out.emplace_back(name);
     }
-    ::closedir(dir);
+    dir.reset();
     std::sort(out.begin(), out.end());
     return out;
 }
