@@ -20,6 +20,7 @@
 
 #include "base/edition.h"
 #include "base/text.h"
+#include "base/unique_fd.h"
 
 extern char** environ;
 
@@ -77,28 +78,26 @@ Waited waitFor(pid_t pid, double seconds, int& status, const std::function<bool(
     auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
                                        std::chrono::duration<double>(std::max(0.0, seconds)));
 #ifdef SYS_pidfd_open
-    int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+    UniqueFd pidfd(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)));
 #else
-    int pidfd = -1;
+    UniqueFd pidfd;
 #endif
     for (;;) {
         pid_t r = ::waitpid(pid, &status, WNOHANG);
         if (r == pid || (r < 0 && errno != EINTR)) {
-            if (pidfd >= 0) ::close(pidfd);
             return r == pid ? Waited::ended : Waited::unknown;
         }
         auto now = Clock::now();
         if (now >= deadline || (giveUp && giveUp())) break;
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count();
-        if (pidfd >= 0) {
-            pollfd p{pidfd, POLLIN, 0};
+        if (pidfd) {
+            pollfd p{pidfd.get(), POLLIN, 0};
             ::poll(&p, 1, static_cast<int>(std::min<long long>(left + 1, 100)));
         } else {
             std::this_thread::sleep_for(
                 std::chrono::milliseconds(std::min<long long>(left + 1, 100)));
         }
     }
-    if (pidfd >= 0) ::close(pidfd);
     return Waited::running;
 }
 

@@ -9,6 +9,8 @@
 #include <libheif/heif.h>
 #include <vips/vips.h>
 
+#include "base/unique_fd.h"
+
 namespace bramwick::PictureFiles {
 
 namespace {
@@ -49,20 +51,6 @@ bool libvipsReady() {
     });
     return ready;
 }
-
-class Descriptor {
-  public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    ~Descriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    int get() const { return fd_; }
-
-  private:
-    int fd_;
-};
 
 // Owns one reference to a libvips object.
 template <typename T> class Ref {
@@ -363,7 +351,7 @@ std::optional<Format> sniff(std::string_view b) {
 std::optional<std::pair<int, int>> storedSize(const std::string& path,
                                               std::optional<FileWalk::Identity> identity) {
     std::int64_t fileSize = 0;
-    Descriptor fd(FileWalk::openRegular(path, identity, &fileSize));
+    UniqueFd fd(FileWalk::openRegular(path, identity, &fileSize));
     if (fd.get() < 0) return std::nullopt;
     std::string header = leading(fd.get());
     auto format = sniff(header);
@@ -385,7 +373,7 @@ std::optional<std::vector<unsigned char>> render(const std::string& path,
                                                  int thumbnailSide, int squareSide, bool grey) {
     if (!libvipsReady()) return std::nullopt;
     std::int64_t fileSize = 0;
-    Descriptor fd(FileWalk::openRegular(path, identity, &fileSize));
+    UniqueFd fd(FileWalk::openRegular(path, identity, &fileSize));
     if (fd.get() < 0) return std::nullopt;
     auto format = sniff(leading(fd.get()));
     if (!format) return std::nullopt;
