@@ -218,7 +218,7 @@ TEST(WindowTop, AccessCardWaitsOnAProbeThatSaysNo) {
     setup.poll();
     EXPECT_EQ(changes.count(), 0) << "the poll probes only after the settings were opened";
     h.store.access = false;
-    QTest::keyClick(&setup, Qt::Key_Return); // Open System Settings is the default
+    QTest::keyClick(&setup, Qt::Key_Return); // Open Settings is the default
     EXPECT_EQ(setup.phase(), AccessSetupValues::Phase::waiting);
     EXPECT_TRUE(setup.button("quitAndReopen")->isVisible());
     setup.poll();
