@@ -30,10 +30,10 @@ std::string symbol(bool access) {
 
 const std::vector<std::string>& steps() {
     static const std::vector<std::string> texts{
-        "Click **Open System Settings**. It opens at Privacy & Security \u2192 Full Disk Access.",
+        "Click **Open Settings**. It opens at Privacy & Security \u2192 Full Disk Access.",
         "Turn on **Bramwick**. If it isn't in the list, click **+** and choose Bramwick from "
         "Applications.",
-        "When macOS offers to quit Bramwick, click **Quit & Reopen**."};
+        "When the system offers to quit Bramwick, click **Quit & Reopen**."};
     return texts;
 }
 
@@ -111,7 +111,7 @@ FullDiskAccessSetup::FullDiskAccessSetup(Store& store, Hooks hooks, QWidget* par
     why->setWordWrap(true);
     why->setText(QStringLiteral(
         "Bramwick needs it to measure Mail, Messages, app containers and system folders. "
-        "Without it, sizes read too low and macOS keeps interrupting the scan with permission "
+        "Without it, sizes read too low and the system keeps interrupting the scan with permission "
         "prompts."));
     headTexts->addWidget(why);
     header->addLayout(headTexts, 1);
@@ -133,13 +133,13 @@ FullDiskAccessSetup::FullDiskAccessSetup(Store& store, Hooks hooks, QWidget* par
         new ToneLabel("accessNote", TextStyle::caption, std::nullopt, Tones::secondary, steps_);
     note->setWordWrap(true);
     note->setText(QStringLiteral("Bramwick only reads sizes, and deletes nothing unless you "
-                                 "click Clean. Nothing leaves your Mac."));
+                                 "click Clean. Nothing leaves your computer."));
     noteRow->addWidget(note, 1);
     stepColumn->addLayout(noteRow);
     column->addWidget(steps_);
 
     allSet_ = new ToneLabel("accessAllSet", TextStyle::body, std::nullopt, Tones::primary, this);
-    allSet_->setText(QStringLiteral("You're all set. Bramwick will scan your Mac now."));
+    allSet_->setText(QStringLiteral("You're all set. Bramwick will scan your computer now."));
     column->addWidget(allSet_);
 
     auto* buttons = new QHBoxLayout;
@@ -169,7 +169,7 @@ FullDiskAccessSetup::FullDiskAccessSetup(Store& store, Hooks hooks, QWidget* par
     waitingLine->addStretch(1);
     waitingLine->addWidget(waiting_);
     column->addLayout(waitingLine);
-    openSettings_ = makeButton("openSystemSettings", QStringLiteral("Open System Settings"), this);
+    openSettings_ = makeButton("openSystemSettings", QStringLiteral("Open Settings"), this);
     buttons->addWidget(openSettings_);
     start_ = makeButton("startScanning", QStringLiteral("Start Scanning"), this);
     setButtonLook(start_, ButtonLook::prominent);

@@ -56,7 +56,7 @@ QString q(const std::string& text) {
 }
 
 const char* const purgeableHelp =
-    "macOS can free purgeable space (like iCloud copies) on its own when it needs to.";
+    "The system can free purgeable space (like iCloud copies) on its own when it needs to.";
 
 // A symbol drawn as a label, coloured once and kept.
 QLabel* symbolLabel(const char* symbol, const QColor& color, int size, QWidget* parent) {

@@ -23,7 +23,7 @@ std::string actionSentence(const CleanAction& action) {
     case CleanAction::Kind::trash:
         return "These will be moved to the Trash. Space is freed once you empty the Trash.";
     case CleanAction::Kind::admin:
-        return "These are owned by the system. macOS will ask for your password, then delete "
+        return "These are owned by the system. The system will ask for your password, then delete "
                "them permanently.";
     case CleanAction::Kind::command:
         return "These will be removed using Xcode's simctl tool.";

@@ -96,7 +96,7 @@ RunningNowSection::RunningNowSection(Store& store, QWidget* parent)
     header->addWidget(title);
     swap_ = new ToneLabel("runningSwap", TextStyle::body, QFont::Normal, Tones::secondary);
     swap_->setToolTip(QStringLiteral(
-        "When memory runs short, macOS moves some of it to disk as swap. Stopping things that "
+        "When memory runs short, the system moves some of it to disk as swap. Stopping things that "
         "use a lot of memory lets swap shrink."));
     header->addWidget(swap_);
     header->addStretch(1);

@@ -85,7 +85,7 @@ ScanningHero::ScanningHero(Store& store, QWidget* parent)
     percent_->setFont(big);
     head->addWidget(percent_, 0, Qt::AlignBaseline);
     auto* title = new ToneLabel("heroTitle", TextStyle::title3, QFont::DemiBold);
-    title->setText(QStringLiteral("Scanning your Mac"));
+    title->setText(QStringLiteral("Scanning your computer"));
     head->addWidget(title, 0, Qt::AlignBaseline);
     head->addStretch(1);
     column->addLayout(head);
@@ -98,8 +98,8 @@ ScanningHero::ScanningHero(Store& store, QWidget* parent)
     lock->setPixmap(Icons::icon("lock", Qt::gray).pixmap(12, 12));
     note->addWidget(lock);
     auto* noteText = new ToneLabel("heroNote", TextStyle::caption, std::nullopt, Tones::secondary);
-    noteText->setText(
-        QStringLiteral("Nothing is deleted while scanning. Everything is measured on this Mac."));
+    noteText->setText(QStringLiteral(
+        "Nothing is deleted while scanning. Everything is measured on this computer."));
     note->addWidget(noteText);
     note->addStretch(1);
     column->addLayout(note);

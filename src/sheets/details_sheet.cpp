@@ -243,7 +243,7 @@ void DetailsSheet::chooseDestination() {
     dialog->setFileMode(QFileDialog::Directory);
     dialog->setOption(QFileDialog::ShowDirsOnly);
     dialog->setLabelText(QFileDialog::Accept, tr("Move Here"));
-    dialog->setWindowTitle(tr("Items are copied here, then removed from this Mac."));
+    dialog->setWindowTitle(tr("Items are copied here, then removed from this computer."));
     const auto start = SheetRules::moveDialogStart(mountParents_, [](const std::string& path) {
         std::error_code error;
         return std::filesystem::exists(path, error);

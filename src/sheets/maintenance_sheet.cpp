@@ -35,7 +35,7 @@ MaintenanceSheet::MaintenanceSheet(Store& store, MaintenanceSource source, QWidg
     header->setSpacing(4);
     header->addWidget(
         new SheetText(tr("Maintenance"), TextStyle::title2, SheetText::Tone::primary, QFont::Bold));
-    auto* intro = new SheetText(tr("Each of these was checked against this Mac. Nothing runs "
+    auto* intro = new SheetText(tr("Each of these was checked against this computer. Nothing runs "
                                    "until you press Run, and nothing here deletes your files."),
                                 TextStyle::body, SheetText::Tone::secondary);
     intro->setWordWrap(true);

@@ -60,7 +60,7 @@ std::string detailsSummary(bool selectionEmpty, std::size_t count, std::int64_t 
 std::vector<FooterButton> detailsFooter(const CleanupCategory& category,
                                         const DetailsFooterState& state) {
     using Look = FooterButton::Look;
-    const std::string moveTip = "Copy to another drive, then remove from this Mac";
+    const std::string moveTip = "Copy to another drive, then remove from this computer";
     std::vector<FooterButton> out;
     out.push_back({"selectAll", "Select All", Look::standard, false, {}, true, {}});
     out.push_back({"revealSelected",

@@ -132,7 +132,7 @@ TEST(MainActions, ConfirmationTexts) {
          {Case{{CleanAction::Kind::trash, ""},
                "These will be moved to the Trash. Space is freed once you empty the Trash."},
           Case{{CleanAction::Kind::admin, ""},
-               "These are owned by the system. macOS will ask for your password, then delete "
+               "These are owned by the system. The system will ask for your password, then delete "
                "them permanently."},
           Case{{CleanAction::Kind::command, ""},
                "These will be removed using Xcode's simctl tool."},

@@ -87,7 +87,7 @@ MainWindowFrame& Scenes::ensureMainWindow() {
             if (!options_.trayAvailable) quit();
         };
         mainWindow_ = std::make_unique<MainWindowFrame>(*store_, std::move(hooks));
-        auto* top = new WindowTop(*store_, *settings_, mainWindow_.get());
+        auto* top = new WindowTop(*store_, *settings_, mainWindow_.get(), options_.sheets);
         auto* content = new MainContent(*store_, *settings_);
         mainWindow_->setTop(top);
         mainWindow_->setContent(content);

@@ -14,6 +14,7 @@
 #include "app/gui/menu_bar_panel.h"
 #include "app/gui/tray.h"
 #include "app/gui/updater.h"
+#include "app/gui/window_top.h"
 #include "app/gui/windows.h"
 #include "store/store.h"
 
@@ -33,6 +34,8 @@ class Scenes : public QObject {
         // The update back end; none gives the package-manager one.
         std::unique_ptr<UpdateBackend> updates;
         std::function<Date()> now;
+        // Where the main window's maintenance and memory users sheets read from.
+        WindowTop::SheetSources sheets;
     };
 
     Scenes(StoreServices services, Options options, QObject* parent = nullptr);

@@ -10,8 +10,11 @@
 #include <QShowEvent>
 #include <QVBoxLayout>
 
+#include "appearance/schedule_sheet.h"
 #include "appearance/skin.h"
 #include "mainwindow/main_content.h"
+#include "sheets/sheet_frame.h"
+#include "sheets/sheets.h"
 
 namespace bramwick {
 
@@ -57,8 +60,10 @@ class SetupLayer : public QWidget {
 
 } // namespace
 
-WindowTop::WindowTop(Store& store, Settings& settings, QWidget* window, QWidget* parent)
-    : QWidget(parent), store_(store), settings_(settings), window_(window) {
+WindowTop::WindowTop(Store& store, Settings& settings, QWidget* window, SheetSources sources,
+                     QWidget* parent)
+    : QWidget(parent), store_(store), settings_(settings), window_(window),
+      sources_(std::move(sources)) {
     setObjectName(QStringLiteral("windowTop"));
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
@@ -66,22 +71,26 @@ WindowTop::WindowTop(Store& store, Settings& settings, QWidget* window, QWidget*
 
     MainToolbar::Actions tools;
     tools.uninstall = [this] {
-        // Opens the details sheet in its every-app mode once the sheets exist; until then the
-        // request is only kept.
+        // The details sheet of the applications category, every installed application listed.
         const auto category = MainActions::uninstallCategory(store_.categories());
         if (category)
             detailsFor_ = DetailsRequest{*category, true};
         else
             detailsFor_.reset();
         emit detailsForChanged();
+        if (category)
+            openDetails(*category, true, [this] {
+                detailsFor_.reset();
+                emit detailsForChanged();
+            });
     };
-    // The maintenance sheet follows the store's flag once it is built; nothing shows it yet.
+    // The maintenance sheet follows the store's flag.
     tools.maintenance = [this] { store_.setShowMaintenance(true); };
     tools.addFolder = [this](Level level) { store_.addFolders(level); };
     tools.schedule = [this] {
-        // The schedule sheet is not built yet: the flag waits for it.
         showSchedule_ = true;
         emit sheetsChanged();
+        openSchedule();
     };
     tools.rescan = [this] { store_.scanAll(); };
     toolbar_ = new MainToolbar(store_, std::move(tools), this);
@@ -93,9 +102,9 @@ WindowTop::WindowTop(Store& store, Settings& settings, QWidget* window, QWidget*
     };
     actions.showRunning = [this] { showRunning(); };
     actions.showMemory = [this] {
-        // The memory users sheet is not built yet: the flag waits for it.
         showMemoryUsers_ = true;
         emit sheetsChanged();
+        openMemoryUsers();
     };
     header_ = new DiskHeader(store_, std::move(actions), this);
     column->addWidget(header_);
@@ -109,6 +118,9 @@ WindowTop::WindowTop(Store& store, Settings& settings, QWidget* window, QWidget*
     column->addWidget(hero_);
 
     presenter_ = new ConfirmPresenter(window_);
+    connect(&store_, &Store::showMaintenanceChanged, this, [this] {
+        if (store_.showMaintenance()) openMaintenance();
+    });
     connect(qApp, &QGuiApplication::applicationStateChanged, this,
             [this](Qt::ApplicationState state) {
                 if (state == Qt::ApplicationActive) becameActive();
@@ -174,11 +186,59 @@ void WindowTop::attachList(MainContent& content) {
             askToConfirm(std::move(*pending));
         }
     });
+    connect(&content, &MainContent::detailsForChanged, this, [this, &content] {
+        if (const auto& request = content.detailsFor())
+            openDetails(request->category, request->everyApp,
+                        [&content] { content.setDetailsFor(std::nullopt); });
+    });
     QPointer<QWidget> section(running);
     connect(this, &WindowTop::showRunningRequested, &content, [&content, section] {
         if (content.refreshPending()) content.refreshNow();
         if (section) content.list()->scrollArea()->verticalScrollBar()->setValue(section->y());
     });
+}
+
+void WindowTop::openDetails(const CleanupCategory& category, bool everyApp,
+                            std::function<void()> closed) {
+    if (details_) return; // one details sheet at a time
+    details_ = Sheets::openDetails(window_, store_, category.id, everyApp);
+    if (!details_) {
+        // The category left the list meanwhile: there is nothing to show.
+        closed();
+        return;
+    }
+    connect(details_, &QDialog::finished, this, [closed = std::move(closed)] { closed(); });
+}
+
+void WindowTop::openSchedule() {
+    if (schedule_) return;
+    auto* sheet = new ScheduleSheet(
+        store_, settings_, [this](QWidget* over) { Sheets::openHistory(over, store_); }, window_);
+    sheet->setAttribute(Qt::WA_DeleteOnClose);
+    connect(sheet, &QDialog::finished, this, [this] {
+        showSchedule_ = false;
+        emit sheetsChanged();
+    });
+    schedule_ = sheet;
+    sheet->open();
+}
+
+void WindowTop::openMemoryUsers() {
+    if (memoryUsers_) return;
+    memoryUsers_ = sources_.memory ? Sheets::openMemoryUsers(window_, store_, sources_.memory())
+                                   : Sheets::openMemoryUsers(window_, store_);
+    connect(memoryUsers_, &QDialog::finished, this, [this] {
+        showMemoryUsers_ = false;
+        emit sheetsChanged();
+    });
+}
+
+void WindowTop::openMaintenance() {
+    if (maintenance_) return;
+    // The sheet clears the store's flag when it closes.
+    maintenance_ = sources_.maintenance
+                       ? Sheets::openMaintenance(window_, store_, sources_.maintenance())
+                       : Sheets::openMaintenance(window_, store_);
 }
 
 void WindowTop::startUp() {

@@ -1,15 +1,17 @@
 // The top of the main window and what the window does: the toolbar of actions, the disk
 // header, the report and access banners and the scanning hero, above the category list; the
 // confirmation card before a clean; the full-disk-access setup over the dimmed window; the work
-// it starts when it is shown and whenever the program becomes active.
-//
-// Sheets (details, schedule, memory users, maintenance) are not built yet: the requests that
-// open them are kept here and announced, and nothing opens until the sheets take them.
+// it starts when it is shown and whenever the program becomes active; and the sheets it opens
+// over the window (details, schedule, memory users, maintenance, and the history from the
+// schedule). Each sheet opens with `open()` while its request holds, and closing it clears the
+// request.
 #pragma once
 
 #include <functional>
 #include <optional>
 
+#include <QDialog>
+#include <QPointer>
 #include <QWidget>
 
 #include "appearance/confirm_card.h"
@@ -20,6 +22,8 @@
 #include "mainwindow/running_now.h"
 #include "mainwindow/scanning_hero.h"
 #include "platform/settings.h"
+#include "sheets/maintenance_sheet.h"
+#include "sheets/memory_users_sheet.h"
 #include "store/store.h"
 
 namespace bramwick {
@@ -35,8 +39,15 @@ class WindowTop : public QWidget {
         bool everyApp = false;
     };
 
-    // `window` is what the card and the setup dim; it must outlive this.
-    WindowTop(Store& store, Settings& settings, QWidget* window, QWidget* parent = nullptr);
+    // Where the maintenance and memory users sheets read from; none gives the system's.
+    struct SheetSources {
+        std::function<MaintenanceSource()> maintenance;
+        std::function<MemoryProvider()> memory;
+    };
+
+    // `window` is what the card, the setup and the sheets cover; it must outlive this.
+    WindowTop(Store& store, Settings& settings, QWidget* window, SheetSources sources = {},
+              QWidget* parent = nullptr);
 
     DiskHeader* header() const { return header_; }
     ReportBanner* reportBanner() const { return report_; }
@@ -81,6 +92,10 @@ class WindowTop : public QWidget {
 
   private:
     void showRunning();
+    void openDetails(const CleanupCategory& category, bool everyApp, std::function<void()> closed);
+    void openSchedule();
+    void openMemoryUsers();
+    void openMaintenance();
 
     Store& store_;
     Settings& settings_;
@@ -97,6 +112,12 @@ class WindowTop : public QWidget {
     std::optional<DetailsRequest> detailsFor_;
     bool showSchedule_ = false;
     bool showMemoryUsers_ = false;
+    SheetSources sources_;
+    // The sheet of each kind on screen, so a second request does not stack another.
+    QPointer<QDialog> details_;
+    QPointer<QDialog> schedule_;
+    QPointer<QDialog> memoryUsers_;
+    QPointer<QDialog> maintenance_;
 };
 
 } // namespace bramwick

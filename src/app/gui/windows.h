@@ -1,10 +1,11 @@
 // The two windows of the program. The main window ("main") is single: it is made the first time
 // it opens and shown again after that, never restored from an earlier run. Its content area is
-// a stand-in until the category list takes its place through `setContent`; until then it shows
-// the store's disk state and says plainly that the list is not there. The settings window is
-// likewise the titled window that the settings pages go into. Both are dressed in the stored
-// skin, on its backdrop. The settings window holds the General, Cleaning and Appearance tabs; its
-// height follows the tab shown, and each time it appears it reads the login item's state again.
+// whatever `setContent` puts there (the running program puts the category list there at once);
+// a frame given nothing shows the store's disk state and says plainly that no list is there. The
+// settings window is likewise the titled window that the settings pages go into. Both are
+// dressed in the stored skin, on its backdrop. The settings window holds the General, Cleaning
+// and Appearance tabs; its height follows the tab shown, and each time it appears it reads the
+// login item's state again.
 #pragma once
 
 #include <functional>

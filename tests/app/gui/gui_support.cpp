@@ -26,6 +26,24 @@ QApplication& guiApplication() {
 ScenesHarness::ScenesHarness(bool tray, bool openAtLaunch)
     : trayAvailable(tray), openWindowAtLaunch(openAtLaunch) {
     guiApplication();
+    auto now = [](std::function<void()> job) { job(); };
+    sheets.maintenance = [now] {
+        MaintenanceSource source;
+        source.tasks = [] { return std::vector<MaintenanceTask>{}; };
+        source.retired = [] { return std::vector<Maintenance::Retired>{}; };
+        source.work = now;
+        return source;
+    };
+    sheets.memory = [now] {
+        MemoryProvider provider;
+        provider.current = [](int) { return std::vector<MemoryUsers::Entry>{}; };
+        provider.show = [](const MemoryUsers::Entry&) { return false; };
+        provider.quit = [](const MemoryUsers::Entry&) {
+            return MemoryUsers::QuitResult::notRunning();
+        };
+        provider.work = now;
+        return provider;
+    };
 }
 
 Scenes& ScenesHarness::make() {
@@ -37,6 +55,7 @@ Scenes& ScenesHarness::make() {
     updates = fake.get();
     options.updates = std::move(fake);
     options.now = [this] { return store.now; };
+    options.sheets = sheets;
     scenes = std::make_unique<Scenes>(store.services(), std::move(options));
     deliver();
     store.user.runAll();

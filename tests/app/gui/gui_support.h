@@ -47,6 +47,9 @@ struct ScenesHarness {
     bool openWindowAtLaunch;
     int quits = 0;
     FakeUpdates* updates = nullptr; // owned by the scenes
+    // The main window's system sheets read nothing of the machine: no tasks, no memory users,
+    // their work run at once.
+    WindowTop::SheetSources sheets;
     std::unique_ptr<Scenes> scenes;
 };
 

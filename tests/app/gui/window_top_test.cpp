@@ -1,5 +1,6 @@
 // The main window's top and what it does: the start-up rule, Clean All Safe through the card,
 // the access setup with a probe that says no, the toolbar.
+#include <QDialog>
 #include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -21,7 +22,80 @@ WindowTop& topOf(test::ScenesHarness& h) {
     return *top;
 }
 
+// The sheet whose content (or dialog) has `name`, open over the main window; null when none is.
+QDialog* sheetOver(QWidget* window, const char* name) {
+    for (auto* dialog : window->findChildren<QDialog*>()) {
+        if (!dialog->isVisible()) continue;
+        if (dialog->objectName() == QLatin1String(name) ||
+            dialog->findChild<QWidget*>(QLatin1String(name)))
+            return dialog;
+    }
+    return nullptr;
+}
+
 } // namespace
+
+TEST(WindowTop, EachActionOpensItsSheetOverTheWindowAndClosingItClearsTheRequest) {
+    test::ScenesHarness h;
+    auto apps = test::category("applications");
+    apps.source.kind = Source::Kind::applications;
+    h.store.catalog = {test::category("caches"), apps};
+    h.start();
+    Store& store = h.scenes->store();
+    WindowTop& top = topOf(h);
+    QWidget* window = h.scenes->mainWindow();
+    auto* content = qobject_cast<MainContent*>(h.scenes->mainWindow()->content());
+    ASSERT_NE(content, nullptr);
+    auto close = [](QDialog* sheet) {
+        sheet->reject();
+        test::settle();
+    };
+
+    // The list's details request.
+    content->setDetailsFor(ListPlan::DetailsRequest{store.categories()[0], false});
+    QDialog* details = sheetOver(window, "detailsSheet");
+    ASSERT_NE(details, nullptr);
+    EXPECT_EQ(details->windowModality(), Qt::WindowModal);
+    EXPECT_EQ(details->findChild<QWidget*>("showEveryApp"), nullptr);
+    close(details);
+    EXPECT_FALSE(content->detailsFor());
+    EXPECT_EQ(sheetOver(window, "detailsSheet"), nullptr);
+
+    // Uninstall: the applications category with every application.
+    top.toolbar()->button("toolbar-uninstall")->click();
+    details = sheetOver(window, "detailsSheet");
+    ASSERT_NE(details, nullptr);
+    EXPECT_NE(details->findChild<QWidget*>("showEveryApp"), nullptr);
+    close(details);
+    EXPECT_FALSE(top.detailsFor());
+
+    top.toolbar()->button("toolbar-maintenance")->click();
+    QDialog* maintenance = sheetOver(window, "maintenanceSheet");
+    ASSERT_NE(maintenance, nullptr);
+    close(maintenance);
+    EXPECT_FALSE(store.showMaintenance());
+
+    store.sampleVitals();
+    top.header()->memoryMeter()->click();
+    EXPECT_TRUE(top.showMemoryUsers());
+    QDialog* memory = sheetOver(window, "memoryUsersSheet");
+    ASSERT_NE(memory, nullptr);
+    close(memory);
+    EXPECT_FALSE(top.showMemoryUsers());
+
+    // Schedule, and the history from it, over the schedule sheet.
+    top.toolbar()->button("toolbar-schedule")->click();
+    QDialog* schedule = sheetOver(window, "scheduleSheet");
+    ASSERT_NE(schedule, nullptr);
+    EXPECT_TRUE(top.showSchedule());
+    schedule->findChild<QPushButton*>("sheetHistory")->click();
+    QDialog* history = sheetOver(schedule, "historySheet");
+    ASSERT_NE(history, nullptr);
+    close(history);
+    close(schedule);
+    EXPECT_FALSE(top.showSchedule());
+    EXPECT_EQ(sheetOver(window, "scheduleSheet"), nullptr);
+}
 
 TEST(WindowTop, WithoutAccessTheSetupShowsAndNothingScansUntilTheUserGoesOn) {
     test::ScenesHarness h;
@@ -144,7 +218,7 @@ TEST(WindowTop, AccessCardWaitsOnAProbeThatSaysNo) {
     setup.poll();
     EXPECT_EQ(changes.count(), 0) << "the poll probes only after the settings were opened";
     h.store.access = false;
-    QTest::keyClick(&setup, Qt::Key_Return); // Open System Settings is the default
+    QTest::keyClick(&setup, Qt::Key_Return); // Open Settings is the default
     EXPECT_EQ(setup.phase(), AccessSetupValues::Phase::waiting);
     EXPECT_TRUE(setup.button("quitAndReopen")->isVisible());
     setup.poll();
