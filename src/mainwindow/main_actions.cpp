@@ -17,20 +17,7 @@ std::string confirmationTitle(const Confirmation& c) {
 }
 
 std::string actionSentence(const CleanAction& action) {
-    switch (action.kind) {
-    case CleanAction::Kind::delete_:
-        return "These will be permanently deleted. They regenerate when needed.";
-    case CleanAction::Kind::trash:
-        return "These will be moved to the Trash. Space is freed once you empty the Trash.";
-    case CleanAction::Kind::admin:
-        return "These are owned by the system. The system will ask for your password, then delete "
-               "them permanently.";
-    case CleanAction::Kind::command:
-        return "These will be removed using Xcode's simctl tool.";
-    case CleanAction::Kind::reviewOnly:
-        return action.advice;
-    }
-    return {};
+    return ListPlan::actionSentence(action);
 }
 
 std::string confirmationMessage(const Confirmation& c, std::int64_t safeTotal,
