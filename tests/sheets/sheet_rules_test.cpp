@@ -96,7 +96,9 @@ TEST(DetailsFooter, UninstallNeedsOneSelectedAndNoLookup) {
         {{false, true, false, true}, "Looking\u2026", false},
     };
     for (const auto& c : cases) {
-        const auto* button = find(detailsFooter(apps, c.state), "uninstall");
+        // The footer must outlive the button found in it.
+        const auto footer = detailsFooter(apps, c.state);
+        const auto* button = find(footer, "uninstall");
         ASSERT_NE(button, nullptr);
         EXPECT_EQ(button->title, c.title);
         EXPECT_EQ(button->enabled, c.enabled);
