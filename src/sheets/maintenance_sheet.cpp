@@ -42,17 +42,7 @@ MaintenanceSheet::MaintenanceSheet(Store& store, MaintenanceSource source, QWidg
     header->addWidget(intro);
     layout->addLayout(header);
 
-    auto* scroll = new QScrollArea;
-    scroll->setObjectName("maintenanceList");
-    scroll->setWidgetResizable(true);
-    scroll->setFrameShape(QFrame::NoFrame);
-    auto* holder = new QWidget;
-    rows_ = new QVBoxLayout(holder);
-    rows_->setContentsMargins(0, 0, 0, 0);
-    rows_->setSpacing(0);
-    scroll->setWidget(holder);
-    dressScrollArea(scroll, skinOf(this));
-    layout->addWidget(scroll, 1);
+    layout->addWidget(sheetRowList(this, "maintenanceList", &rows_), 1);
 
     layout->addWidget(new SheetReportBanner(store_));
 

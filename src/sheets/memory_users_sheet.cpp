@@ -42,17 +42,7 @@ MemoryUsersSheet::MemoryUsersSheet(Store& store, MemoryProvider provider, QWidge
     pressure_->setWordWrap(true);
     layout->addWidget(pressure_);
 
-    auto* scroll = new QScrollArea;
-    scroll->setObjectName("memoryList");
-    scroll->setWidgetResizable(true);
-    scroll->setFrameShape(QFrame::NoFrame);
-    auto* holder = new QWidget;
-    rows_ = new QVBoxLayout(holder);
-    rows_->setContentsMargins(0, 0, 0, 0);
-    rows_->setSpacing(0);
-    scroll->setWidget(holder);
-    dressScrollArea(scroll, skinOf(this));
-    layout->addWidget(scroll, 1);
+    layout->addWidget(sheetRowList(this, "memoryList", &rows_), 1);
 
     noteText_ = new SheetText({}, TextStyle::callout, SheetText::Tone::secondary);
     noteText_->setObjectName("note");

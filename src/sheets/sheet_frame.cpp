@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QProgressBar>
+#include <QScrollArea>
 #include <QVBoxLayout>
 
 #include "appearance/icons.h"
@@ -66,6 +67,20 @@ QPushButton* sheetButton(const QString& text, const QString& objectName, QWidget
     button->setAutoDefault(false);
     button->setDefault(false);
     return button;
+}
+
+QScrollArea* sheetRowList(QWidget* sheet, const QString& objectName, QVBoxLayout** rows) {
+    auto* scroll = new QScrollArea;
+    scroll->setObjectName(objectName);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    auto* holder = new QWidget;
+    *rows = new QVBoxLayout(holder);
+    (*rows)->setContentsMargins(0, 0, 0, 0);
+    (*rows)->setSpacing(0);
+    scroll->setWidget(holder);
+    dressScrollArea(scroll, skinOf(sheet));
+    return scroll;
 }
 
 SheetReportBanner::SheetReportBanner(Store& store, QWidget* parent)

@@ -13,6 +13,8 @@
 #include <QDialog>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QVBoxLayout>
 
 #include "appearance/skin.h"
 #include "appearance/typography.h"
@@ -49,6 +51,9 @@ class SheetText : public QLabel {
 
 // A push button that is never a default button (Return does not press it).
 QPushButton* sheetButton(const QString& text, const QString& objectName, QWidget* parent = nullptr);
+
+// A frameless scroll area dressed in `sheet`'s skin, whose rows go into the returned layout.
+QScrollArea* sheetRowList(QWidget* sheet, const QString& objectName, QVBoxLayout** rows);
 
 // The store's report with its Dismiss button; hidden while there is none.
 class SheetReportBanner : public QWidget {
