@@ -24,6 +24,7 @@
 #include <fmt/format.h>
 #include <tbb/parallel_for.h>
 #include <vips/vips.h>
+#include <vips/vector.h>
 
 #include "finders/similar_images.h"
 #include "support.h"
@@ -141,6 +142,7 @@ int main(int argc, char** argv) {
     // place invalidates, is not safe for that.
     if (VIPS_INIT("bench_pictures") != 0) return 2;
     vips_cache_set_max(0);
+    vips_vector_set_enabled(FALSE); // as the finder does: its compiled loops are not thread-safe
     int photos = argc > 2 ? std::atoi(argv[2]) : 300;
     int most = argc > 3 ? std::atoi(argv[3]) : 3000;
     int copies = photos / 10;

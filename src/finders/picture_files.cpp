@@ -8,6 +8,7 @@
 
 #include <libheif/heif.h>
 #include <vips/vips.h>
+#include <vips/vector.h>
 
 #include "base/unique_fd.h"
 
@@ -31,6 +32,10 @@ bool libvipsReady() {
     static std::once_flag once;
     std::call_once(once, [] {
         if (VIPS_INIT("bramwick") != 0) return;
+        // The run-time compiled loops that libvips uses for resizing corrupt memory when
+        // pictures are drawn on several threads while operations come and go (it crashed within
+        // a few thousand small photos). The plain loops are no slower here.
+        vips_vector_set_enabled(FALSE);
         vips_concurrency_set(1);
         vips_cache_set_max(0);
         vips_cache_set_max_mem(0);

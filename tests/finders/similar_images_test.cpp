@@ -465,3 +465,27 @@ TEST(SimilarImages, GroupsAsThePlainSearchDoes) {
         }
     }
 }
+
+// Outlines are drawn on every thread at once, thousands of times over: the same outline each time,
+// and never a crash or a corrupted one (libvips's compiled loops once broke this within seconds).
+TEST(SimilarImages, OutlinesDrawnOnManyThreadsAtOnceAreAlwaysTheSame) {
+    std::string dir = test::home() + "/Pictures";
+    fs::create_directories(dir);
+    std::vector<Candidate> candidates;
+    for (unsigned k = 0; k < 40; ++k) {
+        std::string path = fmt::format("{}/P{:02}.jpg", dir, k);
+        test::Picture::photo(160 + 8 * static_cast<int>(k % 5), 120, 700 + k).save(path, "[Q=85]");
+        candidates.push_back(picture(path, 160, 120));
+    }
+    auto first = outlines(candidates);
+    for (const auto& outline : first)
+        ASSERT_TRUE(outline);
+    std::vector<Candidate> many;
+    for (int round = 0; round < 100; ++round)
+        many.insert(many.end(), candidates.begin(), candidates.end());
+    auto again = outlines(many);
+    for (std::size_t i = 0; i < again.size(); ++i) {
+        ASSERT_TRUE(again[i]) << i;
+        ASSERT_EQ(again[i]->grey, first[i % candidates.size()]->grey) << i;
+    }
+}
