@@ -23,8 +23,8 @@
 
 #include <fmt/format.h>
 #include <tbb/parallel_for.h>
-#include <vips/vips.h>
 #include <vips/vector.h>
+#include <vips/vips.h>
 
 #include "finders/similar_images.h"
 #include "support.h"

@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
     g++ cmake ninja-build pkg-config ccache make
     qt6-base-dev qt6-svg-dev qcoro-qt6-dev libgl-dev libxcb1-dev
-    libsqlite3-dev libssl-dev libxxhash-dev libvips-dev libheif-dev libtbb-dev
+    libsqlite3-dev libssl-dev libxxhash-dev libvips-dev libheif-dev libjpeg-dev libtbb-dev
     nlohmann-json3-dev libfmt-dev libplist-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     procps tzdata dbus-daemon

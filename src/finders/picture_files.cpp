@@ -2,13 +2,17 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <unistd.h>
 
+#include <jpeglib.h>
 #include <libheif/heif.h>
-#include <vips/vips.h>
 #include <vips/vector.h>
+#include <vips/vips.h>
 
 #include "base/unique_fd.h"
 
@@ -106,6 +110,145 @@ bool readAll(int fd, void* buffer, std::size_t length, std::int64_t offset) {
         offset += got;
     }
     return true;
+}
+
+// The image's pixels, computed on this thread a band of rows at a time from top to bottom (the
+// order in which a picture read in one pass gives them), packed row after row. libvips's own
+// evaluation hands every picture to worker threads of its own; with one picture per thread
+// already, that only adds hand-overs between threads, which cost more than the drawing of a small
+// picture.
+std::optional<std::vector<unsigned char>> pixelsOf(VipsImage* image) {
+    Ref<VipsRegion> region(vips_region_new(image));
+    if (!region) {
+        vips_error_clear();
+        return std::nullopt;
+    }
+    const int width = image->Xsize, height = image->Ysize;
+    const auto line = static_cast<std::size_t>(VIPS_IMAGE_SIZEOF_LINE(image));
+    std::vector<unsigned char> pixels(line * static_cast<std::size_t>(height));
+    constexpr int band = 16;
+    for (int top = 0; top < height; top += band) {
+        VipsRect rect{0, top, width, std::min(band, height - top)};
+        if (vips_region_prepare(region.get(), &rect) != 0) {
+            vips_error_clear();
+            return std::nullopt;
+        }
+        for (int y = top; y < top + rect.height; ++y)
+            std::memcpy(pixels.data() + static_cast<std::size_t>(y) * line,
+                        VIPS_REGION_ADDR(region.get(), 0, y), line);
+    }
+    return pixels;
+}
+
+// Pixels in memory as an image, with what the later steps read of the picture they came from:
+// how they are to be read (the interpretation), its colour profile and its orientation.
+Image imageOf(const std::vector<unsigned char>& pixels, int width, int height, int bands,
+              VipsBandFormat format, VipsImage* from) {
+    Image image(vips_image_new_from_memory_copy(pixels.data(), pixels.size(), width, height, bands,
+                                                format));
+    if (!image) {
+        vips_error_clear();
+        return image;
+    }
+    image.get()->Type = from->Type;
+    const void* profile = nullptr;
+    std::size_t profileLength = 0;
+    if (vips_image_get_typeof(from, VIPS_META_ICC_NAME) &&
+        vips_image_get_blob(from, VIPS_META_ICC_NAME, &profile, &profileLength) == 0)
+        vips_image_set_blob_copy(image.get(), VIPS_META_ICC_NAME, profile, profileLength);
+    int orientation = 0;
+    if (vips_image_get_typeof(from, VIPS_META_ORIENTATION) &&
+        vips_image_get_int(from, VIPS_META_ORIENTATION, &orientation) == 0)
+        vips_image_set_int(image.get(), VIPS_META_ORIENTATION, orientation);
+    vips_error_clear();
+    return image;
+}
+
+// The image computed now and held in memory.
+bool holdInMemory(Image& image) {
+    VipsImage* in = image.get();
+    auto pixels = pixelsOf(in);
+    if (!pixels) return false;
+    Image held = imageOf(*pixels, in->Xsize, in->Ysize, in->Bands, in->BandFmt, in);
+    if (!held) return false;
+    image = std::move(held);
+    return true;
+}
+
+// A JPEG decoded by libjpeg from the whole file in memory, rather than through libvips's reader,
+// which hands the decoder a few kilobytes at a time: with so little in hand the decoder takes its
+// slow path for most of each buffer, and the entropy-coded data is most of what a photo costs to
+// draw. libjpeg reports a fatal error by calling `error_exit`, which must not return: it jumps
+// back here, over libjpeg's own frames only.
+struct JpegDecoding {
+    jpeg_error_mgr errors{};
+    std::jmp_buf failed{};
+    jpeg_decompress_struct info{};
+    std::vector<unsigned char> row;
+    std::vector<unsigned char> pixels;
+};
+
+// Decodes at 1/`shrink` of the size into `width` x `height` pixels: libjpeg rounds a scaled size
+// up and draws the partial block at the edge, where libvips leaves that block out, so the size is
+// the stored one divided by `shrink`, rounded down, as libvips gives it.
+bool decodeJpeg(JpegDecoding& d, const std::vector<unsigned char>& file, int shrink,
+                JDIMENSION width, JDIMENSION height) {
+    d.info.err = jpeg_std_error(&d.errors);
+    d.errors.error_exit = [](j_common_ptr info) {
+        std::longjmp(reinterpret_cast<JpegDecoding*>(info->err)->failed, 1);
+    };
+    d.errors.emit_message = [](j_common_ptr, int) {}; // damaged data is drawn as far as it goes
+    if (setjmp(d.failed)) {
+        jpeg_destroy_decompress(&d.info);
+        return false;
+    }
+    jpeg_create_decompress(&d.info);
+    jpeg_mem_src(&d.info, file.data(), static_cast<unsigned long>(file.size()));
+    jpeg_read_header(&d.info, TRUE);
+    // Grey and colour pictures only; CMYK and the rarer kinds are left to libvips.
+    if (d.info.jpeg_color_space == JCS_GRAYSCALE && d.info.num_components == 1)
+        d.info.out_color_space = JCS_GRAYSCALE;
+    else if ((d.info.jpeg_color_space == JCS_YCbCr || d.info.jpeg_color_space == JCS_RGB) &&
+             d.info.num_components == 3)
+        d.info.out_color_space = JCS_RGB;
+    else
+        longjmp(d.failed, 1);
+    d.info.scale_num = 1;
+    d.info.scale_denom = static_cast<unsigned>(shrink);
+    jpeg_start_decompress(&d.info);
+    if (d.info.output_width < width || d.info.output_height < height) longjmp(d.failed, 1);
+    const auto components = static_cast<std::size_t>(d.info.output_components);
+    const std::size_t line = std::size_t{width} * components;
+    d.row.resize(std::size_t{d.info.output_width} * components);
+    d.pixels.resize(line * height);
+    while (d.info.output_scanline < height) {
+        const std::size_t y = d.info.output_scanline;
+        JSAMPROW row = d.row.data();
+        if (jpeg_read_scanlines(&d.info, &row, 1) != 1) longjmp(d.failed, 1);
+        std::memcpy(d.pixels.data() + y * line, d.row.data(), line);
+    }
+    jpeg_destroy_decompress(&d.info); // the rows left out are never decoded
+    return true;
+}
+
+// The JPEG at 1/`shrink` of its size, decoded here; none when libvips is to decode it instead
+// (an unusual kind of JPEG, a file too large to read whole, or a failure).
+Image decodedJpeg(int fd, std::int64_t fileSize, int shrink, VipsImage* header) {
+    constexpr std::int64_t mostFileBytes = std::int64_t{64} << 20;
+    constexpr std::int64_t mostDecodedPixels = std::int64_t{16} << 20;
+    const int width = header->Xsize / shrink, height = header->Ysize / shrink;
+    if (fileSize < 4 || fileSize > mostFileBytes || header->BandFmt != VIPS_FORMAT_UCHAR ||
+        (header->Bands != 1 && header->Bands != 3) || width < 1 || height < 1 ||
+        std::int64_t{width} * height > mostDecodedPixels)
+        return Image();
+    std::vector<unsigned char> file(static_cast<std::size_t>(fileSize));
+    if (!readAll(fd, file.data(), file.size(), 0)) return Image();
+    JpegDecoding decoding;
+    if (!decodeJpeg(decoding, file, shrink, static_cast<JDIMENSION>(width),
+                    static_cast<JDIMENSION>(height)) ||
+        decoding.info.output_components != header->Bands)
+        return Image();
+    return imageOf(decoding.pixels, width, height, header->Bands, VIPS_FORMAT_UCHAR, header);
 }
 
 std::string leading(int fd) {
@@ -279,6 +422,10 @@ std::optional<Loaded> load(int fd, Format format, std::int64_t fileSize, int tar
         int longer = std::max(header.get()->Xsize, header.get()->Ysize);
         while (shrink < 8 && longer / (shrink * 2) >= target)
             shrink *= 2;
+        if (format == Format::jpeg) {
+            loaded.image = decodedJpeg(fd, fileSize, shrink, header.get());
+            if (loaded.image) return loaded;
+        }
         header.reset();
         if (vips_source_rewind(source.get()) != 0) {
             vips_error_clear();
@@ -412,11 +559,7 @@ std::optional<std::vector<unsigned char>> render(const std::string& path,
             return std::nullopt;
     }
     // Everything from here on works on the small thumbnail, in memory.
-    if (!apply(image, [](VipsImage* in, VipsImage** out) {
-            *out = vips_image_copy_memory(in);
-            return *out ? 0 : -1;
-        }))
-        return std::nullopt;
+    if (!holdInMemory(image)) return std::nullopt;
     if (!toSrgb(image)) return std::nullopt;
     if (!apply(image,
                [](VipsImage* in, VipsImage** out) { return vips_autorot(in, out, nullptr); }))
@@ -442,17 +585,8 @@ std::optional<std::vector<unsigned char>> render(const std::string& path,
                });
     if (!finished) return std::nullopt;
     std::size_t expected = static_cast<std::size_t>(squareSide) * squareSide * (grey ? 1 : 4);
-    std::size_t length = 0;
-    void* memory = vips_image_write_to_memory(image.get(), &length);
-    if (!memory) {
-        vips_error_clear();
-        return std::nullopt;
-    }
-    std::optional<std::vector<unsigned char>> pixels;
-    if (length == expected)
-        pixels.emplace(static_cast<unsigned char*>(memory),
-                       static_cast<unsigned char*>(memory) + length);
-    g_free(memory);
+    auto pixels = pixelsOf(image.get());
+    if (!pixels || pixels->size() != expected) return std::nullopt;
     return pixels;
 }
 

@@ -375,6 +375,34 @@ TEST(SimilarImages, NeverDecodesAProgressiveJpegTooLargeToHold) {
     EXPECT_FALSE(detail(path));
 }
 
+// A damaged JPEG, as a broken download leaves it, is drawn as far as its data goes or not at
+// all, and never takes the finder down.
+TEST(SimilarImages, DrawsADamagedJpegAsFarAsItGoes) {
+    test::clearHome();
+    std::string dir = test::home() + "/Pictures";
+    test::Picture::photo(1000, 749, 12).save(dir + "/whole.jpg", "[Q=85]");
+    std::string bytes = test::readFile(dir + "/whole.jpg");
+    auto write = [&](const std::string& name, const std::string& content) {
+        std::ofstream(dir + "/" + name, std::ios::binary | std::ios::trunc) << content;
+        return dir + "/" + name;
+    };
+    std::string garbled = bytes;
+    for (std::size_t k = garbled.size() / 3; k < garbled.size() / 3 + 400; ++k)
+        garbled[k] = static_cast<char>(k * 37);
+
+    auto whole = outline(dir + "/whole.jpg");
+    ASSERT_TRUE(whole);
+    auto half = outline(write("half.jpg", bytes.substr(0, bytes.size() / 2)));
+    ASSERT_TRUE(half) << "what was saved before the cut is drawn";
+    EXPECT_EQ(std::vector<unsigned char>(half->grey.begin(), half->grey.begin() + 32 * 8),
+              std::vector<unsigned char>(whole->grey.begin(), whole->grey.begin() + 32 * 8))
+        << "the top rows are the picture's own";
+    outline(write("garbled.jpg", garbled)); // drawn or not, but never a crash
+    detail(dir + "/garbled.jpg");
+    EXPECT_FALSE(outline(write("header-only.jpg", bytes.substr(0, 200))));
+    EXPECT_FALSE(outline(write("no-frame.jpg", std::string("\xFF\xD8\xFF\xD9", 4))));
+}
+
 TEST(SimilarImages, FindsAPhotoSavedAgainButNotAChangedOne) {
     test::clearHome();
     std::string home = test::home();
