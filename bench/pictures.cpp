@@ -23,8 +23,9 @@
 
 #include <fmt/format.h>
 #include <tbb/parallel_for.h>
-#include <vips/vector.h>
 #include <vips/vips.h>
+
+#include <vips/vector.h> // needs vips.h before it
 
 #include "finders/similar_images.h"
 #include "support.h"

@@ -11,8 +11,9 @@
 
 #include <jpeglib.h>
 #include <libheif/heif.h>
-#include <vips/vector.h>
 #include <vips/vips.h>
+
+#include <vips/vector.h> // needs vips.h before it
 
 #include "base/unique_fd.h"
 
