@@ -54,9 +54,9 @@ std::vector<char*> pointers(std::vector<std::string>& strings) {
 // The output file of one run, closed and removed however the run ends.
 struct OutputFile {
     std::string path;
-    int fd = -1;
+    UniqueFd fd;
     ~OutputFile() {
-        if (fd >= 0) ::close(fd);
+        fd.reset();
         if (!path.empty()) ::unlink(path.c_str());
     }
 };
@@ -121,41 +121,42 @@ Result runWithInput(const std::vector<std::string>& arguments, double timeout,
 
     OutputFile log;
     std::string logPath = Edition::temporaryDirectory() + "/bramwick-" + Text::newUuid() + ".log";
-    int fd = ::open(logPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd < 0) throw std::system_error(errno, std::generic_category(), "cannot create " + logPath);
+    log.fd.reset(::open(logPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
+    if (!log.fd)
+        throw std::system_error(errno, std::generic_category(), "cannot create " + logPath);
     log.path = logPath;
-    log.fd = fd;
+    const int fd = log.fd.get();
 
     // The input, when there is one, is a file of no name that only this run holds: no length
     // limit as for arguments, and no other program can change it on the way.
     OutputFile inputFile;
     if (input) {
-        inputFile.fd =
-            ::open(Edition::temporaryDirectory().c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-        if (inputFile.fd < 0) {
+        inputFile.fd.reset(
+            ::open(Edition::temporaryDirectory().c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600));
+        if (!inputFile.fd) {
             // A file system without unnamed files: a private named one, unlinked at once.
             std::string name =
                 Edition::temporaryDirectory() + "/bramwick-" + Text::newUuid() + ".input";
-            inputFile.fd =
-                ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
-            if (inputFile.fd >= 0) ::unlink(name.c_str());
+            inputFile.fd.reset(
+                ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
+            if (inputFile.fd) ::unlink(name.c_str());
         }
-        if (inputFile.fd < 0)
+        if (!inputFile.fd)
             throw std::system_error(errno, std::generic_category(), "cannot store the input");
         for (std::size_t done = 0; done < input->size();) {
-            ssize_t n = ::write(inputFile.fd, input->data() + done, input->size() - done);
+            ssize_t n = ::write(inputFile.fd.get(), input->data() + done, input->size() - done);
             if (n < 0 && errno == EINTR) continue;
             if (n <= 0)
                 throw std::system_error(errno, std::generic_category(), "cannot store the input");
             done += static_cast<std::size_t>(n);
         }
-        ::lseek(inputFile.fd, 0, SEEK_SET);
+        ::lseek(inputFile.fd.get(), 0, SEEK_SET);
     }
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     if (input)
-        posix_spawn_file_actions_adddup2(&actions, inputFile.fd, 0);
+        posix_spawn_file_actions_adddup2(&actions, inputFile.fd.get(), 0);
     else
         posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_adddup2(&actions, fd, 1);

@@ -210,4 +210,12 @@ bool contains(std::string_view text, std::string_view part) {
     return text.find(part) != std::string_view::npos;
 }
 
+std::string sentence(std::string_view text) {
+    std::string out = trimmed(text);
+    if (out.empty()) return out;
+    for (std::string_view end : {".", "!", "?", "\u2026"})
+        if (out.ends_with(end)) return out;
+    return out + ".";
+}
+
 } // namespace bramwick::Text

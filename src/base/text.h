@@ -48,5 +48,8 @@ std::string trimmed(std::string_view text);
 bool startsWith(std::string_view text, std::string_view prefix);
 bool endsWith(std::string_view text, std::string_view suffix);
 bool contains(std::string_view text, std::string_view part);
+// Trimmed, and ended with a full stop unless it already ends in ".", "!", "?" or "\u2026", so a
+// reason can follow another sentence ("Couldn't run ps: not found" → "… not found.").
+std::string sentence(std::string_view text);
 
 } // namespace bramwick::Text

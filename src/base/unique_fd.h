@@ -9,7 +9,7 @@
 namespace bramwick {
 
 class UniqueFd {
-public:
+  public:
     UniqueFd() = default;
     explicit UniqueFd(int fd) : fd_(fd) {}
     UniqueFd(UniqueFd&& other) noexcept : fd_(other.release()) {}
@@ -30,12 +30,12 @@ public:
         fd_ = fd;
     }
 
-private:
+  private:
     int fd_ = -1;
 };
 
 class UniqueDir {
-public:
+  public:
     UniqueDir() = default;
     explicit UniqueDir(DIR* dir) : dir_(dir) {}
     UniqueDir(UniqueDir&& other) noexcept : dir_(std::exchange(other.dir_, nullptr)) {}
@@ -55,14 +55,16 @@ public:
     }
 
     // Opens a folder stream over a descriptor the stream then owns; on failure the descriptor is
-    // closed here, so the caller never has to.
+    // closed here, so the caller never has to. Given no descriptor, it leaves errno as the failed
+    // open set it.
     static UniqueDir adopt(UniqueFd fd) {
+        if (!fd) return {};
         DIR* dir = ::fdopendir(fd.get());
         if (dir) fd.release();
         return UniqueDir(dir);
     }
 
-private:
+  private:
     DIR* dir_ = nullptr;
 };
 

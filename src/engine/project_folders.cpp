@@ -44,8 +44,8 @@ template <typename Visit> void walk(const std::string& root, bool foldersOnly, V
     tbb::parallel_for_each(
         start.begin(), start.end(),
         [&](const PendingFolder& folder, tbb::feeder<PendingFolder>& feeder) {
-            UniqueDir dir(
-                WalkFolders::openSeen(folder.path, device, folder.inode, folder.depth == 0));
+            UniqueDir dir =
+                WalkFolders::openSeen(folder.path, device, folder.inode, folder.depth == 0);
             if (!dir) return;
             int fd = ::dirfd(dir.get());
             while (dirent* entry = ::readdir(dir.get())) {

@@ -77,9 +77,9 @@ class Walk {
 
   private:
     void list(const PendingFolder& folder, tbb::feeder<PendingFolder>& feeder) {
-        UniqueDir dir(WalkFolders::openSeen(folder.path, static_cast<dev_t>(folder.identity.device),
-                                            static_cast<ino_t>(folder.identity.inode),
-                                            folder.isRoot));
+        UniqueDir dir =
+            WalkFolders::openSeen(folder.path, static_cast<dev_t>(folder.identity.device),
+                                  static_cast<ino_t>(folder.identity.inode), folder.isRoot);
         if (!dir) return;
         int fd = ::dirfd(dir.get());
         auto& found = found_.local();

@@ -25,6 +25,11 @@ Content content(const RunningSnapshot& snapshot) {
     return Content::rows;
 }
 
+std::optional<std::string> problemText(const RunningSnapshot& snapshot) {
+    if (snapshot.watchersProblem.empty()) return std::nullopt;
+    return Text::sentence(snapshot.watchersProblem);
+}
+
 std::string cpuText(double cpu) {
     return fmt::format("{:.0f}% CPU", cpu);
 }
@@ -229,6 +234,13 @@ void RunningNowSection::refresh() {
             bodyLayout_->addWidget(row);
         }
         break;
+    }
+    if (const auto problem = RunningNowValues::problemText(running)) {
+        auto* label = new ToneLabel("runningProblem", TextStyle::caption, std::nullopt,
+                                    Tones::secondary, body_);
+        label->setContentsMargins(0, 4, 0, 2);
+        label->setText(q(*problem));
+        bodyLayout_->addWidget(label);
     }
     for (auto* label : body_->findChildren<ToneLabel*>())
         label->recolour();

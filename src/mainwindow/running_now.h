@@ -21,6 +21,8 @@ namespace RunningNowValues {
 std::optional<std::string> swapText(const RunningSnapshot& snapshot);
 enum class Content { checking, nothing, rows };
 Content content(const RunningSnapshot& snapshot);
+// Why the log watchers could not be looked for, as a sentence; none when they were.
+std::optional<std::string> problemText(const RunningSnapshot& snapshot);
 std::string cpuText(double cpu);             // "12% CPU"
 bool cpuHot(double cpu);                     // 25 % of a core or more
 std::string memoryText(std::int64_t memory); // "1.2 GB memory"

@@ -15,6 +15,7 @@
 
 #include "base/paths.h"
 #include "base/text.h"
+#include "base/unique_fd.h"
 #include "platform/held_item.h"
 
 namespace bramwick::SafeDelete {
@@ -65,7 +66,7 @@ namespace {
 
 // One folder being emptied: its open descriptor and the names it held when it was listed.
 struct Frame {
-    int fd = -1;
+    UniqueFd fd;
     std::vector<std::string> names;
     std::size_t next = 0;
     std::string name; // its name in the folder above
@@ -83,7 +84,7 @@ class Removal {
         auto frame = open(parentFd, name, st, path);
         if (!frame) return;
         empty(*frame, 0);
-        ::close(frame->fd);
+        frame.reset(); // closed before the folder itself is removed
         // The item's own folder: its parent lies outside the item and is never changed.
         if (::unlinkat(parentFd, name.c_str(), AT_REMOVEDIR) != 0 && errno != ENOENT)
             note("Could not remove", path, errno);
@@ -107,13 +108,13 @@ class Removal {
         for (const auto& entry : folder.names) {
             std::string entryPath = folder.path + "/" + entry;
             struct stat child {};
-            if (::fstatat(folder.fd, entry.c_str(), &child, AT_SYMLINK_NOFOLLOW) != 0) {
+            if (::fstatat(folder.fd.get(), entry.c_str(), &child, AT_SYMLINK_NOFOLLOW) != 0) {
                 if (errno != ENOENT) note("Could not look at", entryPath, errno);
                 continue;
             }
             if (!S_ISDIR(child.st_mode)) {
                 unlink(folder, entry, entryPath, 0);
-            } else if (child.st_dev != device_ || isMountRoot(folder.fd, entry)) {
+            } else if (child.st_dev != device_ || isMountRoot(folder.fd.get(), entry)) {
                 noteText(Text::homeShortened(entryPath) +
                          " is another mounted file system and was left alone");
             } else {
@@ -121,11 +122,11 @@ class Removal {
             }
         }
         auto emptySubfolder = [&](Subfolder& sub) {
-            auto child = open(folder.fd, sub.name, sub.st, folder.path + "/" + sub.name);
+            auto child = open(folder.fd.get(), sub.name, sub.st, folder.path + "/" + sub.name);
             if (!child) return;
             if (depth + 1 < parallelDepth) {
                 empty(*child, depth + 1);
-                ::close(child->fd);
+                child.reset();
             } else {
                 emptyWithoutRecursion(std::move(*child));
             }
@@ -151,17 +152,17 @@ class Removal {
                 std::string entry = top.names[top.next++];
                 std::string entryPath = top.path + "/" + entry;
                 struct stat child {};
-                if (::fstatat(top.fd, entry.c_str(), &child, AT_SYMLINK_NOFOLLOW) != 0) {
+                if (::fstatat(top.fd.get(), entry.c_str(), &child, AT_SYMLINK_NOFOLLOW) != 0) {
                     if (errno != ENOENT) note("Could not look at", entryPath, errno);
                     continue;
                 }
                 if (S_ISDIR(child.st_mode)) {
-                    if (child.st_dev != device_ || isMountRoot(top.fd, entry)) {
+                    if (child.st_dev != device_ || isMountRoot(top.fd.get(), entry)) {
                         noteText(Text::homeShortened(entryPath) +
                                  " is another mounted file system and was left alone");
                         continue;
                     }
-                    auto frame = open(top.fd, entry, child, entryPath);
+                    auto frame = open(top.fd.get(), entry, child, entryPath);
                     if (frame) stack.push_back(std::move(*frame)); // `top` is stale from here
                     continue;
                 }
@@ -170,7 +171,7 @@ class Removal {
             }
             Frame done = std::move(stack.back());
             stack.pop_back();
-            ::close(done.fd);
+            done.fd.reset();
             // The folder given is removed by whoever opened it.
             if (!stack.empty()) unlink(stack.back(), done.name, done.path, AT_REMOVEDIR);
         }
@@ -192,33 +193,31 @@ class Removal {
     std::optional<Frame> open(int parentFd, const std::string& name, const struct stat& seen,
                               const std::string& path) {
         const int flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
-        int fd = ::openat(parentFd, name.c_str(), flags);
-        if (fd < 0 && errno == EACCES && grantOwnAccess(parentFd, name, seen))
-            fd = ::openat(parentFd, name.c_str(), flags);
-        if (fd < 0) {
+        UniqueFd fd(::openat(parentFd, name.c_str(), flags));
+        if (!fd && errno == EACCES && grantOwnAccess(parentFd, name, seen))
+            fd.reset(::openat(parentFd, name.c_str(), flags));
+        if (!fd) {
             note("Could not open", path, errno);
             return std::nullopt;
         }
         struct stat st {};
-        if (::fstat(fd, &st) != 0 || st.st_dev != seen.st_dev || st.st_ino != seen.st_ino) {
-            ::close(fd);
+        if (::fstat(fd.get(), &st) != 0 || st.st_dev != seen.st_dev || st.st_ino != seen.st_ino) {
             noteText(Text::homeShortened(path) + " changed while it was being removed");
             return std::nullopt;
         }
         Frame frame;
-        frame.fd = fd;
+        frame.fd = std::move(fd);
         frame.name = name;
         frame.path = path;
-        int listing = ::dup(fd);
-        DIR* dir = listing >= 0 ? ::fdopendir(listing) : nullptr;
+        // Listed through a copy of the descriptor: the stream closes its own, the frame keeps its.
+        UniqueDir dir = UniqueDir::adopt(UniqueFd(::dup(frame.fd.get())));
         if (!dir) {
-            if (listing >= 0) ::close(listing);
             note("Could not list", path, errno);
             return frame; // still try to remove it: it may be empty
         }
         for (;;) {
             errno = 0;
-            dirent* entry = ::readdir(dir);
+            dirent* entry = ::readdir(dir.get());
             if (!entry) {
                 if (errno != 0) note("Could not list", path, errno);
                 break;
@@ -227,21 +226,21 @@ class Removal {
             if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0))) continue;
             frame.names.emplace_back(n);
         }
-        ::closedir(dir);
         return frame;
     }
 
     // Removes one entry of a folder inside the item. A folder of the user's that was made
     // read-only (module caches do that) is given write access once and the removal retried.
     void unlink(Frame& folder, const std::string& name, const std::string& path, int flags) {
-        if (::unlinkat(folder.fd, name.c_str(), flags) == 0 || errno == ENOENT) return;
+        if (::unlinkat(folder.fd.get(), name.c_str(), flags) == 0 || errno == ENOENT) return;
         int error = errno;
         if ((error == EACCES || error == EPERM) && !folder.madeWritable) {
             folder.madeWritable = true;
             struct stat st {};
-            if (::fstat(folder.fd, &st) == 0 && st.st_uid == ::geteuid() &&
-                ::fchmod(folder.fd, (st.st_mode & 07777) | S_IRWXU) == 0) {
-                if (::unlinkat(folder.fd, name.c_str(), flags) == 0 || errno == ENOENT) return;
+            if (::fstat(folder.fd.get(), &st) == 0 && st.st_uid == ::geteuid() &&
+                ::fchmod(folder.fd.get(), (st.st_mode & 07777) | S_IRWXU) == 0) {
+                if (::unlinkat(folder.fd.get(), name.c_str(), flags) == 0 || errno == ENOENT)
+                    return;
                 error = errno;
             }
         }
@@ -253,17 +252,14 @@ class Removal {
     // that could meanwhile be a link).
     bool grantOwnAccess(int parentFd, const std::string& name, const struct stat& seen) {
         if (seen.st_uid != ::geteuid()) return false;
-        int handle =
-            ::openat(parentFd, name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (handle < 0) return false;
+        UniqueFd handle(
+            ::openat(parentFd, name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (!handle) return false;
         struct stat st {};
-        bool granted = false;
-        if (::fstat(handle, &st) == 0 && st.st_dev == seen.st_dev && st.st_ino == seen.st_ino) {
-            std::string viaDescriptor = "/proc/self/fd/" + std::to_string(handle);
-            granted = ::chmod(viaDescriptor.c_str(), (st.st_mode & 07777) | S_IRWXU) == 0;
-        }
-        ::close(handle);
-        return granted;
+        if (::fstat(handle.get(), &st) != 0 || st.st_dev != seen.st_dev || st.st_ino != seen.st_ino)
+            return false;
+        std::string viaDescriptor = "/proc/self/fd/" + std::to_string(handle.get());
+        return ::chmod(viaDescriptor.c_str(), (st.st_mode & 07777) | S_IRWXU) == 0;
     }
 
     dev_t device_;

@@ -16,6 +16,7 @@
 #include <tbb/parallel_reduce.h>
 #include <tbb/task_arena.h>
 
+#include "base/unique_fd.h"
 #include "platform/walk_folders.h"
 
 namespace bramwick::TreeSize {
@@ -87,14 +88,14 @@ class TreeMeasure {
     static constexpr std::size_t listedInline = 4096;
 
     void list(const PendingFolder& folder, tbb::feeder<PendingFolder>& feeder) {
-        DIR* dir = WalkFolders::openSeen(folder.path, device_, folder.inode);
+        UniqueDir dir = WalkFolders::openSeen(folder.path, device_, folder.inode);
         if (!dir) return;
-        int fd = ::dirfd(dir);
+        int fd = ::dirfd(dir.get());
         std::int64_t sum = 0;
         std::size_t listed = 0;
         std::string later; // the names past the first few thousand, each ended by a NUL
         std::vector<std::size_t> starts;
-        while (dirent* entry = ::readdir(dir)) {
+        while (dirent* entry = ::readdir(dir.get())) {
             const char* name = entry->d_name;
             if (WalkFolders::isSelfOrParent(name)) continue;
             if (entry->d_type == DT_LNK) continue; // a link counts nothing
@@ -126,7 +127,7 @@ class TreeMeasure {
                 },
                 std::plus<>());
         }
-        ::closedir(dir);
+        dir.reset(); // closed before the subfolders are handed on, so open folders stay few
         for (auto& subfolder : subfolders)
             feeder.add(std::move(subfolder));
         bytes_.local() += sum;

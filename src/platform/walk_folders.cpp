@@ -5,7 +5,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "base/unique_fd.h"
 #include "platform/safe_delete.h"
 
 namespace bramwick::WalkFolders {
@@ -41,17 +40,13 @@ UniqueFd openFolder(const std::string& path, int flags) {
 
 } // namespace
 
-DIR* openSeen(const std::string& path, dev_t device, ino_t inode, bool followLink) {
+UniqueDir openSeen(const std::string& path, dev_t device, ino_t inode, bool followLink) {
     int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | (followLink ? 0 : O_NOFOLLOW);
     UniqueFd fd = openFolder(path, flags);
-    if (!fd) return nullptr;
+    if (!fd) return {};
     struct stat self {};
-    if (::fstat(fd.get(), &self) != 0 || self.st_dev != device || self.st_ino != inode)
-        return nullptr;
-    // The stream takes the descriptor over only once it is open; the caller closes the stream.
-    DIR* folder = ::fdopendir(fd.get());
-    if (folder) fd.release();
-    return folder;
+    if (::fstat(fd.get(), &self) != 0 || self.st_dev != device || self.st_ino != inode) return {};
+    return UniqueDir::adopt(std::move(fd));
 }
 
 bool entersFolder(int folderFd, const char* name, const struct stat& child, dev_t device) {

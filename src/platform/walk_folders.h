@@ -6,12 +6,14 @@
 #include <string>
 #include <sys/stat.h>
 
+#include "base/unique_fd.h"
+
 namespace bramwick::WalkFolders {
 
-// Opens `path` for listing when it is still the folder with this device and inode; null
+// Opens `path` for listing when it is still the folder with this device and inode; empty
 // otherwise (gone, unreadable, or swapped for a link or another mount since it was seen).
 // Only a walk's own root may be reached through a link.
-DIR* openSeen(const std::string& path, dev_t device, ino_t inode, bool followLink = false);
+UniqueDir openSeen(const std::string& path, dev_t device, ino_t inode, bool followLink = false);
 
 // Whether the entry `name` of the open folder, with `child` its lstat, is a folder that a walk
 // over the file system `device` goes into: another device or the root of a bind mount is not.

@@ -5,8 +5,8 @@
 #include <limits>
 #include <variant>
 
-#include "engine/scanner.h"
 #include "base/text.h"
+#include "engine/scanner.h"
 
 namespace bramwick::StoreText {
 
@@ -32,6 +32,12 @@ std::string joinedNames(const std::vector<ScanItem>& items, std::size_t from, st
     for (std::size_t i = from; i < items.size() && i - from < limit; ++i)
         names += (i == from ? "" : ", ") + items[i].name;
     return names;
+}
+
+// A sentence that follows others in a message; nothing for no text.
+std::string laterSentence(std::string_view text) {
+    std::string said = Text::sentence(text);
+    return said.empty() ? said : " " + said;
 }
 
 } // namespace
@@ -82,7 +88,8 @@ std::string moveVerb(std::string_view destination) {
 
 std::string cleanMessage(std::string_view verb, std::size_t cleaned, std::int64_t freed,
                          bool wentToTrash, std::int64_t gain,
-                         const std::vector<Cleaner::Failure>& failures) {
+                         const std::vector<Cleaner::Failure>& failures,
+                         std::string_view extraCommandProblem) {
     std::string message =
         std::string(verb) + " " + plural(cleaned, "item") + " (" + Text::byteCount(freed) + ").";
     if (wentToTrash)
@@ -91,6 +98,7 @@ std::string cleanMessage(std::string_view verb, std::size_t cleaned, std::int64_
         message += " Free space went up by " + Text::byteCount(gain) + ".";
     else
         message += " The system can take a minute to show the freed space in its total.";
+    message += laterSentence(extraCommandProblem);
     return message + failureBlock(failures);
 }
 
@@ -136,12 +144,15 @@ RecordText allSafeRecord(std::int64_t freed, std::int64_t gain) {
                 Text::byteCount(std::max<std::int64_t>(gain, 0)) + "."};
 }
 
-ReportText allSafeReport(std::int64_t freed, std::size_t failures) {
+ReportText allSafeReport(std::int64_t freed, std::size_t failures,
+                         const std::vector<std::string>& extraCommandProblems) {
     std::string message =
         failures > 0 ? std::to_string(failures) +
                            " items could not be removed. Usually an app has them open \u2014 quit "
                            "it and try again."
                      : "All safe categories are clean.";
+    for (const auto& problem : extraCommandProblems)
+        message += laterSentence(problem);
     return {"Freed " + Text::byteCount(freed), message, failures > 0};
 }
 

@@ -9,9 +9,9 @@
 #include <string_view>
 #include <vector>
 
+#include "base/shell.h"
 #include "engine/cleaner.h"
 #include "engine/models.h"
-#include "base/shell.h"
 #include "finders/uninstaller.h"
 #include "system/running.h"
 
@@ -46,10 +46,12 @@ std::string cleanVerb(const CleanupCategory& category);
 std::string moveVerb(std::string_view destination);
 
 // The message of a clean or move: the verb, the count and size, then the sentence about free
-// space (the Trash one only when the items went to the Trash), then the failures.
+// space (the Trash one only when the items went to the Trash), then why the category's extra
+// command could not run (when it could not), then the failures.
 std::string cleanMessage(std::string_view verb, std::size_t cleaned, std::int64_t freed,
                          bool wentToTrash, std::int64_t gain,
-                         const std::vector<Cleaner::Failure>& failures);
+                         const std::vector<Cleaner::Failure>& failures,
+                         std::string_view extraCommandProblem);
 // The record of a clean or move: the category and the size, and the first six names.
 RecordText cleanRecord(const CleanupCategory& category, const std::vector<ScanItem>& cleaned);
 
@@ -63,7 +65,10 @@ ReportText failedReport(std::string_view title, std::string_view what);
 std::string allSafeWarning(std::int64_t total, const std::vector<std::string>& yours);
 // The record and the report after Clean All Safe.
 RecordText allSafeRecord(std::int64_t freed, std::int64_t gain);
-ReportText allSafeReport(std::int64_t freed, std::size_t failures);
+// Why any extra command could not be run follows the message, each as a sentence; those are no
+// failures, as the items were cleaned all the same.
+ReportText allSafeReport(std::int64_t freed, std::size_t failures,
+                         const std::vector<std::string>& extraCommandProblems);
 
 // The report and record after an uninstall, counting only what was really removed: the
 // application when its own move succeeded, and the leftovers among `cleaned`; `systemRemoved`

@@ -159,8 +159,9 @@ QCoro::Task<> Store::finish(CleanupCategory category, Cleaner::Outcome outcome, 
     refreshDisk();
     const std::int64_t gain = gainSince(before);
     const std::int64_t freed = StoreText::totalSize(outcome.cleaned);
-    std::string message = StoreText::cleanMessage(verb, outcome.cleaned.size(), freed, wentToTrash,
-                                                  gain, outcome.failures);
+    std::string message =
+        StoreText::cleanMessage(verb, outcome.cleaned.size(), freed, wentToTrash, gain,
+                                outcome.failures, outcome.extraCommandProblem);
     if (!outcome.cleaned.empty()) {
         auto entry = StoreText::cleanRecord(category, outcome.cleaned);
         record(entry.title, entry.detail);
@@ -245,12 +246,15 @@ QCoro::Task<> Store::cleanEverySafeCategory() {
     const auto before = available();
     std::int64_t freed = 0;
     std::size_t failures = 0;
+    std::vector<std::string> extraCommandProblems;
     for (const auto& category : selected) {
         auto cleaning = cleanWhatIsListed(category, false);
         auto outcome = co_await cleaning;
         if (!outcome) continue;
         freed = StoreText::add(freed, StoreText::totalSize(outcome->cleaned));
         failures += outcome->failures.size();
+        if (!outcome->extraCommandProblem.empty())
+            extraCommandProblems.push_back(outcome->extraCommandProblem);
         auto scanning = scan(category);
         co_await scanning;
     }
@@ -258,7 +262,7 @@ QCoro::Task<> Store::cleanEverySafeCategory() {
     const std::int64_t gain = gainSince(before);
     auto entry = StoreText::allSafeRecord(freed, gain);
     record(entry.title, entry.detail);
-    setReport(StoreText::allSafeReport(freed, failures));
+    setReport(StoreText::allSafeReport(freed, failures, extraCommandProblems));
 }
 
 // Uninstalling

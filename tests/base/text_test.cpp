@@ -99,3 +99,14 @@ TEST(Trimmed, RemovesSpacesAndLineBreaksAtBothEnds) {
     EXPECT_EQ(Text::trimmed("\n  error: x \r\n"), "error: x");
     EXPECT_EQ(Text::trimmed(" \n "), "");
 }
+
+TEST(Sentence, EndsWithOneStopOnly) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"Couldn't run ps: not found", "Couldn't run ps: not found."},
+        {"Done.\n", "Done."},
+        {"Really?", "Really?"},
+        {"Waiting\u2026", "Waiting\u2026"},
+        {" ", ""},
+    };
+    for (const auto& [text, expected] : cases) EXPECT_EQ(Text::sentence(text), expected) << text;
+}

@@ -81,6 +81,11 @@ TEST(RunningNowValues, SwapCpuAndContent) {
     snapshot.swapUsed = 2'000'000'000;
     EXPECT_EQ(RunningNowValues::swapText(snapshot), "Swap is using 2 GB of disk");
 
+    EXPECT_EQ(RunningNowValues::problemText(snapshot), std::nullopt);
+    snapshot.watchersProblem = "Couldn't run ps: cannot launch ps: No such file or directory";
+    EXPECT_EQ(RunningNowValues::problemText(snapshot),
+              "Couldn't run ps: cannot launch ps: No such file or directory.");
+
     EXPECT_EQ(RunningNowValues::cpuText(12.4), "12% CPU");
     EXPECT_EQ(RunningNowValues::cpuText(24.9), "25% CPU");
     EXPECT_FALSE(RunningNowValues::cpuHot(24.9)) << "shown as 25 %, still not hot";

@@ -70,6 +70,7 @@ TEST(RunningNowSection, StoppingAnItemShowsItsSpinnerThenTheReportAndTheBannerDi
     EXPECT_EQ(section->stopButton("watch-7")->text(), "Stop");
     EXPECT_EQ(section->findChild<QLabel*>("runningSwap")->text(), "Swap is using 1 GB of disk");
     EXPECT_TRUE(section->findChild<QLabel*>("runningCpu")->property("hot").toBool());
+    EXPECT_EQ(section->findChild<QLabel*>("runningProblem"), nullptr);
 
     section->stopButton("watch-7")->click();
     EXPECT_TRUE(store->stopping().count("watch-7"));
@@ -77,6 +78,7 @@ TEST(RunningNowSection, StoppingAnItemShowsItsSpinnerThenTheReportAndTheBannerDi
     EXPECT_NE(section->findChild<QWidget*>("stopping-watch-7"), nullptr);
 
     h.snapshot.items.clear(); // stopped: gone from the next snapshot
+    h.snapshot.watchersProblem = "Couldn't run ps: not found";
     h.user.runAll();
     test::deliver();
     h.user.runAll();
@@ -84,6 +86,8 @@ TEST(RunningNowSection, StoppingAnItemShowsItsSpinnerThenTheReportAndTheBannerDi
     QApplication::processEvents();
     EXPECT_TRUE(store->stopping().empty());
     EXPECT_NE(section->findChild<QWidget*>("runningNothing"), nullptr);
+    ASSERT_NE(section->findChild<QLabel*>("runningProblem"), nullptr);
+    EXPECT_EQ(section->findChild<QLabel*>("runningProblem")->text(), "Couldn't run ps: not found.");
     ASSERT_TRUE(store->report());
     EXPECT_TRUE(banner->isVisible());
     EXPECT_EQ(banner->findChild<QLabel*>("reportTitle")->text(), "Stopped log stream");

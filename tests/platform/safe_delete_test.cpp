@@ -1,5 +1,6 @@
 #include <atomic>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <linux/fs.h>
 #include <sched.h>
@@ -15,6 +16,7 @@
 
 #include "platform/safe_copy.h"
 #include "platform/safe_delete.h"
+#include "platform/trash.h"
 #include "support/fixture.h"
 
 using namespace bramwick;
@@ -43,6 +45,13 @@ std::string makeSocket(const std::string& path) {
     ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
     ::close(fd);
     return path;
+}
+
+std::size_t openDescriptors() {
+    std::size_t count = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
+        ++count;
+    return count;
 }
 
 } // namespace
@@ -241,5 +250,80 @@ TEST_F(SafeDeleteTest, TheCopyTellsWhetherTheSourceChangedSinceItWasCopied) {
         EXPECT_EQ(SafeCopy::unchangedSince(std::get<HeldItem>(held), copied.seen),
                   std::string(change.name) == "nothing");
         test::removeTree(home("/dst"));
+    }
+}
+
+TEST_F(SafeDeleteTest, NoRemovalCopyOrTrashLeavesADescriptorOpenHoweverItEnds) {
+    // Each step holds folders open while it works; an early return on any path must close them.
+    struct Case {
+        const char* name;
+        std::function<std::optional<std::string>()> run;
+        bool fails;
+    };
+    auto changedHeld = [&](const std::string& path, auto act) {
+        test::makeFile(path, 10);
+        auto held = Held::hold(path);
+        ::rename(path.c_str(), (path + ".old").c_str()); // kept, so its inode is not reused
+        test::makeFile(path, 10);
+        return act(std::get<HeldItem>(held));
+    };
+    const std::vector<Case> cases = {
+        {"a deep tree removed",
+         [&] {
+             test::makeFile(home("/tree/a/b/c/d/e/f/g/h/i/j/file"), 10);
+             return SafeDelete::remove(home("/tree"));
+         },
+         false},
+        {"a removal of something swapped after it was held",
+         [&] {
+             return changedHeld(home("/swapped"), [](auto& h) { return SafeDelete::remove(h); });
+         },
+         true},
+        {"a copy onto what is already there",
+         [&] {
+             test::makeFile(home("/src/a/b/file"), 10);
+             test::makeFolder(home("/taken"));
+             return SafeCopy::copy(home("/src"), home("/taken"));
+         },
+         true},
+        {"a copy that meets a special file deep inside and takes its part copy away",
+         [&] {
+             test::makeFile(home("/src/a/b/c/file"), 10);
+             makeSocket(home("/src/a/b/c/z.socket"));
+             return SafeCopy::copy(home("/src"), home("/dst"));
+         },
+         true},
+        {"a copy into itself",
+         [&] {
+             test::makeFile(home("/src/a/file"), 10);
+             return SafeCopy::copy(home("/src"), home("/src/a/inside"));
+         },
+         true},
+        {"a move to the Trash past a name taken without its record",
+         [&] {
+             test::makeFile(Trash::homeTrash() + "/files/item.txt", 10);
+             return Trash::moveToTrash(test::makeFile(home("/item.txt"), 10));
+         },
+         false},
+        {"a move to the Trash of something swapped after it was held",
+         [&] {
+             return changedHeld(home("/swapped"), [](auto& h) { return Trash::moveToTrash(h); });
+         },
+         true},
+        {"a move to a Trash whose folder is a file",
+         [&] {
+             test::makeFile(home("/not-a-trash"), 10);
+             return Trash::moveInto(test::makeFile(home("/item.txt"), 10),
+                                    {home("/not-a-trash"), std::nullopt});
+         },
+         true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::clearHome();
+        const std::size_t before = openDescriptors();
+        auto problem = c.run();
+        EXPECT_EQ(problem.has_value(), c.fails) << problem.value_or("");
+        EXPECT_EQ(openDescriptors(), before);
     }
 }

@@ -37,19 +37,15 @@ TEST_F(WalkFoldersTest, AFolderIsOpenedOnlyWhileItIsStillTheOneSeen) {
     test::makeLink(folder, home("/link"));
     struct stat seen = statOf(folder);
 
-    DIR* same = WalkFolders::openSeen(folder, seen.st_dev, seen.st_ino);
-    ASSERT_NE(same, nullptr);
-    ::closedir(same);
+    EXPECT_TRUE(WalkFolders::openSeen(folder, seen.st_dev, seen.st_ino));
     // A link to the very same folder is refused below a root, and followed only as a root.
-    EXPECT_EQ(WalkFolders::openSeen(home("/link"), seen.st_dev, seen.st_ino), nullptr);
-    DIR* root = WalkFolders::openSeen(home("/link"), seen.st_dev, seen.st_ino, true);
-    ASSERT_NE(root, nullptr);
-    ::closedir(root);
+    EXPECT_FALSE(WalkFolders::openSeen(home("/link"), seen.st_dev, seen.st_ino));
+    EXPECT_TRUE(WalkFolders::openSeen(home("/link"), seen.st_dev, seen.st_ino, true));
     // Swapped for another folder after it was seen, or gone.
     ASSERT_EQ(::rename(folder.c_str(), home("/moved").c_str()), 0);
     test::makeFolder(folder);
-    EXPECT_EQ(WalkFolders::openSeen(folder, seen.st_dev, seen.st_ino), nullptr);
-    EXPECT_EQ(WalkFolders::openSeen(home("/missing"), seen.st_dev, seen.st_ino), nullptr);
+    EXPECT_FALSE(WalkFolders::openSeen(folder, seen.st_dev, seen.st_ino));
+    EXPECT_FALSE(WalkFolders::openSeen(home("/missing"), seen.st_dev, seen.st_ino));
 }
 
 TEST_F(WalkFoldersTest, ABindMountInsideIsNeitherMeasuredNorListed) {

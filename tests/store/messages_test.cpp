@@ -28,6 +28,7 @@ TEST(StoreText, CleanMessages) {
         std::int64_t gain;
         int failed;
         std::string expected;
+        std::string extraCommandProblem = {};
     };
     const std::vector<Case> cases = {
         {"Removed", 3, 1'500'000, false, 2'000'000'000, 0,
@@ -50,10 +51,15 @@ TEST(StoreText, CleanMessages) {
          "Removed 0 items (Zero KB). The system can take a minute to show the freed space in its "
          "total.\n\n7 could not be removed:\n\u2022 f1: busy\n\u2022 f2: busy\n\u2022 f3: "
          "busy\n\u2022 f4: busy\n\u2022 f5: busy"},
+        // An extra command that could not start is told after the sentences, before the list.
+        {"Removed", 2, 1'500'000, false, 2'000'000'000, 1,
+         "Removed 2 items (1.5 MB). Free space went up by 2 GB. Couldn't run brew: cannot launch "
+         "brew: No such file or directory.\n\n1 could not be removed:\n\u2022 f1: busy",
+         "Couldn't run brew: cannot launch brew: No such file or directory"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(StoreText::cleanMessage(c.verb, c.cleaned, c.freed, c.toTrash, c.gain,
-                                          failures(c.failed)),
+                                          failures(c.failed), c.extraCommandProblem),
                   c.expected)
             << c.expected;
 }
@@ -116,13 +122,17 @@ TEST(StoreText, CleanAllSafeTexts) {
     EXPECT_EQ(StoreText::allSafeRecord(0, -300).detail,
               "Freed Zero KB. Free space went up by Zero KB.");
 
-    EXPECT_EQ(StoreText::allSafeReport(0, 0),
+    EXPECT_EQ(StoreText::allSafeReport(0, 0, {}),
               (StoreText::ReportText{"Freed Zero KB", "All safe categories are clean.", false}));
-    EXPECT_EQ(StoreText::allSafeReport(1'500'000, 1),
+    EXPECT_EQ(StoreText::allSafeReport(1'500'000, 1, {}),
               (StoreText::ReportText{"Freed 1.5 MB",
                                      "1 items could not be removed. Usually an app has them open "
                                      "\u2014 quit it and try again.",
                                      true}));
+    EXPECT_EQ(StoreText::allSafeReport(1'500'000, 0, {"Couldn't run brew: not found"}),
+              (StoreText::ReportText{"Freed 1.5 MB",
+                                     "All safe categories are clean. Couldn't run brew: not found.",
+                                     false}));
 }
 
 TEST(StoreText, MaintenanceTexts) {

@@ -105,6 +105,28 @@ TEST(StoreClean, ADeleteSaysWhatTheDiskGainedAndListsFailures) {
     EXPECT_EQ(store->log().size(), 1u);
 }
 
+TEST(StoreClean, AnExtraCommandThatCouldNotStartIsToldButIsNoFailure) {
+    test::StoreHarness h;
+    h.catalog = {caches()};
+    h.access = false;
+    h.contents["caches"] = {item("a", 10)};
+    auto services = h.services();
+    services.clean = [clean = services.clean](const std::vector<ScanItem>& items,
+                                              const CleanupCategory& c) {
+        auto outcome = clean(items, c);
+        outcome.extraCommandProblem = "Couldn't run brew: not found";
+        return outcome;
+    };
+    Store store(services);
+    auto cleaning = store.clean(caches(), {item("a", 10)});
+    h.user.runAll();
+    ASSERT_TRUE(store.report());
+    EXPECT_EQ(store.report()->message,
+              "Removed 1 item (10 bytes). The system can take a minute to show the freed space in "
+              "its total. Couldn't run brew: not found.");
+    EXPECT_FALSE(store.report()->hasFailures);
+}
+
 TEST(StoreClean, AMoveOutOfATrashCategoryNeverAsksToEmptyTheTrash) {
     test::StoreHarness h;
     h.catalog = {documents(), trash()};

@@ -3,6 +3,7 @@
 #include "app/cli/modes.h"
 #include "app/cli/output.h"
 #include "app/cli/system_modes.h"
+#include "base/text.h"
 
 namespace bramwick::Cli {
 
@@ -12,6 +13,7 @@ void printRunning(const RunningSnapshot& snapshot, std::ostream& out) {
         out << fmt::format("{:5.1f}% CPU  {}  {}{}{}\n", item.cpu, size(item.memory), item.name,
                            dash, item.detail);
     if (snapshot.items.empty()) out << "No simulators or leftover log watchers running.\n";
+    if (!snapshot.watchersProblem.empty()) out << Text::sentence(snapshot.watchersProblem) << "\n";
 }
 
 int runningMode(std::ostream& out) {

@@ -18,7 +18,8 @@ void printMemoryUsers(const std::vector<MemoryUsers::Entry>& entries, std::ostre
 void printMaintenance(const std::vector<MaintenanceTask>& tasks,
                       const std::vector<Maintenance::Retired>& retired, std::ostream& out);
 
-// --running: the swap line, then one line per item, or the line that says nothing runs.
+// --running: the swap line, then one line per item, or the line that says nothing runs, then
+// why the log watchers could not be looked for, when they could not.
 void printRunning(const RunningSnapshot& snapshot, std::ostream& out);
 
 } // namespace bramwick::Cli

@@ -27,6 +27,13 @@ TEST(RunningMode, PrintsSwapThenOneLinePerItem) {
     EXPECT_EQ(out.str(), "Swap: 1.5 MB of 2 GB\n"
                          "123.5% CPU  2 MB  iPhone 15 \u2014 iOS 17.2\n"
                          "  0.0% CPU  Zero KB  Log watcher \u2014 Running for 1 hour\n");
+
+    snapshot.items.clear();
+    snapshot.watchersProblem = "Couldn't run ps: cannot launch ps";
+    std::ostringstream withoutPs;
+    Cli::printRunning(snapshot, withoutPs);
+    EXPECT_EQ(withoutPs.str(), "Swap: 1.5 MB of 2 GB\nNo simulators or leftover log watchers "
+                               "running.\nCouldn't run ps: cannot launch ps.\n");
 }
 
 TEST(MemoryMode, PrintsOneLinePerUserWithItsKind) {
