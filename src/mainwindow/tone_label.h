@@ -7,6 +7,7 @@
 
 #include <QLabel>
 
+#include "appearance/number_transition.h"
 #include "appearance/skin.h"
 #include "appearance/typography.h"
 
@@ -40,6 +41,28 @@ class ToneLabel : public QLabel {
 
   private:
     ToneOf tone_;
+};
+
+// A toned label showing a number that moves to each new value (number_transition.h). `text()`
+// is always the settled text of the latest value; only the painting moves, and while it moves
+// the label keeps room for every text the move can show.
+class NumberLabel : public ToneLabel {
+    Q_OBJECT
+
+  public:
+    NumberLabel(const QString& objectName, TextStyle style, std::optional<QFont::Weight> weight,
+                ToneOf tone, NumberTransitions::Kind kind, int milliseconds,
+                NumberMotion::Format format, QWidget* parent = nullptr);
+    void setValue(double value);
+    QString shownText() const { return transition_->motion().shownText(); }
+    NumberTransition& transition() { return *transition_; }
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    NumberMotion::Format format_;
+    NumberTransition* transition_;
 };
 
 } // namespace bramwick

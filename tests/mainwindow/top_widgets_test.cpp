@@ -43,6 +43,16 @@ struct Window {
     QWidget root;
 };
 
+// Turns the process-wide motion switch on for one test and back off.
+struct MotionOn {
+    MotionOn() { Motion::setEnabled(true); }
+    ~MotionOn() { Motion::setEnabled(false); }
+};
+
+bool strictlyBetween(double value, double low, double high) {
+    return value > low && value < high;
+}
+
 } // namespace
 
 TEST(RunningNowSection, StoppingAnItemShowsItsSpinnerThenTheReportAndTheBannerDismisses) {
@@ -178,4 +188,51 @@ TEST(ScanningHero, ShowsWhileAFullScanRunsInASkinnedWindow) {
     EXPECT_FALSE(row->isVisible()) << "never in classic";
     h.user.runAll();
     test::deliver();
+}
+
+TEST(DiskHeader, ANewReadingRollsTheFreeSpaceAndEasesTheRingOnlyWhileMotionIsOn) {
+    widgetApplication();
+    test::StoreHarness h;
+    auto store = h.make();
+    auto* header = new DiskHeader(*store, {});
+    Window window(header, Skin::nightfall);
+    auto* free = header->findChild<NumberLabel*>("diskFree");
+    auto* ring = header->findChild<DiskRing*>();
+    ASSERT_NE(free, nullptr);
+    EXPECT_EQ(free->shownText(), "100 GB free");
+    {
+        MotionOn on;
+        h.disk = DiskFigures{1'000'000'000'000, 40'000'000'000, 40'000'000'000};
+        store->refreshDisk();
+        EXPECT_EQ(free->text(), "40 GB free") << "the label holds its new value from the start";
+        ASSERT_TRUE(free->transition().running());
+        ASSERT_TRUE(ring->transition().running());
+        EXPECT_EQ(free->transition().animation().duration(), 1200);
+        EXPECT_EQ(ring->transition().animation().duration(), 1200);
+
+        free->transition().animation().setCurrentTime(400);
+        ring->transition().animation().setCurrentTime(400);
+        const auto frame = free->transition().motion().frame();
+        EXPECT_EQ(frame.from, "100 GB free");
+        EXPECT_EQ(frame.to, "40 GB free");
+        EXPECT_TRUE(strictlyBetween(frame.progress, 0, 1)) << frame.progress;
+        EXPECT_TRUE(strictlyBetween(ring->shownFraction(), 0.9, 0.96)) << ring->shownFraction();
+        EXPECT_EQ(ring->transition().motion().frame().from, "90%");
+        EXPECT_EQ(ring->transition().motion().frame().to, "96%");
+        free->repaint();
+        ring->repaint();
+
+        free->transition().animation().setCurrentTime(1200);
+        ring->transition().animation().setCurrentTime(1200);
+        EXPECT_FALSE(free->transition().running());
+        EXPECT_EQ(free->shownText(), "40 GB free");
+        EXPECT_DOUBLE_EQ(ring->shownFraction(), 0.96);
+        EXPECT_EQ(free->minimumWidth(), 0) << "the room kept for the roll is given back";
+    }
+    h.disk = DiskFigures{1'000'000'000'000, 30'000'000'000, 30'000'000'000};
+    store->refreshDisk();
+    EXPECT_FALSE(free->transition().running());
+    EXPECT_FALSE(ring->transition().running());
+    EXPECT_EQ(free->shownText(), "30 GB free");
+    EXPECT_DOUBLE_EQ(ring->shownFraction(), 0.97);
 }
