@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QStyle>
 
+#include "appearance/motion.h"
 #include "appearance/progress.h"
 #include "appearance/window_dressing.h"
 
@@ -121,6 +122,46 @@ void NumberLabel::paintEvent(QPaintEvent* event) {
     LabelText draw(this);
     NumberTransitions::paintRolling(draw.painter, draw.area, draw.alignment,
                                     transition_->motion().frame());
+}
+
+FadingLabel::FadingLabel(const QString& objectName, TextStyle style,
+                         std::optional<QFont::Weight> weight, ToneOf tone, int milliseconds,
+                         QWidget* parent)
+    : ToneLabel(objectName, style, weight, std::move(tone), parent) {
+    Motion::prepareTransition(fade_, milliseconds);
+    connect(&fade_, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) {
+        progress_ = value.toDouble();
+        update();
+    });
+    connect(&fade_, &QAbstractAnimation::finished, this, [this] {
+        progress_ = 1;
+        update();
+    });
+}
+
+void FadingLabel::fadeTo(const QString& text) {
+    if (text == this->text()) return;
+    fade_.stop();
+    if (!Motion::transitionsAllowed() || !isVisible()) {
+        from_ = text;
+        progress_ = 1;
+        setText(text);
+        return;
+    }
+    // A fade cut short goes on from whichever text showed more.
+    if (progress_ >= 0.5) from_ = this->text();
+    progress_ = 0;
+    setText(text);
+    fade_.start();
+}
+
+void FadingLabel::paintEvent(QPaintEvent* event) {
+    if (progress_ >= 1) return QLabel::paintEvent(event);
+    LabelText draw(this);
+    draw.painter.setOpacity(1 - progress_);
+    draw.painter.drawText(draw.area, draw.alignment, from_);
+    draw.painter.setOpacity(progress_);
+    draw.painter.drawText(draw.area, draw.alignment, text());
 }
 
 } // namespace bramwick

@@ -6,6 +6,7 @@
 #include <functional>
 
 #include <QLabel>
+#include <QVariantAnimation>
 
 #include "appearance/number_transition.h"
 #include "appearance/skin.h"
@@ -63,6 +64,29 @@ class NumberLabel : public ToneLabel {
   private:
     NumberMotion::Format format_;
     NumberTransition* transition_;
+};
+
+// A toned label whose new text cross-fades over the old one, eased out over a fixed time, or
+// simply replaces it while transitions are off or the label is not on screen.
+class FadingLabel : public ToneLabel {
+    Q_OBJECT
+
+  public:
+    FadingLabel(const QString& objectName, TextStyle style, std::optional<QFont::Weight> weight,
+                ToneOf tone, int milliseconds, QWidget* parent = nullptr);
+    void fadeTo(const QString& text);
+    // The text fading out and how far the fade is (1: only `text()` shows).
+    const QString& fadingFrom() const { return from_; }
+    double progress() const { return progress_; }
+    QVariantAnimation& transition() { return fade_; }
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    QString from_;
+    double progress_ = 1;
+    QVariantAnimation fade_;
 };
 
 } // namespace bramwick

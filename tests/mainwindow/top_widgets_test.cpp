@@ -1,5 +1,8 @@
 // The header, the running-now section and the report banner over a store with every service
 // faked.
+#include <memory>
+#include <optional>
+
 #include <QApplication>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -52,6 +55,22 @@ struct MotionOn {
 bool strictlyBetween(double value, double low, double high) {
     return value > low && value < high;
 }
+
+// Two categories, the first holding 2 GB, and the scanning card's row in a window.
+struct HeroWindow {
+    explicit HeroWindow(Skin skin) {
+        widgetApplication();
+        h.catalog = {test::category("a"), test::category("b")};
+        h.contents["a"] = {test::item("x", 2'000'000'000)};
+        store = h.make();
+        row = new ScanningHeroRow(*store);
+        window.emplace(row, skin);
+    }
+    test::StoreHarness h;
+    std::unique_ptr<Store> store;
+    ScanningHeroRow* row = nullptr;
+    std::optional<Window> window;
+};
 
 } // namespace
 
@@ -176,7 +195,7 @@ TEST(ScanningHero, ShowsWhileAFullScanRunsInASkinnedWindow) {
     test::StoreHarness h;
     h.catalog = {test::category("a"), test::category("b")};
     auto store = h.make();
-    QWidget* row = scanningHeroRow(*store);
+    auto* row = new ScanningHeroRow(*store);
     Window window(row, Skin::nightfall);
     EXPECT_FALSE(row->isVisible());
     store->scanAll();
@@ -235,4 +254,89 @@ TEST(DiskHeader, ANewReadingRollsTheFreeSpaceAndEasesTheRingOnlyWhileMotionIsOn)
     EXPECT_FALSE(ring->transition().running());
     EXPECT_EQ(free->shownText(), "30 GB free");
     EXPECT_DOUBLE_EQ(ring->shownFraction(), 0.97);
+}
+
+TEST(ScanningHero, SlidesInCountsUpAndFadesItsLineWhileMotionIsOn) {
+    HeroWindow hero(Skin::hibernia);
+    auto& [h, store, row, window] = hero;
+    MotionOn on;
+    auto* percent = row->findChild<NumberLabel*>("heroPercent");
+    auto* found = row->findChild<NumberLabel*>("heroFound");
+    auto* line = row->findChild<FadingLabel*>("heroLine");
+
+    store->scanAll();
+    EXPECT_TRUE(row->isVisible());
+    ASSERT_EQ(row->transition().state(), QAbstractAnimation::Running);
+    EXPECT_EQ(percent->shownText(), "0%") << "a new scan's card comes in at its start";
+    EXPECT_EQ(found->shownText(), "Zero KB");
+    row->transition().setCurrentTime(175);
+    EXPECT_TRUE(strictlyBetween(row->reveal(), 0, 1)) << row->reveal();
+    EXPECT_NE(row->graphicsEffect(), nullptr) << "it fades in as it comes down";
+    QApplication::processEvents();
+    EXPECT_LT(row->height(), row->hero()->height()) << "the row opens as the card comes down";
+    EXPECT_LT(row->hero()->y(), 0);
+    row->transition().setCurrentTime(350);
+    EXPECT_EQ(row->reveal(), 1);
+    EXPECT_EQ(row->graphicsEffect(), nullptr);
+    QApplication::processEvents();
+    EXPECT_EQ(row->hero()->y(), 0);
+
+    line->transition().setCurrentTime(400);
+    const QString before = line->text();
+    h.user.run(); // "a" is measured: 1 of 2, 2 GB found
+    test::deliver();
+    EXPECT_EQ(percent->text(), "50%");
+    EXPECT_EQ(found->text(), "2 GB");
+    ASSERT_TRUE(percent->transition().running());
+    ASSERT_TRUE(found->transition().running());
+    percent->transition().animation().setCurrentTime(200);
+    found->transition().animation().setCurrentTime(250);
+    EXPECT_NE(percent->shownText(), "0%");
+    EXPECT_NE(percent->shownText(), "50%");
+    EXPECT_NE(found->shownText(), "Zero KB");
+    EXPECT_NE(found->shownText(), "2 GB");
+    row->repaint();
+    percent->transition().animation().setCurrentTime(400);
+    found->transition().animation().setCurrentTime(500);
+    EXPECT_EQ(percent->shownText(), "50%");
+    EXPECT_EQ(found->shownText(), "2 GB");
+
+    ASSERT_NE(line->text(), before);
+    ASSERT_EQ(line->transition().state(), QAbstractAnimation::Running);
+    line->transition().setCurrentTime(200);
+    EXPECT_EQ(line->fadingFrom(), before);
+    EXPECT_TRUE(strictlyBetween(line->progress(), 0, 1));
+    line->transition().setCurrentTime(400);
+    EXPECT_EQ(line->progress(), 1);
+
+    h.user.runAll(); // the scan ends: the card leaves the way it came
+    test::deliver();
+    EXPECT_FALSE(store->scanningAll());
+    EXPECT_TRUE(row->isVisible());
+    ASSERT_EQ(row->transition().state(), QAbstractAnimation::Running);
+    row->transition().setCurrentTime(175);
+    EXPECT_TRUE(strictlyBetween(row->reveal(), 0, 1));
+    row->transition().setCurrentTime(350);
+    EXPECT_FALSE(row->isVisible());
+    EXPECT_EQ(row->reveal(), 0);
+}
+
+TEST(ScanningHero, WithMotionOffComesAndGoesAtOnceWithItsValuesSettled) {
+    HeroWindow hero(Skin::nightfall);
+    auto& [h, store, row, window] = hero;
+    store->scanAll();
+    EXPECT_TRUE(row->isVisible());
+    EXPECT_EQ(row->reveal(), 1);
+    EXPECT_NE(row->transition().state(), QAbstractAnimation::Running);
+    h.user.run();
+    test::deliver();
+    auto* percent = row->findChild<NumberLabel*>("heroPercent");
+    EXPECT_FALSE(percent->transition().running());
+    EXPECT_EQ(percent->shownText(), "50%");
+    EXPECT_EQ(row->findChild<NumberLabel*>("heroFound")->shownText(), "2 GB");
+    EXPECT_EQ(row->findChild<FadingLabel*>("heroLine")->progress(), 1);
+    h.user.runAll();
+    test::deliver();
+    EXPECT_FALSE(row->isVisible());
+    EXPECT_EQ(row->reveal(), 0);
 }
