@@ -7,6 +7,7 @@
 #include <string>
 
 #include <QPointF>
+#include <QVariantAnimation>
 
 #include "base/edition.h"
 #include "platform/settings.h"
@@ -91,6 +92,13 @@ QEasingCurve easeOut() {
 }
 QEasingCurve easeInOut() {
     return bezier(0.42, 0, 0.58, 1);
+}
+
+void prepareTransition(QVariantAnimation& animation, int milliseconds) {
+    animation.setStartValue(0.0);
+    animation.setEndValue(1.0);
+    animation.setDuration(milliseconds);
+    animation.setEasingCurve(easeOut());
 }
 
 double autoreversed(double t, const QEasingCurve& curve) {

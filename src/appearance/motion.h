@@ -4,12 +4,15 @@
 // turn it off (`Motion::setEnabled(false)`): then nothing moves at all and every view shows its
 // settled state. Apart from it, looping motion (the ring's spin, the sweep, the cleaning bar's
 // shine) runs only while the stored setting "animateScans" is on (default true) and the desktop
-// does not ask for reduced motion; one-shot transitions (the ring easing to a new fraction) still
-// run then. Views read these each time they start an animation.
+// does not ask for reduced motion; one-shot transitions (a ring easing to a new fraction, a number
+// rolling or counting to a new value, the scanning card coming in) still run then. Views read
+// these each time they start an animation.
 #pragma once
 
 #include <QEasingCurve>
 #include <QObject>
+
+class QVariantAnimation;
 
 namespace bramwick::Motion {
 
@@ -36,6 +39,9 @@ bool transitionsAllowed();
 QEasingCurve linear();
 QEasingCurve easeOut();
 QEasingCurve easeInOut();
+
+// Makes `animation` a one-shot transition: 0 → 1 over `milliseconds`, eased out.
+void prepareTransition(QVariantAnimation& animation, int milliseconds);
 
 // A looping animation's eased value for a triangle wave that goes 0 → 1 → 0 over one period:
 // `t` is the position in the period (0..1), each half eased by `curve`.

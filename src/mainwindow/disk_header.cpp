@@ -1,5 +1,7 @@
 #include "mainwindow/disk_header.h"
 
+#include <cmath>
+
 #include <QHBoxLayout>
 #include <QResizeEvent>
 #include <QVBoxLayout>
@@ -39,8 +41,8 @@ QColor barTint(const DiskFigures& disk, bool darkScheme) {
     return DiskRingValues::healthColor(DiskHealths::rate(disk), darkScheme);
 }
 
-std::string freeText(const DiskFigures& disk) {
-    return Text::byteCount(disk.available) + " free";
+std::string freeText(std::int64_t available) {
+    return Text::byteCount(available) + " free";
 }
 
 std::string ofTotal(const DiskFigures& disk) {
@@ -227,7 +229,12 @@ QWidget* DiskHeader::buildSkinned(Parts& parts) {
     auto* column = new QVBoxLayout;
     column->setSpacing(3);
     column->addStretch(1);
-    parts.free = new ToneLabel("diskFree", TextStyle::title2, QFont::Bold);
+    parts.rollingFree =
+        new NumberLabel("diskFree", TextStyle::title2, QFont::Bold, Tones::primary,
+                        NumberTransitions::Kind::roll, 1200, [](double available) {
+                            return q(DiskHeaderValues::freeText(std::llround(available)));
+                        });
+    parts.free = parts.rollingFree;
     parts.total = new ToneLabel("diskTotal", TextStyle::caption, std::nullopt, Tones::secondary);
     column->addWidget(parts.free);
     column->addWidget(parts.total);
@@ -307,7 +314,10 @@ void DiskHeader::fill(Parts& parts, bool skinned) {
     parts.disk->setVisible(disk.has_value());
     if (parts.waiting) parts.waiting->setVisible(!disk);
     if (disk) {
-        parts.free->setText(q(DiskHeaderValues::freeText(*disk)));
+        if (parts.rollingFree)
+            parts.rollingFree->setValue(double(disk->available));
+        else
+            parts.free->setText(q(DiskHeaderValues::freeText(disk->available)));
         parts.free->setTone(
             [disk](Skin skin, const QPalette& palette) { return freeTone(disk, skin, palette); });
         parts.total->setText(q(DiskHeaderValues::ofTotal(*disk)));

@@ -36,8 +36,8 @@ bool cleanAllSafeEnabled(bool scanningAll, const std::function<std::int64_t()>& 
 bool freeSpaceAlarming(const DiskFigures& disk);
 // The classic bar's colour: healthy green, orange, red.
 QColor barTint(const DiskFigures& disk, bool darkScheme);
-std::string freeText(const DiskFigures& disk); // "<available> free"
-std::string ofTotal(const DiskFigures& disk);  // "of <total>"
+std::string freeText(std::int64_t available); // "<available> free"
+std::string ofTotal(const DiskFigures& disk); // "of <total>"
 } // namespace DiskHeaderValues
 
 // A line that shows the first of its texts that fits its width, else the last.
@@ -88,6 +88,7 @@ class DiskHeader : public QWidget {
         QWidget* disk = nullptr; // the ring or bar and the texts; hidden without figures
         QWidget* waiting = nullptr;
         ToneLabel* free = nullptr;
+        NumberLabel* rollingFree = nullptr; // the same label, where its digits roll
         ToneLabel* total = nullptr;
         QProgressBar* bar = nullptr;
         DiskRing* ring = nullptr;

@@ -6,7 +6,6 @@
 #include <QPainter>
 #include <QPainterPath>
 
-#include "appearance/motion.h"
 #include "appearance/progress.h"
 #include "appearance/window_dressing.h"
 
@@ -38,10 +37,15 @@ QColor healthColor(DiskHealth health, bool darkScheme) {
     return systemColor(SystemColor::red, darkScheme);
 }
 
+QString percentText(double fraction) {
+    return QString::number(percent(fraction)) + "%";
+}
+
 } // namespace DiskRingValues
 
 void paintDiskRing(QPainter& painter, const QRectF& square, Skin skin, double fraction,
-                   const QColor& arc, const QColor& primary, const QColor& secondary) {
+                   const NumberTransitions::RollFrame& percent, const QColor& arc,
+                   const QColor& primary, const QColor& secondary) {
     const qreal size = square.width();
     const qreal w = DiskRingValues::strokeWidth(size);
     const QRectF circle = square.adjusted(w / 2, w / 2, -w / 2, -w / 2);
@@ -81,8 +85,8 @@ void paintDiskRing(QPainter& painter, const QRectF& square, Skin skin, double fr
     qreal top = square.center().y() - blockHeight / 2;
     painter.setFont(big);
     painter.setPen(primary);
-    painter.drawText(QRectF(square.left(), top, size, bigMetrics.height()), Qt::AlignCenter,
-                     QString::number(DiskRingValues::percent(fraction)) + "%");
+    NumberTransitions::paintRolling(painter, QRectF(square.left(), top, size, bigMetrics.height()),
+                                    Qt::AlignCenter, percent);
     top += bigMetrics.height() + 2;
     painter.setFont(small);
     painter.setPen(secondary);
@@ -91,30 +95,16 @@ void paintDiskRing(QPainter& painter, const QRectF& square, Skin skin, double fr
     painter.restore();
 }
 
-DiskRing::DiskRing(qreal size, QWidget* parent) : QWidget(parent), size_(size) {
+DiskRing::DiskRing(qreal size, QWidget* parent)
+    : QWidget(parent), size_(size), ease_(new NumberTransition(NumberTransitions::Kind::roll, 1200,
+                                                               DiskRingValues::percentText, this)) {
     setObjectName(QStringLiteral("diskRing"));
-    ease_.setDuration(1200);
-    ease_.setEasingCurve(Motion::easeOut());
-    connect(&ease_, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) {
-        shown_ = value.toDouble();
-        update();
-    });
 }
 
 void DiskRing::setDisk(const DiskFigures& disk) {
-    const double target = DiskRingValues::usedFraction(disk);
-    const bool first = !hasDisk_;
+    if (disk != disk_) update(); // the colour follows at once
     disk_ = disk;
-    hasDisk_ = true;
-    ease_.stop();
-    if (first || !Motion::transitionsAllowed() || !isVisible()) {
-        shown_ = target;
-        update();
-        return;
-    }
-    ease_.setStartValue(shown_);
-    ease_.setEndValue(target);
-    ease_.start();
+    ease_->setValue(DiskRingValues::usedFraction(disk));
 }
 
 QSize DiskRing::sizeHint() const {
@@ -129,8 +119,8 @@ void DiskRing::paintEvent(QPaintEvent*) {
     const QRectF square(QPointF((width() - size_) / 2, (height() - size_) / 2),
                         QSizeF(size_, size_));
     const QColor arc = DiskRingValues::healthColor(DiskHealths::rate(disk_), dark);
-    paintDiskRing(painter, square, skin, shown_, arc, primaryColor(skin, palette()),
-                  secondaryText(skin, palette()));
+    paintDiskRing(painter, square, skin, shownFraction(), ease_->motion().frame(), arc,
+                  primaryColor(skin, palette()), secondaryText(skin, palette()));
 }
 
 } // namespace bramwick

@@ -1,15 +1,16 @@
 // The ring gauge of the home volume: a faint track, an arc from 12 o'clock clockwise over the
 // used part in the colour of the disk's health, and the used percentage over "used" in the
 // middle. Strokes and type scale with the ring's size. In nightfall the arc glows in its colour.
-// A new reading eases the arc and the number over 1.2 s while transitions are allowed.
+// A new reading eases the arc and rolls the number's digits over 1.2 s while transitions are
+// allowed.
 #pragma once
 
 #include <cstdint>
 
 #include <QColor>
-#include <QVariantAnimation>
 #include <QWidget>
 
+#include "appearance/number_transition.h"
 #include "appearance/skin.h"
 #include "engine/health.h"
 
@@ -25,11 +26,15 @@ inline double strokeWidth(double size) {
 }
 // Healthy green, orange when getting full, red when almost full.
 QColor healthColor(DiskHealth health, bool darkScheme);
+
+// "75%".
+QString percentText(double fraction);
 } // namespace DiskRingValues
 
-// Draws the ring in `square` for a used fraction (the number shown is its percentage).
+// Draws the ring in `square` with the arc over a used fraction and `percent` in the middle.
 void paintDiskRing(QPainter& painter, const QRectF& square, Skin skin, double fraction,
-                   const QColor& arc, const QColor& primary, const QColor& secondary);
+                   const NumberTransitions::RollFrame& percent, const QColor& arc,
+                   const QColor& primary, const QColor& secondary);
 
 class DiskRing : public QWidget {
     Q_OBJECT
@@ -38,7 +43,9 @@ class DiskRing : public QWidget {
     explicit DiskRing(qreal size = 84, QWidget* parent = nullptr);
     void setDisk(const DiskFigures& disk);
     const DiskFigures& disk() const { return disk_; }
-    double shownFraction() const { return shown_; }
+    double shownFraction() const { return ease_->motion().shownValue(); }
+    // The arc and the number move together, keyed to the used fraction.
+    NumberTransition& transition() { return *ease_; }
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }
 
@@ -48,9 +55,7 @@ class DiskRing : public QWidget {
   private:
     qreal size_;
     DiskFigures disk_;
-    bool hasDisk_ = false;
-    double shown_ = 0;
-    QVariantAnimation ease_;
+    NumberTransition* ease_;
 };
 
 } // namespace bramwick

@@ -1,11 +1,13 @@
 #include "mainwindow/scanning_hero.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
 #include "appearance/icons.h"
+#include "appearance/motion.h"
 #include "appearance/window_dressing.h"
 #include "base/text.h"
 
@@ -33,8 +35,12 @@ Progress progress(const std::vector<CleanupCategory>& categories,
     return p;
 }
 
+std::string percentText(std::int64_t percent) {
+    return std::to_string(percent) + "%";
+}
+
 std::string percentText(const Progress& progress) {
-    return std::to_string(progress.percent) + "%";
+    return percentText(progress.percent);
 }
 
 std::string progressLine(const Progress& p) {
@@ -79,7 +85,11 @@ ScanningHero::ScanningHero(Store& store, QWidget* parent)
     column->addStretch(1);
     auto* head = new QHBoxLayout;
     head->setSpacing(8);
-    percent_ = new ToneLabel("heroPercent", TextStyle::title, QFont::Bold, percentTone);
+    percent_ = new NumberLabel("heroPercent", TextStyle::title, QFont::Bold, percentTone,
+                               NumberTransitions::Kind::countUp, 400, [](double percent) {
+                                   return QString::fromStdString(
+                                       ScanningHeroValues::percentText(std::llround(percent)));
+                               });
     QFont big = percent_->font();
     big.setPixelSize(30);
     percent_->setFont(big);
@@ -89,7 +99,7 @@ ScanningHero::ScanningHero(Store& store, QWidget* parent)
     head->addWidget(title, 0, Qt::AlignBaseline);
     head->addStretch(1);
     column->addLayout(head);
-    line_ = new ToneLabel("heroLine", TextStyle::callout, std::nullopt, Tones::secondary);
+    line_ = new FadingLabel("heroLine", TextStyle::callout, std::nullopt, Tones::secondary, 400);
     column->addWidget(line_);
     auto* note = new QHBoxLayout;
     note->setSpacing(4);
@@ -114,7 +124,11 @@ ScanningHero::ScanningHero(Store& store, QWidget* parent)
         new ToneLabel("heroFoundTitle", TextStyle::caption, std::nullopt, Tones::secondary);
     foundTitle->setText(QStringLiteral("Found so far"));
     right->addWidget(foundTitle, 0, Qt::AlignRight);
-    found_ = new ToneLabel("heroFound", TextStyle::title2, QFont::Bold, foundTone);
+    found_ =
+        new NumberLabel("heroFound", TextStyle::title2, QFont::Bold, foundTone,
+                        NumberTransitions::Kind::countUp, 500, [](double found) {
+                            return QString::fromStdString(Text::byteCount(std::llround(found)));
+                        });
     right->addWidget(found_, 0, Qt::AlignRight);
     right->addStretch(1);
     row->addLayout(right);
@@ -129,11 +143,9 @@ void ScanningHero::refresh() {
     const auto p = ScanningHeroValues::progress(store_.categories(), store_.scannedThisPass(),
                                                 store_.states());
     ring_->setFraction(p.fraction);
-    percent_->setText(QString::fromStdString(ScanningHeroValues::percentText(p)));
-    line_->setText(QString::fromStdString(ScanningHeroValues::progressLine(p)));
-    found_->setText(QString::fromStdString(Text::byteCount(p.found)));
-    if (parentWidget() && parentWidget()->objectName() == "scanningHeroRow")
-        showWhen(parentWidget(), ScanningHeroValues::shown(store_.scanningAll(), skinOf(this)));
+    percent_->setValue(double(p.percent));
+    line_->fadeTo(QString::fromStdString(ScanningHeroValues::progressLine(p)));
+    found_->setValue(double(p.found));
 }
 
 bool ScanningHero::event(QEvent* event) {
@@ -141,15 +153,94 @@ bool ScanningHero::event(QEvent* event) {
     return SkinTile::event(event);
 }
 
-QWidget* scanningHeroRow(Store& store, QWidget* parent) {
-    auto* row = new QWidget(parent);
-    row->setObjectName(QStringLiteral("scanningHeroRow"));
-    auto* layout = new QVBoxLayout(row);
-    layout->setContentsMargins(16, 0, 16, 8);
-    auto* hero = new ScanningHero(store, row);
-    layout->addWidget(hero);
-    hero->refresh();
-    return row;
+namespace {
+// The hero keeps these margins in the column: 16 on the sides, 8 below.
+constexpr int sideMargin = 16;
+constexpr int bottomMargin = 8;
+} // namespace
+
+ScanningHeroRow::ScanningHeroRow(Store& store, QWidget* parent)
+    : QWidget(parent), store_(store), hero_(new ScanningHero(store, this)) {
+    setObjectName(QStringLiteral("scanningHeroRow"));
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    Motion::prepareTransition(slide_, 350);
+    slide_.setEasingCurve(Motion::easeInOut());
+    connect(&slide_, &QVariantAnimation::valueChanged, this,
+            [this](const QVariant& value) { setReveal(value.toDouble()); });
+    connect(&slide_, &QAbstractAnimation::finished, this, [this] {
+        // Hidden only once it has left; never deleted, so this runs safely from the animation.
+        if (!shown_) hide();
+    });
+    // The hero reads the store first, so a card that comes in already shows the new scan.
+    connect(&store_, &Store::scanningAllChanged, this, [this] { follow(true); });
+    follow(false);
+}
+
+void ScanningHeroRow::follow(bool animate) {
+    const bool shown = ScanningHeroValues::shown(store_.scanningAll(), skinOf(this));
+    if (animate && shown == shown_) return; // already there, or on its way
+    shown_ = shown;
+    slide_.stop();
+    const bool onScreen = parentWidget() && parentWidget()->isVisible();
+    if (!animate || !Motion::transitionsAllowed() || !onScreen) {
+        setReveal(shown ? 1 : 0);
+        showWhen(this, shown);
+        return;
+    }
+    if (shown) show();
+    // A scan that ends while the card still comes in turns it back from where it is.
+    slide_.setStartValue(reveal_);
+    slide_.setEndValue(shown ? 1.0 : 0.0);
+    slide_.start();
+}
+
+void ScanningHeroRow::setReveal(double reveal) {
+    reveal_ = std::clamp(reveal, 0.0, 1.0);
+    if (reveal_ < 1) {
+        if (!fade_) {
+            fade_ = new QGraphicsOpacityEffect(this);
+            setGraphicsEffect(fade_);
+        }
+        fade_->setOpacity(reveal_);
+    } else if (fade_) {
+        setGraphicsEffect(nullptr); // deletes it: a settled card draws straight to the window
+        fade_ = nullptr;
+    }
+    updateGeometry();
+    place();
+}
+
+QSize ScanningHeroRow::sizeHint() const {
+    const QSize hero = hero_->sizeHint();
+    return {hero.width() + 2 * sideMargin,
+            int(std::lround((hero.height() + bottomMargin) * reveal_))};
+}
+
+QSize ScanningHeroRow::minimumSizeHint() const {
+    return {hero_->minimumSizeHint().width() + 2 * sideMargin, sizeHint().height()};
+}
+
+void ScanningHeroRow::place() {
+    // The card hangs from the row's bottom edge: while the row opens it comes down from the top.
+    const int heroHeight = hero_->sizeHint().height();
+    hero_->setGeometry(sideMargin, height() - bottomMargin - heroHeight,
+                       std::max(0, width() - 2 * sideMargin), heroHeight);
+}
+
+bool ScanningHeroRow::event(QEvent* event) {
+    if (event->type() == skinChangeEvent())
+        follow(false);
+    else if (event->type() == QEvent::LayoutRequest) {
+        // The card's own size changed (a skin's margins, a font).
+        updateGeometry();
+        place();
+    }
+    return QWidget::event(event);
+}
+
+void ScanningHeroRow::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    place();
 }
 
 } // namespace bramwick

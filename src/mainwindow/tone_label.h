@@ -6,7 +6,9 @@
 #include <functional>
 
 #include <QLabel>
+#include <QVariantAnimation>
 
+#include "appearance/number_transition.h"
 #include "appearance/skin.h"
 #include "appearance/typography.h"
 
@@ -40,6 +42,51 @@ class ToneLabel : public QLabel {
 
   private:
     ToneOf tone_;
+};
+
+// A toned label showing a number that moves to each new value (number_transition.h). `text()`
+// is always the settled text of the latest value; only the painting moves, and while it moves
+// the label keeps room for every text the move can show.
+class NumberLabel : public ToneLabel {
+    Q_OBJECT
+
+  public:
+    NumberLabel(const QString& objectName, TextStyle style, std::optional<QFont::Weight> weight,
+                ToneOf tone, NumberTransitions::Kind kind, int milliseconds,
+                NumberMotion::Format format, QWidget* parent = nullptr);
+    void setValue(double value);
+    QString shownText() const { return transition_->motion().shownText(); }
+    NumberTransition& transition() { return *transition_; }
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    NumberMotion::Format format_;
+    NumberTransition* transition_;
+};
+
+// A toned label whose new text cross-fades over the old one, eased out over a fixed time, or
+// simply replaces it while transitions are off or the label is not on screen.
+class FadingLabel : public ToneLabel {
+    Q_OBJECT
+
+  public:
+    FadingLabel(const QString& objectName, TextStyle style, std::optional<QFont::Weight> weight,
+                ToneOf tone, int milliseconds, QWidget* parent = nullptr);
+    void fadeTo(const QString& text);
+    // The text fading out and how far the fade is (1: only `text()` shows).
+    const QString& fadingFrom() const { return from_; }
+    double progress() const { return progress_; }
+    QVariantAnimation& transition() { return fade_; }
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    QString from_;
+    double progress_ = 1;
+    QVariantAnimation fade_;
 };
 
 } // namespace bramwick

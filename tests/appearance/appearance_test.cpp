@@ -16,15 +16,14 @@
 #include "appearance/progress.h"
 #include "appearance/tiles.h"
 #include "appearance/window_dressing.h"
+#include "appearance_support.h"
 #include "engine/catalog.h"
 #include "platform/settings.h"
 #include "system/maintenance.h"
 
 using namespace bramwick;
 
-namespace {
-
-void needApplication() {
+void bramwick::needApplication() {
     if (QApplication::instance()) return;
     qputenv("QT_QPA_PLATFORM", "offscreen");
     static int argc = 1;
@@ -33,6 +32,8 @@ void needApplication() {
     new QApplication(argc, argv); // lives as long as the process
     installSkinStyle();
 }
+
+namespace {
 
 bool sameColor(const QColor& a, double r, double g, double b) {
     return std::abs(a.redF() - r) < 0.002 && std::abs(a.greenF() - g) < 0.002 &&

@@ -157,6 +157,6 @@ TEST(DiskHeaderValues, PurgeableCaptionSafeSentenceAndTheButton) {
     EXPECT_FALSE(DiskHeaderValues::freeSpaceAlarming({1'000'000'000'000, 50'000'000'000, 0}));
     EXPECT_TRUE(DiskHeaderValues::freeSpaceAlarming({1'000'000'000'000, 49'000'000'000, 0}));
     EXPECT_TRUE(DiskHeaderValues::freeSpaceAlarming({20'000'000'000, 4'999'999'999, 0}));
-    EXPECT_EQ(DiskHeaderValues::freeText(disk), "10 GB free");
+    EXPECT_EQ(DiskHeaderValues::freeText(disk.available), "10 GB free");
     EXPECT_EQ(DiskHeaderValues::ofTotal(disk), "of 1 TB");
 }

@@ -1,5 +1,8 @@
 // The header, the running-now section and the report banner over a store with every service
 // faked.
+#include <memory>
+#include <optional>
+
 #include <QApplication>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -41,6 +44,32 @@ struct Window {
         root.show();
     }
     QWidget root;
+};
+
+// Turns the process-wide motion switch on for one test and back off.
+struct MotionOn {
+    MotionOn() { Motion::setEnabled(true); }
+    ~MotionOn() { Motion::setEnabled(false); }
+};
+
+bool strictlyBetween(double value, double low, double high) {
+    return value > low && value < high;
+}
+
+// Two categories, the first holding 2 GB, and the scanning card's row in a window.
+struct HeroWindow {
+    explicit HeroWindow(Skin skin) {
+        widgetApplication();
+        h.catalog = {test::category("a"), test::category("b")};
+        h.contents["a"] = {test::item("x", 2'000'000'000)};
+        store = h.make();
+        row = new ScanningHeroRow(*store);
+        window.emplace(row, skin);
+    }
+    test::StoreHarness h;
+    std::unique_ptr<Store> store;
+    ScanningHeroRow* row = nullptr;
+    std::optional<Window> window;
 };
 
 } // namespace
@@ -170,7 +199,7 @@ TEST(ScanningHero, ShowsWhileAFullScanRunsInASkinnedWindow) {
     test::StoreHarness h;
     h.catalog = {test::category("a"), test::category("b")};
     auto store = h.make();
-    QWidget* row = scanningHeroRow(*store);
+    auto* row = new ScanningHeroRow(*store);
     Window window(row, Skin::nightfall);
     EXPECT_FALSE(row->isVisible());
     store->scanAll();
@@ -182,4 +211,136 @@ TEST(ScanningHero, ShowsWhileAFullScanRunsInASkinnedWindow) {
     EXPECT_FALSE(row->isVisible()) << "never in classic";
     h.user.runAll();
     test::deliver();
+}
+
+TEST(DiskHeader, ANewReadingRollsTheFreeSpaceAndEasesTheRingOnlyWhileMotionIsOn) {
+    widgetApplication();
+    test::StoreHarness h;
+    auto store = h.make();
+    auto* header = new DiskHeader(*store, {});
+    Window window(header, Skin::nightfall);
+    auto* free = header->findChild<NumberLabel*>("diskFree");
+    auto* ring = header->findChild<DiskRing*>();
+    ASSERT_NE(free, nullptr);
+    EXPECT_EQ(free->shownText(), "100 GB free");
+    {
+        MotionOn on;
+        h.disk = DiskFigures{1'000'000'000'000, 40'000'000'000, 40'000'000'000};
+        store->refreshDisk();
+        EXPECT_EQ(free->text(), "40 GB free") << "the label holds its new value from the start";
+        ASSERT_TRUE(free->transition().running());
+        ASSERT_TRUE(ring->transition().running());
+        EXPECT_EQ(free->transition().animation().duration(), 1200);
+        EXPECT_EQ(ring->transition().animation().duration(), 1200);
+
+        free->transition().animation().setCurrentTime(400);
+        ring->transition().animation().setCurrentTime(400);
+        const auto frame = free->transition().motion().frame();
+        EXPECT_EQ(frame.from, "100 GB free");
+        EXPECT_EQ(frame.to, "40 GB free");
+        EXPECT_TRUE(strictlyBetween(frame.progress, 0, 1)) << frame.progress;
+        EXPECT_TRUE(strictlyBetween(ring->shownFraction(), 0.9, 0.96)) << ring->shownFraction();
+        EXPECT_EQ(ring->transition().motion().frame().from, "90%");
+        EXPECT_EQ(ring->transition().motion().frame().to, "96%");
+        free->repaint();
+        ring->repaint();
+
+        free->transition().animation().setCurrentTime(1200);
+        ring->transition().animation().setCurrentTime(1200);
+        EXPECT_FALSE(free->transition().running());
+        EXPECT_EQ(free->shownText(), "40 GB free");
+        EXPECT_DOUBLE_EQ(ring->shownFraction(), 0.96);
+        EXPECT_EQ(free->minimumWidth(), 0) << "the room kept for the roll is given back";
+    }
+    h.disk = DiskFigures{1'000'000'000'000, 30'000'000'000, 30'000'000'000};
+    store->refreshDisk();
+    EXPECT_FALSE(free->transition().running());
+    EXPECT_FALSE(ring->transition().running());
+    EXPECT_EQ(free->shownText(), "30 GB free");
+    EXPECT_DOUBLE_EQ(ring->shownFraction(), 0.97);
+}
+
+TEST(ScanningHero, SlidesInCountsUpAndFadesItsLineWhileMotionIsOn) {
+    HeroWindow hero(Skin::hibernia);
+    auto& [h, store, row, window] = hero;
+    MotionOn on;
+    auto* percent = row->findChild<NumberLabel*>("heroPercent");
+    auto* found = row->findChild<NumberLabel*>("heroFound");
+    auto* line = row->findChild<FadingLabel*>("heroLine");
+
+    store->scanAll();
+    EXPECT_TRUE(row->isVisible());
+    ASSERT_EQ(row->transition().state(), QAbstractAnimation::Running);
+    EXPECT_EQ(percent->shownText(), "0%") << "a new scan's card comes in at its start";
+    EXPECT_EQ(found->shownText(), "Zero KB");
+    row->transition().setCurrentTime(175);
+    EXPECT_TRUE(strictlyBetween(row->reveal(), 0, 1)) << row->reveal();
+    EXPECT_NE(row->graphicsEffect(), nullptr) << "it fades in as it comes down";
+    QApplication::processEvents();
+    EXPECT_LT(row->height(), row->hero()->height()) << "the row opens as the card comes down";
+    EXPECT_LT(row->hero()->y(), 0);
+    row->transition().setCurrentTime(350);
+    EXPECT_EQ(row->reveal(), 1);
+    EXPECT_EQ(row->graphicsEffect(), nullptr);
+    QApplication::processEvents();
+    EXPECT_EQ(row->hero()->y(), 0);
+
+    line->transition().setCurrentTime(400);
+    const QString before = line->text();
+    h.user.run(); // "a" is measured: 1 of 2, 2 GB found
+    test::deliver();
+    EXPECT_EQ(percent->text(), "50%");
+    EXPECT_EQ(found->text(), "2 GB");
+    ASSERT_TRUE(percent->transition().running());
+    ASSERT_TRUE(found->transition().running());
+    percent->transition().animation().setCurrentTime(200);
+    found->transition().animation().setCurrentTime(250);
+    EXPECT_NE(percent->shownText(), "0%");
+    EXPECT_NE(percent->shownText(), "50%");
+    EXPECT_NE(found->shownText(), "Zero KB");
+    EXPECT_NE(found->shownText(), "2 GB");
+    row->repaint();
+    percent->transition().animation().setCurrentTime(400);
+    found->transition().animation().setCurrentTime(500);
+    EXPECT_EQ(percent->shownText(), "50%");
+    EXPECT_EQ(found->shownText(), "2 GB");
+
+    ASSERT_NE(line->text(), before);
+    ASSERT_EQ(line->transition().state(), QAbstractAnimation::Running);
+    line->transition().setCurrentTime(200);
+    EXPECT_EQ(line->fadingFrom(), before);
+    EXPECT_TRUE(strictlyBetween(line->progress(), 0, 1));
+    line->transition().setCurrentTime(400);
+    EXPECT_EQ(line->progress(), 1);
+
+    h.user.runAll(); // the scan ends: the card leaves the way it came
+    test::deliver();
+    EXPECT_FALSE(store->scanningAll());
+    EXPECT_TRUE(row->isVisible());
+    ASSERT_EQ(row->transition().state(), QAbstractAnimation::Running);
+    row->transition().setCurrentTime(175);
+    EXPECT_TRUE(strictlyBetween(row->reveal(), 0, 1));
+    row->transition().setCurrentTime(350);
+    EXPECT_FALSE(row->isVisible());
+    EXPECT_EQ(row->reveal(), 0);
+}
+
+TEST(ScanningHero, WithMotionOffComesAndGoesAtOnceWithItsValuesSettled) {
+    HeroWindow hero(Skin::nightfall);
+    auto& [h, store, row, window] = hero;
+    store->scanAll();
+    EXPECT_TRUE(row->isVisible());
+    EXPECT_EQ(row->reveal(), 1);
+    EXPECT_NE(row->transition().state(), QAbstractAnimation::Running);
+    h.user.run();
+    test::deliver();
+    auto* percent = row->findChild<NumberLabel*>("heroPercent");
+    EXPECT_FALSE(percent->transition().running());
+    EXPECT_EQ(percent->shownText(), "50%");
+    EXPECT_EQ(row->findChild<NumberLabel*>("heroFound")->shownText(), "2 GB");
+    EXPECT_EQ(row->findChild<FadingLabel*>("heroLine")->progress(), 1);
+    h.user.runAll();
+    test::deliver();
+    EXPECT_FALSE(row->isVisible());
+    EXPECT_EQ(row->reveal(), 0);
 }

@@ -114,7 +114,7 @@ WindowTop::WindowTop(Store& store, Settings& settings, QWidget* window, SheetSou
         store_, [this] { setShowAccessSetup(true); }, this);
     column->addWidget(access_);
     // The list places the hero under its filter bar once it is in the window.
-    hero_ = scanningHeroRow(store_, this);
+    hero_ = new ScanningHeroRow(store_, this);
     column->addWidget(hero_);
 
     presenter_ = new ConfirmPresenter(window_);
