@@ -103,7 +103,9 @@ void scaling(const std::string& base, int most) {
         };
         for (int r = 0; r < 3; ++r) {
             auto start = Clock::now();
-            found = bramwick::SimilarImages::groups(candidates, outlines).size();
+            found = 0;
+            for (const auto& group : bramwick::SimilarImages::groups(candidates, outlines))
+                found += group.copies.size();
             times.push_back(since(start));
             start = Clock::now();
             bramwick::SimilarImages::groups(candidates, outlines, nothing);
@@ -113,11 +115,14 @@ void scaling(const std::string& base, int most) {
         std::sort(shortlists.begin(), shortlists.end());
         double median = times[1];
         int count = static_cast<int>(candidates.size());
-        std::printf("  %5d pictures: %.3f s (shortlists %.3f s), %zu sets found (%s %d)", count,
-                    median, shortlists[1], found,
-                    found == static_cast<std::size_t>(upTo * part / 10) ? "as expected:"
-                                                                        : "EXPECTED",
-                    upTo * part / 10);
+        // A copy two thirds the size of a small photo can differ from it at a few more pixels
+        // than the same-picture line allows: a copy or two in a hundred may be missed, never
+        // more, and nothing else may be found.
+        const auto saved = static_cast<std::size_t>(upTo * part / 10);
+        bool expected = found <= saved && found * 100 >= saved * 98;
+        std::printf("  %5d pictures: %.3f s (shortlists %.3f s), %zu of the %zu copies found (%s)",
+                    count, median, shortlists[1], found, saved,
+                    expected ? "as expected" : "EXPECTED at least 98 in 100 and no more");
         if (previous > 0)
             std::printf(", %.1fx the time for %.1fx the pictures", median / previous,
                         double(count) / previousCount);

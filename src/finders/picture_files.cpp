@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -16,6 +17,7 @@
 #include <vips/vector.h> // needs vips.h before it
 
 #include "base/unique_fd.h"
+#include "finders/resample.h"
 
 namespace bramwick::PictureFiles {
 
@@ -234,22 +236,23 @@ bool decodeJpeg(JpegDecoding& d, const std::vector<unsigned char>& file, int shr
 
 // The JPEG at 1/`shrink` of its size, decoded here; none when libvips is to decode it instead
 // (an unusual kind of JPEG, a file too large to read whole, or a failure).
-Image decodedJpeg(int fd, std::int64_t fileSize, int shrink, VipsImage* header) {
+std::optional<Resample::Pixels> decodedJpeg(int fd, std::int64_t fileSize, int shrink,
+                                            VipsImage* header) {
     constexpr std::int64_t mostFileBytes = std::int64_t{64} << 20;
     constexpr std::int64_t mostDecodedPixels = std::int64_t{16} << 20;
     const int width = header->Xsize / shrink, height = header->Ysize / shrink;
     if (fileSize < 4 || fileSize > mostFileBytes || header->BandFmt != VIPS_FORMAT_UCHAR ||
         (header->Bands != 1 && header->Bands != 3) || width < 1 || height < 1 ||
         std::int64_t{width} * height > mostDecodedPixels)
-        return Image();
+        return std::nullopt;
     std::vector<unsigned char> file(static_cast<std::size_t>(fileSize));
-    if (!readAll(fd, file.data(), file.size(), 0)) return Image();
+    if (!readAll(fd, file.data(), file.size(), 0)) return std::nullopt;
     JpegDecoding decoding;
     if (!decodeJpeg(decoding, file, shrink, static_cast<JDIMENSION>(width),
                     static_cast<JDIMENSION>(height)) ||
         decoding.info.output_components != header->Bands)
-        return Image();
-    return imageOf(decoding.pixels, width, height, header->Bands, VIPS_FORMAT_UCHAR, header);
+        return std::nullopt;
+    return Resample::Pixels{width, height, header->Bands, std::move(decoding.pixels)};
 }
 
 std::string leading(int fd) {
@@ -380,10 +383,12 @@ Ref<VipsSource> sourceOf(int fd) {
 }
 
 // A picture opened for decoding; for BMP also the bytes, which the decoder reads from memory and
-// which must therefore outlive the image.
+// which must therefore outlive the image. A JPEG decoded here holds its pixels in `decoded`, and
+// `image` is then only its header, for what the file says about the pixels.
 struct Loaded {
     Image image;
     std::vector<char> bytes;
+    std::optional<Resample::Pixels> decoded;
 };
 
 // Opens the first image of the file for decoding at no less than `target` pixels on its longer
@@ -424,8 +429,11 @@ std::optional<Loaded> load(int fd, Format format, std::int64_t fileSize, int tar
         while (shrink < 8 && longer / (shrink * 2) >= target)
             shrink *= 2;
         if (format == Format::jpeg) {
-            loaded.image = decodedJpeg(fd, fileSize, shrink, header.get());
-            if (loaded.image) return loaded;
+            loaded.decoded = decodedJpeg(fd, fileSize, shrink, header.get());
+            if (loaded.decoded) {
+                loaded.image = std::move(header);
+                return loaded;
+            }
         }
         header.reset();
         if (vips_source_rewind(source.get()) != 0) {
@@ -471,6 +479,54 @@ bool toSrgb(Image& image) {
         });
     }
     return true;
+}
+
+// The picture made no larger than `side` on its longer side (never enlarged), with transparency
+// over white, held in memory. None when it cannot be read or is absurdly large.
+std::optional<Image> thumbnailOf(Loaded& loaded, int side) {
+    Image& image = loaded.image;
+    if (loaded.decoded) {
+        Resample::Pixels& pixels = *loaded.decoded;
+        int longer = std::max(pixels.width, pixels.height);
+        if (longer > side) {
+            double scale = static_cast<double>(side) / longer;
+            pixels = Resample::resized(
+                pixels, std::max(1, static_cast<int>(std::lround(pixels.width * scale))),
+                std::max(1, static_cast<int>(std::lround(pixels.height * scale))));
+        }
+        Image thumbnail = imageOf(pixels.bytes, pixels.width, pixels.height, pixels.channels,
+                                  VIPS_FORMAT_UCHAR, image.get());
+        if (!thumbnail) return std::nullopt;
+        return thumbnail;
+    }
+    {
+        // Checked on the header, before a single pixel is decoded.
+        std::int64_t w = image.get()->Xsize, h = image.get()->Ysize;
+        if (w < 1 || h < 1 || w * h > maximumPixels) return std::nullopt;
+    }
+    if (vips_image_hasalpha(image.get())) {
+        double white = image.get()->Type == VIPS_INTERPRETATION_CMYK ? 0.0
+                       : image.get()->BandFmt == VIPS_FORMAT_USHORT  ? 65535.0
+                                                                     : 255.0;
+        if (!apply(image, [white](VipsImage* in, VipsImage** out) {
+                VipsArrayDouble* background = vips_array_double_newv(1, white);
+                int status = vips_flatten(in, out, "background", background, nullptr);
+                vips_area_unref(VIPS_AREA(background));
+                return status;
+            }))
+            return std::nullopt;
+    }
+    int longer = std::max(image.get()->Xsize, image.get()->Ysize);
+    if (longer > side) {
+        double scale = static_cast<double>(side) / longer;
+        // A soft kernel: a copy saved at another size then differs least along sharp edges.
+        if (!apply(image, [scale](VipsImage* in, VipsImage** out) {
+                return vips_resize(in, out, scale, "kernel", VIPS_KERNEL_LINEAR, nullptr);
+            }))
+            return std::nullopt;
+    }
+    if (!holdInMemory(image)) return std::nullopt;
+    return std::move(image);
 }
 
 } // namespace
@@ -532,63 +588,40 @@ std::optional<std::vector<unsigned char>> render(const std::string& path,
     if (!format) return std::nullopt;
     auto loaded = load(fd.get(), *format, fileSize, thumbnailSide);
     if (!loaded) return std::nullopt;
-    Image& image = loaded->image;
-    {
-        // Checked on the header, before a single pixel is decoded.
-        std::int64_t w = image.get()->Xsize, h = image.get()->Ysize;
-        if (w < 1 || h < 1 || w * h > maximumPixels) return std::nullopt;
-    }
-    if (vips_image_hasalpha(image.get())) {
-        double white = image.get()->Type == VIPS_INTERPRETATION_CMYK ? 0.0
-                       : image.get()->BandFmt == VIPS_FORMAT_USHORT  ? 65535.0
-                                                                     : 255.0;
-        if (!apply(image, [white](VipsImage* in, VipsImage** out) {
-                VipsArrayDouble* background = vips_array_double_newv(1, white);
-                int status = vips_flatten(in, out, "background", background, nullptr);
-                vips_area_unref(VIPS_AREA(background));
-                return status;
-            }))
-            return std::nullopt;
-    }
-    int longer = std::max(image.get()->Xsize, image.get()->Ysize);
-    if (longer > thumbnailSide) {
-        double scale = static_cast<double>(thumbnailSide) / longer;
-        // A soft kernel: a copy saved at another size then differs least along sharp edges.
-        if (!apply(image, [scale](VipsImage* in, VipsImage** out) {
-                return vips_resize(in, out, scale, "kernel", VIPS_KERNEL_LINEAR, nullptr);
-            }))
-            return std::nullopt;
-    }
+    auto thumbnail = thumbnailOf(*loaded, thumbnailSide);
+    if (!thumbnail) return std::nullopt;
     // Everything from here on works on the small thumbnail, in memory.
-    if (!holdInMemory(image)) return std::nullopt;
+    Image& image = *thumbnail;
     if (!toSrgb(image)) return std::nullopt;
     if (!apply(image,
                [](VipsImage* in, VipsImage** out) { return vips_autorot(in, out, nullptr); }))
         return std::nullopt;
-    int width = image.get()->Xsize, height = image.get()->Ysize;
-    if (width != squareSide || height != squareSide) {
-        double horizontal = static_cast<double>(squareSide) / width;
-        double vertical = static_cast<double>(squareSide) / height;
-        if (!apply(image, [&](VipsImage* in, VipsImage** out) {
-                return vips_resize(in, out, horizontal, "vscale", vertical, "kernel",
-                                   VIPS_KERNEL_LINEAR, nullptr);
+    auto upright = pixelsOf(image.get());
+    if (!upright) return std::nullopt;
+    auto square = Resample::resized(
+        {image.get()->Xsize, image.get()->Ysize, 3, std::move(*upright)}, squareSide, squareSide);
+    if (square.bytes.size() != static_cast<std::size_t>(squareSide) * squareSide * 3)
+        return std::nullopt;
+    if (grey) {
+        // libvips's own grey, which weighs the colours in linear light as the eye does.
+        Image colour =
+            imageOf(square.bytes, squareSide, squareSide, 3, VIPS_FORMAT_UCHAR, image.get());
+        if (!colour || !apply(colour, [](VipsImage* in, VipsImage** out) {
+                return vips_colourspace(in, out, VIPS_INTERPRETATION_B_W, nullptr);
             }))
             return std::nullopt;
+        auto pixels = pixelsOf(colour.get());
+        if (!pixels || pixels->size() != static_cast<std::size_t>(squareSide) * squareSide)
+            return std::nullopt;
+        return pixels;
     }
-    if (image.get()->Xsize != squareSide || image.get()->Ysize != squareSide) return std::nullopt;
-    bool finished =
-        grey ? apply(image,
-                     [](VipsImage* in, VipsImage** out) {
-                         return vips_colourspace(in, out, VIPS_INTERPRETATION_B_W, nullptr);
-                     })
-             : apply(image, [](VipsImage* in, VipsImage** out) {
-                   return vips_bandjoin_const1(in, out, 0.0, nullptr);
-               });
-    if (!finished) return std::nullopt;
-    std::size_t expected = static_cast<std::size_t>(squareSide) * squareSide * (grey ? 1 : 4);
-    auto pixels = pixelsOf(image.get());
-    if (!pixels || pixels->size() != expected) return std::nullopt;
-    return pixels;
+    std::vector<unsigned char> grid(static_cast<std::size_t>(squareSide) * squareSide * 4);
+    for (std::size_t p = 0, q = 0; q < grid.size(); p += 3, q += 4) {
+        grid[q] = square.bytes[p];
+        grid[q + 1] = square.bytes[p + 1];
+        grid[q + 2] = square.bytes[p + 2];
+    }
+    return grid;
 }
 
 } // namespace bramwick::PictureFiles
