@@ -154,7 +154,10 @@ class Store : public QObject {
     // Running processes and vitals.
     QCoro::Task<> refreshRunning();
     QCoro::Task<> stop(RunningItem item);
-    void sampleVitals();
+    // Reads the vitals on a worker (the busiest processes on the first sample and every fifth
+    // after it) and applies the reading when it comes back. One reading is out at a time: a
+    // sample asked for meanwhile is not taken and does not count.
+    QCoro::Task<> sampleVitals();
     void startVitals();
     void stopVitals();
     bool vitalsActive() const { return vitalsTimer_.isActive(); }
@@ -279,6 +282,7 @@ class Store : public QObject {
     Vitals vitals_;
     QTimer vitalsTimer_;
     std::int64_t vitalsTicks_ = 0;
+    bool readingVitals_ = false;
     RunningSnapshot running_;
     bool refreshingRunning_ = false;
     std::set<std::string> stopping_;
