@@ -66,8 +66,8 @@ class MainContent : public QWidget {
     QFrame* divider() const { return divider_; }
     const ListPlan::Plan& plan() const { return plan_; }
 
-    // Rows made in one turn of the event loop (a full window's worth).
-    static constexpr std::size_t rowsPerTurn = 8;
+    // Rows made in one turn of the event loop.
+    static constexpr std::size_t rowsPerTurn = 4;
 
     // Redraws now what is waiting, every row made; tests and the benchmark call it to time or
     // settle a refresh.
