@@ -1,5 +1,6 @@
 #include "mainwindow/category_list.h"
 
+#include <algorithm>
 #include <set>
 
 #include "appearance/typography.h"
@@ -128,7 +129,8 @@ bool CategoryList::show(const ListPlan::Plan& plan, const std::vector<CleanupCat
                 auto* row = new CategoryRow(store_, hooks_, hover_, content_);
                 // Laid out first at the width it will have, not at a new widget's own.
                 const QMargins margins = column_->contentsMargins();
-                row->resize(content_->width() - margins.left() - margins.right(), row->height());
+                row->resize(std::max(0, content_->width() - margins.left() - margins.right()),
+                            row->height());
                 made = rows_.emplace(id, row).first;
             }
             auto state = states.find(id);
@@ -140,8 +142,8 @@ bool CategoryList::show(const ListPlan::Plan& plan, const std::vector<CleanupCat
     }
 
     if (order != order_) {
-        // The column is laid out once for the whole change, on the next turn; left on, it would
-        // be laid out again for every widget shown.
+        // The column is laid out once for the whole change, afterwards; left on, it would be
+        // laid out again for every widget shown.
         column_->setEnabled(false);
         const std::set<QWidget*> shown(order.begin(), order.end());
         for (QWidget* widget : order_)
