@@ -43,37 +43,41 @@ QPainterPath capsule(const QRectF& rect) {
 
 namespace {
 
-// One horizontal box pass of radius r over premultiplied pixels, with edge clamping.
-void boxPass(std::uint32_t* data, int width, int height, int stride, int r, bool vertical) {
+// One box pass of radius r over premultiplied pixels, along rows or along columns, with edge
+// clamping. `average` maps a channel's sum over the window to its rounded mean (a division per
+// channel and pixel costs more than the rest of the pass).
+void boxPass(std::uint32_t* data, int width, int height, int stride, int r, bool vertical,
+             const std::vector<std::uint8_t>& average) {
     const int n = vertical ? height : width;
     const int lines = vertical ? width : height;
+    const std::ptrdiff_t step = vertical ? stride : 1;
     std::vector<std::uint32_t> line(static_cast<std::size_t>(n));
-    const int window = 2 * r + 1;
     for (int j = 0; j < lines; ++j) {
-        auto at = [&](int i) -> std::uint32_t& {
-            return vertical ? data[static_cast<std::ptrdiff_t>(i) * stride + j]
-                            : data[static_cast<std::ptrdiff_t>(j) * stride + i];
-        };
+        std::uint32_t* start = vertical ? data + j : data + static_cast<std::ptrdiff_t>(j) * stride;
         for (int i = 0; i < n; ++i)
-            line[static_cast<std::size_t>(i)] = at(i);
-        std::uint32_t sum[4] = {0, 0, 0, 0};
-        auto add = [&](std::uint32_t p, int sign) {
-            for (int k = 0; k < 4; ++k)
-                sum[k] +=
-                    static_cast<std::uint32_t>(sign * static_cast<int>((p >> (8 * k)) & 0xff));
-        };
+            line[static_cast<std::size_t>(i)] = start[i * step];
         auto px = [&](int i) { return line[static_cast<std::size_t>(std::clamp(i, 0, n - 1))]; };
+        std::uint32_t sum[4] = {0, 0, 0, 0};
+        auto add = [&](std::uint32_t p) {
+            sum[0] += p & 0xff;
+            sum[1] += (p >> 8) & 0xff;
+            sum[2] += (p >> 16) & 0xff;
+            sum[3] += p >> 24;
+        };
+        auto remove = [&](std::uint32_t p) {
+            sum[0] -= p & 0xff;
+            sum[1] -= (p >> 8) & 0xff;
+            sum[2] -= (p >> 16) & 0xff;
+            sum[3] -= p >> 24;
+        };
         for (int i = -r; i <= r; ++i)
-            add(px(i), 1);
+            add(px(i));
         for (int i = 0; i < n; ++i) {
-            std::uint32_t out = 0;
-            for (int k = 0; k < 4; ++k)
-                out |= ((sum[k] + static_cast<std::uint32_t>(window / 2)) /
-                        static_cast<std::uint32_t>(window))
-                       << (8 * k);
-            at(i) = out;
-            add(px(i + r + 1), 1);
-            add(px(i - r), -1);
+            start[i * step] = std::uint32_t(average[sum[0]]) | std::uint32_t(average[sum[1]]) << 8 |
+                              std::uint32_t(average[sum[2]]) << 16 |
+                              std::uint32_t(average[sum[3]]) << 24;
+            add(px(i + r + 1));
+            remove(px(i - r));
         }
     }
 }
@@ -87,11 +91,16 @@ void blur(QImage& image, qreal sigma) {
     // Three box passes of this radius have about the variance of the Gaussian.
     const int r =
         std::max(1, static_cast<int>(std::lround((std::sqrt(4 * sigma * sigma + 1) - 1) / 2)));
+    const int window = 2 * r + 1;
+    std::vector<std::uint8_t> average(static_cast<std::size_t>(255 * window + 1));
+    for (std::size_t sum = 0; sum < average.size(); ++sum)
+        average[sum] = static_cast<std::uint8_t>((sum + static_cast<std::size_t>(window / 2)) /
+                                                 static_cast<std::size_t>(window));
     auto* data = reinterpret_cast<std::uint32_t*>(image.bits());
     const int stride = static_cast<int>(image.bytesPerLine() / 4);
     for (int pass = 0; pass < 3; ++pass) {
-        boxPass(data, image.width(), image.height(), stride, r, false);
-        boxPass(data, image.width(), image.height(), stride, r, true);
+        boxPass(data, image.width(), image.height(), stride, r, false, average);
+        boxPass(data, image.width(), image.height(), stride, r, true, average);
     }
 }
 

@@ -1,5 +1,6 @@
 #include "mainwindow/category_list.h"
 
+#include <algorithm>
 #include <set>
 
 #include "appearance/typography.h"
@@ -85,8 +86,8 @@ void CategoryList::setRunningNow(QWidget* section) {
     order_.clear(); // placed again by the next plan
 }
 
-void CategoryList::show(const ListPlan::Plan& plan, const std::vector<CleanupCategory>& categories,
-                        const ListPlan::States& states, ListLook::Look look) {
+bool CategoryList::show(const ListPlan::Plan& plan, const std::vector<CleanupCategory>& categories,
+                        const ListPlan::States& states, ListLook::Look look, std::size_t newRows) {
     std::map<std::string, const CleanupCategory*> byId;
     for (const auto& category : categories)
         byId.emplace(category.id, &category);
@@ -106,6 +107,7 @@ void CategoryList::show(const ListPlan::Plan& plan, const std::vector<CleanupCat
 
     std::vector<QWidget*> order;
     if (plan.runningNow && runningNow_) order.push_back(runningNow_);
+    bool complete = true;
     for (const auto& section : plan.sections) {
         if (section.header) {
             auto& header = headers_[section.key];
@@ -116,16 +118,33 @@ void CategoryList::show(const ListPlan::Plan& plan, const std::vector<CleanupCat
         for (const auto& id : section.ids) {
             auto found = byId.find(id);
             if (found == byId.end()) continue;
-            auto& row = rows_[id];
-            if (!row) row = new CategoryRow(store_, hooks_, hover_, content_);
+            auto made = rows_.find(id);
+            if (made == rows_.end()) {
+                if (newRows == 0) {
+                    // The rest waits for the next call, so what shows stays in the plan's order.
+                    complete = false;
+                    break;
+                }
+                --newRows;
+                auto* row = new CategoryRow(store_, hooks_, hover_, content_);
+                // Laid out first at the width it will have, not at a new widget's own.
+                const QMargins margins = column_->contentsMargins();
+                row->resize(std::max(0, content_->width() - margins.left() - margins.right()),
+                            row->height());
+                made = rows_.emplace(id, row).first;
+            }
             auto state = states.find(id);
-            row->show(*found->second, state == states.end() ? nullptr : &state->second, look,
-                      section.dropLevel);
-            order.push_back(row);
+            made->second->show(*found->second, state == states.end() ? nullptr : &state->second,
+                               look, section.dropLevel);
+            order.push_back(made->second);
         }
+        if (!complete) break;
     }
 
     if (order != order_) {
+        // The column is laid out once for the whole change, afterwards; left on, it would be
+        // laid out again for every widget shown.
+        column_->setEnabled(false);
         const std::set<QWidget*> shown(order.begin(), order.end());
         for (QWidget* widget : order_)
             if (!shown.count(widget)) widget->hide();
@@ -135,6 +154,8 @@ void CategoryList::show(const ListPlan::Plan& plan, const std::vector<CleanupCat
             column_->insertWidget(int(i), order[i]);
         for (QWidget* widget : order)
             widget->setVisible(true);
+        column_->setEnabled(true);
+        column_->invalidate();
         order_ = std::move(order);
     }
     // Hidden ones that were never placed (a running-now section while a filter is set).
@@ -146,6 +167,7 @@ void CategoryList::show(const ListPlan::Plan& plan, const std::vector<CleanupCat
         placeEmptyState();
         empty_->raise();
     }
+    return complete;
 }
 
 void CategoryList::placeEmptyState() {

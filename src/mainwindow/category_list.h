@@ -6,8 +6,13 @@
 // only moves, hides and updates them. A row whose category has left the store is removed on a
 // later turn of the event loop (deleteLater), never at once: the change that removed it may be
 // running inside that very row (its menu, a drop on it).
+//
+// Making a row costs far more than updating one, so a caller may cap how many rows one call
+// makes: the plan is then shown up to the first row still to be made, and the next call goes on
+// from there.
 #pragma once
 
+#include <limits>
 #include <map>
 #include <string>
 #include <vector>
@@ -27,8 +32,11 @@ class CategoryList : public QWidget {
   public:
     CategoryList(Store& store, ListHooks hooks, QWidget* parent = nullptr);
 
-    void show(const ListPlan::Plan& plan, const std::vector<CleanupCategory>& categories,
-              const ListPlan::States& states, ListLook::Look look);
+    // Makes at most `newRows` rows that do not exist yet; false when the plan is shown only in
+    // part for that reason.
+    bool show(const ListPlan::Plan& plan, const std::vector<CleanupCategory>& categories,
+              const ListPlan::States& states, ListLook::Look look,
+              std::size_t newRows = std::numeric_limits<std::size_t>::max());
     // The window's running-now section, placed first while no level filter is set.
     void setRunningNow(QWidget* section);
 

@@ -109,7 +109,7 @@ std::string levelHelp(Level level) {
 std::int64_t total(const States& states, std::string_view id) {
     auto found = states.find(std::string(id));
     if (found == states.end()) return 0;
-    return StoreText::totalSize(found->second.items);
+    return found->second.total;
 }
 
 bool passes(const CleanupCategory& category, const States& states, const ListSettings& settings) {
@@ -118,7 +118,7 @@ bool passes(const CleanupCategory& category, const States& states, const ListSet
     if (!settings.hideEmpty || category.id == Store::applicationsId) return true;
     auto found = states.find(category.id);
     if (found == states.end() || !found->second.scanned) return true;
-    return StoreText::totalSize(found->second.items) > 0;
+    return found->second.total > 0;
 }
 
 std::vector<std::string> visible(const std::vector<CleanupCategory>& categories,
@@ -244,7 +244,7 @@ RowPlan row(const CleanupCategory& category, const Store::CategoryState* state, 
         made.sizeText = "Empty";
     } else {
         made.size = RowPlan::Size::total;
-        made.sizeText = Text::byteCount(StoreText::totalSize(state->items));
+        made.sizeText = Text::byteCount(state->total);
     }
 
     made.rescanEnabled = !busy;

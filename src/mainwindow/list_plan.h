@@ -55,7 +55,8 @@ std::string_view groupKey(CategoryGroup group);
 // The level marker's help: "Review: Costs a rebuild…".
 std::string levelHelp(Level level);
 
-// The sum of the sizes of the category's items; 0 without a state. Never wraps around.
+// The sum of the sizes of the category's items (its state's total, which never wraps around);
+// 0 without a state.
 std::int64_t total(const States& states, std::string_view id);
 
 // Whether the level filter and the hide-empty switch let the category through. Hide-empty drops

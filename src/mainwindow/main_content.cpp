@@ -1,5 +1,7 @@
 #include "mainwindow/main_content.h"
 
+#include <limits>
+
 #include <QDesktopServices>
 #include <QElapsedTimer>
 #include <QPointer>
@@ -117,7 +119,12 @@ MainContent::MainContent(Store& store, Settings& settings, Desktop desktop, QWid
             },
             Qt::QueuedConnection);
     });
-    refreshNow();
+    moreRows_.setSingleShot(true);
+    moreRows_.setInterval(0);
+    connect(&moreRows_, &QTimer::timeout, this, [this] {
+        if (pending_) refresh(rowsPerTurn);
+    });
+    refresh(rowsPerTurn);
 }
 
 MainContent::~MainContent() {
@@ -159,7 +166,7 @@ void MainContent::schedule() {
     QMetaObject::invokeMethod(
         this,
         [this] {
-            if (pending_) refreshNow();
+            if (pending_) refresh(rowsPerTurn);
         },
         Qt::QueuedConnection);
 }
@@ -174,6 +181,10 @@ void MainContent::syncToolbar(const ListPlan::ListSettings& settings) {
 }
 
 void MainContent::refreshNow() {
+    refresh(std::numeric_limits<std::size_t>::max());
+}
+
+void MainContent::refresh(std::size_t newRows) {
     QElapsedTimer timer;
     timer.start();
     pending_ = false;
@@ -184,15 +195,21 @@ void MainContent::refreshNow() {
     syncToolbar(settings);
     filterBar_->show(store_.categories(), store_.states(), settings.levelFilter, look);
     divider_->setVisible(look == Skin::classic);
-    list_->show(plan_, store_.categories(), store_.states(), look);
+    const bool complete = list_->show(plan_, store_.categories(), store_.states(), look, newRows);
     if (look != dressedIn_) {
         // Dressing walks the whole list: only when the skin changes.
         dressScrollArea(list_->scrollArea(), look);
         dressedIn_ = look;
     }
-    // The first one makes every row; it belongs to opening the window.
+    // The first one belongs to opening the window.
     if (refreshes_ > 1)
         slowestRefresh_ = std::max(slowestRefresh_, double(timer.nsecsElapsed()) / 1e6);
+    if (!complete) scheduleMoreRows();
+}
+
+void MainContent::scheduleMoreRows() {
+    pending_ = true;
+    moreRows_.start();
 }
 
 bool MainContent::event(QEvent* event) {

@@ -5,7 +5,8 @@
 // It holds what the window is asked to open (the details of a category, a clean waiting for
 // confirmation) and announces each change; the sheets and the confirmation card take them from
 // there. Every change of the store or of the settings is gathered into one refresh on the next
-// turn of the event loop, however many arrive in one turn.
+// turn of the event loop, however many arrive in one turn. The first build of the list is spread
+// over several turns, a few rows each, so the window paints and answers while it fills.
 #pragma once
 
 #include <functional>
@@ -13,6 +14,7 @@
 
 #include <QButtonGroup>
 #include <QFrame>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -64,7 +66,11 @@ class MainContent : public QWidget {
     QFrame* divider() const { return divider_; }
     const ListPlan::Plan& plan() const { return plan_; }
 
-    // Redraws now what is waiting; tests and the benchmark call it to time or settle a refresh.
+    // Rows made in one turn of the event loop.
+    static constexpr std::size_t rowsPerTurn = 4;
+
+    // Redraws now what is waiting, every row made; tests and the benchmark call it to time or
+    // settle a refresh.
     void refreshNow();
     bool refreshPending() const { return pending_; }
     int refreshes() const { return refreshes_; }
@@ -81,6 +87,10 @@ class MainContent : public QWidget {
 
   private:
     void schedule();
+    void refresh(std::size_t newRows);
+    // The rows still to be made wait for a later turn, after what is waiting now (a paint, a
+    // timer): a refresh posted at once would run in this very turn.
+    void scheduleMoreRows();
     void syncToolbar(const ListPlan::ListSettings& settings);
 
     Store& store_;
@@ -88,6 +98,7 @@ class MainContent : public QWidget {
     Desktop desktop_;
     std::size_t subscription_ = 0;
     bool pending_ = false;
+    QTimer moreRows_;
     int refreshes_ = 0;
     double slowestRefresh_ = 0;
     ListPlan::Plan plan_;

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <limits>
 
-#include "engine/auto_clean.h"
-#include "base/text.h"
 #include "base/paths.h"
+#include "base/text.h"
+#include "engine/auto_clean.h"
 #include "store/stored_lists.h"
 
 namespace bramwick {
@@ -76,6 +76,9 @@ Store::CategoryState& Store::stateFor(const std::string& id) {
 }
 
 void Store::publishState(const std::string& id) {
+    // Every change of a state comes through here: its total is summed here, once.
+    if (auto changed = states_.find(id); changed != states_.end())
+        changed->second.total = StoreText::totalSize(changed->second.items);
     emit statesChanged();
     emit categoryStateChanged(QString::fromStdString(id));
 }
@@ -143,7 +146,7 @@ const CleanupCategory* Store::findCategory(std::string_view id) const {
 
 std::int64_t Store::total(std::string_view id) const {
     const CategoryState* found = state(id);
-    return found ? StoreText::totalSize(found->items) : 0;
+    return found ? found->total : 0;
 }
 
 bool Store::isBusy() const {

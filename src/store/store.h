@@ -49,6 +49,9 @@ class Store : public QObject {
         bool cleaning = false; // a clean or move of the category runs
         bool scanned = false;  // a scan has finished at least once
         std::optional<std::string> message;
+        // The sum of the items' sizes, kept by the store with every change of the state, so what
+        // reads it (the list, the header, Clean All Safe) never walks the items again.
+        std::int64_t total = 0;
         bool operator==(const CategoryState&) const = default;
     };
 
@@ -132,7 +135,7 @@ class Store : public QObject {
     // Whether Clean All Safe takes a category: safe, and deleted outright, or moved to the Trash
     // or run as a command when the user put it in Safe to Remove.
     static bool cleanedByCleanAllSafe(const CleanupCategory& category);
-    // The sum of a category's item sizes; 0 without a state.
+    // The sum of a category's item sizes (its state's total); 0 without a state.
     std::int64_t total(std::string_view id) const;
     // A long operation runs: a full scan, Clean All Safe, an automatic clean, an uninstall, a
     // maintenance task or the clean of any category (a category only being scanned does not
@@ -154,7 +157,10 @@ class Store : public QObject {
     // Running processes and vitals.
     QCoro::Task<> refreshRunning();
     QCoro::Task<> stop(RunningItem item);
-    void sampleVitals();
+    // Reads the vitals on a worker (the busiest processes on the first sample and every fifth
+    // after it) and applies the reading when it comes back. One reading is out at a time: a
+    // sample asked for meanwhile is not taken and does not count.
+    QCoro::Task<> sampleVitals();
     void startVitals();
     void stopVitals();
     bool vitalsActive() const { return vitalsTimer_.isActive(); }
@@ -279,6 +285,7 @@ class Store : public QObject {
     Vitals vitals_;
     QTimer vitalsTimer_;
     std::int64_t vitalsTicks_ = 0;
+    bool readingVitals_ = false;
     RunningSnapshot running_;
     bool refreshingRunning_ = false;
     std::set<std::string> stopping_;

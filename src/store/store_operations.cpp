@@ -51,12 +51,26 @@ QCoro::Task<> Store::stop(RunningItem item) {
     setReport(StoreText::stopReport(item, result));
 }
 
-void Store::sampleVitals() {
+QCoro::Task<> Store::sampleVitals() {
+    if (readingVitals_) co_return;
     const std::int64_t n = vitalsTicks_;
     if (vitalsTicks_ < std::numeric_limits<std::int64_t>::max()) ++vitalsTicks_;
     // The busiest processes need a process listing: the first sample and every fifth after it.
+    // The reading (the listing runs ps) stays off this thread, where it would stall the window.
     const bool top = n % 5 == 0;
-    auto reading = services_.sampleVitals(top);
+    readingVitals_ = true;
+    auto readingOut = clearOnExit([this] { readingVitals_ = false; });
+    VitalsReader::Reading reading;
+    try {
+        auto readingWork =
+            onUserPool([sample = services_.sampleVitals, top] { return sample(top); });
+        reading = co_await readingWork;
+    } catch (const StoreWork::Closed&) {
+        throw;
+    } catch (...) {
+        co_return; // a reader that failed this once; the next tick reads again
+    }
+    readingOut.now();
 
     Vitals next = vitals_;
     next.cpuBusy = reading.cpuBusy;
@@ -88,7 +102,8 @@ void Store::sampleVitals() {
 
 void Store::startVitals() {
     if (vitalsTimer_.isActive()) return;
-    sampleVitals();
+    auto sampling = sampleVitals();
+    Q_UNUSED(sampling);
     vitalsTimer_.start();
 }
 
@@ -97,7 +112,8 @@ void Store::stopVitals() {
 }
 
 void Store::vitalsTick() {
-    sampleVitals();
+    auto sampling = sampleVitals();
+    Q_UNUSED(sampling);
 }
 
 // Cleaning and moving

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <dirent.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -45,13 +46,41 @@ bool startRelaunch() {
                                     QString::fromStdString(program)});
 }
 
+namespace {
+
+// A full scan keeps every processor busy (its tree walks run several threads per processor), and
+// the windows' thread must still get one the moment it has something to draw, or the window
+// stalls for tens of milliseconds at a time. So the pools' threads run at a lower priority than
+// it; the threads their jobs start (the engine's parallel loops) inherit it. Here the priority
+// belongs to each thread, so this lowers only the pool's own. Both pools use the same value: the
+// parallel loops' threads are shared and keep the priority of whichever started them.
+constexpr int workerNice = 10;
+
+void lowerThisThread() {
+    thread_local bool lowered = false;
+    if (lowered) return;
+    lowered = true;
+    ::setpriority(PRIO_PROCESS, 0, workerNice); // refused: the thread keeps its priority
+}
+
+StoreWork::Executor executorOf(QThreadPool* pool) {
+    return [pool](StoreWork::Job job) {
+        pool->start([job = std::move(job)] {
+            lowerThisThread();
+            job();
+        });
+    };
+}
+
+} // namespace
+
 StoreWork::Executor userPool() {
     static QThreadPool* pool = [] {
         auto* made = new QThreadPool; // never deleted: quitting must not wait for its jobs
         made->setMaxThreadCount(std::max(2, QThread::idealThreadCount()));
         return made;
     }();
-    return [](StoreWork::Job job) { pool->start(std::move(job)); };
+    return executorOf(pool);
 }
 
 StoreWork::Executor backgroundPool() {
@@ -61,7 +90,7 @@ StoreWork::Executor backgroundPool() {
         made->setThreadPriority(QThread::LowestPriority);
         return made;
     }();
-    return [](StoreWork::Job job) { pool->start(std::move(job)); };
+    return executorOf(pool);
 }
 
 } // namespace StorePlatform

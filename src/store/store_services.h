@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "base/shell.h"
 #include "engine/cleaner.h"
 #include "engine/health.h"
 #include "engine/models.h"
-#include "base/shell.h"
 #include "finders/uninstaller.h"
 #include "platform/notifier.h"
 #include "platform/running_apps.h"
@@ -49,7 +49,8 @@ struct StoreServices {
     // The system tools. `stop` may throw when its command cannot be started.
     std::function<RunningSnapshot()> runningSnapshot;
     std::function<Shell::Result(const RunningItem&)> stop;
-    // Called on the store's thread (the meters sample there).
+    // Called on a worker, never for two samples at once (the reader measures each since the
+    // one before).
     std::function<VitalsReader::Reading(bool topProcesses)> sampleVitals;
     std::function<Maintenance::Result(const MaintenanceTask&)> runMaintenance;
 

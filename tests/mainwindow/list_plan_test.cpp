@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/settings.h"
+#include "store/messages.h"
 #include "support/fixture.h"
 
 namespace bramwick {
@@ -37,6 +38,7 @@ Store::CategoryState scannedWith(std::vector<std::int64_t> sizes) {
     state.scanned = true;
     for (auto size : sizes)
         state.items.push_back(sized(size));
+    state.total = StoreText::totalSize(state.items); // as the store keeps it
     return state;
 }
 

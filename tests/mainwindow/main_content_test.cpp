@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "appearance/motion.h"
+#include "base/text.h"
 #include "store/store_harness.h"
 #include "support/fixture.h"
 
@@ -167,6 +168,44 @@ TEST(MainContent, ChangesInOneTurnMakeOneRefresh) {
     w.settle();
     EXPECT_EQ(w.content->refreshes(), before + 1);
     EXPECT_EQ(rowsOf(w.list().shownOrder()), (QStringList{"caches", "builds", "photos", "advice"}));
+}
+
+TEST(MainContent, TheFirstBuildMakesAFewRowsATurnAndEndsInThePlansOrder) {
+    gui();
+    test::StoreHarness harness;
+    const int count = int(MainContent::rowsPerTurn) * 2 + 3;
+    for (int i = 0; i < count; ++i) {
+        auto c = category("c" + std::to_string(i));
+        c.symbol = "folder";
+        harness.contents[c.id] = {item("x", (i + 1) * 1000)};
+        harness.catalog.push_back(c);
+    }
+    auto store = harness.make();
+    MainContent content(*store, *harness.settings);
+    dressWindow(&content, Skin::nightfall);
+    content.resize(1000, 800);
+    content.show();
+    QStringList first = rowsOf(content.list()->shownOrder());
+    ASSERT_EQ(first.size(), int(MainContent::rowsPerTurn));
+    EXPECT_EQ(first.front(), "c0");
+    EXPECT_EQ(first.back(), QString::fromStdString("c" + std::to_string(first.size() - 1)));
+    EXPECT_EQ(content.list()->row("c" + std::to_string(count - 1)), nullptr);
+    EXPECT_TRUE(content.refreshPending()) << "the rest comes on later turns";
+
+    // A change in between: the rows still to come take the new order too.
+    content.setArrangement(ListPlan::Arrangement::size);
+    int turns = 0;
+    for (; content.refreshPending() && turns < 20; ++turns)
+        QApplication::processEvents();
+    EXPECT_GE(turns, 2);
+    const QStringList rows = rowsOf(content.list()->shownOrder());
+    ASSERT_EQ(rows.size(), count);
+    for (int i = 0; i < count; ++i) {
+        const std::string id = "c" + std::to_string(count - 1 - i); // largest first
+        EXPECT_EQ(rows[i], QString::fromStdString(id));
+        EXPECT_EQ(content.list()->row(id)->sizeLabel()->text(),
+                  QString::fromStdString(Text::byteCount((count - i) * 1000)));
+    }
 }
 
 TEST(MainContent, EmptyStateAndKeptSections) {

@@ -158,7 +158,10 @@ TEST(DiskHeader, SamplesVitalsOnlyWhileShownAndFollowsTheSkin) {
     {
         Window window(header, Skin::classic);
         EXPECT_TRUE(store->vitalsActive());
-        EXPECT_EQ(h.samples.size(), 1u) << "one sample at once";
+        EXPECT_EQ(h.user.pending(), 1u) << "one sample at once, read on a worker";
+        EXPECT_FALSE(header->cpuMeter()->isVisible()) << "until its reading comes back";
+        h.user.runAll();
+        EXPECT_EQ(h.samples.size(), 1u);
         EXPECT_TRUE(header->classicLayout());
         EXPECT_TRUE(header->cpuMeter()->isVisible());
         EXPECT_TRUE(header->cleanAllSafeButton()->isEnabled());
@@ -178,6 +181,7 @@ TEST(DiskHeader, SamplesVitalsOnlyWhileShownAndFollowsTheSkin) {
         EXPECT_FALSE(store->vitalsActive()) << "stops when the header leaves the screen";
         window.root.show();
         EXPECT_TRUE(store->vitalsActive());
+        h.user.runAll();
         EXPECT_EQ(h.samples.size(), 2u);
     }
 }

@@ -141,8 +141,10 @@ struct TopStore {
         store = std::make_unique<Store>(services());
         settle();
         if (scan) run();
-        for (int i = 0; i < 30; ++i)
-            store->sampleVitals();
+        for (int i = 0; i < 30; ++i) {
+            auto sampling = store->sampleVitals();
+            run();
+        }
         return *store;
     }
 };

@@ -233,7 +233,8 @@ TEST(MemoryUsersSheet, ShowAndQuitGoThroughTheProviderAndQuitReadsAgain) {
 
     // The pressure sentence follows the vitals.
     h.reading.pressure = Vitals::Pressure::critical;
-    store->sampleVitals();
+    auto sampling = store->sampleVitals();
+    h.user.runAll();
     EXPECT_TRUE(texts(sheet, "pressure")[0].startsWith("The system is out of memory"));
 }
 

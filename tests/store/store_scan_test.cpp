@@ -151,12 +151,15 @@ TEST(StoreScan, ApplicationsAreFilteredByTheDaysWithoutUse) {
         return list;
     };
     EXPECT_EQ(names(), (std::vector<std::string>{"Old", "Never"}));
+    EXPECT_EQ(store.total(Store::applicationsId), 200);
 
-    // A new number filters again without measuring.
+    // A new number filters again without measuring; the total follows the items.
     store.setUnusedAppDays(100);
     EXPECT_EQ(names(), (std::vector<std::string>{"Never"}));
+    EXPECT_EQ(store.state(Store::applicationsId)->total, 100);
     store.setUnusedAppDays(-4);
     EXPECT_EQ(names(), (std::vector<std::string>{"Recent", "Old", "Never"}));
+    EXPECT_EQ(store.total(Store::applicationsId), 300);
     EXPECT_EQ(h.scans.size(), 1u);
     EXPECT_EQ(h.settings->integer("unusedAppDays"), 1);
 }

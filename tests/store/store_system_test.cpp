@@ -79,6 +79,8 @@ TEST(StoreVitals, SamplesKeepThirtyOfHistoryAndAskForTheBusiestEveryFifth) {
     store.startVitals();
     store.startVitals(); // a second start takes no second sample
     EXPECT_TRUE(store.vitalsActive());
+    EXPECT_FALSE(store.vitals().sampled) << "read on a worker, applied when it comes back";
+    h.user.runAll();
     EXPECT_EQ(h.samples, (std::vector<bool>{true}));
     EXPECT_EQ(store.vitals().topCPU->name, "first");
 
@@ -89,6 +91,7 @@ TEST(StoreVitals, SamplesKeepThirtyOfHistoryAndAskForTheBusiestEveryFifth) {
         h.reading.cpuBusy = i / 100.0;
         h.reading.swapRate = static_cast<std::int64_t>(fullScale * (i == 30 ? 3 : 0.5));
         store.vitalsTick();
+        h.user.runAll();
         if (i == 4) {
             EXPECT_EQ(store.vitals().topCPU->name, "first");
         }
@@ -110,8 +113,29 @@ TEST(StoreVitals, SamplesKeepThirtyOfHistoryAndAskForTheBusiestEveryFifth) {
     EXPECT_FALSE(store.vitalsActive());
     store.stopVitals();
     store.startVitals(); // the rhythm goes on from where it was
+    h.user.runAll();
     EXPECT_EQ(h.samples.size(), 32u);
     EXPECT_FALSE(h.samples.back());
+}
+
+TEST(StoreVitals, ATickWhileAReadingIsOutIsNotTakenAndDoesNotCount) {
+    test::StoreHarness h;
+    h.access = false;
+    Store store(h.services());
+    h.reading.cpuBusy = 0.25;
+    store.startVitals();
+    store.vitalsTick(); // the first reading has not come back yet
+    EXPECT_EQ(h.user.pending(), 1u);
+    h.user.runAll();
+    EXPECT_EQ(h.samples, (std::vector<bool>{true}));
+    EXPECT_EQ(store.vitals().cpuHistory, (std::vector<double>{0.25}));
+
+    // The fifth sample after the first still lists the processes.
+    for (int i = 0; i < 5; ++i) {
+        store.vitalsTick();
+        h.user.runAll();
+    }
+    EXPECT_EQ(h.samples, (std::vector<bool>{true, false, false, false, false, true}));
 }
 
 TEST(StoreMaintenance, ReportsTheOutcomeAndRecordsOnlyASuccessThatFreedSpace) {

@@ -1,9 +1,13 @@
 #include "app/gui/scenes.h"
 
+#include <memory>
+
 #include <QApplication>
 #include <QCursor>
 #include <QMessageBox>
 #include <QScreen>
+#include <QSemaphore>
+#include <QThreadPool>
 
 #include "app/gui/window_top.h"
 #include "mainwindow/main_content.h"
@@ -20,6 +24,26 @@ void tell(const QString& title, const QString& message, std::function<void()> do
     box->setAttribute(Qt::WA_DeleteOnClose);
     QObject::connect(box, &QObject::destroyed, box, [done = std::move(done)] { done(); });
     box->open();
+}
+
+// Qt's painter hands every large fill to the threads of the global pool and waits for them, and
+// makes those threads the first time it needs them: in the main window's first frame, while the
+// first scan starts its own threads, which costs that frame tens of milliseconds waiting for the
+// process's memory map. So they are made here, before any window shows, and kept. Gives up
+// waiting after a second: the threads that did not start yet come when the painter needs them.
+void startPaintingThreads() {
+    QThreadPool* pool = QThreadPool::globalInstance();
+    pool->setExpiryTimeout(-1);
+    const int count = pool->maxThreadCount();
+    auto started = std::make_shared<QSemaphore>();
+    auto gate = std::make_shared<QSemaphore>();
+    for (int i = 0; i < count; ++i)
+        pool->start([started, gate] {
+            started->release();
+            gate->acquire(); // each holds its thread until all have one
+        });
+    started->tryAcquire(count, 1000);
+    gate->release(count);
 }
 
 } // namespace
@@ -58,6 +82,7 @@ Scenes::~Scenes() {
 }
 
 void Scenes::start() {
+    startPaintingThreads();
     // No window is open yet: the policy follows "keepInDock" alone.
     appMode_->apply();
     if (options_.trayAvailable) {

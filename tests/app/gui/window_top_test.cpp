@@ -75,7 +75,8 @@ TEST(WindowTop, EachActionOpensItsSheetOverTheWindowAndClosingItClearsTheRequest
     close(maintenance);
     EXPECT_FALSE(store.showMaintenance());
 
-    store.sampleVitals();
+    auto sampling = store.sampleVitals();
+    h.store.user.runAll();
     top.header()->memoryMeter()->click();
     EXPECT_TRUE(top.showMemoryUsers());
     QDialog* memory = sheetOver(window, "memoryUsersSheet");
@@ -272,7 +273,8 @@ TEST(WindowTop, ToolbarActions) {
     // The CPU meter asks the list to show the running-now section: the filter is cleared first.
     h.store.settings->set("levelFilter", std::string("Red Flag"));
     QSignalSpy asked(&top, &WindowTop::showRunningRequested);
-    store.sampleVitals();
+    auto sampling = store.sampleVitals();
+    h.store.user.runAll();
     top.header()->cpuMeter()->click();
     EXPECT_EQ(h.store.settings->string("levelFilter"), "");
     EXPECT_EQ(asked.count(), 0) << "the scroll waits for the list to be rebuilt";
@@ -301,7 +303,8 @@ TEST(WindowTop, TheListsCleansComeToTheCardAndTheCpuMeterShowsTheRunningSection)
 
     content->setLevelFilter("Red Flag");
     content->refreshNow();
-    h.scenes->store().sampleVitals();
+    auto sampling = h.scenes->store().sampleVitals();
+    h.store.user.runAll();
     top.header()->cpuMeter()->click();
     test::settle();
     EXPECT_EQ(content->listSettings().levelFilter, "");
