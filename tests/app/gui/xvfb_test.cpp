@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -22,9 +23,20 @@ namespace {
 
 constexpr const char* xvfb = "/usr/bin/Xvfb";
 
-// A child process with an environment of its own; ended by the test that started it.
+// A child process with an environment of its own; ended by the test that started it, and killed
+// when the test stops early, so no server outlives a failed check (and keeps the test's output
+// open for the runner to wait on).
 struct Child {
     pid_t pid = -1;
+
+    Child() = default;
+    Child(Child&& other) noexcept : pid(std::exchange(other.pid, -1)) {}
+    Child& operator=(Child&& other) noexcept {
+        kill();
+        pid = std::exchange(other.pid, -1);
+        return *this;
+    }
+    ~Child() { kill(); }
 
     static Child start(const std::vector<std::string>& argv, const std::vector<std::string>& env,
                        int keepOpen = -1) {
@@ -60,8 +72,11 @@ struct Child {
         return std::nullopt;
     }
 
+    // Asked to end first, so that a server takes its socket and lock file away with it.
     void kill() {
         if (pid <= 0) return;
+        ::kill(pid, SIGTERM);
+        if (wait(2s)) return;
         ::kill(pid, SIGKILL);
         ::waitpid(pid, nullptr, 0);
         pid = -1;
