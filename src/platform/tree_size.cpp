@@ -1,17 +1,21 @@
 #include "platform/tree_size.h"
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <dirent.h>
 #include <fcntl.h>
 #include <functional>
 #include <mutex>
 #include <sys/stat.h>
+#include <thread>
 #include <unordered_set>
 #include <vector>
 
 #include <tbb/combinable.h>
 #include <tbb/global_control.h>
 #include <tbb/info.h>
+#include <tbb/parallel_for.h>
 #include <tbb/parallel_for_each.h>
 #include <tbb/parallel_reduce.h>
 #include <tbb/task_arena.h>
@@ -52,8 +56,13 @@ struct PendingFolder {
 // waiting for the disk, one metadata read per walker at a time, so it has several walkers per
 // processor: enough reads stay outstanding while they block. On a cached tree nothing blocks and
 // the extra walkers only take turns. Walks started at the same time share them.
-tbb::task_arena& walkers() {
+int walkerCount() {
     static const int count = std::max(16, 4 * tbb::info::default_concurrency());
+    return count;
+}
+
+tbb::task_arena& walkers() {
+    static const int count = walkerCount();
     // Lets the thread pool grow past one thread per processor for this arena only: every other
     // parallel loop still runs with one thread per processor.
     static tbb::global_control allowed(tbb::global_control::max_allowed_parallelism,
@@ -160,6 +169,26 @@ class TreeMeasure {
 };
 
 } // namespace
+
+void startWalkers() {
+    const int count = walkerCount();
+    std::atomic<int> arrived{0};
+    // One deadline for all: where fewer threads can be had, the waits end together.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
+    walkers().execute([&] {
+        tbb::parallel_for(
+            0, count,
+            [&](int) {
+                // Each waits for the others, so that every one runs on a thread of its own; and
+                // each allocates, so that its thread's share of the allocator is made too.
+                delete[] new char[64];
+                arrived.fetch_add(1);
+                while (arrived.load() < count && std::chrono::steady_clock::now() < until)
+                    std::this_thread::sleep_for(std::chrono::microseconds(200));
+            },
+            tbb::simple_partitioner());
+    });
+}
 
 std::int64_t allocated(const std::string& path) {
     struct stat st {};

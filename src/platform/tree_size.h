@@ -13,4 +13,9 @@ namespace bramwick::TreeSize {
 // many threads at once.
 std::int64_t allocated(const std::string& path);
 
+// Makes every walker thread now, on the calling thread's priority, so that the first walk does
+// not spend its start making threads (and taking the process's memory map from everything else
+// while it does). Returns once they are made, or after half a second.
+void startWalkers();
+
 } // namespace bramwick::TreeSize

@@ -45,9 +45,9 @@ Store::Store(StoreServices services, QObject* parent)
         lastAutoClean_ = AutoCleanRun{*last, AutoClean::lastFreed(settings)};
 
     // The first scan starts once creation is over and the event loop is free.
-    if (hasFullDiskAccess_ || settings.boolean(skippedFullDiskAccessKey).value_or(false))
-        QMetaObject::invokeMethod(
-            this, [this] { scanAll(); }, Qt::QueuedConnection);
+    firstScanWanted_ =
+        hasFullDiskAccess_ || settings.boolean(skippedFullDiskAccessKey).value_or(false);
+    releaseFirstScan();
 
     diskTimer_.setInterval(diskInterval);
     connect(&diskTimer_, &QTimer::timeout, this, [this] { diskTick(); });
@@ -183,7 +183,31 @@ QCoro::Task<> Store::autoCleanTick() {
 
 // Scans
 
+void Store::prepareWorkers() {
+    if (services_.prepareWorkers) services_.prepareWorkers();
+}
+
+void Store::holdFirstScan() {
+    firstScanHeld_ = true;
+}
+
+void Store::releaseFirstScan() {
+    firstScanHeld_ = false;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (firstScanHeld_ || !firstScanWanted_) return;
+            scanAll();
+        },
+        Qt::QueuedConnection);
+}
+
 QCoro::Task<> Store::scanAll() {
+    if (firstScanHeld_) {
+        firstScanWanted_ = true; // starts when released
+        co_return;
+    }
+    firstScanWanted_ = false; // any full scan is the first one
     if (scanningAll_) co_return;
     scannedThisPass_.clear();
     emit scannedThisPassChanged();

@@ -144,6 +144,13 @@ class Store : public QObject {
 
     // Scans.
     QCoro::Task<> scanAll();
+    // While held, no full scan starts: one asked for (by creation, or by the window as it opens)
+    // starts on the turn after the release. A window opening at launch so draws its first frame
+    // before the scan's threads start and take the processors and the memory map from it.
+    void holdFirstScan();
+    void releaseFirstScan();
+    // The worker threads made now rather than by the first scan (the service's, when it has one).
+    void prepareWorkers();
     QCoro::Task<> scan(CleanupCategory category);
     QCoro::Task<> rescan(SuggestedFolder folder);
 
@@ -277,6 +284,8 @@ class Store : public QObject {
     std::map<std::string, CategoryState> states_;
     std::optional<Disk> disk_;
     bool scanningAll_ = false;
+    bool firstScanWanted_ = false;
+    bool firstScanHeld_ = false;
     std::vector<CleanupRecord> log_;
     std::optional<Report> report_;
     bool hasFullDiskAccess_ = true;

@@ -2,11 +2,13 @@
 
 #include <chrono>
 #include <dirent.h>
+#include <memory>
 #include <sys/resource.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
 #include <QProcess>
+#include <QSemaphore>
 #include <QThread>
 #include <QThreadPool>
 
@@ -17,6 +19,7 @@
 #include "engine/scanner.h"
 #include "finders/category_items.h"
 #include "platform/desktop_entry.h"
+#include "platform/tree_size.h"
 
 namespace bramwick {
 
@@ -74,13 +77,39 @@ StoreWork::Executor executorOf(QThreadPool* pool) {
 
 } // namespace
 
-StoreWork::Executor userPool() {
+namespace {
+
+QThreadPool* userThreads() {
     static QThreadPool* pool = [] {
         auto* made = new QThreadPool; // never deleted: quitting must not wait for its jobs
         made->setMaxThreadCount(std::max(2, QThread::idealThreadCount()));
+        made->setExpiryTimeout(-1); // kept, so that no later scan starts by making them again
         return made;
     }();
-    return executorOf(pool);
+    return pool;
+}
+
+} // namespace
+
+StoreWork::Executor userPool() {
+    return executorOf(userThreads());
+}
+
+void startWorkers() {
+    QThreadPool* pool = userThreads();
+    const int count = pool->maxThreadCount();
+    auto started = std::make_shared<QSemaphore>();
+    auto gate = std::make_shared<QSemaphore>();
+    for (int i = 0; i < count; ++i)
+        pool->start([started, gate, first = i == 0] {
+            lowerThisThread();
+            delete[] new char[64];               // this thread's share of the allocator, made now
+            if (first) TreeSize::startWalkers(); // made from a lowered thread: lowered too
+            started->release();
+            gate->acquire(); // each holds its thread until all have one
+        });
+    started->tryAcquire(count, 2000);
+    gate->release(count);
 }
 
 StoreWork::Executor backgroundPool() {
@@ -98,6 +127,7 @@ StoreWork::Executor backgroundPool() {
 StoreServices StoreServices::standard() {
     StoreServices services;
     services.userWork = StorePlatform::userPool();
+    services.prepareWorkers = [] { StorePlatform::startWorkers(); };
     services.backgroundWork = StorePlatform::backgroundPool();
     services.settings = &Settings::standard();
     services.now = [] { return std::chrono::system_clock::now(); };

@@ -30,6 +30,9 @@ struct StoreServices {
     // low-priority thread.
     StoreWork::Executor userWork;
     StoreWork::Executor backgroundWork;
+    // Makes the user pool's threads and the tree walks' threads ahead of the first scan, at the
+    // pool's priority; returns once they are made. Optional.
+    std::function<void()> prepareWorkers;
 
     Settings* settings = nullptr;
     std::function<Date()> now;
@@ -85,6 +88,10 @@ struct StoreServices {
 };
 
 namespace StorePlatform {
+
+// Makes every thread of the user pool, and from one of them every tree-walk thread, so that they
+// exist (at the pool's lower priority) before the first scan needs them.
+void startWorkers();
 
 // Access counts as granted when the home folder can be listed: this system keeps no separate
 // privacy list, and a home that cannot be listed is the one case where nothing can be scanned.

@@ -45,6 +45,31 @@ TEST(StoreScan, CreationStartsOneFullScanOnlyWithAccessOrWhenSkipped) {
     }
 }
 
+// Held while a window draws its first frame: neither the scan creation asks for nor one the
+// window asks for starts; both are one scan, started on the turn after the release.
+TEST(StoreScan, AHeldFirstScanStartsOnceAfterTheRelease) {
+    for (bool access : {true, false}) {
+        test::StoreHarness h;
+        h.catalog = five();
+        h.access = access;
+        Store store(h.services());
+        store.holdFirstScan();
+        test::deliver();
+        EXPECT_FALSE(store.scanningAll()) << access;
+        auto asked = store.scanAll(); // the window's start-up rule
+        EXPECT_FALSE(store.scanningAll()) << access;
+        EXPECT_EQ(h.user.pending(), 0u) << access;
+        store.releaseFirstScan();
+        EXPECT_FALSE(store.scanningAll()) << "on the next turn";
+        test::deliver();
+        EXPECT_TRUE(store.scanningAll()) << access;
+        EXPECT_EQ(h.user.pending(), 4u) << "one scan, not two";
+        store.releaseFirstScan();
+        test::deliver();
+        EXPECT_EQ(h.user.pending(), 4u) << "a second release starts nothing";
+    }
+}
+
 TEST(StoreScan, AWindowOfFourStartsInListOrderAndRefillsWhenAnyOneEnds) {
     test::StoreHarness h;
     h.catalog = five();

@@ -1,13 +1,16 @@
 #include "app/gui/scenes.h"
 
+#include <malloc.h>
 #include <memory>
 
 #include <QApplication>
 #include <QCursor>
 #include <QMessageBox>
+#include <QPointer>
 #include <QScreen>
 #include <QSemaphore>
 #include <QThreadPool>
+#include <QTimer>
 
 #include "app/gui/window_top.h"
 #include "mainwindow/main_content.h"
@@ -82,7 +85,12 @@ Scenes::~Scenes() {
 }
 
 void Scenes::start() {
+    // The windows' thread allocates from the main heap, which grows by moving its end; that waits
+    // for the whole process's memory map, which a scan's threads hold often. Growing it in large
+    // steps makes those waits rare.
+    ::mallopt(M_TOP_PAD, 32 << 20);
     startPaintingThreads();
+    store_->prepareWorkers();
     // No window is open yet: the policy follows "keepInDock" alone.
     appMode_->apply();
     if (options_.trayAvailable) {
@@ -93,9 +101,30 @@ void Scenes::start() {
         actions.appeared = [this] { opener_->replaceOpener([this] { openMainWindow(); }); };
         tray_ = std::make_unique<TrayExtra>(*store_, std::move(actions));
     }
-    if (options_.openWindowAtLaunch) openMainWindow();
+    if (options_.openWindowAtLaunch) {
+        store_->holdFirstScan();
+        releaseFirstScanAfterFirstFrame(ensureMainWindow()); // it may paint as it is shown
+        openMainWindow();
+    }
     // Launching is over: the updater starts.
     ensureUpdater();
+}
+
+// The window's first frame is painted, then the first scan starts (on the next turn, when the
+// whole frame is drawn); at the latest after a second, for a window system that shows nothing.
+void Scenes::releaseFirstScanAfterFirstFrame(MainWindowFrame& window) {
+    auto release = [store = QPointer<Store>(store_.get())] {
+        if (store) store->releaseFirstScan();
+    };
+    auto* once = new QObject(&window);
+    connect(&window, &MainWindowFrame::firstPaint, once, [once, release] {
+        release();
+        once->deleteLater();
+    });
+    QTimer::singleShot(1000, once, [once, release] {
+        release();
+        once->deleteLater();
+    });
 }
 
 Updater& Scenes::ensureUpdater() {

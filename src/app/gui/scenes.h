@@ -70,6 +70,7 @@ class Scenes : public QObject {
     void quit();
 
   private:
+    void releaseFirstScanAfterFirstFrame(MainWindowFrame& window);
     MainWindowFrame& ensureMainWindow();
     MenuBarPanel& ensurePanel();
     Updater& ensureUpdater();

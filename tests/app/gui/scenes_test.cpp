@@ -137,6 +137,30 @@ TEST(Scenes, TheStoreRunsWithNoWindowOpen) {
     EXPECT_EQ(h.scenes->mainWindow(), nullptr);
 }
 
+// A window opening at launch draws its first frame before the first scan starts, then the scan
+// runs as it would without the window.
+TEST(Scenes, TheWindowAtLaunchPaintsBeforeTheFirstScanStarts) {
+    ScenesHarness h(false, false);
+    Scenes::Options options;
+    options.trayAvailable = false;
+    options.updates = std::make_unique<test::FakeUpdates>();
+    options.sheets = h.sheets;
+    // Made and started in one go, as the program does, before the event loop turns.
+    Scenes scenes(h.store.services(), std::move(options));
+    scenes.start();
+    ASSERT_NE(scenes.mainWindow(), nullptr);
+    EXPECT_FALSE(scenes.store().scanningAll()) << "held, though the window asked for it";
+    test::settle();
+    h.store.user.runAll();
+    EXPECT_FALSE(scenes.store().lastScan().has_value()) << "nothing painted yet";
+    scenes.mainWindow()->grab(); // the first frame
+    for (int round = 0; round < 5; ++round) {
+        test::settle();
+        h.store.user.runAll();
+    }
+    EXPECT_TRUE(scenes.store().lastScan().has_value()) << "the first scan ran once painted";
+}
+
 TEST(Scenes, TheSettingsWindowFollowsItsPageAndKeepInDockAppliesAtOnce) {
     ScenesHarness h(true, false);
     h.start();
