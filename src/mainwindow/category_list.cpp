@@ -153,7 +153,12 @@ bool CategoryList::show(const ListPlan::Plan& plan, const std::vector<CleanupCat
         for (std::size_t i = 0; i < order.size(); ++i)
             column_->insertWidget(int(i), order[i]);
         for (QWidget* widget : order)
-            widget->setVisible(true);
+            if (!widget->isVisible()) {
+                // Out of sight until the column places it: where it was made or last shown, it
+                // would cover other rows for a frame.
+                widget->move(widget->x(), -2 * widget->height() - 1);
+                widget->setVisible(true);
+            }
         column_->setEnabled(true);
         column_->invalidate();
         order_ = std::move(order);
