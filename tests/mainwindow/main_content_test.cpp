@@ -191,7 +191,6 @@ TEST(MainContent, TheFirstBuildMakesAFewRowsATurnAndEndsInThePlansOrder) {
     EXPECT_EQ(first.back(), QString::fromStdString("c" + std::to_string(first.size() - 1)));
     EXPECT_EQ(content.list()->row("c" + std::to_string(count - 1)), nullptr);
     EXPECT_TRUE(content.refreshPending()) << "the rest comes on later turns";
-
     // A change in between: the rows still to come take the new order too.
     content.setArrangement(ListPlan::Arrangement::size);
     int turns = 0;
@@ -205,6 +204,24 @@ TEST(MainContent, TheFirstBuildMakesAFewRowsATurnAndEndsInThePlansOrder) {
         EXPECT_EQ(rows[i], QString::fromStdString(id));
         EXPECT_EQ(content.list()->row(id)->sizeLabel()->text(),
                   QString::fromStdString(Text::byteCount((count - i) * 1000)));
+    }
+    {
+        // Rows made and shown before the list is laid out again never cover one another.
+        MainContent other(*store, *harness.settings);
+        dressWindow(&other, Skin::nightfall);
+        other.resize(1000, 800);
+        other.show();
+        QApplication::processEvents();
+        other.refreshNow(); // every row made, the layout still to come
+        std::vector<QRect> seen;
+        for (int i = 0; i < count; ++i) {
+            const QWidget* row = other.list()->row("c" + std::to_string(i));
+            ASSERT_NE(row, nullptr);
+            if (!row->isVisible() || row->geometry().bottom() < 0) continue;
+            for (const QRect& earlier : seen)
+                EXPECT_FALSE(earlier.intersects(row->geometry())) << "c" << i;
+            seen.push_back(row->geometry());
+        }
     }
 }
 
