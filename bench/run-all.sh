@@ -59,3 +59,10 @@ if [ -x "$build/bench/bench_header_vitals" ]; then
     echo "== one vitals tick with the disk header shown"
     QT_QPA_PLATFORM=offscreen "$build/bench/bench_header_vitals"
 fi
+
+if [ -x "$build/bench/bench_list_refresh" ]; then
+    echo "== the main window while a full scan of a generated home of 1,140,000 files fills its list"
+    QT_QPA_PLATFORM=offscreen "$build/bench/bench_list_refresh" 1140000 "$work/list-home" 2>&1 |
+        grep -v '^QStandardPaths\|^This plugin\|^qt\.'
+    rm -rf "$work/list-home"
+fi
