@@ -75,15 +75,10 @@ StoreWork::Executor executorOf(QThreadPool* pool) {
     };
 }
 
-} // namespace
-
-namespace {
-
 QThreadPool* userThreads() {
     static QThreadPool* pool = [] {
         auto* made = new QThreadPool; // never deleted: quitting must not wait for its jobs
         made->setMaxThreadCount(std::max(2, QThread::idealThreadCount()));
-        made->setExpiryTimeout(-1); // kept, so that no later scan starts by making them again
         return made;
     }();
     return pool;
@@ -95,21 +90,31 @@ StoreWork::Executor userPool() {
     return executorOf(userThreads());
 }
 
-void startWorkers() {
-    QThreadPool* pool = userThreads();
-    const int count = pool->maxThreadCount();
+void makeEveryThread(QThreadPool& pool, const std::function<void(bool first)>& onEach,
+                     int limitMs) {
+    pool.setExpiryTimeout(-1);
+    const int count = pool.maxThreadCount();
     auto started = std::make_shared<QSemaphore>();
     auto gate = std::make_shared<QSemaphore>();
     for (int i = 0; i < count; ++i)
-        pool->start([started, gate, first = i == 0] {
-            lowerThisThread();
-            delete[] new char[64];               // this thread's share of the allocator, made now
-            if (first) TreeSize::startWalkers(); // made from a lowered thread: lowered too
+        pool.start([started, gate, onEach, first = i == 0] {
+            onEach(first);
             started->release();
             gate->acquire(); // each holds its thread until all have one
         });
-    started->tryAcquire(count, 2000);
+    started->tryAcquire(count, limitMs);
     gate->release(count);
+}
+
+void startWorkers() {
+    makeEveryThread(
+        *userThreads(),
+        [](bool first) {
+            lowerThisThread();
+            delete[] new char[64];               // this thread's share of the allocator, made now
+            if (first) TreeSize::startWalkers(); // made from a lowered thread: lowered too
+        },
+        2000);
 }
 
 StoreWork::Executor backgroundPool() {

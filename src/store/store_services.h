@@ -23,6 +23,8 @@
 #include "system/running.h"
 #include "system/vitals.h"
 
+class QThreadPool;
+
 namespace bramwick {
 
 struct StoreServices {
@@ -92,6 +94,11 @@ namespace StorePlatform {
 // Makes every thread of the user pool, and from one of them every tree-walk thread, so that they
 // exist (at the pool's lower priority) before the first scan needs them.
 void startWorkers();
+
+// Makes every thread `pool` may have and keeps them: runs `onEach` once on each (`first` on one
+// of them), holding every thread until all have one. Gives up waiting after `limitMs`: the
+// threads that did not start yet come when the pool needs them.
+void makeEveryThread(QThreadPool& pool, const std::function<void(bool first)>& onEach, int limitMs);
 
 // Access counts as granted when the home folder can be listed: this system keeps no separate
 // privacy list, and a home that cannot be listed is the one case where nothing can be scanned.

@@ -8,12 +8,12 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QScreen>
-#include <QSemaphore>
 #include <QThreadPool>
 #include <QTimer>
 
 #include "app/gui/window_top.h"
 #include "mainwindow/main_content.h"
+#include "store/store_services.h"
 
 namespace bramwick {
 
@@ -32,21 +32,10 @@ void tell(const QString& title, const QString& message, std::function<void()> do
 // Qt's painter hands every large fill to the threads of the global pool and waits for them, and
 // makes those threads the first time it needs them: in the main window's first frame, while the
 // first scan starts its own threads, which costs that frame tens of milliseconds waiting for the
-// process's memory map. So they are made here, before any window shows, and kept. Gives up
-// waiting after a second: the threads that did not start yet come when the painter needs them.
+// process's memory map. So they are made here, before any window shows, and kept.
 void startPaintingThreads() {
-    QThreadPool* pool = QThreadPool::globalInstance();
-    pool->setExpiryTimeout(-1);
-    const int count = pool->maxThreadCount();
-    auto started = std::make_shared<QSemaphore>();
-    auto gate = std::make_shared<QSemaphore>();
-    for (int i = 0; i < count; ++i)
-        pool->start([started, gate] {
-            started->release();
-            gate->acquire(); // each holds its thread until all have one
-        });
-    started->tryAcquire(count, 1000);
-    gate->release(count);
+    StorePlatform::makeEveryThread(
+        *QThreadPool::globalInstance(), [](bool) {}, 1000);
 }
 
 } // namespace
@@ -113,18 +102,13 @@ void Scenes::start() {
 // The window's first frame is painted, then the first scan starts (on the next turn, when the
 // whole frame is drawn); at the latest after a second, for a window system that shows nothing.
 void Scenes::releaseFirstScanAfterFirstFrame(MainWindowFrame& window) {
-    auto release = [store = QPointer<Store>(store_.get())] {
+    auto* once = new QObject(&window); // whichever comes first ends the other with it
+    auto release = [once, store = QPointer<Store>(store_.get())] {
         if (store) store->releaseFirstScan();
+        once->deleteLater();
     };
-    auto* once = new QObject(&window);
-    connect(&window, &MainWindowFrame::firstPaint, once, [once, release] {
-        release();
-        once->deleteLater();
-    });
-    QTimer::singleShot(1000, once, [once, release] {
-        release();
-        once->deleteLater();
-    });
+    connect(&window, &MainWindowFrame::firstPaint, once, release);
+    QTimer::singleShot(1000, once, release);
 }
 
 Updater& Scenes::ensureUpdater() {
