@@ -293,6 +293,9 @@ inline std::string prepare(const std::string& root, std::size_t files) {
         std::printf(
             "  %zu files in %.1f s\n", written.load(),
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        // Gigabytes just written are still going to the disk for a while; what is timed next
+        // should not share the machine with that.
+        ::sync();
         std::ofstream{marker};
     }
     return home;
