@@ -67,7 +67,9 @@ tbb::task_arena& walkers() {
     // parallel loop still runs with one thread per processor.
     static tbb::global_control allowed(tbb::global_control::max_allowed_parallelism,
                                        static_cast<std::size_t>(count));
-    static tbb::task_arena arena(count);
+    // Never destroyed: the process ends without waiting for every walker thread to end first,
+    // and a walk still running then keeps its arena.
+    static tbb::task_arena& arena = *new tbb::task_arena(count);
     return arena;
 }
 
