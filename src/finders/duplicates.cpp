@@ -8,11 +8,11 @@
 #include <fmt/format.h>
 #include <tbb/parallel_for.h>
 
+#include "base/paths.h"
+#include "base/text.h"
 #include "engine/catalog.h"
 #include "engine/scanner.h"
-#include "base/text.h"
 #include "finders/file_digest.h"
-#include "base/paths.h"
 
 namespace bramwick::Duplicates {
 
@@ -92,7 +92,7 @@ std::vector<ScanItem> rows(const Group& group) {
         item.id = copy.path;
         item.url = copy.path;
         item.name = Text::homeShortened(copy.path);
-        item.size = copy.size;
+        item.size = FileWalk::freedByRemoving(copy.size, copy.links);
         item.modified = copy.modified;
         item.note = fmt::format("Copy {} of {} \u00b7 {}", p + 2, count, tail);
         rows.push_back(std::move(item));

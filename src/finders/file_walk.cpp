@@ -104,9 +104,10 @@ class Walk {
             }
             if (!S_ISREG(st.st_mode) || st.st_size < minimum_) continue;
             if (entry->d_type == DT_UNKNOWN && acceptName_ && !acceptName_(name)) continue;
-            found.push_back({folder.root,
-                             {std::move(path), static_cast<std::int64_t>(st.st_size),
-                              modifiedOf(st), identityOf(st)}});
+            found.push_back(
+                {folder.root,
+                 {std::move(path), static_cast<std::int64_t>(st.st_size), modifiedOf(st),
+                  identityOf(st), static_cast<std::uint64_t>(st.st_nlink)}});
         }
     }
 

@@ -25,7 +25,14 @@ struct File {
     std::int64_t size = 0; // logical bytes
     std::optional<Date> modified;
     Identity identity;
+    std::uint64_t links = 1; // its names on the disk: removing one of several frees nothing
 };
+
+// The bytes a file's removal gives back: none while it has other names (hard links), whose data
+// stays where it is.
+inline std::int64_t freedByRemoving(std::int64_t size, std::uint64_t links) {
+    return links > 1 ? 0 : size;
+}
 
 // Folder names never entered, at any depth (and files of these names are never taken): trees
 // of other people's code that hold copies by design.

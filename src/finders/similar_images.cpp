@@ -102,7 +102,7 @@ std::vector<Candidate> collect(const std::vector<std::string>& roots, std::int64
             continue; // icons, not pictures
         auto& file = files[i];
         candidates.push_back({std::move(file.path), file.size, file.modified, sizes[i]->first,
-                              sizes[i]->second, file.identity});
+                              sizes[i]->second, file.identity, file.links});
     }
     return candidates;
 }
@@ -437,7 +437,7 @@ std::vector<ScanItem> rows(const Group& group) {
         item.id = copy.url;
         item.url = copy.url;
         item.name = Text::homeShortened(copy.url);
-        item.size = copy.size;
+        item.size = FileWalk::freedByRemoving(copy.size, copy.links);
         item.modified = copy.modified;
         std::string note = fmt::format("{}\u00d7{} \u00b7 copy {} of {} \u00b7 {}", copy.width,
                                        copy.height, p + 2, group.copies.size() + 1, keeping);

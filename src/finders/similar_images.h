@@ -26,6 +26,7 @@ struct Candidate {
     int width = 0;
     int height = 0;
     FileWalk::Identity identity; // zero: not checked when the file is read again
+    std::uint64_t links = 1;     // its names on the disk: removing one of several frees nothing
 
     bool operator==(const Candidate&) const = default;
 };

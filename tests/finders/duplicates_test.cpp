@@ -199,6 +199,23 @@ TEST(Duplicates, KeepsTheOriginalAndSaysWhichInTheNotes) {
     }
 }
 
+TEST(Duplicates, ACopyWithAnotherNameLeftFreesNothing) {
+    test::clearHome();
+    std::string home = test::home();
+    // The older file stays; the newer copy also has a second name, in a folder searched or not,
+    // so removing it gives nothing back.
+    auto kept = file(home + "/Documents/old.bin", 10'000, 30, 9);
+    auto linked = copy(kept, home + "/Documents/new.bin", 1);
+    auto plain = copy(kept, home + "/Downloads/plain.bin", 1);
+    fs::create_directories(home + "/Music");
+    ASSERT_EQ(::link(linked.c_str(), (home + "/Music/elsewhere.bin").c_str()), 0);
+
+    auto items = Duplicates::items(roots, 1000);
+    ASSERT_EQ(ids(items), (std::vector<std::string>{linked, plain}));
+    EXPECT_EQ(items[0].size, 0);
+    EXPECT_EQ(items[1].size, 10'000);
+}
+
 TEST(Duplicates, LargerFilesFirstThenByTheKeptPath) {
     test::clearHome();
     std::string docs = test::home() + "/Documents";

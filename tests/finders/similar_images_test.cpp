@@ -229,6 +229,10 @@ TEST(SimilarImages, RowsNameTheKeptPicture) {
     EXPECT_EQ(rows[1].name, "~/Downloads/x/y/z/small.png");
     EXPECT_EQ(rows[1].id, second.url);
     EXPECT_EQ(rows[1].size, 400'000);
+
+    // A copy that has another name on the disk frees nothing when it goes.
+    second.links = 2;
+    EXPECT_EQ(SimilarImages::rows({keeper, {first, second}})[1].size, 0);
 }
 
 TEST(SimilarImages, CollectsOnlyPicturesOfTheTenFormatsByTheirBytes) {
