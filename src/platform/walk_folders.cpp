@@ -9,12 +9,7 @@
 
 namespace bramwick::WalkFolders {
 
-namespace {
-
-// open(2) refuses a path of PATH_MAX bytes or more, which a deep tree reaches; such a folder is
-// opened a stretch of the path at a time, each stretch resolved as open(2) would resolve it.
-// What is reached is checked against the listed identity all the same.
-UniqueFd openFolder(const std::string& path, int flags) {
+UniqueFd openAtAnyDepth(const std::string& path, int flags) {
     UniqueFd fd(::open(path.c_str(), flags));
     if (fd || errno != ENAMETOOLONG) return fd;
     UniqueFd at; // the folder reached so far; none stands for the working folder
@@ -38,11 +33,9 @@ UniqueFd openFolder(const std::string& path, int flags) {
     }
 }
 
-} // namespace
-
 UniqueDir openSeen(const std::string& path, dev_t device, ino_t inode, bool followLink) {
     int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | (followLink ? 0 : O_NOFOLLOW);
-    UniqueFd fd = openFolder(path, flags);
+    UniqueFd fd = openAtAnyDepth(path, flags); // checked against the listed identity below
     if (!fd) return {};
     struct stat self {};
     if (::fstat(fd.get(), &self) != 0 || self.st_dev != device || self.st_ino != inode) return {};

@@ -10,6 +10,11 @@
 
 namespace bramwick::WalkFolders {
 
+// open(2) of a path of any length: a path too long for open(2) itself is opened a stretch at a
+// time. `flags` apply to the last name only; the folders on the way are followed as open(2)
+// follows them.
+UniqueFd openAtAnyDepth(const std::string& path, int flags);
+
 // Opens `path` for listing when it is still the folder with this device and inode; empty
 // otherwise (gone, unreadable, or swapped for a link or another mount since it was seen).
 // Only a walk's own root may be reached through a link.

@@ -107,5 +107,10 @@ TEST_F(WalkFoldersTest, AFolderDeeperThanTheLongestPathIsStillMeasuredAndListed)
     auto files = FileWalk::regularFiles({top}, 1);
     ASSERT_EQ(files.size(), 1u);
     EXPECT_EQ(files[0].path, bottom + "/bottom.bin");
+    // And read, as the duplicate finders read it.
+    std::int64_t size = 0;
+    UniqueFd read(FileWalk::openRegular(files[0].path, files[0].identity, &size));
+    EXPECT_TRUE(read);
+    EXPECT_EQ(size, 100'000);
     ASSERT_EQ(std::system(("rm -rf '" + top + "'").c_str()), 0);
 }
