@@ -19,6 +19,7 @@
 #include "engine/scratchpads.h"
 #include "engine/simulators.h"
 #include "platform/files.h"
+#include "platform/held_item.h"
 #include "platform/tree_size.h"
 #include "platform/walk_folders.h"
 
@@ -112,6 +113,10 @@ std::vector<std::string> children(const std::vector<std::string>& roots, const s
     std::vector<std::string> result;
     for (const auto& root : roots) {
         for (const auto& folder : expandedRoots(root)) {
+            // A root that leads elsewhere through a link deep in the home is not listed: its
+            // entries would be the user's own files under an application's name.
+            auto followed = Held::followedFolder(folder);
+            if (!followed || followed != Paths::resolved(folder)) continue;
             UniqueDir dir(::opendir(folder.c_str()));
             if (!dir) continue;
             std::vector<std::string> names;

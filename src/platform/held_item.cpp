@@ -6,6 +6,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include "base/edition.h"
 #include "base/paths.h"
 
 namespace bramwick::Held {
@@ -103,12 +104,29 @@ std::variant<HeldItem, int> holdInOpen(UniqueFd folder, const std::string& name)
 
 } // namespace
 
+std::optional<std::string> followedFolder(const std::string& path) {
+    constexpr int followedLevels = 2;
+    const std::string& home = Edition::home();
+    static const std::string physicalHome = Paths::resolved(home).value_or(home);
+    for (const std::string* base : {&home, &physicalHome}) {
+        if (!path.starts_with(*base + "/")) continue;
+        std::size_t cut = base->size();
+        for (int level = 0; level < followedLevels && cut != std::string::npos; ++level)
+            cut = path.find('/', cut + 1);
+        if (cut == std::string::npos) break;
+        auto top = Paths::resolved(path.substr(0, cut));
+        if (!top) return std::nullopt;
+        return *top + path.substr(cut);
+    }
+    return Paths::resolved(path);
+}
+
 std::variant<HeldItem, int> hold(const std::string& rawPath) {
     std::string path = Paths::withoutTrailingSlash(rawPath);
     if (path.empty() || path.front() != '/' || path == "/") return EINVAL;
     std::string name = path.substr(path.rfind('/') + 1);
     if (!Paths::isPlainName(name)) return EINVAL;
-    auto parent = Paths::resolved(Paths::parent(path));
+    auto parent = followedFolder(Paths::parent(path));
     if (!parent) return errno;
     UniqueFd folder = openFolder(*parent);
     if (!folder) return errno;

@@ -48,9 +48,17 @@ UniqueFd openFolder(const std::string& absolutePath);
 // it: the handle of a chosen destination folder. Empty with errno set on failure.
 UniqueFd openChosenFolder(const std::string& path);
 
-// Holds the entry at `path` (absolute). The links of the folders above it are resolved once,
-// then the resolved folder is opened without following any link and the entry looked at in it
-// (not followed). On failure the error number: ENOENT or ENOTDIR when nothing is there.
+// The folder `path` with the links on the way to it resolved where a link may lead elsewhere:
+// outside the home, and in the home's own top two levels (~/.cache or ~/Downloads kept on
+// another drive). Below those the names are kept as they are, for a caller that opens them
+// without following links: deeper folders belong to applications, some of which run
+// sandboxed yet write there, and a link one of them plants must never turn the clean of its
+// files into a clean of the user's. None with errno set when the resolved part is not there.
+std::optional<std::string> followedFolder(const std::string& path);
+
+// Holds the entry at `path` (absolute). The folder above it is found with followedFolder,
+// opened without following any further link (ELOOP when there is one), and the entry looked at
+// in it (not followed). On failure the error number: ENOENT or ENOTDIR when nothing is there.
 std::variant<HeldItem, int> hold(const std::string& path);
 
 // Holds the entry `name` of an already open folder (`path` names it for messages).

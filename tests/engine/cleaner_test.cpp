@@ -214,6 +214,38 @@ TEST_F(CleanerTest, OnlyThePathJudgedRemovableIsActedOn) {
     EXPECT_EQ(test::readFile(outside_ + "/x.txt"), std::string(100, 'o'));
 }
 
+TEST_F(CleanerTest, ALinkDeepInTheHomeNeverLeadsTheCleanElsewhere) {
+    // An application that writes its own folder swaps its cache for a link to the documents;
+    // the home's own top folders may still be kept elsewhere through a link.
+    test::makeFile(home("/Documents/thesis.odt"), 100, 'd');
+    test::makeFolder(home("/.var/app/org.example.App"));
+    test::makeLink(home("/Documents"), home("/.var/app/org.example.App/cache"));
+    test::makeFile(outside_ + "/downloads/film.mkv", 100, 'f');
+    test::makeLink(outside_ + "/downloads", home("/Downloads"));
+    FakeAdministrator administrator;
+    services_.administrator = administrator.administrator();
+    for (auto kind :
+         {CleanAction::Kind::delete_, CleanAction::Kind::trash, CleanAction::Kind::admin}) {
+        SCOPED_TRACE(static_cast<int>(kind));
+        auto outcome =
+            Cleaner::clean({item(home("/.var/app/org.example.App/cache/thesis.odt"))},
+                           withAction(kind), services_);
+        EXPECT_TRUE(outcome.cleaned.empty());
+        ASSERT_EQ(outcome.failures.size(), 1u);
+        EXPECT_EQ(test::readFile(home("/Documents/thesis.odt")), std::string(100, 'd'));
+    }
+    test::makeFolder(home("/Backup"));
+    auto moved = Cleaner::move({item(home("/.var/app/org.example.App/cache/thesis.odt"))},
+                               home("/Backup"), services_);
+    EXPECT_TRUE(moved.cleaned.empty());
+    EXPECT_EQ(test::readFile(home("/Documents/thesis.odt")), std::string(100, 'd'));
+
+    auto outcome = Cleaner::clean({item(home("/Downloads/film.mkv"))},
+                                  withAction(CleanAction::Kind::delete_), services_);
+    EXPECT_EQ(paths(outcome.cleaned), std::vector<std::string>{home("/Downloads/film.mkv")});
+    EXPECT_FALSE(test::exists(outside_ + "/downloads/film.mkv"));
+}
+
 TEST_F(CleanerTest, TheAdministratorBatchNeverReachesIntoAMount) {
     // An item holding a mount would be removed only in part: it is left out whole.
     if (!test::runningAsRoot()) GTEST_SKIP() << "mounting needs root";

@@ -109,6 +109,25 @@ TEST_F(ScannerTest, ContentsSourceLeavesOutFinderFilesAndClaimedFolders) {
     EXPECT_EQ(chrome[0].name, "~/Library/Caches/Google");
 }
 
+TEST_F(ScannerTest, ContentsSourceListsNoRootALinkDeepInTheHomeLeadsElsewhere) {
+    test::makeFile(home("/Documents/thesis.odt"), 10'000);
+    test::makeFile(home("/.var/app/org.good.App/cache/data"), 10'000);
+    test::makeFolder(home("/.var/app/org.evil.App"));
+    test::makeLink(home("/Documents"), home("/.var/app/org.evil.App/cache"));
+    // The home's own top folders may be kept elsewhere through a link.
+    test::makeFile(home("/elsewhere/kept/data"), 10'000);
+    test::makeLink(home("/elsewhere"), home("/Relocated"));
+
+    auto items = Scanner::items(
+        category("x", Source::Kind::contents, {"~/.var/app/*/cache", "~/Relocated"}));
+    std::vector<std::string> ids;
+    for (const auto& i : items)
+        ids.push_back(i.id);
+    std::sort(ids.begin(), ids.end());
+    EXPECT_EQ(ids, (std::vector<std::string>{home("/.var/app/org.good.App/cache/data"),
+                                             home("/Relocated/kept")}));
+}
+
 TEST_F(ScannerTest, CustomFolderOnDocumentsDoesNotListTheCodexChild) {
     test::makeFile(home("/Documents/Codex/x/file"), 10'000);
     test::makeFile(home("/Documents/notes.txt"), 10'000);
