@@ -90,6 +90,18 @@ std::string repairUtf8(std::string_view text) {
     return out;
 }
 
+std::string printable(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    forEachCharacter(text, [&](std::string_view c) {
+        auto first = static_cast<unsigned char>(c[0]);
+        bool control = first < 0x20 || first == 0x7F ||
+                       (first == 0xC2 && static_cast<unsigned char>(c[1]) < 0xA0); // U+0080-9F
+        out.append(control ? replacement : c);
+    });
+    return out;
+}
+
 std::size_t characterCount(std::string_view text) {
     std::size_t count = 0;
     forEachCharacter(text, [&](std::string_view) { ++count; });

@@ -18,6 +18,10 @@ std::string byteCount(std::int64_t bytes);
 
 // Valid UTF-8 with every invalid byte sequence replaced by U+FFFD.
 std::string repairUtf8(std::string_view text);
+// The repaired text with every control character (a newline, a tab, an escape) shown as U+FFFD:
+// a name printed in a row, which may hold anything but "/", can then neither break the row in two
+// nor drive the terminal.
+std::string printable(std::string_view text);
 // The number of characters (code points) of the repaired text.
 std::size_t characterCount(std::string_view text);
 // The text cut to its first `width` characters, or followed by spaces up to `width` characters.

@@ -45,6 +45,23 @@ TEST(Pad, CutsAndFillsByCharacters) {
     EXPECT_EQ(Text::characterCount("\u2014\u2014"), 2u);
 }
 
+TEST(Printable, ShowsControlCharactersAsReplacements) {
+    struct Case {
+        const char* text;
+        const char* shown;
+    } cases[] = {
+        {"plain name \u00e9\u00a0\u4e2d", "plain name \u00e9\u00a0\u4e2d"},
+        {"new\nline.bin", "new\uFFFDline.bin"},
+        {"a\tb\rc", "a\uFFFDb\uFFFDc"},
+        {"\x1b[31mred", "\uFFFD[31mred"},
+        {"del\x7f", "del\uFFFD"},
+        {"c1 \u0085 \u009b", "c1 \uFFFD \uFFFD"},
+        {"bad \xff", "bad \uFFFD"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Text::printable(c.text), c.shown) << c.text;
+}
+
 TEST(RepairUtf8, ReplacesEachInvalidSequence) {
     EXPECT_EQ(Text::repairUtf8("ok \u00e9"), "ok \u00e9");
     EXPECT_EQ(Text::repairUtf8("\xc3"), "\uFFFD");               // cut short

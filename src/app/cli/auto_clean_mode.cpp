@@ -30,10 +30,10 @@ int autoCleanMode(std::ostream& out) {
     auto plan = AutoClean::plan(Catalog::all(), settings);
     out << "\nWould clean:\n";
     for (const auto& category : plan.categories)
-        out << "  " << category.name << "\n";
+        out << "  " << Text::printable(category.name) << "\n";
     out << "\nWould skip:\n";
     for (const auto& skip : plan.skipped)
-        out << "  " << skip.name << dash << skip.reason << "\n";
+        out << "  " << Text::printable(skip.name) << dash << skip.reason << "\n";
     return 0;
 }
 

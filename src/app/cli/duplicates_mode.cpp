@@ -15,8 +15,8 @@ int duplicatesMode(std::ostream& out) {
     auto items = Duplicates::items(Catalog::searchedPersonalFolders(), 1'000'000);
     std::int64_t total = 0;
     for (const auto& item : items) {
-        out << pad(size(item.size), 10) << " " << Text::repairUtf8(item.name) << "\n"
-            << std::string(11, ' ') << Text::repairUtf8(item.note.value_or("")) << "\n";
+        out << pad(size(item.size), 10) << " " << Text::printable(item.name) << "\n"
+            << std::string(11, ' ') << Text::printable(item.note.value_or("")) << "\n";
         total += item.size;
     }
     std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;

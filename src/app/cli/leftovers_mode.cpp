@@ -53,16 +53,16 @@ int leftoversMode(const std::optional<std::string>& rawTerm, std::ostream& out) 
         if (term && !Text::contains(Text::lowercased(app.name), *term)) continue;
         auto plan = Uninstaller::plan(app, environment);
         out << "\n"
-            << Text::repairUtf8(app.name) << dash
-            << Text::repairUtf8(plan.bundleID.value_or("no bundle id")) << " — app "
+            << Text::printable(app.name) << dash
+            << Text::printable(plan.bundleID.value_or("no bundle id")) << " — app "
             << size(app.size) << ", leftovers " << size(plan.leftoverBytes())
             << (plan.isSystemApp ? " — SYSTEM, refused" : "") << "\n";
         for (const auto& leftover : plan.leftovers)
             out << "   " << atLeast(leftover.kind, 26, false) << " "
                 << atLeast(size(leftover.size), 10, true) << "  "
-                << Text::repairUtf8(Text::homeShortened(leftover.url)) << "\n";
+                << Text::printable(Text::homeShortened(leftover.url)) << "\n";
         for (const auto& kept : plan.kept)
-            out << "   kept: " << Text::repairUtf8(kept.path) << dash << kept.reason << "\n";
+            out << "   kept: " << Text::printable(kept.path) << dash << kept.reason << "\n";
         out.flush();
     }
     return 0;

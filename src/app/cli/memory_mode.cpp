@@ -2,6 +2,7 @@
 #include "app/cli/output.h"
 #include "app/cli/system_modes.h"
 #include "base/edition.h"
+#include "base/text.h"
 
 namespace bramwick::Cli {
 
@@ -10,7 +11,7 @@ void printMemoryUsers(const std::vector<MemoryUsers::Entry>& entries, std::ostre
         const char* kind = !entry.bundleID                     ? "not an app"
                            : *entry.bundleID == Edition::appId ? "(this app)"
                                                                : "can quit";
-        out << pad(size(entry.bytes), 10) << " " << pad(entry.name, 30) << " " << entry.pids.size()
+        out << pad(size(entry.bytes), 10) << " " << pad(Text::printable(entry.name), 30) << " " << entry.pids.size()
             << " proc  " << kind << "\n";
     }
 }

@@ -20,7 +20,7 @@ double seconds(Clock::duration d) {
 
 std::string columns(const SimilarImages::Candidate& picture) {
     return pad(fmt::format("{}\u00d7{}", picture.width, picture.height), 11) + " " +
-           pad(size(picture.size), 10) + " " + Text::repairUtf8(Text::homeShortened(picture.url));
+           pad(size(picture.size), 10) + " " + Text::printable(Text::homeShortened(picture.url));
 }
 
 } // namespace

@@ -20,7 +20,7 @@ int reportMode(std::ostream& out) {
         std::int64_t total = 0;
         for (const auto& item : counted)
             total += item.size;
-        out << pad(label(category), 16) << " " << pad(size(total), 10) << " " << category.name
+        out << pad(label(category), 16) << " " << pad(size(total), 10) << " " << Text::printable(category.name)
             << " (" << counted.size() << " items)\n";
         if (applications) {
             std::unordered_set<std::string> unused;
@@ -29,7 +29,7 @@ int reportMode(std::ostream& out) {
             for (const auto& app : items)
                 out << "    " << (unused.count(app.id) ? "unused" : "      ") << " "
                     << (app.lastUsed ? Text::numericDate(*app.lastUsed) : "no record") << "  "
-                    << Text::repairUtf8(app.name) << "\n";
+                    << Text::printable(app.name) << "\n";
         }
         out.flush(); // every category takes a while; show each as it is done
     }

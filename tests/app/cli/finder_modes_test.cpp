@@ -50,6 +50,16 @@ TEST(DuplicatesMode, PrintsEachRedundantCopyAndATotal) {
                         "\n2 redundant copies, 2.4 MB reclaimable, found in [0-9]+\\.[0-9]s\n");
     EXPECT_TRUE(std::regex_match(out.str(), expected)) << out.str();
 
+    // A name may hold a newline: it cannot make a row of its own.
+    test::clearHome();
+    auto odd = dated(test::makeFile(home + "/Documents/old", 1'200'000, 'o'), 30);
+    copyOf(odd, home + "/Documents/new\n1.2 MB     ~/Documents/fake", 1);
+    std::ostringstream oddOut;
+    EXPECT_EQ(Cli::duplicatesMode(oddOut), 0);
+    EXPECT_EQ(oddOut.str().find("1.2 MB     ~/Documents/new\uFFFD1.2 MB     ~/Documents/fake\n"),
+              0u)
+        << oddOut.str();
+
     test::clearHome();
     std::ostringstream none;
     EXPECT_EQ(Cli::duplicatesMode(none), 0);
