@@ -26,6 +26,7 @@ struct Process {
     // What makes processes one application: its bundle, its unit, or the AppImage file it runs.
     std::string key;
     std::string unit;
+    std::string browser; // the desktop id of a browser known by its executable alone
     std::string executable;
     std::string bundle;
 };
@@ -36,6 +37,22 @@ bool isAppImage(const std::string& executable) {
     std::transform(file.begin(), file.end(), file.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return file.size() > extension.size() && file.ends_with(extension);
+}
+
+// Chrome and Chromium started from a terminal, or on a desktop that gives applications no unit of
+// their own, are still known by the executable their packages install: the automatic clean must
+// not empty a browser's cache under it.
+std::optional<std::string> browserOf(const std::string& executable) {
+    auto slash = executable.rfind('/');
+    if (slash == std::string::npos) return std::nullopt;
+    std::string_view file = std::string_view(executable).substr(slash + 1);
+    std::string_view folder = std::string_view(executable).substr(0, slash);
+    folder = folder.substr(folder.rfind('/') + 1);
+    if (file == "chrome" && (folder == "chrome" || folder == "chrome-beta" ||
+                             folder == "chrome-unstable"))
+        return "google-" + std::string(folder);
+    if (file == "chromium" || file == "chromium-browser") return std::string(file);
+    return std::nullopt;
 }
 
 struct DesktopEntry {
@@ -233,6 +250,11 @@ std::vector<RunningApplication> ProcRunningApplications::list() const {
         // running the file itself for as long as the application runs.
         if (process.key.empty() && isAppImage(process.executable))
             process.key = "image:" + process.executable;
+        if (process.key.empty())
+            if (auto browser = browserOf(process.executable)) {
+                process.browser = *browser;
+                process.key = "browser:" + *browser;
+            }
         if (!process.key.empty()) processes.push_back(std::move(process));
     }
     dir.reset();
@@ -269,6 +291,8 @@ std::vector<RunningApplication> ProcRunningApplications::list() const {
             }
         } else if (!process->unit.empty()) {
             app.bundleIdentifier = *applicationIdOfUnit(process->unit);
+        } else if (!process->browser.empty()) {
+            app.bundleIdentifier = process->browser;
         } else {
             std::string file = process->executable.substr(process->executable.rfind('/') + 1);
             app.name = file.substr(0, file.size() - std::string_view(".AppImage").size());

@@ -95,6 +95,22 @@ TEST_F(ProcRunningAppsTest, AnAppImageStartedFromATerminalIsAnApplication) {
     EXPECT_EQ(apps[0], (RunningApplication{600, "", "Krita-x86_64", "", image, false}));
 }
 
+TEST_F(ProcRunningAppsTest, ABrowserWithoutAUnitIsKnownByItsExecutable) {
+    write(apps_ + "/google-chrome.desktop", "[Desktop Entry]\nName=Google Chrome\n");
+    process(800, 1, "session.slice", "/opt/google/chrome/chrome");
+    process(801, 800, "session.slice", "/opt/google/chrome/chrome"); // its renderer
+    process(810, 1, "session.slice", "/opt/google/chrome-beta/chrome");
+    process(820, 1, "session.slice", "/usr/lib/chromium/chromium");
+    process(830, 1, "session.slice", "/usr/bin/chrome"); // not where a browser package puts it
+    process(840, 1, "session.slice", "/usr/bin/sleep");
+    auto apps = reader().list();
+    ASSERT_EQ(apps.size(), 3u);
+    EXPECT_EQ(apps[0], (RunningApplication{800, "google-chrome", "Google Chrome", "",
+                                           "/opt/google/chrome/chrome", true}));
+    EXPECT_EQ(apps[1].bundleIdentifier, "google-chrome-beta");
+    EXPECT_EQ(apps[2].bundleIdentifier, "chromium");
+}
+
 TEST_F(ProcRunningAppsTest, NoSessionFindsNone) {
     process(10, 1, "", "/usr/bin/sleep");
     EXPECT_TRUE(reader().list().empty());
