@@ -341,9 +341,13 @@ std::vector<Candidate> linuxCandidates(const LinuxApplications::Application& app
     for (const auto& location : linuxEntries) {
         std::string folder = roots.expand(location.folder);
         for (const auto& name : Files::names(folder)) {
+            // A desktop entry is named after its application's id alone: one whose id only
+            // begins with ours ("org.gnome.Maps.Devel") launches another application.
             bool byIdentifier =
                 std::any_of(identifiers.begin(), identifiers.end(), [&](const auto& id) {
-                    return namedAfter(name, id) || namedAfter(stem(name), id);
+                    return name.ends_with(".desktop")
+                               ? stem(name) == id
+                               : namedAfter(name, id) || namedAfter(stem(name), id);
                 });
             if (byIdentifier ||
                 (name.ends_with(".desktop") && entryNames(folder + "/" + name, application)))
@@ -351,10 +355,17 @@ std::vector<Candidate> linuxCandidates(const LinuxApplications::Application& app
         }
     }
 
-    auto usable = [](const std::string& name) {
-        return Paths::isPlainName(name) && Text::characterCount(name) >= 3 &&
-               !sharedNames().contains(name) &&
-               !sharedFolderNames().contains(Text::lowercased(name));
+    // A vendor's name finds nothing in any letter case: "steam" is as much Steam's as "Steam".
+    auto shared = [](const std::string& name) {
+        std::string lower = Text::lowercased(name);
+        return std::any_of(sharedNames().begin(), sharedNames().end(),
+                           [&](const std::string& vendor) {
+                               return Text::lowercased(vendor) == lower;
+                           }) ||
+               sharedFolderNames().contains(lower);
+    };
+    auto usable = [&](const std::string& name) {
+        return Paths::isPlainName(name) && Text::characterCount(name) >= 3 && !shared(name);
     };
     std::vector<std::string> names;
     if (usable(appName)) names.push_back(appName);

@@ -510,6 +510,8 @@ TEST_F(LinuxUninstallerTest, AFlatpakLeavesItsDataFolderXdgFoldersAndEntriesAndG
               "[Desktop Entry]\nExec=flatpak run org.gnome.Weather\n");
     writeText(home("/.local/share/applications/says-maps.desktop"),
               "[Desktop Entry]\nExec=mytool org.gnome.Maps\n");
+    writeText(home("/.local/share/applications/org.gnome.Maps.Devel.desktop"),
+              "[Desktop Entry]\nExec=flatpak run org.gnome.Maps.Devel\n");
 
     auto plan = Uninstaller::plan(maps, environment_);
     EXPECT_EQ(plan.bundleID, "org.gnome.Maps");
@@ -545,6 +547,16 @@ TEST_F(LinuxUninstallerTest, AFlatpakLeavesItsDataFolderXdgFoldersAndEntriesAndG
     EXPECT_EQ(failures(failed),
               (std::vector<std::pair<std::string, std::string>>{
                   {"Maps", "error: org.gnome.Maps/x86_64/stable not installed"}}));
+}
+
+TEST_F(LinuxUninstallerTest, AVendorsNameFindsNothingByNameInAnyLetterCase) {
+    auto steam = appImage("Steam.AppImage");
+    test::makeFile(home("/.local/share/steam/games.db"), 10'000);
+    test::makeFile(home("/.local/share/Steam/games.db"), 10'000);
+    test::makeFile(home("/.cache/mozilla/x"), 10'000);
+    EXPECT_TRUE(found(Uninstaller::plan(steam, environment_)).empty());
+    auto lower = appImage("mozilla.AppImage");
+    EXPECT_TRUE(found(Uninstaller::plan(lower, environment_)).empty());
 }
 
 TEST_F(LinuxUninstallerTest, TheSystemsFlatpaksAreUninstalledWithAdministratorRights) {
