@@ -67,8 +67,20 @@ void Settings::load() const {
     if (file.problem) {
         loadProblem_ = std::move(file.problem);
     } else if (file.text) {
-        auto parsed = nlohmann::json::parse(*file.text, nullptr, false);
-        if (parsed.is_discarded())
+        // Settings nest a few levels at most. A document nested far deeper would be read, but
+        // writing it out again recurses once per level and can overflow the stack.
+        constexpr int deepest = 64;
+        bool tooDeep = false;
+        auto parsed = nlohmann::json::parse(
+            *file.text,
+            [&](int depth, nlohmann::json::parse_event_t, nlohmann::json&) {
+                if (depth > deepest) tooDeep = true;
+                return !tooDeep;
+            },
+            false);
+        if (tooDeep)
+            loadProblem_ = fmt::format("{} nests its values too deeply", path_);
+        else if (parsed.is_discarded())
             loadProblem_ = fmt::format("{} is not valid JSON", path_);
         else if (!parsed.is_object())
             loadProblem_ = fmt::format("{} does not hold a JSON object", path_);

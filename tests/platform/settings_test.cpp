@@ -81,6 +81,24 @@ TEST_F(SettingsTest, ANonObjectFileCountsAsCorrupt) {
     EXPECT_FALSE(s.contains("0"));
 }
 
+// Nested a million levels deep, the file would be read but written out again only by recursing
+// a million times: it counts as corrupt, and a save sets it aside.
+TEST_F(SettingsTest, AFileNestedTooDeeplyCountsAsCorrupt) {
+    test::makeFolder(folder + "/bramwick");
+    constexpr int levels = 1'000'000;
+    std::ofstream(file) << "{\"skin\": \"classic\", \"x\": " << std::string(levels, '[')
+                        << std::string(levels, ']') << "}";
+    Settings s(file);
+    EXPECT_TRUE(s.loadProblem());
+    EXPECT_FALSE(s.string("skin"));
+    EXPECT_FALSE(s.set("skin", "nightfall"));
+    EXPECT_EQ(Settings(file).string("skin"), "nightfall");
+    EXPECT_EQ(asideFiles(folder).size(), 1u);
+
+    std::ofstream(file) << "{\"skin\": \"classic\", \"x\": [[[[[[{\"y\": [1]}]]]]]]}";
+    EXPECT_EQ(Settings(file).string("skin"), "classic");
+}
+
 TEST_F(SettingsTest, ObserversHearEveryChange) {
     Settings s(file);
     std::vector<std::string> heard;
