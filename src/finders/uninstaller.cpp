@@ -323,6 +323,43 @@ bool entryNames(const std::string& entryPath, const LinuxApplications::Applicati
     return false;
 }
 
+// Whether a Flatpak may write to the home's own configuration, data and cache folders, from the
+// file systems its metadata and the installations' overrides let it reach. Without that it keeps
+// everything in its ~/.var/app folder, and a folder of its name in the XDG folders belongs to
+// another copy of the application (a distribution package, an AppImage). True when the metadata
+// cannot be read, so nothing is hidden on a guess.
+bool reachesTheHomesFolders(const LinuxApplications::Application& application,
+                            const Roots& roots) {
+    if (application.kind != LinuxApplications::Kind::flatpak || !application.id) return true;
+    auto metadata = Files::read(application.path + "/current/active/metadata");
+    if (!metadata) return true;
+    std::vector<std::string> lists{DesktopEntry::group(*metadata, "Context")["filesystems"]};
+    for (const auto& overrides :
+         {application.installation + "/overrides", roots.expand("$DATA/flatpak/overrides")})
+        for (const auto& file : {*application.id, std::string("global")})
+            if (auto text = Files::read(overrides + "/" + file))
+                lists.push_back(DesktopEntry::group(*text, "Context")["filesystems"]);
+    // The whole home, or its XDG folders whole or in part.
+    auto grants = [](std::string_view entry) {
+        if (entry == "host" || entry == "home" || entry == "~") return true;
+        for (std::string_view folder : {"xdg-config", "xdg-data", "xdg-cache", "xdg-state",
+                                        "~/.config", "~/.local", "~/.cache"})
+            if (entry == folder || (entry.starts_with(folder) && entry[folder.size()] == '/'))
+                return true;
+        return false;
+    };
+    for (const auto& list : lists) {
+        std::string_view rest = list;
+        while (!rest.empty()) {
+            auto end = rest.find(';');
+            std::string_view entry = rest.substr(0, end);
+            rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
+            if (grants(Text::trimmed(entry.substr(0, entry.find(':'))))) return true; // ":ro"…
+        }
+    }
+    return false;
+}
+
 // Every place a Flatpak application or an AppImage may have left something, in a fixed order:
 // by identifier, then the desktop and autostart entries, then by name and by vendor and product.
 std::vector<Candidate> linuxCandidates(const LinuxApplications::Application& application,
@@ -367,6 +404,7 @@ std::vector<Candidate> linuxCandidates(const LinuxApplications::Application& app
     auto usable = [&](const std::string& name) {
         return Paths::isPlainName(name) && Text::characterCount(name) >= 3 && !shared(name);
     };
+    if (!reachesTheHomesFolders(application, roots)) return out;
     std::vector<std::string> names;
     if (usable(appName)) names.push_back(appName);
     if (std::string lower = Text::lowercased(appName); lower != appName && usable(lower))

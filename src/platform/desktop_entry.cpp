@@ -166,7 +166,7 @@ std::string program(std::string_view execValue) {
     return isExecutableFile(path) ? path : std::string();
 }
 
-std::map<std::string, std::string> mainGroup(std::string_view text) {
+std::map<std::string, std::string> group(std::string_view text, std::string_view name) {
     std::map<std::string, std::string> keys;
     bool inMain = false;
     while (!text.empty()) {
@@ -175,7 +175,8 @@ std::map<std::string, std::string> mainGroup(std::string_view text) {
         text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
         if (line.empty() || line.front() == '#') continue;
         if (line.front() == '[') {
-            inMain = line == "[Desktop Entry]";
+            inMain = line.size() == name.size() + 2 && line.back() == ']' &&
+                     std::string_view(line).substr(1, name.size()) == name;
             continue;
         }
         auto equals = line.find('=');

@@ -23,9 +23,14 @@ std::vector<std::string> execArguments(std::string_view value);
 // folder; "" when there is none or it is not an executable file.
 std::string program(std::string_view execValue);
 
-// The keys and raw values of the "[Desktop Entry]" group of a file's text. Comments, other
-// groups and malformed lines are skipped.
-std::map<std::string, std::string> mainGroup(std::string_view text);
+// The keys and raw values of the group `name` (without brackets) of a key file's text, such as
+// a desktop entry. Comments, other groups and malformed lines are skipped.
+std::map<std::string, std::string> group(std::string_view text, std::string_view name);
+
+// The "[Desktop Entry]" group of a desktop entry's text.
+inline std::map<std::string, std::string> mainGroup(std::string_view text) {
+    return group(text, "Desktop Entry");
+}
 
 // The absolute path of this running program ("" when it cannot be read).
 std::string currentExecutable();

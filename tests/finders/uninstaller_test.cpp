@@ -549,6 +549,30 @@ TEST_F(LinuxUninstallerTest, AFlatpakLeavesItsDataFolderXdgFoldersAndEntriesAndG
                   {"Maps", "error: org.gnome.Maps/x86_64/stable not installed"}}));
 }
 
+TEST_F(LinuxUninstallerTest, AFlatpakKeptToItsOwnFolderLeavesNothingByNameInTheXdgFolders) {
+    auto signal = flatpak(home("/flatpak-user"), "org.signal.Signal", "Signal");
+    std::string stable = signal.url + "/x86_64/stable";
+    test::makeLink("abc", stable + "/active");
+    writeText(stable + "/abc/metadata", "[Application]\nname=org.signal.Signal\n\n[Context]\n"
+                                        "shared=network;ipc;\nfilesystems=xdg-download;!home;\n");
+    test::makeFile(home("/.var/app/org.signal.Signal/config/x"), 100);
+    test::makeFile(home("/.config/Signal/db.sqlite"), 10'000); // the packaged Signal's
+    EXPECT_EQ(found(Uninstaller::plan(signal, environment_)),
+              (std::vector<Found>{
+                  {home("/.var/app/org.signal.Signal"), "Container", Ownership::user}}));
+
+    // Let into the configuration folder, by its metadata or an override, its name counts again.
+    for (auto [file, text] :
+         {std::pair{stable + "/abc/metadata", "[Context]\nfilesystems=xdg-config/Signal:create;\n"},
+          std::pair{home("/flatpak-user/overrides/org.signal.Signal"),
+                    "[Context]\nfilesystems=home;\n"}}) {
+        SCOPED_TRACE(file);
+        writeText(stable + "/abc/metadata", "[Context]\nfilesystems=xdg-download;\n");
+        writeText(file, text);
+        EXPECT_EQ(found(Uninstaller::plan(signal, environment_)).size(), 2u);
+    }
+}
+
 TEST_F(LinuxUninstallerTest, AVendorsNameFindsNothingByNameInAnyLetterCase) {
     auto steam = appImage("Steam.AppImage");
     test::makeFile(home("/.local/share/steam/games.db"), 10'000);
