@@ -60,19 +60,25 @@ TEST_F(ScannerTest, AHardLinkedFileCountsOnce) {
 // lies there counts exactly as it does in a small folder.
 TEST_F(ScannerTest, AVeryLargeFolderCountsEachEntryAsASmallOneDoes) {
     std::string folder = home("/thumbnails");
-    std::int64_t expected = 0;
+    std::vector<std::string> counted;
     for (int i = 0; i < 6000; ++i)
-        expected += blocksOf(test::makeFile(folder + "/f" + std::to_string(i), 1 + i % 5000));
+        counted.push_back(test::makeFile(folder + "/f" + std::to_string(i), 1 + i % 5000));
     // Folders, links and second names of files, spread through the listing.
     for (int i = 0; i < 40; ++i) {
         std::string name = "/z" + std::to_string(i);
-        expected += blocksOf(test::makeFile(folder + name + "/deep/inner.bin", 9000));
+        counted.push_back(test::makeFile(folder + name + "/deep/inner.bin", 9000));
         test::makeLink(home("/elsewhere"), folder + name + "-link");
         ASSERT_EQ(
             ::link((folder + "/f" + std::to_string(i)).c_str(), (folder + name + "-hard").c_str()),
             0);
     }
     test::makeFile(home("/elsewhere/big.bin"), 1'000'000);
+    // While the files just written go to the disk, a file's block count can show a block twice
+    // for a moment (the block given and its reservation not yet let go): counted once written.
+    ::sync();
+    std::int64_t expected = 0;
+    for (const auto& path : counted)
+        expected += blocksOf(path);
     EXPECT_EQ(Scanner::allocatedSize(folder), expected);
 }
 
