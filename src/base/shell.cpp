@@ -202,8 +202,14 @@ Result runWithInput(const std::vector<std::string>& arguments, double timeout,
         ::kill(-pid, SIGTERM);
         if (waitFor(pid, 2.0, status) == Waited::running) {
             ::kill(-pid, SIGKILL);
-            while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-            }
+            // A command that became another user (root, through pkexec) cannot be signalled by
+            // us: the call returns all the same, and the command is reaped whenever it ends.
+            if (waitFor(pid, 2.0, status) == Waited::running)
+                std::thread([pid] {
+                    int ignored = 0;
+                    while (::waitpid(pid, &ignored, 0) < 0 && errno == EINTR) {
+                    }
+                }).detach();
         }
     }
 

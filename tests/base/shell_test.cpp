@@ -63,6 +63,37 @@ TEST(Shell, StopsAChildThatIgnoresTerminationAndItsChildren) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(6));
 }
 
+// A command that became root (as one started through pkexec does) cannot be stopped by the
+// user's program: the call still returns soon after its limit, with the stop line.
+TEST(Shell, ACommandThatCannotBeStoppedDoesNotHoldTheCallPastItsLimit) {
+    if (!test::runningAsRoot()) GTEST_SKIP() << "making a command of another user needs root";
+    std::string folder = test::makeTemporaryFolder("shell");
+    std::string python = folder + "/python-as-root";
+    if (std::system(("cp /usr/bin/python3 '" + python + "'").c_str()) != 0 ||
+        ::chmod(folder.c_str(), 0755) != 0 || ::chmod(python.c_str(), 04755) != 0)
+        GTEST_SKIP() << "no python3 to make such a command of";
+    pid_t child = ::fork();
+    if (child == 0) {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(77);
+        auto start = std::chrono::steady_clock::now();
+        auto r = Shell::run({python, "-c",
+                             "import os, time\nos.setresuid(0, 0, 0)\nprint('root', flush=True)\n"
+                             "time.sleep(12)"},
+                            1);
+        auto took = std::chrono::steady_clock::now() - start;
+        if (r.output.find("root") != 0) ::_exit(77); // the folder does not honour set-user-id
+        bool ok = r.status == -1 && r.output == "root\n\nStopped after 1 seconds." &&
+                  took < std::chrono::seconds(8);
+        ::_exit(ok ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    test::removeTree(folder);
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 77)
+        GTEST_SKIP() << "no command of another user could be made here";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
 TEST(Shell, MissingProgramIsEnvsStatusNotAThrow) {
     auto r = Shell::run({"bramwick-no-such-tool"}, 10);
     EXPECT_NE(r.status, 0);
