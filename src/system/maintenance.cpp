@@ -10,6 +10,7 @@
 
 #include <plist/plist.h>
 
+#include "base/paths.h"
 #include "base/text.h"
 #include "base/unique_fd.h"
 #include "engine/catalog.h"
@@ -17,6 +18,7 @@
 #include "engine/scanner.h"
 #include "platform/admin.h"
 #include "platform/files.h"
+#include "platform/held_item.h"
 
 namespace bramwick::Maintenance {
 
@@ -404,8 +406,13 @@ std::vector<std::string> mailIndexes() {
     std::vector<std::string> indexes;
     for (const auto& name : names) {
         std::string index = folder + "/" + name + "/MailData/Envelope Index";
+        // Only a file of the mail folders themselves: a link there would have sqlite3 rewrite
+        // whatever database it leads to.
+        std::string data = Paths::parent(index);
         struct stat st {};
-        if (::lstat(index.c_str(), &st) == 0) indexes.push_back(std::move(index));
+        if (::lstat(index.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+            Held::followedFolder(data) == Paths::resolved(data))
+            indexes.push_back(std::move(index));
     }
     return indexes;
 }

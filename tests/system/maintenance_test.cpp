@@ -262,6 +262,12 @@ TEST(Maintenance, MailIndexes) {
 
     test::makeFile(mailFolder + "/V10/MailData/Envelope Index", 40'000);
     test::makeFolder(mailFolder + "/V8/MailData");
+    // Links lead to another program's database: never compacted.
+    std::string other = test::makeFile(test::home() + "/other.db", 40'000);
+    test::makeFolder(mailFolder + "/V7/MailData");
+    test::makeLink(other, mailFolder + "/V7/MailData/Envelope Index");
+    test::makeFile(test::home() + "/elsewhere/MailData/Envelope Index", 40'000);
+    test::makeLink(test::home() + "/elsewhere", mailFolder + "/V6");
     EXPECT_EQ(mailIndex.commands(),
               (Commands{{"sqlite3", mailFolder + "/V10/MailData/Envelope Index", "vacuum;"},
                         {"sqlite3", mailFolder + "/V9/MailData/Envelope Index", "vacuum;"}}));

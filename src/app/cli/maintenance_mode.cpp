@@ -1,6 +1,7 @@
 #include "app/cli/modes.h"
 #include "app/cli/output.h"
 #include "app/cli/system_modes.h"
+#include "base/text.h"
 
 namespace bramwick::Cli {
 
@@ -18,7 +19,7 @@ void printMaintenance(const std::vector<MaintenanceTask>& tasks,
         for (const auto& command : task.commands()) {
             out << "         $";
             for (const auto& argument : command)
-                out << " " << argument;
+                out << " " << Text::printable(argument);
             out << "\n";
         }
         out.flush();
