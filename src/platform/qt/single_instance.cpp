@@ -17,10 +17,23 @@ namespace {
 constexpr int connectTimeoutMs = 1000;
 constexpr int writeTimeoutMs = 2000;
 
+// Where the socket of `name` lives: in the folder of the settings file it guards, which every
+// launch of this user and home finds, whatever its temporary folder (one started at login and
+// one from a terminal often have different ones). A path too long for a socket address, or a
+// folder that cannot be made, falls back to the name alone, which Qt places in the temporary
+// folder.
+QString addressOf(const QString& name) {
+    constexpr qsizetype longestAddress = 100; // sun_path holds 108 bytes
+    QString folder = QString::fromStdString(Edition::configHome()) + QStringLiteral("/bramwick");
+    QString address = folder + u'/' + name;
+    if (address.toLocal8Bit().size() > longestAddress || !QDir().mkpath(folder)) return name;
+    return address;
+}
+
 } // namespace
 
 SingleInstance::SingleInstance(QString name, QObject* parent)
-    : QObject(parent), name_(std::move(name)) {
+    : QObject(parent), name_(addressOf(name)) {
     connect(&server_, &QLocalServer::newConnection, this, &SingleInstance::accept);
 }
 
@@ -36,6 +49,7 @@ QString SingleInstance::defaultName() {
 
 bool SingleInstance::claim(const QStringList& request) {
     // Two launches at the same moment take turns here, so only one of them listens.
+    // Beside the socket (a name alone puts it in the temporary folder).
     QLockFile lock(QDir::temp().filePath(name_ + QStringLiteral(".lock")));
     lock.lock();
 

@@ -14,7 +14,8 @@ class SingleInstance : public QObject {
     Q_OBJECT
 
   public:
-    // `name` is the socket's name; by default one per user and home folder.
+    // `name` is the socket's name; by default one per user and home folder. The socket lives in
+    // the settings file's folder, so that launches with different temporary folders meet.
     explicit SingleInstance(QString name = defaultName(), QObject* parent = nullptr);
 
     // This user's socket name: the application id, the user id and a digest of the home folder

@@ -1,4 +1,5 @@
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QSignalSpy>
 #include <gtest/gtest.h>
@@ -18,8 +19,19 @@ TEST(SingleInstance, ALaterLaunchHandsItsRequestToTheFirst) {
     ASSERT_TRUE(first.claim({}));
     QSignalSpy spy(&first, &SingleInstance::received);
 
+    // A launch with another temporary folder (one from a terminal beside one from the login)
+    // still finds the first.
+    const bool hadTemporary = qEnvironmentVariableIsSet("TMPDIR");
+    QByteArray temporary = qgetenv("TMPDIR");
+    QByteArray other = QDir::temp().filePath(QStringLiteral("other-temporary")).toLocal8Bit();
+    QDir().mkpath(QString::fromLocal8Bit(other));
+    qputenv("TMPDIR", other);
     SingleInstance second(socket);
     EXPECT_FALSE(second.claim({"reopen", "--window"}));
+    if (hadTemporary)
+        qputenv("TMPDIR", temporary);
+    else
+        qunsetenv("TMPDIR");
     QElapsedTimer clock;
     clock.start();
     while (spy.isEmpty() && clock.elapsed() < 10'000)
