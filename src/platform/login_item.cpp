@@ -66,7 +66,8 @@ std::optional<std::string> registerApp(const std::string& executable) {
 
 std::optional<std::string> unregisterApp() {
     std::string path = entryPath();
-    if (::unlink(path.c_str()) != 0 && errno != ENOENT)
+    // Nothing there, or a file where the folder belongs: nothing was registered.
+    if (::unlink(path.c_str()) != 0 && errno != ENOENT && errno != ENOTDIR)
         return fmt::format("cannot remove {}: {}", path, std::strerror(errno));
     return std::nullopt;
 }

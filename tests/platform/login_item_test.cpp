@@ -94,6 +94,14 @@ TEST(LoginItems, AFailedRemovalIsReportedAndLeavesTheEntry) {
     ::chmod((Edition::configHome() + "/autostart").c_str(), 0700);
 }
 
+TEST(LoginItems, TurningOffWhereNoEntryCanBeIsNoFailure) {
+    test::clearHome();
+    EXPECT_FALSE(LoginItems::unregisterApp()) << "no folder at all";
+    test::makeFile(Edition::configHome() + "/autostart", 10); // a file where the folder belongs
+    EXPECT_EQ(LoginItems::status(), Status::notRegistered);
+    EXPECT_FALSE(LoginItems::unregisterApp());
+}
+
 TEST(LoginItems, StatusWords) {
     EXPECT_EQ(LoginItems::statusWord(Status::notRegistered), "off");
     EXPECT_EQ(LoginItems::statusWord(Status::enabled), "enabled");
