@@ -25,12 +25,13 @@ bool isRealFolder(const std::string& path) {
     return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool exists(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0;
-}
-
 using Files::names;
+
+// A session's build folder, taken only where neither it nor its scratchpad is a link: a link
+// there would have the build-folder category, which deletes outright, list what it leads to.
+bool isBuildFolder(const std::string& session) {
+    return isRealFolder(session + "/scratchpad") && isRealFolder(session + "/scratchpad/dd");
+}
 
 bool isRecent(const std::string& path) {
     auto date = modified(path);
@@ -100,7 +101,7 @@ std::vector<ScanItem> claudeScratchpads(const std::string& root) {
     // The build folder is counted by the build-folder category alone.
     for (auto& item : items) {
         std::string build = item.url + "/scratchpad/dd";
-        if (exists(build)) item.size = std::max<std::int64_t>(0, item.size - allocatedSize(build));
+        if (isBuildFolder(item.url)) item.size = std::max<std::int64_t>(0, item.size - allocatedSize(build));
     }
     return items;
 }
@@ -108,7 +109,7 @@ std::vector<ScanItem> claudeScratchpads(const std::string& root) {
 std::vector<ScanItem> claudeScratchpadBuilds(const std::string& root) {
     std::vector<std::string> builds;
     for (const auto& session : claudeSessions(root))
-        if (exists(session + "/scratchpad/dd")) builds.push_back(session + "/scratchpad/dd");
+        if (isBuildFolder(session)) builds.push_back(session + "/scratchpad/dd");
     return measure(
         builds,
         [](const std::string& build) {

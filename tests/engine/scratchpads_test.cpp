@@ -116,6 +116,24 @@ TEST_F(ScratchpadsTest, SessionsAndTheirBuildFolders) {
     EXPECT_EQ(Scanner::items(*Catalog::find("claude-scratchpad-builds")).size(), 3u);
 }
 
+TEST_F(ScratchpadsTest, ABuildFolderReachedThroughALinkIsNoBuildFolder) {
+    // The user's own folder, with a "dd" in it, where a scratchpad or its build folder leads.
+    test::makeFile(test::home() + "/mydata/dd/precious", 90'000);
+    std::string linkedPad = session("-root", "33333333-cccc");
+    test::makeFile(linkedPad + "/log", 5'000);
+    test::makeLink(test::home() + "/mydata", linkedPad + "/scratchpad");
+    std::string linkedBuild = session("-root", "44444444-dddd");
+    test::makeFile(linkedBuild + "/scratchpad/notes.md", 5'000);
+    test::makeLink(test::home() + "/mydata/dd", linkedBuild + "/scratchpad/dd");
+
+    EXPECT_TRUE(Scanner::claudeScratchpadBuilds().empty());
+    auto pads = Scanner::claudeScratchpads();
+    ASSERT_EQ(pads.size(), 2u);
+    for (const auto& pad : pads)
+        EXPECT_LT(pad.size, 90'000) << pad.url << ": nothing taken away for a build folder";
+    EXPECT_TRUE(test::exists(test::home() + "/mydata/dd/precious"));
+}
+
 TEST_F(ScratchpadsTest, ARootThatIsALinkOrAnotherUsersCountsForNothing) {
     std::string real = test::makeFolder(test::home() + "/elsewhere");
     test::makeFile(real + "/-Users-a-Projects-x/session1/scratchpad/big", 10'000);
