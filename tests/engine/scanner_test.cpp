@@ -132,6 +132,17 @@ TEST_F(ScannerTest, ContentsSourceListsNoRootALinkDeepInTheHomeLeadsElsewhere) {
     std::sort(ids.begin(), ids.end());
     EXPECT_EQ(ids, (std::vector<std::string>{home("/.var/app/org.good.App/cache/data"),
                                              home("/Relocated/kept")}));
+
+    // The same for a listed path below such a link.
+    test::makeFile(home("/Documents/work/chromium/thesis.tex"), 10'000);
+    test::makeFolder(home("/.var/app/org.chromium.Chromium"));
+    test::makeLink(home("/Documents/work"), home("/.var/app/org.chromium.Chromium/cache"));
+    test::makeFile(home("/Relocated/chromium/x"), 10'000);
+    auto paths = Scanner::items(category(
+        "y", Source::Kind::paths,
+        {"~/.var/app/org.chromium.Chromium/cache/chromium", "~/Relocated/chromium"}));
+    ASSERT_EQ(paths.size(), 1u);
+    EXPECT_EQ(paths[0].id, home("/Relocated/chromium"));
 }
 
 TEST_F(ScannerTest, CustomFolderOnDocumentsDoesNotListTheCodexChild) {
