@@ -84,6 +84,7 @@ std::optional<CustomFolder> fromJson(const nlohmann::json& json) {
         if (it == json.end() || !it->is_string()) return std::nullopt;
         *field = it->get<std::string>();
     }
+    if (folder.path.find('*') != std::string::npos) return std::nullopt; // see choose()
     if (auto it = json.find("bookmark"); it != json.end() && !it->is_null()) {
         if (!it->is_string()) return std::nullopt;
         folder.bookmark = fromBase64(it->get<std::string>());
@@ -139,7 +140,8 @@ Choice choose(Level level, const std::vector<CustomFolder>& existing,
     auto refusedSet = refused();
     for (const auto& chosen : chosenPaths) {
         std::string path = Paths::resolved(chosen).value_or(Paths::standardised(chosen));
-        if (refusedSet.contains(path)) {
+        // A "*" in a listed folder is read as a pattern, which would list other folders too.
+        if (refusedSet.contains(path) || path.find('*') != std::string::npos) {
             choice.refusedNames.push_back(displayPath(path));
             continue;
         }

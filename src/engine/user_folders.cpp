@@ -51,7 +51,11 @@ std::map<std::string, std::string> parse(std::string_view text, const std::strin
         else
             continue;
         path = Paths::standardised(path);
-        if (path == "/" || path == ownHome) continue;
+        // The home, a folder above it, or a name a pattern would read as more than one folder
+        // ("*"): none stands for one of the user's folders.
+        if (path == "/" || path == ownHome || ownHome.starts_with(path + "/") ||
+            path.find('*') != std::string::npos)
+            continue;
         folders[std::string(key.substr(4, key.size() - 8))] = path;
     }
     return folders;

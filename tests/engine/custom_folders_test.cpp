@@ -81,14 +81,17 @@ TEST_F(YourLevelsTest, ChoosingFoldersRefusesTheSystemsOwn) {
     test::makeLink(h + "/Work/Real", h + "/Work/LinkA");
     test::makeLink(h + "/Work/Real", h + "/Work/LinkB");
     test::makeFolder(h + "/Known");
+    test::makeFolder(h + "/Documents/*"); // would be read as every folder of Documents
     std::vector<CustomFolder> existing{{"custom-K", h + "/Known", "Red Flag", std::nullopt}};
 
     auto choice = CustomFolders::choose(
         Level::warning, existing,
         {"/", h, h + "/Library", h + "/Library/Caches", h + "/Work/LinkA", h + "/Work/LinkB",
-         h + "/Known", "/System", "/etc", h + "/.local/share/Trash", h + "/Work/Real/../Real"});
+         h + "/Known", "/System", "/etc", h + "/.local/share/Trash", h + "/Work/Real/../Real",
+         h + "/Documents/*"});
     EXPECT_EQ(choice.refusedNames, (std::vector<std::string>{"/", h, "~/Library", "/System", "/etc",
-                                                             "~/.local/share/Trash"}));
+                                                             "~/.local/share/Trash",
+                                                             "~/Documents/*"}));
     ASSERT_EQ(choice.added.size(), 2u);
     EXPECT_EQ(choice.added[0].path, h + "/Library/Caches");
     EXPECT_EQ(choice.added[1].path, h + "/Work/Real")

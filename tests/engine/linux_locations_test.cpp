@@ -100,6 +100,8 @@ TEST(UserFolders, ReadsTheDesktopsOwnFolderNames) {
                        "XDG_VIDEOS_DIR=\"$HOME\"\n"       // likewise
                        "XDG_TEMPLATES_DIR=\"Vorlagen\"\n" // neither $HOME nor absolute
                        "XDG_PUBLICSHARE_DIR=\"/\"\n"      // the root
+                       "XDG_ABOVE_DIR=\"$HOME/..\"\n"     // a folder above the home
+                       "XDG_STARRED_DIR=\"$HOME/dl*\"\n"  // would read as a pattern
                        "XDG_DOCUMENTS_DIR=\"$HOME/My \\\"Docs\\\"\"\n"
                        "XDG_BROKEN_DIR=\"$HOME/unclosed\n"
                        "OTHER=\"$HOME/x\"\n";
