@@ -132,6 +132,12 @@ void extend(std::vector<CleanupCategory>& rows) {
             for (const auto& id : addition.managedBy)
                 row.managedBy->desktopIDs.push_back(id);
     }
+    // Here the applications are Flatpaks, which flatpak uninstalls for good, beside AppImages,
+    // which go to the Trash: the Trash alone would promise too much.
+    for (auto& row : rows)
+        if (row.id == "applications")
+            row.action.sentence = "Flatpak applications will be uninstalled for good (their data "
+                                  "in ~/.var/app stays). AppImages will be moved to the Trash.";
 }
 
 std::vector<std::string> browserProfiles() {

@@ -81,6 +81,9 @@ struct CleanAction {
     enum class Kind { reviewOnly, delete_, trash, admin, command };
     Kind kind = Kind::delete_;
     std::string advice;
+    // What cleaning does, said in place of the kind's own sentence where that would mislead
+    // (items that go by their own command rather than to the Trash); empty: the kind's.
+    std::string sentence{};
 
     bool operator==(const CleanAction&) const = default;
 };

@@ -276,6 +276,7 @@ RowPlan row(const CleanupCategory& category, const Store::CategoryState* state, 
 }
 
 std::string actionSentence(const CleanAction& action) {
+    if (!action.sentence.empty()) return action.sentence;
     switch (action.kind) {
     case CleanAction::Kind::delete_:
         return "These will be permanently deleted. They regenerate when needed.";

@@ -113,6 +113,8 @@ std::string cleanTitle(std::size_t count) {
 }
 
 std::string cleanMessage(const CleanupCategory& category, std::int64_t bytes) {
+    if (!category.action.sentence.empty())
+        return Text::byteCount(bytes) + ". " + category.action.sentence;
     std::string sentence;
     switch (category.action.kind) {
     case CleanAction::Kind::delete_:
@@ -204,10 +206,14 @@ std::string uninstallFooter(std::size_t picked, std::int64_t total) {
            Text::byteCount(total);
 }
 
-std::string uninstallConfirmMessage(std::int64_t total, const std::vector<AppLeftover>& picked) {
-    std::string message = Text::byteCount(total) +
-                          ". The app and its files in your Library go to the Trash, so you can "
-                          "put them back until you empty it.";
+std::string uninstallConfirmMessage(std::int64_t total, const std::vector<AppLeftover>& picked,
+                                    bool appByCommand) {
+    std::string message =
+        Text::byteCount(total) +
+        (appByCommand ? ". The app is uninstalled for good; its files in your Library go to the "
+                        "Trash, so you can put them back until you empty it."
+                      : ". The app and its files in your Library go to the Trash, so you can "
+                        "put them back until you empty it.");
     const auto k = std::count_if(picked.begin(), picked.end(), [](const AppLeftover& leftover) {
         return leftover.ownership == AppLeftover::Ownership::system;
     });

@@ -105,7 +105,9 @@ std::string uninstallSummary(const UninstallPlan& plan);
 // The line under the title: the bundle identifier, else the application's home-relative path.
 std::string uninstallSubtitle(const UninstallPlan& plan, const std::string& home);
 std::string uninstallFooter(std::size_t picked, std::int64_t total);
-std::string uninstallConfirmMessage(std::int64_t total, const std::vector<AppLeftover>& picked);
+// `appByCommand`: the app itself is uninstalled by its own command (a Flatpak), not trashed.
+std::string uninstallConfirmMessage(std::int64_t total, const std::vector<AppLeftover>& picked,
+                                    bool appByCommand = false);
 
 // The maintenance sheet.
 

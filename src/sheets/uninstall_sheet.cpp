@@ -314,7 +314,8 @@ void UninstallSheet::requestUninstall() {
     const auto list = picked();
     confirm_->present(tr("Uninstall %1?").arg(QString::fromStdString(plan_.app.name)),
                       QString::fromStdString(SheetRules::uninstallConfirmMessage(
-                          SheetRules::uninstallTotal(plan_, list), list)),
+                          SheetRules::uninstallTotal(plan_, list), list,
+                          plan_.app.command.has_value())),
                       tr("Uninstall"), true, [this, list] {
                           if (onFinish_) onFinish_();
                           auto removing = store_.performUninstall(plan_, list);

@@ -163,6 +163,7 @@ UninstallCount uninstallCount(const UninstallPlan& plan, const std::vector<AppLe
         count.size = add(count.size, removed.size);
         if (!count.appMoved && removed.url == plan.app.url) {
             count.appMoved = true;
+            count.appByCommand = removed.command.has_value();
             continue;
         }
         count.leftovers.push_back(removed);
@@ -181,7 +182,10 @@ ReportText uninstallReport(std::string_view appName, const UninstallCount& count
     const std::string size = Text::byteCount(count.size);
     const std::string_view trashed = ". Empty the Trash to free the space.";
     std::string message;
-    if (count.appMoved)
+    if (count.appMoved && count.appByCommand)
+        message = concat({"Uninstalled ", appName, " and moved ", leftovers, " to the Trash (",
+                          size, ")", trashed});
+    else if (count.appMoved)
         message =
             concat({"Moved ", appName, " and ", leftovers, " to the Trash (", size, ")", trashed});
     else if (!count.leftovers.empty())

@@ -75,6 +75,7 @@ ReportText allSafeReport(std::int64_t freed, std::size_t failures,
 // is how many of those were system leftovers, deleted permanently.
 struct UninstallCount {
     bool appMoved = false;
+    bool appByCommand = false; // uninstalled by its own command (a Flatpak), not trashed
     std::vector<ScanItem> leftovers; // the removed leftovers, in order
     std::size_t systemRemoved = 0;
     std::int64_t size = 0; // of everything removed

@@ -128,9 +128,13 @@ QCoro::Task<> Store::clean(CleanupCategory category, std::vector<ScanItem> items
             [clean = services_.clean, items, category] { return clean(items, category); });
         auto outcome = co_await outcomeWork;
         cleaning.now();
-        const bool toTrash = category.action.kind == CleanAction::Kind::trash;
-        auto finishing =
-            finish(category, std::move(outcome), StoreText::cleanVerb(category), toTrash, before);
+        // An item that went by its own command (a Flatpak uninstalled) is not in the Trash.
+        const bool byCommand = std::any_of(outcome.cleaned.begin(), outcome.cleaned.end(),
+                                           [](const ScanItem& item) { return item.command; });
+        const bool toTrash = category.action.kind == CleanAction::Kind::trash && !byCommand;
+        auto finishing = finish(category, std::move(outcome),
+                                byCommand ? "Removed" : StoreText::cleanVerb(category), toTrash,
+                                before);
         co_await finishing;
     } catch (const StoreWork::Closed&) {
         throw;

@@ -57,6 +57,10 @@ TEST(LinuxLocations, RowsGainTheirLinuxPlacesAfterTheListedOnes) {
     const auto& busy = Catalog::find("chrome-cache")->busyApps;
     for (const char* id : {"com.google.Chrome", "google-chrome", "chromium"})
         EXPECT_NE(std::find(busy.begin(), busy.end(), id), busy.end()) << id;
+    // Flatpaks are uninstalled, not trashed: the row says so.
+    EXPECT_EQ(Catalog::find("applications")->action.sentence.find("Flatpak applications will be "
+                                                                  "uninstalled for good"),
+              0u);
 }
 
 TEST(LinuxLocations, BaseFoldersStayInTheSandboxHome) {

@@ -141,7 +141,8 @@ TEST(MainActions, ConfirmationTexts) {
                "them permanently."},
           Case{{CleanAction::Kind::command, ""},
                "These will be removed using Xcode's simctl tool."},
-          Case{{CleanAction::Kind::reviewOnly, "Look first."}, "Look first."}})
+          Case{{CleanAction::Kind::reviewOnly, "Look first."}, "Look first."},
+          Case{{CleanAction::Kind::trash, "", "Said in its place."}, "Said in its place."}})
         EXPECT_EQ(MainActions::actionSentence(c.action), c.sentence);
 
     auto risky = category;

@@ -185,6 +185,9 @@ TEST(UninstallText, SummaryFooterAndConfirmation) {
     const std::string trash = ". The app and its files in your Library go to the Trash, so you "
                               "can put them back until you empty it.";
     EXPECT_EQ(uninstallConfirmMessage(3'000'000, {prefs}), "3 MB" + trash);
+    EXPECT_EQ(uninstallConfirmMessage(3'000'000, {prefs}, true),
+              "3 MB. The app is uninstalled for good; its files in your Library go to the Trash, "
+              "so you can put them back until you empty it.");
     EXPECT_EQ(
         uninstallConfirmMessage(3'500'000, {prefs, helper}),
         "3.5 MB" + trash +

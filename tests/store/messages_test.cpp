@@ -190,6 +190,8 @@ TEST(StoreText, UninstallTextsCountWhatWasReallyRemoved) {
     const AppLeftover u1 = leftover("u1", user), s1 = leftover("s1", system),
                       s2 = leftover("s2", system);
     const Cleaner::Failure appFailed{plan.app, "in use"};
+    ScanItem flatpak = plan.app; // uninstalled by flatpak, not trashed
+    flatpak.command = std::vector<std::string>{"flatpak", "uninstall", "org.example.Foo"};
     const Cleaner::Failure s1Failed{removed(s1), "refused"};
 
     struct Case {
@@ -200,6 +202,13 @@ TEST(StoreText, UninstallTextsCountWhatWasReallyRemoved) {
     };
     const std::string trash = " to the Trash (";
     const std::vector<Case> cases = {
+        {{u1},
+         {{flatpak, removed(u1)}, {}},
+         {"Uninstalled Foo",
+          "Uninstalled Foo and moved 1 leftover item" + trash +
+              "1.5 MB). Empty the Trash to free the space.",
+          false},
+         StoreText::RecordText{"Uninstalled Foo: 1.5 MB", "Cache — /l/u1"}},
         {{u1},
          {{plan.app, removed(u1)}, {}},
          {"Uninstalled Foo",

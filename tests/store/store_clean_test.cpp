@@ -76,6 +76,22 @@ TEST(StoreClean, ItemsMovedToTheTrashRescanTheTrashAndAreRecorded) {
     EXPECT_EQ(saved[0].title, store.log()[0].title);
 }
 
+TEST(StoreClean, ItemsThatWentByTheirOwnCommandAreNotSaidToBeInTheTrash) {
+    test::StoreHarness h;
+    h.catalog = {documents(), trash()};
+    h.access = false;
+    ScanItem app = item("Maps", 1'000'000); // a Flatpak, which flatpak uninstalls
+    app.command = std::vector<std::string>{"flatpak", "uninstall", "org.gnome.Maps"};
+    Store store(h.services());
+    auto cleaning = store.clean(documents(), {app, item("b.pdf", 500'000)});
+    h.user.runAll();
+    EXPECT_TRUE(cleaning.isReady());
+    ASSERT_TRUE(store.report());
+    EXPECT_EQ(store.report()->message.find("Removed 2 items (1.5 MB)."), 0u)
+        << store.report()->message;
+    EXPECT_EQ(store.report()->message.find("Trash"), std::string::npos);
+}
+
 TEST(StoreClean, ADeleteSaysWhatTheDiskGainedAndListsFailures) {
     test::StoreHarness h;
     h.catalog = {caches(), trash()};
