@@ -64,7 +64,7 @@ ConfirmCard::ConfirmCard(const QString& title, const QString& message, const QSt
     column->addWidget(titleLabel);
 
     if (!message.isEmpty()) {
-        auto* messageLabel = wrappingLabel(message, this);
+        auto* messageLabel = message_ = wrappingLabel(message, this);
         messageLabel->setObjectName(QStringLiteral("confirmMessage"));
         messageLabel->setForegroundRole(QPalette::PlaceholderText);
         messageLabel->setFont(textFont(TextStyle::callout));
@@ -95,6 +95,12 @@ ConfirmCard::ConfirmCard(const QString& title, const QString& message, const QSt
     shadow->setBlurRadius(20);
     shadow->setOffset(0, 0);
     setGraphicsEffect(shadow);
+}
+
+void ConfirmCard::setMessage(const QString& message) {
+    if (!message_ || message_->text() == message) return;
+    message_->setText(message);
+    fitHeight();
 }
 
 void ConfirmCard::fitHeight() {

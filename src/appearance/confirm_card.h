@@ -25,6 +25,9 @@ class ConfirmCard : public QFrame {
                 QWidget* parent = nullptr);
 
     QPushButton* confirmButton() const { return confirmButton_; }
+    // Shows another explanation (what the action would take has changed meanwhile); a card made
+    // without one keeps none.
+    void setMessage(const QString& message);
     QPushButton* cancelButton() const { return cancelButton_; }
     // Takes the height its wrapped lines need at its fixed width.
     void fitHeight();
@@ -37,6 +40,7 @@ class ConfirmCard : public QFrame {
   private:
     std::function<void()> confirm_;
     std::function<void()> cancel_;
+    QLabel* message_ = nullptr;
     QPushButton* confirmButton_;
     QPushButton* cancelButton_;
 };

@@ -121,6 +121,14 @@ WindowTop::WindowTop(Store& store, Settings& settings, QWidget* window, SheetSou
     connect(&store_, &Store::showMaintenanceChanged, this, [this] {
         if (store_.showMaintenance()) openMaintenance();
     });
+    // The total a Clean All Safe card states follows the scans that end while it is shown: what
+    // the clean takes is what is listed when it starts.
+    connect(&store_, &Store::statesChanged, this, [this] {
+        if (presenter_->card() && confirmation_ &&
+            confirmation_->kind == MainActions::Confirmation::Kind::allSafe)
+            presenter_->card()->setMessage(q(MainActions::confirmationMessage(
+                *confirmation_, store_.safeTotal(), store_.yoursInSafe())));
+    });
     connect(qApp, &QGuiApplication::applicationStateChanged, this,
             [this](Qt::ApplicationState state) {
                 if (state == Qt::ApplicationActive) becameActive();

@@ -165,6 +165,16 @@ TEST(WindowTop, CleanAllSafeGoesThroughTheCard) {
     ASSERT_TRUE(top.confirmation());
     EXPECT_EQ(top.confirmation()->kind, MainActions::Confirmation::Kind::allSafe);
 
+    // A scan that ends while the card shows brings its total up to date.
+    auto* message = card->findChild<QLabel*>(QStringLiteral("confirmMessage"));
+    ASSERT_NE(message, nullptr);
+    EXPECT_TRUE(message->text().contains(QStringLiteral("2 MB"))) << message->text().toStdString();
+    h.store.contents["caches"] = {test::item("a", 2'000'000), test::item("b", 5'000'000)};
+    auto scanning = h.scenes->store().scan(test::category("caches"));
+    h.store.user.runAll();
+    test::deliver();
+    EXPECT_TRUE(message->text().contains(QStringLiteral("7 MB"))) << message->text().toStdString();
+
     card->cancelButton()->click();
     test::settle();
     EXPECT_FALSE(top.confirmation());
