@@ -153,8 +153,12 @@ std::vector<ScanItem> largeFiles(const std::vector<std::string>& roots, std::int
                  using namespace std::chrono;
                  item.modified = Date(duration_cast<Date::duration>(
                      seconds(st.st_mtim.tv_sec) + nanoseconds(st.st_mtim.tv_nsec)));
+                 // Once for each place on the disk: two roots can reach one folder (~/Movies
+                 // a link to ~/Videos). Hard links are other places, each listed.
+                 std::string place =
+                     childPath(Paths::resolved(folder.path).value_or(folder.path), name);
                  std::lock_guard lock(mutex);
-                 if (seen.insert(item.id).second) items.push_back(std::move(item));
+                 if (seen.insert(std::move(place)).second) items.push_back(std::move(item));
                  return false;
              });
     }

@@ -123,4 +123,17 @@ TEST_F(ProjectFoldersTest, LargeFilesAtOrAboveTheMinimum) {
     }
     EXPECT_EQ(Scanner::largeFiles({"~/Downloads"}, minimum + 1).size(), 1u);
     EXPECT_EQ(Scanner::largeFiles({"~"}, minimum).size(), 3u) << "a lone tilde is the home folder";
+
+    // A root that is a link to another reaches the same files: each is listed once. A second
+    // name of a file (a hard link) is another place, and is listed too.
+    test::makeLink(home("/Documents"), home("/Movies"));
+    ASSERT_EQ(::link(home("/Documents/deep/er/movie.mkv").c_str(),
+                     home("/Documents/movie again.mkv").c_str()),
+              0);
+    auto linked = Scanner::largeFiles({"~/Documents", "~/Movies"}, minimum);
+    std::vector<std::string> ids;
+    for (const auto& item : linked)
+        ids.push_back(item.name);
+    EXPECT_EQ(ids, (std::vector<std::string>{"~/Documents/deep/er/movie.mkv",
+                                             "~/Documents/movie again.mkv"}));
 }
