@@ -111,14 +111,13 @@ void extend(std::vector<CleanupCategory>& rows) {
                 added.push_back(Text::homeShortened(*folder, Edition::home()));
 
         auto& paths = row.source.paths;
-        bool roots =
-            row.source.kind != Source::Kind::paths && row.source.kind != Source::Kind::contents;
+        // Walked or listed roots: one inside another would show the same files twice (a
+        // download folder set to ~/Downloads/Incoming lists Incoming, and then its files).
+        bool roots = row.source.kind != Source::Kind::paths;
         for (auto& path : added) {
             std::string expanded = Paths::standardised(Catalog::expand(path));
             bool taken = std::any_of(paths.begin(), paths.end(), [&](const std::string& listed) {
                 std::string other = Paths::standardised(Catalog::expand(listed));
-                // The finders walk their roots whole: a root inside another (or holding one)
-                // would reach the same files twice.
                 return other == expanded ||
                        (roots && (within(expanded, other) || within(other, expanded)));
             });

@@ -1,6 +1,7 @@
 // The program as a user starts it: what it refuses before any mode runs, and how it ends when
 // its output cannot be written.
 #include <filesystem>
+#include <fstream>
 
 #include <gtest/gtest.h>
 
@@ -48,6 +49,23 @@ TEST(Program, ARelativeHomeOrOneWithATrailingSlashIsTheSameHome) {
         EXPECT_NE(run.output.find(" ~/.npm/_cacache\n"), std::string::npos) << home;
         EXPECT_TRUE(run.output.ends_with("status 0\n")) << home;
     }
+    test::removeTree(base);
+}
+
+// The desktop's download folder inside ~/Downloads: its files are listed once, as the folder.
+TEST(Program, ADownloadFolderInsideDownloadsListsItsFilesOnce) {
+    std::string base = test::makeTemporaryFolder("program-downloads");
+    test::makeFile(base + "/home/.config/user-dirs.dirs", 0);
+    test::makeFile(base + "/home/Downloads/Incoming/movie.mp4", 400'000);
+    {
+        std::ofstream dirs(base + "/home/.config/user-dirs.dirs");
+        dirs << "XDG_DOWNLOAD_DIR=\"$HOME/Downloads/Incoming\"\n";
+    }
+    auto run = shell("BRAMWICK_HOME='" + base + "/home' \"$0\" --scan downloads 2>&1");
+    EXPECT_NE(run.output.find("Downloads Folder — downloads — Review — 1 items"),
+              std::string::npos)
+        << run.output;
+    EXPECT_EQ(run.output.find("movie.mp4"), std::string::npos) << run.output;
     test::removeTree(base);
 }
 
