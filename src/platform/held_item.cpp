@@ -105,7 +105,7 @@ std::variant<HeldItem, int> holdInOpen(UniqueFd folder, const std::string& name)
 } // namespace
 
 std::optional<std::string> followedFolder(const std::string& path) {
-    constexpr int followedLevels = 2;
+    constexpr int followedLevels = 3;
     const std::string& home = Edition::home();
     static const std::string physicalHome = Paths::resolved(home).value_or(home);
     for (const std::string* base : {&home, &physicalHome}) {

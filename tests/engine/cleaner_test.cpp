@@ -227,9 +227,8 @@ TEST_F(CleanerTest, ALinkDeepInTheHomeNeverLeadsTheCleanElsewhere) {
     for (auto kind :
          {CleanAction::Kind::delete_, CleanAction::Kind::trash, CleanAction::Kind::admin}) {
         SCOPED_TRACE(static_cast<int>(kind));
-        auto outcome =
-            Cleaner::clean({item(home("/.var/app/org.example.App/cache/thesis.odt"))},
-                           withAction(kind), services_);
+        auto outcome = Cleaner::clean({item(home("/.var/app/org.example.App/cache/thesis.odt"))},
+                                      withAction(kind), services_);
         EXPECT_TRUE(outcome.cleaned.empty());
         ASSERT_EQ(outcome.failures.size(), 1u);
         EXPECT_EQ(test::readFile(home("/Documents/thesis.odt")), std::string(100, 'd'));
@@ -240,10 +239,18 @@ TEST_F(CleanerTest, ALinkDeepInTheHomeNeverLeadsTheCleanElsewhere) {
     EXPECT_TRUE(moved.cleaned.empty());
     EXPECT_EQ(test::readFile(home("/Documents/thesis.odt")), std::string(100, 'd'));
 
-    auto outcome = Cleaner::clean({item(home("/Downloads/film.mkv"))},
-                                  withAction(CleanAction::Kind::delete_), services_);
-    EXPECT_EQ(paths(outcome.cleaned), std::vector<std::string>{home("/Downloads/film.mkv")});
+    // Likewise a Trash kept on another drive, three levels down.
+    test::makeFile(outside_ + "/trash/files/old.bin", 100, 'o');
+    test::makeFolder(home("/.local/share"));
+    test::makeLink(outside_ + "/trash", home("/.local/share/Trash"));
+    auto outcome = Cleaner::clean(
+        {item(home("/Downloads/film.mkv")), item(home("/.local/share/Trash/files/old.bin"))},
+        withAction(CleanAction::Kind::delete_), services_);
+    EXPECT_EQ(paths(outcome.cleaned),
+              (std::vector<std::string>{home("/Downloads/film.mkv"),
+                                        home("/.local/share/Trash/files/old.bin")}));
     EXPECT_FALSE(test::exists(outside_ + "/downloads/film.mkv"));
+    EXPECT_FALSE(test::exists(outside_ + "/trash/files/old.bin"));
 }
 
 TEST_F(CleanerTest, TheAdministratorBatchNeverReachesIntoAMount) {
