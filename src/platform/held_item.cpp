@@ -102,23 +102,27 @@ std::variant<HeldItem, int> holdInOpen(UniqueFd folder, const std::string& name)
     return item;
 }
 
+// `path` with the links of its first `levels` names after the first `start` characters
+// resolved, and the names after those kept as they are; all of it resolved when it is no longer.
+std::optional<std::string> resolvedUpTo(const std::string& path, std::size_t start, int levels) {
+    std::size_t cut = start;
+    for (int level = 0; level < levels && cut != std::string::npos; ++level)
+        cut = path.find('/', cut + 1);
+    if (cut == std::string::npos) return Paths::resolved(path);
+    auto top = Paths::resolved(path.substr(0, cut));
+    if (!top) return std::nullopt;
+    return *top + path.substr(cut);
+}
+
 } // namespace
 
 std::optional<std::string> followedFolder(const std::string& path) {
-    constexpr int followedLevels = 3;
     const std::string& home = Edition::home();
     static const std::string physicalHome = Paths::resolved(home).value_or(home);
-    for (const std::string* base : {&home, &physicalHome}) {
-        if (!path.starts_with(*base + "/")) continue;
-        std::size_t cut = base->size();
-        for (int level = 0; level < followedLevels && cut != std::string::npos; ++level)
-            cut = path.find('/', cut + 1);
-        if (cut == std::string::npos) break;
-        auto top = Paths::resolved(path.substr(0, cut));
-        if (!top) return std::nullopt;
-        return *top + path.substr(cut);
-    }
-    return Paths::resolved(path);
+    for (const std::string* base : {&home, &physicalHome})
+        if (path.starts_with(*base + "/")) return resolvedUpTo(path, base->size(), 3);
+    if (path == home || path == physicalHome) return Paths::resolved(path);
+    return resolvedUpTo(path, 0, 2);
 }
 
 std::variant<HeldItem, int> hold(const std::string& rawPath) {

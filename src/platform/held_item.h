@@ -49,12 +49,12 @@ UniqueFd openFolder(const std::string& absolutePath);
 UniqueFd openChosenFolder(const std::string& path);
 
 // The folder `path` with the links on the way to it resolved where a link may lead elsewhere:
-// outside the home, and in the home's own top three levels (~/.cache, ~/Downloads or
-// ~/.local/share/Trash kept on another drive). Below those the names are kept as they are, for
-// a caller that opens them without following links: deeper folders are applications' own
-// (~/.var/app/<id>/cache), some of which run sandboxed yet write there, and a link one of them
-// plants must never turn the clean of its files into a clean of the user's. None with errno set
-// when the resolved part is not there.
+// in the home's own top three levels (~/.cache, ~/Downloads or ~/.local/share/Trash kept on
+// another drive), and elsewhere in the first two (/lib, /tmp/claude-1000). Below those the
+// names are kept as they are, for a caller that opens them without following links: deeper
+// folders are applications' own (~/.var/app/<id>/cache, a session's scratchpad), some of which
+// run sandboxed yet write there, and a link one of them plants must never turn the clean of its
+// files into a clean of the user's. None with errno set when the resolved part is not there.
 std::optional<std::string> followedFolder(const std::string& path);
 
 // Holds the entry at `path` (absolute). The folder above it is found with followedFolder,
