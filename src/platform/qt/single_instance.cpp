@@ -5,10 +5,12 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QFileInfo>
 #include <QLocalSocket>
 #include <QLockFile>
 
 #include "base/edition.h"
+#include "platform/files.h"
 
 namespace bramwick {
 
@@ -24,9 +26,9 @@ constexpr int writeTimeoutMs = 2000;
 // folder.
 QString addressOf(const QString& name) {
     constexpr qsizetype longestAddress = 100; // sun_path holds 108 bytes
-    QString folder = QString::fromStdString(Edition::configHome()) + QStringLiteral("/bramwick");
-    QString address = folder + u'/' + name;
-    if (address.toLocal8Bit().size() > longestAddress || !QDir().mkpath(folder)) return name;
+    std::string folder = Edition::configHome() + "/bramwick";
+    QString address = QString::fromStdString(folder) + u'/' + name;
+    if (address.toLocal8Bit().size() > longestAddress || Files::makeFolders(folder)) return name;
     return address;
 }
 
@@ -53,18 +55,30 @@ bool SingleInstance::claim(const QStringList& request) {
     QLockFile lock(QDir::temp().filePath(name_ + QStringLiteral(".lock")));
     lock.lock();
 
+    if (handOver(request)) return false;
+    if (listen()) return true;
+    // No socket can be made beside the settings (a read-only folder, a file system without
+    // sockets): the temporary folder serves, rather than a program that ends as if another ran.
+    const QString fallback = QFileInfo(name_).fileName();
+    if (fallback == name_) return false;
+    name_ = fallback;
+    return !handOver(request) && listen();
+}
+
+bool SingleInstance::handOver(const QStringList& request) {
     QLocalSocket socket;
     socket.connectToServer(name_);
-    if (socket.waitForConnected(connectTimeoutMs)) {
-        socket.write(request.join(u'\n').toUtf8());
-        socket.flush();
-        socket.waitForBytesWritten(writeTimeoutMs);
-        socket.disconnectFromServer();
-        if (socket.state() != QLocalSocket::UnconnectedState)
-            socket.waitForDisconnected(writeTimeoutMs);
-        return false;
-    }
+    if (!socket.waitForConnected(connectTimeoutMs)) return false;
+    socket.write(request.join(u'\n').toUtf8());
+    socket.flush();
+    socket.waitForBytesWritten(writeTimeoutMs);
+    socket.disconnectFromServer();
+    if (socket.state() != QLocalSocket::UnconnectedState)
+        socket.waitForDisconnected(writeTimeoutMs);
+    return true;
+}
 
+bool SingleInstance::listen() {
     server_.setSocketOptions(QLocalServer::UserAccessOption);
     if (server_.listen(name_)) return true;
     // Nobody answered, so the socket is left over from a program that ended without closing it.

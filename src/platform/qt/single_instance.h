@@ -32,6 +32,10 @@ class SingleInstance : public QObject {
     void received(const QStringList& request);
 
   private:
+    // Whether a program listening at name_ took the request.
+    bool handOver(const QStringList& request);
+    // Listens at name_, in place of a socket nobody answers at.
+    bool listen();
     void accept();
 
     QString name_;

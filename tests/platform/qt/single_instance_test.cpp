@@ -4,6 +4,7 @@
 #include <QSignalSpy>
 #include <gtest/gtest.h>
 
+#include "base/edition.h"
 #include "platform/qt/single_instance.h"
 
 using namespace bramwick;
@@ -46,6 +47,16 @@ TEST(SingleInstance, ALaterLaunchHandsItsRequestToTheFirst) {
     }
     SingleInstance next(socket + QStringLiteral("-2"));
     EXPECT_TRUE(next.claim({"reopen"}));
+
+    // Where no socket can be made beside the settings (here a folder stands in its place), the
+    // temporary folder serves: the program runs, and a later launch still finds it.
+    const QString blocked = socket + QStringLiteral("-3");
+    QDir().mkpath(QString::fromStdString(Edition::configHome()) + QStringLiteral("/bramwick/") +
+                  blocked);
+    SingleInstance alone(blocked);
+    EXPECT_TRUE(alone.claim({}));
+    SingleInstance later(blocked);
+    EXPECT_FALSE(later.claim({"reopen"}));
 }
 
 TEST(SingleInstance, EachHomeHasItsOwnName) {
