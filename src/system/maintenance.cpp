@@ -10,7 +10,6 @@
 
 #include <plist/plist.h>
 
-#include "base/paths.h"
 #include "base/text.h"
 #include "base/unique_fd.h"
 #include "engine/catalog.h"
@@ -18,7 +17,6 @@
 #include "engine/scanner.h"
 #include "platform/admin.h"
 #include "platform/files.h"
-#include "platform/held_item.h"
 
 namespace bramwick::Maintenance {
 
@@ -405,13 +403,15 @@ std::vector<std::string> mailIndexes() {
     std::sort(names.begin(), names.end());
     std::vector<std::string> indexes;
     for (const auto& name : names) {
-        std::string index = folder + "/" + name + "/MailData/Envelope Index";
-        // Only a file of the mail folders themselves: a link there would have sqlite3 rewrite
-        // whatever database it leads to.
-        std::string data = Paths::parent(index);
-        struct stat st {};
-        if (::lstat(index.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
-            Held::followedFolder(data) == Paths::resolved(data))
+        std::string account = folder + "/" + name, data = account + "/MailData",
+                    index = data + "/Envelope Index";
+        // Only a file of the mail folders themselves: a link on the way would have sqlite3
+        // rewrite whatever database it leads to.
+        auto is = [](const std::string& path, mode_t type) {
+            struct stat st {};
+            return ::lstat(path.c_str(), &st) == 0 && (st.st_mode & S_IFMT) == type;
+        };
+        if (is(account, S_IFDIR) && is(data, S_IFDIR) && is(index, S_IFREG))
             indexes.push_back(std::move(index));
     }
     return indexes;

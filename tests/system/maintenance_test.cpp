@@ -267,8 +267,9 @@ TEST(Maintenance, MailIndexes) {
     test::makeFolder(mailFolder + "/V7/MailData");
     test::makeLink(other, mailFolder + "/V7/MailData/Envelope Index");
     test::makeFile(test::home() + "/elsewhere/MailData/Envelope Index", 40'000);
-    test::makeFolder(mailFolder + "/V6");
-    test::makeLink(test::home() + "/elsewhere/MailData", mailFolder + "/V6/MailData");
+    test::makeLink(test::home() + "/elsewhere", mailFolder + "/V6");
+    test::makeFolder(mailFolder + "/V5");
+    test::makeLink(test::home() + "/elsewhere/MailData", mailFolder + "/V5/MailData");
     EXPECT_EQ(mailIndex.commands(),
               (Commands{{"sqlite3", mailFolder + "/V10/MailData/Envelope Index", "vacuum;"},
                         {"sqlite3", mailFolder + "/V9/MailData/Envelope Index", "vacuum;"}}));
