@@ -198,13 +198,14 @@ Result runWithInput(const std::vector<std::string>& arguments, double timeout,
     Waited waited = waitFor(pid, timeout, status, [fd] { return overflowing(fd); });
     const bool ended = waited != Waited::running;
     bool overflowed = !ended && overflowing(fd);
+    bool unstoppable = false;
     if (!ended) {
         ::kill(-pid, SIGTERM);
         if (waitFor(pid, 2.0, status) == Waited::running) {
             ::kill(-pid, SIGKILL);
             // A command that became another user (root, through pkexec) cannot be signalled by
             // us: the call returns all the same, and the command is reaped whenever it ends.
-            if (waitFor(pid, 2.0, status) == Waited::running)
+            if ((unstoppable = waitFor(pid, 2.0, status) == Waited::running))
                 std::thread([pid] {
                     int ignored = 0;
                     while (::waitpid(pid, &ignored, 0) < 0 && errno == EINTR) {
@@ -233,6 +234,12 @@ Result runWithInput(const std::vector<std::string>& arguments, double timeout,
         result.status = -1;
         result.output +=
             fmt::format("\nStopped after writing more than {} MB.", outputLimit / 1'000'000);
+    } else if (unstoppable) {
+        // Not stopped, so never said to be: what it does may still happen.
+        result.status = -1;
+        result.output += fmt::format("\nStill running after {} seconds as another user, who "
+                                     "alone can stop it.",
+                                     static_cast<long long>(timeout));
     } else if (!ended) {
         result.status = -1;
         result.output +=
