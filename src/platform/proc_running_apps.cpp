@@ -240,6 +240,10 @@ std::vector<RunningApplication> ProcRunningApplications::list() const {
         if (auto bundle = Bundles::containing(process.executable)) {
             process.bundle = *bundle;
             process.key = "bundle:" + *bundle;
+        } else if (auto browser = browserOf(process.executable)) {
+            // Before its unit: started from a terminal, it is in the terminal's.
+            process.browser = *browser;
+            process.key = "browser:" + *browser;
         } else if (auto cgroup = readSmall(base + "/cgroup", 1 << 16)) {
             if (auto unit = applicationUnit(*cgroup)) {
                 process.unit = *unit;
@@ -250,11 +254,6 @@ std::vector<RunningApplication> ProcRunningApplications::list() const {
         // running the file itself for as long as the application runs.
         if (process.key.empty() && isAppImage(process.executable))
             process.key = "image:" + process.executable;
-        if (process.key.empty())
-            if (auto browser = browserOf(process.executable)) {
-                process.browser = *browser;
-                process.key = "browser:" + *browser;
-            }
         if (!process.key.empty()) processes.push_back(std::move(process));
     }
     dir.reset();

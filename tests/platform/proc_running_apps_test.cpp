@@ -95,7 +95,7 @@ TEST_F(ProcRunningAppsTest, AnAppImageStartedFromATerminalIsAnApplication) {
     EXPECT_EQ(apps[0], (RunningApplication{600, "", "Krita-x86_64", "", image, false}));
 }
 
-TEST_F(ProcRunningAppsTest, ABrowserWithoutAUnitIsKnownByItsExecutable) {
+TEST_F(ProcRunningAppsTest, ABrowserIsKnownByItsExecutableWhateverUnitItRunsIn) {
     write(apps_ + "/google-chrome.desktop", "[Desktop Entry]\nName=Google Chrome\n");
     process(800, 1, "session.slice", "/opt/google/chrome/chrome");
     process(801, 800, "session.slice", "/opt/google/chrome/chrome"); // its renderer
@@ -103,8 +103,14 @@ TEST_F(ProcRunningAppsTest, ABrowserWithoutAUnitIsKnownByItsExecutable) {
     process(820, 1, "session.slice", "/usr/lib/chromium/chromium");
     process(830, 1, "session.slice", "/usr/bin/chrome"); // not where a browser package puts it
     process(840, 1, "session.slice", "/usr/bin/sleep");
+    // Started from a terminal that has a unit of its own: Chrome is itself all the same.
+    process(900, 1, "app-gnome-xterm-5555.scope", "/usr/bin/xterm");
+    process(901, 900, "app-gnome-xterm-5555.scope", "/usr/bin/bash");
+    process(902, 901, "app-gnome-xterm-5555.scope", "/opt/google/chrome-unstable/chrome");
     auto apps = reader().list();
-    ASSERT_EQ(apps.size(), 3u);
+    ASSERT_EQ(apps.size(), 5u);
+    EXPECT_EQ(apps[3].bundleIdentifier, "xterm");
+    EXPECT_EQ(apps[4].bundleIdentifier, "google-chrome-unstable");
     EXPECT_EQ(apps[0], (RunningApplication{800, "google-chrome", "Google Chrome", "",
                                            "/opt/google/chrome/chrome", true}));
     EXPECT_EQ(apps[1].bundleIdentifier, "google-chrome-beta");
