@@ -17,6 +17,7 @@
 #include "engine/catalog.h"
 #include "engine/packages.h"
 #include "engine/scanner.h"
+#include "platform/held_item.h"
 #include "platform/walk_folders.h"
 
 namespace bramwick::Scanner {
@@ -62,7 +63,7 @@ template <typename Visit> void walk(const std::string& root, bool foldersOnly, V
 }
 
 std::string rootPath(const std::string& root) {
-    return Paths::withoutTrailingSlash(Catalog::expand(root));
+    return Held::walkableFolder(Paths::withoutTrailingSlash(Catalog::expand(root)));
 }
 
 std::string childPath(const std::string& folder, std::string_view name) {

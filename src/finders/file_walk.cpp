@@ -16,6 +16,7 @@
 #include "base/unique_fd.h"
 #include "engine/catalog.h"
 #include "engine/packages.h"
+#include "platform/held_item.h"
 #include "platform/walk_folders.h"
 
 namespace bramwick::FileWalk {
@@ -129,10 +130,12 @@ std::vector<File> regularFiles(const std::vector<std::string>& roots, std::int64
                                const std::function<bool(std::string_view)>& acceptName) {
     std::vector<PendingFolder> start;
     for (std::size_t r = 0; r < roots.size(); ++r) {
-        std::string path = Paths::withoutTrailingSlash(Catalog::expand(roots[r]));
+        std::string path =
+            Held::walkableFolder(Paths::withoutTrailingSlash(Catalog::expand(roots[r])));
         struct stat st {};
         // The root itself may be a link (a Documents folder kept on another disk); it is followed,
-        // and its paths keep the form the caller gave, so they still read as below the home.
+        // and its paths keep the form the caller gave, so they still read as below the home
+        // (unless only where the link leads could they be cleaned).
         if (::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) continue;
         start.push_back({path, identityOf(st), r, true});
     }

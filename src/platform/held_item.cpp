@@ -125,6 +125,12 @@ std::optional<std::string> followedFolder(const std::string& path) {
     return resolvedUpTo(path, 0, 2);
 }
 
+std::string walkableFolder(const std::string& folder) {
+    auto followed = followedFolder(folder);
+    auto real = Paths::resolved(folder);
+    return real && followed != real ? *real : folder;
+}
+
 std::variant<HeldItem, int> hold(const std::string& rawPath) {
     std::string path = Paths::withoutTrailingSlash(rawPath);
     if (path.empty() || path.front() != '/' || path == "/") return EINVAL;

@@ -57,6 +57,11 @@ UniqueFd openChosenFolder(const std::string& path);
 // files into a clean of the user's. None with errno set when the resolved part is not there.
 std::optional<std::string> followedFolder(const std::string& path);
 
+// A folder the user chose to walk (a root of Large Files or of the finders), spelled so that
+// what is found in it can be held: as given, unless a link deeper than followedFolder follows
+// leads there, then where it leads.
+std::string walkableFolder(const std::string& folder);
+
 // Holds the entry at `path` (absolute). The folder above it is found with followedFolder,
 // opened without following any further link (ELOOP when there is one), and the entry looked at
 // in it (not followed). On failure the error number: ENOENT or ENOTDIR when nothing is there.

@@ -6,6 +6,7 @@
 #include "engine/catalog.h"
 #include "engine/project_folders.h"
 #include "engine/scanner.h"
+#include "platform/held_item.h"
 #include "support/fixture.h"
 
 using namespace bramwick;
@@ -136,4 +137,13 @@ TEST_F(ProjectFoldersTest, LargeFilesAtOrAboveTheMinimum) {
         ids.push_back(item.name);
     EXPECT_EQ(ids, (std::vector<std::string>{"~/Documents/deep/er/movie.mkv",
                                              "~/Documents/movie again.mkv"}));
+
+    // A root the user keeps elsewhere through a link deep in the home is walked where it leads,
+    // so that what it lists can be cleaned.
+    test::makeFolder(home("/Sync/phone/media"));
+    test::makeLink(home("/Documents/deep"), home("/Sync/phone/media/Videos"));
+    auto deep = Scanner::largeFiles({"~/Sync/phone/media/Videos"}, minimum);
+    ASSERT_EQ(deep.size(), 1u);
+    EXPECT_EQ(deep[0].url, home("/Documents/deep/er/movie.mkv"));
+    EXPECT_TRUE(std::holds_alternative<HeldItem>(Held::hold(deep[0].url)));
 }
