@@ -35,15 +35,24 @@ std::string computeHome() {
     return "/";
 }
 
-// An XDG variable counts only when absolute, as the base directory rules say.
 std::string xdg(const char* name, const char* fallback) {
     if (!isSandboxed()) {
         std::string value = environment(name);
-        if (!value.empty() && value.front() == '/') return Paths::withoutTrailingSlash(value);
+        if (usableBaseFolder(value, home())) return Paths::withoutTrailingSlash(value);
     }
     return home() + fallback;
 }
 } // namespace
+
+bool usableBaseFolder(const std::string& value, const std::string& home) {
+    // Absolute, as the base directory rules say.
+    if (value.empty() || value.front() != '/') return false;
+    std::string folder = Paths::standardised(value);
+    for (const char* shared : {"/", "/tmp", "/var/tmp", "/dev/shm", "/run", "/var", "/usr",
+                               "/etc", "/opt", "/srv", "/mnt", "/media", "/home", "/root"})
+        if (folder == shared) return false;
+    return !home.starts_with(folder + "/");
+}
 
 const std::string& home() {
     static const std::string value = computeHome();

@@ -27,6 +27,12 @@ std::string stateHome();
 // True when BRAMWICK_HOME replaces the real home.
 bool isSandboxed();
 
+// Whether an XDG variable's value may stand for one of the user's base folders: an absolute
+// path that is neither a folder shared by the whole system ("/tmp", "/var/tmp", "/run"…) nor
+// one above `home`. What the categories list in such a place would be everyone's, or all of
+// the user's, and a cache category there would empty it.
+bool usableBaseFolder(const std::string& value, const std::string& home);
+
 // The home a BRAMWICK_HOME value names: made absolute against the current folder and without a
 // trailing slash, and why it cannot stand in for the home (set but empty, missing, not a
 // folder), so that a mistyped value is refused instead of read as an empty home or, when

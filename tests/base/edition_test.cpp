@@ -1,0 +1,28 @@
+#include <gtest/gtest.h>
+
+#include "base/edition.h"
+
+using namespace bramwick;
+
+TEST(Edition, AnXdgBaseFolderIsTheUsersOwnOrNone) {
+    struct Case {
+        const char* value;
+        const char* home;
+        bool usable;
+    } cases[] = {
+        {"/home/ana/.cache", "/home/ana", true},
+        {"/mnt/fast/cache", "/home/ana", true},  // kept on another drive
+        {"/tmp/ana-cache", "/home/ana", true},   // a folder of its own in the temporary folder
+        {"/home/ana", "/home/ana", true},        // odd, but nothing beyond the user's own
+        {"relative/cache", "/home/ana", false},  // not absolute
+        {"", "/home/ana", false},
+        {"/tmp", "/home/ana", false}, // everyone's
+        {"/var/tmp/", "/home/ana", false},
+        {"/tmp/../var/tmp", "/home/ana", false},
+        {"/dev/shm", "/home/ana", false},
+        {"/", "/home/ana", false},
+        {"/srv/homes", "/srv/homes/ana", false}, // above the home
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Edition::usableBaseFolder(c.value, c.home), c.usable) << c.value;
+}
