@@ -60,6 +60,11 @@ const std::map<std::string, Addition>& table() {
                     "$CONFIG/Claude/GPUCache"}}},
         // A Flatpak application's whole data folder is its container.
         {"app-containers", {.paths = {"~/.var/app"}}},
+        // The applications here are Flatpaks, which flatpak uninstalls for good, beside
+        // AppImages, which go to the Trash: the Trash alone would promise too much.
+        {"applications",
+         {.sentence = "Flatpak applications will be uninstalled for good (their data in "
+                      "~/.var/app stays). AppImages will be moved to the Trash."}},
         {"chrome-profile",
          {.paths = {"$CONFIG/google-chrome", "$CONFIG/google-chrome-beta",
                     "$CONFIG/google-chrome-unstable", "$CONFIG/chromium",
@@ -130,13 +135,8 @@ void extend(std::vector<CleanupCategory>& rows) {
         if (row.managedBy)
             for (const auto& id : addition.managedBy)
                 row.managedBy->desktopIDs.push_back(id);
+        if (!addition.sentence.empty()) row.action.sentence = addition.sentence;
     }
-    // Here the applications are Flatpaks, which flatpak uninstalls for good, beside AppImages,
-    // which go to the Trash: the Trash alone would promise too much.
-    for (auto& row : rows)
-        if (row.id == "applications")
-            row.action.sentence = "Flatpak applications will be uninstalled for good (their data "
-                                  "in ~/.var/app stays). AppImages will be moved to the Trash.";
 }
 
 std::vector<std::string> browserProfiles() {

@@ -25,6 +25,8 @@ struct Addition {
     std::vector<std::string> busyApps{};
     // Desktop-file ids of the application that manages the data.
     std::vector<std::string> managedBy{};
+    // What cleaning does here, where the row's own action sentence would mislead.
+    std::string sentence{};
 };
 
 // Category id → what it adds on this platform. Rows without data here are absent.

@@ -60,13 +60,6 @@ bool walkReaches(const std::string& item, const std::string& nested) {
     return reached;
 }
 
-// A folder that leads elsewhere through a link deep in the home is not listed from: what is
-// there would be the user's own files under an application's name.
-bool reachedWithoutDeepLinks(const std::string& folder) {
-    auto followed = Held::followedFolder(folder);
-    return followed && followed == Paths::resolved(folder);
-}
-
 std::string expandedRoot(const std::string& root) {
     return Paths::withoutTrailingSlash(Catalog::expand(root));
 }
@@ -120,7 +113,9 @@ std::vector<std::string> children(const std::vector<std::string>& roots, const s
     std::vector<std::string> result;
     for (const auto& root : roots) {
         for (const auto& folder : expandedRoots(root)) {
-            if (!reachedWithoutDeepLinks(folder)) continue;
+            // A folder that leads elsewhere through a link deep in the home is not listed from:
+            // what is there would be the user's own files under an application's name.
+            if (!Held::reachedWithoutDeepLinks(folder)) continue;
             UniqueDir dir(::opendir(folder.c_str()));
             if (!dir) continue;
             std::vector<std::string> names;
@@ -183,8 +178,9 @@ std::vector<ScanItem> items(const CleanupCategory& category) {
         for (const auto& listed : source.paths) {
             for (auto& path : expandedRoots(listed)) {
                 struct stat st {};
-                if (::stat(path.c_str(), &st) == 0 && reachedWithoutDeepLinks(Paths::parent(path)))
-                    existing.push_back(path); // a dangling link drops
+                if (::stat(path.c_str(), &st) == 0 &&
+                    Held::reachedWithoutDeepLinks(Paths::parent(path)))
+                    existing.push_back(path); // a dangling link drops, as does one seen below
             }
         }
         found =

@@ -101,7 +101,8 @@ std::vector<ScanItem> claudeScratchpads(const std::string& root) {
     // The build folder is counted by the build-folder category alone.
     for (auto& item : items) {
         std::string build = item.url + "/scratchpad/dd";
-        if (isBuildFolder(item.url)) item.size = std::max<std::int64_t>(0, item.size - allocatedSize(build));
+        if (isBuildFolder(item.url))
+            item.size = std::max<std::int64_t>(0, item.size - allocatedSize(build));
     }
     return items;
 }

@@ -125,10 +125,14 @@ std::optional<std::string> followedFolder(const std::string& path) {
     return resolvedUpTo(path, 0, 2);
 }
 
-std::string walkableFolder(const std::string& folder) {
+bool reachedWithoutDeepLinks(const std::string& folder) {
     auto followed = followedFolder(folder);
-    auto real = Paths::resolved(folder);
-    return real && followed != real ? *real : folder;
+    return followed && followed == Paths::resolved(folder);
+}
+
+std::string walkableFolder(const std::string& folder) {
+    if (reachedWithoutDeepLinks(folder)) return folder;
+    return Paths::resolved(folder).value_or(folder);
 }
 
 std::variant<HeldItem, int> hold(const std::string& rawPath) {

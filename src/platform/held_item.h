@@ -57,6 +57,9 @@ UniqueFd openChosenFolder(const std::string& path);
 // files into a clean of the user's. None with errno set when the resolved part is not there.
 std::optional<std::string> followedFolder(const std::string& path);
 
+// Whether `folder` is reached without a link that followedFolder would not follow.
+bool reachedWithoutDeepLinks(const std::string& folder);
+
 // A folder the user chose to walk (a root of Large Files or of the finders), spelled so that
 // what is found in it can be held: as given, unless a link deeper than followedFolder follows
 // leads there, then where it leads.

@@ -208,12 +208,11 @@ std::string uninstallFooter(std::size_t picked, std::int64_t total) {
 
 std::string uninstallConfirmMessage(std::int64_t total, const std::vector<AppLeftover>& picked,
                                     bool appByCommand) {
-    std::string message =
-        Text::byteCount(total) +
-        (appByCommand ? ". The app is uninstalled for good; its files in your Library go to the "
-                        "Trash, so you can put them back until you empty it."
-                      : ". The app and its files in your Library go to the Trash, so you can "
-                        "put them back until you empty it.");
+    std::string message = Text::byteCount(total) +
+                          (appByCommand ? ". The app is uninstalled for good; its files"
+                                        : ". The app and its files") +
+                          " in your Library go to the Trash, so you can put them back until you "
+                          "empty it.";
     const auto k = std::count_if(picked.begin(), picked.end(), [](const AppLeftover& leftover) {
         return leftover.ownership == AppLeftover::Ownership::system;
     });

@@ -78,8 +78,9 @@ std::string failureBlock(const std::vector<Cleaner::Failure>& failures) {
     return block;
 }
 
-std::string cleanVerb(const CleanupCategory& category) {
-    return category.action.kind == CleanAction::Kind::trash ? "Moved to Trash" : "Removed";
+std::string cleanVerb(const CleanupCategory& category, bool byCommand) {
+    return category.action.kind == CleanAction::Kind::trash && !byCommand ? "Moved to Trash"
+                                                                           : "Removed";
 }
 
 std::string moveVerb(std::string_view destination) {

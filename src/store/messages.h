@@ -41,7 +41,8 @@ std::int64_t totalSize(const std::vector<ScanItem>& items);
 std::string failureBlock(const std::vector<Cleaner::Failure>& failures);
 
 // The verb of a clean: "Moved to Trash" for a category that moves to the Trash, else "Removed".
-std::string cleanVerb(const CleanupCategory& category);
+// `byCommand`: some item went by its own command (a Flatpak uninstalled), so not to the Trash.
+std::string cleanVerb(const CleanupCategory& category, bool byCommand = false);
 // The verb of a move: "Moved to " and the destination folder's name.
 std::string moveVerb(std::string_view destination);
 

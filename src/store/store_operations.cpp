@@ -133,8 +133,7 @@ QCoro::Task<> Store::clean(CleanupCategory category, std::vector<ScanItem> items
                                            [](const ScanItem& item) { return item.command; });
         const bool toTrash = category.action.kind == CleanAction::Kind::trash && !byCommand;
         auto finishing = finish(category, std::move(outcome),
-                                byCommand ? "Removed" : StoreText::cleanVerb(category), toTrash,
-                                before);
+                                StoreText::cleanVerb(category, byCommand), toTrash, before);
         co_await finishing;
     } catch (const StoreWork::Closed&) {
         throw;

@@ -11,8 +11,8 @@ void printMemoryUsers(const std::vector<MemoryUsers::Entry>& entries, std::ostre
         const char* kind = !entry.bundleID                     ? "not an app"
                            : *entry.bundleID == Edition::appId ? "(this app)"
                                                                : "can quit";
-        out << pad(size(entry.bytes), 10) << " " << pad(Text::printable(entry.name), 30) << " " << entry.pids.size()
-            << " proc  " << kind << "\n";
+        out << pad(size(entry.bytes), 10) << " " << pad(Text::printable(entry.name), 30) << " "
+            << entry.pids.size() << " proc  " << kind << "\n";
     }
 }
 

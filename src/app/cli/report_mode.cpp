@@ -20,8 +20,8 @@ int reportMode(std::ostream& out) {
         std::int64_t total = 0;
         for (const auto& item : counted)
             total += item.size;
-        out << pad(label(category), 16) << " " << pad(size(total), 10) << " " << Text::printable(category.name)
-            << " (" << counted.size() << " items)\n";
+        out << pad(label(category), 16) << " " << pad(size(total), 10) << " "
+            << Text::printable(category.name) << " (" << counted.size() << " items)\n";
         if (applications) {
             std::unordered_set<std::string> unused;
             for (const auto& item : counted)

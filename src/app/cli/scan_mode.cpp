@@ -26,8 +26,8 @@ int scanMode(const std::string& rawTerm, std::ostream& out) {
         for (const auto& item : items)
             total += item.size;
         out << "\n"
-            << Text::printable(category->name) << dash << category->id << dash << label(*category) << dash
-            << items.size() << " items, " << size(total) << "\n";
+            << Text::printable(category->name) << dash << category->id << dash << label(*category)
+            << dash << items.size() << " items, " << size(total) << "\n";
         for (const auto& item : items) {
             out << "  " << pad(size(item.size), 10) << " " << Text::printable(item.name) << "\n";
             if (item.note) out << std::string(13, ' ') << Text::printable(*item.note) << "\n";
