@@ -47,9 +47,12 @@ bool onlyX11(const DisplayEnvironment& environment) {
     return environment.waylandDisplay.empty();
 }
 
-std::string noDisplayMessage() {
-    return "bramwick: no display to open a window on (neither DISPLAY nor WAYLAND_DISPLAY is "
-           "set); without one use a command-line mode: --memory, --running, --report, "
+std::string noDisplayMessage(const std::string& unanswered) {
+    std::string why = unanswered.empty()
+                          ? "neither DISPLAY nor WAYLAND_DISPLAY is set"
+                          : "the display DISPLAY names, " + unanswered + ", does not answer";
+    return "bramwick: no display to open a window on (" + why +
+           "); without one use a command-line mode: --memory, --running, --report, "
            "--auto-clean, --maintenance, --duplicates, --scan TERM, --picture-pair A B, "
            "--pictures, --leftovers [TERM], --open-at-login [on|off|status] (bramwick --help "
            "says what each prints)\n";

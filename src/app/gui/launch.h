@@ -32,7 +32,8 @@ bool hasDisplay(const DisplayEnvironment& environment);
 // True when the only display named is an X11 one (then it is worth checking that it answers).
 bool onlyX11(const DisplayEnvironment& environment);
 
-// The one line a window run prints when it has no display, naming the command-line modes.
-std::string noDisplayMessage();
+// The one line a window run prints when it has no display, naming the command-line modes: none is
+// set, or the X11 display `unanswered` names did not accept a connection.
+std::string noDisplayMessage(const std::string& unanswered = {});
 
 } // namespace bramwick::Launch

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <string>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -16,6 +17,7 @@
 #include "app/gui/scenes.h"
 #include "appearance/button_style.h"
 #include "base/edition.h"
+#include "base/text.h"
 #include "platform/qt/single_instance.h"
 #include "platform/qt/x11_windows.h"
 
@@ -54,19 +56,21 @@ class QuitOnSignal {
     std::unique_ptr<QSocketNotifier> notifier_;
 };
 
-bool canOpenWindows() {
+// Why no window can be opened, as the line to print; empty when one can.
+std::string whyNoWindows() {
     Launch::DisplayEnvironment environment = Launch::displayEnvironment();
-    if (!Launch::hasDisplay(environment)) return false;
+    if (!Launch::hasDisplay(environment)) return Launch::noDisplayMessage();
     // The window system would abort the program on a display that does not answer.
-    if (Launch::onlyX11(environment) && !X11Windows::displayAnswers()) return false;
-    return true;
+    if (Launch::onlyX11(environment) && !X11Windows::displayAnswers())
+        return Launch::noDisplayMessage(Text::printable(environment.display));
+    return {};
 }
 
 } // namespace
 
 int run(int& argc, char** argv, const std::vector<std::string>& arguments) {
-    if (!canOpenWindows()) {
-        std::fputs(Launch::noDisplayMessage().c_str(), stderr);
+    if (std::string why = whyNoWindows(); !why.empty()) {
+        std::fputs(why.c_str(), stderr);
         return 1;
     }
 
