@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QPainter>
 #include <QRadialGradient>
+#include <QScrollArea>
 #include <QResizeEvent>
 #include <QThread>
 
@@ -132,6 +133,16 @@ QPalette schemePalette(ColorScheme scheme, const QPalette& base) {
     return p;
 }
 
+namespace {
+
+// The widget a scroll area scrolls, which fills itself with the window colour unless told not to.
+QWidget* scrolled(QAbstractScrollArea* area) {
+    auto* scroll = qobject_cast<QScrollArea*>(area);
+    return scroll ? scroll->widget() : nullptr;
+}
+
+} // namespace
+
 void dressScrollArea(QAbstractScrollArea* area, Skin skin) {
     if (!area) return;
     QWidget* viewport = area->viewport();
@@ -142,21 +153,16 @@ void dressScrollArea(QAbstractScrollArea* area, Skin skin) {
         area->setProperty("bramwickFrameShape", static_cast<int>(area->frameShape()));
         area->setFrameShape(QFrame::NoFrame);
         area->setAutoFillBackground(false);
-        if (viewport) {
-            viewport->setAutoFillBackground(false);
-            QPalette p = viewport->palette();
-            p.setColor(QPalette::Base, Qt::transparent);
-            p.setColor(QPalette::Window, Qt::transparent);
-            viewport->setPalette(p);
-        }
+        // Only the fills go: the palette stays, since the check boxes and fields in the list
+        // draw their boxes from it.
+        if (viewport) viewport->setAutoFillBackground(false);
+        if (QWidget* content = scrolled(area)) content->setAutoFillBackground(false);
     } else if (dressed) {
         area->setProperty(dressedProperty, false);
         area->setFrameShape(
             static_cast<QFrame::Shape>(area->property("bramwickFrameShape").toInt()));
-        if (viewport) {
-            viewport->setPalette(QPalette());
-            viewport->setAutoFillBackground(true);
-        }
+        if (viewport) viewport->setAutoFillBackground(true);
+        if (QWidget* content = scrolled(area)) content->setAutoFillBackground(true);
     }
 }
 

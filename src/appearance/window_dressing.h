@@ -57,7 +57,8 @@ std::optional<ColorScheme> colorScheme(Skin skin);
 // The palette of a scheme, built on the desktop's palette `base`.
 QPalette schemePalette(ColorScheme scheme, const QPalette& base);
 
-// Hides (or in classic gives back) the opaque background of a scroll area and its viewport.
+// Hides (or in classic gives back) the opaque background of a scroll area, its viewport and the
+// widget it scrolls (so set that widget first). The palette stays, for the boxes drawn in it.
 void dressScrollArea(QAbstractScrollArea* area, Skin skin);
 
 // The stored skin and its changes, for the whole process. Changes made through `setStored` or
