@@ -48,10 +48,10 @@ bool usableBaseFolder(const std::string& value, const std::string& home) {
     // Absolute, as the base directory rules say.
     if (value.empty() || value.front() != '/') return false;
     std::string folder = Paths::standardised(value);
-    for (const char* shared : {"/", "/tmp", "/var/tmp", "/dev/shm", "/run", "/var", "/usr",
-                               "/etc", "/opt", "/srv", "/mnt", "/media", "/home", "/root"})
+    for (const char* shared : {"/", "/tmp", "/var/tmp", "/dev/shm", "/run", "/var", "/usr", "/etc",
+                               "/opt", "/srv", "/mnt", "/media", "/home", "/root"})
         if (folder == shared) return false;
-    return !home.starts_with(folder + "/");
+    return folder != Paths::withoutTrailingSlash(home) && !home.starts_with(folder + "/");
 }
 
 const std::string& home() {
@@ -88,14 +88,20 @@ std::optional<std::string> sandboxProblem() {
     return sandboxHome(value).problem;
 }
 
-bool isSandboxed() { return !environment("BRAMWICK_HOME").empty(); }
+bool isSandboxed() {
+    return !environment("BRAMWICK_HOME").empty();
+}
 
-std::string configHome() { return xdg("XDG_CONFIG_HOME", "/.config"); }
-std::string dataHome() { return xdg("XDG_DATA_HOME", "/.local/share"); }
+std::string configHome() {
+    return xdg("XDG_CONFIG_HOME", "/.config");
+}
+std::string dataHome() {
+    return xdg("XDG_DATA_HOME", "/.local/share");
+}
 
 std::string temporaryDirectory() {
     std::string value = environment("TMPDIR");
-    struct stat st{};
+    struct stat st {};
     if (!value.empty() && value.front() == '/' && ::stat(value.c_str(), &st) == 0 &&
         S_ISDIR(st.st_mode))
         return Paths::withoutTrailingSlash(value);

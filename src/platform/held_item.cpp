@@ -114,13 +114,38 @@ std::optional<std::string> resolvedUpTo(const std::string& path, std::size_t sta
     return *top + path.substr(cut);
 }
 
+// Whether each link among the first `levels` names after the first `start` characters of `path`
+// leads to a folder that can stand for one of the user's own: ~/.cache linked to the home, to
+// "/" or to /tmp would make a cache category list, and a clean empty, all that is there.
+bool linksLeadToOwnFolders(const std::string& path, std::size_t start, int levels,
+                           const std::string& home, const std::string& physicalHome) {
+    std::size_t cut = start;
+    for (int level = 0; level < levels && cut != std::string::npos; ++level) {
+        cut = path.find('/', cut + 1);
+        std::string prefix = path.substr(0, cut);
+        struct stat st {};
+        if (::lstat(prefix.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) continue;
+        auto target = Paths::resolved(prefix);
+        if (target && (!Edition::usableBaseFolder(*target, home) ||
+                       !Edition::usableBaseFolder(*target, physicalHome)))
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 std::optional<std::string> followedFolder(const std::string& path) {
     const std::string& home = Edition::home();
     static const std::string physicalHome = Paths::resolved(home).value_or(home);
     for (const std::string* base : {&home, &physicalHome})
-        if (path.starts_with(*base + "/")) return resolvedUpTo(path, base->size(), 3);
+        if (path.starts_with(*base + "/")) {
+            if (!linksLeadToOwnFolders(path, base->size(), 3, home, physicalHome)) {
+                errno = ELOOP;
+                return std::nullopt;
+            }
+            return resolvedUpTo(path, base->size(), 3);
+        }
     if (path == home || path == physicalHome) return Paths::resolved(path);
     return resolvedUpTo(path, 0, 2);
 }

@@ -54,7 +54,9 @@ UniqueFd openChosenFolder(const std::string& path);
 // names are kept as they are, for a caller that opens them without following links: deeper
 // folders are applications' own (~/.var/app/<id>/cache, a session's scratchpad), some of which
 // run sandboxed yet write there, and a link one of them plants must never turn the clean of its
-// files into a clean of the user's. None with errno set when the resolved part is not there.
+// files into a clean of the user's. A link there that leads to the home itself, above it or to
+// a folder the whole system shares (/tmp, "/") is not followed either (ELOOP). None with errno
+// set when the resolved part is not there.
 std::optional<std::string> followedFolder(const std::string& path);
 
 // Whether `folder` is reached without a link that followedFolder would not follow.

@@ -11,10 +11,11 @@ TEST(Edition, AnXdgBaseFolderIsTheUsersOwnOrNone) {
         bool usable;
     } cases[] = {
         {"/home/ana/.cache", "/home/ana", true},
-        {"/mnt/fast/cache", "/home/ana", true},  // kept on another drive
-        {"/tmp/ana-cache", "/home/ana", true},   // a folder of its own in the temporary folder
-        {"/home/ana", "/home/ana", true},        // odd, but nothing beyond the user's own
-        {"relative/cache", "/home/ana", false},  // not absolute
+        {"/mnt/fast/cache", "/home/ana", true}, // kept on another drive
+        {"/tmp/ana-cache", "/home/ana", true},  // a folder of its own in the temporary folder
+        {"/home/ana", "/home/ana", false},      // all of the user's files would be a cache
+        {"/home/ana/", "/home/ana", false},
+        {"relative/cache", "/home/ana", false}, // not absolute
         {"", "/home/ana", false},
         {"/tmp", "/home/ana", false}, // everyone's
         {"/var/tmp/", "/home/ana", false},

@@ -12,7 +12,7 @@ using namespace bramwick;
 namespace {
 
 std::int64_t blocksOf(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     ::lstat(path.c_str(), &st);
     return static_cast<std::int64_t>(st.st_blocks) * 512;
 }
@@ -88,8 +88,9 @@ TEST_F(ScannerTest, PathsSourceNamesByHomeShortenedPath) {
     test::makeFile(home("/real/y"), 10'000);
     test::makeLink(home("/real"), home("/link"));
 
-    auto items = Scanner::items(category("t", Source::Kind::paths,
-                                         {"~/Library/Caches/Google", "~/missing", "~/link", "/nonexistent/x"}));
+    auto items = Scanner::items(
+        category("t", Source::Kind::paths,
+                 {"~/Library/Caches/Google", "~/missing", "~/link", "/nonexistent/x"}));
     ASSERT_EQ(items.size(), 1u) << "a link to a folder exists but measures 0";
     EXPECT_EQ(items[0].name, "~/Library/Caches/Google");
     EXPECT_EQ(items[0].id, home("/Library/Caches/Google"));
@@ -138,18 +139,30 @@ TEST_F(ScannerTest, ContentsSourceListsNoRootALinkDeepInTheHomeLeadsElsewhere) {
     test::makeFolder(home("/.var/app/org.chromium.Chromium"));
     test::makeLink(home("/Documents/work"), home("/.var/app/org.chromium.Chromium/cache"));
     test::makeFile(home("/Relocated/chromium/x"), 10'000);
-    auto paths = Scanner::items(category(
-        "y", Source::Kind::paths,
-        {"~/.var/app/org.chromium.Chromium/cache/chromium", "~/Relocated/chromium"}));
+    auto paths = Scanner::items(
+        category("y", Source::Kind::paths,
+                 {"~/.var/app/org.chromium.Chromium/cache/chromium", "~/Relocated/chromium"}));
     ASSERT_EQ(paths.size(), 1u);
     EXPECT_EQ(paths[0].id, home("/Relocated/chromium"));
+}
+
+TEST_F(ScannerTest, ARootLinkedToTheHomeOrToAFolderEveryoneSharesListsNothing) {
+    test::makeFile(home("/.ssh/id"), 100);
+    test::makeFile(home("/src/main.c"), 100);
+    for (const std::string& target : {test::home(), std::string("/"), std::string("/tmp")}) {
+        SCOPED_TRACE(target);
+        test::removeTree(home("/.cache"));
+        test::makeLink(target, home("/.cache"));
+        EXPECT_TRUE(Scanner::items(category("x", Source::Kind::contents, {"~/.cache"})).empty());
+        EXPECT_TRUE(Scanner::items(category("y", Source::Kind::paths, {"~/.cache/src"})).empty());
+    }
 }
 
 TEST_F(ScannerTest, CustomFolderOnDocumentsDoesNotListTheCodexChild) {
     test::makeFile(home("/Documents/Codex/x/file"), 10'000);
     test::makeFile(home("/Documents/notes.txt"), 10'000);
-    auto items = Scanner::items(category("3F2504E0-4F89-41D3-9A0C-0305E82C3301", Source::Kind::contents,
-                                         {home("/Documents")}));
+    auto items = Scanner::items(category("3F2504E0-4F89-41D3-9A0C-0305E82C3301",
+                                         Source::Kind::contents, {home("/Documents")}));
     ASSERT_EQ(items.size(), 1u);
     EXPECT_EQ(items[0].name, "notes.txt");
 }
@@ -204,21 +217,25 @@ TEST(Scanner, KeepAndSortIsStableAndKeepsCommands) {
         if (command) i.command = std::vector<std::string>{"true"};
         return i;
     };
-    auto sorted = Scanner::keepAndSort(
-        {make("zero", 0), make("a", 10), make("cmd", 0, true), make("b", 20), make("c", 10), make("neg", -1)});
+    auto sorted = Scanner::keepAndSort({make("zero", 0), make("a", 10), make("cmd", 0, true),
+                                        make("b", 20), make("c", 10), make("neg", -1)});
     std::vector<std::string> names;
-    for (const auto& i : sorted) names.push_back(i.name);
+    for (const auto& i : sorted)
+        names.push_back(i.name);
     EXPECT_EQ(names, (std::vector<std::string>{"b", "a", "c", "cmd"}));
 }
 
 TEST_F(ScannerTest, MeasureKeepsInputOrder) {
     EXPECT_TRUE(Scanner::measure({}).empty());
     std::vector<std::string> paths;
-    for (int i = 0; i < 1000; ++i) paths.push_back(home("/many/" + std::to_string(i)));
-    for (int i = 0; i < 1000; i += 100) test::makeFile(paths[static_cast<std::size_t>(i)], 4096);
-    auto items = Scanner::measure(paths, {}, [](const std::string& p) -> std::optional<std::string> {
-        return "note " + Scanner::lastComponent(p);
-    });
+    for (int i = 0; i < 1000; ++i)
+        paths.push_back(home("/many/" + std::to_string(i)));
+    for (int i = 0; i < 1000; i += 100)
+        test::makeFile(paths[static_cast<std::size_t>(i)], 4096);
+    auto items =
+        Scanner::measure(paths, {}, [](const std::string& p) -> std::optional<std::string> {
+            return "note " + Scanner::lastComponent(p);
+        });
     ASSERT_EQ(items.size(), 1000u);
     for (std::size_t i = 0; i < items.size(); ++i) {
         EXPECT_EQ(items[i].id, paths[i]);

@@ -20,6 +20,14 @@ TEST(HeldItem, LinksAreFollowedOnlyNearTheTopOfTheHomeOrOfTheDisk) {
     test::makeLink(h + "/real", h + "/.var/app/org.example.App/cache");
     test::makeFolder(h + "/a/b");
     test::makeLink(h + "/real", h + "/a/b/c");
+    // Top folders that lead to the home, above it or to a folder everyone shares hold none of
+    // the user's own things apart: nothing is reached through them.
+    test::makeLink(h, h + "/.home");
+    test::makeLink("/", h + "/.root");
+    test::makeLink("/tmp", h + "/.tmp");
+    test::makeFolder(h + "/.config");
+    test::makeLink(h, h + "/.config/again");
+    const std::string inTmp = outside.substr(std::string("/tmp/").size());
 
     struct Case {
         std::string folder;
@@ -30,6 +38,10 @@ TEST(HeldItem, LinksAreFollowedOnlyNearTheTopOfTheHomeOrOfTheDisk) {
         {h + "/.var/app/org.example.App/cache/inner", std::nullopt},
         {outside + "/real/inner", outside + "/real/inner"},
         {outside + "/link/inner", std::nullopt}, // the third level of the disk
+        {h + "/.home/real/inner", std::nullopt},
+        {h + "/.config/again/real/inner", std::nullopt},
+        {h + "/.root" + outside + "/real/inner", std::nullopt},
+        {h + "/.tmp/" + inTmp + "/real/inner", std::nullopt},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.folder);
