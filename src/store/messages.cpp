@@ -80,7 +80,7 @@ std::string failureBlock(const std::vector<Cleaner::Failure>& failures) {
 
 std::string cleanVerb(const CleanupCategory& category, bool byCommand) {
     return category.action.kind == CleanAction::Kind::trash && !byCommand ? "Moved to Trash"
-                                                                           : "Removed";
+                                                                          : "Removed";
 }
 
 std::string moveVerb(std::string_view destination) {
@@ -112,6 +112,15 @@ ReportText failedReport(std::string_view title, std::string_view what) {
     std::string reason = what.empty() ? std::string("an unknown error") : std::string(what);
     return {std::string(title),
             "It stopped on an error: " + reason + ". Anything done before it stays done.", true};
+}
+
+ReportText unreadableSettingsReport(std::string_view problem) {
+    return {"Settings could not be read",
+            std::string(problem) +
+                ". The default settings are in use. The file stays as it is until a setting is "
+                "changed; it is then kept beside the new one, named with \".corrupt-\" and the "
+                "date.",
+            true};
 }
 
 ReportText stopReport(const RunningItem& item, const std::optional<Shell::Result>& result) {

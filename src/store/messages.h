@@ -59,6 +59,9 @@ RecordText cleanRecord(const CleanupCategory& category, const std::vector<ScanIt
 // The report after stopping a running item; `result` is none when the command did not start.
 ReportText stopReport(const RunningItem& item, const std::optional<Shell::Result>& result);
 
+// The report at start when the settings file could not be read (`problem` says why).
+ReportText unreadableSettingsReport(std::string_view problem);
+
 // The report when an operation stopped on an unexpected error (`what` says which).
 ReportText failedReport(std::string_view title, std::string_view what);
 
@@ -76,7 +79,7 @@ ReportText allSafeReport(std::int64_t freed, std::size_t failures,
 // is how many of those were system leftovers, deleted permanently.
 struct UninstallCount {
     bool appMoved = false;
-    bool appByCommand = false; // uninstalled by its own command (a Flatpak), not trashed
+    bool appByCommand = false;       // uninstalled by its own command (a Flatpak), not trashed
     std::vector<ScanItem> leftovers; // the removed leftovers, in order
     std::size_t systemRemoved = 0;
     std::int64_t size = 0; // of everything removed

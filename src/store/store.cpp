@@ -43,6 +43,9 @@ Store::Store(StoreServices services, QObject* parent)
     setHasFullDiskAccess(services_.fullDiskAccess());
     if (auto last = AutoClean::lastRun(settings))
         lastAutoClean_ = AutoCleanRun{*last, AutoClean::lastFreed(settings)};
+    // Defaults stand in for everything the user set: say so rather than show them silently.
+    if (auto problem = settings.loadProblem())
+        setReport(StoreText::unreadableSettingsReport(*problem));
 
     // The first scan starts once creation is over and the event loop is free.
     firstScanWanted_ =

@@ -1,8 +1,10 @@
+#include <fstream>
 #include <stdexcept>
 
 #include <gtest/gtest.h>
 
 #include "store_harness.h"
+#include "support/fixture.h"
 
 using namespace bramwick;
 using test::category;
@@ -86,4 +88,24 @@ TEST(StoreFailure, AnOperationThatThrowsClearsItsFlagsAndReportsTheError) {
         EXPECT_NE(failing.report()->message.find("disk on fire"), std::string::npos)
             << failing.report()->message;
     }
+}
+
+// Unreadable settings are shown as a report at start, and the file is left exactly as it was
+// until a setting is changed.
+TEST(StoreFailure, UnreadableSettingsAreReportedAtStartAndTheFileIsLeftAlone) {
+    test::StoreHarness h;
+    const std::string path = h.folder + "/settings.json";
+    const std::string broken = "{\"autoCleanSchedule\": \"daily\", \"cleanupLog\": [";
+    std::ofstream(path) << broken;
+    h.settings = std::make_unique<Settings>(path);
+    auto store = h.make();
+    ASSERT_TRUE(store->report());
+    EXPECT_EQ(store->report()->title, "Settings could not be read");
+    EXPECT_NE(store->report()->message.find(path + " is not valid JSON. The default settings"),
+              std::string::npos);
+    EXPECT_TRUE(store->report()->hasFailures);
+    EXPECT_EQ(test::readFile(path), broken);
+
+    test::StoreHarness fine;
+    EXPECT_FALSE(fine.make()->report());
 }

@@ -20,7 +20,10 @@ QString PackageManagerUpdates::message() {
 }
 
 void PackageManagerUpdates::setAutomaticallyChecksForUpdates(bool on) {
-    if (settings_.boolean(automaticChecksKey) != on) settings_.set(automaticChecksKey, on);
+    // Nothing stored reads as on: switching on then writes nothing, so merely starting leaves
+    // the settings file alone (an unreadable one is not set aside).
+    if (settings_.boolean(automaticChecksKey).value_or(true) != on)
+        settings_.set(automaticChecksKey, on);
 }
 
 void PackageManagerUpdates::checkForUpdates() {

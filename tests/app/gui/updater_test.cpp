@@ -62,7 +62,10 @@ TEST(Updater, WithoutAFeedACheckSaysWhereUpdatesComeFrom) {
         });
     auto* updates = backend.get();
     Updater updater(*h.settings, std::move(backend));
-    EXPECT_EQ(h.settings->boolean(automaticChecksKey), true) << "kept under its own key";
+    // Nothing stored reads as on, so starting writes nothing; a change is kept under its key.
+    EXPECT_FALSE(h.settings->contains(automaticChecksKey));
+    updates->setAutomaticallyChecksForUpdates(false);
+    EXPECT_EQ(h.settings->boolean(automaticChecksKey), false);
     EXPECT_FALSE(updates->automaticallyDownloadsUpdates());
 
     updater.checkForUpdates();
