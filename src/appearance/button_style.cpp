@@ -50,6 +50,10 @@ qreal glowMargin(ButtonLook look) {
     return look == ButtonLook::prominent ? 12 : 1;
 }
 
+QColor tintFill(bool dangerous) {
+    return dangerous ? QColor::fromRgbF(0.78f, 0.2f, 0.18f) : QColor::fromRgbF(0.13f, 0.5f, 0.25f);
+}
+
 namespace {
 
 ButtonAppearance lookFor(ButtonLook look, Skin skin, bool large, bool pressed, bool enabled) {
@@ -169,6 +173,30 @@ void SkinStyle::drawControl(ControlElement element, const QStyleOption* option, 
         }
     }
     QProxyStyle::drawControl(element, option, painter, widget);
+}
+
+void SkinStyle::drawPrimitive(PrimitiveElement element, const QStyleOption* option,
+                              QPainter* painter, const QWidget* widget) const {
+    const QVariant tint = widget ? widget->property("tint") : QVariant();
+    if (element == PE_PanelButtonCommand && tint.isValid() && (option->state & State_Enabled)) {
+        // Fusion lightens and greys the button colour into a gradient, which leaves white text
+        // unreadable on a green or red; the tint is drawn solid in Fusion's shape instead.
+        const bool pressed = option->state & (State_Sunken | State_On);
+        const bool focus =
+            (option->state & State_HasFocus) && (option->state & State_KeyboardFocusChange);
+        QColor fill = tintFill(tint.toString() == QLatin1String("red"));
+        if (pressed) fill = fill.darker(115);
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing);
+        const QRectF shape = QRectF(option->rect).adjusted(0.5, 0.5, -0.5, -0.5);
+        painter->setPen(
+            QPen(focus ? option->palette.color(QPalette::Highlight) : fill.darker(130), 1));
+        painter->setBrush(fill);
+        painter->drawRoundedRect(shape, 3, 3);
+        painter->restore();
+        return;
+    }
+    QProxyStyle::drawPrimitive(element, option, painter, widget);
 }
 
 QSize SkinStyle::sizeFromContents(ContentsType type, const QStyleOption* option, const QSize& size,

@@ -3,8 +3,9 @@
 // Install it once with `installSkinStyle()`. A button marked with `skinPill` (tiles.h) is drawn
 // as the prominent capsule or the pill in nightfall and hibernia and left to Fusion in classic;
 // a button given a look directly with `setButtonLook` draws it in every skin, classic included
-// (where it takes the hibernia colours, as any skin other than nightfall does). Everything else
-// is Fusion's, untouched.
+// (where it takes the hibernia colours, as any skin other than nightfall does). A tinted button
+// (`tintButton`, confirm_card.h) left to Fusion gets a solid fill of its tint in place of
+// Fusion's pale gradient. Everything else is Fusion's, untouched.
 //
 // The looks are pure values (`prominentLook`, `pillLook`) so they can be checked without a
 // window. A prominent button keeps a margin around its capsule for its glow.
@@ -44,6 +45,11 @@ ButtonAppearance pillLook(Skin skin, bool pressed, bool enabled);
 // The space kept around the capsule of a look so its glow is not clipped.
 qreal glowMargin(ButtonLook look);
 
+// The fill of a button tinted green for a confirming action or red for an irreversible one
+// (`tintButton`), the same in every skin: solid and dark enough that its white label reads at
+// 4.5:1 or better. Only an enabled button takes it; a disabled one keeps the base style's look.
+QColor tintFill(bool dangerous);
+
 // Draws a look's capsule and label (and an optional icon before the text) into `rect`, which
 // includes the glow margin.
 void paintButton(QPainter& painter, const QRectF& rect, ButtonLook look, Skin skin, bool large,
@@ -60,6 +66,8 @@ class SkinStyle : public QProxyStyle {
     SkinStyle();
     void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
                      const QWidget* widget) const override;
+    void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
+                       const QWidget* widget) const override;
     QSize sizeFromContents(ContentsType type, const QStyleOption* option, const QSize& size,
                            const QWidget* widget) const override;
     void polish(QWidget* widget) override;

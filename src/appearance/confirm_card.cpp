@@ -8,6 +8,7 @@
 #include <QPainterPath>
 #include <QVBoxLayout>
 
+#include "appearance/button_style.h"
 #include "appearance/tiles.h"
 #include "appearance/typography.h"
 #include "appearance/window_dressing.h"
@@ -20,8 +21,7 @@ QString literalButtonText(const QString& text) {
 }
 
 void tintButton(QPushButton* button, bool dangerous) {
-    QColor tint =
-        dangerous ? QColor::fromRgbF(1.0f, 0.231f, 0.188f) : QColor::fromRgbF(0.2f, 0.72f, 0.35f);
+    const QColor tint = tintFill(dangerous);
     QPalette palette = button->palette();
     // A disabled button keeps the style's disabled look.
     for (auto group : {QPalette::Active, QPalette::Inactive}) {

@@ -187,13 +187,16 @@ void SkinCard::paintEvent(QPaintEvent*) {
     qreal y = thumb.bottom() + 8;
     painter.setFont(nameFont);
     painter.setPen(palette().color(QPalette::Text));
-    QString name = qs(SettingsPlan::skinName(skin_));
+    // The name and its tick share the card's inner width: a name too long for it is cut, so the
+    // tick always stays on the card.
+    const qreal tick = selected_ ? QFontMetrics(textFont(TextStyle::caption)).height() : 0;
+    const int room = int(thumb.width() - (selected_ ? tick + 5 : 0));
+    QString name = nameMetrics.elidedText(qs(SettingsPlan::skinName(skin_)), Qt::ElideRight, room);
     painter.drawText(QPointF(thumb.left(), y + nameMetrics.ascent()), name);
     if (selected_) {
-        qreal size = QFontMetrics(textFont(TextStyle::caption)).height();
         QRectF mark(thumb.left() + nameMetrics.horizontalAdvance(name) + 5,
-                    y + (nameMetrics.height() - size) / 2, size, size);
-        Icons::paintSymbol(painter, mark, "checkmark.circle.fill", Hibernia::deepGreen, size);
+                    y + (nameMetrics.height() - tick) / 2, tick, tick);
+        Icons::paintSymbol(painter, mark, "checkmark.circle.fill", Hibernia::deepGreen, tick);
     }
     y += nameMetrics.height() + 8;
     painter.setFont(textFont(TextStyle::caption2));

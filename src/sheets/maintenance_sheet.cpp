@@ -151,7 +151,7 @@ void MaintenanceSheet::rebuild() {
             measured->addWidget(new SheetSymbol("ruler", 11, accent));
             auto* value = new SheetText(QString::fromStdString(found->second), TextStyle::caption);
             value->setObjectName("measurement");
-            value->setTint(accentColor(skinOf(this), palette()));
+            value->setTint(accent);
             value->setWordWrap(true);
             measured->addWidget(value, 1);
             text->addLayout(measured);

@@ -24,13 +24,27 @@ SheetText::SheetText(const QString& text, TextStyle style, Tone tone,
 }
 
 void SheetText::setTint(std::optional<QColor> tint) {
-    tint_ = tint;
+    if (tint)
+        setTint([colour = *tint](const QWidget*) { return colour; });
+    else
+        setTint(std::function<QColor(const QWidget*)>());
+}
+
+void SheetText::setTint(std::function<QColor(const QWidget*)> tint) {
+    tint_ = std::move(tint);
     recolor();
 }
 
 bool SheetText::event(QEvent* event) {
     if (event->type() == skinChangeEvent() || event->type() == QEvent::ParentChange) recolor();
     return QLabel::event(event);
+}
+
+void SheetText::paintEvent(QPaintEvent* event) {
+    // A row built (or rebuilt) before it reached its window was coloured for no skin.
+    if (auto wanted = color(); wanted && *wanted != palette().color(QPalette::WindowText))
+        recolor();
+    QLabel::paintEvent(event);
 }
 
 void SheetText::setElidedText(const QString& text, Qt::TextElideMode mode) {
@@ -50,14 +64,18 @@ void SheetText::elide() {
     setText(fontMetrics().elidedText(full_, mode_, std::max(width(), 40)));
 }
 
+std::optional<QColor> SheetText::color() const {
+    if (tint_) return tint_(this);
+    if (tone_ == Tone::secondary)
+        return secondaryText(skinOf(this), window() ? window()->palette() : palette());
+    return std::nullopt;
+}
+
 void SheetText::recolor() {
+    const auto colour = color();
+    if (!colour) return setPalette(QPalette());
     QPalette p = window() ? window()->palette() : palette();
-    if (tint_)
-        p.setColor(QPalette::WindowText, *tint_);
-    else if (tone_ == Tone::secondary)
-        p.setColor(QPalette::WindowText, secondaryText(skinOf(this), p));
-    else
-        return setPalette(QPalette());
+    p.setColor(QPalette::WindowText, *colour);
     setPalette(p);
 }
 

@@ -23,8 +23,9 @@ namespace bramwick {
 
 class Store;
 
-// A label in a text style; a secondary one is dimmed for its window's skin, a tinted one keeps
-// its colour.
+// A label in a text style; a secondary one is dimmed for its window's skin, a tinted one takes
+// its tint. Both colours are looked up again when it paints, since rows are often built before
+// they reach their window and its skin.
 class SheetText : public QLabel {
     Q_OBJECT
   public:
@@ -32,21 +33,25 @@ class SheetText : public QLabel {
     SheetText(const QString& text, TextStyle style, Tone tone = Tone::primary,
               std::optional<QFont::Weight> weight = std::nullopt, QWidget* parent = nullptr);
     void setTint(std::optional<QColor> tint);
+    // A tint that depends on where the label is shown (its window's skin).
+    void setTint(std::function<QColor(const QWidget*)> tint);
     // One line, cut to the width it gets (the whole text stays in `fullText`).
     void setElidedText(const QString& text, Qt::TextElideMode mode);
     QString fullText() const { return full_.isNull() ? text() : full_; }
 
   protected:
     bool event(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
   private:
+    std::optional<QColor> color() const;
     void recolor();
     void elide();
     QString full_;
     Qt::TextElideMode mode_ = Qt::ElideNone;
     Tone tone_;
-    std::optional<QColor> tint_;
+    std::function<QColor(const QWidget*)> tint_;
 };
 
 // A push button that is never a default button (Return does not press it).

@@ -1,5 +1,6 @@
 // The skins' pure parts (skin names, palettes, level colours, ring arithmetic, easing, button
 // looks, the symbol map) and how windows follow the stored skin.
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -250,6 +251,35 @@ TEST(ButtonLooks, PressingAndDisablingChangeOnlyWhatTheyShould) {
     }
     EXPECT_EQ(pillLook(Skin::hibernia, false, true).text, Hibernia::ink);
     EXPECT_EQ(pillLook(Skin::nightfall, false, false).opacity, 0.4);
+}
+
+namespace {
+
+// The contrast ratio of two opaque colours as accessibility guidelines define it.
+double contrast(const QColor& a, const QColor& b) {
+    auto luminance = [](const QColor& c) {
+        auto linear = [](double v) {
+            return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+    };
+    const double x = luminance(a), y = luminance(b);
+    return (std::max(x, y) + 0.05) / (std::min(x, y) + 0.05);
+}
+
+} // namespace
+
+TEST(TintedButtons, AreGreenOrRedSolidEnoughForTheirWhiteLabel) {
+    for (bool dangerous : {false, true}) {
+        const QColor fill = tintFill(dangerous);
+        EXPECT_GE(contrast(fill, Qt::white), 4.5) << dangerous;
+        EXPECT_GE(fill.hsvSaturationF(), 0.6) << dangerous;
+        const int hue = fill.hsvHue();
+        if (dangerous)
+            EXPECT_TRUE(hue < 15 || hue > 345) << hue;
+        else
+            EXPECT_TRUE(hue > 100 && hue < 160) << hue;
+    }
 }
 
 TEST(Symbols, EveryNameTheCatalogAndTheWindowsUseIsMappedAndInTheFont) {

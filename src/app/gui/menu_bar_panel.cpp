@@ -7,8 +7,8 @@
 #include <QPainter>
 #include <QVBoxLayout>
 
-#include "appearance/confirm_card.h"
 #include "app/gui/spark_glyph.h"
+#include "appearance/confirm_card.h"
 #include "appearance/icons.h"
 #include "appearance/motion.h"
 #include "appearance/tiles.h"
@@ -284,6 +284,8 @@ void MenuBarPanel::build() {
     secondary(safeToClean);
     figure->addWidget(safeToClean);
     totalRow->addLayout(figure);
+    // Centred as one block: stretched to the taller button, the two lines would drift apart.
+    totalRow->setAlignment(figure, Qt::AlignVCenter);
     totalRow->addStretch(1);
     cleanAllSafe_ = new QPushButton(QStringLiteral("Clean All Safe\u2026"), totalPage_);
     cleanAllSafe_->setObjectName(QStringLiteral("cleanAllSafe"));
