@@ -182,16 +182,21 @@ void SkinCard::paintEvent(QPaintEvent*) {
     QRectF thumb(card.left() + 8, card.top() + 8, card.width() - 16, 78);
     paintSkinThumbnail(painter, thumb, skin_);
 
+    // The name and its tick share the card's inner width: a name too long for it is set a
+    // little smaller, and cut only when even that does not fit, so the tick stays on the card.
+    const qreal tick = selected_ ? QFontMetrics(textFont(TextStyle::caption)).height() : 0;
+    const int room = int(thumb.width() - (selected_ ? tick + 5 : 0));
+    const QString fullName = qs(SettingsPlan::skinName(skin_));
     QFont nameFont = textFont(TextStyle::callout, QFont::DemiBold);
+    const int fullSize = nameFont.pixelSize();
+    while (QFontMetrics(nameFont).horizontalAdvance(fullName) > room &&
+           (nameFont.pixelSize() - 1) * 5 >= fullSize * 4)
+        nameFont.setPixelSize(nameFont.pixelSize() - 1);
     QFontMetrics nameMetrics(nameFont);
     qreal y = thumb.bottom() + 8;
     painter.setFont(nameFont);
     painter.setPen(palette().color(QPalette::Text));
-    // The name and its tick share the card's inner width: a name too long for it is cut, so the
-    // tick always stays on the card.
-    const qreal tick = selected_ ? QFontMetrics(textFont(TextStyle::caption)).height() : 0;
-    const int room = int(thumb.width() - (selected_ ? tick + 5 : 0));
-    QString name = nameMetrics.elidedText(qs(SettingsPlan::skinName(skin_)), Qt::ElideRight, room);
+    QString name = nameMetrics.elidedText(fullName, Qt::ElideRight, room);
     painter.drawText(QPointF(thumb.left(), y + nameMetrics.ascent()), name);
     if (selected_) {
         QRectF mark(thumb.left() + nameMetrics.horizontalAdvance(name) + 5,
