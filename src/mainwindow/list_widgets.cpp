@@ -600,7 +600,10 @@ SectionHeader::SectionHeader(Store& store, DropHover& hover, QWidget* parent)
     total_->setFont(textFont(TextStyle::callout, QFont::DemiBold));
     line->addWidget(marker_);
     line->addWidget(title_);
-    line->addWidget(caption_, 1);
+    line->addWidget(caption_);
+    // The spare width goes to a spacer, not to the caption: group sections hide their caption
+    // and still keep their total at the right edge.
+    line->addStretch(1);
     line->addWidget(addFolder_);
     line->addWidget(total_);
     connect(&hover_, &DropHover::changed, this, qOverload<>(&QWidget::update));
