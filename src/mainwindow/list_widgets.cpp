@@ -523,7 +523,7 @@ void CategoryRow::apply() {
         // The slot keeps the room of the prominent Clean with its glow, so rows with a pill in
         // it are as tall as the rest and their sizes line up.
         actionSlot_->setMinimumSize(look_ == Skin::classic
-                                        ? QSize()
+                                        ? QSize(0, 0)
                                         : buttonSize(ButtonLook::prominent, false, "Clean", false));
     }
 
