@@ -213,6 +213,28 @@ QSize SkinStyle::sizeFromContents(ContentsType type, const QStyleOption* option,
 
 void SkinStyle::polish(QWidget* widget) {
     QProxyStyle::polish(widget);
+    if (qobject_cast<QAbstractButton*>(widget)) widget->installEventFilter(this);
+}
+
+void SkinStyle::unpolish(QWidget* widget) {
+    if (qobject_cast<QAbstractButton*>(widget)) widget->removeEventFilter(this);
+    QProxyStyle::unpolish(widget);
+}
+
+bool SkinStyle::eventFilter(QObject* watched, QEvent* event) {
+    // A button keeps the size it once asked for until its style, font or palette changes. A
+    // marked button's size also follows its look and its window's skin, and a skin may come with
+    // the same palette as the one before: on either change it is told its style changed.
+    const bool lookChanged =
+        event->type() == QEvent::DynamicPropertyChange &&
+        static_cast<QDynamicPropertyChangeEvent*>(event)->propertyName().startsWith("bramwick");
+    const bool skinChanged =
+        event->type() == skinChangeEvent() && watched->property("bramwickButton").isValid();
+    if (lookChanged || skinChanged) {
+        QEvent styleChange(QEvent::StyleChange);
+        QCoreApplication::sendEvent(watched, &styleChange);
+    }
+    return QProxyStyle::eventFilter(watched, event);
 }
 
 void installSkinStyle() {

@@ -71,7 +71,12 @@ class SkinStyle : public QProxyStyle {
     QSize sizeFromContents(ContentsType type, const QStyleOption* option, const QSize& size,
                            const QWidget* widget) const override;
     void polish(QWidget* widget) override;
+    void unpolish(QWidget* widget) override;
     using QProxyStyle::polish;
+    using QProxyStyle::unpolish;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 };
 
 // Makes `SkinStyle` the application's style (once; later calls do nothing).

@@ -165,6 +165,7 @@ QWidget* DiskHeader::buildClassic(Parts& parts) {
     parts.scanning =
         new ToneLabel("diskScanning", TextStyle::caption, std::nullopt, Tones::secondary);
     parts.scanning->setText(QStringLiteral("Scanning\u2026"));
+    parts.scanning->setSymbol("magnifyingglass");
     column->addWidget(parts.scanning);
     parts.caption =
         new FittingLabel("diskCaption", TextStyle::caption, std::nullopt, Tones::secondary);
@@ -241,10 +242,12 @@ QWidget* DiskHeader::buildSkinned(Parts& parts) {
     parts.scanning =
         new ToneLabel("diskScanning", TextStyle::caption, std::nullopt, Tones::secondary);
     parts.scanning->setText(QStringLiteral("Scanning\u2026"));
+    parts.scanning->setSymbol("magnifyingglass");
     parts.scanning->setContentsMargins(0, 4, 0, 0);
     column->addWidget(parts.scanning);
     parts.safe = new ToneLabel("diskSafe", TextStyle::caption, std::nullopt, Tones::safeAccent);
     parts.safe->setTextFormat(Qt::RichText);
+    parts.safe->setSymbol("sparkles");
     parts.safe->setContentsMargins(0, 4, 0, 0);
     column->addWidget(parts.safe);
     column->addStretch(1);

@@ -523,7 +523,7 @@ void CategoryRow::apply() {
         // The slot keeps the room of the prominent Clean with its glow, so rows with a pill in
         // it are as tall as the rest and their sizes line up.
         actionSlot_->setMinimumSize(look_ == Skin::classic
-                                        ? QSize()
+                                        ? QSize(0, 0)
                                         : buttonSize(ButtonLook::prominent, false, "Clean", false));
     }
 
@@ -600,7 +600,10 @@ SectionHeader::SectionHeader(Store& store, DropHover& hover, QWidget* parent)
     total_->setFont(textFont(TextStyle::callout, QFont::DemiBold));
     line->addWidget(marker_);
     line->addWidget(title_);
-    line->addWidget(caption_, 1);
+    line->addWidget(caption_);
+    // The spare width goes to a spacer, not to the caption: group sections hide their caption
+    // and still keep their total at the right edge.
+    line->addStretch(1);
     line->addWidget(addFolder_);
     line->addWidget(total_);
     connect(&hover_, &DropHover::changed, this, qOverload<>(&QWidget::update));

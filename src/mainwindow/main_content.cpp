@@ -8,6 +8,7 @@
 #include <QThread>
 #include <QUrl>
 
+#include "appearance/icons.h"
 #include "appearance/tiles.h"
 
 namespace bramwick {
@@ -48,6 +49,8 @@ MainContent::MainContent(Store& store, Settings& settings, Desktop desktop, QWid
     hideEmpty_ = new QToolButton(this);
     hideEmpty_->setObjectName("toolbar-hide-empty");
     hideEmpty_->setText("Hide Empty");
+    hideEmpty_->setIcon(Icons::icon("eye.slash", QColor(Qt::gray)));
+    hideEmpty_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     hideEmpty_->setToolTip("Hide categories with nothing to clean");
     hideEmpty_->setCheckable(true);
     hideEmpty_->setAutoRaise(true);

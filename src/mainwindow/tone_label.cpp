@@ -1,10 +1,12 @@
 #include "mainwindow/tone_label.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include <QPainter>
 #include <QStyle>
 
+#include "appearance/icons.h"
 #include "appearance/motion.h"
 #include "appearance/progress.h"
 #include "appearance/window_dressing.h"
@@ -70,6 +72,35 @@ void ToneLabel::recolour() {
 bool ToneLabel::event(QEvent* event) {
     if (event->type() == skinChangeEvent() || event->type() == QEvent::Show) recolour();
     return QLabel::event(event);
+}
+
+namespace {
+
+// A symbol as tall as a line of the text, a small gap before the text.
+qreal symbolSide(const QFont& font) {
+    return QFontMetricsF(font).height();
+}
+constexpr qreal symbolGap = 4;
+
+} // namespace
+
+void ToneLabel::setSymbol(std::string symbol) {
+    if (symbol == symbol_) return;
+    symbol_ = std::move(symbol);
+    // The text moves right by the symbol's room, which counts in the label's size.
+    setIndent(symbol_.empty() ? -1 : int(std::ceil(symbolSide(font()) + symbolGap)));
+    update();
+}
+
+void ToneLabel::paintEvent(QPaintEvent* event) {
+    QLabel::paintEvent(event);
+    if (symbol_.empty()) return;
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const qreal side = symbolSide(font());
+    const QRectF area = contentsRect();
+    Icons::paintSymbol(painter, QRectF(area.left(), area.center().y() - side / 2, side, side),
+                       symbol_, palette().color(QPalette::WindowText), side * 0.9);
 }
 
 NumberLabel::NumberLabel(const QString& objectName, TextStyle style,

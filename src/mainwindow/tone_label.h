@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 
 #include <QLabel>
 #include <QVariantAnimation>
@@ -36,12 +37,18 @@ class ToneLabel : public QLabel {
               QWidget* parent = nullptr);
     void setTone(ToneOf tone);
     void recolour();
+    // A symbol before the text, in the text's colour (a label with an icon); empty for none.
+    // Drawn by this class's painting: the moving labels below take none.
+    void setSymbol(std::string symbol);
+    const std::string& symbol() const { return symbol_; }
 
   protected:
     bool event(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
   private:
     ToneOf tone_;
+    std::string symbol_;
 };
 
 // A toned label showing a number that moves to each new value (number_transition.h). `text()`

@@ -3,6 +3,7 @@
 #include "mainwindow/main_content.h"
 
 #include <filesystem>
+#include <map>
 
 #include <QApplication>
 #include <QDragEnterEvent>
@@ -11,6 +12,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include "appearance/button_style.h"
 #include "appearance/motion.h"
 #include "base/text.h"
 #include "store/store_harness.h"
@@ -29,6 +31,7 @@ QApplication& gui() {
     static QApplication* app = [] {
         auto* made = new QApplication(argc, argv);
         Motion::setEnabled(false);
+        installSkinStyle();
         return made;
     }();
     return *app;
@@ -386,6 +389,45 @@ TEST(MainContent, RowWhileScanningAndCleaning) {
         EXPECT_EQ(caches.sizeLabel()->text(), "Empty");
         EXPECT_FALSE(caches.actionButton()->isEnabled());
         EXPECT_FALSE(caches.cleaningBar()->isVisible());
+    }
+}
+
+// Each row's height and its action button's size, by category id.
+std::map<std::string, std::pair<int, QSize>> rowSizes(CategoryList& list) {
+    std::map<std::string, std::pair<int, QSize>> sizes;
+    for (const auto& name : rowsOf(list.shownOrder())) {
+        const CategoryRow* row = list.row(name.toStdString());
+        sizes[name.toStdString()] = {row->height(), row->actionButton()->sizeHint()};
+    }
+    return sizes;
+}
+
+TEST(MainContent, RowsTakeTheSizesOfTheSkinTheyAreSwitchedTo) {
+    for (Skin from : Skins::allCases) {
+        for (Skin to : Skins::allCases) {
+            if (from == to) continue;
+            Window w(from);
+            // One row cleaning: its bar shows in the painted skins only.
+            auto cleaning = w.store->clean(w.stored("caches"), w.store->state("caches")->items);
+            w.settle();
+            // The skin alone: a window's palette may stay the same from one skin to another,
+            // and then nothing else tells the rows that their buttons' sizes changed.
+            setSkin(w.content.get(), to);
+            w.settle();
+
+            // The same store in a list made in `to` from the start.
+            QWidget window;
+            dressWindow(&window, to);
+            MainContent fresh(*w.store, *w.harness.settings, {}, &window);
+            fresh.resize(w.content->size());
+            window.resize(w.content->size());
+            window.show();
+            w.settle();
+            ASSERT_FALSE(rowSizes(*fresh.list()).empty());
+            EXPECT_EQ(rowSizes(w.list()), rowSizes(*fresh.list()))
+                << Skins::rawValue(from).toStdString() << " to "
+                << Skins::rawValue(to).toStdString();
+        }
     }
 }
 

@@ -1,12 +1,13 @@
 // Shots of the main window's category list over the real catalog and made-up sizes: by level,
 // by group, by size, filtered to one level, and with one row being cleaned and another being
-// measured. Nothing on the disk is read or changed; the settings live in a temporary folder.
+// measured; and the whole main window over it. Nothing on the disk is read or changed; the
+// settings live in a temporary folder.
 #include <map>
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
 
-#include "app/gui/windows.h"
+#include "app/gui/window_top.h"
 #include "appearance/window_dressing.h"
 #include "engine/catalog.h"
 #include "mainwindow/main_content.h"
@@ -35,6 +36,7 @@ struct ListStore {
     std::map<std::string, std::vector<ScanItem>> contents;
     std::vector<StoreWork::Job> held;
     bool hold = false;
+    int samples = 0;
     std::unique_ptr<Store> store;
 
     ListStore() {
@@ -86,9 +88,9 @@ struct ListStore {
         s.move = [](const std::vector<ScanItem>&, const std::string&) {
             return Cleaner::Outcome{};
         };
-        s.runningSnapshot = [] { return RunningSnapshot{}; };
+        s.runningSnapshot = [] { return shots::buildRunning(); };
         s.stop = [](const RunningItem&) { return Shell::Result{0, ""}; };
-        s.sampleVitals = [](bool) { return VitalsReader::Reading{}; };
+        s.sampleVitals = [this](bool) { return shots::buildVitals(samples++); };
         s.runMaintenance = [](const MaintenanceTask&) { return Maintenance::Result{true, ""}; };
         s.diskFigures = [] {
             return std::optional<DiskFigures>(DiskFigures{1'000'000 * MB, 180'000 * MB, 0});
@@ -166,12 +168,16 @@ BRAMWICK_SHOT(list_nothing_to_show, 1000, 420) {
     return list(ListPlan::Arrangement::level, "Review");
 }
 
-// The whole main window over the list by level, as the README shows it.
-BRAMWICK_SHOT(main_window, 1000, 620) {
+// The main window as the program opens it, over the list by level, as the README shows it:
+// toolbar, disk header with half a minute of vitals, running-now section at the list's head.
+BRAMWICK_SHOT(main_window, 1000, 760) {
     auto* shots = new ListStore;
-    auto* frame = new MainWindowFrame(*shots->store, {});
-    frame->setContent(new MainContent(*shots->store, shots->settings));
-    dressWindow(frame, skin);
+    for (int i = 0; i < 30; ++i) {
+        auto sampling = shots->store->sampleVitals();
+        ListStore::settle();
+    }
+    auto window = makeMainWindow(*shots->store, shots->settings, {});
+    dressWindow(window.get(), skin);
     ListStore::settle();
-    return frame;
+    return window.release();
 }

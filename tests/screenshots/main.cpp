@@ -94,7 +94,12 @@ int main(int argc, char** argv) {
             bramwick::dressWindow(window, skin);
             window->resize(shot.size);
             window->show();
-            QApplication::processEvents();
+            // What the skin change and the showing set off (a list's refresh, then the layouts
+            // it asks for) takes a few turns; a picture taken after one shows stale geometry.
+            for (int round = 0; round < 8; ++round) {
+                QCoreApplication::sendPostedEvents();
+                QApplication::processEvents();
+            }
             const QString path = skinFolder + QLatin1Char('/') + QString::fromStdString(shot.name) +
                                  QStringLiteral(".png");
             if (!window->grab().save(path)) {

@@ -15,6 +15,8 @@
 #include <QWidget>
 
 #include "appearance/skin.h"
+#include "system/running.h"
+#include "system/vitals.h"
 
 namespace bramwick::shots {
 
@@ -25,6 +27,11 @@ struct Shot {
 };
 
 std::vector<Shot>& registry();
+
+// What the window's top shows in every shot of it: the `sample`th reading of a minute of a
+// build (busy, then settling; swap easing off), and a simulator and a log watcher running.
+VitalsReader::Reading buildVitals(int sample);
+RunningSnapshot buildRunning();
 
 struct Registrar {
     Registrar(std::string name, QSize size, std::function<QWidget*(Skin)> make) {

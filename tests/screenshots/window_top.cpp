@@ -18,6 +18,36 @@
 
 using namespace bramwick;
 
+namespace bramwick::shots {
+
+VitalsReader::Reading buildVitals(int sample) {
+    const double t = sample;
+    VitalsReader::Reading r;
+    r.cpuBusy = 0.45 + 0.3 * std::sin(t / 3.0) * std::exp(-t / 40.0);
+    r.loadPerCore = 0.74;
+    r.pressure = Vitals::Pressure::warning;
+    r.swapUsed = 1'300'000'000;
+    r.swapRate = t < 20 ? std::int64_t(2'000'000 * (1 + std::cos(t / 2.0))) : 0;
+    r.compressorBytes = 1'100'000'000;
+    r.compressedBytes = 3'400'000'000;
+    r.topCPU = Vitals::Process{"compiler", 186, 0};
+    r.topMemory = Vitals::Process{"browser", 0, 2'600'000'000};
+    return r;
+}
+
+RunningSnapshot buildRunning() {
+    RunningSnapshot snapshot;
+    snapshot.scanned = true;
+    snapshot.swapUsed = 1'300'000'000;
+    snapshot.items = {{"sim-A1", RunningItem::Simulator{"A1"}, "Phone 15 Simulator",
+                       "Booted 2 hours ago", 41.5, 2'100'000'000},
+                      {"watch-812", RunningItem::Watcher{{812}, {}}, "log stream",
+                       "Left by a build tool", 3.2, 48'000'000}};
+    return snapshot;
+}
+
+} // namespace bramwick::shots
+
 namespace {
 
 constexpr std::int64_t GB = 1'000'000'000;
@@ -55,12 +85,7 @@ struct TopStore {
         contents["app-caches"] = {item("editor", 2'400'000'000), item("browser", 900'000'000)};
         contents["logs"] = {item("system.log", 310'000'000)};
         contents["npm"] = {item("npm", 1'250'000'000)};
-        snapshot.scanned = true;
-        snapshot.swapUsed = 1'300'000'000;
-        snapshot.items = {{"sim-A1", RunningItem::Simulator{"A1"}, "Phone 15 Simulator",
-                           "Booted 2 hours ago", 41.5, 2'100'000'000},
-                          {"watch-812", RunningItem::Watcher{{812}, {}}, "log stream",
-                           "Left by a build tool", 3.2, 48'000'000}};
+        snapshot = shots::buildRunning();
     }
 
     StoreServices services() {
@@ -89,21 +114,7 @@ struct TopStore {
         s.stop = [this](const RunningItem&) {
             return stopFails ? Shell::Result{1, "Operation not permitted"} : Shell::Result{0, ""};
         };
-        s.sampleVitals = [this](bool) {
-            // A minute of a build: busy, then settling; swap easing off.
-            const double t = samples++;
-            VitalsReader::Reading r;
-            r.cpuBusy = 0.45 + 0.3 * std::sin(t / 3.0) * std::exp(-t / 40.0);
-            r.loadPerCore = 0.74;
-            r.pressure = Vitals::Pressure::warning;
-            r.swapUsed = 1'300'000'000;
-            r.swapRate = t < 20 ? std::int64_t(2'000'000 * (1 + std::cos(t / 2.0))) : 0;
-            r.compressorBytes = 1'100'000'000;
-            r.compressedBytes = 3'400'000'000;
-            r.topCPU = Vitals::Process{"compiler", 186, 0};
-            r.topMemory = Vitals::Process{"browser", 0, 2'600'000'000};
-            return r;
-        };
+        s.sampleVitals = [this](bool) { return shots::buildVitals(samples++); };
         s.runMaintenance = [](const MaintenanceTask&) { return Maintenance::Result{true, ""}; };
         s.diskFigures = [this] { return std::optional<DiskFigures>(disk); };
         s.fullDiskAccess = [this] { return access; };

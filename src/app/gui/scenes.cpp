@@ -12,7 +12,6 @@
 #include <QTimer>
 
 #include "app/gui/window_top.h"
-#include "mainwindow/main_content.h"
 #include "store/store_services.h"
 
 namespace bramwick {
@@ -124,12 +123,7 @@ MainWindowFrame& Scenes::ensureMainWindow() {
             appMode_->windowDidDisappear();
             if (!options_.trayAvailable) quit();
         };
-        mainWindow_ = std::make_unique<MainWindowFrame>(*store_, std::move(hooks));
-        auto* top = new WindowTop(*store_, *settings_, mainWindow_.get(), options_.sheets);
-        auto* content = new MainContent(*store_, *settings_);
-        mainWindow_->setTop(top);
-        mainWindow_->setContent(content);
-        top->attachList(*content);
+        mainWindow_ = makeMainWindow(*store_, *settings_, std::move(hooks), options_.sheets);
     }
     return *mainWindow_;
 }

@@ -206,6 +206,18 @@ void WindowTop::attachList(MainContent& content) {
     });
 }
 
+std::unique_ptr<MainWindowFrame> makeMainWindow(Store& store, Settings& settings,
+                                                MainWindowFrame::Hooks hooks,
+                                                WindowTop::SheetSources sources) {
+    auto window = std::make_unique<MainWindowFrame>(store, std::move(hooks));
+    auto* top = new WindowTop(store, settings, window.get(), std::move(sources));
+    auto* content = new MainContent(store, settings);
+    window->setTop(top);
+    window->setContent(content);
+    top->attachList(*content);
+    return window;
+}
+
 void WindowTop::openDetails(const CleanupCategory& category, bool everyApp,
                             std::function<void()> closed) {
     if (details_) return; // one details sheet at a time

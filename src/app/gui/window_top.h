@@ -8,12 +8,14 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 #include <QDialog>
 #include <QPointer>
 #include <QWidget>
 
+#include "app/gui/windows.h"
 #include "appearance/confirm_card.h"
 #include "mainwindow/access_setup.h"
 #include "mainwindow/banners.h"
@@ -119,5 +121,11 @@ class WindowTop : public QWidget {
     QPointer<QDialog> memoryUsers_;
     QPointer<QDialog> maintenance_;
 };
+
+// The main window as the program opens it: the frame, this top above the category list, the
+// two joined.
+std::unique_ptr<MainWindowFrame> makeMainWindow(Store& store, Settings& settings,
+                                                MainWindowFrame::Hooks hooks,
+                                                WindowTop::SheetSources sources = {});
 
 } // namespace bramwick
