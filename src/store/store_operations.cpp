@@ -166,14 +166,17 @@ QCoro::Task<> Store::move(CleanupCategory category, std::vector<ScanItem> items,
 
 QCoro::Task<> Store::finish(CleanupCategory category, Cleaner::Outcome outcome, std::string verb,
                             bool wentToTrash, std::optional<std::int64_t> before) {
+    // The Trash got what went there at the same moment the category lost it.
+    std::optional<CleanupCategory> trash;
+    if (category.action.kind == CleanAction::Kind::trash)
+        if (const CleanupCategory* found = findCategory(trashId)) trash = *found;
+    outdateListing(category.id);
+    if (trash) outdateListing(trash->id);
     auto scanning = scan(category);
     co_await scanning;
-    if (category.action.kind == CleanAction::Kind::trash) {
-        if (const CleanupCategory* trash = findCategory(trashId)) {
-            CleanupCategory trashCategory = *trash;
-            auto scanning = scan(trashCategory);
-            co_await scanning;
-        }
+    if (trash) {
+        auto scanning = scan(*trash);
+        co_await scanning;
     }
     refreshDisk();
     const std::int64_t gain = gainSince(before);
@@ -201,6 +204,7 @@ QCoro::Task<std::optional<Cleaner::Outcome>> Store::cleanWhatIsListed(CleanupCat
     auto job = [clean = services_.clean, items, category] { return clean(items, category); };
     auto outcomeWork = background ? onBackgroundPool(job) : onUserPool(job);
     auto outcome = co_await outcomeWork;
+    outdateListing(category.id); // the caller rescans it next
     co_return outcome;
 }
 
@@ -335,10 +339,12 @@ QCoro::Task<> Store::uninstallWith(UninstallPlan plan, std::vector<AppLeftover> 
     // Only its own plan: one the user asked for meanwhile stays on screen.
     if (uninstall_ && uninstall_->id == plan.id) setUninstall(std::nullopt);
 
-    for (const char* id : {applicationsId, trashId}) {
-        const CleanupCategory* found = findCategory(id);
-        if (!found) continue;
-        CleanupCategory category = *found;
+    std::vector<CleanupCategory> changed;
+    for (const char* id : {applicationsId, trashId})
+        if (const CleanupCategory* found = findCategory(id)) changed.push_back(*found);
+    for (const auto& category : changed)
+        outdateListing(category.id);
+    for (const auto& category : changed) {
         auto scanning = scan(category);
         co_await scanning;
     }
