@@ -309,6 +309,7 @@ QCoro::Task<> Store::scan(CleanupCategory category) {
     next.items = std::move(items);
     next.scanned = true;
     states_[id] = std::move(next);
+    work_[id].listedAt = measuredAt;
     scanning.now();
 }
 

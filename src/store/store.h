@@ -250,6 +250,7 @@ class Store : public QObject {
         // Bumped as a clean, move or uninstall that changed the category's files ends, before
         // its rescan: a measurement begun before may list what the change removed.
         std::uint64_t changes = 0;
+        std::uint64_t listedAt = 0; // `changes` when the listed items began to be measured
     };
 
     CategoryState& stateFor(const std::string& id);
