@@ -78,6 +78,10 @@ Store::CategoryState& Store::stateFor(const std::string& id) {
     return states_[id];
 }
 
+void Store::outdateListing(const std::string& id) {
+    ++work_[id].changes;
+}
+
 void Store::publishState(const std::string& id) {
     // Every change of a state comes through here: its total is summed here, once.
     if (auto changed = states_.find(id); changed != states_.end())
@@ -266,11 +270,16 @@ QCoro::Task<> Store::scanInWindow(CleanupCategory category, int* active,
 
 QCoro::Task<> Store::scan(CleanupCategory category) {
     const std::string id = category.id;
+    const std::uint64_t measuredAt = work_[id].changes;
+    ++work_[id].scansOut;
     stateFor(id).scanning = true;
     publishState(id);
-    // A failed measure keeps what the category listed before; the report says why.
+    // A failed measure keeps what the category listed before; the report says why. Another scan
+    // of the category still out keeps it scanning.
     auto scanning = clearOnExit([this, id] {
-        stateFor(id).scanning = false;
+        CategoryWork& work = work_[id];
+        work.scansOut = std::max(work.scansOut - 1, 0);
+        stateFor(id).scanning = work.scansOut > 0;
         publishState(id);
     });
     std::vector<ScanItem> items;
@@ -284,6 +293,10 @@ QCoro::Task<> Store::scan(CleanupCategory category) {
         reportFailure(category.name);
         co_return;
     }
+    // A clean ended while this measured, so it may list what the clean removed: the rescan that
+    // followed the clean lists the category. Two scans of unchanged files may still overlap; the
+    // one that ends last is listed.
+    if (work_[id].changes != measuredAt) co_return;
 
     // A clean may have started or ended meanwhile: its flag and message stay as they are now.
     CategoryState next;
@@ -299,8 +312,8 @@ QCoro::Task<> Store::scan(CleanupCategory category) {
     next.items = std::move(items);
     next.scanned = true;
     states_[id] = std::move(next);
-    scanning.dismiss();
-    publishState(id);
+    work_[id].listedAt = measuredAt;
+    scanning.now();
 }
 
 QCoro::Task<> Store::rescan(SuggestedFolder folder) {

@@ -244,7 +244,19 @@ class Store : public QObject {
                                   std::function<T()>(std::move(job)));
     }
 
+    // What the store keeps of each category's work beyond its published state.
+    struct CategoryWork {
+        int scansOut = 0; // measuring now: the state shows scanning while any is
+        // Bumped as a clean, move or uninstall that changed the category's files ends, before
+        // its rescan: a measurement begun before may list what the change removed.
+        std::uint64_t changes = 0;
+        std::uint64_t listedAt = 0; // `changes` when the listed items began to be measured
+    };
+
     CategoryState& stateFor(const std::string& id);
+    // The caller changed the category's files and rescans it now: nothing measured before may
+    // be listed after that rescan.
+    void outdateListing(const std::string& id);
     void publishState(const std::string& id);
     void setCleaning(const std::string& id, bool cleaning);
     void setReport(const StoreText::ReportText& text);
@@ -282,6 +294,7 @@ class Store : public QObject {
     LevelOverrides::Overrides levelOverrides_;
     std::vector<CustomFolder> customFolders_;
     std::map<std::string, CategoryState> states_;
+    std::map<std::string, CategoryWork> work_;
     std::optional<Disk> disk_;
     bool scanningAll_ = false;
     bool firstScanWanted_ = false;

@@ -166,14 +166,17 @@ QCoro::Task<> Store::move(CleanupCategory category, std::vector<ScanItem> items,
 
 QCoro::Task<> Store::finish(CleanupCategory category, Cleaner::Outcome outcome, std::string verb,
                             bool wentToTrash, std::optional<std::int64_t> before) {
+    // The Trash got what went there at the same moment the category lost it.
+    std::optional<CleanupCategory> trash;
+    if (category.action.kind == CleanAction::Kind::trash)
+        if (const CleanupCategory* found = findCategory(trashId)) trash = *found;
+    outdateListing(category.id);
+    if (trash) outdateListing(trash->id);
     auto scanning = scan(category);
     co_await scanning;
-    if (category.action.kind == CleanAction::Kind::trash) {
-        if (const CleanupCategory* trash = findCategory(trashId)) {
-            CleanupCategory trashCategory = *trash;
-            auto scanning = scan(trashCategory);
-            co_await scanning;
-        }
+    if (trash) {
+        auto scanning = scan(*trash);
+        co_await scanning;
     }
     refreshDisk();
     const std::int64_t gain = gainSince(before);
@@ -192,15 +195,21 @@ QCoro::Task<> Store::finish(CleanupCategory category, Cleaner::Outcome outcome, 
 
 QCoro::Task<std::optional<Cleaner::Outcome>> Store::cleanWhatIsListed(CleanupCategory category,
                                                                       bool background) {
-    // Read afresh: a scan that ended meanwhile decides what is cleaned.
+    // Read afresh: a scan that ended meanwhile decides what is cleaned. A category that another
+    // clean is deleting, or whose rescan after a clean is still out, belongs to that clean: it
+    // rescans and records the category, and taking it here too would record the same bytes
+    // twice (the cleaner counts an item already gone as cleaned).
     const CategoryState* current = state(category.id);
-    if (!current || current->items.empty()) co_return std::nullopt;
+    if (!current || current->items.empty() || current->cleaning) co_return std::nullopt;
+    if (const CategoryWork& work = work_[category.id]; work.listedAt != work.changes)
+        co_return std::nullopt;
     std::vector<ScanItem> items = current->items;
     setCleaning(category.id, true);
     auto cleaning = clearOnExit([this, id = category.id] { setCleaning(id, false); });
     auto job = [clean = services_.clean, items, category] { return clean(items, category); };
     auto outcomeWork = background ? onBackgroundPool(job) : onUserPool(job);
     auto outcome = co_await outcomeWork;
+    outdateListing(category.id); // the caller rescans it next
     co_return outcome;
 }
 
@@ -335,10 +344,12 @@ QCoro::Task<> Store::uninstallWith(UninstallPlan plan, std::vector<AppLeftover> 
     // Only its own plan: one the user asked for meanwhile stays on screen.
     if (uninstall_ && uninstall_->id == plan.id) setUninstall(std::nullopt);
 
-    for (const char* id : {applicationsId, trashId}) {
-        const CleanupCategory* found = findCategory(id);
-        if (!found) continue;
-        CleanupCategory category = *found;
+    std::vector<CleanupCategory> changed;
+    for (const char* id : {applicationsId, trashId})
+        if (const CleanupCategory* found = findCategory(id)) changed.push_back(*found);
+    for (const auto& category : changed)
+        outdateListing(category.id);
+    for (const auto& category : changed) {
         auto scanning = scan(category);
         co_await scanning;
     }

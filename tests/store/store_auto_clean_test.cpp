@@ -31,17 +31,6 @@ void prepare(test::StoreHarness& h) {
         {::getpid(), "org.browser", "browser", "/Applications/Browser.app", "", true}};
 }
 
-// Runs the automatic clean to its end, checking that every clean ran on the background pool.
-void runToTheEnd(test::StoreHarness& h) {
-    while (h.user.pending() + h.background.pending() > 0) {
-        if (h.user.pending()) {
-            h.user.run();
-        } else {
-            h.background.run();
-        }
-    }
-}
-
 } // namespace
 
 TEST(StoreAutoClean, AScheduledRunScansCleansInTheBackgroundRescansRecordsAndNotifies) {
@@ -66,7 +55,7 @@ TEST(StoreAutoClean, AScheduledRunScansCleansInTheBackgroundRescansRecordsAndNot
     EXPECT_TRUE(store->state("caches")->cleaning);
     h.background.run();
     EXPECT_FALSE(store->state("caches")->cleaning);
-    runToTheEnd(h);
+    h.runToTheEnd();
     EXPECT_TRUE(tick.isReady());
     EXPECT_FALSE(store->autoCleaning());
 
@@ -119,7 +108,7 @@ TEST(StoreAutoClean, ALowSpaceRunNotifiesOnlyWhenWantedAndInstalled) {
         h.disk->available = 9'999'999'999;
         auto tick = store->diskTick();
         EXPECT_TRUE(store->autoCleaning());
-        runToTheEnd(h);
+        h.runToTheEnd();
         EXPECT_TRUE(tick.isReady());
         EXPECT_EQ(h.scans, (std::vector<std::string>{"caches"})) << "nothing found: one scan";
         EXPECT_TRUE(h.cleans.empty());
@@ -161,6 +150,6 @@ TEST(StoreAutoClean, ADisabledOrBusyStoreDoesNotRun) {
     EXPECT_TRUE(store->autoCleaning());
     auto second = store->autoCleanTick();
     EXPECT_TRUE(second.isReady());
-    runToTheEnd(h);
+    h.runToTheEnd();
     EXPECT_EQ(store->log().size(), 1u) << "one run, not two";
 }

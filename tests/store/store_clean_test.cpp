@@ -291,3 +291,67 @@ TEST(StoreCleanAllSafe, NothingToCleanStillReportsAndRecordsAndFailuresAreCounte
                                         "open \u2014 quit it and try again.");
     EXPECT_TRUE(store->report()->hasFailures);
 }
+
+// A category another clean is working on (deleting, or waiting for its rescan) is left to that
+// clean: it rescans and records the category, and cleaning it twice would record the same bytes
+// twice.
+TEST(StoreCleanAllSafe, LeavesACategoryToTheCleanAlreadyWorkingOnIt) {
+    enum class First { byHand, automatic };
+    enum class Second { cleanAllSafe, automatic };
+    struct Case {
+        const char* name;
+        First first;
+        Second second;
+        bool deleted; // the first clean's deleting ended and its rescan is out
+    };
+    using Record = std::pair<std::string, std::string>;
+    const Record byHand{"Category caches: 150 bytes", "a, b"};
+    const Record automatic{"Automatic clean (test): 150 bytes", "Category caches"};
+    const Record allSafeNothing{"Cleaned all safe categories",
+                                "Freed Zero KB. Free space went up by Zero KB."};
+    const Record automaticNothing{"Automatic clean (test): Zero KB",
+                                  "Nothing to remove \u2014 everything safe was already clean."};
+    for (const Case& c : std::vector<Case>{
+             {"by hand, then all safe while deleting", First::byHand, Second::cleanAllSafe, false},
+             {"by hand, then all safe before the rescan", First::byHand, Second::cleanAllSafe,
+              true},
+             {"by hand, then automatic while deleting", First::byHand, Second::automatic, false},
+             {"automatic, then all safe while deleting", First::automatic, Second::cleanAllSafe,
+              false},
+             {"automatic, then all safe before the rescan", First::automatic, Second::cleanAllSafe,
+              true}}) {
+        test::StoreHarness h;
+        h.catalog = {category("caches")};
+        h.contents["caches"] = {item("a", 100), item("b", 50)};
+        auto store = h.make();
+
+        QCoro::Task<> first;
+        if (c.first == First::byHand) {
+            first = store->clean(category("caches"), h.contents["caches"]);
+            if (c.deleted) h.user.run();
+        } else {
+            first = store->runAutomatic("test");
+            h.user.run(); // its scan
+            if (c.deleted) h.background.run();
+        }
+        ASSERT_EQ(h.cleans.size(), c.deleted ? 1u : 0u) << c.name;
+
+        QCoro::Task<> second =
+            c.second == Second::cleanAllSafe ? store->cleanAllSafe() : store->runAutomatic("test");
+        if (c.second == Second::automatic) h.user.run(1); // its scan still finds both items
+        h.runToTheEnd();
+        EXPECT_TRUE(first.isReady() && second.isReady()) << c.name;
+        EXPECT_EQ(h.cleans.size(), 1u) << c.name << ": cleaned once";
+        EXPECT_TRUE(store->state("caches")->items.empty()) << c.name;
+        EXPECT_FALSE(store->state("caches")->cleaning) << c.name;
+        std::vector<Record> records;
+        for (const auto& record : store->log())
+            records.emplace_back(record.title, record.detail);
+        std::sort(records.begin(), records.end());
+        std::vector<Record> expected = {c.first == First::byHand ? byHand : automatic,
+                                        c.second == Second::cleanAllSafe ? allSafeNothing
+                                                                         : automaticNothing};
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(records, expected) << c.name;
+    }
+}

@@ -141,6 +141,16 @@ StoreServices StoreHarness::services() {
     return s;
 }
 
+void StoreHarness::runToTheEnd() {
+    while (user.pending() + background.pending() > 0) {
+        if (user.pending()) {
+            user.run();
+        } else {
+            background.run();
+        }
+    }
+}
+
 std::unique_ptr<Store> StoreHarness::make() {
     auto store = std::make_unique<Store>(services());
     deliver();

@@ -94,6 +94,9 @@ class StoreHarness {
     FakeNotifier notifier;
 
     StoreServices services();
+    // Runs the queued jobs until none is left, the user pool's first: a job of the background
+    // pool runs only while the user pool has none.
+    void runToTheEnd();
     // A store over these services that has finished its first full scan (when it started one).
     std::unique_ptr<Store> make();
 };

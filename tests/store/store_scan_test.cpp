@@ -220,3 +220,57 @@ TEST(StoreScan, WorkThatEndsAfterTheStoreIsGoneIsDropped) {
     h.user.runAll(); // nobody to deliver to
     EXPECT_EQ(h.scans.size(), 5u);
 }
+
+// A full scan's slow walk of a category reads its items, the user cleans them meanwhile (by
+// hand, with Clean All Safe or by the automatic clean) and the rescan after the clean lists the
+// category empty. The walk's answer comes last: it must not list the removed items again, or the
+// next Clean All Safe records space it never freed.
+TEST(StoreScan, AMeasurementBegunBeforeACleanEndedNeverListsWhatTheCleanRemoved) {
+    using Start = std::function<QCoro::Task<>(Store&)>;
+    const std::vector<std::pair<const char*, Start>> roads = {
+        {"by hand",
+         [](Store& store) {
+             return store.clean(category("caches"), store.state("caches")->items);
+         }},
+        {"Clean All Safe", [](Store& store) { return store.cleanAllSafe(); }},
+        {"automatic", [](Store& store) { return store.runAutomatic("test"); }},
+    };
+    for (const auto& [road, start] : roads) {
+        test::StoreHarness h;
+        h.catalog = {category("caches")};
+        const std::vector<ScanItem> listed = {item("a", 100), item("b", 50)};
+        h.contents["caches"] = listed;
+        auto store = h.make();
+
+        auto pass = store->scanAll();
+        ASSERT_EQ(h.user.pending(), 1u) << road; // the walk of "caches", oldest in the queue
+        auto cleaning = start(*store);
+        // Everything but the walk runs: the clean and its rescan.
+        while (h.user.pending() > 1 || h.background.pending() > 0) {
+            if (h.background.pending()) {
+                h.background.run();
+            } else {
+                h.user.run(1);
+            }
+        }
+        ASSERT_TRUE(cleaning.isReady()) << road;
+        ASSERT_EQ(h.cleans.size(), 1u) << road;
+        EXPECT_TRUE(store->state("caches")->items.empty()) << road;
+        EXPECT_TRUE(store->state("caches")->scanning) << road << ": the walk is still out";
+
+        // The walk had read both items before the clean removed them.
+        h.contents["caches"] = listed;
+        h.user.run();
+        h.contents["caches"].clear();
+        h.user.runAll(); // the running snapshot ends the pass
+        EXPECT_TRUE(pass.isReady()) << road;
+        EXPECT_TRUE(store->state("caches")->items.empty()) << road;
+        EXPECT_FALSE(store->state("caches")->scanning) << road;
+        EXPECT_TRUE(store->scannedThisPass().contains("caches")) << road;
+
+        auto again = store->cleanAllSafe();
+        h.user.runAll();
+        EXPECT_EQ(h.cleans.size(), 1u) << road;
+        EXPECT_EQ(store->log()[0].detail, "Freed Zero KB. Free space went up by Zero KB.") << road;
+    }
+}
