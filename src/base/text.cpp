@@ -4,7 +4,9 @@
 #include <array>
 #include <cctype>
 #include <ctime>
+#include <locale.h>
 #include <random>
+#include <wctype.h>
 
 #include <fmt/format.h>
 
@@ -202,10 +204,62 @@ std::string formatLocal(Date date, const char* format) {
 std::string numericDate(Date date) { return formatLocal(date, "%x"); }
 std::string dateTime(Date date) { return formatLocal(date, "%x %X"); }
 
+namespace {
+char asciiLower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// glibc's own C.UTF-8, whose case mapping covers all of Unicode: the process sets no locale for
+// character types, and the user's could be any (or none). None when it cannot be made.
+locale_t unicodeLocale() {
+    static const locale_t locale = ::newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t{});
+    return locale;
+}
+
+void appendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+} // namespace
+
 std::string lowercased(std::string_view text) {
+    locale_t locale = unicodeLocale();
+    if (!locale) return asciiLowercased(text);
+    std::string out;
+    out.reserve(text.size());
+    while (!text.empty()) {
+        std::size_t n = validSequence(text);
+        if (n <= 1) {
+            out += n == 1 ? asciiLower(text[0]) : text[0]; // a byte of no character stays
+            text.remove_prefix(1);
+            continue;
+        }
+        auto byte = [&](std::size_t i) { return char32_t{static_cast<unsigned char>(text[i])}; };
+        char32_t c = byte(0) & (0x7F >> n);
+        for (std::size_t i = 1; i < n; ++i)
+            c = (c << 6) | (byte(i) & 0x3F);
+        appendUtf8(out, static_cast<char32_t>(::towlower_l(static_cast<wint_t>(c), locale)));
+        text.remove_prefix(n);
+    }
+    return out;
+}
+
+std::string asciiLowercased(std::string_view text) {
     std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    std::transform(out.begin(), out.end(), out.begin(), asciiLower);
     return out;
 }
 

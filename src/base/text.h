@@ -46,7 +46,13 @@ std::string relativeDate(Date date, Date now);
 std::string numericDate(Date date);
 std::string dateTime(Date date);
 
+// Every letter in lower case, in any script ("Éclair" → "éclair", "ÖDÖN" → "ödön"), one
+// character for one as Unicode maps them, whatever locale the process runs in; bytes that are not
+// valid UTF-8 stay as they are. For matching what a user typed against a name.
 std::string lowercased(std::string_view text);
+// Only A to Z lowered: for extensions, keys and names that are ASCII by definition, which no other
+// letter may come to match ("İ" lowers to "i").
+std::string asciiLowercased(std::string_view text);
 // Without leading and trailing spaces, tabs and line breaks.
 std::string trimmed(std::string_view text);
 bool startsWith(std::string_view text, std::string_view prefix);

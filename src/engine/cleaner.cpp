@@ -75,7 +75,8 @@ bool insidePhotoLibrary(const std::string& path) {
     while (start < path.size()) {
         std::size_t end = path.find('/', start);
         if (end == std::string::npos) end = path.size();
-        if (Text::endsWith(Text::lowercased(path.substr(start, end - start)), ".photoslibrary"))
+        if (Text::endsWith(Text::asciiLowercased(path.substr(start, end - start)),
+                           ".photoslibrary"))
             return true;
         start = end + 1;
     }

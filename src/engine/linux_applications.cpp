@@ -42,7 +42,8 @@ bool isPlainFile(const std::string& path) {
 bool hasAppImageExtension(std::string_view name) {
     constexpr std::string_view extension = ".appimage";
     return name.size() > extension.size() &&
-           Text::lowercased(std::string(name.substr(name.size() - extension.size()))) == extension;
+           Text::asciiLowercased(std::string(name.substr(name.size() - extension.size()))) ==
+               extension;
 }
 
 // The main group of the exported desktop entry of a Flatpak application.
@@ -132,7 +133,7 @@ std::string appImageName(std::string_view fileName) {
     for (std::size_t i = 1; i < stem.size(); ++i) {
         char c = stem[i];
         if (c != '-' && c != '_' && c != ' ' && c != '.') continue;
-        std::string rest = Text::lowercased(stem.substr(i + 1));
+        std::string rest = Text::asciiLowercased(stem.substr(i + 1));
         bool version =
             !rest.empty() &&
             (isDigit(rest.front()) || (rest.front() == 'v' && rest.size() > 1 && isDigit(rest[1])));

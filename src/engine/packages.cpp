@@ -11,7 +11,7 @@ bool isPackageName(std::string_view name) {
         ".app", ".photoslibrary", ".bundle", ".framework", ".plugin", ".xcarchive"};
     auto dot = name.rfind('.');
     if (dot == std::string_view::npos || dot == 0) return false;
-    std::string extension = Text::lowercased(name.substr(dot));
+    std::string extension = Text::asciiLowercased(name.substr(dot));
     for (auto e : extensions)
         if (extension == e) return true;
     return false;

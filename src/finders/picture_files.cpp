@@ -14,6 +14,7 @@
 #include <libheif/heif.h>
 #include <vips/vips.h>
 
+#include <jerror.h>      // needs jpeglib.h before it
 #include <vips/vector.h> // needs vips.h before it
 
 #include "base/unique_fd.h"
@@ -189,6 +190,7 @@ struct JpegDecoding {
     jpeg_decompress_struct info{};
     std::vector<unsigned char> row;
     std::vector<unsigned char> pixels;
+    bool reachedEnd = false;
 };
 
 // Decodes at 1/`shrink` of the size into `width` x `height` pixels: libjpeg rounds a scaled size
@@ -200,7 +202,17 @@ bool decodeJpeg(JpegDecoding& d, const std::vector<unsigned char>& file, int shr
     d.errors.error_exit = [](j_common_ptr info) {
         std::longjmp(reinterpret_cast<JpegDecoding*>(info->err)->failed, 1);
     };
-    d.errors.emit_message = [](j_common_ptr, int) {}; // damaged data is drawn as far as it goes
+    // Damaged data is drawn as far as it goes, but a file that ends before its picture does is
+    // not a picture: the missing rows would come out as a flat fill. Running into the end alone
+    // is no proof of that, since the decoder reads ahead and many files lack only their end
+    // marker; needing data after it is.
+    d.errors.emit_message = [](j_common_ptr info, int level) {
+        if (level >= 0) return;
+        auto* decoding = reinterpret_cast<JpegDecoding*>(info->err);
+        if (info->err->msg_code == JWRN_JPEG_EOF) decoding->reachedEnd = true;
+        if (info->err->msg_code == JWRN_HIT_MARKER && decoding->reachedEnd)
+            std::longjmp(decoding->failed, 1);
+    };
     if (setjmp(d.failed)) {
         jpeg_destroy_decompress(&d.info);
         return false;
@@ -338,31 +350,35 @@ std::optional<std::pair<int, int>> heifSize(int fd, std::int64_t size) {
 
 // The format's own loader over the source, at 1/`shrink` of the size where the format can decode
 // smaller (JPEG, WebP). Only the header is read until pixels are asked for, and then only in one
-// pass from top to bottom.
+// pass from top to bottom. A file that ends before its pixels do fails when they are drawn, rather
+// than drawing what is missing as a flat fill.
 Image openWith(VipsSource* source, Format format, int shrink = 1) {
     VipsImage* out = nullptr;
     auto access = VIPS_ACCESS_SEQUENTIAL;
+    auto failOn = VIPS_FAIL_ON_TRUNCATED;
     int status = -1;
     switch (format) {
     case Format::jpeg:
-        status = vips_jpegload_source(source, &out, "shrink", shrink, "access", access, nullptr);
+        status = vips_jpegload_source(source, &out, "shrink", shrink, "access", access, "fail_on",
+                                      failOn, nullptr);
         break;
     case Format::webp:
-        status =
-            vips_webpload_source(source, &out, "scale", 1.0 / shrink, "access", access, nullptr);
+        status = vips_webpload_source(source, &out, "scale", 1.0 / shrink, "access", access,
+                                      "fail_on", failOn, nullptr);
         break;
     case Format::png:
-        status = vips_pngload_source(source, &out, "access", access, nullptr);
+        status = vips_pngload_source(source, &out, "access", access, "fail_on", failOn, nullptr);
         break;
     case Format::gif:
-        status = vips_gifload_source(source, &out, "access", access, nullptr);
+        status = vips_gifload_source(source, &out, "access", access, "fail_on", failOn, nullptr);
         break;
     case Format::tiff:
-        status = vips_tiffload_source(source, &out, "access", access, nullptr);
+        status = vips_tiffload_source(source, &out, "access", access, "fail_on", failOn, nullptr);
         break;
     case Format::heif:
         // The whole image, never the small preview some cameras store beside it.
-        status = vips_heifload_source(source, &out, "thumbnail", FALSE, "access", access, nullptr);
+        status = vips_heifload_source(source, &out, "thumbnail", FALSE, "access", access, "fail_on",
+                                      failOn, nullptr);
         break;
     case Format::bmp:
         break; // decoded from memory, see load()

@@ -26,7 +26,7 @@ bool hasPictureExtension(std::string_view name) {
         "jpg", "jpeg", "png", "heic", "heif", "gif", "tiff", "tif", "bmp", "webp"};
     auto dot = name.rfind('.');
     if (dot == std::string_view::npos) return false;
-    std::string extension = Text::lowercased(name.substr(dot + 1));
+    std::string extension = Text::asciiLowercased(name.substr(dot + 1));
     return std::find(extensions.begin(), extensions.end(), extension) != extensions.end();
 }
 

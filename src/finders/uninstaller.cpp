@@ -407,7 +407,9 @@ std::vector<Candidate> linuxCandidates(const LinuxApplications::Application& app
     if (!reachesTheHomesFolders(application, roots)) return out;
     std::vector<std::string> names;
     if (usable(appName)) names.push_back(appName);
-    if (std::string lower = Text::lowercased(appName); lower != appName && usable(lower))
+    // Only A to Z are lowered in a name that folders are looked up by: lowering every letter
+    // could turn one application's name into another's ("İnkscape" into "inkscape").
+    if (std::string lower = Text::asciiLowercased(appName); lower != appName && usable(lower))
         names.push_back(lower);
     for (const auto& name : names)
         for (const auto& location : linuxByName)
@@ -507,7 +509,7 @@ bool insidePhotoLibrary(const std::string& path) {
     while (start < path.size()) {
         std::size_t end = path.find('/', start);
         if (end == std::string::npos) end = path.size();
-        if (Text::lowercased(path.substr(start, end - start)).ends_with(".photoslibrary"))
+        if (Text::asciiLowercased(path.substr(start, end - start)).ends_with(".photoslibrary"))
             return true;
         start = end + 1;
     }

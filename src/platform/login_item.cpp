@@ -48,7 +48,7 @@ Status status() {
     // Both ways the desktops know of switching an autostart entry off without removing it.
     auto is = [&](const char* key, const char* value) {
         auto it = keys.find(key);
-        return it != keys.end() && Text::lowercased(it->second) == value;
+        return it != keys.end() && Text::asciiLowercased(it->second) == value;
     };
     if (is("Hidden", "true") || is("X-GNOME-Autostart-enabled", "false"))
         return Status::notRegistered;

@@ -112,6 +112,40 @@ TEST(RelativeDate, NamedPhrasesWithWideUnits) {
     for (const auto& c : cases) EXPECT_EQ(Text::relativeDate(now + c.offset, now), c.text);
 }
 
+// The process leaves its locale for character types as C: the match must not depend on it.
+TEST(Lowercased, MatchesATermInANameWhateverTheLetterCase) {
+    struct Case {
+        const char* term;
+        const char* name;
+        bool matches;
+    } cases[] = {
+        {"éclair", "Éclair", true},
+        {"ÉCLAIR", "Éclair", true},
+        {"ÖDÖN", "Ödön", true},
+        {"ödön", "ÖDÖN Tools", true},
+        {"σοφία", "ΣΟΦΊΑ", true},
+        {"москва", "МОСКВА", true},
+        {"ATLAS", "Google Atlas", true},
+        {"eclair", "Éclair", false}, // an accent is part of the letter
+        {"atlas", "Zed", false},
+        // Bytes that are no character stay what they are, and do not hide the letters after them.
+        {"\xC3", "Caf\xC3", true},
+        {"qz", "\xC3QZ", true},
+        {"\xFF", "\xFE", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Text::contains(Text::lowercased(c.name), Text::lowercased(c.term)), c.matches)
+            << c.term << " in " << c.name;
+
+    // A broken sequence, an overlong form, a surrogate, a lone continuation byte, a cut sequence.
+    EXPECT_EQ(Text::lowercased("\xC3\x28\xC0\xAF\xED\xA0\x80\x80\xE2\x82"),
+              "\xC3\x28\xC0\xAF\xED\xA0\x80\x80\xE2\x82");
+    EXPECT_EQ(Text::lowercased("\xFFZ\xC3É\xC3"), "\xFFz\xC3é\xC3");
+    // Names looked up on disk lower only A to Z: "İ" would otherwise become "i".
+    EXPECT_EQ(Text::asciiLowercased("İNKSCAPE.AppImage"), "İnkscape.appimage");
+    EXPECT_EQ(Text::lowercased("İNKSCAPE"), "inkscape");
+}
+
 TEST(Trimmed, RemovesSpacesAndLineBreaksAtBothEnds) {
     EXPECT_EQ(Text::trimmed("\n  error: x \r\n"), "error: x");
     EXPECT_EQ(Text::trimmed(" \n "), "");

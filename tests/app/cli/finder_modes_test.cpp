@@ -7,8 +7,8 @@
 
 #include "app/cli/modes.h"
 #include "app/cli/output.h"
-#include "engine/catalog.h"
 #include "base/text.h"
+#include "engine/catalog.h"
 #include "support/fixture.h"
 #include "support/pictures.h"
 
@@ -90,13 +90,17 @@ TEST(PicturesMode, PrintsEachPictureSavedAgainAndCounts) {
         file.seekp(16);
         file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     }
+    // A photo whose download stopped half way.
+    std::string cut = home + "/Downloads/cut.jpg";
+    test::Picture::photo(2000, 1500, 14).save(cut, "[Q=95]");
+    fs::resize_file(cut, fs::file_size(cut) / 2);
     std::ostringstream out;
     EXPECT_EQ(Cli::picturesMode(out), 0);
     std::string expected =
         "\nkeep 2000\u00d71500   " + Text::pad(size(home + "/Pictures/harbour.png"), 10) +
         " ~/Pictures/harbour.png\n" + "     1200\u00d7900    " +
         Text::pad(size(home + "/Downloads/harbour.jpg"), 10) + " ~/Downloads/harbour.jpg\n" +
-        "\n4 pictures over 100 KB, 1 of them exact duplicates left to Duplicate Files, 1 "
+        "\n5 pictures over 100 KB, 1 of them exact duplicates left to Duplicate Files, 2 "
         "unreadable\n" +
         "1 pictures saved more than once, 1 repeats, " + size(home + "/Downloads/harbour.jpg") +
         " reclaimable\n";
@@ -136,6 +140,16 @@ TEST(PicturePairMode, SaysWhyTwoPicturesAreOrAreNotTheSame) {
     std::ostringstream unreadable;
     EXPECT_EQ(Cli::picturePairMode(dir + "/a.png", dir + "/notes.png", unreadable), 1);
     EXPECT_EQ(unreadable.str(), "could not read both pictures\n");
+
+    // Two different pictures whose files stop after their headers: nothing of either is there.
+    for (unsigned seed : {21u, 22u}) {
+        std::string path = dir + "/t" + std::to_string(seed) + ".png";
+        test::Picture::photo(640, 480, seed).save(path);
+        fs::resize_file(path, 100);
+    }
+    std::ostringstream headers;
+    EXPECT_EQ(Cli::picturePairMode(dir + "/t21.png", dir + "/t22.png", headers), 1);
+    EXPECT_EQ(headers.str(), "could not read both pictures\n");
 }
 
 TEST(ReportMode, OneLinePerCategoryInTableOrder) {

@@ -22,6 +22,7 @@ TEST(LeftoversMode, PrintsEachMatchingApplicationWithItsLeftoversAndKeptPlaces) 
     std::string atlas = home + "/Applications/Google Atlas.app";
     test::makeApp(atlas, "com.example.atlas", 80'000);
     test::makeApp(home + "/Applications/Zed.app", "com.example.zed");
+    test::makeApp(home + "/Applications/\u00c9clair.app", "com.example.eclair");
     test::makeApp(home + "/Applications/Notes.app", "com.apple.Notes");
     std::string container = home + "/Library/Containers/com.example.atlas";
     std::string preferences = home + "/Library/Preferences/com.example.atlas.plist";
@@ -55,9 +56,18 @@ TEST(LeftoversMode, PrintsEachMatchingApplicationWithItsLeftoversAndKeptPlaces) 
                   Text::byteCount(Scanner::allocatedSize(home + "/Applications/Notes.app")) +
                   ", leftovers Zero KB \u2014 SYSTEM, refused\n");
 
+    // Letters beyond A to Z match in either case too.
+    auto accented = run({"--leftovers", "éCLAIR"});
+    EXPECT_EQ(accented.status, 0);
+    EXPECT_EQ(accented.output,
+              "\n\u00c9clair \u2014 com.example.eclair \u2014 app " +
+                  Text::byteCount(Scanner::allocatedSize(home + "/Applications/\u00c9clair.app")) +
+                  ", leftovers Zero KB\n");
+
     auto every = run({"--leftovers"});
     EXPECT_EQ(every.status, 0);
-    for (const char* heading : {"\nGoogle Atlas \u2014", "\nNotes \u2014", "\nZed \u2014"})
+    for (const char* heading :
+         {"\nGoogle Atlas \u2014", "\nNotes \u2014", "\nZed \u2014", "\n\u00c9clair \u2014"})
         EXPECT_NE(every.output.find(heading), std::string::npos) << every.output;
 
     auto none = run({"--leftovers", "nothing-like-this"});
