@@ -8,6 +8,7 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
+#include "appearance/save_notice.h"
 #include "appearance/settings_pages.h"
 #include "appearance/settings_plan.h"
 #include "appearance/typography.h"
@@ -56,6 +57,9 @@ ScheduleSheet::ScheduleSheet(Store& store, Settings& settings,
     title->setFont(textFont(TextStyle::title2, QFont::Bold));
     column->addWidget(title);
 
+    saveNotice_ = new SaveNotice(settings_, this);
+    saveNotice_->setObjectName(QStringLiteral("sheetSaveNotice"));
+
     auto* form = new QFormLayout;
     column->addLayout(form);
     schedule_ = new QComboBox(this);
@@ -64,7 +68,8 @@ ScheduleSheet::ScheduleSheet(Store& store, Settings& settings,
         schedule_->addItem(qs(AutoClean::title(schedule)), qs(AutoClean::rawValue(schedule)));
     form->addRow(QStringLiteral("Clean automatically"), schedule_);
     connect(schedule_, &QComboBox::activated, this, [this](int index) {
-        AutoClean::setSchedule(AutoClean::allSchedules[std::size_t(index)], settings_);
+        saveNotice_->check(
+            AutoClean::setSchedule(AutoClean::allSchedules[std::size_t(index)], settings_));
     });
     time_ = new QTimeEdit(this);
     time_->setObjectName(QStringLiteral("sheetTime"));
@@ -73,8 +78,9 @@ ScheduleSheet::ScheduleSheet(Store& store, Settings& settings,
                          int(std::clamp<std::int64_t>(AutoClean::minute(settings_), 0, 59))));
     form->addRow(QStringLiteral("At"), time_);
     timeLabel_ = form->labelForField(time_);
-    connect(time_, &QTimeEdit::timeChanged, this,
-            [this](QTime time) { AutoClean::setTimeOfDay(time.hour(), time.minute(), settings_); });
+    connect(time_, &QTimeEdit::timeChanged, this, [this](QTime time) {
+        saveNotice_->check(AutoClean::setTimeOfDay(time.hour(), time.minute(), settings_));
+    });
     next_ = new QLabel(this);
     next_->setObjectName(QStringLiteral("sheetNextClean"));
     next_->setForegroundRole(QPalette::PlaceholderText);
@@ -83,13 +89,14 @@ ScheduleSheet::ScheduleSheet(Store& store, Settings& settings,
     onLowSpace_ = new QCheckBox(this);
     onLowSpace_->setObjectName(QStringLiteral("sheetOnLowSpace"));
     form->addRow(onLowSpace_);
-    connect(onLowSpace_, &QCheckBox::clicked, this,
-            [this](bool on) { settings_.set(AutoClean::Keys::onLowSpace, on); });
+    connect(onLowSpace_, &QCheckBox::clicked, this, [this](bool on) {
+        saveNotice_->check(settings_.set(AutoClean::Keys::onLowSpace, on));
+    });
     notify_ = new QCheckBox(QStringLiteral("Notify me afterwards"), this);
     notify_->setObjectName(QStringLiteral("sheetNotify"));
     form->addRow(notify_);
     connect(notify_, &QCheckBox::clicked, this,
-            [this](bool on) { settings_.set(AutoClean::Keys::notify, on); });
+            [this](bool on) { saveNotice_->check(settings_.set(AutoClean::Keys::notify, on)); });
 
     auto* header = new QLabel(QStringLiteral("What it may clean"), this);
     header->setFont(textFont(TextStyle::headline));
@@ -137,6 +144,7 @@ ScheduleSheet::ScheduleSheet(Store& store, Settings& settings,
     scroll->setWidget(list);
     dressScrollArea(scroll, skinOf(this));
     column->addWidget(scroll, 1);
+    column->addWidget(saveNotice_);
 
     auto* footer = new QHBoxLayout;
     auto* history = new QPushButton(QStringLiteral("History\u2026"), this);
@@ -185,7 +193,7 @@ void ScheduleSheet::changeEvent(QEvent* event) {
 }
 
 void ScheduleSheet::writeExcluded() {
-    AutoClean::setExcluded(excluded_, settings_);
+    saveNotice_->check(AutoClean::setExcluded(excluded_, settings_));
     refresh();
 }
 

@@ -1,8 +1,9 @@
 // The "Scheduled clean" sheet: the automatic clean's schedule, time and triggers, as in the
 // settings window, and the list of categories it may take, each with a switch that leaves it
 // out. Every control writes its setting at once; there is nothing to save, and closing the
-// sheet in any way keeps what was switched. Unlike the settings window it never arms the
-// automatic clean: the store's next check does that.
+// sheet in any way keeps what was switched. A change that could not be saved says so in one line
+// above the buttons. Unlike the settings window it never arms the automatic clean: the store's
+// next check does that.
 //
 // Open it with `open()` over the main window (window-modal, no loop of its own). The time and
 // the exclusions are read once when the sheet is made; the other controls follow the stored
@@ -24,6 +25,8 @@
 #include "store/store.h"
 
 namespace bramwick {
+
+class SaveNotice;
 
 class ScheduleSheet : public QDialog {
     Q_OBJECT
@@ -48,6 +51,8 @@ class ScheduleSheet : public QDialog {
     std::function<void(QWidget*)> openHistory_;
     std::set<std::string> excluded_;
     std::size_t token_ = 0;
+    // Made first: every control's write reports to it.
+    SaveNotice* saveNotice_ = nullptr;
 
     QComboBox* schedule_ = nullptr;
     QWidget* timeLabel_ = nullptr;

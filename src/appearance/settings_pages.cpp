@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "appearance/icons.h"
+#include "appearance/save_notice.h"
 #include "appearance/settings_plan.h"
 #include "appearance/typography.h"
 #include "appearance/window_dressing.h"
@@ -226,6 +227,9 @@ SettingsPages::SettingsPages(Store& store, Settings& settings, Hooks hooks, QWid
     setObjectName(QStringLiteral("settingsTabs"));
     setDocumentMode(true);
     login_ = std::make_unique<LoginItem>(hooks_.login);
+    saveNotice_ = new SaveNotice(settings_, this);
+    saveNotice_->setObjectName(QStringLiteral("settingsSaveNotice"));
+    connect(saveNotice_, &SaveNotice::shownChanged, this, &SettingsPages::pageChanged);
     QColor accent = palette().color(QPalette::Highlight);
     QWidget* pages[] = {generalPage(), cleaningPage(), appearancePage()};
     for (std::size_t i = 0; i < SettingsPlan::tabs.size(); ++i) {
@@ -237,6 +241,7 @@ SettingsPages::SettingsPages(Store& store, Settings& settings, Hooks hooks, QWid
     pageShown(currentIndex());
     connect(this, &QTabWidget::currentChanged, this, [this](int index) {
         if (index < 0) return;
+        // Only which tab the window reopens on: not a change worth a line when unsaved.
         settings_.set(SettingsPlan::Keys::tab, std::string(SettingsPlan::tabs[index].tag));
         pageShown(index);
     });
@@ -258,6 +263,11 @@ SettingsPages::~SettingsPages() {
 }
 
 void SettingsPages::pageShown(int index) {
+    // One line for the whole window, under the page shown: a change on any page may be the one
+    // left unsaved. It goes before the page's closing stretch.
+    if (auto* column = qobject_cast<QVBoxLayout*>(widget(index)->layout());
+        column && saveNotice_->parentWidget() != widget(index))
+        column->insertWidget(column->count() - 1, saveNotice_);
     // Only the page shown claims its height, so the window is as tall as that page.
     for (int i = 0; i < count(); ++i)
         widget(i)->setSizePolicy(QSizePolicy::Preferred,
@@ -298,7 +308,7 @@ QWidget* SettingsPages::generalPage() {
     dock->addWidget(settingsCaption(
         named("Without this, the Dock icon appears only while the %1 window is open."), page));
     connect(keepInDock_, &QCheckBox::clicked, this, [this](bool on) {
-        settings_.set(SettingsPlan::Keys::keepInDock, on);
+        saveNotice_->check(settings_.set(SettingsPlan::Keys::keepInDock, on));
         if (hooks_.keepInDockChanged) hooks_.keepInDockChanged();
     });
 
@@ -315,8 +325,9 @@ QWidget* SettingsPages::generalPage() {
         page));
     updates->addWidget(settingsCaption(
         QStringLiteral("Nothing is ever downloaded or installed without you saying yes."), page));
-    connect(updates_, &QCheckBox::clicked, this,
-            [this](bool on) { settings_.set(SettingsPlan::Keys::automaticUpdates, on); });
+    connect(updates_, &QCheckBox::clicked, this, [this](bool on) {
+        saveNotice_->check(settings_.set(SettingsPlan::Keys::automaticUpdates, on));
+    });
     column->addStretch(1);
     return page;
 }
@@ -341,11 +352,11 @@ QWidget* SettingsPages::cleaningPage() {
     form->addRow(QStringLiteral("Clean automatically"), schedule_);
     connect(schedule_, &QComboBox::activated, this, [this](int index) {
         auto chosen = AutoClean::allSchedules[std::size_t(index)];
-        AutoClean::setSchedule(chosen, settings_);
+        saveNotice_->check(AutoClean::setSchedule(chosen, settings_));
         if (chosen != AutoClean::Schedule::off)
             enableAutomaticClean();
         else
-            AutoClean::setEnabledAt(std::nullopt, settings_);
+            saveNotice_->check(AutoClean::setEnabledAt(std::nullopt, settings_));
     });
 
     time_ = new QTimeEdit(page);
@@ -355,8 +366,9 @@ QWidget* SettingsPages::cleaningPage() {
                          int(std::clamp<std::int64_t>(AutoClean::minute(settings_), 0, 59))));
     form->addRow(QStringLiteral("At"), time_);
     timeRow_ = form->labelForField(time_);
-    connect(time_, &QTimeEdit::timeChanged, this,
-            [this](QTime time) { AutoClean::setTimeOfDay(time.hour(), time.minute(), settings_); });
+    connect(time_, &QTimeEdit::timeChanged, this, [this](QTime time) {
+        saveNotice_->check(AutoClean::setTimeOfDay(time.hour(), time.minute(), settings_));
+    });
     next_ = new QLabel(page);
     next_->setObjectName(QStringLiteral("nextClean"));
     next_->setForegroundRole(QPalette::PlaceholderText);
@@ -379,12 +391,12 @@ QWidget* SettingsPages::cleaningPage() {
     lowSpace->addStretch(1);
     column->addLayout(lowSpace);
     connect(onLowSpace_, &QCheckBox::clicked, this, [this](bool on) {
-        settings_.set(AutoClean::Keys::onLowSpace, on);
+        saveNotice_->check(settings_.set(AutoClean::Keys::onLowSpace, on));
         if (on) enableAutomaticClean();
     });
     connect(lowSpaceGB_, &QSpinBox::valueChanged, this, [this](int gb) {
         if (settings_.integer(AutoClean::Keys::lowSpaceGB) != gb)
-            settings_.set(AutoClean::Keys::lowSpaceGB, gb);
+            saveNotice_->check(settings_.set(AutoClean::Keys::lowSpaceGB, gb));
     });
 
     auto* notes = group(column, 4);
@@ -407,7 +419,7 @@ QWidget* SettingsPages::cleaningPage() {
     notify_->setObjectName(QStringLiteral("cleanNotify"));
     column->addWidget(notify_);
     connect(notify_, &QCheckBox::clicked, this,
-            [this](bool on) { settings_.set(AutoClean::Keys::notify, on); });
+            [this](bool on) { saveNotice_->check(settings_.set(AutoClean::Keys::notify, on)); });
 
     auto* lastForm = new QFormLayout;
     column->addLayout(lastForm);
@@ -435,7 +447,8 @@ QWidget* SettingsPages::appearancePage() {
         cards_.push_back(card);
         row->addWidget(card, 1, Qt::AlignTop);
         connect(card, &SkinCard::clicked, this, [this, skin] {
-            settings_.set(SettingsPlan::Keys::skin, Skins::rawValue(skin).toStdString());
+            saveNotice_->check(
+                settings_.set(SettingsPlan::Keys::skin, Skins::rawValue(skin).toStdString()));
         });
     }
     cards->addLayout(row);
@@ -449,8 +462,9 @@ QWidget* SettingsPages::appearancePage() {
                        "bar under a row being cleaned. Never when Reduce Motion is on, and "
                        "Classic has none."),
         page));
-    connect(animate_, &QCheckBox::clicked, this,
-            [this](bool on) { settings_.set(SettingsPlan::Keys::animateScans, on); });
+    connect(animate_, &QCheckBox::clicked, this, [this](bool on) {
+        saveNotice_->check(settings_.set(SettingsPlan::Keys::animateScans, on));
+    });
     column->addStretch(1);
     return page;
 }
@@ -458,8 +472,8 @@ QWidget* SettingsPages::appearancePage() {
 void SettingsPages::enableAutomaticClean() {
     // Desktop notifications need no permission here, so there is nothing to ask for first.
     if (!AutoClean::enabledAt(settings_))
-        AutoClean::setEnabledAt(
-            std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now()), settings_);
+        saveNotice_->check(AutoClean::setEnabledAt(
+            std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now()), settings_));
     store_.startAutoCleanTimer();
 }
 

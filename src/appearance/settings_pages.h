@@ -6,7 +6,8 @@
 //
 // The General tab drives the "Open at Login" switch through `LoginItem`: the switch shows on
 // only while the login item is enabled, so a registration that fails or waits for approval
-// falls back to off and shows the reason under it.
+// falls back to off and shows the reason under it. A change that could not be saved says so in
+// one line under the page shown.
 //
 // `FolderAccessSection` is the self-contained list of suggested folders with a way to forget
 // each; the pages do not include it (nothing here asks for folder access).
@@ -32,6 +33,7 @@
 namespace bramwick {
 
 class FolderAccess;
+class SaveNotice;
 
 // The section header of every settings form: a symbol and a title in the accent colour.
 QWidget* settingsHeader(const QString& title, std::string_view symbol, QWidget* parent);
@@ -97,6 +99,8 @@ class SettingsPages : public QTabWidget {
     std::unique_ptr<LoginItem> login_;
     std::size_t settingsToken_ = 0;
     std::size_t loginToken_ = 0;
+    // Made first: every control's write reports to it.
+    SaveNotice* saveNotice_ = nullptr;
 
     QCheckBox* openAtLogin_ = nullptr;
     QLabel* loginMessage_ = nullptr;

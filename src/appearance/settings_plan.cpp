@@ -3,6 +3,7 @@
 #include <chrono>
 #include <ctime>
 
+#include "base/edition.h"
 #include "base/text.h"
 #include "engine/auto_clean.h"
 
@@ -87,6 +88,13 @@ std::vector<CleanupCategory> scheduleCandidates(const std::vector<CleanupCategor
             !category.neverAutomatic && !category.movedFrom && !category.customFolder)
             candidates.push_back(category);
     return candidates;
+}
+
+std::string unsavedChangeText(std::string_view reason) {
+    std::string said = Text::sentence(reason);
+    return (said.empty() ? std::string("Couldn't save this change.")
+                         : "Couldn't save this change: " + said) +
+           " It applies until " + Edition::displayName + " quits.";
 }
 
 } // namespace bramwick::SettingsPlan

@@ -1,7 +1,7 @@
 // What the settings window and the schedule sheet show, decided without a window: the tabs and
 // the tab a stored "settingsTab" opens on, which skin card is selected, which rows of the
 // automatic clean are shown or enabled, their texts, and which categories the automatic clean
-// may be told to leave alone.
+// may be told to leave alone, and what they say when a change could not be saved.
 #pragma once
 
 #include <array>
@@ -54,6 +54,11 @@ std::string nextCleanText(Date due);
 std::string lastAutoCleanText(std::int64_t freed, Date date, Date now);
 // "10 GB".
 std::string gigabytes(std::int64_t gb);
+
+// The line under the settings when a change could not be saved: "Couldn't save this change:
+// <reason>. It applies until Bramwick quits." The reason is the settings' own, ended as a
+// sentence.
+std::string unsavedChangeText(std::string_view reason);
 
 // The categories the schedule sheet lists with a switch, in their order: the safe catalog
 // categories deleted outright that are not only cleaned by hand, neither moved there by the

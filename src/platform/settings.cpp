@@ -47,7 +47,9 @@ FileText readSettingsFile(const std::string& path) {
 
 Settings::Settings(std::string file) : path_(std::move(file)) {}
 
-std::string Settings::standardPath() { return Edition::configHome() + "/bramwick/settings.json"; }
+std::string Settings::standardPath() {
+    return Edition::configHome() + "/bramwick/settings.json";
+}
 
 Settings& Settings::standard() {
     static Settings instance(standardPath());
@@ -132,7 +134,9 @@ std::optional<std::string> Settings::string(std::string_view key) const {
     return v->get<std::string>();
 }
 
-bool Settings::contains(std::string_view key) const { return value(key).has_value(); }
+bool Settings::contains(std::string_view key) const {
+    return value(key).has_value();
+}
 
 std::optional<std::string> Settings::set(const std::string& key, nlohmann::json value) {
     load();
@@ -170,6 +174,13 @@ std::optional<std::string> Settings::remove(const std::string& key) {
 }
 
 std::optional<std::string> Settings::save(const nlohmann::json& document) {
+    auto problem = writeFile(document);
+    std::unique_lock lock(mutex_);
+    unsaved_ = problem;
+    return problem;
+}
+
+std::optional<std::string> Settings::writeFile(const nlohmann::json& document) {
     std::string folder = path_.substr(0, path_.rfind('/'));
     if (auto problem = Files::makeFolders(folder)) return problem;
 
@@ -197,9 +208,11 @@ void Settings::notify(const std::string& key) {
     std::vector<Observer> observers;
     {
         std::lock_guard lock(observersMutex_);
-        for (auto& [token, observer] : observers_) observers.push_back(observer);
+        for (auto& [token, observer] : observers_)
+            observers.push_back(observer);
     }
-    for (auto& observer : observers) observer(key);
+    for (auto& observer : observers)
+        observer(key);
 }
 
 std::size_t Settings::subscribe(Observer observer) {
@@ -218,6 +231,11 @@ std::optional<std::string> Settings::loadProblem() const {
     load();
     std::shared_lock lock(mutex_);
     return loadProblem_;
+}
+
+std::optional<std::string> Settings::unsaved() const {
+    std::shared_lock lock(mutex_);
+    return unsaved_;
 }
 
 } // namespace bramwick

@@ -49,10 +49,15 @@ class Settings {
 
     // Why the file could not be read at load, if it could not.
     std::optional<std::string> loadProblem() const;
+    // Why the values in memory are not all in the file: the reason the last save failed, until
+    // a save succeeds. Every save writes all the values, so one that succeeds saves those kept
+    // only in memory by the failures before it.
+    std::optional<std::string> unsaved() const;
 
   private:
     void load() const;
     std::optional<std::string> save(const nlohmann::json& document);
+    std::optional<std::string> writeFile(const nlohmann::json& document);
     void notify(const std::string& key);
 
     std::string path_;
@@ -63,6 +68,7 @@ class Settings {
     // overwritten in place, and left exactly as it is by a run that only reads.
     mutable bool setAsideBeforeSave_ = false;
     mutable std::optional<std::string> loadProblem_;
+    std::optional<std::string> unsaved_;
     std::mutex writeMutex_;
 
     std::mutex observersMutex_;

@@ -1,6 +1,8 @@
 // The settings window's pages and the "Scheduled clean" sheet: what they decide, that each
 // control reads and writes its setting with its default, and that what one window writes shows
 // in the others at once.
+#include <filesystem>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -19,6 +21,7 @@
 #include "engine/auto_clean.h"
 #include "engine/folder_access.h"
 #include "store/store_harness.h"
+#include "support/fixture.h"
 
 namespace bramwick {
 namespace {
@@ -107,6 +110,22 @@ TEST(SettingsPlan, TheSheetListsWhatTheAutomaticCleanMayTake) {
     for (const auto& c : SettingsPlan::scheduleCandidates(all))
         ids.push_back(c.id);
     EXPECT_EQ(ids, (std::vector<std::string>{"npm", "logs"}));
+}
+
+TEST(SettingsPlan, AChangeThatCouldNotBeSavedSaysWhy) {
+    struct Case {
+        const char* reason;
+        const char* shown;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"cannot write /c/settings.json: No space left on device",
+              "Couldn't save this change: cannot write /c/settings.json: No space left on device. "
+              "It applies until Bramwick quits."},
+             {"/c/bramwick is not a folder.\n",
+              "Couldn't save this change: /c/bramwick is not a folder. It applies until Bramwick "
+              "quits."},
+             {" ", "Couldn't save this change. It applies until Bramwick quits."}})
+        EXPECT_EQ(SettingsPlan::unsavedChangeText(c.reason), c.shown) << c.reason;
 }
 
 struct Gui {
@@ -269,6 +288,67 @@ TEST(SettingsPages, ChoosingASkinRedressesTheOtherWindows) {
     EXPECT_EQ(skinOf(&other), Skin::hibernia);
     EXPECT_EQ(skinOf(pages), Skin::nightfall); // the pages are not a window of their own here
     standard.remove("skin");
+}
+
+TEST(SettingsPages, AChangeThatCouldNotBeSavedSaysSoUntilTheSettingsAreSaved) {
+    // Read while their folder was there, then a file in the folder's place: every save fails,
+    // whoever runs the test, until the file goes.
+    std::string folder = test::makeTemporaryFolder("unsaved");
+    Settings s(folder + "/bramwick/settings.json");
+    std::filesystem::create_directory(folder + "/bramwick");
+    EXPECT_FALSE(s.loadProblem());
+    std::filesystem::remove(folder + "/bramwick");
+    test::makeFile(folder + "/bramwick", 1);
+    Pages p;
+    SettingsPages* pages = p.make(s);
+    pages->show();
+    ScheduleSheet sheet(*p.store, s, {});
+    sheet.show();
+    auto* pageNotice = find<QLabel>(pages, "settingsSaveNotice");
+    auto* sheetNotice = find<QLabel>(&sheet, "sheetSaveNotice");
+    EXPECT_TRUE(pageNotice->isHidden());
+    EXPECT_TRUE(sheetNotice->isHidden());
+    int refits = 0;
+    QObject::connect(pages, &SettingsPages::pageChanged, [&] { ++refits; });
+
+    // "Off" again: its save fails, and then removing an arming that was never stored saves
+    // nothing at all, which must not take the line away.
+    emit find<QComboBox>(pages, "cleanSchedule")->activated(0);
+    settle();
+    EXPECT_FALSE(pageNotice->isHidden());
+    auto* low = find<QCheckBox>(pages, "cleanOnLowSpace");
+    low->click();
+    settle();
+    EXPECT_TRUE(low->isChecked()) << "it applies while the program runs";
+    EXPECT_TRUE(AutoClean::onLowSpace(s));
+    EXPECT_FALSE(pageNotice->isHidden());
+    EXPECT_TRUE(pageNotice->text().startsWith("Couldn't save this change: "));
+    EXPECT_TRUE(pageNotice->text().contains("is not a folder"));
+    EXPECT_TRUE(pageNotice->text().endsWith(". It applies until Bramwick quits."));
+    EXPECT_EQ(refits, 1) << "the window grows to show the line";
+    EXPECT_TRUE(sheetNotice->isHidden()) << "nothing was changed in the sheet";
+
+    // The line goes with the page shown; a tab switch that cannot be saved adds none.
+    pages->setCurrentIndex(2);
+    settle();
+    EXPECT_EQ(pageNotice->parentWidget(), pages->widget(2));
+    EXPECT_FALSE(pageNotice->isHidden());
+
+    find<QCheckBox>(&sheet, "sheetNotify")->click();
+    settle();
+    EXPECT_FALSE(sheetNotice->isHidden());
+    EXPECT_EQ(sheetNotice->text(), pageNotice->text());
+
+    // Once a change saves, the ones before it are in the file too: both lines go.
+    std::filesystem::remove(folder + "/bramwick");
+    find<QCheckBox>(pages, "animateScans")->click();
+    settle();
+    EXPECT_TRUE(pageNotice->isHidden());
+    EXPECT_TRUE(sheetNotice->isHidden());
+    Settings reread(s.path());
+    EXPECT_EQ(reread.boolean("autoCleanOnLowSpace"), true);
+    EXPECT_EQ(reread.boolean("autoCleanNotify"), false);
+    test::removeTree(folder);
 }
 
 TEST(SettingsPages, TheLoginSwitchFollowsWhatTheLoginItemsSay) {

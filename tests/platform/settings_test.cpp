@@ -50,7 +50,8 @@ TEST_F(SettingsTest, KeepsJsonTypesAcrossASave) {
     EXPECT_FALSE(again.boolean("unusedAppDays"));
     EXPECT_FALSE(again.remove("skin"));
     EXPECT_FALSE(Settings(file).contains("skin"));
-    EXPECT_EQ((fs::status(file).permissions() & fs::perms::all), fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ((fs::status(file).permissions() & fs::perms::all),
+              fs::perms::owner_read | fs::perms::owner_write);
 }
 
 TEST_F(SettingsTest, ACorruptFileIsLeftAloneByReadsAndSetAsideBeforeAWrite) {
@@ -128,6 +129,16 @@ TEST_F(SettingsTest, AFileInThePlaceOfTheFolderIsAClearError) {
     auto problem = s.set("a", 1);
     ASSERT_TRUE(problem);
     EXPECT_NE(problem->find("not a folder"), std::string::npos);
+    EXPECT_EQ(s.unsaved(), problem);
+    EXPECT_EQ(s.integer("a"), 1); // applies while the program runs
+    EXPECT_FALSE(s.remove("never-set"));
+    EXPECT_EQ(s.unsaved(), problem) << "nothing was saved";
+
+    // The next save that succeeds writes the value that could not be saved as well.
+    fs::remove(folder + "/bramwick");
+    EXPECT_FALSE(s.set("b", 2));
+    EXPECT_FALSE(s.unsaved());
+    EXPECT_EQ(Settings(file).integer("a"), 1);
 }
 
 TEST_F(SettingsTest, SomethingOtherThanAFileIsReportedWithoutWaitingOnIt) {

@@ -1,6 +1,9 @@
 // Shots of the settings window's three tabs and of the "Scheduled clean" sheet, over a store of
 // made-up figures (its settings live in a temporary folder; nothing on the disk is read).
+#include <QCheckBox>
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include "appearance/schedule_sheet.h"
@@ -35,7 +38,7 @@ CleanupCategory category(const std::string& id, const std::string& name) {
 // One store per shot, alive as long as the program (the shot's widget is).
 struct SettingsShotStore {
     QTemporaryDir folder;
-    Settings settings{folder.filePath("settings.json").toStdString()};
+    Settings settings{folder.filePath("bramwick/settings.json").toStdString()};
     std::map<std::string, std::vector<ScanItem>> contents;
     std::unique_ptr<Store> store;
 
@@ -96,8 +99,17 @@ struct SettingsShotStore {
     }
 };
 
-QWidget* settingsTab(Skin skin, const char* tag) {
-    auto* shots = new SettingsShotStore(skin);
+// From here on every save fails, as on a full disk: a file takes the place of the settings'
+// folder, which was read while it was there.
+void failSaves(SettingsShotStore& shots) {
+    QDir folder(shots.folder.path());
+    folder.rename(QStringLiteral("bramwick"), QStringLiteral("kept"));
+    QFile blocker(folder.filePath(QStringLiteral("bramwick")));
+    blocker.open(QIODevice::WriteOnly);
+}
+
+SettingsPages* settingsTab(Skin skin, const char* tag, SettingsShotStore* shots = nullptr) {
+    if (!shots) shots = new SettingsShotStore(skin);
     shots->settings.set("settingsTab", std::string(tag));
     SettingsPages::Hooks hooks;
     hooks.login.status = [] { return LoginItems::Status::requiresApproval; };
@@ -120,10 +132,33 @@ BRAMWICK_SHOT(settings_appearance, 460, 400) {
     return settingsTab(skin, "appearance");
 }
 
-BRAMWICK_SHOT(schedule_sheet, 480, 560) {
+BRAMWICK_SHOT(settings_unsaved, 460, 640) {
     auto* shots = new SettingsShotStore(skin);
+    auto* pages = settingsTab(skin, "cleaning", shots);
+    failSaves(*shots);
+    pages->findChild<QCheckBox*>(QStringLiteral("cleanOnLowSpace"))->click();
+    return pages;
+}
+
+namespace {
+
+ScheduleSheet* scheduleSheet(SettingsShotStore* shots, Skin skin) {
     auto* sheet = new ScheduleSheet(*shots->store, shots->settings, {});
     sheet->setWindowFlags(Qt::Widget);
     dressWindow(sheet, skin);
+    return sheet;
+}
+
+} // namespace
+
+BRAMWICK_SHOT(schedule_sheet, 480, 560) {
+    return scheduleSheet(new SettingsShotStore(skin), skin);
+}
+
+BRAMWICK_SHOT(schedule_sheet_unsaved, 480, 600) {
+    auto* shots = new SettingsShotStore(skin);
+    auto* sheet = scheduleSheet(shots, skin);
+    failSaves(*shots);
+    sheet->findChild<QCheckBox*>(QStringLiteral("sheetOnLowSpace"))->click();
     return sheet;
 }
