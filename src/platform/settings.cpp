@@ -191,13 +191,14 @@ std::optional<std::string> Settings::writeFile(const nlohmann::json& document) {
         localtime_r(&now, &tm);
         std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &tm);
         std::string aside = path_ + ".corrupt-" + stamp;
-        if (::rename(path_.c_str(), aside.c_str()) != 0 && errno != ENOENT) {
+        if (::rename(path_.c_str(), aside.c_str()) == 0) {
+            std::fprintf(stderr, "bramwick: the unreadable settings file was kept as %s\n",
+                         aside.c_str());
+        } else if (errno != ENOENT) {
             // Never write over a file we could not read.
             return fmt::format("could not set aside the unreadable settings file {}: {}", path_,
                                std::strerror(errno));
         }
-        std::fprintf(stderr, "bramwick: the unreadable settings file was kept as %s\n",
-                     aside.c_str());
         setAsideBeforeSave_ = false;
     }
     return Files::writeAtomically(
