@@ -51,6 +51,17 @@ bool usableBaseFolder(const std::string& value, const std::string& home) {
     for (const char* shared : {"/", "/tmp", "/var/tmp", "/dev/shm", "/run", "/var", "/usr", "/etc",
                                "/opt", "/srv", "/mnt", "/media", "/home", "/root"})
         if (folder == shared) return false;
+    // The system's own trees, at any depth: /var/cache is the package manager's, not a cache of
+    // the user's.
+    for (std::string_view tree :
+         {"/usr",       "/etc",     "/boot",      "/proc",     "/sys",
+          "/dev",       "/run",     "/bin",       "/sbin",     "/lib",
+          "/lib32",     "/lib64",   "/libx32",    "/snap",     "/var/lib",
+          "/var/cache", "/var/log", "/var/spool", "/var/mail", "/var/backups",
+          "/var/opt",   "/var/run", "/var/lock",  "/var/db",   "/var/local"})
+        if (folder.starts_with(tree) &&
+            (folder.size() == tree.size() || folder[tree.size()] == '/'))
+            return false;
     return folder != Paths::withoutTrailingSlash(home) && !home.starts_with(folder + "/");
 }
 

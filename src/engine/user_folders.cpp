@@ -51,10 +51,9 @@ std::map<std::string, std::string> parse(std::string_view text, const std::strin
         else
             continue;
         path = Paths::standardised(path);
-        // The home, a folder above it, or a name a pattern would read as more than one folder
-        // ("*"): none stands for one of the user's folders.
-        if (path == "/" || path == ownHome || ownHome.starts_with(path + "/") ||
-            path.find('*') != std::string::npos)
+        // The home, a folder above it or one of the system's, or a name a pattern would read as
+        // more than one folder ("*"): none stands for one of the user's folders.
+        if (!Edition::usableBaseFolder(path, ownHome) || path.find('*') != std::string::npos)
             continue;
         folders[std::string(key.substr(4, key.size() - 8))] = path;
     }

@@ -114,11 +114,25 @@ std::optional<std::string> resolvedUpTo(const std::string& path, std::size_t sta
     return *top + path.substr(cut);
 }
 
+const std::string& physicalHome() {
+    static const std::string value = Paths::resolved(Edition::home()).value_or(Edition::home());
+    return value;
+}
+
+// Whether a folder a link leads to (resolved) can stand for one of the user's own: the user's,
+// and neither the home, above it, a folder the whole system shares nor one of the system's.
+// ~/.cache linked to the home, to /tmp or to /var/cache would otherwise make a cache category
+// list, and a clean empty, all that is there.
+bool ownFolder(const std::string& target) {
+    struct stat st {};
+    return Edition::usableBaseFolder(target, Edition::home()) &&
+           Edition::usableBaseFolder(target, physicalHome()) && ::stat(target.c_str(), &st) == 0 &&
+           st.st_uid == ::geteuid();
+}
+
 // Whether each link among the first `levels` names after the first `start` characters of `path`
-// leads to a folder that can stand for one of the user's own: ~/.cache linked to the home, to
-// "/" or to /tmp would make a cache category list, and a clean empty, all that is there.
-bool linksLeadToOwnFolders(const std::string& path, std::size_t start, int levels,
-                           const std::string& home, const std::string& physicalHome) {
+// leads to one of the user's own folders.
+bool linksLeadToOwnFolders(const std::string& path, std::size_t start, int levels) {
     std::size_t cut = start;
     for (int level = 0; level < levels && cut != std::string::npos; ++level) {
         cut = path.find('/', cut + 1);
@@ -126,9 +140,7 @@ bool linksLeadToOwnFolders(const std::string& path, std::size_t start, int level
         struct stat st {};
         if (::lstat(prefix.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) continue;
         auto target = Paths::resolved(prefix);
-        if (target && (!Edition::usableBaseFolder(*target, home) ||
-                       !Edition::usableBaseFolder(*target, physicalHome)))
-            return false;
+        if (target && !ownFolder(*target)) return false;
     }
     return true;
 }
@@ -137,16 +149,15 @@ bool linksLeadToOwnFolders(const std::string& path, std::size_t start, int level
 
 std::optional<std::string> followedFolder(const std::string& path) {
     const std::string& home = Edition::home();
-    static const std::string physicalHome = Paths::resolved(home).value_or(home);
-    for (const std::string* base : {&home, &physicalHome})
+    for (const std::string* base : {&home, &physicalHome()})
         if (path.starts_with(*base + "/")) {
-            if (!linksLeadToOwnFolders(path, base->size(), 3, home, physicalHome)) {
+            if (!linksLeadToOwnFolders(path, base->size(), 3)) {
                 errno = ELOOP;
                 return std::nullopt;
             }
             return resolvedUpTo(path, base->size(), 3);
         }
-    if (path == home || path == physicalHome) return Paths::resolved(path);
+    if (path == home || path == physicalHome()) return Paths::resolved(path);
     return resolvedUpTo(path, 0, 2);
 }
 
@@ -156,8 +167,12 @@ bool reachedWithoutDeepLinks(const std::string& folder) {
 }
 
 std::string walkableFolder(const std::string& folder) {
-    if (reachedWithoutDeepLinks(folder)) return folder;
-    return Paths::resolved(folder).value_or(folder);
+    auto followed = followedFolder(folder);
+    if (!followed && errno == ELOOP) return {}; // a top link to what is not the user's own
+    auto resolved = Paths::resolved(folder);
+    if (!followed || !resolved || followed == resolved) return folder;
+    // A deep link: walked where it leads, when that is one of the user's own folders.
+    return ownFolder(*resolved) ? *resolved : std::string();
 }
 
 std::variant<HeldItem, int> hold(const std::string& rawPath) {

@@ -64,7 +64,8 @@ bool reachedWithoutDeepLinks(const std::string& folder);
 
 // A folder the user chose to walk (a root of Large Files or of the finders), spelled so that
 // what is found in it can be held: as given, unless a link deeper than followedFolder follows
-// leads there, then where it leads.
+// leads there, then where it leads. Empty, so not walked, when a link on the way leads to what
+// is not one of the user's own folders (the home, above it, the system's).
 std::string walkableFolder(const std::string& folder);
 
 // Holds the entry at `path` (absolute). The folder above it is found with followedFolder,

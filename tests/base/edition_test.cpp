@@ -23,6 +23,11 @@ TEST(Edition, AnXdgBaseFolderIsTheUsersOwnOrNone) {
         {"/dev/shm", "/home/ana", false},
         {"/", "/home/ana", false},
         {"/srv/homes", "/srv/homes/ana", false}, // above the home
+        {"/var/cache", "/home/ana", false},      // the system's own, at any depth
+        {"/var/lib/apt", "/home/ana", false},
+        {"/usr/share", "/home/ana", false},
+        {"/libfoo", "/home/ana", true}, // only whole names of the system's trees
+        {"/var/home/ana/.cache", "/var/home/ana", true},
     };
     for (const auto& c : cases)
         EXPECT_EQ(Edition::usableBaseFolder(c.value, c.home), c.usable) << c.value;

@@ -106,6 +106,8 @@ TEST(UserFolders, ReadsTheDesktopsOwnFolderNames) {
                        "XDG_PUBLICSHARE_DIR=\"/\"\n"      // the root
                        "XDG_ABOVE_DIR=\"$HOME/..\"\n"     // a folder above the home
                        "XDG_STARRED_DIR=\"$HOME/dl*\"\n"  // would read as a pattern
+                       "XDG_SYSTEM_DIR=\"/var/lib\"\n"    // the system's own
+                       "XDG_SHARED_DIR=\"/tmp\"\n"        // everyone's
                        "XDG_DOCUMENTS_DIR=\"$HOME/My \\\"Docs\\\"\"\n"
                        "XDG_BROKEN_DIR=\"$HOME/unclosed\n"
                        "OTHER=\"$HOME/x\"\n";
