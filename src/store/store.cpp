@@ -274,7 +274,8 @@ QCoro::Task<> Store::scan(CleanupCategory category) {
     ++work_[id].scansOut;
     stateFor(id).scanning = true;
     publishState(id);
-    // A failed measure keeps what the category listed before; the report says why. Another scan
+    // A failed measure keeps what the category listed before, unless a clean has ended since;
+    // the report says why. Another scan
     // of the category still out keeps it scanning.
     auto scanning = clearOnExit([this, id] {
         CategoryWork& work = work_[id];
@@ -290,6 +291,10 @@ QCoro::Task<> Store::scan(CleanupCategory category) {
     } catch (const StoreWork::Closed&) {
         throw;
     } catch (...) {
+        // What was listed before a clean ended may hold what it removed: nothing stays listed,
+        // so no total counts it and no clean takes it, until a scan succeeds.
+        if (const CategoryWork& work = work_[id]; work.listedAt != work.changes)
+            stateFor(id).items.clear();
         reportFailure(category.name);
         co_return;
     }

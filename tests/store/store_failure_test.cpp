@@ -109,3 +109,38 @@ TEST(StoreFailure, UnreadableSettingsAreReportedAtStartAndTheFileIsLeftAlone) {
     test::StoreHarness fine;
     EXPECT_FALSE(fine.make()->report());
 }
+
+// A rescan after a clean that fails leaves nothing listed: what was listed before may be gone,
+// and the Safe figure and Clean All Safe would count it. A plain rescan that fails keeps it.
+TEST(StoreFailure, AFailedRescanAfterACleanListsNothingOfWhatWasThere) {
+    test::StoreHarness h;
+    h.catalog = {category("caches")};
+    h.contents["caches"] = {item("a", 10), item("b", 20)};
+    h.access = false;
+    bool fails = false;
+    StoreServices services = h.services();
+    auto measure = services.items;
+    services.items = [&](const CleanupCategory& c) {
+        if (fails) throw std::runtime_error("disk on fire");
+        return measure(c);
+    };
+    Store store(services);
+    auto listed = store.scan(category("caches"));
+    h.user.runAll();
+    ASSERT_EQ(store.safeTotal(), 30);
+
+    fails = true;
+    auto plain = store.scan(category("caches"));
+    h.user.runAll();
+    EXPECT_EQ(store.state("caches")->items.size(), 2u) << "nothing has changed since";
+
+    auto cleaning = store.clean(category("caches"), {item("a", 10)});
+    h.user.runAll();
+    h.background.runAll();
+    h.user.runAll();
+    ASSERT_TRUE(cleaning.isReady());
+    EXPECT_TRUE(store.state("caches")->items.empty());
+    EXPECT_EQ(store.safeTotal(), 0);
+    ASSERT_TRUE(store.report());
+    EXPECT_EQ(store.report()->title, "Category caches") << "the clean's own report follows";
+}
