@@ -1,5 +1,7 @@
 #include "mainwindow/level_filter_bar.h"
 
+#include <algorithm>
+
 #include <QPainter>
 #include <QPainterPath>
 
@@ -10,9 +12,8 @@ namespace bramwick {
 
 namespace {
 
-constexpr int glow = 8;     // room kept around the capsule for its shadow and outline
-constexpr int spacing = 8;  // between chips
-constexpr int padding = 20; // left and right of the bar
+constexpr int glow = FilterChip::glow;
+constexpr int verticalPadding = 8;
 
 QString q(const std::string& text) {
     return QString::fromStdString(text);
@@ -64,16 +65,15 @@ QString FilterChip::countText(bool withTotal) const {
     return q(ListPlan::chipCount(shown));
 }
 
-int FilterChip::widthFor(bool withTotal) const {
+int FilterChip::capsuleWidth(bool withTotal) const {
     const int marker = 14;
-    return glow * 2 + 12 + marker + 6 +
-           QFontMetrics(titleFont()).horizontalAdvance(q(chip_.title)) + 6 +
+    return 12 + marker + 6 + QFontMetrics(titleFont()).horizontalAdvance(q(chip_.title)) + 6 +
            QFontMetrics(countFont()).horizontalAdvance(countText(withTotal)) + 12;
 }
 
 QSize FilterChip::sizeHint() const {
     const int height = std::max(QFontMetrics(titleFont()).height(), 14) + 12;
-    return {widthFor(chip_.showsTotal), height + glow * 2};
+    return {capsuleWidth(chip_.showsTotal) + glow * 2, height + glow * 2};
 }
 
 bool FilterChip::outlined() const {
@@ -162,19 +162,15 @@ LevelFilterBar::LevelFilterBar(Store& store, QWidget* parent)
     : QWidget(parent), store_(store), hover_(this) {
     setObjectName("level-filter-bar");
     setAccessibleName("Level filter");
-    auto* line = new QHBoxLayout(this);
-    line->setContentsMargins(padding - glow, 8 - glow, padding - glow, 8 - glow);
-    line->setSpacing(spacing - 2 * glow);
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     for (int i = 0; i < 5; ++i) {
         auto* chip = new FilterChip(store_, hover_, this);
-        line->addWidget(chip);
         chips_.push_back(chip);
         connect(chip, &QAbstractButton::clicked, this, [this, chip] {
             // Choosing the selected chip again changes nothing.
             if (!chip->chip().selected) emit chosen(q(chip->chip().value));
         });
     }
-    line->addStretch(1);
 }
 
 void LevelFilterBar::show(const std::vector<CleanupCategory>& categories,
@@ -187,23 +183,54 @@ void LevelFilterBar::show(const std::vector<CleanupCategory>& categories,
 
 void LevelFilterBar::place() {
     if (plan_.empty()) return;
-    // The wide form when every chip fits with its total, else the narrow one.
-    int wideWidth = 2 * padding + spacing * int(plan_.size() - 1);
-    for (std::size_t i = 0; i < plan_.size() && i < chips_.size(); ++i) {
+    const std::size_t count = std::min(plan_.size(), chips_.size());
+    std::vector<int> withTotals;
+    for (std::size_t i = 0; i < count; ++i) {
         chips_[i]->show(plan_[i], look_);
-        wideWidth += chips_[i]->widthFor(true) - 2 * glow;
+        withTotals.push_back(chips_[i]->capsuleWidth(true));
     }
-    wide_ = wideWidth <= width();
-    for (std::size_t i = 0; i < plan_.size() && i < chips_.size(); ++i) {
+    wide_ = ListPlan::chipTotalsFit(withTotals, width());
+    if (const QSize least = minimumSizeHint(); least != leastSize_) {
+        leastSize_ = least;
+        updateGeometry();
+    }
+    int x = ListPlan::chipBarPadding;
+    for (std::size_t i = 0; i < count; ++i) {
         ListPlan::Chip chip = plan_[i];
         chip.showsTotal = wide_ && chip.level.has_value();
         chips_[i]->show(chip, look_);
+        const int capsule = chips_[i]->capsuleWidth(chip.showsTotal);
+        chips_[i]->setGeometry(x - glow, verticalPadding - glow, capsule + 2 * glow,
+                               chips_[i]->sizeHint().height());
+        x += capsule + ListPlan::chipSpacing;
     }
+}
+
+int LevelFilterBar::barHeight() const {
+    return chips_.front()->sizeHint().height() - 2 * glow + 2 * verticalPadding;
+}
+
+QSize LevelFilterBar::sizeHint() const {
+    return minimumSizeHint();
+}
+
+QSize LevelFilterBar::minimumSizeHint() const {
+    // The bar without totals; wider, it shows them when they fit.
+    std::vector<int> narrow;
+    for (auto* chip : chips_)
+        narrow.push_back(chip->capsuleWidth(false));
+    return {ListPlan::chipRowWidth(narrow), barHeight()};
 }
 
 void LevelFilterBar::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     place();
+}
+
+void LevelFilterBar::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    // The chips' widths follow the application's font.
+    if (event->type() == QEvent::FontChange) place();
 }
 
 FilterChip* LevelFilterBar::chip(const QString& objectName) const {

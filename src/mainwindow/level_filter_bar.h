@@ -7,7 +7,6 @@
 #include <vector>
 
 #include <QAbstractButton>
-#include <QHBoxLayout>
 #include <QWidget>
 
 #include "mainwindow/list_plan.h"
@@ -24,8 +23,10 @@ class FilterChip : public QAbstractButton {
     const ListPlan::Chip& chip() const { return chip_; }
     bool outlined() const;
     QSize sizeHint() const override;
-    // The width this chip would take showing its total, or not.
-    int widthFor(bool withTotal) const;
+    // The width of the capsule showing its total, or not; the widget is wider by its glow.
+    int capsuleWidth(bool withTotal) const;
+    // Room kept around the capsule, on every side, for its shadow and drop outline.
+    static constexpr int glow = 8;
 
   protected:
     bool event(QEvent* event) override;
@@ -55,6 +56,8 @@ class LevelFilterBar : public QWidget {
     const std::vector<FilterChip*>& chips() const { return chips_; }
     // Whether the chips show their totals (the wide form fits).
     bool showsTotals() const { return wide_; }
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
 
   signals:
     // A chip was chosen: the empty string for All, else a level's raw value.
@@ -62,9 +65,13 @@ class LevelFilterBar : public QWidget {
 
   protected:
     void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
   private:
+    // Chooses the form for the bar's width and puts the chips in place. The chips are placed by
+    // hand: their glow margins overlap, which a layout's spacing cannot express.
     void place();
+    int barHeight() const;
 
     Store& store_;
     DropHover hover_;
@@ -72,6 +79,7 @@ class LevelFilterBar : public QWidget {
     std::vector<ListPlan::Chip> plan_;
     ListLook::Look look_ = Skin::nightfall;
     bool wide_ = true;
+    QSize leastSize_;
 };
 
 } // namespace bramwick

@@ -378,6 +378,17 @@ std::string chipCount(const Chip& chip) {
     return text;
 }
 
+int chipRowWidth(const std::vector<int>& chipWidths) {
+    int width = 2 * chipBarPadding;
+    for (std::size_t i = 0; i < chipWidths.size(); ++i)
+        width += chipWidths[i] + (i == 0 ? 0 : chipSpacing);
+    return width;
+}
+
+bool chipTotalsFit(const std::vector<int>& widthsWithTotals, int barWidth) {
+    return chipRowWidth(widthsWithTotals) <= barWidth;
+}
+
 std::optional<std::string> dragPayload(const CleanupCategory& category) {
     if (category.action.kind == CleanAction::Kind::reviewOnly) return std::nullopt;
     return category.id;

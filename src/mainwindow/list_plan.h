@@ -194,6 +194,13 @@ std::vector<Chip> chips(const std::vector<CleanupCategory>& categories, const St
                         const std::string& selection, bool withTotals);
 // "3" or "3 · 1.2 GB".
 std::string chipCount(const Chip& chip);
+// The bar's chips stand this far apart, this far in from its sides.
+inline constexpr int chipSpacing = 8;
+inline constexpr int chipBarPadding = 20;
+// The width of a bar of chips this wide (their capsules), padding included.
+int chipRowWidth(const std::vector<int>& chipWidths);
+// The bar shows the totals when its chips with totals fit the width it has.
+bool chipTotalsFit(const std::vector<int>& widthsWithTotals, int barWidth);
 
 // Dragging and dropping categories.
 // What a drag of the category carries: its id, or none when it cannot be dragged (review-only).

@@ -310,6 +310,25 @@ TEST(ListPlan, MoveMenus) {
     EXPECT_TRUE(moveMenu(make("p", Risk::safe, CleanAction::Kind::reviewOnly)).empty());
 }
 
+TEST(ListPlan, TheBarShowsTotalsWhenItsChipsWithTotalsFit) {
+    // Five chips: 20 in from each side, 8 apart.
+    const std::vector<int> widths{77, 210, 170, 230, 180};
+    const int row = 40 + 867 + 4 * 8;
+    struct Case {
+        std::vector<int> widths;
+        int barWidth;
+        bool fits;
+    } cases[] = {
+        {widths, row, true},  {widths, row - 1, false}, // one pixel short: the bar without totals
+        {widths, 2000, true}, {widths, 0, false},       {{100}, 140, true}, // one chip: no spacing
+        {{100}, 139, false},  {{}, 40, true},
+    };
+    EXPECT_EQ(chipRowWidth(widths), row);
+    for (const auto& c : cases)
+        EXPECT_EQ(chipTotalsFit(c.widths, c.barWidth), c.fits)
+            << c.widths.size() << " chips in " << c.barWidth;
+}
+
 TEST(ListPlan, ChipsCountWhatHoldsBytes) {
     Fixture f;
     auto made = chips(f.categories, f.states, "Yellow Warning", true);

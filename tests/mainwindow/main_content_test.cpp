@@ -178,7 +178,9 @@ TEST(MainContent, TheFirstBuildMakesAFewRowsATurnAndEndsInThePlansOrder) {
     test::StoreHarness harness;
     const int count = int(MainContent::rowsPerTurn) * 2 + 3;
     for (int i = 0; i < count; ++i) {
-        auto c = category("c" + std::to_string(i));
+        std::string id = "c";
+        id += std::to_string(i); // not "c" + …: GCC 12 warns of an overlap that is not there
+        auto c = category(id);
         c.symbol = "folder";
         harness.contents[c.id] = {item("x", (i + 1) * 1000)};
         harness.catalog.push_back(c);
@@ -301,6 +303,55 @@ TEST(MainContent, DroppingOnAFilterChip) {
         EXPECT_FALSE(other->outlined());
     }
     EXPECT_EQ(w.stored("caches").level(), Level::safe);
+}
+
+TEST(MainContent, TheFilterBarShowsTotalsOnlyWhenTheyFitAndKeepsItsChipsInside) {
+    Window w;
+    LevelFilterBar bar(*w.store);
+    ListPlan::States states = w.store->states();
+    auto show = [&] { bar.show(w.store->categories(), states, "", Skin::nightfall); };
+    auto resize = [&](int width) { bar.resize(width, bar.sizeHint().height()); };
+    auto needed = [&] {
+        std::vector<int> widths;
+        for (const auto* chip : bar.chips())
+            widths.push_back(chip->capsuleWidth(true));
+        return ListPlan::chipRowWidth(widths);
+    };
+    // The capsules: 20 in from the left, 8 apart, the last one 20 or more in from the right.
+    auto expectInside = [&](int width) {
+        const int glow = FilterChip::glow;
+        int left = ListPlan::chipBarPadding;
+        for (const auto* chip : bar.chips()) {
+            const QRect capsule = chip->geometry().adjusted(glow, glow, -glow, -glow);
+            EXPECT_EQ(capsule.left(), left) << chip->objectName().toStdString() << " at " << width;
+            left = capsule.left() + capsule.width() + ListPlan::chipSpacing;
+        }
+        EXPECT_LE(left - ListPlan::chipSpacing, width - ListPlan::chipBarPadding) << width;
+    };
+
+    show();
+    bar.setVisible(true);
+    resize(1000);
+    const int wide = needed();
+    // Narrowed and widened again, across the edge and back.
+    for (int width : {wide, wide - 1, wide + 150, wide - 1, wide}) {
+        resize(width);
+        const bool fits = width >= wide;
+        EXPECT_EQ(bar.showsTotals(), fits) << width;
+        for (const auto* chip : bar.chips())
+            EXPECT_EQ(chip->chip().showsTotal, fits && chip->chip().level.has_value());
+        expectInside(width);
+    }
+
+    // A scan finds more: the wider totals no longer fit the same width.
+    states["photos"].items = {item("p", 123'456'789'012)};
+    states["photos"].total = 123'456'789'012;
+    show();
+    EXPECT_GT(needed(), wide);
+    EXPECT_FALSE(bar.showsTotals());
+    expectInside(wide);
+    // The bar asks for no more than its chips without totals take.
+    EXPECT_LT(bar.minimumSizeHint().width(), wide);
 }
 
 TEST(MainContent, MoveToAndMoveBack) {
