@@ -4,8 +4,8 @@
 #include <QApplication>
 #include <QPainter>
 #include <QRadialGradient>
-#include <QScrollArea>
 #include <QResizeEvent>
+#include <QScrollArea>
 #include <QThread>
 
 #include "appearance/paint_kit.h"
@@ -29,6 +29,12 @@ Skin skinOf(const QWidget* widget) {
 void setSkin(QWidget* root, Skin skin) {
     if (!root) return;
     root->setProperty(skinProperty, static_cast<int>(skin));
+    announceSkin(root);
+}
+
+void announceSkin(QWidget* root) {
+    if (!root) return;
+    const Skin skin = skinOf(root);
     if (auto* area = qobject_cast<QAbstractScrollArea*>(root)) dressScrollArea(area, skin);
     for (auto* area : root->findChildren<QAbstractScrollArea*>())
         dressScrollArea(area, skin);

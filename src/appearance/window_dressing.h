@@ -23,7 +23,8 @@
 //     layout->addWidget(new SkinTile(...)); // cards, rows, buttons, rings below it
 //
 // Widgets added after the window was dressed read the skin as they paint; a scroll area added
-// later should be passed to `dressScrollArea(area, skinOf(area))` once.
+// later should be passed to `dressScrollArea(area, skinOf(area))` once, and a block built without
+// a parent and put into the window afterwards to `announceSkin(block)`.
 #pragma once
 
 #include <optional>
@@ -47,6 +48,10 @@ Skin skinOf(const QWidget* widget);
 // card's shadow margins) can adjust.
 void setSkin(QWidget* root, Skin skin);
 QEvent::Type skinChangeEvent();
+// Tells `root` and everything below it that they may be in another skin now, as `setSkin` does,
+// without dressing anything itself: for widgets built outside a window (measured in the fallback
+// skin) and then put into a dressed one, which otherwise keep the sizes they took outside.
+void announceSkin(QWidget* root);
 // Dresses a top-level window once: its palette for the skin's scheme (classic: the desktop's),
 // then `setSkin`. For windows that do not follow the stored setting (previews, screenshots).
 void dressWindow(QWidget* window, Skin skin);

@@ -210,8 +210,9 @@ std::unique_ptr<MainWindowFrame> makeMainWindow(Store& store, Settings& settings
                                                 MainWindowFrame::Hooks hooks,
                                                 WindowTop::SheetSources sources) {
     auto window = std::make_unique<MainWindowFrame>(store, std::move(hooks));
-    auto* top = new WindowTop(store, settings, window.get(), std::move(sources));
-    auto* content = new MainContent(store, settings);
+    // Made inside the window, so that they take their sizes in its skin from the start.
+    auto* top = new WindowTop(store, settings, window.get(), std::move(sources), window.get());
+    auto* content = new MainContent(store, settings, {}, window.get());
     window->setTop(top);
     window->setContent(content);
     top->attachList(*content);

@@ -63,6 +63,8 @@ void MainWindowFrame::setContent(QWidget* content) {
     column->replaceWidget(content_, content);
     delete content_;
     content_ = content;
+    // Built elsewhere, it may have taken its sizes in another skin than this window's.
+    announceSkin(content);
 }
 
 void MainWindowFrame::setTop(QWidget* top) {
@@ -72,6 +74,7 @@ void MainWindowFrame::setTop(QWidget* top) {
     delete old;
     disk_ = nullptr;
     top_ = top;
+    announceSkin(top);
     // The top's blocks keep their own margins and reach the window's edges.
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);

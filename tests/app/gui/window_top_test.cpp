@@ -1,5 +1,8 @@
 // The main window's top and what it does: the start-up rule, Clean All Safe through the card,
 // the access setup with a probe that says no, the toolbar.
+#include <map>
+#include <tuple>
+
 #include <QDialog>
 #include <QSignalSpy>
 #include <QTest>
@@ -9,6 +12,7 @@
 #include "app/gui/windows.h"
 #include "gui_support.h"
 #include "mainwindow/main_content.h"
+#include "platform/settings.h"
 
 using namespace bramwick;
 
@@ -319,4 +323,51 @@ TEST(WindowTop, TheListsCleansComeToTheCardAndTheCpuMeterShowsTheRunningSection)
     test::settle();
     EXPECT_EQ(content->listSettings().levelFilter, "");
     EXPECT_TRUE(content->list()->shownOrder().contains("running-now"));
+}
+
+TEST(MainWindow, OpensWithTheRowsOfAListMadeInItsSkin) {
+    // Each row's buttons and its own size, by category id.
+    using Looks = std::map<std::string, std::tuple<QSize, QSize, QSize>>;
+    auto looks = [](CategoryList& list) {
+        Looks made;
+        for (const auto& name : list.shownOrder()) {
+            if (!name.startsWith("row-")) continue;
+            const CategoryRow* row = list.row(name.mid(4).toStdString());
+            made[row->category().id] = {row->detailsButton()->sizeHint(),
+                                        row->actionButton()->sizeHint(), row->sizeHint()};
+        }
+        return made;
+    };
+    for (Skin skin : Skins::allCases) {
+        // The window dresses itself from the stored skin, as at launch.
+        ASSERT_FALSE(Settings::standard().set("skin", Skins::rawValue(skin).toStdString()));
+        test::ScenesHarness h;
+        // More rows than the list makes in one turn, found empty and not.
+        for (int i = 0; i < 9; ++i) {
+            auto c = test::category(std::string(1, char('a' + i)));
+            if (i % 3 == 0) h.store.contents[c.id] = {test::item(c.id, 1000)};
+            h.store.catalog.push_back(c);
+        }
+        h.start();
+        h.scenes->openMainWindow();
+        test::settle();
+        h.store.user.runAll();
+        test::settle();
+        auto* content = qobject_cast<MainContent*>(h.scenes->mainWindow()->content());
+        ASSERT_NE(content, nullptr);
+        EXPECT_EQ(skinOf(content), skin);
+
+        // The same store in a list made inside a window of that skin from the start.
+        SkinBackdrop window;
+        dressWindow(&window, skin);
+        MainContent fresh(h.scenes->store(), *h.store.settings, {}, &window);
+        window.resize(h.scenes->mainWindow()->size());
+        fresh.resize(content->size());
+        window.show();
+        test::settle();
+        const Looks want = looks(*fresh.list());
+        EXPECT_EQ(want.size(), 9u);
+        EXPECT_EQ(looks(*content->list()), want) << Skins::rawValue(skin).toStdString();
+    }
+    ASSERT_FALSE(Settings::standard().remove("skin"));
 }
