@@ -1,5 +1,5 @@
 // Renders every registered shot in every skin into PNG files, offscreen, with one bundled font
-// and all animations off.
+// and all animations off. Its settings live in a temporary home.
 //
 //     bramwick_screenshots [--check] [FOLDER]
 //
@@ -58,6 +58,12 @@ bool blank(const QImage& image) {
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The stored skin is set for each skin shot: never in the user's own settings.
+    QTemporaryDir home;
+    if (!home.isValid() || !qputenv("BRAMWICK_HOME", home.path().toLocal8Bit())) {
+        std::fprintf(stderr, "bramwick_screenshots: no temporary home\n");
+        return 1;
+    }
     QApplication app(argc, argv);
     bramwick::Motion::setEnabled(false);
     bramwick::installSkinStyle();
@@ -83,15 +89,25 @@ int main(int argc, char** argv) {
     for (bramwick::Skin skin : bramwick::Skins::allCases) {
         const QString skinFolder = folder + QLatin1Char('/') + bramwick::Skins::rawValue(skin);
         QDir().mkpath(skinFolder);
+        if (auto why = bramwick::SkinSettings::instance().setStored(skin)) {
+            std::fprintf(stderr, "could not store the skin: %s\n", why->c_str());
+            return 1;
+        }
         for (const auto& shot : bramwick::shots::registry()) {
-            auto* window = new bramwick::SkinBackdrop;
-            window->setAutoFillBackground(true);
-            auto* layout = new QVBoxLayout(window);
-            layout->setContentsMargins(0, 0, 0, 0);
-            bramwick::dressWindow(window, skin);
-            QWidget* content = shot.make(skin);
-            layout->addWidget(content);
-            bramwick::dressWindow(window, skin);
+            QWidget* window = nullptr;
+            if (shot.window) {
+                window = shot.make(skin);
+            } else {
+                auto* backdrop = new bramwick::SkinBackdrop;
+                backdrop->setAutoFillBackground(true);
+                auto* layout = new QVBoxLayout(backdrop);
+                layout->setContentsMargins(0, 0, 0, 0);
+                bramwick::dressWindow(backdrop, skin);
+                QWidget* content = shot.make(skin);
+                layout->addWidget(content);
+                bramwick::dressWindow(backdrop, skin);
+                window = backdrop;
+            }
             window->resize(shot.size);
             window->show();
             // What the skin change and the showing set off (a list's refresh, then the layouts

@@ -4,7 +4,12 @@
 //
 //     BRAMWICK_SHOT(my_window, 640, 420) { return new MyWindow(...); }
 //
-// (the body may use `skin`, the skin being shot). Animations are off while shooting.
+// (the body may use `skin`, the skin being shot). Animations are off while shooting. The stored
+// skin is the skin being shot, so windows that dress themselves from it (`SkinScene`) come out in
+// it. A window the program dresses itself is shot as it is, not laid on another backdrop and
+// dressed again (which would hide what its own dressing misses):
+//
+//     BRAMWICK_WINDOW_SHOT(my_window, 1000, 620) { return makeMyWindow(...).release(); }
 #pragma once
 
 #include <functional>
@@ -24,6 +29,7 @@ struct Shot {
     std::string name;
     QSize size;
     std::function<QWidget*(Skin skin)> make;
+    bool window = false; // shot as it is, dressed by itself
 };
 
 std::vector<Shot>& registry();
@@ -34,8 +40,9 @@ VitalsReader::Reading buildVitals(int sample);
 RunningSnapshot buildRunning();
 
 struct Registrar {
-    Registrar(std::string name, QSize size, std::function<QWidget*(Skin)> make) {
-        registry().push_back({std::move(name), size, std::move(make)});
+    Registrar(std::string name, QSize size, std::function<QWidget*(Skin)> make,
+              bool window = false) {
+        registry().push_back({std::move(name), size, std::move(make), window});
     }
 };
 
@@ -45,4 +52,10 @@ struct Registrar {
     static QWidget* shot_##name(bramwick::Skin skin);                                              \
     static const bramwick::shots::Registrar shotRegistrar_##name(#name, QSize(width, height),      \
                                                                  &shot_##name);                    \
+    static QWidget* shot_##name([[maybe_unused]] bramwick::Skin skin)
+
+#define BRAMWICK_WINDOW_SHOT(name, width, height)                                                  \
+    static QWidget* shot_##name(bramwick::Skin skin);                                              \
+    static const bramwick::shots::Registrar shotRegistrar_##name(#name, QSize(width, height),      \
+                                                                 &shot_##name, true);              \
     static QWidget* shot_##name([[maybe_unused]] bramwick::Skin skin)
