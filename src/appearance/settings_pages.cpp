@@ -188,11 +188,8 @@ void SkinCard::paintEvent(QPaintEvent*) {
     const qreal tick = selected_ ? QFontMetrics(textFont(TextStyle::caption)).height() : 0;
     const int room = int(thumb.width() - (selected_ ? tick + 5 : 0));
     const QString fullName = qs(SettingsPlan::skinName(skin_));
-    QFont nameFont = textFont(TextStyle::callout, QFont::DemiBold);
-    const int fullSize = nameFont.pixelSize();
-    while (QFontMetrics(nameFont).horizontalAdvance(fullName) > room &&
-           (nameFont.pixelSize() - 1) * 5 >= fullSize * 4)
-        nameFont.setPixelSize(nameFont.pixelSize() - 1);
+    const QFont nameFont =
+        fittedFont(textFont(TextStyle::callout, QFont::DemiBold), fullName, room);
     QFontMetrics nameMetrics(nameFont);
     qreal y = thumb.bottom() + 8;
     painter.setFont(nameFont);

@@ -1,5 +1,6 @@
 #include "appearance/typography.h"
 
+#include <QFontMetricsF>
 #include <QGuiApplication>
 
 namespace bramwick {
@@ -40,6 +41,14 @@ QFont textFont(TextStyle style, std::optional<QFont::Weight> weight) {
     }
     font.setPixelSize(pixels);
     font.setWeight(weight.value_or(natural));
+    return font;
+}
+
+QFont fittedFont(QFont font, const QString& text, qreal room) {
+    const int full = font.pixelSize();
+    while (QFontMetricsF(font).horizontalAdvance(text) > room &&
+           (font.pixelSize() - 1) * 5 >= full * 4)
+        font.setPixelSize(font.pixelSize() - 1);
     return font;
 }
 

@@ -176,14 +176,16 @@ void VitalMeter::paintEvent(QPaintEvent*) {
     painter.setPen(primary);
     const qreal titleWidth = titleMetrics.horizontalAdvance(title);
     painter.drawText(QRectF(14, y, titleWidth + 1, row), Qt::AlignLeft | Qt::AlignVCenter, title);
-    painter.setFont(captionFont);
-    painter.setPen(secondary);
+    // The word is set a little smaller before it is cut ("normal pressure" beside "Memory").
     const qreal wordLeft = 14 + titleWidth + 6;
-    painter.drawText(
-        QRectF(wordLeft, y, std::max<qreal>(0, w - wordLeft), row),
-        Qt::AlignLeft | Qt::AlignVCenter,
-        captionMetrics.elidedText(QString::fromStdString(VitalMeters::word(kind_, vitals_)),
-                                  Qt::ElideRight, std::max<qreal>(0, w - wordLeft)));
+    const qreal wordRoom = std::max<qreal>(0, w - wordLeft);
+    const QString word = QString::fromStdString(VitalMeters::word(kind_, vitals_));
+    const QFont wordFont = fittedFont(captionFont, word, wordRoom);
+    painter.setFont(wordFont);
+    painter.setPen(secondary);
+    painter.drawText(QRectF(wordLeft, y, wordRoom, row), Qt::AlignLeft | Qt::AlignVCenter,
+                     QFontMetricsF(wordFont).elidedText(word, Qt::ElideRight, wordRoom));
+    painter.setFont(captionFont);
     y += row + 4;
     paintSparkline(painter, QRectF(0, y, w, VitalMeters::sparklineHeight),
                    VitalMeters::history(kind_, vitals_), color, secondary);
