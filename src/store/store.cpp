@@ -81,6 +81,12 @@ void Store::outdateListing(const std::string& id) {
     ++work_[id].changes;
 }
 
+bool Store::cleanUnderway(const std::string& id) const {
+    if (const CategoryState* current = state(id); current && current->cleaning) return true;
+    const auto work = work_.find(id);
+    return work != work_.end() && work->second.listedAt != work->second.changes;
+}
+
 void Store::publishState(const std::string& id) {
     // Every change of a state comes through here: its total is summed here, once.
     if (auto changed = states_.find(id); changed != states_.end())

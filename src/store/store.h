@@ -172,7 +172,8 @@ class Store : public QObject {
     void stopVitals();
     bool vitalsActive() const { return vitalsTimer_.isActive(); }
 
-    // Cleaning, moving and history.
+    // Cleaning, moving and history. A clean or move does nothing for no items, or while another
+    // clean, move or uninstall of the category still works on it (its rescan included).
     QCoro::Task<> clean(CleanupCategory category, std::vector<ScanItem> items);
     QCoro::Task<> move(CleanupCategory category, std::vector<ScanItem> items,
                        std::string destination);
@@ -257,6 +258,11 @@ class Store : public QObject {
     // The caller changed the category's files and rescans it now: nothing measured before may
     // be listed after that rescan.
     void outdateListing(const std::string& id);
+    // Another clean, move or uninstall owns the category: it is deleting, or its rescan is still
+    // out. That one rescans and records the category; a second clean taking what it lists would
+    // record the same bytes twice (the cleaner counts an item already gone as cleaned), and
+    // whichever ended first would clear the cleaning flag while the other still deletes.
+    bool cleanUnderway(const std::string& id) const;
     void publishState(const std::string& id);
     void setCleaning(const std::string& id, bool cleaning);
     void setReport(const StoreText::ReportText& text);
