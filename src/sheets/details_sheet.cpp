@@ -221,6 +221,7 @@ void DetailsSheet::refreshFooter() {
         footer_[i]->setEnabled(specs[i].enabled);
         footer_[i]->setText(QString::fromStdString(specs[i].title));
     }
+    followCleanCard();
 }
 
 void DetailsSheet::requestClean() {
@@ -228,10 +229,30 @@ void DetailsSheet::requestClean() {
     if (list.empty() || cleaning()) return;
     confirm_->present(QString::fromStdString(SheetRules::cleanTitle(list.size())),
                       QString::fromStdString(SheetRules::cleanMessage(category_, sizeOf(list))),
-                      tr("Clean"), category_.risk == Risk::danger, [this, list] {
+                      tr("Clean"), category_.risk == Risk::danger, [this] {
+                          // What is selected now: a rescan may have taken items away.
+                          const auto list = selected();
+                          if (list.empty() || cleaning()) return;
                           table_->setSelection({});
                           auto cleaning = store_.clean(category_, list);
                       });
+    followCleanCard();
+}
+
+void DetailsSheet::followCleanCard() {
+    ConfirmCard* card = confirm_ ? confirm_->card() : nullptr;
+    if (!card) return;
+    // The card speaks of the selection as it is now; a rescan (the automatic clean, a full
+    // scan) may have taken some of it, or all of it, away.
+    const auto list = selected();
+    if (list.empty()) {
+        confirm_->clear();
+        return;
+    }
+    card->setTitle(QString::fromStdString(SheetRules::cleanTitle(list.size())));
+    card->setMessage(QString::fromStdString(SheetRules::cleanMessage(category_, sizeOf(list))));
+    // Another clean of the category runs: it has to end before this one may start.
+    card->confirmButton()->setEnabled(!cleaning());
 }
 
 void DetailsSheet::chooseDestination() {
@@ -252,9 +273,10 @@ void DetailsSheet::chooseDestination() {
     connect(dialog, &QFileDialog::accepted, this, [this, dialog] {
         const QStringList files = dialog->selectedFiles();
         if (files.isEmpty() || files.first().isEmpty()) return;
-        // The selection as it is when the folder is chosen.
+        // The selection as it is when the folder is chosen; a clean that started on the category
+        // meanwhile has to end first.
         const auto list = selected();
-        if (list.empty()) return;
+        if (list.empty() || cleaning()) return;
         table_->setSelection({});
         auto moving = store_.move(category_, list, files.first().toStdString());
     });

@@ -51,6 +51,7 @@ class DetailsSheet : public QWidget {
     void reload();
     void refreshFooter();
     void requestClean();
+    void followCleanCard();
     void chooseDestination();
     void lookForLeftovers(const ScanItem& app);
     void showRowMenu(const QPoint& at);
@@ -66,7 +67,7 @@ class DetailsSheet : public QWidget {
     QHBoxLayout* buttons_;
     std::vector<QPushButton*> footer_;
     WorkingOverlay* overlay_;
-    ConfirmPresenter* confirm_;
+    ConfirmPresenter* confirm_ = nullptr;
     QPointer<QFileDialog> moveDialog_;
     QPointer<SheetDialog> uninstallSheet_;
     std::vector<std::string> mountParents_;

@@ -7,6 +7,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include "app/gui/gui_support.h"
 #include "appearance/confirm_card.h"
@@ -166,6 +167,78 @@ TEST(DetailsSheet, CleanAsksFirstAndCancelKeepsTheSelection) {
     EXPECT_EQ(f.h.cleans[0].second.size(), 3u);
     EXPECT_FALSE(sheet.findChild<QWidget*>("workingOverlay")->isVisible());
     EXPECT_EQ(text(sheet, "summary"), "0 items \u00b7 Zero KB");
+}
+
+// A card left open while the category is rescanned speaks of, and cleans, only what is still
+// selected; it goes away when nothing of it is left.
+TEST(DetailsSheet, AnOpenCleanCardFollowsWhatARescanLeavesSelected) {
+    Fixture f;
+    DetailsSheet sheet(*f.store, downloads(), false);
+    sheet.resize(780, 500);
+    sheet.show();
+    sheet.table()->setSelection({item("b.iso", 0).id, item("a.zip", 0).id});
+    button(sheet, "cleanSelected")->click();
+    auto* card = sheet.confirmPresenter()->card();
+    ASSERT_NE(card, nullptr);
+    EXPECT_EQ(card->findChild<QLabel*>("confirmTitle")->text(), "Clean 2 items?");
+
+    // b.iso went away meanwhile (the automatic clean took it, say).
+    f.h.contents["downloads"].erase(f.h.contents["downloads"].begin());
+    auto scanning = f.store->scan(downloads());
+    f.h.user.runAll();
+    ASSERT_EQ(sheet.confirmPresenter()->card(), card);
+    EXPECT_EQ(card->findChild<QLabel*>("confirmTitle")->text(), "Clean 1 item?");
+    EXPECT_EQ(card->findChild<QLabel*>("confirmMessage")->text(),
+              "1 MB. These will be moved to the Trash. Space is freed once you empty the Trash.");
+    card->confirmButton()->click();
+    f.h.user.runAll();
+    ASSERT_EQ(f.h.cleans.size(), 1u);
+    EXPECT_EQ(names(f.h.cleans[0].second), std::vector<std::string>{"a.zip"});
+
+    // Nothing selected is left: the card goes.
+    sheet.table()->setSelection({item("c.mkv", 0).id});
+    button(sheet, "cleanSelected")->click();
+    ASSERT_NE(sheet.confirmPresenter()->card(), nullptr);
+    f.h.contents["downloads"].clear();
+    auto again = f.store->scan(downloads());
+    f.h.user.runAll();
+    EXPECT_EQ(sheet.confirmPresenter()->card(), nullptr);
+    EXPECT_EQ(f.h.cleans.size(), 1u);
+}
+
+// Another clean of the category started under an open card (Clean All Safe from the menu bar,
+// the automatic clean): confirming starts no second one; the card waits for it to end.
+TEST(DetailsSheet, AnOpenCleanCardStartsNothingWhileTheCategoryIsBeingCleaned) {
+    test::guiApplication();
+    test::StoreHarness h;
+    h.access = false;
+    auto caches = test::category("caches");
+    h.catalog = {caches};
+    h.contents["caches"] = {item("a", 1'000'000), item("b", 2'000'000), item("c", 3'000'000)};
+    auto store = h.make();
+    auto scanning = store->scan(caches);
+    h.user.runAll();
+    DetailsSheet sheet(*store, caches, false);
+    sheet.resize(780, 500);
+    sheet.show();
+    sheet.table()->setSelection({item("a", 0).id, item("b", 0).id});
+    button(sheet, "cleanSelected")->click();
+    auto* card = sheet.confirmPresenter()->card();
+    ASSERT_NE(card, nullptr);
+
+    h.contents["caches"].push_back(item("d", 4'000'000)); // arrives, never selected
+    auto all = store->cleanAllSafe();
+    ASSERT_TRUE(store->state("caches")->cleaning);
+    EXPECT_FALSE(card->confirmButton()->isEnabled());
+    QTest::keyClick(card, Qt::Key_Return);
+    const std::size_t pending = h.user.pending();
+    card->confirmButton()->click();
+    EXPECT_EQ(h.user.pending(), pending);
+    EXPECT_EQ(sheet.confirmPresenter()->card(), card) << "still asking";
+
+    h.user.runAll();
+    ASSERT_EQ(h.cleans.size(), 1u) << "only Clean All Safe's";
+    EXPECT_EQ(sheet.confirmPresenter()->card(), nullptr) << "what it asked about is gone";
 }
 
 TEST(DetailsSheet, MoveAsksForAFolderWithoutBlockingAndMovesTheSelection) {
