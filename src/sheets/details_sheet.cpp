@@ -177,6 +177,7 @@ DetailsSheet::DetailsSheet(Store& store, CleanupCategory category, bool everyApp
     });
     connect(&store_, &Store::findingLeftoversChanged, this, [this] { refreshFooter(); });
     connect(&store_, &Store::uninstallChanged, this, [this] { followUninstall(); });
+    connect(&store_, &Store::uninstallingChanged, this, [this] { followUninstall(); });
     reload();
 }
 
@@ -311,12 +312,19 @@ void DetailsSheet::showRowMenu(const QPoint& at) {
 
 void DetailsSheet::followUninstall() {
     const auto& plan = store_.uninstall();
-    if (plan && !uninstallSheet_) {
-        uninstallSheet_ =
-            Sheets::openUninstall(this, store_, *plan, [this] { table_->setSelection({}); });
-    } else if (!plan && uninstallSheet_) {
+    if (!plan) {
+        if (uninstallSheet_) uninstallSheet_->close();
+        return;
+    }
+    if (uninstallSheet_) {
+        if (uninstallPlan_ == plan->id) return;
+        // The open sheet shows its uninstall to the end; the newer plan follows it.
+        if (store_.uninstalling()) return;
         uninstallSheet_->close();
     }
+    uninstallPlan_ = plan->id;
+    uninstallSheet_ =
+        Sheets::openUninstall(this, store_, *plan, [this] { table_->setSelection({}); });
 }
 
 } // namespace bramwick

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include <QFileDialog>
@@ -70,6 +71,7 @@ class DetailsSheet : public QWidget {
     ConfirmPresenter* confirm_ = nullptr;
     QPointer<QFileDialog> moveDialog_;
     QPointer<SheetDialog> uninstallSheet_;
+    std::string uninstallPlan_; // the id of the plan the uninstall sheet shows
     std::vector<std::string> mountParents_;
 };
 

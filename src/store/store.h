@@ -115,6 +115,7 @@ class Store : public QObject {
     // The plan the uninstall sheet shows; none closes it (the sheet's Cancel sets none).
     const std::optional<UninstallPlan>& uninstall() const { return uninstall_; }
     void setUninstall(std::optional<UninstallPlan> plan);
+    // The application asked about last, while any lookup of leftovers runs.
     const std::optional<std::string>& findingLeftovers() const { return findingLeftovers_; }
     bool uninstalling() const { return uninstalling_; }
     bool autoCleaning() const { return autoCleaning_; }
@@ -323,6 +324,8 @@ class Store : public QObject {
     std::set<std::string> scannedThisPass_;
     std::optional<UninstallPlan> uninstall_;
     std::optional<std::string> findingLeftovers_;
+    int leftoverLookupsOut_ = 0;
+    std::uint64_t leftoverRequests_ = 0; // numbers each lookup; the last one's plan is shown
     bool uninstalling_ = false;
     QTimer autoCleanTimer_;
     bool autoCleaning_ = false;

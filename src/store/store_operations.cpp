@@ -296,16 +296,21 @@ void Store::setUninstall(std::optional<UninstallPlan> plan) {
 }
 
 QCoro::Task<> Store::findLeftovers(ScanItem app) {
+    // Lookups may overlap (the footer and a row's menu): the flag stays up until the last one
+    // ends, and only the plan of the one asked for last is shown, whichever ends first.
+    const std::uint64_t request = ++leftoverRequests_;
+    ++leftoverLookupsOut_;
     findingLeftovers_ = app.id;
     emit findingLeftoversChanged();
     auto finding = clearOnExit([this] {
+        if (--leftoverLookupsOut_ > 0) return;
         findingLeftovers_.reset();
         emit findingLeftoversChanged();
     });
     try {
         auto planWork = onUserPool([plan = services_.uninstallPlan, app] { return plan(app); });
         auto plan = co_await planWork;
-        setUninstall(std::move(plan));
+        if (request == leftoverRequests_) setUninstall(std::move(plan));
     } catch (const StoreWork::Closed&) {
         throw;
     } catch (...) {

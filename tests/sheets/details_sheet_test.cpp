@@ -6,6 +6,7 @@
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMenu>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -66,6 +67,57 @@ struct Fixture {
     test::StoreHarness h;
     std::unique_ptr<Store> store;
 };
+
+// The applications category, scanned, in a details sheet over a window: Old.app unused, Fresh.app
+// opened yesterday. Each lookup plans the application asked about; an uninstall removes it.
+struct AppsFixture {
+    AppsFixture() {
+        test::guiApplication();
+        h.access = false;
+        auto apps = test::category(Store::applicationsId, Risk::caution, CleanAction::Kind::trash);
+        apps.name = "Unused apps";
+        apps.source.kind = Source::Kind::applications;
+        h.catalog = {apps};
+        old.lastUsed = h.now - std::chrono::hours(24 * 400);
+        fresh.lastUsed = h.now - std::chrono::hours(24);
+        h.contents[Store::applicationsId] = {old, fresh};
+        StoreServices services = h.services();
+        services.uninstallPlan = [](const ScanItem& app) {
+            UninstallPlan plan;
+            plan.id = "plan-" + app.name;
+            plan.app = app;
+            return plan;
+        };
+        services.uninstall = [](const ScanItem& app, const std::vector<AppLeftover>&) {
+            Cleaner::Outcome outcome;
+            outcome.cleaned.push_back(app);
+            return outcome;
+        };
+        store = std::make_unique<Store>(services);
+        test::deliver();
+        auto scanning = store->scan(apps);
+        h.user.runAll();
+        window = std::make_unique<QWidget>();
+        window->show();
+        sheet = Sheets::openDetails(window.get(), *store, Store::applicationsId)
+                    ->findChild<DetailsSheet*>();
+    }
+    test::StoreHarness h;
+    ScanItem old = item("Old.app", 5'000'000);
+    ScanItem fresh = item("Fresh.app", 7'000'000);
+    std::unique_ptr<Store> store;
+    std::unique_ptr<QWidget> window; // made once the widget application exists
+    DetailsSheet* sheet = nullptr;
+};
+
+// The applications the visible uninstall sheets over `root` are about, by their shown path.
+std::vector<std::string> openUninstallSheets(QWidget& root) {
+    std::vector<std::string> out;
+    for (auto* sheet : root.findChildren<UninstallSheet*>())
+        if (sheet->isVisible())
+            out.push_back(sheet->findChild<QLabel*>("uninstallSubtitle")->text().toStdString());
+    return out;
+}
 
 } // namespace
 
@@ -279,33 +331,10 @@ TEST(DetailsSheet, MoveAsksForAFolderWithoutBlockingAndMovesTheSelection) {
 }
 
 TEST(DetailsSheet, EveryAppModeListsAllApplicationsAndHandsOneToTheUninstaller) {
-    test::guiApplication();
-    test::StoreHarness h;
-    h.access = false;
-    auto apps = test::category(Store::applicationsId, Risk::caution, CleanAction::Kind::trash);
-    apps.name = "Unused apps";
-    apps.source.kind = Source::Kind::applications;
-    h.catalog = {apps};
-    ScanItem old = item("Old.app", 5'000'000);
-    old.lastUsed = h.now - std::chrono::hours(24 * 400);
-    ScanItem fresh = item("Fresh.app", 7'000'000);
-    fresh.lastUsed = h.now - std::chrono::hours(24);
-    h.contents[Store::applicationsId] = {old, fresh};
-
-    UninstallPlan plan;
-    plan.id = "plan-1";
-    plan.app = fresh;
-    StoreServices services = h.services();
-    services.uninstallPlan = [&](const ScanItem&) { return plan; };
-    Store store(services);
-    test::deliver();
-    auto scanning = store.scan(apps);
-    h.user.runAll();
-
-    QWidget window;
-    window.show();
-    auto* dialog = Sheets::openDetails(&window, store, Store::applicationsId);
-    auto& sheet = *dialog->findChild<DetailsSheet*>();
+    AppsFixture f;
+    auto& sheet = *f.sheet;
+    auto& h = f.h;
+    auto& store = *f.store;
     EXPECT_EQ(sheet.table()->model()->headerData(2, Qt::Horizontal).toString(), "Last Opened");
     EXPECT_EQ(shownNames(*sheet.table()), std::vector<std::string>{"Old.app"});
     sheet.table()->selectRow(0);
@@ -331,4 +360,50 @@ TEST(DetailsSheet, EveryAppModeListsAllApplicationsAndHandsOneToTheUninstaller) 
     EXPECT_FALSE(store.uninstall());
     EXPECT_EQ(names(sheet.selected()), std::vector<std::string>{"Fresh.app"})
         << "cancelling keeps the selection";
+}
+
+// Two lookups at once (the footer, then a row's menu): the flag stays up until both end, and the
+// user ends up with the sheet of the application asked about last, whichever lookup ends first.
+// A plan that arrives while an uninstall runs waits for that uninstall to end.
+TEST(DetailsSheet, OverlappingLookupsEndWithTheSheetOfTheLastApplicationAskedAbout) {
+    AppsFixture f;
+    auto& sheet = *f.sheet;
+    auto& h = f.h;
+    auto& store = *f.store;
+    sheet.findChild<QCheckBox*>("showEveryApp")->setChecked(true);
+    sheet.table()->selectRow(0);
+    button(sheet, "uninstall")->click(); // Old.app
+    auto* table = sheet.table();
+    emit table->customContextMenuRequested(table->visualRect(table->model()->index(1, 0)).center());
+    auto* menu = sheet.findChild<QMenu*>("rowMenu");
+    ASSERT_NE(menu, nullptr);
+    ASSERT_EQ(menu->actions().size(), 2);
+    EXPECT_EQ(menu->actions()[1]->text(), "Uninstall Fresh.app\u2026");
+    menu->actions()[1]->trigger();
+    menu->close();
+    ASSERT_EQ(h.user.pending(), 2u);
+
+    h.user.run(1); // Fresh.app's lookup ends first
+    EXPECT_EQ(openUninstallSheets(sheet), std::vector<std::string>{"/fixture/Fresh.app"});
+    EXPECT_EQ(button(sheet, "uninstall")->text(), "Looking\u2026") << "Old.app's is still out";
+    h.user.run(0);
+    test::settle();
+    EXPECT_EQ(openUninstallSheets(sheet), std::vector<std::string>{"/fixture/Fresh.app"});
+    EXPECT_EQ(store.uninstall()->id, "plan-Fresh.app");
+    EXPECT_FALSE(store.findingLeftovers());
+    EXPECT_EQ(button(sheet, "uninstall")->text(), "Uninstall\u2026");
+
+    // Fresh.app is being removed when a plan for Old.app arrives: its sheet stays to the end.
+    auto* freshSheet = sheet.findChild<UninstallSheet*>();
+    freshSheet->findChild<QPushButton*>("uninstall")->click();
+    freshSheet->confirmPresenter()->card()->confirmButton()->click();
+    auto finding = store.findLeftovers(f.old);
+    ASSERT_EQ(h.user.pending(), 2u);
+    h.user.run(1);
+    test::settle();
+    EXPECT_EQ(openUninstallSheets(sheet), std::vector<std::string>{"/fixture/Fresh.app"});
+    h.user.runAll();
+    test::settle();
+    EXPECT_EQ(openUninstallSheets(sheet), std::vector<std::string>{"/fixture/Old.app"});
+    EXPECT_EQ(store.uninstall()->id, "plan-Old.app");
 }
