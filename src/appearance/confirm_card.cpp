@@ -58,7 +58,7 @@ ConfirmCard::ConfirmCard(const QString& title, const QString& message, const QSt
     column->setContentsMargins(20, 20, 20, 20);
     column->setSpacing(12);
 
-    auto* titleLabel = wrappingLabel(title, this);
+    auto* titleLabel = title_ = wrappingLabel(title, this);
     titleLabel->setObjectName(QStringLiteral("confirmTitle"));
     titleLabel->setFont(textFont(TextStyle::headline));
     column->addWidget(titleLabel);
@@ -97,6 +97,12 @@ ConfirmCard::ConfirmCard(const QString& title, const QString& message, const QSt
     setGraphicsEffect(shadow);
 }
 
+void ConfirmCard::setTitle(const QString& title) {
+    if (title_->text() == title) return;
+    title_->setText(title);
+    fitHeight();
+}
+
 void ConfirmCard::setMessage(const QString& message) {
     if (!message_ || message_->text() == message) return;
     message_->setText(message);
@@ -124,7 +130,7 @@ void ConfirmCard::keyPressEvent(QKeyEvent* event) {
         return;
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        confirm_();
+        if (confirmButton_->isEnabled()) confirm_();
         return;
     default:
         QFrame::keyPressEvent(event);

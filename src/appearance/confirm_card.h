@@ -1,7 +1,8 @@
 // The confirmation card of the windows and their sheets: a title, an optional explanation and
 // two buttons on a floating rounded card. It has no state and closes nothing: its presenter
 // builds it for the item awaiting confirmation and clears the item when either button runs.
-// Escape runs Cancel and Return the confirming button while the card has the focus.
+// Escape runs Cancel and Return the confirming button (while it is enabled) while the card has
+// the focus.
 #pragma once
 
 #include <functional>
@@ -25,8 +26,9 @@ class ConfirmCard : public QFrame {
                 QWidget* parent = nullptr);
 
     QPushButton* confirmButton() const { return confirmButton_; }
-    // Shows another explanation (what the action would take has changed meanwhile); a card made
-    // without one keeps none.
+    // Shows another title and explanation (what the action would take has changed meanwhile); a
+    // card made without an explanation keeps none.
+    void setTitle(const QString& title);
     void setMessage(const QString& message);
     QPushButton* cancelButton() const { return cancelButton_; }
     // Takes the height its wrapped lines need at its fixed width.
@@ -40,6 +42,7 @@ class ConfirmCard : public QFrame {
   private:
     std::function<void()> confirm_;
     std::function<void()> cancel_;
+    QLabel* title_;
     QLabel* message_ = nullptr;
     QPushButton* confirmButton_;
     QPushButton* cancelButton_;

@@ -53,7 +53,8 @@ std::string trashFilesFolder() {
 
 std::vector<std::string> androidPaths() {
     std::vector<std::string> paths;
-    for (const char* root : {"/opt/homebrew/share/android-commandlinetools", "~/Library/Android/sdk"})
+    for (const char* root :
+         {"/opt/homebrew/share/android-commandlinetools", "~/Library/Android/sdk"})
         for (const char* leaf : {"/ndk", "/system-images", "/emulator"})
             paths.push_back(std::string(root) + leaf);
     return paths;
@@ -707,7 +708,8 @@ const std::unordered_map<std::string, std::string>& claimedPaths() {
         for (const auto& category : all()) {
             auto kind = category.source.kind;
             if (kind != Kind::paths && kind != Kind::contents) continue;
-            for (const auto& path : category.source.paths) claimed[expand(path)] = category.id;
+            for (const auto& path : category.source.paths)
+                claimed[expand(path)] = category.id;
         }
         for (auto& [path, id] : LinuxLocations::claimedElsewhere())
             claimed.try_emplace(path, id);
@@ -749,7 +751,7 @@ std::vector<std::pair<std::string, std::string>> claimedOnDisk() {
 }
 
 std::int64_t unusedAppDays(const Settings& settings) {
-    return settings.integer("unusedAppDays").value_or(100);
+    return std::max<std::int64_t>(settings.integer("unusedAppDays").value_or(100), 1);
 }
 
 std::string expand(std::string_view path) {
@@ -763,8 +765,8 @@ std::string expand(std::string_view path) {
         std::vector<char> buffer(size > 0 ? static_cast<std::size_t>(size) : 16384);
         passwd entry{};
         passwd* result = nullptr;
-        if (getpwnam_r(user.c_str(), &entry, buffer.data(), buffer.size(), &result) == 0 && result &&
-            result->pw_dir)
+        if (getpwnam_r(user.c_str(), &entry, buffer.data(), buffer.size(), &result) == 0 &&
+            result && result->pw_dir)
             return std::string(result->pw_dir) + rest;
     }
     return std::string(path);
@@ -782,7 +784,8 @@ std::string shortFolder(std::string_view path) {
         rest.remove_prefix(slash + 1);
     }
     if (pieces.size() >= 4)
-        return "\u2026/" + std::string(pieces[pieces.size() - 2]) + "/" + std::string(pieces.back());
+        return "\u2026/" + std::string(pieces[pieces.size() - 2]) + "/" +
+               std::string(pieces.back());
     return shown;
 }
 

@@ -43,7 +43,7 @@ const std::vector<std::string>& personalFolders();
 const std::vector<std::string>& searchedPersonalFolders();
 
 // The user's number of days after which an application counts as unused: the stored integer
-// under "unusedAppDays", otherwise 100.
+// under "unusedAppDays", at least 1, otherwise 100.
 std::int64_t unusedAppDays(const Settings& settings);
 
 // "~" → home, "~/x" → home + "/x", "~user/x" → that user's home + "/x", anything else unchanged.

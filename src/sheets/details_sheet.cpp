@@ -177,6 +177,7 @@ DetailsSheet::DetailsSheet(Store& store, CleanupCategory category, bool everyApp
     });
     connect(&store_, &Store::findingLeftoversChanged, this, [this] { refreshFooter(); });
     connect(&store_, &Store::uninstallChanged, this, [this] { followUninstall(); });
+    connect(&store_, &Store::uninstallingChanged, this, [this] { followUninstall(); });
     reload();
 }
 
@@ -221,6 +222,7 @@ void DetailsSheet::refreshFooter() {
         footer_[i]->setEnabled(specs[i].enabled);
         footer_[i]->setText(QString::fromStdString(specs[i].title));
     }
+    followCleanCard();
 }
 
 void DetailsSheet::requestClean() {
@@ -228,10 +230,30 @@ void DetailsSheet::requestClean() {
     if (list.empty() || cleaning()) return;
     confirm_->present(QString::fromStdString(SheetRules::cleanTitle(list.size())),
                       QString::fromStdString(SheetRules::cleanMessage(category_, sizeOf(list))),
-                      tr("Clean"), category_.risk == Risk::danger, [this, list] {
+                      tr("Clean"), category_.risk == Risk::danger, [this] {
+                          // What is selected now: a rescan may have taken items away.
+                          const auto list = selected();
+                          if (list.empty() || cleaning()) return;
                           table_->setSelection({});
                           auto cleaning = store_.clean(category_, list);
                       });
+    followCleanCard();
+}
+
+void DetailsSheet::followCleanCard() {
+    ConfirmCard* card = confirm_ ? confirm_->card() : nullptr;
+    if (!card) return;
+    // The card speaks of the selection as it is now; a rescan (the automatic clean, a full
+    // scan) may have taken some of it, or all of it, away.
+    const auto list = selected();
+    if (list.empty()) {
+        confirm_->clear();
+        return;
+    }
+    card->setTitle(QString::fromStdString(SheetRules::cleanTitle(list.size())));
+    card->setMessage(QString::fromStdString(SheetRules::cleanMessage(category_, sizeOf(list))));
+    // Another clean of the category runs: it has to end before this one may start.
+    card->confirmButton()->setEnabled(!cleaning());
 }
 
 void DetailsSheet::chooseDestination() {
@@ -252,9 +274,10 @@ void DetailsSheet::chooseDestination() {
     connect(dialog, &QFileDialog::accepted, this, [this, dialog] {
         const QStringList files = dialog->selectedFiles();
         if (files.isEmpty() || files.first().isEmpty()) return;
-        // The selection as it is when the folder is chosen.
+        // The selection as it is when the folder is chosen; a clean that started on the category
+        // meanwhile has to end first.
         const auto list = selected();
-        if (list.empty()) return;
+        if (list.empty() || cleaning()) return;
         table_->setSelection({});
         auto moving = store_.move(category_, list, files.first().toStdString());
     });
@@ -289,12 +312,19 @@ void DetailsSheet::showRowMenu(const QPoint& at) {
 
 void DetailsSheet::followUninstall() {
     const auto& plan = store_.uninstall();
-    if (plan && !uninstallSheet_) {
-        uninstallSheet_ =
-            Sheets::openUninstall(this, store_, *plan, [this] { table_->setSelection({}); });
-    } else if (!plan && uninstallSheet_) {
+    if (!plan) {
+        if (uninstallSheet_) uninstallSheet_->close();
+        return;
+    }
+    if (uninstallSheet_) {
+        if (uninstallPlan_ == plan->id) return;
+        // The open sheet shows its uninstall to the end; the newer plan follows it.
+        if (store_.uninstalling()) return;
         uninstallSheet_->close();
     }
+    uninstallPlan_ = plan->id;
+    uninstallSheet_ =
+        Sheets::openUninstall(this, store_, *plan, [this] { table_->setSelection({}); });
 }
 
 } // namespace bramwick

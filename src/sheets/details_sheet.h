@@ -5,6 +5,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include <QFileDialog>
@@ -51,6 +52,7 @@ class DetailsSheet : public QWidget {
     void reload();
     void refreshFooter();
     void requestClean();
+    void followCleanCard();
     void chooseDestination();
     void lookForLeftovers(const ScanItem& app);
     void showRowMenu(const QPoint& at);
@@ -66,9 +68,10 @@ class DetailsSheet : public QWidget {
     QHBoxLayout* buttons_;
     std::vector<QPushButton*> footer_;
     WorkingOverlay* overlay_;
-    ConfirmPresenter* confirm_;
+    ConfirmPresenter* confirm_ = nullptr;
     QPointer<QFileDialog> moveDialog_;
     QPointer<SheetDialog> uninstallSheet_;
+    std::string uninstallPlan_; // the id of the plan the uninstall sheet shows
     std::vector<std::string> mountParents_;
 };
 

@@ -160,7 +160,10 @@ std::string daysWord(std::int64_t days) {
 }
 
 std::int64_t stepDays(std::int64_t days, int direction) {
-    return std::clamp(days + direction * stepperStep, stepperMinimum, stepperMaximum);
+    // The field takes any whole number: one far outside the range must not overflow the step.
+    const std::int64_t from =
+        std::clamp(days, stepperMinimum - stepperStep, stepperMaximum + stepperStep);
+    return std::clamp(from + direction * stepperStep, stepperMinimum, stepperMaximum);
 }
 
 std::optional<std::int64_t> parseDays(const std::string& text) {

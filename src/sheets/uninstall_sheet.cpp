@@ -262,12 +262,15 @@ UninstallSheet::UninstallSheet(Store& store, UninstallPlan plan, std::function<v
     confirm_ = new ConfirmPresenter(this);
     confirm_->hide();
 
-    connect(&store_, &Store::uninstallingChanged, this, [this] { refresh(); });
-    connect(&store_, &Store::uninstallChanged, this, [this] {
-        // The store let go of this plan (the uninstall ended, or it was cancelled).
+    // The store let go of this plan (the uninstall ended, or it was cancelled), or holds a
+    // newer one: the sheet goes, though only once an uninstall running in it has ended.
+    auto followStore = [this] {
+        refresh();
         const auto& current = store_.uninstall();
-        if (!current || current->id != plan_.id) closeSheet(this);
-    });
+        if (!store_.uninstalling() && (!current || current->id != plan_.id)) closeSheet(this);
+    };
+    connect(&store_, &Store::uninstallingChanged, this, followStore);
+    connect(&store_, &Store::uninstallChanged, this, followStore);
 
     // Every leftover starts chosen, system-owned ones too.
     std::set<std::string> all;
@@ -312,14 +315,14 @@ void UninstallSheet::refresh() {
 void UninstallSheet::requestUninstall() {
     if (plan_.isSystemApp || store_.uninstalling()) return;
     const auto list = picked();
-    confirm_->present(tr("Uninstall %1?").arg(QString::fromStdString(plan_.app.name)),
-                      QString::fromStdString(SheetRules::uninstallConfirmMessage(
-                          SheetRules::uninstallTotal(plan_, list), list,
-                          plan_.app.command.has_value())),
-                      tr("Uninstall"), true, [this, list] {
-                          if (onFinish_) onFinish_();
-                          auto removing = store_.performUninstall(plan_, list);
-                      });
+    confirm_->present(
+        tr("Uninstall %1?").arg(QString::fromStdString(plan_.app.name)),
+        QString::fromStdString(SheetRules::uninstallConfirmMessage(
+            SheetRules::uninstallTotal(plan_, list), list, plan_.app.command.has_value())),
+        tr("Uninstall"), true, [this, list] {
+            if (onFinish_) onFinish_();
+            auto removing = store_.performUninstall(plan_, list);
+        });
 }
 
 } // namespace bramwick

@@ -6,6 +6,7 @@
 #include "base/paths.h"
 #include "base/text.h"
 #include "engine/auto_clean.h"
+#include "engine/catalog.h"
 #include "store/stored_lists.h"
 
 namespace bramwick {
@@ -14,7 +15,6 @@ namespace {
 
 constexpr const char* unusedAppDaysKey = "unusedAppDays";
 constexpr const char* skippedFullDiskAccessKey = "skippedFullDiskAccess";
-constexpr std::int64_t defaultUnusedAppDays = 100;
 
 } // namespace
 
@@ -31,8 +31,7 @@ Store::Store(StoreServices services, QObject* parent)
     auto folders = StoredLists::customFolders(settings);
     customFolders_ = std::move(folders.value);
     unreadableFolders_ = std::move(folders.unreadable);
-    unusedAppDays_ = std::max<std::int64_t>(
-        settings.integer(unusedAppDaysKey).value_or(defaultUnusedAppDays), 1);
+    unusedAppDays_ = Catalog::unusedAppDays(settings);
 
     auto history = StoredLists::history(settings);
     log_ = std::move(history.value);
@@ -80,6 +79,12 @@ Store::CategoryState& Store::stateFor(const std::string& id) {
 
 void Store::outdateListing(const std::string& id) {
     ++work_[id].changes;
+}
+
+bool Store::cleanUnderway(const std::string& id) const {
+    if (const CategoryState* current = state(id); current && current->cleaning) return true;
+    const auto work = work_.find(id);
+    return work != work_.end() && work->second.listedAt != work->second.changes;
 }
 
 void Store::publishState(const std::string& id) {

@@ -115,6 +115,7 @@ class Store : public QObject {
     // The plan the uninstall sheet shows; none closes it (the sheet's Cancel sets none).
     const std::optional<UninstallPlan>& uninstall() const { return uninstall_; }
     void setUninstall(std::optional<UninstallPlan> plan);
+    // The application asked about last, while any lookup of leftovers runs.
     const std::optional<std::string>& findingLeftovers() const { return findingLeftovers_; }
     bool uninstalling() const { return uninstalling_; }
     bool autoCleaning() const { return autoCleaning_; }
@@ -172,7 +173,8 @@ class Store : public QObject {
     void stopVitals();
     bool vitalsActive() const { return vitalsTimer_.isActive(); }
 
-    // Cleaning, moving and history.
+    // Cleaning, moving and history. A clean or move does nothing for no items, or while another
+    // clean, move or uninstall of the category still works on it (its rescan included).
     QCoro::Task<> clean(CleanupCategory category, std::vector<ScanItem> items);
     QCoro::Task<> move(CleanupCategory category, std::vector<ScanItem> items,
                        std::string destination);
@@ -257,6 +259,11 @@ class Store : public QObject {
     // The caller changed the category's files and rescans it now: nothing measured before may
     // be listed after that rescan.
     void outdateListing(const std::string& id);
+    // Another clean, move or uninstall owns the category: it is deleting, or its rescan is still
+    // out. That one rescans and records the category; a second clean taking what it lists would
+    // record the same bytes twice (the cleaner counts an item already gone as cleaned), and
+    // whichever ended first would clear the cleaning flag while the other still deletes.
+    bool cleanUnderway(const std::string& id) const;
     void publishState(const std::string& id);
     void setCleaning(const std::string& id, bool cleaning);
     void setReport(const StoreText::ReportText& text);
@@ -317,6 +324,8 @@ class Store : public QObject {
     std::set<std::string> scannedThisPass_;
     std::optional<UninstallPlan> uninstall_;
     std::optional<std::string> findingLeftovers_;
+    int leftoverLookupsOut_ = 0;
+    std::uint64_t leftoverRequests_ = 0; // numbers each lookup; the last one's plan is shown
     bool uninstalling_ = false;
     QTimer autoCleanTimer_;
     bool autoCleaning_ = false;

@@ -119,7 +119,7 @@ void Store::vitalsTick() {
 // Cleaning and moving
 
 QCoro::Task<> Store::clean(CleanupCategory category, std::vector<ScanItem> items) {
-    if (items.empty()) co_return;
+    if (items.empty() || cleanUnderway(category.id)) co_return;
     try {
         setCleaning(category.id, true);
         auto cleaning = clearOnExit([this, id = category.id] { setCleaning(id, false); });
@@ -144,7 +144,7 @@ QCoro::Task<> Store::clean(CleanupCategory category, std::vector<ScanItem> items
 
 QCoro::Task<> Store::move(CleanupCategory category, std::vector<ScanItem> items,
                           std::string destination) {
-    if (items.empty()) co_return;
+    if (items.empty() || cleanUnderway(category.id)) co_return;
     try {
         setCleaning(category.id, true);
         auto cleaning = clearOnExit([this, id = category.id] { setCleaning(id, false); });
@@ -195,14 +195,9 @@ QCoro::Task<> Store::finish(CleanupCategory category, Cleaner::Outcome outcome, 
 
 QCoro::Task<std::optional<Cleaner::Outcome>> Store::cleanWhatIsListed(CleanupCategory category,
                                                                       bool background) {
-    // Read afresh: a scan that ended meanwhile decides what is cleaned. A category that another
-    // clean is deleting, or whose rescan after a clean is still out, belongs to that clean: it
-    // rescans and records the category, and taking it here too would record the same bytes
-    // twice (the cleaner counts an item already gone as cleaned).
+    // Read afresh: a scan that ended meanwhile decides what is cleaned.
     const CategoryState* current = state(category.id);
-    if (!current || current->items.empty() || current->cleaning) co_return std::nullopt;
-    if (const CategoryWork& work = work_[category.id]; work.listedAt != work.changes)
-        co_return std::nullopt;
+    if (!current || current->items.empty() || cleanUnderway(category.id)) co_return std::nullopt;
     std::vector<ScanItem> items = current->items;
     setCleaning(category.id, true);
     auto cleaning = clearOnExit([this, id = category.id] { setCleaning(id, false); });
@@ -301,16 +296,21 @@ void Store::setUninstall(std::optional<UninstallPlan> plan) {
 }
 
 QCoro::Task<> Store::findLeftovers(ScanItem app) {
+    // Lookups may overlap (the footer and a row's menu): the flag stays up until the last one
+    // ends, and only the plan of the one asked for last is shown, whichever ends first.
+    const std::uint64_t request = ++leftoverRequests_;
+    ++leftoverLookupsOut_;
     findingLeftovers_ = app.id;
     emit findingLeftoversChanged();
     auto finding = clearOnExit([this] {
+        if (--leftoverLookupsOut_ > 0) return;
         findingLeftovers_.reset();
         emit findingLeftoversChanged();
     });
     try {
         auto planWork = onUserPool([plan = services_.uninstallPlan, app] { return plan(app); });
         auto plan = co_await planWork;
-        setUninstall(std::move(plan));
+        if (request == leftoverRequests_) setUninstall(std::move(plan));
     } catch (const StoreWork::Closed&) {
         throw;
     } catch (...) {

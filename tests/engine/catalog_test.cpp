@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/catalog.h"
 #include "base/edition.h"
+#include "engine/catalog.h"
 #include "platform/settings.h"
 #include "support/fixture.h"
 
@@ -57,14 +57,10 @@ TEST(Catalog, SpecialRows) {
     std::vector<std::string> expected{
         "/opt/homebrew/share/android-commandlinetools/ndk",
         "/opt/homebrew/share/android-commandlinetools/system-images",
-        "/opt/homebrew/share/android-commandlinetools/emulator",
-        "~/Library/Android/sdk/ndk",
-        "~/Library/Android/sdk/system-images",
-        "~/Library/Android/sdk/emulator",
+        "/opt/homebrew/share/android-commandlinetools/emulator", "~/Library/Android/sdk/ndk",
+        "~/Library/Android/sdk/system-images", "~/Library/Android/sdk/emulator",
         // Android Studio's own folder on this platform follows the listed ones.
-        "~/Android/Sdk/ndk",
-        "~/Android/Sdk/system-images",
-        "~/Android/Sdk/emulator"};
+        "~/Android/Sdk/ndk", "~/Android/Sdk/system-images", "~/Android/Sdk/emulator"};
     EXPECT_EQ(sdk->source.paths, expected);
 
     auto brew = Catalog::find("homebrew");
@@ -80,10 +76,13 @@ TEST(Catalog, SpecialRows) {
     EXPECT_EQ(Catalog::find("large-files")->source.minimumBytes, 200'000'000);
     EXPECT_EQ(Catalog::find("duplicates")->source.minimumBytes, 1'000'000);
     EXPECT_EQ(Catalog::find("repeated-pictures")->source.minimumBytes, 100'000);
-    EXPECT_EQ(Catalog::find("derived-data")->busyApps, std::vector<std::string>{"com.apple.dt.Xcode"});
+    EXPECT_EQ(Catalog::find("derived-data")->busyApps,
+              std::vector<std::string>{"com.apple.dt.Xcode"});
     // This platform's Trash, in the freedesktop.org layout.
-    EXPECT_EQ(Catalog::find("trash")->source.paths, std::vector<std::string>{"~/.local/share/Trash/files"});
-    EXPECT_NE(Catalog::find("repeated-pictures")->info.find("pixels. \n\nThis is NOT"), std::string::npos);
+    EXPECT_EQ(Catalog::find("trash")->source.paths,
+              std::vector<std::string>{"~/.local/share/Trash/files"});
+    EXPECT_NE(Catalog::find("repeated-pictures")->info.find("pixels. \n\nThis is NOT"),
+              std::string::npos);
 }
 
 TEST(Catalog, ClaimedPaths) {
@@ -128,6 +127,11 @@ TEST(Catalog, UnusedAppDaysTakesOnlyAStoredInteger) {
     EXPECT_EQ(Catalog::unusedAppDays(settings), 100);
     settings.set("unusedAppDays", 30.5);
     EXPECT_EQ(Catalog::unusedAppDays(settings), 100);
+    // Below 1 counts as 1, as in the window.
+    settings.set("unusedAppDays", 0);
+    EXPECT_EQ(Catalog::unusedAppDays(settings), 1);
+    settings.set("unusedAppDays", -30);
+    EXPECT_EQ(Catalog::unusedAppDays(settings), 1);
     settings.remove("unusedAppDays");
 }
 

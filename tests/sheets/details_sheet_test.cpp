@@ -6,7 +6,9 @@
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMenu>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include "app/gui/gui_support.h"
 #include "appearance/confirm_card.h"
@@ -65,6 +67,57 @@ struct Fixture {
     test::StoreHarness h;
     std::unique_ptr<Store> store;
 };
+
+// The applications category, scanned, in a details sheet over a window: Old.app unused, Fresh.app
+// opened yesterday. Each lookup plans the application asked about; an uninstall removes it.
+struct AppsFixture {
+    AppsFixture() {
+        test::guiApplication();
+        h.access = false;
+        auto apps = test::category(Store::applicationsId, Risk::caution, CleanAction::Kind::trash);
+        apps.name = "Unused apps";
+        apps.source.kind = Source::Kind::applications;
+        h.catalog = {apps};
+        old.lastUsed = h.now - std::chrono::hours(24 * 400);
+        fresh.lastUsed = h.now - std::chrono::hours(24);
+        h.contents[Store::applicationsId] = {old, fresh};
+        StoreServices services = h.services();
+        services.uninstallPlan = [](const ScanItem& app) {
+            UninstallPlan plan;
+            plan.id = "plan-" + app.name;
+            plan.app = app;
+            return plan;
+        };
+        services.uninstall = [](const ScanItem& app, const std::vector<AppLeftover>&) {
+            Cleaner::Outcome outcome;
+            outcome.cleaned.push_back(app);
+            return outcome;
+        };
+        store = std::make_unique<Store>(services);
+        test::deliver();
+        auto scanning = store->scan(apps);
+        h.user.runAll();
+        window = std::make_unique<QWidget>();
+        window->show();
+        sheet = Sheets::openDetails(window.get(), *store, Store::applicationsId)
+                    ->findChild<DetailsSheet*>();
+    }
+    test::StoreHarness h;
+    ScanItem old = item("Old.app", 5'000'000);
+    ScanItem fresh = item("Fresh.app", 7'000'000);
+    std::unique_ptr<Store> store;
+    std::unique_ptr<QWidget> window; // made once the widget application exists
+    DetailsSheet* sheet = nullptr;
+};
+
+// The applications the visible uninstall sheets over `root` are about, by their shown path.
+std::vector<std::string> openUninstallSheets(QWidget& root) {
+    std::vector<std::string> out;
+    for (auto* sheet : root.findChildren<UninstallSheet*>())
+        if (sheet->isVisible())
+            out.push_back(sheet->findChild<QLabel*>("uninstallSubtitle")->text().toStdString());
+    return out;
+}
 
 } // namespace
 
@@ -168,6 +221,78 @@ TEST(DetailsSheet, CleanAsksFirstAndCancelKeepsTheSelection) {
     EXPECT_EQ(text(sheet, "summary"), "0 items \u00b7 Zero KB");
 }
 
+// A card left open while the category is rescanned speaks of, and cleans, only what is still
+// selected; it goes away when nothing of it is left.
+TEST(DetailsSheet, AnOpenCleanCardFollowsWhatARescanLeavesSelected) {
+    Fixture f;
+    DetailsSheet sheet(*f.store, downloads(), false);
+    sheet.resize(780, 500);
+    sheet.show();
+    sheet.table()->setSelection({item("b.iso", 0).id, item("a.zip", 0).id});
+    button(sheet, "cleanSelected")->click();
+    auto* card = sheet.confirmPresenter()->card();
+    ASSERT_NE(card, nullptr);
+    EXPECT_EQ(card->findChild<QLabel*>("confirmTitle")->text(), "Clean 2 items?");
+
+    // b.iso went away meanwhile (the automatic clean took it, say).
+    f.h.contents["downloads"].erase(f.h.contents["downloads"].begin());
+    auto scanning = f.store->scan(downloads());
+    f.h.user.runAll();
+    ASSERT_EQ(sheet.confirmPresenter()->card(), card);
+    EXPECT_EQ(card->findChild<QLabel*>("confirmTitle")->text(), "Clean 1 item?");
+    EXPECT_EQ(card->findChild<QLabel*>("confirmMessage")->text(),
+              "1 MB. These will be moved to the Trash. Space is freed once you empty the Trash.");
+    card->confirmButton()->click();
+    f.h.user.runAll();
+    ASSERT_EQ(f.h.cleans.size(), 1u);
+    EXPECT_EQ(names(f.h.cleans[0].second), std::vector<std::string>{"a.zip"});
+
+    // Nothing selected is left: the card goes.
+    sheet.table()->setSelection({item("c.mkv", 0).id});
+    button(sheet, "cleanSelected")->click();
+    ASSERT_NE(sheet.confirmPresenter()->card(), nullptr);
+    f.h.contents["downloads"].clear();
+    auto again = f.store->scan(downloads());
+    f.h.user.runAll();
+    EXPECT_EQ(sheet.confirmPresenter()->card(), nullptr);
+    EXPECT_EQ(f.h.cleans.size(), 1u);
+}
+
+// Another clean of the category started under an open card (Clean All Safe from the menu bar,
+// the automatic clean): confirming starts no second one; the card waits for it to end.
+TEST(DetailsSheet, AnOpenCleanCardStartsNothingWhileTheCategoryIsBeingCleaned) {
+    test::guiApplication();
+    test::StoreHarness h;
+    h.access = false;
+    auto caches = test::category("caches");
+    h.catalog = {caches};
+    h.contents["caches"] = {item("a", 1'000'000), item("b", 2'000'000), item("c", 3'000'000)};
+    auto store = h.make();
+    auto scanning = store->scan(caches);
+    h.user.runAll();
+    DetailsSheet sheet(*store, caches, false);
+    sheet.resize(780, 500);
+    sheet.show();
+    sheet.table()->setSelection({item("a", 0).id, item("b", 0).id});
+    button(sheet, "cleanSelected")->click();
+    auto* card = sheet.confirmPresenter()->card();
+    ASSERT_NE(card, nullptr);
+
+    h.contents["caches"].push_back(item("d", 4'000'000)); // arrives, never selected
+    auto all = store->cleanAllSafe();
+    ASSERT_TRUE(store->state("caches")->cleaning);
+    EXPECT_FALSE(card->confirmButton()->isEnabled());
+    QTest::keyClick(card, Qt::Key_Return);
+    const std::size_t pending = h.user.pending();
+    card->confirmButton()->click();
+    EXPECT_EQ(h.user.pending(), pending);
+    EXPECT_EQ(sheet.confirmPresenter()->card(), card) << "still asking";
+
+    h.user.runAll();
+    ASSERT_EQ(h.cleans.size(), 1u) << "only Clean All Safe's";
+    EXPECT_EQ(sheet.confirmPresenter()->card(), nullptr) << "what it asked about is gone";
+}
+
 TEST(DetailsSheet, MoveAsksForAFolderWithoutBlockingAndMovesTheSelection) {
     Fixture f;
     QWidget window;
@@ -206,33 +331,10 @@ TEST(DetailsSheet, MoveAsksForAFolderWithoutBlockingAndMovesTheSelection) {
 }
 
 TEST(DetailsSheet, EveryAppModeListsAllApplicationsAndHandsOneToTheUninstaller) {
-    test::guiApplication();
-    test::StoreHarness h;
-    h.access = false;
-    auto apps = test::category(Store::applicationsId, Risk::caution, CleanAction::Kind::trash);
-    apps.name = "Unused apps";
-    apps.source.kind = Source::Kind::applications;
-    h.catalog = {apps};
-    ScanItem old = item("Old.app", 5'000'000);
-    old.lastUsed = h.now - std::chrono::hours(24 * 400);
-    ScanItem fresh = item("Fresh.app", 7'000'000);
-    fresh.lastUsed = h.now - std::chrono::hours(24);
-    h.contents[Store::applicationsId] = {old, fresh};
-
-    UninstallPlan plan;
-    plan.id = "plan-1";
-    plan.app = fresh;
-    StoreServices services = h.services();
-    services.uninstallPlan = [&](const ScanItem&) { return plan; };
-    Store store(services);
-    test::deliver();
-    auto scanning = store.scan(apps);
-    h.user.runAll();
-
-    QWidget window;
-    window.show();
-    auto* dialog = Sheets::openDetails(&window, store, Store::applicationsId);
-    auto& sheet = *dialog->findChild<DetailsSheet*>();
+    AppsFixture f;
+    auto& sheet = *f.sheet;
+    auto& h = f.h;
+    auto& store = *f.store;
     EXPECT_EQ(sheet.table()->model()->headerData(2, Qt::Horizontal).toString(), "Last Opened");
     EXPECT_EQ(shownNames(*sheet.table()), std::vector<std::string>{"Old.app"});
     sheet.table()->selectRow(0);
@@ -258,4 +360,50 @@ TEST(DetailsSheet, EveryAppModeListsAllApplicationsAndHandsOneToTheUninstaller) 
     EXPECT_FALSE(store.uninstall());
     EXPECT_EQ(names(sheet.selected()), std::vector<std::string>{"Fresh.app"})
         << "cancelling keeps the selection";
+}
+
+// Two lookups at once (the footer, then a row's menu): the flag stays up until both end, and the
+// user ends up with the sheet of the application asked about last, whichever lookup ends first.
+// A plan that arrives while an uninstall runs waits for that uninstall to end.
+TEST(DetailsSheet, OverlappingLookupsEndWithTheSheetOfTheLastApplicationAskedAbout) {
+    AppsFixture f;
+    auto& sheet = *f.sheet;
+    auto& h = f.h;
+    auto& store = *f.store;
+    sheet.findChild<QCheckBox*>("showEveryApp")->setChecked(true);
+    sheet.table()->selectRow(0);
+    button(sheet, "uninstall")->click(); // Old.app
+    auto* table = sheet.table();
+    emit table->customContextMenuRequested(table->visualRect(table->model()->index(1, 0)).center());
+    auto* menu = sheet.findChild<QMenu*>("rowMenu");
+    ASSERT_NE(menu, nullptr);
+    ASSERT_EQ(menu->actions().size(), 2);
+    EXPECT_EQ(menu->actions()[1]->text(), "Uninstall Fresh.app\u2026");
+    menu->actions()[1]->trigger();
+    menu->close();
+    ASSERT_EQ(h.user.pending(), 2u);
+
+    h.user.run(1); // Fresh.app's lookup ends first
+    EXPECT_EQ(openUninstallSheets(sheet), std::vector<std::string>{"/fixture/Fresh.app"});
+    EXPECT_EQ(button(sheet, "uninstall")->text(), "Looking\u2026") << "Old.app's is still out";
+    h.user.run(0);
+    test::settle();
+    EXPECT_EQ(openUninstallSheets(sheet), std::vector<std::string>{"/fixture/Fresh.app"});
+    EXPECT_EQ(store.uninstall()->id, "plan-Fresh.app");
+    EXPECT_FALSE(store.findingLeftovers());
+    EXPECT_EQ(button(sheet, "uninstall")->text(), "Uninstall\u2026");
+
+    // Fresh.app is being removed when a plan for Old.app arrives: its sheet stays to the end.
+    auto* freshSheet = sheet.findChild<UninstallSheet*>();
+    freshSheet->findChild<QPushButton*>("uninstall")->click();
+    freshSheet->confirmPresenter()->card()->confirmButton()->click();
+    auto finding = store.findLeftovers(f.old);
+    ASSERT_EQ(h.user.pending(), 2u);
+    h.user.run(1);
+    test::settle();
+    EXPECT_EQ(openUninstallSheets(sheet), std::vector<std::string>{"/fixture/Fresh.app"});
+    h.user.runAll();
+    test::settle();
+    EXPECT_EQ(openUninstallSheets(sheet), std::vector<std::string>{"/fixture/Old.app"});
+    EXPECT_EQ(store.uninstall()->id, "plan-Old.app");
 }

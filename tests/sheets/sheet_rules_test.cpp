@@ -1,4 +1,6 @@
 // The sheets' decisions, as tables: footers, titles, sentences and counts.
+#include <limits>
+
 #include <gtest/gtest.h>
 
 #include "sheets/sheet_rules.h"
@@ -202,6 +204,8 @@ TEST(UninstallText, SummaryFooterAndConfirmation) {
 TEST(UnusedDaysText, WordsStepsAndParsing) {
     EXPECT_EQ(daysWord(1), "day");
     EXPECT_EQ(daysWord(2), "days");
+    constexpr auto most = std::numeric_limits<std::int64_t>::max();
+    constexpr auto least = std::numeric_limits<std::int64_t>::min();
     struct Step {
         std::int64_t from;
         int direction;
@@ -212,7 +216,12 @@ TEST(UnusedDaysText, WordsStepsAndParsing) {
                                            {3645, +1, 3650},
                                            {3650, +1, 3650},
                                            {1, -1, 1},
-                                           {100, +1, 110}})
+                                           {100, +1, 110},
+                                           {5000, -1, 3650},
+                                           {most, +1, 3650},
+                                           {most, -1, 3650},
+                                           {least, -1, 1},
+                                           {least, +1, 1}})
         EXPECT_EQ(stepDays(s.from, s.direction), s.to) << s.from;
     EXPECT_EQ(parseDays("5000"), 5000);
     EXPECT_EQ(parseDays(" -3 "), -3);

@@ -355,3 +355,44 @@ TEST(StoreCleanAllSafe, LeavesACategoryToTheCleanAlreadyWorkingOnIt) {
         EXPECT_EQ(records, expected) << c.name;
     }
 }
+
+// The same holds for a clean or a move asked for by hand: a card confirmed late, or a second
+// sheet, starts nothing on a category whose clean has not yet ended.
+TEST(StoreClean, ACleanOrMoveOfACategoryAnotherCleanIsWorkingOnStartsNothing) {
+    enum class First { byHand, allSafe };
+    enum class Second { clean, move };
+    struct Case {
+        const char* name;
+        First first;
+        bool deleted; // the first clean's deleting ended and its rescan is out
+        Second second;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"by hand while deleting, then a clean", First::byHand, false, Second::clean},
+             {"by hand before the rescan, then a clean", First::byHand, true, Second::clean},
+             {"by hand while deleting, then a move", First::byHand, false, Second::move},
+             {"all safe while deleting, then a clean", First::allSafe, false, Second::clean},
+             {"all safe before the rescan, then a move", First::allSafe, true, Second::move}}) {
+        test::StoreHarness h;
+        h.catalog = {category("caches")};
+        h.contents["caches"] = {item("a", 100), item("b", 50)};
+        auto store = h.make();
+        const auto listed = h.contents["caches"];
+
+        QCoro::Task<> first = c.first == First::byHand ? store->clean(category("caches"), listed)
+                                                       : store->cleanAllSafe();
+        if (c.deleted) h.user.run();
+        const std::size_t pending = h.user.pending();
+        QCoro::Task<> second = c.second == Second::clean
+                                   ? store->clean(category("caches"), listed)
+                                   : store->move(category("caches"), listed, h.folder);
+        EXPECT_TRUE(second.isReady()) << c.name << ": returned at once";
+        EXPECT_EQ(h.user.pending(), pending) << c.name;
+        h.runToTheEnd();
+        EXPECT_TRUE(first.isReady()) << c.name;
+        EXPECT_EQ(h.cleans.size(), 1u) << c.name;
+        EXPECT_TRUE(h.moves.empty()) << c.name;
+        EXPECT_FALSE(store->state("caches")->cleaning) << c.name;
+        EXPECT_EQ(store->log().size(), 1u) << c.name << ": the bytes recorded once";
+    }
+}
