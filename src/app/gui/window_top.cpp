@@ -1,5 +1,8 @@
 #include "app/gui/window_top.h"
 
+#include <unordered_set>
+#include <vector>
+
 #include <QApplication>
 #include <QEvent>
 #include <QGraphicsDropShadowEffect>
@@ -143,10 +146,21 @@ void WindowTop::askToConfirm(MainActions::Confirmation confirmation) {
         q(MainActions::confirmationMessage(confirmation, store_.safeTotal(), store_.yoursInSafe())),
         QString::fromLatin1(MainActions::confirmLabel), dangerous,
         [this, confirmation = std::move(confirmation)] {
-            if (confirmation.kind == MainActions::Confirmation::Kind::allSafe)
+            if (confirmation.kind == MainActions::Confirmation::Kind::allSafe) {
                 store_.cleanAllSafe();
-            else
-                store_.clean(confirmation.category, confirmation.items);
+                return;
+            }
+            // The items asked about, less those the category no longer lists: they went
+            // meanwhile (another clean took them), and cleaning them again would count their
+            // bytes twice. What a rescan found since is not added.
+            std::unordered_set<std::string> listed;
+            if (const auto* state = store_.state(confirmation.category.id))
+                for (const ScanItem& item : state->items)
+                    listed.insert(item.id);
+            std::vector<ScanItem> items;
+            for (const ScanItem& item : confirmation.items)
+                if (listed.contains(item.id)) items.push_back(item);
+            if (!items.empty()) store_.clean(confirmation.category, std::move(items));
         });
 }
 

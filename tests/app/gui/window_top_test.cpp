@@ -195,18 +195,23 @@ TEST(WindowTop, CleanAllSafeGoesThroughTheCard) {
     EXPECT_EQ(h.store.cleans[0].first, "caches");
 }
 
-TEST(WindowTop, ACategoryCleanTakesTheItemsItWasAskedWith) {
+TEST(WindowTop, ACategoryCleanTakesTheItemsItWasAskedWithThatAreStillListed) {
     test::ScenesHarness h;
     auto risky = test::category("old", Risk::danger);
     h.store.catalog = {risky};
     h.store.contents["old"] = {test::item("a", 10), test::item("b", 20)};
     h.start();
     WindowTop& top = topOf(h);
-    top.askToConfirm({MainActions::Confirmation::Kind::category, risky, {test::item("a", 10)}});
+    top.askToConfirm({MainActions::Confirmation::Kind::category,
+                      risky,
+                      {test::item("a", 10), test::item("b", 20)}});
     ConfirmCard* card = top.presenter()->card();
     ASSERT_NE(card, nullptr);
     EXPECT_EQ(card->confirmButton()->property("tint").toString(), "red");
-    h.store.contents["old"].push_back(test::item("c", 30)); // a rescan found more meanwhile
+    // A rescan meanwhile finds more, and no longer lists what another clean took.
+    h.store.contents["old"] = {test::item("a", 10), test::item("c", 30)};
+    auto scanning = h.scenes->store().scan(risky);
+    h.store.user.runAll();
     card->confirmButton()->click();
     h.store.user.runAll();
     ASSERT_EQ(h.store.cleans.size(), 1u);
