@@ -5,6 +5,7 @@
 #include <csignal>
 #include <cstdio>
 #include <regex>
+#include <sys/stat.h>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -32,6 +33,7 @@ struct Process {
     // For a log stream: who the pid was right after the listing, so that stopping it later
     // never hits a process that took the pid over.
     std::optional<ProcessTable::Identity> identity;
+    bool anotherUsers = false; // runs as another user (or root): never the user's to stop
 };
 
 struct BootedSimulator {
@@ -259,7 +261,8 @@ std::vector<RunningItem> watcherItems(const std::vector<Process>& processes,
     std::unordered_set<std::int32_t> candidatePids;
     for (const auto& process : processes)
         if (Text::contains(process.command, "log stream") && process.age >= watcherMinimumAge &&
-            process.pid != source.ownPid && !Text::contains(process.command, "RuntimeRoot")) {
+            process.pid != source.ownPid && !process.anotherUsers &&
+            !Text::contains(process.command, "RuntimeRoot")) {
             candidates.push_back(&process);
             candidatePids.insert(process.pid);
         }
@@ -340,8 +343,13 @@ RunningSnapshot snapshot(const Source& source) {
         watchersProblem = std::string("Couldn't run ps: ") + error.what();
     }
     for (auto& process : processes)
-        if (Text::contains(process.command, "log stream"))
+        if (Text::contains(process.command, "log stream")) {
             process.identity = watcherIdentity(process.pid, source.root);
+            // ps lists everyone's processes; the kernel gives a process's folder its owner.
+            struct stat st {};
+            std::string folder = source.root + "/proc/" + std::to_string(process.pid);
+            process.anotherUsers = ::stat(folder.c_str(), &st) == 0 && st.st_uid != source.ownUid;
+        }
     auto simulators = bootedSimulators(source.runner);
     auto swap = KernelStats::swapUsage(source.root);
 

@@ -57,12 +57,13 @@ namespace RunningScanner {
 
 // Where the scanner looks: the command runner (ps, simctl), the /proc root (swap, and who the
 // watchers' pids are), the clock for running times, and this program's own pid, which is never
-// listed.
+// listed, and user, whose watchers alone are.
 struct Source {
     Shell::Runner runner = Shell::run;
     std::string root;
     std::function<Date()> now = [] { return std::chrono::system_clock::now(); };
     pid_t ownPid = ::getpid();
+    uid_t ownUid = ::getuid(); // watchers of other users are not listed
 };
 
 // One snapshot: runs ps and simctl once each. Never fails: a tool that cannot run gives fewer

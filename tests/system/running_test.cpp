@@ -3,6 +3,8 @@
 #include <stdexcept>
 #include <sys/wait.h>
 
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include "support/system_tree.h"
@@ -46,11 +48,12 @@ struct Recorded {
     bool psFails = false;
 };
 
-RunningSnapshot scan(const Recorded& recorded, const test::SystemTree& tree,
-                     pid_t ownPid = 999999) {
+RunningSnapshot scan(const Recorded& recorded, const test::SystemTree& tree, pid_t ownPid = 999999,
+                     uid_t ownUid = ::getuid()) {
     RunningScanner::Source source;
     source.root = tree.root();
     source.ownPid = ownPid;
+    source.ownUid = ownUid;
     source.now = [] { return at("2024-05-01 12:30:00"); };
     source.runner = [&](const std::vector<std::string>& arguments, double) -> Shell::Result {
         if (arguments.at(0) == "ps") {
@@ -218,6 +221,18 @@ TEST(Running, WatchersRememberWhoTheirPidsWere) {
     EXPECT_EQ(watcher.identities[0]->startTime, 5555u);
     EXPECT_FALSE(watcher.identities[1]) << "not a log stream any more";
     EXPECT_FALSE(watcher.identities[2]) << "ended";
+}
+
+// ps lists every user's processes: only the user's own watchers are offered for stopping.
+TEST(Running, WatchersOfOtherUsersAreNotListed) {
+    test::SystemTree tree;
+    tree.write("/proc/301/stat",
+               "301 (log) S 1 301 301 0 -1 0 0 0 0 0 0 0 0 0 20 0 1 0 5555 0 0\n");
+    tree.write("/proc/301/cmdline", std::string("log\0stream\0", 11));
+    Recorded recorded;
+    recorded.ps = "  301     1  0.0  100    02:00:00 log stream\n";
+    EXPECT_EQ(scan(recorded, tree).items.size(), 1u) << "the folder is the test's own";
+    EXPECT_TRUE(scan(recorded, tree, 999999, ::getuid() + 1).items.empty());
 }
 
 TEST(Running, RunningTimeReadsAsOneUnit) {
