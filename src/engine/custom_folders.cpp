@@ -6,9 +6,9 @@
 #include <openssl/evp.h>
 
 #include "base/edition.h"
-#include "engine/scanner.h"
-#include "base/text.h"
 #include "base/paths.h"
+#include "base/text.h"
+#include "engine/scanner.h"
 #include "platform/settings.h"
 
 namespace bramwick {
@@ -85,6 +85,10 @@ std::optional<CustomFolder> fromJson(const nlohmann::json& json) {
         *field = it->get<std::string>();
     }
     if (folder.path.find('*') != std::string::npos) return std::nullopt; // see choose()
+    // What choose() would never have made: a list edited by hand may hold anything.
+    if (!folder.id.starts_with("custom-") || folder.path.empty() || folder.path.front() != '/' ||
+        refused().contains(Paths::standardised(folder.path)))
+        return std::nullopt;
     if (auto it = json.find("bookmark"); it != json.end() && !it->is_null()) {
         if (!it->is_string()) return std::nullopt;
         folder.bookmark = fromBase64(it->get<std::string>());
@@ -188,6 +192,17 @@ CleanupCategory category(const CustomFolder& folder) {
     c.neverAutomatic = true;
     c.customFolder = folder.path;
     return c;
+}
+
+bool touches(const std::string& path, const std::vector<CustomFolder>& folders) {
+    if (folders.empty()) return false;
+    auto related = [](const std::string& a, const std::string& b) {
+        return a == b || a.starts_with(b + "/") || b.starts_with(a + "/");
+    };
+    std::optional<std::string> real = Paths::resolved(path);
+    for (const auto& folder : folders)
+        if (related(path, folder.path) || (real && related(*real, folder.path))) return true;
+    return false;
 }
 
 } // namespace CustomFolders

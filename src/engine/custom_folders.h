@@ -70,6 +70,11 @@ inline constexpr const char* refusedInformation =
 // The category that stands for the folder.
 CleanupCategory category(const CustomFolder& folder);
 
+// Whether `path` is one of the folders, holds one or lies inside one, as written or with its
+// links resolved. The user put such a folder where they want it: no other category may clean
+// it, with what it holds, under its own rules (a cache category emptied on a schedule).
+bool touches(const std::string& path, const std::vector<CustomFolder>& folders);
+
 } // namespace CustomFolders
 
 } // namespace bramwick

@@ -319,6 +319,7 @@ QCoro::Task<> Store::scan(CleanupCategory category) {
         emit allApplicationsChanged();
         items = services_.unusedApplications(allApplications_, unusedAppDays_);
     }
+    leaveOutCustomFolders(id, items);
     next.items = std::move(items);
     next.scanned = true;
     states_[id] = std::move(next);
@@ -370,6 +371,16 @@ void Store::rebuildCategories() {
         list.push_back(CustomFolders::category(folder));
     categories_ = std::move(list);
     emit categoriesChanged();
+}
+
+void Store::leaveOutCustomFolders(const std::string& id, std::vector<ScanItem>& items) const {
+    if (customFolders_.empty() ||
+        std::any_of(customFolders_.begin(), customFolders_.end(),
+                    [&](const CustomFolder& folder) { return folder.id == id; }))
+        return;
+    std::erase_if(items, [&](const ScanItem& item) {
+        return CustomFolders::touches(item.url, customFolders_);
+    });
 }
 
 void Store::saveLevels() {
@@ -444,6 +455,13 @@ QCoro::Task<> Store::addFolders(Level level) {
     if (!StoredLists::keepAside(settings, StoredLists::customFoldersKey, unreadableFolders_))
         CustomFolders::save(customFolders_, settings);
     rebuildCategories();
+    // What the other categories listed in the new folders leaves their lists at once, before a
+    // clean of theirs could take it.
+    for (auto& [id, state] : states_) {
+        const std::size_t listed = state.items.size();
+        leaveOutCustomFolders(id, state.items);
+        if (state.items.size() != listed) publishState(id);
+    }
     for (const auto& folder : choice.added) {
         auto scanning = scan(CustomFolders::category(folder));
         co_await scanning;

@@ -292,6 +292,9 @@ class Store : public QObject {
                                                                    bool background);
     void record(const std::string& title, const std::string& detail);
     void saveLevels();
+    // Takes out of another category's items what is, holds or lies in a folder the user added:
+    // only that folder's own category cleans it, and only when asked.
+    void leaveOutCustomFolders(const std::string& id, std::vector<ScanItem>& items) const;
     const CleanupCategory* findCategory(std::string_view id) const;
 
     StoreServices services_;

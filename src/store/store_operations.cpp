@@ -199,6 +199,8 @@ QCoro::Task<std::optional<Cleaner::Outcome>> Store::cleanWhatIsListed(CleanupCat
     const CategoryState* current = state(category.id);
     if (!current || current->items.empty() || cleanUnderway(category.id)) co_return std::nullopt;
     std::vector<ScanItem> items = current->items;
+    leaveOutCustomFolders(category.id, items);
+    if (items.empty()) co_return std::nullopt;
     setCleaning(category.id, true);
     auto cleaning = clearOnExit([this, id = category.id] { setCleaning(id, false); });
     auto job = [clean = services_.clean, items, category] { return clean(items, category); };

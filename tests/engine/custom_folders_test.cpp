@@ -74,6 +74,36 @@ TEST_F(YourLevelsTest, CustomFoldersRoundTripAndADamagedListIsNone) {
     }
 }
 
+TEST_F(YourLevelsTest, HandEditedFoldersThatChoosingWouldRefuseAreNotRead) {
+    for (json entry :
+         {json{{"id", "app-support"}, {"path", "/data/x"}, {"level", "Safe to Remove"}},
+          json{{"id", "custom-1"}, {"path", test::home()}, {"level", "Safe to Remove"}},
+          json{{"id", "custom-2"}, {"path", "/usr"}, {"level", "Safe to Remove"}},
+          json{{"id", "custom-3"}, {"path", "data/x"}, {"level", "Safe to Remove"}}})
+        EXPECT_FALSE(CustomFolders::fromJson(entry)) << entry.dump();
+}
+
+TEST_F(YourLevelsTest, AFolderTouchesWhatItIsHoldsOrLiesIn) {
+    const std::string keep = test::makeFolder(home("/.cache/keep"));
+    test::makeLink(home("/.cache"), home("/linked"));
+    const std::vector<CustomFolder> folders{{"custom-1", keep, "Review", std::nullopt}};
+    struct Case {
+        std::string path;
+        bool touches;
+    } cases[] = {
+        {keep, true},
+        {keep + "/x", true},
+        {home("/.cache"), true},
+        {home("/.cache/keeper"), false},
+        {home("/.cache/other"), false},
+        {home("/linked/keep"), true},
+        {home("/linked/other"), false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(CustomFolders::touches(c.path, folders), c.touches) << c.path;
+    EXPECT_FALSE(CustomFolders::touches(keep, {}));
+}
+
 TEST_F(YourLevelsTest, ChoosingFoldersRefusesTheSystemsOwn) {
     std::string h = test::home();
     test::makeFolder(h + "/Library/Caches");
@@ -84,14 +114,14 @@ TEST_F(YourLevelsTest, ChoosingFoldersRefusesTheSystemsOwn) {
     test::makeFolder(h + "/Documents/*"); // would be read as every folder of Documents
     std::vector<CustomFolder> existing{{"custom-K", h + "/Known", "Red Flag", std::nullopt}};
 
-    auto choice = CustomFolders::choose(
-        Level::warning, existing,
-        {"/", h, h + "/Library", h + "/Library/Caches", h + "/Work/LinkA", h + "/Work/LinkB",
-         h + "/Known", "/System", "/etc", h + "/.local/share/Trash", h + "/Work/Real/../Real",
-         h + "/Documents/*"});
-    EXPECT_EQ(choice.refusedNames, (std::vector<std::string>{"/", h, "~/Library", "/System", "/etc",
-                                                             "~/.local/share/Trash",
-                                                             "~/Documents/*"}));
+    auto choice = CustomFolders::choose(Level::warning, existing,
+                                        {"/", h, h + "/Library", h + "/Library/Caches",
+                                         h + "/Work/LinkA", h + "/Work/LinkB", h + "/Known",
+                                         "/System", "/etc", h + "/.local/share/Trash",
+                                         h + "/Work/Real/../Real", h + "/Documents/*"});
+    EXPECT_EQ(choice.refusedNames,
+              (std::vector<std::string>{"/", h, "~/Library", "/System", "/etc",
+                                        "~/.local/share/Trash", "~/Documents/*"}));
     ASSERT_EQ(choice.added.size(), 2u);
     EXPECT_EQ(choice.added[0].path, h + "/Library/Caches");
     EXPECT_EQ(choice.added[1].path, h + "/Work/Real")

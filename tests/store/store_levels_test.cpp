@@ -120,6 +120,40 @@ TEST(StoreLevels, CustomFoldersAreAddedScannedMovedAndRemoved) {
     EXPECT_EQ(store.categories().size(), 5u);
 }
 
+// A folder the user added is cleaned only by its own category, when asked: what another
+// category lists in it, or above it, leaves that category's list and its cleans.
+TEST(StoreLevels, AFolderTheUserAddedIsLeftOutOfEveryOtherCategory) {
+    test::StoreHarness h;
+    h.catalog = {category("cache")};
+    const std::string cache = test::makeFolder(h.folder + "/cache");
+    const std::string keep = test::makeFolder(cache + "/keep");
+    test::makeFolder(cache + "/holder/inner");
+    auto at = [](const std::string& path) {
+        ScanItem made = item(path, 10);
+        made.id = made.url = path;
+        return made;
+    };
+    h.contents["cache"] = {at(keep), at(keep + "/x"), at(cache + "/holder"), at(cache + "/old")};
+    auto store = h.make();
+    ASSERT_EQ(store->state("cache")->items.size(), 4u);
+
+    h.chosenFolders = {keep, cache + "/holder/inner"};
+    auto adding = store->addFolders(Level::warning);
+    test::deliver();
+    EXPECT_EQ(store->state("cache")->items, std::vector<ScanItem>{at(cache + "/old")})
+        << "at once, before any rescan";
+    h.user.runAll();
+    EXPECT_EQ(store->state("cache")->items, std::vector<ScanItem>{at(cache + "/old")});
+
+    auto rescanning = store->scan(h.catalog[0]);
+    h.user.runAll();
+    EXPECT_EQ(store->state("cache")->items, std::vector<ScanItem>{at(cache + "/old")});
+    auto cleaning = store->cleanAllSafe();
+    h.user.runAll();
+    ASSERT_EQ(h.cleans.size(), 1u);
+    EXPECT_EQ(h.cleans[0].second, std::vector<ScanItem>{at(cache + "/old")});
+}
+
 TEST(StoreLevels, OneDamagedEntryCostsOnlyItselfAndUnreadableListsAreKeptAside) {
     test::StoreHarness h;
     h.catalog = rows();
