@@ -194,12 +194,20 @@ CleanupCategory category(const CustomFolder& folder) {
     return c;
 }
 
-bool touches(const std::string& path, const std::vector<CustomFolder>& folders) {
+bool touches(const std::string& path, const std::vector<CustomFolder>& folders,
+             std::unordered_map<std::string, std::optional<std::string>>& parents) {
     if (folders.empty()) return false;
     auto related = [](const std::string& a, const std::string& b) {
         return a == b || a.starts_with(b + "/") || b.starts_with(a + "/");
     };
-    std::optional<std::string> real = Paths::resolved(path);
+    // Where the path is, its own name kept: an item that is a link goes as the link.
+    const std::string parent = Paths::parent(path);
+    auto known = parents.find(parent);
+    if (known == parents.end()) known = parents.emplace(parent, Paths::resolved(parent)).first;
+    std::optional<std::string> real;
+    if (known->second)
+        real = (*known->second == "/" ? std::string() : *known->second) + "/" +
+               path.substr(path.rfind('/') + 1);
     for (const auto& folder : folders)
         if (related(path, folder.path) || (real && related(*real, folder.path))) return true;
     return false;

@@ -7,6 +7,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include <nlohmann/json_fwd.hpp>
@@ -73,7 +74,10 @@ CleanupCategory category(const CustomFolder& folder);
 // Whether `path` is one of the folders, holds one or lies inside one, as written or with its
 // links resolved. The user put such a folder where they want it: no other category may clean
 // it, with what it holds, under its own rules (a cache category emptied on a schedule).
-bool touches(const std::string& path, const std::vector<CustomFolder>& folders);
+// `parents` keeps the folders above the paths asked about with their links resolved, for the
+// next call: the items of one category mostly share a few.
+bool touches(const std::string& path, const std::vector<CustomFolder>& folders,
+             std::unordered_map<std::string, std::optional<std::string>>& parents);
 
 } // namespace CustomFolders
 

@@ -378,8 +378,9 @@ void Store::leaveOutCustomFolders(const std::string& id, std::vector<ScanItem>& 
         std::any_of(customFolders_.begin(), customFolders_.end(),
                     [&](const CustomFolder& folder) { return folder.id == id; }))
         return;
+    std::unordered_map<std::string, std::optional<std::string>> parents;
     std::erase_if(items, [&](const ScanItem& item) {
-        return CustomFolders::touches(item.url, customFolders_);
+        return CustomFolders::touches(item.url, customFolders_, parents);
     });
 }
 

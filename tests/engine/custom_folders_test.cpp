@@ -99,9 +99,10 @@ TEST_F(YourLevelsTest, AFolderTouchesWhatItIsHoldsOrLiesIn) {
         {home("/linked/keep"), true},
         {home("/linked/other"), false},
     };
+    std::unordered_map<std::string, std::optional<std::string>> parents;
     for (const auto& c : cases)
-        EXPECT_EQ(CustomFolders::touches(c.path, folders), c.touches) << c.path;
-    EXPECT_FALSE(CustomFolders::touches(keep, {}));
+        EXPECT_EQ(CustomFolders::touches(c.path, folders, parents), c.touches) << c.path;
+    EXPECT_FALSE(CustomFolders::touches(keep, {}, parents));
 }
 
 TEST_F(YourLevelsTest, ChoosingFoldersRefusesTheSystemsOwn) {
