@@ -86,9 +86,11 @@ std::optional<CustomFolder> fromJson(const nlohmann::json& json) {
     }
     if (folder.path.find('*') != std::string::npos) return std::nullopt; // see choose()
     // What choose() would never have made: a list edited by hand may hold anything.
-    if (!folder.id.starts_with("custom-") || folder.path.empty() || folder.path.front() != '/' ||
-        refused().contains(Paths::standardised(folder.path)))
+    if (!folder.id.starts_with("custom-") || folder.path.empty() || folder.path.front() != '/')
         return std::nullopt;
+    // In the form choose() keeps, links resolved, so a link to the home is the home.
+    folder.path = Paths::resolved(folder.path).value_or(Paths::standardised(folder.path));
+    if (refused().contains(folder.path)) return std::nullopt;
     if (auto it = json.find("bookmark"); it != json.end() && !it->is_null()) {
         if (!it->is_string()) return std::nullopt;
         folder.bookmark = fromBase64(it->get<std::string>());

@@ -114,6 +114,13 @@ ReportText failedReport(std::string_view title, std::string_view what) {
             "It stopped on an error: " + reason + ". Anything done before it stays done.", true};
 }
 
+ReportText busyReport(std::string_view category) {
+    return {std::string(category),
+            "Nothing was done: another clean of it is still finishing. Try again once its list "
+            "has been measured again.",
+            true};
+}
+
 ReportText unreadableSettingsReport(std::string_view problem) {
     return {"Settings could not be read",
             std::string(problem) +

@@ -59,6 +59,9 @@ RecordText cleanRecord(const CleanupCategory& category, const std::vector<ScanIt
 // The report after stopping a running item; `result` is none when the command did not start.
 ReportText stopReport(const RunningItem& item, const std::optional<Shell::Result>& result);
 
+// The report when a clean or move was asked of a category another clean is still finishing.
+ReportText busyReport(std::string_view category);
+
 // The report at start when the settings file could not be read (`problem` says why).
 ReportText unreadableSettingsReport(std::string_view problem);
 

@@ -348,6 +348,7 @@ void Store::setUnusedAppDays(std::int64_t days) {
     auto found = states_.find(applicationsId);
     if (found == states_.end() || !found->second.scanned) return;
     found->second.items = services_.unusedApplications(allApplications_, unusedAppDays_);
+    leaveOutCustomFolders(applicationsId, found->second.items);
     publishState(applicationsId);
 }
 
@@ -374,13 +375,15 @@ void Store::rebuildCategories() {
 }
 
 void Store::leaveOutCustomFolders(const std::string& id, std::vector<ScanItem>& items) const {
-    if (customFolders_.empty() ||
-        std::any_of(customFolders_.begin(), customFolders_.end(),
-                    [&](const CustomFolder& folder) { return folder.id == id; }))
-        return;
+    // Every folder but the category's own: one added inside another added folder is left out
+    // of the outer one too.
+    std::vector<CustomFolder> others;
+    for (const auto& folder : customFolders_)
+        if (folder.id != id) others.push_back(folder);
+    if (others.empty()) return;
     std::unordered_map<std::string, std::optional<std::string>> parents;
     std::erase_if(items, [&](const ScanItem& item) {
-        return CustomFolders::touches(item.url, customFolders_, parents);
+        return CustomFolders::touches(item.url, others, parents);
     });
 }
 

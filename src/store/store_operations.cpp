@@ -119,7 +119,12 @@ void Store::vitalsTick() {
 // Cleaning and moving
 
 QCoro::Task<> Store::clean(CleanupCategory category, std::vector<ScanItem> items) {
-    if (items.empty() || cleanUnderway(category.id)) co_return;
+    if (items.empty()) co_return;
+    if (cleanUnderway(category.id)) {
+        // Another clean of it is deleting or measuring again: what it lists is about to change.
+        setReport(StoreText::busyReport(category.name));
+        co_return;
+    }
     try {
         setCleaning(category.id, true);
         auto cleaning = clearOnExit([this, id = category.id] { setCleaning(id, false); });
@@ -144,7 +149,12 @@ QCoro::Task<> Store::clean(CleanupCategory category, std::vector<ScanItem> items
 
 QCoro::Task<> Store::move(CleanupCategory category, std::vector<ScanItem> items,
                           std::string destination) {
-    if (items.empty() || cleanUnderway(category.id)) co_return;
+    if (items.empty()) co_return;
+    if (cleanUnderway(category.id)) {
+        // Another clean of it is deleting or measuring again: what it lists is about to change.
+        setReport(StoreText::busyReport(category.name));
+        co_return;
+    }
     try {
         setCleaning(category.id, true);
         auto cleaning = clearOnExit([this, id = category.id] { setCleaning(id, false); });

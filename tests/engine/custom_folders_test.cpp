@@ -75,11 +75,18 @@ TEST_F(YourLevelsTest, CustomFoldersRoundTripAndADamagedListIsNone) {
 }
 
 TEST_F(YourLevelsTest, HandEditedFoldersThatChoosingWouldRefuseAreNotRead) {
+    test::makeLink(test::home(), home("/h")); // the home under another name
+    const std::string keep = test::makeFolder(home("/keep"));
+    auto written = CustomFolders::fromJson(
+        json{{"id", "custom-5"}, {"path", keep + "/"}, {"level", "Review"}});
+    ASSERT_TRUE(written);
+    EXPECT_EQ(written->path, keep) << "in the form adding keeps";
     for (json entry :
          {json{{"id", "app-support"}, {"path", "/data/x"}, {"level", "Safe to Remove"}},
           json{{"id", "custom-1"}, {"path", test::home()}, {"level", "Safe to Remove"}},
           json{{"id", "custom-2"}, {"path", "/usr"}, {"level", "Safe to Remove"}},
-          json{{"id", "custom-3"}, {"path", "data/x"}, {"level", "Safe to Remove"}}})
+          json{{"id", "custom-3"}, {"path", "data/x"}, {"level", "Safe to Remove"}},
+          json{{"id", "custom-4"}, {"path", home("/h")}, {"level", "Safe to Remove"}}})
         EXPECT_FALSE(CustomFolders::fromJson(entry)) << entry.dump();
 }
 

@@ -388,6 +388,8 @@ TEST(StoreClean, ACleanOrMoveOfACategoryAnotherCleanIsWorkingOnStartsNothing) {
                                    : store->move(category("caches"), listed, h.folder);
         EXPECT_TRUE(second.isReady()) << c.name << ": returned at once";
         EXPECT_EQ(h.user.pending(), pending) << c.name;
+        ASSERT_TRUE(store->report()) << c.name << ": never silently";
+        EXPECT_EQ(store->report()->message.rfind("Nothing was done", 0), 0u) << c.name;
         h.runToTheEnd();
         EXPECT_TRUE(first.isReady()) << c.name;
         EXPECT_EQ(h.cleans.size(), 1u) << c.name;

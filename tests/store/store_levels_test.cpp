@@ -152,6 +152,18 @@ TEST(StoreLevels, AFolderTheUserAddedIsLeftOutOfEveryOtherCategory) {
     h.user.runAll();
     ASSERT_EQ(h.cleans.size(), 1u);
     EXPECT_EQ(h.cleans[0].second, std::vector<ScanItem>{at(cache + "/old")});
+
+    // An added folder that holds another added folder leaves that one out too.
+    h.chosenFolders = {cache};
+    auto outer = store->addFolders(Level::safe);
+    test::deliver();
+    h.user.runAll();
+    const CleanupCategory added = store->categories().back();
+    ASSERT_EQ(added.customFolder, cache);
+    h.contents[added.id] = {at(keep), at(cache + "/old")};
+    auto measuring = store->scan(added);
+    h.user.runAll();
+    EXPECT_EQ(store->state(added.id)->items, std::vector<ScanItem>{at(cache + "/old")});
 }
 
 TEST(StoreLevels, OneDamagedEntryCostsOnlyItselfAndUnreadableListsAreKeptAside) {
