@@ -48,8 +48,9 @@ bool usableBaseFolder(const std::string& value, const std::string& home) {
     // Absolute, as the base directory rules say.
     if (value.empty() || value.front() != '/') return false;
     std::string folder = Paths::standardised(value);
-    for (const char* shared : {"/", "/tmp", "/var/tmp", "/dev/shm", "/run", "/var", "/usr", "/etc",
-                               "/opt", "/srv", "/mnt", "/media", "/home", "/root"})
+    // Folders that hold everyone's: themselves only, as a folder of the user's may lie in them.
+    for (const char* shared :
+         {"/", "/tmp", "/var/tmp", "/var", "/opt", "/srv", "/mnt", "/media", "/home", "/root"})
         if (folder == shared) return false;
     // The system's own trees, at any depth: /var/cache is the package manager's, not a cache of
     // the user's.

@@ -30,9 +30,8 @@ bool isSandboxed();
 // Whether an XDG variable's value, or where a link among the home's own folders leads, may stand
 // for one of the user's base folders: an absolute path that is neither a folder shared by the
 // whole system ("/tmp", "/var/tmp", "/run"…), nor in one of the system's own trees ("/usr",
-// "/var/cache"…), nor the home or one above it. What the categories list
-// in such a place would be everyone's, or all of the user's, and a cache category there would empty
-// it.
+// "/var/cache"…), nor the home or one above it. What the categories list in such a place would
+// be everyone's, or all of the user's, and a cache category there would empty it.
 bool usableBaseFolder(const std::string& value, const std::string& home);
 
 // The home a BRAMWICK_HOME value names: made absolute against the current folder and without a

@@ -87,6 +87,13 @@ bool Store::cleanUnderway(const std::string& id) const {
     return work != work_.end() && work->second.listedAt != work->second.changes;
 }
 
+bool Store::refusedWhileCleaning(const CleanupCategory& category) {
+    if (!cleanUnderway(category.id)) return false;
+    // Another clean of it is deleting or measuring again: what it lists is about to change.
+    setReport(StoreText::busyReport(category.name));
+    return true;
+}
+
 void Store::publishState(const std::string& id) {
     // Every change of a state comes through here: its total is summed here, once.
     if (auto changed = states_.find(id); changed != states_.end())
@@ -280,8 +287,7 @@ QCoro::Task<> Store::scan(CleanupCategory category) {
     stateFor(id).scanning = true;
     publishState(id);
     // A failed measure keeps what the category listed before, unless a clean has ended since;
-    // the report says why. Another scan
-    // of the category still out keeps it scanning.
+    // the report says why. Another scan of the category still out keeps it scanning.
     auto scanning = clearOnExit([this, id] {
         CategoryWork& work = work_[id];
         work.scansOut = std::max(work.scansOut - 1, 0);

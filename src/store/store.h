@@ -264,6 +264,9 @@ class Store : public QObject {
     // record the same bytes twice (the cleaner counts an item already gone as cleaned), and
     // whichever ended first would clear the cleaning flag while the other still deletes.
     bool cleanUnderway(const std::string& id) const;
+    // True, with a report saying nothing was done, when a clean or move the user asked for must
+    // wait for the one underway.
+    bool refusedWhileCleaning(const CleanupCategory& category);
     void publishState(const std::string& id);
     void setCleaning(const std::string& id, bool cleaning);
     void setReport(const StoreText::ReportText& text);

@@ -120,11 +120,7 @@ void Store::vitalsTick() {
 
 QCoro::Task<> Store::clean(CleanupCategory category, std::vector<ScanItem> items) {
     if (items.empty()) co_return;
-    if (cleanUnderway(category.id)) {
-        // Another clean of it is deleting or measuring again: what it lists is about to change.
-        setReport(StoreText::busyReport(category.name));
-        co_return;
-    }
+    if (refusedWhileCleaning(category)) co_return;
     try {
         setCleaning(category.id, true);
         auto cleaning = clearOnExit([this, id = category.id] { setCleaning(id, false); });
@@ -150,11 +146,7 @@ QCoro::Task<> Store::clean(CleanupCategory category, std::vector<ScanItem> items
 QCoro::Task<> Store::move(CleanupCategory category, std::vector<ScanItem> items,
                           std::string destination) {
     if (items.empty()) co_return;
-    if (cleanUnderway(category.id)) {
-        // Another clean of it is deleting or measuring again: what it lists is about to change.
-        setReport(StoreText::busyReport(category.name));
-        co_return;
-    }
+    if (refusedWhileCleaning(category)) co_return;
     try {
         setCleaning(category.id, true);
         auto cleaning = clearOnExit([this, id = category.id] { setCleaning(id, false); });
