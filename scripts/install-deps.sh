@@ -11,6 +11,8 @@ packages=(
     procps tzdata dbus-daemon
     xvfb x11-utils x11-apps
     fonts-material-design-icons-iconfont fonts-dejavu-core
+    # A test follows the program's file calls on a generated home.
+    strace
 )
 
 missing=()

@@ -17,6 +17,10 @@ namespace {
 const std::vector<std::string> personalFolders{"DOWNLOAD", "DESKTOP",  "DOCUMENTS",
                                                "VIDEOS",   "PICTURES", "MUSIC"};
 
+// The usual folders of projects beside ~/Projects.
+const std::vector<std::string> projectFolders{"~/projects", "~/src",   "~/code",     "~/dev",
+                                              "~/git",      "~/repos", "~/workspace"};
+
 // Chrome (stable, beta and the unstable channel) and Chromium as packages, as a Flatpak and as a
 // snap: the desktop-file ids they run under.
 const std::vector<std::string> browserIds{
@@ -49,6 +53,9 @@ const std::map<std::string, Addition>& table() {
         // ~/.pnpm-store before version 7).
         {"yarn", {.paths = {"$CACHE/yarn", "$DATA/pnpm/store", "~/.pnpm-store"}}},
         {"homebrew", {.paths = {"$CACHE/Homebrew"}}},
+        // Where Linux developers keep their checkouts, in lower case as the home's own folders
+        // are here.
+        {"project-artifacts", {.paths = projectFolders}},
         // pip --user installs into one site folder per Python version.
         {"python-user", {.paths = {"~/.local/lib/python3.*"}}},
         // Android Studio's default SDK folder on Linux.
@@ -155,6 +162,8 @@ std::vector<std::string> sharedFolders() {
           "~/Android/Sdk"})
         out.push_back(Catalog::expand(resolve(location)));
     out.emplace_back("/var/lib/flatpak");
+    for (const auto& folder : projectFolders)
+        out.push_back(Catalog::expand(folder));
     for (const auto& [key, folder] : UserFolders::current())
         out.push_back(folder);
     return out;

@@ -46,7 +46,7 @@ std::vector<std::string> browserProfiles();
 
 // The folders of this platform that hold other folders of many applications or of the user
 // (the XDG base folders, the application and autostart entries, the Flatpak installations, the
-// user's own folders), expanded: never removed themselves.
+// project folders, the user's own folders), expanded: never removed themselves.
 std::vector<std::string> sharedFolders();
 
 // Folders that belong to a category without a paths or contents source, as (expanded path, id)
