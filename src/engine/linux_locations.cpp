@@ -48,7 +48,9 @@ const std::map<std::string, Addition>& table() {
         // Left to the system's own clean-up; /tmp is left out, as the coding-assistant
         // scratchpads live there and are counted on their own.
         {"temp", {.paths = {"/var/tmp"}}},
-        {"user-logs", {.paths = {"$DATA/xorg"}}},
+        // The X server's logs, and the X session's own log of what its programs wrote.
+        {"user-logs",
+         {.paths = {"$DATA/xorg"}, .files = {"~/.xsession-errors", "~/.xsession-errors.old"}}},
         // Yarn 1 keeps its cache in the cache home, pnpm its store in the data home (and in
         // ~/.pnpm-store before version 7).
         {"yarn", {.paths = {"$CACHE/yarn", "$DATA/pnpm/store", "~/.pnpm-store"}}},
@@ -118,6 +120,8 @@ void extend(std::vector<CleanupCategory>& rows) {
         std::vector<std::string> added;
         for (const auto& location : addition.paths)
             added.push_back(resolve(location));
+        for (const auto& file : addition.files)
+            added.push_back(resolve(file));
         for (const auto& key : addition.userFolders)
             if (auto folder = UserFolders::folder(key))
                 added.push_back(Text::homeShortened(*folder, Edition::home()));
@@ -144,6 +148,13 @@ void extend(std::vector<CleanupCategory>& rows) {
                 row.managedBy->desktopIDs.push_back(id);
         if (!addition.sentence.empty()) row.action.sentence = addition.sentence;
     }
+}
+
+bool isListedFile(std::string_view root) {
+    for (const auto& [id, addition] : table())
+        for (const auto& file : addition.files)
+            if (resolve(file) == root) return true;
+    return false;
 }
 
 std::vector<std::string> browserProfiles() {

@@ -19,6 +19,9 @@ namespace bramwick::LinuxLocations {
 // off), or are absolute; a "*" component stands for every folder there.
 struct Addition {
     std::vector<std::string> paths{};
+    // Files that a contents row lists as items of their own, beside what its folders hold (the
+    // X session's log beside the log folders). They join `paths` too, so no other row takes them.
+    std::vector<std::string> files{};
     // Keys of the user's own folders (user-dirs.dirs) that join the roots.
     std::vector<std::string> userFolders{};
     // Desktop-file ids of the applications that use these files while they run.
@@ -39,6 +42,10 @@ std::string resolve(std::string_view location);
 // of the same row is dropped, so no file is reached twice), busy applications and managing
 // application.
 void extend(std::vector<CleanupCategory>& rows);
+
+// Whether a root of a contents row is one of the table's files, listed as itself rather than
+// for what it holds.
+bool isListedFile(std::string_view root);
 
 // The browser profile folders (passwords, sign-in cookies) of this platform, expanded: never
 // removed, whatever category or leftover reaches them.

@@ -15,6 +15,7 @@
 #include "base/unique_fd.h"
 #include "engine/applications.h"
 #include "engine/catalog.h"
+#include "engine/linux_locations.h"
 #include "engine/project_folders.h"
 #include "engine/scratchpads.h"
 #include "engine/simulators.h"
@@ -112,6 +113,15 @@ std::vector<ScanItem> measure(const std::vector<std::string>& paths, NameFunctio
 std::vector<std::string> children(const std::vector<std::string>& roots, const std::string& owner) {
     std::vector<std::string> result;
     for (const auto& root : roots) {
+        if (LinuxLocations::isListedFile(root)) {
+            // A log of its own, not a folder: the file itself, never what a link there leads to.
+            std::string file = expandedRoot(root);
+            struct stat st {};
+            if (::lstat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+                Held::reachedWithoutDeepLinks(Paths::parent(file)))
+                result.push_back(std::move(file));
+            continue;
+        }
         for (const auto& folder : expandedRoots(root)) {
             // A folder that leads elsewhere through a link deep in the home is not listed from:
             // what is there would be the user's own files under an application's name.

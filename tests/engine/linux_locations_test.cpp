@@ -7,6 +7,7 @@
 #include "engine/cleaner.h"
 #include "base/edition.h"
 #include "engine/linux_locations.h"
+#include "engine/scanner.h"
 #include "engine/user_folders.h"
 #include "platform/files.h"
 #include "platform/settings.h"
@@ -160,4 +161,32 @@ TEST(LinuxLocations, ARunningBrowserHoldsBackItsCacheByItsDesktopId) {
                   plan.skipped.end())
             << id;
     }
+}
+
+TEST(LinuxLocations, TheSessionLogIsOneOfTheLogs) {
+    test::clearHome();
+    const auto& home = Edition::home();
+    test::makeFile(home + "/.xsession-errors", 20'000);
+    test::makeFile(home + "/.xsession-errors.old", 8'000);
+    test::makeFile(home + "/.local/share/xorg/Xorg.0.log", 4'000);
+    const CleanupCategory& logs = *Catalog::find("user-logs");
+    auto names = [&] {
+        std::vector<std::string> out;
+        for (const auto& item : Scanner::items(logs))
+            out.push_back(item.name);
+        return out;
+    };
+    EXPECT_EQ(names(), (std::vector<std::string>{".xsession-errors", ".xsession-errors.old",
+                                                 "Xorg.0.log"}));
+    EXPECT_EQ(Catalog::claimedPaths().at(home + "/.xsession-errors"), "user-logs");
+
+    auto outcome = Cleaner::clean(Scanner::items(logs), logs);
+    EXPECT_EQ(outcome.failures.size(), 0u);
+    EXPECT_FALSE(test::exists(home + "/.xsession-errors"));
+    EXPECT_TRUE(test::exists(home + "/.local/share/xorg")) << "the folder stays, emptied";
+
+    // A link in its place is not the session's log: neither it nor what it leads to is listed.
+    test::makeFile(home + "/Documents/notes.txt", 9'000);
+    test::makeLink(home + "/Documents/notes.txt", home + "/.xsession-errors");
+    EXPECT_EQ(names(), std::vector<std::string>{});
 }
