@@ -45,6 +45,8 @@ const std::map<std::string, Addition>& table() {
                     "~/.var/app/org.chromium.Chromium/cache/chromium",
                     "~/snap/chromium/common/.cache/chromium"},
           .busyApps = browserIds}},
+        // What was moved to the Trash from another drive stays on that drive, in its own trash.
+        {"trash", {.paths = {std::string(driveTrashes)}}},
         // Left to the system's own clean-up; /tmp is left out, as the coding-assistant
         // scratchpads live there and are counted on their own.
         {"temp", {.paths = {"/var/tmp"}}},

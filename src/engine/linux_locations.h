@@ -32,6 +32,10 @@ struct Addition {
     std::string sentence{};
 };
 
+// Stands, among the roots of a contents row, for the files/ folders of the Trash of every mounted
+// drive that the desktop's Trash shows (Trash::driveTrashes), as they are when it is scanned.
+inline constexpr std::string_view driveTrashes = "$DRIVE_TRASHES";
+
 // Category id → what it adds on this platform. Rows without data here are absent.
 const std::map<std::string, Addition>& table();
 

@@ -6,6 +6,7 @@
 #include <functional>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <unordered_map>
 #include <unordered_set>
 
 #include <tbb/parallel_for.h>
@@ -21,6 +22,7 @@
 #include "engine/simulators.h"
 #include "platform/files.h"
 #include "platform/held_item.h"
+#include "platform/trash.h"
 #include "platform/tree_size.h"
 #include "platform/walk_folders.h"
 
@@ -212,7 +214,25 @@ std::vector<ScanItem> items(const CleanupCategory& category) {
                 return patternRoots.contains(Paths::parent(path)) ? Text::homeShortened(path)
                                                                   : lastComponent(path);
             };
-        found = excludingNested(measure(children(source.paths, category.id), name), category.id);
+        // The Trash of each drive, as the drives are mounted now; its items say which drive.
+        std::vector<std::string> roots = source.paths;
+        std::unordered_map<std::string, std::string> driveOf; // its files/ folder → the drive
+        if (auto token = std::find(roots.begin(), roots.end(), LinuxLocations::driveTrashes);
+            token != roots.end()) {
+            roots.erase(token);
+            for (const auto& trash : Trash::driveTrashes()) {
+                roots.push_back(trash.path + "/files");
+                driveOf.emplace(roots.back(), trash.topDirectory.value_or(""));
+            }
+        }
+        NoteFunction note;
+        if (!driveOf.empty())
+            note = [&driveOf](const std::string& path) -> std::optional<std::string> {
+                auto drive = driveOf.find(Paths::parent(path));
+                if (drive == driveOf.end()) return std::nullopt;
+                return "On the drive at " + Text::homeShortened(drive->second);
+            };
+        found = excludingNested(measure(children(roots, category.id), name, note), category.id);
         break;
     }
     case Source::Kind::projectArtifacts:
