@@ -44,8 +44,15 @@ std::string resolve(std::string_view location);
 
 // Adds every row's Linux places (after the ones it lists, each once; a root inside another root
 // of the same row is dropped, so no file is reached twice), busy applications and managing
-// application.
+// application, and has its words name those places (nameLinuxPlaces with the user's folders).
 void extend(std::vector<CleanupCategory>& rows);
+
+// Makes the rows' summaries, infos and advice name the places they look in here, where the
+// catalog's words name a folder of the other platform ("~/Library/Python", "Movies"): the user's
+// own folders as `userFolders` (UserFolders::current()) names them, the XDG base folders where
+// they are. Rows with no Linux place keep their words.
+void nameLinuxPlaces(std::vector<CleanupCategory>& rows,
+                     const std::map<std::string, std::string>& userFolders);
 
 // Whether a root of a contents row is one of the table's files, listed as itself rather than
 // for what it holds.
