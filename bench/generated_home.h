@@ -1,8 +1,9 @@
 // A generated home folder of many small files, shaped like a developer's: application caches,
-// package caches, projects with dependency and build folders, a store of hard-linked packages,
-// containers, applications with their leftovers, personal folders, thousands of files of equal
-// sizes among them copies, and a few large files. Files of a megabyte and more are sparse, so
-// the tree stays small on disk. The same seed gives the same tree on every machine.
+// package caches, projects with dependency and build folders (in ~/Projects and, the Linux way,
+// in ~/projects), a store of hard-linked packages, containers, applications with their
+// leftovers, personal folders, thousands of files of equal sizes among them copies, and a few
+// large files. Files of a megabyte and more are sparse, so the tree stays small on disk. The
+// same seed gives the same tree on every machine.
 #pragma once
 
 #include <algorithm>
@@ -210,6 +211,32 @@ inline void generate(const std::string& home, std::size_t files) {
                 tree(project + "/target/debug", share(0.02) / projects, 4000 + p, 40, 2);
             }
             tree(project + "/" + output, share(0.01) / projects, 5000 + p, 40, 1);
+        });
+
+    // Projects kept the Linux way, in lower case: Node sites with their Next.js output, Rust
+    // crates, Gradle apps with the project's own Gradle cache.
+    for (std::size_t p = 0; p < 12; ++p)
+        jobs.push_back([=] {
+            std::string project = fmt::format("{}/projects/app{:02}", home, p);
+            tree(project + "/src", share(0.01) / 12, 7100 + p, 20, 2);
+            folder(project);
+            switch (p % 3) {
+            case 0:
+                small(project + "/package.json", 300);
+                tree(project + "/node_modules", share(0.02) / 12, 7200 + p, 15, 3, ".js");
+                tree(project + "/.next", share(0.005) / 12 + 2, 7300 + p, 30, 1, ".js");
+                break;
+            case 1:
+                small(project + "/Cargo.toml", 300);
+                tree(project + "/target/debug", share(0.01) / 12, 7400 + p, 40, 2);
+                break;
+            default:
+                small(project + "/build.gradle", 300);
+                small(project + "/settings.gradle", 100);
+                tree(project + "/build", share(0.005) / 12 + 2, 7500 + p, 40, 1);
+                tree(project + "/.gradle", share(0.002) / 12 + 2, 7600 + p, 40, 1);
+                break;
+            }
         });
 
     // Personal folders: many small documents, a few dependency trees, pictures by name.

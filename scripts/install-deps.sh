@@ -11,6 +11,9 @@ packages=(
     procps tzdata dbus-daemon
     xvfb x11-utils x11-apps
     fonts-material-design-icons-iconfont fonts-dejavu-core
+    # AppImages are read with libsquashfs; the tests build their images with mksquashfs and
+    # follow the program's file calls on a generated home with strace.
+    libsquashfs-dev squashfs-tools strace
 )
 
 missing=()

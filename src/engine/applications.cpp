@@ -138,7 +138,9 @@ std::vector<ScanItem> applications(const ApplicationSources& sources) {
                 runningExecutables.insert(std::move(form));
     }
     auto linuxRunning = [&](const LinuxApplications::Application& application) {
-        if (application.id) return runningIds.contains(*application.id);
+        if (application.id && runningIds.contains(*application.id)) return true;
+        // An AppImage runs as its own file, whatever its desktop entry calls it.
+        if (application.kind != LinuxApplications::Kind::appImage) return false;
         auto mine = forms(application.path);
         return std::any_of(mine.begin(), mine.end(),
                            [&](const std::string& f) { return runningExecutables.contains(f); });

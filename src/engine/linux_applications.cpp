@@ -9,6 +9,7 @@
 #include "base/edition.h"
 #include "base/text.h"
 #include "platform/admin.h"
+#include "platform/app_image.h"
 #include "platform/desktop_entry.h"
 #include "platform/files.h"
 #include "base/paths.h"
@@ -75,6 +76,20 @@ Application appImageApplication(const std::string& path) {
     app.path = path;
     std::string file = path.substr(path.rfind('/') + 1);
     app.name = appImageName(file);
+    // The desktop entry inside the image names the application as its menus do, and the entry's
+    // own name is its id ("org.kde.krita.desktop"); an image that cannot be read is known by
+    // its file name only.
+    auto embedded = AppImage::desktopEntry(path);
+    if (!embedded) return app;
+    auto entry = DesktopEntry::mainGroup(embedded->text);
+    if (auto name = entry.find("Name"); name != entry.end()) {
+        std::string shown = Text::trimmed(name->second);
+        if (!shown.empty() && shown.size() <= 200) app.name = shown;
+    }
+    if (auto icon = entry.find("Icon"); icon != entry.end() && !icon->second.empty())
+        app.icon = icon->second;
+    std::string id = embedded->fileName.substr(0, embedded->fileName.size() - 8);
+    if (isFlatpakId(id)) app.id = id;
     return app;
 }
 

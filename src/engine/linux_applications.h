@@ -37,10 +37,13 @@ enum class Kind { flatpak, appImage };
 struct Application {
     Kind kind = Kind::flatpak;
     std::string path; // <installation>/app/<id>, or the AppImage file
-    // The Flatpak application id; none for an AppImage, whose embedded entry is not read.
+    // The Flatpak application id; for an AppImage the name of the desktop entry inside its image
+    // ("org.kde.krita"), when that is an id of this form; none otherwise.
     std::optional<std::string> id;
-    std::string name; // from the exported desktop entry, else the id; an AppImage's file name
-    std::optional<std::string> icon; // the Icon of the exported desktop entry
+    // From the exported desktop entry, else the id; an AppImage's from the entry inside its
+    // image, else its file name.
+    std::string name;
+    std::optional<std::string> icon; // the Icon of that desktop entry
     bool system = false;             // from the system's installation
     std::string installation;        // the Flatpak installation folder
 };

@@ -2,9 +2,13 @@
 
 #include <algorithm>
 
+#include <fmt/format.h>
+#include <fmt/ranges.h>
+
 #include "engine/catalog.h"
 #include "base/edition.h"
 #include "base/text.h"
+#include "engine/scratchpads.h"
 #include "engine/user_folders.h"
 #include "base/paths.h"
 
@@ -16,6 +20,10 @@ namespace {
 // "~/Pictures" and "~/Music".
 const std::vector<std::string> personalFolders{"DOWNLOAD", "DESKTOP",  "DOCUMENTS",
                                                "VIDEOS",   "PICTURES", "MUSIC"};
+
+// The usual folders of projects beside ~/Projects.
+const std::vector<std::string> projectFolders{"~/projects", "~/src",   "~/code",     "~/dev",
+                                              "~/git",      "~/repos", "~/workspace"};
 
 // Chrome (stable, beta and the unstable channel) and Chromium as packages, as a Flatpak and as a
 // snap: the desktop-file ids they run under.
@@ -41,14 +49,21 @@ const std::map<std::string, Addition>& table() {
                     "~/.var/app/org.chromium.Chromium/cache/chromium",
                     "~/snap/chromium/common/.cache/chromium"},
           .busyApps = browserIds}},
+        // What was moved to the Trash from another drive stays on that drive, in its own trash.
+        {"trash", {.paths = {std::string(driveTrashes)}}},
         // Left to the system's own clean-up; /tmp is left out, as the coding-assistant
         // scratchpads live there and are counted on their own.
         {"temp", {.paths = {"/var/tmp"}}},
-        {"user-logs", {.paths = {"$DATA/xorg"}}},
+        // The X server's logs, and the X session's own log of what its programs wrote.
+        {"user-logs",
+         {.paths = {"$DATA/xorg"}, .files = {"~/.xsession-errors", "~/.xsession-errors.old"}}},
         // Yarn 1 keeps its cache in the cache home, pnpm its store in the data home (and in
         // ~/.pnpm-store before version 7).
         {"yarn", {.paths = {"$CACHE/yarn", "$DATA/pnpm/store", "~/.pnpm-store"}}},
         {"homebrew", {.paths = {"$CACHE/Homebrew"}}},
+        // Where Linux developers keep their checkouts, in lower case as the home's own folders
+        // are here.
+        {"project-artifacts", {.paths = projectFolders}},
         // pip --user installs into one site folder per Python version.
         {"python-user", {.paths = {"~/.local/lib/python3.*"}}},
         // Android Studio's default SDK folder on Linux.
@@ -111,6 +126,8 @@ void extend(std::vector<CleanupCategory>& rows) {
         std::vector<std::string> added;
         for (const auto& location : addition.paths)
             added.push_back(resolve(location));
+        for (const auto& file : addition.files)
+            added.push_back(resolve(file));
         for (const auto& key : addition.userFolders)
             if (auto folder = UserFolders::folder(key))
                 added.push_back(Text::homeShortened(*folder, Edition::home()));
@@ -137,6 +154,85 @@ void extend(std::vector<CleanupCategory>& rows) {
                 row.managedBy->desktopIDs.push_back(id);
         if (!addition.sentence.empty()) row.action.sentence = addition.sentence;
     }
+    nameLinuxPlaces(rows, UserFolders::current());
+}
+
+void nameLinuxPlaces(std::vector<CleanupCategory>& rows,
+                     const std::map<std::string, std::string>& userFolders) {
+    // A user folder as a sentence names it: its name when it lies in the home ("Bureau"), else
+    // where it is; the desktop's own name when the user has none of the kind.
+    auto folder = [&](const char* key, const char* usual) -> std::string {
+        auto it = userFolders.find(key);
+        if (it == userFolders.end()) return usual;
+        std::string shown = Text::homeShortened(it->second, Edition::home());
+        bool inHome = shown.starts_with("~/") && shown.find('/', 2) == std::string::npos;
+        return inHome ? shown.substr(2) : shown;
+    };
+    auto downloads = userFolders.find("DOWNLOAD");
+    std::string downloadFolder = downloads == userFolders.end()
+                                     ? std::string("~/Downloads")
+                                     : Text::homeShortened(downloads->second, Edition::home());
+    std::string projects = fmt::format("~/Projects, {} and {}",
+                                       fmt::join(projectFolders.begin(), projectFolders.end() - 1,
+                                                 ", "),
+                                       projectFolders.back());
+
+    struct Wording {
+        const char* id;
+        std::string CleanupCategory::*text; // or the advice, when null
+        std::string written;                // what the catalog says
+        std::string here;                   // what it says on this platform
+    };
+    const Wording wordings[] = {
+        {"dot-cache", &CleanupCategory::summary, "(~/.cache)",
+         fmt::format("({})", resolve("$CACHE"))},
+        {"temp", &CleanupCategory::summary, "(/var/folders)", "(/var/tmp)"},
+        {"project-artifacts", &CleanupCategory::summary, "inside ~/Projects",
+         fmt::format("inside {}", projects)},
+        {"python-user", &CleanupCategory::summary, "(~/Library/Python)",
+         "(~/.local/lib/python3.*)"},
+        {"claude-scratchpads", &CleanupCategory::summary, "(/private/tmp/claude-501)",
+         fmt::format("({})", Text::homeShortened(Scanner::claudeSessionRoot(), Edition::home()))},
+        {"chrome-profile", &CleanupCategory::info,
+         "~/Library/Application Support/Google holds your Chrome profiles",
+         fmt::format("{} and {} (and their Flatpak and snap copies) hold your Chrome and Chromium "
+                     "profiles",
+                     resolve("$CONFIG/google-chrome"), resolve("$CONFIG/chromium"))},
+        {"chrome-profile", &CleanupCategory::info,
+         " \u2014 plus Google's updater, which keeps Chrome up to date. (The updater's downloaded "
+         "packages are listed separately under Google Updater Downloads and are safe to clean.) "
+         "Deleting it would",
+         ". Deleting them would"},
+        {"chrome-profile", &CleanupCategory::info, "refuses to touch it.", "refuses to touch them."},
+        {"app-support", nullptr, "Open ~/Library/Application Support in Finder",
+         fmt::format("Open {} in your file manager", resolve("$DATA"))},
+        {"large-files", &CleanupCategory::summary, "in Downloads, Desktop, Documents and Movies",
+         fmt::format("in {}, {}, {} and {}", folder("DOWNLOAD", "Downloads"),
+                     folder("DESKTOP", "Desktop"), folder("DOCUMENTS", "Documents"),
+                     folder("VIDEOS", "Videos"))},
+        {"duplicates", &CleanupCategory::info,
+         "in Downloads, Desktop, Documents, Movies, Pictures and Music",
+         fmt::format("in {}, {}, {}, {}, {} and {}", folder("DOWNLOAD", "Downloads"),
+                     folder("DESKTOP", "Desktop"), folder("DOCUMENTS", "Documents"),
+                     folder("VIDEOS", "Videos"), folder("PICTURES", "Pictures"),
+                     folder("MUSIC", "Music"))},
+        {"downloads", &CleanupCategory::summary, "in ~/Downloads",
+         fmt::format("in {}", downloadFolder)},
+    };
+    for (auto& row : rows)
+        for (const auto& wording : wordings) {
+            if (row.id != wording.id) continue;
+            std::string& text = wording.text ? row.*wording.text : row.action.advice;
+            if (auto at = text.find(wording.written); at != std::string::npos)
+                text.replace(at, wording.written.size(), wording.here);
+        }
+}
+
+bool isListedFile(std::string_view root) {
+    for (const auto& [id, addition] : table())
+        for (const auto& file : addition.files)
+            if (resolve(file) == root) return true;
+    return false;
 }
 
 std::vector<std::string> browserProfiles() {
@@ -155,6 +251,8 @@ std::vector<std::string> sharedFolders() {
           "~/Android/Sdk"})
         out.push_back(Catalog::expand(resolve(location)));
     out.emplace_back("/var/lib/flatpak");
+    for (const auto& folder : projectFolders)
+        out.push_back(Catalog::expand(folder));
     for (const auto& [key, folder] : UserFolders::current())
         out.push_back(folder);
     return out;

@@ -19,6 +19,9 @@ namespace bramwick::LinuxLocations {
 // off), or are absolute; a "*" component stands for every folder there.
 struct Addition {
     std::vector<std::string> paths{};
+    // Files that a contents row lists as items of their own, beside what its folders hold (the
+    // X session's log beside the log folders). They join `paths` too, so no other row takes them.
+    std::vector<std::string> files{};
     // Keys of the user's own folders (user-dirs.dirs) that join the roots.
     std::vector<std::string> userFolders{};
     // Desktop-file ids of the applications that use these files while they run.
@@ -29,6 +32,10 @@ struct Addition {
     std::string sentence{};
 };
 
+// Stands, among the roots of a contents row, for the files/ folders of the Trash of every mounted
+// drive that the desktop's Trash shows (Trash::driveTrashes), as they are when it is scanned.
+inline constexpr std::string_view driveTrashes = "$DRIVE_TRASHES";
+
 // Category id → what it adds on this platform. Rows without data here are absent.
 const std::map<std::string, Addition>& table();
 
@@ -37,8 +44,19 @@ std::string resolve(std::string_view location);
 
 // Adds every row's Linux places (after the ones it lists, each once; a root inside another root
 // of the same row is dropped, so no file is reached twice), busy applications and managing
-// application.
+// application, and has its words name those places (nameLinuxPlaces with the user's folders).
 void extend(std::vector<CleanupCategory>& rows);
+
+// Makes the rows' summaries, infos and advice name the places they look in here, where the
+// catalog's words name a folder of the other platform ("~/Library/Python", "Movies"): the user's
+// own folders as `userFolders` (UserFolders::current()) names them, the XDG base folders where
+// they are. Rows with no Linux place keep their words.
+void nameLinuxPlaces(std::vector<CleanupCategory>& rows,
+                     const std::map<std::string, std::string>& userFolders);
+
+// Whether a root of a contents row is one of the table's files, listed as itself rather than
+// for what it holds.
+bool isListedFile(std::string_view root);
 
 // The browser profile folders (passwords, sign-in cookies) of this platform, expanded: never
 // removed, whatever category or leftover reaches them.
@@ -46,7 +64,7 @@ std::vector<std::string> browserProfiles();
 
 // The folders of this platform that hold other folders of many applications or of the user
 // (the XDG base folders, the application and autostart entries, the Flatpak installations, the
-// user's own folders), expanded: never removed themselves.
+// project folders, the user's own folders), expanded: never removed themselves.
 std::vector<std::string> sharedFolders();
 
 // Folders that belong to a category without a paths or contents source, as (expanded path, id)

@@ -4,6 +4,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <mutex>
+#include <set>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <unordered_map>
@@ -102,10 +103,20 @@ const std::vector<ArtifactRule>& artifactRules() {
 
 std::vector<ScanItem> projectArtifacts(const std::vector<std::string>& roots) {
     std::mutex mutex;
-    std::unordered_map<std::string, std::string> hints; // path → restore hint; a path counts once
+    std::unordered_map<std::string, std::string> hints; // path → restore hint
     std::vector<std::string> found;
+    // A folder counts once however it is reached: two roots can be one folder (~/code a link to
+    // ~/projects, ~/Projects and ~/projects on a file system that ignores case) or hold each
+    // other, so both roots and finds are told apart by identity, not by how they are spelled.
+    std::set<std::pair<dev_t, ino_t>> walkedRoots;
+    std::set<std::pair<dev_t, ino_t>> foundFolders;
     for (const auto& root : roots) {
-        walk(rootPath(root), true,
+        std::string start = rootPath(root);
+        struct stat rootStat {};
+        if (start.empty() || ::stat(start.c_str(), &rootStat) != 0 ||
+            !walkedRoots.emplace(rootStat.st_dev, rootStat.st_ino).second)
+            continue;
+        walk(start, true,
              [&](int folderFd, const PendingFolder& folder, std::string_view name,
                  const struct stat& st) {
                  if (!S_ISDIR(st.st_mode)) return false; // files and links are never matched
@@ -119,7 +130,8 @@ std::vector<ScanItem> projectArtifacts(const std::vector<std::string>& roots) {
                      if (rule.marker && ::fstatat(folderFd, rule.marker, &marker, 0) != 0) continue;
                      std::string path = childPath(folder.path, name);
                      std::lock_guard lock(mutex);
-                     if (hints.emplace(path, rule.restoreHint).second)
+                     if (foundFolders.emplace(st.st_dev, st.st_ino).second &&
+                         hints.emplace(path, rule.restoreHint).second)
                          found.push_back(std::move(path));
                      return false; // nothing inside a build folder is looked at
                  }

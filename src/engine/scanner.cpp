@@ -6,6 +6,7 @@
 #include <functional>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <unordered_map>
 #include <unordered_set>
 
 #include <tbb/parallel_for.h>
@@ -15,11 +16,13 @@
 #include "base/unique_fd.h"
 #include "engine/applications.h"
 #include "engine/catalog.h"
+#include "engine/linux_locations.h"
 #include "engine/project_folders.h"
 #include "engine/scratchpads.h"
 #include "engine/simulators.h"
 #include "platform/files.h"
 #include "platform/held_item.h"
+#include "platform/trash.h"
 #include "platform/tree_size.h"
 #include "platform/walk_folders.h"
 
@@ -112,6 +115,15 @@ std::vector<ScanItem> measure(const std::vector<std::string>& paths, NameFunctio
 std::vector<std::string> children(const std::vector<std::string>& roots, const std::string& owner) {
     std::vector<std::string> result;
     for (const auto& root : roots) {
+        if (LinuxLocations::isListedFile(root)) {
+            // A log of its own, not a folder: the file itself, never what a link there leads to.
+            std::string file = expandedRoot(root);
+            struct stat st {};
+            if (::lstat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+                Held::reachedWithoutDeepLinks(Paths::parent(file)))
+                result.push_back(std::move(file));
+            continue;
+        }
         for (const auto& folder : expandedRoots(root)) {
             // A folder that leads elsewhere through a link deep in the home is not listed from:
             // what is there would be the user's own files under an application's name.
@@ -202,7 +214,25 @@ std::vector<ScanItem> items(const CleanupCategory& category) {
                 return patternRoots.contains(Paths::parent(path)) ? Text::homeShortened(path)
                                                                   : lastComponent(path);
             };
-        found = excludingNested(measure(children(source.paths, category.id), name), category.id);
+        // The Trash of each drive, as the drives are mounted now; its items say which drive.
+        std::vector<std::string> roots = source.paths;
+        std::unordered_map<std::string, std::string> driveOf; // its files/ folder → the drive
+        if (auto token = std::find(roots.begin(), roots.end(), LinuxLocations::driveTrashes);
+            token != roots.end()) {
+            roots.erase(token);
+            for (const auto& trash : Trash::driveTrashes()) {
+                roots.push_back(trash.path + "/files");
+                driveOf.emplace(roots.back(), trash.topDirectory.value_or(""));
+            }
+        }
+        NoteFunction note;
+        if (!driveOf.empty())
+            note = [&driveOf](const std::string& path) -> std::optional<std::string> {
+                auto drive = driveOf.find(Paths::parent(path));
+                if (drive == driveOf.end()) return std::nullopt;
+                return "On the drive at " + Text::homeShortened(drive->second);
+            };
+        found = excludingNested(measure(children(roots, category.id), name, note), category.id);
         break;
     }
     case Source::Kind::projectArtifacts:

@@ -36,8 +36,9 @@ std::int64_t allocatedSize(const std::string& path);
 std::optional<Date> modified(const std::string& path);
 
 // The direct children of the roots that the category `owner` may list: ".DS_Store" and
-// ".localized" left out, and so is anything another catalog category lists by its own path.
-// Root order, then name order.
+// ".localized" left out, and so is anything another catalog category lists by its own path. A
+// root that the Linux places list as a file (LinuxLocations::isListedFile) stands for itself,
+// when it is a regular file. Root order, then name order.
 std::vector<std::string> children(const std::vector<std::string>& roots, const std::string& owner);
 
 // The items, each reduced by the size of folders that other categories list inside it (only

@@ -13,6 +13,7 @@
 #include "engine/catalog.h"
 #include "engine/scanner.h"
 #include "finders/file_digest.h"
+#include "platform/held_item.h"
 
 namespace bramwick::Duplicates {
 
@@ -40,9 +41,29 @@ struct KeyHash {
     }
 };
 
-const std::string& downloads() {
-    static const std::string path = Catalog::expand("~/Downloads") + "/";
-    return path;
+// The folders of the user's downloads, as the Downloads Folder row lists them (~/Downloads and the
+// download folder the desktop names, "Téléchargements"), each also as the walk spells a folder
+// reached through a link, and each with a slash after it.
+const std::vector<std::string>& downloadFolders() {
+    static const std::vector<std::string> folders = [] {
+        std::vector<std::string> out;
+        const CleanupCategory* downloads = Catalog::find("downloads");
+        for (const auto& path : downloads ? downloads->source.paths : std::vector<std::string>{}) {
+            std::string folder = Paths::withoutTrailingSlash(Catalog::expand(path));
+            out.push_back(folder + "/");
+            if (std::string walked = Held::walkableFolder(folder);
+                !walked.empty() && walked != folder)
+                out.push_back(walked + "/");
+        }
+        return out;
+    }();
+    return folders;
+}
+
+bool downloaded(const std::string& path) {
+    const auto& folders = downloadFolders();
+    return std::any_of(folders.begin(), folders.end(),
+                       [&](const std::string& folder) { return path.starts_with(folder); });
 }
 
 // Digests of the chosen files, all in one parallel loop. The larger files go first, so that one
@@ -104,8 +125,7 @@ std::vector<ScanItem> rows(const Group& group) {
 
 bool originalFirst(const Candidate& a, const Candidate& b) {
     // A copy that was downloaded is the one to let go, whatever its date.
-    bool aDownloaded = a.path.starts_with(downloads()),
-         bDownloaded = b.path.starts_with(downloads());
+    bool aDownloaded = downloaded(a.path), bDownloaded = downloaded(b.path);
     if (aDownloaded != bDownloaded) return bDownloaded;
     return FileWalk::olderThenShallower(a.path, a.modified, b.path, b.modified);
 }

@@ -45,8 +45,8 @@ std::vector<Group> groups(const std::vector<std::string>& roots, std::int64_t mi
 // stays. Never fails: what cannot be read is passed over.
 std::vector<ScanItem> items(const std::vector<std::string>& roots, std::int64_t minimumBytes);
 
-// The keeper order: a file outside the Downloads folder first, then the older, then the one
-// with fewer path components, then by path.
+// The keeper order: a file outside the download folders (those of the Downloads Folder row)
+// first, then the older, then the one with fewer path components, then by path.
 bool originalFirst(const Candidate& a, const Candidate& b);
 
 } // namespace bramwick::Duplicates

@@ -372,9 +372,13 @@ std::vector<Candidate> linuxCandidates(const LinuxApplications::Application& app
     std::vector<std::string> identifiers;
     if (application.id && LinuxApplications::isFlatpakId(*application.id))
         identifiers.push_back(*application.id);
+    // An AppImage runs outside any sandbox and keeps nothing in ~/.var/app: a folder there of
+    // its id is the Flatpak of the same application's.
+    bool sandboxed = application.kind == LinuxApplications::Kind::flatpak;
     for (const auto& identifier : identifiers)
         for (const auto& location : linuxPerIdentifier)
-            add(location, identifier);
+            if (sandboxed || std::string_view(location.folder) != "~/.var/app/")
+                add(location, identifier);
     for (const auto& location : linuxEntries) {
         std::string folder = roots.expand(location.folder);
         for (const auto& name : Files::names(folder)) {
@@ -484,7 +488,9 @@ bool isRunning(const LinuxApplications::Application& application, const Environm
     auto mine = forms(application.path);
     for (const auto& running : provider.list()) {
         if (application.id && running.bundleIdentifier == *application.id) return true;
-        if (!application.id && !running.executablePath.empty())
+        // An AppImage runs as its own file, whatever its desktop entry calls it.
+        if (application.kind == LinuxApplications::Kind::appImage &&
+            !running.executablePath.empty())
             for (const auto& form : forms(running.executablePath))
                 if (std::find(mine.begin(), mine.end(), form) != mine.end()) return true;
     }

@@ -3,9 +3,7 @@
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
-#include <fstream>
 #include <mutex>
-#include <sstream>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
@@ -17,6 +15,7 @@
 #include "base/text.h"
 #include "base/unique_fd.h"
 #include "platform/held_item.h"
+#include "platform/mounts.h"
 
 namespace bramwick::SafeDelete {
 
@@ -34,31 +33,12 @@ bool isMountRoot(int folderFd, const std::string& name) {
 }
 
 std::optional<std::vector<std::string>> mountsWithin(const std::string& folder) {
-    std::ifstream table("/proc/self/mountinfo");
+    auto table = Mounts::current();
     if (!table) return std::nullopt;
-    auto isOctal = [](char c) { return c >= '0' && c <= '7'; };
     std::vector<std::string> mounts;
-    std::string line;
-    while (std::getline(table, line)) {
-        // The fifth field is the mount point, with space, tab, newline and backslash written
-        // as a backslash and three octal digits.
-        std::istringstream fields(line);
-        std::string id, parentId, device, root, field;
-        if (!(fields >> id >> parentId >> device >> root >> field)) continue;
-        std::string point;
-        for (std::size_t i = 0; i < field.size(); ++i) {
-            if (field[i] == '\\' && i + 3 < field.size() && isOctal(field[i + 1]) &&
-                isOctal(field[i + 2]) && isOctal(field[i + 3])) {
-                point += static_cast<char>((field[i + 1] - '0') * 64 + (field[i + 2] - '0') * 8 +
-                                           (field[i + 3] - '0'));
-                i += 3;
-            } else {
-                point += field[i];
-            }
-        }
-        if (point == folder || point.starts_with(folder == "/" ? folder : folder + "/"))
-            mounts.push_back(point);
-    }
+    for (auto& mount : *table)
+        if (mount.point == folder || mount.point.starts_with(folder == "/" ? folder : folder + "/"))
+            mounts.push_back(std::move(mount.point));
     return mounts;
 }
 

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <ctime>
 #include <fcntl.h>
+#include <set>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -17,6 +18,7 @@
 #include "base/unique_fd.h"
 #include "platform/files.h"
 #include "platform/held_item.h"
+#include "platform/mounts.h"
 #include "platform/safe_delete.h"
 
 namespace bramwick::Trash {
@@ -319,6 +321,20 @@ std::optional<std::string> moveToTrash(const HeldItem& item) {
     if (*top == "/" || (homeTop && *homeTop == *top))
         return fmt::format("{} is not on the drive of the Trash ({}), so it cannot be moved there",
                            shown, Paths::resolved(home.path).value_or(home.path));
+    // Nor does the desktop's Trash show the system's own file systems (/dev/shm, a tmpfs at
+    // /tmp, a drive mounted at /var/tmp).
+    const auto mounts = Mounts::current().value_or(std::vector<Mounts::Mount>{});
+    const Mounts::Mount* holder = nullptr;
+    for (const auto& mount : mounts)
+        if (parent->byId ? mount.id == parent->value : mount.point == *top) holder = &mount;
+    if (!holder)
+        return fmt::format("Could not tell which file system holds {}, so it was not moved to "
+                           "the Trash",
+                           shown);
+    if (Mounts::isSystemInternal(*holder))
+        return fmt::format("{} is on {} ({}), which the desktop's Trash leaves out, so it cannot "
+                           "be moved to the Trash",
+                           shown, holder->point, holder->type);
     auto drive = driveTrash(*top, ::getuid());
     if (auto* reason = std::get_if<std::string>(&drive))
         return fmt::format("{} is on another drive ({}) whose Trash cannot be used: {}", shown,
@@ -333,6 +349,36 @@ std::optional<std::string> moveToTrash(const std::string& rawPath) {
         return fmt::format("Could not look at {}: {}", Text::homeShortened(path),
                            errorText(*error));
     return moveToTrash(std::get<HeldItem>(held));
+}
+
+std::vector<Folder> driveTrashes(const std::vector<Mounts::Mount>& mounts, uid_t user) {
+    std::vector<Folder> out;
+    std::set<std::pair<dev_t, ino_t>> seen;
+    struct stat home {};
+    if (::stat(homeTrash().c_str(), &home) == 0) seen.emplace(home.st_dev, home.st_ino);
+    auto usable = [&](const std::string& path) {
+        struct stat st {}, files {};
+        return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == user &&
+               ::lstat((path + "/files").c_str(), &files) == 0 && S_ISDIR(files.st_mode) &&
+               seen.emplace(st.st_dev, st.st_ino).second;
+    };
+    std::string uid = std::to_string(user);
+    for (const auto& mount : mounts) {
+        if (Mounts::isSystemInternal(mount)) continue;
+        std::string base = mount.point == "/" ? "" : mount.point;
+        struct stat shared {};
+        std::string sharedPath = base + "/.Trash";
+        if (::lstat(sharedPath.c_str(), &shared) == 0 && S_ISDIR(shared.st_mode) &&
+            (shared.st_mode & S_ISVTX) && usable(sharedPath + "/" + uid))
+            out.push_back({sharedPath + "/" + uid, mount.point});
+        if (usable(base + "/.Trash-" + uid)) out.push_back({base + "/.Trash-" + uid, mount.point});
+    }
+    return out;
+}
+
+std::vector<Folder> driveTrashes() {
+    auto mounts = Mounts::current();
+    return mounts ? driveTrashes(*mounts, ::getuid()) : std::vector<Folder>{};
 }
 
 namespace {

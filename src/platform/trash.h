@@ -8,8 +8,10 @@
 #include <string_view>
 #include <sys/types.h>
 #include <variant>
+#include <vector>
 
 #include "platform/held_item.h"
+#include "platform/mounts.h"
 
 namespace bramwick::Trash {
 
@@ -25,8 +27,8 @@ std::string homeTrash();
 
 // Moves the held item to the trash that serves its file system: the home trash for an item on
 // its mount, else the trash of the item's own drive, but never one at the top of the system's or
-// the home's drive, where no Trash shows it (the home trash leading to another drive). None on
-// success, else the reason. Only the judged object is ever moved.
+// the home's drive, nor on one of the system's own file systems (a tmpfs, /var/tmp), where no
+// Trash shows it. None on success, else the reason. Only the judged object is ever moved.
 std::optional<std::string> moveToTrash(const HeldItem& item);
 // The same for the entry at `path` (held first).
 std::optional<std::string> moveToTrash(const std::string& path);
@@ -42,6 +44,15 @@ std::optional<std::string> moveInto(const std::string& path, const Folder& trash
 // <top>/.Trash is a real folder with the sticky bit, else <top>/.Trash-<uid>. Either is created
 // when missing; the reason when neither can be used.
 std::variant<Folder, std::string> driveTrash(const std::string& topDirectory, uid_t user);
+
+// The trash folders that mounted drives keep for `user` and that the desktop's Trash shows: on
+// every mount but the system's own (Mounts::isSystemInternal), <top>/.Trash/<uid> when
+// <top>/.Trash is a real folder (not a link) with the sticky bit, and <top>/.Trash-<uid>; each
+// only when it is a real folder of the user's with a real files/ folder in it. Nothing is
+// created. Each folder once (two mounts of one drive show it twice), the home trash left out.
+std::vector<Folder> driveTrashes(const std::vector<Mounts::Mount>& mounts, uid_t user);
+// The same for the mounts of this process and its user; empty when they cannot be read.
+std::vector<Folder> driveTrashes();
 
 // The top folder of the mounted file system that holds `path` (links in it resolved).
 std::optional<std::string> mountTop(const std::string& path);

@@ -10,6 +10,7 @@
 #include "engine/models.h"
 #include "engine/scanner.h"
 #include "platform/running_apps.h"
+#include "support/applications.h"
 #include "support/fixture.h"
 
 using namespace bramwick;
@@ -292,4 +293,36 @@ TEST(LinuxApplications, IdsAndNames) {
                  {"3D-Viewer.AppImage", "3D-Viewer"}};
     for (const auto& c : cases)
         EXPECT_EQ(LinuxApplications::appImageName(c.file), c.name) << c.file;
+}
+
+TEST_F(ApplicationsTest, AnAppImageIsNamedByTheDesktopEntryInsideIt) {
+    Date now = system_clock::now();
+    std::string image = home("/Applications/digikam-8.2.0-x86_64.AppImage");
+    ASSERT_TRUE(test::makeAppImage(
+        image, {{"org.kde.digikam.desktop",
+                 "[Desktop Entry]\nType=Application\nName= digiKam \nIcon=digikam\n"}}));
+    // Not of the reverse-DNS form: an id this platform could not trust to name its folders.
+    std::string tool = home("/Applications/tool.AppImage");
+    ASSERT_TRUE(test::makeAppImage(tool, {{"tool.desktop", "[Desktop Entry]\nName=The Tool\n"}}));
+    test::makeFile(home("/Applications/Shotwell-0.32-x86_64.AppImage"), 30'000); // unreadable
+    setAccessed(image, now - hours(24 * 200));
+
+    LinuxApplications::Places places;
+    places.appImageFolders = {"~/Applications"};
+    sources_.linuxPlaces = places;
+    std::map<std::string, ScanItem> byPath;
+    for (auto& app : Scanner::applications(sources_))
+        byPath[app.url] = app;
+    EXPECT_EQ(byPath.at(image).name, "digiKam");
+    EXPECT_EQ(byPath.at(tool).name, "The Tool");
+    EXPECT_EQ(byPath.at(home("/Applications/Shotwell-0.32-x86_64.AppImage")).name, "Shotwell");
+    // Reading the image is not using it.
+    ASSERT_TRUE(byPath.at(image).lastUsed);
+    EXPECT_NEAR(duration<double>(now - *byPath.at(image).lastUsed).count(), 200 * 86400.0, 2);
+
+    auto digikam = LinuxApplications::identify(image, places);
+    ASSERT_TRUE(digikam);
+    EXPECT_EQ(digikam->id, "org.kde.digikam");
+    EXPECT_EQ(digikam->icon, "digikam");
+    EXPECT_FALSE(LinuxApplications::identify(tool, places)->id);
 }

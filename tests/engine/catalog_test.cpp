@@ -78,9 +78,9 @@ TEST(Catalog, SpecialRows) {
     EXPECT_EQ(Catalog::find("repeated-pictures")->source.minimumBytes, 100'000);
     EXPECT_EQ(Catalog::find("derived-data")->busyApps,
               std::vector<std::string>{"com.apple.dt.Xcode"});
-    // This platform's Trash, in the freedesktop.org layout.
+    // This platform's Trash, in the freedesktop.org layout, and that of every other drive.
     EXPECT_EQ(Catalog::find("trash")->source.paths,
-              std::vector<std::string>{"~/.local/share/Trash/files"});
+              (std::vector<std::string>{"~/.local/share/Trash/files", "$DRIVE_TRASHES"}));
     EXPECT_NE(Catalog::find("repeated-pictures")->info.find("pixels. \n\nThis is NOT"),
               std::string::npos);
 }

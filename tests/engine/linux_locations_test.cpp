@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -7,6 +8,7 @@
 #include "engine/cleaner.h"
 #include "base/edition.h"
 #include "engine/linux_locations.h"
+#include "engine/scanner.h"
 #include "engine/user_folders.h"
 #include "platform/files.h"
 #include "platform/settings.h"
@@ -160,4 +162,118 @@ TEST(LinuxLocations, ARunningBrowserHoldsBackItsCacheByItsDesktopId) {
                   plan.skipped.end())
             << id;
     }
+}
+
+TEST(LinuxLocations, TheSessionLogIsOneOfTheLogs) {
+    test::clearHome();
+    const auto& home = Edition::home();
+    test::makeFile(home + "/.xsession-errors", 20'000);
+    test::makeFile(home + "/.xsession-errors.old", 8'000);
+    test::makeFile(home + "/.local/share/xorg/Xorg.0.log", 4'000);
+    const CleanupCategory& logs = *Catalog::find("user-logs");
+    auto names = [&] {
+        std::vector<std::string> out;
+        for (const auto& item : Scanner::items(logs))
+            out.push_back(item.name);
+        return out;
+    };
+    EXPECT_EQ(names(),
+              (std::vector<std::string>{".xsession-errors", ".xsession-errors.old", "Xorg.0.log"}));
+    EXPECT_EQ(Catalog::claimedPaths().at(home + "/.xsession-errors"), "user-logs");
+
+    auto outcome = Cleaner::clean(Scanner::items(logs), logs);
+    EXPECT_EQ(outcome.failures.size(), 0u);
+    EXPECT_FALSE(test::exists(home + "/.xsession-errors"));
+    EXPECT_TRUE(test::exists(home + "/.local/share/xorg")) << "the folder stays, emptied";
+
+    // A link in its place is not the session's log: neither it nor what it leads to is listed.
+    test::makeFile(home + "/Documents/notes.txt", 9'000);
+    test::makeLink(home + "/Documents/notes.txt", home + "/.xsession-errors");
+    EXPECT_EQ(names(), std::vector<std::string>{});
+}
+
+TEST(LinuxLocations, TheWordsNameThePlacesSearchedHere) {
+    const auto& home = Edition::home();
+    const std::map<std::string, std::string> french{
+        {"DOWNLOAD", home + "/T\u00e9l\u00e9chargements"},
+        {"DESKTOP", home + "/Bureau"},
+        {"VIDEOS", "/srv/media/Vid\u00e9os"},
+        {"PICTURES", home + "/Images"}};
+    struct Case {
+        const char* id;
+        const char* written; // the catalog's summary (the info for duplicates)
+        std::map<std::string, std::string> folders;
+        const char* here;
+    } cases[] = {
+        {"large-files",
+         "Files over 200 MB in Downloads, Desktop, Documents and Movies.",
+         {},
+         "Files over 200 MB in Downloads, Desktop, Documents and Videos."},
+        {"large-files", "Files over 200 MB in Downloads, Desktop, Documents and Movies.", french,
+         "Files over 200 MB in T\u00e9l\u00e9chargements, Bureau, Documents and "
+         "/srv/media/Vid\u00e9os."},
+        {"downloads", "Everything in ~/Downloads.", {}, "Everything in ~/Downloads."},
+        {"downloads", "Everything in ~/Downloads.", french,
+         "Everything in ~/T\u00e9l\u00e9chargements."},
+        {"duplicates",
+         "Files whose contents match byte for byte, over 1 MB, in Downloads, "
+         "Desktop, Documents, Movies, Pictures and Music. Matched on size",
+         french,
+         "Files whose contents match byte for byte, over 1 MB, in T\u00e9l\u00e9chargements, "
+         "Bureau, Documents, /srv/media/Vid\u00e9os, Images and Music. Matched on size"},
+        {"python-user",
+         "Packages installed with pip --user (~/Library/Python).",
+         {},
+         "Packages installed with pip --user (~/.local/lib/python3.*)."},
+        {"project-artifacts",
+         "node_modules, Pods, build, .dart_tool and .next inside ~/Projects.",
+         {},
+         "node_modules, Pods, build, .dart_tool and .next inside ~/Projects, ~/projects, ~/src, "
+         "~/code, ~/dev, ~/git, ~/repos and ~/workspace."},
+        {"temp",
+         "System-managed temporary files (/var/folders).",
+         {},
+         "System-managed temporary files (/var/tmp)."},
+        {"dot-cache",
+         "Downloads cached by command-line tools (~/.cache).",
+         {},
+         "Downloads cached by command-line tools (~/.cache)."},
+        // A row that looks in no place here keeps its words.
+        {"codex-checkouts", "Dated project copies from past Codex sessions (~/Documents/Codex).",
+         french, "Dated project copies from past Codex sessions (~/Documents/Codex)."},
+    };
+    for (const auto& c : cases) {
+        std::vector<CleanupCategory> rows(1);
+        rows[0].id = c.id;
+        (std::string_view(c.id) == "duplicates" ? rows[0].info : rows[0].summary) = c.written;
+        LinuxLocations::nameLinuxPlaces(rows, c.folders);
+        EXPECT_EQ(std::string_view(c.id) == "duplicates" ? rows[0].info : rows[0].summary, c.here)
+            << c.id;
+    }
+
+    // As the catalog has them: no row that looks in a Linux place names one of the other
+    // platform's, and the rest of each text stays as it was.
+    for (const auto& [id, addition] : LinuxLocations::table()) {
+        const CleanupCategory& row = *Catalog::find(id);
+        for (const std::string* text : {&row.summary, &row.info, &row.action.advice})
+            for (const char* elsewhere :
+                 {"~/Library", "/private/", "/var/folders", "Movies", "Finder"})
+                EXPECT_EQ(text->find(elsewhere), std::string::npos) << id << ": " << *text;
+    }
+    EXPECT_EQ(Catalog::find("claude-scratchpads")->summary,
+              "Folders left behind by earlier Claude Code sessions (~/tmp/claude-" +
+                  std::to_string(::getuid()) + ").");
+    EXPECT_TRUE(Catalog::find("chrome-profile")
+                    ->info.starts_with("~/.config/google-chrome and ~/.config/chromium (and their "
+                                       "Flatpak and snap copies) "
+                                       "hold your Chrome and Chromium profiles \u2014 saved"));
+    EXPECT_TRUE(Catalog::find("chrome-profile")
+                    ->info.ends_with("extensions. Deleting them would sign you out of every site "
+                                     "and lose any passwords not "
+                                     "synced to your Google account, so Bramwick refuses to touch "
+                                     "them. Google Chrome Cache is "
+                                     "the part that is safe to clean."));
+    EXPECT_TRUE(Catalog::find("app-support")
+                    ->action.advice.starts_with("Open ~/.local/share in your file manager to see "
+                                                "what is there. Remove a folder only when"));
 }

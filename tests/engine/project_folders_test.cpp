@@ -1,9 +1,11 @@
+#include <algorithm>
 #include <map>
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
 #include "engine/catalog.h"
+#include "engine/cleaner.h"
 #include "engine/project_folders.h"
 #include "engine/scanner.h"
 #include "platform/held_item.h"
@@ -96,6 +98,39 @@ TEST_F(ProjectFoldersTest, StopsAtTheDepthLimit) {
     auto elsewhere = Scanner::projectArtifacts({"~/Code"});
     ASSERT_EQ(elsewhere.size(), 1u);
     EXPECT_EQ(elsewhere[0].name, "~/Code/site/node_modules");
+}
+
+TEST_F(ProjectFoldersTest, LooksInTheLinuxProjectFoldersCountingEachFolderOnce) {
+    artifact("/Projects/mac/node_modules");
+    test::makeFile(home("/projects/site/package.json"), 10);
+    artifact("/projects/site/node_modules");
+    artifact("/projects/site/.next");
+    test::makeFile(home("/projects/crate/Cargo.toml"), 10);
+    artifact("/projects/crate/target");
+    test::makeFile(home("/projects/app/build.gradle"), 10);
+    test::makeFile(home("/projects/app/settings.gradle"), 10);
+    artifact("/projects/app/build");
+    artifact("/projects/app/.gradle");
+    for (const char* folder : {"/src", "/dev", "/repos", "/workspace"})
+        artifact(std::string(folder) + "/tool/node_modules");
+    // ~/code is ~/projects under another name, ~/git a folder inside it: their finds are the
+    // same folders, counted once.
+    test::makeLink(home("/projects"), home("/code"));
+    test::makeLink(home("/projects/site"), home("/git"));
+
+    auto items = Scanner::items(*Catalog::find("project-artifacts"));
+    std::vector<std::string> names;
+    for (const auto& item : items)
+        names.push_back(item.name);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{
+                         "mac/node_modules", "~/dev/tool/node_modules", "~/projects/app/.gradle",
+                         "~/projects/app/build", "~/projects/crate/target", "~/projects/site/.next",
+                         "~/projects/site/node_modules", "~/repos/tool/node_modules",
+                         "~/src/tool/node_modules", "~/workspace/tool/node_modules"}));
+    // The project folders themselves hold the user's work: never removed whole.
+    for (const char* folder : {"/projects", "/src", "/workspace"})
+        EXPECT_FALSE(Cleaner::isRemovable(home(folder))) << folder;
 }
 
 TEST_F(ProjectFoldersTest, LargeFilesAtOrAboveTheMinimum) {

@@ -643,6 +643,32 @@ TEST_F(LinuxUninstallerTest, AnAppImageIsFoundByNameAndByTheEntriesThatStartItAn
     EXPECT_TRUE(test::exists(chrome.url));
 }
 
+TEST_F(LinuxUninstallerTest, AnAppImageIsFoundByTheIdentifierOfTheEntryInsideIt) {
+    std::string image = home("/Applications/digikam-8.2.0-x86_64.AppImage");
+    ASSERT_TRUE(test::makeAppImage(
+        image, {{"org.kde.digikam.desktop", "[Desktop Entry]\nName=digiKam\nIcon=digikam\n"}}));
+    auto digikam = item(image, "digiKam");
+    test::makeFile(home("/.cache/org.kde.digikam/thumbs.db"), 20'000);
+    test::makeFile(home("/.local/share/digikam/faces.db"), 10'000);
+    writeText(home("/.local/share/applications/org.kde.digikam.desktop"),
+              "[Desktop Entry]\nName=digiKam\nExec=/opt/other/digikam\n");
+    // The Flatpak of the same application keeps its data under its id: not this one's.
+    test::makeFile(home("/.var/app/org.kde.digikam/config/digikamrc"), 1'000);
+
+    auto plan = Uninstaller::plan(digikam, environment_);
+    EXPECT_EQ(plan.bundleID, "org.kde.digikam");
+    EXPECT_EQ(plan.identifiers, std::vector<std::string>{"org.kde.digikam"});
+    EXPECT_EQ(sorted(found(plan)),
+              sorted({{home("/.cache/org.kde.digikam"), "Cache", Ownership::user},
+                      {home("/.local/share/applications/org.kde.digikam.desktop"), "Desktop entry",
+                       Ownership::user},
+                      {home("/.local/share/digikam"), "Application support", Ownership::user}}));
+
+    // An image that cannot be read is known by its file name alone, as before.
+    auto plain = appImage("Shotwell-0.32-x86_64.AppImage");
+    EXPECT_FALSE(Uninstaller::plan(plain, environment_).bundleID);
+}
+
 TEST_F(LinuxUninstallerTest, HostileFileNamesAndIdsFindNothingOutsideTheirOwnPlaces) {
     // The folders many programs share, each with something in it.
     for (const char* shared :

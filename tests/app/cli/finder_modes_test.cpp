@@ -177,6 +177,26 @@ TEST(ReportMode, OneLinePerCategoryInTableOrder) {
     EXPECT_EQ(row, all.size());
 }
 
+TEST(Program, TheCopyInTheDesktopsDownloadFolderIsTheOneOffered) {
+    // The download folder the desktop names, in the user's language: a copy there goes first,
+    // however old, as one in ~/Downloads does.
+    std::string home = test::makeTemporaryFolder("downloads-home");
+    test::makeFolder(home + "/.config");
+    std::ofstream(home + "/.config/user-dirs.dirs")
+        << "XDG_DESKTOP_DIR=\"$HOME/Bureau\"\nXDG_DOWNLOAD_DIR=\"$HOME/"
+           "T\u00e9l\u00e9chargements\"\n";
+    auto original =
+        dated(test::makeFile(home + "/T\u00e9l\u00e9chargements/rapport.pdf", 1'500'000, 'r'), 30);
+    copyOf(original, home + "/Bureau/rapport.pdf", 1);
+    auto run = test::runProgram(BRAMWICK_BINARY, {"--duplicates"}, {"BRAMWICK_HOME=" + home});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_TRUE(
+        run.output.starts_with("1.5 MB     ~/T\u00e9l\u00e9chargements/rapport.pdf\n"
+                               "           Copy 2 of 2 \u00b7 keeping the copy in ~/Bureau\n"))
+        << run.output;
+    test::removeTree(home);
+}
+
 TEST(Program, FinderModesRunUnderASandboxHome) {
     std::string home = test::makeTemporaryFolder("finder-home");
     auto original = dated(test::makeFile(home + "/Pictures/a.bin", 1'500'000, 'z'), 30);

@@ -1,4 +1,5 @@
 #include <fstream>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -108,5 +109,39 @@ TEST(LeftoversMode, ListsFlatpakApplicationsAndAppImagesWithTheirLeftovers) {
         right(Text::byteCount(Scanner::allocatedSize(config)), 10) + "  ~/.config/krita\n";
     EXPECT_NE(run.output.find(mapsBlock), std::string::npos) << run.output;
     EXPECT_NE(run.output.find(kritaBlock), std::string::npos) << run.output;
+    test::removeTree(home);
+}
+
+TEST(LeftoversMode, AnAppImageGoesByTheEntryInsideItReadOnlyWhenThereIsOne) {
+    std::string home = test::makeTemporaryFolder("leftovers-appimage");
+    std::string image = home + "/Applications/digikam-8.2.0-x86_64.AppImage";
+    ASSERT_TRUE(test::makeAppImage(
+        image, {{"org.kde.digikam.desktop", "[Desktop Entry]\nName=digiKam\nIcon=digikam\n"}}));
+    std::string cache = home + "/.cache/org.kde.digikam";
+    test::makeFile(cache + "/thumbs.db", 20'000);
+
+    // The program maps the SquashFS library for a run that reads an image, and not before.
+    bool strace = ::access("/usr/bin/strace", X_OK) == 0;
+    auto run = [&](const std::vector<std::string>& arguments, const std::string& trace) {
+        std::vector<std::string> traced{"-f", "-qq", "-e", "trace=openat", "-o", trace,
+                                        BRAMWICK_BINARY};
+        traced.insert(traced.end(), arguments.begin(), arguments.end());
+        return strace ? test::runProgram("/usr/bin/strace", traced, {"BRAMWICK_HOME=" + home})
+                      : test::runProgram(BRAMWICK_BINARY, arguments, {"BRAMWICK_HOME=" + home});
+    };
+    auto leftovers = run({"--leftovers", "digikam"}, home + "/leftovers.trace");
+    EXPECT_EQ(leftovers.status, 0);
+    EXPECT_NE(leftovers.output.find("\ndigiKam \u2014 org.kde.digikam \u2014 app " +
+                                    Text::byteCount(Scanner::allocatedSize(image)) +
+                                    ", leftovers " +
+                                    Text::byteCount(Scanner::allocatedSize(cache)) + "\n"),
+              std::string::npos)
+        << leftovers.output;
+    auto scan = run({"--scan", "npm"}, home + "/scan.trace");
+    EXPECT_EQ(scan.status, 0);
+    if (strace) {
+        EXPECT_NE(test::readFile(home + "/leftovers.trace").find("libsquashfs"), std::string::npos);
+        EXPECT_EQ(test::readFile(home + "/scan.trace").find("libsquashfs"), std::string::npos);
+    }
     test::removeTree(home);
 }
