@@ -8,6 +8,7 @@
 
 #include "engine/custom_folders.h"
 #include "platform/qt/desktop_actions.h"
+#include "platform/qt/freedesktop_notifier.h"
 
 namespace bramwick {
 
@@ -65,6 +66,10 @@ StoreServices desktopStoreServices() {
     services.chooseFolders = chooseFolders;
     services.alert = alert;
     return services;
+}
+
+void installDesktopProviders() {
+    Notifier::install(std::make_unique<FreedesktopNotifier>());
 }
 
 } // namespace bramwick

@@ -87,6 +87,7 @@ int run(int& argc, char** argv, const std::vector<std::string>& arguments) {
     if (!instance.claim(request)) return 0;
 
     QuitOnSignal quitOnSignal;
+    installDesktopProviders();
 
     Scenes::Options options;
     options.trayAvailable = QSystemTrayIcon::isSystemTrayAvailable();
