@@ -8,6 +8,7 @@
 
 #include "engine/custom_folders.h"
 #include "platform/qt/desktop_actions.h"
+#include "platform/qt/desktop_applications.h"
 #include "platform/qt/freedesktop_notifier.h"
 
 namespace bramwick {
@@ -70,6 +71,7 @@ StoreServices desktopStoreServices() {
 
 void installDesktopProviders() {
     Notifier::install(std::make_unique<FreedesktopNotifier>());
+    DesktopApplications::installOverSystem();
 }
 
 } // namespace bramwick

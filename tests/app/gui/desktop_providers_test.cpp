@@ -1,6 +1,8 @@
 // What the window run puts in place of the process-wide providers reaches the desktop: the
-// automatic clean's notice goes to the notification service on the session bus.
+// automatic clean's notice goes to the notification service on the session bus, and an
+// application asked to quit gets its window's close request.
 #include <chrono>
+#include <thread>
 
 #include <QDBusConnection>
 #include <gtest/gtest.h>
@@ -10,11 +12,13 @@
 #include "engine/auto_clean.h"
 #include "platform/desktop_entry.h"
 #include "platform/files.h"
+#include "platform/running_apps.h"
 
 #include "gui_support.h"
 #include "support/fixture.h"
 #include "support/notification_service.h"
 #include "support/private_bus.h"
+#include "support/private_display.h"
 
 namespace bramwick {
 namespace {
@@ -83,6 +87,34 @@ TEST(DesktopProviders, AnAutomaticCleanPostsOneNoticeOnlyWhenNotifyIsOn) {
     runAutomaticClean(true);
     service.waitFor(2, 300ms);
     EXPECT_EQ(service.calls.size(), 1u);
+}
+
+// The memory users' and the uninstall's Quit ask through the window system: here the program
+// itself, a child of this test on a display of its own, gets the close request of its window
+// and, having no tray there, ends.
+TEST(DesktopProviders, AnApplicationAskedToQuitClosesItsWindow) {
+    test::PrivateDisplay display;
+    if (!test::PrivateDisplay::installed()) GTEST_SKIP() << "Xvfb is not installed";
+    ASSERT_TRUE(display.running());
+    test::guiApplication();
+    installDesktopProviders();
+    test::EnvironmentChange onDisplay("DISPLAY", display.name);
+    const std::string home = test::makeTemporaryFolder("quit-home");
+    test::ChildProcess program = test::ChildProcess::start(
+        {BRAMWICK_BINARY}, {"DISPLAY=" + display.name, "BRAMWICK_HOME=" + home,
+                            "PATH=/usr/bin:/bin", "XDG_RUNTIME_DIR=" + home});
+    RunningApplication application;
+    application.pid = program.pid;
+    application.name = "Bramwick";
+    std::optional<std::string> refusal = "not asked";
+    // Until its window is there to be asked.
+    for (auto end = std::chrono::steady_clock::now() + 15s;
+         refusal && program.running() && std::chrono::steady_clock::now() < end;
+         std::this_thread::sleep_for(50ms))
+        refusal = RunningApplications::system().requestQuit(application);
+    EXPECT_EQ(refusal, std::nullopt);
+    EXPECT_EQ(program.wait(10s), 0) << "it ended as its own close ends it";
+    test::removeTree(home);
 }
 
 } // namespace
