@@ -124,6 +124,8 @@ MainWindowFrame& Scenes::ensureMainWindow() {
             if (!options_.trayAvailable) quit();
         };
         mainWindow_ = makeMainWindow(*store_, *settings_, std::move(hooks), options_.sheets);
+        if (auto* top = qobject_cast<WindowTop*>(mainWindow_->top()))
+            connect(top, &WindowTop::settingsRequested, this, &Scenes::openSettings);
     }
     return *mainWindow_;
 }

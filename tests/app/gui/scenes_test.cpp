@@ -3,6 +3,8 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QSystemTrayIcon>
+#include <QTest>
+#include <QToolButton>
 #include <gtest/gtest.h>
 
 #include "gui_support.h"
@@ -208,4 +210,31 @@ TEST(Scenes, TheSettingsWindowFollowsItsPageAndKeepInDockAppliesAtOnce) {
     pages.findChild<QCheckBox*>("keepInDock")->click();
     ASSERT_EQ(h.scenes->policies().size(), policies + 1);
     EXPECT_EQ(h.scenes->policies().back(), ActivationPolicy::regular);
+}
+
+// Without a tray there is no panel to open the settings from: the main window's toolbar has a
+// Settings button, and the desktop's Preferences keys (Ctrl+,) open them as well.
+TEST(Scenes, TheMainWindowOpensTheSettingsFromItsToolbarAndWithCtrlComma) {
+    ScenesHarness noTray(false, false);
+    noTray.start();
+    MainWindowFrame* window = noTray.scenes->mainWindow();
+    ASSERT_NE(window, nullptr);
+    auto* button = window->findChild<QToolButton*>("toolbar-settings");
+    ASSERT_NE(button, nullptr);
+    EXPECT_TRUE(button->isVisible());
+    EXPECT_EQ(button->text(), "Settings");
+    button->click();
+    test::settle();
+    ASSERT_NE(noTray.scenes->settingsWindow(), nullptr);
+    EXPECT_TRUE(noTray.scenes->settingsWindow()->isVisible());
+    EXPECT_EQ(noTray.scenes->settingsWindow()->windowTitle(), "Bramwick Settings");
+
+    noTray.scenes->settingsWindow()->close();
+    test::settle();
+    EXPECT_TRUE(WindowTop::settingsKeys().contains(QKeySequence(Qt::CTRL | Qt::Key_Comma)));
+    QApplication::setActiveWindow(window); // as the window system does when it is clicked
+    QTest::keyClick(window, Qt::Key_Comma, Qt::ControlModifier);
+    test::settle();
+    EXPECT_TRUE(noTray.scenes->settingsWindow()->isVisible());
+    EXPECT_EQ(noTray.quits, 0);
 }
