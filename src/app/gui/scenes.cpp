@@ -81,14 +81,7 @@ void Scenes::start() {
     store_->prepareWorkers();
     // No window is open yet: the policy follows "keepInDock" alone.
     appMode_->apply();
-    if (options_.trayAvailable) {
-        TrayExtra::Actions actions;
-        actions.togglePanel = [this](std::optional<QRect> icon) { togglePanel(icon); };
-        actions.openMainWindow = [this] { opener_->open(); };
-        actions.quit = [this] { quit(); };
-        actions.appeared = [this] { opener_->replaceOpener([this] { openMainWindow(); }); };
-        tray_ = std::make_unique<TrayExtra>(*store_, std::move(actions));
-    }
+    if (options_.trayAvailable) showTray();
     if (options_.openWindowAtLaunch) {
         store_->holdFirstScan();
         releaseFirstScanAfterFirstFrame(ensureMainWindow()); // it may paint as it is shown
@@ -108,6 +101,29 @@ void Scenes::releaseFirstScanAfterFirstFrame(MainWindowFrame& window) {
     };
     connect(&window, &MainWindowFrame::firstPaint, once, release);
     QTimer::singleShot(1000, once, release);
+}
+
+void Scenes::showTray() {
+    TrayExtra::Actions actions;
+    actions.togglePanel = [this](std::optional<QRect> icon) { togglePanel(icon); };
+    actions.openMainWindow = [this] { opener_->open(); };
+    actions.quit = [this] { quit(); };
+    actions.appeared = [this] { opener_->replaceOpener([this] { openMainWindow(); }); };
+    tray_ = std::make_unique<TrayExtra>(*store_, std::move(actions));
+    emit trayShown();
+}
+
+void Scenes::setTrayAvailable(bool available) {
+    if (available == options_.trayAvailable) return;
+    options_.trayAvailable = available;
+    if (available) {
+        showTray();
+        return;
+    }
+    if (panel_) panel_->hide();
+    tray_.reset();
+    // Nothing else reaches the program now.
+    opener_->open();
 }
 
 Updater& Scenes::ensureUpdater() {

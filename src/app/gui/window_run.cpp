@@ -10,7 +10,6 @@
 
 #include <QApplication>
 #include <QSocketNotifier>
-#include <QSystemTrayIcon>
 
 #include "app/gui/desktop_store.h"
 #include "app/gui/launch.h"
@@ -19,6 +18,7 @@
 #include "base/edition.h"
 #include "base/text.h"
 #include "platform/qt/single_instance.h"
+#include "platform/qt/tray_presence.h"
 #include "platform/qt/x11_windows.h"
 
 namespace bramwick::WindowRun {
@@ -89,8 +89,10 @@ int run(int& argc, char** argv, const std::vector<std::string>& arguments) {
     QuitOnSignal quitOnSignal;
     installDesktopProviders();
 
+    // Asked before any tray icon is made: Qt settles on the kind of tray at that moment.
+    TrayPresence trayPresence;
     Scenes::Options options;
-    options.trayAvailable = QSystemTrayIcon::isSystemTrayAvailable();
+    options.trayAvailable = trayPresence.available();
     Settings& settings = Settings::standard();
     options.openWindowAtLaunch = Launch::openWindowAtLaunch(
         arguments, [] { return StorePlatform::fullDiskAccessGranted(); },
@@ -102,6 +104,9 @@ int run(int& argc, char** argv, const std::vector<std::string>& arguments) {
     auto scenes = std::make_unique<Scenes>(desktopStoreServices(), std::move(options));
     QObject::connect(&instance, &SingleInstance::received, scenes.get(),
                      [&scenes](const QStringList& handed) { scenes->handOff(handed); });
+    QObject::connect(scenes.get(), &Scenes::trayShown, &trayPresence, &TrayPresence::iconMade);
+    QObject::connect(&trayPresence, &TrayPresence::availableChanged, scenes.get(),
+                     &Scenes::setTrayAvailable);
     scenes->start();
 
     int status = QApplication::exec();

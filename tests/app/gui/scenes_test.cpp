@@ -238,3 +238,29 @@ TEST(Scenes, TheMainWindowOpensTheSettingsFromItsToolbarAndWithCtrlComma) {
     EXPECT_TRUE(noTray.scenes->settingsWindow()->isVisible());
     EXPECT_EQ(noTray.quits, 0);
 }
+
+// At login the program often starts before the panel: it shows its window, and the tray that
+// comes later takes over; when the tray goes, the window opens again.
+TEST(Scenes, ATrayThatComesLateKeepsTheProgramAndOneThatGoesOpensTheWindow) {
+    ScenesHarness h(false, false);
+    h.start();
+    MainWindowFrame* window = h.scenes->mainWindow();
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(h.scenes->tray(), nullptr);
+
+    h.scenes->setTrayAvailable(true);
+    ASSERT_NE(h.scenes->tray(), nullptr) << "the icon appears";
+    EXPECT_TRUE(h.scenes->tray()->icon().isVisible());
+    window->close();
+    test::settle();
+    EXPECT_EQ(h.quits, 0) << "the tray keeps the program";
+    EXPECT_FALSE(window->isVisible());
+
+    h.scenes->setTrayAvailable(false);
+    test::settle();
+    EXPECT_EQ(h.scenes->tray(), nullptr);
+    EXPECT_TRUE(window->isVisible()) << "nothing else reaches the program now";
+    window->close();
+    test::settle();
+    EXPECT_EQ(h.quits, 1);
+}

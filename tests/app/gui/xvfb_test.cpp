@@ -1,6 +1,7 @@
 // The real program on a real X display (a private Xvfb server): it maps and paints its main
 // window, a second launch hands over and ends, and SIGTERM ends the first cleanly with its
-// settings intact.
+// settings intact; a tray that comes after it takes its icon, and the window comes back when the
+// tray goes.
 #include <chrono>
 #include <csignal>
 #include <cstdint>
@@ -13,8 +14,13 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "platform/qt/x11_windows.h"
 #include "support/fixture.h"
+#include "support/private_bus.h"
 #include "support/private_display.h"
+#include "support/status_notifier_watcher.h"
+
+#include "gui_support.h"
 
 using namespace std::chrono_literals;
 
@@ -42,6 +48,26 @@ std::vector<std::string> mainWindows(const std::string& display) {
         }
     }
     return found;
+}
+
+// Whether a main window is on screen (mapped, with its parents).
+bool mainWindowShows(const std::string& display) {
+    for (const auto& window : mainWindows(display)) {
+        auto run =
+            bramwick::test::runProgram("/usr/bin/xwininfo", {"-display", display, "-id", window});
+        if (run.output.find("Map State: IsViewable") != std::string::npos) return true;
+    }
+    return false;
+}
+
+// Lets this process's event loop run (the fakes it serves answer there) until `done` holds.
+bool until(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    for (auto end = std::chrono::steady_clock::now() + limit; !done();
+         std::this_thread::sleep_for(20ms)) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
 }
 
 std::uint32_t bigEndian(const std::string& data, std::size_t at) {
@@ -128,5 +154,44 @@ TEST(RealDisplay, TheMainWindowMapsAndPaintsAndSigtermEndsTheProgramCleanly) {
     ASSERT_FALSE(after.is_discarded()) << "the settings file is whole";
     for (const auto& [key, value] : stored.items())
         EXPECT_EQ(after[key], value) << key;
+    bramwick::test::removeTree(home);
+}
+
+// At login the program often starts before the panel. Here it starts with no tray and shows its
+// window; a StatusNotifier tray that comes later gets its icon, and closing the window leaves the
+// program running; when the tray goes, the window comes back, and closing it ends the program.
+TEST(RealDisplay, ATrayThatComesLateGetsTheIconAndTheWindowComesBackWhenItGoes) {
+    bramwick::test::PrivateDisplay server;
+    if (!bramwick::test::PrivateDisplay::installed())
+        GTEST_SKIP() << "Xvfb is not installed (scripts/install-deps.sh)";
+    ASSERT_TRUE(server.running()) << "Xvfb did not start";
+    bramwick::test::PrivateBus bus;
+    if (!bus.running()) GTEST_SKIP() << "no dbus-daemon to start a private bus";
+    bramwick::test::guiApplication();
+    bramwick::test::EnvironmentChange onDisplay("DISPLAY", server.name);
+    const std::string display = server.name;
+    std::string home = bramwick::test::makeTemporaryFolder("late-tray-home");
+    bramwick::test::ChildProcess program = bramwick::test::ChildProcess::start(
+        {BRAMWICK_BINARY}, {"DISPLAY=" + display, "BRAMWICK_HOME=" + home, "PATH=/usr/bin:/bin",
+                            "XDG_RUNTIME_DIR=" + home, "DBUS_SESSION_BUS_ADDRESS=" + bus.address});
+
+    ASSERT_TRUE(until([&] { return mainWindowShows(display); }, 15s))
+        << "no tray: the window opens";
+
+    bramwick::test::StatusNotifierWatcher tray(bus.address);
+    ASSERT_TRUE(tray.start(true));
+    ASSERT_TRUE(until([&] { return !tray.items.isEmpty(); }, 10s)) << "the icon registered";
+    EXPECT_EQ(tray.items.size(), 1);
+
+    EXPECT_EQ(bramwick::X11Windows::requestClose(program.pid), bramwick::X11Windows::Outcome::done);
+    ASSERT_TRUE(until([&] { return !mainWindowShows(display); }, 10s));
+    until([&] { return !program.running(); }, 500ms);
+    EXPECT_TRUE(program.running()) << "the tray keeps the program";
+
+    tray.stop();
+    ASSERT_TRUE(until([&] { return mainWindowShows(display); }, 10s))
+        << "the tray went: the window is back";
+    EXPECT_EQ(bramwick::X11Windows::requestClose(program.pid), bramwick::X11Windows::Outcome::done);
+    EXPECT_EQ(program.wait(10s), 0) << "without a tray, closing the window ends the program";
     bramwick::test::removeTree(home);
 }
