@@ -49,7 +49,11 @@ Scenes::Scenes(StoreServices services, Options options, QObject* parent)
     store_ = std::make_unique<Store>(std::move(services));
 
     appMode_ = std::make_unique<AppMode>(
-        settings, [this](ActivationPolicy policy) { policies_.push_back(policy); },
+        settings,
+        [this](ActivationPolicy policy) {
+            policies_.push_back(policy);
+            if (!starting_) followPolicy(policy);
+        },
         [this] { activate(); });
     opener_ = std::make_unique<MainWindowOpener>(*appMode_, [this] {
         // Nothing registered an opener yet: front the first window there is.
@@ -79,7 +83,9 @@ void Scenes::start() {
     ::mallopt(M_TOP_PAD, 32 << 20);
     startPaintingThreads();
     store_->prepareWorkers();
-    // No window is open yet: the policy follows "keepInDock" alone.
+    // No window is open yet: the policy follows "keepInDock" alone. What it shows waits until
+    // the window at launch, if any, is open.
+    starting_ = true;
     appMode_->apply();
     if (options_.trayAvailable) showTray();
     if (options_.openWindowAtLaunch) {
@@ -87,6 +93,8 @@ void Scenes::start() {
         releaseFirstScanAfterFirstFrame(ensureMainWindow()); // it may paint as it is shown
         openMainWindow();
     }
+    starting_ = false;
+    followPolicy(policies_.back());
     // Launching is over: the updater starts.
     ensureUpdater();
 }
@@ -111,6 +119,24 @@ void Scenes::showTray() {
     actions.appeared = [this] { opener_->replaceOpener([this] { openMainWindow(); }); };
     tray_ = std::make_unique<TrayExtra>(*store_, std::move(actions));
     emit trayShown();
+}
+
+void Scenes::followPolicy(ActivationPolicy policy) {
+    if (appMode_->windowOpen()) return; // the open window has its entry
+    // Only a tray keeps the program once the window is closed: without one, closing ends it.
+    docking_ = policy == ActivationPolicy::regular && options_.trayAvailable;
+    if (!docking_) {
+        if (mainWindow_) mainWindow_->undock();
+        return;
+    }
+    // Not from inside the window's own hiding, which may still be under way.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (docking_ && !appMode_->windowOpen() && options_.trayAvailable)
+                ensureMainWindow().dock();
+        },
+        Qt::QueuedConnection);
 }
 
 void Scenes::setTrayAvailable(bool available) {
@@ -206,7 +232,7 @@ void Scenes::showPanel(std::optional<QRect> icon) {
 }
 
 bool Scenes::anyWindowVisible() const {
-    return (mainWindow_ && mainWindow_->isVisible()) ||
+    return (mainWindow_ && mainWindow_->isVisible() && !mainWindow_->docked()) ||
            (settingsWindow_ && settingsWindow_->isVisible());
 }
 

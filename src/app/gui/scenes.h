@@ -80,6 +80,9 @@ class Scenes : public QObject {
 
   private:
     void showTray();
+    // What the policy shows while the main window is closed: with "regular" the window stays
+    // minimised in the taskbar (while a tray holds the program), with "accessory" it leaves it.
+    void followPolicy(ActivationPolicy policy);
     void releaseFirstScanAfterFirstFrame(MainWindowFrame& window);
     MainWindowFrame& ensureMainWindow();
     MenuBarPanel& ensurePanel();
@@ -91,6 +94,8 @@ class Scenes : public QObject {
     Settings* settings_ = nullptr;
     std::unique_ptr<Store> store_;
     std::vector<ActivationPolicy> policies_;
+    bool starting_ = false;
+    bool docking_ = false;
     std::unique_ptr<AppMode> appMode_;
     std::unique_ptr<MainWindowOpener> opener_;
     std::unique_ptr<Updater> updater_;

@@ -2,6 +2,7 @@
 // and what a later launch hands over.
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QLabel>
 #include <QSystemTrayIcon>
 #include <QTest>
 #include <QToolButton>
@@ -263,4 +264,50 @@ TEST(Scenes, ATrayThatComesLateKeepsTheProgramAndOneThatGoesOpensTheWindow) {
     window->close();
     test::settle();
     EXPECT_EQ(h.quits, 1);
+}
+
+// "Keep in Dock" here keeps a taskbar entry while the window is closed: the closed window stays
+// minimised in the taskbar, and opening it from there, from the tray or from a later launch
+// opens it; switched off, the entry goes.
+TEST(Scenes, KeepInDockLeavesTheClosedWindowMinimisedInTheTaskbar) {
+    ScenesHarness h(true, false);
+    h.start();
+    h.scenes->openSettings();
+    test::settle();
+    auto* keep = h.scenes->settingsWindow()->pages().findChild<QCheckBox*>("keepInDock");
+    ASSERT_NE(keep, nullptr);
+    EXPECT_EQ(keep->text(), "Keep in Dock");
+    EXPECT_EQ(h.scenes->settingsWindow()->pages().findChild<QLabel*>("keepInDockCaption")->text(),
+              "With this on, closing the Bramwick window leaves it minimised in the taskbar or "
+              "dock while Bramwick runs in the tray.");
+    keep->click();
+    test::settle();
+    MainWindowFrame* window = h.scenes->mainWindow();
+    ASSERT_NE(window, nullptr) << "switched on with the window closed: the entry appears at once";
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(window->isMinimized());
+    EXPECT_FALSE(h.scenes->appMode().windowOpen()) << "an entry, not an open window";
+
+    h.scenes->settingsWindow()->close();
+    h.scenes->handOff({"reopen"}); // a later launch: the entry is no open window
+    test::settle();
+    EXPECT_FALSE(window->isMinimized());
+    EXPECT_TRUE(h.scenes->appMode().windowOpen());
+    window->close();
+    test::settle();
+    EXPECT_TRUE(window->isVisible() && window->isMinimized()) << "closed into the taskbar";
+    EXPECT_FALSE(h.scenes->appMode().windowOpen());
+    EXPECT_EQ(h.quits, 0);
+
+    window->showNormal(); // the user clicks the entry
+    test::settle();
+    EXPECT_TRUE(h.scenes->appMode().windowOpen());
+    window->close();
+    test::settle();
+    ASSERT_TRUE(window->isMinimized());
+
+    keep->click();
+    test::settle();
+    EXPECT_FALSE(window->isVisible()) << "switched off: the entry goes";
+    EXPECT_EQ(h.scenes->policies().back(), ActivationPolicy::accessory);
 }
