@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "platform/desktop_entry.h"
 #include "platform/qt/x11_windows.h"
 #include "support/fixture.h"
 #include "support/private_bus.h"
@@ -135,6 +136,14 @@ TEST(RealDisplay, TheMainWindowMapsAndPaintsAndSigtermEndsTheProgramCleanly) {
          painted < 3 && std::chrono::steady_clock::now() < end; std::this_thread::sleep_for(50ms))
         painted = colours(display, windows[0]);
     EXPECT_GE(painted, 3u) << "a background, text and more";
+
+    // Docks match the window to the menu entry by the class the entry names.
+    auto wmClass = bramwick::test::runProgram("/usr/bin/xprop",
+                                              {"-display", display, "-id", windows[0], "WM_CLASS"});
+    auto entry =
+        bramwick::DesktopEntry::mainGroup(bramwick::test::readFile(BRAMWICK_DESKTOP_ENTRY));
+    EXPECT_EQ(wmClass.output,
+              "WM_CLASS(STRING) = \"bramwick\", \"" + entry["StartupWMClass"] + "\"\n");
 
     // A second launch hands "reopen" over and ends; there is still one main window.
     bramwick::test::ChildProcess second =
