@@ -111,6 +111,7 @@ int run(int& argc, char** argv, const std::vector<std::string>& arguments) {
 
     int status = QApplication::exec();
     scenes.reset();
+    instance.leave();
     // Work still out on the pools (a scan in flight) is left as the store leaves it: the
     // program ends here without running the destructors of what those threads may still use.
     std::fflush(nullptr);

@@ -1,10 +1,11 @@
 // The real program on a real X display (a private Xvfb server): it maps and paints its main
 // window, a second launch hands over and ends, and SIGTERM ends the first cleanly with its
-// settings intact; a tray that comes after it takes its icon, and the window comes back when the
-// tray goes.
+// settings intact and no socket left behind; a tray that comes after it takes its icon, and the
+// window comes back when the tray goes.
 #include <chrono>
 #include <csignal>
 #include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -153,8 +154,19 @@ TEST(RealDisplay, TheMainWindowMapsAndPaintsAndSigtermEndsTheProgramCleanly) {
     std::this_thread::sleep_for(200ms);
     EXPECT_EQ(mainWindows(display).size(), 1u);
 
+    // The two launches met at a socket in the runtime folder, which a clean end takes away.
+    auto sockets = [&] {
+        std::vector<std::string> found;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(home))
+            if (entry.is_socket()) found.push_back(entry.path().string());
+        return found;
+    };
+    ASSERT_EQ(sockets().size(), 1u);
+    EXPECT_EQ(std::filesystem::path(sockets()[0]).parent_path(), home);
+
     ASSERT_EQ(::kill(program.pid, SIGTERM), 0);
     EXPECT_EQ(program.wait(10s), 0) << "SIGTERM ends the program with status 0";
+    EXPECT_TRUE(sockets().empty());
     program.stop();
     server.process.stop();
 
