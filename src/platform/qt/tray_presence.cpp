@@ -16,6 +16,8 @@
 
 #include <xcb/xcb.h>
 
+#include "platform/qt/x11_windows.h"
+
 namespace bramwick {
 
 namespace {
@@ -46,15 +48,11 @@ bool hostAnswer(const QDBusMessage& reply) {
 class TrayPresence::XEmbedTray {
   public:
     explicit XEmbedTray(std::function<void()> changed) : changed_(std::move(changed)) {
-        int screenNumber = 0;
-        connection_ = xcb_connect(nullptr, &screenNumber);
-        if (xcb_connection_has_error(connection_)) return;
-        auto screens = xcb_setup_roots_iterator(xcb_get_setup(connection_));
-        for (int i = 0; i < screenNumber && screens.rem; ++i)
-            xcb_screen_next(&screens);
-        if (!screens.rem) return;
-        root_ = screens.data->root;
-        const std::string selection = "_NET_SYSTEM_TRAY_S" + std::to_string(screenNumber);
+        X11Windows::ScreenConnection screen = X11Windows::connectToScreen();
+        connection_ = screen.connection;
+        if (!connection_) return;
+        root_ = screen.root;
+        const std::string selection = "_NET_SYSTEM_TRAY_S" + std::to_string(screen.screen);
         selection_ = atom(selection.c_str());
         manager_ = atom("MANAGER");
         if (selection_ == XCB_ATOM_NONE || manager_ == XCB_ATOM_NONE) return;
@@ -150,8 +148,7 @@ TrayPresence::TrayPresence(QObject* parent)
 
 TrayPresence::TrayPresence(Sources sources, QObject* parent)
     : QObject(parent), bus_(sources.bus ? *sources.bus : QDBusConnection::sessionBus()) {
-    if (sources.xembed && std::getenv("DISPLAY"))
-        xembed_ = std::make_unique<XEmbedTray>([this] { update(); });
+    if (sources.xembed) xembed_ = std::make_unique<XEmbedTray>([this] { update(); });
     watchStatusNotifier();
     reported_ = available();
 }
