@@ -9,7 +9,7 @@ packages=(
     nlohmann-json3-dev libfmt-dev libplist-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     procps tzdata dbus-daemon
-    xvfb x11-utils x11-apps
+    xvfb x11-utils x11-apps desktop-file-utils appstream
     fonts-material-design-icons-iconfont fonts-dejavu-core
     # AppImages are read with libsquashfs; the tests build their images with mksquashfs and
     # follow the program's file calls on a generated home with strace.

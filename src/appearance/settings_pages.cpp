@@ -302,8 +302,13 @@ QWidget* SettingsPages::generalPage() {
     keepInDock_ = new QCheckBox(QStringLiteral("Keep in Dock"), page);
     keepInDock_->setObjectName(QStringLiteral("keepInDock"));
     dock->addWidget(keepInDock_);
-    dock->addWidget(settingsCaption(
-        named("Without this, the Dock icon appears only while the %1 window is open."), page));
+    // A taskbar entry is what this desktop has of a Dock icon: a window kept minimised there.
+    auto* dockCaption = settingsCaption(
+        named("With this on, closing the %1 window leaves it minimised in the taskbar or dock "
+              "while %1 runs in the tray."),
+        page);
+    dockCaption->setObjectName(QStringLiteral("keepInDockCaption"));
+    dock->addWidget(dockCaption);
     connect(keepInDock_, &QCheckBox::clicked, this, [this](bool on) {
         saveNotice_->check(settings_.set(SettingsPlan::Keys::keepInDock, on));
         if (hooks_.keepInDockChanged) hooks_.keepInDockChanged();

@@ -104,7 +104,11 @@ MainToolbar::MainToolbar(Store& store, Actions actions, QWidget* parent)
     auto* rescan = toolButton("toolbar-rescan", "Rescan", "arrow.clockwise",
                               "Scan every category again", this);
     connect(rescan, &QToolButton::clicked, this, call(actions_.rescan));
-    for (QToolButton* button : {uninstall, maintenance, add, schedule, rescan})
+    // The settings are reached from here too, since a desktop without a tray has no panel.
+    auto* settings = toolButton("toolbar-settings", "Settings", "gearshape",
+                                "Open at Login, the automatic clean and the skin", this);
+    connect(settings, &QToolButton::clicked, this, call(actions_.settings));
+    for (QToolButton* button : {uninstall, maintenance, add, schedule, rescan, settings})
         row->addWidget(button);
     connect(&store_, &Store::scanningAllChanged, this, &MainToolbar::follow);
     follow();

@@ -45,8 +45,8 @@ inline constexpr const char* levelFilterKey = "levelFilter";
 
 } // namespace MainActions
 
-// Uninstall, Maintenance, Add Folder (a menu of three levels), Schedule and Rescan; Rescan is
-// off while a full scan runs. Each button only calls its action.
+// Uninstall, Maintenance, Add Folder (a menu of three levels), Schedule, Rescan and Settings;
+// Rescan is off while a full scan runs. Each button only calls its action.
 class MainToolbar : public QWidget {
     Q_OBJECT
 
@@ -57,6 +57,7 @@ class MainToolbar : public QWidget {
         std::function<void(Level)> addFolder;
         std::function<void()> schedule;
         std::function<void()> rescan;
+        std::function<void()> settings;
     };
 
     MainToolbar(Store& store, Actions actions, QWidget* parent = nullptr);

@@ -513,10 +513,19 @@ void Store::reveal(const std::vector<ScanItem>& items) {
 
 void Store::quit(const ScanItem& item) {
     RunningApplications& provider = applications();
-    const std::string target = Paths::standardised(item.url);
+    // The file as written and with its links resolved, as the uninstaller matched it.
+    std::vector<std::string> forms{Paths::standardised(item.url)};
+    if (auto real = Paths::resolved(item.url)) forms.push_back(*real);
+    auto isItem = [&](const std::string& path) {
+        return !path.empty() &&
+               std::find(forms.begin(), forms.end(), Paths::standardised(path)) != forms.end();
+    };
+    std::optional<std::string> id;
+    if (uninstall_ && uninstall_->app.id == item.id) id = uninstall_->bundleID;
     for (const auto& application : provider.list())
-        if (!application.bundlePath.empty() &&
-            Paths::standardised(application.bundlePath) == target)
+        if (isItem(application.bundlePath) || isItem(application.executablePath) ||
+            (application.bundlePath.empty() && id && !id->empty() &&
+             application.bundleIdentifier == *id))
             provider.requestQuit(application); // polite; the application may decline
 }
 

@@ -204,7 +204,9 @@ class Store : public QObject {
     void openFullDiskAccessSettings();
     void openApp(const std::string& id);
     void reveal(const std::vector<ScanItem>& items);
-    // Asks every running application whose bundle is the item's file to quit, politely.
+    // Asks every running copy of the item's application to quit, politely: those whose bundle
+    // or executable is the item's file, and, when the item is the shown uninstall's application,
+    // those outside any bundle that carry its id (a Flatpak runs from a sandbox of its own).
     void quit(const ScanItem& item);
 
   signals:

@@ -252,6 +252,34 @@ TEST(StoreDesktop, QuitAsksEveryInstanceOfTheBundleAndRevealHandsOverThePaths) {
     EXPECT_EQ(h.revealed, (std::vector<std::vector<std::string>>{{"/fixture/a", "/fixture/b"}}));
 }
 
+// The applications of this desktop lie in no bundle: an AppImage runs as its own file, a Flatpak
+// from its sandbox under the id its uninstall found.
+TEST(StoreDesktop, QuitAsksTheRunningAppImageAndTheFlatpakOfTheUninstallShown) {
+    test::StoreHarness h;
+    h.access = false;
+    Store store(h.services());
+    ScanItem appImage = item("Tool.AppImage", 10);
+    appImage.url = "/home/u/Applications/Tool.AppImage";
+    ScanItem flatpak = item("Maps", 10);
+    flatpak.url = "/home/u/.local/share/flatpak/app/org.gnome.Maps";
+    RunningApplication tool{5, "", "Tool", "", "/home/u/Applications/./Tool.AppImage", false};
+    RunningApplication maps{6, "org.gnome.Maps", "Maps", "", "/app/bin/gnome-maps", true};
+    RunningApplication bundled{7, "org.gnome.Maps", "Maps", "/Applications/Maps.app", "", true};
+    h.applications.running = {tool, maps, bundled};
+
+    store.quit(appImage);
+    store.quit(flatpak); // no uninstall shown: its id is not known
+    EXPECT_EQ(h.applications.askedToQuit, std::vector{tool});
+
+    UninstallPlan plan;
+    plan.app = flatpak;
+    plan.bundleID = "org.gnome.Maps";
+    store.setUninstall(plan);
+    h.applications.askedToQuit.clear();
+    store.quit(flatpak);
+    EXPECT_EQ(h.applications.askedToQuit, std::vector{maps});
+}
+
 TEST(StoreBusy, OnlyLongOperationsAndCleansMakeTheStoreBusy) {
     test::StoreHarness h;
     h.catalog = {category("a")};

@@ -1,4 +1,5 @@
-// A session message bus of the test's own (dbus-daemon), stopped when the object goes.
+// A session message bus of the test's own (dbus-daemon), stopped when the object goes. It
+// starts no service on demand.
 #pragma once
 
 #include <string>

@@ -1,9 +1,9 @@
 // Whether the application shows as a regular one (a task-bar entry, in front) or lives in the
 // tray only, and the one way everything outside the main window opens it.
 //
-// Here an application has a task-bar entry exactly while it has a window, so the policy has no
-// further visible effect: it is kept as a rule whose every decision goes to a sink (the program
-// records it; tests read the record). The rule reads "keepInDock" at each use, never a copy.
+// Here an application has a task-bar entry exactly while it has a window: every decision goes to
+// a sink, and the program keeps its closed main window minimised in the taskbar while the policy
+// is regular (tests read the decisions). The rule reads "keepInDock" at each use, never a copy.
 #pragma once
 
 #include <functional>

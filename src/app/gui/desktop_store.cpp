@@ -8,6 +8,8 @@
 
 #include "engine/custom_folders.h"
 #include "platform/qt/desktop_actions.h"
+#include "platform/qt/desktop_applications.h"
+#include "platform/qt/freedesktop_notifier.h"
 
 namespace bramwick {
 
@@ -65,6 +67,11 @@ StoreServices desktopStoreServices() {
     services.chooseFolders = chooseFolders;
     services.alert = alert;
     return services;
+}
+
+void installDesktopProviders() {
+    Notifier::install(std::make_unique<FreedesktopNotifier>());
+    DesktopApplications::installOverSystem();
 }
 
 } // namespace bramwick

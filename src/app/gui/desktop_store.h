@@ -9,4 +9,10 @@ namespace bramwick {
 
 StoreServices desktopStoreServices();
 
+// Puts the desktop's own back ends in place of the process-wide providers for the rest of the
+// run: notices go to the desktop's notification service, and running applications are brought
+// forward and asked to quit through the window system and the session bus (listed as before).
+// Call once, after the application object is made and before the store.
+void installDesktopProviders();
+
 } // namespace bramwick

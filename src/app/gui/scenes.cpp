@@ -49,7 +49,11 @@ Scenes::Scenes(StoreServices services, Options options, QObject* parent)
     store_ = std::make_unique<Store>(std::move(services));
 
     appMode_ = std::make_unique<AppMode>(
-        settings, [this](ActivationPolicy policy) { policies_.push_back(policy); },
+        settings,
+        [this](ActivationPolicy policy) {
+            policies_.push_back(policy);
+            if (!starting_) followPolicy(policy);
+        },
         [this] { activate(); });
     opener_ = std::make_unique<MainWindowOpener>(*appMode_, [this] {
         // Nothing registered an opener yet: front the first window there is.
@@ -79,21 +83,18 @@ void Scenes::start() {
     ::mallopt(M_TOP_PAD, 32 << 20);
     startPaintingThreads();
     store_->prepareWorkers();
-    // No window is open yet: the policy follows "keepInDock" alone.
+    // No window is open yet: the policy follows "keepInDock" alone. What it shows waits until
+    // the window at launch, if any, is open.
+    starting_ = true;
     appMode_->apply();
-    if (options_.trayAvailable) {
-        TrayExtra::Actions actions;
-        actions.togglePanel = [this](std::optional<QRect> icon) { togglePanel(icon); };
-        actions.openMainWindow = [this] { opener_->open(); };
-        actions.quit = [this] { quit(); };
-        actions.appeared = [this] { opener_->replaceOpener([this] { openMainWindow(); }); };
-        tray_ = std::make_unique<TrayExtra>(*store_, std::move(actions));
-    }
+    if (options_.trayAvailable) showTray();
     if (options_.openWindowAtLaunch) {
         store_->holdFirstScan();
         releaseFirstScanAfterFirstFrame(ensureMainWindow()); // it may paint as it is shown
         openMainWindow();
     }
+    starting_ = false;
+    followPolicy(policies_.back());
     // Launching is over: the updater starts.
     ensureUpdater();
 }
@@ -110,6 +111,47 @@ void Scenes::releaseFirstScanAfterFirstFrame(MainWindowFrame& window) {
     QTimer::singleShot(1000, once, release);
 }
 
+void Scenes::showTray() {
+    TrayExtra::Actions actions;
+    actions.togglePanel = [this](std::optional<QRect> icon) { togglePanel(icon); };
+    actions.openMainWindow = [this] { opener_->open(); };
+    actions.quit = [this] { quit(); };
+    actions.appeared = [this] { opener_->replaceOpener([this] { openMainWindow(); }); };
+    tray_ = std::make_unique<TrayExtra>(*store_, std::move(actions));
+    emit trayShown();
+}
+
+void Scenes::followPolicy(ActivationPolicy policy) {
+    if (appMode_->windowOpen()) return; // the open window has its entry
+    // Only a tray keeps the program once the window is closed: without one, closing ends it.
+    docking_ = policy == ActivationPolicy::regular && options_.trayAvailable;
+    if (!docking_) {
+        if (mainWindow_) mainWindow_->undock();
+        return;
+    }
+    // Not from inside the window's own hiding, which may still be under way.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (docking_ && !appMode_->windowOpen() && options_.trayAvailable)
+                ensureMainWindow().dock();
+        },
+        Qt::QueuedConnection);
+}
+
+void Scenes::setTrayAvailable(bool available) {
+    if (available == options_.trayAvailable) return;
+    options_.trayAvailable = available;
+    if (available) {
+        showTray();
+        return;
+    }
+    if (panel_) panel_->hide();
+    tray_.reset();
+    // Nothing else reaches the program now.
+    opener_->open();
+}
+
 Updater& Scenes::ensureUpdater() {
     if (!updater_) updater_ = std::make_unique<Updater>(*settings_, std::move(options_.updates));
     return *updater_;
@@ -124,6 +166,8 @@ MainWindowFrame& Scenes::ensureMainWindow() {
             if (!options_.trayAvailable) quit();
         };
         mainWindow_ = makeMainWindow(*store_, *settings_, std::move(hooks), options_.sheets);
+        if (auto* top = qobject_cast<WindowTop*>(mainWindow_->top()))
+            connect(top, &WindowTop::settingsRequested, this, &Scenes::openSettings);
     }
     return *mainWindow_;
 }
@@ -188,7 +232,7 @@ void Scenes::showPanel(std::optional<QRect> icon) {
 }
 
 bool Scenes::anyWindowVisible() const {
-    return (mainWindow_ && mainWindow_->isVisible()) ||
+    return (mainWindow_ && mainWindow_->isVisible() && !mainWindow_->docked()) ||
            (settingsWindow_ && settingsWindow_->isVisible());
 }
 

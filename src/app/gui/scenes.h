@@ -27,7 +27,8 @@ class Scenes : public QObject {
     struct Options {
         bool openWindowAtLaunch = false;
         // Without a tray the main window opens at launch whatever the rule says, and closing it
-        // ends the program, so it is never running out of reach.
+        // ends the program, so it is never running out of reach. The tray at launch; later
+        // changes come through `setTrayAvailable`.
         bool trayAvailable = false;
         // Ends the run (the real program quits its event loop).
         std::function<void()> quit;
@@ -68,8 +69,20 @@ class Scenes : public QObject {
     // What a later launch handed over: "reopen", and "--window" to open the main window.
     void handOff(const QStringList& request);
     void quit();
+    // A tray came (the icon shows, and closing the window no longer ends the program) or went
+    // (the main window opens, and closing it ends the program).
+    void setTrayAvailable(bool available);
+    bool trayAvailable() const { return options_.trayAvailable; }
+
+  signals:
+    // The tray icon was made.
+    void trayShown();
 
   private:
+    void showTray();
+    // What the policy shows while the main window is closed: with "regular" the window stays
+    // minimised in the taskbar (while a tray holds the program), with "accessory" it leaves it.
+    void followPolicy(ActivationPolicy policy);
     void releaseFirstScanAfterFirstFrame(MainWindowFrame& window);
     MainWindowFrame& ensureMainWindow();
     MenuBarPanel& ensurePanel();
@@ -81,6 +94,8 @@ class Scenes : public QObject {
     Settings* settings_ = nullptr;
     std::unique_ptr<Store> store_;
     std::vector<ActivationPolicy> policies_;
+    bool starting_ = false;
+    bool docking_ = false;
     std::unique_ptr<AppMode> appMode_;
     std::unique_ptr<MainWindowOpener> opener_;
     std::unique_ptr<Updater> updater_;

@@ -10,7 +10,6 @@
 
 #include <QApplication>
 #include <QSocketNotifier>
-#include <QSystemTrayIcon>
 
 #include "app/gui/desktop_store.h"
 #include "app/gui/launch.h"
@@ -19,6 +18,7 @@
 #include "base/edition.h"
 #include "base/text.h"
 #include "platform/qt/single_instance.h"
+#include "platform/qt/tray_presence.h"
 #include "platform/qt/x11_windows.h"
 
 namespace bramwick::WindowRun {
@@ -87,9 +87,12 @@ int run(int& argc, char** argv, const std::vector<std::string>& arguments) {
     if (!instance.claim(request)) return 0;
 
     QuitOnSignal quitOnSignal;
+    installDesktopProviders();
 
+    // Asked before any tray icon is made: Qt settles on the kind of tray at that moment.
+    TrayPresence trayPresence;
     Scenes::Options options;
-    options.trayAvailable = QSystemTrayIcon::isSystemTrayAvailable();
+    options.trayAvailable = trayPresence.available();
     Settings& settings = Settings::standard();
     options.openWindowAtLaunch = Launch::openWindowAtLaunch(
         arguments, [] { return StorePlatform::fullDiskAccessGranted(); },
@@ -101,10 +104,14 @@ int run(int& argc, char** argv, const std::vector<std::string>& arguments) {
     auto scenes = std::make_unique<Scenes>(desktopStoreServices(), std::move(options));
     QObject::connect(&instance, &SingleInstance::received, scenes.get(),
                      [&scenes](const QStringList& handed) { scenes->handOff(handed); });
+    QObject::connect(scenes.get(), &Scenes::trayShown, &trayPresence, &TrayPresence::iconMade);
+    QObject::connect(&trayPresence, &TrayPresence::availableChanged, scenes.get(),
+                     &Scenes::setTrayAvailable);
     scenes->start();
 
     int status = QApplication::exec();
     scenes.reset();
+    instance.leave();
     // Work still out on the pools (a scan in flight) is left as the store leaves it: the
     // program ends here without running the destructors of what those threads may still use.
     std::fflush(nullptr);

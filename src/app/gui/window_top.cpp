@@ -10,6 +10,7 @@
 #include <QPointer>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QShowEvent>
 #include <QVBoxLayout>
 
@@ -96,8 +97,14 @@ WindowTop::WindowTop(Store& store, Settings& settings, QWidget* window, SheetSou
         openSchedule();
     };
     tools.rescan = [this] { store_.scanAll(); };
+    tools.settings = [this] { emit settingsRequested(); };
     toolbar_ = new MainToolbar(store_, std::move(tools), this);
     column->addWidget(toolbar_);
+    auto* settingsShortcut = new QShortcut(window_);
+    settingsShortcut->setObjectName(QStringLiteral("settingsShortcut"));
+    settingsShortcut->setKeys(settingsKeys());
+    settingsShortcut->setContext(Qt::WindowShortcut);
+    connect(settingsShortcut, &QShortcut::activated, this, &WindowTop::settingsRequested);
 
     DiskHeader::Actions actions;
     actions.cleanAllSafe = [this] {
@@ -136,6 +143,13 @@ WindowTop::WindowTop(Store& store, Settings& settings, QWidget* window, SheetSou
             [this](Qt::ApplicationState state) {
                 if (state == Qt::ApplicationActive) becameActive();
             });
+}
+
+QList<QKeySequence> WindowTop::settingsKeys() {
+    QList<QKeySequence> keys = QKeySequence::keyBindings(QKeySequence::Preferences);
+    const QKeySequence comma(Qt::CTRL | Qt::Key_Comma);
+    if (!keys.contains(comma)) keys.append(comma);
+    return keys;
 }
 
 void WindowTop::askToConfirm(MainActions::Confirmation confirmation) {

@@ -12,6 +12,7 @@
 #include <optional>
 
 #include <QDialog>
+#include <QKeySequence>
 #include <QPointer>
 #include <QWidget>
 
@@ -82,12 +83,18 @@ class WindowTop : public QWidget {
     // What the window does when the program becomes active again.
     void becameActive();
 
+    // The keys that open the settings: the desktop's own for Preferences, and Ctrl+, always
+    // (the generic desktop names none).
+    static QList<QKeySequence> settingsKeys();
+
   signals:
     // The list clears its level filter (already written to the settings) and scrolls to the
     // running-now section on the next turn of the event loop.
     void showRunningRequested();
     void detailsForChanged();
     void sheetsChanged();
+    // The toolbar's Settings or its shortcut: the program opens its settings window.
+    void settingsRequested();
 
   protected:
     void showEvent(QShowEvent* event) override;

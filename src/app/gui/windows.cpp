@@ -1,6 +1,7 @@
 #include "app/gui/windows.h"
 
 #include <algorithm>
+#include <utility>
 
 #include <QGuiApplication>
 #include <QPaintEvent>
@@ -80,26 +81,51 @@ void MainWindowFrame::setTop(QWidget* top) {
     column->setSpacing(0);
 }
 
-void MainWindowFrame::present() {
-    if (!placed_) {
-        placed_ = true;
-        resize(minimumSize());
-        if (QScreen* screen = QGuiApplication::primaryScreen()) {
-            QRect area = screen->availableGeometry();
-            move(area.center() - QPoint(width() / 2, height() / 2));
-        }
+void MainWindowFrame::place() {
+    if (placed_) return;
+    placed_ = true;
+    resize(minimumSize());
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect area = screen->availableGeometry();
+        move(area.center() - QPoint(width() / 2, height() / 2));
     }
-    show();
+}
+
+void MainWindowFrame::present() {
+    place();
+    if (std::exchange(docked_, false)) {
+        showNormal();
+        opened();
+    } else {
+        show();
+    }
     raise();
     activateWindow();
+}
+
+void MainWindowFrame::dock() {
+    if (isVisible()) return; // open, or in the taskbar already
+    docked_ = true;
+    place();
+    showMinimized();
+}
+
+void MainWindowFrame::undock() {
+    if (!docked_) return;
+    hide();
+    docked_ = false;
+}
+
+void MainWindowFrame::opened() {
+    shown_ = true;
+    if (hooks_.appeared) hooks_.appeared();
 }
 
 void MainWindowFrame::showEvent(QShowEvent* event) {
     SkinBackdrop::showEvent(event);
     // The window manager's own unmapping (minimising) is not a close.
-    if (event->spontaneous() || shown_) return;
-    shown_ = true;
-    if (hooks_.appeared) hooks_.appeared();
+    if (event->spontaneous() || shown_ || docked_) return;
+    opened();
 }
 
 void MainWindowFrame::hideEvent(QHideEvent* event) {
@@ -107,6 +133,15 @@ void MainWindowFrame::hideEvent(QHideEvent* event) {
     if (event->spontaneous() || !shown_) return;
     shown_ = false;
     if (hooks_.disappeared) hooks_.disappeared();
+}
+
+void MainWindowFrame::changeEvent(QEvent* event) {
+    SkinBackdrop::changeEvent(event);
+    // Restored from the taskbar by the user: the window opens.
+    if (event->type() == QEvent::WindowStateChange && docked_ && !isMinimized()) {
+        docked_ = false;
+        opened();
+    }
 }
 
 void MainWindowFrame::paintEvent(QPaintEvent* event) {

@@ -43,6 +43,12 @@ class MainWindowFrame : public SkinBackdrop {
     // Shows the window, centred on the screen the first time, and brings it to the front.
     void present();
     bool painted() const { return painted_; }
+    // Closed, yet kept minimised in the taskbar (what "Keep in Dock" means here): the window is
+    // not open, so neither hook runs; opening it from the taskbar or with `present` runs
+    // `appeared`. `undock` takes it out of the taskbar again.
+    void dock();
+    void undock();
+    bool docked() const { return docked_; }
 
   signals:
     void firstPaint();
@@ -50,10 +56,13 @@ class MainWindowFrame : public SkinBackdrop {
   protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
   private:
     void showDisk();
+    void place();
+    void opened();
 
     Store& store_;
     Hooks hooks_;
@@ -63,6 +72,7 @@ class MainWindowFrame : public SkinBackdrop {
     bool placed_ = false;
     bool painted_ = false;
     bool shown_ = false;
+    bool docked_ = false;
 };
 
 class SettingsWindow : public SkinBackdrop {

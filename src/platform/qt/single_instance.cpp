@@ -1,6 +1,8 @@
 #include "platform/qt/single_instance.h"
 
+#include <cstdlib>
 #include <memory>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QCryptographicHash>
@@ -19,17 +21,29 @@ namespace {
 constexpr int connectTimeoutMs = 1000;
 constexpr int writeTimeoutMs = 2000;
 
-// Where the socket of `name` lives: in the folder of the settings file it guards, which every
-// launch of this user and home finds, whatever its temporary folder (one started at login and
-// one from a terminal often have different ones). A path too long for a socket address, or a
-// folder that cannot be made, falls back to the name alone, which Qt places in the temporary
-// folder.
+// Where the socket of `name` lives: in the user's runtime folder ($XDG_RUNTIME_DIR, the user's
+// own, made for such sockets and emptied at logout); without one, in the folder of the settings
+// file it guards. Either is found by every launch of this user and home, whatever its temporary
+// folder (one started at login and one from a terminal often have different ones). A path too
+// long for a socket address, or a folder that cannot be made, falls back to the name alone,
+// which Qt places in the temporary folder.
 QString addressOf(const QString& name) {
     constexpr qsizetype longestAddress = 100; // sun_path holds 108 bytes
+    auto in = [&](const std::string& folder) {
+        return QString::fromStdString(folder) + u'/' + name;
+    };
+    auto fits = [](const QString& address) {
+        return address.toLocal8Bit().size() <= longestAddress;
+    };
+    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime == '/') {
+        struct stat st {};
+        if (::stat(runtime, &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid() &&
+            fits(in(runtime)))
+            return in(runtime);
+    }
     std::string folder = Edition::configHome() + "/bramwick";
-    QString address = QString::fromStdString(folder) + u'/' + name;
-    if (address.toLocal8Bit().size() > longestAddress || Files::makeFolders(folder)) return name;
-    return address;
+    if (!fits(in(folder)) || Files::makeFolders(folder)) return name;
+    return in(folder);
 }
 
 } // namespace
@@ -63,6 +77,19 @@ bool SingleInstance::claim(const QStringList& request) {
     if (fallback == name_) return false;
     name_ = fallback;
     return !handOver(request) && listen();
+}
+
+SingleInstance::~SingleInstance() {
+    leave();
+}
+
+void SingleInstance::leave() {
+    // Closing removes the socket's file.
+    if (server_.isListening()) server_.close();
+}
+
+QString SingleInstance::address() const {
+    return server_.isListening() ? server_.fullServerName() : name_;
 }
 
 bool SingleInstance::handOver(const QStringList& request) {

@@ -15,8 +15,10 @@ class SingleInstance : public QObject {
 
   public:
     // `name` is the socket's name; by default one per user and home folder. The socket lives in
-    // the settings file's folder, so that launches with different temporary folders meet.
+    // the user's runtime folder ($XDG_RUNTIME_DIR), else in the settings file's folder, so that
+    // launches with different temporary folders meet.
     explicit SingleInstance(QString name = defaultName(), QObject* parent = nullptr);
+    ~SingleInstance() override;
 
     // This user's socket name: the application id, the user id and a digest of the home folder
     // (a test or a sandbox with a home of its own runs beside the user's program).
@@ -26,6 +28,11 @@ class SingleInstance : public QObject {
     // runs: `request` was handed to it (when it could not be delivered, the answer is still
     // false, so that the second program ends rather than write beside the first).
     bool claim(const QStringList& request);
+    // Stops listening and removes the socket, as the end of a run must: a program that ends
+    // without running its destructors calls it first.
+    void leave();
+    // The socket's path (the name alone when it lives in the temporary folder).
+    QString address() const;
 
   signals:
     // A later launch handed over its request.

@@ -39,15 +39,10 @@ constexpr std::array<const char*, atomCount> atomNames{
 class Display {
   public:
     Display() {
-        if (!std::getenv("DISPLAY")) return;
-        int screenNumber = 0;
-        connection_ = xcb_connect(nullptr, &screenNumber);
-        if (xcb_connection_has_error(connection_)) return;
-        auto screens = xcb_setup_roots_iterator(xcb_get_setup(connection_));
-        for (int i = 0; i < screenNumber && screens.rem; ++i)
-            xcb_screen_next(&screens);
-        if (!screens.rem) return;
-        root_ = screens.data->root;
+        ScreenConnection screen = connectToScreen();
+        connection_ = screen.connection;
+        if (!connection_) return;
+        root_ = screen.root;
         std::array<xcb_intern_atom_cookie_t, atomCount> cookies{};
         for (std::size_t i = 0; i < atomCount; ++i)
             cookies[i] = xcb_intern_atom(connection_, 0,
@@ -213,6 +208,22 @@ bool displayAnswers() {
     bool answers = !xcb_connection_has_error(connection);
     xcb_disconnect(connection);
     return answers;
+}
+
+ScreenConnection connectToScreen() {
+    ScreenConnection made;
+    if (!std::getenv("DISPLAY")) return made;
+    xcb_connection_t* connection = xcb_connect(nullptr, &made.screen);
+    auto screens = xcb_setup_roots_iterator(xcb_get_setup(connection));
+    for (int i = 0; i < made.screen && screens.rem; ++i)
+        xcb_screen_next(&screens);
+    if (xcb_connection_has_error(connection) || !screens.rem) {
+        xcb_disconnect(connection);
+        return made;
+    }
+    made.connection = connection;
+    made.root = screens.data->root;
+    return made;
 }
 
 } // namespace bramwick::X11Windows

@@ -9,6 +9,8 @@
 #include <sys/types.h>
 #include <vector>
 
+struct xcb_connection_t;
+
 namespace bramwick::X11Windows {
 
 // What a top-level window says about itself.
@@ -44,5 +46,15 @@ Outcome activate(pid_t pid);
 
 // Whether the X11 display $DISPLAY names accepts a connection now.
 bool displayAnswers();
+
+// A connection of its own to the display $DISPLAY names, with its screen's number and root
+// window; `connection` is null when there is no such display or it refuses. The caller
+// disconnects it (xcb_disconnect).
+struct ScreenConnection {
+    xcb_connection_t* connection = nullptr;
+    int screen = 0;
+    std::uint32_t root = 0;
+};
+ScreenConnection connectToScreen();
 
 } // namespace bramwick::X11Windows

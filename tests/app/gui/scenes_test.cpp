@@ -2,7 +2,10 @@
 // and what a later launch hands over.
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QLabel>
 #include <QSystemTrayIcon>
+#include <QTest>
+#include <QToolButton>
 #include <gtest/gtest.h>
 
 #include "gui_support.h"
@@ -208,4 +211,103 @@ TEST(Scenes, TheSettingsWindowFollowsItsPageAndKeepInDockAppliesAtOnce) {
     pages.findChild<QCheckBox*>("keepInDock")->click();
     ASSERT_EQ(h.scenes->policies().size(), policies + 1);
     EXPECT_EQ(h.scenes->policies().back(), ActivationPolicy::regular);
+}
+
+// Without a tray there is no panel to open the settings from: the main window's toolbar has a
+// Settings button, and the desktop's Preferences keys (Ctrl+,) open them as well.
+TEST(Scenes, TheMainWindowOpensTheSettingsFromItsToolbarAndWithCtrlComma) {
+    ScenesHarness noTray(false, false);
+    noTray.start();
+    MainWindowFrame* window = noTray.scenes->mainWindow();
+    ASSERT_NE(window, nullptr);
+    auto* button = window->findChild<QToolButton*>("toolbar-settings");
+    ASSERT_NE(button, nullptr);
+    EXPECT_TRUE(button->isVisible());
+    EXPECT_EQ(button->text(), "Settings");
+    button->click();
+    test::settle();
+    ASSERT_NE(noTray.scenes->settingsWindow(), nullptr);
+    EXPECT_TRUE(noTray.scenes->settingsWindow()->isVisible());
+    EXPECT_EQ(noTray.scenes->settingsWindow()->windowTitle(), "Bramwick Settings");
+
+    noTray.scenes->settingsWindow()->close();
+    test::settle();
+    EXPECT_TRUE(WindowTop::settingsKeys().contains(QKeySequence(Qt::CTRL | Qt::Key_Comma)));
+    QApplication::setActiveWindow(window); // as the window system does when it is clicked
+    QTest::keyClick(window, Qt::Key_Comma, Qt::ControlModifier);
+    test::settle();
+    EXPECT_TRUE(noTray.scenes->settingsWindow()->isVisible());
+    EXPECT_EQ(noTray.quits, 0);
+}
+
+// At login the program often starts before the panel: it shows its window, and the tray that
+// comes later takes over; when the tray goes, the window opens again.
+TEST(Scenes, ATrayThatComesLateKeepsTheProgramAndOneThatGoesOpensTheWindow) {
+    ScenesHarness h(false, false);
+    h.start();
+    MainWindowFrame* window = h.scenes->mainWindow();
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(h.scenes->tray(), nullptr);
+
+    h.scenes->setTrayAvailable(true);
+    ASSERT_NE(h.scenes->tray(), nullptr) << "the icon appears";
+    EXPECT_TRUE(h.scenes->tray()->icon().isVisible());
+    window->close();
+    test::settle();
+    EXPECT_EQ(h.quits, 0) << "the tray keeps the program";
+    EXPECT_FALSE(window->isVisible());
+
+    h.scenes->setTrayAvailable(false);
+    test::settle();
+    EXPECT_EQ(h.scenes->tray(), nullptr);
+    EXPECT_TRUE(window->isVisible()) << "nothing else reaches the program now";
+    window->close();
+    test::settle();
+    EXPECT_EQ(h.quits, 1);
+}
+
+// "Keep in Dock" here keeps a taskbar entry while the window is closed: the closed window stays
+// minimised in the taskbar, and opening it from there, from the tray or from a later launch
+// opens it; switched off, the entry goes.
+TEST(Scenes, KeepInDockLeavesTheClosedWindowMinimisedInTheTaskbar) {
+    ScenesHarness h(true, false);
+    h.start();
+    h.scenes->openSettings();
+    test::settle();
+    auto* keep = h.scenes->settingsWindow()->pages().findChild<QCheckBox*>("keepInDock");
+    ASSERT_NE(keep, nullptr);
+    EXPECT_EQ(keep->text(), "Keep in Dock");
+    EXPECT_EQ(h.scenes->settingsWindow()->pages().findChild<QLabel*>("keepInDockCaption")->text(),
+              "With this on, closing the Bramwick window leaves it minimised in the taskbar or "
+              "dock while Bramwick runs in the tray.");
+    keep->click();
+    test::settle();
+    MainWindowFrame* window = h.scenes->mainWindow();
+    ASSERT_NE(window, nullptr) << "switched on with the window closed: the entry appears at once";
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(window->isMinimized());
+    EXPECT_FALSE(h.scenes->appMode().windowOpen()) << "an entry, not an open window";
+
+    h.scenes->settingsWindow()->close();
+    h.scenes->handOff({"reopen"}); // a later launch: the entry is no open window
+    test::settle();
+    EXPECT_FALSE(window->isMinimized());
+    EXPECT_TRUE(h.scenes->appMode().windowOpen());
+    window->close();
+    test::settle();
+    EXPECT_TRUE(window->isVisible() && window->isMinimized()) << "closed into the taskbar";
+    EXPECT_FALSE(h.scenes->appMode().windowOpen());
+    EXPECT_EQ(h.quits, 0);
+
+    window->showNormal(); // the user clicks the entry
+    test::settle();
+    EXPECT_TRUE(h.scenes->appMode().windowOpen());
+    window->close();
+    test::settle();
+    ASSERT_TRUE(window->isMinimized());
+
+    keep->click();
+    test::settle();
+    EXPECT_FALSE(window->isVisible()) << "switched off: the entry goes";
+    EXPECT_EQ(h.scenes->policies().back(), ActivationPolicy::accessory);
 }

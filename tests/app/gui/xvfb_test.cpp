@@ -1,87 +1,32 @@
 // The real program on a real X display (a private Xvfb server): it maps and paints its main
 // window, a second launch hands over and ends, and SIGTERM ends the first cleanly with its
-// settings intact.
+// settings intact and no socket left behind; a tray that comes after it takes its icon, and the
+// window comes back when the tray goes.
 #include <chrono>
 #include <csignal>
 #include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <set>
 #include <sstream>
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
-#include <utility>
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "platform/desktop_entry.h"
+#include "platform/qt/x11_windows.h"
 #include "support/fixture.h"
+#include "support/private_bus.h"
+#include "support/private_display.h"
+#include "support/status_notifier_watcher.h"
+
+#include "gui_support.h"
 
 using namespace std::chrono_literals;
 
 namespace {
-
-constexpr const char* xvfb = "/usr/bin/Xvfb";
-
-// A child process with an environment of its own; ended by the test that started it, and killed
-// when the test stops early, so no server outlives a failed check (and keeps the test's output
-// open for the runner to wait on).
-struct Child {
-    pid_t pid = -1;
-
-    Child() = default;
-    Child(Child&& other) noexcept : pid(std::exchange(other.pid, -1)) {}
-    Child& operator=(Child&& other) noexcept {
-        kill();
-        pid = std::exchange(other.pid, -1);
-        return *this;
-    }
-    ~Child() { kill(); }
-
-    static Child start(const std::vector<std::string>& argv, const std::vector<std::string>& env,
-                       int keepOpen = -1) {
-        Child child;
-        child.pid = ::fork();
-        if (child.pid == 0) {
-            ::clearenv();
-            for (const auto& entry : env)
-                ::putenv(const_cast<char*>(entry.c_str()));
-            for (int fd = 3; fd < 256; ++fd)
-                if (fd != keepOpen) ::close(fd);
-            std::vector<char*> args;
-            for (const auto& a : argv)
-                args.push_back(const_cast<char*>(a.c_str()));
-            args.push_back(nullptr);
-            ::execv(args[0], args.data());
-            ::_exit(127);
-        }
-        return child;
-    }
-
-    // Its exit status, or none when it is still running after `limit`.
-    std::optional<int> wait(std::chrono::milliseconds limit) {
-        auto end = std::chrono::steady_clock::now() + limit;
-        while (std::chrono::steady_clock::now() < end) {
-            int status = 0;
-            if (::waitpid(pid, &status, WNOHANG) == pid) {
-                pid = -1;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            }
-            std::this_thread::sleep_for(20ms);
-        }
-        return std::nullopt;
-    }
-
-    // Asked to end first, so that a server takes its socket and lock file away with it.
-    void kill() {
-        if (pid <= 0) return;
-        ::kill(pid, SIGTERM);
-        if (wait(2s)) return;
-        ::kill(pid, SIGKILL);
-        ::waitpid(pid, nullptr, 0);
-        pid = -1;
-    }
-};
 
 // The top-level windows titled "Bramwick" of at least the main window's size, as their ids.
 std::vector<std::string> mainWindows(const std::string& display) {
@@ -105,6 +50,26 @@ std::vector<std::string> mainWindows(const std::string& display) {
         }
     }
     return found;
+}
+
+// Whether a main window is on screen (mapped, with its parents).
+bool mainWindowShows(const std::string& display) {
+    for (const auto& window : mainWindows(display)) {
+        auto run =
+            bramwick::test::runProgram("/usr/bin/xwininfo", {"-display", display, "-id", window});
+        if (run.output.find("Map State: IsViewable") != std::string::npos) return true;
+    }
+    return false;
+}
+
+// Lets this process's event loop run (the fakes it serves answer there) until `done` holds.
+bool until(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    for (auto end = std::chrono::steady_clock::now() + limit; !done();
+         std::this_thread::sleep_for(20ms)) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
 }
 
 std::uint32_t bigEndian(const std::string& data, std::size_t at) {
@@ -141,25 +106,11 @@ std::size_t colours(const std::string& display, const std::string& window) {
 } // namespace
 
 TEST(RealDisplay, TheMainWindowMapsAndPaintsAndSigtermEndsTheProgramCleanly) {
-    if (::access(xvfb, X_OK) != 0)
+    bramwick::test::PrivateDisplay server;
+    if (!bramwick::test::PrivateDisplay::installed())
         GTEST_SKIP() << "Xvfb is not installed (scripts/install-deps.sh)";
-
-    // A private server on a free display; it writes the display's number to the pipe. It never
-    // resets: by default a server resets when its last client leaves and drops whoever connects
-    // meanwhile, and the polls below come and go while the program is connecting.
-    int displayPipe[2];
-    ASSERT_EQ(::pipe(displayPipe), 0);
-    Child server = Child::start({xvfb, "-displayfd", std::to_string(displayPipe[1]), "-screen", "0",
-                                 "1280x800x24", "-nolisten", "tcp", "-noreset"},
-                                {"PATH=/usr/bin:/bin"}, displayPipe[1]);
-    ::close(displayPipe[1]);
-    std::string number;
-    char c;
-    while (::read(displayPipe[0], &c, 1) == 1 && c != '\n')
-        number += c;
-    ::close(displayPipe[0]);
-    ASSERT_FALSE(number.empty()) << "Xvfb did not start";
-    std::string display = ":" + number;
+    ASSERT_TRUE(server.running()) << "Xvfb did not start";
+    const std::string display = server.name;
 
     std::string home = bramwick::test::makeTemporaryFolder("xvfb-home");
     std::string settingsFile = home + "/.config/bramwick/settings.json";
@@ -172,7 +123,8 @@ TEST(RealDisplay, TheMainWindowMapsAndPaintsAndSigtermEndsTheProgramCleanly) {
     std::vector<std::string> environment{"DISPLAY=" + display, "BRAMWICK_HOME=" + home,
                                          "PATH=/usr/bin:/bin", "XDG_RUNTIME_DIR=" + home};
     // No tray on a bare server: the window opens at launch although the files can be read.
-    Child program = Child::start({BRAMWICK_BINARY}, environment);
+    bramwick::test::ChildProcess program =
+        bramwick::test::ChildProcess::start({BRAMWICK_BINARY}, environment);
 
     std::vector<std::string> windows;
     for (auto end = std::chrono::steady_clock::now() + 15s;
@@ -186,22 +138,81 @@ TEST(RealDisplay, TheMainWindowMapsAndPaintsAndSigtermEndsTheProgramCleanly) {
         painted = colours(display, windows[0]);
     EXPECT_GE(painted, 3u) << "a background, text and more";
 
+    // Docks match the window to the menu entry by the class the entry names.
+    auto wmClass = bramwick::test::runProgram("/usr/bin/xprop",
+                                              {"-display", display, "-id", windows[0], "WM_CLASS"});
+    auto entry =
+        bramwick::DesktopEntry::mainGroup(bramwick::test::readFile(BRAMWICK_DESKTOP_ENTRY));
+    EXPECT_EQ(wmClass.output,
+              "WM_CLASS(STRING) = \"bramwick\", \"" + entry["StartupWMClass"] + "\"\n");
+
     // A second launch hands "reopen" over and ends; there is still one main window.
-    Child second = Child::start({BRAMWICK_BINARY, "--window"}, environment);
+    bramwick::test::ChildProcess second =
+        bramwick::test::ChildProcess::start({BRAMWICK_BINARY, "--window"}, environment);
     EXPECT_EQ(second.wait(10s), 0);
-    second.kill();
+    second.stop();
     std::this_thread::sleep_for(200ms);
     EXPECT_EQ(mainWindows(display).size(), 1u);
 
+    // The two launches met at a socket in the runtime folder, which a clean end takes away.
+    auto sockets = [&] {
+        std::vector<std::string> found;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(home))
+            if (entry.is_socket()) found.push_back(entry.path().string());
+        return found;
+    };
+    ASSERT_EQ(sockets().size(), 1u);
+    EXPECT_EQ(std::filesystem::path(sockets()[0]).parent_path(), home);
+
     ASSERT_EQ(::kill(program.pid, SIGTERM), 0);
     EXPECT_EQ(program.wait(10s), 0) << "SIGTERM ends the program with status 0";
-    program.kill();
-    server.kill();
+    EXPECT_TRUE(sockets().empty());
+    program.stop();
+    server.process.stop();
 
     std::ifstream in(settingsFile);
     nlohmann::json after = nlohmann::json::parse(in, nullptr, false);
     ASSERT_FALSE(after.is_discarded()) << "the settings file is whole";
     for (const auto& [key, value] : stored.items())
         EXPECT_EQ(after[key], value) << key;
+    bramwick::test::removeTree(home);
+}
+
+// At login the program often starts before the panel. Here it starts with no tray and shows its
+// window; a StatusNotifier tray that comes later gets its icon, and closing the window leaves the
+// program running; when the tray goes, the window comes back, and closing it ends the program.
+TEST(RealDisplay, ATrayThatComesLateGetsTheIconAndTheWindowComesBackWhenItGoes) {
+    bramwick::test::PrivateDisplay server;
+    if (!bramwick::test::PrivateDisplay::installed())
+        GTEST_SKIP() << "Xvfb is not installed (scripts/install-deps.sh)";
+    ASSERT_TRUE(server.running()) << "Xvfb did not start";
+    bramwick::test::PrivateBus bus;
+    if (!bus.running()) GTEST_SKIP() << "no dbus-daemon to start a private bus";
+    bramwick::test::guiApplication();
+    bramwick::test::EnvironmentChange onDisplay("DISPLAY", server.name);
+    const std::string display = server.name;
+    std::string home = bramwick::test::makeTemporaryFolder("late-tray-home");
+    bramwick::test::ChildProcess program = bramwick::test::ChildProcess::start(
+        {BRAMWICK_BINARY}, {"DISPLAY=" + display, "BRAMWICK_HOME=" + home, "PATH=/usr/bin:/bin",
+                            "XDG_RUNTIME_DIR=" + home, "DBUS_SESSION_BUS_ADDRESS=" + bus.address});
+
+    ASSERT_TRUE(until([&] { return mainWindowShows(display); }, 15s))
+        << "no tray: the window opens";
+
+    bramwick::test::StatusNotifierWatcher tray(bus.address);
+    ASSERT_TRUE(tray.start(true));
+    ASSERT_TRUE(until([&] { return !tray.items.isEmpty(); }, 10s)) << "the icon registered";
+    EXPECT_EQ(tray.items.size(), 1);
+
+    EXPECT_EQ(bramwick::X11Windows::requestClose(program.pid), bramwick::X11Windows::Outcome::done);
+    ASSERT_TRUE(until([&] { return !mainWindowShows(display); }, 10s));
+    until([&] { return !program.running(); }, 500ms);
+    EXPECT_TRUE(program.running()) << "the tray keeps the program";
+
+    tray.stop();
+    ASSERT_TRUE(until([&] { return mainWindowShows(display); }, 10s))
+        << "the tray went: the window is back";
+    EXPECT_EQ(bramwick::X11Windows::requestClose(program.pid), bramwick::X11Windows::Outcome::done);
+    EXPECT_EQ(program.wait(10s), 0) << "without a tray, closing the window ends the program";
     bramwick::test::removeTree(home);
 }

@@ -1,59 +1,18 @@
 #include <chrono>
-#include <csignal>
-#include <cstdio>
-#include <cstdlib>
-#include <thread>
 
 #include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusMessage>
 #include <QDBusMetaType>
-#include <QDBusVirtualObject>
-#include <QElapsedTimer>
 #include <gtest/gtest.h>
 
 #include "engine/auto_clean.h"
 #include "platform/qt/freedesktop_notifier.h"
 #include "support/fixture.h"
+#include "support/notification_service.h"
+#include "support/private_bus.h"
 
 using namespace bramwick;
-
-namespace {
-
-// A stand-in for the desktop's notification service that keeps what it is asked to show.
-class RecordingService : public QDBusVirtualObject {
-  public:
-    std::vector<QDBusMessage> calls;
-    QString introspect(const QString&) const override { return {}; }
-    bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
-        if (message.interface() != "org.freedesktop.Notifications" || message.member() != "Notify")
-            return false;
-        calls.push_back(message);
-        connection.send(message.createReply(QVariant::fromValue(7u)));
-        return true;
-    }
-};
-
-// A private message bus of our own, stopped when the test ends.
-struct PrivateBus {
-    std::string folder = test::makeTemporaryFolder("bus");
-    std::string address = "unix:path=" + folder + "/bus";
-    long pid = 0;
-    PrivateBus() {
-        std::string command =
-            "dbus-daemon --session --fork --print-pid=1 --address=" + address + " 2>/dev/null";
-        if (FILE* out = ::popen(command.c_str(), "r")) {
-            if (std::fscanf(out, "%ld", &pid) != 1) pid = 0;
-            ::pclose(out);
-        }
-    }
-    ~PrivateBus() {
-        if (pid > 0) ::kill(static_cast<pid_t>(pid), SIGTERM);
-        test::removeTree(folder);
-    }
-};
-
-} // namespace
 
 TEST(FreedesktopNotifier, WithoutASessionBusNothingIsPostedAndNothingFails) {
     test::EnvironmentChange bus("DBUS_SESSION_BUS_ADDRESS",
@@ -86,23 +45,15 @@ TEST(FreedesktopNotifier, AsksTheServiceForANoticeOfThisProgram) {
     char name[] = "test";
     char* argv[] = {name, nullptr};
     QCoreApplication application(argc, argv);
-    PrivateBus bus;
-    if (bus.pid <= 0) GTEST_SKIP() << "no dbus-daemon to start a private bus";
-    auto service = QDBusConnection::connectToBus(QString::fromStdString(bus.address), "service");
-    ASSERT_TRUE(service.isConnected());
-    RecordingService recorder;
-    ASSERT_TRUE(service.registerService("org.freedesktop.Notifications"));
-    ASSERT_TRUE(service.registerVirtualObject("/org/freedesktop/Notifications", &recorder));
+    test::PrivateBus bus;
+    if (!bus.running()) GTEST_SKIP() << "no dbus-daemon to start a private bus";
+    test::NotificationService recorder(bus.address);
+    ASSERT_TRUE(recorder.registered());
 
     FreedesktopNotifier notifier(
         QDBusConnection::connectToBus(QString::fromStdString(bus.address), "client"));
     ASSERT_TRUE(notifier.post("Freed 2 GB", "Bramwick ran a <daily> clean & more."));
-    QElapsedTimer waited;
-    waited.start();
-    while (recorder.calls.empty() && waited.elapsed() < 10'000) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+    recorder.waitFor(1, std::chrono::seconds(10));
     ASSERT_EQ(recorder.calls.size(), 1u);
     auto arguments = recorder.calls[0].arguments();
     ASSERT_EQ(arguments.size(), 8);
@@ -115,7 +66,5 @@ TEST(FreedesktopNotifier, AsksTheServiceForANoticeOfThisProgram) {
     auto hints = qdbus_cast<QVariantMap>(arguments[6].value<QDBusArgument>());
     EXPECT_EQ(hints.value("desktop-entry").toString(), "app.bramwick.Bramwick");
     EXPECT_EQ(arguments[7].toInt(), -1);
-    service.unregisterObject("/org/freedesktop/Notifications");
-    QDBusConnection::disconnectFromBus("service");
     QDBusConnection::disconnectFromBus("client");
 }
