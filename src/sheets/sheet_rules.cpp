@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QLocale>
 
+#include "base/paths.h"
 #include "base/text.h"
 
 namespace bramwick::SheetRules {
@@ -151,6 +152,28 @@ std::optional<std::string> moveDialogStart(const std::vector<std::string>& mount
     for (const auto& parent : mountParents) {
         const std::string drive = parent + "/Backup Drive";
         if (exists(drive)) return drive;
+    }
+    return std::nullopt;
+}
+
+std::string moveDestination(const std::string& typed, const std::string& shown,
+                            const std::optional<std::string>& picked, const std::string& home) {
+    if (typed.empty()) return Paths::standardised(picked.value_or(shown));
+    if (typed == "~") return Paths::standardised(home);
+    if (typed.starts_with("~/")) return Paths::standardised(home + typed.substr(1));
+    if (typed.front() == '/') return Paths::standardised(typed);
+    return Paths::standardised(shown + "/" + typed);
+}
+
+std::optional<std::string> moveDestinationProblem(const std::string& path, PathKind kind) {
+    switch (kind) {
+    case PathKind::folder:
+        return std::nullopt;
+    case PathKind::missing:
+        return "There is no folder at " + path +
+               ". Type the path of a folder that exists, or choose one in the list.";
+    case PathKind::other:
+        return path + " is not a folder. Type the path of a folder, or choose one in the list.";
     }
     return std::nullopt;
 }

@@ -154,6 +154,36 @@ TEST(DetailsText, MoveDialogStartsOnABackupDriveWhenOneIsMounted) {
     EXPECT_EQ(moveDialogStart({"/media/me"}, exists), std::nullopt);
 }
 
+TEST(DetailsText, AMoveGoesWhereThePathTypedSaysAndOnlyToAFolder) {
+    const std::string shown = "/home/me/Shown";
+    const std::optional<std::string> none;
+    struct Case {
+        std::string typed;
+        std::optional<std::string> picked;
+        std::string destination;
+    } cases[] = {
+        {"/media/me/Backup/", none, "/media/me/Backup"},
+        {"Backup", none, "/home/me/Shown/Backup"},
+        {"../Backup", none, "/home/me/Backup"},
+        {"~", none, "/sandbox"},
+        {"~/Backup", none, "/sandbox/Backup"},
+        {"~other", none, "/home/me/Shown/~other"},
+        {"", std::string("/home/me/Shown/Picked"), "/home/me/Shown/Picked"},
+        {"Typed", std::string("/home/me/Shown/Picked"), "/home/me/Shown/Typed"},
+        {"", none, "/home/me/Shown"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(moveDestination(c.typed, shown, c.picked, "/sandbox"), c.destination) << c.typed;
+
+    EXPECT_EQ(moveDestinationProblem("/x", PathKind::folder), std::nullopt);
+    EXPECT_EQ(
+        moveDestinationProblem("/x/notes.txt", PathKind::other),
+        "/x/notes.txt is not a folder. Type the path of a folder, or choose one in the list.");
+    EXPECT_EQ(moveDestinationProblem("/x/Nowhere", PathKind::missing),
+              "There is no folder at /x/Nowhere. Type the path of a folder that exists, or choose "
+              "one in the list.");
+}
+
 TEST(UninstallText, SummaryFooterAndConfirmation) {
     UninstallPlan plan;
     plan.app.size = 2'000'000;

@@ -18,6 +18,8 @@
 #include "appearance/confirm_card.h"
 #include "gui_support.h"
 #include "mainwindow/main_content.h"
+#include "sheets/details_sheet.h"
+#include "sheets/item_table.h"
 #include "support/fixture.h"
 
 namespace bramwick::test {
@@ -70,6 +72,12 @@ ConfirmCard* RealWindow::card() const {
     return card && card->isVisible() ? card : nullptr;
 }
 
+DetailsSheet* RealWindow::detailsSheet() const {
+    for (auto* sheet : window()->findChildren<DetailsSheet*>())
+        if (sheet->isVisible()) return sheet;
+    return nullptr;
+}
+
 bool RealWindow::waitUntil(const std::function<bool()>& done, int limitMs) {
     QElapsedTimer clock;
     clock.start();
@@ -117,6 +125,17 @@ void click(QAbstractButton* button) {
     ASSERT_NE(button, nullptr);
     ASSERT_TRUE(button->isEnabled()) << spoken(button).toStdString();
     QTest::mouseClick(button, Qt::LeftButton);
+}
+
+bool clickRow(ItemTable& table, const std::string& name) {
+    for (int row = 0; row < table.itemModel()->rowCount(); ++row) {
+        if (table.itemModel()->at(row).name != name) continue;
+        const QModelIndex cell = table.model()->index(row, 0);
+        table.scrollTo(cell);
+        QTest::mouseClick(table.viewport(), Qt::LeftButton, {}, table.visualRect(cell).center());
+        return true;
+    }
+    return false;
 }
 
 QString cardTitle(const ConfirmCard& card) {

@@ -23,6 +23,8 @@
 namespace bramwick {
 class ConfirmCard;
 class CategoryRow;
+class DetailsSheet;
+class ItemTable;
 class WindowTop;
 } // namespace bramwick
 
@@ -42,6 +44,8 @@ class RealWindow {
     CategoryRow* row(const std::string& id);
     // The card over the window, or null.
     ConfirmCard* card() const;
+    // The details sheet on screen, or null.
+    DetailsSheet* detailsSheet() const;
 
     // Runs the event loop until `done` holds; false when `limitMs` passed first.
     static bool waitUntil(const std::function<bool()>& done, int limitMs = 60'000);
@@ -63,6 +67,8 @@ QStringList shownTexts(const QWidget* root);
 QAbstractButton* buttonNamed(const QWidget* root, const QString& name);
 // Clicks it with the mouse, as a user does.
 void click(QAbstractButton* button);
+// Clicks the row of a table that shows the item named `name`; false when none does.
+bool clickRow(ItemTable& table, const std::string& name);
 // The title and message a card shows.
 QString cardTitle(const ConfirmCard& card);
 QString cardMessage(const ConfirmCard& card);

@@ -1,6 +1,12 @@
 // A user's steps through the real main window over the real store and a home of real files:
 // what each card and report says, and what happened on disk.
+#include <QAbstractItemView>
+#include <QCompleter>
+#include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include "app/gui/window_top.h"
@@ -9,6 +15,8 @@
 #include "journey.h"
 #include "mainwindow/list_widgets.h"
 #include "platform/settings.h"
+#include "sheets/details_sheet.h"
+#include "sheets/item_table.h"
 #include "support/fixture.h"
 
 using namespace bramwick;
@@ -68,4 +76,86 @@ TEST(Journey, ARowsCleanCardNamesTheCategoryAndCountsItsItemsAndCancelKeepsThem)
     EXPECT_EQ(report[0], "NPM Cache");
     EXPECT_TRUE(report[1].startsWith("Removed 3 items (" + size + ").")) << report[1].toStdString();
     EXPECT_EQ(test::spoken(w.row("npm")->sizeLabel()), "Empty");
+}
+
+TEST(Journey, AMoveGoesToTheFolderTypedInItsDialogAndNothingMovesToAPathThatIsNoFolder) {
+    test::clearHome();
+    test::makeFile(inHome("Downloads/old.iso"), 1'000'000);
+    test::makeFile(inHome("Downloads/keep.txt"), 100'000);
+    test::makeFolder(inHome("Backup"));
+    test::makeFolder(inHome("Shown"));
+    test::makeFile(inHome("notes.txt"), 10);
+    RealWindow w;
+
+    test::click(test::buttonNamed(w.window(), "Details of Downloads Folder"));
+    DetailsSheet* sheet = w.detailsSheet();
+    ASSERT_NE(sheet, nullptr);
+    sheet->setMountParents({}); // no backup drive to open on
+    QFileDialog* dialog = nullptr;
+    QLineEdit* typed = nullptr;
+    // The item picked in the sheet, and its folder dialog open on another folder.
+    auto moveAsking = [&](const std::string& name) {
+        ASSERT_TRUE(test::clickRow(*sheet->table(), name));
+        test::click(test::buttonNamed(sheet, "Move to\u2026"));
+        dialog = sheet->moveDialog();
+        ASSERT_NE(dialog, nullptr);
+        dialog->setDirectory(QString::fromStdString(inHome("Shown")));
+        typed = dialog->findChild<QLineEdit*>("fileNameEdit");
+        ASSERT_NE(typed, nullptr);
+    };
+    auto type = [&](const QString& text) {
+        dialog->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(dialog));
+        typed->setFocus();
+        typed->selectAll();
+        QTest::keyClicks(typed, text);
+        RealWindow::waitUntil([] { return false; }, 200); // the completion catches up
+    };
+    auto reportSays = [&] {
+        const QStringList report = test::shownTexts(w.top().reportBanner());
+        return report.size() == 2 ? report[1] : report.join(" | ");
+    };
+
+    // A path typed in full, then "Move Here".
+    moveAsking("old.iso");
+    type(QString::fromStdString(inHome("Backup")));
+    test::click(test::buttonNamed(dialog, "Move Here"));
+    ASSERT_TRUE(RealWindow::waitUntil([&] { return w.store().report().has_value(); }));
+    w.waitUntilIdle();
+    EXPECT_EQ(test::namesIn(inHome("Backup")), std::vector<std::string>{"old.iso"});
+    EXPECT_EQ(test::namesIn(inHome("Shown")), std::vector<std::string>{});
+    EXPECT_EQ(test::namesIn(inHome("Downloads")), std::vector<std::string>{"keep.txt"});
+    EXPECT_TRUE(reportSays().startsWith("Moved to Backup 1 item (")) << reportSays().toStdString();
+
+    // What is not a folder is refused where it was typed, and nothing moves.
+    moveAsking("keep.txt");
+    const std::pair<QString, QString> refused[] = {
+        {QString::fromStdString(inHome("notes.txt")),
+         QString::fromStdString(inHome("notes.txt")) + " is not a folder."},
+        {"../Nowhere", "There is no folder at " + QString::fromStdString(inHome("Nowhere")) + "."}};
+    for (const auto& [text, said] : refused) {
+        type(text);
+        QTest::keyClick(typed, Qt::Key_Return);
+        auto* note = dialog->findChild<QMessageBox*>("moveDestinationProblem");
+        ASSERT_NE(note, nullptr) << text.toStdString();
+        EXPECT_TRUE(note->isVisible());
+        EXPECT_TRUE(test::spoken(note->findChild<QLabel*>("qt_msgbox_label")).startsWith(said))
+            << note->text().toStdString();
+        note->done(QMessageBox::Ok);
+        RealWindow::waitUntil([&] { return !dialog->findChild<QMessageBox*>(); }, 2'000);
+        EXPECT_TRUE(dialog->isVisible()) << "open to be corrected";
+    }
+    EXPECT_EQ(test::namesIn(inHome("Downloads")), std::vector<std::string>{"keep.txt"});
+
+    // A folder chosen in the completion list of what was typed: Return takes it.
+    type(QString::fromStdString(inHome("Bac")));
+    QCompleter* completer = typed->completer();
+    ASSERT_TRUE(completer && completer->popup()->isVisible());
+    QTest::keyClick(completer->popup(), Qt::Key_Down);
+    EXPECT_EQ(typed->text(), QString::fromStdString(inHome("Backup")));
+    QTest::keyClick(completer->popup(), Qt::Key_Return);
+    ASSERT_TRUE(RealWindow::waitUntil([&] { return test::namesIn(inHome("Downloads")).empty(); }));
+    w.waitUntilIdle();
+    EXPECT_EQ(test::namesIn(inHome("Backup")), (std::vector<std::string>{"keep.txt", "old.iso"}));
+    EXPECT_EQ(test::namesIn(inHome("Shown")), std::vector<std::string>{});
 }
