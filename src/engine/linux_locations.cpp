@@ -65,6 +65,9 @@ const std::map<std::string, Addition>& table() {
         {"applications",
          {.sentence = "Flatpak applications will be uninstalled for good (their data in "
                       "~/.var/app stays). AppImages will be moved to the Trash."}},
+        // What is in the Trash was put there by hand and comes back from nowhere once emptied:
+        // the sentence of deleted caches ("They regenerate when needed") would be untrue.
+        {"trash", {.sentence = "These will be permanently deleted and cannot be put back."}},
         {"chrome-profile",
          {.paths = {"$CONFIG/google-chrome", "$CONFIG/google-chrome-beta",
                     "$CONFIG/google-chrome-unstable", "$CONFIG/chromium",

@@ -143,10 +143,14 @@ ReportText stopReport(const RunningItem& item, const std::optional<Shell::Result
             false};
 }
 
-std::string allSafeWarning(std::int64_t total, const std::vector<std::string>& yours) {
-    std::string text = "Permanently deletes " + Text::byteCount(total) +
-                       " of caches, logs and build data that regenerate on their own. Quit "
-                       "Xcode, Chrome and other busy apps first.";
+std::string allSafeWarning(std::int64_t total, const std::vector<std::string>& yours,
+                           const TrashContents& trash) {
+    std::string text = "Permanently deletes " + Text::byteCount(subtract(total, trash.size)) +
+                       " of caches, logs and build data that regenerate on their own";
+    if (trash.items > 0)
+        text += ", and empties the Trash (" + plural(trash.items, "item") + ", " +
+                Text::byteCount(trash.size) + ")";
+    text += ". Quit Xcode, Chrome and other busy apps first.";
     if (yours.empty()) return text;
     std::string names;
     for (const auto& name : yours)

@@ -132,7 +132,10 @@ class Store : public QObject {
     std::int64_t safeTotal() const;
     // The names of those the user moved to Safe to Remove or added there, holding something.
     std::vector<std::string> yoursInSafe() const;
-    static std::string allSafeWarning(std::int64_t total, const std::vector<std::string>& yours);
+    // What of the Trash Clean All Safe would empty (nothing when it does not take the Trash).
+    StoreText::TrashContents trashInSafe() const;
+    static std::string allSafeWarning(std::int64_t total, const std::vector<std::string>& yours,
+                                      const StoreText::TrashContents& trash = {});
     // Whether Clean All Safe takes a category: safe, and deleted outright, or moved to the Trash
     // or run as a command when the user put it in Safe to Remove.
     static bool cleanedByCleanAllSafe(const CleanupCategory& category);

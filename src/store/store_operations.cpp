@@ -244,8 +244,16 @@ std::vector<std::string> Store::yoursInSafe() const {
     return names;
 }
 
-std::string Store::allSafeWarning(std::int64_t total, const std::vector<std::string>& yours) {
-    return StoreText::allSafeWarning(total, yours);
+StoreText::TrashContents Store::trashInSafe() const {
+    const CleanupCategory* trash = findCategory(trashId);
+    const CategoryState* listed = state(trashId);
+    if (!trash || !listed || !cleanedByCleanAllSafe(*trash)) return {};
+    return {listed->items.size(), listed->total};
+}
+
+std::string Store::allSafeWarning(std::int64_t total, const std::vector<std::string>& yours,
+                                  const StoreText::TrashContents& trash) {
+    return StoreText::allSafeWarning(total, yours, trash);
 }
 
 QCoro::Task<> Store::cleanAllSafe() {

@@ -130,7 +130,7 @@ WindowTop::WindowTop(Store& store, Settings& settings, QWidget* window, SheetSou
         if (presenter_->card() && confirmation_ &&
             confirmation_->kind == MainActions::Confirmation::Kind::allSafe)
             presenter_->card()->setMessage(q(MainActions::confirmationMessage(
-                *confirmation_, store_.safeTotal(), store_.yoursInSafe())));
+                *confirmation_, store_.safeTotal(), store_.yoursInSafe(), store_.trashInSafe())));
     });
     connect(qApp, &QGuiApplication::applicationStateChanged, this,
             [this](Qt::ApplicationState state) {
@@ -143,8 +143,8 @@ void WindowTop::askToConfirm(MainActions::Confirmation confirmation) {
     // The card's words first: the action below takes the confirmation over, and the order in
     // which a call's arguments are made is the compiler's choice.
     const QString title = q(MainActions::confirmationTitle(confirmation));
-    const QString message =
-        q(MainActions::confirmationMessage(confirmation, store_.safeTotal(), store_.yoursInSafe()));
+    const QString message = q(MainActions::confirmationMessage(
+        confirmation, store_.safeTotal(), store_.yoursInSafe(), store_.trashInSafe()));
     const bool dangerous = MainActions::confirmationDangerous(confirmation);
     auto confirmed = [this, confirmation = std::move(confirmation)] {
         if (confirmation.kind == MainActions::Confirmation::Kind::allSafe) {

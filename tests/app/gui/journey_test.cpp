@@ -1,5 +1,7 @@
 // A user's steps through the real main window over the real store and a home of real files:
 // what each card and report says, and what happened on disk.
+#include <fstream>
+
 #include <QAbstractItemView>
 #include <QCompleter>
 #include <QFileDialog>
@@ -158,4 +160,55 @@ TEST(Journey, AMoveGoesToTheFolderTypedInItsDialogAndNothingMovesToAPathThatIsNo
     w.waitUntilIdle();
     EXPECT_EQ(test::namesIn(inHome("Backup")), (std::vector<std::string>{"keep.txt", "old.iso"}));
     EXPECT_EQ(test::namesIn(inHome("Shown")), std::vector<std::string>{});
+}
+
+namespace {
+
+// A file the user put in the Trash, with its record, as a file manager leaves it.
+void trashed(const std::string& name, std::size_t bytes) {
+    const std::string trash = inHome(".local/share/Trash");
+    test::makeFile(trash + "/files/" + name, bytes);
+    test::makeFile(trash + "/info/" + name + ".trashinfo", 0);
+    std::ofstream(trash + "/info/" + name + ".trashinfo")
+        << "[Trash Info]\nPath=" << inHome(name) << "\nDeletionDate=2026-01-02T03:04:05\n";
+}
+
+} // namespace
+
+TEST(Journey, CleanAllSafeSaysItEmptiesTheTrashAndTheTrashRowSaysItsFilesAreGoneForGood) {
+    test::clearHome();
+    test::makeFile(inHome(".npm/_cacache/index"), 3'000'000);
+    trashed("photo.jpg", 2'000'000);
+    trashed("letter.odt", 1'000'000);
+    RealWindow w;
+
+    // The Trash row's own card.
+    test::click(test::buttonNamed(w.window(), "Clean Trash"));
+    ASSERT_NE(w.card(), nullptr);
+    EXPECT_EQ(test::cardTitle(*w.card()), "Clean Trash?");
+    const QString trashSize = test::spoken(w.row("trash")->sizeLabel());
+    EXPECT_EQ(test::cardMessage(*w.card()),
+              "2 items, " + trashSize +
+                  ".\n\nThese will be permanently deleted and cannot be put back.");
+    test::click(test::buttonNamed(w.card(), "Cancel"));
+
+    // Clean All Safe's card names the Trash apart from what regenerates.
+    test::click(test::buttonNamed(w.window(), "Clean All Safe"));
+    ASSERT_NE(w.card(), nullptr);
+    const QString npmSize = test::spoken(w.row("npm")->sizeLabel());
+    EXPECT_EQ(test::cardMessage(*w.card()),
+              "Permanently deletes " + npmSize +
+                  " of caches, logs and build data that regenerate on their own, and empties "
+                  "the Trash (2 items, " +
+                  trashSize + "). Quit Xcode, Chrome and other busy apps first.");
+    test::click(test::buttonNamed(w.card(), "Clean"));
+    ASSERT_TRUE(RealWindow::waitUntil([&] { return w.store().report().has_value(); }));
+    w.waitUntilIdle();
+    EXPECT_EQ(test::namesIn(inHome(".local/share/Trash/files")), std::vector<std::string>{});
+    EXPECT_EQ(test::namesIn(inHome(".local/share/Trash/info")), std::vector<std::string>{});
+    EXPECT_FALSE(test::exists(inHome(".npm/_cacache")));
+    EXPECT_EQ(test::spoken(w.row("trash")->sizeLabel()), "Empty");
+    const QStringList report = test::shownTexts(w.top().reportBanner());
+    ASSERT_EQ(report.size(), 2) << report.join(" | ").toStdString();
+    EXPECT_EQ(report[1], "All safe categories are clean.");
 }
