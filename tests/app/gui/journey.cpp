@@ -90,11 +90,14 @@ bool RealWindow::waitUntil(const std::function<bool()>& done, int limitMs) {
 }
 
 bool RealWindow::waitUntilIdle(int limitMs) {
+    auto* content = qobject_cast<MainContent*>(scenes_->mainWindow()->content());
     return waitUntil(
-        [this] {
+        [this, content] {
             const Store& s = store();
             if (s.scanningAll() || s.cleaningAll() || s.uninstalling() || s.findingLeftovers())
                 return false;
+            // The list shows what the store holds once its next refresh has run.
+            if (content && content->refreshPending()) return false;
             return std::none_of(s.states().begin(), s.states().end(), [](const auto& entry) {
                 return entry.second.scanning || entry.second.cleaning;
             });

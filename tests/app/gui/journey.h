@@ -49,7 +49,7 @@ class RealWindow {
 
     // Runs the event loop until `done` holds; false when `limitMs` passed first.
     static bool waitUntil(const std::function<bool()>& done, int limitMs = 60'000);
-    // Until no scan, clean or uninstall of the store runs.
+    // Until no scan, clean or uninstall of the store runs and the list shows what it holds.
     bool waitUntilIdle(int limitMs = 60'000);
 
   private:

@@ -212,3 +212,30 @@ TEST(Journey, CleanAllSafeSaysItEmptiesTheTrashAndTheTrashRowSaysItsFilesAreGone
     ASSERT_EQ(report.size(), 2) << report.join(" | ").toStdString();
     EXPECT_EQ(report[1], "All safe categories are clean.");
 }
+
+TEST(Journey, EmptyingTheTrashLeavesNothingOfWhatItHeld) {
+    test::clearHome();
+    trashed("letter.odt", 1'000'000);
+    trashed("empty.txt", 0);
+    const std::string files = inHome(".local/share/Trash/files");
+    test::makeFolder(files + "/Empty Folder");
+    test::makeFile(inHome(".local/share/Trash/info/Empty Folder.trashinfo"), 10);
+    test::makeLink("/nowhere", files + "/dangling");
+    test::makeFile(inHome(".local/share/Trash/info/dangling.trashinfo"), 10);
+    RealWindow w;
+
+    test::click(test::buttonNamed(w.window(), "Clean Trash"));
+    ASSERT_NE(w.card(), nullptr);
+    EXPECT_TRUE(test::cardMessage(*w.card()).startsWith("4 items, "))
+        << test::cardMessage(*w.card()).toStdString();
+    test::click(test::buttonNamed(w.card(), "Clean"));
+    ASSERT_TRUE(RealWindow::waitUntil([&] { return w.store().report().has_value(); }));
+    w.waitUntilIdle();
+    EXPECT_EQ(test::namesIn(files), std::vector<std::string>{});
+    EXPECT_EQ(test::namesIn(inHome(".local/share/Trash/info")), std::vector<std::string>{});
+    EXPECT_TRUE(test::exists(files)) << "the Trash itself stays";
+    const QStringList report = test::shownTexts(w.top().reportBanner());
+    ASSERT_EQ(report.size(), 2) << report.join(" | ").toStdString();
+    EXPECT_TRUE(report[1].startsWith("Removed 4 items (")) << report[1].toStdString();
+    EXPECT_EQ(test::spoken(w.row("trash")->sizeLabel()), "Empty");
+}
