@@ -234,11 +234,20 @@ std::string uninstallFooter(std::size_t picked, std::int64_t total) {
 
 std::string uninstallConfirmMessage(std::int64_t total, const std::vector<AppLeftover>& picked,
                                     bool appByCommand) {
-    std::string message = Text::byteCount(total) +
-                          (appByCommand ? ". The app is uninstalled for good; its files"
-                                        : ". The app and its files") +
-                          " in your Library go to the Trash, so you can put them back until you "
-                          "empty it.";
+    // The files go only once the app has: an app that could not be removed keeps them.
+    const bool files = std::any_of(picked.begin(), picked.end(), [](const AppLeftover& leftover) {
+        return leftover.ownership == AppLeftover::Ownership::user;
+    });
+    std::string message = Text::byteCount(total) + ". ";
+    if (appByCommand)
+        message += files ? "The app is uninstalled for good; the files you chose in your home "
+                           "folder go to the Trash once it is gone, so you can put them back "
+                           "until you empty it."
+                         : "The app is uninstalled for good.";
+    else
+        message += files ? "The app and the files you chose in your home folder go to the Trash, "
+                           "so you can put them back until you empty it."
+                         : "The app goes to the Trash, so you can put it back until you empty it.";
     const auto k = std::count_if(picked.begin(), picked.end(), [](const AppLeftover& leftover) {
         return leftover.ownership == AppLeftover::Ownership::system;
     });

@@ -194,6 +194,15 @@ UninstallCount uninstallCount(const UninstallPlan& plan, const std::vector<AppLe
         });
         if (system) ++count.systemRemoved;
     }
+    // What went neither way stayed with an application that could not be removed.
+    for (const auto& leftover : chosen) {
+        auto same = [&](const ScanItem& item) { return item.url == leftover.url; };
+        const bool handled =
+            std::any_of(outcome.cleaned.begin(), outcome.cleaned.end(), same) ||
+            std::any_of(outcome.failures.begin(), outcome.failures.end(),
+                        [&](const Cleaner::Failure& failure) { return same(failure.item); });
+        if (!handled) ++count.leftoversKept;
+    }
     return count;
 }
 
@@ -214,6 +223,12 @@ ReportText uninstallReport(std::string_view appName, const UninstallCount& count
                           size, ")", trashed});
     else
         message = concat({"Nothing of ", appName, " was removed."});
+    if (!count.appMoved && count.leftoversKept > 0)
+        message.append(concat({" Its ",
+                               count.leftoversKept == 1
+                                   ? std::string("leftover item was")
+                                   : plural(count.leftoversKept, "leftover item") + " were",
+                               " kept, since the app itself could not be removed."}));
     if (count.systemRemoved > 0)
         message.append(
             concat({" ", std::to_string(count.systemRemoved), " system item",

@@ -93,6 +93,9 @@ struct UninstallCount {
     bool appMoved = false;
     bool appByCommand = false;       // uninstalled by its own command (a Flatpak), not trashed
     std::vector<ScanItem> leftovers; // the removed leftovers, in order
+    // Chosen leftovers that were neither removed nor failed: kept with an application that
+    // could not be removed.
+    std::size_t leftoversKept = 0;
     std::size_t systemRemoved = 0;
     std::int64_t size = 0; // of everything removed
 };

@@ -214,19 +214,25 @@ TEST(UninstallText, SummaryFooterAndConfirmation) {
     EXPECT_EQ(uninstallFooter(0, 2'000'000), "1 item \u00b7 2 MB");
     EXPECT_EQ(uninstallFooter(1, 3'000'000), "2 items \u00b7 3 MB");
 
-    const std::string trash = ". The app and its files in your Library go to the Trash, so you "
-                              "can put them back until you empty it.";
+    const std::string trash = ". The app and the files you chose in your home folder go to the "
+                              "Trash, so you can put them back until you empty it.";
     EXPECT_EQ(uninstallConfirmMessage(3'000'000, {prefs}), "3 MB" + trash);
+    EXPECT_EQ(uninstallConfirmMessage(2'000'000, {}),
+              "2 MB. The app goes to the Trash, so you can put it back until you empty it.");
+    // A Flatpak is uninstalled by flatpak; its files go only once it has.
     EXPECT_EQ(uninstallConfirmMessage(3'000'000, {prefs}, true),
-              "3 MB. The app is uninstalled for good; its files in your Library go to the Trash, "
-              "so you can put them back until you empty it.");
+              "3 MB. The app is uninstalled for good; the files you chose in your home folder go "
+              "to the Trash once it is gone, so you can put them back until you empty it.");
+    EXPECT_EQ(uninstallConfirmMessage(2'000'000, {}, true),
+              "2 MB. The app is uninstalled for good.");
     EXPECT_EQ(
         uninstallConfirmMessage(3'500'000, {prefs, helper}),
         "3.5 MB" + trash +
             "\n\n1 item is owned by the system \u2014 you will be asked for your password, and "
             "it will be deleted permanently.");
     EXPECT_EQ(uninstallConfirmMessage(4'000'000, {helper, service}),
-              "4 MB" + trash +
+              std::string("4 MB. The app goes to the Trash, so you can put it back until you "
+                          "empty it.") +
                   "\n\n2 items are owned by the system \u2014 you will be asked for your password, "
                   "and they will be deleted permanently.");
 }

@@ -255,6 +255,21 @@ TEST(StoreText, UninstallTextsCountWhatWasReallyRemoved) {
               "Foo: in use",
           true},
          StoreText::RecordText{"Leftovers of Foo: 500 KB", "Cache \u2014 /l/u1"}},
+        // The app stayed, so its leftovers did too, and the report says why.
+        {{u1, s1},
+         {{}, {appFailed}},
+         {"Couldn't uninstall Foo",
+          "Nothing of Foo was removed. Its 2 leftover items were kept, since the app itself could "
+          "not be removed.\n\n1 could not be removed:\n\u2022 Foo: in use",
+          true},
+         std::nullopt},
+        {{u1},
+         {{}, {appFailed}},
+         {"Couldn't uninstall Foo",
+          "Nothing of Foo was removed. Its leftover item was kept, since the app itself could not "
+          "be removed.\n\n1 could not be removed:\n\u2022 Foo: in use",
+          true},
+         std::nullopt},
         {{u1},
          {{}, {appFailed, {removed(u1), "in use"}}},
          {"Couldn't uninstall Foo",

@@ -19,6 +19,7 @@
 #include "platform/settings.h"
 #include "sheets/details_sheet.h"
 #include "sheets/item_table.h"
+#include "sheets/uninstall_sheet.h"
 #include "support/fixture.h"
 
 using namespace bramwick;
@@ -238,4 +239,56 @@ TEST(Journey, EmptyingTheTrashLeavesNothingOfWhatItHeld) {
     ASSERT_EQ(report.size(), 2) << report.join(" | ").toStdString();
     EXPECT_TRUE(report[1].startsWith("Removed 4 items (")) << report[1].toStdString();
     EXPECT_EQ(test::spoken(w.row("trash")->sizeLabel()), "Empty");
+}
+
+TEST(Journey, AnUninstallWhoseAppCouldNotBeRemovedKeepsItsDataAndSaysWhy) {
+    test::clearHome();
+    // A Flatpak of the user's installation (this home's, which flatpak has never heard of, so
+    // its uninstall fails), with its data folder.
+    const std::string installation = inHome(".local/share/flatpak");
+    const std::string id = "org.bramwick.Fixture";
+    test::makeFile(installation + "/app/" + id + "/x86_64/stable/abc/files/bin/fixture", 20'000);
+    test::makeLink("x86_64/stable", installation + "/app/" + id + "/current");
+    test::makeFile(installation + "/exports/share/applications/" + id + ".desktop", 0);
+    std::ofstream(installation + "/exports/share/applications/" + id + ".desktop")
+        << "[Desktop Entry]\nName=Fixture\nExec=flatpak run " << id << "\n";
+    test::makeFile(inHome(".var/app/" + id + "/data/state.db"), 40'000);
+    RealWindow w;
+
+    test::click(test::buttonNamed(w.window(), "Uninstall an App"));
+    DetailsSheet* details = w.detailsSheet();
+    ASSERT_NE(details, nullptr);
+    ASSERT_TRUE(test::clickRow(*details->table(), "Fixture"));
+    test::click(test::buttonNamed(details, "Uninstall\u2026"));
+    UninstallSheet* sheet = nullptr;
+    ASSERT_TRUE(RealWindow::waitUntil([&] {
+        for (auto* shown : w.window()->findChildren<UninstallSheet*>())
+            if (shown->isVisible()) sheet = shown;
+        return sheet != nullptr;
+    }));
+    ASSERT_EQ(sheet->picked().size(), 1u) << "its data folder, chosen";
+
+    test::click(test::buttonNamed(sheet, "Uninstall"));
+    ConfirmCard* card = sheet->confirmPresenter()->card();
+    ASSERT_NE(card, nullptr);
+    EXPECT_EQ(test::cardTitle(*card), "Uninstall Fixture?");
+    EXPECT_TRUE(test::cardMessage(*card).endsWith(
+        ". The app is uninstalled for good; the files you chose in your home folder go to the "
+        "Trash once it is gone, so you can put them back until you empty it."))
+        << test::cardMessage(*card).toStdString();
+    test::click(test::buttonNamed(card, "Uninstall"));
+    ASSERT_TRUE(RealWindow::waitUntil([&] {
+        return w.store().report() && w.store().report()->title == "Couldn't uninstall Fixture";
+    }));
+    w.waitUntilIdle();
+
+    EXPECT_TRUE(test::exists(inHome(".var/app/" + id + "/data/state.db")));
+    EXPECT_EQ(test::namesIn(inHome(".local/share/Trash/files")), std::vector<std::string>{});
+    const QStringList report = test::shownTexts(w.top().reportBanner());
+    ASSERT_EQ(report.size(), 2) << report.join(" | ").toStdString();
+    EXPECT_EQ(report[0], "Couldn't uninstall Fixture");
+    EXPECT_TRUE(report[1].startsWith("Nothing of Fixture was removed. Its leftover item was kept, "
+                                     "since the app itself could not be removed.\n\n1 could not "
+                                     "be removed:\n\u2022 Fixture: "))
+        << report[1].toStdString();
 }
