@@ -292,6 +292,18 @@ class Store : public QObject {
     QCoro::Task<> scanInWindow(CleanupCategory category, int* active, StoreWork::Wakeup* slot);
     QCoro::Task<> finish(CleanupCategory category, Cleaner::Outcome outcome, std::string verb,
                          bool wentToTrash, std::optional<std::int64_t> before);
+    // A clean, move or uninstall just worked on the outcome's items: every category but those
+    // of `measured` whose list holds one of them, a file or folder inside one or a folder around
+    // one (Large Files and Downloads Folder both list a download), is outdated now, so that no
+    // measurement begun before the change is listed after it, and returned for the caller to
+    // measure again.
+    std::vector<CleanupCategory> outdateListingsOf(const Cleaner::Outcome& outcome,
+                                                   const std::set<std::string>& measured);
+    QCoro::Task<> scanEach(std::vector<CleanupCategory> categories);
+    // At the end of a run of cleans, the Trash measured again when any of them moved items to it.
+    // Only then: the run may have emptied the Trash itself, from what it listed when the user
+    // confirmed, and must not take what the run put there.
+    QCoro::Task<> rescanTrashAfterRun(bool wentToTrash);
     // Cleans the items the category's state lists now, on the user pool or the background one;
     // none when it lists nothing.
     QCoro::Task<std::optional<Cleaner::Outcome>> cleanWhatIsListed(CleanupCategory category,

@@ -292,3 +292,42 @@ TEST(Journey, AnUninstallWhoseAppCouldNotBeRemovedKeepsItsDataAndSaysWhy) {
                                      "be removed:\n\u2022 Fixture: "))
         << report[1].toStdString();
 }
+
+TEST(Journey, AFileMovedOutOfOneCategoryLeavesEveryListThatShowedIt) {
+    test::clearHome();
+    test::makeAllocatedFile(inHome("Downloads/film.mkv"), 250'000'000);
+    test::makeFile(inHome("Downloads/notes.txt"), 10'000);
+    test::makeFolder(inHome("Backup"));
+    RealWindow w;
+    auto listed = [&](const char* id) {
+        std::vector<std::string> names;
+        if (const auto* state = w.store().state(id))
+            for (const auto& item : state->items)
+                names.push_back(item.name);
+        return names;
+    };
+    ASSERT_EQ(listed("large-files"), std::vector<std::string>{"~/Downloads/film.mkv"});
+    ASSERT_EQ(listed("downloads"), (std::vector<std::string>{"film.mkv", "notes.txt"}));
+    const QString before = test::spoken(w.row("downloads")->sizeLabel());
+
+    test::click(test::buttonNamed(w.window(), "Details of Large Files"));
+    DetailsSheet* sheet = w.detailsSheet();
+    ASSERT_NE(sheet, nullptr);
+    sheet->setMountParents({});
+    ASSERT_TRUE(test::clickRow(*sheet->table(), "~/Downloads/film.mkv"));
+    test::click(test::buttonNamed(sheet, "Move to\u2026"));
+    QFileDialog* dialog = sheet->moveDialog();
+    ASSERT_NE(dialog, nullptr);
+    auto* typed = dialog->findChild<QLineEdit*>("fileNameEdit");
+    ASSERT_NE(typed, nullptr);
+    typed->setText(QString::fromStdString(inHome("Backup")));
+    test::click(test::buttonNamed(dialog, "Move Here"));
+    ASSERT_TRUE(RealWindow::waitUntil([&] { return w.store().report().has_value(); }));
+    w.waitUntilIdle();
+
+    EXPECT_EQ(test::namesIn(inHome("Backup")), std::vector<std::string>{"film.mkv"});
+    EXPECT_EQ(listed("large-files"), std::vector<std::string>{});
+    EXPECT_EQ(listed("downloads"), std::vector<std::string>{"notes.txt"}) << "without a rescan";
+    EXPECT_NE(test::spoken(w.row("downloads")->sizeLabel()), before);
+    EXPECT_EQ(test::spoken(w.row("large-files")->sizeLabel()), "Empty");
+}
