@@ -3,6 +3,7 @@
 #include <fstream>
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QCompleter>
 #include <QFileDialog>
 #include <QLabel>
@@ -330,4 +331,46 @@ TEST(Journey, AFileMovedOutOfOneCategoryLeavesEveryListThatShowedIt) {
     EXPECT_EQ(listed("downloads"), std::vector<std::string>{"notes.txt"}) << "without a rescan";
     EXPECT_NE(test::spoken(w.row("downloads")->sizeLabel()), before);
     EXPECT_EQ(test::spoken(w.row("large-files")->sizeLabel()), "Empty");
+}
+
+TEST(Journey, WhileACardIsShownTheKeyboardStaysInIt) {
+    test::clearHome();
+    test::makeFile(inHome(".npm/_cacache/index"), 3'000'000);
+    RealWindow w;
+    w.window()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.window()));
+    test::click(test::buttonNamed(w.window(), "Clean NPM Cache"));
+    ConfirmCard* card = w.card();
+    ASSERT_NE(card, nullptr);
+    auto inCard = [&] {
+        QWidget* focus = QApplication::focusWidget();
+        return focus && (focus == card || card->isAncestorOf(focus));
+    };
+    ASSERT_TRUE(inCard());
+
+    // Round the card's buttons, forwards and back, never behind it.
+    for (Qt::Key key : {Qt::Key_Tab, Qt::Key_Tab, Qt::Key_Tab, Qt::Key_Backtab, Qt::Key_Backtab,
+                        Qt::Key_Backtab, Qt::Key_Tab}) {
+        QTest::keyClick(QApplication::focusWidget(), key);
+        EXPECT_TRUE(inCard()) << test::spoken(QApplication::focusWidget()).toStdString();
+    }
+    // Focus sent behind the card comes back to it, so Space opens nothing there.
+    w.top().toolbar()->button("toolbar-maintenance")->setFocus(Qt::TabFocusReason);
+    EXPECT_TRUE(inCard());
+    card->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    EXPECT_FALSE(w.store().showMaintenance());
+    EXPECT_EQ(w.card(), card);
+
+    // Escape cancels, Return confirms, as before.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    EXPECT_EQ(w.card(), nullptr);
+    w.waitUntilIdle();
+    EXPECT_TRUE(test::exists(inHome(".npm/_cacache/index")));
+    test::click(test::buttonNamed(w.window(), "Clean NPM Cache"));
+    ASSERT_NE(w.card(), nullptr);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    ASSERT_TRUE(RealWindow::waitUntil([&] { return w.store().report().has_value(); }));
+    w.waitUntilIdle();
+    EXPECT_FALSE(test::exists(inHome(".npm/_cacache")));
 }
