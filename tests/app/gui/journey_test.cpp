@@ -86,6 +86,7 @@ TEST(Journey, AMoveGoesToTheFolderTypedInItsDialogAndNothingMovesToAPathThatIsNo
     test::clearHome();
     test::makeFile(inHome("Downloads/old.iso"), 1'000'000);
     test::makeFile(inHome("Downloads/keep.txt"), 100'000);
+    test::makeFile(inHome("Downloads/later.txt"), 100'000);
     test::makeFolder(inHome("Backup"));
     test::makeFolder(inHome("Shown"));
     test::makeFile(inHome("notes.txt"), 10);
@@ -128,7 +129,8 @@ TEST(Journey, AMoveGoesToTheFolderTypedInItsDialogAndNothingMovesToAPathThatIsNo
     w.waitUntilIdle();
     EXPECT_EQ(test::namesIn(inHome("Backup")), std::vector<std::string>{"old.iso"});
     EXPECT_EQ(test::namesIn(inHome("Shown")), std::vector<std::string>{});
-    EXPECT_EQ(test::namesIn(inHome("Downloads")), std::vector<std::string>{"keep.txt"});
+    EXPECT_EQ(test::namesIn(inHome("Downloads")),
+              (std::vector<std::string>{"keep.txt", "later.txt"}));
     EXPECT_TRUE(reportSays().startsWith("Moved to Backup 1 item (")) << reportSays().toStdString();
 
     // What is not a folder is refused where it was typed, and nothing moves.
@@ -149,7 +151,8 @@ TEST(Journey, AMoveGoesToTheFolderTypedInItsDialogAndNothingMovesToAPathThatIsNo
         RealWindow::waitUntil([&] { return !dialog->findChild<QMessageBox*>(); }, 2'000);
         EXPECT_TRUE(dialog->isVisible()) << "open to be corrected";
     }
-    EXPECT_EQ(test::namesIn(inHome("Downloads")), std::vector<std::string>{"keep.txt"});
+    EXPECT_EQ(test::namesIn(inHome("Downloads")),
+              (std::vector<std::string>{"keep.txt", "later.txt"}));
 
     // A folder chosen in the completion list of what was typed: Return takes it.
     type(QString::fromStdString(inHome("Bac")));
@@ -158,10 +161,24 @@ TEST(Journey, AMoveGoesToTheFolderTypedInItsDialogAndNothingMovesToAPathThatIsNo
     QTest::keyClick(completer->popup(), Qt::Key_Down);
     EXPECT_EQ(typed->text(), QString::fromStdString(inHome("Backup")));
     QTest::keyClick(completer->popup(), Qt::Key_Return);
-    ASSERT_TRUE(RealWindow::waitUntil([&] { return test::namesIn(inHome("Downloads")).empty(); }));
+    ASSERT_TRUE(RealWindow::waitUntil([&] {
+        return test::namesIn(inHome("Downloads")) == std::vector<std::string>{"later.txt"};
+    }));
     w.waitUntilIdle();
     EXPECT_EQ(test::namesIn(inHome("Backup")), (std::vector<std::string>{"keep.txt", "old.iso"}));
+
+    // "~" is the home the program was given, for the dialog's own completion and button too.
+    moveAsking("later.txt");
+    type("~/Backup");
+    test::click(test::buttonNamed(dialog, "Move Here"));
+    ASSERT_TRUE(RealWindow::waitUntil([&] { return test::namesIn(inHome("Downloads")).empty(); }));
+    w.waitUntilIdle();
+    EXPECT_EQ(test::namesIn(inHome("Backup")),
+              (std::vector<std::string>{"keep.txt", "later.txt", "old.iso"}));
     EXPECT_EQ(test::namesIn(inHome("Shown")), std::vector<std::string>{});
+    // What the dialog keeps of itself is kept in that home as well.
+    EXPECT_TRUE(RealWindow::waitUntil([] { return test::exists(inHome(".config/QtProject.conf")); },
+                                      5'000));
 }
 
 namespace {
