@@ -10,6 +10,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     procps tzdata dbus-daemon
     xvfb x11-utils x11-apps
+    at-spi2-core python3-pyatspi gir1.2-atspi-2.0
     fonts-material-design-icons-iconfont fonts-dejavu-core
 )
 

@@ -57,6 +57,9 @@ ConfirmCard::ConfirmCard(const QString& title, const QString& message, const QSt
     setFixedWidth(cardWidth);
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_TranslucentBackground);
+    // The card takes the focus when it opens: a screen reader then says what it asks.
+    setAccessibleName(title);
+    setAccessibleDescription(message);
 
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(20, 20, 20, 20);
@@ -104,12 +107,14 @@ ConfirmCard::ConfirmCard(const QString& title, const QString& message, const QSt
 void ConfirmCard::setTitle(const QString& title) {
     if (title_->text() == title) return;
     title_->setText(title);
+    setAccessibleName(title);
     fitHeight();
 }
 
 void ConfirmCard::setMessage(const QString& message) {
     if (!message_ || message_->text() == message) return;
     message_->setText(message);
+    setAccessibleDescription(message);
     fitHeight();
 }
 

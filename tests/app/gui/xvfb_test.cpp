@@ -15,73 +15,14 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "support/child_process.h"
 #include "support/fixture.h"
 
 using namespace std::chrono_literals;
 
 namespace {
 
-constexpr const char* xvfb = "/usr/bin/Xvfb";
-
-// A child process with an environment of its own; ended by the test that started it, and killed
-// when the test stops early, so no server outlives a failed check (and keeps the test's output
-// open for the runner to wait on).
-struct Child {
-    pid_t pid = -1;
-
-    Child() = default;
-    Child(Child&& other) noexcept : pid(std::exchange(other.pid, -1)) {}
-    Child& operator=(Child&& other) noexcept {
-        kill();
-        pid = std::exchange(other.pid, -1);
-        return *this;
-    }
-    ~Child() { kill(); }
-
-    static Child start(const std::vector<std::string>& argv, const std::vector<std::string>& env,
-                       int keepOpen = -1) {
-        Child child;
-        child.pid = ::fork();
-        if (child.pid == 0) {
-            ::clearenv();
-            for (const auto& entry : env)
-                ::putenv(const_cast<char*>(entry.c_str()));
-            for (int fd = 3; fd < 256; ++fd)
-                if (fd != keepOpen) ::close(fd);
-            std::vector<char*> args;
-            for (const auto& a : argv)
-                args.push_back(const_cast<char*>(a.c_str()));
-            args.push_back(nullptr);
-            ::execv(args[0], args.data());
-            ::_exit(127);
-        }
-        return child;
-    }
-
-    // Its exit status, or none when it is still running after `limit`.
-    std::optional<int> wait(std::chrono::milliseconds limit) {
-        auto end = std::chrono::steady_clock::now() + limit;
-        while (std::chrono::steady_clock::now() < end) {
-            int status = 0;
-            if (::waitpid(pid, &status, WNOHANG) == pid) {
-                pid = -1;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            }
-            std::this_thread::sleep_for(20ms);
-        }
-        return std::nullopt;
-    }
-
-    // Asked to end first, so that a server takes its socket and lock file away with it.
-    void kill() {
-        if (pid <= 0) return;
-        ::kill(pid, SIGTERM);
-        if (wait(2s)) return;
-        ::kill(pid, SIGKILL);
-        ::waitpid(pid, nullptr, 0);
-        pid = -1;
-    }
-};
+using bramwick::test::Child;
 
 // The top-level windows titled "Bramwick" of at least the main window's size, as their ids.
 std::vector<std::string> mainWindows(const std::string& display) {
@@ -141,25 +82,11 @@ std::size_t colours(const std::string& display, const std::string& window) {
 } // namespace
 
 TEST(RealDisplay, TheMainWindowMapsAndPaintsAndSigtermEndsTheProgramCleanly) {
-    if (::access(xvfb, X_OK) != 0)
+    if (::access(bramwick::test::PrivateDisplay::server, X_OK) != 0)
         GTEST_SKIP() << "Xvfb is not installed (scripts/install-deps.sh)";
-
-    // A private server on a free display; it writes the display's number to the pipe. It never
-    // resets: by default a server resets when its last client leaves and drops whoever connects
-    // meanwhile, and the polls below come and go while the program is connecting.
-    int displayPipe[2];
-    ASSERT_EQ(::pipe(displayPipe), 0);
-    Child server = Child::start({xvfb, "-displayfd", std::to_string(displayPipe[1]), "-screen", "0",
-                                 "1280x800x24", "-nolisten", "tcp", "-noreset"},
-                                {"PATH=/usr/bin:/bin"}, displayPipe[1]);
-    ::close(displayPipe[1]);
-    std::string number;
-    char c;
-    while (::read(displayPipe[0], &c, 1) == 1 && c != '\n')
-        number += c;
-    ::close(displayPipe[0]);
-    ASSERT_FALSE(number.empty()) << "Xvfb did not start";
-    std::string display = ":" + number;
+    bramwick::test::PrivateDisplay server;
+    ASSERT_TRUE(server.running()) << "Xvfb did not start";
+    const std::string display = server.display;
 
     std::string home = bramwick::test::makeTemporaryFolder("xvfb-home");
     std::string settingsFile = home + "/.config/bramwick/settings.json";
@@ -196,7 +123,7 @@ TEST(RealDisplay, TheMainWindowMapsAndPaintsAndSigtermEndsTheProgramCleanly) {
     ASSERT_EQ(::kill(program.pid, SIGTERM), 0);
     EXPECT_EQ(program.wait(10s), 0) << "SIGTERM ends the program with status 0";
     program.kill();
-    server.kill();
+    server.child.kill();
 
     std::ifstream in(settingsFile);
     nlohmann::json after = nlohmann::json::parse(in, nullptr, false);
