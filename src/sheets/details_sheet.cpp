@@ -5,14 +5,9 @@
 
 #include <QCheckBox>
 #include <QContextMenuEvent>
-#include <QDialogButtonBox>
 #include <QFileDialog>
-#include <QFileSystemModel>
 #include <QHBoxLayout>
-#include <QLineEdit>
-#include <QListView>
 #include <QMenu>
-#include <QMessageBox>
 #include <QPainter>
 #include <QPainterPath>
 #include <QProgressBar>
@@ -24,7 +19,7 @@
 #include "appearance/skin.h"
 #include "appearance/tiles.h"
 #include "appearance/window_dressing.h"
-#include "base/edition.h"
+#include "sheets/folder_dialog.h"
 #include "sheets/item_table.h"
 #include "sheets/sheet_frame.h"
 #include "sheets/sheet_rules.h"
@@ -40,85 +35,6 @@ std::int64_t sizeOf(const std::vector<ScanItem>& items) {
     return std::accumulate(items.begin(), items.end(), std::int64_t{0},
                            [](std::int64_t sum, const ScanItem& item) { return sum + item.size; });
 }
-
-SheetRules::PathKind pathKind(const std::string& path) {
-    std::error_code error;
-    const auto status = std::filesystem::status(path, error);
-    if (!std::filesystem::exists(status)) return SheetRules::PathKind::missing;
-    return std::filesystem::is_directory(status) ? SheetRules::PathKind::folder
-                                                 : SheetRules::PathKind::other;
-}
-
-// Qt's own dialog selects, in its list, the rows its completion meets on the way along a typed
-// path (the root folder among them), answers with those rows rather than with what was typed,
-// and writes their names over the typed path whenever the field lacks the focus (as it does
-// while the completion list is open): the move would go to a folder the user never named. So
-// the typed path selects nothing here and is read as typed; a destination that is not a folder
-// is refused in a note over the dialog, which stays open to be corrected.
-class MoveDestinationDialog : public QFileDialog {
-  public:
-    explicit MoveDestinationDialog(QWidget* parent) : QFileDialog(parent) {}
-
-    void showEvent(QShowEvent* event) override {
-        QFileDialog::showEvent(event);
-        auto* typed = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-        if (!typed || typedAlone_) return;
-        typedAlone_ = true;
-        disconnect(typed, &QLineEdit::textChanged, this, nullptr);
-        // Whether the typed path will do is said when it is accepted.
-        if (auto* buttons = findChild<QDialogButtonBox*>(QStringLiteral("buttonBox")))
-            if (QPushButton* accept = buttons->button(QDialogButtonBox::Open))
-                connect(typed, &QLineEdit::textChanged, accept,
-                        [accept] { accept->setEnabled(true); });
-    }
-
-    // The folder accepted; empty before.
-    const std::string& chosen() const { return chosen_; }
-
-    void accept() override {
-        std::string destination;
-        if (auto* typed = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) {
-            destination = SheetRules::moveDestination(typed->text().toStdString(),
-                                                      directory().absolutePath().toStdString(),
-                                                      pickedInList(), Edition::home());
-        } else {
-            // The desktop's own dialog answers with the folder it chose.
-            const QStringList files = selectedFiles();
-            if (files.isEmpty()) return;
-            destination = files.first().toStdString();
-        }
-        if (auto problem = SheetRules::moveDestinationProblem(destination, pathKind(destination))) {
-            refuse(*problem);
-            return;
-        }
-        chosen_ = destination;
-        QDialog::accept();
-    }
-
-  private:
-    // The folder selected among those the list shows, if one is.
-    std::optional<std::string> pickedInList() const {
-        auto* list = findChild<QListView*>(QStringLiteral("listView"));
-        if (!list || !list->selectionModel()) return std::nullopt;
-        for (const QModelIndex& row : list->selectionModel()->selectedRows())
-            if (row.parent() == list->rootIndex())
-                return row.data(QFileSystemModel::FilePathRole).toString().toStdString();
-        return std::nullopt;
-    }
-
-    void refuse(const std::string& problem) {
-        auto* note = new QMessageBox(QMessageBox::Warning, QStringLiteral("Move Here"),
-                                     QString::fromStdString(problem), QMessageBox::Ok, this);
-        note->setObjectName("moveDestinationProblem");
-        note->setTextFormat(Qt::PlainText); // a path is data, never markup
-        note->setAttribute(Qt::WA_DeleteOnClose);
-        note->setWindowModality(Qt::WindowModal);
-        note->open();
-    }
-
-    std::string chosen_;
-    bool typedAlone_ = false;
-};
 
 } // namespace
 
@@ -343,12 +259,10 @@ void DetailsSheet::followCleanCard() {
 
 void DetailsSheet::chooseDestination() {
     if (moveDialog_) return;
-    auto* dialog = new MoveDestinationDialog(this);
+    auto* dialog = new FolderDialog(this);
     dialog->setObjectName("moveDialog");
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setWindowModality(Qt::WindowModal);
-    dialog->setFileMode(QFileDialog::Directory);
-    dialog->setOption(QFileDialog::ShowDirsOnly);
     dialog->setLabelText(QFileDialog::Accept, tr("Move Here"));
     dialog->setWindowTitle(tr("Items are copied here, then removed from this computer."));
     const auto start = SheetRules::moveDialogStart(mountParents_, [](const std::string& path) {

@@ -156,8 +156,8 @@ std::optional<std::string> moveDialogStart(const std::vector<std::string>& mount
     return std::nullopt;
 }
 
-std::string moveDestination(const std::string& typed, const std::string& shown,
-                            const std::optional<std::string>& picked, const std::string& home) {
+std::string chosenFolder(const std::string& typed, const std::string& shown,
+                         const std::optional<std::string>& picked, const std::string& home) {
     if (typed.empty()) return Paths::standardised(picked.value_or(shown));
     if (typed == "~") return Paths::standardised(home);
     if (typed.starts_with("~/")) return Paths::standardised(home + typed.substr(1));
@@ -165,7 +165,7 @@ std::string moveDestination(const std::string& typed, const std::string& shown,
     return Paths::standardised(shown + "/" + typed);
 }
 
-std::optional<std::string> moveDestinationProblem(const std::string& path, PathKind kind) {
+std::optional<std::string> folderProblem(const std::string& path, PathKind kind) {
     switch (kind) {
     case PathKind::folder:
         return std::nullopt;

@@ -81,14 +81,15 @@ std::vector<MenuEntry> rowMenu(const CleanupCategory& category, std::size_t coun
 std::optional<std::string> moveDialogStart(const std::vector<std::string>& mountParents,
                                            const std::function<bool(const std::string&)>& exists);
 
-// Where a move goes, from its folder dialog: the path typed there ("~" is the home, a relative
-// path starts at the folder shown), else the folder picked in its list, else the folder shown.
-std::string moveDestination(const std::string& typed, const std::string& shown,
-                            const std::optional<std::string>& picked, const std::string& home);
-// What lies at a path, as the move's destination is checked.
+// The answer of a folder dialog (where a move goes, a folder to add): the path typed there ("~"
+// is the home, a relative path starts at the folder shown), else the folder picked in its list,
+// else the folder shown.
+std::string chosenFolder(const std::string& typed, const std::string& shown,
+                         const std::optional<std::string>& picked, const std::string& home);
+// What lies at a path, as a folder dialog's answer is checked.
 enum class PathKind { missing, folder, other };
-// Why nothing can be moved to `path`; none when it is a folder.
-std::optional<std::string> moveDestinationProblem(const std::string& path, PathKind kind);
+// Why a folder dialog cannot answer with `path`; none when it is a folder.
+std::optional<std::string> folderProblem(const std::string& path, PathKind kind);
 
 // The unused-days summary and editor.
 

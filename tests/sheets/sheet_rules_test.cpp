@@ -154,7 +154,7 @@ TEST(DetailsText, MoveDialogStartsOnABackupDriveWhenOneIsMounted) {
     EXPECT_EQ(moveDialogStart({"/media/me"}, exists), std::nullopt);
 }
 
-TEST(DetailsText, AMoveGoesWhereThePathTypedSaysAndOnlyToAFolder) {
+TEST(DetailsText, AFolderDialogAnswersWithThePathTypedAndOnlyWithAFolder) {
     const std::string shown = "/home/me/Shown";
     const std::optional<std::string> none;
     struct Case {
@@ -173,13 +173,13 @@ TEST(DetailsText, AMoveGoesWhereThePathTypedSaysAndOnlyToAFolder) {
         {"", none, "/home/me/Shown"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(moveDestination(c.typed, shown, c.picked, "/sandbox"), c.destination) << c.typed;
+        EXPECT_EQ(chosenFolder(c.typed, shown, c.picked, "/sandbox"), c.destination) << c.typed;
 
-    EXPECT_EQ(moveDestinationProblem("/x", PathKind::folder), std::nullopt);
+    EXPECT_EQ(folderProblem("/x", PathKind::folder), std::nullopt);
     EXPECT_EQ(
-        moveDestinationProblem("/x/notes.txt", PathKind::other),
+        folderProblem("/x/notes.txt", PathKind::other),
         "/x/notes.txt is not a folder. Type the path of a folder, or choose one in the list.");
-    EXPECT_EQ(moveDestinationProblem("/x/Nowhere", PathKind::missing),
+    EXPECT_EQ(folderProblem("/x/Nowhere", PathKind::missing),
               "There is no folder at /x/Nowhere. Type the path of a folder that exists, or choose "
               "one in the list.");
 }

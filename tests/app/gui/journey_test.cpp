@@ -142,7 +142,7 @@ TEST(Journey, AMoveGoesToTheFolderTypedInItsDialogAndNothingMovesToAPathThatIsNo
     for (const auto& [text, said] : refused) {
         type(text);
         QTest::keyClick(typed, Qt::Key_Return);
-        auto* note = dialog->findChild<QMessageBox*>("moveDestinationProblem");
+        auto* note = dialog->findChild<QMessageBox*>("folderProblem");
         ASSERT_NE(note, nullptr) << text.toStdString();
         EXPECT_TRUE(note->isVisible());
         EXPECT_TRUE(test::spoken(note->findChild<QLabel*>("qt_msgbox_label")).startsWith(said))
@@ -390,4 +390,35 @@ TEST(Journey, WhileACardIsShownTheKeyboardStaysInIt) {
     ASSERT_TRUE(RealWindow::waitUntil([&] { return w.store().report().has_value(); }));
     w.waitUntilIdle();
     EXPECT_FALSE(test::exists(inHome(".npm/_cacache")));
+}
+
+TEST(Journey, AFolderTypedInTheAddFolderDialogIsTheOneAdded) {
+    test::clearHome();
+    test::makeFile(inHome("Projects/Old/build.log"), 50'000);
+    test::makeFolder(inHome("Shown"));
+    RealWindow w;
+    w.window()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.window()));
+    test::click(test::buttonNamed(w.window(), "Add a folder of your own to Safe to Remove"));
+    QFileDialog* dialog = nullptr;
+    ASSERT_TRUE(RealWindow::waitUntil([&] {
+        for (QWidget* shown : QApplication::topLevelWidgets())
+            if (auto* chooser = qobject_cast<QFileDialog*>(shown); chooser && chooser->isVisible())
+                dialog = chooser;
+        return dialog != nullptr;
+    }));
+    dialog->setDirectory(QString::fromStdString(inHome("Shown")));
+    auto* typed = dialog->findChild<QLineEdit*>("fileNameEdit");
+    ASSERT_NE(typed, nullptr);
+    dialog->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dialog));
+    typed->setFocus();
+    QTest::keyClicks(typed, QString::fromStdString(inHome("Projects/Old")));
+    RealWindow::waitUntil([] { return false; }, 200);
+    test::click(test::buttonNamed(dialog, "Add to Safe to Remove"));
+    ASSERT_TRUE(RealWindow::waitUntil([&] { return !w.store().customFolders().empty(); }));
+    w.waitUntilIdle();
+    ASSERT_EQ(w.store().customFolders().size(), 1u);
+    EXPECT_EQ(w.store().customFolders()[0].path, inHome("Projects/Old"));
+    EXPECT_NE(test::buttonNamed(w.window(), "Clean Old"), nullptr) << "its row, ready to clean";
 }
