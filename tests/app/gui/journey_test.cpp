@@ -32,6 +32,15 @@ std::string inHome(const std::string& path) {
     return test::home() + "/" + path;
 }
 
+// A file the user put in the Trash, with its record, as a file manager leaves it.
+void trashed(const std::string& name, std::size_t bytes) {
+    const std::string trash = inHome(".local/share/Trash");
+    test::makeFile(trash + "/files/" + name, bytes);
+    test::makeFile(trash + "/info/" + name + ".trashinfo", 0);
+    std::ofstream(trash + "/info/" + name + ".trashinfo")
+        << "[Trash Info]\nPath=" << inHome(name) << "\nDeletionDate=2026-01-02T03:04:05\n";
+}
+
 } // namespace
 
 TEST(Journey, ARowsCleanCardNamesTheCategoryAndCountsItsItemsAndCancelKeepsThem) {
@@ -180,19 +189,6 @@ TEST(Journey, AMoveGoesToTheFolderTypedInItsDialogAndNothingMovesToAPathThatIsNo
     EXPECT_TRUE(RealWindow::waitUntil([] { return test::exists(inHome(".config/QtProject.conf")); },
                                       5'000));
 }
-
-namespace {
-
-// A file the user put in the Trash, with its record, as a file manager leaves it.
-void trashed(const std::string& name, std::size_t bytes) {
-    const std::string trash = inHome(".local/share/Trash");
-    test::makeFile(trash + "/files/" + name, bytes);
-    test::makeFile(trash + "/info/" + name + ".trashinfo", 0);
-    std::ofstream(trash + "/info/" + name + ".trashinfo")
-        << "[Trash Info]\nPath=" << inHome(name) << "\nDeletionDate=2026-01-02T03:04:05\n";
-}
-
-} // namespace
 
 TEST(Journey, CleanAllSafeSaysItEmptiesTheTrashAndTheTrashRowSaysItsFilesAreGoneForGood) {
     test::clearHome();
