@@ -57,6 +57,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "bramwick: %s\n", problem->c_str());
         return 1;
     }
+    // Before any library reads the home: what they write goes under the one given.
+    bramwick::Edition::standInForHome();
     std::vector<std::string> arguments(argv, argv + argc);
     if (auto status = bramwick::Cli::run(arguments, std::cout)) return finished(*status);
     for (const auto& argument : arguments)

@@ -1,5 +1,9 @@
 #include "appearance/confirm_card.h"
 
+#include <algorithm>
+#include <vector>
+
+#include <QApplication>
 #include <QEvent>
 #include <QGraphicsDropShadowEffect>
 #include <QHBoxLayout>
@@ -53,6 +57,9 @@ ConfirmCard::ConfirmCard(const QString& title, const QString& message, const QSt
     setFixedWidth(cardWidth);
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_TranslucentBackground);
+    // The card takes the focus when it opens: a screen reader then says what it asks.
+    setAccessibleName(title);
+    setAccessibleDescription(message);
 
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(20, 20, 20, 20);
@@ -100,12 +107,14 @@ ConfirmCard::ConfirmCard(const QString& title, const QString& message, const QSt
 void ConfirmCard::setTitle(const QString& title) {
     if (title_->text() == title) return;
     title_->setText(title);
+    setAccessibleName(title);
     fitHeight();
 }
 
 void ConfirmCard::setMessage(const QString& message) {
     if (!message_ || message_->text() == message) return;
     message_->setText(message);
+    setAccessibleDescription(message);
     fitHeight();
 }
 
@@ -121,6 +130,27 @@ bool ConfirmCard::event(QEvent* event) {
         event->type() == QEvent::Show)
         fitHeight();
     return handled;
+}
+
+bool ConfirmCard::focusNextPrevChild(bool next) {
+    std::vector<QWidget*> ring;
+    for (QPushButton* button : {cancelButton_, confirmButton_})
+        if (button->isEnabled() && button->isVisible() && button->focusPolicy() != Qt::NoFocus)
+            ring.push_back(button);
+    if (ring.empty()) {
+        setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+        return true;
+    }
+    const auto at = std::find(ring.begin(), ring.end(), focusWidget());
+    std::size_t to = 0;
+    if (at == ring.end())
+        to = next ? 0 : ring.size() - 1;
+    else {
+        const auto from = static_cast<std::size_t>(at - ring.begin());
+        to = next ? (from + 1) % ring.size() : (from + ring.size() - 1) % ring.size();
+    }
+    ring[to]->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+    return true;
 }
 
 void ConfirmCard::keyPressEvent(QKeyEvent* event) {
@@ -183,15 +213,27 @@ void ConfirmPresenter::present(const QString& title, const QString& message,
     raise();
     card_->show();
     card_->setFocus();
+    if (!focusWatch_)
+        focusWatch_ = connect(qApp, &QApplication::focusChanged, this,
+                              [this](QWidget*, QWidget* now) { keepFocusIn(now); });
 }
 
 void ConfirmPresenter::clear() {
+    disconnect(focusWatch_);
+    focusWatch_ = {};
     if (card_) {
         card_->hide();
         card_->deleteLater();
         card_ = nullptr;
     }
     hide();
+}
+
+void ConfirmPresenter::keepFocusIn(QWidget* now) {
+    if (!card_ || !now || now == card_ || card_->isAncestorOf(now)) return;
+    // Only this window's widgets: a sheet or dialog of its own takes its focus as it should.
+    if (now->window() != window()) return;
+    card_->setFocus(Qt::OtherFocusReason);
 }
 
 bool ConfirmPresenter::eventFilter(QObject* watched, QEvent* event) {

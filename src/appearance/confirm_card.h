@@ -2,7 +2,7 @@
 // two buttons on a floating rounded card. It has no state and closes nothing: its presenter
 // builds it for the item awaiting confirmation and clears the item when either button runs.
 // Escape runs Cancel and Return the confirming button (while it is enabled) while the card has
-// the focus.
+// the focus; Tab and Shift+Tab go round the card's own buttons and never leave it.
 #pragma once
 
 #include <functional>
@@ -36,6 +36,7 @@ class ConfirmCard : public QFrame {
 
   protected:
     bool event(QEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
     void keyPressEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
@@ -49,7 +50,9 @@ class ConfirmCard : public QFrame {
 };
 
 // Shows one card at a time over a window: the window dimmed, the card in its middle. Confirm
-// first clears the card and then runs the action; Cancel only clears it.
+// first clears the card and then runs the action; Cancel only clears it. While a card is shown
+// the keyboard stays in it: focus that lands anywhere else in its window goes back to the card,
+// so no key reaches the window behind a pending confirmation.
 class ConfirmPresenter : public QWidget {
     Q_OBJECT
 
@@ -67,8 +70,10 @@ class ConfirmPresenter : public QWidget {
 
   private:
     void place();
+    void keepFocusIn(QWidget* now);
 
     ConfirmCard* card_ = nullptr;
+    QMetaObject::Connection focusWatch_;
 };
 
 // A button label with every "&" doubled, so that it shows as written.

@@ -7,6 +7,7 @@
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 #include <fmt/format.h>
@@ -98,6 +99,25 @@ std::optional<std::string> sandboxProblem() {
     const char* value = std::getenv("BRAMWICK_HOME");
     if (!value) return std::nullopt;
     return sandboxHome(value).problem;
+}
+
+void standInForHome() {
+    if (!isSandboxed()) return;
+    const std::string& given = home();
+    // X clients find the display's cookie in ~/.Xauthority when nothing names it. It is named
+    // without looking whether it is there, so a run that opens no display reads nothing of the
+    // real home; a missing cookie reads as none, as it would have.
+    if (environment("XAUTHORITY").empty())
+        if (auto real = environment("HOME"); !real.empty()) {
+            const std::string cookie = Paths::withoutTrailingSlash(real) + "/.Xauthority";
+            ::setenv("XAUTHORITY", cookie.c_str(), 1);
+        }
+    ::setenv("HOME", given.c_str(), 1);
+    for (auto [name, folder] : {std::pair{"XDG_CONFIG_HOME", "/.config"},
+                                {"XDG_DATA_HOME", "/.local/share"},
+                                {"XDG_CACHE_HOME", "/.cache"},
+                                {"XDG_STATE_HOME", "/.local/state"}})
+        ::setenv(name, (given + folder).c_str(), 1);
 }
 
 bool isSandboxed() {

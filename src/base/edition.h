@@ -45,6 +45,13 @@ struct SandboxHome {
 SandboxHome sandboxHome(const std::string& value);
 // The problem with the BRAMWICK_HOME of this process, if it is set and cannot be used.
 std::optional<std::string> sandboxProblem();
+// When BRAMWICK_HOME is set, points HOME and the XDG base folders (XDG_CONFIG_HOME,
+// XDG_DATA_HOME, XDG_CACHE_HOME, XDG_STATE_HOME) of this process at the home it gives, so that
+// every library it loads and every program it starts reads and writes there (a file dialog's
+// state, a font cache, a tool's own settings), never in the real home. The display's
+// authorization file stays the one the session has, which is only read. Called once at start,
+// before anything reads them; does nothing without BRAMWICK_HOME.
+void standInForHome();
 // $TMPDIR when it names a folder, else /tmp.
 std::string temporaryDirectory();
 

@@ -121,7 +121,7 @@ std::vector<CleanupCategory> build() {
          .info = "Update packages that Google's updater downloaded and has already installed, and "
                  "the updater's old log files. Chrome keeps working without them; the updater "
                  "downloads again only what a future update needs."});
-    add({.id = "trash",
+    add({.id = trashId,
          .name = "Trash",
          .group = G::caches,
          .risk = R::safe,

@@ -17,6 +17,9 @@ class Settings;
 
 namespace bramwick::Catalog {
 
+// The Trash's row: the folder of trashed files, emptied whole.
+inline constexpr const char* trashId = "trash";
+
 // The 45 categories in display order; built once, then only read.
 const std::vector<CleanupCategory>& all();
 

@@ -50,7 +50,11 @@ const std::map<std::string, Addition>& table() {
                     "~/snap/chromium/common/.cache/chromium"},
           .busyApps = browserIds}},
         // What was moved to the Trash from another drive stays on that drive, in its own trash.
-        {"trash", {.paths = {std::string(driveTrashes)}}},
+        // What is in the Trash was put there by hand and comes back from nowhere once emptied:
+        // the sentence of deleted caches ("They regenerate when needed") would be untrue.
+        {"trash",
+         {.paths = {std::string(driveTrashes)},
+          .sentence = "These will be permanently deleted and cannot be put back."}},
         // Left to the system's own clean-up; /tmp is left out, as the coding-assistant
         // scratchpads live there and are counted on their own.
         {"temp", {.paths = {"/var/tmp"}}},

@@ -174,8 +174,9 @@ std::vector<ScanItem> excludingNested(std::vector<ScanItem> items, const std::st
     return items;
 }
 
-std::vector<ScanItem> keepAndSort(std::vector<ScanItem> items) {
-    std::erase_if(items, [](const ScanItem& item) { return item.size <= 0 && !item.command; });
+std::vector<ScanItem> keepAndSort(std::vector<ScanItem> items, bool keepEmpty) {
+    if (!keepEmpty)
+        std::erase_if(items, [](const ScanItem& item) { return item.size <= 0 && !item.command; });
     std::stable_sort(items.begin(), items.end(),
                      [](const ScanItem& a, const ScanItem& b) { return a.size > b.size; });
     return items;
@@ -260,7 +261,9 @@ std::vector<ScanItem> items(const CleanupCategory& category) {
         found = simulatorRuntimes();
         break;
     }
-    return keepAndSort(std::move(found));
+    // Emptying the Trash takes every entry: an empty file, an empty folder or a link left in it
+    // would still show in the desktop's Trash after it was said to be emptied.
+    return keepAndSort(std::move(found), category.id == Catalog::trashId);
 }
 
 } // namespace bramwick::Scanner

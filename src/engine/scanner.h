@@ -46,8 +46,9 @@ std::vector<std::string> children(const std::vector<std::string>& roots, const s
 // reached, not ones behind a link or another mount), never below 0.
 std::vector<ScanItem> excludingNested(std::vector<ScanItem> items, const std::string& owner);
 
-// Keeps items with a positive size or a command, and sorts them larger first, stably.
-std::vector<ScanItem> keepAndSort(std::vector<ScanItem> items);
+// Keeps items with a positive size or a command (or every item, with `keepEmpty`), and sorts
+// them larger first, stably.
+std::vector<ScanItem> keepAndSort(std::vector<ScanItem> items, bool keepEmpty = false);
 
 // The last component of a path ("" for "/"); the same as Paths::lastComponent.
 std::string lastComponent(const std::string& path);

@@ -7,13 +7,13 @@
 #include <unordered_set>
 
 #include "base/edition.h"
+#include "base/paths.h"
+#include "base/text.h"
 #include "engine/linux_locations.h"
 #include "engine/scanner.h"
-#include "base/text.h"
 #include "platform/bundle.h"
 #include "platform/desktop_entry.h"
 #include "platform/files.h"
-#include "base/paths.h"
 #include "platform/running_apps.h"
 
 namespace bramwick {
@@ -328,8 +328,7 @@ bool entryNames(const std::string& entryPath, const LinuxApplications::Applicati
 // everything in its ~/.var/app folder, and a folder of its name in the XDG folders belongs to
 // another copy of the application (a distribution package, an AppImage). True when the metadata
 // cannot be read, so nothing is hidden on a guess.
-bool reachesTheHomesFolders(const LinuxApplications::Application& application,
-                            const Roots& roots) {
+bool reachesTheHomesFolders(const LinuxApplications::Application& application, const Roots& roots) {
     if (application.kind != LinuxApplications::Kind::flatpak || !application.id) return true;
     auto metadata = Files::read(application.path + "/current/active/metadata");
     if (!metadata) return true;
@@ -399,10 +398,9 @@ std::vector<Candidate> linuxCandidates(const LinuxApplications::Application& app
     // A vendor's name finds nothing in any letter case: "steam" is as much Steam's as "Steam".
     auto shared = [](const std::string& name) {
         std::string lower = Text::lowercased(name);
-        return std::any_of(sharedNames().begin(), sharedNames().end(),
-                           [&](const std::string& vendor) {
-                               return Text::lowercased(vendor) == lower;
-                           }) ||
+        return std::any_of(
+                   sharedNames().begin(), sharedNames().end(),
+                   [&](const std::string& vendor) { return Text::lowercased(vendor) == lower; }) ||
                sharedFolderNames().contains(lower);
     };
     auto usable = [&](const std::string& name) {
@@ -636,8 +634,21 @@ Cleaner::Outcome uninstall(const ScanItem& app, const std::vector<AppLeftover>& 
         return outcome;
     }
 
-    auto outcome =
-        Cleaner::clean(userItems, removalCategory(CleanAction::Kind::trash), environment.cleaner);
+    // The application first, alone: what it left goes only once it is gone. The data of an
+    // application still installed (a failed flatpak uninstall, a bundle that could not be
+    // trashed) would leave it reset, its settings and sign-ins lost.
+    auto outcome = Cleaner::clean({userItems.front()}, removalCategory(CleanAction::Kind::trash),
+                                  environment.cleaner);
+    if (outcome.cleaned.empty()) return outcome;
+    userItems.erase(userItems.begin());
+    if (!userItems.empty()) {
+        auto leftoversOut = Cleaner::clean(userItems, removalCategory(CleanAction::Kind::trash),
+                                           environment.cleaner);
+        outcome.cleaned.insert(outcome.cleaned.end(), leftoversOut.cleaned.begin(),
+                               leftoversOut.cleaned.end());
+        outcome.failures.insert(outcome.failures.end(), leftoversOut.failures.begin(),
+                                leftoversOut.failures.end());
+    }
     if (!systemItems.empty()) {
         auto second = Cleaner::clean(systemItems, removalCategory(CleanAction::Kind::admin),
                                      environment.cleaner);

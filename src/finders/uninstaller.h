@@ -84,12 +84,13 @@ struct Environment {
 // adds nothing. Blocks while it lists folders and measures; safe from any thread.
 UninstallPlan plan(const ScanItem& app, const Environment& environment = {});
 
-// Moves the application and its user-owned leftovers to the Trash (the application first; a
-// Flatpak application is uninstalled by flatpak instead, through the command runner, with
-// administrator rights for the system's installation), then removes the system-owned ones in one
+// Moves the application to the Trash (a Flatpak application is uninstalled by flatpak instead,
+// through the command runner, with administrator rights for the system's installation); once it
+// is gone, moves its user-owned leftovers to the Trash and removes the system-owned ones in one
 // administrator batch (one password prompt, only when there are any). Nothing is removed of an
-// application that is running now or belongs to the system: every item then fails with the reason.
-// Never throws; each item ends up cleaned or failed.
+// application that is running now or belongs to the system: every item then fails with the
+// reason. When the application itself could not be removed, its leftovers stay and are in
+// neither list of the outcome. Never throws.
 Cleaner::Outcome uninstall(const ScanItem& app, const std::vector<AppLeftover>& leftovers,
                            const Environment& environment = {});
 

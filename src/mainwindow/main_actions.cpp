@@ -21,8 +21,10 @@ std::string actionSentence(const CleanAction& action) {
 }
 
 std::string confirmationMessage(const Confirmation& c, std::int64_t safeTotal,
-                                const std::vector<std::string>& yours) {
-    if (c.kind == Confirmation::Kind::allSafe) return Store::allSafeWarning(safeTotal, yours);
+                                const std::vector<std::string>& yours,
+                                const StoreText::TrashContents& trash) {
+    if (c.kind == Confirmation::Kind::allSafe)
+        return Store::allSafeWarning(safeTotal, yours, trash);
     std::int64_t size = 0;
     for (const ScanItem& item : c.items)
         size += item.size;

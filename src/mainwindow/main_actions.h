@@ -27,7 +27,8 @@ using Confirmation = ListPlan::Confirmation;
 std::string confirmationTitle(const Confirmation& confirmation);
 // "3 items, 12 MB.\n\n" and what the action does; for every safe category the store's warning.
 std::string confirmationMessage(const Confirmation& confirmation, std::int64_t safeTotal,
-                                const std::vector<std::string>& yours);
+                                const std::vector<std::string>& yours,
+                                const StoreText::TrashContents& trash = {});
 bool confirmationDangerous(const Confirmation& confirmation);
 inline constexpr const char* confirmLabel = "Clean";
 std::string actionSentence(const CleanAction& action);

@@ -19,6 +19,7 @@
 #include "appearance/skin.h"
 #include "appearance/tiles.h"
 #include "appearance/window_dressing.h"
+#include "sheets/folder_dialog.h"
 #include "sheets/item_table.h"
 #include "sheets/sheet_frame.h"
 #include "sheets/sheet_rules.h"
@@ -258,12 +259,10 @@ void DetailsSheet::followCleanCard() {
 
 void DetailsSheet::chooseDestination() {
     if (moveDialog_) return;
-    auto* dialog = new QFileDialog(this);
+    auto* dialog = new FolderDialog(this);
     dialog->setObjectName("moveDialog");
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setWindowModality(Qt::WindowModal);
-    dialog->setFileMode(QFileDialog::Directory);
-    dialog->setOption(QFileDialog::ShowDirsOnly);
     dialog->setLabelText(QFileDialog::Accept, tr("Move Here"));
     dialog->setWindowTitle(tr("Items are copied here, then removed from this computer."));
     const auto start = SheetRules::moveDialogStart(mountParents_, [](const std::string& path) {
@@ -272,14 +271,13 @@ void DetailsSheet::chooseDestination() {
     });
     if (start) dialog->setDirectory(QString::fromStdString(*start));
     connect(dialog, &QFileDialog::accepted, this, [this, dialog] {
-        const QStringList files = dialog->selectedFiles();
-        if (files.isEmpty() || files.first().isEmpty()) return;
+        const std::string destination = dialog->chosen();
         // The selection as it is when the folder is chosen; a clean that started on the category
         // meanwhile has to end first.
         const auto list = selected();
-        if (list.empty() || cleaning()) return;
+        if (destination.empty() || list.empty() || cleaning()) return;
         table_->setSelection({});
-        auto moving = store_.move(category_, list, files.first().toStdString());
+        auto moving = store_.move(category_, list, destination);
     });
     moveDialog_ = dialog;
     dialog->open();

@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QLocale>
 
+#include "base/paths.h"
 #include "base/text.h"
 
 namespace bramwick::SheetRules {
@@ -155,6 +156,28 @@ std::optional<std::string> moveDialogStart(const std::vector<std::string>& mount
     return std::nullopt;
 }
 
+std::string chosenFolder(const std::string& typed, const std::string& shown,
+                         const std::optional<std::string>& picked, const std::string& home) {
+    if (typed.empty()) return Paths::standardised(picked.value_or(shown));
+    if (typed == "~") return Paths::standardised(home);
+    if (typed.starts_with("~/")) return Paths::standardised(home + typed.substr(1));
+    if (typed.front() == '/') return Paths::standardised(typed);
+    return Paths::standardised(shown + "/" + typed);
+}
+
+std::optional<std::string> folderProblem(const std::string& path, PathKind kind) {
+    switch (kind) {
+    case PathKind::folder:
+        return std::nullopt;
+    case PathKind::missing:
+        return "There is no folder at " + path +
+               ". Type the path of a folder that exists, or choose one in the list.";
+    case PathKind::other:
+        return path + " is not a folder. Type the path of a folder, or choose one in the list.";
+    }
+    return std::nullopt;
+}
+
 std::string daysWord(std::int64_t days) {
     return days == 1 ? "day" : "days";
 }
@@ -211,11 +234,20 @@ std::string uninstallFooter(std::size_t picked, std::int64_t total) {
 
 std::string uninstallConfirmMessage(std::int64_t total, const std::vector<AppLeftover>& picked,
                                     bool appByCommand) {
-    std::string message = Text::byteCount(total) +
-                          (appByCommand ? ". The app is uninstalled for good; its files"
-                                        : ". The app and its files") +
-                          " in your Library go to the Trash, so you can put them back until you "
-                          "empty it.";
+    // The files go only once the app has: an app that could not be removed keeps them.
+    const bool files = std::any_of(picked.begin(), picked.end(), [](const AppLeftover& leftover) {
+        return leftover.ownership == AppLeftover::Ownership::user;
+    });
+    std::string message = Text::byteCount(total) + ". ";
+    if (appByCommand)
+        message += files ? "The app is uninstalled for good; the files you chose in your home "
+                           "folder go to the Trash once it is gone, so you can put them back "
+                           "until you empty it."
+                         : "The app is uninstalled for good.";
+    else
+        message += files ? "The app and the files you chose in your home folder go to the Trash, "
+                           "so you can put them back until you empty it."
+                         : "The app goes to the Trash, so you can put it back until you empty it.";
     const auto k = std::count_if(picked.begin(), picked.end(), [](const AppLeftover& leftover) {
         return leftover.ownership == AppLeftover::Ownership::system;
     });

@@ -81,6 +81,16 @@ std::vector<MenuEntry> rowMenu(const CleanupCategory& category, std::size_t coun
 std::optional<std::string> moveDialogStart(const std::vector<std::string>& mountParents,
                                            const std::function<bool(const std::string&)>& exists);
 
+// The answer of a folder dialog (where a move goes, a folder to add): the path typed there ("~"
+// is the home, a relative path starts at the folder shown), else the folder picked in its list,
+// else the folder shown.
+std::string chosenFolder(const std::string& typed, const std::string& shown,
+                         const std::optional<std::string>& picked, const std::string& home);
+// What lies at a path, as a folder dialog's answer is checked.
+enum class PathKind { missing, folder, other };
+// Why a folder dialog cannot answer with `path`; none when it is a folder.
+std::optional<std::string> folderProblem(const std::string& path, PathKind kind);
+
 // The unused-days summary and editor.
 
 inline constexpr std::int64_t stepperMinimum = 1;

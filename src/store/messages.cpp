@@ -143,10 +143,14 @@ ReportText stopReport(const RunningItem& item, const std::optional<Shell::Result
             false};
 }
 
-std::string allSafeWarning(std::int64_t total, const std::vector<std::string>& yours) {
-    std::string text = "Permanently deletes " + Text::byteCount(total) +
-                       " of caches, logs and build data that regenerate on their own. Quit "
-                       "Xcode, Chrome and other busy apps first.";
+std::string allSafeWarning(std::int64_t total, const std::vector<std::string>& yours,
+                           const TrashContents& trash) {
+    std::string text = "Permanently deletes " + Text::byteCount(subtract(total, trash.size)) +
+                       " of caches, logs and build data that regenerate on their own";
+    if (trash.items > 0)
+        text += ", and empties the Trash (" + plural(trash.items, "item") + ", " +
+                Text::byteCount(trash.size) + ")";
+    text += ". Quit Xcode, Chrome and other busy apps first.";
     if (yours.empty()) return text;
     std::string names;
     for (const auto& name : yours)
@@ -190,6 +194,15 @@ UninstallCount uninstallCount(const UninstallPlan& plan, const std::vector<AppLe
         });
         if (system) ++count.systemRemoved;
     }
+    // What went neither way stayed with an application that could not be removed.
+    for (const auto& leftover : chosen) {
+        auto same = [&](const ScanItem& item) { return item.url == leftover.url; };
+        const bool handled =
+            std::any_of(outcome.cleaned.begin(), outcome.cleaned.end(), same) ||
+            std::any_of(outcome.failures.begin(), outcome.failures.end(),
+                        [&](const Cleaner::Failure& failure) { return same(failure.item); });
+        if (!handled) ++count.leftoversKept;
+    }
     return count;
 }
 
@@ -210,6 +223,12 @@ ReportText uninstallReport(std::string_view appName, const UninstallCount& count
                           size, ")", trashed});
     else
         message = concat({"Nothing of ", appName, " was removed."});
+    if (!count.appMoved && count.leftoversKept > 0)
+        message.append(concat({" Its ",
+                               count.leftoversKept == 1
+                                   ? std::string("leftover item was")
+                                   : plural(count.leftoversKept, "leftover item") + " were",
+                               " kept, since the app itself could not be removed."}));
     if (count.systemRemoved > 0)
         message.append(
             concat({" ", std::to_string(count.systemRemoved), " system item",

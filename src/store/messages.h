@@ -68,8 +68,17 @@ ReportText unreadableSettingsReport(std::string_view problem);
 // The report when an operation stopped on an unexpected error (`what` says which).
 ReportText failedReport(std::string_view title, std::string_view what);
 
-// The confirmation before Clean All Safe.
-std::string allSafeWarning(std::int64_t total, const std::vector<std::string>& yours);
+// What a clean would take out of the Trash: its entries and their size.
+struct TrashContents {
+    std::size_t items = 0;
+    std::int64_t size = 0;
+    bool operator==(const TrashContents&) const = default;
+};
+
+// The confirmation before Clean All Safe; `total` counts the Trash's part too, and a Trash with
+// entries is said apart: those are the user's own files, gone for good, not data that comes back.
+std::string allSafeWarning(std::int64_t total, const std::vector<std::string>& yours,
+                           const TrashContents& trash = {});
 // The record and the report after Clean All Safe.
 RecordText allSafeRecord(std::int64_t freed, std::int64_t gain);
 // Why any extra command could not be run follows the message, each as a sentence; those are no
@@ -84,6 +93,9 @@ struct UninstallCount {
     bool appMoved = false;
     bool appByCommand = false;       // uninstalled by its own command (a Flatpak), not trashed
     std::vector<ScanItem> leftovers; // the removed leftovers, in order
+    // Chosen leftovers that were neither removed nor failed: kept with an application that
+    // could not be removed.
+    std::size_t leftoversKept = 0;
     std::size_t systemRemoved = 0;
     std::int64_t size = 0; // of everything removed
 };

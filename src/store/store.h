@@ -132,7 +132,10 @@ class Store : public QObject {
     std::int64_t safeTotal() const;
     // The names of those the user moved to Safe to Remove or added there, holding something.
     std::vector<std::string> yoursInSafe() const;
-    static std::string allSafeWarning(std::int64_t total, const std::vector<std::string>& yours);
+    // What of the Trash Clean All Safe would empty (nothing when it does not take the Trash).
+    StoreText::TrashContents trashInSafe() const;
+    static std::string allSafeWarning(std::int64_t total, const std::vector<std::string>& yours,
+                                      const StoreText::TrashContents& trash = {});
     // Whether Clean All Safe takes a category: safe, and deleted outright, or moved to the Trash
     // or run as a command when the user put it in Safe to Remove.
     static bool cleanedByCleanAllSafe(const CleanupCategory& category);
@@ -291,6 +294,18 @@ class Store : public QObject {
     QCoro::Task<> scanInWindow(CleanupCategory category, int* active, StoreWork::Wakeup* slot);
     QCoro::Task<> finish(CleanupCategory category, Cleaner::Outcome outcome, std::string verb,
                          bool wentToTrash, std::optional<std::int64_t> before);
+    // A clean, move or uninstall just worked on the outcome's items: every category but those
+    // of `measured` whose list holds one of them, a file or folder inside one or a folder around
+    // one (Large Files and Downloads Folder both list a download), is outdated now, so that no
+    // measurement begun before the change is listed after it, and returned for the caller to
+    // measure again.
+    std::vector<CleanupCategory> outdateListingsOf(const Cleaner::Outcome& outcome,
+                                                   const std::set<std::string>& measured);
+    QCoro::Task<> scanEach(std::vector<CleanupCategory> categories);
+    // At the end of a run of cleans, the Trash measured again when any of them moved items to it.
+    // Only then: the run may have emptied the Trash itself, from what it listed when the user
+    // confirmed, and must not take what the run put there.
+    QCoro::Task<> rescanTrashAfterRun(bool wentToTrash);
     // Cleans the items the category's state lists now, on the user pool or the background one;
     // none when it lists nothing.
     QCoro::Task<std::optional<Cleaner::Outcome>> cleanWhatIsListed(CleanupCategory category,

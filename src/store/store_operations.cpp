@@ -3,10 +3,26 @@
 #include <algorithm>
 #include <limits>
 
+#include "base/paths.h"
 #include "engine/auto_clean.h"
 #include "store/store.h"
 
 namespace bramwick {
+
+namespace {
+
+// Whether a listed path is one of `paths`, lies inside one, or holds one.
+bool overlaps(const std::string& listed, const std::set<std::string>& paths) {
+    if (paths.contains(listed)) return true;
+    const std::string folder = listed + "/";
+    if (auto after = paths.lower_bound(folder); after != paths.end() && after->starts_with(folder))
+        return true;
+    for (std::string at = listed, up = Paths::parent(at); up != at; at = up, up = Paths::parent(at))
+        if (paths.contains(up)) return true;
+    return false;
+}
+
+} // namespace
 
 // Running processes and vitals
 
@@ -166,20 +182,57 @@ QCoro::Task<> Store::move(CleanupCategory category, std::vector<ScanItem> items,
     }
 }
 
+std::vector<CleanupCategory> Store::outdateListingsOf(const Cleaner::Outcome& outcome,
+                                                      const std::set<std::string>& measured) {
+    std::set<std::string> paths;
+    for (const auto& item : outcome.cleaned)
+        paths.insert(Paths::standardised(item.url));
+    // A failed item may be gone in part (a folder emptied halfway).
+    for (const auto& failure : outcome.failures)
+        paths.insert(Paths::standardised(failure.item.url));
+    std::vector<CleanupCategory> stale;
+    if (paths.empty()) return stale;
+    for (const auto& category : categories_) {
+        if (measured.contains(category.id)) continue;
+        const CategoryState* listed = state(category.id);
+        if (!listed) continue;
+        if (std::any_of(listed->items.begin(), listed->items.end(), [&](const ScanItem& item) {
+                return overlaps(Paths::standardised(item.url), paths);
+            })) {
+            outdateListing(category.id);
+            stale.push_back(category);
+        }
+    }
+    return stale;
+}
+
+QCoro::Task<> Store::scanEach(std::vector<CleanupCategory> categories) {
+    for (const auto& category : categories) {
+        auto scanning = scan(category);
+        co_await scanning;
+    }
+}
+
 QCoro::Task<> Store::finish(CleanupCategory category, Cleaner::Outcome outcome, std::string verb,
                             bool wentToTrash, std::optional<std::int64_t> before) {
-    // The Trash got what went there at the same moment the category lost it.
+    // The Trash got what went there at the same moment the category lost it, and every other
+    // category that listed one of the items lost it too.
     std::optional<CleanupCategory> trash;
     if (category.action.kind == CleanAction::Kind::trash)
         if (const CleanupCategory* found = findCategory(trashId)) trash = *found;
     outdateListing(category.id);
     if (trash) outdateListing(trash->id);
+    std::set<std::string> measured{category.id};
+    if (trash) measured.insert(trash->id);
+    auto others = outdateListingsOf(outcome, measured);
     auto scanning = scan(category);
     co_await scanning;
     if (trash) {
         auto scanning = scan(*trash);
         co_await scanning;
     }
+    auto rescanning = scanEach(std::move(others));
+    co_await rescanning;
     refreshDisk();
     const std::int64_t gain = gainSince(before);
     const std::int64_t freed = StoreText::totalSize(outcome.cleaned);
@@ -210,6 +263,15 @@ QCoro::Task<std::optional<Cleaner::Outcome>> Store::cleanWhatIsListed(CleanupCat
     auto outcome = co_await outcomeWork;
     outdateListing(category.id); // the caller rescans it next
     co_return outcome;
+}
+
+QCoro::Task<> Store::rescanTrashAfterRun(bool wentToTrash) {
+    const CleanupCategory* found = wentToTrash ? findCategory(trashId) : nullptr;
+    if (!found) co_return;
+    const CleanupCategory trash = *found;
+    outdateListing(trash.id);
+    auto scanning = scan(trash);
+    co_await scanning;
 }
 
 bool Store::cleanedByCleanAllSafe(const CleanupCategory& category) {
@@ -244,8 +306,16 @@ std::vector<std::string> Store::yoursInSafe() const {
     return names;
 }
 
-std::string Store::allSafeWarning(std::int64_t total, const std::vector<std::string>& yours) {
-    return StoreText::allSafeWarning(total, yours);
+StoreText::TrashContents Store::trashInSafe() const {
+    const CleanupCategory* trash = findCategory(trashId);
+    const CategoryState* listed = state(trashId);
+    if (!trash || !listed || !cleanedByCleanAllSafe(*trash)) return {};
+    return {listed->items.size(), listed->total};
+}
+
+std::string Store::allSafeWarning(std::int64_t total, const std::vector<std::string>& yours,
+                                  const StoreText::TrashContents& trash) {
+    return StoreText::allSafeWarning(total, yours, trash);
 }
 
 QCoro::Task<> Store::cleanAllSafe() {
@@ -274,6 +344,7 @@ QCoro::Task<> Store::cleanEverySafeCategory() {
     std::int64_t freed = 0;
     std::size_t failures = 0;
     std::vector<std::string> extraCommandProblems;
+    bool wentToTrash = false;
     for (const auto& category : selected) {
         auto cleaning = cleanWhatIsListed(category, false);
         auto outcome = co_await cleaning;
@@ -282,9 +353,16 @@ QCoro::Task<> Store::cleanEverySafeCategory() {
         failures += outcome->failures.size();
         if (!outcome->extraCommandProblem.empty())
             extraCommandProblems.push_back(outcome->extraCommandProblem);
+        wentToTrash = wentToTrash || (category.action.kind == CleanAction::Kind::trash &&
+                                      !outcome->cleaned.empty());
+        auto others = outdateListingsOf(*outcome, {category.id, trashId});
         auto scanning = scan(category);
         co_await scanning;
+        auto rescanning = scanEach(std::move(others));
+        co_await rescanning;
     }
+    auto trashing = rescanTrashAfterRun(wentToTrash);
+    co_await trashing;
     refreshDisk();
     const std::int64_t gain = gainSince(before);
     auto entry = StoreText::allSafeRecord(freed, gain);
@@ -353,10 +431,11 @@ QCoro::Task<> Store::uninstallWith(UninstallPlan plan, std::vector<AppLeftover> 
         if (const CleanupCategory* found = findCategory(id)) changed.push_back(*found);
     for (const auto& category : changed)
         outdateListing(category.id);
-    for (const auto& category : changed) {
-        auto scanning = scan(category);
-        co_await scanning;
-    }
+    // Those that listed the application's data (its container, its caches) lost it too.
+    for (auto& other : outdateListingsOf(outcome, {applicationsId, trashId}))
+        changed.push_back(std::move(other));
+    auto scanning = scanEach(std::move(changed));
+    co_await scanning;
     // Nothing is freed until the Trash is emptied, so no gain is measured.
     refreshDisk();
 
@@ -435,6 +514,7 @@ QCoro::Task<> Store::cleanAutomatically(std::string reason) {
         AutoClean::plan(categories_, AutoClean::runningApplications(applications()), settings);
     std::int64_t freed = 0;
     std::int64_t inUse = 0;
+    bool wentToTrash = false;
     for (const auto& category : plan.categories) {
         auto scanning = scan(category);
         co_await scanning;
@@ -443,9 +523,16 @@ QCoro::Task<> Store::cleanAutomatically(std::string reason) {
         if (!outcome) continue;
         freed = StoreText::add(freed, StoreText::totalSize(outcome->cleaned));
         inUse = StoreText::add(inUse, static_cast<std::int64_t>(outcome->failures.size()));
+        wentToTrash = wentToTrash || (category.action.kind == CleanAction::Kind::trash &&
+                                      !outcome->cleaned.empty());
+        auto others = outdateListingsOf(*outcome, {category.id, trashId});
         auto rescanning = scan(category);
         co_await rescanning;
+        auto rescanningOthers = scanEach(std::move(others));
+        co_await rescanningOthers;
     }
+    auto trashing = rescanTrashAfterRun(wentToTrash);
+    co_await trashing;
     refreshDisk();
 
     const Date now = services_.now();

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -114,6 +115,22 @@ TEST_F(ScannerTest, ContentsSourceLeavesOutFinderFilesAndClaimedFolders) {
     auto chrome = Scanner::items(*Catalog::find("chrome-cache"));
     ASSERT_EQ(chrome.size(), 1u);
     EXPECT_EQ(chrome[0].name, "~/Library/Caches/Google");
+}
+
+TEST_F(ScannerTest, TheTrashListsEveryEntryOfAnySize) {
+    const std::string files = home("/.local/share/Trash/files");
+    test::makeFile(files + "/letter.odt", 10'000);
+    test::makeFile(files + "/empty.txt", 0);
+    test::makeFolder(files + "/Empty Folder");
+    test::makeLink("/nowhere", files + "/dangling");
+    std::vector<std::string> names;
+    for (const auto& item : Scanner::items(*Catalog::find(Catalog::trashId)))
+        names.push_back(item.name);
+    ASSERT_FALSE(names.empty());
+    EXPECT_EQ(names.front(), "letter.odt") << "larger first";
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"Empty Folder", "dangling", "empty.txt", "letter.odt"}));
 }
 
 TEST_F(ScannerTest, ContentsSourceListsNoRootALinkDeepInTheHomeLeadsElsewhere) {

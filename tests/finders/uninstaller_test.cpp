@@ -4,9 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include "base/shell.h"
 #include "engine/admin_removal.h"
 #include "engine/scanner.h"
-#include "base/shell.h"
 #include "finders/uninstaller.h"
 #include "platform/trash.h"
 #include "support/applications.h"
@@ -549,6 +549,39 @@ TEST_F(LinuxUninstallerTest, AFlatpakLeavesItsDataFolderXdgFoldersAndEntriesAndG
                   {"Maps", "error: org.gnome.Maps/x86_64/stable not installed"}}));
 }
 
+TEST_F(LinuxUninstallerTest, AnAppThatCouldNotBeRemovedKeepsWhatItLeft) {
+    auto maps = flatpak(home("/flatpak-user"), "org.gnome.Maps", "Maps");
+    test::makeFile(home("/.var/app/org.gnome.Maps/data/tiles.db"), 40'000);
+    test::makeFile(home("/.config/maps/settings.ini"), 100);
+    auto plan = Uninstaller::plan(maps, environment_);
+    ASSERT_EQ(plan.leftovers.size(), 2u);
+
+    // flatpak says no: the application stays installed, and so does its data.
+    recorder_.answer = {1, "error: org.gnome.Maps/x86_64/stable not installed\n"};
+    auto failed = Uninstaller::uninstall(maps, plan.leftovers, environment_);
+    EXPECT_TRUE(failed.cleaned.empty());
+    EXPECT_EQ(failures(failed),
+              (std::vector<std::pair<std::string, std::string>>{
+                  {"Maps", "error: org.gnome.Maps/x86_64/stable not installed"}}));
+    EXPECT_TRUE(test::exists(home("/.var/app/org.gnome.Maps/data/tiles.db")));
+    EXPECT_TRUE(test::exists(home("/.config/maps/settings.ini")));
+    EXPECT_FALSE(test::exists(Trash::homeTrash() + "/files/org.gnome.Maps"));
+
+    // An AppImage that cannot be moved to the Trash keeps its files too.
+    auto editor = appImage("Editor.AppImage");
+    test::makeFile(home("/.config/Editor/settings.ini"), 100);
+    auto editorPlan = Uninstaller::plan(editor, environment_);
+    ASSERT_FALSE(editorPlan.leftovers.empty());
+    environment_.cleaner.moveToTrash = [](const HeldItem&) -> std::optional<std::string> {
+        return "the Trash cannot be written";
+    };
+    auto kept = Uninstaller::uninstall(editor, editorPlan.leftovers, environment_);
+    EXPECT_TRUE(kept.cleaned.empty());
+    EXPECT_EQ(failures(kept).size(), 1u);
+    EXPECT_TRUE(test::exists(editor.url));
+    EXPECT_TRUE(test::exists(home("/.config/Editor/settings.ini")));
+}
+
 TEST_F(LinuxUninstallerTest, AFlatpakKeptToItsOwnFolderLeavesNothingByNameInTheXdgFolders) {
     auto signal = flatpak(home("/flatpak-user"), "org.signal.Signal", "Signal");
     std::string stable = signal.url + "/x86_64/stable";
@@ -557,9 +590,9 @@ TEST_F(LinuxUninstallerTest, AFlatpakKeptToItsOwnFolderLeavesNothingByNameInTheX
                                         "shared=network;ipc;\nfilesystems=xdg-download;!home;\n");
     test::makeFile(home("/.var/app/org.signal.Signal/config/x"), 100);
     test::makeFile(home("/.config/Signal/db.sqlite"), 10'000); // the packaged Signal's
-    EXPECT_EQ(found(Uninstaller::plan(signal, environment_)),
-              (std::vector<Found>{
-                  {home("/.var/app/org.signal.Signal"), "Container", Ownership::user}}));
+    EXPECT_EQ(
+        found(Uninstaller::plan(signal, environment_)),
+        (std::vector<Found>{{home("/.var/app/org.signal.Signal"), "Container", Ownership::user}}));
 
     // Let into the configuration folder, by its metadata or an override, its name counts again.
     for (auto [file, text] :

@@ -154,6 +154,36 @@ TEST(DetailsText, MoveDialogStartsOnABackupDriveWhenOneIsMounted) {
     EXPECT_EQ(moveDialogStart({"/media/me"}, exists), std::nullopt);
 }
 
+TEST(DetailsText, AFolderDialogAnswersWithThePathTypedAndOnlyWithAFolder) {
+    const std::string shown = "/home/me/Shown";
+    const std::optional<std::string> none;
+    struct Case {
+        std::string typed;
+        std::optional<std::string> picked;
+        std::string destination;
+    } cases[] = {
+        {"/media/me/Backup/", none, "/media/me/Backup"},
+        {"Backup", none, "/home/me/Shown/Backup"},
+        {"../Backup", none, "/home/me/Backup"},
+        {"~", none, "/sandbox"},
+        {"~/Backup", none, "/sandbox/Backup"},
+        {"~other", none, "/home/me/Shown/~other"},
+        {"", std::string("/home/me/Shown/Picked"), "/home/me/Shown/Picked"},
+        {"Typed", std::string("/home/me/Shown/Picked"), "/home/me/Shown/Typed"},
+        {"", none, "/home/me/Shown"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(chosenFolder(c.typed, shown, c.picked, "/sandbox"), c.destination) << c.typed;
+
+    EXPECT_EQ(folderProblem("/x", PathKind::folder), std::nullopt);
+    EXPECT_EQ(
+        folderProblem("/x/notes.txt", PathKind::other),
+        "/x/notes.txt is not a folder. Type the path of a folder, or choose one in the list.");
+    EXPECT_EQ(folderProblem("/x/Nowhere", PathKind::missing),
+              "There is no folder at /x/Nowhere. Type the path of a folder that exists, or choose "
+              "one in the list.");
+}
+
 TEST(UninstallText, SummaryFooterAndConfirmation) {
     UninstallPlan plan;
     plan.app.size = 2'000'000;
@@ -184,19 +214,25 @@ TEST(UninstallText, SummaryFooterAndConfirmation) {
     EXPECT_EQ(uninstallFooter(0, 2'000'000), "1 item \u00b7 2 MB");
     EXPECT_EQ(uninstallFooter(1, 3'000'000), "2 items \u00b7 3 MB");
 
-    const std::string trash = ". The app and its files in your Library go to the Trash, so you "
-                              "can put them back until you empty it.";
+    const std::string trash = ". The app and the files you chose in your home folder go to the "
+                              "Trash, so you can put them back until you empty it.";
     EXPECT_EQ(uninstallConfirmMessage(3'000'000, {prefs}), "3 MB" + trash);
+    EXPECT_EQ(uninstallConfirmMessage(2'000'000, {}),
+              "2 MB. The app goes to the Trash, so you can put it back until you empty it.");
+    // A Flatpak is uninstalled by flatpak; its files go only once it has.
     EXPECT_EQ(uninstallConfirmMessage(3'000'000, {prefs}, true),
-              "3 MB. The app is uninstalled for good; its files in your Library go to the Trash, "
-              "so you can put them back until you empty it.");
+              "3 MB. The app is uninstalled for good; the files you chose in your home folder go "
+              "to the Trash once it is gone, so you can put them back until you empty it.");
+    EXPECT_EQ(uninstallConfirmMessage(2'000'000, {}, true),
+              "2 MB. The app is uninstalled for good.");
     EXPECT_EQ(
         uninstallConfirmMessage(3'500'000, {prefs, helper}),
         "3.5 MB" + trash +
             "\n\n1 item is owned by the system \u2014 you will be asked for your password, and "
             "it will be deleted permanently.");
     EXPECT_EQ(uninstallConfirmMessage(4'000'000, {helper, service}),
-              "4 MB" + trash +
+              std::string("4 MB. The app goes to the Trash, so you can put it back until you "
+                          "empty it.") +
                   "\n\n2 items are owned by the system \u2014 you will be asked for your password, "
                   "and they will be deleted permanently.");
 }

@@ -115,6 +115,15 @@ TEST(StoreText, CleanAllSafeTexts) {
     EXPECT_EQ(StoreText::allSafeWarning(2'000'000'000, {"Downloads", "Old"}),
               first + "\n\nAlso cleans what you put in Safe to Remove: Downloads, Old. Folders "
                       "you added go to the Trash.");
+    // The Trash's part of the total is the user's own files: said apart, never as regenerating.
+    EXPECT_EQ(StoreText::allSafeWarning(2'000'000'000, {}, {1, 500'000'000}),
+              "Permanently deletes 1.5 GB of caches, logs and build data that regenerate on their "
+              "own, and empties the Trash (1 item, 500 MB). Quit Xcode, Chrome and other busy "
+              "apps first.");
+    EXPECT_EQ(StoreText::allSafeWarning(3'000, {}, {3, 0}),
+              "Permanently deletes 3 KB of caches, logs and build data that regenerate on their "
+              "own, and empties the Trash (3 items, Zero KB). Quit Xcode, Chrome and other busy "
+              "apps first.");
 
     EXPECT_EQ(StoreText::allSafeRecord(1'500'000, 2'000'000'000),
               (StoreText::RecordText{"Cleaned all safe categories",
@@ -246,6 +255,21 @@ TEST(StoreText, UninstallTextsCountWhatWasReallyRemoved) {
               "Foo: in use",
           true},
          StoreText::RecordText{"Leftovers of Foo: 500 KB", "Cache \u2014 /l/u1"}},
+        // The app stayed, so its leftovers did too, and the report says why.
+        {{u1, s1},
+         {{}, {appFailed}},
+         {"Couldn't uninstall Foo",
+          "Nothing of Foo was removed. Its 2 leftover items were kept, since the app itself could "
+          "not be removed.\n\n1 could not be removed:\n\u2022 Foo: in use",
+          true},
+         std::nullopt},
+        {{u1},
+         {{}, {appFailed}},
+         {"Couldn't uninstall Foo",
+          "Nothing of Foo was removed. Its leftover item was kept, since the app itself could not "
+          "be removed.\n\n1 could not be removed:\n\u2022 Foo: in use",
+          true},
+         std::nullopt},
         {{u1},
          {{}, {appFailed, {removed(u1), "in use"}}},
          {"Couldn't uninstall Foo",

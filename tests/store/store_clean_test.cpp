@@ -398,3 +398,93 @@ TEST(StoreClean, ACleanOrMoveOfACategoryAnotherCleanIsWorkingOnStartsNothing) {
         EXPECT_EQ(store->log().size(), 1u) << c.name << ": the bytes recorded once";
     }
 }
+
+// A clean or move changes the files of every category that lists one of its items, the same
+// file or one inside or around it: each is measured again, and nothing else.
+TEST(StoreClean, EveryCategoryThatListedAnItemIsMeasuredAgain) {
+    auto large = category("large", Risk::caution, CleanAction::Kind::trash);
+    auto downloads = category("downloads", Risk::caution, CleanAction::Kind::trash);
+    struct Case {
+        const char* what;
+        std::string cleaned;
+        std::string listedElsewhere;
+        bool measuredAgain;
+    } cases[] = {
+        {"the same file", "Downloads/big.iso", "Downloads/big.iso", true},
+        {"a file in a folder that went", "Downloads/stuff", "Downloads/stuff/big.iso", true},
+        {"a folder around a file that went", "Downloads/stuff/big.iso", "Downloads/stuff", true},
+        {"only a name alike", "Downloads/stuff", "Downloads/stuff-2", false},
+    };
+    for (const auto& c : cases) {
+        for (bool move : {false, true}) {
+            SCOPED_TRACE(std::string(c.what) + (move ? ", moved" : ", cleaned"));
+            test::StoreHarness h;
+            h.catalog = {large, downloads, caches()};
+            h.contents = {{"large", {item(c.cleaned, 10)}},
+                          {"downloads", {item(c.listedElsewhere, 20)}},
+                          {"caches", {item("cache", 5)}}};
+            auto store = h.make();
+            h.scans.clear();
+            // What the other category finds once the change is done.
+            h.contents["downloads"] = {};
+            auto working = move ? store->move(large, {item(c.cleaned, 10)}, h.folder)
+                                : store->clean(large, {item(c.cleaned, 10)});
+            h.user.runAll();
+            EXPECT_TRUE(working.isReady());
+            const std::vector<std::string> again =
+                c.measuredAgain ? std::vector<std::string>{"large", "downloads"}
+                                : std::vector<std::string>{"large"};
+            EXPECT_EQ(h.scans, again);
+            EXPECT_EQ(store->state("downloads")->items.empty(), c.measuredAgain);
+        }
+    }
+}
+
+// The store's rule on measurements begun before a change holds for the other categories too.
+TEST(StoreClean, AMeasurementOfAnotherCategoryBegunBeforeTheCleanIsNotListedAfterIt) {
+    auto large = category("large", Risk::caution, CleanAction::Kind::trash);
+    auto downloads = category("downloads", Risk::caution, CleanAction::Kind::trash);
+    test::StoreHarness h;
+    h.catalog = {large, downloads};
+    h.contents = {{"large", {item("big.iso", 10)}}, {"downloads", {item("big.iso", 10)}}};
+    auto store = h.make();
+
+    auto early = store->scan(downloads); // measures the download still there
+    auto cleaning = store->clean(large, {item("big.iso", 10)});
+    h.user.run(1); // the clean ends first
+    // Its list is about to change: a clean of it now would take what may be gone.
+    auto refused = store->clean(downloads, {item("big.iso", 10)});
+    EXPECT_TRUE(refused.isReady());
+    ASSERT_TRUE(store->report());
+    EXPECT_EQ(store->report()->message.rfind("Nothing was done", 0), 0u);
+    h.user.run(0); // the early measurement comes back, listing what went
+    h.contents["downloads"] = {};
+    h.user.runAll();
+    EXPECT_TRUE(cleaning.isReady());
+    EXPECT_TRUE(store->state("downloads")->items.empty());
+    ASSERT_EQ(h.cleans.size(), 1u) << "nothing cleaned twice";
+}
+
+// Clean All Safe measures the Trash again once it is over when it put something there; the
+// Trash it empties is the one listed when the user confirmed.
+TEST(StoreCleanAllSafe, MeasuresTheTrashAgainAfterTheRunWhenItPutSomethingThere) {
+    test::StoreHarness h;
+    auto mine = category("mine", Risk::safe, CleanAction::Kind::trash);
+    mine.customFolder = "/fixture/Mine";
+    h.catalog = {mine, trash(), caches()};
+    h.contents = {{"mine", {item("draft", 10)}},
+                  {Store::trashId, {item("old", 7)}},
+                  {"caches", {item("c", 5)}}};
+    auto store = h.make();
+    h.scans.clear();
+    auto run = store->cleanAllSafe();
+    h.user.runAll();
+    EXPECT_TRUE(run.isReady());
+    std::vector<std::pair<std::string, std::vector<ScanItem>>> cleaned = {
+        {"mine", {item("draft", 10)}},
+        {Store::trashId, {item("old", 7)}},
+        {"caches", {item("c", 5)}}};
+    EXPECT_EQ(h.cleans, cleaned) << "the Trash as it was listed, never what the run put there";
+    EXPECT_EQ(h.scans,
+              (std::vector<std::string>{"mine", Store::trashId, "caches", Store::trashId}));
+}

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include "base/edition.h"
+
 namespace fs = std::filesystem;
 
 namespace bramwick::test {
@@ -133,8 +135,8 @@ int main(int argc, char** argv) {
     folder = fs::canonical(folder).string();
     bramwick::test::homeStorage() = folder;
     ::setenv("BRAMWICK_HOME", folder.c_str(), 1);
-    ::unsetenv("XDG_CONFIG_HOME");
-    ::unsetenv("XDG_DATA_HOME");
+    // As the program does at start: what Qt and the other libraries write lands here too.
+    bramwick::Edition::standInForHome();
     ::testing::InitGoogleTest(&argc, argv);
     int result = RUN_ALL_TESTS();
     bramwick::test::removeTree(folder);

@@ -10,6 +10,7 @@
 #include "platform/qt/desktop_actions.h"
 #include "platform/qt/desktop_applications.h"
 #include "platform/qt/freedesktop_notifier.h"
+#include "sheets/folder_dialog.h"
 
 namespace bramwick {
 
@@ -24,24 +25,18 @@ void overActiveWindow(QWidget* dialog) {
 }
 
 // The folder chooser of "Add Folder": a dialog opened without a loop of its own. It answers
-// once, with the chosen folder or with none when the user cancelled or closed it.
+// once, with the folder typed or chosen in it, or with none when the user cancelled or closed it.
 void chooseFolders(Level level, std::function<void(std::vector<std::string>)> done) {
-    auto* dialog =
-        new QFileDialog(nullptr, QString::fromStdString(CustomFolders::panelMessage(level)));
+    auto* dialog = new FolderDialog;
+    dialog->setWindowTitle(QString::fromStdString(CustomFolders::panelMessage(level)));
     overActiveWindow(dialog);
     dialog->setLabelText(QFileDialog::Accept,
                          QString::fromStdString(CustomFolders::panelPrompt(level)));
-    dialog->setFileMode(QFileDialog::Directory);
-    dialog->setOption(QFileDialog::ShowDirsOnly);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     auto answer = std::make_shared<std::function<void(std::vector<std::string>)>>(std::move(done));
-    QObject::connect(dialog, &QFileDialog::filesSelected, dialog,
-                     [answer](const QStringList& files) {
-                         std::vector<std::string> paths;
-                         for (const auto& file : files)
-                             paths.push_back(file.toStdString());
-                         if (auto reply = std::exchange(*answer, nullptr)) reply(std::move(paths));
-                     });
+    QObject::connect(dialog, &QDialog::accepted, dialog, [answer, dialog] {
+        if (auto reply = std::exchange(*answer, nullptr)) reply({dialog->chosen()});
+    });
     QObject::connect(dialog, &QObject::destroyed, [answer] {
         if (auto reply = std::exchange(*answer, nullptr)) reply({});
     });

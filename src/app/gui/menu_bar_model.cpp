@@ -87,7 +87,8 @@ CleanSection cleanSection(const Store& store, bool confirming) {
     case CleanState::firstScan:
         break;
     case CleanState::confirming:
-        section.warning = Store::allSafeWarning(store.safeTotal(), store.yoursInSafe());
+        section.warning =
+            Store::allSafeWarning(store.safeTotal(), store.yoursInSafe(), store.trashInSafe());
         break;
     case CleanState::safeTotal: {
         std::int64_t total = store.safeTotal();

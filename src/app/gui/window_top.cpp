@@ -137,7 +137,7 @@ WindowTop::WindowTop(Store& store, Settings& settings, QWidget* window, SheetSou
         if (presenter_->card() && confirmation_ &&
             confirmation_->kind == MainActions::Confirmation::Kind::allSafe)
             presenter_->card()->setMessage(q(MainActions::confirmationMessage(
-                *confirmation_, store_.safeTotal(), store_.yoursInSafe())));
+                *confirmation_, store_.safeTotal(), store_.yoursInSafe(), store_.trashInSafe())));
     });
     connect(qApp, &QGuiApplication::applicationStateChanged, this,
             [this](Qt::ApplicationState state) {
@@ -154,28 +154,31 @@ QList<QKeySequence> WindowTop::settingsKeys() {
 
 void WindowTop::askToConfirm(MainActions::Confirmation confirmation) {
     confirmation_ = confirmation;
+    // The card's words first: the action below takes the confirmation over, and the order in
+    // which a call's arguments are made is the compiler's choice.
+    const QString title = q(MainActions::confirmationTitle(confirmation));
+    const QString message = q(MainActions::confirmationMessage(
+        confirmation, store_.safeTotal(), store_.yoursInSafe(), store_.trashInSafe()));
     const bool dangerous = MainActions::confirmationDangerous(confirmation);
-    presenter_->present(
-        q(MainActions::confirmationTitle(confirmation)),
-        q(MainActions::confirmationMessage(confirmation, store_.safeTotal(), store_.yoursInSafe())),
-        QString::fromLatin1(MainActions::confirmLabel), dangerous,
-        [this, confirmation = std::move(confirmation)] {
-            if (confirmation.kind == MainActions::Confirmation::Kind::allSafe) {
-                store_.cleanAllSafe();
-                return;
-            }
-            // The items asked about, less those the category no longer lists: they went
-            // meanwhile (another clean took them), and cleaning them again would count their
-            // bytes twice. What a rescan found since is not added.
-            std::unordered_set<std::string> listed;
-            if (const auto* state = store_.state(confirmation.category.id))
-                for (const ScanItem& item : state->items)
-                    listed.insert(item.id);
-            std::vector<ScanItem> items;
-            for (const ScanItem& item : confirmation.items)
-                if (listed.contains(item.id)) items.push_back(item);
-            if (!items.empty()) store_.clean(confirmation.category, std::move(items));
-        });
+    auto confirmed = [this, confirmation = std::move(confirmation)] {
+        if (confirmation.kind == MainActions::Confirmation::Kind::allSafe) {
+            store_.cleanAllSafe();
+            return;
+        }
+        // The items asked about, less those the category no longer lists: they went meanwhile
+        // (another clean took them), and cleaning them again would count their bytes twice.
+        // What a rescan found since is not added.
+        std::unordered_set<std::string> listed;
+        if (const auto* state = store_.state(confirmation.category.id))
+            for (const ScanItem& item : state->items)
+                listed.insert(item.id);
+        std::vector<ScanItem> items;
+        for (const ScanItem& item : confirmation.items)
+            if (listed.contains(item.id)) items.push_back(item);
+        if (!items.empty()) store_.clean(confirmation.category, std::move(items));
+    };
+    presenter_->present(title, message, QString::fromLatin1(MainActions::confirmLabel), dangerous,
+                        std::move(confirmed));
 }
 
 void WindowTop::setShowAccessSetup(bool shown) {
