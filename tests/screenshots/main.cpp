@@ -5,7 +5,9 @@
 //
 // FOLDER defaults to "screenshots"; --check without a folder writes into a temporary folder.
 // With --check the program reads every picture back and fails when one is missing or blank (a
-// single colour), which is all ctest asks of it.
+// single colour), and reads every text showing in each shot (text_check.h): it fails when one
+// is cut, clipped or drawn over another. A popup a shot opens (an info popover, the unused-days
+// editor) is drawn into the picture where it stands over the window, and its texts are read too.
 #include <cstdio>
 #include <set>
 
@@ -13,6 +15,7 @@
 #include <QDir>
 #include <QFontDatabase>
 #include <QImage>
+#include <QPainter>
 #include <QTemporaryDir>
 #include <QVBoxLayout>
 
@@ -20,6 +23,7 @@
 #include "appearance/motion.h"
 #include "appearance/window_dressing.h"
 #include "shots.h"
+#include "text_check.h"
 
 namespace bramwick::shots {
 
@@ -43,6 +47,24 @@ bool loadFont() {
     font.setPixelSize(13);
     QApplication::setFont(font);
     return true;
+}
+
+// The popups open over `window`, drawn where they stand.
+QPixmap withPopups(QWidget* window, const std::vector<QWidget*>& popups) {
+    QPixmap picture = window->grab();
+    QPainter painter(&picture);
+    const QPoint origin = window->mapToGlobal(QPoint(0, 0));
+    for (QWidget* popup : popups)
+        painter.drawPixmap(popup->mapToGlobal(QPoint(0, 0)) - origin, popup->grab());
+    return picture;
+}
+
+std::vector<QWidget*> openPopups(const QWidget* window) {
+    std::vector<QWidget*> popups;
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (top != window && top->isVisible() && top->windowType() == Qt::Popup)
+            popups.push_back(top);
+    return popups;
 }
 
 bool blank(const QImage& image) {
@@ -118,7 +140,18 @@ int main(int argc, char** argv) {
             }
             const QString path = skinFolder + QLatin1Char('/') + QString::fromStdString(shot.name) +
                                  QStringLiteral(".png");
-            if (!window->grab().save(path)) {
+            const auto popups = openPopups(window);
+            if (check) {
+                auto faults = bramwick::shots::textFaults(window);
+                for (QWidget* popup : popups)
+                    for (auto& fault : bramwick::shots::textFaults(popup))
+                        faults.push_back(std::move(fault));
+                for (const auto& fault : faults)
+                    std::fprintf(stderr, "%s/%s: %s\n", qPrintable(bramwick::Skins::rawValue(skin)),
+                                 shot.name.c_str(), fault.c_str());
+                failures += int(faults.size());
+            }
+            if (!withPopups(window, popups).save(path)) {
                 std::fprintf(stderr, "could not write %s\n", qPrintable(path));
                 ++failures;
             } else {

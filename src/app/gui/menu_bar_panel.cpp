@@ -104,6 +104,22 @@ QHBoxLayout* row(int spacing) {
     return made;
 }
 
+// A button of the small control size: the style's own one as wide as its text needs (the style
+// makes every button at least 80 wide), the skins' pill as its look makes it.
+class SmallButton : public QPushButton {
+  public:
+    SmallButton(const QString& text, QWidget* parent) : QPushButton(text, parent) {
+        setFont(textFont(TextStyle::footnote));
+    }
+    QSize sizeHint() const override {
+        QSize hint = QPushButton::sizeHint();
+        if (skinOf(this) == Skin::classic)
+            hint.setWidth(fontMetrics().horizontalAdvance(text()) + 20);
+        return hint;
+    }
+    QSize minimumSizeHint() const override { return sizeHint(); }
+};
+
 const QColor green = colourOf(DiskHealths::healthyGreen);
 const QColor orange = colourOf(MenuBar::orange);
 
@@ -349,12 +365,9 @@ void MenuBarPanel::build() {
     accessText->setText(QStringLiteral("Sizes read low without Full Disk Access"));
     caption(accessText);
     access->addWidget(accessText, 1);
-    auto* fix = new QPushButton(QStringLiteral("Fix\u2026"), accessRow_);
+    auto* fix = new SmallButton(QStringLiteral("Fix\u2026"), accessRow_);
     fix->setObjectName(QStringLiteral("fixAccess"));
-    fix->setFont(textFont(TextStyle::footnote)); // the small control size
     fix->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    fix->setMinimumWidth(fix->fontMetrics().horizontalAdvance(fix->text()) + 20);
-    fix->setMaximumWidth(fix->minimumWidth());
     skinPill(fix, false, false);
     connect(fix, &QPushButton::clicked, this, [this] { actions_.openMainWindow(); });
     access->addWidget(fix);
