@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QFontDatabase>
 #include <QImage>
 #include <QPainter>
@@ -67,6 +68,13 @@ std::vector<QWidget*> openPopups(const QWidget* window) {
     return popups;
 }
 
+// The offscreen plugin says so each time a window asks what it cannot do (raise, grab the
+// keyboard); nothing a picture shows depends on it.
+void quietPlugin(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (message.startsWith(QLatin1String("This plugin does not support"))) return;
+    std::fprintf(stderr, "%s%s\n", type == QtWarningMsg ? "warning: " : "", qPrintable(message));
+}
+
 bool blank(const QImage& image) {
     if (image.isNull()) return true;
     const QRgb first = image.pixel(0, 0);
@@ -79,13 +87,26 @@ bool blank(const QImage& image) {
 } // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // One screen of a common desktop's size, so popups open where they would there: the plugin's
+    // own screen is smaller than the main window.
+    QTemporaryDir screens;
+    QFile config(screens.filePath(QStringLiteral("screens.json")));
+    if (!screens.isValid() || !config.open(QIODevice::WriteOnly) ||
+        config.write(R"({"screens": [{"name": "shots", "x": 0, "y": 0, "width": 1920,
+                         "height": 1200, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})") <
+            0) {
+        std::fprintf(stderr, "bramwick_screenshots: no screen configuration\n");
+        return 1;
+    }
+    config.close();
+    qputenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + config.fileName()).toLocal8Bit());
     // The stored skin is set for each skin shot: never in the user's own settings.
     QTemporaryDir home;
     if (!home.isValid() || !qputenv("BRAMWICK_HOME", home.path().toLocal8Bit())) {
         std::fprintf(stderr, "bramwick_screenshots: no temporary home\n");
         return 1;
     }
+    qInstallMessageHandler(quietPlugin);
     QApplication app(argc, argv);
     bramwick::Motion::setEnabled(false);
     bramwick::installSkinStyle();
@@ -143,9 +164,11 @@ int main(int argc, char** argv) {
             const auto popups = openPopups(window);
             if (check) {
                 auto faults = bramwick::shots::textFaults(window);
-                for (QWidget* popup : popups)
+                for (QWidget* popup : popups) {
                     for (auto& fault : bramwick::shots::textFaults(popup))
                         faults.push_back(std::move(fault));
+                    if (auto fault = bramwick::shots::offScreen(popup)) faults.push_back(*fault);
+                }
                 for (const auto& fault : faults)
                     std::fprintf(stderr, "%s/%s: %s\n", qPrintable(bramwick::Skins::rawValue(skin)),
                                  shot.name.c_str(), fault.c_str());

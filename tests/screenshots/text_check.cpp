@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLayout>
 #include <QPushButton>
+#include <QScreen>
 #include <QStyle>
 #include <QTextDocumentFragment>
 #include <QToolButton>
@@ -107,7 +108,7 @@ std::optional<std::string> cut(const QWidget* widget) {
     };
     if (const auto* sheetText = qobject_cast<const SheetText*>(widget);
         sheetText && sheetText->fullText() != sheetText->text())
-        return "elided, whole: \"" + sheetText->fullText().toStdString() + "\"";
+        return "elided";
     if (const auto* label = qobject_cast<const QLabel*>(widget)) {
         if (label->wordWrap()) {
             const int needs = label->heightForWidth(has.width());
@@ -142,8 +143,10 @@ void check(const QWidget* window, std::vector<std::string>& faults) {
         const QString text = shownText(widget);
         const bool hasText = !text.trimmed().isEmpty();
         auto fault = [&](const std::string& what) {
+            const QString shown =
+                (text.size() > 48 ? text.left(47) + QChar(0x2026) : text).simplified();
             faults.push_back(path(widget, window) +
-                             (hasText ? " \"" + text.toStdString() + "\"" : "") + ": " + what);
+                             (hasText ? " \"" + shown.toStdString() + "\"" : "") + ": " + what);
         };
         if (hasText) {
             if (auto why = cut(widget)) fault(*why);
@@ -171,6 +174,13 @@ std::vector<std::string> textFaults(QWidget* window) {
     std::vector<std::string> faults;
     check(window, faults);
     return faults;
+}
+
+std::optional<std::string> offScreen(const QWidget* popup) {
+    const QScreen* screen = popup->screen();
+    if (!screen || screen->availableGeometry().contains(popup->frameGeometry()))
+        return std::nullopt;
+    return path(popup, popup) + ": reaches off the screen";
 }
 
 } // namespace bramwick::shots

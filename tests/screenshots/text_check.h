@@ -5,6 +5,7 @@
 // at the edge of its scroll area is, and only its part in view is read.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,5 +15,7 @@ namespace bramwick::shots {
 
 // One line per fault, naming the widget ("mainWindow/diskHeader/…/diskFree") and its text.
 std::vector<std::string> textFaults(QWidget* window);
+// A popup that reaches past its screen's free area cannot be read there either.
+std::optional<std::string> offScreen(const QWidget* popup);
 
 } // namespace bramwick::shots

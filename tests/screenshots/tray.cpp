@@ -12,11 +12,11 @@
 #include <QTemporaryDir>
 #include <QVBoxLayout>
 
-#include "appearance/confirm_card.h"
 #include "app/gui/menu_bar_model.h"
 #include "app/gui/menu_bar_panel.h"
 #include "app/gui/spark_glyph.h"
 #include "app/gui/updater.h"
+#include "appearance/confirm_card.h"
 #include "appearance/window_dressing.h"
 #include "engine/auto_clean.h"
 #include "shots.h"
