@@ -143,7 +143,7 @@ void SheetReportBanner::paintEvent(QPaintEvent*) {
 }
 
 SheetDialog::SheetDialog(QWidget* parent, QWidget* content, QSize minimum)
-    : QDialog(parent), content_(content) {
+    : QDialog(parent), content_(content), minimum_(minimum) {
     setWindowModality(Qt::WindowModal);
     setAttribute(Qt::WA_DeleteOnClose);
     setMinimumSize(minimum);
@@ -155,6 +155,20 @@ SheetDialog::SheetDialog(QWidget* parent, QWidget* content, QSize minimum)
     inner->setContentsMargins(0, 0, 0, 0);
     inner->addWidget(content);
     SkinScene::attach(this);
+}
+
+bool SheetDialog::event(QEvent* event) {
+    const bool result = QDialog::event(event);
+    if (event->type() == QEvent::LayoutRequest || event->type() == QEvent::Resize) fitHeight();
+    return result;
+}
+
+void SheetDialog::fitHeight() {
+    // A window's least size counts each wrapped label as one line: the least height the layout
+    // needs at this width counts all of them.
+    if (!layout()) return;
+    const int height = std::max(minimum_.height(), layout()->totalMinimumHeightForWidth(width()));
+    if (minimumHeight() != height) setMinimumHeight(height);
 }
 
 void SheetDialog::reject() {

@@ -76,8 +76,10 @@ class SheetReportBanner : public QWidget {
     SheetText* message_;
 };
 
-// The dialog of a sheet: `content` on the backdrop, at least `minimum` in size. It closes when
-// the content emits `finished` (connect the sheet's Done with `connectDone`).
+// The dialog of a sheet: `content` on the backdrop, at least `minimum` in size, and at least as
+// tall as its wrapped texts need at its width (a report with many failures makes it taller
+// rather than drawing over the table). It closes when the content emits `finished` (connect the
+// sheet's Done with `connectDone`).
 class SheetDialog : public QDialog {
     Q_OBJECT
   public:
@@ -87,8 +89,13 @@ class SheetDialog : public QDialog {
     // sheet must show to its end).
     void reject() override;
 
+  protected:
+    bool event(QEvent* event) override;
+
   private:
+    void fitHeight();
     QWidget* content_;
+    QSize minimum_;
 };
 
 // Opens `content` as a window-modal sheet over `parent` with `open()` and returns the dialog

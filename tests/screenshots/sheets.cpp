@@ -8,11 +8,13 @@
 #include <QVBoxLayout>
 
 #include "base/edition.h"
+#include "engine/catalog.h"
 #include "sheets/details_sheet.h"
 #include "sheets/history_sheet.h"
 #include "sheets/item_table.h"
 #include "sheets/maintenance_sheet.h"
 #include "sheets/memory_users_sheet.h"
+#include "sheets/sheet_frame.h"
 #include "sheets/uninstall_sheet.h"
 #include "sheets/unused_days.h"
 #include "shots.h"
@@ -61,6 +63,8 @@ struct SheetShotStore {
     std::map<std::string, std::vector<ScanItem>> contents;
     std::vector<ScanItem> applications;
     std::unique_ptr<Store> store;
+    // Cleans only the first item given; the others fail as a file held by another program does.
+    bool cleanFails = false;
 
     StoreServices services() {
         StoreServices s;
@@ -75,9 +79,17 @@ struct SheetShotStore {
         s.clean = [this](const std::vector<ScanItem>& items, const CleanupCategory& c) {
             Cleaner::Outcome outcome;
             outcome.cleaned = items;
+            if (cleanFails && items.size() > 1) {
+                outcome.cleaned = {items.front()};
+                for (std::size_t i = 1; i < items.size(); ++i)
+                    outcome.failures.push_back({items[i], i % 2
+                                                              ? "Permission denied"
+                                                              : "Still in use by another program"});
+            }
             auto& left = contents[c.id];
             std::erase_if(left, [&](const ScanItem& i) {
-                return std::find(items.begin(), items.end(), i) != items.end();
+                return std::find(outcome.cleaned.begin(), outcome.cleaned.end(), i) !=
+                       outcome.cleaned.end();
             });
             return outcome;
         };
@@ -157,12 +169,17 @@ BRAMWICK_SHOT(sheet_history, 560, 440) {
 
 namespace {
 
+// The catalog's category `id`, as the program lists it.
+CleanupCategory fromCatalog(const std::string& id) {
+    for (const auto& c : Catalog::all())
+        if (c.id == id) return c;
+    return Catalog::all().front();
+}
+
+// The catalog's Downloads Folder after a scan.
 SheetShotStore* withDownloads() {
     auto* shots = new SheetShotStore;
-    auto downloads = category("downloads", "Old downloads", Risk::danger, CleanAction::Kind::trash);
-    downloads.symbol = "arrow.down.circle";
-    downloads.info = "Files in Downloads you have not opened for months. They may be the only "
-                     "copy, so move them to a backup drive rather than delete them.";
+    auto downloads = fromCatalog("downloads");
     shots->catalog = {downloads};
     shots->contents["downloads"] = {
         file("/home/me/Downloads/installer-2024.iso", 4200 * MB, day(2)),
@@ -171,6 +188,9 @@ SheetShotStore* withDownloads() {
              "Still being written: check first"),
         file("/home/me/Downloads/dataset.tar", 640 * MB, {}, "Older than a year"),
         file("/home/me/Downloads/slides.pdf", 12 * MB, day(5)),
+        file("/home/me/Downloads/Quarterly report (final).docx", 3 * MB, day(6)),
+        file("/home/me/Downloads/driver-setup.run", 95 * MB, day(4)),
+        file("/home/me/Downloads/wallpapers.tar.gz", 310 * MB, day(8)),
     };
     auto& store = shots->start();
     auto scanning = store.scan(downloads);
@@ -206,6 +226,18 @@ BRAMWICK_SHOT(sheet_details, 780, 560) {
     sheet->table()->setSelection(
         {"/home/me/Downloads/installer-2024.iso", "/home/me/Downloads/dataset.tar"});
     return sheet;
+}
+
+// After a clean of which most failed: the banner lists five failures under its title, above the
+// table, at the sheet's least size.
+BRAMWICK_WINDOW_SHOT(sheet_details_failures, 780, 500) {
+    auto* shots = withDownloads();
+    shots->cleanFails = true;
+    auto cleaning = shots->store->clean(shots->catalog[0], shots->contents["downloads"]);
+    SheetShotStore::settle();
+    // In the dialog the program opens it in, which sizes the sheet.
+    return new SheetDialog(nullptr, new DetailsSheet(*shots->store, shots->catalog[0], false),
+                           {780, 500});
 }
 
 BRAMWICK_SHOT(sheet_details_empty, 780, 500) {
