@@ -85,7 +85,12 @@ struct ShotStore {
             snapshot.scanned = true;
             return snapshot;
         };
-        s.stop = [](const RunningItem&) { return Shell::Result{0, ""}; };
+        s.stop = [](const RunningItem&) {
+            return Shell::Result{1, "Unable to shut down device in current state: Booted. The "
+                                    "simulator service did not answer in time, so the device "
+                                    "was left running. Quit the simulator app and try again, "
+                                    "or restart the simulator service."};
+        };
         s.sampleVitals = [](bool) { return VitalsReader::Reading{}; };
         s.runMaintenance = [](const MaintenanceTask&) { return Maintenance::Result{true, ""}; };
         s.diskFigures = [this] { return std::optional<DiskFigures>(disk); };
@@ -215,6 +220,26 @@ BRAMWICK_SHOT(tray_panel_after_clean, 360, 460) {
     ShotStore::settle();
     panel->refresh();
     return centred(panel);
+}
+
+// A report whose title takes two lines: a stop that failed, of a simulator with a long name.
+// The panel is its own window here, as the tray shows it.
+BRAMWICK_WINDOW_SHOT(tray_panel_long_report, 320, 480) {
+    ShotStore* shots = scanned();
+    RunningItem simulator{"sim-A1",
+                          RunningItem::Simulator{"A1"},
+                          "Phone 15 Pro Max Simulator (iOS 18.2)",
+                          "Booted",
+                          12,
+                          900'000'000};
+    auto stopping = shots->store->stop(simulator);
+    ShotStore::settle();
+    MenuBarPanel::Actions actions;
+    actions.openMainWindow = [] {};
+    actions.openSettings = [] {};
+    actions.quit = [] {};
+    actions.now = [shots] { return shots->now; };
+    return new MenuBarPanel(*shots->store, *shots->updater, std::move(actions));
 }
 
 BRAMWICK_SHOT(tray_panel_first_scan, 360, 380) {

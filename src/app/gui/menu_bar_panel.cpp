@@ -5,6 +5,7 @@
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QPainter>
+#include <QTextLayout>
 #include <QVBoxLayout>
 
 #include "app/gui/spark_glyph.h"
@@ -118,6 +119,88 @@ class SmallButton : public QPushButton {
         return hint;
     }
     QSize minimumSizeHint() const override { return sizeHint(); }
+};
+
+// A wrapped plain text of at most `lines` lines: a longer one ends its last whole line with
+// "…" (the whole text is its tool tip and accessible name). Never a part of a line: a label merely
+// held to the height of four lines cuts the fifth in half, and a layout that trusts its height for
+// width lays the line above over its first one.
+class LineLimitedLabel : public QLabel {
+  public:
+    LineLimitedLabel(int lines, QWidget* parent) : QLabel(parent), lines_(lines) {
+        setTextFormat(Qt::PlainText);
+        setWordWrap(true);
+        setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Minimum);
+    }
+    void setFullText(const QString& text) {
+        full_ = text;
+        // What shows is cut to its lines; a screen reader and the tool tip have it all.
+        setToolTip(text);
+        setAccessibleName(text);
+        fit();
+    }
+    int heightForWidth(int width) const override {
+        const QString lines = shown(width);
+        if (lines.isEmpty()) return margins();
+        return int(lines.count(QLatin1Char('\n'))) * fontMetrics().lineSpacing() +
+               fontMetrics().height() + margins();
+    }
+    QSize sizeHint() const override {
+        QSize hint = QLabel::sizeHint();
+        hint.setHeight(heightForWidth(width() > 0 ? width() : hint.width()));
+        return hint;
+    }
+    QSize minimumSizeHint() const override { return {0, fontMetrics().height() + margins()}; }
+
+  protected:
+    void resizeEvent(QResizeEvent* event) override {
+        QLabel::resizeEvent(event);
+        fit();
+    }
+    void changeEvent(QEvent* event) override {
+        QLabel::changeEvent(event);
+        if (event->type() == QEvent::FontChange) fit();
+    }
+
+  private:
+    int margins() const {
+        const QMargins m = contentsMargins();
+        return m.top() + m.bottom() + 2 * margin();
+    }
+    // The text as shown at `width`: its lines as they wrap, the last one elided when more follow.
+    QString shown(int width) const {
+        const QMargins m = contentsMargins();
+        const qreal room = std::max(1, width - m.left() - m.right() - 2 * margin());
+        QStringList lines;
+        const QStringList paragraphs = full_.split(QLatin1Char('\n'));
+        for (int p = 0; p < paragraphs.size() && lines.size() < lines_; ++p) {
+            QTextLayout layout(paragraphs[p], font());
+            layout.beginLayout();
+            for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+                line.setLineWidth(room);
+                const QString rest = paragraphs[p].mid(line.textStart());
+                if (lines.size() == lines_ - 1) {
+                    // The last line takes what is left of the whole text, cut to the room.
+                    QStringList after = paragraphs.mid(p + 1);
+                    after.prepend(rest);
+                    const QString tail = after.join(QLatin1Char(' '));
+                    lines << fontMetrics().elidedText(tail, Qt::ElideRight, int(room));
+                    break;
+                }
+                lines << paragraphs[p].mid(line.textStart(), line.textLength()).trimmed();
+            }
+            layout.endLayout();
+        }
+        return lines.join(QLatin1Char('\n'));
+    }
+    void fit() {
+        const QString wanted = shown(width());
+        if (text() != wanted) setText(wanted);
+        updateGeometry();
+    }
+
+    int lines_;
+    QString full_;
 };
 
 const QColor green = colourOf(DiskHealths::healthyGreen);
@@ -326,11 +409,10 @@ void MenuBarPanel::build() {
     reportTitle_ = wrapping(reportRow_, "reportTitle");
     headline(reportTitle_);
     reportText->addWidget(reportTitle_);
-    reportMessage_ = wrapping(reportRow_, "reportMessage");
+    reportMessage_ = new LineLimitedLabel(4, reportRow_);
+    reportMessage_->setObjectName(QStringLiteral("reportMessage"));
     caption(reportMessage_);
     secondary(reportMessage_);
-    // At most four lines of the message.
-    reportMessage_->setMaximumHeight(reportMessage_->fontMetrics().lineSpacing() * 4);
     reportText->addWidget(reportMessage_);
     report->addLayout(reportText, 1);
     auto* dismiss =
@@ -497,7 +579,7 @@ void MenuBarPanel::refresh() {
                                    ? symbolPixmap("exclamationmark.circle.fill", orange, 16)
                                    : symbolPixmap("checkmark.circle.fill", green, 16));
         reportTitle_->setText(text(p.report->title));
-        reportMessage_->setText(text(p.report->message));
+        static_cast<LineLimitedLabel*>(reportMessage_)->setFullText(text(p.report->message));
     }
     runningRow_->setVisible(p.running.has_value());
     if (p.running) runningText_->setText(text(*p.running));
