@@ -105,6 +105,14 @@ QHBoxLayout* row(int spacing) {
     return made;
 }
 
+} // namespace
+
+QColor PanelLook::badgeWords(const QColor& tint, const QColor& background) {
+    return readableOn(tint, composited(withOpacity(tint, badgeFill), background));
+}
+
+namespace {
+
 // A button of the small control size: the style's own one as wide as its text needs (the style
 // makes every button at least 80 wide), the skins' pill as its look makes it.
 class SmallButton : public QPushButton {
@@ -528,11 +536,7 @@ void MenuBarPanel::refresh() {
     if (p.disk) {
         QColor tint = colourOf(MenuBar::ratingColour(p.disk->rating));
         badge_->setText(text(MenuBar::badgeText(p.disk->rating)));
-        QColor fill = tint;
-        fill.setAlphaF(0.16f);
-        badge_->setStyleSheet(QStringLiteral("QLabel { color: %1; background: %2; border-radius: "
-                                             "9px; font-weight: 600; }")
-                                  .arg(tint.name(QColor::HexArgb), fill.name(QColor::HexArgb)));
+        badge_->setProperty("ratingTint", tint);
         free_->setText(text(p.disk->free));
         QPalette freePalette = palette();
         if (p.disk->freeInRed) freePalette.setColor(QPalette::WindowText, tint);
@@ -597,6 +601,27 @@ void MenuBarPanel::refresh() {
     layout()->activate();
     setFixedHeight(layout()->hasHeightForWidth() ? layout()->totalHeightForWidth(panelWidth)
                                                  : layout()->totalSizeHint().height());
+    if (p.disk) {
+        // Coloured for what lies under it once the panel has its size and the badge its place.
+        layout()->activate();
+        const QColor tint = badge_->property("ratingTint").value<QColor>();
+        const QColor words = PanelLook::badgeWords(tint, backgroundUnder(badge_));
+        badge_->setProperty("words", words);
+        badge_->setStyleSheet(
+            QStringLiteral("QLabel { color: %1; background: %2; border-radius: 9px; "
+                           "font-weight: 600; }")
+                .arg(words.name(QColor::HexArgb),
+                     withOpacity(tint, PanelLook::badgeFill).name(QColor::HexArgb)));
+    }
+}
+
+QColor MenuBarPanel::backgroundUnder(const QWidget* widget) {
+    if (skin() == Skin::classic) return palette().color(QPalette::Window);
+    const QImage backdrop = rendered().toImage();
+    const QPoint centre =
+        widget->mapTo(this, widget->rect().center()) * backdrop.devicePixelRatio();
+    if (!backdrop.rect().contains(centre)) return palette().color(QPalette::Window);
+    return backdrop.pixelColor(centre);
 }
 
 void MenuBarPanel::keepSymbol(QWidget* target, std::string name, std::optional<QColor> colour) {
