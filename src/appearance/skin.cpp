@@ -115,7 +115,8 @@ QColor secondaryText(Skin skin, const QPalette& palette) {
     case Skin::nightfall:
         return withOpacity(Qt::white, 0.6);
     case Skin::hibernia:
-        return withOpacity(Hibernia::ink, 0.65);
+        // Dimmed no further than small text still reads on the page (4.5:1 and more).
+        return withOpacity(Hibernia::ink, 0.7);
     case Skin::classic:
         break;
     }

@@ -84,6 +84,8 @@ QPushButton* sheetButton(const QString& text, const QString& objectName, QWidget
     button->setObjectName(objectName);
     button->setAutoDefault(false);
     button->setDefault(false);
+    // Never narrower than its text: a row short of room widens its sheet instead.
+    button->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Fixed);
     return button;
 }
 
@@ -159,16 +161,19 @@ SheetDialog::SheetDialog(QWidget* parent, QWidget* content, QSize minimum)
 
 bool SheetDialog::event(QEvent* event) {
     const bool result = QDialog::event(event);
-    if (event->type() == QEvent::LayoutRequest || event->type() == QEvent::Resize) fitHeight();
+    if (event->type() == QEvent::LayoutRequest || event->type() == QEvent::Resize) fitSize();
     return result;
 }
 
-void SheetDialog::fitHeight() {
-    // A window's least size counts each wrapped label as one line: the least height the layout
+void SheetDialog::fitSize() {
+    // A window given a least size of its own no longer takes its layout's: it keeps both, the
+    // larger of each. The layout's counts each wrapped label as one line; the least height it
     // needs at this width counts all of them.
     if (!layout()) return;
-    const int height = std::max(minimum_.height(), layout()->totalMinimumHeightForWidth(width()));
-    if (minimumHeight() != height) setMinimumHeight(height);
+    const int width = std::max(minimum_.width(), layout()->totalMinimumSize().width());
+    const int height = std::max(
+        minimum_.height(), layout()->totalMinimumHeightForWidth(std::max(width, this->width())));
+    if (minimumSize() != QSize(width, height)) setMinimumSize(width, height);
 }
 
 void SheetDialog::reject() {

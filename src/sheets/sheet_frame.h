@@ -54,7 +54,8 @@ class SheetText : public QLabel {
     std::function<QColor(const QWidget*)> tint_;
 };
 
-// A push button that is never a default button (Return does not press it).
+// A push button that is never a default button (Return does not press it), and never narrower
+// than its text.
 QPushButton* sheetButton(const QString& text, const QString& objectName, QWidget* parent = nullptr);
 
 // A frameless scroll area dressed in `sheet`'s skin, whose rows go into the returned layout.
@@ -76,10 +77,10 @@ class SheetReportBanner : public QWidget {
     SheetText* message_;
 };
 
-// The dialog of a sheet: `content` on the backdrop, at least `minimum` in size, and at least as
-// tall as its wrapped texts need at its width (a report with many failures makes it taller
-// rather than drawing over the table). It closes when the content emits `finished` (connect the
-// sheet's Done with `connectDone`).
+// The dialog of a sheet: `content` on the backdrop, at least `minimum` in size, at least as wide
+// as its rows of buttons need, and at least as tall as its wrapped texts need at its width (a
+// report with many failures makes it taller rather than drawing over the table). It closes when the
+// content emits `finished` (connect the sheet's Done with `connectDone`).
 class SheetDialog : public QDialog {
     Q_OBJECT
   public:
@@ -93,7 +94,7 @@ class SheetDialog : public QDialog {
     bool event(QEvent* event) override;
 
   private:
-    void fitHeight();
+    void fitSize();
     QWidget* content_;
     QSize minimum_;
 };

@@ -4,7 +4,9 @@
 #include <memory>
 
 #include <QCoreApplication>
+#include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "base/edition.h"
@@ -339,14 +341,25 @@ BRAMWICK_SHOT(sheet_memory_users, 560, 520) {
     return sheet;
 }
 
-BRAMWICK_SHOT(sheet_unused_days_editor, 320, 200) {
+// The catalog's Unused Applications in its details sheet, the editor of its days open as a click
+// on the number opens it.
+BRAMWICK_WINDOW_SHOT(sheet_unused_days_editor, 780, 560) {
     auto* shots = new SheetShotStore;
+    auto apps = fromCatalog("applications");
+    shots->catalog = {apps};
+    ScanItem editor = file("/home/me/Applications/Editor.AppImage", 180 * MB, day(1));
+    editor.name = "Editor";
+    editor.lastUsed = day(1) - std::chrono::days(200);
+    ScanItem game = file("/home/me/.local/share/flatpak/app/org.example.Game", 2 * GB);
+    game.name = "Game";
+    shots->contents["applications"] = {editor, game};
     auto& store = shots->start();
     store.setUnusedAppDays(180);
-    auto* box = new QWidget;
-    auto* layout = new QVBoxLayout(box);
-    layout->addWidget(new UnusedDaysSummary(store, TextStyle::body));
-    layout->addWidget(new UnusedDaysEditor(store));
-    layout->addStretch(1);
-    return box;
+    auto scanning = store.scan(apps);
+    SheetShotStore::settle();
+    auto* sheet = new DetailsSheet(store, apps, false);
+    auto* summary = sheet->findChild<UnusedDaysSummary*>();
+    QTimer::singleShot(
+        0, summary, [summary] { summary->findChild<QPushButton*>("unusedDaysNumber")->click(); });
+    return new SheetDialog(nullptr, sheet, {780, 500});
 }
