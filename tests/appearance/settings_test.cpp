@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTest>
 #include <QTimeEdit>
 #include <gtest/gtest.h>
 
@@ -453,6 +454,31 @@ TEST(ScheduleSheet, ListsWhatItMayTakeAndKeepsWhatIsSwitchedOff) {
     EXPECT_FALSE(find<QCheckBox>(&second, "sheetTake-logs")->isChecked());
     find<QPushButton>(&second, "sheetHistory")->click();
     EXPECT_EQ(histories, 1);
+}
+
+TEST(ScheduleSheet, NamesShowAsWrittenAndAClickOnOneFlipsItsSwitch) {
+    Gui gui;
+    test::StoreHarness h;
+    auto logs = category("user-logs");
+    logs.name = "System & App Logs";
+    h.catalog = {logs};
+    auto store = h.make();
+    settle();
+    ScheduleSheet sheet(*store, *h.settings, {});
+    sheet.show();
+    settle();
+    auto* name = find<QLabel>(&sheet, "sheetName-user-logs");
+    // What a screen reader reads and what is drawn: the "&" and no underlined letter.
+    EXPECT_EQ(name->text(), "System & App Logs");
+    EXPECT_EQ(name->buddy(), nullptr);
+    EXPECT_EQ(name->textFormat(), Qt::PlainText);
+    auto* toggle = find<QCheckBox>(&sheet, "sheetTake-user-logs");
+    ASSERT_TRUE(toggle->isChecked());
+    QTest::mouseClick(name, Qt::LeftButton);
+    EXPECT_FALSE(toggle->isChecked());
+    EXPECT_EQ(AutoClean::excluded(*h.settings), (std::set<std::string>{"user-logs"}));
+    QTest::mouseClick(name, Qt::LeftButton);
+    EXPECT_TRUE(toggle->isChecked());
 }
 
 TEST(FolderAccessSection, RemoveForgetsOnlyThatFolder) {

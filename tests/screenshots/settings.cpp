@@ -10,6 +10,7 @@
 #include "appearance/settings_pages.h"
 #include "appearance/window_dressing.h"
 #include "engine/auto_clean.h"
+#include "engine/catalog.h"
 #include "shots.h"
 
 using namespace bramwick;
@@ -22,16 +23,6 @@ ScanItem item(const std::string& name, std::int64_t size) {
     made.url = made.id;
     made.name = name;
     made.size = size;
-    return made;
-}
-
-CleanupCategory category(const std::string& id, const std::string& name) {
-    CleanupCategory made;
-    made.id = id;
-    made.name = name;
-    made.risk = Risk::safe;
-    made.action.kind = CleanAction::Kind::delete_;
-    made.source.kind = Source::Kind::contents;
     return made;
 }
 
@@ -49,9 +40,10 @@ struct SettingsShotStore {
                                   std::chrono::system_clock::now() - std::chrono::hours(20)),
                               settings);
         AutoClean::setLastFreed(1'800'000'000, settings);
-        AutoClean::setExcluded({"logs"}, settings);
+        AutoClean::setExcluded({"npm"}, settings);
         contents["app-caches"] = {item("com.vendor.editor", 2'400'000'000)};
-        contents["logs"] = {item("system.log", 310'000'000)};
+        contents["user-logs"] = {item("system.log", 310'000'000)};
+        contents["yarn"] = {item("yarn", 820'000'000)};
 
         StoreServices s;
         auto inline_ = [](StoreWork::Job job) { job(); };
@@ -59,10 +51,7 @@ struct SettingsShotStore {
         s.backgroundWork = inline_;
         s.settings = &settings;
         s.now = [] { return std::chrono::system_clock::now(); };
-        s.catalog = [] {
-            return std::vector{category("app-caches", "App caches"), category("logs", "Logs"),
-                               category("npm", "npm"), category("pip", "pip")};
-        };
+        s.catalog = [] { return Catalog::all(); };
         s.items = [this](const CleanupCategory& c) { return contents[c.id]; };
         s.unusedApplications = [](const std::vector<ScanItem>& apps, std::int64_t) { return apps; };
         s.clean = [](const std::vector<ScanItem>&, const CleanupCategory&) {
