@@ -26,6 +26,10 @@ bool throttling(const Vitals& vitals) {
 
 } // namespace
 
+bool hasState(Kind kind, const Vitals& vitals) {
+    return kind == Kind::memory ? vitals.sampled : vitals.cpuMeasured;
+}
+
 DiskHealth health(Kind kind, const Vitals& vitals) {
     if (kind == Kind::memory) {
         switch (vitals.pressure) {
@@ -45,11 +49,13 @@ DiskHealth health(Kind kind, const Vitals& vitals) {
 
 std::string title(Kind kind, const Vitals& vitals) {
     if (kind == Kind::memory) return "Memory";
+    if (!hasState(kind, vitals)) return "CPU";
     const double busy = std::isfinite(vitals.cpuBusy) ? vitals.cpuBusy : 0;
     return "CPU " + std::to_string(std::llround(busy * 100.0)) + "%";
 }
 
 std::string word(Kind kind, const Vitals& vitals) {
+    if (!hasState(kind, vitals)) return {};
     if (kind == Kind::memory) {
         switch (vitals.pressure) {
         case Vitals::Pressure::normal:
@@ -141,8 +147,9 @@ VitalMeter::VitalMeter(VitalMeters::Kind kind, QWidget* parent)
 
 void VitalMeter::setVitals(const Vitals& vitals) {
     vitals_ = vitals;
-    setAccessibleName(QString::fromStdString(VitalMeters::title(kind_, vitals_) + ", " +
-                                             VitalMeters::word(kind_, vitals_)));
+    const std::string word = VitalMeters::word(kind_, vitals_);
+    setAccessibleName(QString::fromStdString(VitalMeters::title(kind_, vitals_) +
+                                             (word.empty() ? "" : ", " + word)));
     update();
 }
 
@@ -160,7 +167,9 @@ void VitalMeter::paintEvent(QPaintEvent*) {
     const QColor primary = primaryColor(skin, palette());
     const QColor secondary = secondaryText(skin, palette());
     const QColor color =
-        DiskRingValues::healthColor(VitalMeters::health(kind_, vitals_), isDark(palette()));
+        VitalMeters::hasState(kind_, vitals_)
+            ? DiskRingValues::healthColor(VitalMeters::health(kind_, vitals_), isDark(palette()))
+            : withOpacity(secondary, 0.5);
     const qreal w = VitalMeters::width;
 
     const QFont titleFont = textFont(TextStyle::callout, QFont::DemiBold);

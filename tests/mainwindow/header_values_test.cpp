@@ -40,6 +40,7 @@ namespace {
 Vitals cpu(double busy, double load, Vitals::Thermal thermal = Vitals::Thermal::nominal) {
     Vitals v;
     v.cpuBusy = busy;
+    v.cpuMeasured = true;
     v.loadPerCore = load;
     v.thermal = thermal;
     return v;
@@ -69,7 +70,19 @@ TEST(VitalMeters, CpuTitleWordAndHealth) {
         EXPECT_EQ(VitalMeters::word(K::cpu, c.vitals), c.word) << c.title;
         EXPECT_EQ(VitalMeters::health(K::cpu, c.vitals), c.health) << c.title;
     }
+    // Before its busy share was measured (the first sample, on a loaded machine): no number, no
+    // word and no colour, never "0% overloaded" in red.
+    Vitals first = cpu(0, 1.4);
+    first.cpuMeasured = false;
+    first.sampled = true;
+    EXPECT_FALSE(VitalMeters::hasState(K::cpu, first));
+    EXPECT_EQ(VitalMeters::title(K::cpu, first), "CPU");
+    EXPECT_EQ(VitalMeters::word(K::cpu, first), "");
+    EXPECT_TRUE(VitalMeters::hasState(K::memory, first)) << "pressure is read at once";
+    EXPECT_FALSE(VitalMeters::hasState(K::memory, Vitals{}));
+
     Vitals memory;
+    memory.sampled = true;
     EXPECT_EQ(VitalMeters::title(K::memory, memory), "Memory");
     for (auto [pressure, word, health] :
          {std::tuple{Vitals::Pressure::normal, "normal pressure", DiskHealth::healthy},

@@ -23,8 +23,9 @@ namespace bramwick::shots {
 VitalsReader::Reading buildVitals(int sample) {
     const double t = sample;
     VitalsReader::Reading r;
+    r.cpuMeasured = sample > 0; // as the sampler's first reading, with nothing to compare
     r.cpuBusy = 0.45 + 0.3 * std::sin(t / 3.0) * std::exp(-t / 40.0);
-    r.loadPerCore = 0.74;
+    r.loadPerCore = sample == 0 ? 1.3 : 0.74;
     r.pressure = Vitals::Pressure::warning;
     r.swapUsed = 1'300'000'000;
     r.swapRate = t < 20 ? std::int64_t(2'000'000 * (1 + std::cos(t / 2.0))) : 0;
@@ -147,12 +148,12 @@ struct TopStore {
         }
     }
 
-    // Made and scanned, with half a minute of vitals.
-    Store& start(bool scan = true) {
+    // Made and scanned, with half a minute of vitals (or `samples` of them).
+    Store& start(bool scan = true, int samples = 30) {
         store = std::make_unique<Store>(services());
         settle();
         if (scan) run();
-        for (int i = 0; i < 30; ++i) {
+        for (int i = 0; i < samples; ++i) {
             auto sampling = store->sampleVitals();
             run();
         }
@@ -187,6 +188,14 @@ BRAMWICK_SHOT(disk_ring, 620, 170) {
 BRAMWICK_SHOT(disk_header, 1000, 150) {
     auto* shots = new TopStore;
     Store& store = shots->start();
+    return column({new DiskHeader(store, {})});
+}
+
+// Right after the first sample, on a machine whose load is over one a core: the CPU meter has no
+// busy share to show yet, so it shows no state.
+BRAMWICK_SHOT(disk_header_first_sample, 1000, 150) {
+    auto* shots = new TopStore;
+    Store& store = shots->start(true, 1);
     return column({new DiskHeader(store, {})});
 }
 
