@@ -42,42 +42,6 @@ MainContent::MainContent(Store& store, Settings& settings, Desktop desktop, QWid
     headerArea_->setSpacing(0);
     column->addLayout(headerArea_);
 
-    toolbar_ = new QHBoxLayout;
-    toolbar_->setContentsMargins(20, 8, 20, 0);
-    toolbar_->setSpacing(8);
-    toolbar_->addStretch(1);
-    hideEmpty_ = new QToolButton(this);
-    hideEmpty_->setObjectName("toolbar-hide-empty");
-    hideEmpty_->setText("Hide Empty");
-    hideEmpty_->setIcon(Icons::icon("eye.slash", QColor(Qt::gray)));
-    hideEmpty_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    hideEmpty_->setToolTip("Hide categories with nothing to clean");
-    hideEmpty_->setCheckable(true);
-    hideEmpty_->setAutoRaise(true);
-    toolbar_->addWidget(hideEmpty_);
-    arrange_ = new QButtonGroup(this);
-    arrange_->setExclusive(true);
-    const std::pair<ListPlan::Arrangement, const char*> arrangements[] = {
-        {ListPlan::Arrangement::level, "By Level"},
-        {ListPlan::Arrangement::group, "By Group"},
-        {ListPlan::Arrangement::size, "By Size"}};
-    for (const auto& [arrangement, label] : arrangements) {
-        auto* button = new QToolButton(this);
-        button->setObjectName(q("toolbar-arrange-" + std::string(ListPlan::rawValue(arrangement))));
-        button->setText(label);
-        button->setAccessibleName(QStringLiteral("Arrange ") + label);
-        button->setCheckable(true);
-        button->setAutoRaise(true);
-        arrange_->addButton(button, int(arrangement));
-        toolbar_->addWidget(button);
-    }
-    column->addLayout(toolbar_);
-    connect(hideEmpty_, &QToolButton::toggled, this, [this](bool on) {
-        if (on != listSettings().hideEmpty) setHideEmpty(on);
-    });
-    connect(arrange_, &QButtonGroup::idClicked, this,
-            [this](int id) { setArrangement(ListPlan::Arrangement(id)); });
-
     filterBar_ = new LevelFilterBar(store_, this);
     column->addWidget(filterBar_);
     connect(filterBar_, &LevelFilterBar::chosen, this,
@@ -174,15 +138,6 @@ void MainContent::schedule() {
         Qt::QueuedConnection);
 }
 
-void MainContent::syncToolbar(const ListPlan::ListSettings& settings) {
-    const QSignalBlocker blockHide(hideEmpty_);
-    hideEmpty_->setChecked(settings.hideEmpty);
-    if (auto* button = arrange_->button(int(settings.arrangement))) {
-        const QSignalBlocker blockButton(button);
-        button->setChecked(true);
-    }
-}
-
 void MainContent::refreshNow() {
     refresh(std::numeric_limits<std::size_t>::max());
 }
@@ -195,7 +150,6 @@ void MainContent::refresh(std::size_t newRows) {
     const auto settings = listSettings();
     const Skin look = skinOf(this);
     plan_ = ListPlan::plan(store_.categories(), store_.states(), settings);
-    syncToolbar(settings);
     filterBar_->show(store_.categories(), store_.states(), settings.levelFilter, look);
     divider_->setVisible(look == Skin::classic);
     const bool complete = list_->show(plan_, store_.categories(), store_.states(), look, newRows);

@@ -2,6 +2,8 @@
 // switch, drag, menu choice and store change, with animations off and no display.
 #include "mainwindow/main_content.h"
 
+#include "mainwindow/main_actions.h"
+
 #include <filesystem>
 #include <map>
 
@@ -43,6 +45,8 @@ struct Window {
     std::unique_ptr<Store> store;
     std::vector<std::string> opened;
     std::unique_ptr<MainContent> content;
+    // The window's toolbar over the same settings: its switches are the list's.
+    std::unique_ptr<MainToolbar> toolbar;
 
     explicit Window(Skin skin = Skin::nightfall) {
         auto add = [&](CleanupCategory c, CategoryGroup group, std::vector<ScanItem> items) {
@@ -67,6 +71,8 @@ struct Window {
         dressWindow(content.get(), skin);
         content->resize(1000, 800);
         content->show();
+        toolbar = std::make_unique<MainToolbar>(*store, *harness.settings, MainToolbar::Actions{});
+        toolbar->show();
         settle();
     }
 
@@ -93,7 +99,8 @@ struct Window {
         settle();
     }
     template <typename T = QWidget> T* find(const char* name) {
-        return content->findChild<T*>(name);
+        if (auto* found = content->findChild<T*>(name)) return found;
+        return toolbar->findChild<T*>(name);
     }
 };
 

@@ -96,7 +96,7 @@ WindowTop::WindowTop(Store& store, Settings& settings, QWidget* window, SheetSou
         openSchedule();
     };
     tools.rescan = [this] { store_.scanAll(); };
-    toolbar_ = new MainToolbar(store_, std::move(tools), this);
+    toolbar_ = new MainToolbar(store_, settings_, std::move(tools), this);
     column->addWidget(toolbar_);
 
     DiskHeader::Actions actions;

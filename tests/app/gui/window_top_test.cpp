@@ -269,6 +269,31 @@ TEST(WindowTop, ToolbarActions) {
     WindowTop& top = topOf(h);
     MainToolbar& bar = *top.toolbar();
 
+    // One row in the window, the list's switches first, every entry with its name.
+    auto buttons = bar.findChildren<QToolButton*>(Qt::FindDirectChildrenOnly);
+    std::sort(buttons.begin(), buttons.end(),
+              [](QToolButton* a, QToolButton* b) { return a->x() < b->x(); });
+    QStringList shown;
+    const int row = bar.button("toolbar-rescan")->geometry().center().y();
+    for (QToolButton* button : buttons) {
+        ASSERT_TRUE(button->isVisible()) << button->objectName().toStdString();
+        EXPECT_NEAR(button->geometry().center().y(), row, 1);
+        shown << (button->accessibleName().isEmpty() ? button->text() : button->accessibleName());
+    }
+    EXPECT_EQ(shown,
+              (QStringList{"Hide Empty", "Arrange By Level", "Arrange By Group", "Arrange By Size",
+                           "Uninstall an App", "Maintenance", "Add Folder", "Schedule", "Rescan"}));
+    auto* window = h.scenes->mainWindow();
+    EXPECT_EQ(window->findChildren<QToolButton*>("toolbar-hide-empty").size(), 1)
+        << "built in one place";
+    bar.button("toolbar-arrange-size")->click();
+    EXPECT_EQ(h.store.settings->string("arrangement"), "size");
+    bar.button("toolbar-hide-empty")->click();
+    EXPECT_EQ(h.store.settings->boolean("hideEmpty"), true);
+    h.store.settings->set("hideEmpty", false); // written elsewhere: the switch follows
+    test::settle();
+    EXPECT_FALSE(bar.button("toolbar-hide-empty")->isChecked());
+
     bar.button("toolbar-uninstall")->click();
     ASSERT_TRUE(top.detailsFor());
     EXPECT_EQ(top.detailsFor()->category.id, "applications");
