@@ -112,6 +112,12 @@ std::vector<QPointF> sparklinePositions(const std::vector<double>& values, QSize
     return points;
 }
 
+QRectF sparklineEndDot(const std::vector<double>& values, const QRectF& rect) {
+    if (values.size() < 2) return {};
+    const QPointF end = sparklinePositions(values, rect.size()).back() + rect.topLeft();
+    return {end.x() - 2.5, end.y() - 2.5, 5, 5};
+}
+
 } // namespace VitalMeters
 
 void paintSparkline(QPainter& painter, const QRectF& rect, const std::vector<double>& values,
@@ -129,9 +135,12 @@ void paintSparkline(QPainter& painter, const QRectF& rect, const std::vector<dou
     const auto points = VitalMeters::sparklinePositions(values, rect.size());
     painter.setPen(QPen(color, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     painter.drawPolyline(points.data(), int(points.size()));
+    painter.restore();
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
     painter.setBrush(color);
-    painter.drawEllipse(points.back(), 2.5, 2.5);
+    painter.drawEllipse(VitalMeters::sparklineEndDot(values, rect));
     painter.restore();
 }
 
@@ -156,7 +165,7 @@ void VitalMeter::setVitals(const Vitals& vitals) {
 QSize VitalMeter::sizeHint() const {
     const QFontMetrics title(textFont(TextStyle::callout, QFont::DemiBold));
     const QFontMetrics caption(textFont(TextStyle::caption));
-    return {VitalMeters::width,
+    return {VitalMeters::width + VitalMeters::endDotRoom,
             title.height() + 4 + VitalMeters::sparklineHeight + 4 + caption.height()};
 }
 

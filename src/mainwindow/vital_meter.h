@@ -43,6 +43,11 @@ const std::vector<double>& history(Kind kind, const Vitals& vitals);
 // One point per value in a frame of `size`: the newest on the right edge, 29 steps across for
 // 30 values, 0 two points above the bottom and 1 three below the top (clamped; NaN counts as 1).
 std::vector<QPointF> sparklinePositions(const std::vector<double>& values, QSizeF size);
+// The end dot, 5 across, centred on the newest point of a sparkline drawn in `rect`; empty
+// under two values. It reaches 2.5 past the right edge, where the newest point lies: the meter
+// keeps that room beside its column.
+QRectF sparklineEndDot(const std::vector<double>& values, const QRectF& rect);
+inline constexpr int endDotRoom = 3;
 
 } // namespace VitalMeters
 

@@ -119,6 +119,19 @@ TEST(VitalMeters, Captions) {
     EXPECT_EQ(VitalMeters::caption(K::memory, quiet), "3 GB swapped");
 }
 
+TEST(VitalMeters, TheEndDotIsDrawnWholeInsideTheMeter) {
+    // The meter's width (its column and the room beside it), and a line part-way down.
+    const QRectF meter(0, 0, VitalMeters::width + VitalMeters::endDotRoom, 100);
+    const QRectF line(0, 30, VitalMeters::width, VitalMeters::sparklineHeight);
+    for (const std::vector<double>& values :
+         {std::vector<double>{0, 1}, std::vector<double>(30, 0.5), std::vector<double>(30, 0)}) {
+        const QRectF dot = VitalMeters::sparklineEndDot(values, line);
+        EXPECT_EQ(dot.center().x(), VitalMeters::width) << "on the right edge";
+        EXPECT_TRUE(meter.contains(dot)) << "not cut in half";
+    }
+    EXPECT_TRUE(VitalMeters::sparklineEndDot({0.5}, line).isEmpty());
+}
+
 TEST(VitalMeters, SparklinePositions) {
     EXPECT_TRUE(VitalMeters::sparklinePositions({}, {168, 22}).empty());
     const auto two = VitalMeters::sparklinePositions({0, 1}, {168, 22});
