@@ -5,6 +5,7 @@
 #include <QDesktopServices>
 #include <QElapsedTimer>
 #include <QPointer>
+#include <QScrollBar>
 #include <QThread>
 #include <QUrl>
 
@@ -109,6 +110,8 @@ void MainContent::setArrangement(ListPlan::Arrangement arrangement) {
 
 void MainContent::setLevelFilter(const std::string& filter) {
     settings_.set(ListPlan::levelFilterKey, filter);
+    // The chosen level shows from its top, not wherever the list was scrolled to before.
+    scrollToTop_ = true;
     schedule();
 }
 
@@ -161,7 +164,12 @@ void MainContent::refresh(std::size_t newRows) {
     // The first one belongs to opening the window.
     if (refreshes_ > 1)
         slowestRefresh_ = std::max(slowestRefresh_, double(timer.nsecsElapsed()) / 1e6);
-    if (!complete) scheduleMoreRows();
+    if (!complete) {
+        scheduleMoreRows();
+    } else if (scrollToTop_) {
+        scrollToTop_ = false;
+        list_->scrollArea()->verticalScrollBar()->setValue(0);
+    }
 }
 
 void MainContent::scheduleMoreRows() {

@@ -93,6 +93,7 @@ class MainContent : public QWidget {
     Desktop desktop_;
     std::size_t subscription_ = 0;
     bool pending_ = false;
+    bool scrollToTop_ = false;
     QTimer moreRows_;
     int refreshes_ = 0;
     double slowestRefresh_ = 0;

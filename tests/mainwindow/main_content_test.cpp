@@ -11,6 +11,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QPointer>
+#include <QScrollBar>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -48,7 +49,8 @@ struct Window {
     // The window's toolbar over the same settings: its switches are the list's.
     std::unique_ptr<MainToolbar> toolbar;
 
-    explicit Window(Skin skin = Skin::nightfall) {
+    // `moreSafe` more safe caches, each holding 1 KB, after the five below.
+    explicit Window(Skin skin = Skin::nightfall, int moreSafe = 0) {
         auto add = [&](CleanupCategory c, CategoryGroup group, std::vector<ScanItem> items) {
             c.group = group;
             c.symbol = "folder";
@@ -64,6 +66,9 @@ struct Window {
             {item("p", 1'000'000'000)});
         add(category("advice", Risk::safe, CleanAction::Kind::reviewOnly), CategoryGroup::system,
             {item("a", 10)});
+        for (int i = 0; i < moreSafe; ++i)
+            add(category("cache" + std::to_string(i)), CategoryGroup::caches,
+                {item("k" + std::to_string(i), 1000)});
         store = harness.make();
         content = std::make_unique<MainContent>(
             *store, *harness.settings,
@@ -165,6 +170,22 @@ TEST(MainContent, ArrangementsFilterAndHideEmpty) {
     EXPECT_EQ(w.list().shownOrder().first(), "section-safe");
     // Nothing of this reached the store.
     EXPECT_EQ(w.store->categories().size(), 5u);
+}
+
+TEST(MainContent, AChosenChipShowsItsLevelFromTheTop) {
+    Window w(Skin::nightfall, 12);
+    w.content->resize(1000, 500); // too short even for the one level
+    w.settle();
+    QScrollBar* bar = w.list().scrollArea()->verticalScrollBar();
+    ASSERT_GT(bar->maximum(), 0);
+    bar->setValue(bar->maximum());
+    w.click(w.content->filterBar()->chip("chip-safe"));
+    EXPECT_EQ(w.list().shownOrder().first(), "section-safe");
+    ASSERT_GT(bar->maximum(), 0) << "the level alone still scrolls";
+    EXPECT_EQ(bar->value(), 0);
+    QWidget* first = w.list().header("safe");
+    EXPECT_GE(first->mapTo(w.list().scrollArea()->viewport(), QPoint(0, 0)).y(), 0)
+        << "its header in view";
 }
 
 TEST(MainContent, ChangesInOneTurnMakeOneRefresh) {
