@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "app/gui/windows.h"
 #include "appearance/schedule_sheet.h"
 #include "appearance/settings_pages.h"
 #include "appearance/window_dressing.h"
@@ -111,14 +112,31 @@ SettingsPages* settingsTab(Skin skin, const char* tag, SettingsShotStore* shots 
 
 } // namespace
 
-BRAMWICK_SHOT(settings_general, 460, 420) {
-    return settingsTab(skin, "general");
+namespace {
+
+// The settings window as the program opens it on tab `tag`: sized by itself to the page shown.
+QWidget* settingsWindow(Skin skin, const char* tag) {
+    auto* shots = new SettingsShotStore(skin);
+    shots->settings.set("settingsTab", std::string(tag));
+    SettingsPages::Hooks hooks;
+    hooks.login.status = [] { return LoginItems::Status::requiresApproval; };
+    hooks.login.registerApp = [] { return std::optional<std::string>(); };
+    hooks.login.openFolder = [](const std::string&) { return true; };
+    auto* window = new SettingsWindow(*shots->store, shots->settings, hooks);
+    window->pages().loginItem().set(true); // waits for approval: the message and its button show
+    return window;
 }
-BRAMWICK_SHOT(settings_cleaning, 460, 600) {
-    return settingsTab(skin, "cleaning");
+
+} // namespace
+
+BRAMWICK_WINDOW_SHOT(settings_general, 460, 420) {
+    return settingsWindow(skin, "general");
 }
-BRAMWICK_SHOT(settings_appearance, 460, 400) {
-    return settingsTab(skin, "appearance");
+BRAMWICK_WINDOW_SHOT(settings_cleaning, 460, 600) {
+    return settingsWindow(skin, "cleaning");
+}
+BRAMWICK_WINDOW_SHOT(settings_appearance, 460, 400) {
+    return settingsWindow(skin, "appearance");
 }
 
 BRAMWICK_SHOT(settings_unsaved, 460, 640) {
