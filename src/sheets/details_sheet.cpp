@@ -70,6 +70,7 @@ DetailsSheet::DetailsSheet(Store& store, CleanupCategory category, bool everyApp
     auto* levelTitle = new SheetText(QString::fromStdString(badge.title), TextStyle::callout,
                                      SheetText::Tone::primary, QFont::DemiBold);
     levelTitle->setObjectName("levelTitle");
+    levelTitle->setTint(levelColor); // in the level's colour, as its symbol
     levelRow->addWidget(levelTitle);
     levelRow->addStretch(1);
     text->addLayout(levelRow);
