@@ -9,6 +9,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
+#include <ctime>
+
 #include <QTest>
 #include <QTimeEdit>
 #include <gtest/gtest.h>
@@ -90,7 +92,16 @@ TEST(SettingsPlan, ScheduleRowsAndTexts) {
     EXPECT_EQ(SettingsPlan::lastAutoCleanText(1'200'000'000, now - 26h, now),
               Text::byteCount(1'200'000'000) + " \u00b7 " + yesterday);
     EXPECT_EQ(SettingsPlan::gigabytes(10), "10 GB");
-    EXPECT_NE(SettingsPlan::nextCleanText(now).find(':'), std::string::npos);
+    // The locale's short date and time, as --auto-clean writes the next run ("C" here).
+    std::tm local{};
+    local.tm_year = 2026 - 1900;
+    local.tm_mon = 11;
+    local.tm_mday = 10;
+    local.tm_hour = 13;
+    local.tm_isdst = -1;
+    const Date due = std::chrono::system_clock::from_time_t(std::mktime(&local));
+    EXPECT_EQ(SettingsPlan::nextCleanText(due), "12/10/26 13:00:00");
+    EXPECT_EQ(SettingsPlan::nextCleanText(due), Text::dateTime(due));
 }
 
 TEST(SettingsPlan, TheSheetListsWhatTheAutomaticCleanMayTake) {
