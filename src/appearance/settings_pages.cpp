@@ -371,10 +371,11 @@ QWidget* SettingsPages::generalPage() {
     updates_ = new QCheckBox(QStringLiteral("Check for updates automatically"), page);
     updates_->setObjectName(QStringLiteral("automaticUpdates"));
     updates->addWidget(updates_);
-    // Updates come with the system's packages: the program itself sends nothing anywhere.
+    // True of every copy: one from the system's packages is updated with them, any other the
+    // way it was installed, and the program itself asks no server.
     updates->addWidget(settingsCaption(
-        named("%1 is updated with your system's packages: it sends nothing about you or your "
-              "computer anywhere."),
+        named("%1 asks no update server: updates come the way it was installed, and it sends "
+              "nothing about you or your computer anywhere."),
         page));
     updates->addWidget(settingsCaption(
         QStringLiteral("Nothing is ever downloaded or installed without you saying yes."), page));
