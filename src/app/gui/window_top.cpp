@@ -141,27 +141,31 @@ WindowTop::WindowTop(Store& store, Settings& settings, QWidget* window, SheetSou
 void WindowTop::askToConfirm(MainActions::Confirmation confirmation) {
     confirmation_ = confirmation;
     const bool dangerous = MainActions::confirmationDangerous(confirmation);
-    presenter_->present(
-        q(MainActions::confirmationTitle(confirmation)),
-        q(MainActions::confirmationMessage(confirmation, store_.safeTotal(), store_.yoursInSafe())),
-        QString::fromLatin1(MainActions::confirmLabel), dangerous,
-        [this, confirmation = std::move(confirmation)] {
-            if (confirmation.kind == MainActions::Confirmation::Kind::allSafe) {
-                store_.cleanAllSafe();
-                return;
-            }
-            // The items asked about, less those the category no longer lists: they went
-            // meanwhile (another clean took them), and cleaning them again would count their
-            // bytes twice. What a rescan found since is not added.
-            std::unordered_set<std::string> listed;
-            if (const auto* state = store_.state(confirmation.category.id))
-                for (const ScanItem& item : state->items)
-                    listed.insert(item.id);
-            std::vector<ScanItem> items;
-            for (const ScanItem& item : confirmation.items)
-                if (listed.contains(item.id)) items.push_back(item);
-            if (!items.empty()) store_.clean(confirmation.category, std::move(items));
-        });
+    // Read before the confirmation moves into the action: the arguments are evaluated in no
+    // fixed order, and a card made from a moved-from one read "Clean ?" and "0 items".
+    const QString title = q(MainActions::confirmationTitle(confirmation));
+    const QString message =
+        q(MainActions::confirmationMessage(confirmation, store_.safeTotal(), store_.yoursInSafe()));
+    presenter_->present(title, message, QString::fromLatin1(MainActions::confirmLabel), dangerous,
+                        [this, confirmation = std::move(confirmation)] {
+                            if (confirmation.kind == MainActions::Confirmation::Kind::allSafe) {
+                                store_.cleanAllSafe();
+                                return;
+                            }
+                            // The items asked about, less those the category no longer lists: they
+                            // went meanwhile (another clean took them), and cleaning them again
+                            // would count their bytes twice. What a rescan found since is not
+                            // added.
+                            std::unordered_set<std::string> listed;
+                            if (const auto* state = store_.state(confirmation.category.id))
+                                for (const ScanItem& item : state->items)
+                                    listed.insert(item.id);
+                            std::vector<ScanItem> items;
+                            for (const ScanItem& item : confirmation.items)
+                                if (listed.contains(item.id)) items.push_back(item);
+                            if (!items.empty())
+                                store_.clean(confirmation.category, std::move(items));
+                        });
 }
 
 void WindowTop::setShowAccessSetup(bool shown) {

@@ -4,6 +4,7 @@
 #include <tuple>
 
 #include <QDialog>
+#include <QLabel>
 #include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -208,6 +209,10 @@ TEST(WindowTop, ACategoryCleanTakesTheItemsItWasAskedWithThatAreStillListed) {
     ConfirmCard* card = top.presenter()->card();
     ASSERT_NE(card, nullptr);
     EXPECT_EQ(card->confirmButton()->property("tint").toString(), "red");
+    // It speaks of the category and the items it was asked about.
+    EXPECT_EQ(card->findChild<QLabel*>("confirmTitle")->text(), "Clean Category old?");
+    EXPECT_TRUE(card->findChild<QLabel*>("confirmMessage")->text().startsWith("2 items, "))
+        << card->findChild<QLabel*>("confirmMessage")->text().toStdString();
     // A rescan meanwhile finds more, and no longer lists what another clean took.
     h.store.contents["old"] = {test::item("a", 10), test::item("c", 30)};
     auto scanning = h.scenes->store().scan(risky);
