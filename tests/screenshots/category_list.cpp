@@ -248,3 +248,16 @@ BRAMWICK_WINDOW_SHOT(info_unused_applications, 1000, 760) {
 BRAMWICK_WINDOW_SHOT(info_duplicate_pictures_at_bottom, 1000, 760) {
     return withInfo("repeated-pictures", true);
 }
+
+// A row's Clean of a category whose name holds an "&": the card over the window, as the window
+// presents it.
+BRAMWICK_WINDOW_SHOT(confirm_card, 1000, 620) {
+    auto* window = static_cast<MainWindowFrame*>(mainWindow(new ListStore));
+    auto* content = static_cast<MainContent*>(window->content());
+    content->refreshNow();
+    QTimer::singleShot(0, content, [content] {
+        content->refreshNow();
+        if (CategoryRow* row = content->list()->row("user-logs")) row->actionButton()->click();
+    });
+    return window;
+}

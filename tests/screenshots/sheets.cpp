@@ -242,14 +242,32 @@ BRAMWICK_WINDOW_SHOT(sheet_details_failures, 780, 500) {
                            {780, 500});
 }
 
-BRAMWICK_SHOT(sheet_details_empty, 780, 500) {
+// The catalog's longest name, with an "&", its long info and its advice, never scanned.
+BRAMWICK_WINDOW_SHOT(sheet_details_empty, 780, 500) {
     auto* shots = new SheetShotStore;
-    auto review =
-        category("mail", "Mail attachments", Risk::caution, CleanAction::Kind::reviewOnly);
-    review.action.advice = "Remove attachments from inside the mail program, so it knows.";
-    review.info = "Attachments the mail program saved when you opened them.";
-    shots->catalog = {review};
-    return new DetailsSheet(shots->start(), review, false);
+    auto passwords = fromCatalog("chrome-profile");
+    shots->catalog = {passwords};
+    return new SheetDialog(nullptr, new DetailsSheet(shots->start(), passwords, false), {780, 500});
+}
+
+// A clean of items of a category that is a backup's to keep: the card in red over the sheet, as
+// Clean Selected opens it.
+BRAMWICK_WINDOW_SHOT(confirm_card_dangerous, 780, 500) {
+    auto* shots = new SheetShotStore;
+    auto checkouts = fromCatalog("codex-checkouts");
+    shots->catalog = {checkouts};
+    shots->contents["codex-checkouts"] = {
+        file("/home/me/.codex/checkouts/bramwick-2025-11", 2 * GB, day(2)),
+        file("/home/me/.codex/checkouts/website-redesign", 640 * MB, day(4))};
+    auto& store = shots->start();
+    auto scanning = store.scan(checkouts);
+    SheetShotStore::settle();
+    auto* sheet = new DetailsSheet(store, checkouts, false);
+    sheet->table()->selectAllItems();
+    QTimer::singleShot(0, sheet, [sheet] {
+        sheet->findChild<QPushButton*>("cleanSelected")->click();
+    });
+    return new SheetDialog(nullptr, sheet, {780, 500});
 }
 
 BRAMWICK_SHOT(sheet_uninstall, 620, 520) {

@@ -16,9 +16,9 @@
 #include "app/gui/menu_bar_panel.h"
 #include "app/gui/spark_glyph.h"
 #include "app/gui/updater.h"
-#include "appearance/confirm_card.h"
 #include "appearance/window_dressing.h"
 #include "engine/auto_clean.h"
+#include "engine/catalog.h"
 #include "shots.h"
 
 using namespace bramwick;
@@ -36,15 +36,6 @@ ScanItem item(const std::string& name, std::int64_t size) {
     return made;
 }
 
-CleanupCategory category(const std::string& id, const std::string& name) {
-    CleanupCategory made;
-    made.id = id;
-    made.name = name;
-    made.risk = Risk::safe;
-    made.action.kind = CleanAction::Kind::delete_;
-    made.source.kind = Source::Kind::contents;
-    return made;
-}
 
 // One made-up store with its updater; it lives as long as the program (the shot's widget does).
 struct ShotStore {
@@ -64,10 +55,7 @@ struct ShotStore {
         s.backgroundWork = inline_;
         s.settings = &settings;
         s.now = [this] { return now; };
-        s.catalog = [] {
-            return std::vector{category("app-caches", "App caches"), category("logs", "Logs"),
-                               category("npm", "npm")};
-        };
+        s.catalog = [] { return Catalog::all(); };
         s.items = [this](const CleanupCategory& c) { return contents[c.id]; };
         s.unusedApplications = [](const std::vector<ScanItem>& apps, std::int64_t) { return apps; };
         s.clean = [this](const std::vector<ScanItem>& items, const CleanupCategory& c) {
@@ -130,7 +118,7 @@ ShotStore* scanned() {
     shots->disk = {1000 * GB, 120 * GB, 120 * GB};
     shots->contents["app-caches"] = {item("com.vendor.editor", 2'400'000'000),
                                      item("com.vendor.browser", 900'000'000)};
-    shots->contents["logs"] = {item("system.log", 310'000'000)};
+    shots->contents["user-logs"] = {item("system.log", 310'000'000)};
     AutoClean::setLastRun(shots->now - std::chrono::hours(3), shots->settings);
     AutoClean::setLastFreed(1'800'000'000, shots->settings);
     shots->start();
@@ -158,23 +146,6 @@ QWidget* centred(QWidget* inner) {
     layout->addWidget(inner, 0, Qt::AlignTop);
     layout->addStretch();
     return box;
-}
-
-// The card over a dimmed stand-in window, as the main window presents it.
-QWidget* cardShot(bool dangerous) {
-    auto* window = new QWidget;
-    auto* layout = new QVBoxLayout(window);
-    layout->addStretch();
-    auto* card = new ConfirmCard(
-        dangerous ? QStringLiteral("Delete 14 items from Downloads for good?")
-                  : QStringLiteral("Move 3 items of \u201cOld & Large\u201d to the Trash?"),
-        dangerous ? QStringLiteral("They are removed at once and cannot be put back.")
-                  : QStringLiteral("You can put them back from the Trash."),
-        dangerous ? QStringLiteral("Delete") : QStringLiteral("Move to Trash"), dangerous, [] {},
-        [] {});
-    layout->addWidget(card, 0, Qt::AlignHCenter);
-    layout->addStretch();
-    return window;
 }
 
 } // namespace
@@ -249,12 +220,4 @@ BRAMWICK_SHOT(tray_panel_first_scan, 360, 380) {
     shots->access = false;
     shots->start();
     return centred(panelOf(shots, skin));
-}
-
-BRAMWICK_SHOT(confirm_card, 560, 260) {
-    return cardShot(false);
-}
-
-BRAMWICK_SHOT(confirm_card_dangerous, 560, 260) {
-    return cardShot(true);
 }

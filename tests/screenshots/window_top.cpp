@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include "app/gui/window_top.h"
+#include "engine/catalog.h"
 #include "mainwindow/disk_ring.h"
 #include "shots.h"
 
@@ -53,14 +54,6 @@ namespace {
 
 constexpr std::int64_t GB = 1'000'000'000;
 
-CleanupCategory category(const std::string& id, const std::string& name) {
-    CleanupCategory made;
-    made.id = id;
-    made.name = name;
-    made.risk = Risk::safe;
-    made.source.kind = Source::Kind::contents;
-    return made;
-}
 
 ScanItem item(const std::string& name, std::int64_t size) {
     ScanItem made;
@@ -84,7 +77,7 @@ struct TopStore {
 
     TopStore() {
         contents["app-caches"] = {item("editor", 2'400'000'000), item("browser", 900'000'000)};
-        contents["logs"] = {item("system.log", 310'000'000)};
+        contents["user-logs"] = {item("system.log", 310'000'000)};
         contents["npm"] = {item("npm", 1'250'000'000)};
         snapshot = shots::buildRunning();
     }
@@ -98,11 +91,7 @@ struct TopStore {
         s.now = [] {
             return std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
         };
-        s.catalog = [] {
-            return std::vector{category("app-caches", "App Caches"), category("logs", "Logs"),
-                               category("npm", "npm Cache"), category("pip", "pip Cache"),
-                               category("gradle", "Gradle Caches")};
-        };
+        s.catalog = [] { return Catalog::all(); };
         s.items = [this](const CleanupCategory& c) { return contents[c.id]; };
         s.unusedApplications = [](const std::vector<ScanItem>& apps, std::int64_t) { return apps; };
         s.clean = [](const std::vector<ScanItem>& items, const CleanupCategory&) {
