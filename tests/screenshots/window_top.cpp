@@ -54,7 +54,6 @@ namespace {
 
 constexpr std::int64_t GB = 1'000'000'000;
 
-
 ScanItem item(const std::string& name, std::int64_t size) {
     ScanItem made;
     made.id = made.url = "/home/user/" + name;
@@ -200,7 +199,8 @@ BRAMWICK_SHOT(disk_header_scanning, 1000, 150) {
 BRAMWICK_SHOT(scanning_hero, 1000, 170) {
     auto* shots = new TopStore;
     Store& store = shots->start(false);
-    shots->run(3);
+    if (!store.scanningAll()) store.scanAll();
+    shots->run(24); // some of the catalog measured
     if (!store.scanningAll()) store.scanAll();
     // The card itself: its row hides it in classic, which never shows it in the window.
     auto* row = new QWidget;
