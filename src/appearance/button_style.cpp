@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFontMetricsF>
 #include <QIcon>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QStyleFactory>
 #include <QStyleOptionButton>
@@ -48,6 +49,26 @@ ButtonAppearance pillLook(Skin skin, bool pressed, bool enabled) {
 
 qreal glowMargin(ButtonLook look) {
     return look == ButtonLook::prominent ? 12 : 1;
+}
+
+QPainterPath buttonHitArea(const QRectF& rect, ButtonLook look) {
+    const qreal margin = glowMargin(look);
+    return PaintKit::capsule(rect.adjusted(margin, margin, -margin, -margin));
+}
+
+QColor accentFill(const QPalette& palette) {
+    return readableOn(palette.color(QPalette::Active, QPalette::Highlight), Qt::white);
+}
+
+void makeProminent(QAbstractButton* button) {
+    QPalette palette = button->palette();
+    const QColor fill = accentFill(palette);
+    for (auto group : {QPalette::Active, QPalette::Inactive}) {
+        palette.setColor(group, QPalette::Button, fill);
+        palette.setColor(group, QPalette::ButtonText, Qt::white);
+    }
+    button->setPalette(palette);
+    button->setProperty("tint", "accent");
 }
 
 QColor tintFill(bool dangerous) {
@@ -184,7 +205,9 @@ void SkinStyle::drawPrimitive(PrimitiveElement element, const QStyleOption* opti
         const bool pressed = option->state & (State_Sunken | State_On);
         const bool focus =
             (option->state & State_HasFocus) && (option->state & State_KeyboardFocusChange);
-        QColor fill = tintFill(tint.toString() == QLatin1String("red"));
+        const QString name = tint.toString();
+        QColor fill = name == QLatin1String("accent") ? accentFill(option->palette)
+                                                      : tintFill(name == QLatin1String("red"));
         if (pressed) fill = fill.darker(115);
         painter->save();
         painter->setRenderHint(QPainter::Antialiasing);
@@ -222,9 +245,16 @@ void SkinStyle::unpolish(QWidget* widget) {
 }
 
 bool SkinStyle::eventFilter(QObject* watched, QEvent* event) {
-    // A button keeps the size it once asked for until its style, font or palette changes. A
-    // marked button's size also follows its look and its window's skin, and a skin may come with
-    // the same palette as the one before: on either change it is told its style changed.
+    // A press in the glow around the capsule, or beside its round ends, is no press of the
+    // button.
+    if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick) {
+        auto* button = qobject_cast<QAbstractButton*>(watched);
+        if (auto look = skinnedLook(button)) {
+            const auto* press = static_cast<QMouseEvent*>(event);
+            if (!buttonHitArea(QRectF(button->rect()), *look).contains(press->position()))
+                return true;
+        }
+    }
     const bool lookChanged =
         event->type() == QEvent::DynamicPropertyChange &&
         static_cast<QDynamicPropertyChangeEvent*>(event)->propertyName().startsWith("bramwick");

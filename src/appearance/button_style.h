@@ -15,6 +15,7 @@
 #include <QColor>
 #include <QFont>
 #include <QMarginsF>
+#include <QPainterPath>
 #include <QProxyStyle>
 
 #include "appearance/skin.h"
@@ -44,6 +45,9 @@ ButtonAppearance prominentLook(Skin skin, bool large, bool pressed, bool enabled
 ButtonAppearance pillLook(Skin skin, bool pressed, bool enabled);
 // The space kept around the capsule of a look so its glow is not clipped.
 qreal glowMargin(ButtonLook look);
+// What takes the clicks of a button of this look drawn in `rect`: its capsule, never the glow
+// margin around it nor the corners beside its round ends.
+QPainterPath buttonHitArea(const QRectF& rect, ButtonLook look);
 
 // The fill of a button tinted green for a confirming action or red for an irreversible one
 // (`tintButton`), the same in every skin: solid and dark enough that its white label reads at
@@ -56,6 +60,11 @@ void paintButton(QPainter& painter, const QRectF& rect, ButtonLook look, Skin sk
                  bool pressed, bool enabled, const QString& text, const QIcon& icon = {});
 // The size a button of this look needs for `text` (and an icon), glow margin included.
 QSize buttonSize(ButtonLook look, bool large, const QString& text, bool hasIcon);
+
+// The desktop's own prominent button (classic's "Clean All Safe"): filled with the accent, dark
+// enough for its white label to read at 4.5:1 (`accentFill`), in the style's shape.
+void makeProminent(QAbstractButton* button);
+QColor accentFill(const QPalette& palette);
 
 // Gives `button` a look in every skin (what applying a button style directly does).
 void setButtonLook(QAbstractButton* button, ButtonLook look, bool large = false);

@@ -4,6 +4,7 @@
 
 #include <QFormLayout>
 #include <QHBoxLayout>
+#include <QMouseEvent>
 #include <QScrollArea>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
@@ -23,6 +24,29 @@ namespace {
 QString qs(std::string_view text) {
     return QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
+
+// A category's name beside its switch, as written ("&" is no shortcut mark, which a label with a
+// buddy would take it for); a click on it flips the switch, as a click on the switch's own text
+// would.
+class SwitchName : public QLabel {
+  public:
+    SwitchName(const QString& name, QCheckBox* toggle, QWidget* parent)
+        : QLabel(name, parent), toggle_(toggle) {
+        setTextFormat(Qt::PlainText);
+        setCursor(Qt::PointingHandCursor);
+    }
+
+  protected:
+    void mouseReleaseEvent(QMouseEvent* event) override {
+        if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()) &&
+            toggle_->isEnabled())
+            toggle_->click();
+        QLabel::mouseReleaseEvent(event);
+    }
+
+  private:
+    QCheckBox* toggle_;
+};
 
 std::int64_t foundBytes(const Store& store, const std::string& id) {
     auto state = store.states().find(id);
@@ -120,8 +144,8 @@ ScheduleSheet::ScheduleSheet(Store& store, Settings& settings,
         toggle->setObjectName(QStringLiteral("sheetTake-") + QString::fromStdString(category.id));
         auto* texts = new QVBoxLayout;
         texts->setSpacing(1);
-        auto* name = new QLabel(QString::fromStdString(category.name), list);
-        name->setBuddy(toggle);
+        auto* name = new SwitchName(QString::fromStdString(category.name), toggle, list);
+        name->setObjectName(QStringLiteral("sheetName-") + QString::fromStdString(category.id));
         auto* size = settingsCaption(QString(), list);
         size->setObjectName(QStringLiteral("sheetSize-") + QString::fromStdString(category.id));
         texts->addWidget(name);

@@ -61,23 +61,61 @@ QLabel* settingsCaption(const QString& text, QWidget* parent) {
     return label;
 }
 
+namespace {
+
+// A section header: its symbol and title in the accent of the skin the window is in now, also
+// after the window changed skins.
+class SettingsHeader : public QWidget {
+  public:
+    SettingsHeader(const QString& title, std::string_view symbol, QWidget* parent)
+        : QWidget(parent), symbol_(symbol) {
+        setObjectName(QStringLiteral("settingsHeader"));
+        auto* row = new QHBoxLayout(this);
+        row->setContentsMargins(0, 4, 0, 0);
+        row->setSpacing(6);
+        icon_ = new QLabel(this);
+        text_ = new QLabel(title, this);
+        text_->setTextFormat(Qt::PlainText);
+        text_->setFont(textFont(TextStyle::headline));
+        row->addWidget(icon_);
+        row->addWidget(text_, 1);
+        recolour();
+    }
+
+  protected:
+    bool event(QEvent* event) override {
+        if (event->type() == skinChangeEvent() || event->type() == QEvent::PaletteChange)
+            recolour();
+        return QWidget::event(event);
+    }
+
+  private:
+    void recolour() {
+        const QColor accent = settingsAccent(this);
+        if (accent == shown_) return;
+        shown_ = accent;
+        icon_->setPixmap(Icons::icon(symbol_, accent).pixmap(16, 16));
+        QPalette palette = text_->palette();
+        palette.setColor(QPalette::WindowText, accent);
+        text_->setPalette(palette);
+    }
+
+    std::string symbol_;
+    QLabel* icon_;
+    QLabel* text_;
+    QColor shown_;
+};
+
+} // namespace
+
+QColor settingsAccent(const QWidget* widget) {
+    const QWidget* window = widget->window();
+    return (window ? window->palette() : widget->palette())
+        .color(QPalette::Active, QPalette::Highlight);
+}
+
 QWidget* settingsHeader(const QString& title, std::string_view symbol, QWidget* parent) {
-    auto* header = new QWidget(parent);
-    auto* row = new QHBoxLayout(header);
-    row->setContentsMargins(0, 4, 0, 0);
-    row->setSpacing(6);
-    QColor accent = header->palette().color(QPalette::Highlight);
-    auto* icon = new QLabel(header);
-    icon->setPixmap(Icons::icon(symbol, accent).pixmap(16, 16));
-    auto* text = new QLabel(title, header);
-    text->setTextFormat(Qt::PlainText);
-    text->setFont(textFont(TextStyle::headline));
-    QPalette palette = text->palette();
-    palette.setColor(QPalette::WindowText, accent);
-    text->setPalette(palette);
-    row->addWidget(icon);
-    row->addWidget(text, 1);
-    return header;
+    return new SettingsHeader(title, symbol, parent);
 }
 
 // --- Skin cards -------------------------------------------------------------------------------
@@ -227,13 +265,13 @@ SettingsPages::SettingsPages(Store& store, Settings& settings, Hooks hooks, QWid
     saveNotice_ = new SaveNotice(settings_, this);
     saveNotice_->setObjectName(QStringLiteral("settingsSaveNotice"));
     connect(saveNotice_, &SaveNotice::shownChanged, this, &SettingsPages::pageChanged);
-    QColor accent = palette().color(QPalette::Highlight);
     QWidget* pages[] = {generalPage(), cleaningPage(), appearancePage()};
     for (std::size_t i = 0; i < SettingsPlan::tabs.size(); ++i) {
         const auto& tab = SettingsPlan::tabs[i];
         pages[i]->setObjectName(QStringLiteral("settingsPage-") + qs(tab.tag));
-        addTab(pages[i], Icons::icon(tab.symbol, accent), qs(tab.label));
+        addTab(pages[i], qs(tab.label));
     }
+    recolourTabs();
     setCurrentIndex(int(SettingsPlan::tabIndex(settings_.string(SettingsPlan::Keys::tab))));
     pageShown(currentIndex());
     connect(this, &QTabWidget::currentChanged, this, [this](int index) {
@@ -257,6 +295,20 @@ SettingsPages::SettingsPages(Store& store, Settings& settings, Hooks hooks, QWid
 SettingsPages::~SettingsPages() {
     settings_.unsubscribe(settingsToken_);
     login_->unsubscribe(loginToken_);
+}
+
+void SettingsPages::recolourTabs() {
+    const QColor accent = settingsAccent(this);
+    if (accent == tabAccent_) return;
+    tabAccent_ = accent;
+    for (std::size_t i = 0; i < SettingsPlan::tabs.size(); ++i)
+        setTabIcon(int(i), Icons::icon(SettingsPlan::tabs[i].symbol, accent));
+}
+
+bool SettingsPages::event(QEvent* event) {
+    if (event->type() == skinChangeEvent() || event->type() == QEvent::PaletteChange)
+        recolourTabs();
+    return QTabWidget::event(event);
 }
 
 void SettingsPages::pageShown(int index) {
@@ -283,15 +335,19 @@ QWidget* SettingsPages::generalPage() {
     openAtLogin_->setObjectName(QStringLiteral("openAtLogin"));
     login->addWidget(openAtLogin_);
     login->addWidget(settingsCaption(named("%1 starts when you log in, in the tray."), page));
-    auto* messageRow = new QHBoxLayout;
+    // A row of its own, shown only with something in it: a layout left empty keeps room in
+    // its group's measures.
+    messageRow_ = new QWidget(page);
+    auto* messageRow = new QHBoxLayout(messageRow_);
+    messageRow->setContentsMargins(0, 0, 0, 0);
     messageRow->setSpacing(8);
-    loginMessage_ = settingsCaption(QString(), page);
+    loginMessage_ = settingsCaption(QString(), messageRow_);
     loginMessage_->setObjectName(QStringLiteral("loginMessage"));
-    openLoginItems_ = new QPushButton(QStringLiteral("Open Login Items"), page);
+    openLoginItems_ = new QPushButton(QStringLiteral("Open Login Items"), messageRow_);
     openLoginItems_->setObjectName(QStringLiteral("openLoginItems"));
     messageRow->addWidget(loginMessage_, 1);
     messageRow->addWidget(openLoginItems_, 0, Qt::AlignTop);
-    login->addLayout(messageRow);
+    login->addWidget(messageRow_);
     connect(openAtLogin_, &QCheckBox::clicked, this, [this](bool on) {
         login_->set(on);
         showLogin();
@@ -320,10 +376,11 @@ QWidget* SettingsPages::generalPage() {
     updates_ = new QCheckBox(QStringLiteral("Check for updates automatically"), page);
     updates_->setObjectName(QStringLiteral("automaticUpdates"));
     updates->addWidget(updates_);
-    // Updates come with the system's packages: the program itself sends nothing anywhere.
+    // True of every copy: one from the system's packages is updated with them, any other the
+    // way it was installed, and the program itself asks no server.
     updates->addWidget(settingsCaption(
-        named("%1 is updated with your system's packages: it sends nothing about you or your "
-              "computer anywhere."),
+        named("%1 asks no update server: updates come the way it was installed, and it sends "
+              "nothing about you or your computer anywhere."),
         page));
     updates->addWidget(settingsCaption(
         QStringLiteral("Nothing is ever downloaded or installed without you saying yes."), page));
@@ -490,6 +547,8 @@ void SettingsPages::showLogin() {
     loginMessage_->setVisible(message.has_value());
     loginMessage_->setText(message ? QString::fromStdString(*message) : QString());
     openLoginItems_->setVisible(login_->offersLoginItems());
+    messageRow_->setVisible(message.has_value() || login_->offersLoginItems());
+    emit pageChanged();
 }
 
 void SettingsPages::refresh() {

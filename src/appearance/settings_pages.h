@@ -35,8 +35,11 @@ namespace bramwick {
 class FolderAccess;
 class SaveNotice;
 
-// The section header of every settings form: a symbol and a title in the accent colour.
+// The section header of every settings form: a symbol and a title in the accent colour of the
+// window's skin, following it when the skin changes.
 QWidget* settingsHeader(const QString& title, std::string_view symbol, QWidget* parent);
+// The accent of the skin `widget`'s window is dressed in.
+QColor settingsAccent(const QWidget* widget);
 
 // One selectable card of the Appearance tab, with a miniature window drawn in its skin
 // whatever the skin of the settings window.
@@ -81,11 +84,18 @@ class SettingsPages : public QTabWidget {
     // Sets every control from the stored settings.
     void refresh();
 
+    // The colour the tab icons are drawn in (the skin's accent).
+    QColor tabAccent() const { return tabAccent_; }
+
   signals:
     // The page shown changed size: the window's height follows it.
     void pageChanged();
 
+  protected:
+    bool event(QEvent* event) override;
+
   private:
+    void recolourTabs();
     QWidget* generalPage();
     QWidget* cleaningPage();
     QWidget* appearancePage();
@@ -103,6 +113,7 @@ class SettingsPages : public QTabWidget {
     SaveNotice* saveNotice_ = nullptr;
 
     QCheckBox* openAtLogin_ = nullptr;
+    QWidget* messageRow_ = nullptr;
     QLabel* loginMessage_ = nullptr;
     QPushButton* openLoginItems_ = nullptr;
     QCheckBox* keepInDock_ = nullptr;
@@ -119,6 +130,7 @@ class SettingsPages : public QTabWidget {
     QWidget* lastRow_ = nullptr;
     QLabel* last_ = nullptr;
 
+    QColor tabAccent_;
     std::vector<SkinCard*> cards_;
     QCheckBox* animate_ = nullptr;
 };

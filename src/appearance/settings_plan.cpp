@@ -61,15 +61,7 @@ bool showsTime(const std::string& raw) {
 }
 
 std::string nextCleanText(Date due) {
-    std::time_t seconds = std::chrono::system_clock::to_time_t(due);
-    std::tm local{};
-    localtime_r(&seconds, &local);
-    char text[64];
-    // The day shown short and the time to the minute: "Dec 10, 2026, 13:00".
-    if (std::strftime(text, sizeof text, "%b %d, %Y, %H:%M", &local) == 0) return {};
-    std::string shown = text;
-    if (shown.size() > 4 && shown[4] == '0') shown.erase(4, 1);
-    return shown;
+    return Text::dateTime(due);
 }
 
 std::string lastAutoCleanText(std::int64_t freed, Date date, Date now) {

@@ -48,7 +48,8 @@ std::string_view skinDescription(Skin skin);
 std::optional<std::size_t> scheduleIndex(const std::string& raw);
 // "At" (and "Next clean") show while the stored schedule is anything but "off".
 bool showsTime(const std::string& raw);
-// The date of "Next clean", in local time: "Dec 10, 2026, 13:00".
+// The date and time of "Next clean", in local time as the user's locale writes them short
+// (LC_TIME), as the command line writes the next automatic clean.
 std::string nextCleanText(Date due);
 // "1.2 GB · 2 hours ago", or "nothing to clean · …" when nothing was freed.
 std::string lastAutoCleanText(std::int64_t freed, Date date, Date now);

@@ -1,5 +1,8 @@
 #include "appearance/skin.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace bramwick {
 
 namespace Skins {
@@ -112,7 +115,8 @@ QColor secondaryText(Skin skin, const QPalette& palette) {
     case Skin::nightfall:
         return withOpacity(Qt::white, 0.6);
     case Skin::hibernia:
-        return withOpacity(Hibernia::ink, 0.65);
+        // Dimmed no further than small text still reads on the page (4.5:1 and more).
+        return withOpacity(Hibernia::ink, 0.7);
     case Skin::classic:
         break;
     }
@@ -122,6 +126,49 @@ QColor secondaryText(Skin skin, const QPalette& palette) {
 QColor withOpacity(QColor color, double opacity) {
     color.setAlphaF(static_cast<float>(color.alphaF() * opacity));
     return color;
+}
+
+QColor composited(const QColor& over, const QColor& under) {
+    const double a = over.alphaF();
+    auto mix = [a](double top, double bottom) { return top * a + bottom * (1 - a); };
+    return QColor::fromRgbF(float(mix(over.redF(), under.redF())),
+                            float(mix(over.greenF(), under.greenF())),
+                            float(mix(over.blueF(), under.blueF())));
+}
+
+namespace {
+
+double luminance(const QColor& color) {
+    auto linear = [](double c) {
+        return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(color.redF()) + 0.7152 * linear(color.greenF()) +
+           0.0722 * linear(color.blueF());
+}
+
+} // namespace
+
+double contrastRatio(const QColor& a, const QColor& b) {
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+QColor readableOn(const QColor& tint, const QColor& background, double ratio) {
+    QColor opaque = tint;
+    opaque.setAlphaF(1);
+    if (contrastRatio(opaque, background) >= ratio) return opaque;
+    // Towards black or white, whichever lies farther from the background, in small steps of
+    // lightness: the first that reads is the closest to the tint.
+    const bool darken = luminance(background) > 0.18;
+    float h, s, l, a;
+    opaque.getHslF(&h, &s, &l, &a);
+    for (int step = 1; step <= 100; ++step) {
+        const float lightness =
+            darken ? l * float(100 - step) / 100 : l + (1 - l) * float(step) / 100;
+        const QColor candidate = QColor::fromHslF(h, s, lightness);
+        if (contrastRatio(candidate, background) >= ratio) return candidate;
+    }
+    return darken ? QColor(Qt::black) : QColor(Qt::white);
 }
 
 } // namespace bramwick

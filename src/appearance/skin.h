@@ -80,4 +80,13 @@ QColor secondaryText(Skin skin, const QPalette& palette);
 // `color` with its alpha multiplied by `opacity`.
 QColor withOpacity(QColor color, double opacity);
 
+// `over` laid on the opaque `under` by its alpha: the colour the eye gets.
+QColor composited(const QColor& over, const QColor& under);
+// The contrast of two opaque colours as the accessibility guidelines measure it, from 1:1 (the
+// same) to 21:1 (black on white); 4.5:1 is what small text needs to be read.
+double contrastRatio(const QColor& a, const QColor& b);
+// `tint`, darkened on a light `background` or lightened on a dark one (its hue kept), just enough
+// to reach `ratio` against it; `tint` itself when it already does. Opaque.
+QColor readableOn(const QColor& tint, const QColor& background, double ratio = 4.5);
+
 } // namespace bramwick

@@ -196,11 +196,16 @@ void SkinTile::setGlow(std::optional<QColor> glow) {
 }
 
 QRectF SkinTile::shape() const {
+    if (inRow()) return QRectF(rect());
     return QRectF(rect()) - tileMargins(skinOf(this));
 }
 
+bool SkinTile::inRow() const {
+    return qobject_cast<const TileRow*>(parentWidget()) != nullptr;
+}
+
 void SkinTile::adjustMargins() {
-    const QMarginsF m = tileMargins(skinOf(this));
+    const QMarginsF m = inRow() ? QMarginsF() : tileMargins(skinOf(this));
     setContentsMargins(qCeil(m.left()), qCeil(m.top()), qCeil(m.right()), qCeil(m.bottom()));
 }
 
@@ -212,7 +217,7 @@ bool SkinTile::event(QEvent* event) {
 
 void SkinTile::paintEvent(QPaintEvent*) {
     const Skin skin = skinOf(this);
-    if (skin == Skin::classic) return;
+    if (skin == Skin::classic || inRow()) return;
     QPainter painter(this);
     TileBackground background;
     if (auto* backdrop = SkinBackdrop::under(parentWidget())) {
@@ -231,6 +236,24 @@ void SkinTile::resizeEvent(QResizeEvent* event) {
 void SkinTile::childEvent(QChildEvent* event) {
     QWidget::childEvent(event);
     if (event->added() && border_ && event->child() != border_) border_->raise();
+}
+
+void TileRow::paintEvent(QPaintEvent*) {
+    const Skin skin = skinOf(this);
+    if (skin == Skin::classic) return;
+    QPainter painter(this);
+    SkinBackdrop* backdrop = SkinBackdrop::under(this);
+    for (QObject* child : children()) {
+        auto* tile = qobject_cast<SkinTile*>(child);
+        if (!tile || tile->isHidden()) continue;
+        TileBackground background;
+        if (backdrop) {
+            background.frosted = &backdrop->frosted();
+            background.shapeOrigin = tile->mapTo(backdrop, QPoint(0, 0));
+        }
+        paintTileBody(painter, QRectF(tile->geometry()), tile->radius(), skin, tile->glow(),
+                      background);
+    }
 }
 
 void paintRowPlate(QPainter& painter, const QRectF& row, Skin skin) {

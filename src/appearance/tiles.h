@@ -57,8 +57,11 @@ class SkinTile : public QWidget {
     void setRadius(qreal radius);
     void setGlow(std::optional<QColor> glow);
     qreal radius() const { return radius_; }
-    // The card's shape in the widget's coordinates.
+    std::optional<QColor> glow() const { return glow_; }
+    // The card's shape in the widget's coordinates: its whole rect in a `TileRow`.
     QRectF shape() const;
+    // In a `TileRow`, which draws its body and shadow.
+    bool inRow() const;
 
   protected:
     bool event(QEvent* event) override;
@@ -71,6 +74,19 @@ class SkinTile : public QWidget {
     qreal radius_;
     std::optional<QColor> glow_;
     QWidget* border_ = nullptr;
+};
+
+// A row of cards that draws their bodies and shadows itself, behind them. Its cards keep no room
+// for their shadows, so a layout's spacing between them is the gap between their shapes: cards
+// that each keep room for their own shadow stand two shadows apart. Leave room for the shadows
+// at the row's own edges (`tileMargins`).
+class TileRow : public QWidget {
+    Q_OBJECT
+  public:
+    using QWidget::QWidget;
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
 };
 
 // The row plate: inset 10 points left and right and 2 top and bottom from the row's rect.

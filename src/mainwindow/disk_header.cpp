@@ -6,6 +6,7 @@
 #include <QResizeEvent>
 #include <QVBoxLayout>
 
+#include "appearance/button_style.h"
 #include "appearance/icons.h"
 #include "appearance/progress.h"
 #include "appearance/tiles.h"
@@ -190,11 +191,11 @@ QWidget* DiskHeader::buildClassic(Parts& parts) {
 
     parts.clean = new QPushButton(QStringLiteral("Clean All Safe"), box);
     parts.clean->setObjectName(QStringLiteral("cleanAllSafe"));
-    parts.clean->setIcon(Icons::icon("sparkles", systemColor(SystemColor::green, false)));
+    parts.clean->setIcon(Icons::icon("sparkles", Qt::white));
     parts.clean->setMinimumHeight(32);
-    parts.clean->setStyleSheet(QString());
     parts.clean->setDefault(false);
-    parts.clean->setContentsMargins(6, 0, 6, 0);
+    // The desktop's prominent button: filled with the accent, a white label and symbol.
+    makeProminent(parts.clean);
     connect(parts.clean, &QPushButton::clicked, this, [this] {
         if (actions_.cleanAllSafe) actions_.cleanAllSafe();
     });
@@ -203,7 +204,7 @@ QWidget* DiskHeader::buildClassic(Parts& parts) {
 }
 
 QWidget* DiskHeader::buildSkinned(Parts& parts) {
-    auto* box = new QWidget(this);
+    auto* box = new TileRow(this);
     box->setObjectName(QStringLiteral("diskHeaderSkinned"));
     auto* row = new QHBoxLayout(box);
     skinnedRow_ = row;
@@ -283,14 +284,11 @@ QWidget* DiskHeader::buildSkinned(Parts& parts) {
 void DiskHeader::chooseLayout() {
     const Skin skin = skinOf(this);
     const bool classic = skin == Skin::classic;
-    // The tiles keep room for their shadows outside their cards: the gaps and edges between the
-    // cards are measured without it.
+    // The row draws the cards' shadows behind them, so the spacing is the gap between the cards
+    // themselves; below them it keeps room for their shadows, which fall downwards.
     const QMarginsF shadow = tileMargins(skin);
-    skinnedRow_->setSpacing(std::max(0, int(std::lround(14 - shadow.left() - shadow.right()))));
-    skinnedRow_->setContentsMargins(std::max(0, int(std::lround(16 - shadow.left()))),
-                                    std::max(0, int(std::lround(14 - shadow.top()))),
-                                    std::max(0, int(std::lround(16 - shadow.right()))),
-                                    std::max(0, int(std::lround(6 - shadow.bottom()))));
+    skinnedRow_->setSpacing(14);
+    skinnedRow_->setContentsMargins(16, 14, 16, std::max(6, int(std::ceil(shadow.bottom()))));
     classic_->setHidden(!classic);
     skinned_->setHidden(classic);
 }

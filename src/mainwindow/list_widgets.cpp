@@ -15,6 +15,7 @@
 
 #include "appearance/button_style.h"
 #include "appearance/icons.h"
+#include "appearance/popover.h"
 #include "appearance/progress.h"
 #include "appearance/tiles.h"
 #include "appearance/window_dressing.h"
@@ -255,6 +256,7 @@ InfoPopover::InfoPopover(const ListPlan::InfoText& text, ListLook::Look look, QW
     dressWindow(this, look);
     setAutoFillBackground(true);
     setFixedWidth(fixedWidth);
+    // Grows to fit its text, however long: never a height of its own.
     setAccessibleName(q(text.name));
 
     auto* column = new QVBoxLayout(this);
@@ -286,7 +288,6 @@ InfoPopover::InfoPopover(const ListPlan::InfoText& text, ListLook::Look look, QW
         column->addLayout(line);
     }
     add(text.sentence, "info-sentence", textFont(TextStyle::caption), true, nullptr);
-    adjustSize();
 }
 
 QStringList InfoPopover::lines() const {
@@ -311,9 +312,7 @@ void InfoButton::toggle() {
         return;
     }
     popover_ = new InfoPopover(ListPlan::info(category_), look_, this);
-    QPoint at = mapToGlobal(QPoint(width() / 2 - InfoPopover::fixedWidth / 2, height() + 4));
-    popover_->move(at);
-    popover_->show();
+    showPopover(popover_, this);
 }
 
 // The busy indicator

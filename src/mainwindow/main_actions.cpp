@@ -1,7 +1,10 @@
 #include "mainwindow/main_actions.h"
 
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QMenu>
+#include <QPointer>
+#include <QSignalBlocker>
 
 #include "appearance/icons.h"
 #include "appearance/skin.h"
@@ -67,13 +70,57 @@ QToolButton* toolButton(const char* name, const char* text, const char* symbol, 
 
 } // namespace
 
-MainToolbar::MainToolbar(Store& store, Actions actions, QWidget* parent)
-    : QWidget(parent), store_(store), actions_(std::move(actions)) {
+MainToolbar::MainToolbar(Store& store, Settings& settings, Actions actions, QWidget* parent)
+    : QWidget(parent), store_(store), settings_(settings), actions_(std::move(actions)) {
     setObjectName(QStringLiteral("mainToolbar"));
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(16, 6, 16, 0);
     row->setSpacing(4);
     row->addStretch(1);
+
+    hideEmpty_ = toolButton("toolbar-hide-empty", "Hide Empty", "eye.slash",
+                            "Hide categories with nothing to clean", this);
+    hideEmpty_->setCheckable(true);
+    row->addWidget(hideEmpty_);
+    connect(hideEmpty_, &QToolButton::toggled, this, [this](bool on) {
+        if (on != ListPlan::readSettings(settings_).hideEmpty)
+            settings_.set(ListPlan::hideEmptyKey, on);
+    });
+    arrange_ = new QButtonGroup(this);
+    arrange_->setExclusive(true);
+    const std::pair<ListPlan::Arrangement, const char*> arrangements[] = {
+        {ListPlan::Arrangement::level, "By Level"},
+        {ListPlan::Arrangement::group, "By Group"},
+        {ListPlan::Arrangement::size, "By Size"}};
+    for (const auto& [arrangement, label] : arrangements) {
+        auto* button = new QToolButton(this);
+        const std::string_view raw = ListPlan::rawValue(arrangement);
+        button->setObjectName(QStringLiteral("toolbar-arrange-") +
+                              QString::fromUtf8(raw.data(), qsizetype(raw.size())));
+        button->setText(QString::fromLatin1(label));
+        button->setAccessibleName(QStringLiteral("Arrange ") + QString::fromLatin1(label));
+        button->setCheckable(true);
+        button->setAutoRaise(true);
+        arrange_->addButton(button, int(arrangement));
+        row->addWidget(button);
+    }
+    connect(arrange_, &QButtonGroup::idClicked, this, [this](int id) {
+        settings_.set(ListPlan::arrangementKey,
+                      std::string(ListPlan::rawValue(ListPlan::Arrangement(id))));
+    });
+    // The settings may change on any thread; the switches are set on this one.
+    QPointer<MainToolbar> self(this);
+    subscription_ = settings_.subscribe([self](const std::string& key) {
+        if (key != ListPlan::hideEmptyKey && key != ListPlan::arrangementKey) return;
+        QMetaObject::invokeMethod(
+            qApp,
+            [self] {
+                if (self) self->followSettings();
+            },
+            Qt::QueuedConnection);
+    });
+    followSettings();
+
     auto call = [](const std::function<void()>& action) {
         return [&action] {
             if (action) action();
@@ -106,14 +153,33 @@ MainToolbar::MainToolbar(Store& store, Actions actions, QWidget* parent)
     auto* rescan = toolButton("toolbar-rescan", "Rescan", "arrow.clockwise",
                               "Scan every category again", this);
     connect(rescan, &QToolButton::clicked, this, call(actions_.rescan));
-    // The settings are reached from here too, since a desktop without a tray has no panel.
-    auto* settings = toolButton("toolbar-settings", "Settings", "gearshape",
-                                "Open at Login, the automatic clean and the skin", this);
-    connect(settings, &QToolButton::clicked, this, call(actions_.settings));
-    for (QToolButton* button : {uninstall, maintenance, add, schedule, rescan, settings})
+    // The settings are reached from here too, since a desktop without a tray has no panel. The
+    // gear alone stands for them, so the row still fits the window's least width; its text stays
+    // its name for a screen reader.
+    auto* openSettings = toolButton(
+        "toolbar-settings", "Settings", "gearshape",
+        "Settings (Ctrl+,): Open at Login, the automatic clean and the skin", this);
+    openSettings->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    openSettings->setAccessibleName(QStringLiteral("Settings"));
+    connect(openSettings, &QToolButton::clicked, this, call(actions_.settings));
+    for (QToolButton* button : {uninstall, maintenance, add, schedule, rescan, openSettings})
         row->addWidget(button);
     connect(&store_, &Store::scanningAllChanged, this, &MainToolbar::follow);
     follow();
+}
+
+MainToolbar::~MainToolbar() {
+    settings_.unsubscribe(subscription_);
+}
+
+void MainToolbar::followSettings() {
+    const auto list = ListPlan::readSettings(settings_);
+    const QSignalBlocker blockHide(hideEmpty_);
+    hideEmpty_->setChecked(list.hideEmpty);
+    if (auto* button = arrange_->button(int(list.arrangement))) {
+        const QSignalBlocker blockButton(button);
+        button->setChecked(true);
+    }
 }
 
 QToolButton* MainToolbar::button(const char* objectName) const {

@@ -1,7 +1,6 @@
 // What the main window does rather than shows, decided in plain functions: the texts of its
 // clean confirmation, what start-up does, which category the Uninstall button opens. And the
-// window's toolbar of actions (the list's own switches, hide empty and the arrangement, sit with
-// the list).
+// window's toolbar, the list's switches included.
 #pragma once
 
 #include <cstdint>
@@ -10,10 +9,12 @@
 #include <string>
 #include <vector>
 
+#include <QButtonGroup>
 #include <QToolButton>
 #include <QWidget>
 
 #include "mainwindow/list_plan.h"
+#include "platform/settings.h"
 #include "store/store.h"
 
 namespace bramwick {
@@ -46,8 +47,10 @@ inline constexpr const char* levelFilterKey = "levelFilter";
 
 } // namespace MainActions
 
-// Uninstall, Maintenance, Add Folder (a menu of three levels), Schedule, Rescan and Settings;
-// Rescan is off while a full scan runs. Each button only calls its action.
+// The window's one toolbar, in this order: Hide Empty and the arrangement (the list's switches,
+// written to the settings the list reads), then Uninstall an App, Maintenance, Add Folder (a
+// menu of three levels), Schedule, Rescan and Settings. Rescan is off while a full scan runs.
+// The switches follow the settings whoever writes them; every other button only calls its action.
 class MainToolbar : public QWidget {
     Q_OBJECT
 
@@ -61,13 +64,19 @@ class MainToolbar : public QWidget {
         std::function<void()> settings;
     };
 
-    MainToolbar(Store& store, Actions actions, QWidget* parent = nullptr);
+    MainToolbar(Store& store, Settings& settings, Actions actions, QWidget* parent = nullptr);
+    ~MainToolbar() override;
     QToolButton* button(const char* objectName) const;
 
   private:
     void follow();
+    void followSettings();
     Store& store_;
+    Settings& settings_;
     Actions actions_;
+    std::size_t subscription_ = 0;
+    QToolButton* hideEmpty_ = nullptr;
+    QButtonGroup* arrange_ = nullptr;
 };
 
 } // namespace bramwick

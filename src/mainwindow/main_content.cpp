@@ -5,6 +5,7 @@
 #include <QDesktopServices>
 #include <QElapsedTimer>
 #include <QPointer>
+#include <QScrollBar>
 #include <QThread>
 #include <QUrl>
 
@@ -41,42 +42,6 @@ MainContent::MainContent(Store& store, Settings& settings, Desktop desktop, QWid
     headerArea_ = new QVBoxLayout;
     headerArea_->setSpacing(0);
     column->addLayout(headerArea_);
-
-    toolbar_ = new QHBoxLayout;
-    toolbar_->setContentsMargins(20, 8, 20, 0);
-    toolbar_->setSpacing(8);
-    toolbar_->addStretch(1);
-    hideEmpty_ = new QToolButton(this);
-    hideEmpty_->setObjectName("toolbar-hide-empty");
-    hideEmpty_->setText("Hide Empty");
-    hideEmpty_->setIcon(Icons::icon("eye.slash", QColor(Qt::gray)));
-    hideEmpty_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    hideEmpty_->setToolTip("Hide categories with nothing to clean");
-    hideEmpty_->setCheckable(true);
-    hideEmpty_->setAutoRaise(true);
-    toolbar_->addWidget(hideEmpty_);
-    arrange_ = new QButtonGroup(this);
-    arrange_->setExclusive(true);
-    const std::pair<ListPlan::Arrangement, const char*> arrangements[] = {
-        {ListPlan::Arrangement::level, "By Level"},
-        {ListPlan::Arrangement::group, "By Group"},
-        {ListPlan::Arrangement::size, "By Size"}};
-    for (const auto& [arrangement, label] : arrangements) {
-        auto* button = new QToolButton(this);
-        button->setObjectName(q("toolbar-arrange-" + std::string(ListPlan::rawValue(arrangement))));
-        button->setText(label);
-        button->setAccessibleName(QStringLiteral("Arrange ") + label);
-        button->setCheckable(true);
-        button->setAutoRaise(true);
-        arrange_->addButton(button, int(arrangement));
-        toolbar_->addWidget(button);
-    }
-    column->addLayout(toolbar_);
-    connect(hideEmpty_, &QToolButton::toggled, this, [this](bool on) {
-        if (on != listSettings().hideEmpty) setHideEmpty(on);
-    });
-    connect(arrange_, &QButtonGroup::idClicked, this,
-            [this](int id) { setArrangement(ListPlan::Arrangement(id)); });
 
     filterBar_ = new LevelFilterBar(store_, this);
     column->addWidget(filterBar_);
@@ -145,6 +110,8 @@ void MainContent::setArrangement(ListPlan::Arrangement arrangement) {
 
 void MainContent::setLevelFilter(const std::string& filter) {
     settings_.set(ListPlan::levelFilterKey, filter);
+    // The chosen level shows from its top, not wherever the list was scrolled to before.
+    scrollToTop_ = true;
     schedule();
 }
 
@@ -174,15 +141,6 @@ void MainContent::schedule() {
         Qt::QueuedConnection);
 }
 
-void MainContent::syncToolbar(const ListPlan::ListSettings& settings) {
-    const QSignalBlocker blockHide(hideEmpty_);
-    hideEmpty_->setChecked(settings.hideEmpty);
-    if (auto* button = arrange_->button(int(settings.arrangement))) {
-        const QSignalBlocker blockButton(button);
-        button->setChecked(true);
-    }
-}
-
 void MainContent::refreshNow() {
     refresh(std::numeric_limits<std::size_t>::max());
 }
@@ -195,7 +153,6 @@ void MainContent::refresh(std::size_t newRows) {
     const auto settings = listSettings();
     const Skin look = skinOf(this);
     plan_ = ListPlan::plan(store_.categories(), store_.states(), settings);
-    syncToolbar(settings);
     filterBar_->show(store_.categories(), store_.states(), settings.levelFilter, look);
     divider_->setVisible(look == Skin::classic);
     const bool complete = list_->show(plan_, store_.categories(), store_.states(), look, newRows);
@@ -207,7 +164,12 @@ void MainContent::refresh(std::size_t newRows) {
     // The first one belongs to opening the window.
     if (refreshes_ > 1)
         slowestRefresh_ = std::max(slowestRefresh_, double(timer.nsecsElapsed()) / 1e6);
-    if (!complete) scheduleMoreRows();
+    if (!complete) {
+        scheduleMoreRows();
+    } else if (scrollToTop_) {
+        scrollToTop_ = false;
+        list_->scrollArea()->verticalScrollBar()->setValue(0);
+    }
 }
 
 void MainContent::scheduleMoreRows() {

@@ -1,6 +1,6 @@
 // The content of the main window, laid over the window's backdrop (it paints none itself): the
-// place for the disk header and the banners, the arrangement and hide-empty switches, the level
-// filter bar, the classic divider, the place for the scanning hero, and the category list.
+// place for the disk header and the banners, the level filter bar, the classic divider, the place
+// for the scanning hero, and the category list.
 //
 // It holds what the window is asked to open (the details of a category, a clean waiting for
 // confirmation) and announces each change; the sheets and the confirmation card take them from
@@ -12,10 +12,8 @@
 #include <functional>
 #include <optional>
 
-#include <QButtonGroup>
 #include <QFrame>
 #include <QTimer>
-#include <QToolButton>
 #include <QVBoxLayout>
 
 #include "appearance/window_dressing.h"
@@ -47,8 +45,6 @@ class MainContent : public QWidget {
         list_->setRunningNow(section);
         schedule();
     }
-    // The toolbar row (hide empty, arrangement); the window may add its own actions to it.
-    QHBoxLayout* toolbar() const { return toolbar_; }
 
     // The stored choices; each setter writes the setting and the list follows.
     ListPlan::ListSettings listSettings() const;
@@ -91,13 +87,13 @@ class MainContent : public QWidget {
     // The rows still to be made wait for a later turn, after what is waiting now (a paint, a
     // timer): a refresh posted at once would run in this very turn.
     void scheduleMoreRows();
-    void syncToolbar(const ListPlan::ListSettings& settings);
 
     Store& store_;
     Settings& settings_;
     Desktop desktop_;
     std::size_t subscription_ = 0;
     bool pending_ = false;
+    bool scrollToTop_ = false;
     QTimer moreRows_;
     int refreshes_ = 0;
     double slowestRefresh_ = 0;
@@ -107,9 +103,6 @@ class MainContent : public QWidget {
     std::optional<ListPlan::Confirmation> confirmation_;
 
     QVBoxLayout* headerArea_;
-    QHBoxLayout* toolbar_;
-    QToolButton* hideEmpty_;
-    QButtonGroup* arrange_;
     LevelFilterBar* filterBar_;
     QFrame* divider_;
     QVBoxLayout* heroArea_;

@@ -26,6 +26,10 @@ bool throttling(const Vitals& vitals) {
 
 } // namespace
 
+bool hasState(Kind kind, const Vitals& vitals) {
+    return kind == Kind::memory ? vitals.sampled : vitals.cpuMeasured;
+}
+
 DiskHealth health(Kind kind, const Vitals& vitals) {
     if (kind == Kind::memory) {
         switch (vitals.pressure) {
@@ -45,11 +49,13 @@ DiskHealth health(Kind kind, const Vitals& vitals) {
 
 std::string title(Kind kind, const Vitals& vitals) {
     if (kind == Kind::memory) return "Memory";
+    if (!hasState(kind, vitals)) return "CPU";
     const double busy = std::isfinite(vitals.cpuBusy) ? vitals.cpuBusy : 0;
     return "CPU " + std::to_string(std::llround(busy * 100.0)) + "%";
 }
 
 std::string word(Kind kind, const Vitals& vitals) {
+    if (!hasState(kind, vitals)) return {};
     if (kind == Kind::memory) {
         switch (vitals.pressure) {
         case Vitals::Pressure::normal:
@@ -106,6 +112,12 @@ std::vector<QPointF> sparklinePositions(const std::vector<double>& values, QSize
     return points;
 }
 
+QRectF sparklineEndDot(const std::vector<double>& values, const QRectF& rect) {
+    if (values.size() < 2) return {};
+    const QPointF end = sparklinePositions(values, rect.size()).back() + rect.topLeft();
+    return {end.x() - 2.5, end.y() - 2.5, 5, 5};
+}
+
 } // namespace VitalMeters
 
 void paintSparkline(QPainter& painter, const QRectF& rect, const std::vector<double>& values,
@@ -123,9 +135,12 @@ void paintSparkline(QPainter& painter, const QRectF& rect, const std::vector<dou
     const auto points = VitalMeters::sparklinePositions(values, rect.size());
     painter.setPen(QPen(color, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     painter.drawPolyline(points.data(), int(points.size()));
+    painter.restore();
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
     painter.setBrush(color);
-    painter.drawEllipse(points.back(), 2.5, 2.5);
+    painter.drawEllipse(VitalMeters::sparklineEndDot(values, rect));
     painter.restore();
 }
 
@@ -141,15 +156,16 @@ VitalMeter::VitalMeter(VitalMeters::Kind kind, QWidget* parent)
 
 void VitalMeter::setVitals(const Vitals& vitals) {
     vitals_ = vitals;
-    setAccessibleName(QString::fromStdString(VitalMeters::title(kind_, vitals_) + ", " +
-                                             VitalMeters::word(kind_, vitals_)));
+    const std::string word = VitalMeters::word(kind_, vitals_);
+    setAccessibleName(QString::fromStdString(VitalMeters::title(kind_, vitals_) +
+                                             (word.empty() ? "" : ", " + word)));
     update();
 }
 
 QSize VitalMeter::sizeHint() const {
     const QFontMetrics title(textFont(TextStyle::callout, QFont::DemiBold));
     const QFontMetrics caption(textFont(TextStyle::caption));
-    return {VitalMeters::width,
+    return {VitalMeters::width + VitalMeters::endDotRoom,
             title.height() + 4 + VitalMeters::sparklineHeight + 4 + caption.height()};
 }
 
@@ -160,7 +176,9 @@ void VitalMeter::paintEvent(QPaintEvent*) {
     const QColor primary = primaryColor(skin, palette());
     const QColor secondary = secondaryText(skin, palette());
     const QColor color =
-        DiskRingValues::healthColor(VitalMeters::health(kind_, vitals_), isDark(palette()));
+        VitalMeters::hasState(kind_, vitals_)
+            ? DiskRingValues::healthColor(VitalMeters::health(kind_, vitals_), isDark(palette()))
+            : withOpacity(secondary, 0.5);
     const qreal w = VitalMeters::width;
 
     const QFont titleFont = textFont(TextStyle::callout, QFont::DemiBold);

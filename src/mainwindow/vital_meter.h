@@ -25,11 +25,16 @@ inline constexpr int width = 168;
 inline constexpr int sparklineHeight = 22;
 inline constexpr std::size_t historyLength = 30;
 
+// Whether the meter has a state to show: the CPU's only once its busy share was measured (the
+// first sample has nothing to measure it against), the memory's from the first sample. Until
+// then the meter shows no colour, no number and no word.
+bool hasState(Kind kind, const Vitals& vitals);
 // Memory: the pressure. CPU: throttling or a load of a whole core each is critical, 0.7 of one
 // a warning.
 DiskHealth health(Kind kind, const Vitals& vitals);
-// "CPU 38%" or "Memory".
+// "CPU 38%" ("CPU" before it has a state) or "Memory".
 std::string title(Kind kind, const Vitals& vitals);
+// Empty while the meter has no state.
 std::string word(Kind kind, const Vitals& vitals);
 std::string caption(Kind kind, const Vitals& vitals);
 // The history the sparkline draws: the CPU's busy share, or the swap rate's.
@@ -38,6 +43,11 @@ const std::vector<double>& history(Kind kind, const Vitals& vitals);
 // One point per value in a frame of `size`: the newest on the right edge, 29 steps across for
 // 30 values, 0 two points above the bottom and 1 three below the top (clamped; NaN counts as 1).
 std::vector<QPointF> sparklinePositions(const std::vector<double>& values, QSizeF size);
+// The end dot, 5 across, centred on the newest point of a sparkline drawn in `rect`; empty
+// under two values. It reaches 2.5 past the right edge, where the newest point lies: the meter
+// keeps that room beside its column.
+QRectF sparklineEndDot(const std::vector<double>& values, const QRectF& rect);
+inline constexpr int endDotRoom = 3;
 
 } // namespace VitalMeters
 

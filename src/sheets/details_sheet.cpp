@@ -71,6 +71,7 @@ DetailsSheet::DetailsSheet(Store& store, CleanupCategory category, bool everyApp
     auto* levelTitle = new SheetText(QString::fromStdString(badge.title), TextStyle::callout,
                                      SheetText::Tone::primary, QFont::DemiBold);
     levelTitle->setObjectName("levelTitle");
+    levelTitle->setTint(levelColor); // in the level's colour, as its symbol
     levelRow->addWidget(levelTitle);
     levelRow->addStretch(1);
     text->addLayout(levelRow);
@@ -298,7 +299,9 @@ void DetailsSheet::showRowMenu(const QPoint& at) {
     menu->setObjectName("rowMenu");
     menu->setAttribute(Qt::WA_DeleteOnClose);
     for (const auto& entry : SheetRules::rowMenu(category_, rows.size(), single)) {
-        auto* action = menu->addAction(QString::fromStdString(entry.title));
+        // An application's name as written: "&" is no shortcut mark.
+        auto* action =
+            menu->addAction(QString::fromStdString(entry.title).replace('&', QStringLiteral("&&")));
         if (entry.kind == SheetRules::MenuEntry::Kind::reveal)
             connect(action, &QAction::triggered, this, [this, rows] { store_.reveal(rows); });
         else

@@ -178,9 +178,17 @@ ItemTable::ItemTable(ItemTableModel* model, QWidget* parent) : QTableView(parent
     header->setSectionResizeMode(ItemTableModel::name, QHeaderView::Stretch);
     header->setSectionResizeMode(ItemTableModel::size, QHeaderView::Interactive);
     header->setSectionResizeMode(ItemTableModel::date, QHeaderView::Interactive);
-    header->setMinimumSectionSize(70);
-    header->resizeSection(ItemTableModel::size, 90);
-    header->resizeSection(ItemTableModel::date, 110);
+    header->setMinimumSectionSize(sizeColumnWidths.least);
+    header->resizeSection(ItemTableModel::size, sizeColumnWidths.ideal);
+    header->resizeSection(ItemTableModel::date, dateColumnWidths.ideal);
+    // The header bounds every column alike; each of these keeps its own.
+    connect(header, &QHeaderView::sectionResized, this, [header](int section, int, int size) {
+        if (section != ItemTableModel::size && section != ItemTableModel::date) return;
+        const ColumnWidths& widths =
+            section == ItemTableModel::size ? sizeColumnWidths : dateColumnWidths;
+        const int bounded = std::clamp(size, widths.least, widths.greatest);
+        if (bounded != size) header->resizeSection(section, bounded);
+    });
     header->setSortIndicator(-1, Qt::AscendingOrder);
     header->setSortIndicatorClearable(true);
     header->setHighlightSections(false);

@@ -60,6 +60,15 @@ class ItemNameDelegate : public QStyledItemDelegate {
                const QModelIndex& index) const override;
 };
 
+// The widths of the Size and date columns, in points: least, first and greatest. A drag of a
+// column's edge stops at its least and greatest.
+struct ColumnWidths {
+    int least, ideal, greatest;
+    bool operator==(const ColumnWidths&) const = default;
+};
+inline constexpr ColumnWidths sizeColumnWidths{70, 90, 110};
+inline constexpr ColumnWidths dateColumnWidths{90, 110, 130};
+
 class ItemTable : public QTableView {
     Q_OBJECT
   public:

@@ -84,6 +84,8 @@ QPushButton* sheetButton(const QString& text, const QString& objectName, QWidget
     button->setObjectName(objectName);
     button->setAutoDefault(false);
     button->setDefault(false);
+    // Never narrower than its text: a row short of room widens its sheet instead.
+    button->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Fixed);
     return button;
 }
 
@@ -143,7 +145,7 @@ void SheetReportBanner::paintEvent(QPaintEvent*) {
 }
 
 SheetDialog::SheetDialog(QWidget* parent, QWidget* content, QSize minimum)
-    : QDialog(parent), content_(content) {
+    : QDialog(parent), content_(content), minimum_(minimum) {
     setWindowModality(Qt::WindowModal);
     setAttribute(Qt::WA_DeleteOnClose);
     setMinimumSize(minimum);
@@ -155,6 +157,23 @@ SheetDialog::SheetDialog(QWidget* parent, QWidget* content, QSize minimum)
     inner->setContentsMargins(0, 0, 0, 0);
     inner->addWidget(content);
     SkinScene::attach(this);
+}
+
+bool SheetDialog::event(QEvent* event) {
+    const bool result = QDialog::event(event);
+    if (event->type() == QEvent::LayoutRequest || event->type() == QEvent::Resize) fitSize();
+    return result;
+}
+
+void SheetDialog::fitSize() {
+    // A window given a least size of its own no longer takes its layout's: it keeps both, the
+    // larger of each. The layout's counts each wrapped label as one line; the least height it
+    // needs at this width counts all of them.
+    if (!layout()) return;
+    const int width = std::max(minimum_.width(), layout()->totalMinimumSize().width());
+    const int height = std::max(
+        minimum_.height(), layout()->totalMinimumHeightForWidth(std::max(width, this->width())));
+    if (minimumSize() != QSize(width, height)) setMinimumSize(width, height);
 }
 
 void SheetDialog::reject() {

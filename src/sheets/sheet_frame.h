@@ -54,7 +54,8 @@ class SheetText : public QLabel {
     std::function<QColor(const QWidget*)> tint_;
 };
 
-// A push button that is never a default button (Return does not press it).
+// A push button that is never a default button (Return does not press it), and never narrower
+// than its text.
 QPushButton* sheetButton(const QString& text, const QString& objectName, QWidget* parent = nullptr);
 
 // A frameless scroll area dressed in `sheet`'s skin, whose rows go into the returned layout.
@@ -76,8 +77,10 @@ class SheetReportBanner : public QWidget {
     SheetText* message_;
 };
 
-// The dialog of a sheet: `content` on the backdrop, at least `minimum` in size. It closes when
-// the content emits `finished` (connect the sheet's Done with `connectDone`).
+// The dialog of a sheet: `content` on the backdrop, at least `minimum` in size, at least as wide
+// as its rows of buttons need, and at least as tall as its wrapped texts need at its width (a
+// report with many failures makes it taller rather than drawing over the table). It closes when the
+// content emits `finished` (connect the sheet's Done with `connectDone`).
 class SheetDialog : public QDialog {
     Q_OBJECT
   public:
@@ -87,8 +90,13 @@ class SheetDialog : public QDialog {
     // sheet must show to its end).
     void reject() override;
 
+  protected:
+    bool event(QEvent* event) override;
+
   private:
+    void fitSize();
     QWidget* content_;
+    QSize minimum_;
 };
 
 // Opens `content` as a window-modal sheet over `parent` with `open()` and returns the dialog

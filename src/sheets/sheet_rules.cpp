@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include <QDateTime>
 #include <QLocale>
 
 #include "base/paths.h"
@@ -11,9 +10,7 @@
 namespace bramwick::SheetRules {
 
 std::string abbreviatedDate(Date date) {
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(date.time_since_epoch());
-    const QDate day = QDateTime::fromMSecsSinceEpoch(ms.count()).date();
-    return QLocale().toString(day, QStringLiteral("MMM d, yyyy")).toStdString();
+    return Text::numericDate(date);
 }
 
 bool offersMove(const CleanupCategory& category) {

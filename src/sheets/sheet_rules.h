@@ -18,7 +18,8 @@
 
 namespace bramwick::SheetRules {
 
-// A date as the user's locale abbreviates it, without the time ("Dec 10, 2026").
+// A date as the user's locale writes it short (LC_TIME), without the time, as the command line
+// writes its dates: "12/10/2026" in the United States, "10.12.2026" in Germany.
 std::string abbreviatedDate(Date date);
 
 // The details sheet.

@@ -110,7 +110,8 @@ UninstallSheet::UninstallSheet(Store& store, UninstallPlan plan, std::function<v
             warning->setTint(systemColor(SystemColor::orange, false));
             warning->setWordWrap(true);
             row->addWidget(warning, 1);
-            auto* quit = sheetButton(tr("Quit %1").arg(name), "quitApp");
+            auto* quit = sheetButton(
+                tr("Quit %1").arg(QString(name).replace('&', QStringLiteral("&&"))), "quitApp");
             connect(quit, &QPushButton::clicked, this, [this] { store_.quit(plan_.app); });
             row->addWidget(quit);
             layout->addWidget(banner);

@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "appearance/popover.h"
 #include "appearance/skin.h"
 #include "sheets/sheet_frame.h"
 #include "sheets/sheet_rules.h"
@@ -128,16 +129,19 @@ void UnusedDaysSummary::refresh() {
 void UnusedDaysSummary::openEditor() {
     if (popup_) return;
     auto* popup = new QFrame(this, Qt::Popup);
+    popup->setObjectName("unusedDaysPopover");
     popup->setAttribute(Qt::WA_DeleteOnClose);
     popup->setFrameShape(QFrame::StyledPanel);
+    popup->setAutoFillBackground(true);
     auto* layout = new QVBoxLayout(popup);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(new UnusedDaysEditor(store_));
-    popup->adjustSize();
-    popup->move(number_->mapToGlobal(
-        QPoint(number_->width() / 2 - popup->width() / 2, number_->height() + 4)));
+    auto* editor = new UnusedDaysEditor(store_);
+    layout->addWidget(editor);
+    popup->setFixedWidth(editor->width() + 2 * popup->frameWidth());
     popup_ = popup;
-    popup->show();
+    // In the skin of the window it opens over: a window takes no colours from its opener, and
+    // the editor's dimmed texts are coloured for that skin.
+    showPopover(popup, number_);
 }
 
 } // namespace bramwick

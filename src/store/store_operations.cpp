@@ -89,7 +89,11 @@ QCoro::Task<> Store::sampleVitals() {
     readingOut.now();
 
     Vitals next = vitals_;
-    next.cpuBusy = reading.cpuBusy;
+    // A share that was not measured leaves the last measured one (none before the first).
+    if (reading.cpuMeasured) {
+        next.cpuBusy = reading.cpuBusy;
+        next.cpuMeasured = true;
+    }
     next.loadPerCore = reading.loadPerCore;
     next.pressure = reading.pressure;
     next.swapUsed = reading.swapUsed;
@@ -103,7 +107,7 @@ QCoro::Task<> Store::sampleVitals() {
         next.topMemory = reading.topMemory;
     }
     const double fullScale = Vitals::swapRateFullScale();
-    next.cpuHistory.push_back(reading.cpuBusy);
+    if (reading.cpuMeasured) next.cpuHistory.push_back(reading.cpuBusy);
     next.swapHistory.push_back(
         fullScale > 0 ? std::min(static_cast<double>(reading.swapRate) / fullScale, 1.0) : 0.0);
     for (auto* history : {&next.cpuHistory, &next.swapHistory})

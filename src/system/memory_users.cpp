@@ -6,6 +6,8 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include <unistd.h>
+
 #include "base/edition.h"
 #include "system/process_list.h"
 
@@ -62,7 +64,8 @@ bool Entry::isBrowser() const {
 }
 
 std::vector<Entry> current(int limit, const Shell::Runner& runner,
-                           const RunningApplications& applications, const std::string& root) {
+                           const RunningApplications& applications, const std::string& root,
+                           std::int32_t ownPid) {
     if (limit <= 0) return {};
     std::unordered_map<std::int32_t, RunningApplication> apps;
     for (auto& app : applications.list())
@@ -92,7 +95,23 @@ std::vector<Entry> current(int limit, const Shell::Runner& runner,
         auto owner = apps.find(candidate->pid);
         std::string key, name;
         std::optional<std::string> bundleID;
-        if (owner != apps.end()) {
+        // This program and what it started are this program, whether or not the desktop knows
+        // it as an application (a build run from its folder has no desktop entry).
+        bool ours = false;
+        const Raw* step = &record;
+        for (int up = 0; step && up <= ownerGenerations; ++up) {
+            if (step->pid == ownPid) {
+                ours = true;
+                break;
+            }
+            auto parent = byPid.find(step->ppid);
+            step = parent == byPid.end() || parent->second == step ? nullptr : parent->second;
+        }
+        if (ours) {
+            key = Edition::appId;
+            name = Edition::displayName;
+            bundleID = std::string(Edition::appId);
+        } else if (owner != apps.end()) {
             const RunningApplication& app = owner->second;
             name = app.name.empty() ? candidate->name : app.name;
             if (app.regular && !app.bundleIdentifier.empty()) bundleID = app.bundleIdentifier;
@@ -101,7 +120,7 @@ std::vector<Entry> current(int limit, const Shell::Runner& runner,
             key = name = record.name;
         }
 
-        bool owned = owner != apps.end();
+        bool owned = ours || owner != apps.end();
         auto [found, added] = entryOf.emplace(key, entries.size());
         if (added) {
             entries.push_back(

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "base/shell.h"
 #include "platform/running_apps.h"
 
@@ -43,10 +45,12 @@ struct QuitResult {
 
 // At most `limit` memory users, largest first (equal sizes in the order they first appear).
 // Runs ps once (20 s at most); empty when `limit` is 0 or less or ps cannot be started. A
-// process is named by its whole executable name, read under the /proc root `root`.
+// process is named by its whole executable name, read under the /proc root `root`. The process
+// `ownPid` (this program) and its children make one entry of this program, with its own
+// identifier, however it was started.
 std::vector<Entry> current(int limit, const Shell::Runner& runner = Shell::run,
                            const RunningApplications& applications = RunningApplications::system(),
-                           const std::string& root = "");
+                           const std::string& root = "", std::int32_t ownPid = ::getpid());
 
 // Brings the entry's application forward; false without an identifier, when it no longer runs
 // or cannot be brought forward.

@@ -60,12 +60,15 @@ Reading Sampler::sample(bool topProcesses) {
     Reading reading;
 
     KernelStats::CpuStat cpu = KernelStats::cpu(source_.root);
+    reading.cpuMeasured = false;
     if (cpu.ticks) {
         if (lastTicks_) {
             double total = cpu.ticks->total - lastTicks_->total;
-            if (total > 0)
+            if (total > 0) {
                 reading.cpuBusy =
                     std::clamp((cpu.ticks->busy - lastTicks_->busy) / total, 0.0, 1.0);
+                reading.cpuMeasured = true;
+            }
         }
         lastTicks_ = cpu.ticks;
     }

@@ -30,8 +30,10 @@ struct Vitals {
         bool operator==(const Process&) const = default;
     };
 
-    double cpuBusy = 0;             // 0…1
-    std::vector<double> cpuHistory; // oldest first
+    double cpuBusy = 0; // 0…1
+    // Whether `cpuBusy` was ever measured: the first reading has no earlier ticks to compare.
+    bool cpuMeasured = false;
+    std::vector<double> cpuHistory; // oldest first, measured shares only
     double loadPerCore = 0;
     Pressure pressure = Pressure::normal;
     std::vector<double> swapHistory; // swap rate ÷ swapRateFullScale, oldest first
@@ -55,6 +57,10 @@ namespace VitalsReader {
 
 struct Reading {
     double cpuBusy = 0;
+    // False when there were no earlier ticks to measure the busy share against (the first
+    // reading, one after the ticks could not be read, or no tick since): `cpuBusy` is then 0
+    // and says nothing.
+    bool cpuMeasured = true;
     double loadPerCore = 0;
     Vitals::Pressure pressure = Vitals::Pressure::normal;
     std::int64_t swapUsed = 0;

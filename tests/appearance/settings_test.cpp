@@ -9,6 +9,9 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
+#include <ctime>
+
+#include <QTest>
 #include <QTimeEdit>
 #include <gtest/gtest.h>
 
@@ -89,7 +92,16 @@ TEST(SettingsPlan, ScheduleRowsAndTexts) {
     EXPECT_EQ(SettingsPlan::lastAutoCleanText(1'200'000'000, now - 26h, now),
               Text::byteCount(1'200'000'000) + " \u00b7 " + yesterday);
     EXPECT_EQ(SettingsPlan::gigabytes(10), "10 GB");
-    EXPECT_NE(SettingsPlan::nextCleanText(now).find(':'), std::string::npos);
+    // The locale's short date and time, as --auto-clean writes the next run ("C" here).
+    std::tm local{};
+    local.tm_year = 2026 - 1900;
+    local.tm_mon = 11;
+    local.tm_mday = 10;
+    local.tm_hour = 13;
+    local.tm_isdst = -1;
+    const Date due = std::chrono::system_clock::from_time_t(std::mktime(&local));
+    EXPECT_EQ(SettingsPlan::nextCleanText(due), "12/10/26 13:00:00");
+    EXPECT_EQ(SettingsPlan::nextCleanText(due), Text::dateTime(due));
 }
 
 TEST(SettingsPlan, TheSheetListsWhatTheAutomaticCleanMayTake) {
@@ -453,6 +465,31 @@ TEST(ScheduleSheet, ListsWhatItMayTakeAndKeepsWhatIsSwitchedOff) {
     EXPECT_FALSE(find<QCheckBox>(&second, "sheetTake-logs")->isChecked());
     find<QPushButton>(&second, "sheetHistory")->click();
     EXPECT_EQ(histories, 1);
+}
+
+TEST(ScheduleSheet, NamesShowAsWrittenAndAClickOnOneFlipsItsSwitch) {
+    Gui gui;
+    test::StoreHarness h;
+    auto logs = category("user-logs");
+    logs.name = "System & App Logs";
+    h.catalog = {logs};
+    auto store = h.make();
+    settle();
+    ScheduleSheet sheet(*store, *h.settings, {});
+    sheet.show();
+    settle();
+    auto* name = find<QLabel>(&sheet, "sheetName-user-logs");
+    // What a screen reader reads and what is drawn: the "&" and no underlined letter.
+    EXPECT_EQ(name->text(), "System & App Logs");
+    EXPECT_EQ(name->buddy(), nullptr);
+    EXPECT_EQ(name->textFormat(), Qt::PlainText);
+    auto* toggle = find<QCheckBox>(&sheet, "sheetTake-user-logs");
+    ASSERT_TRUE(toggle->isChecked());
+    QTest::mouseClick(name, Qt::LeftButton);
+    EXPECT_FALSE(toggle->isChecked());
+    EXPECT_EQ(AutoClean::excluded(*h.settings), (std::set<std::string>{"user-logs"}));
+    QTest::mouseClick(name, Qt::LeftButton);
+    EXPECT_TRUE(toggle->isChecked());
 }
 
 TEST(FolderAccessSection, RemoveForgetsOnlyThatFolder) {

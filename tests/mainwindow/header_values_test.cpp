@@ -40,6 +40,7 @@ namespace {
 Vitals cpu(double busy, double load, Vitals::Thermal thermal = Vitals::Thermal::nominal) {
     Vitals v;
     v.cpuBusy = busy;
+    v.cpuMeasured = true;
     v.loadPerCore = load;
     v.thermal = thermal;
     return v;
@@ -69,7 +70,19 @@ TEST(VitalMeters, CpuTitleWordAndHealth) {
         EXPECT_EQ(VitalMeters::word(K::cpu, c.vitals), c.word) << c.title;
         EXPECT_EQ(VitalMeters::health(K::cpu, c.vitals), c.health) << c.title;
     }
+    // Before its busy share was measured (the first sample, on a loaded machine): no number, no
+    // word and no colour, never "0% overloaded" in red.
+    Vitals first = cpu(0, 1.4);
+    first.cpuMeasured = false;
+    first.sampled = true;
+    EXPECT_FALSE(VitalMeters::hasState(K::cpu, first));
+    EXPECT_EQ(VitalMeters::title(K::cpu, first), "CPU");
+    EXPECT_EQ(VitalMeters::word(K::cpu, first), "");
+    EXPECT_TRUE(VitalMeters::hasState(K::memory, first)) << "pressure is read at once";
+    EXPECT_FALSE(VitalMeters::hasState(K::memory, Vitals{}));
+
     Vitals memory;
+    memory.sampled = true;
     EXPECT_EQ(VitalMeters::title(K::memory, memory), "Memory");
     for (auto [pressure, word, health] :
          {std::tuple{Vitals::Pressure::normal, "normal pressure", DiskHealth::healthy},
@@ -104,6 +117,19 @@ TEST(VitalMeters, Captions) {
     EXPECT_EQ(VitalMeters::caption(K::memory, quiet), "Nothing swapped");
     quiet.swapUsed = 3'000'000'000;
     EXPECT_EQ(VitalMeters::caption(K::memory, quiet), "3 GB swapped");
+}
+
+TEST(VitalMeters, TheEndDotIsDrawnWholeInsideTheMeter) {
+    // The meter's width (its column and the room beside it), and a line part-way down.
+    const QRectF meter(0, 0, VitalMeters::width + VitalMeters::endDotRoom, 100);
+    const QRectF line(0, 30, VitalMeters::width, VitalMeters::sparklineHeight);
+    for (const std::vector<double>& values :
+         {std::vector<double>{0, 1}, std::vector<double>(30, 0.5), std::vector<double>(30, 0)}) {
+        const QRectF dot = VitalMeters::sparklineEndDot(values, line);
+        EXPECT_EQ(dot.center().x(), VitalMeters::width) << "on the right edge";
+        EXPECT_TRUE(meter.contains(dot)) << "not cut in half";
+    }
+    EXPECT_TRUE(VitalMeters::sparklineEndDot({0.5}, line).isEmpty());
 }
 
 TEST(VitalMeters, SparklinePositions) {

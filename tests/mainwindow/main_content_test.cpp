@@ -2,6 +2,8 @@
 // switch, drag, menu choice and store change, with animations off and no display.
 #include "mainwindow/main_content.h"
 
+#include "mainwindow/main_actions.h"
+
 #include <filesystem>
 #include <map>
 
@@ -9,6 +11,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QPointer>
+#include <QScrollBar>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -43,8 +46,11 @@ struct Window {
     std::unique_ptr<Store> store;
     std::vector<std::string> opened;
     std::unique_ptr<MainContent> content;
+    // The window's toolbar over the same settings: its switches are the list's.
+    std::unique_ptr<MainToolbar> toolbar;
 
-    explicit Window(Skin skin = Skin::nightfall) {
+    // `moreSafe` more safe caches, each holding 1 KB, after the five below.
+    explicit Window(Skin skin = Skin::nightfall, int moreSafe = 0) {
         auto add = [&](CleanupCategory c, CategoryGroup group, std::vector<ScanItem> items) {
             c.group = group;
             c.symbol = "folder";
@@ -60,6 +66,9 @@ struct Window {
             {item("p", 1'000'000'000)});
         add(category("advice", Risk::safe, CleanAction::Kind::reviewOnly), CategoryGroup::system,
             {item("a", 10)});
+        for (int i = 0; i < moreSafe; ++i)
+            add(category("cache" + std::to_string(i)), CategoryGroup::caches,
+                {item("k" + std::to_string(i), 1000)});
         store = harness.make();
         content = std::make_unique<MainContent>(
             *store, *harness.settings,
@@ -67,6 +76,8 @@ struct Window {
         dressWindow(content.get(), skin);
         content->resize(1000, 800);
         content->show();
+        toolbar = std::make_unique<MainToolbar>(*store, *harness.settings, MainToolbar::Actions{});
+        toolbar->show();
         settle();
     }
 
@@ -93,7 +104,8 @@ struct Window {
         settle();
     }
     template <typename T = QWidget> T* find(const char* name) {
-        return content->findChild<T*>(name);
+        if (auto* found = content->findChild<T*>(name)) return found;
+        return toolbar->findChild<T*>(name);
     }
 };
 
@@ -158,6 +170,22 @@ TEST(MainContent, ArrangementsFilterAndHideEmpty) {
     EXPECT_EQ(w.list().shownOrder().first(), "section-safe");
     // Nothing of this reached the store.
     EXPECT_EQ(w.store->categories().size(), 5u);
+}
+
+TEST(MainContent, AChosenChipShowsItsLevelFromTheTop) {
+    Window w(Skin::nightfall, 12);
+    w.content->resize(1000, 500); // too short even for the one level
+    w.settle();
+    QScrollBar* bar = w.list().scrollArea()->verticalScrollBar();
+    ASSERT_GT(bar->maximum(), 0);
+    bar->setValue(bar->maximum());
+    w.click(w.content->filterBar()->chip("chip-safe"));
+    EXPECT_EQ(w.list().shownOrder().first(), "section-safe");
+    ASSERT_GT(bar->maximum(), 0) << "the level alone still scrolls";
+    EXPECT_EQ(bar->value(), 0);
+    QWidget* first = w.list().header("safe");
+    EXPECT_GE(first->mapTo(w.list().scrollArea()->viewport(), QPoint(0, 0)).y(), 0)
+        << "its header in view";
 }
 
 TEST(MainContent, ChangesInOneTurnMakeOneRefresh) {

@@ -9,6 +9,7 @@
 
 #include "appearance/button_style.h"
 #include "appearance/motion.h"
+#include "appearance/tiles.h"
 #include "appearance/window_dressing.h"
 #include "mainwindow/banners.h"
 #include "mainwindow/disk_header.h"
@@ -184,6 +185,73 @@ TEST(DiskHeader, SamplesVitalsOnlyWhileShownAndFollowsTheSkin) {
         h.user.runAll();
         EXPECT_EQ(h.samples.size(), 2u);
     }
+}
+
+TEST(DiskHeader, TilesStandFourteenApartAndCleanAllSafeIsEachSkinsProminentButton) {
+    widgetApplication();
+    test::StoreHarness h;
+    h.catalog = {test::category("caches")};
+    h.contents["caches"] = {test::item("a", 3'000'000)};
+    auto store = h.make();
+    for (Skin skin : {Skin::nightfall, Skin::hibernia}) {
+        auto* header = new DiskHeader(*store, {});
+        Window window(header, skin);
+        h.user.runAll();
+        QApplication::processEvents();
+        // The cards as drawn, in the header's coordinates: 14 between each two.
+        std::vector<QRectF> cards;
+        for (const char* name : {"diskTile", "meter-cpu-tile", "meter-memory-tile"}) {
+            auto* tile = header->findChild<SkinTile*>(name);
+            ASSERT_NE(tile, nullptr) << name;
+            ASSERT_TRUE(tile->isVisible()) << name;
+            cards.push_back(tile->shape().translated(tile->mapTo(header, QPoint(0, 0))));
+        }
+        for (std::size_t i = 1; i < cards.size(); ++i)
+            EXPECT_EQ(cards[i].left() - cards[i - 1].right(), 14)
+                << Skins::rawValue(skin).toStdString() << " before card " << i;
+        EXPECT_EQ(cards[0].left(), 16);
+    }
+
+    // Classic's is the desktop's prominent button: filled with the accent, a white label that
+    // reads on it.
+    auto* header = new DiskHeader(*store, {});
+    Window window(header, Skin::classic);
+    QPushButton* clean = header->cleanAllSafeButton();
+    EXPECT_EQ(clean->property("tint").toString(), "accent");
+    EXPECT_FALSE(clean->isDefault());
+    const QColor fill = clean->palette().color(QPalette::Active, QPalette::Button);
+    EXPECT_EQ(fill, accentFill(clean->palette()));
+    EXPECT_GE(contrastRatio(fill, clean->palette().color(QPalette::Active, QPalette::ButtonText)),
+              4.5);
+}
+
+TEST(ProminentButton, TakesClicksOnItsCapsuleOnly) {
+    widgetApplication();
+    const QRectF rect(0, 0, 140, 58); // a 116 × 34 capsule inside its glow margin of 12
+    struct Case {
+        QPointF at;
+        bool hits;
+    } cases[] = {
+        {{70, 29}, true},   // the middle
+        {{13, 29}, true},   // just inside the left end
+        {{6, 29}, false},   // in the glow
+        {{70, 5}, false},   // in the glow above
+        {{14, 14}, false},  // beside the round end, inside the capsule's box
+        {{127, 45}, false}, // the same at the other end
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(buttonHitArea(rect, ButtonLook::prominent).contains(c.at), c.hits)
+            << c.at.x() << "," << c.at.y();
+
+    auto* button = new QPushButton(QStringLiteral("Clean All Safe"));
+    skinPill(button, true, true);
+    Window window(button, Skin::nightfall);
+    int clicks = 0;
+    QObject::connect(button, &QPushButton::clicked, [&] { ++clicks; });
+    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(4, button->height() / 2));
+    EXPECT_EQ(clicks, 0) << "a click in the glow";
+    QTest::mouseClick(button, Qt::LeftButton, {}, button->rect().center());
+    EXPECT_EQ(clicks, 1);
 }
 
 TEST(DiskHeader, WithoutFiguresTheSkinnedTileWaitsAndNothingSafeDisablesTheButton) {

@@ -5,10 +5,15 @@
 #include <map>
 
 #include <QCoreApplication>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include "app/gui/window_top.h"
 #include "engine/catalog.h"
+#include "mainwindow/list_widgets.h"
 #include "mainwindow/main_content.h"
 #include "shots.h"
 
@@ -203,4 +208,56 @@ BRAMWICK_WINDOW_SHOT(main_window, 1000, 760) {
 // its total, most rows their disabled buttons.
 BRAMWICK_WINDOW_SHOT(main_window_small_home, 1000, 620) {
     return mainWindow(new ListStore(true));
+}
+
+namespace {
+
+// The main window with the info popover of `id`'s row open, as a click on its "i" opens it; the
+// row scrolled to the window's bottom edge when `atBottom`.
+QWidget* withInfo(const std::string& id, bool atBottom) {
+    auto* window = static_cast<MainWindowFrame*>(mainWindow(new ListStore));
+    auto* content = static_cast<MainContent*>(window->content());
+    content->refreshNow();
+    CategoryRow* row = content->list()->row(id);
+    QTimer::singleShot(0, row, [window, content, row, atBottom] {
+        QScrollArea* scroll = content->list()->scrollArea();
+        if (atBottom) {
+            // The window stands on the screen's bottom edge, the row on the window's.
+            window->move(0, window->screen()->availableGeometry().bottom() + 1 - window->height());
+            scroll->ensureWidgetVisible(row, 0, 0);
+        } else
+            scroll->verticalScrollBar()->setValue(row->mapTo(scroll->widget(), QPoint()).y() - 8);
+        QTimer::singleShot(0, row, [row] { row->infoButton()->click(); });
+    });
+    return window;
+}
+
+} // namespace
+
+// The longest infos of the catalog and those the window once cut, in their real popovers.
+BRAMWICK_WINDOW_SHOT(info_command_line_tools, 1000, 760) {
+    return withInfo("dot-cache", false);
+}
+BRAMWICK_WINDOW_SHOT(info_application_support, 1000, 760) {
+    return withInfo("app-support", false);
+}
+BRAMWICK_WINDOW_SHOT(info_unused_applications, 1000, 760) {
+    return withInfo("applications", false);
+}
+// Near the window's bottom edge: it opens above the button.
+BRAMWICK_WINDOW_SHOT(info_duplicate_pictures_at_bottom, 1000, 760) {
+    return withInfo("repeated-pictures", true);
+}
+
+// A row's Clean of a category whose name holds an "&": the card over the window, as the window
+// presents it.
+BRAMWICK_WINDOW_SHOT(confirm_card, 1000, 620) {
+    auto* window = static_cast<MainWindowFrame*>(mainWindow(new ListStore));
+    auto* content = static_cast<MainContent*>(window->content());
+    content->refreshNow();
+    QTimer::singleShot(0, content, [content] {
+        content->refreshNow();
+        if (CategoryRow* row = content->list()->row("user-logs")) row->actionButton()->click();
+    });
+    return window;
 }

@@ -5,14 +5,18 @@
 //
 // FOLDER defaults to "screenshots"; --check without a folder writes into a temporary folder.
 // With --check the program reads every picture back and fails when one is missing or blank (a
-// single colour), which is all ctest asks of it.
+// single colour), and reads every text showing in each shot (text_check.h): it fails when one
+// is cut, clipped or drawn over another. A popup a shot opens (an info popover, the unused-days
+// editor) is drawn into the picture where it stands over the window, and its texts are read too.
 #include <cstdio>
 #include <set>
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QFontDatabase>
 #include <QImage>
+#include <QPainter>
 #include <QTemporaryDir>
 #include <QVBoxLayout>
 
@@ -20,6 +24,7 @@
 #include "appearance/motion.h"
 #include "appearance/window_dressing.h"
 #include "shots.h"
+#include "text_check.h"
 
 namespace bramwick::shots {
 
@@ -45,6 +50,31 @@ bool loadFont() {
     return true;
 }
 
+// The popups open over `window`, drawn where they stand.
+QPixmap withPopups(QWidget* window, const std::vector<QWidget*>& popups) {
+    QPixmap picture = window->grab();
+    QPainter painter(&picture);
+    const QPoint origin = window->mapToGlobal(QPoint(0, 0));
+    for (QWidget* popup : popups)
+        painter.drawPixmap(popup->mapToGlobal(QPoint(0, 0)) - origin, popup->grab());
+    return picture;
+}
+
+std::vector<QWidget*> openPopups(const QWidget* window) {
+    std::vector<QWidget*> popups;
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (top != window && top->isVisible() && top->windowType() == Qt::Popup)
+            popups.push_back(top);
+    return popups;
+}
+
+// The offscreen plugin says so each time a window asks what it cannot do (raise, grab the
+// keyboard); nothing a picture shows depends on it.
+void quietPlugin(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (message.startsWith(QLatin1String("This plugin does not support"))) return;
+    std::fprintf(stderr, "%s%s\n", type == QtWarningMsg ? "warning: " : "", qPrintable(message));
+}
+
 bool blank(const QImage& image) {
     if (image.isNull()) return true;
     const QRgb first = image.pixel(0, 0);
@@ -57,13 +87,26 @@ bool blank(const QImage& image) {
 } // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // One screen of a common desktop's size, so popups open where they would there: the plugin's
+    // own screen is smaller than the main window.
+    QTemporaryDir screens;
+    QFile config(screens.filePath(QStringLiteral("screens.json")));
+    if (!screens.isValid() || !config.open(QIODevice::WriteOnly) ||
+        config.write(R"({"screens": [{"name": "shots", "x": 0, "y": 0, "width": 1920,
+                         "height": 1200, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})") <
+            0) {
+        std::fprintf(stderr, "bramwick_screenshots: no screen configuration\n");
+        return 1;
+    }
+    config.close();
+    qputenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + config.fileName()).toLocal8Bit());
     // The stored skin is set for each skin shot: never in the user's own settings.
     QTemporaryDir home;
     if (!home.isValid() || !qputenv("BRAMWICK_HOME", home.path().toLocal8Bit())) {
         std::fprintf(stderr, "bramwick_screenshots: no temporary home\n");
         return 1;
     }
+    qInstallMessageHandler(quietPlugin);
     QApplication app(argc, argv);
     bramwick::Motion::setEnabled(false);
     bramwick::installSkinStyle();
@@ -118,7 +161,20 @@ int main(int argc, char** argv) {
             }
             const QString path = skinFolder + QLatin1Char('/') + QString::fromStdString(shot.name) +
                                  QStringLiteral(".png");
-            if (!window->grab().save(path)) {
+            const auto popups = openPopups(window);
+            if (check) {
+                auto faults = bramwick::shots::textFaults(window);
+                for (QWidget* popup : popups) {
+                    for (auto& fault : bramwick::shots::textFaults(popup))
+                        faults.push_back(std::move(fault));
+                    if (auto fault = bramwick::shots::offScreen(popup)) faults.push_back(*fault);
+                }
+                for (const auto& fault : faults)
+                    std::fprintf(stderr, "%s/%s: %s\n", qPrintable(bramwick::Skins::rawValue(skin)),
+                                 shot.name.c_str(), fault.c_str());
+                failures += int(faults.size());
+            }
+            if (!withPopups(window, popups).save(path)) {
                 std::fprintf(stderr, "could not write %s\n", qPrintable(path));
                 ++failures;
             } else {

@@ -6,10 +6,12 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "app/gui/windows.h"
 #include "appearance/schedule_sheet.h"
 #include "appearance/settings_pages.h"
 #include "appearance/window_dressing.h"
 #include "engine/auto_clean.h"
+#include "engine/catalog.h"
 #include "shots.h"
 
 using namespace bramwick;
@@ -22,16 +24,6 @@ ScanItem item(const std::string& name, std::int64_t size) {
     made.url = made.id;
     made.name = name;
     made.size = size;
-    return made;
-}
-
-CleanupCategory category(const std::string& id, const std::string& name) {
-    CleanupCategory made;
-    made.id = id;
-    made.name = name;
-    made.risk = Risk::safe;
-    made.action.kind = CleanAction::Kind::delete_;
-    made.source.kind = Source::Kind::contents;
     return made;
 }
 
@@ -49,9 +41,10 @@ struct SettingsShotStore {
                                   std::chrono::system_clock::now() - std::chrono::hours(20)),
                               settings);
         AutoClean::setLastFreed(1'800'000'000, settings);
-        AutoClean::setExcluded({"logs"}, settings);
+        AutoClean::setExcluded({"npm"}, settings);
         contents["app-caches"] = {item("com.vendor.editor", 2'400'000'000)};
-        contents["logs"] = {item("system.log", 310'000'000)};
+        contents["user-logs"] = {item("system.log", 310'000'000)};
+        contents["yarn"] = {item("yarn", 820'000'000)};
 
         StoreServices s;
         auto inline_ = [](StoreWork::Job job) { job(); };
@@ -59,10 +52,7 @@ struct SettingsShotStore {
         s.backgroundWork = inline_;
         s.settings = &settings;
         s.now = [] { return std::chrono::system_clock::now(); };
-        s.catalog = [] {
-            return std::vector{category("app-caches", "App caches"), category("logs", "Logs"),
-                               category("npm", "npm"), category("pip", "pip")};
-        };
+        s.catalog = [] { return Catalog::all(); };
         s.items = [this](const CleanupCategory& c) { return contents[c.id]; };
         s.unusedApplications = [](const std::vector<ScanItem>& apps, std::int64_t) { return apps; };
         s.clean = [](const std::vector<ScanItem>&, const CleanupCategory&) {
@@ -122,14 +112,31 @@ SettingsPages* settingsTab(Skin skin, const char* tag, SettingsShotStore* shots 
 
 } // namespace
 
-BRAMWICK_SHOT(settings_general, 460, 420) {
-    return settingsTab(skin, "general");
+namespace {
+
+// The settings window as the program opens it on tab `tag`: sized by itself to the page shown.
+QWidget* settingsWindow(Skin skin, const char* tag) {
+    auto* shots = new SettingsShotStore(skin);
+    shots->settings.set("settingsTab", std::string(tag));
+    SettingsPages::Hooks hooks;
+    hooks.login.status = [] { return LoginItems::Status::requiresApproval; };
+    hooks.login.registerApp = [] { return std::optional<std::string>(); };
+    hooks.login.openFolder = [](const std::string&) { return true; };
+    auto* window = new SettingsWindow(*shots->store, shots->settings, hooks);
+    window->pages().loginItem().set(true); // waits for approval: the message and its button show
+    return window;
 }
-BRAMWICK_SHOT(settings_cleaning, 460, 600) {
-    return settingsTab(skin, "cleaning");
+
+} // namespace
+
+BRAMWICK_WINDOW_SHOT(settings_general, 460, 420) {
+    return settingsWindow(skin, "general");
 }
-BRAMWICK_SHOT(settings_appearance, 460, 400) {
-    return settingsTab(skin, "appearance");
+BRAMWICK_WINDOW_SHOT(settings_cleaning, 460, 600) {
+    return settingsWindow(skin, "cleaning");
+}
+BRAMWICK_WINDOW_SHOT(settings_appearance, 460, 400) {
+    return settingsWindow(skin, "appearance");
 }
 
 BRAMWICK_SHOT(settings_unsaved, 460, 640) {

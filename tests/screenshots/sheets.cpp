@@ -4,15 +4,19 @@
 #include <memory>
 
 #include <QCoreApplication>
+#include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "base/edition.h"
+#include "engine/catalog.h"
 #include "sheets/details_sheet.h"
 #include "sheets/history_sheet.h"
 #include "sheets/item_table.h"
 #include "sheets/maintenance_sheet.h"
 #include "sheets/memory_users_sheet.h"
+#include "sheets/sheet_frame.h"
 #include "sheets/uninstall_sheet.h"
 #include "sheets/unused_days.h"
 #include "shots.h"
@@ -61,6 +65,8 @@ struct SheetShotStore {
     std::map<std::string, std::vector<ScanItem>> contents;
     std::vector<ScanItem> applications;
     std::unique_ptr<Store> store;
+    // Cleans only the first item given; the others fail as a file held by another program does.
+    bool cleanFails = false;
 
     StoreServices services() {
         StoreServices s;
@@ -75,9 +81,17 @@ struct SheetShotStore {
         s.clean = [this](const std::vector<ScanItem>& items, const CleanupCategory& c) {
             Cleaner::Outcome outcome;
             outcome.cleaned = items;
+            if (cleanFails && items.size() > 1) {
+                outcome.cleaned = {items.front()};
+                for (std::size_t i = 1; i < items.size(); ++i)
+                    outcome.failures.push_back({items[i], i % 2
+                                                              ? "Permission denied"
+                                                              : "Still in use by another program"});
+            }
             auto& left = contents[c.id];
             std::erase_if(left, [&](const ScanItem& i) {
-                return std::find(items.begin(), items.end(), i) != items.end();
+                return std::find(outcome.cleaned.begin(), outcome.cleaned.end(), i) !=
+                       outcome.cleaned.end();
             });
             return outcome;
         };
@@ -157,12 +171,17 @@ BRAMWICK_SHOT(sheet_history, 560, 440) {
 
 namespace {
 
+// The catalog's category `id`, as the program lists it.
+CleanupCategory fromCatalog(const std::string& id) {
+    for (const auto& c : Catalog::all())
+        if (c.id == id) return c;
+    return Catalog::all().front();
+}
+
+// The catalog's Downloads Folder after a scan.
 SheetShotStore* withDownloads() {
     auto* shots = new SheetShotStore;
-    auto downloads = category("downloads", "Old downloads", Risk::danger, CleanAction::Kind::trash);
-    downloads.symbol = "arrow.down.circle";
-    downloads.info = "Files in Downloads you have not opened for months. They may be the only "
-                     "copy, so move them to a backup drive rather than delete them.";
+    auto downloads = fromCatalog("downloads");
     shots->catalog = {downloads};
     shots->contents["downloads"] = {
         file("/home/me/Downloads/installer-2024.iso", 4200 * MB, day(2)),
@@ -171,6 +190,9 @@ SheetShotStore* withDownloads() {
              "Still being written: check first"),
         file("/home/me/Downloads/dataset.tar", 640 * MB, {}, "Older than a year"),
         file("/home/me/Downloads/slides.pdf", 12 * MB, day(5)),
+        file("/home/me/Downloads/Quarterly report (final).docx", 3 * MB, day(6)),
+        file("/home/me/Downloads/driver-setup.run", 95 * MB, day(4)),
+        file("/home/me/Downloads/wallpapers.tar.gz", 310 * MB, day(8)),
     };
     auto& store = shots->start();
     auto scanning = store.scan(downloads);
@@ -208,14 +230,44 @@ BRAMWICK_SHOT(sheet_details, 780, 560) {
     return sheet;
 }
 
-BRAMWICK_SHOT(sheet_details_empty, 780, 500) {
+// After a clean of which most failed: the banner lists five failures under its title, above the
+// table, at the sheet's least size.
+BRAMWICK_WINDOW_SHOT(sheet_details_failures, 780, 500) {
+    auto* shots = withDownloads();
+    shots->cleanFails = true;
+    auto cleaning = shots->store->clean(shots->catalog[0], shots->contents["downloads"]);
+    SheetShotStore::settle();
+    // In the dialog the program opens it in, which sizes the sheet.
+    return new SheetDialog(nullptr, new DetailsSheet(*shots->store, shots->catalog[0], false),
+                           {780, 500});
+}
+
+// The catalog's longest name, with an "&", its long info and its advice, never scanned.
+BRAMWICK_WINDOW_SHOT(sheet_details_empty, 780, 500) {
     auto* shots = new SheetShotStore;
-    auto review =
-        category("mail", "Mail attachments", Risk::caution, CleanAction::Kind::reviewOnly);
-    review.action.advice = "Remove attachments from inside the mail program, so it knows.";
-    review.info = "Attachments the mail program saved when you opened them.";
-    shots->catalog = {review};
-    return new DetailsSheet(shots->start(), review, false);
+    auto passwords = fromCatalog("chrome-profile");
+    shots->catalog = {passwords};
+    return new SheetDialog(nullptr, new DetailsSheet(shots->start(), passwords, false), {780, 500});
+}
+
+// A clean of items of a category that is a backup's to keep: the card in red over the sheet, as
+// Clean Selected opens it.
+BRAMWICK_WINDOW_SHOT(confirm_card_dangerous, 780, 500) {
+    auto* shots = new SheetShotStore;
+    auto checkouts = fromCatalog("codex-checkouts");
+    shots->catalog = {checkouts};
+    shots->contents["codex-checkouts"] = {
+        file("/home/me/.codex/checkouts/bramwick-2025-11", 2 * GB, day(2)),
+        file("/home/me/.codex/checkouts/website-redesign", 640 * MB, day(4))};
+    auto& store = shots->start();
+    auto scanning = store.scan(checkouts);
+    SheetShotStore::settle();
+    auto* sheet = new DetailsSheet(store, checkouts, false);
+    sheet->table()->selectAllItems();
+    QTimer::singleShot(0, sheet, [sheet] {
+        sheet->findChild<QPushButton*>("cleanSelected")->click();
+    });
+    return new SheetDialog(nullptr, sheet, {780, 500});
 }
 
 BRAMWICK_SHOT(sheet_uninstall, 620, 520) {
@@ -307,14 +359,25 @@ BRAMWICK_SHOT(sheet_memory_users, 560, 520) {
     return sheet;
 }
 
-BRAMWICK_SHOT(sheet_unused_days_editor, 320, 200) {
+// The catalog's Unused Applications in its details sheet, the editor of its days open as a click
+// on the number opens it.
+BRAMWICK_WINDOW_SHOT(sheet_unused_days_editor, 780, 560) {
     auto* shots = new SheetShotStore;
+    auto apps = fromCatalog("applications");
+    shots->catalog = {apps};
+    ScanItem editor = file("/home/me/Applications/Editor.AppImage", 180 * MB, day(1));
+    editor.name = "Editor";
+    editor.lastUsed = day(1) - std::chrono::days(200);
+    ScanItem game = file("/home/me/.local/share/flatpak/app/org.example.Game", 2 * GB);
+    game.name = "Game";
+    shots->contents["applications"] = {editor, game};
     auto& store = shots->start();
     store.setUnusedAppDays(180);
-    auto* box = new QWidget;
-    auto* layout = new QVBoxLayout(box);
-    layout->addWidget(new UnusedDaysSummary(store, TextStyle::body));
-    layout->addWidget(new UnusedDaysEditor(store));
-    layout->addStretch(1);
-    return box;
+    auto scanning = store.scan(apps);
+    SheetShotStore::settle();
+    auto* sheet = new DetailsSheet(store, apps, false);
+    auto* summary = sheet->findChild<UnusedDaysSummary*>();
+    QTimer::singleShot(
+        0, summary, [summary] { summary->findChild<QPushButton*>("unusedDaysNumber")->click(); });
+    return new SheetDialog(nullptr, sheet, {780, 500});
 }

@@ -12,13 +12,13 @@
 #include <QTemporaryDir>
 #include <QVBoxLayout>
 
-#include "appearance/confirm_card.h"
 #include "app/gui/menu_bar_model.h"
 #include "app/gui/menu_bar_panel.h"
 #include "app/gui/spark_glyph.h"
 #include "app/gui/updater.h"
 #include "appearance/window_dressing.h"
 #include "engine/auto_clean.h"
+#include "engine/catalog.h"
 #include "shots.h"
 
 using namespace bramwick;
@@ -36,15 +36,6 @@ ScanItem item(const std::string& name, std::int64_t size) {
     return made;
 }
 
-CleanupCategory category(const std::string& id, const std::string& name) {
-    CleanupCategory made;
-    made.id = id;
-    made.name = name;
-    made.risk = Risk::safe;
-    made.action.kind = CleanAction::Kind::delete_;
-    made.source.kind = Source::Kind::contents;
-    return made;
-}
 
 // One made-up store with its updater; it lives as long as the program (the shot's widget does).
 struct ShotStore {
@@ -64,10 +55,7 @@ struct ShotStore {
         s.backgroundWork = inline_;
         s.settings = &settings;
         s.now = [this] { return now; };
-        s.catalog = [] {
-            return std::vector{category("app-caches", "App caches"), category("logs", "Logs"),
-                               category("npm", "npm")};
-        };
+        s.catalog = [] { return Catalog::all(); };
         s.items = [this](const CleanupCategory& c) { return contents[c.id]; };
         s.unusedApplications = [](const std::vector<ScanItem>& apps, std::int64_t) { return apps; };
         s.clean = [this](const std::vector<ScanItem>& items, const CleanupCategory& c) {
@@ -85,7 +73,12 @@ struct ShotStore {
             snapshot.scanned = true;
             return snapshot;
         };
-        s.stop = [](const RunningItem&) { return Shell::Result{0, ""}; };
+        s.stop = [](const RunningItem&) {
+            return Shell::Result{1, "Unable to shut down device in current state: Booted. The "
+                                    "simulator service did not answer in time, so the device "
+                                    "was left running. Quit the simulator app and try again, "
+                                    "or restart the simulator service."};
+        };
         s.sampleVitals = [](bool) { return VitalsReader::Reading{}; };
         s.runMaintenance = [](const MaintenanceTask&) { return Maintenance::Result{true, ""}; };
         s.diskFigures = [this] { return std::optional<DiskFigures>(disk); };
@@ -125,7 +118,7 @@ ShotStore* scanned() {
     shots->disk = {1000 * GB, 120 * GB, 120 * GB};
     shots->contents["app-caches"] = {item("com.vendor.editor", 2'400'000'000),
                                      item("com.vendor.browser", 900'000'000)};
-    shots->contents["logs"] = {item("system.log", 310'000'000)};
+    shots->contents["user-logs"] = {item("system.log", 310'000'000)};
     AutoClean::setLastRun(shots->now - std::chrono::hours(3), shots->settings);
     AutoClean::setLastFreed(1'800'000'000, shots->settings);
     shots->start();
@@ -153,23 +146,6 @@ QWidget* centred(QWidget* inner) {
     layout->addWidget(inner, 0, Qt::AlignTop);
     layout->addStretch();
     return box;
-}
-
-// The card over a dimmed stand-in window, as the main window presents it.
-QWidget* cardShot(bool dangerous) {
-    auto* window = new QWidget;
-    auto* layout = new QVBoxLayout(window);
-    layout->addStretch();
-    auto* card = new ConfirmCard(
-        dangerous ? QStringLiteral("Delete 14 items from Downloads for good?")
-                  : QStringLiteral("Move 3 items of \u201cOld & Large\u201d to the Trash?"),
-        dangerous ? QStringLiteral("They are removed at once and cannot be put back.")
-                  : QStringLiteral("You can put them back from the Trash."),
-        dangerous ? QStringLiteral("Delete") : QStringLiteral("Move to Trash"), dangerous, [] {},
-        [] {});
-    layout->addWidget(card, 0, Qt::AlignHCenter);
-    layout->addStretch();
-    return window;
 }
 
 } // namespace
@@ -217,6 +193,26 @@ BRAMWICK_SHOT(tray_panel_after_clean, 360, 460) {
     return centred(panel);
 }
 
+// A report whose title takes two lines: a stop that failed, of a simulator with a long name.
+// The panel is its own window here, as the tray shows it.
+BRAMWICK_WINDOW_SHOT(tray_panel_long_report, 320, 480) {
+    ShotStore* shots = scanned();
+    RunningItem simulator{"sim-A1",
+                          RunningItem::Simulator{"A1"},
+                          "Phone 15 Pro Max Simulator (iOS 18.2)",
+                          "Booted",
+                          12,
+                          900'000'000};
+    auto stopping = shots->store->stop(simulator);
+    ShotStore::settle();
+    MenuBarPanel::Actions actions;
+    actions.openMainWindow = [] {};
+    actions.openSettings = [] {};
+    actions.quit = [] {};
+    actions.now = [shots] { return shots->now; };
+    return new MenuBarPanel(*shots->store, *shots->updater, std::move(actions));
+}
+
 BRAMWICK_SHOT(tray_panel_first_scan, 360, 380) {
     // Before any scan, on a disk with 4 GB free, without access to the files.
     auto* shots = new ShotStore;
@@ -224,12 +220,4 @@ BRAMWICK_SHOT(tray_panel_first_scan, 360, 380) {
     shots->access = false;
     shots->start();
     return centred(panelOf(shots, skin));
-}
-
-BRAMWICK_SHOT(confirm_card, 560, 260) {
-    return cardShot(false);
-}
-
-BRAMWICK_SHOT(confirm_card_dangerous, 560, 260) {
-    return cardShot(true);
 }

@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include "app/gui/window_top.h"
+#include "engine/catalog.h"
 #include "mainwindow/disk_ring.h"
 #include "shots.h"
 
@@ -23,8 +24,9 @@ namespace bramwick::shots {
 VitalsReader::Reading buildVitals(int sample) {
     const double t = sample;
     VitalsReader::Reading r;
+    r.cpuMeasured = sample > 0; // as the sampler's first reading, with nothing to compare
     r.cpuBusy = 0.45 + 0.3 * std::sin(t / 3.0) * std::exp(-t / 40.0);
-    r.loadPerCore = 0.74;
+    r.loadPerCore = sample == 0 ? 1.3 : 0.74;
     r.pressure = Vitals::Pressure::warning;
     r.swapUsed = 1'300'000'000;
     r.swapRate = t < 20 ? std::int64_t(2'000'000 * (1 + std::cos(t / 2.0))) : 0;
@@ -52,15 +54,6 @@ namespace {
 
 constexpr std::int64_t GB = 1'000'000'000;
 
-CleanupCategory category(const std::string& id, const std::string& name) {
-    CleanupCategory made;
-    made.id = id;
-    made.name = name;
-    made.risk = Risk::safe;
-    made.source.kind = Source::Kind::contents;
-    return made;
-}
-
 ScanItem item(const std::string& name, std::int64_t size) {
     ScanItem made;
     made.id = made.url = "/home/user/" + name;
@@ -83,7 +76,7 @@ struct TopStore {
 
     TopStore() {
         contents["app-caches"] = {item("editor", 2'400'000'000), item("browser", 900'000'000)};
-        contents["logs"] = {item("system.log", 310'000'000)};
+        contents["user-logs"] = {item("system.log", 310'000'000)};
         contents["npm"] = {item("npm", 1'250'000'000)};
         snapshot = shots::buildRunning();
     }
@@ -97,11 +90,7 @@ struct TopStore {
         s.now = [] {
             return std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
         };
-        s.catalog = [] {
-            return std::vector{category("app-caches", "App Caches"), category("logs", "Logs"),
-                               category("npm", "npm Cache"), category("pip", "pip Cache"),
-                               category("gradle", "Gradle Caches")};
-        };
+        s.catalog = [] { return Catalog::all(); };
         s.items = [this](const CleanupCategory& c) { return contents[c.id]; };
         s.unusedApplications = [](const std::vector<ScanItem>& apps, std::int64_t) { return apps; };
         s.clean = [](const std::vector<ScanItem>& items, const CleanupCategory&) {
@@ -147,12 +136,12 @@ struct TopStore {
         }
     }
 
-    // Made and scanned, with half a minute of vitals.
-    Store& start(bool scan = true) {
+    // Made and scanned, with half a minute of vitals (or `samples` of them).
+    Store& start(bool scan = true, int samples = 30) {
         store = std::make_unique<Store>(services());
         settle();
         if (scan) run();
-        for (int i = 0; i < 30; ++i) {
+        for (int i = 0; i < samples; ++i) {
             auto sampling = store->sampleVitals();
             run();
         }
@@ -190,6 +179,14 @@ BRAMWICK_SHOT(disk_header, 1000, 150) {
     return column({new DiskHeader(store, {})});
 }
 
+// Right after the first sample, on a machine whose load is over one a core: the CPU meter has no
+// busy share to show yet, so it shows no state.
+BRAMWICK_SHOT(disk_header_first_sample, 1000, 150) {
+    auto* shots = new TopStore;
+    Store& store = shots->start(true, 1);
+    return column({new DiskHeader(store, {})});
+}
+
 BRAMWICK_SHOT(disk_header_scanning, 1000, 150) {
     auto* shots = new TopStore;
     shots->disk = {500 * GB, 4 * GB, 4 * GB};
@@ -202,7 +199,8 @@ BRAMWICK_SHOT(disk_header_scanning, 1000, 150) {
 BRAMWICK_SHOT(scanning_hero, 1000, 170) {
     auto* shots = new TopStore;
     Store& store = shots->start(false);
-    shots->run(3);
+    if (!store.scanningAll()) store.scanAll();
+    shots->run(24); // some of the catalog measured
     if (!store.scanningAll()) store.scanAll();
     // The card itself: its row hides it in classic, which never shows it in the window.
     auto* row = new QWidget;

@@ -12,6 +12,7 @@
 
 #include "app/gui/gui_support.h"
 #include "appearance/confirm_card.h"
+#include "appearance/window_dressing.h"
 #include "sheets/details_sheet.h"
 #include "sheets/item_table.h"
 #include "sheets/sheet_frame.h"
@@ -139,6 +140,36 @@ TEST(DetailsSheet, ANeverScannedCategoryShowsItsHeaderAndAnEmptyTable) {
     EXPECT_EQ(text(sheet, "advice"), "Delete them in the mail program.");
     EXPECT_EQ(text(sheet, "summary"), "0 items \u00b7 Zero KB");
     EXPECT_EQ(button(sheet, "cleanSelected"), nullptr) << "review only: nothing to clean";
+}
+
+TEST(DetailsSheet, TheLevelTitleTakesTheLevelsColourAndTheColumnsKeepTheirWidths) {
+    Fixture f;
+    for (Skin skin : Skins::allCases) {
+        QWidget window;
+        auto* sheet = new DetailsSheet(*f.store, downloads(), false, &window);
+        dressWindow(&window, skin);
+        window.show();
+        QApplication::processEvents();
+        auto* title = sheet->findChild<QLabel*>("levelTitle");
+        EXPECT_EQ(title->text(), "Review");
+        EXPECT_EQ(title->palette().color(QPalette::WindowText),
+                  levelColor(skin, Level::warning, isDark(window.palette())))
+            << Skins::rawValue(skin).toStdString();
+    }
+
+    DetailsSheet sheet(*f.store, downloads(), false);
+    QHeaderView* header = sheet.table()->horizontalHeader();
+    EXPECT_EQ(header->sectionSize(ItemTableModel::size), 90);
+    EXPECT_EQ(header->sectionSize(ItemTableModel::date), 110);
+    struct Case {
+        int column, asked, got;
+    } cases[] = {{ItemTableModel::size, 300, 110}, {ItemTableModel::size, 20, 70},
+                 {ItemTableModel::size, 100, 100}, {ItemTableModel::date, 40, 90},
+                 {ItemTableModel::date, 400, 130}, {ItemTableModel::date, 120, 120}};
+    for (const Case& c : cases) {
+        header->resizeSection(c.column, c.asked);
+        EXPECT_EQ(header->sectionSize(c.column), c.got) << c.column << " asked " << c.asked;
+    }
 }
 
 TEST(DetailsSheet, RowsKeepTheStoreOrderUntilAColumnIsSortedAndKeepTheSelection) {

@@ -1,8 +1,10 @@
 // The sheets' decisions, as tables: footers, titles, sentences and counts.
+#include <ctime>
 #include <limits>
 
 #include <gtest/gtest.h>
 
+#include "base/text.h"
 #include "sheets/sheet_rules.h"
 
 using namespace bramwick;
@@ -131,6 +133,19 @@ TEST(DetailsText, TitlesMessagesAndCells) {
     EXPECT_EQ(dateCell(apps, undated), "Never");
     EXPECT_EQ(dateColumnTitle(made(Risk::safe, CleanAction::Kind::trash)), "Modified");
     EXPECT_EQ(dateCell(made(Risk::safe, CleanAction::Kind::trash), undated), "\u2014");
+
+    // Dates are the locale's short ones, as the command line writes them; "C" here.
+    std::tm local{};
+    local.tm_year = 2026 - 1900;
+    local.tm_mon = 11;
+    local.tm_mday = 10;
+    local.tm_hour = 10;
+    local.tm_isdst = -1;
+    ScanItem dated;
+    dated.modified = dated.lastUsed = std::chrono::system_clock::from_time_t(std::mktime(&local));
+    EXPECT_EQ(dateCell(apps, dated), "12/10/26");
+    EXPECT_EQ(dateCell(made(Risk::safe, CleanAction::Kind::trash), dated), "12/10/26");
+    EXPECT_EQ(dateCell(apps, dated), Text::numericDate(*dated.modified));
 
     EXPECT_EQ(levelBadge(made(Risk::danger, CleanAction::Kind::reviewOnly).level()),
               (LevelBadge{"Protected", "lock.shield.fill"}));

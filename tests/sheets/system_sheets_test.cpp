@@ -11,6 +11,7 @@
 
 #include "app/gui/gui_support.h"
 #include "appearance/confirm_card.h"
+#include "appearance/window_dressing.h"
 #include "base/edition.h"
 #include "sheets/maintenance_sheet.h"
 #include "sheets/memory_users_sheet.h"
@@ -274,4 +275,32 @@ TEST(UnusedDays, TheSummaryAndEditorWriteThroughTheStore) {
     emit field->editingFinished();
     EXPECT_EQ(store->unusedAppDays(), 5000);
     EXPECT_EQ(field->text(), QLocale().toString(5000)) << "shown again in the user's locale";
+}
+
+TEST(UnusedDays, TheEditorOpensInTheSkinOfItsWindowAndItsTextsReadThere) {
+    test::guiApplication();
+    test::StoreHarness h;
+    auto store = h.make();
+    for (Skin skin : Skins::allCases) {
+        QWidget window;
+        auto* summary = new UnusedDaysSummary(*store, TextStyle::body, &window);
+        dressWindow(&window, skin);
+        window.show();
+        summary->findChild<QPushButton*>("unusedDaysNumber")->click();
+        ASSERT_NE(summary->editor(), nullptr);
+        QWidget& popover = *summary->editor();
+        EXPECT_EQ(skinOf(&popover), skin);
+        EXPECT_EQ(popover.palette().color(QPalette::Window),
+                  window.palette().color(QPalette::Window))
+            << Skins::rawValue(skin).toStdString();
+        // The dimmed note on the popover's own background.
+        auto* note = popover.findChildren<SheetText*>().last();
+        ASSERT_TRUE(note->text().startsWith("Apps the system has no record"));
+        const QColor background = popover.palette().color(QPalette::Window);
+        EXPECT_GE(contrastRatio(composited(note->palette().color(QPalette::WindowText), background),
+                                background),
+                  4.5)
+            << Skins::rawValue(skin).toStdString();
+        popover.close();
+    }
 }

@@ -118,6 +118,33 @@ TEST(StoreVitals, SamplesKeepThirtyOfHistoryAndAskForTheBusiestEveryFifth) {
     EXPECT_FALSE(h.samples.back());
 }
 
+TEST(StoreVitals, ABusyShareNotYetMeasuredIsNeitherShownNorDrawn) {
+    test::StoreHarness h;
+    h.access = false;
+    Store store(h.services());
+    h.reading.cpuMeasured = false; // the sampler's first reading
+    h.reading.loadPerCore = 1.4;
+    store.startVitals();
+    h.user.runAll();
+    EXPECT_TRUE(store.vitals().sampled);
+    EXPECT_FALSE(store.vitals().cpuMeasured);
+    EXPECT_TRUE(store.vitals().cpuHistory.empty());
+    EXPECT_EQ(store.vitals().swapHistory.size(), 1u);
+    h.reading.cpuMeasured = true;
+    h.reading.cpuBusy = 0.4;
+    store.vitalsTick();
+    h.user.runAll();
+    EXPECT_TRUE(store.vitals().cpuMeasured);
+    EXPECT_EQ(store.vitals().cpuHistory, (std::vector<double>{0.4}));
+    h.reading.cpuMeasured = false; // ticks unreadable this once: the last share stays
+    h.reading.cpuBusy = 0;
+    store.vitalsTick();
+    h.user.runAll();
+    EXPECT_TRUE(store.vitals().cpuMeasured);
+    EXPECT_DOUBLE_EQ(store.vitals().cpuBusy, 0.4);
+    EXPECT_EQ(store.vitals().cpuHistory, (std::vector<double>{0.4}));
+}
+
 TEST(StoreVitals, ATickWhileAReadingIsOutIsNotTakenAndDoesNotCount) {
     test::StoreHarness h;
     h.access = false;

@@ -132,7 +132,8 @@ TEST(MemoryUsers, ProcessesAreNamedByTheirWholeExecutableName) {
     FakeApplications apps;
     test::LongNamedProcess helper;
     ASSERT_GT(helper.pid(), 0);
-    auto users = MemoryUsers::current(100000, Shell::run, apps);
+    // Counted as the helper's own, not as this test's child.
+    auto users = MemoryUsers::current(100000, Shell::run, apps, "", -1);
     auto found = std::find_if(users.begin(), users.end(), [&](const Entry& user) {
         return std::find(user.pids.begin(), user.pids.end(), helper.pid()) != user.pids.end();
     });
@@ -199,6 +200,25 @@ TEST(MemoryUsers, ShowBringsTheFirstMatchingApplicationForward) {
     EXPECT_EQ(apps.activated, (std::vector<pid_t>{11}));
     apps.activates = false;
     EXPECT_FALSE(MemoryUsers::show(entry("org.example.Editor"), apps));
+}
+
+TEST(MemoryUsers, ThisProgramIsRecognisedByItsOwnProcessWithoutADesktopEntry) {
+    // Run from a build folder: the desktop lists no application for it.
+    FakeApplications apps;
+    auto users = MemoryUsers::current(15,
+                                      recorded("  4242     1  2.0  90000 bramwick\n"
+                                               "  4243  4242  0.0  1000 ps\n"
+                                               "  5000     1  0.0  5000 other\n"),
+                                      apps, "", 4242);
+    ASSERT_EQ(users.size(), 2u);
+    EXPECT_EQ(users[0], (Entry{std::string(Edition::appId),
+                               Edition::displayName,
+                               91000 * 1024,
+                               2.0,
+                               {4242, 4243},
+                               std::string(Edition::appId)}));
+    EXPECT_FALSE(users[0].canQuit()) << "shows as this app, never with Quit";
+    EXPECT_EQ(users[1].bundleID, std::nullopt);
 }
 
 TEST(MemoryUsers, BrowsersAndThisProgram) {

@@ -46,24 +46,31 @@ struct Bench {
 TEST(Vitals, BusyShareIsMeasuredSinceThePreviousSample) {
     Bench bench;
     bench.tree.write("/proc/stat", stat(100, 100, 800));
-    EXPECT_EQ(bench.sampler.sample(false).cpuBusy, 0) << "the first sample has nothing to compare";
+    const auto first = bench.sampler.sample(false);
+    EXPECT_EQ(first.cpuBusy, 0) << "the first sample has nothing to compare";
+    EXPECT_FALSE(first.cpuMeasured);
     struct Step {
         std::string stat;
         double busy;
+        bool measured = true;
     } steps[] = {
-        {stat(150, 150, 900), 0.5},  // 100 busy of 200 ticks
-        {stat(150, 150, 900), 0.0},  // no tick since
-        {stat(150, 150, 1000), 0.0}, // idle only
-        {stat(400, 150, 1000), 1.0}, // all busy
-        {stat(300, 150, 1200), 0.0}, // busy went back: never below 0
-        {stat(900, 150, 1000), 1.0}, // more busy than total: capped
+        {stat(150, 150, 900), 0.5},        // 100 busy of 200 ticks
+        {stat(150, 150, 900), 0.0, false}, // no tick since: nothing to measure
+        {stat(150, 150, 1000), 0.0},       // idle only
+        {stat(400, 150, 1000), 1.0},       // all busy
+        {stat(300, 150, 1200), 0.0},       // busy went back: never below 0
+        {stat(900, 150, 1000), 1.0},       // more busy than total: capped
     };
     for (const auto& step : steps) {
         bench.tree.write("/proc/stat", step.stat);
-        EXPECT_DOUBLE_EQ(bench.sampler.sample(false).cpuBusy, step.busy) << step.stat;
+        const auto reading = bench.sampler.sample(false);
+        EXPECT_DOUBLE_EQ(reading.cpuBusy, step.busy) << step.stat;
+        EXPECT_EQ(reading.cpuMeasured, step.measured) << step.stat;
     }
     bench.tree.remove("/proc/stat");
-    EXPECT_EQ(bench.sampler.sample(false).cpuBusy, 0) << "unreadable ticks count 0";
+    const auto unreadable = bench.sampler.sample(false);
+    EXPECT_EQ(unreadable.cpuBusy, 0) << "unreadable ticks count 0";
+    EXPECT_FALSE(unreadable.cpuMeasured);
     bench.tree.write("/proc/stat", stat(1000, 150, 1000));
     EXPECT_DOUBLE_EQ(bench.sampler.sample(false).cpuBusy, 1.0)
         << "a failed reading keeps the previous ticks";

@@ -5,6 +5,7 @@
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QPainter>
+#include <QTextLayout>
 #include <QVBoxLayout>
 
 #include "app/gui/spark_glyph.h"
@@ -103,6 +104,112 @@ QHBoxLayout* row(int spacing) {
     made->setSpacing(spacing);
     return made;
 }
+
+} // namespace
+
+QColor PanelLook::badgeWords(const QColor& tint, const QColor& background) {
+    return readableOn(tint, composited(withOpacity(tint, badgeFill), background));
+}
+
+namespace {
+
+// A button of the small control size: the style's own one as wide as its text needs (the style
+// makes every button at least 80 wide), the skins' pill as its look makes it.
+class SmallButton : public QPushButton {
+  public:
+    SmallButton(const QString& text, QWidget* parent) : QPushButton(text, parent) {
+        setFont(textFont(TextStyle::footnote));
+    }
+    QSize sizeHint() const override {
+        QSize hint = QPushButton::sizeHint();
+        if (skinOf(this) == Skin::classic)
+            hint.setWidth(fontMetrics().horizontalAdvance(text()) + 20);
+        return hint;
+    }
+    QSize minimumSizeHint() const override { return sizeHint(); }
+};
+
+// A wrapped plain text of at most `lines` lines: a longer one ends its last whole line with
+// "…" (the whole text is its tool tip and accessible name). Never a part of a line: a label merely
+// held to the height of four lines cuts the fifth in half, and a layout that trusts its height for
+// width lays the line above over its first one.
+class LineLimitedLabel : public QLabel {
+  public:
+    LineLimitedLabel(int lines, QWidget* parent) : QLabel(parent), lines_(lines) {
+        setTextFormat(Qt::PlainText);
+        setWordWrap(true);
+        setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Minimum);
+    }
+    void setFullText(const QString& text) {
+        full_ = text;
+        // What shows is cut to its lines; a screen reader and the tool tip have it all.
+        setToolTip(text);
+        setAccessibleName(text);
+        fit();
+    }
+    int heightForWidth(int width) const override {
+        const QString lines = shown(width);
+        if (lines.isEmpty()) return margins();
+        return int(lines.count(QLatin1Char('\n'))) * fontMetrics().lineSpacing() +
+               fontMetrics().height() + margins();
+    }
+    QSize sizeHint() const override {
+        QSize hint = QLabel::sizeHint();
+        hint.setHeight(heightForWidth(width() > 0 ? width() : hint.width()));
+        return hint;
+    }
+    QSize minimumSizeHint() const override { return {0, fontMetrics().height() + margins()}; }
+
+  protected:
+    void resizeEvent(QResizeEvent* event) override {
+        QLabel::resizeEvent(event);
+        fit();
+    }
+    void changeEvent(QEvent* event) override {
+        QLabel::changeEvent(event);
+        if (event->type() == QEvent::FontChange) fit();
+    }
+
+  private:
+    int margins() const {
+        const QMargins m = contentsMargins();
+        return m.top() + m.bottom() + 2 * margin();
+    }
+    // The text as shown at `width`: its lines as they wrap, the last one elided when more follow.
+    QString shown(int width) const {
+        const QMargins m = contentsMargins();
+        const qreal room = std::max(1, width - m.left() - m.right() - 2 * margin());
+        QStringList lines;
+        const QStringList paragraphs = full_.split(QLatin1Char('\n'));
+        for (int p = 0; p < paragraphs.size() && lines.size() < lines_; ++p) {
+            QTextLayout layout(paragraphs[p], font());
+            layout.beginLayout();
+            for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+                line.setLineWidth(room);
+                const QString rest = paragraphs[p].mid(line.textStart());
+                if (lines.size() == lines_ - 1) {
+                    // The last line takes what is left of the whole text, cut to the room.
+                    QStringList after = paragraphs.mid(p + 1);
+                    after.prepend(rest);
+                    const QString tail = after.join(QLatin1Char(' '));
+                    lines << fontMetrics().elidedText(tail, Qt::ElideRight, int(room));
+                    break;
+                }
+                lines << paragraphs[p].mid(line.textStart(), line.textLength()).trimmed();
+            }
+            layout.endLayout();
+        }
+        return lines.join(QLatin1Char('\n'));
+    }
+    void fit() {
+        const QString wanted = shown(width());
+        if (text() != wanted) setText(wanted);
+        updateGeometry();
+    }
+
+    int lines_;
+    QString full_;
+};
 
 const QColor green = colourOf(DiskHealths::healthyGreen);
 const QColor orange = colourOf(MenuBar::orange);
@@ -310,11 +417,10 @@ void MenuBarPanel::build() {
     reportTitle_ = wrapping(reportRow_, "reportTitle");
     headline(reportTitle_);
     reportText->addWidget(reportTitle_);
-    reportMessage_ = wrapping(reportRow_, "reportMessage");
+    reportMessage_ = new LineLimitedLabel(4, reportRow_);
+    reportMessage_->setObjectName(QStringLiteral("reportMessage"));
     caption(reportMessage_);
     secondary(reportMessage_);
-    // At most four lines of the message.
-    reportMessage_->setMaximumHeight(reportMessage_->fontMetrics().lineSpacing() * 4);
     reportText->addWidget(reportMessage_);
     report->addLayout(reportText, 1);
     auto* dismiss =
@@ -349,12 +455,9 @@ void MenuBarPanel::build() {
     accessText->setText(QStringLiteral("Sizes read low without Full Disk Access"));
     caption(accessText);
     access->addWidget(accessText, 1);
-    auto* fix = new QPushButton(QStringLiteral("Fix\u2026"), accessRow_);
+    auto* fix = new SmallButton(QStringLiteral("Fix\u2026"), accessRow_);
     fix->setObjectName(QStringLiteral("fixAccess"));
-    fix->setFont(textFont(TextStyle::footnote)); // the small control size
     fix->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    fix->setMinimumWidth(fix->fontMetrics().horizontalAdvance(fix->text()) + 20);
-    fix->setMaximumWidth(fix->minimumWidth());
     skinPill(fix, false, false);
     connect(fix, &QPushButton::clicked, this, [this] { actions_.openMainWindow(); });
     access->addWidget(fix);
@@ -433,11 +536,7 @@ void MenuBarPanel::refresh() {
     if (p.disk) {
         QColor tint = colourOf(MenuBar::ratingColour(p.disk->rating));
         badge_->setText(text(MenuBar::badgeText(p.disk->rating)));
-        QColor fill = tint;
-        fill.setAlphaF(0.16f);
-        badge_->setStyleSheet(QStringLiteral("QLabel { color: %1; background: %2; border-radius: "
-                                             "9px; font-weight: 600; }")
-                                  .arg(tint.name(QColor::HexArgb), fill.name(QColor::HexArgb)));
+        badge_->setProperty("ratingTint", tint);
         free_->setText(text(p.disk->free));
         QPalette freePalette = palette();
         if (p.disk->freeInRed) freePalette.setColor(QPalette::WindowText, tint);
@@ -484,7 +583,7 @@ void MenuBarPanel::refresh() {
                                    ? symbolPixmap("exclamationmark.circle.fill", orange, 16)
                                    : symbolPixmap("checkmark.circle.fill", green, 16));
         reportTitle_->setText(text(p.report->title));
-        reportMessage_->setText(text(p.report->message));
+        static_cast<LineLimitedLabel*>(reportMessage_)->setFullText(text(p.report->message));
     }
     runningRow_->setVisible(p.running.has_value());
     if (p.running) runningText_->setText(text(*p.running));
@@ -502,6 +601,27 @@ void MenuBarPanel::refresh() {
     layout()->activate();
     setFixedHeight(layout()->hasHeightForWidth() ? layout()->totalHeightForWidth(panelWidth)
                                                  : layout()->totalSizeHint().height());
+    if (p.disk) {
+        // Coloured for what lies under it once the panel has its size and the badge its place.
+        layout()->activate();
+        const QColor tint = badge_->property("ratingTint").value<QColor>();
+        const QColor words = PanelLook::badgeWords(tint, backgroundUnder(badge_));
+        badge_->setProperty("words", words);
+        badge_->setStyleSheet(
+            QStringLiteral("QLabel { color: %1; background: %2; border-radius: 9px; "
+                           "font-weight: 600; }")
+                .arg(words.name(QColor::HexArgb),
+                     withOpacity(tint, PanelLook::badgeFill).name(QColor::HexArgb)));
+    }
+}
+
+QColor MenuBarPanel::backgroundUnder(const QWidget* widget) {
+    if (skin() == Skin::classic) return palette().color(QPalette::Window);
+    const QImage backdrop = rendered().toImage();
+    const QPoint centre =
+        widget->mapTo(this, widget->rect().center()) * backdrop.devicePixelRatio();
+    if (!backdrop.rect().contains(centre)) return palette().color(QPalette::Window);
+    return backdrop.pixelColor(centre);
 }
 
 void MenuBarPanel::keepSymbol(QWidget* target, std::string name, std::optional<QColor> colour) {

@@ -21,6 +21,15 @@
 
 namespace bramwick {
 
+namespace PanelLook {
+// The opacity of the rating colour in the badge's capsule.
+inline constexpr double badgeFill = 0.16;
+// The badge's words over its capsule on `background` (the panel under it): the rating colour
+// `tint`, darkened or lightened just enough to read at 4.5:1, as the pale capsule of a light skin
+// leaves a light green or orange unreadable.
+QColor badgeWords(const QColor& tint, const QColor& background);
+} // namespace PanelLook
+
 // A small indeterminate spinner; it turns only while it is on screen.
 class Spinner : public QWidget {
     Q_OBJECT
@@ -75,6 +84,8 @@ class MenuBarPanel : public SkinBackdrop {
   private:
     void build();
     void scheduleRefresh();
+    // What the panel paints under `widget`'s centre: its backdrop, or the window colour.
+    QColor backgroundUnder(const QWidget* widget);
     void setConfirming(bool confirming);
     struct KeptSymbol {
         QWidget* target;

@@ -1,22 +1,50 @@
 #include "app/gui/updater.h"
 
+#include <filesystem>
+
 #include <QPointer>
 
 #include "base/edition.h"
+#include "base/shell.h"
+#include "base/text.h"
+#include "platform/admin.h"
 
 namespace bramwick {
 
-PackageManagerUpdates::PackageManagerUpdates(Settings& settings, Tell tell)
-    : settings_(settings), tell_(std::move(tell)) {}
-
-QString PackageManagerUpdates::title() {
-    return QStringLiteral("Updates come with your system");
+Installation currentInstallation() {
+    Installation made;
+    made.executable = Admin::ownExecutable();
+    const std::string& file = made.executable;
+    if (!Text::startsWith(file, "/usr/") || Text::startsWith(file, "/usr/local/")) return made;
+    try {
+        made.fromSystemPackages = Shell::run({"dpkg-query", "--search", file}, 10).status == 0;
+    } catch (const std::exception&) {
+        made.fromSystemPackages = false; // no package manager to ask: no package's file
+    }
+    return made;
 }
 
-QString PackageManagerUpdates::message() {
-    return QStringLiteral("%1 is installed from your system's packages, so your system's package "
-                          "manager brings its updates with the rest of your software.")
-        .arg(QString::fromUtf8(Edition::displayName));
+PackageManagerUpdates::PackageManagerUpdates(Settings& settings, Tell tell,
+                                             std::function<Installation()> installation)
+    : settings_(settings), tell_(std::move(tell)), installation_(std::move(installation)) {}
+
+QString PackageManagerUpdates::title(const Installation& installation) {
+    return installation.fromSystemPackages ? QStringLiteral("Updates come with your system")
+                                           : QStringLiteral("Update it the way you installed it");
+}
+
+QString PackageManagerUpdates::message(const Installation& installation) {
+    const QString name = QString::fromUtf8(Edition::displayName);
+    if (installation.fromSystemPackages)
+        return QStringLiteral("%1 is installed from your system's packages, so your system's "
+                              "package manager brings its updates with the rest of your software.")
+            .arg(name);
+    const QString folder =
+        QString::fromStdString(std::filesystem::path(installation.executable).parent_path());
+    return QStringLiteral("This copy of %1 runs from %2 and is not one of your system's packages, "
+                          "so nothing here brings its updates: update it the way you installed "
+                          "it (for a copy you built, build the newer source).")
+        .arg(name, folder);
 }
 
 void PackageManagerUpdates::setAutomaticallyChecksForUpdates(bool on) {
@@ -31,7 +59,8 @@ void PackageManagerUpdates::checkForUpdates() {
     telling_ = true;
     emit canCheckChanged(false);
     QPointer<PackageManagerUpdates> self(this);
-    tell_(title(), message(), [self] {
+    const Installation installation = installation_ ? installation_() : Installation{};
+    tell_(title(installation), message(installation), [self] {
         if (!self) return;
         self->telling_ = false;
         emit self->canCheckChanged(true);

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 
 #include <QObject>
 #include <QToolButton>
@@ -32,9 +33,19 @@ class UpdateBackend : public QObject {
 // The key under which the automatic-check switch lives (the settings window binds it too).
 inline constexpr const char* automaticChecksKey = "SUEnableAutomaticChecks";
 
-// No feed: the program comes from the system's packages and is updated with them. The switch
-// is kept under its key all the same; a check tells the user where updates come from, and no
-// other check starts while that message is shown.
+// Where the running program comes from, for what a check tells the user.
+struct Installation {
+    std::string executable; // the program's own file
+    bool fromSystemPackages = false;
+};
+// The running program's: from the system's packages only when its file lies in the system's own
+// program folders (under /usr, not /usr/local) and the package manager lists it as the file of
+// one of its packages. A copy run from a build folder or installed by hand is neither.
+Installation currentInstallation();
+
+// No feed: a program from the system's packages is updated with them, any other copy the way it
+// was installed. The switch is kept under its key all the same; a check tells the user where
+// updates come from, and no other check starts while that message is shown.
 class PackageManagerUpdates : public UpdateBackend {
     Q_OBJECT
 
@@ -43,10 +54,12 @@ class PackageManagerUpdates : public UpdateBackend {
     // is dismissed.
     using Tell = std::function<void(const QString& title, const QString& message,
                                     std::function<void()> done)>;
-    PackageManagerUpdates(Settings& settings, Tell tell);
+    // `installation` is asked at each check (it may run the package manager once).
+    PackageManagerUpdates(Settings& settings, Tell tell,
+                          std::function<Installation()> installation = currentInstallation);
 
-    static QString title();
-    static QString message();
+    static QString title(const Installation& installation);
+    static QString message(const Installation& installation);
 
     void setAutomaticallyChecksForUpdates(bool on) override;
     void setAutomaticallyDownloadsUpdates(bool on) override { downloads_ = on; }
@@ -57,6 +70,7 @@ class PackageManagerUpdates : public UpdateBackend {
   private:
     Settings& settings_;
     Tell tell_;
+    std::function<Installation()> installation_;
     bool downloads_ = false;
     bool telling_ = false;
 };

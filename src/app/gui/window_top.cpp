@@ -98,7 +98,7 @@ WindowTop::WindowTop(Store& store, Settings& settings, QWidget* window, SheetSou
     };
     tools.rescan = [this] { store_.scanAll(); };
     tools.settings = [this] { emit settingsRequested(); };
-    toolbar_ = new MainToolbar(store_, std::move(tools), this);
+    toolbar_ = new MainToolbar(store_, settings_, std::move(tools), this);
     column->addWidget(toolbar_);
     auto* settingsShortcut = new QShortcut(window_);
     settingsShortcut->setObjectName(QStringLiteral("settingsShortcut"));

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include <QGuiApplication>
+#include <QLayout>
 #include <QPaintEvent>
 #include <QScreen>
 #include <QShowEvent>
@@ -169,18 +170,38 @@ SettingsWindow::SettingsWindow(Store& store, Settings& settings, SettingsPages::
 }
 
 void SettingsWindow::fitPage() {
-    // As tall as the page shown, its wrapped captions included: the height a layout gives for
-    // the form's width can fall short of what the wrapped captions take, so the larger of the
-    // two is kept.
+    // As tall as the page shown at the form's width, its wrapped captions included. The page's
+    // size hint measures them at guessed widths and leaves blank room below the last one; its
+    // height for the width can fall a few lines short once its rows are laid out (a caption
+    // given less than its lines), so the page is laid out and grown by what any caption lacks.
     QWidget* page = pages_->currentWidget();
     if (!page) return;
-    int pageHeight = std::max(page->heightForWidth(pageWidth), page->sizeHint().height());
-    int height = pages_->tabBar()->sizeHint().height() + pageHeight;
-    pages_->setFixedSize(pageWidth, height);
-    setFixedSize(pageWidth, height + topMargin);
+    pages_->ensurePolished();
+    // A row shown or hidden while the window was closed (the login message) leaves its group's
+    // layout holding the heights it had before.
+    for (QLayout* layout : page->findChildren<QLayout*>())
+        layout->invalidate();
+    int pageHeight = page->heightForWidth(pageWidth);
+    if (pageHeight < 0) pageHeight = page->sizeHint().height();
+    const int tabs = pages_->tabBar()->sizeHint().height();
+    for (int round = 0; round < 4; ++round) {
+        pages_->setFixedSize(pageWidth, tabs + pageHeight);
+        setFixedSize(pageWidth, tabs + pageHeight + topMargin);
+        // The tab view places the page; the page's layout then places its rows.
+        if (QLayout* layout = this->layout()) layout->activate();
+        page->setGeometry(page->x(), page->y(), pageWidth, pageHeight);
+        if (QLayout* layout = page->layout()) layout->activate();
+        int lacking = 0;
+        for (QLabel* label : page->findChildren<QLabel*>())
+            if (!label->isHidden() && label->wordWrap())
+                lacking += std::max(0, label->heightForWidth(label->width()) - label->height());
+        if (lacking == 0) return;
+        pageHeight += lacking;
+    }
 }
 
 void SettingsWindow::showEvent(QShowEvent* event) {
+    fitPage();
     SkinBackdrop::showEvent(event);
     // An approval given elsewhere while the window was closed shows at once.
     if (!event->spontaneous()) pages_->refreshLogin();

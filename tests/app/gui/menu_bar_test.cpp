@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "app/gui/menu_bar_model.h"
+#include "app/gui/menu_bar_panel.h"
 #include "app/gui/spark_glyph.h"
 #include "app/gui/tray.h"
 #include "gui_support.h"
@@ -241,8 +242,9 @@ TEST(Panel, DataIsShownAsPlainText) {
     test::settle();
     auto* message = h.scenes->panel()->findChild<QLabel*>("reportMessage");
     ASSERT_NE(message, nullptr);
-    EXPECT_TRUE(message->text().contains("<b>bold</b> & more: It is in use"))
-        << message->text().toStdString();
+    // Shown cut to four lines; read whole.
+    EXPECT_TRUE(message->accessibleName().contains("<b>bold</b> & more: It is in use"))
+        << message->accessibleName().toStdString();
     EXPECT_EQ(message->textFormat(), Qt::PlainText);
     for (auto* label : h.scenes->panel()->findChildren<QLabel*>())
         if (!label->text().isEmpty()) {
@@ -279,4 +281,42 @@ TEST(Panel, ItHidesWhenItLosesTheFocusAndTheTrayMenuReachesEverything) {
     EXPECT_TRUE(h.scenes->mainWindow()->isVisible());
     actions.back()->trigger();
     EXPECT_EQ(h.quits, 1);
+}
+
+TEST(PanelBadge, ItsWordsReadAtFourAndAHalfToOneOnTheCapsuleInEverySkin) {
+    // The rating colours on what each skin's panel is under the badge (classic in the desktop's
+    // light and dark schemes). The words were once the rating colour itself: 1.25:1 for
+    // "Healthy" on hibernia.
+    const QColor backgrounds[] = {QColor(239, 239, 239), QColor(53, 53, 53), Nightfall::deep,
+                                  Hibernia::page};
+    for (const QColor& background : backgrounds)
+        for (DiskHealth rating :
+             {DiskHealth::healthy, DiskHealth::gettingFull, DiskHealth::almostFull}) {
+            const QColor tint = SparkGlyph::colour(MenuBar::ratingColour(rating));
+            const QColor capsule = composited(withOpacity(tint, PanelLook::badgeFill), background);
+            const QColor words = PanelLook::badgeWords(tint, background);
+            EXPECT_GE(contrastRatio(words, capsule), 4.5)
+                << MenuBar::badgeText(rating) << " on " << background.name().toStdString();
+            // Still the rating's colour: the same hue, only darker or lighter.
+            EXPECT_NEAR(words.hslHueF(), tint.hslHueF(), 0.01) << MenuBar::badgeText(rating);
+        }
+
+    // The panel colours its badge for what it is drawn on.
+    for (Skin skin : Skins::allCases) {
+        ScenesHarness h;
+        h.store.disk = DiskFigures{1000 * GB, 400 * GB, 400 * GB};
+        h.start();
+        ASSERT_FALSE(SkinSettings::instance().setStored(skin));
+        h.scenes->showPanel(std::nullopt);
+        test::settle();
+        auto* badge = h.scenes->panel()->findChild<QLabel*>("panelBadge");
+        ASSERT_NE(badge, nullptr);
+        EXPECT_EQ(badge->text(), "Healthy");
+        const QColor words = badge->property("words").value<QColor>();
+        const QImage panel = h.scenes->panel()->grab().toImage();
+        const QColor under =
+            panel.pixelColor(badge->mapTo(h.scenes->panel(), QPoint(2, badge->height() / 2)));
+        EXPECT_GE(contrastRatio(words, under), 4.5) << Skins::rawValue(skin).toStdString();
+        EXPECT_TRUE(badge->styleSheet().contains(words.name(QColor::HexArgb)));
+    }
 }

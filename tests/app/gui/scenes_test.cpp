@@ -207,6 +207,39 @@ TEST(Scenes, TheSettingsWindowFollowsItsPageAndKeepInDockAppliesAtOnce) {
     test::settle();
     EXPECT_NE(window->height(), cleaningHeight) << "the window is as tall as the page shown";
 
+    // No blank room under the page: its last control ends at the page's bottom margin, and no
+    // caption above it is cut.
+    for (int tab = 0; tab < pages.count(); ++tab) {
+        pages.setCurrentIndex(tab);
+        test::settle();
+        QWidget* page = pages.currentWidget();
+        int lowest = 0;
+        for (QWidget* child : page->findChildren<QWidget*>())
+            if (child->isVisible() && child->parentWidget() == page)
+                lowest = std::max(lowest, child->mapTo(window, QPoint(0, child->height())).y());
+        EXPECT_LE(window->height() - lowest, 16 + 8 + 2) << "tab " << tab;
+        for (QLabel* label : page->findChildren<QLabel*>())
+            if (label->isVisible() && label->wordWrap()) {
+                EXPECT_GE(label->height(), label->heightForWidth(label->width()))
+                    << label->text().toStdString();
+            }
+    }
+
+    // Headers and tab icons take the accent of the skin the window is in now.
+    for (Skin skin : {Skin::hibernia, Skin::nightfall, Skin::classic}) {
+        ASSERT_FALSE(SkinSettings::instance().setStored(skin));
+        test::settle();
+        const QColor accent = window->palette().color(QPalette::Active, QPalette::Highlight);
+        EXPECT_EQ(pages.tabAccent(), accent) << Skins::rawValue(skin).toStdString();
+        for (QWidget* header : pages.findChildren<QWidget*>("settingsHeader"))
+            for (QLabel* text : header->findChildren<QLabel*>())
+                if (!text->text().isEmpty()) {
+                    EXPECT_EQ(text->palette().color(QPalette::WindowText), accent)
+                        << text->text().toStdString() << " in "
+                        << Skins::rawValue(skin).toStdString();
+                }
+    }
+
     auto policies = h.scenes->policies().size();
     pages.findChild<QCheckBox*>("keepInDock")->click();
     ASSERT_EQ(h.scenes->policies().size(), policies + 1);

@@ -55,11 +55,14 @@ TEST(Updater, WithoutAFeedACheckSaysWhereUpdatesComeFrom) {
     test::guiApplication();
     std::vector<QString> told;
     std::function<void()> dismiss;
+    Installation installed{"/usr/bin/bramwick", true};
     auto backend = std::make_unique<PackageManagerUpdates>(
-        *h.settings, [&](const QString& title, const QString& message, std::function<void()> done) {
+        *h.settings,
+        [&](const QString& title, const QString& message, std::function<void()> done) {
             told = {title, message};
             dismiss = std::move(done);
-        });
+        },
+        [&] { return installed; });
     auto* updates = backend.get();
     Updater updater(*h.settings, std::move(backend));
     // Nothing stored reads as on, so starting writes nothing; a change is kept under its key.
@@ -71,10 +74,26 @@ TEST(Updater, WithoutAFeedACheckSaysWhereUpdatesComeFrom) {
     updater.checkForUpdates();
     test::settle();
     ASSERT_EQ(told.size(), 2u);
+    EXPECT_TRUE(told[1].contains("installed from your system's packages"));
     EXPECT_TRUE(told[1].contains("package manager"));
     EXPECT_FALSE(updater.canCheck()) << "no second check while the answer is shown";
     updater.checkForUpdates();
     dismiss();
     test::settle();
     EXPECT_TRUE(updater.canCheck());
+
+    // A copy run from where it was built is no package: it is told so, with its folder.
+    installed = {"/home/me/src/bramwick/build/bramwick", false};
+    updater.checkForUpdates();
+    test::settle();
+    EXPECT_FALSE(told[1].contains("installed from your system's packages"));
+    EXPECT_TRUE(told[1].contains("/home/me/src/bramwick/build")) << told[1].toStdString();
+    dismiss();
+}
+
+TEST(Updater, ThisTestIsNoInstalledPackage) {
+    // Run from the build folder, as the program is by `make run`.
+    const Installation here = currentInstallation();
+    EXPECT_FALSE(here.fromSystemPackages) << here.executable;
+    EXPECT_TRUE(here.executable.starts_with("/")) << here.executable;
 }

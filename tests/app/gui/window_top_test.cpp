@@ -4,6 +4,7 @@
 #include <tuple>
 
 #include <QDialog>
+#include <QLabel>
 #include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -208,6 +209,10 @@ TEST(WindowTop, ACategoryCleanTakesTheItemsItWasAskedWithThatAreStillListed) {
     ConfirmCard* card = top.presenter()->card();
     ASSERT_NE(card, nullptr);
     EXPECT_EQ(card->confirmButton()->property("tint").toString(), "red");
+    // It speaks of the category and the items it was asked about.
+    EXPECT_EQ(card->findChild<QLabel*>("confirmTitle")->text(), "Clean Category old?");
+    EXPECT_TRUE(card->findChild<QLabel*>("confirmMessage")->text().startsWith("2 items, "))
+        << card->findChild<QLabel*>("confirmMessage")->text().toStdString();
     // A rescan meanwhile finds more, and no longer lists what another clean took.
     h.store.contents["old"] = {test::item("a", 10), test::item("c", 30)};
     auto scanning = h.scenes->store().scan(risky);
@@ -268,6 +273,32 @@ TEST(WindowTop, ToolbarActions) {
     Store& store = h.scenes->store();
     WindowTop& top = topOf(h);
     MainToolbar& bar = *top.toolbar();
+
+    // One row in the window, the list's switches first, every entry with its name.
+    auto buttons = bar.findChildren<QToolButton*>(Qt::FindDirectChildrenOnly);
+    std::sort(buttons.begin(), buttons.end(),
+              [](QToolButton* a, QToolButton* b) { return a->x() < b->x(); });
+    QStringList shown;
+    const int row = bar.button("toolbar-rescan")->geometry().center().y();
+    for (QToolButton* button : buttons) {
+        ASSERT_TRUE(button->isVisible()) << button->objectName().toStdString();
+        EXPECT_NEAR(button->geometry().center().y(), row, 1);
+        shown << (button->accessibleName().isEmpty() ? button->text() : button->accessibleName());
+    }
+    EXPECT_EQ(shown,
+              (QStringList{"Hide Empty", "Arrange By Level", "Arrange By Group", "Arrange By Size",
+                           "Uninstall an App", "Maintenance", "Add Folder", "Schedule", "Rescan",
+                           "Settings"}));
+    auto* window = h.scenes->mainWindow();
+    EXPECT_EQ(window->findChildren<QToolButton*>("toolbar-hide-empty").size(), 1)
+        << "built in one place";
+    bar.button("toolbar-arrange-size")->click();
+    EXPECT_EQ(h.store.settings->string("arrangement"), "size");
+    bar.button("toolbar-hide-empty")->click();
+    EXPECT_EQ(h.store.settings->boolean("hideEmpty"), true);
+    h.store.settings->set("hideEmpty", false); // written elsewhere: the switch follows
+    test::settle();
+    EXPECT_FALSE(bar.button("toolbar-hide-empty")->isChecked());
 
     bar.button("toolbar-uninstall")->click();
     ASSERT_TRUE(top.detailsFor());
