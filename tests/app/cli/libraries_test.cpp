@@ -85,6 +85,16 @@ TEST(Libraries, ACommandLineRunMapsNoQtAndNoPictureLibraryUnlessItReadsAPicture)
         EXPECT_EQ(listed(libraries, isPictureLibrary), "") << name;
     }
 
+    // Two pictures of shapes no other picture shares can never be the same picture: neither is
+    // decoded (a BMP's size is read without the decoders).
+    test::Picture::photo(400, 200, 3).save(home + "/Pictures/wide.bmp");
+    test::Picture::photo(200, 400, 4).save(home + "/Documents/tall.bmp");
+    for (const auto& mode : std::vector<std::vector<std::string>>{
+             {"--report"}, {"--scan", "repeated-pictures"}}) {
+        auto libraries = librariesMapped(mode, home);
+        EXPECT_EQ(listed(libraries, isPictureLibrary), "") << mode.front() << " with lone shapes";
+    }
+
     // Reading two pictures loads the decoders, and still no Qt.
     test::Picture::photo(300, 200, 7).save(home + "/a.jpg");
     test::Picture::photo(300, 200, 7).save(home + "/b.png");
