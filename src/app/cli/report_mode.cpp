@@ -1,3 +1,6 @@
+#include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <mutex>
 #include <optional>
 #include <sstream>
@@ -13,6 +16,7 @@
 #include "engine/scanner.h"
 #include "platform/settings.h"
 #include "finders/category_items.h"
+#include "finders/file_walk.h"
 
 namespace bramwick::Cli {
 
@@ -61,6 +65,14 @@ int reportMode(std::ostream& out) {
     // before it and each walk runs as wide as the pool lets it. The rows still come in the
     // catalog's order, each as soon as it and every one before it are done.
     const auto& categories = Catalog::all();
+    // The duplicate files and the repeated pictures look through the same folders: they are
+    // walked once, for both.
+    std::int64_t floor = INT64_MAX;
+    for (const auto& category : categories)
+        if (category.source.kind == Source::Kind::duplicateFiles ||
+            category.source.kind == Source::Kind::repeatedPictures)
+            floor = std::min(floor, category.source.minimumBytes);
+    FileWalk::SharedWalks sharedWalks(floor);
     std::vector<std::optional<std::string>> lines(categories.size());
     std::size_t next = 0;
     std::mutex mutex;
