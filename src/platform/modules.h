@@ -19,7 +19,7 @@ struct Entry {
 
 // Loads the module `file` once for the life of the process, from beside the executable (as the
 // build leaves it) or else from the installed place relative to the executable
-// (<prefix>/bin/../lib/bramwick), and looks up its entry `symbol`. Safe from any thread; a
+// (<prefix>/bin/../<libdir>/bramwick), and looks up its entry `symbol`. Safe from any thread; a
 // module is never unloaded.
 Entry entry(const std::string& file, const std::string& symbol);
 
