@@ -9,6 +9,8 @@
 #include <vector>
 
 #include <openssl/evp.h>
+// xxHash compiled in here, from its header: one library fewer for every run to load.
+#define XXH_INLINE_ALL
 #include <xxhash.h>
 
 #include "base/unique_fd.h"
