@@ -144,10 +144,10 @@ int main(int argc, char** argv) {
         scenes.start();
         QElapsedTimer waited;
         waited.start();
-        while (waited.elapsed() < 20'000 && !(scenes.store().state("downloads") &&
-                                             scenes.store().state("downloads")->items.size() ==
-                                                 itemCount &&
-                                             !scenes.store().scanningAll()))
+        while (waited.elapsed() < 20'000 &&
+               !(scenes.store().state("downloads") &&
+                 scenes.store().state("downloads")->items.size() == itemCount &&
+                 !scenes.store().scanningAll()))
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         for (int i = 0; i < 20; ++i)
             QCoreApplication::processEvents();

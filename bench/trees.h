@@ -41,8 +41,8 @@ inline void smallFilesTree(const std::string& root, std::size_t files, std::size
 // within their first bytes: a duplicate finder must read the start of each. Only the first
 // 64 KiB of each file hold bytes; the rest is a hole, so the tree stays small on disk.
 inline void sameSizeFiles(const std::string& home, std::size_t count) {
-    static const char* roots[] = {"Downloads", "Desktop", "Documents", "Movies", "Pictures",
-                                  "Music"};
+    static const char* roots[] = {"Downloads", "Desktop",  "Documents",
+                                  "Movies",    "Pictures", "Music"};
     tbb::parallel_for(std::size_t{0}, count, [&](std::size_t k) {
         std::string folder = home + "/" + roots[k % 6] + fmt::format("/batch{}", k % 40);
         std::error_code error;

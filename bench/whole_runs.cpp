@@ -78,7 +78,7 @@ std::vector<std::optional<double>> timeInTurn(const std::vector<Command>& comman
 }
 
 struct Outcome {
-    bool met = true;    // every target
+    bool met = true;     // every target
     bool failed = false; // a run did not end as it should
 };
 
@@ -170,15 +170,15 @@ std::optional<xcb_window_t> mainWindow(xcb_connection_t* x, xcb_window_t root) {
     xcb_window_t* children = xcb_query_tree_children(tree);
     for (int i = 0; i < xcb_query_tree_children_length(tree) && !found; ++i) {
         auto* name = xcb_get_property_reply(
-            x, xcb_get_property(x, 0, children[i], XCB_ATOM_WM_NAME, XCB_ATOM_ANY, 0, 64),
-            nullptr);
-        bool titled = name && std::string(static_cast<const char*>(xcb_get_property_value(name)),
-                                          static_cast<std::size_t>(
-                                              xcb_get_property_value_length(name))) == "Bramwick";
+            x, xcb_get_property(x, 0, children[i], XCB_ATOM_WM_NAME, XCB_ATOM_ANY, 0, 64), nullptr);
+        bool titled =
+            name && std::string(static_cast<const char*>(xcb_get_property_value(name)),
+                                static_cast<std::size_t>(xcb_get_property_value_length(name))) ==
+                        "Bramwick";
         std::free(name);
         if (!titled) continue;
-        auto* attributes = xcb_get_window_attributes_reply(
-            x, xcb_get_window_attributes(x, children[i]), nullptr);
+        auto* attributes =
+            xcb_get_window_attributes_reply(x, xcb_get_window_attributes(x, children[i]), nullptr);
         auto* geometry = xcb_get_geometry_reply(x, xcb_get_geometry(x, children[i]), nullptr);
         if (attributes && geometry && attributes->map_state == XCB_MAP_STATE_VIEWABLE &&
             geometry->width >= 1000 && geometry->height >= 620)
@@ -239,8 +239,8 @@ bool windowFrames(const std::vector<std::string>& programs, const std::vector<st
     }
     int displayPipe[2];
     if (::pipe(displayPipe) != 0) return false;
-    Child server = Child::start({xvfb, "-displayfd", std::to_string(displayPipe[1]), "-screen",
-                                 "0", "1280x800x24", "-nolisten", "tcp", "-noreset"},
+    Child server = Child::start({xvfb, "-displayfd", std::to_string(displayPipe[1]), "-screen", "0",
+                                 "1280x800x24", "-nolisten", "tcp", "-noreset"},
                                 {"PATH=/usr/bin:/bin"}, displayPipe[1]);
     ::close(displayPipe[1]);
     std::string number;
@@ -324,15 +324,16 @@ int main(int argc, char** argv) {
         std::ofstream(base + "/.cache-complete");
     }
     ::setenv("BRAMWICK_HOME", cacheHome.c_str(), 1);
-    ::setenv("HOME", cacheHome.c_str(), 1); // gdu reads its settings from the home: never the user's
+    // gdu reads its settings from the home: never the user's.
+    ::setenv("HOME", cacheHome.c_str(), 1);
     std::printf("== --scan dot-cache on a ~/.cache of 200,000 files, warm cache, median of 15\n");
     if (gdu.empty()) {
         std::printf("  gdu: not installed\n");
     } else {
-        std::vector<Command> commands{
-            {"gdu", {gdu, "-n", "-p", "-s", cacheHome + "/.cache"}}};
+        std::vector<Command> commands{{"gdu", {gdu, "-n", "-p", "-s", cacheHome + "/.cache"}}};
         for (std::size_t p = 0; p < programs.size(); ++p)
-            commands.push_back({label(p, "--scan dot-cache"), {programs[p], "--scan", "dot-cache"}});
+            commands.push_back(
+                {label(p, "--scan dot-cache"), {programs[p], "--scan", "dot-cache"}});
         auto times = timeInTurn(commands, 15, base);
         print(commands, times, 0, "s", 0.33, "at most 0.33x", outcome);
     }
@@ -350,8 +351,10 @@ int main(int argc, char** argv) {
     if (jdupes.empty()) {
         std::printf("  jdupes: not installed\n");
     } else {
-        std::vector<Command> commands{{"jdupes", {jdupes, "-r", "-q", "-A", "-X", "size+=:1000000"}}};
-        for (const char* root : {"Downloads", "Desktop", "Documents", "Movies", "Pictures", "Music"})
+        std::vector<Command> commands{
+            {"jdupes", {jdupes, "-r", "-q", "-A", "-X", "size+=:1000000"}}};
+        for (const char* root :
+             {"Downloads", "Desktop", "Documents", "Movies", "Pictures", "Music"})
             commands[0].argv.push_back(sameHome + "/" + root);
         for (std::size_t p = 0; p < programs.size(); ++p)
             commands.push_back({label(p, "--duplicates"), {programs[p], "--duplicates"}});

@@ -140,7 +140,7 @@ int main(int argc, char** argv) {
             std::printf("first painted main window: %.0f ms from the process start (%.0f ms "
                         "from main; target under 400 ms), the first scan %s\n",
                         sinceProcessStart(), fromMain,
-                        store.lastScan()       ? "already over"
+                        store.lastScan()      ? "already over"
                         : store.scanningAll() ? "already running"
                                               : "starting after it");
             std::fflush(stdout);

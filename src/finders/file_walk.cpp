@@ -4,10 +4,10 @@
 #include <array>
 #include <atomic>
 #include <dirent.h>
+#include <fcntl.h>
 #include <map>
 #include <memory>
 #include <mutex>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <unordered_set>
@@ -166,8 +166,7 @@ struct Shared {
             if (!slot) slot = std::make_unique<Entry>();
             entry = slot.get();
         }
-        tbb::collaborative_call_once(entry->once,
-                                     [&] { entry->found = walked(roots, floor, {}); });
+        tbb::collaborative_call_once(entry->once, [&] { entry->found = walked(roots, floor, {}); });
         return entry->found;
     }
 };

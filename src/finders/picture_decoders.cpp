@@ -503,7 +503,6 @@ std::optional<Image> thumbnailOf(Loaded& loaded, int side) {
     return std::move(image);
 }
 
-
 std::optional<std::pair<int, int>> storedSize(int fd, Format format, std::int64_t fileSize) {
     if (format == Format::heif) return heifSize(fd, fileSize);
     if (!libvipsReady()) return std::nullopt;

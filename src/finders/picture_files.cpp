@@ -33,11 +33,9 @@ const Decoders& decoders() {
             loaded.table = bramwick_picture_decoders();
             return;
         }
-        auto entry =
-            Modules::entry(PictureDecoders::moduleFile, PictureDecoders::entryName);
+        auto entry = Modules::entry(PictureDecoders::moduleFile, PictureDecoders::entryName);
         if (entry.address)
-            loaded.table =
-                reinterpret_cast<const PictureDecoders::Table* (*)()>(entry.address)();
+            loaded.table = reinterpret_cast<const PictureDecoders::Table* (*)()>(entry.address)();
         else
             loaded.problem = "pictures cannot be read: " + entry.problem;
     });

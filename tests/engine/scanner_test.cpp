@@ -67,9 +67,8 @@ TEST_F(ScannerTest, TreesMeasuredTogetherEachCountAsAlone) {
     test::makeFile(home("/two/inner/own.bin"), 40'000);
     auto file = test::makeFile(home("/loose.bin"), 70'000);
     test::makeLink(home("/one"), home("/link-to-one"));
-    const std::vector<std::string> paths{home("/one"),         home("/two"),
-                                         home("/two/inner"),   file,
-                                         home("/link-to-one"), home("/missing")};
+    const std::vector<std::string> paths{home("/one"), home("/two"),         home("/two/inner"),
+                                         file,         home("/link-to-one"), home("/missing")};
     auto items = Scanner::measure(paths);
     ASSERT_EQ(items.size(), paths.size());
     for (std::size_t i = 0; i < paths.size(); ++i)

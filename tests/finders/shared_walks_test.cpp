@@ -46,8 +46,8 @@ TEST(SharedWalks, EachCallFindsWhatItsOwnWalkWouldAndTheFoldersAreListedOnce) {
     } cases[] = {{1'000'000, false}, {100'000, true}, {100'000, false}, {40'000, true}};
     std::vector<std::vector<std::string>> alone;
     for (const auto& c : cases)
-        alone.push_back(paths(FileWalk::regularFiles(roots, c.minimum,
-                                                     c.pictures ? isPicture : nullptr)));
+        alone.push_back(
+            paths(FileWalk::regularFiles(roots, c.minimum, c.pictures ? isPicture : nullptr)));
     EXPECT_EQ(alone[1], (std::vector<std::string>{home + "/Documents/trip/photo.jpg",
                                                   home + "/Documents/z-copy.jpg",
                                                   home + "/Pictures/scan.png"}));

@@ -14,9 +14,9 @@
 #include "engine/applications.h"
 #include "engine/catalog.h"
 #include "engine/scanner.h"
-#include "platform/settings.h"
 #include "finders/category_items.h"
 #include "finders/file_walk.h"
+#include "platform/settings.h"
 
 namespace bramwick::Cli {
 
@@ -26,9 +26,10 @@ namespace {
 std::string reportLines(const CleanupCategory& category) {
     auto items = CategoryItems::items(category);
     bool applications = category.id == "applications";
-    auto counted = applications ? Scanner::unusedApplications(
-                                      items, Catalog::unusedAppDays(Settings::standard()))
-                                : items;
+    auto counted =
+        applications
+            ? Scanner::unusedApplications(items, Catalog::unusedAppDays(Settings::standard()))
+            : items;
     std::int64_t total = 0;
     for (const auto& item : counted)
         total += item.size;
@@ -53,8 +54,10 @@ bool walksTheUsersFolders(const CleanupCategory& category) {
     case Source::Kind::duplicateFiles:
     case Source::Kind::repeatedPictures:
     case Source::Kind::largeFiles:
-    case Source::Kind::projectArtifacts: return true;
-    default: return false;
+    case Source::Kind::projectArtifacts:
+        return true;
+    default:
+        return false;
     }
 }
 

@@ -5,8 +5,7 @@
 
 #include "app/gui/window_run.h"
 
-extern "C" __attribute__((visibility("default"))) int bramwick_windows_run(int* argc,
-                                                                            char** argv) {
+extern "C" __attribute__((visibility("default"))) int bramwick_windows_run(int* argc, char** argv) {
     static_assert(std::is_same_v<decltype(&bramwick_windows_run), bramwick::WindowRun::Entry>);
     std::vector<std::string> arguments(argv, argv + *argc);
     return bramwick::WindowRun::run(*argc, argv, arguments);

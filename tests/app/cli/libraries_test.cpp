@@ -23,9 +23,9 @@ namespace {
 std::set<std::string> librariesMapped(const std::vector<std::string>& arguments,
                                       const std::string& home, std::string* output = nullptr) {
     std::string logs = test::makeTemporaryFolder("loader-log");
-    auto run = test::runProgram(BRAMWICK_BINARY, arguments,
-                                {"BRAMWICK_HOME=" + home, "LD_DEBUG=files",
-                                 "LD_DEBUG_OUTPUT=" + logs + "/log"});
+    auto run = test::runProgram(
+        BRAMWICK_BINARY, arguments,
+        {"BRAMWICK_HOME=" + home, "LD_DEBUG=files", "LD_DEBUG_OUTPUT=" + logs + "/log"});
     if (output) *output = run.output;
     std::set<std::string> found;
     const std::regex loaded(R"(file=(\S+) \[0\];\s+(needed|dynamically loaded) by (\S+))");
@@ -71,10 +71,18 @@ TEST(Libraries, ACommandLineRunMapsNoQtAndNoPictureLibraryUnlessItReadsAPicture)
     test::makeFile(home + "/Pictures/notes.jpg", 300'000);
     test::makeFile(home + "/Pictures/more notes.png", 300'000);
     const std::vector<std::vector<std::string>> modes{
-        {"--help"},        {"--scan", "zzzz"},      {"--scan", "npm"},
-        {"--report"},      {"--auto-clean"},        {"--maintenance"},
-        {"--memory"},      {"--running"},           {"--duplicates"},
-        {"--pictures"},    {"--leftovers"},         {"--open-at-login", "status"},
+        {"--help"},
+        {"--scan", "zzzz"},
+        {"--scan", "npm"},
+        {"--report"},
+        {"--auto-clean"},
+        {"--maintenance"},
+        {"--memory"},
+        {"--running"},
+        {"--duplicates"},
+        {"--pictures"},
+        {"--leftovers"},
+        {"--open-at-login", "status"},
         {"--scan", "repeated-pictures"},
     };
     for (const auto& mode : modes) {
@@ -89,8 +97,8 @@ TEST(Libraries, ACommandLineRunMapsNoQtAndNoPictureLibraryUnlessItReadsAPicture)
     // decoded (a BMP's size is read without the decoders).
     test::Picture::photo(400, 200, 3).save(home + "/Pictures/wide.bmp");
     test::Picture::photo(200, 400, 4).save(home + "/Documents/tall.bmp");
-    for (const auto& mode : std::vector<std::vector<std::string>>{
-             {"--report"}, {"--scan", "repeated-pictures"}}) {
+    for (const auto& mode :
+         std::vector<std::vector<std::string>>{{"--report"}, {"--scan", "repeated-pictures"}}) {
         auto libraries = librariesMapped(mode, home);
         EXPECT_EQ(listed(libraries, isPictureLibrary), "") << mode.front() << " with lone shapes";
     }
@@ -99,8 +107,8 @@ TEST(Libraries, ACommandLineRunMapsNoQtAndNoPictureLibraryUnlessItReadsAPicture)
     test::Picture::photo(300, 200, 7).save(home + "/a.jpg");
     test::Picture::photo(300, 200, 7).save(home + "/b.png");
     std::string output;
-    auto libraries = librariesMapped({"--picture-pair", home + "/a.jpg", home + "/b.png"}, home,
-                                     &output);
+    auto libraries =
+        librariesMapped({"--picture-pair", home + "/a.jpg", home + "/b.png"}, home, &output);
     EXPECT_NE(output.find("of the picture changed"), std::string::npos) << output;
     EXPECT_TRUE(libraries.count("libbramwick_pictures.so"));
     EXPECT_TRUE(libraries.count("libvips.so.42"));
@@ -122,8 +130,8 @@ TEST(Libraries, AMissingModuleIsSaidPlainlyAndTheRunFails) {
     };
     // Installed, the modules are in <prefix>/<libdir>/bramwick beside <prefix>/bin.
     std::string installed = fs::path(folder).parent_path().string() + "/lib";
-    std::string missing = "libbramwick_pictures.so is missing: it is neither in " + folder +
-                          " nor in " + installed;
+    std::string missing =
+        "libbramwick_pictures.so is missing: it is neither in " + folder + " nor in " + installed;
 
     auto pair = run("--picture-pair '" + home + "/Pictures/a.jpg' '" + home + "/Pictures/b.jpg'");
     EXPECT_EQ(pair.status, 1);
