@@ -339,10 +339,12 @@ bool compareOn(const std::string& home, const std::string& bramwick, const std::
         std::printf("rmlint: not installed\n");
     }
     std::vector<std::vector<Run>> runs(tools.size());
-    warm(home);
     for (int r = 0; r < repeats; ++r)
         for (std::size_t t = 0; t < tools.size(); ++t) {
             std::size_t k = (t + static_cast<std::size_t>(r)) % tools.size(); // in turn
+            // Warmed again before every run: a tool may let the page cache go of what it read
+            // (rmlint does), which would leave the next tool a cold cache.
+            warm(home);
             runs[k].push_back(run(tools[k].command, tools[k].output));
         }
     std::vector<double> seconds(tools.size()), cpu(tools.size());
