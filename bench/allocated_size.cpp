@@ -20,7 +20,6 @@
 #include <fstream>
 #include <ftw.h>
 #include <mutex>
-#include <random>
 #include <string>
 #include <sys/stat.h>
 #include <thread>
@@ -31,6 +30,7 @@
 
 #include "platform/tree_size.h"
 #include "support.h"
+#include "trees.h"
 
 namespace fs = std::filesystem;
 
@@ -48,22 +48,6 @@ int addFolderBlocks(const char*, const struct stat* st, int type, FTW*) {
 
 bool installed(const std::string& tool) {
     return bench::run({"sh", "-c", "command -v " + tool}, "/dev/null").status == 0;
-}
-
-void generate(const std::string& root, std::size_t files, std::size_t perFolder) {
-    std::mt19937 random(42);
-    std::uniform_int_distribution<int> sizes(0, 24'000);
-    std::string data(24'000, 'b');
-    const std::size_t folders = (files + perFolder - 1) / perFolder;
-    std::size_t made = 0;
-    for (std::size_t f = 0; f < folders; ++f) {
-        std::string folder = fmt::format("{}/g{:02}/s{:03}", root, f % 25, f);
-        fs::create_directories(folder);
-        for (std::size_t i = 0; i < perFolder && made < files; ++i, ++made) {
-            std::ofstream out(fmt::format("{}/f{:03}.dat", folder, i), std::ios::binary);
-            out.write(data.data(), sizes(random));
-        }
-    }
 }
 
 // The least work that measures a tree: one thread per processor, each listing a folder and asking
@@ -120,11 +104,6 @@ struct Tool {
     std::vector<std::string> command;
     std::int64_t extra = 0; // what it adds to allocatedSize's files for the folders
 };
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
 
 // Empties the page cache, so that the next walk reads every folder and inode from the disk.
 // Only root may; false when it cannot.
@@ -188,11 +167,11 @@ bool compare(const std::string& self, const std::string& root, std::size_t files
                 std::int64_t bytes = std::strtoll(run.output.c_str(), nullptr, 10);
                 agree = agree && run.status == 0 && bytes == ours + tools[t].extra;
             }
-            times[t] = median(seconds);
+            times[t] = bench::median(seconds);
             std::printf("  %-14s %7.3f s  (cpu %.3f s, peak %.0f MB)", tools[t].name.c_str(),
-                        times[t], median(cpu), median(peak) / 1024);
+                        times[t], bench::median(cpu), bench::median(peak) / 1024);
             if (t == 0) {
-                walkTime = median(walk);
+                walkTime = bench::median(walk);
                 std::printf("  of which the walk %.3f s, the rest starting the program", walkTime);
             }
             std::printf("\n");
@@ -241,8 +220,8 @@ int main(int argc, char** argv) {
     if (!fs::exists(base + "/.complete-" + std::to_string(files))) {
         fs::remove_all(base);
         std::printf("generating %zu files under %s ...\n", files + files / 4, base.c_str());
-        generate(root, files, 400);
-        generate(flat, files / 4, files / 4);
+        bench::smallFilesTree(root, files, 400);
+        bench::smallFilesTree(flat, files / 4, files / 4);
         std::ofstream(base + "/.complete-" + std::to_string(files));
     }
     bool cold = dropCaches();

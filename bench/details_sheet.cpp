@@ -1,23 +1,31 @@
-// Opens the details sheet on a category of 100,000 items, offscreen, and prints the time to its
-// first paint, to sort by size (and paint) and to select all (and paint). Targets: under 200 ms,
-// 150 ms and 50 ms. Each figure is the best of five runs, so a neighbour's build on the shared
-// machine does not count as the sheet's time.
+// The details sheet on a category of 100,000 items, offscreen. First as a user meets it: the
+// program's own main window over the store, Details clicked on the category's row, and the time
+// until the sheet has painted its rows; the first open in the process (target under 50 ms), then
+// the second. Then the sheet alone, made and drawn into a picture: its first paint, a sort by
+// size (and paint) and select all (and paint), targets under 200 ms, 150 ms and 50 ms, each the
+// best of five runs, so that a neighbour's build on the shared machine does not count as the
+// sheet's time.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <functional>
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QImage>
 #include <QTemporaryDir>
 
+#include "app/gui/scenes.h"
 #include "appearance/button_style.h"
 #include "appearance/motion.h"
 #include "appearance/window_dressing.h"
 #include "sheets/details_sheet.h"
 #include "sheets/item_table.h"
+#include "sheets/sheet_frame.h"
 #include "store/store.h"
+#include "store/store_services.h"
 #include "support.h"
 
 using namespace bramwick;
@@ -50,6 +58,41 @@ double milliseconds(const std::function<void()>& work) {
         .count();
 }
 
+// Notes when the item table of a details sheet first paints its rows.
+class FirstRows : public QObject {
+  public:
+    bool painted = false;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint && !painted)
+            if (auto* widget = qobject_cast<QWidget*>(watched))
+                if (auto* table = qobject_cast<ItemTable*>(widget->parentWidget()))
+                    painted = widget == table->viewport() &&
+                              table->itemModel()->rowCount() == static_cast<int>(itemCount);
+        return false;
+    }
+};
+
+// Clicks Details on the category's row of the main window and waits for the sheet's rows to be
+// painted; the milliseconds it took, or a negative number when they never were.
+double openFromTheWindow(MainWindowFrame& window) {
+    auto* details = window.findChild<QAbstractButton*>("details");
+    if (!details) return -1;
+    FirstRows watch;
+    qApp->installEventFilter(&watch);
+    QElapsedTimer timer;
+    timer.start();
+    details->click();
+    while (!watch.painted && timer.elapsed() < 10'000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+    double ms = static_cast<double>(timer.nsecsElapsed()) / 1e6;
+    qApp->removeEventFilter(&watch);
+    if (!watch.painted) return -1;
+    for (auto* sheet : QApplication::topLevelWidgets())
+        if (auto* dialog = qobject_cast<SheetDialog*>(sheet)) dialog->close();
+    QCoreApplication::processEvents();
+    return ms;
+}
+
 void report(const char* what, double ms, double target) {
     std::printf("%-40s %8.1f ms (target < %.0f ms)%s\n", what, ms, target,
                 ms < target ? "" : "  SLOW");
@@ -62,7 +105,6 @@ int main(int argc, char** argv) {
     QTemporaryDir home;
     qputenv("BRAMWICK_HOME", home.path().toLocal8Bit());
     QApplication app(argc, argv);
-    Motion::setEnabled(false);
     installSkinStyle();
 
     CleanupCategory category;
@@ -87,6 +129,40 @@ int main(int argc, char** argv) {
     services.runningSnapshot = [] { return RunningSnapshot{}; };
     services.diskFigures = [] { return std::optional<DiskFigures>(); };
     services.fullDiskAccess = [] { return false; };
+    {
+        // The program's scenes over the real services, with this category alone.
+        StoreServices window = StoreServices::standard();
+        window.catalog = services.catalog;
+        window.items = services.items;
+        window.fullDiskAccess = [] { return true; };
+        window.runningSnapshot = services.runningSnapshot;
+        Scenes::Options options;
+        options.openWindowAtLaunch = true;
+        options.trayAvailable = true;
+        options.quit = [] {};
+        Scenes scenes(std::move(window), std::move(options));
+        scenes.start();
+        QElapsedTimer waited;
+        waited.start();
+        while (waited.elapsed() < 20'000 &&
+               !(scenes.store().state("downloads") &&
+                 scenes.store().state("downloads")->items.size() == itemCount &&
+                 !scenes.store().scanningAll()))
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        for (int i = 0; i < 20; ++i)
+            QCoreApplication::processEvents();
+        double first = openFromTheWindow(*scenes.mainWindow());
+        double second = openFromTheWindow(*scenes.mainWindow());
+        if (first < 0 || second < 0) {
+            std::fprintf(stderr, "the details sheet did not show its rows in the main window\n");
+            return 1;
+        }
+        std::printf("Details clicked in the main window, %zu items\n", itemCount);
+        report("first open, to its rows painted", first, 50);
+        report("second open, to its rows painted", second, 50);
+    }
+
+    Motion::setEnabled(false);
     Store store(services);
     auto scanning = store.scan(category);
     for (int i = 0; i < 8; ++i)
@@ -121,7 +197,7 @@ int main(int argc, char** argv) {
         }
         delete sheet;
     }
-    std::printf("Details sheet on %zu items\n", itemCount);
+    std::printf("The details sheet alone on %zu items, best of 5\n", itemCount);
     report("open to first paint", open, 200);
     report("sort by size, then paint", sort, 150);
     report("select all, then paint", all, 50);

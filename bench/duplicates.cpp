@@ -32,6 +32,7 @@
 #include "finders/duplicates.h"
 #include "finders/file_walk.h"
 #include "support.h"
+#include "trees.h"
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
@@ -291,33 +292,7 @@ bool installed(const std::string& tool) {
     return run({"sh", "-c", "command -v " + tool}, "/dev/null").status == 0;
 }
 
-// Ten thousand files of exactly 1 MiB that all differ within their first bytes, as a folder of
-// camera raws or disk images of one size holds: every tool must read the start of each. Only the
-// first 64 KiB of each file hold bytes; the rest is a hole, so the tree stays small on disk.
-void generateSameSize(const std::string& home, std::size_t count) {
-    tbb::parallel_for(std::size_t{0}, count, [&](std::size_t k) {
-        std::string folder =
-            home + "/" + rootNames[k % rootNames.size()] + fmt::format("/batch{}", k % 40);
-        std::error_code error;
-        fs::create_directories(folder, error);
-        std::string path = folder + fmt::format("/frame{:05}.raw", k);
-        int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        if (fd < 0) return;
-        Random random(100'000 + k);
-        std::vector<std::uint64_t> block(65'536 / 8);
-        for (auto& w : block)
-            w = random.next();
-        if (::write(fd, block.data(), 65'536) != 65'536 || ::ftruncate(fd, 1 << 20) != 0)
-            std::fprintf(stderr, "cannot write %s\n", path.c_str());
-        ::close(fd);
-    });
-    std::ofstream(home + "/.generated");
-}
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
+using bench::median;
 
 // Times bramwick --duplicates against jdupes and rmlint on one home, each run a few times in
 // turn with a warm cache, and checks that all find the same sets.
@@ -364,10 +339,12 @@ bool compareOn(const std::string& home, const std::string& bramwick, const std::
         std::printf("rmlint: not installed\n");
     }
     std::vector<std::vector<Run>> runs(tools.size());
-    warm(home);
     for (int r = 0; r < repeats; ++r)
         for (std::size_t t = 0; t < tools.size(); ++t) {
             std::size_t k = (t + static_cast<std::size_t>(r)) % tools.size(); // in turn
+            // Warmed again before every run: a tool may let the page cache go of what it read
+            // (rmlint does), which would leave the next tool a cold cache.
+            warm(home);
             runs[k].push_back(run(tools[k].command, tools[k].output));
         }
     std::vector<double> seconds(tools.size()), cpu(tools.size());
@@ -492,7 +469,7 @@ int main(int argc, char** argv) {
     if (!fs::exists(same + "/.generated")) {
         std::printf("generating %zu files of 1 MiB under %s ...\n", sameSize, same.c_str());
         std::fflush(stdout);
-        generateSameSize(same, sameSize);
+        bench::sameSizeFiles(same, sameSize);
     }
     bool agree = compareOn(mixed, bramwick, "mixed sets of copies, lookalikes and small files");
     agree = compareOn(same, bramwick, "10,000 files of exactly 1 MiB that differ") && agree;

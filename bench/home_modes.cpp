@@ -1,7 +1,8 @@
 // Runs the command-line modes that walk the whole home folder (--report, --scan of the largest
 // categories, --duplicates, --leftovers) on one generated home of many small files, and prints
-// for each its time, processor time, peak memory and files walked per second (the home is the
-// one of generated_home.h).
+// for each its time, processor time, peak memory and the home's files over its time (a mode
+// that walks only part of the home walks fewer of them; the home is the one of
+// generated_home.h).
 //
 //   bench_home_modes <bramwick program> [files] [folder]
 #include <algorithm>
@@ -61,7 +62,7 @@ int main(int argc, char** argv) {
         bench::Run r = bench::run(command, output);
         auto lines = static_cast<std::size_t>(std::count(r.output.begin(), r.output.end(), '\n'));
         std::string name = mode.front() + (mode.size() > 1 ? " " + mode[1] : "");
-        std::printf("%-28s %7.2f s  cpu %7.2f s  peak %6.0f MB  %9.0f files/s  %zu lines%s\n",
+        std::printf("%-28s %7.2f s  cpu %7.2f s  peak %6.0f MB  %9.0f home files/s  %zu lines%s\n",
                     name.c_str(), r.seconds, r.cpu, r.peakKb / 1024.0,
                     static_cast<double>(count) / r.seconds, lines, r.status == 0 ? "" : "  FAILED");
         allPassed = allPassed && r.status == 0;

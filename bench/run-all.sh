@@ -19,6 +19,12 @@ if [ ${#missing[@]} -gt 0 ]; then
         echo "(could not install ${missing[*]}: those comparisons are left out)"
 fi
 
+echo "== load at the start: $(uptime)"
+
+echo "== the program as a user runs it, whole processes: start-up, --scan dot-cache, --duplicates and the first painted window, beside jdupes, gdu and true"
+"$build/bench/bench_whole_runs" "$build/bramwick" "$work/whole"
+rm -rf "$work/whole"
+
 echo "== allocatedSize against du and gdu, warm and cold"
 "$build/bench/bench_allocated_size" 200000 "$work/tree"
 
@@ -66,3 +72,5 @@ if [ -x "$build/bench/bench_list_refresh" ]; then
         grep -v '^QStandardPaths\|^This plugin\|^qt\.'
     rm -rf "$work/list-home"
 fi
+
+echo "== load at the end: $(uptime)"

@@ -2,6 +2,7 @@
 // program.
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <fcntl.h>
@@ -70,6 +71,12 @@ inline Run run(const std::vector<std::string>& arguments, const std::string& out
     text << in.rdbuf();
     result.output = text.str();
     return result;
+}
+
+inline double median(std::vector<double> values) {
+    if (values.empty()) return 0;
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
 }
 
 } // namespace bench

@@ -17,6 +17,7 @@
 #include "platform/admin.h"
 #ifdef BRAMWICK_WITH_WINDOWS
 #include "app/gui/window_run.h"
+#include "platform/modules.h"
 #endif
 
 namespace {
@@ -67,7 +68,15 @@ int main(int argc, char** argv) {
             return finished(0);
         }
 #ifdef BRAMWICK_WITH_WINDOWS
-    return bramwick::WindowRun::run(argc, argv, arguments);
+    // The windows are loaded only now: no command-line run maps Qt or the desktop's libraries.
+    auto windows =
+        bramwick::Modules::entry(bramwick::WindowRun::moduleFile, bramwick::WindowRun::entryName);
+    if (!windows.address) {
+        std::fprintf(stderr, "bramwick: the windows cannot be opened: %s\n",
+                     windows.problem.c_str());
+        return 1;
+    }
+    return reinterpret_cast<bramwick::WindowRun::Entry>(windows.address)(&argc, argv);
 #else
     // A build without windows lists its modes instead.
     std::cout << bramwick::Cli::usage();

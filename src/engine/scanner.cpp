@@ -97,6 +97,8 @@ std::vector<ScanItem> measure(const std::vector<std::string>& paths, NameFunctio
                               NoteFunction note) {
     std::vector<ScanItem> items(paths.size());
     if (paths.empty()) return items;
+    // One walk for all of them: the walkers move on to another tree as one runs out.
+    const std::vector<std::int64_t> sizes = TreeSize::allocatedEach(paths);
     // Each iteration fills its own slot, so the input order is kept without a lock.
     tbb::parallel_for(std::size_t{0}, paths.size(), [&](std::size_t i) {
         const std::string& path = paths[i];
@@ -104,7 +106,7 @@ std::vector<ScanItem> measure(const std::vector<std::string>& paths, NameFunctio
         item.id = path;
         item.url = path;
         item.name = name ? name(path) : lastComponent(path);
-        item.size = allocatedSize(path);
+        item.size = sizes[i];
         item.modified = modified(path);
         if (note) item.note = note(path);
         items[i] = std::move(item);

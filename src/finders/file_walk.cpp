@@ -2,12 +2,17 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <dirent.h>
 #include <fcntl.h>
+#include <map>
+#include <memory>
+#include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <unordered_set>
 
+#include <tbb/collaborative_call_once.h>
 #include <tbb/enumerable_thread_specific.h>
 #include <tbb/parallel_for_each.h>
 #include <tbb/parallel_sort.h>
@@ -117,17 +122,10 @@ class Walk {
     tbb::enumerable_thread_specific<std::vector<Found>> found_;
 };
 
-} // namespace
-
-bool isSkippedName(std::string_view name) {
-    static constexpr std::array<std::string_view, 8> names{
-        "node_modules",  "Pods",        "Carthage", "vendor",
-        "site-packages", "__pycache__", "venv",     "DerivedData"};
-    return std::find(names.begin(), names.end(), name) != names.end();
-}
-
-std::vector<File> regularFiles(const std::vector<std::string>& roots, std::int64_t minimumBytes,
-                               const std::function<bool(std::string_view)>& acceptName) {
+// The files under the roots as one walk finds them, in root order, then path order, with every
+// name of a file (the later names are dropped by the caller).
+std::vector<Found> walked(const std::vector<std::string>& roots, std::int64_t minimumBytes,
+                          const std::function<bool(std::string_view)>& acceptName) {
     std::vector<PendingFolder> start;
     for (std::size_t r = 0; r < roots.size(); ++r) {
         std::string path =
@@ -146,9 +144,67 @@ std::vector<File> regularFiles(const std::vector<std::string>& roots, std::int64
         if (a.root != b.root) return a.root < b.root;
         return a.file.path < b.file.path;
     });
+    return found;
+}
+
+// The walks a SharedWalks shares, one for each list of roots. Callers that come while it is
+// being walked take part in the walk (a plain wait could hold the very thread it needs).
+struct Shared {
+    std::int64_t floor;
+    std::mutex mutex;
+    struct Entry {
+        tbb::collaborative_once_flag once;
+        std::vector<Found> found;
+    };
+    std::map<std::vector<std::string>, std::unique_ptr<Entry>> walks;
+
+    const std::vector<Found>& walk(const std::vector<std::string>& roots) {
+        Entry* entry;
+        {
+            std::lock_guard lock(mutex);
+            auto& slot = walks[roots];
+            if (!slot) slot = std::make_unique<Entry>();
+            entry = slot.get();
+        }
+        tbb::collaborative_call_once(entry->once, [&] { entry->found = walked(roots, floor, {}); });
+        return entry->found;
+    }
+};
+
+std::atomic<Shared*> shared{nullptr};
+
+} // namespace
+
+SharedWalks::SharedWalks(std::int64_t floorBytes) {
+    shared.store(new Shared{floorBytes, {}, {}});
+}
+
+SharedWalks::~SharedWalks() {
+    delete shared.exchange(nullptr);
+}
+
+bool isSkippedName(std::string_view name) {
+    static constexpr std::array<std::string_view, 8> names{
+        "node_modules",  "Pods",        "Carthage", "vendor",
+        "site-packages", "__pycache__", "venv",     "DerivedData"};
+    return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+std::vector<File> regularFiles(const std::vector<std::string>& roots, std::int64_t minimumBytes,
+                               const std::function<bool(std::string_view)>& acceptName) {
+    // Only the first name of a file is taken, among the names this walk would have taken.
     std::vector<File> files;
-    files.reserve(found.size());
     std::unordered_set<Identity, IdentityHash> seen;
+    if (Shared* sharing = shared.load(); sharing && minimumBytes >= sharing->floor) {
+        for (const Found& f : sharing->walk(roots))
+            if (f.file.size >= minimumBytes &&
+                (!acceptName || acceptName(Paths::lastComponent(f.file.path))) &&
+                seen.insert(f.file.identity).second)
+                files.push_back(f.file);
+        return files;
+    }
+    std::vector<Found> found = walked(roots, minimumBytes, acceptName);
+    files.reserve(found.size());
     seen.reserve(found.size());
     for (auto& f : found)
         if (seen.insert(f.file.identity).second) files.push_back(std::move(f.file));

@@ -47,6 +47,20 @@ bool isSkippedName(std::string_view name);
 std::vector<File> regularFiles(const std::vector<std::string>& roots, std::int64_t minimumBytes,
                                const std::function<bool(std::string_view name)>& acceptName = {});
 
+// While one lives, every call of regularFiles over the same roots with a minimum of at least
+// `floorBytes` shares one walk: the first call walks them (every regular file of that floor,
+// whatever its name) and every call takes from it what its own walk would have found. For a run
+// that measures several categories over the same folders at once (--report), whose walks would
+// otherwise list each of those folders again; the files it holds are those of one moment, so it
+// must live no longer than that run. One at a time.
+class SharedWalks {
+  public:
+    explicit SharedWalks(std::int64_t floorBytes);
+    ~SharedWalks();
+    SharedWalks(const SharedWalks&) = delete;
+    SharedWalks& operator=(const SharedWalks&) = delete;
+};
+
 // The number of path components (of "/a/b": 2).
 std::size_t depth(std::string_view path);
 

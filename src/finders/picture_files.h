@@ -1,6 +1,7 @@
 // Reading pictures found in the user's folders, which are untrusted input (anything can be saved
 // into Downloads): a file reaches a decoder only when its leading bytes say it is one of the ten
-// formats the finders accept, and only that format's decoder ever sees it.
+// formats the finders accept, and only that format's decoder ever sees it. The decoders are a
+// module of their own (see picture_decoders.h), loaded the first time a picture is read.
 #pragma once
 
 #include <optional>
@@ -32,5 +33,9 @@ std::optional<std::pair<int, int>> storedSize(const std::string& path,
 std::optional<std::vector<unsigned char>> render(const std::string& path,
                                                  std::optional<FileWalk::Identity> identity,
                                                  int thumbnailSide, int squareSide, bool grey);
+
+// Why no picture could be read in this run: the decoders' module was needed and could not be
+// loaded (the reason names the file). None when it loaded, or was never needed.
+std::optional<std::string> unreadable();
 
 } // namespace bramwick::PictureFiles

@@ -155,16 +155,45 @@ std::optional<Outline> outline(const std::string& path) {
     return outlineOf(path, std::nullopt);
 }
 
-std::vector<std::optional<Outline>> outlines(const std::vector<Candidate>& candidates) {
+namespace {
+
+// The outlines of the candidates `wanted` marks (none for the others), drawn in parallel.
+std::vector<std::optional<Outline>> outlinesOf(const std::vector<Candidate>& candidates,
+                                               const std::vector<bool>& wanted) {
     std::vector<std::optional<Outline>> result(candidates.size());
     tbb::parallel_for(
         tbb::blocked_range<std::size_t>(0, candidates.size(), 1),
         [&](const tbb::blocked_range<std::size_t>& range) {
             for (std::size_t i = range.begin(); i != range.end(); ++i)
-                result[i] = outlineOf(candidates[i].url, candidates[i].identity);
+                if (wanted[i]) result[i] = outlineOf(candidates[i].url, candidates[i].identity);
         },
         tbb::simple_partitioner());
     return result;
+}
+
+// Whether another candidate lies within the aspect keys a shortlist looks at (the candidate's
+// own and the two beside it). A picture with none there is never grouped, either way round, so
+// it need not be decoded at all.
+std::vector<bool> pairable(const std::vector<Candidate>& candidates) {
+    std::map<int, std::size_t> perKey;
+    for (const auto& c : candidates)
+        ++perKey[aspectKey(c.width, c.height)];
+    auto count = [&](int key) {
+        auto it = perKey.find(key);
+        return it == perKey.end() ? std::size_t{0} : it->second;
+    };
+    std::vector<bool> result;
+    for (const auto& c : candidates) {
+        int key = aspectKey(c.width, c.height);
+        result.push_back(count(key - 1) + count(key) + count(key + 1) >= 2);
+    }
+    return result;
+}
+
+} // namespace
+
+std::vector<std::optional<Outline>> outlines(const std::vector<Candidate>& candidates) {
+    return outlinesOf(candidates, std::vector<bool>(candidates.size(), true));
 }
 
 std::optional<Grid> detail(const std::string& path) {
@@ -452,7 +481,7 @@ std::vector<ScanItem> rows(const Group& group) {
 std::vector<ScanItem> items(const std::vector<std::string>& roots, std::int64_t minimumBytes) {
     auto candidates = representatives(collect(roots, minimumBytes));
     if (candidates.size() < 2) return {};
-    auto found = groups(candidates, outlines(candidates));
+    auto found = groups(candidates, outlinesOf(candidates, pairable(candidates)));
     std::vector<ScanItem> items;
     for (const auto& group : found) {
         auto more = rows(group);

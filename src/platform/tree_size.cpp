@@ -12,7 +12,6 @@
 #include <unordered_set>
 #include <vector>
 
-#include <tbb/combinable.h>
 #include <tbb/global_control.h>
 #include <tbb/info.h>
 #include <tbb/parallel_for.h>
@@ -46,10 +45,12 @@ struct FileIdentityHash {
 };
 
 // A folder still to be listed, with the inode it had when its parent was listed: a folder that
-// was swapped for something else (a link, another mount) in between is passed over.
+// was swapped for something else (a link, another mount) in between is passed over. `root` is
+// the tree it belongs to, among those measured together.
 struct PendingFolder {
     std::string path;
     ino_t inode;
+    std::size_t root = 0;
 };
 
 // Where tree walks run. A walk over a tree that is not in the page cache spends its time
@@ -73,12 +74,27 @@ tbb::task_arena& walkers() {
     return arena;
 }
 
+// Several trees measured in one walk, each on its own file system and with its own count of hard
+// links: what one tree's walk has left the walkers take up from another's.
 class TreeMeasure {
   public:
-    explicit TreeMeasure(dev_t device) : device_(device) {}
+    // The folder trees, each with the file system it stays on.
+    struct Root {
+        std::string path;
+        dev_t device;
+        ino_t inode;
+    };
 
-    void walk(std::string root, ino_t inode) {
-        std::vector<PendingFolder> start{{std::move(root), inode}};
+    explicit TreeMeasure(const std::vector<Root>& roots)
+        : devices_(roots.size()), totals_(roots.size()) {
+        for (std::size_t r = 0; r < roots.size(); ++r)
+            devices_[r] = roots[r].device;
+    }
+
+    void walk(const std::vector<Root>& roots) {
+        std::vector<PendingFolder> start;
+        for (std::size_t r = 0; r < roots.size(); ++r)
+            start.push_back({roots[r].path, roots[r].inode, r});
         walkers().execute([&] {
             tbb::parallel_for_each(
                 start.begin(), start.end(),
@@ -88,9 +104,7 @@ class TreeMeasure {
         });
     }
 
-    std::int64_t total() {
-        return bytes_.combine([](std::int64_t a, std::int64_t b) { return a + b; });
-    }
+    std::int64_t total(std::size_t root) const { return totals_[root].load(); }
 
   private:
     // A folder's first entries are measured as they are listed; the rest of a folder this
@@ -99,7 +113,8 @@ class TreeMeasure {
     static constexpr std::size_t listedInline = 4096;
 
     void list(const PendingFolder& folder, tbb::feeder<PendingFolder>& feeder) {
-        UniqueDir dir = WalkFolders::openSeen(folder.path, device_, folder.inode);
+        const dev_t device = devices_[folder.root];
+        UniqueDir dir = WalkFolders::openSeen(folder.path, device, folder.inode);
         if (!dir) return;
         int fd = ::dirfd(dir.get());
         std::int64_t sum = 0;
@@ -111,7 +126,7 @@ class TreeMeasure {
             if (WalkFolders::isSelfOrParent(name)) continue;
             if (entry->d_type == DT_LNK) continue; // a link counts nothing
             if (++listed <= listedInline) {
-                sum += measureEntry(fd, folder.path, name,
+                sum += measureEntry(fd, folder, name,
                                     [&](PendingFolder&& sub) { feeder.add(std::move(sub)); });
                 continue;
             }
@@ -127,7 +142,7 @@ class TreeMeasure {
                     std::vector<PendingFolder> found;
                     for (std::size_t i = range.begin(); i != range.end(); ++i)
                         part += measureEntry(
-                            fd, folder.path, later.data() + starts[i],
+                            fd, folder, later.data() + starts[i],
                             [&](PendingFolder&& sub) { found.push_back(std::move(sub)); });
                     if (!found.empty()) {
                         std::lock_guard lock(subfoldersMutex);
@@ -141,33 +156,47 @@ class TreeMeasure {
         dir.reset(); // closed before the subfolders are handed on, so open folders stay few
         for (auto& subfolder : subfolders)
             feeder.add(std::move(subfolder));
-        bytes_.local() += sum;
+        totals_[folder.root] += sum;
     }
 
     // The bytes of one entry of the open folder; a folder to walk into is handed to `enter`.
     template <typename Enter>
-    std::int64_t measureEntry(int fd, const std::string& folder, const char* name, Enter&& enter) {
+    std::int64_t measureEntry(int fd, const PendingFolder& folder, const char* name,
+                              Enter&& enter) {
         struct stat st {};
         if (::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return 0;
         if (S_ISDIR(st.st_mode)) {
-            if (WalkFolders::entersFolder(fd, name, st, device_))
-                enter(PendingFolder{folder + "/" + name, st.st_ino});
+            if (WalkFolders::entersFolder(fd, name, st, devices_[folder.root]))
+                enter(PendingFolder{folder.path + "/" + name, st.st_ino, folder.root});
             return 0;
         }
         if (S_ISLNK(st.st_mode)) return 0;
-        if (st.st_nlink > 1 && !firstSighting({st.st_dev, st.st_ino})) return 0;
+        if (st.st_nlink > 1 && !firstSighting(folder.root, {st.st_dev, st.st_ino})) return 0;
         return allocated(st);
     }
 
-    bool firstSighting(FileIdentity id) {
+    // A file's other names count nothing in the same tree; in another tree they count again, as
+    // that tree measured alone would count them.
+    bool firstSighting(std::size_t root, FileIdentity id) {
         std::lock_guard lock(linksMutex_);
-        return links_.insert(id).second;
+        return links_.insert({root, id}).second;
     }
 
-    dev_t device_;
-    tbb::combinable<std::int64_t> bytes_{[] { return std::int64_t{0}; }};
+    struct Sighting {
+        std::size_t root;
+        FileIdentity id;
+        bool operator==(const Sighting&) const = default;
+    };
+    struct SightingHash {
+        std::size_t operator()(const Sighting& s) const noexcept {
+            return FileIdentityHash{}(s.id) ^ (s.root * 0x9E3779B97F4A7C15ULL);
+        }
+    };
+
+    std::vector<dev_t> devices_;
+    std::vector<std::atomic<std::int64_t>> totals_;
     std::mutex linksMutex_;
-    std::unordered_set<FileIdentity, FileIdentityHash> links_;
+    std::unordered_set<Sighting, SightingHash> links_;
 };
 
 } // namespace
@@ -193,13 +222,29 @@ void startWalkers() {
 }
 
 std::int64_t allocated(const std::string& path) {
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0) return 0;
-    if (S_ISLNK(st.st_mode)) return 0;
-    if (!S_ISDIR(st.st_mode)) return allocated(st);
-    TreeMeasure measure(st.st_dev);
-    measure.walk(path, st.st_ino);
-    return measure.total();
+    return allocatedEach({path}).front();
+}
+
+std::vector<std::int64_t> allocatedEach(const std::vector<std::string>& paths) {
+    std::vector<std::int64_t> sizes(paths.size(), 0);
+    std::vector<TreeMeasure::Root> folders;
+    std::vector<std::size_t> folderOf; // the path of each folder tree
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        struct stat st {};
+        if (::lstat(paths[i].c_str(), &st) != 0 || S_ISLNK(st.st_mode)) continue;
+        if (!S_ISDIR(st.st_mode)) {
+            sizes[i] = allocated(st);
+            continue;
+        }
+        folders.push_back({paths[i], st.st_dev, st.st_ino});
+        folderOf.push_back(i);
+    }
+    if (folders.empty()) return sizes;
+    TreeMeasure measure(folders);
+    measure.walk(folders);
+    for (std::size_t f = 0; f < folders.size(); ++f)
+        sizes[folderOf[f]] = measure.total(f);
+    return sizes;
 }
 
 } // namespace bramwick::TreeSize

@@ -185,11 +185,11 @@ DetailsSheet::DetailsSheet(Store& store, CleanupCategory category, bool everyApp
 
 DetailsSheet::~DetailsSheet() = default;
 
-std::vector<ScanItem> DetailsSheet::items() const {
+ItemList DetailsSheet::items() const {
     if (category_.source.kind == Source::Kind::applications && everyApp_)
         return store_.allApplications();
     const auto* state = store_.state(category_.id);
-    return state ? state->items : std::vector<ScanItem>{};
+    return state ? state->items : ItemList();
 }
 
 std::vector<ScanItem> DetailsSheet::selected() const {
@@ -202,8 +202,15 @@ bool DetailsSheet::cleaning() const {
 }
 
 void DetailsSheet::reload() {
-    auto now = items();
-    if (now != model_->items()) model_->setItems(std::move(now));
+    // Most changes of the category are of its flags, and leave the table its very list; a
+    // rescan that found the same items leaves its rows as they are.
+    ItemList now = items();
+    if (!now.sameList(model_->list())) {
+        if (now == model_->list())
+            model_->keepEqual(std::move(now));
+        else
+            model_->setItems(std::move(now));
+    }
     overlay_->setShown(cleaning());
     refreshFooter();
 }

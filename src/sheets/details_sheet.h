@@ -13,6 +13,7 @@
 #include <QWidget>
 
 #include "engine/models.h"
+#include "store/item_list.h"
 
 class QCheckBox;
 class QHBoxLayout;
@@ -38,8 +39,9 @@ class DetailsSheet : public QWidget {
     ~DetailsSheet() override;
 
     ItemTable* table() const { return table_; }
-    // The listed items: every installed application in every-app mode, else the category's.
-    std::vector<ScanItem> items() const;
+    // The listed items: every installed application in every-app mode, else the category's;
+    // the store's own list, shared.
+    ItemList items() const;
     // The listed items that are selected, in the listed order.
     std::vector<ScanItem> selected() const;
     ConfirmPresenter* confirmPresenter() const { return confirm_; }

@@ -16,7 +16,7 @@ namespace bramwick {
 ItemTableModel::ItemTableModel(CleanupCategory category, QObject* parent)
     : QAbstractTableModel(parent), category_(std::move(category)) {}
 
-void ItemTableModel::setItems(std::vector<ScanItem> items) {
+void ItemTableModel::setItems(ItemList items) {
     emit itemsAboutToChange();
     beginResetModel();
     items_ = std::move(items);

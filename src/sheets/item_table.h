@@ -12,6 +12,7 @@
 #include <QTableView>
 
 #include "engine/models.h"
+#include "store/item_list.h"
 
 namespace bramwick {
 
@@ -24,14 +25,18 @@ class ItemTableModel : public QAbstractTableModel {
 
     explicit ItemTableModel(CleanupCategory category, QObject* parent = nullptr);
 
-    // Replaces the rows (a reset); the current sort order is kept.
-    void setItems(std::vector<ScanItem> items);
+    // Replaces the rows (a reset); the current sort order is kept. The list is shared, not
+    // copied.
+    void setItems(ItemList items);
+    // Holds `items`, a list equal to its own, in place of it: the rows stay as they are.
+    void keepEqual(ItemList items) { items_ = std::move(items); }
   signals:
     // Just before `setItems` replaces the rows (not before a sort).
     void itemsAboutToChange();
 
   public:
-    const std::vector<ScanItem>& items() const { return items_; }
+    const std::vector<ScanItem>& items() const { return items_.items(); }
+    const ItemList& list() const { return items_; }
     // The item of a row as shown.
     const ScanItem& at(int row) const { return items_[order_[static_cast<std::size_t>(row)]]; }
 
@@ -45,7 +50,7 @@ class ItemTableModel : public QAbstractTableModel {
   private:
     void applyOrder();
     CleanupCategory category_;
-    std::vector<ScanItem> items_;
+    ItemList items_;
     std::vector<std::size_t> order_;
     int sortColumn_ = -1;
     Qt::SortOrder sortOrder_ = Qt::AscendingOrder;

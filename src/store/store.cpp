@@ -305,7 +305,7 @@ QCoro::Task<> Store::scan(CleanupCategory category) {
         // What was listed before a clean ended may hold what it removed: nothing stays listed,
         // so no total counts it and no clean takes it, until a scan succeeds.
         if (const CategoryWork& work = work_[id]; work.listedAt != work.changes)
-            stateFor(id).items.clear();
+            stateFor(id).items = {};
         reportFailure(category.name);
         co_return;
     }
@@ -353,8 +353,9 @@ void Store::setUnusedAppDays(std::int64_t days) {
     services_.settings->set(unusedAppDaysKey, unusedAppDays_);
     auto found = states_.find(applicationsId);
     if (found == states_.end() || !found->second.scanned) return;
-    found->second.items = services_.unusedApplications(allApplications_, unusedAppDays_);
-    leaveOutCustomFolders(applicationsId, found->second.items);
+    auto unused = services_.unusedApplications(allApplications_, unusedAppDays_);
+    leaveOutCustomFolders(applicationsId, unused);
+    found->second.items = std::move(unused);
     publishState(applicationsId);
 }
 
@@ -468,9 +469,11 @@ QCoro::Task<> Store::addFolders(Level level) {
     // What the other categories listed in the new folders leaves their lists at once, before a
     // clean of theirs could take it.
     for (auto& [id, state] : states_) {
-        const std::size_t listed = state.items.size();
-        leaveOutCustomFolders(id, state.items);
-        if (state.items.size() != listed) publishState(id);
+        std::vector<ScanItem> items = state.items;
+        leaveOutCustomFolders(id, items);
+        if (items.size() == state.items.size()) continue;
+        state.items = std::move(items);
+        publishState(id);
     }
     for (const auto& folder : choice.added) {
         auto scanning = scan(CustomFolders::category(folder));

@@ -32,6 +32,7 @@
 #include "engine/custom_folders.h"
 #include "engine/folder_access.h"
 #include "engine/level_overrides.h"
+#include "store/item_list.h"
 #include "store/messages.h"
 #include "store/store_services.h"
 #include "store/work.h"
@@ -44,7 +45,7 @@ class Store : public QObject {
   public:
     // The scan and clean state of one category.
     struct CategoryState {
-        std::vector<ScanItem> items; // in the order the scanner returned them
+        ItemList items; // in the order the scanner returned them; shared, never copied
         bool scanning = false;
         bool cleaning = false; // a clean or move of the category runs
         bool scanned = false;  // a scan has finished at least once
@@ -104,7 +105,7 @@ class Store : public QObject {
     std::int64_t unusedAppDays() const { return unusedAppDays_; }
     // Below 1 counts as 1. Stores the days and filters the applications again, without a scan.
     void setUnusedAppDays(std::int64_t days);
-    const std::vector<ScanItem>& allApplications() const { return allApplications_; }
+    const ItemList& allApplications() const { return allApplications_; }
     const Vitals& vitals() const { return vitals_; }
     const RunningSnapshot& running() const { return running_; }
     bool refreshingRunning() const { return refreshingRunning_; }
@@ -333,7 +334,7 @@ class Store : public QObject {
     std::optional<Report> report_;
     bool hasFullDiskAccess_ = true;
     std::int64_t unusedAppDays_ = 100;
-    std::vector<ScanItem> allApplications_;
+    ItemList allApplications_;
     Vitals vitals_;
     QTimer vitalsTimer_;
     std::int64_t vitalsTicks_ = 0;

@@ -57,6 +57,28 @@ TEST_F(ScannerTest, AHardLinkedFileCountsOnce) {
     EXPECT_EQ(Scanner::allocatedSize(home("/linked")), blocksOf(a));
 }
 
+// The trees of one measure are walked together, and each still counts as it would alone: a file
+// with names in two of them counts in both, twice in one counts once there, and a folder measured
+// beside one of its own subfolders counts that subfolder too.
+TEST_F(ScannerTest, TreesMeasuredTogetherEachCountAsAlone) {
+    auto shared = test::makeFile(home("/one/shared.bin"), 300'000);
+    test::makeFolder(home("/two/inner"));
+    ASSERT_EQ(::link(shared.c_str(), home("/two/inner/shared.bin").c_str()), 0);
+    ASSERT_EQ(::link(shared.c_str(), home("/two/again.bin").c_str()), 0);
+    test::makeFile(home("/two/inner/own.bin"), 40'000);
+    auto file = test::makeFile(home("/loose.bin"), 70'000);
+    test::makeLink(home("/one"), home("/link-to-one"));
+    const std::vector<std::string> paths{home("/one"), home("/two"),         home("/two/inner"),
+                                         file,         home("/link-to-one"), home("/missing")};
+    auto items = Scanner::measure(paths);
+    ASSERT_EQ(items.size(), paths.size());
+    for (std::size_t i = 0; i < paths.size(); ++i)
+        EXPECT_EQ(items[i].size, Scanner::allocatedSize(paths[i])) << paths[i];
+    EXPECT_EQ(items[1].size, blocksOf(shared) + blocksOf(home("/two/inner/own.bin")));
+    EXPECT_EQ(items[2].size, items[1].size);
+    EXPECT_EQ(items[4].size, 0);
+}
+
 // A folder of thousands of entries is measured in parallel past its first few thousand: what
 // lies there counts exactly as it does in a small folder.
 TEST_F(ScannerTest, AVeryLargeFolderCountsEachEntryAsASmallOneDoes) {

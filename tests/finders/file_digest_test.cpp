@@ -2,6 +2,7 @@
 #include <fstream>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -57,6 +58,35 @@ TEST(FileDigest, WholeFilesAndPrefixes) {
     ASSERT_EQ(::truncate(big.c_str(), std::int64_t{65} << 20), 0);
     EXPECT_EQ(digest(big, std::int64_t{65} << 20),
               "25631f11bd18756ec0029380ec886af0c8824dc6b2706bbdb1d9451c7cf45f42");
+}
+
+// A large file's holes are digested as the zeros they read as, without reading them: the digest
+// is the one of every byte, whatever holes the file has and wherever its data lies.
+TEST(FileDigest, ALargeFileWithHolesHasTheDigestOfAllItsBytes) {
+    test::clearHome();
+    constexpr std::int64_t size = 70'000'000; // over the size read by its data alone
+    const std::string data = counting(3'000'000);
+    struct Case {
+        const char* name;
+        std::vector<std::int64_t> at; // where a stretch of data is written; holes elsewhere
+    } cases[] = {
+        {"holes around data across a chunk", {20'000'000 - 1'000'000}},
+        {"data at both ends", {0, size - 3'000'000}},
+        {"a hole to the end", {0}},
+        {"no data at all", {}},
+    };
+    for (const auto& c : cases) {
+        std::string path = test::home() + "/sparse.img";
+        int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ASSERT_GE(fd, 0);
+        for (std::int64_t at : c.at)
+            ASSERT_EQ(::pwrite(fd, data.data(), data.size(), at),
+                      static_cast<ssize_t>(data.size()));
+        ASSERT_EQ(::ftruncate(fd, size), 0);
+        ::close(fd);
+        auto sum = test::runProgram("/usr/bin/sha256sum", {path});
+        EXPECT_EQ(digest(path, size), sum.output.substr(0, 64)) << c.name;
+    }
 }
 
 TEST(FileDigest, NothingForAFileThatIsNotWhatTheWalkSaw) {

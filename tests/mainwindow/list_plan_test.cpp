@@ -36,8 +36,10 @@ ScanItem sized(std::int64_t size) {
 Store::CategoryState scannedWith(std::vector<std::int64_t> sizes) {
     Store::CategoryState state;
     state.scanned = true;
+    std::vector<ScanItem> items;
     for (auto size : sizes)
-        state.items.push_back(sized(size));
+        items.push_back(sized(size));
+    state.items = std::move(items);
     state.total = StoreText::totalSize(state.items); // as the store keeps it
     return state;
 }

@@ -218,6 +218,35 @@ TEST(DetailsSheet, SelectAllCountsTheSelectionAndARescanDropsWhatLeft) {
     EXPECT_EQ(f.h.revealed[0].size(), 2u);
 }
 
+// A hundred thousand items are neither copied into the sheet nor compared at every change of the
+// category's flags: the table holds the store's own list and resets only when the items change.
+TEST(DetailsSheet, TheTableHoldsTheStoresOwnListAndResetsOnlyWhenTheItemsChange) {
+    Fixture f;
+    DetailsSheet sheet(*f.store, downloads(), false);
+    ItemTableModel* model = sheet.table()->itemModel();
+    auto shared = [&] { return model->list().sameList(f.store->state("downloads")->items); };
+    EXPECT_TRUE(shared());
+    int resets = 0;
+    QObject::connect(model, &QAbstractItemModel::modelReset, [&] { ++resets; });
+
+    // Scanning, then scanned again with the same items: the rows stay, over the new list.
+    auto again = f.store->scan(downloads());
+    EXPECT_TRUE(f.store->state("downloads")->scanning);
+    f.h.user.runAll();
+    EXPECT_FALSE(f.store->state("downloads")->scanning);
+    EXPECT_EQ(resets, 0);
+    EXPECT_TRUE(shared());
+
+    f.h.contents["downloads"].push_back(item("d.txt", 4'000'000));
+    auto more = f.store->scan(downloads());
+    f.h.user.runAll();
+    EXPECT_EQ(resets, 1);
+    EXPECT_TRUE(shared());
+    EXPECT_EQ(shownNames(*sheet.table()),
+              (std::vector<std::string>{"b.iso", "a.zip", "c.mkv", "d.txt"}));
+    EXPECT_EQ(text(sheet, "summary"), "4 items · 10 MB");
+}
+
 TEST(DetailsSheet, CleanAsksFirstAndCancelKeepsTheSelection) {
     Fixture f;
     DetailsSheet sheet(*f.store, downloads(), false);

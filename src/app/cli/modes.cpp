@@ -1,6 +1,9 @@
 #include "app/cli/modes.h"
 
 #include <algorithm>
+#include <cstdio>
+
+#include "finders/picture_files.h"
 
 namespace bramwick::Cli {
 
@@ -49,11 +52,11 @@ std::optional<ModeCall> dispatch(const Arguments& arguments) {
     return std::nullopt;
 }
 
-std::optional<int> run(const Arguments& arguments, std::ostream& out) {
-    auto call = dispatch(arguments);
-    if (!call) return std::nullopt;
-    const auto& v = call->values;
-    switch (call->mode) {
+namespace {
+
+int runMode(const ModeCall& call, std::ostream& out) {
+    const auto& v = call.values;
+    switch (call.mode) {
     case Mode::memory: return memoryMode(out);
     case Mode::running: return runningMode(out);
     case Mode::report: return reportMode(out);
@@ -67,7 +70,23 @@ std::optional<int> run(const Arguments& arguments, std::ostream& out) {
         return leftoversMode(v.empty() ? std::nullopt : std::optional<std::string>(v[0]), out);
     case Mode::openAtLogin: return openAtLoginMode(v.at(0), out);
     }
-    return std::nullopt;
+    return 1;
+}
+
+} // namespace
+
+std::optional<int> run(const Arguments& arguments, std::ostream& out) {
+    auto call = dispatch(arguments);
+    if (!call) return std::nullopt;
+    int status = runMode(*call, out);
+    // Pictures that went unread for want of their decoders are a failed run, never a home
+    // without repeated pictures.
+    if (auto why = PictureFiles::unreadable()) {
+        out.flush();
+        std::fprintf(stderr, "bramwick: %s\n", why->c_str());
+        return 1;
+    }
+    return status;
 }
 
 std::string usage() {

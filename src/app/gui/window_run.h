@@ -13,4 +13,11 @@ namespace bramwick::WindowRun {
 // signal ends it, and the program ends with the returned status.
 int run(int& argc, char** argv, const std::vector<std::string>& arguments);
 
+// The windows, with Qt and the desktop's services, are a module of their own that the executable
+// loads only when it starts as a desktop application: its file, and its entry, which runs `run`
+// with the arguments as main has them.
+inline constexpr const char* moduleFile = "libbramwick_windows.so";
+inline constexpr const char* entryName = "bramwick_windows_run";
+using Entry = int (*)(int* argc, char** argv);
+
 } // namespace bramwick::WindowRun
