@@ -36,7 +36,7 @@ std::optional<std::string> removeOne(const Entry& entry, const std::string& ownB
     if (item.folderIdentity != entry.folder || item.identity() != entry.identity)
         return fmt::format("{} changed after it was chosen, so it was left alone", shown);
     if (!Cleaner::isRemovable(item, ownBundlePath)) return Cleaner::protectedReason;
-    if (auto problem = Cleaner::mountedWithin(item.path)) return problem;
+    if (auto problem = SafeDelete::mountedWithin(item.path)) return problem;
     return SafeDelete::remove(item);
 }
 

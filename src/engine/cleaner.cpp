@@ -437,6 +437,13 @@ void moveOne(const ScanItem& item, const Judge& judgement, const Destination& de
         outcome.failures.push_back({item, intoItselfReason});
         return;
     }
+    // A rename would take a mount inside along, out of the item's place, and the copy across
+    // drives leaves it out: either way the move would not be of the item alone.
+    if (S_ISDIR(held->seen.st_mode))
+        if (auto problem = SafeDelete::mountedWithin(held->path)) {
+            outcome.failures.push_back({item, *problem});
+            return;
+        }
     struct stat existing {};
     if (::fstatat(destination.folder.get(), held->name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) ==
         0) {
@@ -496,21 +503,6 @@ const std::string& ownBundle() {
     return path;
 }
 
-std::optional<std::string> mountedWithin(const std::string& path) {
-    // The administrator's removal does stop at every mount, but an item that holds one would be
-    // removed only in part: it is left out whole.
-    std::string shown = Text::homeShortened(path);
-    auto mounts = SafeDelete::mountsWithin(path);
-    if (!mounts)
-        return fmt::format("Could not read which file systems are mounted, so {} was left alone",
-                           shown);
-    for (const auto& mount : *mounts)
-        if (mount == path) return shown + " is a mounted file system and was left alone";
-    if (mounts->empty()) return std::nullopt;
-    return fmt::format("{} is another mounted file system, so {} was left alone",
-                       Text::homeShortened(mounts->front()), shown);
-}
-
 bool isRemovable(const std::string& path, const std::string& ownBundlePath) {
     Judge judgement(ownBundlePath);
     if (!judgement.byPath(path)) return false;
@@ -556,7 +548,7 @@ Outcome clean(const std::vector<ScanItem>& items, const CleanupCategory& categor
             trashHeld(item, *held, trash, outcome);
             break;
         case CleanAction::Kind::admin:
-            if (auto problem = mountedWithin(held->path))
+            if (auto problem = SafeDelete::mountedWithin(held->path))
                 outcome.failures.push_back({item, *problem});
             else
                 batch.push_back({item, std::move(*held)});

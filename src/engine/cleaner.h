@@ -86,10 +86,6 @@ bool isRemovable(const std::string& path, const std::string& ownBundlePath = {})
 // of the home shows them all again elsewhere).
 bool isRemovable(const HeldItem& item, const std::string& ownBundlePath = {});
 
-// Why an item that is, or holds, a mounted file system is left out of a removal that would
-// otherwise go on into it (the administrator batch): none when it holds no mount.
-std::optional<std::string> mountedWithin(const std::string& path);
-
 // Cleans the items by the category's action (and its extra command first). An item that was
 // already gone counts as cleaned; any other error is a failure with that error's text.
 Outcome clean(const std::vector<ScanItem>& items, const CleanupCategory& category,

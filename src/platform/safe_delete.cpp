@@ -62,6 +62,18 @@ std::optional<std::vector<std::string>> mountsWithin(const std::string& folder) 
     return mounts;
 }
 
+std::optional<std::string> mountedWithin(const std::string& folder) {
+    std::string shown = Text::homeShortened(folder);
+    auto mounts = mountsWithin(folder);
+    if (!mounts)
+        return "Could not read which file systems are mounted, so " + shown + " was left alone";
+    for (const auto& mount : *mounts)
+        if (mount == folder) return shown + " is a mounted file system and was left alone";
+    if (mounts->empty()) return std::nullopt;
+    return Text::homeShortened(mounts->front()) + " is another mounted file system, so " + shown +
+           " was left alone";
+}
+
 namespace {
 
 // One folder being emptied: its open descriptor and the names it held when it was listed.

@@ -37,4 +37,9 @@ bool isMountRoot(int folderFd, const std::string& name);
 // mounts).
 std::optional<std::vector<std::string>> mountsWithin(const std::string& folder);
 
+// Why a folder (a path with its links resolved) that is, or holds, a mounted file system must
+// not be removed, trashed or moved whole: none when it holds no mount. Deleting stops at every
+// mount, but a Trash that is emptied later, or a rename that takes the mount along, does not.
+std::optional<std::string> mountedWithin(const std::string& folder);
+
 } // namespace bramwick::SafeDelete

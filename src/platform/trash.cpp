@@ -135,6 +135,9 @@ std::optional<std::string> moveInto(const HeldItem& item, const Folder& trash) {
     if (S_ISDIR(now->st_mode) && (now->st_dev != item.folderIdentity.device ||
                                   SafeDelete::isMountRoot(item.folder.get(), name)))
         return fmt::format("{} is a mounted file system and cannot go to the Trash", shown);
+    // Emptying the Trash would delete what is mounted inside, which lies outside the item.
+    if (S_ISDIR(now->st_mode))
+        if (auto problem = SafeDelete::mountedWithin(original)) return problem;
 
     if (auto problem = ensureTrash(trash, trash.topDirectory.has_value())) return problem;
     auto trashPath = Paths::resolved(trash.path);

@@ -287,6 +287,50 @@ TEST_F(CleanerTest, TheAdministratorBatchNeverReachesIntoAMount) {
     EXPECT_EQ(test::readFile(precious).size(), 1000u);
 }
 
+TEST_F(CleanerTest, NoTrashOrMoveTakesAFolderThatHoldsAMount) {
+    // A folder holding a bind mount of a folder outside the home, or a tmpfs: trashed, the
+    // desktop's "Empty Trash" would then delete the mounted data; renamed, the mount goes along.
+    if (!test::runningAsRoot()) GTEST_SKIP() << "mounting needs root";
+    auto precious = test::makeFile(outside_ + "/precious/keep.txt", 1000);
+    test::makeFile(home("/Documents/bound/notes.txt"), 10);
+    test::makeFolder(home("/Documents/bound/deep/mounted"));
+    test::makeFile(home("/Documents/scratch/notes.txt"), 10);
+    test::makeFolder(home("/Documents/scratch/tmp"));
+    test::makeFolder(home("/Backup"));
+    int status = inChild([&] {
+        if (::unshare(CLONE_NEWNS) != 0 ||
+            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::mount((outside_ + "/precious").c_str(), home("/Documents/bound/deep/mounted").c_str(),
+                    nullptr, MS_BIND, nullptr) != 0 ||
+            ::mount("tmpfs", home("/Documents/scratch/tmp").c_str(), "tmpfs", 0, nullptr) != 0)
+            ::_exit(77);
+        test::makeFile(home("/Documents/scratch/tmp/work.txt"), 100);
+        const std::vector<ScanItem> items{item(home("/Documents/bound")),
+                                          item(home("/Documents/scratch"))};
+        const std::vector<std::pair<std::string, std::string>> refused{
+            {home("/Documents/bound"), "~/Documents/bound/deep/mounted is another mounted file "
+                                       "system, so ~/Documents/bound was left alone"},
+            {home("/Documents/scratch"), "~/Documents/scratch/tmp is another mounted file system, "
+                                         "so ~/Documents/scratch was left alone"}};
+        auto trashed = Cleaner::clean(items, withAction(CleanAction::Kind::trash), services_);
+        auto moved = Cleaner::move(items, home("/Backup"), services_);
+        bool ok = true;
+        for (const auto* outcome : {&trashed, &moved})
+            if (!outcome->cleaned.empty() || failures(*outcome) != refused) {
+                ok = false;
+                for (const auto& [path, reason] : failures(*outcome))
+                    std::fprintf(stderr, "%s: %s\n", path.c_str(), reason.c_str());
+            }
+        return ok && test::exists(home("/Documents/bound/deep/mounted/keep.txt")) &&
+               test::exists(home("/Documents/scratch/tmp/work.txt")) &&
+               !test::exists(Trash::homeTrash() + "/files/bound") &&
+               !test::exists(home("/Backup/bound")) && !test::exists(home("/Backup/scratch"));
+    });
+    if (status == 77) GTEST_SKIP() << "no private mount namespace here";
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(test::readFile(precious).size(), 1000u);
+}
+
 TEST_F(CleanerTest, DeleteSettlesEveryItemAndNeverFollowsALink) {
     auto precious = test::makeFile(outside_ + "/precious/keep.txt", 5000);
     test::makeFile(home("/Library/Caches/app/data.bin"), 20'000);
