@@ -29,6 +29,12 @@ Loaded<std::vector<T>> listOf(const Settings& settings, const char* key, Decode 
     return loaded;
 }
 
+bool sameId(const nlohmann::json& stored, const CleanupRecord& record) {
+    if (!stored.is_object()) return false;
+    auto id = stored.find("id");
+    return id != stored.end() && id->is_string() && id->get_ref<const std::string&>() == record.id;
+}
+
 } // namespace
 
 Loaded<std::vector<CleanupRecord>> history(const Settings& settings) {
@@ -56,11 +62,19 @@ Loaded<std::vector<CustomFolder>> customFolders(const Settings& settings) {
     return listOf<CustomFolder>(settings, customFoldersKey, CustomFolders::fromJson);
 }
 
-std::optional<std::string> saveHistory(const std::vector<CleanupRecord>& log, Settings& settings) {
-    nlohmann::json list = nlohmann::json::array();
-    for (const auto& record : log)
-        list.push_back(toJson(record));
-    return settings.set(historyKey, std::move(list));
+void saveHistory(const std::vector<CleanupRecord>& log, Settings& settings) {
+    settings.updateLater(historyKey, [&](nlohmann::json& stored) {
+        // The usual case, one record added: a long list is not rebuilt for it.
+        if (!log.empty() && stored.is_array() && stored.size() + 1 == log.size() &&
+            (stored.empty() || sameId(stored.front(), log[1]))) {
+            stored.insert(stored.begin(), toJson(log.front()));
+            return;
+        }
+        nlohmann::json list = nlohmann::json::array();
+        for (const auto& record : log)
+            list.push_back(toJson(record));
+        stored = std::move(list);
+    });
 }
 
 std::optional<std::string> keepAside(Settings& settings, const std::string& key,

@@ -105,6 +105,8 @@ int run(int& argc, char** argv, const std::vector<std::string>& arguments) {
 
     int status = QApplication::exec();
     scenes.reset();
+    // The history is written in the background: what it still writes is waited for.
+    settings.flush();
     // Work still out on the pools (a scan in flight) is left as the store leaves it: the
     // program ends here without running the destructors of what those threads may still use.
     std::fflush(nullptr);
