@@ -11,10 +11,15 @@ namespace bramwick::Files {
 std::optional<std::string> makeFolders(const std::string& folder);
 
 // Replaces `path` with `contents` so that a crash leaves either the old or the new file:
-// a temporary file in the same folder, written, flushed to disk, then renamed over `path`.
-// The reason on failure; the old file is then untouched.
+// a temporary file in the same folder ("<path>.tmp-XXXXXX", locked while it is written),
+// written, flushed to disk, then renamed over `path`. The reason on failure; the old file is
+// then untouched.
 std::optional<std::string> writeAtomically(const std::string& path, const std::string& contents,
                                            unsigned mode = 0600);
+
+// Removes the temporary files of writeAtomically for `path` that a write ended midway left (the
+// program killed): those no write holds locked that are more than a minute old.
+void removeStaleTemporaries(const std::string& path);
 
 // What is left to read from an open file, or none on a read error.
 std::optional<std::string> readAll(int fd);

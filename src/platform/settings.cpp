@@ -12,6 +12,7 @@
 #include <fmt/format.h>
 
 #include "base/edition.h"
+#include "base/paths.h"
 #include "base/unique_fd.h"
 #include "platform/files.h"
 
@@ -65,6 +66,17 @@ bool nestsDeeperThan(std::string_view text, int deepest) {
         }
     }
     return false;
+}
+
+// Where the settings are written: the file a link at `path` leads to (a dotfiles repository),
+// so the link stays a link. Only a link to a regular file is written through; anything else
+// (a link leading nowhere, to a device) is replaced as a file of its own would be.
+std::string writtenPath(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+    auto target = Paths::resolved(path);
+    if (!target || ::lstat(target->c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return path;
+    return *target;
 }
 
 } // namespace
@@ -260,9 +272,14 @@ std::optional<std::string> Settings::save(const nlohmann::json& document) {
 }
 
 std::optional<std::string> Settings::writeFile(const nlohmann::json& document) {
-    const std::string& target = path_;
+    const std::string target = writtenPath(path_);
     std::string folder = target.substr(0, target.rfind('/'));
     if (auto problem = Files::makeFolders(folder)) return problem;
+    // What an earlier run left when it ended in the middle of a write.
+    if (!temporariesChecked_) {
+        temporariesChecked_ = true;
+        Files::removeStaleTemporaries(target);
+    }
 
     if (setAsideBeforeSave_) {
         char stamp[32];

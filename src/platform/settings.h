@@ -1,5 +1,6 @@
 // The user's settings ("user defaults"): one JSON object in one file, typed values kept as JSON
-// keeps them (an integer stays an integer), readable from any thread, written atomically.
+// keeps them (an integer stays an integer), readable from any thread, written atomically. A
+// settings file that is a link (kept in a dotfiles repository) is written where it leads.
 #pragma once
 
 #include <condition_variable>
@@ -89,6 +90,7 @@ class Settings {
     std::optional<std::string> unsaved_;
     // Held across every write, so writes never overlap and each writes the latest document.
     std::mutex writeMutex_;
+    bool temporariesChecked_ = false;
 
     // The background writer: changes queued and written, counted, so `flush` knows its own.
     std::mutex queueMutex_;
