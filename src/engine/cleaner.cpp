@@ -183,6 +183,33 @@ std::string commandFailure(const Shell::Result& result, const std::vector<std::s
     return fmt::format("{} ended with status {}", name, result.status);
 }
 
+std::string changedSinceChosen(const std::string& path) {
+    return Text::homeShortened(path) + " changed after it was chosen, so it was left alone";
+}
+
+// Whether the held entry is the object the scan found, in the folder it found it in.
+bool isAsFound(const HeldItem& held, const FoundEntry& found) {
+    if (held.seen.st_dev != static_cast<dev_t>(found.device) ||
+        held.seen.st_ino != static_cast<ino_t>(found.inode))
+        return false;
+    return (found.folderDevice == 0 && found.folderInode == 0) ||
+           (held.folderIdentity.device == static_cast<dev_t>(found.folderDevice) &&
+            held.folderIdentity.inode == static_cast<ino_t>(found.folderInode));
+}
+
+// Whether an item that is gone was gone from the folder the scan found it in: a folder swapped
+// for a link since then may simply not hold that name, while the item is still where it was.
+bool goneFromItsFolder(const std::string& path, const FoundEntry& found) {
+    if (found.folderDevice == 0 && found.folderInode == 0) return true;
+    auto parent = Held::followedFolder(Paths::parent(path));
+    if (!parent) return isGone(errno);
+    UniqueFd folder = Held::openFolder(*parent);
+    struct stat st {};
+    if (!folder || ::fstat(folder.get(), &st) != 0) return isGone(errno);
+    return st.st_dev == static_cast<dev_t>(found.folderDevice) &&
+           st.st_ino == static_cast<ino_t>(found.folderInode);
+}
+
 // What became of an item that was held and judged.
 enum class Judged { held, settled };
 
@@ -200,7 +227,9 @@ Judged judge(const ScanItem& item, const Judge& judgement, Outcome& outcome, boo
     const std::string path = Paths::standardised(item.url);
     auto holding = Held::hold(path);
     if (auto* error = std::get_if<int>(&holding)) {
-        if (goneIsClean && isGone(*error))
+        if (goneIsClean && isGone(*error) && item.found && !goneFromItsFolder(path, *item.found))
+            fail(changedSinceChosen(path));
+        else if (goneIsClean && isGone(*error))
             outcome.cleaned.push_back(item);
         else
             fail(fmt::format("Could not look at {}: {}", Text::homeShortened(path),
@@ -210,6 +239,11 @@ Judged judge(const ScanItem& item, const Judge& judgement, Outcome& outcome, boo
     held = std::move(std::get<HeldItem>(holding));
     if (!judgement.held(*held)) {
         fail(protectedReason);
+        return Judged::settled;
+    }
+    // Judged as it is now, but acted on only if it is what the user was shown.
+    if (item.found && !isAsFound(*held, *item.found)) {
+        fail(changedSinceChosen(held->path));
         return Judged::settled;
     }
     return Judged::held;

@@ -28,6 +28,7 @@ struct AppLeftover {
     std::string kind;      // "Preferences", "Container", "Privileged helper"…
     std::int64_t size = 0; // allocated bytes of the file or folder tree
     Ownership ownership = Ownership::user;
+    std::optional<FoundEntry> found{}; // as the search looked at it, for the removal to check
 
     bool operator==(const AppLeftover&) const = default;
 };
