@@ -210,6 +210,39 @@ bool goneFromItsFolder(const std::string& path, const FoundEntry& found) {
            st.st_ino == static_cast<ino_t>(found.folderInode);
 }
 
+// Whether a file is exactly as found: the same object, its size and times unchanged.
+bool exactlyAsFound(const struct stat& now, const FoundEntry& found) {
+    auto nanoseconds = [](const timespec& t) {
+        return static_cast<std::int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+    };
+    return now.st_dev == static_cast<dev_t>(found.device) &&
+           now.st_ino == static_cast<ino_t>(found.inode) && now.st_size == found.size &&
+           nanoseconds(now.st_mtim) == found.modified && nanoseconds(now.st_ctim) == found.changed;
+}
+
+// Why a redundant copy must stay: it, or the copy it duplicates, is no longer as found (the
+// kept copy edited or removed, or this one edited into new work), so it may be the last copy
+// of something. None when both are exactly as found.
+std::optional<std::string> stillNeeded(const ScanItem& item, const HeldItem& held) {
+    const KeptCopy& kept = *item.keeps;
+    const std::string keeper = Text::homeShortened(kept.path);
+    if (!item.found || !exactlyAsFound(held.seen, *item.found))
+        return Text::homeShortened(held.path) + " changed since it was found, so it was kept";
+    auto holding = Held::hold(kept.path);
+    if (auto* error = std::get_if<int>(&holding)) {
+        if (isGone(*error))
+            return fmt::format("The copy it duplicates, {}, is gone, so this one was kept", keeper);
+        return fmt::format(
+            "Could not look at the copy it duplicates, {} ({}), so this one was kept", keeper,
+            errorText(*error));
+    }
+    if (!exactlyAsFound(std::get<HeldItem>(holding).seen, kept.found))
+        return fmt::format("The copy it duplicates, {}, changed since it was found, so this one "
+                           "was kept",
+                           keeper);
+    return std::nullopt;
+}
+
 // What became of an item that was held and judged.
 enum class Judged { held, settled };
 
@@ -573,6 +606,11 @@ Outcome clean(const std::vector<ScanItem>& items, const CleanupCategory& categor
         }
         std::optional<HeldItem> held;
         if (judge(item, judgement, outcome, true, held) == Judged::settled) continue;
+        if (item.keeps && category.action.kind != CleanAction::Kind::reviewOnly)
+            if (auto reason = stillNeeded(item, *held)) {
+                outcome.failures.push_back({item, *reason});
+                continue;
+            }
         switch (category.action.kind) {
         case CleanAction::Kind::delete_:
         case CleanAction::Kind::command:

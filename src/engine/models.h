@@ -139,6 +139,13 @@ struct FoundEntry {
     bool operator==(const FoundEntry&) const = default;
 };
 
+// The copy a redundant copy (a duplicate file or picture) is a copy of, as it was found.
+struct KeptCopy {
+    std::string path;
+    FoundEntry found;
+    bool operator==(const KeptCopy&) const = default;
+};
+
 struct ScanItem {
     std::string id;  // the item's path; a simulator runtime's identifier
     std::string url; // the item's location on disk
@@ -152,6 +159,9 @@ struct ScanItem {
     // swapped for a link since (links in the home's top levels are followed) redirects nothing.
     // None where the scan did not look at a path of its own (an item run by its command).
     std::optional<FoundEntry> found{};
+    // For a redundant copy: the copy that stays. The item is removed only while that copy and
+    // the item itself are both exactly as found, so cleaning never takes the last copy.
+    std::optional<KeptCopy> keeps{};
 
     bool operator==(const ScanItem&) const = default;
 };

@@ -440,6 +440,7 @@ std::vector<ScanItem> rows(const Group& group) {
         item.size = FileWalk::freedByRemoving(copy.size, copy.links);
         item.modified = copy.modified;
         item.found = copy.found;
+        item.keeps = KeptCopy{keeper.url, keeper.found};
         std::string note = fmt::format("{}\u00d7{} \u00b7 copy {} of {} \u00b7 {}", copy.width,
                                        copy.height, p + 2, group.copies.size() + 1, keeping);
         if (Paths::parent(copy.url) != keeperFolder)
