@@ -15,6 +15,7 @@
 #include "base/shell.h"
 #include "engine/admin_removal.h"
 #include "platform/admin.h"
+#include "platform/files.h"
 #ifdef BRAMWICK_WITH_WINDOWS
 #include "app/gui/window_run.h"
 #endif
@@ -49,6 +50,7 @@ int removeListed() {
 
 int main(int argc, char** argv) {
     std::setlocale(LC_TIME, "");
+    bramwick::Files::raiseOpenFileLimit();
     bramwick::Shell::resetChildSignal();
     if (argc == 2 && std::string(argv[1]) == bramwick::Admin::removalFlag) return removeListed();
     // A home that is not there would read as an empty one, and an empty value would fall back

@@ -326,9 +326,11 @@ void trashHeld(const ScanItem& item, const HeldItem& held, const Removal& trash,
         outcome.cleaned.push_back(item);
 }
 
+// An item of the administrator batch: what was judged, not held open until the batch runs (a
+// batch of thousands would hold thousands of folders open). The root side holds each again.
 struct AdminItem {
     ScanItem item;
-    HeldItem held;
+    AdminRemoval::Entry entry;
 };
 
 // Settles each batch item by what is at its place now, never by the status alone.
@@ -338,6 +340,7 @@ void settleAdminItems(std::vector<AdminItem>& batch, const std::optional<Shell::
         result ? AdminRemoval::reasons(result->output) : std::map<std::size_t, std::string>{};
     for (std::size_t i = 0; i < batch.size(); ++i) {
         const ScanItem& item = batch[i].item;
+        const AdminRemoval::Entry& entry = batch[i].entry;
         if (!result) {
             outcome.failures.push_back({item, launchProblem});
             continue;
@@ -351,16 +354,17 @@ void settleAdminItems(std::vector<AdminItem>& batch, const std::optional<Shell::
                     fmt::format("The administrator command ended with status {}", result->status);
             return reason;
         };
-        auto now = Held::current(batch[i].held);
-        const int error = now ? 0 : errno;
+        auto now = Held::hold(entry.path);
+        const int* error = std::get_if<int>(&now);
         if (auto found = reasons.find(i); found != reasons.end()) {
             outcome.failures.push_back({item, found->second});
-        } else if (!now && isGone(error)) {
+        } else if (error && isGone(*error)) {
             outcome.cleaned.push_back(item);
-        } else if (!now) {
+        } else if (error) {
             outcome.failures.push_back(
-                {item, fmt::format("Could not check whether it is gone: {}", errorText(error))});
-        } else if (identityOf(*now) != batch[i].held.identity()) {
+                {item, fmt::format("Could not check whether it is gone: {}", errorText(*error))});
+        } else if (const HeldItem& there = std::get<HeldItem>(now);
+                   there.identity() != entry.identity || there.folderIdentity != entry.folder) {
             // Something else holds its name now: gone through the removal, else moved away.
             if (ran)
                 outcome.cleaned.push_back(item);
@@ -380,7 +384,7 @@ void runAdministratorBatch(std::vector<AdminItem>& batch, const Administrator& a
     if (batch.empty()) return;
     std::vector<AdminRemoval::Entry> entries;
     for (const auto& admin : batch)
-        entries.push_back(AdminRemoval::entryFor(admin.held));
+        entries.push_back(admin.entry);
     std::optional<Shell::Result> result;
     std::string launchProblem;
     try {
@@ -623,7 +627,7 @@ Outcome clean(const std::vector<ScanItem>& items, const CleanupCategory& categor
             if (auto problem = SafeDelete::mountedWithin(held->path))
                 outcome.failures.push_back({item, *problem});
             else
-                batch.push_back({item, std::move(*held)});
+                batch.push_back({item, AdminRemoval::entryFor(*held)});
             break;
         case CleanAction::Kind::reviewOnly:
             outcome.failures.push_back({item, reviewOnlyReason});

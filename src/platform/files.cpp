@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <string_view>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -77,6 +78,17 @@ std::optional<std::string> writeAtomically(const std::string& path, const std::s
     if (UniqueFd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)); dir)
         ::fsync(dir.get());
     return std::nullopt;
+}
+
+std::uint64_t raiseOpenFileLimit() {
+    struct rlimit limit {};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) return 0;
+    if (limit.rlim_cur < limit.rlim_max) {
+        struct rlimit raised = limit;
+        raised.rlim_cur = limit.rlim_max;
+        if (::setrlimit(RLIMIT_NOFILE, &raised) == 0) limit = raised;
+    }
+    return static_cast<std::uint64_t>(limit.rlim_cur);
 }
 
 void removeStaleTemporaries(const std::string& path) {

@@ -1,6 +1,7 @@
 // Small file helpers shared by the platform layers.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,6 +21,11 @@ std::optional<std::string> writeAtomically(const std::string& path, const std::s
 // Removes the temporary files of writeAtomically for `path` that a write ended midway left (the
 // program killed): those no write holds locked that are more than a minute old.
 void removeStaleTemporaries(const std::string& path);
+
+// Raises this process's soft limit of open files to its hard limit: deleting a deep tree, or
+// many trees side by side, holds a few dozen folders open at once, and a lower soft limit of
+// another program's choosing would make such a clean fail. The soft limit afterwards.
+std::uint64_t raiseOpenFileLimit();
 
 // What is left to read from an open file, or none on a read error.
 std::optional<std::string> readAll(int fd);

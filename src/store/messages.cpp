@@ -1,8 +1,10 @@
 #include "store/messages.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <limits>
+#include <system_error>
 #include <variant>
 
 #include "base/text.h"
@@ -161,13 +163,24 @@ RecordText allSafeRecord(std::int64_t freed, std::int64_t gain) {
                 Text::byteCount(std::max<std::int64_t>(gain, 0)) + "."};
 }
 
+bool reachedOpenFileLimit(const std::vector<Cleaner::Failure>& failures) {
+    const std::string process = std::generic_category().message(EMFILE);
+    const std::string system = std::generic_category().message(ENFILE);
+    return std::any_of(failures.begin(), failures.end(), [&](const Cleaner::Failure& failure) {
+        return Text::contains(failure.reason, process) || Text::contains(failure.reason, system);
+    });
+}
+
 ReportText allSafeReport(std::int64_t freed, std::size_t failures,
-                         const std::vector<std::string>& extraCommandProblems) {
+                         const std::vector<std::string>& extraCommandProblems, bool openFileLimit) {
     std::string message =
-        failures > 0 ? std::to_string(failures) +
-                           " items could not be removed. Usually an app has them open \u2014 quit "
-                           "it and try again."
-                     : "All safe categories are clean.";
+        failures == 0 ? "All safe categories are clean."
+        : openFileLimit
+            ? std::to_string(failures) +
+                  " items could not be removed: Bramwick reached the system's limit of open files."
+            : std::to_string(failures) +
+                  " items could not be removed. Usually an app has them open \u2014 quit it and "
+                  "try again.";
     for (const auto& problem : extraCommandProblems)
         message += laterSentence(problem);
     return {"Freed " + Text::byteCount(freed), message, failures > 0};

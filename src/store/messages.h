@@ -74,8 +74,13 @@ std::string allSafeWarning(std::int64_t total, const std::vector<std::string>& y
 RecordText allSafeRecord(std::int64_t freed, std::int64_t gain);
 // Why any extra command could not be run follows the message, each as a sentence; those are no
 // failures, as the items were cleaned all the same.
+// When the failures came from the limit of open files, the message says so rather than blame
+// an application.
 ReportText allSafeReport(std::int64_t freed, std::size_t failures,
-                         const std::vector<std::string>& extraCommandProblems);
+                         const std::vector<std::string>& extraCommandProblems,
+                         bool openFileLimit = false);
+// Whether any of the failures is the system's limit of open files being reached.
+bool reachedOpenFileLimit(const std::vector<Cleaner::Failure>& failures);
 
 // The report and record after an uninstall, counting only what was really removed: the
 // application when its own move succeeded, and the leftovers among `cleaned`; `systemRemoved`

@@ -273,6 +273,7 @@ QCoro::Task<> Store::cleanEverySafeCategory() {
     const auto before = available();
     std::int64_t freed = 0;
     std::size_t failures = 0;
+    bool openFileLimit = false;
     std::vector<std::string> extraCommandProblems;
     for (const auto& category : selected) {
         auto cleaning = cleanWhatIsListed(category, false);
@@ -280,6 +281,7 @@ QCoro::Task<> Store::cleanEverySafeCategory() {
         if (!outcome) continue;
         freed = StoreText::add(freed, StoreText::totalSize(outcome->cleaned));
         failures += outcome->failures.size();
+        openFileLimit = openFileLimit || StoreText::reachedOpenFileLimit(outcome->failures);
         if (!outcome->extraCommandProblem.empty())
             extraCommandProblems.push_back(outcome->extraCommandProblem);
         auto scanning = scan(category);
@@ -289,7 +291,7 @@ QCoro::Task<> Store::cleanEverySafeCategory() {
     const std::int64_t gain = gainSince(before);
     auto entry = StoreText::allSafeRecord(freed, gain);
     record(entry.title, entry.detail);
-    setReport(StoreText::allSafeReport(freed, failures, extraCommandProblems));
+    setReport(StoreText::allSafeReport(freed, failures, extraCommandProblems, openFileLimit));
 }
 
 // Uninstalling

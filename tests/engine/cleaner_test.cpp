@@ -3,6 +3,7 @@
 #include <sched.h>
 #include <stdexcept>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -15,6 +16,7 @@
 #include "engine/cleaner.h"
 #include "engine/scanner.h"
 #include "platform/admin.h"
+#include "platform/files.h"
 #include "platform/trash.h"
 #include "support/fixture.h"
 
@@ -789,4 +791,25 @@ TEST_F(CleanerTest, AMoveIntoItselfThroughABindMountIsRefusedAndLeavesNothingBeh
     EXPECT_EQ(status, 0);
     EXPECT_EQ(test::readFile(home("/Old/a.txt")), std::string(10, 'a'));
     EXPECT_FALSE(test::exists(home("/Old/sub/Old")));
+}
+
+TEST_F(CleanerTest, AnAdministratorBatchHoldsEachItemOnlyWhileItIsRemoved) {
+    // 3,000 items under a limit of 256 open files: holding every item's folder open until the
+    // batch runs would fail them all.
+    std::vector<ScanItem> items;
+    for (int i = 0; i < 3000; ++i)
+        items.push_back(item(test::makeFile(home("/batch/" + std::to_string(i)), 1)));
+    FakeAdministrator administrator;
+    services_.administrator = administrator.administrator();
+    struct rlimit old {};
+    ::getrlimit(RLIMIT_NOFILE, &old);
+    struct rlimit few = old;
+    few.rlim_cur = 256;
+    ::setrlimit(RLIMIT_NOFILE, &few);
+    auto outcome = Cleaner::clean(items, withAction(CleanAction::Kind::admin), services_);
+    ::setrlimit(RLIMIT_NOFILE, &old);
+    EXPECT_EQ(administrator.lists.size(), 1u);
+    EXPECT_EQ(outcome.cleaned.size(), 3000u);
+    EXPECT_TRUE(outcome.failures.empty()) << outcome.failures.front().reason;
+    EXPECT_TRUE(Files::names(home("/batch")).empty());
 }

@@ -129,6 +129,16 @@ TEST(StoreText, CleanAllSafeTexts) {
                                      "1 items could not be removed. Usually an app has them open "
                                      "\u2014 quit it and try again.",
                                      true}));
+    // Items left by the limit of open files were never held by an application.
+    EXPECT_EQ(StoreText::allSafeReport(1'500'000, 3, {}, true),
+              (StoreText::ReportText{"Freed 1.5 MB",
+                                     "3 items could not be removed: Bramwick reached the system's "
+                                     "limit of open files.",
+                                     true}));
+    EXPECT_TRUE(StoreText::reachedOpenFileLimit(
+        {{ScanItem{}, "Could not open ~/.cache/deep: Too many open files"}}));
+    EXPECT_FALSE(StoreText::reachedOpenFileLimit(
+        {{ScanItem{}, "Could not remove ~/.cache/x: Permission denied"}}));
     EXPECT_EQ(StoreText::allSafeReport(1'500'000, 0, {"Couldn't run brew: not found"}),
               (StoreText::ReportText{"Freed 1.5 MB",
                                      "All safe categories are clean. Couldn't run brew: not found.",
