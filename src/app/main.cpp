@@ -8,12 +8,11 @@
 
 #include <cstdlib>
 #include <iterator>
-#include <pwd.h>
 
+#include "app/cli/administrator_removal.h"
 #include "app/cli/modes.h"
 #include "base/edition.h"
 #include "base/shell.h"
-#include "engine/admin_removal.h"
 #include "platform/admin.h"
 #include "platform/files.h"
 #ifdef BRAMWICK_WITH_WINDOWS
@@ -35,12 +34,10 @@ int finished(int status) {
 // standard input. pkexec clears the environment, so the home whose folders stay protected is
 // the home of the user who asked, from the user database.
 int removeListed() {
-    if (const char* uid = std::getenv("PKEXEC_UID")) {
-        if (const passwd* user = ::getpwuid(static_cast<uid_t>(std::strtoul(uid, nullptr, 10))))
-            ::setenv("BRAMWICK_HOME", user->pw_dir, 1);
-    }
+    auto user = bramwick::Cli::invokingUser(std::getenv("PKEXEC_UID"));
+    if (user) ::setenv("BRAMWICK_HOME", user->home.c_str(), 1);
     std::string list(std::istreambuf_iterator<char>(std::cin), {});
-    auto result = bramwick::AdminRemoval::removeListed(list);
+    auto result = bramwick::Cli::removeListedAsAdministrator(list, user);
     std::cout << result.output;
     std::cout.flush();
     return result.status;

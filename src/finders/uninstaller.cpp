@@ -574,6 +574,22 @@ void addLeftovers(UninstallPlan& plan, std::vector<Candidate> found, const Roots
 
 } // namespace
 
+std::vector<std::string> systemPlaces() {
+    std::vector<std::string> places;
+    auto add = [&](const auto& table) {
+        for (const Location& location : table) {
+            std::string folder = Paths::withoutTrailingSlash(location.folder);
+            if (location.ownership == Ownership::system &&
+                std::find(places.begin(), places.end(), folder) == places.end())
+                places.push_back(std::move(folder));
+        }
+    };
+    add(perIdentifier);
+    add(scanned);
+    add(byName);
+    return places;
+}
+
 UninstallPlan plan(const ScanItem& app, const Environment& environment) {
     Roots roots(environment);
     UninstallPlan plan;

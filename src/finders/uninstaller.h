@@ -94,6 +94,10 @@ UninstallPlan plan(const ScanItem& app, const Environment& environment = {});
 Cleaner::Outcome uninstall(const ScanItem& app, const std::vector<AppLeftover>& leftovers,
                            const Environment& environment = {});
 
+// The system's folders the search looks in for leftovers removed with administrator rights
+// (/Library/Caches…), as absolute paths: the only places such a removal may reach.
+std::vector<std::string> systemPlaces();
+
 } // namespace Uninstaller
 
 } // namespace bramwick

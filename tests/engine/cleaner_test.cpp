@@ -80,12 +80,13 @@ struct FakeRunner {
 };
 
 // Stands in for pkexec: records the lists it is given and, by default, carries them out with the
-// administrator's own removal, as the current user.
+// administrator's own removal, as the current user, with the fixture home as the one place it
+// may reach.
 struct FakeAdministrator {
     std::vector<std::string> lists;
     std::vector<double> limits;
     std::function<Shell::Result(const std::string&)> answer = [](const std::string& list) {
-        return AdminRemoval::removeListed(list, "/opt/Bramwick.app");
+        return AdminRemoval::removeListed(list, {{test::home()}, {}}, "/opt/Bramwick.app");
     };
     Cleaner::Administrator administrator() {
         return [this](const std::string& list, double limit) {
@@ -643,7 +644,8 @@ TEST_F(CleanerTest, TheAdministratorsRemovalChecksEveryItemAgainBeforeRemovingIt
     test::makeFile(home("/a/swapped"), 10, 'n');
     ::rename(home("/b").c_str(), home("/b-old").c_str());
     test::makeFile(home("/b/moved/y"), 10, 'n');
-    auto result = AdminRemoval::removeListed(AdminRemoval::encode(entries), services_.ownBundle);
+    auto result = AdminRemoval::removeListed(AdminRemoval::encode(entries), {{test::home()}, {}},
+                                             services_.ownBundle);
 
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(AdminRemoval::reasons(result.output),
@@ -656,18 +658,28 @@ TEST_F(CleanerTest, TheAdministratorsRemovalChecksEveryItemAgainBeforeRemovingIt
     EXPECT_TRUE(test::exists(home("/b/moved/y")));
     EXPECT_TRUE(test::exists(home("/b-old/moved/y")));
     EXPECT_TRUE(test::exists(home("/Documents/keep")));
-    EXPECT_EQ(AdminRemoval::removeListed("rm -rf /").status, 2);
+    EXPECT_EQ(AdminRemoval::removeListed("rm -rf /", {{"/"}, {}}).status, 2);
     EXPECT_EQ(AdminRemoval::decode(AdminRemoval::encode(entries)), entries);
 }
 
-TEST_F(CleanerTest, TheProgramsOwnRemovalModeTakesTheListOnItsInput) {
-    // What pkexec runs, here without it.
+TEST_F(CleanerTest, TheProgramsOwnRemovalModeTakesTheListOnItsInputAndStaysInItsPlaces) {
+    // What pkexec runs, here without it: an item of the home is no place of the administrator's
+    // removal, and without the user who asked (PKEXEC_UID) nothing is removed at all.
     test::makeFile(home("/a/plain/x"), 10);
     auto held = Held::hold(home("/a/plain"));
     auto list = AdminRemoval::encode({AdminRemoval::entryFor(std::get<HeldItem>(held))});
-    auto result = Shell::runWithInput({BRAMWICK_BINARY, Admin::removalFlag}, 30, list);
-    EXPECT_EQ(result.status, 0) << result.output;
-    EXPECT_FALSE(test::exists(home("/a/plain")));
+    auto unknown = Shell::runWithInput({BRAMWICK_BINARY, Admin::removalFlag}, 30, list);
+    EXPECT_EQ(unknown.status, 1);
+    EXPECT_EQ(unknown.output, "0\tThe user who asked could not be told, so nothing was removed\n");
+    {
+        test::EnvironmentChange user("PKEXEC_UID", std::to_string(::getuid()));
+        auto outside = Shell::runWithInput({BRAMWICK_BINARY, Admin::removalFlag}, 30, list);
+        EXPECT_EQ(outside.status, 1);
+        EXPECT_NE(outside.output.find("is not in a place the administrator's removal reaches"),
+                  std::string::npos)
+            << outside.output;
+    }
+    EXPECT_TRUE(test::exists(home("/a/plain/x")));
     EXPECT_EQ(Shell::runWithInput({BRAMWICK_BINARY, Admin::removalFlag}, 30, "junk").status, 2);
 }
 
