@@ -494,6 +494,7 @@ void copyAcross(const ScanItem& item, const HeldItem& held, const Destination& d
     if (auto problem = remove(held))
         return fail(fmt::format("Copied to {}, but the original could not be removed: {}", target,
                                 *problem));
+    if (copied.notKept) outcome.notKept.push_back(*copied.notKept);
     outcome.cleaned.push_back(item);
 }
 

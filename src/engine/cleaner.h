@@ -33,6 +33,9 @@ struct Outcome {
     // Why the category's extra command could not be run at all; empty when it ran (whatever it
     // answered) or there is none.
     std::string extraCommandProblem = {};
+    // What moves to another drive could not keep of items they moved all the same (extended
+    // attributes the destination refuses), a sentence each.
+    std::vector<std::string> notKept = {};
 };
 
 // The fixed reasons of the cleaner's own.

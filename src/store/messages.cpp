@@ -92,7 +92,8 @@ std::string moveVerb(std::string_view destination) {
 std::string cleanMessage(std::string_view verb, std::size_t cleaned, std::int64_t freed,
                          bool wentToTrash, std::int64_t gain,
                          const std::vector<Cleaner::Failure>& failures,
-                         std::string_view extraCommandProblem) {
+                         std::string_view extraCommandProblem,
+                         const std::vector<std::string>& notKept) {
     std::string message =
         std::string(verb) + " " + plural(cleaned, "item") + " (" + Text::byteCount(freed) + ").";
     if (wentToTrash)
@@ -102,6 +103,8 @@ std::string cleanMessage(std::string_view verb, std::size_t cleaned, std::int64_
     else
         message += " The system can take a minute to show the freed space in its total.";
     message += laterSentence(extraCommandProblem);
+    for (const auto& lost : notKept)
+        message += laterSentence(lost);
     return message + failureBlock(failures);
 }
 

@@ -48,11 +48,12 @@ std::string moveVerb(std::string_view destination);
 
 // The message of a clean or move: the verb, the count and size, then the sentence about free
 // space (the Trash one only when the items went to the Trash), then why the category's extra
-// command could not run (when it could not), then the failures.
+// command could not run (when it could not), then what a move could not keep, then the failures.
 std::string cleanMessage(std::string_view verb, std::size_t cleaned, std::int64_t freed,
                          bool wentToTrash, std::int64_t gain,
                          const std::vector<Cleaner::Failure>& failures,
-                         std::string_view extraCommandProblem);
+                         std::string_view extraCommandProblem,
+                         const std::vector<std::string>& notKept = {});
 // The record of a clean or move: the category and the size, and the first six names.
 RecordText cleanRecord(const CleanupCategory& category, const std::vector<ScanItem>& cleaned);
 

@@ -185,7 +185,7 @@ QCoro::Task<> Store::finish(CleanupCategory category, Cleaner::Outcome outcome, 
     const std::int64_t freed = StoreText::totalSize(outcome.cleaned);
     std::string message =
         StoreText::cleanMessage(verb, outcome.cleaned.size(), freed, wentToTrash, gain,
-                                outcome.failures, outcome.extraCommandProblem);
+                                outcome.failures, outcome.extraCommandProblem, outcome.notKept);
     if (!outcome.cleaned.empty()) {
         auto entry = StoreText::cleanRecord(category, outcome.cleaned);
         record(entry.title, entry.detail);

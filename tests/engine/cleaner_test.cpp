@@ -6,11 +6,13 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include "base/edition.h"
+#include "base/unique_fd.h"
 #include "engine/admin_removal.h"
 #include "engine/catalog.h"
 #include "engine/cleaner.h"
@@ -824,4 +826,103 @@ TEST_F(CleanerTest, AnAdministratorBatchHoldsEachItemOnlyWhileItIsRemoved) {
     EXPECT_EQ(outcome.cleaned.size(), 3000u);
     EXPECT_TRUE(outcome.failures.empty()) << outcome.failures.front().reason;
     EXPECT_TRUE(Files::names(home("/batch")).empty());
+}
+
+namespace {
+
+std::string attribute(const std::string& path, const char* name) {
+    char value[256];
+    ssize_t n = ::lgetxattr(path.c_str(), name, value, sizeof value);
+    return n < 0 ? std::string() : std::string(value, static_cast<std::size_t>(n));
+}
+
+bool setAttribute(const std::string& path, const char* name, const std::string& value) {
+    return ::lsetxattr(path.c_str(), name, value.data(), value.size(), 0) == 0;
+}
+
+} // namespace
+
+TEST_F(CleanerTest, AMoveToAnotherDriveKeepsHolesHardLinksAndExtendedAttributes) {
+    struct stat shm {
+    }, tmp{};
+    if (::stat("/dev/shm", &shm) != 0 || ::stat(test::home().c_str(), &tmp) != 0 ||
+        shm.st_dev == tmp.st_dev)
+        GTEST_SKIP() << "needs a second file system at /dev/shm";
+    char pattern[] = "/dev/shm/bramwick-test-faithful-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    const std::string drive = pattern;
+    // A 300 MB disk image holding 4 KB of data, a file with a second name, and attributes.
+    const std::string image = home("/Movies/Trip/disk.img");
+    test::makeFile(image, 0);
+    {
+        UniqueFd fd(::open(image.c_str(), O_WRONLY | O_CLOEXEC));
+        ASSERT_EQ(::ftruncate(fd.get(), 300'000'000), 0);
+        std::string data(4096, 'd');
+        ASSERT_EQ(::pwrite(fd.get(), data.data(), data.size(), 150'000'000), 4096);
+    }
+    test::makeFile(home("/Movies/Trip/clip.mov"), 5000, 'c');
+    test::makeFolder(home("/Movies/Trip/sub"));
+    ASSERT_EQ(
+        ::link(home("/Movies/Trip/clip.mov").c_str(), home("/Movies/Trip/sub/same.mov").c_str()),
+        0);
+    ASSERT_TRUE(setAttribute(home("/Movies/Trip/clip.mov"), "user.note", "first cut"));
+    ASSERT_TRUE(setAttribute(home("/Movies/Trip"), "user.album", "summer"));
+    const bool driveKeepsAttributes = [&] {
+        test::makeFile(drive + "/probe", 1);
+        bool kept = setAttribute(drive + "/probe", "user.probe", "1");
+        ::unlink((drive + "/probe").c_str());
+        return kept;
+    }();
+
+    auto moved = Cleaner::move({item(home("/Movies/Trip"))}, drive, services_);
+    ASSERT_EQ(paths(moved.cleaned), std::vector<std::string>{home("/Movies/Trip")})
+        << (moved.failures.empty() ? "" : moved.failures[0].reason);
+    EXPECT_FALSE(test::exists(home("/Movies/Trip")));
+    struct stat copy {};
+    ASSERT_EQ(::stat((drive + "/Trip/disk.img").c_str(), &copy), 0);
+    EXPECT_EQ(copy.st_size, 300'000'000);
+    EXPECT_LT(copy.st_blocks * 512, 1'000'000) << "the holes were written out";
+    std::string data(4096, '\0');
+    {
+        UniqueFd fd(::open((drive + "/Trip/disk.img").c_str(), O_RDONLY | O_CLOEXEC));
+        ASSERT_EQ(::pread(fd.get(), data.data(), data.size(), 150'000'000), 4096);
+    }
+    EXPECT_EQ(data, std::string(4096, 'd'));
+    struct stat a {
+    }, b{};
+    ASSERT_EQ(::stat((drive + "/Trip/clip.mov").c_str(), &a), 0);
+    ASSERT_EQ(::stat((drive + "/Trip/sub/same.mov").c_str(), &b), 0);
+    EXPECT_EQ(a.st_ino, b.st_ino) << "two names of one file became two files";
+    EXPECT_EQ(a.st_nlink, 2u);
+    if (driveKeepsAttributes) {
+        EXPECT_EQ(attribute(drive + "/Trip/clip.mov", "user.note"), "first cut");
+        EXPECT_EQ(attribute(drive + "/Trip", "user.album"), "summer");
+        EXPECT_TRUE(moved.notKept.empty());
+    }
+    test::removeTree(drive);
+}
+
+TEST_F(CleanerTest, AMoveToADriveThatRefusesExtendedAttributesSaysSo) {
+    // ramfs keeps no user attributes: the move goes on (the data is whole) and says what it lost.
+    if (!test::runningAsRoot()) GTEST_SKIP() << "mounting needs root";
+    test::makeFile(home("/Movies/clip.mov"), 5000, 'c');
+    ASSERT_TRUE(setAttribute(home("/Movies/clip.mov"), "user.note", "first cut"));
+    const std::string drive = test::makeFolder(outside_ + "/ramfs");
+    int status = inChild([&] {
+        if (::unshare(CLONE_NEWNS) != 0 ||
+            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::mount("ramfs", drive.c_str(), "ramfs", 0, nullptr) != 0)
+            ::_exit(77);
+        auto moved = Cleaner::move({item(home("/Movies/clip.mov"))}, drive, services_);
+        for (const auto& note : moved.notKept)
+            std::fprintf(stderr, "%s\n", note.c_str());
+        return moved.cleaned.size() == 1 && moved.notKept.size() == 1 &&
+               moved.notKept[0].starts_with("~/Movies/clip.mov lost its extended attributes "
+                                            "(user.note) at " +
+                                            drive + ": ") &&
+               test::readFile(drive + "/clip.mov") == std::string(5000, 'c') &&
+               !test::exists(home("/Movies/clip.mov"));
+    });
+    if (status == 77) GTEST_SKIP() << "no private mount namespace here";
+    EXPECT_EQ(status, 0);
 }
