@@ -11,6 +11,7 @@
 #include <fmt/format.h>
 
 #include "base/edition.h"
+#include "base/ending.h"
 #include "base/paths.h"
 #include "base/text.h"
 #include "engine/admin_removal.h"
@@ -605,6 +606,11 @@ Outcome clean(const std::vector<ScanItem>& items, const CleanupCategory& categor
     const Judge judgement(services.ownBundle);
     std::vector<AdminItem> batch;
     for (const auto& item : items) {
+        // Asked to end: what is left stays, and what went so far is what the clean reports.
+        if (Ending::requested()) {
+            outcome.failures.push_back({item, endingReason});
+            continue;
+        }
         if (item.command) {
             runItemCommand(item, run, outcome);
             continue;
@@ -635,7 +641,11 @@ Outcome clean(const std::vector<ScanItem>& items, const CleanupCategory& categor
             break;
         }
     }
-    runAdministratorBatch(batch, administrator, outcome);
+    if (Ending::requested())
+        for (const auto& admin : batch)
+            outcome.failures.push_back({admin.item, endingReason});
+    else
+        runAdministratorBatch(batch, administrator, outcome);
     return outcome;
 }
 
@@ -645,6 +655,10 @@ Outcome move(const std::vector<ScanItem>& items, const std::string& folder,
     auto destination = openDestination(folder);
     const Judge judgement(services.ownBundle);
     for (const auto& item : items) {
+        if (Ending::requested()) {
+            outcome.failures.push_back({item, endingReason});
+            continue;
+        }
         if (auto* problem = std::get_if<std::string>(&destination)) {
             // Refused items say so before the folder's own problem.
             if (!judgement.byPath(item.url))

@@ -14,6 +14,7 @@
 #include <fmt/format.h>
 #include <fmt/ranges.h>
 
+#include "base/ending.h"
 #include "base/paths.h"
 #include "base/text.h"
 #include "platform/safe_delete.h"
@@ -75,6 +76,9 @@ class Copy {
     // `toDir`. False once a problem was met.
     bool entry(int fromDir, const std::string& name, const struct stat& st, int toDir,
                const std::string& to, const std::string& path, const std::string& relative) {
+        // Asked to end: the unfinished copy is taken away and the original stays.
+        if (Ending::requested())
+            return failText("Bramwick was asked to quit before this was copied whole");
         if (S_ISREG(st.st_mode)) return file(fromDir, name, st, toDir, to, path, relative);
         if (S_ISDIR(st.st_mode)) return folder(fromDir, name, st, toDir, to, path, relative);
         if (S_ISLNK(st.st_mode)) return link(fromDir, name, st, toDir, to, path, relative);

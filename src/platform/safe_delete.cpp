@@ -14,6 +14,7 @@
 
 #include <tbb/parallel_for_each.h>
 
+#include "base/ending.h"
 #include "base/paths.h"
 #include "base/text.h"
 #include "base/unique_fd.h"
@@ -125,10 +126,18 @@ class Removal {
         bool emptied = false;
     };
 
+    // The program is ending: the walk stops where it is, and says so.
+    bool stopping() {
+        if (!Ending::requested()) return false;
+        noteText(endingReason);
+        return true;
+    }
+
     // Removes everything inside an opened folder, leaving the folder itself.
     void empty(Frame& folder, int depth) {
         std::vector<Subfolder> subfolders;
         for (const auto& entry : folder.names) {
+            if (stopping()) return;
             auto entryPath = [&] { return folder.path + "/" + entry; };
             struct stat child {};
             if (::fstatat(folder.fd.get(), entry.c_str(), &child, AT_SYMLINK_NOFOLLOW) != 0) {
@@ -181,6 +190,7 @@ class Removal {
             return path;
         };
         while (!stack.empty()) {
+            if (stopping()) return;
             Frame& top = stack.back();
             if (top.next < top.names.size()) {
                 std::string entry = top.names[top.next++];

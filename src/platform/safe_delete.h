@@ -12,6 +12,10 @@
 
 namespace bramwick::SafeDelete {
 
+// Why an item was left partly removed: the program was asked to end (Ending::request).
+inline constexpr const char* endingReason =
+    "Bramwick was asked to quit before this was removed whole";
+
 // Removes the held entry, first checking that its name still holds the object that was judged
 // (else nothing is touched and the reason says it changed). None when nothing is left (also
 // when it was already gone), else the reason of the first problem.

@@ -119,7 +119,7 @@ void Store::vitalsTick() {
 // Cleaning and moving
 
 QCoro::Task<> Store::clean(CleanupCategory category, std::vector<ScanItem> items) {
-    if (items.empty()) co_return;
+    if (items.empty() || ending_) co_return;
     if (refusedWhileCleaning(category)) co_return;
     try {
         setCleaning(category.id, true);
@@ -145,7 +145,7 @@ QCoro::Task<> Store::clean(CleanupCategory category, std::vector<ScanItem> items
 
 QCoro::Task<> Store::move(CleanupCategory category, std::vector<ScanItem> items,
                           std::string destination) {
-    if (items.empty()) co_return;
+    if (items.empty() || ending_) co_return;
     if (refusedWhileCleaning(category)) co_return;
     try {
         setCleaning(category.id, true);
@@ -174,9 +174,12 @@ QCoro::Task<> Store::finish(CleanupCategory category, Cleaner::Outcome outcome, 
         if (const CleanupCategory* found = findCategory(trashId)) trash = *found;
     outdateListing(category.id);
     if (trash) outdateListing(trash->id);
-    auto scanning = scan(category);
-    co_await scanning;
-    if (trash) {
+    // Ending: what went is recorded now; measuring again could outlast the few seconds left.
+    if (!ending_) {
+        auto scanning = scan(category);
+        co_await scanning;
+    }
+    if (trash && !ending_) {
         auto scanning = scan(*trash);
         co_await scanning;
     }
@@ -249,7 +252,7 @@ std::string Store::allSafeWarning(std::int64_t total, const std::vector<std::str
 }
 
 QCoro::Task<> Store::cleanAllSafe() {
-    if (cleaningAll_) co_return; // one run at a time
+    if (cleaningAll_ || ending_) co_return; // one run at a time
     cleaningAll_ = true;
     emit cleaningAllChanged();
     auto cleaningAll = clearOnExit([this] {
@@ -284,6 +287,7 @@ QCoro::Task<> Store::cleanEverySafeCategory() {
         openFileLimit = openFileLimit || StoreText::reachedOpenFileLimit(outcome->failures);
         if (!outcome->extraCommandProblem.empty())
             extraCommandProblems.push_back(outcome->extraCommandProblem);
+        if (ending_) break; // the categories not reached stay as they are
         auto scanning = scan(category);
         co_await scanning;
     }
@@ -325,6 +329,7 @@ QCoro::Task<> Store::findLeftovers(ScanItem app) {
 }
 
 QCoro::Task<> Store::performUninstall(UninstallPlan plan, std::vector<AppLeftover> leftovers) {
+    if (ending_) co_return;
     try {
         auto uninstalling = uninstallWith(plan, std::move(leftovers));
         co_await uninstalling;
@@ -356,6 +361,7 @@ QCoro::Task<> Store::uninstallWith(UninstallPlan plan, std::vector<AppLeftover> 
     for (const auto& category : changed)
         outdateListing(category.id);
     for (const auto& category : changed) {
+        if (ending_) break;
         auto scanning = scan(category);
         co_await scanning;
     }
@@ -401,7 +407,7 @@ QCoro::Task<> Store::runMaintenance(MaintenanceTask task) {
 
 QCoro::Task<> Store::checkAutoClean() {
     Settings& settings = *services_.settings;
-    if (!AutoClean::isEnabled(settings)) co_return;
+    if (!AutoClean::isEnabled(settings) || ending_) co_return;
     if (isBusy()) co_return; // the next tick tries again
     const std::int64_t freeBytes =
         disk_ ? disk_->available : std::numeric_limits<std::int64_t>::max();
@@ -438,6 +444,7 @@ QCoro::Task<> Store::cleanAutomatically(std::string reason) {
     std::int64_t freed = 0;
     std::int64_t inUse = 0;
     for (const auto& category : plan.categories) {
+        if (ending_) break;
         auto scanning = scan(category);
         co_await scanning;
         auto cleaning = cleanWhatIsListed(category, true);
@@ -445,6 +452,7 @@ QCoro::Task<> Store::cleanAutomatically(std::string reason) {
         if (!outcome) continue;
         freed = StoreText::add(freed, StoreText::totalSize(outcome->cleaned));
         inUse = StoreText::add(inUse, static_cast<std::int64_t>(outcome->failures.size()));
+        if (ending_) break;
         auto rescanning = scan(category);
         co_await rescanning;
     }
