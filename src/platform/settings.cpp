@@ -144,6 +144,14 @@ std::optional<nlohmann::json> Settings::value(std::string_view key) const {
     return *it;
 }
 
+void Settings::read(std::string_view key,
+                    const std::function<void(const nlohmann::json*)>& read) const {
+    load();
+    std::shared_lock lock(mutex_);
+    auto it = document_->find(key);
+    read(it == document_->end() ? nullptr : &*it);
+}
+
 std::optional<std::int64_t> Settings::integer(std::string_view key) const {
     auto v = value(key);
     if (!v) return std::nullopt;

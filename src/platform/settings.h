@@ -35,6 +35,9 @@ class Settings {
     const std::string& path() const { return path_; }
 
     std::optional<nlohmann::json> value(std::string_view key) const;
+    // Lets `read` look at the stored value in place (null when there is none), without the copy
+    // `value` makes: for long values read once, as the history at start-up.
+    void read(std::string_view key, const std::function<void(const nlohmann::json*)>& read) const;
     // Only a JSON integer counts (a text "30" or the number 30.5 does not).
     std::optional<std::int64_t> integer(std::string_view key) const;
     // Any JSON number.

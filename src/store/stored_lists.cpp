@@ -4,28 +4,28 @@ namespace bramwick::StoredLists {
 
 namespace {
 
-// The stored value as JSON: a text may hold the list as JSON text.
-std::optional<nlohmann::json> decoded(const nlohmann::json& stored) {
-    if (!stored.is_string()) return stored;
-    auto parsed = nlohmann::json::parse(stored.get<std::string>(), nullptr, false);
-    if (parsed.is_discarded()) return std::nullopt;
-    return parsed;
-}
-
-// A list read entry by entry with `decode`, which gives none for an entry it cannot read.
+// A list read entry by entry with `decode`, which gives none for an entry it cannot read. The
+// stored value is read where it is (a history can be long); a text may hold the list as JSON.
 template <typename T, typename Decode>
 Loaded<std::vector<T>> listOf(const Settings& settings, const char* key, Decode decode) {
     Loaded<std::vector<T>> loaded;
-    auto stored = settings.value(key);
-    if (!stored) return loaded;
-    auto list = decoded(*stored);
-    if (!list || !list->is_array()) {
-        loaded.unreadable = *stored;
-        return loaded;
-    }
-    for (const auto& entry : *list)
-        if (std::optional<T> one = decode(entry)) loaded.value.push_back(std::move(*one));
-    if (loaded.value.size() < list->size()) loaded.unreadable = *stored;
+    settings.read(key, [&](const nlohmann::json* stored) {
+        if (!stored) return;
+        nlohmann::json parsed;
+        const nlohmann::json* list = stored;
+        if (stored->is_string()) {
+            parsed = nlohmann::json::parse(stored->get_ref<const std::string&>(), nullptr, false);
+            list = &parsed;
+        }
+        if (!list->is_array()) {
+            loaded.unreadable = *stored;
+            return;
+        }
+        loaded.value.reserve(list->size());
+        for (const auto& entry : *list)
+            if (std::optional<T> one = decode(entry)) loaded.value.push_back(std::move(*one));
+        if (loaded.value.size() < list->size()) loaded.unreadable = *stored;
+    });
     return loaded;
 }
 
