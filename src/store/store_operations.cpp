@@ -451,7 +451,12 @@ QCoro::Task<> Store::cleanAutomatically(std::string reason) {
         auto outcome = co_await cleaning;
         if (!outcome) continue;
         freed = StoreText::add(freed, StoreText::totalSize(outcome->cleaned));
-        inUse = StoreText::add(inUse, static_cast<std::int64_t>(outcome->failures.size()));
+        // Items left because the program is ending were not in use.
+        const auto left = std::count_if(outcome->failures.begin(), outcome->failures.end(),
+                                        [](const Cleaner::Failure& failure) {
+                                            return failure.reason != Cleaner::endingReason;
+                                        });
+        inUse = StoreText::add(inUse, static_cast<std::int64_t>(left));
         if (ending_) break;
         auto rescanning = scan(category);
         co_await rescanning;
