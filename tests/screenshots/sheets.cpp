@@ -122,7 +122,7 @@ struct SheetShotStore {
 
 // A store after its first scan, with a few things cleaned over the last days.
 SheetShotStore* withHistory() {
-    auto* shots = new SheetShotStore;
+    auto* shots = shots::keptForTheRun(new SheetShotStore);
     shots->catalog = {
         category("app-caches", "App caches", Risk::safe, CleanAction::Kind::delete_),
         category("downloads", "Old downloads", Risk::caution, CleanAction::Kind::trash)};
@@ -147,7 +147,7 @@ SheetShotStore* withHistory() {
 } // namespace
 
 BRAMWICK_SHOT(sheet_history_empty, 560, 440) {
-    auto* shots = new SheetShotStore;
+    auto* shots = shots::keptForTheRun(new SheetShotStore);
     return new HistorySheet(shots->start());
 }
 
@@ -158,7 +158,7 @@ BRAMWICK_SHOT(sheet_history, 560, 440) {
 namespace {
 
 SheetShotStore* withDownloads() {
-    auto* shots = new SheetShotStore;
+    auto* shots = shots::keptForTheRun(new SheetShotStore);
     auto downloads = category("downloads", "Old downloads", Risk::danger, CleanAction::Kind::trash);
     downloads.symbol = "arrow.down.circle";
     downloads.info = "Files in Downloads you have not opened for months. They may be the only "
@@ -209,7 +209,7 @@ BRAMWICK_SHOT(sheet_details, 780, 560) {
 }
 
 BRAMWICK_SHOT(sheet_details_empty, 780, 500) {
-    auto* shots = new SheetShotStore;
+    auto* shots = shots::keptForTheRun(new SheetShotStore);
     auto review =
         category("mail", "Mail attachments", Risk::caution, CleanAction::Kind::reviewOnly);
     review.action.advice = "Remove attachments from inside the mail program, so it knows.";
@@ -219,7 +219,7 @@ BRAMWICK_SHOT(sheet_details_empty, 780, 500) {
 }
 
 BRAMWICK_SHOT(sheet_uninstall, 620, 520) {
-    auto* shots = new SheetShotStore;
+    auto* shots = shots::keptForTheRun(new SheetShotStore);
     return new UninstallSheet(shots->start(), editorPlan(), [] {});
 }
 
@@ -291,7 +291,7 @@ MemoryProvider shotMemory() {
 } // namespace
 
 BRAMWICK_SHOT(sheet_maintenance, 680, 720) {
-    auto* shots = new SheetShotStore;
+    auto* shots = shots::keptForTheRun(new SheetShotStore);
     auto* sheet = new MaintenanceSheet(shots->start(), shotMaintenance());
     sheet->show(); // measured on show
     SheetShotStore::settle();
@@ -299,7 +299,7 @@ BRAMWICK_SHOT(sheet_maintenance, 680, 720) {
 }
 
 BRAMWICK_SHOT(sheet_memory_users, 560, 520) {
-    auto* shots = new SheetShotStore;
+    auto* shots = shots::keptForTheRun(new SheetShotStore);
     auto* sheet = new MemoryUsersSheet(shots->start(), shotMemory());
     sheet->show();
     SheetShotStore::settle();
@@ -308,7 +308,7 @@ BRAMWICK_SHOT(sheet_memory_users, 560, 520) {
 }
 
 BRAMWICK_SHOT(sheet_unused_days_editor, 320, 200) {
-    auto* shots = new SheetShotStore;
+    auto* shots = shots::keptForTheRun(new SheetShotStore);
     auto& store = shots->start();
     store.setUnusedAppDays(180);
     auto* box = new QWidget;
