@@ -66,6 +66,11 @@ if [ -x "$build/bench/bench_header_vitals" ]; then
     QT_QPA_PLATFORM=offscreen "$build/bench/bench_header_vitals"
 fi
 
+if [ -x "$build/bench/bench_history_settings" ]; then
+    echo "== a history of 10,000, 100,000 and 1,000,000 records: loading the settings and saving one more, against Python's json.load"
+    "$build/bench/bench_history_settings" "$work/history"
+fi
+
 if [ -x "$build/bench/bench_list_refresh" ]; then
     echo "== the main window while a full scan of a generated home of 1,140,000 files fills its list"
     QT_QPA_PLATFORM=offscreen "$build/bench/bench_list_refresh" 1140000 "$work/list-home" 2>&1 |

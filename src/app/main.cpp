@@ -8,13 +8,13 @@
 
 #include <cstdlib>
 #include <iterator>
-#include <pwd.h>
 
+#include "app/cli/administrator_removal.h"
 #include "app/cli/modes.h"
 #include "base/edition.h"
 #include "base/shell.h"
-#include "engine/admin_removal.h"
 #include "platform/admin.h"
+#include "platform/files.h"
 #ifdef BRAMWICK_WITH_WINDOWS
 #include "app/gui/window_run.h"
 #include "platform/modules.h"
@@ -35,12 +35,10 @@ int finished(int status) {
 // standard input. pkexec clears the environment, so the home whose folders stay protected is
 // the home of the user who asked, from the user database.
 int removeListed() {
-    if (const char* uid = std::getenv("PKEXEC_UID")) {
-        if (const passwd* user = ::getpwuid(static_cast<uid_t>(std::strtoul(uid, nullptr, 10))))
-            ::setenv("BRAMWICK_HOME", user->pw_dir, 1);
-    }
+    auto user = bramwick::Cli::invokingUser(std::getenv("PKEXEC_UID"));
+    if (user) ::setenv("BRAMWICK_HOME", user->home.c_str(), 1);
     std::string list(std::istreambuf_iterator<char>(std::cin), {});
-    auto result = bramwick::AdminRemoval::removeListed(list);
+    auto result = bramwick::Cli::removeListedAsAdministrator(list, user);
     std::cout << result.output;
     std::cout.flush();
     return result.status;
@@ -50,6 +48,7 @@ int removeListed() {
 
 int main(int argc, char** argv) {
     std::setlocale(LC_TIME, "");
+    bramwick::Files::raiseOpenFileLimit();
     bramwick::Shell::resetChildSignal();
     if (argc == 2 && std::string(argv[1]) == bramwick::Admin::removalFlag) return removeListed();
     // A home that is not there would read as an empty one, and an empty value would fall back

@@ -23,9 +23,15 @@ template <typename Number> bool number(std::string_view& text, Number& value, ch
     return true;
 }
 
-std::optional<std::string> removeOne(const Entry& entry, const std::string& ownBundlePath) {
+bool within(const std::string& path, const std::string& folder) {
+    return path == folder || path.starts_with(folder == "/" ? folder : folder + "/");
+}
+
+std::optional<std::string> removeOne(const Entry& entry, const Bounds& bounds,
+                                     const std::string& ownBundlePath, const Remover& remove) {
     std::string shown = Text::homeShortened(entry.path);
     // Every check runs again here, with the rights the removal runs with.
+    if (auto refused = outOfBounds(entry.path, bounds)) return refused;
     if (!Cleaner::isRemovable(entry.path, ownBundlePath)) return Cleaner::protectedReason;
     auto held = Held::hold(entry.path);
     if (auto* error = std::get_if<int>(&held)) {
@@ -35,12 +41,43 @@ std::optional<std::string> removeOne(const Entry& entry, const std::string& ownB
     const HeldItem& item = std::get<HeldItem>(held);
     if (item.folderIdentity != entry.folder || item.identity() != entry.identity)
         return fmt::format("{} changed after it was chosen, so it was left alone", shown);
+    // Where the folder really is, as the system names it: no link in the way.
+    if (auto refused = outOfBounds(item.path, bounds)) return refused;
     if (!Cleaner::isRemovable(item, ownBundlePath)) return Cleaner::protectedReason;
-    if (auto problem = Cleaner::mountedWithin(item.path)) return problem;
-    return SafeDelete::remove(item);
+    if (auto problem = SafeDelete::mountedWithin(item.path)) return problem;
+    return remove ? remove(item) : SafeDelete::remove(item);
+}
+
+// One line per item: a reason never spans lines.
+void addReason(Shell::Result& result, std::size_t index, std::string reason) {
+    for (char& c : reason)
+        if (c == '\n' || c == '\t') c = ' ';
+    result.output += fmt::format("{}\t{}\n", index, reason);
+    result.status = 1;
 }
 
 } // namespace
+
+bool inSystemTree(const std::string& path) {
+    static const char* const trees[] = {"/etc",  "/usr", "/bin", "/sbin", "/boot",   "/root",
+                                        "/proc", "/sys", "/dev", "/run",  "/var/lib"};
+    for (const char* tree : trees)
+        if (within(path, tree)) return true;
+    // /lib, /lib32, /lib64, /libx32 and whatever else the system keeps its libraries in.
+    auto end = path.find('/', 1);
+    return path.substr(0, end).starts_with("/lib");
+}
+
+std::optional<std::string> outOfBounds(const std::string& path, const Bounds& bounds) {
+    std::string shown = Text::homeShortened(path);
+    if (path.empty() || path.front() != '/' || path == "/" || inSystemTree(path))
+        return shown + " is one of the system's own files, so it was left alone";
+    for (const auto& home : bounds.otherHomes)
+        if (within(path, home)) return shown + " is in another user's home, so it was left alone";
+    for (const auto& place : bounds.places)
+        if (within(path, place)) return std::nullopt;
+    return shown + " is not in a place the administrator's removal reaches, so it was left alone";
+}
 
 Entry entryFor(const HeldItem& item) {
     return {item.identity(), item.folderIdentity, item.path};
@@ -81,20 +118,23 @@ std::optional<std::vector<Entry>> decode(std::string_view text) {
     return entries;
 }
 
-Shell::Result removeListed(std::string_view list, const std::string& ownBundlePath) {
+Shell::Result removeListed(std::string_view list, const Bounds& bounds,
+                           const std::string& ownBundlePath, const Remover& remove) {
     auto entries = decode(list);
     if (!entries) return {2, "The list of items to remove could not be read."};
     Shell::Result result;
-    for (std::size_t i = 0; i < entries->size(); ++i) {
-        if (auto problem = removeOne((*entries)[i], ownBundlePath)) {
-            // One line per item: a reason never spans lines.
-            std::string reason = *problem;
-            for (char& c : reason)
-                if (c == '\n' || c == '\t') c = ' ';
-            result.output += fmt::format("{}\t{}\n", i, reason);
-            result.status = 1;
-        }
-    }
+    for (std::size_t i = 0; i < entries->size(); ++i)
+        if (auto problem = removeOne((*entries)[i], bounds, ownBundlePath, remove))
+            addReason(result, i, *problem);
+    return result;
+}
+
+Shell::Result refuseListed(std::string_view list, const std::string& reason) {
+    auto entries = decode(list);
+    if (!entries) return {2, "The list of items to remove could not be read."};
+    Shell::Result result;
+    for (std::size_t i = 0; i < entries->size(); ++i)
+        addReason(result, i, reason);
     return result;
 }
 

@@ -22,7 +22,9 @@ constexpr std::int64_t bytesPerGB = 1'000'000'000;
 std::optional<Date> storedDate(const Settings& settings, const char* key) {
     auto seconds = settings.number(key);
     if (!seconds) return std::nullopt;
-    return dateFromReferenceSeconds(*seconds);
+    Date date = dateFromReferenceSeconds(*seconds);
+    if (date > std::chrono::system_clock::now()) return std::nullopt;
+    return date;
 }
 
 std::optional<std::string> storeDate(Settings& settings, const char* key,
@@ -98,16 +100,17 @@ Schedule schedule(const Settings& settings) {
 }
 
 std::int64_t hour(const Settings& settings) {
-    return settings.integer(Keys::hour).value_or(defaultHour);
+    return std::clamp<std::int64_t>(settings.integer(Keys::hour).value_or(defaultHour), 0, 23);
 }
 std::int64_t minute(const Settings& settings) {
-    return settings.integer(Keys::minute).value_or(defaultMinute);
+    return std::clamp<std::int64_t>(settings.integer(Keys::minute).value_or(defaultMinute), 0, 59);
 }
 bool onLowSpace(const Settings& settings) {
     return settings.boolean(Keys::onLowSpace).value_or(false);
 }
 std::int64_t lowSpaceGB(const Settings& settings) {
-    return settings.integer(Keys::lowSpaceGB).value_or(defaultLowSpaceGB);
+    return std::clamp(settings.integer(Keys::lowSpaceGB).value_or(defaultLowSpaceGB),
+                      minimumLowSpaceGB, maximumLowSpaceGB);
 }
 bool notify(const Settings& settings) {
     return settings.boolean(Keys::notify).value_or(true);
@@ -129,7 +132,7 @@ std::optional<Date> lastRun(const Settings& settings) {
     return storedDate(settings, Keys::lastRun);
 }
 std::int64_t lastFreed(const Settings& settings) {
-    return settings.integer(Keys::lastFreed).value_or(0);
+    return std::max<std::int64_t>(settings.integer(Keys::lastFreed).value_or(0), 0);
 }
 
 bool isEnabled(const Settings& settings) {

@@ -38,6 +38,9 @@ inline constexpr const char* lastFreed = "autoCleanLastFreed";   // bytes, 0
 inline constexpr std::int64_t defaultHour = 13;
 inline constexpr std::int64_t defaultMinute = 0;
 inline constexpr std::int64_t defaultLowSpaceGB = 10;
+// What the settings offer for the low-space threshold.
+inline constexpr std::int64_t minimumLowSpaceGB = 1;
+inline constexpr std::int64_t maximumLowSpaceGB = 200;
 // A low-space clean follows any automatic clean only after this much time.
 inline constexpr std::chrono::seconds lowSpaceSpacing{3600};
 
@@ -52,8 +55,11 @@ std::string_view title(Schedule schedule);
 // Exactly the four raw strings; anything else gives none.
 std::optional<Schedule> scheduleFromRaw(std::string_view raw);
 
-// Readers. A missing value, or one of the wrong type, reads as the default; numbers are not
-// clamped, and dates are stored as seconds since 2001-01-01.
+// Readers. A missing value, or one of the wrong type, reads as the default; a number out of its
+// range reads as the nearest end of it (the hour 0...23, the minute 0...59, the threshold
+// 1...200 GB, the bytes freed not below 0), so a hand-edited file never shows as a time of day
+// that is none or a negative size. Dates are stored as seconds since 2001-01-01; one in the
+// future reads as none, so a clock set wrong once cannot hold off the automatic clean.
 Schedule schedule(const Settings& settings); // unrecognised: off
 std::int64_t hour(const Settings& settings);
 std::int64_t minute(const Settings& settings);

@@ -751,7 +751,8 @@ std::vector<std::pair<std::string, std::string>> claimedOnDisk() {
 }
 
 std::int64_t unusedAppDays(const Settings& settings) {
-    return std::max<std::int64_t>(settings.integer("unusedAppDays").value_or(100), 1);
+    return std::clamp<std::int64_t>(settings.integer("unusedAppDays").value_or(100), 1,
+                                    maximumUnusedAppDays);
 }
 
 std::string expand(std::string_view path) {

@@ -46,8 +46,10 @@ const std::vector<std::string>& personalFolders();
 const std::vector<std::string>& searchedPersonalFolders();
 
 // The user's number of days after which an application counts as unused: the stored integer
-// under "unusedAppDays", at least 1, otherwise 100.
+// under "unusedAppDays" within 1...maximumUnusedAppDays, otherwise 100.
 std::int64_t unusedAppDays(const Settings& settings);
+// The most days the unused-days setting can hold: ten years.
+inline constexpr std::int64_t maximumUnusedAppDays = 3650;
 
 // "~" → home, "~/x" → home + "/x", "~user/x" → that user's home + "/x", anything else unchanged.
 std::string expand(std::string_view path);

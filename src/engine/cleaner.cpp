@@ -11,6 +11,7 @@
 #include <fmt/format.h>
 
 #include "base/edition.h"
+#include "base/ending.h"
 #include "base/paths.h"
 #include "base/text.h"
 #include "engine/admin_removal.h"
@@ -183,6 +184,66 @@ std::string commandFailure(const Shell::Result& result, const std::vector<std::s
     return fmt::format("{} ended with status {}", name, result.status);
 }
 
+std::string changedSinceChosen(const std::string& path) {
+    return Text::homeShortened(path) + " changed after it was chosen, so it was left alone";
+}
+
+// Whether the held entry is the object the scan found, in the folder it found it in.
+bool isAsFound(const HeldItem& held, const FoundEntry& found) {
+    if (held.seen.st_dev != static_cast<dev_t>(found.device) ||
+        held.seen.st_ino != static_cast<ino_t>(found.inode))
+        return false;
+    return (found.folderDevice == 0 && found.folderInode == 0) ||
+           (held.folderIdentity.device == static_cast<dev_t>(found.folderDevice) &&
+            held.folderIdentity.inode == static_cast<ino_t>(found.folderInode));
+}
+
+// Whether an item that is gone was gone from the folder the scan found it in: a folder swapped
+// for a link since then may simply not hold that name, while the item is still where it was.
+bool goneFromItsFolder(const std::string& path, const FoundEntry& found) {
+    if (found.folderDevice == 0 && found.folderInode == 0) return true;
+    auto parent = Held::followedFolder(Paths::parent(path));
+    if (!parent) return isGone(errno);
+    UniqueFd folder = Held::openFolder(*parent);
+    struct stat st {};
+    if (!folder || ::fstat(folder.get(), &st) != 0) return isGone(errno);
+    return st.st_dev == static_cast<dev_t>(found.folderDevice) &&
+           st.st_ino == static_cast<ino_t>(found.folderInode);
+}
+
+// Whether a file is exactly as found: the same object, its size and times unchanged.
+bool exactlyAsFound(const struct stat& now, const FoundEntry& found) {
+    auto nanoseconds = [](const timespec& t) {
+        return static_cast<std::int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+    };
+    return now.st_dev == static_cast<dev_t>(found.device) &&
+           now.st_ino == static_cast<ino_t>(found.inode) && now.st_size == found.size &&
+           nanoseconds(now.st_mtim) == found.modified && nanoseconds(now.st_ctim) == found.changed;
+}
+
+// Why a redundant copy must stay: it, or the copy it duplicates, is no longer as found (the
+// kept copy edited or removed, or this one edited into new work), so it may be the last copy
+// of something. None when both are exactly as found.
+std::optional<std::string> stillNeeded(const ScanItem& item, const HeldItem& held) {
+    const KeptCopy& kept = *item.keeps;
+    const std::string keeper = Text::homeShortened(kept.path);
+    if (!item.found || !exactlyAsFound(held.seen, *item.found))
+        return Text::homeShortened(held.path) + " changed since it was found, so it was kept";
+    auto holding = Held::hold(kept.path);
+    if (auto* error = std::get_if<int>(&holding)) {
+        if (isGone(*error))
+            return fmt::format("The copy it duplicates, {}, is gone, so this one was kept", keeper);
+        return fmt::format(
+            "Could not look at the copy it duplicates, {} ({}), so this one was kept", keeper,
+            errorText(*error));
+    }
+    if (!exactlyAsFound(std::get<HeldItem>(holding).seen, kept.found))
+        return fmt::format("The copy it duplicates, {}, changed since it was found, so this one "
+                           "was kept",
+                           keeper);
+    return std::nullopt;
+}
+
 // What became of an item that was held and judged.
 enum class Judged { held, settled };
 
@@ -200,7 +261,9 @@ Judged judge(const ScanItem& item, const Judge& judgement, Outcome& outcome, boo
     const std::string path = Paths::standardised(item.url);
     auto holding = Held::hold(path);
     if (auto* error = std::get_if<int>(&holding)) {
-        if (goneIsClean && isGone(*error))
+        if (goneIsClean && isGone(*error) && item.found && !goneFromItsFolder(path, *item.found))
+            fail(changedSinceChosen(path));
+        else if (goneIsClean && isGone(*error))
             outcome.cleaned.push_back(item);
         else
             fail(fmt::format("Could not look at {}: {}", Text::homeShortened(path),
@@ -210,6 +273,11 @@ Judged judge(const ScanItem& item, const Judge& judgement, Outcome& outcome, boo
     held = std::move(std::get<HeldItem>(holding));
     if (!judgement.held(*held)) {
         fail(protectedReason);
+        return Judged::settled;
+    }
+    // Judged as it is now, but acted on only if it is what the user was shown.
+    if (item.found && !isAsFound(*held, *item.found)) {
+        fail(changedSinceChosen(held->path));
         return Judged::settled;
     }
     return Judged::held;
@@ -259,9 +327,11 @@ void trashHeld(const ScanItem& item, const HeldItem& held, const Removal& trash,
         outcome.cleaned.push_back(item);
 }
 
+// An item of the administrator batch: what was judged, not held open until the batch runs (a
+// batch of thousands would hold thousands of folders open). The root side holds each again.
 struct AdminItem {
     ScanItem item;
-    HeldItem held;
+    AdminRemoval::Entry entry;
 };
 
 // Settles each batch item by what is at its place now, never by the status alone.
@@ -271,6 +341,7 @@ void settleAdminItems(std::vector<AdminItem>& batch, const std::optional<Shell::
         result ? AdminRemoval::reasons(result->output) : std::map<std::size_t, std::string>{};
     for (std::size_t i = 0; i < batch.size(); ++i) {
         const ScanItem& item = batch[i].item;
+        const AdminRemoval::Entry& entry = batch[i].entry;
         if (!result) {
             outcome.failures.push_back({item, launchProblem});
             continue;
@@ -284,16 +355,17 @@ void settleAdminItems(std::vector<AdminItem>& batch, const std::optional<Shell::
                     fmt::format("The administrator command ended with status {}", result->status);
             return reason;
         };
-        auto now = Held::current(batch[i].held);
-        const int error = now ? 0 : errno;
+        auto now = Held::hold(entry.path);
+        const int* error = std::get_if<int>(&now);
         if (auto found = reasons.find(i); found != reasons.end()) {
             outcome.failures.push_back({item, found->second});
-        } else if (!now && isGone(error)) {
+        } else if (error && isGone(*error)) {
             outcome.cleaned.push_back(item);
-        } else if (!now) {
+        } else if (error) {
             outcome.failures.push_back(
-                {item, fmt::format("Could not check whether it is gone: {}", errorText(error))});
-        } else if (identityOf(*now) != batch[i].held.identity()) {
+                {item, fmt::format("Could not check whether it is gone: {}", errorText(*error))});
+        } else if (const HeldItem& there = std::get<HeldItem>(now);
+                   there.identity() != entry.identity || there.folderIdentity != entry.folder) {
             // Something else holds its name now: gone through the removal, else moved away.
             if (ran)
                 outcome.cleaned.push_back(item);
@@ -313,7 +385,7 @@ void runAdministratorBatch(std::vector<AdminItem>& batch, const Administrator& a
     if (batch.empty()) return;
     std::vector<AdminRemoval::Entry> entries;
     for (const auto& admin : batch)
-        entries.push_back(AdminRemoval::entryFor(admin.held));
+        entries.push_back(admin.entry);
     std::optional<Shell::Result> result;
     std::string launchProblem;
     try {
@@ -423,6 +495,7 @@ void copyAcross(const ScanItem& item, const HeldItem& held, const Destination& d
     if (auto problem = remove(held))
         return fail(fmt::format("Copied to {}, but the original could not be removed: {}", target,
                                 *problem));
+    if (copied.notKept) outcome.notKept.push_back(*copied.notKept);
     outcome.cleaned.push_back(item);
 }
 
@@ -437,6 +510,13 @@ void moveOne(const ScanItem& item, const Judge& judgement, const Destination& de
         outcome.failures.push_back({item, intoItselfReason});
         return;
     }
+    // A rename would take a mount inside along, out of the item's place, and the copy across
+    // drives leaves it out: either way the move would not be of the item alone.
+    if (S_ISDIR(held->seen.st_mode))
+        if (auto problem = SafeDelete::mountedWithin(held->path)) {
+            outcome.failures.push_back({item, *problem});
+            return;
+        }
     struct stat existing {};
     if (::fstatat(destination.folder.get(), held->name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) ==
         0) {
@@ -496,21 +576,6 @@ const std::string& ownBundle() {
     return path;
 }
 
-std::optional<std::string> mountedWithin(const std::string& path) {
-    // The administrator's removal does stop at every mount, but an item that holds one would be
-    // removed only in part: it is left out whole.
-    std::string shown = Text::homeShortened(path);
-    auto mounts = SafeDelete::mountsWithin(path);
-    if (!mounts)
-        return fmt::format("Could not read which file systems are mounted, so {} was left alone",
-                           shown);
-    for (const auto& mount : *mounts)
-        if (mount == path) return shown + " is a mounted file system and was left alone";
-    if (mounts->empty()) return std::nullopt;
-    return fmt::format("{} is another mounted file system, so {} was left alone",
-                       Text::homeShortened(mounts->front()), shown);
-}
-
 bool isRemovable(const std::string& path, const std::string& ownBundlePath) {
     Judge judgement(ownBundlePath);
     if (!judgement.byPath(path)) return false;
@@ -541,12 +606,22 @@ Outcome clean(const std::vector<ScanItem>& items, const CleanupCategory& categor
     const Judge judgement(services.ownBundle);
     std::vector<AdminItem> batch;
     for (const auto& item : items) {
+        // Asked to end: what is left stays, and what went so far is what the clean reports.
+        if (Ending::requested()) {
+            outcome.failures.push_back({item, endingReason});
+            continue;
+        }
         if (item.command) {
             runItemCommand(item, run, outcome);
             continue;
         }
         std::optional<HeldItem> held;
         if (judge(item, judgement, outcome, true, held) == Judged::settled) continue;
+        if (item.keeps && category.action.kind != CleanAction::Kind::reviewOnly)
+            if (auto reason = stillNeeded(item, *held)) {
+                outcome.failures.push_back({item, *reason});
+                continue;
+            }
         switch (category.action.kind) {
         case CleanAction::Kind::delete_:
         case CleanAction::Kind::command:
@@ -556,17 +631,21 @@ Outcome clean(const std::vector<ScanItem>& items, const CleanupCategory& categor
             trashHeld(item, *held, trash, outcome);
             break;
         case CleanAction::Kind::admin:
-            if (auto problem = mountedWithin(held->path))
+            if (auto problem = SafeDelete::mountedWithin(held->path))
                 outcome.failures.push_back({item, *problem});
             else
-                batch.push_back({item, std::move(*held)});
+                batch.push_back({item, AdminRemoval::entryFor(*held)});
             break;
         case CleanAction::Kind::reviewOnly:
             outcome.failures.push_back({item, reviewOnlyReason});
             break;
         }
     }
-    runAdministratorBatch(batch, administrator, outcome);
+    if (Ending::requested())
+        for (const auto& admin : batch)
+            outcome.failures.push_back({admin.item, endingReason});
+    else
+        runAdministratorBatch(batch, administrator, outcome);
     return outcome;
 }
 
@@ -576,6 +655,10 @@ Outcome move(const std::vector<ScanItem>& items, const std::string& folder,
     auto destination = openDestination(folder);
     const Judge judgement(services.ownBundle);
     for (const auto& item : items) {
+        if (Ending::requested()) {
+            outcome.failures.push_back({item, endingReason});
+            continue;
+        }
         if (auto* problem = std::get_if<std::string>(&destination)) {
             // Refused items say so before the folder's own problem.
             if (!judgement.byPath(item.url))

@@ -33,6 +33,9 @@ struct Outcome {
     // Why the category's extra command could not be run at all; empty when it ran (whatever it
     // answered) or there is none.
     std::string extraCommandProblem = {};
+    // What moves to another drive could not keep of items they moved all the same (extended
+    // attributes the destination refuses), a sentence each.
+    std::vector<std::string> notKept = {};
 };
 
 // The fixed reasons of the cleaner's own.
@@ -43,6 +46,7 @@ inline constexpr const char* alreadyExistsReason = "Already exists at ";
 inline constexpr const char* intoItselfReason =
     "Can't move a folder into itself — nothing was moved";
 inline constexpr const char* changedReason = "It changed after it was chosen and was left alone";
+inline constexpr const char* endingReason = "Not removed: Bramwick was asked to quit";
 
 using Removal = std::function<std::optional<std::string>(const HeldItem&)>;
 using Copier = std::function<SafeCopy::Result(const HeldItem& source, int destinationFolder,
@@ -85,10 +89,6 @@ bool isRemovable(const std::string& path, const std::string& ownBundlePath = {})
 // resolved), and by identity: none of the protected folders under another path (a bind mount
 // of the home shows them all again elsewhere).
 bool isRemovable(const HeldItem& item, const std::string& ownBundlePath = {});
-
-// Why an item that is, or holds, a mounted file system is left out of a removal that would
-// otherwise go on into it (the administrator batch): none when it holds no mount.
-std::optional<std::string> mountedWithin(const std::string& path);
 
 // Cleans the items by the category's action (and its extra command first). An item that was
 // already gone counts as cleaned; any other error is a failure with that error's text.

@@ -126,6 +126,26 @@ struct CleanupCategory {
 Level levelForRisk(Risk risk);
 std::optional<Risk> riskForLevel(Level level);
 
+// A file or folder as a scan found it (a link itself, never its target): which object of which
+// file system it was, in which folder, and its size and times then (nanoseconds since 1970).
+struct FoundEntry {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::uint64_t folderDevice = 0; // the folder that held it; both 0 when not known
+    std::uint64_t folderInode = 0;
+    std::int64_t size = 0;
+    std::int64_t modified = 0;
+    std::int64_t changed = 0;
+    bool operator==(const FoundEntry&) const = default;
+};
+
+// The copy a redundant copy (a duplicate file or picture) is a copy of, as it was found.
+struct KeptCopy {
+    std::string path;
+    FoundEntry found;
+    bool operator==(const KeptCopy&) const = default;
+};
+
 struct ScanItem {
     std::string id;  // the item's path; a simulator runtime's identifier
     std::string url; // the item's location on disk
@@ -135,6 +155,13 @@ struct ScanItem {
     std::optional<std::string> note;
     std::optional<std::vector<std::string>> command;
     std::optional<Date> lastUsed;
+    // What the scan found at `url`: a clean or move acts on that very object only, so a folder
+    // swapped for a link since (links in the home's top levels are followed) redirects nothing.
+    // None where the scan did not look at a path of its own (an item run by its command).
+    std::optional<FoundEntry> found{};
+    // For a redundant copy: the copy that stays. The item is removed only while that copy and
+    // the item itself are both exactly as found, so cleaning never takes the last copy.
+    std::optional<KeptCopy> keeps{};
 
     bool operator==(const ScanItem&) const = default;
 };

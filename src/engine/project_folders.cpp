@@ -154,13 +154,16 @@ std::vector<ScanItem> largeFiles(const std::vector<std::string>& roots, std::int
     std::unordered_set<std::string> seen;
     for (const auto& root : roots) {
         walk(rootPath(root), false,
-             [&](int, const PendingFolder& folder, std::string_view name, const struct stat& st) {
+             [&](int folderFd, const PendingFolder& folder, std::string_view name,
+                 const struct stat& st) {
                  if (S_ISDIR(st.st_mode)) return !Packages::isPackageName(name);
                  if (!S_ISREG(st.st_mode)) return false;
                  std::int64_t size = static_cast<std::int64_t>(st.st_blocks) * 512;
                  if (size < minimumBytes) return false;
                  ScanItem item;
                  item.id = item.url = childPath(folder.path, name);
+                 struct stat at {};
+                 item.found = foundEntry(st, ::fstat(folderFd, &at) == 0 ? &at : nullptr);
                  item.name = Text::homeShortened(item.url);
                  item.size = size;
                  using namespace std::chrono;

@@ -93,6 +93,31 @@ std::optional<Date> modified(const std::string& path) {
     return Date(duration_cast<Date::duration>(since));
 }
 
+FoundEntry foundEntry(const struct stat& entry, const struct stat* folder) {
+    auto nanoseconds = [](const timespec& t) {
+        return static_cast<std::int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+    };
+    FoundEntry found;
+    found.device = static_cast<std::uint64_t>(entry.st_dev);
+    found.inode = static_cast<std::uint64_t>(entry.st_ino);
+    if (folder) {
+        found.folderDevice = static_cast<std::uint64_t>(folder->st_dev);
+        found.folderInode = static_cast<std::uint64_t>(folder->st_ino);
+    }
+    found.size = static_cast<std::int64_t>(entry.st_size);
+    found.modified = nanoseconds(entry.st_mtim);
+    found.changed = nanoseconds(entry.st_ctim);
+    return found;
+}
+
+std::optional<FoundEntry> foundAt(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) return std::nullopt;
+    struct stat folder {};
+    bool known = ::stat(Paths::parent(path).c_str(), &folder) == 0;
+    return foundEntry(st, known ? &folder : nullptr);
+}
+
 std::vector<ScanItem> measure(const std::vector<std::string>& paths, NameFunction name,
                               NoteFunction note) {
     std::vector<ScanItem> items(paths.size());
@@ -105,6 +130,8 @@ std::vector<ScanItem> measure(const std::vector<std::string>& paths, NameFunctio
         ScanItem item;
         item.id = path;
         item.url = path;
+        // Looked at before it is measured: what is measured is what a clean may act on.
+        item.found = foundAt(path);
         item.name = name ? name(path) : lastComponent(path);
         item.size = sizes[i];
         item.modified = modified(path);

@@ -11,6 +11,8 @@
 
 #include "engine/models.h"
 
+struct stat;
+
 namespace bramwick::Scanner {
 
 // The items of one category, sorted by size, larger first (equal sizes keep the order the
@@ -34,6 +36,12 @@ std::int64_t allocatedSize(const std::string& path);
 
 // The content modification date (of a link itself, never its target), or none.
 std::optional<Date> modified(const std::string& path);
+
+// What is at `path` now (a link itself, not followed) and the folder that holds it (reached as
+// a clean reaches it), as the item's `found`; none when nothing is there.
+std::optional<FoundEntry> foundAt(const std::string& path);
+// The same of an entry already looked at, and of its folder (null when not known).
+FoundEntry foundEntry(const struct stat& entry, const struct stat* folder);
 
 // The direct children of the roots that the category `owner` may list: ".DS_Store" and
 // ".localized" left out, and so is anything another catalog category lists by its own path. A

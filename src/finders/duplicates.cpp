@@ -115,6 +115,8 @@ std::vector<ScanItem> rows(const Group& group) {
         item.name = Text::homeShortened(copy.path);
         item.size = FileWalk::freedByRemoving(copy.size, copy.links);
         item.modified = copy.modified;
+        item.found = copy.found;
+        item.keeps = KeptCopy{keeper.path, keeper.found};
         item.note = fmt::format("Copy {} of {} \u00b7 {}", p + 2, count, tail);
         rows.push_back(std::move(item));
     }

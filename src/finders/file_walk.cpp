@@ -21,6 +21,7 @@
 #include "base/unique_fd.h"
 #include "engine/catalog.h"
 #include "engine/packages.h"
+#include "engine/scanner.h"
 #include "platform/held_item.h"
 #include "platform/walk_folders.h"
 
@@ -88,6 +89,8 @@ class Walk {
                                   static_cast<ino_t>(folder.identity.inode), folder.isRoot);
         if (!dir) return;
         int fd = ::dirfd(dir.get());
+        struct stat self {};
+        const bool knownSelf = ::fstat(fd, &self) == 0;
         auto& found = found_.local();
         while (dirent* entry = ::readdir(dir.get())) {
             std::string_view name = entry->d_name;
@@ -113,7 +116,8 @@ class Walk {
             found.push_back(
                 {folder.root,
                  {std::move(path), static_cast<std::int64_t>(st.st_size), modifiedOf(st),
-                  identityOf(st), static_cast<std::uint64_t>(st.st_nlink)}});
+                  identityOf(st), static_cast<std::uint64_t>(st.st_nlink),
+                  Scanner::foundEntry(st, knownSelf ? &self : nullptr)}});
         }
     }
 

@@ -26,6 +26,7 @@ struct File {
     std::optional<Date> modified;
     Identity identity;
     std::uint64_t links = 1; // its names on the disk: removing one of several frees nothing
+    FoundEntry found{};      // as the walk looked at it, for the clean to check again
 };
 
 // The bytes a file's removal gives back: none while it has other names (hard links), whose data

@@ -102,7 +102,7 @@ std::vector<Candidate> collect(const std::vector<std::string>& roots, std::int64
             continue; // icons, not pictures
         auto& file = files[i];
         candidates.push_back({std::move(file.path), file.size, file.modified, sizes[i]->first,
-                              sizes[i]->second, file.identity, file.links});
+                              sizes[i]->second, file.identity, file.links, file.found});
     }
     return candidates;
 }
@@ -468,6 +468,8 @@ std::vector<ScanItem> rows(const Group& group) {
         item.name = Text::homeShortened(copy.url);
         item.size = FileWalk::freedByRemoving(copy.size, copy.links);
         item.modified = copy.modified;
+        item.found = copy.found;
+        item.keeps = KeptCopy{keeper.url, keeper.found};
         std::string note = fmt::format("{}\u00d7{} \u00b7 copy {} of {} \u00b7 {}", copy.width,
                                        copy.height, p + 2, group.copies.size() + 1, keeping);
         if (Paths::parent(copy.url) != keeperFolder)

@@ -27,6 +27,7 @@ struct Candidate {
     int height = 0;
     FileWalk::Identity identity; // zero: not checked when the file is read again
     std::uint64_t links = 1;     // its names on the disk: removing one of several frees nothing
+    FoundEntry found{};          // as the walk looked at it, for the clean to check again
 
     bool operator==(const Candidate&) const = default;
 };

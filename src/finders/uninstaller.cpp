@@ -547,6 +547,7 @@ ScanItem leftoverItem(const AppLeftover& leftover, const Roots& roots) {
     ScanItem item;
     item.id = leftover.url;
     item.url = leftover.url;
+    item.found = leftover.found;
     item.name = leftover.kind + " — " + Text::homeShortened(leftover.url, roots.home());
     item.size = leftover.size;
     return item;
@@ -560,11 +561,12 @@ void addLeftovers(UninstallPlan& plan, std::vector<Candidate> found, const Roots
     for (auto& candidate : found) {
         struct stat st {};
         if (::stat(candidate.path.c_str(), &st) != 0) continue;
+        auto found = Scanner::foundAt(candidate.path);
         if (!seen.insert(Paths::standardised(candidate.path)).second) continue;
         if (Cleaner::isRemovable(candidate.path, environment.cleaner.ownBundle)) {
             std::int64_t size = Scanner::allocatedSize(candidate.path);
             plan.leftovers.push_back({candidate.path, candidate.path, std::move(candidate.kind),
-                                      size, candidate.ownership});
+                                      size, candidate.ownership, found});
         } else {
             plan.kept.push_back({Text::homeShortened(candidate.path, roots.home()),
                                  keptReason(candidate.path, roots)});
@@ -575,6 +577,22 @@ void addLeftovers(UninstallPlan& plan, std::vector<Candidate> found, const Roots
 }
 
 } // namespace
+
+std::vector<std::string> systemPlaces() {
+    std::vector<std::string> places;
+    auto add = [&](const auto& table) {
+        for (const Location& location : table) {
+            std::string folder = Paths::withoutTrailingSlash(location.folder);
+            if (location.ownership == Ownership::system &&
+                std::find(places.begin(), places.end(), folder) == places.end())
+                places.push_back(std::move(folder));
+        }
+    };
+    add(perIdentifier);
+    add(scanned);
+    add(byName);
+    return places;
+}
 
 UninstallPlan plan(const ScanItem& app, const Environment& environment) {
     Roots roots(environment);

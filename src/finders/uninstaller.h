@@ -28,6 +28,7 @@ struct AppLeftover {
     std::string kind;      // "Preferences", "Container", "Privileged helper"…
     std::int64_t size = 0; // allocated bytes of the file or folder tree
     Ownership ownership = Ownership::user;
+    std::optional<FoundEntry> found{}; // as the search looked at it, for the removal to check
 
     bool operator==(const AppLeftover&) const = default;
 };
@@ -93,6 +94,10 @@ UninstallPlan plan(const ScanItem& app, const Environment& environment = {});
 // neither list of the outcome. Never throws.
 Cleaner::Outcome uninstall(const ScanItem& app, const std::vector<AppLeftover>& leftovers,
                            const Environment& environment = {});
+
+// The system's folders the search looks in for leftovers removed with administrator rights
+// (/Library/Caches…), as absolute paths: the only places such a removal may reach.
+std::vector<std::string> systemPlaces();
 
 } // namespace Uninstaller
 

@@ -3,9 +3,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <string_view>
+#include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -38,6 +41,9 @@ std::optional<std::string> writeAtomically(const std::string& path, const std::s
     std::string pattern = path + ".tmp-XXXXXX";
     UniqueFd fd(::mkstemp(pattern.data()));
     if (!fd) return fmt::format("cannot write {}: {}", path, std::strerror(errno));
+    // Held until the rename: a file still locked is being written, one not locked was left.
+    UniqueFd lock(::fcntl(fd.get(), F_DUPFD_CLOEXEC, 0));
+    if (lock) ::flock(lock.get(), LOCK_EX);
     auto fail = [&](const char* what) {
         std::string reason = fmt::format("cannot {} {}: {}", what, path, std::strerror(errno));
         fd.reset();
@@ -72,6 +78,41 @@ std::optional<std::string> writeAtomically(const std::string& path, const std::s
     if (UniqueFd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)); dir)
         ::fsync(dir.get());
     return std::nullopt;
+}
+
+std::uint64_t raiseOpenFileLimit() {
+    struct rlimit limit {};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) return 0;
+    if (limit.rlim_cur < limit.rlim_max) {
+        struct rlimit raised = limit;
+        raised.rlim_cur = limit.rlim_max;
+        if (::setrlimit(RLIMIT_NOFILE, &raised) == 0) limit = raised;
+    }
+    return static_cast<std::uint64_t>(limit.rlim_cur);
+}
+
+void removeStaleTemporaries(const std::string& path) {
+    auto slash = path.rfind('/');
+    if (slash == std::string::npos) return;
+    const std::string folder = slash == 0 ? "/" : path.substr(0, slash);
+    const std::string prefix = path.substr(slash + 1) + ".tmp-";
+    UniqueFd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!dir) return;
+    const time_t old = ::time(nullptr) - 60;
+    for (const auto& name : names(folder)) {
+        if (!name.starts_with(prefix) || name.size() != prefix.size() + 6) continue;
+        UniqueFd fd(::openat(dir.get(), name.c_str(),
+                             O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+        struct stat st {
+        }, now{};
+        if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_mtime > old ||
+            ::flock(fd.get(), LOCK_EX | LOCK_NB) != 0)
+            continue;
+        // Only the file that was looked at: another one put under the name meanwhile stays.
+        if (::fstatat(dir.get(), name.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0 &&
+            now.st_dev == st.st_dev && now.st_ino == st.st_ino)
+            ::unlinkat(dir.get(), name.c_str(), 0);
+    }
 }
 
 std::optional<std::string> readAll(int fd) {

@@ -1,6 +1,7 @@
 // Small file helpers shared by the platform layers.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -11,10 +12,20 @@ namespace bramwick::Files {
 std::optional<std::string> makeFolders(const std::string& folder);
 
 // Replaces `path` with `contents` so that a crash leaves either the old or the new file:
-// a temporary file in the same folder, written, flushed to disk, then renamed over `path`.
-// The reason on failure; the old file is then untouched.
+// a temporary file in the same folder ("<path>.tmp-XXXXXX", locked while it is written),
+// written, flushed to disk, then renamed over `path`. The reason on failure; the old file is
+// then untouched.
 std::optional<std::string> writeAtomically(const std::string& path, const std::string& contents,
                                            unsigned mode = 0600);
+
+// Removes the temporary files of writeAtomically for `path` that a write ended midway left (the
+// program killed): those no write holds locked that are more than a minute old.
+void removeStaleTemporaries(const std::string& path);
+
+// Raises this process's soft limit of open files to its hard limit: deleting a deep tree, or
+// many trees side by side, holds a few dozen folders open at once, and a lower soft limit of
+// another program's choosing would make such a clean fail. The soft limit afterwards.
+std::uint64_t raiseOpenFileLimit();
 
 // What is left to read from an open file, or none on a read error.
 std::optional<std::string> readAll(int fd);

@@ -4,11 +4,17 @@
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
+#include <map>
 #include <set>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 #include <vector>
 
+#include <fmt/format.h>
+#include <fmt/ranges.h>
+
+#include "base/ending.h"
 #include "base/paths.h"
 #include "base/text.h"
 #include "platform/safe_delete.h"
@@ -59,12 +65,20 @@ std::optional<std::vector<std::string>> namesIn(int folderFd) {
 
 class Copy {
   public:
-    Copy(dev_t device, Identity destination) : device_(device) { made_.insert(destination); }
+    Copy(dev_t device, Identity destination, int destinationFd, std::string destinationPath,
+         std::string name)
+        : device_(device), top_(destinationFd), topPath_(std::move(destinationPath)),
+          topName_(std::move(name)) {
+        made_.insert(destination);
+    }
 
     // Copies the entry `name` of `fromDir`, which `st` describes, to the new entry `to` of
     // `toDir`. False once a problem was met.
     bool entry(int fromDir, const std::string& name, const struct stat& st, int toDir,
                const std::string& to, const std::string& path, const std::string& relative) {
+        // Asked to end: the unfinished copy is taken away and the original stays.
+        if (Ending::requested())
+            return failText("Bramwick was asked to quit before this was copied whole");
         if (S_ISREG(st.st_mode)) return file(fromDir, name, st, toDir, to, path, relative);
         if (S_ISDIR(st.st_mode)) return folder(fromDir, name, st, toDir, to, path, relative);
         if (S_ISLNK(st.st_mode)) return link(fromDir, name, st, toDir, to, path, relative);
@@ -80,6 +94,7 @@ class Copy {
     }
 
     const std::string& problem() const { return problem_; }
+    const std::optional<std::string>& notKept() const { return notKept_; }
     bool intoItself() const { return intoItself_; }
     // Whether the destination itself was created by this copy (and so may be taken away).
     bool createdDestination() const { return createdTop_; }
@@ -114,11 +129,26 @@ class Copy {
             identityOf(st) != identityOf(seen))
             return changed(path);
         seen_[relative] = seenOf(st);
+        // Another name of a file already copied: another name of its copy, as on the source.
+        if (st.st_nlink > 1) {
+            const std::pair<dev_t, ino_t> key{st.st_dev, st.st_ino};
+            if (auto first = linked_.find(key); first != linked_.end()) {
+                if (::linkat(top_, first->second.c_str(), toDir, to.c_str(), 0) != 0)
+                    return failText(fmt::format("{} could not be kept as another name of the same "
+                                                "file at {}: {}",
+                                                Text::homeShortened(path), topPath_,
+                                                errorText(errno)));
+                made();
+                return true;
+            }
+            linked_.emplace(key, destinationOf(relative));
+        }
         UniqueFd out(::openat(toDir, to.c_str(),
                               O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
         if (!out) return fail("Could not copy", path, errno);
         made();
-        bool ok = bytes(in.get(), out.get(), path);
+        bool ok = bytes(in.get(), out.get(), st.st_size, path);
+        if (ok) attributes(in.get(), out.get(), path);
         if (ok && ::fchmod(out.get(), st.st_mode & 07777) != 0)
             ok = fail("Could not copy", path, errno);
         if (ok) {
@@ -129,36 +159,112 @@ class Copy {
         return ok;
     }
 
-    bool bytes(int in, int out, const std::string& path) {
-        bool kernelCopy = true;
-        std::vector<char> buffer;
-        for (;;) {
-            if (kernelCopy) {
-                ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, 1 << 30, 0);
-                if (n > 0) continue;
-                if (n == 0) return true;
-                if (errno == EINTR) continue;
-                if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP &&
-                    errno != EPERM)
-                    return fail("Could not copy", path, errno);
-                kernelCopy = false; // this pair of file systems wants plain reads and writes
-                buffer.resize(1 << 20);
+    // The file's data, region by region: its holes (a sparse disk image, a database) are left
+    // holes, so the copy takes the room of the data and not of the file's length.
+    bool bytes(int in, int out, off_t size, const std::string& path) {
+        off_t at = 0;
+        while (at < size) {
+            off_t data = ::lseek(in, at, SEEK_DATA);
+            off_t hole = size;
+            if (data < 0) {
+                if (errno == ENXIO) break; // nothing but a hole is left
+                data = at;                 // a file system that cannot tell: all of it is data
+            } else {
+                hole = ::lseek(in, data, SEEK_HOLE);
+                if (hole < 0 || hole > size) hole = size;
             }
-            ssize_t n = ::read(in, buffer.data(), buffer.size());
+            if (data >= size) break;
+            if (!region(in, out, data, hole - data, path)) return false;
+            at = hole;
+        }
+        // The length, with a hole at the end left unwritten.
+        if (::ftruncate(out, size) != 0) return fail("Could not copy", path, errno);
+        return true;
+    }
+
+    bool region(int in, int out, off_t from, off_t length, const std::string& path) {
+        off_t inAt = from, outAt = from;
+        while (length > 0 && kernelCopy_) {
+            ssize_t n =
+                ::copy_file_range(in, &inAt, out, &outAt,
+                                  static_cast<std::size_t>(std::min<off_t>(length, 1 << 30)), 0);
+            if (n > 0) {
+                length -= n;
+                continue;
+            }
+            if (n == 0) return true; // the file ended sooner: the check afterwards tells
+            if (errno == EINTR) continue;
+            if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP &&
+                errno != EPERM)
+                return fail("Could not copy", path, errno);
+            kernelCopy_ = false; // this pair of file systems wants plain reads and writes
+        }
+        std::vector<char> buffer(static_cast<std::size_t>(std::min<off_t>(length, 1 << 20)));
+        while (length > 0) {
+            ssize_t n = ::pread(in, buffer.data(),
+                                static_cast<std::size_t>(std::min<off_t>(length, 1 << 20)), inAt);
             if (n < 0) {
                 if (errno == EINTR) continue;
                 return fail("Could not read", path, errno);
             }
             if (n == 0) return true;
             for (ssize_t done = 0; done < n;) {
-                ssize_t w = ::write(out, buffer.data() + done, static_cast<std::size_t>(n - done));
+                ssize_t w = ::pwrite(out, buffer.data() + done, static_cast<std::size_t>(n - done),
+                                     outAt + done);
                 if (w < 0) {
                     if (errno == EINTR) continue;
                     return fail("Could not copy", path, errno);
                 }
                 done += w;
             }
+            inAt += n;
+            outAt += n;
+            length -= n;
         }
+        return true;
+    }
+
+    // The extended attributes of an open file or folder, as far as the destination takes them.
+    // One it refuses does not fail the copy (the data and the names are what matters), but the
+    // move says so.
+    void attributes(int in, int out, const std::string& path) {
+        std::vector<char> names(4096);
+        ssize_t length = 0;
+        for (;;) {
+            length = ::flistxattr(in, names.data(), names.size());
+            if (length >= 0) break;
+            if (errno != ERANGE || names.size() > (1 << 20)) return; // none that can be read
+            names.resize(names.size() * 4);
+        }
+        std::vector<std::string> refused;
+        int refusal = 0;
+        for (ssize_t at = 0; at < length;) {
+            std::string name(names.data() + at);
+            at += static_cast<ssize_t>(name.size()) + 1;
+            std::vector<char> value(256);
+            ssize_t size = 0;
+            for (;;) {
+                size = ::fgetxattr(in, name.c_str(), value.data(), value.size());
+                if (size >= 0 || errno != ERANGE || value.size() > (1 << 24)) break;
+                value.resize(value.size() * 4);
+            }
+            if (size < 0) continue; // gone meanwhile, or not ours to read
+            if (::fsetxattr(out, name.c_str(), value.data(), static_cast<std::size_t>(size), 0) !=
+                0) {
+                refusal = errno;
+                refused.push_back(std::move(name));
+            }
+        }
+        if (!refused.empty() && !notKept_)
+            notKept_ = fmt::format(
+                "{} lost its extended attributes ({}) at {}: {}", Text::homeShortened(path),
+                fmt::format("{}", fmt::join(refused, ", ")), topPath_, errorText(refusal));
+    }
+
+    // Where an entry of the source (by its path relative to the item) is copied to, relative to
+    // the destination folder.
+    std::string destinationOf(const std::string& relative) const {
+        return relative.empty() ? topName_ : topName_ + "/" + relative;
     }
 
     bool link(int fromDir, const std::string& name, const struct stat& st, int toDir,
@@ -211,6 +317,7 @@ class Copy {
         made_.insert(identityOf(intoStat));
         auto names = namesIn(from.get());
         if (!names) return fail("Could not list", path, errno);
+        attributes(from.get(), into.get(), path);
         bool ok = true;
         ++depth_;
         for (std::size_t i = 0; ok && i < names->size(); ++i) {
@@ -237,7 +344,14 @@ class Copy {
     }
 
     dev_t device_;
+    int top_;             // the destination folder
+    std::string topPath_; // its path, for messages
+    std::string topName_; // the item's name in it
     std::string problem_;
+    std::optional<std::string> notKept_;
+    bool kernelCopy_ = true;
+    // The first copy of each file with several names, for the names met later.
+    std::map<std::pair<dev_t, ino_t>, std::string> linked_;
     int depth_ = 0;
     bool createdTop_ = false;
     bool intoItself_ = false;
@@ -300,7 +414,7 @@ Result copy(const HeldItem& source, int destination, const std::string& name,
         result.problem = Text::homeShortened(source.path) + " changed while it was being copied";
         return result;
     }
-    Copy copy(now->st_dev, identityOf(destinationStat));
+    Copy copy(now->st_dev, identityOf(destinationStat), destination, Paths::parent(path), name);
     bool ok =
         copy.entry(source.folder.get(), source.name, *now, destination, name, source.path, "");
     // syncfs wants a descriptor that is open for reading, not a bare path handle.
@@ -320,7 +434,10 @@ Result copy(const HeldItem& source, int destination, const std::string& name,
             if (auto left = SafeDelete::remove(*held))
                 *result.problem += " (the unfinished copy could not be removed: " + *left + ")";
     }
-    if (ok) result.seen = copy.takeSeen();
+    if (ok) {
+        result.seen = copy.takeSeen();
+        result.notKept = copy.notKept();
+    }
     return result;
 }
 

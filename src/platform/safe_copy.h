@@ -1,8 +1,12 @@
 // Copying a file or folder tree to a new place, for moves to another drive: links are copied as
 // links (never followed), another mounted file system inside the item is refused, nothing at the
 // destination is ever replaced, and only regular files are ever opened for reading (a named pipe
-// swapped in cannot make the copy wait for ever). The copy records what it saw of every entry,
-// so a move can tell afterwards whether the source changed while it was being copied.
+// swapped in cannot make the copy wait for ever). The copy is faithful: the holes of a sparse
+// file stay holes, the names of one file (hard links) within the item stay names of one copy,
+// permissions, times and extended attributes are kept. A destination that cannot keep hard links
+// fails the copy; one that refuses extended attributes is said in `notKept`. The copy records
+// what it saw of every entry, so a move can tell afterwards whether the source changed while it
+// was being copied.
 #pragma once
 
 #include <ctime>
@@ -31,6 +35,9 @@ struct Result {
     std::optional<std::string> problem; // none on success
     bool intoItself = false;            // the source holds the destination
     Snapshot seen;
+    // What the copy could not keep though it is complete (the extended attributes a destination
+    // refuses), as a sentence; none when it kept everything.
+    std::optional<std::string> notKept;
 };
 
 // Copies the held entry to the new entry `name` of the open folder `destination` (`path` names

@@ -12,6 +12,10 @@
 
 namespace bramwick::SafeDelete {
 
+// Why an item was left partly removed: the program was asked to end (Ending::request).
+inline constexpr const char* endingReason =
+    "Bramwick was asked to quit before this was removed whole";
+
 // Removes the held entry, first checking that its name still holds the object that was judged
 // (else nothing is touched and the reason says it changed). None when nothing is left (also
 // when it was already gone), else the reason of the first problem.
@@ -36,5 +40,10 @@ bool isMountRoot(int folderFd, const std::string& name);
 // removals that cannot check each folder on the way themselves (a root "rm -rf" knows no bind
 // mounts).
 std::optional<std::vector<std::string>> mountsWithin(const std::string& folder);
+
+// Why a folder (a path with its links resolved) that is, or holds, a mounted file system must
+// not be removed, trashed or moved whole: none when it holds no mount. Deleting stops at every
+// mount, but a Trash that is emptied later, or a rename that takes the mount along, does not.
+std::optional<std::string> mountedWithin(const std::string& folder);
 
 } // namespace bramwick::SafeDelete

@@ -12,6 +12,7 @@
 #include <fmt/format.h>
 
 #include "base/edition.h"
+#include "base/paths.h"
 #include "base/unique_fd.h"
 #include "platform/files.h"
 
@@ -43,9 +44,53 @@ FileText readSettingsFile(const std::string& path) {
     return {std::move(text), std::nullopt};
 }
 
+// Whether the JSON text nests deeper than `deepest` levels: one pass over it, outside strings.
+// The parser's own per-value callback would tell too, but it makes a long list cost time
+// quadratic in its length.
+bool nestsDeeperThan(std::string_view text, int deepest) {
+    int depth = 0;
+    bool inString = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (inString) {
+            if (c == '\\')
+                ++i;
+            else if (c == '"')
+                inString = false;
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '[' || c == '{') {
+            if (++depth > deepest) return true;
+        } else if (c == ']' || c == '}') {
+            --depth;
+        }
+    }
+    return false;
+}
+
+// Where the settings are written: the file a link at `path` leads to (a dotfiles repository),
+// so the link stays a link. Only a link to a regular file is written through; anything else
+// (a link leading nowhere, to a device) is replaced as a file of its own would be.
+std::string writtenPath(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+    auto target = Paths::resolved(path);
+    if (!target || ::lstat(target->c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return path;
+    return *target;
+}
+
 } // namespace
 
 Settings::Settings(std::string file) : path_(std::move(file)) {}
+
+Settings::~Settings() {
+    {
+        std::lock_guard lock(queueMutex_);
+        stopping_ = true;
+    }
+    queueChanged_.notify_all();
+    if (writer_.joinable()) writer_.join();
+}
 
 std::string Settings::standardPath() {
     return Edition::configHome() + "/bramwick/settings.json";
@@ -72,14 +117,9 @@ void Settings::load() const {
         // Settings nest a few levels at most. A document nested far deeper would be read, but
         // writing it out again recurses once per level and can overflow the stack.
         constexpr int deepest = 64;
-        bool tooDeep = false;
-        auto parsed = nlohmann::json::parse(
-            *file.text,
-            [&](int depth, nlohmann::json::parse_event_t, nlohmann::json&) {
-                if (depth > deepest) tooDeep = true;
-                return !tooDeep;
-            },
-            false);
+        bool tooDeep = nestsDeeperThan(*file.text, deepest);
+        nlohmann::json parsed =
+            tooDeep ? nlohmann::json() : nlohmann::json::parse(*file.text, nullptr, false);
         if (tooDeep)
             loadProblem_ = fmt::format("{} nests its values too deeply", path_);
         else if (parsed.is_discarded())
@@ -87,7 +127,7 @@ void Settings::load() const {
         else if (!parsed.is_object())
             loadProblem_ = fmt::format("{} does not hold a JSON object", path_);
         else
-            document_ = std::move(parsed);
+            document_ = std::make_shared<nlohmann::json>(std::move(parsed));
     }
     if (loadProblem_) {
         setAsideBeforeSave_ = true;
@@ -99,9 +139,17 @@ void Settings::load() const {
 std::optional<nlohmann::json> Settings::value(std::string_view key) const {
     load();
     std::shared_lock lock(mutex_);
-    auto it = document_.find(key);
-    if (it == document_.end()) return std::nullopt;
+    auto it = document_->find(key);
+    if (it == document_->end()) return std::nullopt;
     return *it;
+}
+
+void Settings::read(std::string_view key,
+                    const std::function<void(const nlohmann::json*)>& read) const {
+    load();
+    std::shared_lock lock(mutex_);
+    auto it = document_->find(key);
+    read(it == document_->end() ? nullptr : &*it);
 }
 
 std::optional<std::int64_t> Settings::integer(std::string_view key) const {
@@ -138,18 +186,23 @@ bool Settings::contains(std::string_view key) const {
     return value(key).has_value();
 }
 
+nlohmann::json& Settings::changeable() {
+    if (document_.use_count() > 1) document_ = std::make_shared<nlohmann::json>(*document_);
+    return *document_;
+}
+
 std::optional<std::string> Settings::set(const std::string& key, nlohmann::json value) {
     load();
     std::optional<std::string> problem;
     {
         std::lock_guard write(writeMutex_);
-        nlohmann::json snapshot;
+        std::shared_ptr<const nlohmann::json> snapshot;
         {
             std::unique_lock lock(mutex_);
-            document_[key] = std::move(value);
+            changeable()[key] = std::move(value);
             snapshot = document_;
         }
-        problem = save(snapshot);
+        problem = save(*snapshot);
     }
     notify(key);
     return problem;
@@ -160,17 +213,63 @@ std::optional<std::string> Settings::remove(const std::string& key) {
     std::optional<std::string> problem;
     {
         std::lock_guard write(writeMutex_);
-        nlohmann::json snapshot;
+        std::shared_ptr<const nlohmann::json> snapshot;
         {
             std::unique_lock lock(mutex_);
-            if (!document_.contains(key)) return std::nullopt;
-            document_.erase(key);
+            if (!document_->contains(key)) return std::nullopt;
+            changeable().erase(key);
             snapshot = document_;
         }
-        problem = save(snapshot);
+        problem = save(*snapshot);
     }
     notify(key);
     return problem;
+}
+
+void Settings::updateLater(const std::string& key,
+                           const std::function<void(nlohmann::json&)>& change) {
+    load();
+    {
+        std::unique_lock lock(mutex_);
+        change(changeable()[key]);
+    }
+    {
+        std::lock_guard lock(queueMutex_);
+        ++queued_;
+        if (!writer_.joinable()) writer_ = std::thread([this] { writeInBackground(); });
+    }
+    queueChanged_.notify_all();
+    notify(key);
+}
+
+void Settings::writeInBackground() {
+    std::unique_lock queue(queueMutex_);
+    for (;;) {
+        queueChanged_.wait(queue, [this] { return written_ < queued_ || stopping_; });
+        if (written_ == queued_) return; // stopping, with nothing left to write
+        const std::uint64_t upTo = queued_;
+        queue.unlock();
+        {
+            // Whatever is in memory when the write starts goes in it: every change queued so
+            // far, and any made by `set` meanwhile.
+            std::lock_guard write(writeMutex_);
+            std::shared_ptr<const nlohmann::json> snapshot;
+            {
+                std::shared_lock lock(mutex_);
+                snapshot = document_;
+            }
+            save(*snapshot);
+        }
+        queue.lock();
+        written_ = upTo;
+        queueChanged_.notify_all();
+    }
+}
+
+void Settings::flush() {
+    std::unique_lock queue(queueMutex_);
+    const std::uint64_t wanted = queued_;
+    queueChanged_.wait(queue, [&] { return written_ >= wanted || !writer_.joinable(); });
 }
 
 std::optional<std::string> Settings::save(const nlohmann::json& document) {
@@ -181,8 +280,14 @@ std::optional<std::string> Settings::save(const nlohmann::json& document) {
 }
 
 std::optional<std::string> Settings::writeFile(const nlohmann::json& document) {
-    std::string folder = path_.substr(0, path_.rfind('/'));
+    const std::string target = writtenPath(path_);
+    std::string folder = target.substr(0, target.rfind('/'));
     if (auto problem = Files::makeFolders(folder)) return problem;
+    // What an earlier run left when it ended in the middle of a write.
+    if (!temporariesChecked_) {
+        temporariesChecked_ = true;
+        Files::removeStaleTemporaries(target);
+    }
 
     if (setAsideBeforeSave_) {
         char stamp[32];
@@ -190,19 +295,19 @@ std::optional<std::string> Settings::writeFile(const nlohmann::json& document) {
         std::tm tm{};
         localtime_r(&now, &tm);
         std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &tm);
-        std::string aside = path_ + ".corrupt-" + stamp;
-        if (::rename(path_.c_str(), aside.c_str()) == 0) {
+        std::string aside = target + ".corrupt-" + stamp;
+        if (::rename(target.c_str(), aside.c_str()) == 0) {
             std::fprintf(stderr, "bramwick: the unreadable settings file was kept as %s\n",
                          aside.c_str());
         } else if (errno != ENOENT) {
             // Never write over a file we could not read.
-            return fmt::format("could not set aside the unreadable settings file {}: {}", path_,
+            return fmt::format("could not set aside the unreadable settings file {}: {}", target,
                                std::strerror(errno));
         }
         setAsideBeforeSave_ = false;
     }
     return Files::writeAtomically(
-        path_, document.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");
+        target, document.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");
 }
 
 void Settings::notify(const std::string& key) {

@@ -1,15 +1,19 @@
 // The user's settings ("user defaults"): one JSON object in one file, typed values kept as JSON
-// keeps them (an integer stays an integer), readable from any thread, written atomically.
+// keeps them (an integer stays an integer), readable from any thread, written atomically. A
+// settings file that is a link (kept in a dotfiles repository) is written where it leads.
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <shared_mutex>
 #include <string>
 #include <string_view>
+#include <thread>
 
 #include <nlohmann/json.hpp>
 
@@ -19,6 +23,8 @@ class Settings {
   public:
     // A store over `file`. Nothing is read until the first access.
     explicit Settings(std::string file);
+    // Waits for a write still running in the background.
+    ~Settings();
     Settings(const Settings&) = delete;
     Settings& operator=(const Settings&) = delete;
 
@@ -29,6 +35,9 @@ class Settings {
     const std::string& path() const { return path_; }
 
     std::optional<nlohmann::json> value(std::string_view key) const;
+    // Lets `read` look at the stored value in place (null when there is none), without the copy
+    // `value` makes: for long values read once, as the history at start-up.
+    void read(std::string_view key, const std::function<void(const nlohmann::json*)>& read) const;
     // Only a JSON integer counts (a text "30" or the number 30.5 does not).
     std::optional<std::int64_t> integer(std::string_view key) const;
     // Any JSON number.
@@ -41,6 +50,14 @@ class Settings {
     // the file on disk is unchanged, and the reason is returned.
     std::optional<std::string> set(const std::string& key, nlohmann::json value);
     std::optional<std::string> remove(const std::string& key);
+
+    // Changes a key in memory at once (in place: a long history is not copied) and writes the
+    // file on a thread of its own, for values too large for their caller to wait on the write.
+    // Changes made while a write runs are written together after it. A failed write is kept in
+    // `unsaved`, as for `set`.
+    void updateLater(const std::string& key, const std::function<void(nlohmann::json&)>& change);
+    // Waits until every change made so far is in the file (or its write failed).
+    void flush();
 
     // Called after a key changed, on the thread that changed it.
     using Observer = std::function<void(const std::string& key)>;
@@ -56,20 +73,35 @@ class Settings {
 
   private:
     void load() const;
+    // The document, to be changed: a copy of its own while a write still reads the old one.
+    nlohmann::json& changeable();
     std::optional<std::string> save(const nlohmann::json& document);
     std::optional<std::string> writeFile(const nlohmann::json& document);
     void notify(const std::string& key);
+    void writeInBackground();
 
     std::string path_;
     mutable std::shared_mutex mutex_;
     mutable bool loaded_ = false;
-    mutable nlohmann::json document_ = nlohmann::json::object();
+    // Shared with a write that is dumping it, so the write needs no copy and holds no lock.
+    mutable std::shared_ptr<nlohmann::json> document_ =
+        std::make_shared<nlohmann::json>(nlohmann::json::object());
     // The file on disk could not be read: it is set aside before the first save, never
     // overwritten in place, and left exactly as it is by a run that only reads.
     mutable bool setAsideBeforeSave_ = false;
     mutable std::optional<std::string> loadProblem_;
     std::optional<std::string> unsaved_;
+    // Held across every write, so writes never overlap and each writes the latest document.
     std::mutex writeMutex_;
+    bool temporariesChecked_ = false;
+
+    // The background writer: changes queued and written, counted, so `flush` knows its own.
+    std::mutex queueMutex_;
+    std::condition_variable queueChanged_;
+    std::uint64_t queued_ = 0;
+    std::uint64_t written_ = 0;
+    bool stopping_ = false;
+    std::thread writer_;
 
     std::mutex observersMutex_;
     std::map<std::size_t, Observer> observers_;

@@ -4,8 +4,11 @@
 #include <climits>
 #include <cstdio>
 #include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
+#include <mutex>
 #include <set>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -96,6 +99,45 @@ bool writeAll(int fd, const std::string& text) {
     return true;
 }
 
+// Removes the records of info/ that describe no item of files/ and were left by a move that
+// never ended (the program killed between reserving the name and moving the item): each takes
+// its name for good otherwise. A record is left while a move still holds it locked, or while
+// it is younger than an hour (another program's move may still be under way). Done once per
+// trash folder and run, before the first item goes in.
+void forgetOrphans(int infoFd, int filesFd) {
+    static std::mutex mutex;
+    static std::set<std::pair<dev_t, ino_t>> done;
+    struct stat info {};
+    if (::fstat(infoFd, &info) != 0) return;
+    {
+        std::lock_guard lock(mutex);
+        if (!done.insert({info.st_dev, info.st_ino}).second) return;
+    }
+    UniqueDir dir =
+        UniqueDir::adopt(UniqueFd(::openat(infoFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)));
+    if (!dir) return;
+    constexpr std::string_view suffix = ".trashinfo";
+    const time_t old = ::time(nullptr) - 3600;
+    while (dirent* entry = ::readdir(dir.get())) {
+        std::string_view name = entry->d_name;
+        if (name.size() <= suffix.size() || !name.ends_with(suffix)) continue;
+        std::string item(name.substr(0, name.size() - suffix.size()));
+        struct stat there {};
+        if (::fstatat(filesFd, item.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0 || errno != ENOENT)
+            continue;
+        UniqueFd record(::openat(infoFd, entry->d_name,
+                                 O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+        struct stat st {
+        }, now{};
+        if (!record || ::fstat(record.get(), &st) != 0 || !S_ISREG(st.st_mode) ||
+            st.st_mtime > old || ::flock(record.get(), LOCK_EX | LOCK_NB) != 0)
+            continue;
+        if (::fstatat(infoFd, entry->d_name, &now, AT_SYMLINK_NOFOLLOW) == 0 &&
+            identityOf(now) == identityOf(st))
+            ::unlinkat(infoFd, entry->d_name, 0);
+    }
+}
+
 } // namespace
 
 std::string homeTrash() {
@@ -137,6 +179,9 @@ std::optional<std::string> moveInto(const HeldItem& item, const Folder& trash) {
     if (S_ISDIR(now->st_mode) && (now->st_dev != item.folderIdentity.device ||
                                   SafeDelete::isMountRoot(item.folder.get(), name)))
         return fmt::format("{} is a mounted file system and cannot go to the Trash", shown);
+    // Emptying the Trash would delete what is mounted inside, which lies outside the item.
+    if (S_ISDIR(now->st_mode))
+        if (auto problem = SafeDelete::mountedWithin(original)) return problem;
 
     if (auto problem = ensureTrash(trash, trash.topDirectory.has_value())) return problem;
     auto trashPath = Paths::resolved(trash.path);
@@ -161,6 +206,7 @@ std::optional<std::string> moveInto(const HeldItem& item, const Folder& trash) {
     UniqueFd filesFd(trashFd ? ::openat(trashFd.get(), "files", folderFlags) : -1);
     if (!infoFd || !filesFd) return fmt::format("Could not open the Trash: {}", errorText(errno));
 
+    forgetOrphans(infoFd.get(), filesFd.get());
     std::optional<std::string> problem = "No free name was found in the Trash";
     for (int n = 1; n <= 10000; ++n) {
         std::string candidate = candidateName(name, n);
@@ -174,6 +220,10 @@ std::optional<std::string> moveInto(const HeldItem& item, const Folder& trash) {
             problem = fmt::format("Could not write to the Trash: {}", errorText(errno));
             break;
         }
+        // Locked until the item is in place, so a record of a move under way is never taken
+        // for one left by a move that never ended.
+        UniqueFd held(::fcntl(fd.get(), F_DUPFD_CLOEXEC, 0));
+        if (held) ::flock(held.get(), LOCK_EX);
         auto release = [&] { ::unlinkat(infoFd.get(), infoName.c_str(), 0); };
         struct stat taken {};
         if (::fstatat(filesFd.get(), candidate.c_str(), &taken, AT_SYMLINK_NOFOLLOW) == 0) {

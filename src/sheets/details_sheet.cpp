@@ -183,7 +183,11 @@ DetailsSheet::DetailsSheet(Store& store, CleanupCategory category, bool everyApp
     reload();
 }
 
-DetailsSheet::~DetailsSheet() = default;
+DetailsSheet::~DetailsSheet() {
+    // The uninstall sheet among the children clears the store's plan as it goes, after this
+    // object has stopped being a DetailsSheet: nothing of the store may call back in here.
+    disconnect(&store_, nullptr, this, nullptr);
+}
 
 ItemList DetailsSheet::items() const {
     if (category_.source.kind == Source::Kind::applications && everyApp_)

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/date.h"
+#include "engine/catalog.h"
 #include "engine/models.h"
 #include "finders/uninstaller.h"
 #include "system/maintenance.h"
@@ -95,7 +96,7 @@ std::optional<std::string> folderProblem(const std::string& path, PathKind kind)
 // The unused-days summary and editor.
 
 inline constexpr std::int64_t stepperMinimum = 1;
-inline constexpr std::int64_t stepperMaximum = 3650;
+inline constexpr std::int64_t stepperMaximum = Catalog::maximumUnusedAppDays;
 inline constexpr std::int64_t stepperStep = 10;
 std::string daysWord(std::int64_t days);
 // One step of the stepper up (+1) or down (-1), kept within its range.

@@ -1,8 +1,10 @@
 #include "store/messages.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <limits>
+#include <system_error>
 #include <variant>
 
 #include "base/text.h"
@@ -90,7 +92,8 @@ std::string moveVerb(std::string_view destination) {
 std::string cleanMessage(std::string_view verb, std::size_t cleaned, std::int64_t freed,
                          bool wentToTrash, std::int64_t gain,
                          const std::vector<Cleaner::Failure>& failures,
-                         std::string_view extraCommandProblem) {
+                         std::string_view extraCommandProblem,
+                         const std::vector<std::string>& notKept) {
     std::string message =
         std::string(verb) + " " + plural(cleaned, "item") + " (" + Text::byteCount(freed) + ").";
     if (wentToTrash)
@@ -100,6 +103,8 @@ std::string cleanMessage(std::string_view verb, std::size_t cleaned, std::int64_
     else
         message += " The system can take a minute to show the freed space in its total.";
     message += laterSentence(extraCommandProblem);
+    for (const auto& lost : notKept)
+        message += laterSentence(lost);
     return message + failureBlock(failures);
 }
 
@@ -165,13 +170,24 @@ RecordText allSafeRecord(std::int64_t freed, std::int64_t gain) {
                 Text::byteCount(std::max<std::int64_t>(gain, 0)) + "."};
 }
 
+bool reachedOpenFileLimit(const std::vector<Cleaner::Failure>& failures) {
+    const std::string process = std::generic_category().message(EMFILE);
+    const std::string system = std::generic_category().message(ENFILE);
+    return std::any_of(failures.begin(), failures.end(), [&](const Cleaner::Failure& failure) {
+        return Text::contains(failure.reason, process) || Text::contains(failure.reason, system);
+    });
+}
+
 ReportText allSafeReport(std::int64_t freed, std::size_t failures,
-                         const std::vector<std::string>& extraCommandProblems) {
+                         const std::vector<std::string>& extraCommandProblems, bool openFileLimit) {
     std::string message =
-        failures > 0 ? std::to_string(failures) +
-                           " items could not be removed. Usually an app has them open \u2014 quit "
-                           "it and try again."
-                     : "All safe categories are clean.";
+        failures == 0 ? "All safe categories are clean."
+        : openFileLimit
+            ? std::to_string(failures) +
+                  " items could not be removed: Bramwick reached the system's limit of open files."
+            : std::to_string(failures) +
+                  " items could not be removed. Usually an app has them open \u2014 quit it and "
+                  "try again.";
     for (const auto& problem : extraCommandProblems)
         message += laterSentence(problem);
     return {"Freed " + Text::byteCount(freed), message, failures > 0};

@@ -48,11 +48,12 @@ std::string moveVerb(std::string_view destination);
 
 // The message of a clean or move: the verb, the count and size, then the sentence about free
 // space (the Trash one only when the items went to the Trash), then why the category's extra
-// command could not run (when it could not), then the failures.
+// command could not run (when it could not), then what a move could not keep, then the failures.
 std::string cleanMessage(std::string_view verb, std::size_t cleaned, std::int64_t freed,
                          bool wentToTrash, std::int64_t gain,
                          const std::vector<Cleaner::Failure>& failures,
-                         std::string_view extraCommandProblem);
+                         std::string_view extraCommandProblem,
+                         const std::vector<std::string>& notKept = {});
 // The record of a clean or move: the category and the size, and the first six names.
 RecordText cleanRecord(const CleanupCategory& category, const std::vector<ScanItem>& cleaned);
 
@@ -83,8 +84,13 @@ std::string allSafeWarning(std::int64_t total, const std::vector<std::string>& y
 RecordText allSafeRecord(std::int64_t freed, std::int64_t gain);
 // Why any extra command could not be run follows the message, each as a sentence; those are no
 // failures, as the items were cleaned all the same.
+// When the failures came from the limit of open files, the message says so rather than blame
+// an application.
 ReportText allSafeReport(std::int64_t freed, std::size_t failures,
-                         const std::vector<std::string>& extraCommandProblems);
+                         const std::vector<std::string>& extraCommandProblems,
+                         bool openFileLimit = false);
+// Whether any of the failures is the system's limit of open files being reached.
+bool reachedOpenFileLimit(const std::vector<Cleaner::Failure>& failures);
 
 // The report and record after an uninstall, counting only what was really removed: the
 // application when its own move succeeded, and the leftovers among `cleaned`; `systemRemoved`

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "base/ending.h"
 #include "base/paths.h"
 #include "base/text.h"
 #include "engine/auto_clean.h"
@@ -166,6 +167,17 @@ const CleanupCategory* Store::findCategory(std::string_view id) const {
 std::int64_t Store::total(std::string_view id) const {
     const CategoryState* found = state(id);
     return found ? found->total : 0;
+}
+
+void Store::endWork() {
+    ending_ = true;
+    Ending::request();
+}
+
+bool Store::cleansUnderway() const {
+    return cleaningAll_ || autoCleaning_ || uninstalling_ ||
+           std::any_of(states_.begin(), states_.end(),
+                       [](const auto& entry) { return entry.second.cleaning; });
 }
 
 bool Store::isBusy() const {

@@ -146,6 +146,12 @@ class Store : public QObject {
     // maintenance task or the clean of any category (a category only being scanned does not
     // count). The automatic clean waits while it holds.
     bool isBusy() const;
+    // The program is ending (a signal asked it to): the clean, move or uninstall under way stops
+    // at its next item (Ending::request), records what it removed and sets its report without
+    // measuring anything again, and nothing new starts.
+    void endWork();
+    // A clean, move, Clean All Safe, automatic clean or uninstall is still under way.
+    bool cleansUnderway() const;
 
     // Scans.
     QCoro::Task<> scanAll();
@@ -344,6 +350,7 @@ class Store : public QObject {
     std::set<std::string> stopping_;
     std::optional<Date> lastScan_;
     bool cleaningAll_ = false;
+    bool ending_ = false;
     QTimer diskTimer_;
     std::set<std::string> scannedThisPass_;
     std::optional<UninstallPlan> uninstall_;

@@ -139,7 +139,7 @@ void Store::vitalsTick() {
 // Cleaning and moving
 
 QCoro::Task<> Store::clean(CleanupCategory category, std::vector<ScanItem> items) {
-    if (items.empty()) co_return;
+    if (items.empty() || ending_) co_return;
     if (refusedWhileCleaning(category)) co_return;
     try {
         setCleaning(category.id, true);
@@ -165,7 +165,7 @@ QCoro::Task<> Store::clean(CleanupCategory category, std::vector<ScanItem> items
 
 QCoro::Task<> Store::move(CleanupCategory category, std::vector<ScanItem> items,
                           std::string destination) {
-    if (items.empty()) co_return;
+    if (items.empty() || ending_) co_return;
     if (refusedWhileCleaning(category)) co_return;
     try {
         setCleaning(category.id, true);
@@ -212,6 +212,8 @@ std::vector<CleanupCategory> Store::outdateListingsOf(const Cleaner::Outcome& ou
 
 QCoro::Task<> Store::scanEach(std::vector<CleanupCategory> categories) {
     for (const auto& category : categories) {
+        // Ending: measuring could outlast the few seconds the program has left.
+        if (ending_) co_return;
         auto scanning = scan(category);
         co_await scanning;
     }
@@ -229,9 +231,12 @@ QCoro::Task<> Store::finish(CleanupCategory category, Cleaner::Outcome outcome, 
     std::set<std::string> measured{category.id};
     if (trash) measured.insert(trash->id);
     auto others = outdateListingsOf(outcome, measured);
-    auto scanning = scan(category);
-    co_await scanning;
-    if (trash) {
+    // Ending: what went is recorded now; measuring again could outlast the few seconds left.
+    if (!ending_) {
+        auto scanning = scan(category);
+        co_await scanning;
+    }
+    if (trash && !ending_) {
         auto scanning = scan(*trash);
         co_await scanning;
     }
@@ -242,7 +247,7 @@ QCoro::Task<> Store::finish(CleanupCategory category, Cleaner::Outcome outcome, 
     const std::int64_t freed = StoreText::totalSize(outcome.cleaned);
     std::string message =
         StoreText::cleanMessage(verb, outcome.cleaned.size(), freed, wentToTrash, gain,
-                                outcome.failures, outcome.extraCommandProblem);
+                                outcome.failures, outcome.extraCommandProblem, outcome.notKept);
     if (!outcome.cleaned.empty()) {
         auto entry = StoreText::cleanRecord(category, outcome.cleaned);
         record(entry.title, entry.detail);
@@ -270,7 +275,7 @@ QCoro::Task<std::optional<Cleaner::Outcome>> Store::cleanWhatIsListed(CleanupCat
 }
 
 QCoro::Task<> Store::rescanTrashAfterRun(bool wentToTrash) {
-    const CleanupCategory* found = wentToTrash ? findCategory(trashId) : nullptr;
+    const CleanupCategory* found = wentToTrash && !ending_ ? findCategory(trashId) : nullptr;
     if (!found) co_return;
     const CleanupCategory trash = *found;
     outdateListing(trash.id);
@@ -323,7 +328,7 @@ std::string Store::allSafeWarning(std::int64_t total, const std::vector<std::str
 }
 
 QCoro::Task<> Store::cleanAllSafe() {
-    if (cleaningAll_) co_return; // one run at a time
+    if (cleaningAll_ || ending_) co_return; // one run at a time
     cleaningAll_ = true;
     emit cleaningAllChanged();
     auto cleaningAll = clearOnExit([this] {
@@ -347,6 +352,7 @@ QCoro::Task<> Store::cleanEverySafeCategory() {
     const auto before = available();
     std::int64_t freed = 0;
     std::size_t failures = 0;
+    bool openFileLimit = false;
     std::vector<std::string> extraCommandProblems;
     bool wentToTrash = false;
     for (const auto& category : selected) {
@@ -355,11 +361,13 @@ QCoro::Task<> Store::cleanEverySafeCategory() {
         if (!outcome) continue;
         freed = StoreText::add(freed, StoreText::totalSize(outcome->cleaned));
         failures += outcome->failures.size();
+        openFileLimit = openFileLimit || StoreText::reachedOpenFileLimit(outcome->failures);
         if (!outcome->extraCommandProblem.empty())
             extraCommandProblems.push_back(outcome->extraCommandProblem);
         wentToTrash = wentToTrash || (category.action.kind == CleanAction::Kind::trash &&
                                       !outcome->cleaned.empty());
         auto others = outdateListingsOf(*outcome, {category.id, trashId});
+        if (ending_) break; // the categories not reached stay as they are
         auto scanning = scan(category);
         co_await scanning;
         auto rescanning = scanEach(std::move(others));
@@ -371,7 +379,7 @@ QCoro::Task<> Store::cleanEverySafeCategory() {
     const std::int64_t gain = gainSince(before);
     auto entry = StoreText::allSafeRecord(freed, gain);
     record(entry.title, entry.detail);
-    setReport(StoreText::allSafeReport(freed, failures, extraCommandProblems));
+    setReport(StoreText::allSafeReport(freed, failures, extraCommandProblems, openFileLimit));
 }
 
 // Uninstalling
@@ -405,6 +413,7 @@ QCoro::Task<> Store::findLeftovers(ScanItem app) {
 }
 
 QCoro::Task<> Store::performUninstall(UninstallPlan plan, std::vector<AppLeftover> leftovers) {
+    if (ending_) co_return;
     try {
         auto uninstalling = uninstallWith(plan, std::move(leftovers));
         co_await uninstalling;
@@ -482,7 +491,7 @@ QCoro::Task<> Store::runMaintenance(MaintenanceTask task) {
 
 QCoro::Task<> Store::checkAutoClean() {
     Settings& settings = *services_.settings;
-    if (!AutoClean::isEnabled(settings)) co_return;
+    if (!AutoClean::isEnabled(settings) || ending_) co_return;
     if (isBusy()) co_return; // the next tick tries again
     const std::int64_t freeBytes =
         disk_ ? disk_->available : std::numeric_limits<std::int64_t>::max();
@@ -520,16 +529,23 @@ QCoro::Task<> Store::cleanAutomatically(std::string reason) {
     std::int64_t inUse = 0;
     bool wentToTrash = false;
     for (const auto& category : plan.categories) {
+        if (ending_) break;
         auto scanning = scan(category);
         co_await scanning;
         auto cleaning = cleanWhatIsListed(category, true);
         auto outcome = co_await cleaning;
         if (!outcome) continue;
         freed = StoreText::add(freed, StoreText::totalSize(outcome->cleaned));
-        inUse = StoreText::add(inUse, static_cast<std::int64_t>(outcome->failures.size()));
+        // Items left because the program is ending were not in use.
+        const auto left = std::count_if(outcome->failures.begin(), outcome->failures.end(),
+                                        [](const Cleaner::Failure& failure) {
+                                            return failure.reason != Cleaner::endingReason;
+                                        });
+        inUse = StoreText::add(inUse, static_cast<std::int64_t>(left));
         wentToTrash = wentToTrash || (category.action.kind == CleanAction::Kind::trash &&
                                       !outcome->cleaned.empty());
         auto others = outdateListingsOf(*outcome, {category.id, trashId});
+        if (ending_) break;
         auto rescanning = scan(category);
         co_await rescanning;
         auto rescanningOthers = scanEach(std::move(others));

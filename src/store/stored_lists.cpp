@@ -4,29 +4,35 @@ namespace bramwick::StoredLists {
 
 namespace {
 
-// The stored value as JSON: a text may hold the list as JSON text.
-std::optional<nlohmann::json> decoded(const nlohmann::json& stored) {
-    if (!stored.is_string()) return stored;
-    auto parsed = nlohmann::json::parse(stored.get<std::string>(), nullptr, false);
-    if (parsed.is_discarded()) return std::nullopt;
-    return parsed;
-}
-
-// A list read entry by entry with `decode`, which gives none for an entry it cannot read.
+// A list read entry by entry with `decode`, which gives none for an entry it cannot read. The
+// stored value is read where it is (a history can be long); a text may hold the list as JSON.
 template <typename T, typename Decode>
 Loaded<std::vector<T>> listOf(const Settings& settings, const char* key, Decode decode) {
     Loaded<std::vector<T>> loaded;
-    auto stored = settings.value(key);
-    if (!stored) return loaded;
-    auto list = decoded(*stored);
-    if (!list || !list->is_array()) {
-        loaded.unreadable = *stored;
-        return loaded;
-    }
-    for (const auto& entry : *list)
-        if (std::optional<T> one = decode(entry)) loaded.value.push_back(std::move(*one));
-    if (loaded.value.size() < list->size()) loaded.unreadable = *stored;
+    settings.read(key, [&](const nlohmann::json* stored) {
+        if (!stored) return;
+        nlohmann::json parsed;
+        const nlohmann::json* list = stored;
+        if (stored->is_string()) {
+            parsed = nlohmann::json::parse(stored->get_ref<const std::string&>(), nullptr, false);
+            list = &parsed;
+        }
+        if (!list->is_array()) {
+            loaded.unreadable = *stored;
+            return;
+        }
+        loaded.value.reserve(list->size());
+        for (const auto& entry : *list)
+            if (std::optional<T> one = decode(entry)) loaded.value.push_back(std::move(*one));
+        if (loaded.value.size() < list->size()) loaded.unreadable = *stored;
+    });
     return loaded;
+}
+
+bool sameId(const nlohmann::json& stored, const CleanupRecord& record) {
+    if (!stored.is_object()) return false;
+    auto id = stored.find("id");
+    return id != stored.end() && id->is_string() && id->get_ref<const std::string&>() == record.id;
 }
 
 } // namespace
@@ -56,11 +62,19 @@ Loaded<std::vector<CustomFolder>> customFolders(const Settings& settings) {
     return listOf<CustomFolder>(settings, customFoldersKey, CustomFolders::fromJson);
 }
 
-std::optional<std::string> saveHistory(const std::vector<CleanupRecord>& log, Settings& settings) {
-    nlohmann::json list = nlohmann::json::array();
-    for (const auto& record : log)
-        list.push_back(toJson(record));
-    return settings.set(historyKey, std::move(list));
+void saveHistory(const std::vector<CleanupRecord>& log, Settings& settings) {
+    settings.updateLater(historyKey, [&](nlohmann::json& stored) {
+        // The usual case, one record added: a long list is not rebuilt for it.
+        if (!log.empty() && stored.is_array() && stored.size() + 1 == log.size() &&
+            (stored.empty() || sameId(stored.front(), log[1]))) {
+            stored.insert(stored.begin(), toJson(log.front()));
+            return;
+        }
+        nlohmann::json list = nlohmann::json::array();
+        for (const auto& record : log)
+            list.push_back(toJson(record));
+        stored = std::move(list);
+    });
 }
 
 std::optional<std::string> keepAside(Settings& settings, const std::string& key,

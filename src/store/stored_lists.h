@@ -34,8 +34,10 @@ Loaded<std::vector<CleanupRecord>> history(const Settings& settings);
 Loaded<LevelOverrides::Overrides> levelOverrides(const Settings& settings);
 Loaded<std::vector<CustomFolder>> customFolders(const Settings& settings);
 
-// Writes the whole history as a list of records, newest first.
-std::optional<std::string> saveHistory(const std::vector<CleanupRecord>& log, Settings& settings);
+// Stores the whole history as a list of records, newest first, and writes it in the background
+// (Settings::updateLater): the caller, the window's thread, never waits on the file. When the
+// stored list is the history without its newest record, that record is only put in front of it.
+void saveHistory(const std::vector<CleanupRecord>& log, Settings& settings);
 
 // Copies a value that could not be read to "<key>.unreadable", once, before `key` is written.
 // Forgets it when the copy is made; the reason when it could not be.

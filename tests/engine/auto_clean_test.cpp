@@ -1,6 +1,7 @@
 #include <climits>
 #include <cstdlib>
 #include <ctime>
+#include <functional>
 #include <limits>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,11 +9,12 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "engine/auto_clean.h"
-#include "engine/local_time.h"
 #include "base/text.h"
-#include "support/fixture.h"
+#include "engine/auto_clean.h"
+#include "engine/catalog.h"
+#include "engine/local_time.h"
 #include "support/fake_notifier.h"
+#include "support/fixture.h"
 
 using namespace bramwick;
 using namespace std::chrono;
@@ -271,15 +273,28 @@ TEST_F(AutoCleanTest, NextDueFollowsTheLocalCalendar) {
          utc(2025, 6, 20, 9, 0), utc(2025, 6, 2, 11, 0)},
         {"off is never due", Schedule::off, 13, 0, utc(2025, 6, 1, 9, 0), {}, {}},
         {"never armed and never run", Schedule::daily, 13, 0, {}, {}, {}},
-        {"an hour no clock shows", Schedule::daily, 24, 0, utc(2025, 6, 1, 9, 0), {}, {}},
-        {"a negative minute", Schedule::daily, 13, -1, {}, utc(2025, 6, 1, 9, 0), {}},
+        // Out of range, a stored hour or minute reads as the nearest one a clock shows.
+        {"an hour no clock shows",
+         Schedule::daily,
+         24,
+         0,
+         utc(2025, 6, 1, 9, 0),
+         {},
+         utc(2025, 6, 2, 21, 0)},
+        {"a negative minute",
+         Schedule::daily,
+         13,
+         -1,
+         {},
+         utc(2025, 6, 1, 9, 0),
+         utc(2025, 6, 1, 11, 0)},
         {"the largest stored hour",
          Schedule::daily,
          std::numeric_limits<std::int64_t>::max(),
          0,
          utc(2025, 6, 1, 9, 0),
          {},
-         {}},
+         utc(2025, 6, 2, 21, 0)},
     };
     for (const auto& c : cases) {
         test::clearHome();
@@ -370,13 +385,15 @@ TEST_F(AutoCleanTest, LowSpaceTriggersBelowTheLimitAtMostOnceAnHour) {
         {"an hour after any automatic clean: not yet", 10, 1, 3600, {}},
         {"a second later", 10, 1, 3601, "free space fell below 10 GB"},
         {"unknown free space", 10, largest, {}, {}},
-        {"a limit of zero never triggers", 0, 0, {}, {}},
-        {"nor a negative one", -5, -1, {}, {}},
-        {"a limit beyond every byte count saturates",
+        // A stored limit out of the settings' 1...200 GB reads as the nearest end of it.
+        {"a limit of zero reads as 1 GB", 0, 0, {}, "free space fell below 1 GB"},
+        {"and a negative one", -5, 999'999'999, {}, "free space fell below 1 GB"},
+        {"a limit beyond every byte count reads as 200 GB",
          largest,
-         largest - 1,
+         199'999'999'999,
          {},
-         "free space fell below " + std::to_string(largest) + " GB"},
+         "free space fell below 200 GB"},
+        {"and leaves more free space alone", largest, 200'000'000'000, {}, {}},
         {"and still leaves unknown space alone", largest, largest, {}, {}},
     };
     const Date now = utc(2025, 6, 10, 9, 0);
@@ -504,4 +521,43 @@ TEST_F(AutoCleanTest, RecordNamesThePlanTheSkippedAndTheItemsInUse) {
     EXPECT_EQ(AutoClean::recordDetail(plan, 0, 0),
               "Nothing to remove \u2014 everything safe was already clean.\n"
               "Skipped: Trash (only ever cleaned by hand), Mail (Mail is open)");
+}
+
+TEST_F(AutoCleanTest, StoredValuesReadWithinTheirRangesAndAFutureDateAsNone) {
+    // A hand-edited or damaged file: no time of day that is none, no negative size, and no
+    // clock set wrong once holding off the automatic clean until a date to come.
+    const std::int64_t largest = std::numeric_limits<std::int64_t>::max();
+    const std::int64_t smallest = std::numeric_limits<std::int64_t>::min();
+    struct Case {
+        const char* key;
+        std::int64_t stored;
+        std::function<std::int64_t(const Settings&)> read;
+        std::int64_t expected;
+    } cases[] = {
+        {"autoCleanHour", largest, AutoClean::hour, 23},
+        {"autoCleanHour", -1, AutoClean::hour, 0},
+        {"autoCleanMinute", 60, AutoClean::minute, 59},
+        {"autoCleanMinute", smallest, AutoClean::minute, 0},
+        {"autoCleanLowSpaceGB", 0, AutoClean::lowSpaceGB, 1},
+        {"autoCleanLowSpaceGB", largest, AutoClean::lowSpaceGB, 200},
+        {"autoCleanLastFreed", smallest, AutoClean::lastFreed, 0},
+        {"autoCleanLastFreed", largest, AutoClean::lastFreed, largest},
+        {"unusedAppDays", largest, Catalog::unusedAppDays, 3650},
+        {"unusedAppDays", -3, Catalog::unusedAppDays, 1},
+    };
+    for (const auto& c : cases) {
+        settings.set(c.key, c.stored);
+        EXPECT_EQ(c.read(settings), c.expected) << c.key << " " << c.stored;
+    }
+
+    const Date now = std::chrono::system_clock::now();
+    AutoClean::setSchedule(Schedule::daily, settings);
+    AutoClean::setLastRun(now + hours(24 * 400), settings);
+    AutoClean::setEnabledAt(now + hours(24 * 400), settings);
+    EXPECT_FALSE(AutoClean::lastRun(settings));
+    EXPECT_FALSE(AutoClean::enabledAt(settings));
+    // The clean is due as if it never ran: the check arms it now, and it comes at its time.
+    EXPECT_FALSE(AutoClean::reason(largest, settings, now));
+    ASSERT_TRUE(AutoClean::enabledAt(settings));
+    EXPECT_TRUE(AutoClean::reason(largest, settings, now + hours(25)));
 }

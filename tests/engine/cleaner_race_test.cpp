@@ -223,3 +223,76 @@ TEST_F(CleanerRaceTest, AnItemSwappedForAnotherFolderIsNeverRemovedUncopied) {
     test::removeTree(drive);
     EXPECT_GT(moved, 0);
 }
+
+TEST_F(CleanerRaceTest, AFolderAtTheTopOfTheHomeSwappedForALinkAfterTheScanRedirectsNothing) {
+    // ~/.cache is a real folder, or a link to ~/Work (links at the top of the home are followed:
+    // a cache kept on another drive). The item ~/.cache/item is the real folder's, as the scan
+    // found it; ~/Work/item, reached through the link, was never chosen and must stay.
+    test::makeFolder(home("/.cache"));
+    test::makeLink(home("/Work"), home("/.swap"));
+    const std::string precious = test::makeFile(home("/Work/item/keep.txt"), 10, 'w');
+    test::makeFolder(home("/Backup"));
+    UniqueFd real(::open(home("/.cache").c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    ASSERT_TRUE(real);
+    const std::string target = home("/.cache/item");
+    // The item as the scan found it: the real folder's entry, whatever the name leads to now.
+    auto scanned = [&] {
+        ScanItem found = item(target);
+        struct stat entry {
+        }, folder{};
+        EXPECT_EQ(::fstatat(real.get(), "item", &entry, AT_SYMLINK_NOFOLLOW), 0);
+        EXPECT_EQ(::fstat(real.get(), &folder), 0);
+        found.found = Scanner::foundEntry(entry, &folder);
+        return found;
+    };
+
+    struct Action {
+        const char* name;
+        std::function<Cleaner::Outcome(const ScanItem&)> run;
+        std::function<void()> tidy;
+    } actions[] = {
+        {"delete",
+         [&](const ScanItem& i) {
+             return Cleaner::clean({i}, withAction(CleanAction::Kind::delete_), services_);
+         },
+         [] {}},
+        {"trash",
+         [&](const ScanItem& i) {
+             return Cleaner::clean({i}, withAction(CleanAction::Kind::trash), services_);
+         },
+         [&] { test::removeTree(Trash::homeTrash()); }},
+        {"move", [&](const ScanItem& i) { return Cleaner::move({i}, home("/Backup"), services_); },
+         [&] { test::removeTree(home("/Backup/item")); }},
+    };
+    constexpr int swapRounds = 2000;
+    for (const auto& action : actions) {
+        SCOPED_TRACE(action.name);
+        Swapper swapper(home("/.cache"), home("/.swap"));
+        int cleaned = 0, refused = 0;
+        auto end = Clock::now() + std::chrono::seconds(20);
+        for (int i = 0; i < swapRounds && Clock::now() < end; ++i) {
+            if (!existsAt(real.get(), "item")) {
+                ASSERT_EQ(::mkdirat(real.get(), "item", 0700), 0);
+                UniqueFd data(
+                    ::openat(real.get(), "item/data", O_WRONLY | O_CREAT | O_CLOEXEC, 0600));
+                ASSERT_TRUE(data);
+            }
+            auto outcome = action.run(scanned());
+            ASSERT_EQ(outcome.cleaned.size() + outcome.failures.size(), 1u);
+            if (!outcome.cleaned.empty()) {
+                ++cleaned;
+                EXPECT_FALSE(existsAt(real.get(), "item")) << "reported cleaned, still there";
+            } else if (outcome.failures[0].reason.find("changed after it was chosen") !=
+                       std::string::npos) {
+                ++refused;
+            }
+            action.tidy();
+            ASSERT_EQ(test::readFile(precious), std::string(10, 'w'))
+                << "the clean reached ~/Work/item, which was never chosen";
+            if (HasFailure()) break;
+        }
+        EXPECT_GT(swapper.finish(), 0);
+        EXPECT_GT(cleaned, 0) << "the chosen item was never removed";
+        EXPECT_GT(refused, 0) << "the swap never came between the scan and the clean";
+    }
+}

@@ -3,18 +3,22 @@
 #include <sched.h>
 #include <stdexcept>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include "base/edition.h"
+#include "base/unique_fd.h"
 #include "engine/admin_removal.h"
 #include "engine/catalog.h"
 #include "engine/cleaner.h"
 #include "engine/scanner.h"
 #include "platform/admin.h"
+#include "platform/files.h"
 #include "platform/trash.h"
 #include "support/fixture.h"
 
@@ -78,12 +82,13 @@ struct FakeRunner {
 };
 
 // Stands in for pkexec: records the lists it is given and, by default, carries them out with the
-// administrator's own removal, as the current user.
+// administrator's own removal, as the current user, with the fixture home as the one place it
+// may reach.
 struct FakeAdministrator {
     std::vector<std::string> lists;
     std::vector<double> limits;
     std::function<Shell::Result(const std::string&)> answer = [](const std::string& list) {
-        return AdminRemoval::removeListed(list, "/opt/Bramwick.app");
+        return AdminRemoval::removeListed(list, {{test::home()}, {}}, "/opt/Bramwick.app");
     };
     Cleaner::Administrator administrator() {
         return [this](const std::string& list, double limit) {
@@ -281,6 +286,50 @@ TEST_F(CleanerTest, TheAdministratorBatchNeverReachesIntoAMount) {
                                    "~/item was left alone" &&
                failed[1].second == "~/mounted-item is a mounted file system and was left alone" &&
                test::exists(home("/item/data.bin")) && test::readFile(precious).size() == 1000;
+    });
+    if (status == 77) GTEST_SKIP() << "no private mount namespace here";
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(test::readFile(precious).size(), 1000u);
+}
+
+TEST_F(CleanerTest, NoTrashOrMoveTakesAFolderThatHoldsAMount) {
+    // A folder holding a bind mount of a folder outside the home, or a tmpfs: trashed, the
+    // desktop's "Empty Trash" would then delete the mounted data; renamed, the mount goes along.
+    if (!test::runningAsRoot()) GTEST_SKIP() << "mounting needs root";
+    auto precious = test::makeFile(outside_ + "/precious/keep.txt", 1000);
+    test::makeFile(home("/Documents/bound/notes.txt"), 10);
+    test::makeFolder(home("/Documents/bound/deep/mounted"));
+    test::makeFile(home("/Documents/scratch/notes.txt"), 10);
+    test::makeFolder(home("/Documents/scratch/tmp"));
+    test::makeFolder(home("/Backup"));
+    int status = inChild([&] {
+        if (::unshare(CLONE_NEWNS) != 0 ||
+            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::mount((outside_ + "/precious").c_str(), home("/Documents/bound/deep/mounted").c_str(),
+                    nullptr, MS_BIND, nullptr) != 0 ||
+            ::mount("tmpfs", home("/Documents/scratch/tmp").c_str(), "tmpfs", 0, nullptr) != 0)
+            ::_exit(77);
+        test::makeFile(home("/Documents/scratch/tmp/work.txt"), 100);
+        const std::vector<ScanItem> items{item(home("/Documents/bound")),
+                                          item(home("/Documents/scratch"))};
+        const std::vector<std::pair<std::string, std::string>> refused{
+            {home("/Documents/bound"), "~/Documents/bound/deep/mounted is another mounted file "
+                                       "system, so ~/Documents/bound was left alone"},
+            {home("/Documents/scratch"), "~/Documents/scratch/tmp is another mounted file system, "
+                                         "so ~/Documents/scratch was left alone"}};
+        auto trashed = Cleaner::clean(items, withAction(CleanAction::Kind::trash), services_);
+        auto moved = Cleaner::move(items, home("/Backup"), services_);
+        bool ok = true;
+        for (const auto* outcome : {&trashed, &moved})
+            if (!outcome->cleaned.empty() || failures(*outcome) != refused) {
+                ok = false;
+                for (const auto& [path, reason] : failures(*outcome))
+                    std::fprintf(stderr, "%s: %s\n", path.c_str(), reason.c_str());
+            }
+        return ok && test::exists(home("/Documents/bound/deep/mounted/keep.txt")) &&
+               test::exists(home("/Documents/scratch/tmp/work.txt")) &&
+               !test::exists(Trash::homeTrash() + "/files/bound") &&
+               !test::exists(home("/Backup/bound")) && !test::exists(home("/Backup/scratch"));
     });
     if (status == 77) GTEST_SKIP() << "no private mount namespace here";
     EXPECT_EQ(status, 0);
@@ -597,7 +646,8 @@ TEST_F(CleanerTest, TheAdministratorsRemovalChecksEveryItemAgainBeforeRemovingIt
     test::makeFile(home("/a/swapped"), 10, 'n');
     ::rename(home("/b").c_str(), home("/b-old").c_str());
     test::makeFile(home("/b/moved/y"), 10, 'n');
-    auto result = AdminRemoval::removeListed(AdminRemoval::encode(entries), services_.ownBundle);
+    auto result = AdminRemoval::removeListed(AdminRemoval::encode(entries), {{test::home()}, {}},
+                                             services_.ownBundle);
 
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(AdminRemoval::reasons(result.output),
@@ -610,18 +660,28 @@ TEST_F(CleanerTest, TheAdministratorsRemovalChecksEveryItemAgainBeforeRemovingIt
     EXPECT_TRUE(test::exists(home("/b/moved/y")));
     EXPECT_TRUE(test::exists(home("/b-old/moved/y")));
     EXPECT_TRUE(test::exists(home("/Documents/keep")));
-    EXPECT_EQ(AdminRemoval::removeListed("rm -rf /").status, 2);
+    EXPECT_EQ(AdminRemoval::removeListed("rm -rf /", {{"/"}, {}}).status, 2);
     EXPECT_EQ(AdminRemoval::decode(AdminRemoval::encode(entries)), entries);
 }
 
-TEST_F(CleanerTest, TheProgramsOwnRemovalModeTakesTheListOnItsInput) {
-    // What pkexec runs, here without it.
+TEST_F(CleanerTest, TheProgramsOwnRemovalModeTakesTheListOnItsInputAndStaysInItsPlaces) {
+    // What pkexec runs, here without it: an item of the home is no place of the administrator's
+    // removal, and without the user who asked (PKEXEC_UID) nothing is removed at all.
     test::makeFile(home("/a/plain/x"), 10);
     auto held = Held::hold(home("/a/plain"));
     auto list = AdminRemoval::encode({AdminRemoval::entryFor(std::get<HeldItem>(held))});
-    auto result = Shell::runWithInput({BRAMWICK_BINARY, Admin::removalFlag}, 30, list);
-    EXPECT_EQ(result.status, 0) << result.output;
-    EXPECT_FALSE(test::exists(home("/a/plain")));
+    auto unknown = Shell::runWithInput({BRAMWICK_BINARY, Admin::removalFlag}, 30, list);
+    EXPECT_EQ(unknown.status, 1);
+    EXPECT_EQ(unknown.output, "0\tThe user who asked could not be told, so nothing was removed\n");
+    {
+        test::EnvironmentChange user("PKEXEC_UID", std::to_string(::getuid()));
+        auto outside = Shell::runWithInput({BRAMWICK_BINARY, Admin::removalFlag}, 30, list);
+        EXPECT_EQ(outside.status, 1);
+        EXPECT_NE(outside.output.find("is not in a place the administrator's removal reaches"),
+                  std::string::npos)
+            << outside.output;
+    }
+    EXPECT_TRUE(test::exists(home("/a/plain/x")));
     EXPECT_EQ(Shell::runWithInput({BRAMWICK_BINARY, Admin::removalFlag}, 30, "junk").status, 2);
 }
 
@@ -745,4 +805,124 @@ TEST_F(CleanerTest, AMoveIntoItselfThroughABindMountIsRefusedAndLeavesNothingBeh
     EXPECT_EQ(status, 0);
     EXPECT_EQ(test::readFile(home("/Old/a.txt")), std::string(10, 'a'));
     EXPECT_FALSE(test::exists(home("/Old/sub/Old")));
+}
+
+TEST_F(CleanerTest, AnAdministratorBatchHoldsEachItemOnlyWhileItIsRemoved) {
+    // 3,000 items under a limit of 256 open files: holding every item's folder open until the
+    // batch runs would fail them all.
+    std::vector<ScanItem> items;
+    for (int i = 0; i < 3000; ++i)
+        items.push_back(item(test::makeFile(home("/batch/" + std::to_string(i)), 1)));
+    FakeAdministrator administrator;
+    services_.administrator = administrator.administrator();
+    struct rlimit old {};
+    ::getrlimit(RLIMIT_NOFILE, &old);
+    struct rlimit few = old;
+    few.rlim_cur = 256;
+    ::setrlimit(RLIMIT_NOFILE, &few);
+    auto outcome = Cleaner::clean(items, withAction(CleanAction::Kind::admin), services_);
+    ::setrlimit(RLIMIT_NOFILE, &old);
+    EXPECT_EQ(administrator.lists.size(), 1u);
+    EXPECT_EQ(outcome.cleaned.size(), 3000u);
+    EXPECT_TRUE(outcome.failures.empty()) << outcome.failures.front().reason;
+    EXPECT_TRUE(Files::names(home("/batch")).empty());
+}
+
+namespace {
+
+std::string attribute(const std::string& path, const char* name) {
+    char value[256];
+    ssize_t n = ::lgetxattr(path.c_str(), name, value, sizeof value);
+    return n < 0 ? std::string() : std::string(value, static_cast<std::size_t>(n));
+}
+
+bool setAttribute(const std::string& path, const char* name, const std::string& value) {
+    return ::lsetxattr(path.c_str(), name, value.data(), value.size(), 0) == 0;
+}
+
+} // namespace
+
+TEST_F(CleanerTest, AMoveToAnotherDriveKeepsHolesHardLinksAndExtendedAttributes) {
+    struct stat shm {
+    }, tmp{};
+    if (::stat("/dev/shm", &shm) != 0 || ::stat(test::home().c_str(), &tmp) != 0 ||
+        shm.st_dev == tmp.st_dev)
+        GTEST_SKIP() << "needs a second file system at /dev/shm";
+    char pattern[] = "/dev/shm/bramwick-test-faithful-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    const std::string drive = pattern;
+    // A 300 MB disk image holding 4 KB of data, a file with a second name, and attributes.
+    const std::string image = home("/Movies/Trip/disk.img");
+    test::makeFile(image, 0);
+    {
+        UniqueFd fd(::open(image.c_str(), O_WRONLY | O_CLOEXEC));
+        ASSERT_EQ(::ftruncate(fd.get(), 300'000'000), 0);
+        std::string data(4096, 'd');
+        ASSERT_EQ(::pwrite(fd.get(), data.data(), data.size(), 150'000'000), 4096);
+    }
+    test::makeFile(home("/Movies/Trip/clip.mov"), 5000, 'c');
+    test::makeFolder(home("/Movies/Trip/sub"));
+    ASSERT_EQ(
+        ::link(home("/Movies/Trip/clip.mov").c_str(), home("/Movies/Trip/sub/same.mov").c_str()),
+        0);
+    ASSERT_TRUE(setAttribute(home("/Movies/Trip/clip.mov"), "user.note", "first cut"));
+    ASSERT_TRUE(setAttribute(home("/Movies/Trip"), "user.album", "summer"));
+    const bool driveKeepsAttributes = [&] {
+        test::makeFile(drive + "/probe", 1);
+        bool kept = setAttribute(drive + "/probe", "user.probe", "1");
+        ::unlink((drive + "/probe").c_str());
+        return kept;
+    }();
+
+    auto moved = Cleaner::move({item(home("/Movies/Trip"))}, drive, services_);
+    ASSERT_EQ(paths(moved.cleaned), std::vector<std::string>{home("/Movies/Trip")})
+        << (moved.failures.empty() ? "" : moved.failures[0].reason);
+    EXPECT_FALSE(test::exists(home("/Movies/Trip")));
+    struct stat copy {};
+    ASSERT_EQ(::stat((drive + "/Trip/disk.img").c_str(), &copy), 0);
+    EXPECT_EQ(copy.st_size, 300'000'000);
+    EXPECT_LT(copy.st_blocks * 512, 1'000'000) << "the holes were written out";
+    std::string data(4096, '\0');
+    {
+        UniqueFd fd(::open((drive + "/Trip/disk.img").c_str(), O_RDONLY | O_CLOEXEC));
+        ASSERT_EQ(::pread(fd.get(), data.data(), data.size(), 150'000'000), 4096);
+    }
+    EXPECT_EQ(data, std::string(4096, 'd'));
+    struct stat a {
+    }, b{};
+    ASSERT_EQ(::stat((drive + "/Trip/clip.mov").c_str(), &a), 0);
+    ASSERT_EQ(::stat((drive + "/Trip/sub/same.mov").c_str(), &b), 0);
+    EXPECT_EQ(a.st_ino, b.st_ino) << "two names of one file became two files";
+    EXPECT_EQ(a.st_nlink, 2u);
+    if (driveKeepsAttributes) {
+        EXPECT_EQ(attribute(drive + "/Trip/clip.mov", "user.note"), "first cut");
+        EXPECT_EQ(attribute(drive + "/Trip", "user.album"), "summer");
+        EXPECT_TRUE(moved.notKept.empty());
+    }
+    test::removeTree(drive);
+}
+
+TEST_F(CleanerTest, AMoveToADriveThatRefusesExtendedAttributesSaysSo) {
+    // ramfs keeps no user attributes: the move goes on (the data is whole) and says what it lost.
+    if (!test::runningAsRoot()) GTEST_SKIP() << "mounting needs root";
+    test::makeFile(home("/Movies/clip.mov"), 5000, 'c');
+    ASSERT_TRUE(setAttribute(home("/Movies/clip.mov"), "user.note", "first cut"));
+    const std::string drive = test::makeFolder(outside_ + "/ramfs");
+    int status = inChild([&] {
+        if (::unshare(CLONE_NEWNS) != 0 ||
+            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::mount("ramfs", drive.c_str(), "ramfs", 0, nullptr) != 0)
+            ::_exit(77);
+        auto moved = Cleaner::move({item(home("/Movies/clip.mov"))}, drive, services_);
+        for (const auto& note : moved.notKept)
+            std::fprintf(stderr, "%s\n", note.c_str());
+        return moved.cleaned.size() == 1 && moved.notKept.size() == 1 &&
+               moved.notKept[0].starts_with("~/Movies/clip.mov lost its extended attributes "
+                                            "(user.note) at " +
+                                            drive + ": ") &&
+               test::readFile(drive + "/clip.mov") == std::string(5000, 'c') &&
+               !test::exists(home("/Movies/clip.mov"));
+    });
+    if (status == 77) GTEST_SKIP() << "no private mount namespace here";
+    EXPECT_EQ(status, 0);
 }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "base/paths.h"
 #include "engine/catalog.h"
 #include "engine/scanner.h"
 #include "support/fixture.h"
@@ -291,4 +292,27 @@ TEST_F(ScannerTest, UnreadableFolderCountsAsNothing) {
     ::chmod(home("/locked/shut").c_str(), 0);
     EXPECT_EQ(Scanner::allocatedSize(home("/locked")), blocksOf(a));
     ::chmod(home("/locked/shut").c_str(), 0700);
+}
+
+TEST_F(ScannerTest, EveryItemCarriesWhatTheScanFoundAtItsPath) {
+    // The clean acts only on these very objects: each item of every source kind the scanner
+    // makes says which object it was and in which folder.
+    test::makeFile(home("/Library/Caches/app/data.bin"), 10'000);
+    test::makeFile(home("/Movies/big.mov"), 2'000'000);
+    auto expectFound = [](const std::vector<ScanItem>& items) {
+        ASSERT_FALSE(items.empty());
+        for (const auto& i : items) {
+            struct stat entry {
+            }, folder{};
+            ASSERT_EQ(::lstat(i.url.c_str(), &entry), 0);
+            ASSERT_EQ(::stat(Paths::parent(i.url).c_str(), &folder), 0);
+            ASSERT_TRUE(i.found) << i.url;
+            EXPECT_EQ(*i.found, Scanner::foundEntry(entry, &folder)) << i.url;
+            EXPECT_EQ(i.found->inode, static_cast<std::uint64_t>(entry.st_ino)) << i.url;
+        }
+    };
+    expectFound(Scanner::items(category("caches", Source::Kind::contents, {"~/Library/Caches"})));
+    auto large = category("large", Source::Kind::largeFiles, {"~/Movies"});
+    large.source.minimumBytes = 1'000'000;
+    expectFound(Scanner::items(large));
 }

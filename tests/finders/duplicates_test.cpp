@@ -1,6 +1,7 @@
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <mutex>
 #include <set>
 #include <unistd.h>
@@ -9,6 +10,8 @@
 #include <gtest/gtest.h>
 
 #include "base/text.h"
+#include "engine/catalog.h"
+#include "engine/cleaner.h"
 #include "finders/duplicates.h"
 #include "support/fixture.h"
 
@@ -299,4 +302,58 @@ TEST(Duplicates, TheFirst4KiBPrintNeverSeparatesIdenticalFilesAndChangesNoSet) {
         EXPECT_FALSE(digested.count(apart)) << apart;
     for (const char* alike : {"4097/at-4096.bin", "70000/at-65536.bin", "300000/at-299999.bin"})
         EXPECT_TRUE(digested.count(alike)) << alike;
+}
+
+TEST(Duplicates, ACopyIsCleanedOnlyWhileItAndTheCopyItKeepsAreAsFound) {
+    // Cleaning everything shown must never take the last copy of anything: since the scan, the
+    // kept copy may have been edited or removed, or the copy edited into new work.
+    struct Case {
+        const char* name;
+        std::function<void(const std::string& kept, const std::string& copy)> change;
+        const char* reason; // none: the copy goes
+    } cases[] = {
+        {"unchanged", [](const std::string&, const std::string&) {}, nullptr},
+        {"kept copy edited",
+         [](const std::string& kept, const std::string&) {
+             std::ofstream(kept, std::ios::binary | std::ios::in | std::ios::out) << "new";
+         },
+         "The copy it duplicates, ~/Documents/report.pdf, changed since it was found, so this "
+         "one was kept"},
+        {"kept copy removed", [](const std::string& kept, const std::string&) { fs::remove(kept); },
+         "The copy it duplicates, ~/Documents/report.pdf, is gone, so this one was kept"},
+        {"copy edited",
+         [](const std::string&, const std::string& copy) {
+             std::ofstream(copy, std::ios::app) << "more work";
+         },
+         "~/Downloads/report.pdf changed since it was found, so it was kept"},
+        {"copy touched back to its old date",
+         [](const std::string&, const std::string& copy) {
+             auto when = fs::last_write_time(copy);
+             std::ofstream(copy, std::ios::binary | std::ios::in | std::ios::out) << "NEW";
+             fs::last_write_time(copy, when);
+         },
+         "~/Downloads/report.pdf changed since it was found, so it was kept"},
+    };
+    CleanupCategory category = *Catalog::find("duplicates");
+    Cleaner::Services services;
+    services.ownBundle = "/opt/Bramwick.app";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::clearHome();
+        const std::string kept = file(test::home() + "/Documents/report.pdf", 5000, 1, 10);
+        const std::string copied = copy(kept, test::home() + "/Downloads/report.pdf", 1);
+        auto found = Duplicates::items(roots, 1000);
+        ASSERT_EQ(ids(found), std::vector<std::string>{copied});
+        c.change(kept, copied);
+        auto outcome = Cleaner::clean(found, category, services);
+        if (!c.reason) {
+            EXPECT_EQ(ids(outcome.cleaned), std::vector<std::string>{copied});
+            EXPECT_FALSE(test::exists(copied));
+            continue;
+        }
+        EXPECT_TRUE(outcome.cleaned.empty());
+        ASSERT_EQ(outcome.failures.size(), 1u);
+        EXPECT_EQ(outcome.failures[0].reason, c.reason);
+        EXPECT_TRUE(test::exists(copied));
+    }
 }

@@ -9,6 +9,8 @@
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 
+#include "engine/catalog.h"
+#include "engine/cleaner.h"
 #include "finders/similar_images.h"
 #include "support/fixture.h"
 #include "support/pictures.h"
@@ -530,5 +532,30 @@ TEST(SimilarImages, OutlinesDrawnOnManyThreadsAtOnceAreAlwaysTheSame) {
     for (std::size_t i = 0; i < again.size(); ++i) {
         ASSERT_TRUE(again[i]) << i;
         ASSERT_EQ(again[i]->grey, first[i % candidates.size()]->grey) << i;
+    }
+}
+
+TEST(SimilarImages, ASavedAgainCopyIsCleanedOnlyWhileThePictureItKeepsIsAsFound) {
+    CleanupCategory category = *Catalog::find("repeated-pictures");
+    Cleaner::Services services;
+    services.ownBundle = "/opt/Bramwick.app";
+    for (bool keptRemoved : {true, false}) {
+        SCOPED_TRACE(keptRemoved ? "kept picture removed" : "unchanged");
+        test::clearHome();
+        const std::string home = test::home();
+        auto photo = test::Picture::photo(900, 600, 3, "Lake");
+        photo.save(home + "/Pictures/lake.png");
+        photo.resized(600, 400).save(home + "/Downloads/lake-small.jpg", "[Q=90]");
+        auto found = items({"~/Pictures", "~/Downloads"}, 10'000);
+        ASSERT_EQ(found.size(), 1u);
+        if (keptRemoved) ::unlink((home + "/Pictures/lake.png").c_str());
+        auto outcome = Cleaner::clean(found, category, services);
+        EXPECT_EQ(outcome.cleaned.size(), keptRemoved ? 0u : 1u);
+        EXPECT_EQ(test::exists(home + "/Downloads/lake-small.jpg"), keptRemoved);
+        if (keptRemoved) {
+            ASSERT_EQ(outcome.failures.size(), 1u);
+            EXPECT_EQ(outcome.failures[0].reason,
+                      "The copy it duplicates, ~/Pictures/lake.png, is gone, so this one was kept");
+        }
     }
 }

@@ -43,15 +43,17 @@ std::vector<std::pair<std::string, std::string>> failures(const Cleaner::Outcome
 }
 
 // Records the administrator runs; by default it carries the list out with the administrator's
-// own removal, as an administrator who gave the password would.
+// own removal, as an administrator who gave the password would, within the places it reaches
+// (below the fixture's system root).
 struct FakeAdministrator {
     std::vector<std::string> calls;
     std::optional<Shell::Result> answer;
+    AdminRemoval::Bounds bounds;
     Cleaner::Administrator administrator() {
         return [this](const std::string& list, double) {
             calls.push_back(list);
             if (answer) return *answer;
-            return AdminRemoval::removeListed(list, "/opt/Bramwick.app");
+            return AdminRemoval::removeListed(list, bounds, "/opt/Bramwick.app");
         };
     }
 };
@@ -66,6 +68,8 @@ class UninstallerTest : public ::testing::Test {
         environment_.running = &running_;
         environment_.cleaner.ownBundle = "/opt/Bramwick.app";
         environment_.cleaner.administrator = administrator_.administrator();
+        for (const auto& place : Uninstaller::systemPlaces())
+            administrator_.bounds.places.push_back(system_ + place);
     }
     void TearDown() override { test::removeTree(system_); }
 

@@ -5,6 +5,7 @@
 #include <linux/fs.h>
 #include <sched.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -14,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include "base/unique_fd.h"
+#include "platform/files.h"
 #include "platform/safe_copy.h"
 #include "platform/safe_delete.h"
 #include "platform/trash.h"
@@ -326,4 +329,66 @@ TEST_F(SafeDeleteTest, NoRemovalCopyOrTrashLeavesADescriptorOpenHoweverItEnds) {
         EXPECT_EQ(problem.has_value(), c.fails) << problem.value_or("");
         EXPECT_EQ(openDescriptors(), before);
     }
+}
+
+namespace {
+
+// Lowers this process's soft limit of open files for as long as it lives.
+class FewDescriptors {
+  public:
+    explicit FewDescriptors(rlim_t soft) {
+        ::getrlimit(RLIMIT_NOFILE, &old_);
+        struct rlimit lower = old_;
+        lower.rlim_cur = soft;
+        ::setrlimit(RLIMIT_NOFILE, &lower);
+    }
+    ~FewDescriptors() { ::setrlimit(RLIMIT_NOFILE, &old_); }
+
+  private:
+    struct rlimit old_ {};
+};
+
+// A chain of `depth` folders named "d" below `folder` (deeper than any path can name), with a
+// file at the bottom.
+void makeChain(const std::string& folder, int depth) {
+    test::makeFolder(folder);
+    UniqueFd at(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    for (int i = 0; i < depth; ++i) {
+        ASSERT_EQ(::mkdirat(at.get(), "d", 0700), 0);
+        at.reset(::openat(at.get(), "d", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        ASSERT_TRUE(at);
+    }
+    UniqueFd file(::openat(at.get(), "bottom.txt", O_WRONLY | O_CREAT | O_CLOEXEC, 0600));
+    ASSERT_TRUE(file);
+}
+
+} // namespace
+
+TEST_F(SafeDeleteTest, ATreeOfAnyDepthIsRemovedWithAFewDozenDescriptors) {
+    // One chain 5,000 deep, and 16 branches 150 deep side by side, under a limit of 256 open
+    // files: a removal that kept every level open would run out on either.
+    makeChain(home("/deep"), 5000);
+    for (int branch = 0; branch < 16; ++branch)
+        makeChain(home("/wide/" + std::to_string(branch)), 150);
+    std::optional<std::string> deep, wide;
+    {
+        FewDescriptors limit(256);
+        deep = SafeDelete::remove(home("/deep"));
+        wide = SafeDelete::remove(home("/wide"));
+    }
+    EXPECT_EQ(deep, std::nullopt);
+    EXPECT_EQ(wide, std::nullopt);
+    EXPECT_FALSE(test::exists(home("/deep")));
+    EXPECT_FALSE(test::exists(home("/wide")));
+}
+
+TEST(OpenFiles, TheSoftLimitIsRaisedToTheHardOne) {
+    struct rlimit before {};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &before), 0);
+    if (before.rlim_max < 512) GTEST_SKIP() << "the hard limit is too low to lower from";
+    FewDescriptors limit(256);
+    EXPECT_EQ(Files::raiseOpenFileLimit(), before.rlim_max);
+    struct rlimit after {};
+    ::getrlimit(RLIMIT_NOFILE, &after);
+    EXPECT_EQ(after.rlim_cur, before.rlim_max);
 }

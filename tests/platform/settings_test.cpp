@@ -1,10 +1,13 @@
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <sys/file.h>
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
+#include "base/unique_fd.h"
 #include "platform/settings.h"
 #include "support/fixture.h"
 
@@ -166,4 +169,45 @@ TEST_F(SettingsTest, SomethingOtherThanAFileIsReportedWithoutWaitingOnIt) {
         EXPECT_FALSE(s.contains("skin")) << c.name;
         EXPECT_TRUE(asideFiles(folder).empty()) << c.name << ": a read sets nothing aside";
     }
+}
+
+TEST_F(SettingsTest, ASettingsFileThatIsALinkIsWrittenWhereItLeads) {
+    // Kept in a dotfiles repository: the link stays, the file it leads to gets the change.
+    const std::string repository = folder + "/dotfiles/settings.json";
+    test::makeFolder(folder + "/dotfiles");
+    std::ofstream(repository) << "{\"skin\": \"classic\"}";
+    test::makeFolder(folder + "/bramwick");
+    test::makeLink(repository, file);
+    Settings s(file);
+    EXPECT_EQ(s.string("skin"), "classic");
+    EXPECT_FALSE(s.set("skin", "nightfall"));
+    struct stat st {};
+    ASSERT_EQ(::lstat(file.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode)) << "the link was replaced by a file";
+    EXPECT_EQ(Settings(repository).string("skin"), "nightfall");
+}
+
+TEST_F(SettingsTest, TemporaryFilesOfAWriteThatNeverEndedAreRemovedByTheNextSave) {
+    test::makeFolder(folder + "/bramwick");
+    auto left = test::makeFile(file + ".tmp-Ab12Cd", 10);
+    auto aged = [](const std::string& path) {
+        struct timespec old[2] = {{::time(nullptr) - 3600, 0}, {::time(nullptr) - 3600, 0}};
+        ::utimensat(AT_FDCWD, path.c_str(), old, 0);
+    };
+    aged(left);
+    // One another writer is still writing (it holds it locked), and one just made.
+    auto writing = test::makeFile(file + ".tmp-Ef34Gh", 10);
+    aged(writing);
+    UniqueFd held(::open(writing.c_str(), O_RDONLY | O_CLOEXEC));
+    ASSERT_EQ(::flock(held.get(), LOCK_EX), 0);
+    auto fresh = test::makeFile(file + ".tmp-Ij56Kl", 10);
+    auto other = test::makeFile(folder + "/bramwick/notes.tmp-Mn78Op", 10);
+    aged(other);
+
+    Settings s(file);
+    EXPECT_FALSE(s.set("skin", "classic"));
+    EXPECT_FALSE(test::exists(left));
+    EXPECT_TRUE(test::exists(writing));
+    EXPECT_TRUE(test::exists(fresh));
+    EXPECT_TRUE(test::exists(other)) << "only the settings' own temporary files go";
 }

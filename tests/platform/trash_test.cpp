@@ -1,6 +1,8 @@
 #include <ctime>
+#include <fcntl.h>
 #include <regex>
 #include <sched.h>
+#include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -9,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "base/edition.h"
+#include "base/unique_fd.h"
 #include "platform/files.h"
 #include "platform/trash.h"
 #include "support/fixture.h"
@@ -234,4 +237,30 @@ TEST_F(TrashTest, WithTheHomeTrashOnAnotherDriveAnItemIsNeverHiddenAtTheTopOfIts
     EXPECT_EQ(Trash::moveToTrash(there), std::nullopt);
     EXPECT_TRUE(test::exists(drive + "/Trash/files/b.txt"));
     test::removeTree(drive);
+}
+
+TEST_F(TrashTest, RecordsLeftByAMoveThatNeverEndedAreRemovedAndTheirNamesFreed) {
+    // A run killed between reserving a name and moving its item leaves a record of nothing.
+    auto record = [&](const std::string& name, bool old) {
+        std::string path = test::makeFile(trash("/info/" + name + ".trashinfo"), 10);
+        if (old) {
+            struct timespec times[2] = {{::time(nullptr) - 7200, 0}, {::time(nullptr) - 7200, 0}};
+            ::utimensat(AT_FDCWD, path.c_str(), times, 0);
+        }
+        return path;
+    };
+    auto left = record("report.pdf", true);
+    auto kept = record("photo.jpg", true);
+    test::makeFile(trash("/files/photo.jpg"), 10);
+    auto underway = record("notes.txt", true); // another move of ours still holds it
+    UniqueFd held(::open(underway.c_str(), O_RDONLY | O_CLOEXEC));
+    ASSERT_EQ(::flock(held.get(), LOCK_EX), 0);
+    auto recent = record("song.mp3", false); // another program's move may still be under way
+
+    auto item = test::makeFile(home("/Downloads/report.pdf"), 2000);
+    ASSERT_EQ(Trash::moveToTrash(item), std::nullopt);
+    EXPECT_TRUE(test::exists(trash("/files/report.pdf"))) << "the name was taken for good";
+    EXPECT_NE(test::readFile(left).find("Path="), std::string::npos);
+    for (const auto& stays : {kept, underway, recent})
+        EXPECT_TRUE(test::exists(stays)) << stays;
 }

@@ -139,7 +139,7 @@ struct ListStore {
 // The list in a shot: the store lives as long as the program, as the shot's widget may.
 QWidget* list(ListPlan::Arrangement arrangement, const std::string& filter = "",
               bool working = false) {
-    auto* shots = new ListStore;
+    auto* shots = shots::keptForTheRun(new ListStore);
     shots->settings.set(ListPlan::arrangementKey, std::string(ListPlan::rawValue(arrangement)));
     shots->settings.set(ListPlan::levelFilterKey, filter);
     // One moved category, to show its badge.
@@ -201,13 +201,13 @@ QWidget* mainWindow(ListStore* shots) {
 
 // Over the list by level, as the README shows it.
 BRAMWICK_WINDOW_SHOT(main_window, 1000, 760) {
-    return mainWindow(new ListStore);
+    return mainWindow(shots::keptForTheRun(new ListStore));
 }
 
 // In a home where almost every category is empty, at the window's least size: every chip shows
 // its total, most rows their disabled buttons.
 BRAMWICK_WINDOW_SHOT(main_window_small_home, 1000, 620) {
-    return mainWindow(new ListStore(true));
+    return mainWindow(shots::keptForTheRun(new ListStore(true)));
 }
 
 namespace {

@@ -33,6 +33,11 @@ std::vector<Shot>& registry() {
     return shots;
 }
 
+std::vector<const void*>& keptObjects() {
+    static auto* kept = new std::vector<const void*>; // never destroyed: what it holds stays
+    return *kept;
+}
+
 } // namespace bramwick::shots
 
 namespace {

@@ -99,7 +99,7 @@ void failSaves(SettingsShotStore& shots) {
 }
 
 SettingsPages* settingsTab(Skin skin, const char* tag, SettingsShotStore* shots = nullptr) {
-    if (!shots) shots = new SettingsShotStore(skin);
+    if (!shots) shots = shots::keptForTheRun(new SettingsShotStore(skin));
     shots->settings.set("settingsTab", std::string(tag));
     SettingsPages::Hooks hooks;
     hooks.login.status = [] { return LoginItems::Status::requiresApproval; };
@@ -140,7 +140,7 @@ BRAMWICK_WINDOW_SHOT(settings_appearance, 460, 400) {
 }
 
 BRAMWICK_SHOT(settings_unsaved, 460, 640) {
-    auto* shots = new SettingsShotStore(skin);
+    auto* shots = shots::keptForTheRun(new SettingsShotStore(skin));
     auto* pages = settingsTab(skin, "cleaning", shots);
     failSaves(*shots);
     pages->findChild<QCheckBox*>(QStringLiteral("cleanOnLowSpace"))->click();
@@ -159,11 +159,11 @@ ScheduleSheet* scheduleSheet(SettingsShotStore* shots, Skin skin) {
 } // namespace
 
 BRAMWICK_SHOT(schedule_sheet, 480, 560) {
-    return scheduleSheet(new SettingsShotStore(skin), skin);
+    return scheduleSheet(shots::keptForTheRun(new SettingsShotStore(skin)), skin);
 }
 
 BRAMWICK_SHOT(schedule_sheet_unsaved, 480, 600) {
-    auto* shots = new SettingsShotStore(skin);
+    auto* shots = shots::keptForTheRun(new SettingsShotStore(skin));
     auto* sheet = scheduleSheet(shots, skin);
     failSaves(*shots);
     sheet->findChild<QCheckBox*>(QStringLiteral("sheetOnLowSpace"))->click();

@@ -136,7 +136,7 @@ struct SheetShotStore {
 
 // A store after its first scan, with a few things cleaned over the last days.
 SheetShotStore* withHistory() {
-    auto* shots = new SheetShotStore;
+    auto* shots = shots::keptForTheRun(new SheetShotStore);
     shots->catalog = {
         category("app-caches", "App caches", Risk::safe, CleanAction::Kind::delete_),
         category("downloads", "Old downloads", Risk::caution, CleanAction::Kind::trash)};
@@ -161,7 +161,7 @@ SheetShotStore* withHistory() {
 } // namespace
 
 BRAMWICK_SHOT(sheet_history_empty, 560, 440) {
-    auto* shots = new SheetShotStore;
+    auto* shots = shots::keptForTheRun(new SheetShotStore);
     return new HistorySheet(shots->start());
 }
 
@@ -180,7 +180,7 @@ CleanupCategory fromCatalog(const std::string& id) {
 
 // The catalog's Downloads Folder after a scan.
 SheetShotStore* withDownloads() {
-    auto* shots = new SheetShotStore;
+    auto* shots = shots::keptForTheRun(new SheetShotStore);
     auto downloads = fromCatalog("downloads");
     shots->catalog = {downloads};
     shots->contents["downloads"] = {
@@ -244,7 +244,7 @@ BRAMWICK_WINDOW_SHOT(sheet_details_failures, 780, 500) {
 
 // The catalog's longest name, with an "&", its long info and its advice, never scanned.
 BRAMWICK_WINDOW_SHOT(sheet_details_empty, 780, 500) {
-    auto* shots = new SheetShotStore;
+    auto* shots = shots::keptForTheRun(new SheetShotStore);
     auto passwords = fromCatalog("chrome-profile");
     shots->catalog = {passwords};
     return new SheetDialog(nullptr, new DetailsSheet(shots->start(), passwords, false), {780, 500});
@@ -253,7 +253,7 @@ BRAMWICK_WINDOW_SHOT(sheet_details_empty, 780, 500) {
 // A clean of items of a category that is a backup's to keep: the card in red over the sheet, as
 // Clean Selected opens it.
 BRAMWICK_WINDOW_SHOT(confirm_card_dangerous, 780, 500) {
-    auto* shots = new SheetShotStore;
+    auto* shots = shots::keptForTheRun(new SheetShotStore);
     auto checkouts = fromCatalog("codex-checkouts");
     shots->catalog = {checkouts};
     shots->contents["codex-checkouts"] = {
@@ -271,7 +271,7 @@ BRAMWICK_WINDOW_SHOT(confirm_card_dangerous, 780, 500) {
 }
 
 BRAMWICK_SHOT(sheet_uninstall, 620, 520) {
-    auto* shots = new SheetShotStore;
+    auto* shots = shots::keptForTheRun(new SheetShotStore);
     return new UninstallSheet(shots->start(), editorPlan(), [] {});
 }
 
@@ -343,7 +343,7 @@ MemoryProvider shotMemory() {
 } // namespace
 
 BRAMWICK_SHOT(sheet_maintenance, 680, 720) {
-    auto* shots = new SheetShotStore;
+    auto* shots = shots::keptForTheRun(new SheetShotStore);
     auto* sheet = new MaintenanceSheet(shots->start(), shotMaintenance());
     sheet->show(); // measured on show
     SheetShotStore::settle();
@@ -351,7 +351,7 @@ BRAMWICK_SHOT(sheet_maintenance, 680, 720) {
 }
 
 BRAMWICK_SHOT(sheet_memory_users, 560, 520) {
-    auto* shots = new SheetShotStore;
+    auto* shots = shots::keptForTheRun(new SheetShotStore);
     auto* sheet = new MemoryUsersSheet(shots->start(), shotMemory());
     sheet->show();
     SheetShotStore::settle();
@@ -362,7 +362,7 @@ BRAMWICK_SHOT(sheet_memory_users, 560, 520) {
 // The catalog's Unused Applications in its details sheet, the editor of its days open as a click
 // on the number opens it.
 BRAMWICK_WINDOW_SHOT(sheet_unused_days_editor, 780, 560) {
-    auto* shots = new SheetShotStore;
+    auto* shots = shots::keptForTheRun(new SheetShotStore);
     auto apps = fromCatalog("applications");
     shots->catalog = {apps};
     ScanItem editor = file("/home/me/Applications/Editor.AppImage", 180 * MB, day(1));

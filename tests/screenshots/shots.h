@@ -34,6 +34,15 @@ struct Shot {
 
 std::vector<Shot>& registry();
 
+// Keeps what a shot's widget works over (a store and its settings) for the whole run, as the
+// widget may outlive the shot: never freed, but reachable, so the leak checker knows it is kept
+// on purpose.
+std::vector<const void*>& keptObjects();
+template <typename T> T* keptForTheRun(T* kept) {
+    keptObjects().push_back(kept);
+    return kept;
+}
+
 // What the window's top shows in every shot of it: the `sample`th reading of a minute of a
 // build (busy, then settling; swap easing off), and a simulator and a log watcher running.
 VitalsReader::Reading buildVitals(int sample);

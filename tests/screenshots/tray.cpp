@@ -114,7 +114,7 @@ struct ShotStore {
 // A store after its first scan: a disk over 85 % full, caches and logs to clean, two things
 // left running and an automatic clean three hours ago.
 ShotStore* scanned() {
-    auto* shots = new ShotStore;
+    auto* shots = shots::keptForTheRun(new ShotStore);
     shots->disk = {1000 * GB, 120 * GB, 120 * GB};
     shots->contents["app-caches"] = {item("com.vendor.editor", 2'400'000'000),
                                      item("com.vendor.browser", 900'000'000)};
@@ -215,7 +215,7 @@ BRAMWICK_WINDOW_SHOT(tray_panel_long_report, 320, 480) {
 
 BRAMWICK_SHOT(tray_panel_first_scan, 360, 380) {
     // Before any scan, on a disk with 4 GB free, without access to the files.
-    auto* shots = new ShotStore;
+    auto* shots = shots::keptForTheRun(new ShotStore);
     shots->disk = {500 * GB, 4 * GB, 4 * GB};
     shots->access = false;
     shots->start();

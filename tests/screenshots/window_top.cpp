@@ -174,7 +174,7 @@ BRAMWICK_SHOT(disk_ring, 620, 170) {
 }
 
 BRAMWICK_SHOT(disk_header, 1000, 150) {
-    auto* shots = new TopStore;
+    auto* shots = shots::keptForTheRun(new TopStore);
     Store& store = shots->start();
     return column({new DiskHeader(store, {})});
 }
@@ -188,7 +188,7 @@ BRAMWICK_SHOT(disk_header_first_sample, 1000, 150) {
 }
 
 BRAMWICK_SHOT(disk_header_scanning, 1000, 150) {
-    auto* shots = new TopStore;
+    auto* shots = shots::keptForTheRun(new TopStore);
     shots->disk = {500 * GB, 4 * GB, 4 * GB};
     Store& store = shots->start();
     store.scanAll();
@@ -197,7 +197,7 @@ BRAMWICK_SHOT(disk_header_scanning, 1000, 150) {
 }
 
 BRAMWICK_SHOT(scanning_hero, 1000, 170) {
-    auto* shots = new TopStore;
+    auto* shots = shots::keptForTheRun(new TopStore);
     Store& store = shots->start(false);
     if (!store.scanningAll()) store.scanAll();
     shots->run(24); // some of the catalog measured
@@ -212,7 +212,7 @@ BRAMWICK_SHOT(scanning_hero, 1000, 170) {
 }
 
 BRAMWICK_SHOT(running_now, 1000, 220) {
-    auto* shots = new TopStore;
+    auto* shots = shots::keptForTheRun(new TopStore);
     Store& store = shots->start();
     store.refreshRunning();
     shots->run();
@@ -221,16 +221,16 @@ BRAMWICK_SHOT(running_now, 1000, 220) {
 }
 
 BRAMWICK_SHOT(banners, 1000, 200) {
-    auto* ok = new TopStore;
+    auto* ok = shots::keptForTheRun(new TopStore);
     Store& done = ok->start();
     done.stop(done.running().items.empty() ? ok->snapshot.items[1] : done.running().items[1]);
     ok->run();
-    auto* failing = new TopStore;
+    auto* failing = shots::keptForTheRun(new TopStore);
     Store& failed = failing->start();
     failing->stopFails = true;
     failed.stop(failing->snapshot.items[0]);
     failing->run();
-    auto* noAccess = new TopStore;
+    auto* noAccess = shots::keptForTheRun(new TopStore);
     noAccess->access = false;
     Store& locked = noAccess->start(false);
     return column({new ReportBanner(done), new ReportBanner(failed),
@@ -238,7 +238,7 @@ BRAMWICK_SHOT(banners, 1000, 200) {
 }
 
 BRAMWICK_SHOT(access_setup, 720, 520) {
-    auto* shots = new TopStore;
+    auto* shots = shots::keptForTheRun(new TopStore);
     shots->access = false;
     Store& store = shots->start(false);
     auto* setup = new FullDiskAccessSetup(store, {});
@@ -250,7 +250,7 @@ BRAMWICK_SHOT(access_setup, 720, 520) {
 }
 
 BRAMWICK_SHOT(main_window_top, 1100, 640) {
-    auto* shots = new TopStore;
+    auto* shots = shots::keptForTheRun(new TopStore);
     Store& store = shots->start();
     store.stop(store.running().items.empty() ? shots->snapshot.items[1] : store.running().items[1]);
     shots->run();

@@ -29,6 +29,7 @@ TEST(StoreText, CleanMessages) {
         int failed;
         std::string expected;
         std::string extraCommandProblem = {};
+        std::vector<std::string> notKept = {};
     };
     const std::vector<Case> cases = {
         {"Removed", 3, 1'500'000, false, 2'000'000'000, 0,
@@ -56,10 +57,23 @@ TEST(StoreText, CleanMessages) {
          "Removed 2 items (1.5 MB). Free space went up by 2 GB. Couldn't run brew: cannot launch "
          "brew: No such file or directory.\n\n1 could not be removed:\n\u2022 f1: busy",
          "Couldn't run brew: cannot launch brew: No such file or directory"},
+        // What a move to another drive could not keep is told too.
+        {"Moved to Backup",
+         1,
+         5000,
+         false,
+         0,
+         0,
+         "Moved to Backup 1 item (5 KB). The system can take a minute to show the freed space in "
+         "its total. ~/Movies/clip.mov lost its extended attributes (user.note) at /media/stick: "
+         "Operation not supported.",
+         "",
+         {"~/Movies/clip.mov lost its extended attributes (user.note) at /media/stick: Operation "
+          "not supported"}},
     };
     for (const auto& c : cases)
         EXPECT_EQ(StoreText::cleanMessage(c.verb, c.cleaned, c.freed, c.toTrash, c.gain,
-                                          failures(c.failed), c.extraCommandProblem),
+                                          failures(c.failed), c.extraCommandProblem, c.notKept),
                   c.expected)
             << c.expected;
 }
@@ -138,6 +152,16 @@ TEST(StoreText, CleanAllSafeTexts) {
                                      "1 items could not be removed. Usually an app has them open "
                                      "\u2014 quit it and try again.",
                                      true}));
+    // Items left by the limit of open files were never held by an application.
+    EXPECT_EQ(StoreText::allSafeReport(1'500'000, 3, {}, true),
+              (StoreText::ReportText{"Freed 1.5 MB",
+                                     "3 items could not be removed: Bramwick reached the system's "
+                                     "limit of open files.",
+                                     true}));
+    EXPECT_TRUE(StoreText::reachedOpenFileLimit(
+        {{ScanItem{}, "Could not open ~/.cache/deep: Too many open files"}}));
+    EXPECT_FALSE(StoreText::reachedOpenFileLimit(
+        {{ScanItem{}, "Could not remove ~/.cache/x: Permission denied"}}));
     EXPECT_EQ(StoreText::allSafeReport(1'500'000, 0, {"Couldn't run brew: not found"}),
               (StoreText::ReportText{"Freed 1.5 MB",
                                      "All safe categories are clean. Couldn't run brew: not found.",

@@ -71,7 +71,9 @@ TEST(RealStore, ScansCleansToTheTrashAndKeepsTheHistoryOnDisk) {
     EXPECT_NE(store.report()->message.find("Empty the Trash to free the space."),
               std::string::npos);
 
-    // The history is in the settings file, and the next store reads it back.
+    // The history is in the settings file (written in the background), and the next store
+    // reads it back.
+    Settings::standard().flush();
     auto stored = nlohmann::json::parse(test::readFile(Settings::standardPath()));
     ASSERT_TRUE(stored.contains("cleanupLog"));
     ASSERT_EQ(stored["cleanupLog"].size(), 1u);

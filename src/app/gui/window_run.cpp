@@ -1,17 +1,15 @@
 #include "app/gui/window_run.h"
 
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <QApplication>
-#include <QSocketNotifier>
 
 #include "app/gui/desktop_store.h"
+#include "app/gui/ending_signals.h"
 #include "app/gui/launch.h"
 #include "app/gui/scenes.h"
 #include "appearance/button_style.h"
@@ -24,37 +22,6 @@
 namespace bramwick::WindowRun {
 
 namespace {
-
-int signalPipe[2] = {-1, -1};
-
-void onSignal(int) {
-    char byte = 1;
-    (void)!::write(signalPipe[1], &byte, 1); // the only thing a handler may safely do here
-}
-
-// Turns the ending signals into a quit of the event loop, so they end the run between two
-// events: nothing is ever cut off in the middle of a settings write.
-class QuitOnSignal {
-  public:
-    QuitOnSignal() {
-        if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0) return;
-        notifier_ = std::make_unique<QSocketNotifier>(signalPipe[0], QSocketNotifier::Read);
-        QObject::connect(notifier_.get(), &QSocketNotifier::activated, [] {
-            char byte;
-            (void)!::read(signalPipe[0], &byte, 1);
-            QCoreApplication::quit();
-        });
-        struct sigaction action {};
-        action.sa_handler = onSignal;
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESTART;
-        for (int signal : {SIGTERM, SIGINT, SIGHUP})
-            ::sigaction(signal, &action, nullptr);
-    }
-
-  private:
-    std::unique_ptr<QSocketNotifier> notifier_;
-};
 
 // Why no window can be opened, as the line to print; empty when one can.
 std::string whyNoWindows() {
@@ -86,7 +53,10 @@ int run(int& argc, char** argv, const std::vector<std::string>& arguments) {
     if (Launch::wantsWindow(arguments)) request << QStringLiteral("--window");
     if (!instance.claim(request)) return 0;
 
-    QuitOnSignal quitOnSignal;
+    // Until the store exists, an ending signal simply ends the event loop.
+    EndingSignals endingSignals;
+    auto endNow = QObject::connect(&endingSignals, &EndingSignals::received,
+                                   [] { QCoreApplication::quit(); });
     installDesktopProviders();
 
     // Asked before any tray icon is made: Qt settles on the kind of tray at that moment.
@@ -107,10 +77,16 @@ int run(int& argc, char** argv, const std::vector<std::string>& arguments) {
     QObject::connect(scenes.get(), &Scenes::trayShown, &trayPresence, &TrayPresence::iconMade);
     QObject::connect(&trayPresence, &TrayPresence::availableChanged, scenes.get(),
                      &Scenes::setTrayAvailable);
+    QObject::disconnect(endNow);
+    QObject::connect(&endingSignals, &EndingSignals::received, scenes.get(), [&scenes, &settings] {
+        finishThenQuit(scenes->store(), settings, [] { QCoreApplication::quit(); });
+    });
     scenes->start();
 
     int status = QApplication::exec();
     scenes.reset();
+    // The history is written in the background: what it still writes is waited for.
+    settings.flush();
     instance.leave();
     // Work still out on the pools (a scan in flight) is left as the store leaves it: the
     // program ends here without running the destructors of what those threads may still use.

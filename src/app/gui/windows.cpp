@@ -62,7 +62,8 @@ void MainWindowFrame::showDisk() {
 
 void MainWindowFrame::setContent(QWidget* content) {
     auto* column = static_cast<QVBoxLayout*>(layout());
-    column->replaceWidget(content_, content);
+    // The layout hands back the item that held the old widget: it is ours to delete.
+    delete column->replaceWidget(content_, content);
     delete content_;
     content_ = content;
     // Built elsewhere, it may have taken its sizes in another skin than this window's.
@@ -72,7 +73,7 @@ void MainWindowFrame::setContent(QWidget* content) {
 void MainWindowFrame::setTop(QWidget* top) {
     auto* column = static_cast<QVBoxLayout*>(layout());
     QWidget* old = top_ ? top_ : disk_;
-    column->replaceWidget(old, top);
+    delete column->replaceWidget(old, top);
     delete old;
     disk_ = nullptr;
     top_ = top;
