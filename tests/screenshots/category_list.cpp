@@ -215,7 +215,7 @@ namespace {
 // The main window with the info popover of `id`'s row open, as a click on its "i" opens it; the
 // row scrolled to the window's bottom edge when `atBottom`.
 QWidget* withInfo(const std::string& id, bool atBottom) {
-    auto* window = static_cast<MainWindowFrame*>(mainWindow(new ListStore));
+    auto* window = static_cast<MainWindowFrame*>(mainWindow(shots::keptForTheRun(new ListStore)));
     auto* content = static_cast<MainContent*>(window->content());
     content->refreshNow();
     CategoryRow* row = content->list()->row(id);
@@ -252,7 +252,7 @@ BRAMWICK_WINDOW_SHOT(info_duplicate_pictures_at_bottom, 1000, 760) {
 // A row's Clean of a category whose name holds an "&": the card over the window, as the window
 // presents it.
 BRAMWICK_WINDOW_SHOT(confirm_card, 1000, 620) {
-    auto* window = static_cast<MainWindowFrame*>(mainWindow(new ListStore));
+    auto* window = static_cast<MainWindowFrame*>(mainWindow(shots::keptForTheRun(new ListStore)));
     auto* content = static_cast<MainContent*>(window->content());
     content->refreshNow();
     QTimer::singleShot(0, content, [content] {

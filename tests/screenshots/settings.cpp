@@ -116,7 +116,7 @@ namespace {
 
 // The settings window as the program opens it on tab `tag`: sized by itself to the page shown.
 QWidget* settingsWindow(Skin skin, const char* tag) {
-    auto* shots = new SettingsShotStore(skin);
+    auto* shots = shots::keptForTheRun(new SettingsShotStore(skin));
     shots->settings.set("settingsTab", std::string(tag));
     SettingsPages::Hooks hooks;
     hooks.login.status = [] { return LoginItems::Status::requiresApproval; };

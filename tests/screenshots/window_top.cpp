@@ -182,7 +182,7 @@ BRAMWICK_SHOT(disk_header, 1000, 150) {
 // Right after the first sample, on a machine whose load is over one a core: the CPU meter has no
 // busy share to show yet, so it shows no state.
 BRAMWICK_SHOT(disk_header_first_sample, 1000, 150) {
-    auto* shots = new TopStore;
+    auto* shots = shots::keptForTheRun(new TopStore);
     Store& store = shots->start(true, 1);
     return column({new DiskHeader(store, {})});
 }
