@@ -41,13 +41,19 @@ TEST(EndingSignals, EachEndingSignalStopsCleanAllSafeAtItsNextItemAndRecordsWhat
         services.notifier = &notifier;
         services.settings = &settings;
         services.catalog = [caches] { return std::vector<CleanupCategory>{caches}; };
-        // The real cleaner; the signal comes from outside once 100 files are gone.
+        // The real cleaner; the signal comes from outside once 100 files are gone. The kernel
+        // hands it to whichever thread it picks, whenever that one runs: the cleaner waits until
+        // it was heard, so that on a loaded machine "its next item" is still the 101st.
         std::atomic<int> removed{0};
         services.clean = [&](const std::vector<ScanItem>& items, const CleanupCategory& category) {
             Cleaner::Services cleaner;
             cleaner.remove = [&](const HeldItem& held) {
                 auto problem = SafeDelete::remove(held);
-                if (++removed == 100) ::kill(::getpid(), ending);
+                if (++removed == 100) {
+                    ::kill(::getpid(), ending);
+                    for (int waited = 0; !Ending::requested() && waited < 5000; ++waited)
+                        ::usleep(1000);
+                }
                 return problem;
             };
             return Cleaner::clean(items, category, cleaner);
