@@ -33,11 +33,13 @@ struct Location {
     Ownership ownership;
 };
 
-// "~" and "/" of the locations, as this environment places them.
+// "~", "/" and the XDG base folders ("$CONFIG"…) of the locations, as this environment places
+// them.
 class Roots {
   public:
     explicit Roots(const Environment& environment);
 
+    // The location as a path: its "~", "$CONFIG"… replaced, anything else below the root.
     std::string expand(std::string_view location) const;
     const std::string& home() const { return home_; }
     // The root as a prefix of absolute paths: empty for "/".
