@@ -59,6 +59,14 @@ struct OutputFile {
         fd.reset();
         if (!path.empty()) ::unlink(path.c_str());
     }
+
+    // A new private file in the temporary folder. Throws std::system_error when none can be made.
+    static OutputFile create() {
+        std::string path = Edition::temporaryDirectory() + "/bramwick-" + Text::newUuid() + ".log";
+        UniqueFd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
+        if (!fd) throw std::system_error(errno, std::generic_category(), "cannot create " + path);
+        return {std::move(path), std::move(fd)};
+    }
 };
 
 // Whether the command has written more than a run keeps, going by the file's size.
@@ -101,66 +109,43 @@ Waited waitFor(pid_t pid, double seconds, int& status, const std::function<bool(
     return Waited::running;
 }
 
-} // namespace
-
-void resetChildSignal() {
-    struct sigaction action {};
-    action.sa_handler = SIG_DFL;
-    sigemptyset(&action.sa_mask);
-    ::sigaction(SIGCHLD, &action, nullptr);
-}
-
-Result run(const std::vector<std::string>& arguments, double timeout) {
-    return runWithInput(arguments, timeout, {});
-}
-
-Result runWithInput(const std::vector<std::string>& arguments, double timeout,
-                    const std::optional<std::string>& input) {
-    if (!std::isfinite(timeout) || timeout < 0) timeout = 0;
-    timeout = std::min(timeout, 9.0e15);
-
-    OutputFile log;
-    std::string logPath = Edition::temporaryDirectory() + "/bramwick-" + Text::newUuid() + ".log";
-    log.fd.reset(::open(logPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
-    if (!log.fd)
-        throw std::system_error(errno, std::generic_category(), "cannot create " + logPath);
-    log.path = logPath;
-    const int fd = log.fd.get();
-
-    // The input, when there is one, is a file of no name that only this run holds: no length
-    // limit as for arguments, and no other program can change it on the way.
-    OutputFile inputFile;
-    if (input) {
-        inputFile.fd.reset(
-            ::open(Edition::temporaryDirectory().c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600));
-        if (!inputFile.fd) {
-            // A file system without unnamed files: a private named one, unlinked at once.
-            std::string name =
-                Edition::temporaryDirectory() + "/bramwick-" + Text::newUuid() + ".input";
-            inputFile.fd.reset(
-                ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
-            if (inputFile.fd) ::unlink(name.c_str());
-        }
-        if (!inputFile.fd)
-            throw std::system_error(errno, std::generic_category(), "cannot store the input");
-        for (std::size_t done = 0; done < input->size();) {
-            ssize_t n = ::write(inputFile.fd.get(), input->data() + done, input->size() - done);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0)
-                throw std::system_error(errno, std::generic_category(), "cannot store the input");
-            done += static_cast<std::size_t>(n);
-        }
-        ::lseek(inputFile.fd.get(), 0, SEEK_SET);
+// The input as a file of no name that only this run holds, read from its start: no length limit
+// as for arguments, and no other program can change it on the way. Throws std::system_error when
+// it cannot be stored.
+UniqueFd storedInput(const std::string& input) {
+    UniqueFd file(
+        ::open(Edition::temporaryDirectory().c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600));
+    if (!file) {
+        // A file system without unnamed files: a private named one, unlinked at once.
+        std::string name =
+            Edition::temporaryDirectory() + "/bramwick-" + Text::newUuid() + ".input";
+        file.reset(::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
+        if (file) ::unlink(name.c_str());
     }
+    if (!file) throw std::system_error(errno, std::generic_category(), "cannot store the input");
+    for (std::size_t done = 0; done < input.size();) {
+        ssize_t n = ::write(file.get(), input.data() + done, input.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0)
+            throw std::system_error(errno, std::generic_category(), "cannot store the input");
+        done += static_cast<std::size_t>(n);
+    }
+    ::lseek(file.get(), 0, SEEK_SET);
+    return file;
+}
 
+// Launches the command through /usr/bin/env in a process group of its own, reading `input` (none:
+// /dev/null) and writing output and errors to `output`. Throws std::system_error when it cannot
+// be launched.
+pid_t spawn(const std::vector<std::string>& arguments, const UniqueFd& input, int output) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     if (input)
-        posix_spawn_file_actions_adddup2(&actions, inputFile.fd.get(), 0);
+        posix_spawn_file_actions_adddup2(&actions, input.get(), 0);
     else
         posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, fd, 1);
-    posix_spawn_file_actions_adddup2(&actions, fd, 2);
+    posix_spawn_file_actions_adddup2(&actions, output, 1);
+    posix_spawn_file_actions_adddup2(&actions, output, 2);
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
     // Its own process group, so a stop at the time limit reaches whatever it started.
@@ -193,48 +178,73 @@ Result runWithInput(const std::vector<std::string>& arguments, double timeout,
         throw std::system_error(
             spawned, std::generic_category(),
             "cannot launch " + (arguments.empty() ? std::string("/usr/bin/env") : arguments[0]));
+    return pid;
+}
 
-    int status = 0;
-    Waited waited = waitFor(pid, timeout, status, [fd] { return overflowing(fd); });
-    const bool ended = waited != Waited::running;
-    bool overflowed = !ended && overflowing(fd);
-    bool unstoppable = false;
-    if (!ended) {
-        ::kill(-pid, SIGTERM);
-        if (waitFor(pid, 2.0, status) == Waited::running) {
-            ::kill(-pid, SIGKILL);
-            // A command that became another user (root, through pkexec) cannot be signalled by
-            // us: the call returns all the same, and the command is reaped whenever it ends.
-            if ((unstoppable = waitFor(pid, 2.0, status) == Waited::running))
-                std::thread([pid] {
-                    int ignored = 0;
-                    while (::waitpid(pid, &ignored, 0) < 0 && errno == EINTR) {
-                    }
-                }).detach();
+// How a run ended.
+struct Ending {
+    Waited waited = Waited::running; // as the wait within the time limit found the command
+    int status = 0;                  // as reaped, when it ended
+    bool overflowed = false;         // stopped for writing more than a run keeps
+    bool unstoppable = false;        // still running after the stop, as another user
+};
+
+// Stops the command's process group: SIGTERM, then SIGKILL 2 s later. True when the command
+// still runs after all that.
+bool stop(pid_t pid, int& status) {
+    ::kill(-pid, SIGTERM);
+    if (waitFor(pid, 2.0, status) != Waited::running) return false;
+    ::kill(-pid, SIGKILL);
+    // A command that became another user (root, through pkexec) cannot be signalled by us: the
+    // call returns all the same, and the command is reaped whenever it ends.
+    if (waitFor(pid, 2.0, status) != Waited::running) return false;
+    std::thread([pid] {
+        int ignored = 0;
+        while (::waitpid(pid, &ignored, 0) < 0 && errno == EINTR) {
         }
-    }
+    }).detach();
+    return true;
+}
 
+// Waits for the command until it ends, `timeout` seconds pass or its output grows past the
+// limit; in the last two cases stops it.
+Ending waitAndStop(pid_t pid, double timeout, int output) {
+    Ending ending;
+    ending.waited = waitFor(pid, timeout, ending.status, [output] { return overflowing(output); });
+    if (ending.waited != Waited::running) return ending;
+    ending.overflowed = overflowing(output);
+    ending.unstoppable = stop(pid, ending.status);
+    return ending;
+}
+
+// The first outputLimit bytes of the output file, as written.
+std::string collectedOutput(int fd) {
     std::string output;
-    {
-        char buffer[65536];
-        off_t offset = 0;
-        while (offset < static_cast<off_t>(outputLimit)) {
-            auto want = std::min<std::size_t>(sizeof buffer,
-                                              outputLimit - static_cast<std::size_t>(offset));
-            ssize_t n = ::pread(fd, buffer, want, offset);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) break;
-            output.append(buffer, static_cast<std::size_t>(n));
-            offset += n;
-        }
+    char buffer[65536];
+    off_t offset = 0;
+    while (offset < static_cast<off_t>(outputLimit)) {
+        auto want =
+            std::min<std::size_t>(sizeof buffer, outputLimit - static_cast<std::size_t>(offset));
+        ssize_t n = ::pread(fd, buffer, want, offset);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        output.append(buffer, static_cast<std::size_t>(n));
+        offset += n;
     }
+    return output;
+}
+
+// The run's status and output, with the line that says why it was stopped or has no status.
+Result resultOf(const Ending& ending, const std::string& output, double timeout,
+                const std::vector<std::string>& arguments) {
     Result result;
     result.output = Text::repairUtf8(output);
-    if (overflowed) {
+    const bool ended = ending.waited != Waited::running;
+    if (ending.overflowed) {
         result.status = -1;
         result.output +=
             fmt::format("\nStopped after writing more than {} MB.", outputLimit / 1'000'000);
-    } else if (unstoppable) {
+    } else if (ending.unstoppable) {
         // Not stopped, so never said to be: what it does may still happen.
         result.status = -1;
         result.output += fmt::format("\nStill running after {} seconds as another user, who "
@@ -244,20 +254,44 @@ Result runWithInput(const std::vector<std::string>& arguments, double timeout,
         result.status = -1;
         result.output +=
             fmt::format("\nStopped after {} seconds.", static_cast<long long>(timeout));
-    } else if (waited == Waited::unknown) {
+    } else if (ending.waited == Waited::unknown) {
         // Never a success that cannot be shown.
         result.status = -1;
         if (!result.output.empty() && result.output.back() != '\n') result.output += '\n';
         result.output += fmt::format("The exit status of {} could not be read.",
                                      arguments.empty() ? std::string("the command") : arguments[0]);
-    } else if (WIFEXITED(status)) {
-        result.status = WEXITSTATUS(status);
-    } else if (WIFSIGNALED(status)) {
-        result.status = 128 + WTERMSIG(status);
+    } else if (WIFEXITED(ending.status)) {
+        result.status = WEXITSTATUS(ending.status);
+    } else if (WIFSIGNALED(ending.status)) {
+        result.status = 128 + WTERMSIG(ending.status);
     } else {
         result.status = -1;
     }
     return result;
+}
+
+} // namespace
+
+void resetChildSignal() {
+    struct sigaction action {};
+    action.sa_handler = SIG_DFL;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGCHLD, &action, nullptr);
+}
+
+Result run(const std::vector<std::string>& arguments, double timeout) {
+    return runWithInput(arguments, timeout, {});
+}
+
+Result runWithInput(const std::vector<std::string>& arguments, double timeout,
+                    const std::optional<std::string>& input) {
+    if (!std::isfinite(timeout) || timeout < 0) timeout = 0;
+    timeout = std::min(timeout, 9.0e15);
+    OutputFile log = OutputFile::create();
+    UniqueFd inputFile = input ? storedInput(*input) : UniqueFd();
+    pid_t pid = spawn(arguments, inputFile, log.fd.get());
+    Ending ending = waitAndStop(pid, timeout, log.fd.get());
+    return resultOf(ending, collectedOutput(log.fd.get()), timeout, arguments);
 }
 
 } // namespace bramwick::Shell

@@ -166,10 +166,12 @@ std::string infoText(std::string_view originalPath, time_t deletedAt) {
     return fmt::format("[Trash Info]\nPath={}\nDeletionDate={}\n", encodePath(originalPath), date);
 }
 
-std::optional<std::string> moveInto(const HeldItem& item, const Folder& trash) {
+namespace {
+
+// Why the item may not go to the Trash at all, if it may not.
+std::optional<std::string> whyItCannotGo(const HeldItem& item, const std::string& shown) {
     const std::string& name = item.name;
     const std::string& original = item.path;
-    std::string shown = Text::homeShortened(original);
     if (!Paths::isPlainName(name) || original == "/")
         return fmt::format("Will not move {} to the Trash", original);
     auto now = Held::current(item);
@@ -182,14 +184,12 @@ std::optional<std::string> moveInto(const HeldItem& item, const Folder& trash) {
     // Emptying the Trash would delete what is mounted inside, which lies outside the item.
     if (S_ISDIR(now->st_mode))
         if (auto problem = SafeDelete::mountedWithin(original)) return problem;
+    return std::nullopt;
+}
 
-    if (auto problem = ensureTrash(trash, trash.topDirectory.has_value())) return problem;
-    auto trashPath = Paths::resolved(trash.path);
-    if (!trashPath) return fmt::format("Could not open the Trash: {}", errorText(errno));
-    if (*trashPath == original || trashPath->starts_with(original + "/"))
-        return "The Trash itself is inside it";
-    if (original.starts_with(*trashPath + "/")) return "It is already in the Trash";
-
+// The item's path as the Trash records it: absolute in the home's trash, relative to the top of
+// the drive in a drive's.
+std::string recordedPath(const std::string& original, const Folder& trash) {
     std::string recorded = original;
     if (trash.topDirectory) {
         auto top = Paths::resolved(*trash.topDirectory);
@@ -198,22 +198,21 @@ std::optional<std::string> moveInto(const HeldItem& item, const Folder& trash) {
         else if (top && *top == "/")
             recorded = original.substr(1);
     }
+    return recorded;
+}
 
-    // The trash's own folders are reached without following a link from where it resolved.
-    UniqueFd trashFd = Held::openFolder(*trashPath);
-    constexpr int folderFlags = O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
-    UniqueFd infoFd(trashFd ? ::openat(trashFd.get(), "info", folderFlags) : -1);
-    UniqueFd filesFd(trashFd ? ::openat(trashFd.get(), "files", folderFlags) : -1);
-    if (!infoFd || !filesFd) return fmt::format("Could not open the Trash: {}", errorText(errno));
-
-    forgetOrphans(infoFd.get(), filesFd.get());
+// Moves the item into files/ under the first free name, its record written to info/ first.
+std::optional<std::string> moveUnderFreeName(const HeldItem& item, int infoFd, int filesFd,
+                                             const std::string& recorded,
+                                             const std::string& shown) {
+    const std::string& name = item.name;
     std::optional<std::string> problem = "No free name was found in the Trash";
     for (int n = 1; n <= 10000; ++n) {
         std::string candidate = candidateName(name, n);
         std::string infoName = candidate + ".trashinfo";
         // Reserving the info file first is what makes a name ours: another program trashing
         // at the same moment gets EEXIST and moves on.
-        UniqueFd fd(::openat(infoFd.get(), infoName.c_str(),
+        UniqueFd fd(::openat(infoFd, infoName.c_str(),
                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
         if (!fd) {
             if (errno == EEXIST) continue;
@@ -224,9 +223,9 @@ std::optional<std::string> moveInto(const HeldItem& item, const Folder& trash) {
         // for one left by a move that never ended.
         UniqueFd held(::fcntl(fd.get(), F_DUPFD_CLOEXEC, 0));
         if (held) ::flock(held.get(), LOCK_EX);
-        auto release = [&] { ::unlinkat(infoFd.get(), infoName.c_str(), 0); };
+        auto release = [&] { ::unlinkat(infoFd, infoName.c_str(), 0); };
         struct stat taken {};
-        if (::fstatat(filesFd.get(), candidate.c_str(), &taken, AT_SYMLINK_NOFOLLOW) == 0) {
+        if (::fstatat(filesFd, candidate.c_str(), &taken, AT_SYMLINK_NOFOLLOW) == 0) {
             // An item without its info file holds this name: leave it be.
             fd.reset();
             release();
@@ -249,18 +248,18 @@ std::optional<std::string> moveInto(const HeldItem& item, const Folder& trash) {
             problem = fmt::format("{} changed after it was chosen, so it was left alone", shown);
             break;
         }
-        int moved = ::renameat2(item.folder.get(), name.c_str(), filesFd.get(), candidate.c_str(),
+        int moved = ::renameat2(item.folder.get(), name.c_str(), filesFd, candidate.c_str(),
                                 RENAME_NOREPLACE);
         if (moved != 0 && (errno == EINVAL || errno == ENOSYS)) {
             // A file system without no-replace renames: the name was checked free just above.
-            moved = ::renameat(item.folder.get(), name.c_str(), filesFd.get(), candidate.c_str());
+            moved = ::renameat(item.folder.get(), name.c_str(), filesFd, candidate.c_str());
         }
         if (moved == 0) {
             // Something swapped in between the check and the rename went instead: put it back.
             struct stat arrived {};
-            if (::fstatat(filesFd.get(), candidate.c_str(), &arrived, AT_SYMLINK_NOFOLLOW) != 0 ||
+            if (::fstatat(filesFd, candidate.c_str(), &arrived, AT_SYMLINK_NOFOLLOW) != 0 ||
                 identityOf(arrived) != item.identity()) {
-                ::renameat2(filesFd.get(), candidate.c_str(), item.folder.get(), name.c_str(),
+                ::renameat2(filesFd, candidate.c_str(), item.folder.get(), name.c_str(),
                             RENAME_NOREPLACE);
                 release();
                 problem =
@@ -280,6 +279,33 @@ std::optional<std::string> moveInto(const HeldItem& item, const Folder& trash) {
         break;
     }
     return problem;
+}
+
+} // namespace
+
+std::optional<std::string> moveInto(const HeldItem& item, const Folder& trash) {
+    const std::string& original = item.path;
+    std::string shown = Text::homeShortened(original);
+    if (auto problem = whyItCannotGo(item, shown)) return problem;
+
+    if (auto problem = ensureTrash(trash, trash.topDirectory.has_value())) return problem;
+    auto trashPath = Paths::resolved(trash.path);
+    if (!trashPath) return fmt::format("Could not open the Trash: {}", errorText(errno));
+    if (*trashPath == original || trashPath->starts_with(original + "/"))
+        return "The Trash itself is inside it";
+    if (original.starts_with(*trashPath + "/")) return "It is already in the Trash";
+
+    std::string recorded = recordedPath(original, trash);
+
+    // The trash's own folders are reached without following a link from where it resolved.
+    UniqueFd trashFd = Held::openFolder(*trashPath);
+    constexpr int folderFlags = O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+    UniqueFd infoFd(trashFd ? ::openat(trashFd.get(), "info", folderFlags) : -1);
+    UniqueFd filesFd(trashFd ? ::openat(trashFd.get(), "files", folderFlags) : -1);
+    if (!infoFd || !filesFd) return fmt::format("Could not open the Trash: {}", errorText(errno));
+
+    forgetOrphans(infoFd.get(), filesFd.get());
+    return moveUnderFreeName(item, infoFd.get(), filesFd.get(), recorded, shown);
 }
 
 std::optional<std::string> moveInto(const std::string& rawPath, const Folder& trash) {
