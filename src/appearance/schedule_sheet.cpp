@@ -16,6 +16,7 @@
 #include "appearance/window_dressing.h"
 #include "base/text.h"
 #include "engine/auto_clean.h"
+#include "engine/settings_keys.h"
 
 namespace bramwick {
 
@@ -114,13 +115,14 @@ ScheduleSheet::ScheduleSheet(Store& store, Settings& settings,
     onLowSpace_->setObjectName(QStringLiteral("sheetOnLowSpace"));
     form->addRow(onLowSpace_);
     connect(onLowSpace_, &QCheckBox::clicked, this, [this](bool on) {
-        saveNotice_->check(settings_.set(AutoClean::Keys::onLowSpace, on));
+        saveNotice_->check(settings_.set(SettingsKeys::autoCleanOnLowSpace, on));
     });
     notify_ = new QCheckBox(QStringLiteral("Notify me afterwards"), this);
     notify_->setObjectName(QStringLiteral("sheetNotify"));
     form->addRow(notify_);
-    connect(notify_, &QCheckBox::clicked, this,
-            [this](bool on) { saveNotice_->check(settings_.set(AutoClean::Keys::notify, on)); });
+    connect(notify_, &QCheckBox::clicked, this, [this](bool on) {
+        saveNotice_->check(settings_.set(SettingsKeys::autoCleanNotify, on));
+    });
 
     auto* header = new QLabel(QStringLiteral("What it may clean"), this);
     header->setFont(textFont(TextStyle::headline));
@@ -223,7 +225,7 @@ void ScheduleSheet::writeExcluded() {
 
 void ScheduleSheet::refresh() {
     QSignalBlocker a(schedule_), b(onLowSpace_), c(notify_);
-    std::string raw = settings_.string(AutoClean::Keys::schedule).value_or("off");
+    std::string raw = settings_.string(SettingsKeys::autoCleanSchedule).value_or("off");
     auto index = SettingsPlan::scheduleIndex(raw);
     schedule_->setCurrentIndex(index ? int(*index) : -1);
     bool showsTime = SettingsPlan::showsTime(raw);

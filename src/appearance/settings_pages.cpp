@@ -17,6 +17,7 @@
 #include "base/edition.h"
 #include "engine/auto_clean.h"
 #include "engine/folder_access.h"
+#include "engine/settings_keys.h"
 
 namespace bramwick {
 
@@ -272,12 +273,12 @@ SettingsPages::SettingsPages(Store& store, Settings& settings, Hooks hooks, QWid
         addTab(pages[i], qs(tab.label));
     }
     recolourTabs();
-    setCurrentIndex(int(SettingsPlan::tabIndex(settings_.string(SettingsPlan::Keys::tab))));
+    setCurrentIndex(int(SettingsPlan::tabIndex(settings_.string(SettingsKeys::settingsTab))));
     pageShown(currentIndex());
     connect(this, &QTabWidget::currentChanged, this, [this](int index) {
         if (index < 0) return;
         // Only which tab the window reopens on: not a change worth a line when unsaved.
-        settings_.set(SettingsPlan::Keys::tab, std::string(SettingsPlan::tabs[index].tag));
+        settings_.set(SettingsKeys::settingsTab, std::string(SettingsPlan::tabs[index].tag));
         pageShown(index);
     });
 
@@ -366,7 +367,7 @@ QWidget* SettingsPages::generalPage() {
     dockCaption->setObjectName(QStringLiteral("keepInDockCaption"));
     dock->addWidget(dockCaption);
     connect(keepInDock_, &QCheckBox::clicked, this, [this](bool on) {
-        saveNotice_->check(settings_.set(SettingsPlan::Keys::keepInDock, on));
+        saveNotice_->check(settings_.set(SettingsKeys::keepInDock, on));
         if (hooks_.keepInDockChanged) hooks_.keepInDockChanged();
     });
 
@@ -385,7 +386,7 @@ QWidget* SettingsPages::generalPage() {
     updates->addWidget(settingsCaption(
         QStringLiteral("Nothing is ever downloaded or installed without you saying yes."), page));
     connect(updates_, &QCheckBox::clicked, this, [this](bool on) {
-        saveNotice_->check(settings_.set(SettingsPlan::Keys::automaticUpdates, on));
+        saveNotice_->check(settings_.set(SettingsKeys::automaticUpdateChecks, on));
     });
     column->addStretch(1);
     return page;
@@ -450,12 +451,12 @@ QWidget* SettingsPages::cleaningPage() {
     lowSpace->addStretch(1);
     column->addLayout(lowSpace);
     connect(onLowSpace_, &QCheckBox::clicked, this, [this](bool on) {
-        saveNotice_->check(settings_.set(AutoClean::Keys::onLowSpace, on));
+        saveNotice_->check(settings_.set(SettingsKeys::autoCleanOnLowSpace, on));
         if (on) enableAutomaticClean();
     });
     connect(lowSpaceGB_, &QSpinBox::valueChanged, this, [this](int gb) {
-        if (settings_.integer(AutoClean::Keys::lowSpaceGB) != gb)
-            saveNotice_->check(settings_.set(AutoClean::Keys::lowSpaceGB, gb));
+        if (settings_.integer(SettingsKeys::autoCleanLowSpaceGB) != gb)
+            saveNotice_->check(settings_.set(SettingsKeys::autoCleanLowSpaceGB, gb));
     });
 
     auto* notes = group(column, 4);
@@ -477,8 +478,9 @@ QWidget* SettingsPages::cleaningPage() {
     notify_ = new QCheckBox(QStringLiteral("Notify me afterwards"), page);
     notify_->setObjectName(QStringLiteral("cleanNotify"));
     column->addWidget(notify_);
-    connect(notify_, &QCheckBox::clicked, this,
-            [this](bool on) { saveNotice_->check(settings_.set(AutoClean::Keys::notify, on)); });
+    connect(notify_, &QCheckBox::clicked, this, [this](bool on) {
+        saveNotice_->check(settings_.set(SettingsKeys::autoCleanNotify, on));
+    });
 
     auto* lastForm = new QFormLayout;
     column->addLayout(lastForm);
@@ -507,7 +509,7 @@ QWidget* SettingsPages::appearancePage() {
         row->addWidget(card, 1, Qt::AlignTop);
         connect(card, &SkinCard::clicked, this, [this, skin] {
             saveNotice_->check(
-                settings_.set(SettingsPlan::Keys::skin, Skins::rawValue(skin).toStdString()));
+                settings_.set(SettingsKeys::skin, Skins::rawValue(skin).toStdString()));
         });
     }
     cards->addLayout(row);
@@ -521,9 +523,8 @@ QWidget* SettingsPages::appearancePage() {
                        "bar under a row being cleaned. Never when Reduce Motion is on, and "
                        "Classic has none."),
         page));
-    connect(animate_, &QCheckBox::clicked, this, [this](bool on) {
-        saveNotice_->check(settings_.set(SettingsPlan::Keys::animateScans, on));
-    });
+    connect(animate_, &QCheckBox::clicked, this,
+            [this](bool on) { saveNotice_->check(settings_.set(SettingsKeys::animateScans, on)); });
     column->addStretch(1);
     return page;
 }
@@ -554,11 +555,11 @@ void SettingsPages::showLogin() {
 void SettingsPages::refresh() {
     {
         QSignalBlocker a(keepInDock_), b(updates_);
-        keepInDock_->setChecked(stored(settings_, SettingsPlan::Keys::keepInDock, false));
-        updates_->setChecked(stored(settings_, SettingsPlan::Keys::automaticUpdates, true));
+        keepInDock_->setChecked(stored(settings_, SettingsKeys::keepInDock, false));
+        updates_->setChecked(stored(settings_, SettingsKeys::automaticUpdateChecks, true));
     }
 
-    std::string raw = settings_.string(AutoClean::Keys::schedule).value_or("off");
+    std::string raw = settings_.string(SettingsKeys::autoCleanSchedule).value_or("off");
     {
         QSignalBlocker a(schedule_), b(time_), c(onLowSpace_), d(lowSpaceGB_), e(notify_);
         auto index = SettingsPlan::scheduleIndex(raw);
@@ -587,11 +588,11 @@ void SettingsPages::refresh() {
                 run->freed, run->date, std::chrono::system_clock::now())));
     }
 
-    auto skin = settings_.string(SettingsPlan::Keys::skin);
+    auto skin = settings_.string(SettingsKeys::skin);
     for (auto* card : cards_)
         card->setSelected(SettingsPlan::skinSelected(skin, card->skin()));
     QSignalBlocker block(animate_);
-    animate_->setChecked(stored(settings_, SettingsPlan::Keys::animateScans, true));
+    animate_->setChecked(stored(settings_, SettingsKeys::animateScans, true));
     animate_->setEnabled(SettingsPlan::animationSwitchEnabled(skin));
 }
 

@@ -9,6 +9,7 @@
 #include <QThread>
 
 #include "appearance/paint_kit.h"
+#include "engine/settings_keys.h"
 #include "platform/settings.h"
 
 namespace bramwick {
@@ -179,13 +180,13 @@ SkinSettings& SkinSettings::instance() {
 
 SkinSettings::SkinSettings() {
     token_ = Settings::standard().subscribe([this](const std::string& key) {
-        if (key != "skin" && key != "animateScans") return;
+        if (key != SettingsKeys::skin && key != SettingsKeys::animateScans) return;
         auto announce = [this, key] {
-            if (key == "skin")
+            if (key == SettingsKeys::skin)
                 emit skinChanged(skin());
             else
                 emit animateScansChanged(
-                    Settings::standard().boolean("animateScans").value_or(true));
+                    Settings::standard().boolean(SettingsKeys::animateScans).value_or(true));
         };
         if (QThread::currentThread() == thread())
             announce();
@@ -195,11 +196,11 @@ SkinSettings::SkinSettings() {
 }
 
 Skin SkinSettings::skin() const {
-    return Skins::fromStored(Settings::standard().string("skin"));
+    return Skins::fromStored(Settings::standard().string(SettingsKeys::skin));
 }
 
 std::optional<std::string> SkinSettings::setStored(Skin skin) {
-    return Settings::standard().set("skin", Skins::rawValue(skin).toStdString());
+    return Settings::standard().set(SettingsKeys::skin, Skins::rawValue(skin).toStdString());
 }
 
 SkinScene* SkinScene::attach(QWidget* window) {

@@ -9,6 +9,7 @@
 #include "appearance/icons.h"
 #include "appearance/skin.h"
 #include "base/text.h"
+#include "engine/settings_keys.h"
 
 namespace bramwick {
 
@@ -84,7 +85,7 @@ MainToolbar::MainToolbar(Store& store, Settings& settings, Actions actions, QWid
     row->addWidget(hideEmpty_);
     connect(hideEmpty_, &QToolButton::toggled, this, [this](bool on) {
         if (on != ListPlan::readSettings(settings_).hideEmpty)
-            settings_.set(ListPlan::hideEmptyKey, on);
+            settings_.set(SettingsKeys::hideEmpty, on);
     });
     arrange_ = new QButtonGroup(this);
     arrange_->setExclusive(true);
@@ -105,13 +106,13 @@ MainToolbar::MainToolbar(Store& store, Settings& settings, Actions actions, QWid
         row->addWidget(button);
     }
     connect(arrange_, &QButtonGroup::idClicked, this, [this](int id) {
-        settings_.set(ListPlan::arrangementKey,
+        settings_.set(SettingsKeys::arrangement,
                       std::string(ListPlan::rawValue(ListPlan::Arrangement(id))));
     });
     // The settings may change on any thread; the switches are set on this one.
     QPointer<MainToolbar> self(this);
     subscription_ = settings_.subscribe([self](const std::string& key) {
-        if (key != ListPlan::hideEmptyKey && key != ListPlan::arrangementKey) return;
+        if (key != SettingsKeys::hideEmpty && key != SettingsKeys::arrangement) return;
         QMetaObject::invokeMethod(
             qApp,
             [self] {

@@ -7,6 +7,7 @@
 #include "base/edition.h"
 #include "base/shell.h"
 #include "base/text.h"
+#include "engine/settings_keys.h"
 #include "platform/admin.h"
 
 namespace bramwick {
@@ -50,8 +51,8 @@ QString PackageManagerUpdates::message(const Installation& installation) {
 void PackageManagerUpdates::setAutomaticallyChecksForUpdates(bool on) {
     // Nothing stored reads as on: switching on then writes nothing, so merely starting leaves
     // the settings file alone (an unreadable one is not set aside).
-    if (settings_.boolean(automaticChecksKey).value_or(true) != on)
-        settings_.set(automaticChecksKey, on);
+    if (settings_.boolean(SettingsKeys::automaticUpdateChecks).value_or(true) != on)
+        settings_.set(SettingsKeys::automaticUpdateChecks, on);
 }
 
 void PackageManagerUpdates::checkForUpdates() {
@@ -70,7 +71,8 @@ void PackageManagerUpdates::checkForUpdates() {
 Updater::Updater(Settings& settings, std::unique_ptr<UpdateBackend> backend, QObject* parent)
     : QObject(parent), backend_(std::move(backend)) {
     // Only a user who never chose gets automatic checks switched on; a stored false stays.
-    if (!settings.contains(automaticChecksKey)) backend_->setAutomaticallyChecksForUpdates(true);
+    if (!settings.contains(SettingsKeys::automaticUpdateChecks))
+        backend_->setAutomaticallyChecksForUpdates(true);
     backend_->setAutomaticallyDownloadsUpdates(false);
 
     // The back end may report from any thread: the flag changes only on this one.

@@ -15,6 +15,7 @@
 #include "appearance/button_style.h"
 #include "base/edition.h"
 #include "base/text.h"
+#include "engine/settings_keys.h"
 #include "platform/qt/single_instance.h"
 #include "platform/qt/tray_presence.h"
 #include "platform/qt/x11_windows.h"
@@ -66,7 +67,7 @@ int run(int& argc, char** argv, const std::vector<std::string>& arguments) {
     Settings& settings = Settings::standard();
     options.openWindowAtLaunch = Launch::openWindowAtLaunch(
         arguments, [] { return StorePlatform::fullDiskAccessGranted(); },
-        settings.boolean("skippedFullDiskAccess").value_or(false));
+        settings.boolean(SettingsKeys::skippedFullDiskAccess).value_or(false));
     options.quit = [] {
         QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
     };

@@ -16,6 +16,7 @@
 
 #include "appearance/schedule_sheet.h"
 #include "appearance/skin.h"
+#include "engine/settings_keys.h"
 #include "mainwindow/main_content.h"
 #include "sheets/sheet_frame.h"
 #include "sheets/sheets.h"
@@ -193,10 +194,10 @@ void WindowTop::setShowAccessSetup(bool shown) {
     auto* layer = new SetupLayer(window_);
     FullDiskAccessSetup::Hooks hooks;
     hooks.skipped = [this] {
-        return settings_.boolean(MainActions::skippedAccessKey).value_or(false);
+        return settings_.boolean(SettingsKeys::skippedFullDiskAccess).value_or(false);
     };
     hooks.setSkipped = [this](bool skipped) {
-        settings_.set(MainActions::skippedAccessKey, skipped);
+        settings_.set(SettingsKeys::skippedFullDiskAccess, skipped);
     };
     hooks.done = [this] {
         setShowAccessSetup(false);
@@ -295,7 +296,7 @@ void WindowTop::openMaintenance() {
 
 void WindowTop::startUp() {
     store_.setHasFullDiskAccess(store_.probeFullDiskAccess());
-    const bool skipped = settings_.boolean(MainActions::skippedAccessKey).value_or(false);
+    const bool skipped = settings_.boolean(SettingsKeys::skippedFullDiskAccess).value_or(false);
     switch (MainActions::startUp(store_.hasFullDiskAccess(), skipped, store_.lastScan().has_value(),
                                  store_.scanningAll())) {
     case MainActions::StartUp::showAccessSetup:
@@ -314,7 +315,7 @@ void WindowTop::becameActive() {
 }
 
 void WindowTop::showRunning() {
-    settings_.set(MainActions::levelFilterKey, std::string());
+    settings_.set(SettingsKeys::levelFilter, std::string());
     QMetaObject::invokeMethod(
         this, [this] { emit showRunningRequested(); }, Qt::QueuedConnection);
 }
