@@ -86,10 +86,11 @@ DetailsSheet::DetailsSheet(Store& store, CleanupCategory category, bool everyApp
         text->addWidget(days);
     }
     if (category_.source.kind == Source::Kind::applications) {
-        auto* every = new QCheckBox(tr("Show every installed app"));
+        auto* every = new QCheckBox(QStringLiteral("Show every installed app"));
         every->setObjectName("showEveryApp");
-        every->setToolTip(tr("Uninstall works on any app, not only the ones you haven't opened "
-                             "lately"));
+        every->setToolTip(
+            QStringLiteral("Uninstall works on any app, not only the ones you haven't opened "
+                           "lately"));
         every->setChecked(everyApp_);
         connect(every, &QCheckBox::toggled, this, [this](bool on) {
             everyApp_ = on;
@@ -167,7 +168,7 @@ DetailsSheet::DetailsSheet(Store& store, CleanupCategory category, bool everyApp
     }
     layout->addLayout(buttons_);
 
-    overlay_ = new WorkingOverlay(tr("Working\u2026"), this);
+    overlay_ = new WorkingOverlay(QStringLiteral("Working\u2026"), this);
     confirm_ = new ConfirmPresenter(this);
     confirm_->hide();
 
@@ -243,7 +244,7 @@ void DetailsSheet::requestClean() {
     if (list.empty() || cleaning()) return;
     confirm_->present(QString::fromStdString(SheetRules::cleanTitle(list.size())),
                       QString::fromStdString(SheetRules::cleanMessage(category_, sizeOf(list))),
-                      tr("Clean"), category_.risk == Risk::danger, [this] {
+                      QStringLiteral("Clean"), category_.risk == Risk::danger, [this] {
                           // What is selected now: a rescan may have taken items away.
                           const auto list = selected();
                           if (list.empty() || cleaning()) return;
@@ -275,8 +276,9 @@ void DetailsSheet::chooseDestination() {
     dialog->setObjectName("moveDialog");
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setWindowModality(Qt::WindowModal);
-    dialog->setLabelText(QFileDialog::Accept, tr("Move Here"));
-    dialog->setWindowTitle(tr("Items are copied here, then removed from this computer."));
+    dialog->setLabelText(QFileDialog::Accept, QStringLiteral("Move Here"));
+    dialog->setWindowTitle(
+        QStringLiteral("Items are copied here, then removed from this computer."));
     const auto start = SheetRules::moveDialogStart(mountParents_, [](const std::string& path) {
         std::error_code error;
         return std::filesystem::exists(path, error);

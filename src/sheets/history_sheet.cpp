@@ -45,12 +45,13 @@ HistorySheet::HistorySheet(Store& store, QWidget* parent) : QWidget(parent), sto
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(20, 20, 20, 20);
     layout->setSpacing(12);
-    layout->addWidget(new SheetText(tr("Cleanup History"), TextStyle::title2,
+    layout->addWidget(new SheetText(QStringLiteral("Cleanup History"), TextStyle::title2,
                                     SheetText::Tone::primary, QFont::Bold));
 
-    auto* empty = new SheetText(tr("Nothing cleaned yet. Every clean you run here, by hand or on "
-                                   "a schedule, is listed with what it freed."),
-                                TextStyle::body, SheetText::Tone::secondary);
+    auto* empty =
+        new SheetText(QStringLiteral("Nothing cleaned yet. Every clean you run here, by hand or on "
+                                     "a schedule, is listed with what it freed."),
+                      TextStyle::body, SheetText::Tone::secondary);
     empty->setObjectName("historyEmpty");
     empty->setWordWrap(true);
     empty->setAlignment(Qt::AlignCenter);
@@ -72,7 +73,7 @@ HistorySheet::HistorySheet(Store& store, QWidget* parent) : QWidget(parent), sto
 
     auto* footer = new QHBoxLayout;
     footer->addStretch(1);
-    auto* done = sheetButton(tr("Done"), "done");
+    auto* done = sheetButton(QStringLiteral("Done"), "done");
     connect(done, &QPushButton::clicked, this, [this] { closeSheet(this); });
     footer->addWidget(done);
     layout->addLayout(footer);
@@ -91,7 +92,7 @@ void HistorySheet::rebuild() {
         delete child;
     }
     if (log.empty()) return;
-    auto* header = new SheetText(tr("Cleaned with Bramwick"), TextStyle::callout,
+    auto* header = new SheetText(QStringLiteral("Cleaned with Bramwick"), TextStyle::callout,
                                  SheetText::Tone::secondary, QFont::DemiBold);
     header->setContentsMargins(16, 4, 16, 4);
     layout->addWidget(header);

@@ -63,9 +63,9 @@ QVariant ItemTableModel::headerData(int section, Qt::Orientation orientation, in
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
     switch (section) {
     case name:
-        return tr("Name");
+        return QStringLiteral("Name");
     case size:
-        return tr("Size");
+        return QStringLiteral("Size");
     case date:
         return QString::fromStdString(SheetRules::dateColumnTitle(category_));
     }

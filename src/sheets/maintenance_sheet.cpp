@@ -33,11 +33,12 @@ MaintenanceSheet::MaintenanceSheet(Store& store, MaintenanceSource source, QWidg
     layout->setSpacing(14);
     auto* header = new QVBoxLayout;
     header->setSpacing(4);
-    header->addWidget(
-        new SheetText(tr("Maintenance"), TextStyle::title2, SheetText::Tone::primary, QFont::Bold));
-    auto* intro = new SheetText(tr("Each of these was checked against this computer. Nothing runs "
-                                   "until you press Run, and nothing here deletes your files."),
-                                TextStyle::body, SheetText::Tone::secondary);
+    header->addWidget(new SheetText(QStringLiteral("Maintenance"), TextStyle::title2,
+                                    SheetText::Tone::primary, QFont::Bold));
+    auto* intro = new SheetText(
+        QStringLiteral("Each of these was checked against this computer. Nothing runs "
+                       "until you press Run, and nothing here deletes your files."),
+        TextStyle::body, SheetText::Tone::secondary);
     intro->setWordWrap(true);
     header->addWidget(intro);
     layout->addLayout(header);
@@ -48,7 +49,7 @@ MaintenanceSheet::MaintenanceSheet(Store& store, MaintenanceSource source, QWidg
 
     auto* footer = new QHBoxLayout;
     footer->addStretch(1);
-    auto* done = sheetButton(tr("Done"), "done");
+    auto* done = sheetButton(QStringLiteral("Done"), "done");
     done->setDefault(true); // Return closes the sheet
     connect(done, &QPushButton::clicked, this, [this] { closeSheet(this); });
     footer->addWidget(done);
@@ -130,7 +131,7 @@ void MaintenanceSheet::rebuild() {
                 return secondaryText(skinOf(w), w->palette());
             });
             lock->setObjectName("needsPassword");
-            lock->setToolTip(tr("Asks for your administrator password"));
+            lock->setToolTip(QStringLiteral("Asks for your administrator password"));
             nameRow->addWidget(lock);
         }
         nameRow->addStretch(1);
@@ -174,7 +175,7 @@ void MaintenanceSheet::rebuild() {
     retiredHead->setContentsMargins(16, 14, 16, 4);
     retiredHead->addWidget(new SheetSymbol(
         "nosign", 12, [](const QWidget* w) { return secondaryText(skinOf(w), w->palette()); }));
-    retiredHead->addWidget(new SheetText(tr("Not offered, and why"), TextStyle::callout,
+    retiredHead->addWidget(new SheetText(QStringLiteral("Not offered, and why"), TextStyle::callout,
                                          SheetText::Tone::secondary, QFont::DemiBold));
     retiredHead->addStretch(1);
     rows_->addWidget(head);
@@ -203,7 +204,7 @@ void MaintenanceSheet::requestRun(const MaintenanceTask& task) {
     if (store_.runningTask()) return;
     confirm_->present(QString::fromStdString(task.name),
                       QString::fromStdString(SheetRules::maintenanceConfirmMessage(task)),
-                      tr("Run"), false,
+                      QStringLiteral("Run"), false,
                       [this, task] { auto running = store_.runMaintenance(task); });
 }
 

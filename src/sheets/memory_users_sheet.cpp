@@ -35,7 +35,7 @@ MemoryUsersSheet::MemoryUsersSheet(Store& store, MemoryProvider provider, QWidge
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(20, 20, 20, 20);
     layout->setSpacing(12);
-    layout->addWidget(new SheetText(tr("What is using memory"), TextStyle::title2,
+    layout->addWidget(new SheetText(QStringLiteral("What is using memory"), TextStyle::title2,
                                     SheetText::Tone::primary, QFont::Bold));
     pressure_ = new SheetText({}, TextStyle::callout, SheetText::Tone::secondary);
     pressure_->setObjectName("pressure");
@@ -54,17 +54,18 @@ MemoryUsersSheet::MemoryUsersSheet(Store& store, MemoryProvider provider, QWidge
           "documents instead, which is usually the better trade.",
           "Resident memory, with an app's helper processes counted together. Helpers share memory "
           "with each other, so a browser's total reads high."}) {
-        auto* text = new SheetText(tr(line), TextStyle::caption, SheetText::Tone::secondary);
+        auto* text =
+            new SheetText(QString::fromUtf8(line), TextStyle::caption, SheetText::Tone::secondary);
         text->setWordWrap(true);
         layout->addWidget(text);
     }
 
     auto* footer = new QHBoxLayout;
-    auto* refresh = sheetButton(tr("Refresh"), "refresh");
+    auto* refresh = sheetButton(QStringLiteral("Refresh"), "refresh");
     connect(refresh, &QPushButton::clicked, this, [this] { read(); });
     footer->addWidget(refresh);
     footer->addStretch(1);
-    auto* done = sheetButton(tr("Done"), "done");
+    auto* done = sheetButton(QStringLiteral("Done"), "done");
     done->setDefault(true); // Return closes the sheet
     connect(done, &QPushButton::clicked, this, [this] { closeSheet(this); });
     footer->addWidget(done);
@@ -147,11 +148,11 @@ void MemoryUsersSheet::rebuild() {
         line->addWidget(size);
         switch (SheetRules::memoryTrailing(entry, Edition::appId)) {
         case SheetRules::MemoryTrailing::buttons: {
-            auto* showButton = sheetButton(tr("Show"), "show");
+            auto* showButton = sheetButton(QStringLiteral("Show"), "show");
             connect(showButton, &QPushButton::clicked, this,
                     [this, entry] { bringForward(entry); });
             line->addWidget(showButton);
-            auto* quitButton = sheetButton(tr("Quit"), "quit");
+            auto* quitButton = sheetButton(QStringLiteral("Quit"), "quit");
             quitButton->setFixedWidth(56);
             connect(quitButton, &QPushButton::clicked, this, [this, entry] { askToQuit(entry); });
             line->addWidget(quitButton);
@@ -161,8 +162,9 @@ void MemoryUsersSheet::rebuild() {
         case SheetRules::MemoryTrailing::notAnApp: {
             const bool own = SheetRules::memoryTrailing(entry, Edition::appId) ==
                              SheetRules::MemoryTrailing::thisApp;
-            auto* label = new SheetText(own ? tr("this app") : tr("not an app"), TextStyle::caption,
-                                        SheetText::Tone::secondary);
+            auto* label =
+                new SheetText(own ? QStringLiteral("this app") : QStringLiteral("not an app"),
+                              TextStyle::caption, SheetText::Tone::secondary);
             label->setObjectName("trailing");
             label->setFixedWidth(72);
             label->setAlignment(Qt::AlignCenter);

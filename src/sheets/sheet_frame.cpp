@@ -115,7 +115,7 @@ SheetReportBanner::SheetReportBanner(Store& store, QWidget* parent)
     text->addWidget(title_);
     text->addWidget(message_);
     layout->addLayout(text, 1);
-    auto* dismiss = sheetButton(tr("Dismiss"), "dismissReport");
+    auto* dismiss = sheetButton(QStringLiteral("Dismiss"), "dismissReport");
     layout->addWidget(dismiss, 0, Qt::AlignTop);
     connect(dismiss, &QPushButton::clicked, this, [this] { store_.dismissReport(); });
     connect(&store_, &Store::reportChanged, this, [this] { update_(); });

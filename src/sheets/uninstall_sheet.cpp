@@ -70,7 +70,7 @@ UninstallSheet::UninstallSheet(Store& store, UninstallPlan plan, std::function<v
     }
     auto* lines = new QVBoxLayout;
     lines->setSpacing(3);
-    lines->addWidget(new SheetText(tr("Uninstall %1").arg(name), TextStyle::title2,
+    lines->addWidget(new SheetText(QStringLiteral("Uninstall %1").arg(name), TextStyle::title2,
                                    SheetText::Tone::primary, QFont::Bold));
     auto* subtitle =
         new SheetText(QString::fromStdString(SheetRules::uninstallSubtitle(plan_, Edition::home())),
@@ -91,8 +91,9 @@ UninstallSheet::UninstallSheet(Store& store, UninstallPlan plan, std::function<v
         refusal->addWidget(new SheetSymbol("lock.shield.fill", 14, [](const QWidget* w) {
             return secondaryText(skinOf(w), w->palette());
         }));
-        auto* text = new SheetText(tr("This is part of the system. Bramwick won't uninstall it."),
-                                   TextStyle::body, SheetText::Tone::secondary);
+        auto* text = new SheetText(
+            QStringLiteral("This is part of the system. Bramwick won't uninstall it."),
+            TextStyle::body, SheetText::Tone::secondary);
         text->setObjectName("systemAppRefusal");
         refusal->addWidget(text, 1);
         layout->addLayout(refusal);
@@ -105,13 +106,16 @@ UninstallSheet::UninstallSheet(Store& store, UninstallPlan plan, std::function<v
             row->setContentsMargins(10, 10, 10, 10);
             row->addWidget(new SheetSymbol("exclamationmark.triangle.fill", 14, orange));
             auto* warning = new SheetText(
-                tr("%1 is running. Quit it first, or the system may put its files back.").arg(name),
+                QStringLiteral(
+                    "%1 is running. Quit it first, or the system may put its files back.")
+                    .arg(name),
                 TextStyle::body);
             warning->setTint(systemColor(SystemColor::orange, false));
             warning->setWordWrap(true);
             row->addWidget(warning, 1);
             auto* quit = sheetButton(
-                tr("Quit %1").arg(QString(name).replace('&', QStringLiteral("&&"))), "quitApp");
+                QStringLiteral("Quit %1").arg(QString(name).replace('&', QStringLiteral("&&"))),
+                "quitApp");
             connect(quit, &QPushButton::clicked, this, [this] { store_.quit(plan_.app); });
             row->addWidget(quit);
             layout->addWidget(banner);
@@ -122,10 +126,10 @@ UninstallSheet::UninstallSheet(Store& store, UninstallPlan plan, std::function<v
         listHead->setObjectName("leftoverHeader");
         auto* head = new QHBoxLayout(listHead);
         head->setContentsMargins(0, 0, 0, 0);
-        head->addWidget(new SheetText(tr("Leftovers"), TextStyle::headline));
+        head->addWidget(new SheetText(QStringLiteral("Leftovers"), TextStyle::headline));
         head->addStretch(1);
-        auto* all = sheetButton(tr("Select All"), "selectAll");
-        auto* none = sheetButton(tr("Select None"), "selectNone");
+        auto* all = sheetButton(QStringLiteral("Select All"), "selectAll");
+        auto* none = sheetButton(QStringLiteral("Select None"), "selectNone");
         connect(all, &QPushButton::clicked, this, [this] {
             std::set<std::string> ids;
             for (const auto& leftover : plan_.leftovers)
@@ -149,7 +153,7 @@ UninstallSheet::UninstallSheet(Store& store, UninstallPlan plan, std::function<v
 
         auto* appRow = new SkinRow;
         appRow->setObjectName("appRow");
-        appRow->setToolTip(tr("Always removed \u2014 it is what you are uninstalling"));
+        appRow->setToolTip(QStringLiteral("Always removed \u2014 it is what you are uninstalling"));
         auto* appLayout = new QHBoxLayout(appRow);
         appLayout->setContentsMargins(16, 8, 16, 8);
         appLayout->addWidget(new SheetSymbol("checkmark.square.fill", 14, [](const QWidget* w) {
@@ -157,8 +161,8 @@ UninstallSheet::UninstallSheet(Store& store, UninstallPlan plan, std::function<v
         }));
         appLayout->addWidget(
             new SheetText(name, TextStyle::body, SheetText::Tone::primary, QFont::Bold));
-        appLayout->addWidget(
-            new SheetText(tr("The app itself"), TextStyle::body, SheetText::Tone::secondary));
+        appLayout->addWidget(new SheetText(QStringLiteral("The app itself"), TextStyle::body,
+                                           SheetText::Tone::secondary));
         appLayout->addStretch(1);
         auto* appSize = new SheetText(QString::fromStdString(Text::byteCount(plan_.app.size)),
                                       TextStyle::body, SheetText::Tone::secondary);
@@ -191,8 +195,8 @@ UninstallSheet::UninstallSheet(Store& store, UninstallPlan plan, std::function<v
             kindRow->addWidget(
                 new SheetText(QString::fromStdString(leftover.kind), TextStyle::body));
             if (leftover.ownership == AppLeftover::Ownership::system) {
-                auto* permanent =
-                    new SheetText(tr("needs your password \u00b7 permanent"), TextStyle::caption);
+                auto* permanent = new SheetText(
+                    QStringLiteral("needs your password \u00b7 permanent"), TextStyle::caption);
                 permanent->setObjectName("needsPassword");
                 permanent->setTint(systemColor(SystemColor::orange, false));
                 kindRow->addWidget(permanent);
@@ -223,7 +227,7 @@ UninstallSheet::UninstallSheet(Store& store, UninstallPlan plan, std::function<v
             keptHead->addWidget(new SheetSymbol("lock.fill", 13, [](const QWidget* w) {
                 return w->palette().color(QPalette::WindowText);
             }));
-            keptHead->addWidget(new SheetText(tr("Left alone"), TextStyle::headline));
+            keptHead->addWidget(new SheetText(QStringLiteral("Left alone"), TextStyle::headline));
             keptHead->addStretch(1);
             kept->addLayout(keptHead);
             for (const auto& place : plan_.kept) {
@@ -244,22 +248,22 @@ UninstallSheet::UninstallSheet(Store& store, UninstallPlan plan, std::function<v
     footer_->setObjectName("uninstallCount");
     footer->addWidget(footer_);
     footer->addStretch(1);
-    auto* reveal = sheetButton(tr("Show in File Manager"), "reveal");
+    auto* reveal = sheetButton(QStringLiteral("Show in File Manager"), "reveal");
     connect(reveal, &QPushButton::clicked, this, [this] { store_.reveal({plan_.app}); });
     footer->addWidget(reveal);
-    cancel_ = sheetButton(tr("Cancel"), "cancel");
+    cancel_ = sheetButton(QStringLiteral("Cancel"), "cancel");
     connect(cancel_, &QPushButton::clicked, this, [this] {
         store_.setUninstall(std::nullopt);
         closeSheet(this);
     });
     footer->addWidget(cancel_);
-    uninstall_ = sheetButton(tr("Uninstall"), "uninstall");
+    uninstall_ = sheetButton(QStringLiteral("Uninstall"), "uninstall");
     tintButton(uninstall_, true);
     connect(uninstall_, &QPushButton::clicked, this, [this] { requestUninstall(); });
     footer->addWidget(uninstall_);
     layout->addLayout(footer);
 
-    overlay_ = new WorkingOverlay(tr("Uninstalling\u2026"), this);
+    overlay_ = new WorkingOverlay(QStringLiteral("Uninstalling\u2026"), this);
     confirm_ = new ConfirmPresenter(this);
     confirm_->hide();
 
@@ -317,10 +321,10 @@ void UninstallSheet::requestUninstall() {
     if (plan_.isSystemApp || store_.uninstalling()) return;
     const auto list = picked();
     confirm_->present(
-        tr("Uninstall %1?").arg(QString::fromStdString(plan_.app.name)),
+        QStringLiteral("Uninstall %1?").arg(QString::fromStdString(plan_.app.name)),
         QString::fromStdString(SheetRules::uninstallConfirmMessage(
             SheetRules::uninstallTotal(plan_, list), list, plan_.app.command.has_value())),
-        tr("Uninstall"), true, [this, list] {
+        QStringLiteral("Uninstall"), true, [this, list] {
             if (onFinish_) onFinish_();
             auto removing = store_.performUninstall(plan_, list);
         });
