@@ -18,17 +18,14 @@
 #include "engine/auto_clean.h"
 #include "engine/folder_access.h"
 #include "engine/settings_keys.h"
+#include "store/to_qstring.h"
 
 namespace bramwick {
 
 namespace {
 
-QString qs(std::string_view text) {
-    return QString::fromUtf8(text.data(), qsizetype(text.size()));
-}
-
 QString named(const char* sentence) {
-    return QString::fromUtf8(sentence).arg(QString::fromUtf8(Edition::displayName));
+    return toQString(sentence).arg(toQString(Edition::displayName));
 }
 
 bool stored(const Settings& settings, const char* key, bool fallback) {
@@ -123,7 +120,7 @@ QWidget* settingsHeader(const QString& title, std::string_view symbol, QWidget* 
 
 SkinCard::SkinCard(Skin skin, QWidget* parent) : QAbstractButton(parent), skin_(skin) {
     setObjectName(QStringLiteral("skinCard-") + Skins::rawValue(skin));
-    setToolTip(qs(SettingsPlan::skinDescription(skin)));
+    setToolTip(toQString(SettingsPlan::skinDescription(skin)));
     setCursor(Qt::PointingHandCursor);
     QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);
     policy.setHeightForWidth(true);
@@ -144,7 +141,7 @@ int SkinCard::heightForWidth(int width) const {
     QFontMetrics small(textFont(TextStyle::caption2));
     int text = small
                    .boundingRect(QRect(0, 0, width - 16, 1000), Qt::TextWordWrap,
-                                 qs(SettingsPlan::skinDescription(skin_)))
+                                 toQString(SettingsPlan::skinDescription(skin_)))
                    .height();
     return 8 + 78 + 8 + QFontMetrics(textFont(TextStyle::callout)).height() + 8 + text + 8;
 }
@@ -226,7 +223,7 @@ void SkinCard::paintEvent(QPaintEvent*) {
     // little smaller, and cut only when even that does not fit, so the tick stays on the card.
     const qreal tick = selected_ ? QFontMetrics(textFont(TextStyle::caption)).height() : 0;
     const int room = int(thumb.width() - (selected_ ? tick + 5 : 0));
-    const QString fullName = qs(SettingsPlan::skinName(skin_));
+    const QString fullName = toQString(SettingsPlan::skinName(skin_));
     const QFont nameFont =
         fittedFont(textFont(TextStyle::callout, QFont::DemiBold), fullName, room);
     QFontMetrics nameMetrics(nameFont);
@@ -245,7 +242,7 @@ void SkinCard::paintEvent(QPaintEvent*) {
     painter.setPen(secondaryText(skinOf(this), palette()));
     painter.drawText(QRectF(thumb.left(), y, thumb.width(), card.bottom() - y),
                      Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop,
-                     qs(SettingsPlan::skinDescription(skin_)));
+                     toQString(SettingsPlan::skinDescription(skin_)));
 
     painter.setBrush(Qt::NoBrush);
     if (selected_)
@@ -269,8 +266,8 @@ SettingsPages::SettingsPages(Store& store, Settings& settings, Hooks hooks, QWid
     QWidget* pages[] = {generalPage(), cleaningPage(), appearancePage()};
     for (std::size_t i = 0; i < SettingsPlan::tabs.size(); ++i) {
         const auto& tab = SettingsPlan::tabs[i];
-        pages[i]->setObjectName(QStringLiteral("settingsPage-") + qs(tab.tag));
-        addTab(pages[i], qs(tab.label));
+        pages[i]->setObjectName(QStringLiteral("settingsPage-") + toQString(tab.tag));
+        addTab(pages[i], toQString(tab.label));
     }
     recolourTabs();
     setCurrentIndex(int(SettingsPlan::tabIndex(settings_.string(SettingsKeys::settingsTab))));
@@ -408,7 +405,8 @@ QWidget* SettingsPages::cleaningPage() {
     schedule_ = new QComboBox(page);
     schedule_->setObjectName(QStringLiteral("cleanSchedule"));
     for (auto schedule : AutoClean::allSchedules)
-        schedule_->addItem(qs(AutoClean::title(schedule)), qs(AutoClean::rawValue(schedule)));
+        schedule_->addItem(toQString(AutoClean::title(schedule)),
+                           toQString(AutoClean::rawValue(schedule)));
     form->addRow(QStringLiteral("Clean automatically"), schedule_);
     connect(schedule_, &QComboBox::activated, this, [this](int index) {
         auto chosen = AutoClean::allSchedules[std::size_t(index)];
@@ -546,7 +544,7 @@ void SettingsPages::showLogin() {
     openAtLogin_->setChecked(login_->isOn());
     const auto& message = login_->message();
     loginMessage_->setVisible(message.has_value());
-    loginMessage_->setText(message ? QString::fromStdString(*message) : QString());
+    loginMessage_->setText(message ? toQString(*message) : QString());
     openLoginItems_->setVisible(login_->offersLoginItems());
     messageRow_->setVisible(message.has_value() || login_->offersLoginItems());
     emit pageChanged();
@@ -572,7 +570,7 @@ void SettingsPages::refresh() {
         auto due = showsTime ? AutoClean::nextDue(settings_) : std::nullopt;
         next_->setVisible(due.has_value());
         nextRow_->setVisible(due.has_value());
-        if (due) next_->setText(QString::fromStdString(SettingsPlan::nextCleanText(*due)));
+        if (due) next_->setText(toQString(SettingsPlan::nextCleanText(*due)));
         bool low = AutoClean::onLowSpace(settings_);
         onLowSpace_->setChecked(low);
         lowSpaceGB_->setValue(
@@ -584,7 +582,7 @@ void SettingsPages::refresh() {
         last_->setVisible(run.has_value());
         lastRow_->setVisible(run.has_value());
         if (run)
-            last_->setText(QString::fromStdString(SettingsPlan::lastAutoCleanText(
+            last_->setText(toQString(SettingsPlan::lastAutoCleanText(
                 run->freed, run->date, std::chrono::system_clock::now())));
     }
 
@@ -616,9 +614,9 @@ FolderAccessSection::FolderAccessSection(Store& store, FolderAccess& folders, QW
         texts->setSpacing(2);
         auto* title = new QHBoxLayout;
         title->setSpacing(6);
-        auto* name = new QLabel(QString::fromStdString(folder.name), this);
+        auto* name = new QLabel(toQString(folder.name), this);
         name->setFont(textFont(TextStyle::body, QFont::DemiBold));
-        auto* path = new QLabel(QString::fromStdString(folder.path), this);
+        auto* path = new QLabel(toQString(folder.path), this);
         QFont mono = textFont(TextStyle::caption);
         mono.setFamily(QStringLiteral("monospace"));
         mono.setStyleHint(QFont::Monospace);
@@ -628,7 +626,7 @@ FolderAccessSection::FolderAccessSection(Store& store, FolderAccess& folders, QW
         title->addWidget(path);
         title->addStretch(1);
         texts->addLayout(title);
-        texts->addWidget(settingsCaption(QString::fromStdString(folder.why), this));
+        texts->addWidget(settingsCaption(toQString(folder.why), this));
         row->addLayout(texts, 1);
         auto* allowed = new QLabel(QStringLiteral("Allowed"), this);
         allowed->setFont(textFont(TextStyle::caption, QFont::DemiBold));
@@ -637,7 +635,7 @@ FolderAccessSection::FolderAccessSection(Store& store, FolderAccess& folders, QW
         allowed->setPalette(green);
         row->addWidget(allowed, 0, Qt::AlignTop);
         auto* remove = new QPushButton(QStringLiteral("Remove"), this);
-        remove->setObjectName(QStringLiteral("folderRemove-") + QString::fromStdString(folder.id));
+        remove->setObjectName(QStringLiteral("folderRemove-") + toQString(folder.id));
         row->addWidget(remove, 0, Qt::AlignTop);
         column->addLayout(row);
         connect(remove, &QPushButton::clicked, this, [this, folder] {

@@ -7,6 +7,7 @@
 
 #include "appearance/paint_kit.h"
 #include "appearance/typography.h"
+#include "store/to_qstring.h"
 
 namespace bramwick {
 
@@ -14,10 +15,6 @@ namespace {
 
 constexpr int glow = FilterChip::glow;
 constexpr int verticalPadding = 8;
-
-QString q(const std::string& text) {
-    return QString::fromStdString(text);
-}
 
 QFont titleFont() {
     return textFont(TextStyle::callout, QFont::DemiBold);
@@ -42,9 +39,9 @@ void FilterChip::show(const ListPlan::Chip& chip, ListLook::Look look) {
                          chip.counted.size() != chip_.counted.size() || look != look_;
     chip_ = chip;
     look_ = look;
-    setObjectName(q(chip.objectName));
-    setToolTip(q(chip.help));
-    setAccessibleName(q(chip.title + ", " + ListPlan::chipCount(chip)));
+    setObjectName(toQString(chip.objectName));
+    setToolTip(toQString(chip.help));
+    setAccessibleName(toQString(chip.title + ", " + ListPlan::chipCount(chip)));
     setAcceptDrops(ListPlan::acceptsDrop(chip.dropLevel));
     if (resized) updateGeometry();
     update();
@@ -62,13 +59,13 @@ QColor FilterChip::onColor() const {
 QString FilterChip::countText(bool withTotal) const {
     ListPlan::Chip shown = chip_;
     shown.showsTotal = withTotal && chip_.level.has_value();
-    return q(ListPlan::chipCount(shown));
+    return toQString(ListPlan::chipCount(shown));
 }
 
 int FilterChip::capsuleWidth(bool withTotal) const {
     const int marker = 14;
-    return 12 + marker + 6 + QFontMetrics(titleFont()).horizontalAdvance(q(chip_.title)) + 6 +
-           QFontMetrics(countFont()).horizontalAdvance(countText(withTotal)) + 12;
+    return 12 + marker + 6 + QFontMetrics(titleFont()).horizontalAdvance(toQString(chip_.title)) +
+           6 + QFontMetrics(countFont()).horizontalAdvance(countText(withTotal)) + 12;
 }
 
 QSize FilterChip::sizeHint() const {
@@ -127,8 +124,8 @@ void FilterChip::paintEvent(QPaintEvent*) {
     const qreal mid = capsuleRect.center().y();
     const QRectF markerBox(x, mid - 7, 14, 14);
     if (look_ == Skin::classic || !chip_.level) {
-        ListLook::paintSymbol(painter, markerBox, q(chip_.symbol), selected ? onColor() : accent,
-                              13);
+        ListLook::paintSymbol(painter, markerBox, toQString(chip_.symbol),
+                              selected ? onColor() : accent, 13);
     } else {
         const QColor dot = ListLook::levelDot(look_, *chip_.level);
         const QColor dotFill =
@@ -142,7 +139,7 @@ void FilterChip::paintEvent(QPaintEvent*) {
     x += 14 + 6;
     painter.setFont(titleFont());
     painter.setPen(fore);
-    const QString title = q(chip_.title);
+    const QString title = toQString(chip_.title);
     const int titleWidth = QFontMetrics(titleFont()).horizontalAdvance(title);
     painter.drawText(QRectF(x, capsuleRect.top(), titleWidth + 1, capsuleRect.height()),
                      Qt::AlignVCenter | Qt::AlignLeft, title);
@@ -168,7 +165,7 @@ LevelFilterBar::LevelFilterBar(Store& store, QWidget* parent)
         chips_.push_back(chip);
         connect(chip, &QAbstractButton::clicked, this, [this, chip] {
             // Choosing the selected chip again changes nothing.
-            if (!chip->chip().selected) emit chosen(q(chip->chip().value));
+            if (!chip->chip().selected) emit chosen(toQString(chip->chip().value));
         });
     }
 }

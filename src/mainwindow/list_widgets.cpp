@@ -20,14 +20,11 @@
 #include "appearance/tiles.h"
 #include "appearance/window_dressing.h"
 #include "base/text.h"
+#include "store/to_qstring.h"
 
 namespace bramwick {
 
 namespace {
-
-QString q(const std::string& text) {
-    return QString::fromStdString(text);
-}
 
 QLabel* plainLabel(QWidget* parent, const char* name) {
     auto* label = new QLabel(parent);
@@ -51,7 +48,7 @@ template <typename W> void setText(W* widget, const QString& text) {
 
 // A button text shown as written ("&" is no shortcut mark).
 QString literal(const std::string& text) {
-    return q(text).replace('&', "&&");
+    return toQString(text).replace('&', "&&");
 }
 
 } // namespace
@@ -66,7 +63,7 @@ std::unique_ptr<QMimeData> categoryMime(const CleanupCategory& category) {
     auto payload = ListPlan::dragPayload(category);
     if (!payload) return nullptr;
     auto mime = std::make_unique<QMimeData>();
-    mime->setText(q(*payload));
+    mime->setText(toQString(*payload));
     return mime;
 }
 
@@ -122,14 +119,14 @@ QMenu* buildMoveMenu(Store& store, const CleanupCategory& category,
                 moveTo->setObjectName("move-to");
                 moveTo->menuAction()->setObjectName("move-to");
             }
-            action = moveTo->addAction(q(entry.label));
+            action = moveTo->addAction(toQString(entry.label));
             const Level level = *entry.level;
             QObject::connect(action, &QAction::triggered, menu,
                              [target, id = category.id, level] { target->move({id}, level); });
             break;
         }
         case ListPlan::MenuEntry::Kind::moveBack:
-            action = menu->addAction(q(entry.label));
+            action = menu->addAction(toQString(entry.label));
             QObject::connect(action, &QAction::triggered, menu,
                              [target, id = category.id] { target->moveBack(id); });
             break;
@@ -137,20 +134,20 @@ QMenu* buildMoveMenu(Store& store, const CleanupCategory& category,
             menu->addSeparator();
             break;
         case ListPlan::MenuEntry::Kind::showFolder:
-            action = menu->addAction(q(entry.label));
+            action = menu->addAction(toQString(entry.label));
             QObject::connect(action, &QAction::triggered, menu,
                              [showFolder, path = category.customFolder.value_or("")] {
                                  if (showFolder) showFolder(path);
                              });
             break;
         case ListPlan::MenuEntry::Kind::removeFolder:
-            action = menu->addAction(q(entry.label));
+            action = menu->addAction(toQString(entry.label));
             QObject::connect(action, &QAction::triggered, menu,
                              [target, category] { target->removeCustomFolder(category); });
             break;
         }
         if (action) {
-            action->setObjectName(q(entry.objectName));
+            action->setObjectName(toQString(entry.objectName));
             action->setEnabled(entry.enabled);
         }
     }
@@ -167,8 +164,8 @@ LevelIcon::LevelIcon(QWidget* parent) : QWidget(parent) {
 void LevelIcon::show(Level level, ListLook::Look look) {
     level_ = level;
     look_ = look;
-    setToolTip(q(ListPlan::levelHelp(level)));
-    setAccessibleName(q(std::string(Levels::title(level))));
+    setToolTip(toQString(ListPlan::levelHelp(level)));
+    setAccessibleName(toQString(std::string(Levels::title(level))));
     update();
 }
 
@@ -176,7 +173,8 @@ void LevelIcon::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     if (look_ == ListLook::Look::classic) {
-        ListLook::paintSymbol(painter, QRectF(rect()), q(std::string(ListPlan::symbol(level_))),
+        ListLook::paintSymbol(painter, QRectF(rect()),
+                              toQString(std::string(ListPlan::symbol(level_))),
                               ListLook::levelColor(look_, level_), 14);
         return;
     }
@@ -257,7 +255,7 @@ InfoPopover::InfoPopover(const ListPlan::InfoText& text, ListLook::Look look, QW
     setAutoFillBackground(true);
     setFixedWidth(fixedWidth);
     // Grows to fit its text, however long: never a height of its own.
-    setAccessibleName(q(text.name));
+    setAccessibleName(toQString(text.name));
 
     auto* column = new QVBoxLayout(this);
     column->setSpacing(10);
@@ -265,7 +263,7 @@ InfoPopover::InfoPopover(const ListPlan::InfoText& text, ListLook::Look look, QW
     auto add = [&](const std::string& line, const char* name, QFont font, bool secondary,
                    QLayout* into) {
         auto* label = plainLabel(this, name);
-        label->setText(q(line));
+        label->setText(toQString(line));
         label->setWordWrap(true);
         label->setFont(font);
         if (secondary) setColor(label, ListLook::secondaryText(look));
@@ -273,7 +271,7 @@ InfoPopover::InfoPopover(const ListPlan::InfoText& text, ListLook::Look look, QW
             into->addWidget(label);
         else
             column->addWidget(label);
-        lines_ << q(line);
+        lines_ << toQString(line);
         return label;
     };
     add(text.name, "info-name", textFont(TextStyle::headline), false, nullptr);
@@ -303,7 +301,7 @@ void InfoButton::setCategory(const CleanupCategory& category, ListLook::Look loo
     category_ = category;
     look_ = look;
     setLook(look);
-    setAccessibleName(q("About " + category.name));
+    setAccessibleName(toQString("About " + category.name));
 }
 
 void InfoButton::toggle() {
@@ -473,25 +471,25 @@ void CategoryRow::apply() {
     // that only changed its size or state during a scan is cheap to redraw.
     const bool newLook = appliedLook_ != look_;
     appliedLook_ = look_;
-    if (objectName().isEmpty()) setObjectName(q("row-" + category_.id));
-    setAccessibleName(q(category_.name));
+    if (objectName().isEmpty()) setObjectName(toQString("row-" + category_.id));
+    setAccessibleName(toQString(category_.name));
     if (acceptDrops() != ListPlan::acceptsDrop(dropLevel_))
         setAcceptDrops(ListPlan::acceptsDrop(dropLevel_));
 
     if (!icon_ || iconSymbol_ != category_.symbol) {
         delete icon_;
-        icon_ = new SkinIcon(q(category_.symbol), std::nullopt, 36, iconSlot_);
+        icon_ = new SkinIcon(toQString(category_.symbol), std::nullopt, 36, iconSlot_);
         icon_->setObjectName("symbol");
         iconSlot_->layout()->addWidget(icon_);
         iconSymbol_ = category_.symbol;
     }
     levelIcon_->show(plan_.level, look_);
-    setText(name_, q(category_.name));
+    setText(name_, toQString(category_.name));
     info_->setCategory(category_, look_);
     badge_->setVisible(plan_.badge.has_value());
-    setText(badge_, q(plan_.badge.value_or("")));
-    badge_->setToolTip(q(plan_.badgeHelp));
-    setText(summary_, q(plan_.summary));
+    setText(badge_, toQString(plan_.badge.value_or("")));
+    badge_->setToolTip(toQString(plan_.badgeHelp));
+    setText(summary_, toQString(plan_.summary));
     if (newLook) {
         setColor(name_, ListLook::text(look_));
         setColor(summary_, ListLook::secondaryText(look_));
@@ -500,7 +498,7 @@ void CategoryRow::apply() {
 
     busy_->setVisible(plan_.size == Size::progress);
     size_->setVisible(plan_.size != Size::progress);
-    setText(size_, q(plan_.sizeText));
+    setText(size_, toQString(plan_.sizeText));
     const bool primary = plan_.size == Size::total;
     if (newLook || primary != sizePrimary_) {
         setColor(size_, primary ? ListLook::text(look_) : ListLook::secondaryText(look_));
@@ -509,10 +507,10 @@ void CategoryRow::apply() {
 
     rescan_->setEnabled(plan_.rescanEnabled);
     details_->setEnabled(plan_.detailsEnabled);
-    details_->setAccessibleName(q("Details of " + category_.name));
+    details_->setAccessibleName(toQString("Details of " + category_.name));
     setText(action_, literal(plan_.slotLabel));
-    action_->setToolTip(q(plan_.slotHelp));
-    action_->setAccessibleName(q(plan_.slotLabel + " " + category_.name));
+    action_->setToolTip(toQString(plan_.slotHelp));
+    action_->setAccessibleName(toQString(plan_.slotLabel + " " + category_.name));
     action_->setEnabled(plan_.slotEnabled);
     if (newLook || prominent_ != plan_.slotProminent) {
         skinPill(action_, plan_.slotProminent, false);
@@ -621,28 +619,28 @@ void SectionHeader::show(const ListPlan::Section& section, ListLook::Look look) 
     shown_ = true;
     section_ = section;
     look_ = look;
-    setObjectName(q("section-" + section.key));
-    setAccessibleName(q(section.title));
+    setObjectName(toQString("section-" + section.key));
+    setAccessibleName(toQString(section.title));
     setAcceptDrops(ListPlan::acceptsDrop(section.dropLevel));
     marker_->setVisible(section.level.has_value());
     caption_->setVisible(section.level.has_value());
     if (section.level) {
         const QColor color = ListLook::levelColor(look, *section.level);
-        marker_->setSymbol(q(std::string(ListPlan::symbol(*section.level))), color);
+        marker_->setSymbol(toQString(std::string(ListPlan::symbol(*section.level))), color);
         setColor(title_, color);
-        caption_->setText(q(section.caption));
+        caption_->setText(toQString(section.caption));
         setColor(caption_, ListLook::secondaryText(look));
     } else {
         setColor(title_, ListLook::text(look));
     }
-    title_->setText(q(section.title));
+    title_->setText(toQString(section.title));
     addFolder_->setVisible(section.dropLevel.has_value());
     addFolder_->setLook(look);
     if (section.dropLevel) {
-        addFolder_->setToolTip(q(ListPlan::addFolderHelp(*section.dropLevel)));
+        addFolder_->setToolTip(toQString(ListPlan::addFolderHelp(*section.dropLevel)));
         addFolder_->setAccessibleName(addFolder_->toolTip());
     }
-    total_->setText(q(Text::byteCount(section.total)));
+    total_->setText(toQString(Text::byteCount(section.total)));
     setColor(total_, ListLook::text(look));
     update();
 }

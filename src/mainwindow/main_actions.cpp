@@ -10,6 +10,7 @@
 #include "appearance/skin.h"
 #include "base/text.h"
 #include "engine/settings_keys.h"
+#include "store/to_qstring.h"
 
 namespace bramwick {
 
@@ -61,11 +62,11 @@ QToolButton* toolButton(const char* name, const char* text, const char* symbol, 
                         QWidget* parent) {
     auto* button = new QToolButton(parent);
     button->setObjectName(QString::fromLatin1(name));
-    button->setText(QString::fromUtf8(text));
+    button->setText(toQString(text));
     button->setIcon(Icons::icon(symbol, QColor(Qt::gray)));
     button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     button->setAutoRaise(true);
-    if (help) button->setToolTip(QString::fromUtf8(help));
+    if (help) button->setToolTip(toQString(help));
     return button;
 }
 
@@ -96,8 +97,7 @@ MainToolbar::MainToolbar(Store& store, Settings& settings, Actions actions, QWid
     for (const auto& [arrangement, label] : arrangements) {
         auto* button = new QToolButton(this);
         const std::string_view raw = ListPlan::rawValue(arrangement);
-        button->setObjectName(QStringLiteral("toolbar-arrange-") +
-                              QString::fromUtf8(raw.data(), qsizetype(raw.size())));
+        button->setObjectName(QStringLiteral("toolbar-arrange-") + toQString(raw));
         button->setText(QString::fromLatin1(label));
         button->setAccessibleName(QStringLiteral("Arrange ") + QString::fromLatin1(label));
         button->setCheckable(true);
@@ -139,10 +139,8 @@ MainToolbar::MainToolbar(Store& store, Settings& settings, Actions actions, QWid
     add->setPopupMode(QToolButton::InstantPopup);
     auto* menu = new QMenu(add);
     for (Level level : {Level::safe, Level::warning, Level::redFlag}) {
-        QAction* action =
-            menu->addAction(QString::fromStdString(std::string(Levels::title(level))));
-        action->setObjectName(QStringLiteral("add-folder-") +
-                              QString::fromStdString(std::string(Levels::rawValue(level))));
+        QAction* action = menu->addAction(toQString(Levels::title(level)));
+        action->setObjectName(QStringLiteral("add-folder-") + toQString(Levels::rawValue(level)));
         connect(action, &QAction::triggered, this, [this, level] {
             if (actions_.addFolder) actions_.addFolder(level);
         });

@@ -12,14 +12,11 @@
 #include "appearance/icons.h"
 #include "appearance/tiles.h"
 #include "engine/settings_keys.h"
+#include "store/to_qstring.h"
 
 namespace bramwick {
 
 namespace {
-
-QString q(const std::string& text) {
-    return QString::fromStdString(text);
-}
 
 bool listKey(const std::string& key) {
     return key == SettingsKeys::arrangement || key == SettingsKeys::levelFilter ||
@@ -33,7 +30,7 @@ MainContent::MainContent(Store& store, Settings& settings, Desktop desktop, QWid
     setObjectName("main-content");
     if (!desktop_.openFolder)
         desktop_.openFolder = [](const std::string& path) {
-            QDesktopServices::openUrl(QUrl::fromLocalFile(q(path)));
+            QDesktopServices::openUrl(QUrl::fromLocalFile(toQString(path)));
         };
 
     auto* column = new QVBoxLayout(this);

@@ -10,6 +10,7 @@
 #include "appearance/motion.h"
 #include "appearance/window_dressing.h"
 #include "base/text.h"
+#include "store/to_qstring.h"
 
 namespace bramwick {
 
@@ -87,7 +88,7 @@ ScanningHero::ScanningHero(Store& store, QWidget* parent)
     head->setSpacing(8);
     percent_ = new NumberLabel("heroPercent", TextStyle::title, QFont::Bold, percentTone,
                                NumberTransitions::Kind::countUp, 400, [](double percent) {
-                                   return QString::fromStdString(
+                                   return toQString(
                                        ScanningHeroValues::percentText(std::llround(percent)));
                                });
     QFont big = percent_->font();
@@ -124,11 +125,9 @@ ScanningHero::ScanningHero(Store& store, QWidget* parent)
         new ToneLabel("heroFoundTitle", TextStyle::caption, std::nullopt, Tones::secondary);
     foundTitle->setText(QStringLiteral("Found so far"));
     right->addWidget(foundTitle, 0, Qt::AlignRight);
-    found_ =
-        new NumberLabel("heroFound", TextStyle::title2, QFont::Bold, foundTone,
-                        NumberTransitions::Kind::countUp, 500, [](double found) {
-                            return QString::fromStdString(Text::byteCount(std::llround(found)));
-                        });
+    found_ = new NumberLabel(
+        "heroFound", TextStyle::title2, QFont::Bold, foundTone, NumberTransitions::Kind::countUp,
+        500, [](double found) { return toQString(Text::byteCount(std::llround(found))); });
     right->addWidget(found_, 0, Qt::AlignRight);
     right->addStretch(1);
     row->addLayout(right);
@@ -144,7 +143,7 @@ void ScanningHero::refresh() {
                                                 store_.states());
     ring_->setFraction(p.fraction);
     percent_->setValue(double(p.percent));
-    line_->fadeTo(QString::fromStdString(ScanningHeroValues::progressLine(p)));
+    line_->fadeTo(toQString(ScanningHeroValues::progressLine(p)));
     found_->setValue(double(p.found));
 }
 

@@ -9,6 +9,7 @@
 #include "sheets/sheet_frame.h"
 #include "sheets/sheet_rules.h"
 #include "store/store.h"
+#include "store/to_qstring.h"
 
 namespace bramwick {
 
@@ -21,17 +22,17 @@ QWidget* recordRow(const CleanupRecord& record) {
     layout->setContentsMargins(16, 3 + 6, 16, 3 + 6);
     layout->setSpacing(3);
     auto* head = new QHBoxLayout;
-    auto* title = new SheetText(QString::fromStdString(record.title), TextStyle::headline);
+    auto* title = new SheetText(toQString(record.title), TextStyle::headline);
     title->setWordWrap(true);
     title->setObjectName("historyTitle");
     head->addWidget(title, 1);
-    auto* date = new SheetText(QString::fromStdString(SheetRules::abbreviatedDate(record.date)),
-                               TextStyle::body, SheetText::Tone::secondary);
+    auto* date = new SheetText(toQString(SheetRules::abbreviatedDate(record.date)), TextStyle::body,
+                               SheetText::Tone::secondary);
     date->setObjectName("historyDate");
     head->addWidget(date, 0, Qt::AlignVCenter);
     layout->addLayout(head);
-    auto* detail = new SheetText(QString::fromStdString(record.detail), TextStyle::caption,
-                                 SheetText::Tone::secondary);
+    auto* detail =
+        new SheetText(toQString(record.detail), TextStyle::caption, SheetText::Tone::secondary);
     detail->setWordWrap(true);
     detail->setObjectName("historyDetail");
     layout->addWidget(detail);

@@ -12,6 +12,7 @@
 #include "sheets/sheet_frame.h"
 #include "sheets/sheet_rules.h"
 #include "store/store.h"
+#include "store/to_qstring.h"
 
 namespace bramwick {
 
@@ -113,7 +114,7 @@ void MaintenanceSheet::rebuild() {
     auto accent = [](const QWidget* w) { return accentColor(skinOf(w), w->palette()); };
     for (const auto& task : tasks()) {
         auto* row = new SkinRow;
-        row->setObjectName(QString::fromStdString("task:" + task.id));
+        row->setObjectName(toQString("task:" + task.id));
         auto* line = new QHBoxLayout(row);
         line->setContentsMargins(16, 6 + 6, 16, 6 + 6);
         line->setSpacing(12);
@@ -124,7 +125,7 @@ void MaintenanceSheet::rebuild() {
         text->setSpacing(3);
         auto* nameRow = new QHBoxLayout;
         nameRow->setSpacing(6);
-        nameRow->addWidget(new SheetText(QString::fromStdString(task.name), TextStyle::body,
+        nameRow->addWidget(new SheetText(toQString(task.name), TextStyle::body,
                                          SheetText::Tone::primary, QFont::DemiBold));
         if (task.needsPassword) {
             auto* lock = new SheetSymbol("lock.fill", 11, [](const QWidget* w) {
@@ -136,13 +137,13 @@ void MaintenanceSheet::rebuild() {
         }
         nameRow->addStretch(1);
         text->addLayout(nameRow);
-        auto* detail = new SheetText(QString::fromStdString(task.detail), TextStyle::callout,
-                                     SheetText::Tone::secondary);
+        auto* detail =
+            new SheetText(toQString(task.detail), TextStyle::callout, SheetText::Tone::secondary);
         detail->setWordWrap(true);
         text->addWidget(detail);
         if (!task.cost.empty()) {
-            auto* cost = new SheetText(QString::fromStdString(task.cost), TextStyle::caption,
-                                       SheetText::Tone::secondary);
+            auto* cost =
+                new SheetText(toQString(task.cost), TextStyle::caption, SheetText::Tone::secondary);
             cost->setWordWrap(true);
             text->addWidget(cost);
         }
@@ -150,7 +151,7 @@ void MaintenanceSheet::rebuild() {
             auto* measured = new QHBoxLayout;
             measured->setSpacing(4);
             measured->addWidget(new SheetSymbol("ruler", 11, accent));
-            auto* value = new SheetText(QString::fromStdString(found->second), TextStyle::caption);
+            auto* value = new SheetText(toQString(found->second), TextStyle::caption);
             value->setObjectName("measurement");
             value->setTint(accent);
             value->setWordWrap(true);
@@ -161,7 +162,7 @@ void MaintenanceSheet::rebuild() {
         const bool hasCommands = task.commands && !task.commands().empty();
         const auto run = SheetRules::runButton(hasCommands, task.id, store_.runningTask());
         if (run.shown) {
-            auto* button = sheetButton(QString::fromStdString(run.title), "run");
+            auto* button = sheetButton(toQString(run.title), "run");
             button->setEnabled(run.enabled);
             connect(button, &QPushButton::clicked, this, [this, task] { requestRun(task); });
             line->addWidget(button, 0, Qt::AlignTop);
@@ -185,14 +186,14 @@ void MaintenanceSheet::rebuild() {
         auto* line = new QVBoxLayout(row);
         line->setContentsMargins(16, 2 + 6, 16, 2 + 6);
         line->setSpacing(2);
-        auto* name = new SheetText(QString::fromStdString(retired.name), TextStyle::body,
-                                   SheetText::Tone::secondary);
+        auto* name =
+            new SheetText(toQString(retired.name), TextStyle::body, SheetText::Tone::secondary);
         QFont struck = name->font();
         struck.setStrikeOut(true);
         name->setFont(struck);
         line->addWidget(name);
-        auto* why = new SheetText(QString::fromStdString(retired.why), TextStyle::caption,
-                                  SheetText::Tone::secondary);
+        auto* why =
+            new SheetText(toQString(retired.why), TextStyle::caption, SheetText::Tone::secondary);
         why->setWordWrap(true);
         line->addWidget(why);
         rows_->addWidget(row);
@@ -202,8 +203,7 @@ void MaintenanceSheet::rebuild() {
 
 void MaintenanceSheet::requestRun(const MaintenanceTask& task) {
     if (store_.runningTask()) return;
-    confirm_->present(QString::fromStdString(task.name),
-                      QString::fromStdString(SheetRules::maintenanceConfirmMessage(task)),
+    confirm_->present(toQString(task.name), toQString(SheetRules::maintenanceConfirmMessage(task)),
                       QStringLiteral("Run"), false,
                       [this, task] { auto running = store_.runMaintenance(task); });
 }

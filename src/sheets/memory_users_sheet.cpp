@@ -15,6 +15,7 @@
 #include "sheets/sheet_frame.h"
 #include "sheets/sheet_rules.h"
 #include "store/store.h"
+#include "store/to_qstring.h"
 
 namespace bramwick {
 
@@ -54,8 +55,7 @@ MemoryUsersSheet::MemoryUsersSheet(Store& store, MemoryProvider provider, QWidge
           "documents instead, which is usually the better trade.",
           "Resident memory, with an app's helper processes counted together. Helpers share memory "
           "with each other, so a browser's total reads high."}) {
-        auto* text =
-            new SheetText(QString::fromUtf8(line), TextStyle::caption, SheetText::Tone::secondary);
+        auto* text = new SheetText(toQString(line), TextStyle::caption, SheetText::Tone::secondary);
         text->setWordWrap(true);
         layout->addWidget(text);
     }
@@ -85,8 +85,7 @@ void MemoryUsersSheet::showEvent(QShowEvent* event) {
 }
 
 void MemoryUsersSheet::refreshPressure() {
-    pressure_->setText(
-        QString::fromStdString(SheetRules::pressureSentence(store_.vitals().pressure)));
+    pressure_->setText(toQString(SheetRules::pressureSentence(store_.vitals().pressure)));
 }
 
 void MemoryUsersSheet::read() {
@@ -107,13 +106,13 @@ void MemoryUsersSheet::read() {
 
 void MemoryUsersSheet::bringForward(const MemoryUsers::Entry& entry) {
     note_ = SheetRules::showNote(entry.name, provider_.show(entry));
-    noteText_->setText(QString::fromStdString(*note_));
+    noteText_->setText(toQString(*note_));
     noteText_->show();
 }
 
 void MemoryUsersSheet::askToQuit(const MemoryUsers::Entry& entry) {
     note_ = SheetRules::quitNote(entry.name, provider_.quit(entry));
-    noteText_->setText(QString::fromStdString(*note_));
+    noteText_->setText(toQString(*note_));
     noteText_->show();
     // Bound to the sheet: a sheet closed meanwhile reads nothing.
     QTimer::singleShot(rereadDelay, this, [this] { read(); });
@@ -126,23 +125,23 @@ void MemoryUsersSheet::rebuild() {
     }
     for (const auto& entry : entries_) {
         auto* row = new SkinRow;
-        row->setObjectName(QString::fromStdString("entry:" + entry.id));
+        row->setObjectName(toQString("entry:" + entry.id));
         auto* line = new QHBoxLayout(row);
         line->setContentsMargins(16, 2 + 6, 16, 2 + 6);
         line->setSpacing(10);
         auto* names = new QVBoxLayout;
         names->setSpacing(2);
-        names->addWidget(new SheetText(QString::fromStdString(entry.name), TextStyle::body));
+        names->addWidget(new SheetText(toQString(entry.name), TextStyle::body));
         if (auto caption = SheetRules::memoryCaption(entry)) {
-            auto* text = new SheetText(QString::fromStdString(*caption), TextStyle::caption,
-                                       SheetText::Tone::secondary);
+            auto* text =
+                new SheetText(toQString(*caption), TextStyle::caption, SheetText::Tone::secondary);
             text->setObjectName("caption");
             text->setWordWrap(true);
             names->addWidget(text);
         }
         line->addLayout(names, 1);
-        auto* size = new SheetText(QString::fromStdString(Text::byteCount(entry.bytes)),
-                                   TextStyle::body, SheetText::Tone::secondary);
+        auto* size = new SheetText(toQString(Text::byteCount(entry.bytes)), TextStyle::body,
+                                   SheetText::Tone::secondary);
         size->setFixedWidth(80);
         size->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         line->addWidget(size);

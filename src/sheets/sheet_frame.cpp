@@ -12,6 +12,7 @@
 #include "appearance/skin.h"
 #include "appearance/window_dressing.h"
 #include "store/store.h"
+#include "store/to_qstring.h"
 
 namespace bramwick {
 
@@ -126,8 +127,8 @@ void SheetReportBanner::update_() {
     const auto& report = store_.report();
     setVisible(report.has_value());
     if (!report) return;
-    title_->setText(QString::fromStdString(report->title));
-    message_->setText(QString::fromStdString(report->message));
+    title_->setText(toQString(report->title));
+    message_->setText(toQString(report->message));
     message_->setVisible(!report->message.empty());
     title_->setTint(report->hasFailures
                         ? std::optional(systemColor(SystemColor::orange, isDark(palette())))

@@ -17,6 +17,7 @@
 #include "sheets/sheet_frame.h"
 #include "sheets/sheet_rules.h"
 #include "store/store.h"
+#include "store/to_qstring.h"
 
 namespace bramwick {
 
@@ -47,7 +48,7 @@ UninstallSheet::UninstallSheet(Store& store, UninstallPlan plan, std::function<v
                                QWidget* parent)
     : QWidget(parent), store_(store), plan_(std::move(plan)), onFinish_(std::move(onFinish)) {
     setObjectName("uninstallSheet");
-    const QString name = QString::fromStdString(plan_.app.name);
+    const QString name = toQString(plan_.app.name);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(20, 20, 20, 20);
     layout->setSpacing(14);
@@ -55,8 +56,7 @@ UninstallSheet::UninstallSheet(Store& store, UninstallPlan plan, std::function<v
     // The header.
     auto* header = new QHBoxLayout;
     header->setSpacing(12);
-    const QIcon fileIcon =
-        QFileIconProvider().icon(QFileInfo(QString::fromStdString(plan_.app.url)));
+    const QIcon fileIcon = QFileIconProvider().icon(QFileInfo(toQString(plan_.app.url)));
     if (!fileIcon.isNull() && !fileIcon.availableSizes().isEmpty()) {
         auto* icon = new QLabel;
         icon->setPixmap(fileIcon.pixmap(56, 56));
@@ -72,14 +72,13 @@ UninstallSheet::UninstallSheet(Store& store, UninstallPlan plan, std::function<v
     lines->setSpacing(3);
     lines->addWidget(new SheetText(QStringLiteral("Uninstall %1").arg(name), TextStyle::title2,
                                    SheetText::Tone::primary, QFont::Bold));
-    auto* subtitle =
-        new SheetText(QString::fromStdString(SheetRules::uninstallSubtitle(plan_, Edition::home())),
-                      TextStyle::callout, SheetText::Tone::secondary);
+    auto* subtitle = new SheetText(toQString(SheetRules::uninstallSubtitle(plan_, Edition::home())),
+                                   TextStyle::callout, SheetText::Tone::secondary);
     subtitle->setObjectName("uninstallSubtitle");
     subtitle->setTextInteractionFlags(Qt::TextSelectableByMouse);
     lines->addWidget(subtitle);
-    auto* summary = new SheetText(QString::fromStdString(SheetRules::uninstallSummary(plan_)),
-                                  TextStyle::body, SheetText::Tone::secondary);
+    auto* summary = new SheetText(toQString(SheetRules::uninstallSummary(plan_)), TextStyle::body,
+                                  SheetText::Tone::secondary);
     summary->setObjectName("uninstallSummary");
     summary->setWordWrap(true);
     lines->addWidget(summary);
@@ -164,20 +163,20 @@ UninstallSheet::UninstallSheet(Store& store, UninstallPlan plan, std::function<v
         appLayout->addWidget(new SheetText(QStringLiteral("The app itself"), TextStyle::body,
                                            SheetText::Tone::secondary));
         appLayout->addStretch(1);
-        auto* appSize = new SheetText(QString::fromStdString(Text::byteCount(plan_.app.size)),
-                                      TextStyle::body, SheetText::Tone::secondary);
+        auto* appSize = new SheetText(toQString(Text::byteCount(plan_.app.size)), TextStyle::body,
+                                      SheetText::Tone::secondary);
         appLayout->addWidget(appSize);
         rowsLayout->addWidget(appRow);
 
         for (const auto& leftover : plan_.leftovers) {
             auto* row = new SkinRow;
             row->setObjectName("leftoverRow");
-            row->setToolTip(QString::fromStdString(leftover.id));
+            row->setToolTip(toQString(leftover.id));
             auto* line = new QHBoxLayout(row);
             line->setContentsMargins(16, 6, 16, 6);
             line->setSpacing(8);
             auto* check = new QCheckBox;
-            check->setObjectName(QString::fromStdString("leftover:" + leftover.id));
+            check->setObjectName(toQString("leftover:" + leftover.id));
             connect(check, &QCheckBox::toggled, this, [this, id = leftover.id](bool on) {
                 auto next = chosen_;
                 if (on)
@@ -192,8 +191,7 @@ UninstallSheet::UninstallSheet(Store& store, UninstallPlan plan, std::function<v
             text->setSpacing(1);
             auto* kindRow = new QHBoxLayout;
             kindRow->setSpacing(6);
-            kindRow->addWidget(
-                new SheetText(QString::fromStdString(leftover.kind), TextStyle::body));
+            kindRow->addWidget(new SheetText(toQString(leftover.kind), TextStyle::body));
             if (leftover.ownership == AppLeftover::Ownership::system) {
                 auto* permanent = new SheetText(
                     QStringLiteral("needs your password \u00b7 permanent"), TextStyle::caption);
@@ -205,13 +203,12 @@ UninstallSheet::UninstallSheet(Store& store, UninstallPlan plan, std::function<v
             text->addLayout(kindRow);
             auto* path = new SheetText({}, TextStyle::caption, SheetText::Tone::secondary);
             path->setObjectName("leftoverPath");
-            const QString shortened =
-                QString::fromStdString(Text::homeShortened(leftover.id, Edition::home()));
+            const QString shortened = toQString(Text::homeShortened(leftover.id, Edition::home()));
             path->setElidedText(shortened, Qt::ElideMiddle);
             text->addWidget(path);
             line->addLayout(text, 1);
-            auto* size = new SheetText(QString::fromStdString(Text::byteCount(leftover.size)),
-                                       TextStyle::body, SheetText::Tone::secondary);
+            auto* size = new SheetText(toQString(Text::byteCount(leftover.size)), TextStyle::body,
+                                       SheetText::Tone::secondary);
             line->addWidget(size);
             rowsLayout->addWidget(row);
         }
@@ -231,9 +228,8 @@ UninstallSheet::UninstallSheet(Store& store, UninstallPlan plan, std::function<v
             keptHead->addStretch(1);
             kept->addLayout(keptHead);
             for (const auto& place : plan_.kept) {
-                auto* line =
-                    new SheetText(QString::fromStdString(place.path + " \u2014 " + place.reason),
-                                  TextStyle::caption, SheetText::Tone::secondary);
+                auto* line = new SheetText(toQString(place.path + " \u2014 " + place.reason),
+                                           TextStyle::caption, SheetText::Tone::secondary);
                 line->setObjectName("keptLine");
                 line->setWordWrap(true);
                 kept->addWidget(line);
@@ -307,7 +303,7 @@ void UninstallSheet::setChosen(std::set<std::string> chosen) {
 
 void UninstallSheet::refresh() {
     const auto list = picked();
-    footer_->setText(QString::fromStdString(
+    footer_->setText(toQString(
         SheetRules::uninstallFooter(list.size(), SheetRules::uninstallTotal(plan_, list))));
     const bool removing = store_.uninstalling();
     uninstall_->setEnabled(!plan_.isSystemApp && !removing);
@@ -321,9 +317,9 @@ void UninstallSheet::requestUninstall() {
     if (plan_.isSystemApp || store_.uninstalling()) return;
     const auto list = picked();
     confirm_->present(
-        QStringLiteral("Uninstall %1?").arg(QString::fromStdString(plan_.app.name)),
-        QString::fromStdString(SheetRules::uninstallConfirmMessage(
-            SheetRules::uninstallTotal(plan_, list), list, plan_.app.command.has_value())),
+        QStringLiteral("Uninstall %1?").arg(toQString(plan_.app.name)),
+        toQString(SheetRules::uninstallConfirmMessage(SheetRules::uninstallTotal(plan_, list), list,
+                                                      plan_.app.command.has_value())),
         QStringLiteral("Uninstall"), true, [this, list] {
             if (onFinish_) onFinish_();
             auto removing = store_.performUninstall(plan_, list);

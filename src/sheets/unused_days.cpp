@@ -11,6 +11,7 @@
 #include "sheets/sheet_frame.h"
 #include "sheets/sheet_rules.h"
 #include "store/store.h"
+#include "store/to_qstring.h"
 
 namespace bramwick {
 
@@ -126,7 +127,7 @@ void UnusedDaysSummary::refresh() {
     number_->setStyleSheet(QStringLiteral("QPushButton { color: %1; background: %2; border: none;"
                                           " border-radius: 5px; padding: 1px 6px; }")
                                .arg(tint.name(), fill.name(QColor::HexArgb)));
-    word_->setText(QString::fromStdString(SheetRules::daysWord(days)));
+    word_->setText(toQString(SheetRules::daysWord(days)));
 }
 
 void UnusedDaysSummary::openEditor() {

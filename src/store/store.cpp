@@ -10,6 +10,7 @@
 #include "engine/catalog.h"
 #include "engine/settings_keys.h"
 #include "store/stored_lists.h"
+#include "store/to_qstring.h"
 
 namespace bramwick {
 
@@ -94,7 +95,7 @@ void Store::publishState(const std::string& id) {
     if (auto changed = states_.find(id); changed != states_.end())
         changed->second.total = StoreText::totalSize(changed->second.items);
     emit statesChanged();
-    emit categoryStateChanged(QString::fromStdString(id));
+    emit categoryStateChanged(toQString(id));
 }
 
 void Store::setCleaning(const std::string& id, bool cleaning) {

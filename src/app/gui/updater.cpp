@@ -9,6 +9,7 @@
 #include "base/text.h"
 #include "engine/settings_keys.h"
 #include "platform/admin.h"
+#include "store/to_qstring.h"
 
 namespace bramwick {
 
@@ -35,13 +36,13 @@ QString PackageManagerUpdates::title(const Installation& installation) {
 }
 
 QString PackageManagerUpdates::message(const Installation& installation) {
-    const QString name = QString::fromUtf8(Edition::displayName);
+    const QString name = toQString(Edition::displayName);
     if (installation.fromSystemPackages)
         return QStringLiteral("%1 is installed from your system's packages, so your system's "
                               "package manager brings its updates with the rest of your software.")
             .arg(name);
     const QString folder =
-        QString::fromStdString(std::filesystem::path(installation.executable).parent_path());
+        toQString(std::filesystem::path(installation.executable).parent_path().string());
     return QStringLiteral("This copy of %1 runs from %2 and is not one of your system's packages, "
                           "so nothing here brings its updates: update it the way you installed "
                           "it (for a copy you built, build the newer source).")

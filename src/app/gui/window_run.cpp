@@ -19,6 +19,7 @@
 #include "platform/qt/single_instance.h"
 #include "platform/qt/tray_presence.h"
 #include "platform/qt/x11_windows.h"
+#include "store/to_qstring.h"
 
 namespace bramwick::WindowRun {
 
@@ -43,8 +44,8 @@ int run(int& argc, char** argv, const std::vector<std::string>& arguments) {
     }
 
     QApplication application(argc, argv);
-    QApplication::setApplicationName(QString::fromUtf8(Edition::displayName));
-    QGuiApplication::setDesktopFileName(QString::fromUtf8(Edition::appId));
+    QApplication::setApplicationName(toQString(Edition::displayName));
+    QGuiApplication::setDesktopFileName(toQString(Edition::appId));
     // The tray keeps the program running; without one, closing the main window ends it.
     QApplication::setQuitOnLastWindowClosed(false);
     installSkinStyle();

@@ -20,14 +20,11 @@
 #include "mainwindow/main_content.h"
 #include "sheets/sheet_frame.h"
 #include "sheets/sheets.h"
+#include "store/to_qstring.h"
 
 namespace bramwick {
 
 namespace {
-
-QString q(const std::string& text) {
-    return QString::fromStdString(text);
-}
 
 // The window washed over in its own background colour, the setup card in its middle; it takes
 // every click meant for the content below.
@@ -137,7 +134,7 @@ WindowTop::WindowTop(Store& store, Settings& settings, QWidget* window, SheetSou
     connect(&store_, &Store::statesChanged, this, [this] {
         if (presenter_->card() && confirmation_ &&
             confirmation_->kind == MainActions::Confirmation::Kind::allSafe)
-            presenter_->card()->setMessage(q(MainActions::confirmationMessage(
+            presenter_->card()->setMessage(toQString(MainActions::confirmationMessage(
                 *confirmation_, store_.safeTotal(), store_.yoursInSafe(), store_.trashInSafe())));
     });
     connect(qApp, &QGuiApplication::applicationStateChanged, this,
@@ -157,8 +154,8 @@ void WindowTop::askToConfirm(MainActions::Confirmation confirmation) {
     confirmation_ = confirmation;
     // The card's words first: the action below takes the confirmation over, and the order in
     // which a call's arguments are made is the compiler's choice.
-    const QString title = q(MainActions::confirmationTitle(confirmation));
-    const QString message = q(MainActions::confirmationMessage(
+    const QString title = toQString(MainActions::confirmationTitle(confirmation));
+    const QString message = toQString(MainActions::confirmationMessage(
         confirmation, store_.safeTotal(), store_.yoursInSafe(), store_.trashInSafe()));
     const bool dangerous = MainActions::confirmationDangerous(confirmation);
     auto confirmed = [this, confirmation = std::move(confirmation)] {
