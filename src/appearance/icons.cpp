@@ -254,16 +254,7 @@ QIcon icon(std::string_view symbol, const QColor& color) {
 namespace bramwick {
 
 QColor iconTint(Skin skin, std::optional<QColor> color) {
-    if (color) return *color;
-    switch (skin) {
-    case Skin::classic:
-        return systemColor(SystemColor::blue, false);
-    case Skin::nightfall:
-        return Nightfall::cyan;
-    case Skin::hibernia:
-        break;
-    }
-    return Hibernia::deepGreen;
+    return color ? *color : Skins::palette(skin).tint;
 }
 
 QSizeF iconFrame(Skin skin, qreal size) {

@@ -195,8 +195,10 @@ void paintSkinThumbnail(QPainter& painter, const QRectF& rect, Skin skin) {
     painter.drawRoundedRect(QRectF(barsLeft, head.top() + 20, 30, 4), 2, 2);
     qreal x = inner.left();
     qreal y = head.bottom() + 6;
+    // Classic as a light desktop shows it, like the thumbnail's page.
+    const Skins::Palette colours = Skins::palette(skin, QPalette(Qt::white));
     for (Level level : {Level::safe, Level::warning, Level::redFlag, Level::protected_}) {
-        QColor dot = levelDot(skin, level);
+        QColor dot = colours.levelDot(level);
         if (skin == Skin::nightfall) {
             painter.setBrush(withOpacity(dot, 0.35));
             painter.drawEllipse(QRectF(x - 2, y - 2, 11, 11));
@@ -239,7 +241,7 @@ void SkinCard::paintEvent(QPaintEvent*) {
     }
     y += nameMetrics.height() + 8;
     painter.setFont(textFont(TextStyle::caption2));
-    painter.setPen(secondaryText(skinOf(this), palette()));
+    painter.setPen(Skins::palette(skinOf(this), palette()).secondaryText);
     painter.drawText(QRectF(thumb.left(), y, thumb.width(), card.bottom() - y),
                      Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop,
                      toQString(SettingsPlan::skinDescription(skin_)));

@@ -72,7 +72,8 @@ void ReportBanner::refresh() {
     setProperty("failures", report->hasFailures);
     symbol_->setPixmap(
         Icons::icon(BannerValues::reportSymbol(report->hasFailures), colour).pixmap(18, 18));
-    dismiss_->setIcon(Icons::icon("xmark", secondaryText(skinOf(this), window()->palette())));
+    dismiss_->setIcon(
+        Icons::icon("xmark", Skins::palette(skinOf(this), window()->palette()).secondaryText));
     title_->setText(toQString(report->title));
     message_->setText(toQString(report->message));
     message_->setVisible(!report->message.empty());

@@ -40,7 +40,7 @@ bool freeSpaceAlarming(const DiskFigures& disk) {
 }
 
 QColor barTint(const DiskFigures& disk, bool darkScheme) {
-    return DiskRingValues::healthColor(DiskHealths::rate(disk), darkScheme);
+    return healthColor(DiskHealths::rate(disk), darkScheme);
 }
 
 std::string freeText(std::int64_t available) {
@@ -341,9 +341,10 @@ void DiskHeader::fill(Parts& parts, bool skinned) {
     }
     if (parts.safe) {
         parts.safe->setVisible(!scanning);
-        parts.safe->setText(QStringLiteral("<b>%1</b> <span style='color:%2'>safe to remove</span>")
-                                .arg(toQString(Text::byteCount(safeTotal)).toHtmlEscaped(),
-                                     secondaryText(skinOf(this), palette()).name(QColor::HexArgb)));
+        parts.safe->setText(
+            QStringLiteral("<b>%1</b> <span style='color:%2'>safe to remove</span>")
+                .arg(toQString(Text::byteCount(safeTotal)).toHtmlEscaped(),
+                     Skins::palette(skinOf(this), palette()).secondaryText.name(QColor::HexArgb)));
         parts.safe->setToolTip(toQString(purgeable ? *purgeable : sentence));
     }
     (void)skinned;

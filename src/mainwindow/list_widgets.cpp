@@ -15,9 +15,11 @@
 
 #include "appearance/button_style.h"
 #include "appearance/icons.h"
+#include "appearance/motion.h"
 #include "appearance/popover.h"
 #include "appearance/progress.h"
 #include "appearance/tiles.h"
+#include "appearance/typography.h"
 #include "appearance/window_dressing.h"
 #include "base/text.h"
 #include "store/to_qstring.h"
@@ -161,7 +163,7 @@ LevelIcon::LevelIcon(QWidget* parent) : QWidget(parent) {
     setFixedSize(16, 16);
 }
 
-void LevelIcon::show(Level level, ListLook::Look look) {
+void LevelIcon::show(Level level, Skin look) {
     level_ = level;
     look_ = look;
     setToolTip(toQString(ListPlan::levelHelp(level)));
@@ -172,15 +174,14 @@ void LevelIcon::show(Level level, ListLook::Look look) {
 void LevelIcon::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    if (look_ == ListLook::Look::classic) {
-        ListLook::paintSymbol(painter, QRectF(rect()),
-                              toQString(std::string(ListPlan::symbol(level_))),
-                              ListLook::levelColor(look_, level_), 14);
+    if (look_ == Skin::classic) {
+        Icons::paintSymbol(painter, QRectF(rect()), ListPlan::symbol(level_),
+                           Skins::palette(look_).level(level_), 14);
         return;
     }
-    const QColor dot = ListLook::levelDot(look_, level_);
+    const QColor dot = Skins::palette(look_).levelDot(level_);
     const QPointF centre = QRectF(rect()).center();
-    if (look_ == ListLook::Look::nightfall) {
+    if (look_ == Skin::nightfall) {
         QRadialGradient glow(centre, 8);
         QColor halo = dot;
         halo.setAlphaF(0.9 * 0.6);
@@ -210,7 +211,7 @@ void SymbolView::setSymbol(const QString& name, const QColor& color) {
 
 void SymbolView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    ListLook::paintSymbol(painter, QRectF(rect()), name_, color_, size_);
+    Icons::paintSymbol(painter, QRectF(rect()), name_.toStdString(), color_, size_);
 }
 
 SymbolButton::SymbolButton(QString symbol, int size, QWidget* parent)
@@ -220,7 +221,7 @@ SymbolButton::SymbolButton(QString symbol, int size, QWidget* parent)
     setFocusPolicy(Qt::TabFocus);
 }
 
-void SymbolButton::setLook(ListLook::Look look) {
+void SymbolButton::setLook(Skin look) {
     if (look == look_) return;
     look_ = look;
     update();
@@ -228,22 +229,22 @@ void SymbolButton::setLook(ListLook::Look look) {
 
 void SymbolButton::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    QColor color = ListLook::secondaryText(look_);
+    QColor color = Skins::palette(look_).listSecondaryText;
     if (!isEnabled())
         color.setAlphaF(color.alphaF() * 0.4);
     else if (isDown())
-        color = ListLook::text(look_);
+        color = Skins::palette(look_).listText;
     const QRectF box((width() - size_) / 2.0, (height() - size_) / 2.0, size_, size_);
-    ListLook::paintSymbol(painter, box, symbol_, color, size_);
+    Icons::paintSymbol(painter, box, symbol_.toStdString(), color, size_);
     if (hasFocus()) {
-        painter.setPen(QPen(ListLook::accent(look_), 1));
+        painter.setPen(QPen(Skins::palette(look_).selection, 1));
         painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 4, 4);
     }
 }
 
 // The info popover
 
-InfoPopover::InfoPopover(const ListPlan::InfoText& text, ListLook::Look look, QWidget* parent)
+InfoPopover::InfoPopover(const ListPlan::InfoText& text, Skin look, QWidget* parent)
     : QFrame(parent, Qt::Popup) {
     setObjectName("info-popover");
     setAttribute(Qt::WA_DeleteOnClose);
@@ -266,7 +267,7 @@ InfoPopover::InfoPopover(const ListPlan::InfoText& text, ListLook::Look look, QW
         label->setText(toQString(line));
         label->setWordWrap(true);
         label->setFont(font);
-        if (secondary) setColor(label, ListLook::secondaryText(look));
+        if (secondary) setColor(label, Skins::palette(look).listSecondaryText);
         if (into)
             into->addWidget(label);
         else
@@ -280,7 +281,7 @@ InfoPopover::InfoPopover(const ListPlan::InfoText& text, ListLook::Look look, QW
         auto* line = new QHBoxLayout;
         line->setSpacing(6);
         auto* bulb = new SymbolView(16, this);
-        bulb->setSymbol("lightbulb", ListLook::text(look));
+        bulb->setSymbol("lightbulb", Skins::palette(look).listText);
         line->addWidget(bulb, 0, Qt::AlignTop);
         add(*text.advice, "info-advice", textFont(TextStyle::body), false, line);
         column->addLayout(line);
@@ -297,7 +298,7 @@ InfoButton::InfoButton(QWidget* parent) : SymbolButton("info.circle", 14, parent
     connect(this, &QToolButton::clicked, this, &InfoButton::toggle);
 }
 
-void InfoButton::setCategory(const CleanupCategory& category, ListLook::Look look) {
+void InfoButton::setCategory(const CleanupCategory& category, Skin look) {
     category_ = category;
     look_ = look;
     setLook(look);
@@ -335,7 +336,7 @@ void BusyIndicator::paintEvent(QPaintEvent*) {
 }
 
 void BusyIndicator::showEvent(QShowEvent*) {
-    if (ListLook::loopsAllowed()) timer_.start();
+    if (Motion::loopsAllowed()) timer_.start();
 }
 
 void BusyIndicator::hideEvent(QHideEvent*) {
@@ -448,7 +449,7 @@ CategoryRow::CategoryRow(Store& store, const ListHooks& hooks, DropHover& hover,
 }
 
 void CategoryRow::show(const CleanupCategory& category, const Store::CategoryState* state,
-                       ListLook::Look look, std::optional<Level> dropLevel) {
+                       Skin look, std::optional<Level> dropLevel) {
     auto plan = ListPlan::row(category, state, look == Skin::classic);
     if (plan.unusedDays) {
         const auto days = store_.unusedAppDays();
@@ -491,8 +492,8 @@ void CategoryRow::apply() {
     badge_->setToolTip(toQString(plan_.badgeHelp));
     setText(summary_, toQString(plan_.summary));
     if (newLook) {
-        setColor(name_, ListLook::text(look_));
-        setColor(summary_, ListLook::secondaryText(look_));
+        setColor(name_, Skins::palette(look_).listText);
+        setColor(summary_, Skins::palette(look_).listSecondaryText);
         rescan_->setLook(look_);
     }
 
@@ -501,7 +502,8 @@ void CategoryRow::apply() {
     setText(size_, toQString(plan_.sizeText));
     const bool primary = plan_.size == Size::total;
     if (newLook || primary != sizePrimary_) {
-        setColor(size_, primary ? ListLook::text(look_) : ListLook::secondaryText(look_));
+        setColor(size_, primary ? Skins::palette(look_).listText
+                                : Skins::palette(look_).listSecondaryText);
         sizePrimary_ = primary;
     }
 
@@ -612,7 +614,7 @@ SectionHeader::SectionHeader(Store& store, DropHover& hover, QWidget* parent)
     });
 }
 
-void SectionHeader::show(const ListPlan::Section& section, ListLook::Look look) {
+void SectionHeader::show(const ListPlan::Section& section, Skin look) {
     if (shown_ && section.key == section_.key && section.title == section_.title &&
         section.total == section_.total && section.dropLevel == section_.dropLevel && look == look_)
         return;
@@ -625,13 +627,13 @@ void SectionHeader::show(const ListPlan::Section& section, ListLook::Look look) 
     marker_->setVisible(section.level.has_value());
     caption_->setVisible(section.level.has_value());
     if (section.level) {
-        const QColor color = ListLook::levelColor(look, *section.level);
+        const QColor color = Skins::palette(look).level(*section.level);
         marker_->setSymbol(toQString(std::string(ListPlan::symbol(*section.level))), color);
         setColor(title_, color);
         caption_->setText(toQString(section.caption));
-        setColor(caption_, ListLook::secondaryText(look));
+        setColor(caption_, Skins::palette(look).listSecondaryText);
     } else {
-        setColor(title_, ListLook::text(look));
+        setColor(title_, Skins::palette(look).listText);
     }
     title_->setText(toQString(section.title));
     addFolder_->setVisible(section.dropLevel.has_value());
@@ -641,7 +643,7 @@ void SectionHeader::show(const ListPlan::Section& section, ListLook::Look look) 
         addFolder_->setAccessibleName(addFolder_->toolTip());
     }
     total_->setText(toQString(Text::byteCount(section.total)));
-    setColor(total_, ListLook::text(look));
+    setColor(total_, Skins::palette(look).listText);
     update();
 }
 
@@ -660,7 +662,7 @@ void SectionHeader::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
-    painter.setBrush(ListLook::dropHighlight(*section_.dropLevel));
+    painter.setBrush(dropHighlight(*section_.dropLevel));
     painter.drawRoundedRect(QRectF(rect()).adjusted(2, 4, -2, 0), 6, 6);
 }
 

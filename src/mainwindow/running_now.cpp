@@ -166,7 +166,8 @@ void RunningNowSection::refresh() {
         row->setObjectName(QStringLiteral("runningNothing"));
         auto* layout = new QHBoxLayout(row);
         layout->setContentsMargins(0, 4, 0, 4);
-        layout->addWidget(symbolLabel("checkmark.circle", secondaryText(skin, palette()), 16, row));
+        layout->addWidget(symbolLabel("checkmark.circle",
+                                      Skins::palette(skin, palette()).secondaryText, 16, row));
         auto* label = new ToneLabel("runningNothingText", TextStyle::body, std::nullopt,
                                     Tones::secondary, row);
         label->setText(QStringLiteral("No simulators or leftover log watchers are running."));

@@ -58,16 +58,15 @@ bool shown(bool scanningAll, Skin skin) {
 
 namespace {
 
+// The skin's tint and its safe colour; classic, which shows no hero, its text.
 QColor percentTone(Skin skin, const QPalette& palette) {
-    if (skin == Skin::nightfall) return Nightfall::cyan;
-    if (skin == Skin::hibernia) return Hibernia::deepGreen;
-    return Tones::primary(skin, palette);
+    const Skins::Palette colours = Skins::palette(skin, palette);
+    return skin == Skin::classic ? colours.text : colours.tint;
 }
 
 QColor foundTone(Skin skin, const QPalette& palette) {
-    if (skin == Skin::nightfall) return Nightfall::mint;
-    if (skin == Skin::hibernia) return Hibernia::deepGreen;
-    return Tones::primary(skin, palette);
+    const Skins::Palette colours = Skins::palette(skin, palette);
+    return skin == Skin::classic ? colours.text : colours.safe;
 }
 
 } // namespace

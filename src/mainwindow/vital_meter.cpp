@@ -174,12 +174,12 @@ void VitalMeter::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const Skin skin = skinOf(this);
-    const QColor primary = primaryColor(skin, palette());
-    const QColor secondary = secondaryText(skin, palette());
-    const QColor color =
-        VitalMeters::hasState(kind_, vitals_)
-            ? DiskRingValues::healthColor(VitalMeters::health(kind_, vitals_), isDark(palette()))
-            : withOpacity(secondary, 0.5);
+    const Skins::Palette colours = Skins::palette(skin, palette());
+    const QColor primary = colours.text;
+    const QColor secondary = colours.secondaryText;
+    const QColor color = VitalMeters::hasState(kind_, vitals_)
+                             ? healthColor(VitalMeters::health(kind_, vitals_), isDark(palette()))
+                             : withOpacity(secondary, 0.5);
     const qreal w = VitalMeters::width;
 
     const QFont titleFont = textFont(TextStyle::callout, QFont::DemiBold);

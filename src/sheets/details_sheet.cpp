@@ -51,10 +51,11 @@ DetailsSheet::DetailsSheet(Store& store, CleanupCategory category, bool everyApp
     // The header.
     auto* header = new QHBoxLayout;
     header->setSpacing(12);
-    header->addWidget(
-        new SheetSymbol(category_.symbol, 28,
-                        [](const QWidget* w) { return accentColor(skinOf(w), w->palette()); }),
-        0, Qt::AlignTop);
+    header->addWidget(new SheetSymbol(category_.symbol, 28,
+                                      [](const QWidget* w) {
+                                          return Skins::palette(skinOf(w), w->palette()).accent;
+                                      }),
+                      0, Qt::AlignTop);
     auto* text = new QVBoxLayout;
     text->setSpacing(4);
     auto* name = new SheetText(toQString(category_.name), TextStyle::title2,
@@ -66,7 +67,7 @@ DetailsSheet::DetailsSheet(Store& store, CleanupCategory category, bool everyApp
     auto* levelRow = new QHBoxLayout;
     levelRow->setSpacing(4);
     auto levelColor = [level](const QWidget* w) {
-        return bramwick::levelColor(skinOf(w), level, isDark(w->palette()));
+        return Skins::palette(skinOf(w), w->palette()).level(level);
     };
     levelRow->addWidget(new SheetSymbol(badge.symbol, 14, levelColor));
     auto* levelTitle = new SheetText(toQString(badge.title), TextStyle::callout,
@@ -103,11 +104,12 @@ DetailsSheet::DetailsSheet(Store& store, CleanupCategory category, bool everyApp
         !category_.action.advice.empty()) {
         auto* advice = new QHBoxLayout;
         advice->setSpacing(6);
-        advice->addWidget(new SheetSymbol("lightbulb", 14,
-                                          [](const QWidget* w) {
-                                              return secondaryText(skinOf(w), w->palette());
-                                          }),
-                          0, Qt::AlignTop);
+        advice->addWidget(
+            new SheetSymbol("lightbulb", 14,
+                            [](const QWidget* w) {
+                                return Skins::palette(skinOf(w), w->palette()).secondaryText;
+                            }),
+            0, Qt::AlignTop);
         auto* adviceText = new SheetText(toQString(category_.action.advice), TextStyle::body);
         adviceText->setWordWrap(true);
         adviceText->setObjectName("advice");

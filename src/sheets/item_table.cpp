@@ -152,7 +152,7 @@ void ItemNameDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
         const Skin skin = widget ? skinOf(widget) : Skin::classic;
         QColor tone = index.data(ItemTableModel::attentionRole).toBool()
                           ? systemColor(SystemColor::orange, isDark(palette))
-                          : (selected ? text : secondaryText(skin, palette));
+                          : (selected ? text : Skins::palette(skin, palette).secondaryText);
         painter->setPen(tone);
         painter->drawText(below, Qt::AlignLeft | Qt::AlignVCenter,
                           noteMetrics.elidedText(note.toString(), Qt::ElideRight, below.width()));

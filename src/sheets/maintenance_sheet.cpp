@@ -111,7 +111,7 @@ void MaintenanceSheet::rebuild() {
         delete child->widget();
         delete child;
     }
-    auto accent = [](const QWidget* w) { return accentColor(skinOf(w), w->palette()); };
+    auto accent = [](const QWidget* w) { return Skins::palette(skinOf(w), w->palette()).accent; };
     for (const auto& task : tasks()) {
         auto* row = new SkinRow;
         row->setObjectName(toQString("task:" + task.id));
@@ -129,7 +129,7 @@ void MaintenanceSheet::rebuild() {
                                          SheetText::Tone::primary, QFont::DemiBold));
         if (task.needsPassword) {
             auto* lock = new SheetSymbol("lock.fill", 11, [](const QWidget* w) {
-                return secondaryText(skinOf(w), w->palette());
+                return Skins::palette(skinOf(w), w->palette()).secondaryText;
             });
             lock->setObjectName("needsPassword");
             lock->setToolTip(QStringLiteral("Asks for your administrator password"));
@@ -174,8 +174,9 @@ void MaintenanceSheet::rebuild() {
     auto* head = new QWidget;
     head->setLayout(retiredHead);
     retiredHead->setContentsMargins(16, 14, 16, 4);
-    retiredHead->addWidget(new SheetSymbol(
-        "nosign", 12, [](const QWidget* w) { return secondaryText(skinOf(w), w->palette()); }));
+    retiredHead->addWidget(new SheetSymbol("nosign", 12, [](const QWidget* w) {
+        return Skins::palette(skinOf(w), w->palette()).secondaryText;
+    }));
     retiredHead->addWidget(new SheetText(QStringLiteral("Not offered, and why"), TextStyle::callout,
                                          SheetText::Tone::secondary, QFont::DemiBold));
     retiredHead->addStretch(1);

@@ -68,7 +68,8 @@ void SheetText::elide() {
 std::optional<QColor> SheetText::color() const {
     if (tint_) return tint_(this);
     if (tone_ == Tone::secondary)
-        return secondaryText(skinOf(this), window() ? window()->palette() : palette());
+        return Skins::palette(skinOf(this), window() ? window()->palette() : palette())
+            .secondaryText;
     return std::nullopt;
 }
 
@@ -190,18 +191,6 @@ SheetDialog* presentSheet(QWidget* parent, QWidget* content, QSize minimum) {
 
 void closeSheet(QWidget* widget) {
     if (auto* dialog = qobject_cast<SheetDialog*>(widget->window())) dialog->close();
-}
-
-QColor accentColor(Skin skin, const QPalette& palette) {
-    switch (skin) {
-    case Skin::classic:
-        return systemColor(SystemColor::blue, isDark(palette));
-    case Skin::nightfall:
-        return Nightfall::cyan;
-    case Skin::hibernia:
-        return Hibernia::deepGreen;
-    }
-    return Nightfall::cyan;
 }
 
 SheetSymbol::SheetSymbol(std::string symbol, qreal size,

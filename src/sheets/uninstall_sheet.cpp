@@ -63,10 +63,11 @@ UninstallSheet::UninstallSheet(Store& store, UninstallPlan plan, std::function<v
         icon->setFixedSize(56, 56);
         header->addWidget(icon, 0, Qt::AlignTop);
     } else {
-        header->addWidget(
-            new SheetSymbol("square.grid.3x3", 48,
-                            [](const QWidget* w) { return accentColor(skinOf(w), w->palette()); }),
-            0, Qt::AlignTop);
+        header->addWidget(new SheetSymbol("square.grid.3x3", 48,
+                                          [](const QWidget* w) {
+                                              return Skins::palette(skinOf(w), w->palette()).accent;
+                                          }),
+                          0, Qt::AlignTop);
     }
     auto* lines = new QVBoxLayout;
     lines->setSpacing(3);
@@ -88,7 +89,7 @@ UninstallSheet::UninstallSheet(Store& store, UninstallPlan plan, std::function<v
     if (plan_.isSystemApp) {
         auto* refusal = new QHBoxLayout;
         refusal->addWidget(new SheetSymbol("lock.shield.fill", 14, [](const QWidget* w) {
-            return secondaryText(skinOf(w), w->palette());
+            return Skins::palette(skinOf(w), w->palette()).secondaryText;
         }));
         auto* text = new SheetText(
             QStringLiteral("This is part of the system. Bramwick won't uninstall it."),
@@ -156,7 +157,7 @@ UninstallSheet::UninstallSheet(Store& store, UninstallPlan plan, std::function<v
         auto* appLayout = new QHBoxLayout(appRow);
         appLayout->setContentsMargins(16, 8, 16, 8);
         appLayout->addWidget(new SheetSymbol("checkmark.square.fill", 14, [](const QWidget* w) {
-            return secondaryText(skinOf(w), w->palette());
+            return Skins::palette(skinOf(w), w->palette()).secondaryText;
         }));
         appLayout->addWidget(
             new SheetText(name, TextStyle::body, SheetText::Tone::primary, QFont::Bold));

@@ -22,10 +22,6 @@ namespace bramwick {
 
 namespace {
 
-QColor colourOf(const Colour& c) {
-    return SparkGlyph::colour(c);
-}
-
 // Every label shows data as plain text, never as markup.
 QLabel* label(QWidget* parent, const QString& content = {}, const char* name = nullptr) {
     auto* made = new QLabel(parent);
@@ -208,8 +204,8 @@ class LineLimitedLabel : public QLabel {
     QString full_;
 };
 
-const QColor green = colourOf(DiskHealths::healthyGreen);
-const QColor orange = colourOf(MenuBar::orange);
+const QColor green = toQColor(DiskHealths::healthyGreen);
+const QColor orange = toQColor(TrayColours::orange);
 
 } // namespace
 
@@ -531,7 +527,7 @@ void MenuBarPanel::refresh() {
     badge_->setVisible(p.disk.has_value());
     diskSummary_->setVisible(p.disk.has_value());
     if (p.disk) {
-        QColor tint = colourOf(MenuBar::ratingColour(p.disk->rating));
+        QColor tint = toQColor(TrayColours::rating(p.disk->rating));
         badge_->setText(toQString(MenuBar::badgeText(p.disk->rating)));
         badge_->setProperty("ratingTint", tint);
         free_->setText(toQString(p.disk->free));
