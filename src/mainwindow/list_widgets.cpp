@@ -167,7 +167,7 @@ void LevelIcon::show(Level level, Skin look) {
     level_ = level;
     look_ = look;
     setToolTip(toQString(ListPlan::levelHelp(level)));
-    setAccessibleName(toQString(std::string(Levels::title(level))));
+    setAccessibleName(toQString(Levels::title(level)));
     update();
 }
 
@@ -628,7 +628,7 @@ void SectionHeader::show(const ListPlan::Section& section, Skin look) {
     caption_->setVisible(section.level.has_value());
     if (section.level) {
         const QColor color = Skins::palette(look).level(*section.level);
-        marker_->setSymbol(toQString(std::string(ListPlan::symbol(*section.level))), color);
+        marker_->setSymbol(toQString(ListPlan::symbol(*section.level)), color);
         setColor(title_, color);
         caption_->setText(toQString(section.caption));
         setColor(caption_, Skins::palette(look).listSecondaryText);
