@@ -16,6 +16,7 @@
 
 #include "base/text.h"
 #include "engine/models.h"
+#include "engine/settings_keys.h"
 #include "platform/files.h"
 #include "platform/settings.h"
 #include "store/stored_lists.h"
@@ -33,9 +34,11 @@ double since(Clock::time_point start) {
 // A settings file as a long-used program leaves it: the usual keys and `records` records.
 void writeSettings(const std::string& path, std::size_t records) {
     bench::Random random(records);
+    namespace Keys = bramwick::SettingsKeys;
     nlohmann::json document = {
-        {"autoCleanSchedule", "weekly"},           {"autoCleanHour", 13},  {"skin", "nightfall"},
-        {"levelOverrides", {{"npm", "Red Flag"}}}, {"unusedAppDays", 100}, {"animateScans", true}};
+        {Keys::autoCleanSchedule, "weekly"}, {Keys::autoCleanHour, 13},
+        {Keys::skin, "nightfall"},           {Keys::levelOverrides, {{"npm", "Red Flag"}}},
+        {Keys::unusedAppDays, 100},          {Keys::animateScans, true}};
     nlohmann::json log = nlohmann::json::array();
     for (std::size_t i = 0; i < records; ++i) {
         bramwick::CleanupRecord record{
@@ -46,7 +49,7 @@ void writeSettings(const std::string& path, std::size_t records) {
                         random.below(5000))};
         log.push_back(bramwick::toJson(record));
     }
-    document["cleanupLog"] = std::move(log);
+    document[Keys::history] = std::move(log);
     bramwick::Files::makeFolders(fs::path(path).parent_path());
     bramwick::Files::writeAtomically(path, document.dump(2) + "\n");
 }

@@ -12,6 +12,7 @@
 
 #include "appearance/paint_kit.h"
 #include "appearance/window_dressing.h"
+#include "store/to_qstring.h"
 
 // The embedded font lives in a static library: referencing its initialiser keeps it linked.
 static void initIconResource() {
@@ -253,16 +254,7 @@ QIcon icon(std::string_view symbol, const QColor& color) {
 namespace bramwick {
 
 QColor iconTint(Skin skin, std::optional<QColor> color) {
-    if (color) return *color;
-    switch (skin) {
-    case Skin::classic:
-        return systemColor(SystemColor::blue, false);
-    case Skin::nightfall:
-        return Nightfall::cyan;
-    case Skin::hibernia:
-        break;
-    }
-    return Hibernia::deepGreen;
+    return color ? *color : Skins::palette(skin).tint;
 }
 
 QSizeF iconFrame(Skin skin, qreal size) {
@@ -280,12 +272,11 @@ namespace {
 const QPixmap& glyphGlow(std::string_view symbol, qreal pixelSize, const QColor& color,
                          qreal ratio) {
     static QCache<QString, QPixmap> cache(256);
-    const QString key =
-        QStringLiteral("%1|%2|%3|%4")
-            .arg(QString::fromUtf8(symbol.data(), static_cast<qsizetype>(symbol.size())))
-            .arg(pixelSize)
-            .arg(color.rgba())
-            .arg(ratio);
+    const QString key = QStringLiteral("%1|%2|%3|%4")
+                            .arg(toQString(symbol))
+                            .arg(pixelSize)
+                            .arg(color.rgba())
+                            .arg(ratio);
     if (QPixmap* hit = cache.object(key)) return *hit;
     const qreal pad = 12;
     const qreal side = pixelSize + 2 * pad;

@@ -10,6 +10,7 @@
 #include <QVariantAnimation>
 
 #include "base/edition.h"
+#include "engine/settings_keys.h"
 #include "platform/settings.h"
 
 namespace bramwick::Motion {
@@ -65,7 +66,7 @@ bool reducedMotion() {
 }
 
 bool animateScans() {
-    return Settings::standard().boolean("animateScans").value_or(true);
+    return Settings::standard().boolean(SettingsKeys::animateScans).value_or(true);
 }
 
 bool loopsAllowed() {

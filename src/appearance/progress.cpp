@@ -68,34 +68,6 @@ qreal margin(qreal size) {
 
 } // namespace Ring
 
-QColor primaryColor(Skin skin, const QPalette& palette) {
-    switch (skin) {
-    case Skin::nightfall:
-        return Qt::white;
-    case Skin::hibernia:
-        return Qt::black;
-    case Skin::classic:
-        break;
-    }
-    return palette.color(QPalette::WindowText);
-}
-
-namespace {
-
-QColor accent(Skin skin) {
-    switch (skin) {
-    case Skin::classic:
-        return systemColor(SystemColor::blue, false);
-    case Skin::nightfall:
-        return Nightfall::cyan;
-    case Skin::hibernia:
-        break;
-    }
-    return Hibernia::deepGreen;
-}
-
-} // namespace
-
 namespace {
 
 // A layer of the ring, drawn once into a square pixmap of side `side` centred on the ring and
@@ -180,7 +152,7 @@ void paintScanRing(QPainter& painter, const QRectF& square, Skin skin, double fr
                                     Qt::RoundCap));
                 painter.drawLines(litLines);
             }
-            painter.setPen(QPen(accent(skin), 2.5, Qt::SolidLine, Qt::RoundCap));
+            painter.setPen(QPen(Skins::palette(skin).tint, 2.5, Qt::SolidLine, Qt::RoundCap));
             painter.drawLines(litLines);
         });
     // Drawn once per lit count and turned as one layer while the ring spins.
@@ -206,7 +178,8 @@ void paintScanRing(QPainter& painter, const QRectF& square, Skin skin, double fr
             p.setPen(QPen(withOpacity(Qt::white, skin == Skin::nightfall ? 0.28 : 0.9), 1));
             p.drawEllipse(c, badge / 2 - 0.5, badge / 2 - 0.5);
             const QRectF badgeBox(c.x() - badge / 2, c.y() - badge / 2, badge, badge);
-            Icons::paintSymbol(p, badgeBox, "internaldrive", accent(skin), size * 0.18);
+            Icons::paintSymbol(p, badgeBox, "internaldrive", Skins::palette(skin).tint,
+                               size * 0.18);
         });
     const QPixmap& still = ringLayer(
         QStringLiteral("still|%1|%2").arg(look).arg(fraction, 0, 'g', 17), side, ratio,
@@ -376,7 +349,7 @@ void ScanRing::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     const QRectF square((width() - size_) / 2, (height() - size_) / 2, size_, size_);
     const Skin skin = skinOf(this);
-    paintScanRing(painter, square, skin, shown_, motion_, primaryColor(skin, palette()));
+    paintScanRing(painter, square, skin, shown_, motion_, Skins::palette(skin, palette()).text);
 }
 
 QRectF sweepBand(qreal width, qreal height, qreal progress) {
@@ -387,10 +360,8 @@ QRectF sweepBand(qreal width, qreal height, qreal progress) {
 void paintSweep(QPainter& painter, const QRectF& rect, Skin skin, qreal progress) {
     QRectF band = sweepBand(rect.width(), rect.height(), progress).translated(rect.topLeft());
     if (!band.intersects(rect)) return;
-    QColor tint = skin == Skin::classic     ? systemColor(SystemColor::blue, false)
-                  : skin == Skin::nightfall ? Nightfall::cyan
-                                            : Hibernia::deepGreen;
-    tint = withOpacity(tint, skin == Skin::nightfall ? 0.16 : 0.22);
+    const QColor tint =
+        withOpacity(Skins::palette(skin).tint, skin == Skin::nightfall ? 0.16 : 0.22);
     QLinearGradient gradient(band.left(), 0, band.right(), 0);
     gradient.setColorAt(0, Qt::transparent);
     gradient.setColorAt(0.5, tint);
@@ -505,7 +476,7 @@ void SkinCleaningBar::paintEvent(QPaintEvent*) {
     const Skin skin = skinOf(this);
     const QRectF bar(cleaningBarMargin, (height() - cleaningBarHeight) / 2,
                      width() - 2 * cleaningBarMargin, cleaningBarHeight);
-    paintCleaningBar(painter, bar, skin, progress_, primaryColor(skin, palette()));
+    paintCleaningBar(painter, bar, skin, progress_, Skins::palette(skin, palette()).text);
 }
 
 } // namespace bramwick

@@ -59,8 +59,6 @@ struct RingMotion {
 // scheme's primary text colour (white in dark schemes, black in light ones).
 void paintScanRing(QPainter& painter, const QRectF& square, Skin skin, double fraction,
                    const RingMotion& motion, const QColor& primary);
-// The primary text colour of a skin for a widget's palette.
-QColor primaryColor(Skin skin, const QPalette& palette);
 
 class ScanRing : public QWidget {
     Q_OBJECT

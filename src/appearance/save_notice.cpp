@@ -2,6 +2,7 @@
 
 #include "appearance/settings_plan.h"
 #include "appearance/typography.h"
+#include "store/to_qstring.h"
 
 namespace bramwick {
 
@@ -34,7 +35,7 @@ void SaveNotice::follow() {
 }
 
 void SaveNotice::say(const std::optional<std::string>& reason) {
-    if (reason) setText(QString::fromStdString(SettingsPlan::unsavedChangeText(*reason)));
+    if (reason) setText(toQString(SettingsPlan::unsavedChangeText(*reason)));
     if (shown_ == reason.has_value()) return;
     shown_ = reason.has_value();
     setVisible(shown_);

@@ -16,14 +16,12 @@
 #include "appearance/window_dressing.h"
 #include "base/text.h"
 #include "engine/auto_clean.h"
+#include "engine/settings_keys.h"
+#include "store/to_qstring.h"
 
 namespace bramwick {
 
 namespace {
-
-QString qs(std::string_view text) {
-    return QString::fromUtf8(text.data(), qsizetype(text.size()));
-}
 
 // A category's name beside its switch, as written ("&" is no shortcut mark, which a label with a
 // buddy would take it for); a click on it flips the switch, as a click on the switch's own text
@@ -89,7 +87,8 @@ ScheduleSheet::ScheduleSheet(Store& store, Settings& settings,
     schedule_ = new QComboBox(this);
     schedule_->setObjectName(QStringLiteral("sheetSchedule"));
     for (auto schedule : AutoClean::allSchedules)
-        schedule_->addItem(qs(AutoClean::title(schedule)), qs(AutoClean::rawValue(schedule)));
+        schedule_->addItem(toQString(AutoClean::title(schedule)),
+                           toQString(AutoClean::rawValue(schedule)));
     form->addRow(QStringLiteral("Clean automatically"), schedule_);
     connect(schedule_, &QComboBox::activated, this, [this](int index) {
         saveNotice_->check(
@@ -114,13 +113,14 @@ ScheduleSheet::ScheduleSheet(Store& store, Settings& settings,
     onLowSpace_->setObjectName(QStringLiteral("sheetOnLowSpace"));
     form->addRow(onLowSpace_);
     connect(onLowSpace_, &QCheckBox::clicked, this, [this](bool on) {
-        saveNotice_->check(settings_.set(AutoClean::Keys::onLowSpace, on));
+        saveNotice_->check(settings_.set(SettingsKeys::autoCleanOnLowSpace, on));
     });
     notify_ = new QCheckBox(QStringLiteral("Notify me afterwards"), this);
     notify_->setObjectName(QStringLiteral("sheetNotify"));
     form->addRow(notify_);
-    connect(notify_, &QCheckBox::clicked, this,
-            [this](bool on) { saveNotice_->check(settings_.set(AutoClean::Keys::notify, on)); });
+    connect(notify_, &QCheckBox::clicked, this, [this](bool on) {
+        saveNotice_->check(settings_.set(SettingsKeys::autoCleanNotify, on));
+    });
 
     auto* header = new QLabel(QStringLiteral("What it may clean"), this);
     header->setFont(textFont(TextStyle::headline));
@@ -141,13 +141,13 @@ ScheduleSheet::ScheduleSheet(Store& store, Settings& settings,
     for (const auto& category : SettingsPlan::scheduleCandidates(store_.categories())) {
         auto* row = new QHBoxLayout;
         auto* toggle = new QCheckBox(list);
-        toggle->setObjectName(QStringLiteral("sheetTake-") + QString::fromStdString(category.id));
+        toggle->setObjectName(QStringLiteral("sheetTake-") + toQString(category.id));
         auto* texts = new QVBoxLayout;
         texts->setSpacing(1);
-        auto* name = new SwitchName(QString::fromStdString(category.name), toggle, list);
-        name->setObjectName(QStringLiteral("sheetName-") + QString::fromStdString(category.id));
+        auto* name = new SwitchName(toQString(category.name), toggle, list);
+        name->setObjectName(QStringLiteral("sheetName-") + toQString(category.id));
         auto* size = settingsCaption(QString(), list);
-        size->setObjectName(QStringLiteral("sheetSize-") + QString::fromStdString(category.id));
+        size->setObjectName(QStringLiteral("sheetSize-") + toQString(category.id));
         texts->addWidget(name);
         texts->addWidget(size);
         row->addWidget(toggle, 0, Qt::AlignTop);
@@ -223,7 +223,7 @@ void ScheduleSheet::writeExcluded() {
 
 void ScheduleSheet::refresh() {
     QSignalBlocker a(schedule_), b(onLowSpace_), c(notify_);
-    std::string raw = settings_.string(AutoClean::Keys::schedule).value_or("off");
+    std::string raw = settings_.string(SettingsKeys::autoCleanSchedule).value_or("off");
     auto index = SettingsPlan::scheduleIndex(raw);
     schedule_->setCurrentIndex(index ? int(*index) : -1);
     bool showsTime = SettingsPlan::showsTime(raw);
@@ -232,16 +232,15 @@ void ScheduleSheet::refresh() {
     auto due = showsTime ? AutoClean::nextDue(settings_) : std::nullopt;
     next_->setVisible(due.has_value());
     nextLabel_->setVisible(due.has_value());
-    if (due) next_->setText(QString::fromStdString(SettingsPlan::nextCleanText(*due)));
-    onLowSpace_->setText(
-        QStringLiteral("Also when free space drops below ") +
-        QString::fromStdString(SettingsPlan::gigabytes(AutoClean::lowSpaceGB(settings_))));
+    if (due) next_->setText(toQString(SettingsPlan::nextCleanText(*due)));
+    onLowSpace_->setText(QStringLiteral("Also when free space drops below ") +
+                         toQString(SettingsPlan::gigabytes(AutoClean::lowSpaceGB(settings_))));
     onLowSpace_->setChecked(AutoClean::onLowSpace(settings_));
     notify_->setChecked(AutoClean::notify(settings_));
     for (auto& [id, toggle] : switches_) {
         QSignalBlocker block(toggle);
         toggle->setChecked(!excluded_.contains(id));
-        sizes_[id]->setText(QString::fromStdString(Text::byteCount(foundBytes(store_, id))));
+        sizes_[id]->setText(toQString(Text::byteCount(foundBytes(store_, id))));
     }
     allBackOn_->setVisible(!excluded_.empty());
 }

@@ -17,17 +17,15 @@
 #include "base/edition.h"
 #include "engine/auto_clean.h"
 #include "engine/folder_access.h"
+#include "engine/settings_keys.h"
+#include "store/to_qstring.h"
 
 namespace bramwick {
 
 namespace {
 
-QString qs(std::string_view text) {
-    return QString::fromUtf8(text.data(), qsizetype(text.size()));
-}
-
 QString named(const char* sentence) {
-    return QString::fromUtf8(sentence).arg(QString::fromUtf8(Edition::displayName));
+    return toQString(sentence).arg(toQString(Edition::displayName));
 }
 
 bool stored(const Settings& settings, const char* key, bool fallback) {
@@ -122,7 +120,7 @@ QWidget* settingsHeader(const QString& title, std::string_view symbol, QWidget* 
 
 SkinCard::SkinCard(Skin skin, QWidget* parent) : QAbstractButton(parent), skin_(skin) {
     setObjectName(QStringLiteral("skinCard-") + Skins::rawValue(skin));
-    setToolTip(qs(SettingsPlan::skinDescription(skin)));
+    setToolTip(toQString(SettingsPlan::skinDescription(skin)));
     setCursor(Qt::PointingHandCursor);
     QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);
     policy.setHeightForWidth(true);
@@ -143,7 +141,7 @@ int SkinCard::heightForWidth(int width) const {
     QFontMetrics small(textFont(TextStyle::caption2));
     int text = small
                    .boundingRect(QRect(0, 0, width - 16, 1000), Qt::TextWordWrap,
-                                 qs(SettingsPlan::skinDescription(skin_)))
+                                 toQString(SettingsPlan::skinDescription(skin_)))
                    .height();
     return 8 + 78 + 8 + QFontMetrics(textFont(TextStyle::callout)).height() + 8 + text + 8;
 }
@@ -197,8 +195,10 @@ void paintSkinThumbnail(QPainter& painter, const QRectF& rect, Skin skin) {
     painter.drawRoundedRect(QRectF(barsLeft, head.top() + 20, 30, 4), 2, 2);
     qreal x = inner.left();
     qreal y = head.bottom() + 6;
+    // Classic as a light desktop shows it, like the thumbnail's page.
+    const Skins::Palette colours = Skins::palette(skin, QPalette(Qt::white));
     for (Level level : {Level::safe, Level::warning, Level::redFlag, Level::protected_}) {
-        QColor dot = levelDot(skin, level);
+        QColor dot = colours.levelDot(level);
         if (skin == Skin::nightfall) {
             painter.setBrush(withOpacity(dot, 0.35));
             painter.drawEllipse(QRectF(x - 2, y - 2, 11, 11));
@@ -225,7 +225,7 @@ void SkinCard::paintEvent(QPaintEvent*) {
     // little smaller, and cut only when even that does not fit, so the tick stays on the card.
     const qreal tick = selected_ ? QFontMetrics(textFont(TextStyle::caption)).height() : 0;
     const int room = int(thumb.width() - (selected_ ? tick + 5 : 0));
-    const QString fullName = qs(SettingsPlan::skinName(skin_));
+    const QString fullName = toQString(SettingsPlan::skinName(skin_));
     const QFont nameFont =
         fittedFont(textFont(TextStyle::callout, QFont::DemiBold), fullName, room);
     QFontMetrics nameMetrics(nameFont);
@@ -241,10 +241,10 @@ void SkinCard::paintEvent(QPaintEvent*) {
     }
     y += nameMetrics.height() + 8;
     painter.setFont(textFont(TextStyle::caption2));
-    painter.setPen(secondaryText(skinOf(this), palette()));
+    painter.setPen(Skins::palette(skinOf(this), palette()).secondaryText);
     painter.drawText(QRectF(thumb.left(), y, thumb.width(), card.bottom() - y),
                      Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop,
-                     qs(SettingsPlan::skinDescription(skin_)));
+                     toQString(SettingsPlan::skinDescription(skin_)));
 
     painter.setBrush(Qt::NoBrush);
     if (selected_)
@@ -268,16 +268,16 @@ SettingsPages::SettingsPages(Store& store, Settings& settings, Hooks hooks, QWid
     QWidget* pages[] = {generalPage(), cleaningPage(), appearancePage()};
     for (std::size_t i = 0; i < SettingsPlan::tabs.size(); ++i) {
         const auto& tab = SettingsPlan::tabs[i];
-        pages[i]->setObjectName(QStringLiteral("settingsPage-") + qs(tab.tag));
-        addTab(pages[i], qs(tab.label));
+        pages[i]->setObjectName(QStringLiteral("settingsPage-") + toQString(tab.tag));
+        addTab(pages[i], toQString(tab.label));
     }
     recolourTabs();
-    setCurrentIndex(int(SettingsPlan::tabIndex(settings_.string(SettingsPlan::Keys::tab))));
+    setCurrentIndex(int(SettingsPlan::tabIndex(settings_.string(SettingsKeys::settingsTab))));
     pageShown(currentIndex());
     connect(this, &QTabWidget::currentChanged, this, [this](int index) {
         if (index < 0) return;
         // Only which tab the window reopens on: not a change worth a line when unsaved.
-        settings_.set(SettingsPlan::Keys::tab, std::string(SettingsPlan::tabs[index].tag));
+        settings_.set(SettingsKeys::settingsTab, std::string(SettingsPlan::tabs[index].tag));
         pageShown(index);
     });
 
@@ -366,7 +366,7 @@ QWidget* SettingsPages::generalPage() {
     dockCaption->setObjectName(QStringLiteral("keepInDockCaption"));
     dock->addWidget(dockCaption);
     connect(keepInDock_, &QCheckBox::clicked, this, [this](bool on) {
-        saveNotice_->check(settings_.set(SettingsPlan::Keys::keepInDock, on));
+        saveNotice_->check(settings_.set(SettingsKeys::keepInDock, on));
         if (hooks_.keepInDockChanged) hooks_.keepInDockChanged();
     });
 
@@ -385,7 +385,7 @@ QWidget* SettingsPages::generalPage() {
     updates->addWidget(settingsCaption(
         QStringLiteral("Nothing is ever downloaded or installed without you saying yes."), page));
     connect(updates_, &QCheckBox::clicked, this, [this](bool on) {
-        saveNotice_->check(settings_.set(SettingsPlan::Keys::automaticUpdates, on));
+        saveNotice_->check(settings_.set(SettingsKeys::automaticUpdateChecks, on));
     });
     column->addStretch(1);
     return page;
@@ -407,7 +407,8 @@ QWidget* SettingsPages::cleaningPage() {
     schedule_ = new QComboBox(page);
     schedule_->setObjectName(QStringLiteral("cleanSchedule"));
     for (auto schedule : AutoClean::allSchedules)
-        schedule_->addItem(qs(AutoClean::title(schedule)), qs(AutoClean::rawValue(schedule)));
+        schedule_->addItem(toQString(AutoClean::title(schedule)),
+                           toQString(AutoClean::rawValue(schedule)));
     form->addRow(QStringLiteral("Clean automatically"), schedule_);
     connect(schedule_, &QComboBox::activated, this, [this](int index) {
         auto chosen = AutoClean::allSchedules[std::size_t(index)];
@@ -450,12 +451,12 @@ QWidget* SettingsPages::cleaningPage() {
     lowSpace->addStretch(1);
     column->addLayout(lowSpace);
     connect(onLowSpace_, &QCheckBox::clicked, this, [this](bool on) {
-        saveNotice_->check(settings_.set(AutoClean::Keys::onLowSpace, on));
+        saveNotice_->check(settings_.set(SettingsKeys::autoCleanOnLowSpace, on));
         if (on) enableAutomaticClean();
     });
     connect(lowSpaceGB_, &QSpinBox::valueChanged, this, [this](int gb) {
-        if (settings_.integer(AutoClean::Keys::lowSpaceGB) != gb)
-            saveNotice_->check(settings_.set(AutoClean::Keys::lowSpaceGB, gb));
+        if (settings_.integer(SettingsKeys::autoCleanLowSpaceGB) != gb)
+            saveNotice_->check(settings_.set(SettingsKeys::autoCleanLowSpaceGB, gb));
     });
 
     auto* notes = group(column, 4);
@@ -477,8 +478,9 @@ QWidget* SettingsPages::cleaningPage() {
     notify_ = new QCheckBox(QStringLiteral("Notify me afterwards"), page);
     notify_->setObjectName(QStringLiteral("cleanNotify"));
     column->addWidget(notify_);
-    connect(notify_, &QCheckBox::clicked, this,
-            [this](bool on) { saveNotice_->check(settings_.set(AutoClean::Keys::notify, on)); });
+    connect(notify_, &QCheckBox::clicked, this, [this](bool on) {
+        saveNotice_->check(settings_.set(SettingsKeys::autoCleanNotify, on));
+    });
 
     auto* lastForm = new QFormLayout;
     column->addLayout(lastForm);
@@ -507,7 +509,7 @@ QWidget* SettingsPages::appearancePage() {
         row->addWidget(card, 1, Qt::AlignTop);
         connect(card, &SkinCard::clicked, this, [this, skin] {
             saveNotice_->check(
-                settings_.set(SettingsPlan::Keys::skin, Skins::rawValue(skin).toStdString()));
+                settings_.set(SettingsKeys::skin, Skins::rawValue(skin).toStdString()));
         });
     }
     cards->addLayout(row);
@@ -521,9 +523,8 @@ QWidget* SettingsPages::appearancePage() {
                        "bar under a row being cleaned. Never when Reduce Motion is on, and "
                        "Classic has none."),
         page));
-    connect(animate_, &QCheckBox::clicked, this, [this](bool on) {
-        saveNotice_->check(settings_.set(SettingsPlan::Keys::animateScans, on));
-    });
+    connect(animate_, &QCheckBox::clicked, this,
+            [this](bool on) { saveNotice_->check(settings_.set(SettingsKeys::animateScans, on)); });
     column->addStretch(1);
     return page;
 }
@@ -545,7 +546,7 @@ void SettingsPages::showLogin() {
     openAtLogin_->setChecked(login_->isOn());
     const auto& message = login_->message();
     loginMessage_->setVisible(message.has_value());
-    loginMessage_->setText(message ? QString::fromStdString(*message) : QString());
+    loginMessage_->setText(message ? toQString(*message) : QString());
     openLoginItems_->setVisible(login_->offersLoginItems());
     messageRow_->setVisible(message.has_value() || login_->offersLoginItems());
     emit pageChanged();
@@ -554,11 +555,11 @@ void SettingsPages::showLogin() {
 void SettingsPages::refresh() {
     {
         QSignalBlocker a(keepInDock_), b(updates_);
-        keepInDock_->setChecked(stored(settings_, SettingsPlan::Keys::keepInDock, false));
-        updates_->setChecked(stored(settings_, SettingsPlan::Keys::automaticUpdates, true));
+        keepInDock_->setChecked(stored(settings_, SettingsKeys::keepInDock, false));
+        updates_->setChecked(stored(settings_, SettingsKeys::automaticUpdateChecks, true));
     }
 
-    std::string raw = settings_.string(AutoClean::Keys::schedule).value_or("off");
+    std::string raw = settings_.string(SettingsKeys::autoCleanSchedule).value_or("off");
     {
         QSignalBlocker a(schedule_), b(time_), c(onLowSpace_), d(lowSpaceGB_), e(notify_);
         auto index = SettingsPlan::scheduleIndex(raw);
@@ -571,7 +572,7 @@ void SettingsPages::refresh() {
         auto due = showsTime ? AutoClean::nextDue(settings_) : std::nullopt;
         next_->setVisible(due.has_value());
         nextRow_->setVisible(due.has_value());
-        if (due) next_->setText(QString::fromStdString(SettingsPlan::nextCleanText(*due)));
+        if (due) next_->setText(toQString(SettingsPlan::nextCleanText(*due)));
         bool low = AutoClean::onLowSpace(settings_);
         onLowSpace_->setChecked(low);
         lowSpaceGB_->setValue(
@@ -583,15 +584,15 @@ void SettingsPages::refresh() {
         last_->setVisible(run.has_value());
         lastRow_->setVisible(run.has_value());
         if (run)
-            last_->setText(QString::fromStdString(SettingsPlan::lastAutoCleanText(
+            last_->setText(toQString(SettingsPlan::lastAutoCleanText(
                 run->freed, run->date, std::chrono::system_clock::now())));
     }
 
-    auto skin = settings_.string(SettingsPlan::Keys::skin);
+    auto skin = settings_.string(SettingsKeys::skin);
     for (auto* card : cards_)
         card->setSelected(SettingsPlan::skinSelected(skin, card->skin()));
     QSignalBlocker block(animate_);
-    animate_->setChecked(stored(settings_, SettingsPlan::Keys::animateScans, true));
+    animate_->setChecked(stored(settings_, SettingsKeys::animateScans, true));
     animate_->setEnabled(SettingsPlan::animationSwitchEnabled(skin));
 }
 
@@ -615,9 +616,9 @@ FolderAccessSection::FolderAccessSection(Store& store, FolderAccess& folders, QW
         texts->setSpacing(2);
         auto* title = new QHBoxLayout;
         title->setSpacing(6);
-        auto* name = new QLabel(QString::fromStdString(folder.name), this);
+        auto* name = new QLabel(toQString(folder.name), this);
         name->setFont(textFont(TextStyle::body, QFont::DemiBold));
-        auto* path = new QLabel(QString::fromStdString(folder.path), this);
+        auto* path = new QLabel(toQString(folder.path), this);
         QFont mono = textFont(TextStyle::caption);
         mono.setFamily(QStringLiteral("monospace"));
         mono.setStyleHint(QFont::Monospace);
@@ -627,7 +628,7 @@ FolderAccessSection::FolderAccessSection(Store& store, FolderAccess& folders, QW
         title->addWidget(path);
         title->addStretch(1);
         texts->addLayout(title);
-        texts->addWidget(settingsCaption(QString::fromStdString(folder.why), this));
+        texts->addWidget(settingsCaption(toQString(folder.why), this));
         row->addLayout(texts, 1);
         auto* allowed = new QLabel(QStringLiteral("Allowed"), this);
         allowed->setFont(textFont(TextStyle::caption, QFont::DemiBold));
@@ -636,7 +637,7 @@ FolderAccessSection::FolderAccessSection(Store& store, FolderAccess& folders, QW
         allowed->setPalette(green);
         row->addWidget(allowed, 0, Qt::AlignTop);
         auto* remove = new QPushButton(QStringLiteral("Remove"), this);
-        remove->setObjectName(QStringLiteral("folderRemove-") + QString::fromStdString(folder.id));
+        remove->setObjectName(QStringLiteral("folderRemove-") + toQString(folder.id));
         row->addWidget(remove, 0, Qt::AlignTop);
         column->addLayout(row);
         connect(remove, &QPushButton::clicked, this, [this, folder] {

@@ -16,15 +16,6 @@
 
 namespace bramwick::SettingsPlan {
 
-// Keys the settings window binds besides the automatic clean's, with their defaults.
-namespace Keys {
-inline constexpr const char* tab = "settingsTab";                          // "cleaning"
-inline constexpr const char* keepInDock = "keepInDock";                    // false
-inline constexpr const char* automaticUpdates = "SUEnableAutomaticChecks"; // true
-inline constexpr const char* skin = "skin";                                // "nightfall"
-inline constexpr const char* animateScans = "animateScans";                // true
-} // namespace Keys
-
 struct Tab {
     std::string_view tag; // what "settingsTab" stores
     std::string_view label;

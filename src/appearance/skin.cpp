@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include <QApplication>
+
 namespace bramwick {
 
 namespace Skins {
@@ -63,64 +65,83 @@ bool isDark(const QPalette& palette) {
            palette.color(QPalette::WindowText).lightness();
 }
 
-QColor levelColor(Skin skin, Level level, bool darkScheme) {
-    switch (skin) {
-    case Skin::classic:
-        switch (level) {
-        case Level::safe:
-            return systemColor(SystemColor::green, darkScheme);
-        case Level::warning:
-            return systemColor(SystemColor::yellow, darkScheme);
-        case Level::redFlag:
-            return systemColor(SystemColor::red, darkScheme);
-        case Level::protected_:
-            return systemColor(SystemColor::gray, darkScheme);
-        }
-        break;
-    case Skin::nightfall:
-        switch (level) {
-        case Level::safe:
-            return Nightfall::green;
-        case Level::warning:
-            return Nightfall::amber;
-        case Level::redFlag:
-            return Nightfall::red;
-        case Level::protected_:
-            return Nightfall::grey;
-        }
-        break;
-    case Skin::hibernia:
-        switch (level) {
-        case Level::safe:
-            return Hibernia::deepGreen;
-        case Level::warning:
-            return Hibernia::amber;
-        case Level::redFlag:
-            return Hibernia::red;
-        case Level::protected_:
-            return Hibernia::grey;
-        }
-        break;
-    }
-    return Nightfall::grey;
+namespace Skins {
+
+Palette palette(Skin skin, const QPalette& desktop) {
+    // Each colour as classic, nightfall and hibernia have it.
+    auto pick = [skin](const QColor& classic, const QColor& nightfall, const QColor& hibernia) {
+        return skin == Skin::classic ? classic : skin == Skin::nightfall ? nightfall : hibernia;
+    };
+    const bool dark = isDark(desktop);
+    const QColor text = desktop.color(QPalette::WindowText);
+    Palette p;
+    p.text = pick(text, Qt::white, Qt::black);
+    p.secondaryText =
+        pick(withOpacity(text, 0.55), withOpacity(Qt::white, 0.6), withOpacity(Hibernia::ink, 0.7));
+    p.listText = pick(text, Qt::white, Hibernia::ink);
+    p.listSecondaryText =
+        pick(withOpacity(text, 0.55), withOpacity(Qt::white, 0.6), Hibernia::grey);
+    p.tint = pick(systemColor(SystemColor::blue, false), Nightfall::cyan, Hibernia::deepGreen);
+    p.accent = pick(systemColor(SystemColor::blue, dark), Nightfall::cyan, Hibernia::deepGreen);
+    p.safe = pick(systemColor(SystemColor::green, dark), Nightfall::mint, Hibernia::deepGreen);
+    p.selection = pick(desktop.color(QPalette::Highlight), Nightfall::blue, Hibernia::navy);
+    p.levels = {pick(systemColor(SystemColor::green, dark), Nightfall::green, Hibernia::deepGreen),
+                pick(systemColor(SystemColor::yellow, dark), Nightfall::amber, Hibernia::amber),
+                pick(systemColor(SystemColor::red, dark), Nightfall::red, Hibernia::red),
+                pick(systemColor(SystemColor::gray, dark), Nightfall::grey, Hibernia::grey)};
+    p.levelDots = p.levels;
+    if (skin == Skin::hibernia)
+        p.levelDots[static_cast<std::size_t>(Level::safe)] = Hibernia::green;
+    return p;
 }
 
-QColor levelDot(Skin skin, Level level, bool darkScheme) {
-    if (skin == Skin::hibernia && level == Level::safe) return Hibernia::green;
-    return levelColor(skin, level, darkScheme);
+Palette palette(Skin skin) {
+    return palette(skin, QApplication::palette());
 }
 
-QColor secondaryText(Skin skin, const QPalette& palette) {
-    switch (skin) {
-    case Skin::nightfall:
-        return withOpacity(Qt::white, 0.6);
-    case Skin::hibernia:
-        // Dimmed no further than small text still reads on the page (4.5:1 and more).
-        return withOpacity(Hibernia::ink, 0.7);
-    case Skin::classic:
+} // namespace Skins
+
+QColor healthColor(DiskHealth health, bool darkScheme) {
+    switch (health) {
+    case DiskHealth::healthy:
+        return toQColor(DiskHealths::healthyGreen);
+    case DiskHealth::gettingFull:
+        return systemColor(SystemColor::orange, darkScheme);
+    case DiskHealth::almostFull:
         break;
     }
-    return withOpacity(palette.color(QPalette::WindowText), 0.55);
+    return systemColor(SystemColor::red, darkScheme);
+}
+
+Colour TrayColours::rating(DiskHealth rating) {
+    switch (rating) {
+    case DiskHealth::healthy:
+        return DiskHealths::healthyGreen;
+    case DiskHealth::gettingFull:
+        return orange;
+    case DiskHealth::almostFull:
+        break;
+    }
+    return red;
+}
+
+QColor toQColor(const Colour& c) {
+    return QColor::fromRgbF(static_cast<float>(c.red), static_cast<float>(c.green),
+                            static_cast<float>(c.blue), static_cast<float>(c.opacity));
+}
+
+QColor dropHighlight(Level level) {
+    switch (level) {
+    case Level::safe:
+        return withOpacity(systemColor(SystemColor::green, false), 0.18);
+    case Level::warning:
+        return withOpacity(systemColor(SystemColor::yellow, false), 0.18);
+    case Level::redFlag:
+        return withOpacity(systemColor(SystemColor::red, false), 0.18);
+    case Level::protected_:
+        break;
+    }
+    return Qt::transparent;
 }
 
 QColor withOpacity(QColor color, double opacity) {

@@ -1,12 +1,13 @@
-// The three skins, their palettes and the colours of the cleanup levels in each.
+// The three skins and their colours: the skins' named colours, the desktop's standard ones, and
+// each skin's palette, what the windows colour their text, symbols and levels with.
 //
 // `Skin` is what a window is dressed in. The stored setting "skin" chooses it: an exact,
 // case-sensitive "classic", "nightfall" or "hibernia"; anything else (missing, empty,
 // "Nightfall", "dark") reads as nightfall, the default. Every widget finds the skin of its window
 // with `skinOf(widget)` (see window_dressing.h), never by reading the stored string itself.
 //
-// The palette colours are process-wide constants; classic has no palette and uses the desktop's
-// standard colours, which follow its light or dark scheme.
+// The named colours of nightfall and hibernia are process-wide constants; classic has none and
+// uses the desktop's palette and standard colours, which follow its light or dark scheme.
 #pragma once
 
 #include <array>
@@ -18,6 +19,7 @@
 #include <QPalette>
 #include <QString>
 
+#include "engine/health.h"
 #include "engine/models.h"
 
 namespace bramwick {
@@ -68,14 +70,58 @@ QColor systemColor(SystemColor color, bool dark);
 // Whether a palette is a dark scheme (its window colour is darker than its text).
 bool isDark(const QPalette& palette);
 
-// The colour of a level in a skin, for level-coloured text and fills. `darkScheme` only matters
-// for classic, whose colours follow the desktop.
-QColor levelColor(Skin skin, Level level, bool darkScheme = false);
-// The same, except the lighter green for a safe dot in hibernia: level dots and filter chips.
-QColor levelDot(Skin skin, Level level, bool darkScheme = false);
+namespace Skins {
 
-// The colour of secondary text in a skin over a widget's palette: dimmed primary text.
-QColor secondaryText(Skin skin, const QPalette& palette);
+// The colours of a skin by what they colour. Nightfall's and hibernia's are the skin's own;
+// classic's come from the desktop's palette: its text, its highlight, and the standard colours
+// in its light or dark variant.
+struct Palette {
+    // Text: white, black, the desktop's; secondary, dimmed: white at 60 %, ink at 70 % (so small
+    // text still reads on the page), the desktop's at 55 %.
+    QColor text;
+    QColor secondaryText;
+    // The category list's: white, ink, the desktop's; white at 60 %, grey, the desktop's at 55 %.
+    QColor listText;
+    QColor listSecondaryText;
+    // Symbol badges, rings and sweeps: cyan, deep green, and the light blue in either scheme.
+    QColor tint;
+    QColor accent;    // the sheets' symbols: cyan, deep green, the desktop's blue
+    QColor safe;      // what can go safely: mint, deep green, the desktop's green
+    QColor selection; // the list's chosen filter: blue, navy, the desktop's highlight
+    // By `Level`: level-coloured text and fills, and the level dots and filter chips (the same,
+    // but for hibernia's lighter safe green).
+    std::array<QColor, 4> levels;
+    std::array<QColor, 4> levelDots;
+
+    QColor level(Level level) const { return levels[static_cast<std::size_t>(level)]; }
+    QColor levelDot(Level level) const { return levelDots[static_cast<std::size_t>(level)]; }
+};
+
+// The palette of `skin` over `desktop`, the palette of the widget it colours (a classic window
+// keeps the desktop's), or over the application's.
+Palette palette(Skin skin, const QPalette& desktop);
+Palette palette(Skin skin);
+
+} // namespace Skins
+
+// The colour of a disk's health in a window: the engine's healthy green, then the desktop's
+// orange and red.
+QColor healthColor(DiskHealth health, bool darkScheme);
+// The tray's own: its icon keeps one colour on a panel of any colour (the tray never recolours
+// it), so its orange and red are brighter fixed ones, beside the same green. Plain sRGB values,
+// as the tray's model decides in them.
+namespace TrayColours {
+inline constexpr Colour orange{1.0, 0.584, 0.0, 1};
+inline constexpr Colour red{1.0, 0.231, 0.188, 1};
+// The icon before the disk was first read: a grey that reads on light and dark trays.
+inline constexpr Colour secondary{0.56, 0.56, 0.58, 1};
+Colour rating(DiskHealth rating);
+} // namespace TrayColours
+// A plain sRGB colour as Qt paints it.
+QColor toQColor(const Colour& colour);
+
+// The fixed highlight of a level's section under a drag, the same in every skin.
+QColor dropHighlight(Level level);
 
 // `color` with its alpha multiplied by `opacity`.
 QColor withOpacity(QColor color, double opacity);

@@ -1,5 +1,7 @@
 #include "appearance/window_dressing.h"
 
+#include <utility>
+
 #include <QAbstractScrollArea>
 #include <QApplication>
 #include <QPainter>
@@ -9,6 +11,7 @@
 #include <QThread>
 
 #include "appearance/paint_kit.h"
+#include "engine/settings_keys.h"
 #include "platform/settings.h"
 
 namespace bramwick {
@@ -74,68 +77,50 @@ std::optional<ColorScheme> colorScheme(Skin skin) {
 }
 
 QPalette schemePalette(ColorScheme scheme, const QPalette& base) {
+    // Each role as the dark scheme (nightfall's) and the light one (hibernia's) colour it.
+    auto pick = [scheme](const QColor& dark, const QColor& light) {
+        return scheme == ColorScheme::dark ? dark : light;
+    };
+    const QColor text = pick(withOpacity(Qt::white, 0.92), Hibernia::ink);
+    const std::pair<QPalette::ColorRole, QColor> roles[] = {
+        {QPalette::Window, pick(Nightfall::deep, Hibernia::page)},
+        {QPalette::WindowText, text},
+        {QPalette::Base, pick(Nightfall::ink, Qt::white)},
+        {QPalette::AlternateBase, pick(Nightfall::deep.lighter(115), Hibernia::page)},
+        {QPalette::Text, text},
+        {QPalette::Button, pick(Nightfall::deep.lighter(140), Qt::white)},
+        {QPalette::ButtonText, text},
+        {QPalette::BrightText, Qt::white},
+        {QPalette::Highlight, pick(Nightfall::blue, Hibernia::deepGreen)},
+        {QPalette::HighlightedText, Qt::white},
+        {QPalette::PlaceholderText,
+         pick(withOpacity(Qt::white, 0.45), withOpacity(Hibernia::ink, 0.45))},
+        {QPalette::ToolTipBase, pick(Nightfall::deep, Qt::white)},
+        {QPalette::ToolTipText, text},
+        {QPalette::Link, pick(Nightfall::cyan, Hibernia::deepGreen)},
+        {QPalette::LinkVisited, pick(Nightfall::violet, Hibernia::navy)},
+        {QPalette::Light, pick(Nightfall::deep.lighter(180), Qt::white)},
+        {QPalette::Midlight, pick(Nightfall::deep.lighter(150), Hibernia::page)},
+        {QPalette::Mid, pick(Nightfall::deep.lighter(120), QColor(200, 205, 212))},
+        {QPalette::Dark, pick(Nightfall::ink, QColor(150, 156, 166))},
+        {QPalette::Shadow, pick(Qt::black, withOpacity(Hibernia::navy, 0.5))},
+    };
+    const QColor disabledText = pick(withOpacity(Qt::white, 0.38), withOpacity(Hibernia::ink, 0.4));
+    const std::pair<QPalette::ColorRole, QColor> disabledRoles[] = {
+        {QPalette::WindowText, disabledText},
+        {QPalette::Text, disabledText},
+        {QPalette::ButtonText, disabledText},
+        {QPalette::Window, pick(Nightfall::deep, Hibernia::page)},
+        {QPalette::Base, pick(Nightfall::ink, Qt::white)},
+        {QPalette::Button, pick(Nightfall::deep.lighter(120), Qt::white)},
+    };
     QPalette p = base;
-    auto set = [&](QPalette::ColorRole role, const QColor& color) {
+    for (const auto& [role, color] : roles) {
         p.setColor(QPalette::Active, role, color);
         p.setColor(QPalette::Inactive, role, color);
-    };
-    auto disabled = [&](QPalette::ColorRole role, const QColor& color) {
-        p.setColor(QPalette::Disabled, role, color);
-    };
-    if (scheme == ColorScheme::dark) {
-        const QColor text = withOpacity(Qt::white, 0.92);
-        set(QPalette::Window, Nightfall::deep);
-        set(QPalette::WindowText, text);
-        set(QPalette::Base, Nightfall::ink);
-        set(QPalette::AlternateBase, Nightfall::deep.lighter(115));
-        set(QPalette::Text, text);
-        set(QPalette::Button, Nightfall::deep.lighter(140));
-        set(QPalette::ButtonText, text);
-        set(QPalette::BrightText, Qt::white);
-        set(QPalette::Highlight, Nightfall::blue);
-        set(QPalette::HighlightedText, Qt::white);
-        set(QPalette::PlaceholderText, withOpacity(Qt::white, 0.45));
-        set(QPalette::ToolTipBase, Nightfall::deep);
-        set(QPalette::ToolTipText, text);
-        set(QPalette::Link, Nightfall::cyan);
-        set(QPalette::LinkVisited, Nightfall::violet);
-        set(QPalette::Light, Nightfall::deep.lighter(180));
-        set(QPalette::Midlight, Nightfall::deep.lighter(150));
-        set(QPalette::Mid, Nightfall::deep.lighter(120));
-        set(QPalette::Dark, Nightfall::ink);
-        set(QPalette::Shadow, Qt::black);
-        for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
-            disabled(role, withOpacity(Qt::white, 0.38));
-        disabled(QPalette::Window, Nightfall::deep);
-        disabled(QPalette::Base, Nightfall::ink);
-        disabled(QPalette::Button, Nightfall::deep.lighter(120));
-    } else {
-        set(QPalette::Window, Hibernia::page);
-        set(QPalette::WindowText, Hibernia::ink);
-        set(QPalette::Base, Qt::white);
-        set(QPalette::AlternateBase, Hibernia::page);
-        set(QPalette::Text, Hibernia::ink);
-        set(QPalette::Button, Qt::white);
-        set(QPalette::ButtonText, Hibernia::ink);
-        set(QPalette::BrightText, Qt::white);
-        set(QPalette::Highlight, Hibernia::deepGreen);
-        set(QPalette::HighlightedText, Qt::white);
-        set(QPalette::PlaceholderText, withOpacity(Hibernia::ink, 0.45));
-        set(QPalette::ToolTipBase, Qt::white);
-        set(QPalette::ToolTipText, Hibernia::ink);
-        set(QPalette::Link, Hibernia::deepGreen);
-        set(QPalette::LinkVisited, Hibernia::navy);
-        set(QPalette::Light, Qt::white);
-        set(QPalette::Midlight, Hibernia::page);
-        set(QPalette::Mid, QColor(200, 205, 212));
-        set(QPalette::Dark, QColor(150, 156, 166));
-        set(QPalette::Shadow, withOpacity(Hibernia::navy, 0.5));
-        for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
-            disabled(role, withOpacity(Hibernia::ink, 0.4));
-        disabled(QPalette::Window, Hibernia::page);
-        disabled(QPalette::Base, Qt::white);
-        disabled(QPalette::Button, Qt::white);
     }
+    for (const auto& [role, color] : disabledRoles)
+        p.setColor(QPalette::Disabled, role, color);
     return p;
 }
 
@@ -179,13 +164,13 @@ SkinSettings& SkinSettings::instance() {
 
 SkinSettings::SkinSettings() {
     token_ = Settings::standard().subscribe([this](const std::string& key) {
-        if (key != "skin" && key != "animateScans") return;
+        if (key != SettingsKeys::skin && key != SettingsKeys::animateScans) return;
         auto announce = [this, key] {
-            if (key == "skin")
+            if (key == SettingsKeys::skin)
                 emit skinChanged(skin());
             else
                 emit animateScansChanged(
-                    Settings::standard().boolean("animateScans").value_or(true));
+                    Settings::standard().boolean(SettingsKeys::animateScans).value_or(true));
         };
         if (QThread::currentThread() == thread())
             announce();
@@ -195,11 +180,11 @@ SkinSettings::SkinSettings() {
 }
 
 Skin SkinSettings::skin() const {
-    return Skins::fromStored(Settings::standard().string("skin"));
+    return Skins::fromStored(Settings::standard().string(SettingsKeys::skin));
 }
 
 std::optional<std::string> SkinSettings::setStored(Skin skin) {
-    return Settings::standard().set("skin", Skins::rawValue(skin).toStdString());
+    return Settings::standard().set(SettingsKeys::skin, Skins::rawValue(skin).toStdString());
 }
 
 SkinScene* SkinScene::attach(QWidget* window) {

@@ -9,9 +9,10 @@
 #include <nlohmann/json.hpp>
 
 #include "base/edition.h"
+#include "base/text.h"
 #include "engine/local_time.h"
 #include "engine/scanner.h"
-#include "base/text.h"
+#include "engine/settings_keys.h"
 
 namespace bramwick::AutoClean {
 
@@ -95,30 +96,33 @@ std::optional<Schedule> scheduleFromRaw(std::string_view raw) {
 }
 
 Schedule schedule(const Settings& settings) {
-    auto raw = settings.string(Keys::schedule);
+    auto raw = settings.string(SettingsKeys::autoCleanSchedule);
     return raw ? scheduleFromRaw(*raw).value_or(Schedule::off) : Schedule::off;
 }
 
 std::int64_t hour(const Settings& settings) {
-    return std::clamp<std::int64_t>(settings.integer(Keys::hour).value_or(defaultHour), 0, 23);
+    return std::clamp<std::int64_t>(
+        settings.integer(SettingsKeys::autoCleanHour).value_or(defaultHour), 0, 23);
 }
 std::int64_t minute(const Settings& settings) {
-    return std::clamp<std::int64_t>(settings.integer(Keys::minute).value_or(defaultMinute), 0, 59);
+    return std::clamp<std::int64_t>(
+        settings.integer(SettingsKeys::autoCleanMinute).value_or(defaultMinute), 0, 59);
 }
 bool onLowSpace(const Settings& settings) {
-    return settings.boolean(Keys::onLowSpace).value_or(false);
+    return settings.boolean(SettingsKeys::autoCleanOnLowSpace).value_or(false);
 }
 std::int64_t lowSpaceGB(const Settings& settings) {
-    return std::clamp(settings.integer(Keys::lowSpaceGB).value_or(defaultLowSpaceGB),
-                      minimumLowSpaceGB, maximumLowSpaceGB);
+    return std::clamp(
+        settings.integer(SettingsKeys::autoCleanLowSpaceGB).value_or(defaultLowSpaceGB),
+        minimumLowSpaceGB, maximumLowSpaceGB);
 }
 bool notify(const Settings& settings) {
-    return settings.boolean(Keys::notify).value_or(true);
+    return settings.boolean(SettingsKeys::autoCleanNotify).value_or(true);
 }
 
 std::set<std::string> excluded(const Settings& settings) {
     std::set<std::string> ids;
-    auto stored = settings.value(Keys::excluded);
+    auto stored = settings.value(SettingsKeys::autoCleanExcluded);
     if (stored && stored->is_array())
         for (const auto& id : *stored)
             if (id.is_string()) ids.insert(id.get<std::string>());
@@ -126,13 +130,14 @@ std::set<std::string> excluded(const Settings& settings) {
 }
 
 std::optional<Date> enabledAt(const Settings& settings) {
-    return storedDate(settings, Keys::enabledAt);
+    return storedDate(settings, SettingsKeys::autoCleanEnabledAt);
 }
 std::optional<Date> lastRun(const Settings& settings) {
-    return storedDate(settings, Keys::lastRun);
+    return storedDate(settings, SettingsKeys::autoCleanLastRun);
 }
 std::int64_t lastFreed(const Settings& settings) {
-    return std::max<std::int64_t>(settings.integer(Keys::lastFreed).value_or(0), 0);
+    return std::max<std::int64_t>(settings.integer(SettingsKeys::autoCleanLastFreed).value_or(0),
+                                  0);
 }
 
 bool isEnabled(const Settings& settings) {
@@ -140,32 +145,33 @@ bool isEnabled(const Settings& settings) {
 }
 
 std::optional<std::string> setSchedule(Schedule schedule, Settings& settings) {
-    return settings.set(Keys::schedule, std::string(rawValue(schedule)));
+    return settings.set(SettingsKeys::autoCleanSchedule, std::string(rawValue(schedule)));
 }
 
 std::optional<std::string> setTimeOfDay(std::int64_t hour, std::int64_t minute,
                                         Settings& settings) {
-    if (auto problem = settings.set(Keys::hour, std::clamp<std::int64_t>(hour, 0, 23)))
+    if (auto problem =
+            settings.set(SettingsKeys::autoCleanHour, std::clamp<std::int64_t>(hour, 0, 23)))
         return problem;
-    return settings.set(Keys::minute, std::clamp<std::int64_t>(minute, 0, 59));
+    return settings.set(SettingsKeys::autoCleanMinute, std::clamp<std::int64_t>(minute, 0, 59));
 }
 
 std::optional<std::string> setExcluded(const std::set<std::string>& ids, Settings& settings) {
     // A std::set is already in ascending byte order.
-    return settings.set(Keys::excluded,
+    return settings.set(SettingsKeys::autoCleanExcluded,
                         nlohmann::json(std::vector<std::string>(ids.begin(), ids.end())));
 }
 
 std::optional<std::string> setEnabledAt(std::optional<Date> date, Settings& settings) {
-    return storeDate(settings, Keys::enabledAt, date);
+    return storeDate(settings, SettingsKeys::autoCleanEnabledAt, date);
 }
 
 std::optional<std::string> setLastRun(std::optional<Date> date, Settings& settings) {
-    return storeDate(settings, Keys::lastRun, date);
+    return storeDate(settings, SettingsKeys::autoCleanLastRun, date);
 }
 
 std::optional<std::string> setLastFreed(std::int64_t bytes, Settings& settings) {
-    return settings.set(Keys::lastFreed, bytes);
+    return settings.set(SettingsKeys::autoCleanLastFreed, bytes);
 }
 
 std::optional<Date> nextDue(const Settings& settings) {

@@ -21,20 +21,6 @@
 
 namespace bramwick::AutoClean {
 
-// The settings keys of the automatic clean.
-namespace Keys {
-inline constexpr const char* schedule = "autoCleanSchedule";     // raw schedule, "off"
-inline constexpr const char* hour = "autoCleanHour";             // 13
-inline constexpr const char* minute = "autoCleanMinute";         // 0
-inline constexpr const char* onLowSpace = "autoCleanOnLowSpace"; // false
-inline constexpr const char* lowSpaceGB = "autoCleanLowSpaceGB"; // 10 (decimal gigabytes)
-inline constexpr const char* notify = "autoCleanNotify";         // true
-inline constexpr const char* excluded = "autoCleanExcluded";     // sorted category ids
-inline constexpr const char* enabledAt = "autoCleanEnabledAt";   // date, absent
-inline constexpr const char* lastRun = "autoCleanLastRun";       // date, absent
-inline constexpr const char* lastFreed = "autoCleanLastFreed";   // bytes, 0
-} // namespace Keys
-
 inline constexpr std::int64_t defaultHour = 13;
 inline constexpr std::int64_t defaultMinute = 0;
 inline constexpr std::int64_t defaultLowSpaceGB = 10;

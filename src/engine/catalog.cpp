@@ -8,6 +8,7 @@
 #include "base/text.h"
 #include "engine/catalog_rows.h"
 #include "engine/linux_locations.h"
+#include "engine/settings_keys.h"
 #include "platform/files.h"
 #include "platform/settings.h"
 
@@ -73,7 +74,7 @@ std::vector<std::pair<std::string, std::string>> claimedOnDisk() {
 }
 
 std::int64_t unusedAppDays(const Settings& settings) {
-    return std::clamp<std::int64_t>(settings.integer("unusedAppDays").value_or(100), 1,
+    return std::clamp<std::int64_t>(settings.integer(SettingsKeys::unusedAppDays).value_or(100), 1,
                                     maximumUnusedAppDays);
 }
 

@@ -9,13 +9,12 @@
 #include "base/paths.h"
 #include "base/text.h"
 #include "engine/scanner.h"
+#include "engine/settings_keys.h"
 #include "platform/settings.h"
 
 namespace bramwick {
 
 namespace {
-
-constexpr const char* key = "customFolders";
 
 std::string base64(const std::vector<std::uint8_t>& data) {
     std::string out(4 * ((data.size() + 2) / 3), '\0');
@@ -103,11 +102,11 @@ std::optional<std::string> save(const std::vector<CustomFolder>& folders, Settin
     nlohmann::json list = nlohmann::json::array();
     for (const auto& folder : folders)
         list.push_back(toJson(folder));
-    return settings.set(key, std::move(list));
+    return settings.set(SettingsKeys::customFolders, std::move(list));
 }
 
 std::vector<CustomFolder> load(const Settings& settings) {
-    auto stored = settings.value(key);
+    auto stored = settings.value(SettingsKeys::customFolders);
     if (!stored || !stored->is_array()) return {};
     std::vector<CustomFolder> folders;
     for (const auto& entry : *stored) {

@@ -1,5 +1,6 @@
 #include "engine/folder_access.h"
 
+#include "engine/settings_keys.h"
 #include "platform/settings.h"
 
 namespace bramwick {
@@ -26,7 +27,7 @@ const std::vector<SuggestedFolder>& FolderAccess::suggested() {
 FolderAccess::FolderAccess(Settings& settings) : settings_(settings) {}
 
 void FolderAccess::remove(const SuggestedFolder& folder) {
-    settings_.remove("folderAccess." + folder.id);
+    settings_.remove(SettingsKeys::folderAccessPrefix + folder.id);
     // Access here is plain file permissions: there is no open scope to close, only the record.
     scoped_.erase(folder.id);
     if (granted_.erase(folder.id) == 0) return;

@@ -10,6 +10,7 @@
 #include "appearance/button_style.h"
 #include "appearance/icons.h"
 #include "appearance/window_dressing.h"
+#include "store/to_qstring.h"
 
 namespace bramwick {
 
@@ -38,7 +39,7 @@ const std::vector<std::string>& steps() {
 }
 
 QString stepHtml(const std::string& step) {
-    const QString text = QString::fromStdString(step);
+    const QString text = toQString(step);
     QString html;
     bool bold = false;
     int from = 0;
@@ -224,7 +225,7 @@ void FullDiskAccessSetup::refresh() {
     const auto phase = this->phase();
     const QColor tint = systemColor(access ? SystemColor::green : SystemColor::blue, false);
     shield_->setPixmap(Icons::icon(AccessSetupValues::symbol(access), tint).pixmap(44, 44));
-    title_->setText(QString::fromStdString(AccessSetupValues::title(access)));
+    title_->setText(toQString(AccessSetupValues::title(access)));
     steps_->setVisible(!access);
     allSet_->setVisible(access);
     continue_->setVisible(!access);

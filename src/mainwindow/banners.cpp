@@ -6,6 +6,7 @@
 
 #include "appearance/icons.h"
 #include "appearance/window_dressing.h"
+#include "store/to_qstring.h"
 
 namespace bramwick {
 
@@ -71,9 +72,10 @@ void ReportBanner::refresh() {
     setProperty("failures", report->hasFailures);
     symbol_->setPixmap(
         Icons::icon(BannerValues::reportSymbol(report->hasFailures), colour).pixmap(18, 18));
-    dismiss_->setIcon(Icons::icon("xmark", secondaryText(skinOf(this), window()->palette())));
-    title_->setText(QString::fromStdString(report->title));
-    message_->setText(QString::fromStdString(report->message));
+    dismiss_->setIcon(
+        Icons::icon("xmark", Skins::palette(skinOf(this), window()->palette()).secondaryText));
+    title_->setText(toQString(report->title));
+    message_->setText(toQString(report->message));
     message_->setVisible(!report->message.empty());
 }
 

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <set>
 
+#include <QPainter>
+
+#include "appearance/icons.h"
 #include "appearance/typography.h"
 #include "appearance/window_dressing.h"
 
@@ -20,7 +23,7 @@ class EmptyState : public QWidget {
         setAccessibleName(ListPlan::emptyTitle);
         setAccessibleDescription(ListPlan::emptyMessage);
     }
-    void setLook(ListLook::Look look) {
+    void setLook(Skin look) {
         look_ = look;
         update();
     }
@@ -30,10 +33,10 @@ class EmptyState : public QWidget {
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
         const QPointF centre = QRectF(rect()).center();
-        const QColor secondary = ListLook::secondaryText(look_);
-        ListLook::paintSymbol(painter, QRectF(centre.x() - 24, centre.y() - 64, 48, 48),
-                              "line.3.horizontal.decrease.circle", secondary, 44);
-        painter.setPen(ListLook::text(look_));
+        const QColor secondary = Skins::palette(look_).listSecondaryText;
+        Icons::paintSymbol(painter, QRectF(centre.x() - 24, centre.y() - 64, 48, 48),
+                           "line.3.horizontal.decrease.circle", secondary, 44);
+        painter.setPen(Skins::palette(look_).listText);
         painter.setFont(textFont(TextStyle::title2, QFont::Bold));
         painter.drawText(QRectF(0, centre.y() - 8, width(), 28), Qt::AlignCenter,
                          ListPlan::emptyTitle);
@@ -44,7 +47,7 @@ class EmptyState : public QWidget {
     }
 
   private:
-    ListLook::Look look_ = Skin::nightfall;
+    Skin look_ = Skin::nightfall;
 };
 
 } // namespace
@@ -87,7 +90,7 @@ void CategoryList::setRunningNow(QWidget* section) {
 }
 
 bool CategoryList::show(const ListPlan::Plan& plan, const std::vector<CleanupCategory>& categories,
-                        const ListPlan::States& states, ListLook::Look look, std::size_t newRows) {
+                        const ListPlan::States& states, Skin look, std::size_t newRows) {
     std::map<std::string, const CleanupCategory*> byId;
     for (const auto& category : categories)
         byId.emplace(category.id, &category);

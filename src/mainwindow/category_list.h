@@ -35,7 +35,7 @@ class CategoryList : public QWidget {
     // Makes at most `newRows` rows that do not exist yet; false when the plan is shown only in
     // part for that reason.
     bool show(const ListPlan::Plan& plan, const std::vector<CleanupCategory>& categories,
-              const ListPlan::States& states, ListLook::Look look,
+              const ListPlan::States& states, Skin look,
               std::size_t newRows = std::numeric_limits<std::size_t>::max());
     // The window's running-now section, placed first while no level filter is set.
     void setRunningNow(QWidget* section);

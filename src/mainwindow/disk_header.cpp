@@ -12,6 +12,7 @@
 #include "appearance/tiles.h"
 #include "appearance/window_dressing.h"
 #include "base/text.h"
+#include "store/to_qstring.h"
 
 namespace bramwick {
 
@@ -39,7 +40,7 @@ bool freeSpaceAlarming(const DiskFigures& disk) {
 }
 
 QColor barTint(const DiskFigures& disk, bool darkScheme) {
-    return DiskRingValues::healthColor(DiskHealths::rate(disk), darkScheme);
+    return healthColor(DiskHealths::rate(disk), darkScheme);
 }
 
 std::string freeText(std::int64_t available) {
@@ -53,10 +54,6 @@ std::string ofTotal(const DiskFigures& disk) {
 } // namespace DiskHeaderValues
 
 namespace {
-
-QString q(const std::string& text) {
-    return QString::fromStdString(text);
-}
 
 const char* const purgeableHelp =
     "The system can free purgeable space (like iCloud copies) on its own when it needs to.";
@@ -234,7 +231,7 @@ QWidget* DiskHeader::buildSkinned(Parts& parts) {
     parts.rollingFree =
         new NumberLabel("diskFree", TextStyle::title2, QFont::Bold, Tones::primary,
                         NumberTransitions::Kind::roll, 1200, [](double available) {
-                            return q(DiskHeaderValues::freeText(std::llround(available)));
+                            return toQString(DiskHeaderValues::freeText(std::llround(available)));
                         });
     parts.free = parts.rollingFree;
     parts.total = new ToneLabel("diskTotal", TextStyle::caption, std::nullopt, Tones::secondary);
@@ -318,10 +315,10 @@ void DiskHeader::fill(Parts& parts, bool skinned) {
         if (parts.rollingFree)
             parts.rollingFree->setValue(double(disk->available));
         else
-            parts.free->setText(q(DiskHeaderValues::freeText(disk->available)));
+            parts.free->setText(toQString(DiskHeaderValues::freeText(disk->available)));
         parts.free->setTone(
             [disk](Skin skin, const QPalette& palette) { return freeTone(disk, skin, palette); });
-        parts.total->setText(q(DiskHeaderValues::ofTotal(*disk)));
+        parts.total->setText(toQString(DiskHeaderValues::ofTotal(*disk)));
         if (parts.bar) {
             parts.bar->setValue(
                 int(std::lround(std::clamp(DiskRingValues::usedFraction(*disk), 0.0, 1.0) * 1000)));
@@ -338,16 +335,17 @@ void DiskHeader::fill(Parts& parts, bool skinned) {
     if (parts.caption) {
         parts.caption->setVisible(!scanning);
         std::vector<QString> candidates;
-        if (purgeable) candidates.push_back(q(*purgeable));
-        candidates.push_back(q(sentence));
+        if (purgeable) candidates.push_back(toQString(*purgeable));
+        candidates.push_back(toQString(sentence));
         parts.caption->setCandidates(std::move(candidates));
     }
     if (parts.safe) {
         parts.safe->setVisible(!scanning);
-        parts.safe->setText(QStringLiteral("<b>%1</b> <span style='color:%2'>safe to remove</span>")
-                                .arg(q(Text::byteCount(safeTotal)).toHtmlEscaped(),
-                                     secondaryText(skinOf(this), palette()).name(QColor::HexArgb)));
-        parts.safe->setToolTip(q(purgeable ? *purgeable : sentence));
+        parts.safe->setText(
+            QStringLiteral("<b>%1</b> <span style='color:%2'>safe to remove</span>")
+                .arg(toQString(Text::byteCount(safeTotal)).toHtmlEscaped(),
+                     Skins::palette(skinOf(this), palette()).secondaryText.name(QColor::HexArgb)));
+        parts.safe->setToolTip(toQString(purgeable ? *purgeable : sentence));
     }
     (void)skinned;
     parts.clean->setEnabled(

@@ -23,20 +23,6 @@ std::int64_t percent(double fraction) {
     return std::llround(fraction * 100.0);
 }
 
-QColor healthColor(DiskHealth health, bool darkScheme) {
-    switch (health) {
-    case DiskHealth::healthy: {
-        const auto& g = DiskHealths::healthyGreen;
-        return QColor::fromRgbF(float(g.red), float(g.green), float(g.blue), float(g.opacity));
-    }
-    case DiskHealth::gettingFull:
-        return systemColor(SystemColor::orange, darkScheme);
-    case DiskHealth::almostFull:
-        return systemColor(SystemColor::red, darkScheme);
-    }
-    return systemColor(SystemColor::red, darkScheme);
-}
-
 QString percentText(double fraction) {
     return QString::number(percent(fraction)) + "%";
 }
@@ -118,9 +104,10 @@ void DiskRing::paintEvent(QPaintEvent*) {
     const bool dark = isDark(palette());
     const QRectF square(QPointF((width() - size_) / 2, (height() - size_) / 2),
                         QSizeF(size_, size_));
-    const QColor arc = DiskRingValues::healthColor(DiskHealths::rate(disk_), dark);
+    const QColor arc = healthColor(DiskHealths::rate(disk_), dark);
+    const Skins::Palette colours = Skins::palette(skin, palette());
     paintDiskRing(painter, square, skin, shownFraction(), ease_->motion().frame(), arc,
-                  primaryColor(skin, palette()), secondaryText(skin, palette()));
+                  colours.text, colours.secondaryText);
 }
 
 } // namespace bramwick

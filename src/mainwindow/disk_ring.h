@@ -24,9 +24,6 @@ std::int64_t percent(double fraction);
 inline double strokeWidth(double size) {
     return size * 0.105;
 }
-// Healthy green, orange when getting full, red when almost full.
-QColor healthColor(DiskHealth health, bool darkScheme);
-
 // "75%".
 QString percentText(double fraction);
 } // namespace DiskRingValues

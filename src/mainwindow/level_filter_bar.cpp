@@ -5,8 +5,10 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include "appearance/icons.h"
 #include "appearance/paint_kit.h"
 #include "appearance/typography.h"
+#include "store/to_qstring.h"
 
 namespace bramwick {
 
@@ -14,10 +16,6 @@ namespace {
 
 constexpr int glow = FilterChip::glow;
 constexpr int verticalPadding = 8;
-
-QString q(const std::string& text) {
-    return QString::fromStdString(text);
-}
 
 QFont titleFont() {
     return textFont(TextStyle::callout, QFont::DemiBold);
@@ -36,22 +34,23 @@ FilterChip::FilterChip(Store& store, DropHover& hover, QWidget* parent)
     connect(&hover_, &DropHover::changed, this, qOverload<>(&QWidget::update));
 }
 
-void FilterChip::show(const ListPlan::Chip& chip, ListLook::Look look) {
+void FilterChip::show(const ListPlan::Chip& chip, Skin look) {
     if (chip == chip_ && look == look_) return;
     const bool resized = chip.showsTotal != chip_.showsTotal || chip.total != chip_.total ||
                          chip.counted.size() != chip_.counted.size() || look != look_;
     chip_ = chip;
     look_ = look;
-    setObjectName(q(chip.objectName));
-    setToolTip(q(chip.help));
-    setAccessibleName(q(chip.title + ", " + ListPlan::chipCount(chip)));
+    setObjectName(toQString(chip.objectName));
+    setToolTip(toQString(chip.help));
+    setAccessibleName(toQString(chip.title + ", " + ListPlan::chipCount(chip)));
     setAcceptDrops(ListPlan::acceptsDrop(chip.dropLevel));
     if (resized) updateGeometry();
     update();
 }
 
 QColor FilterChip::color() const {
-    return chip_.level ? ListLook::levelColor(look_, *chip_.level) : ListLook::accent(look_);
+    const Skins::Palette colours = Skins::palette(look_);
+    return chip_.level ? colours.level(*chip_.level) : colours.selection;
 }
 
 QColor FilterChip::onColor() const {
@@ -62,13 +61,13 @@ QColor FilterChip::onColor() const {
 QString FilterChip::countText(bool withTotal) const {
     ListPlan::Chip shown = chip_;
     shown.showsTotal = withTotal && chip_.level.has_value();
-    return q(ListPlan::chipCount(shown));
+    return toQString(ListPlan::chipCount(shown));
 }
 
 int FilterChip::capsuleWidth(bool withTotal) const {
     const int marker = 14;
-    return 12 + marker + 6 + QFontMetrics(titleFont()).horizontalAdvance(q(chip_.title)) + 6 +
-           QFontMetrics(countFont()).horizontalAdvance(countText(withTotal)) + 12;
+    return 12 + marker + 6 + QFontMetrics(titleFont()).horizontalAdvance(toQString(chip_.title)) +
+           6 + QFontMetrics(countFont()).horizontalAdvance(countText(withTotal)) + 12;
 }
 
 QSize FilterChip::sizeHint() const {
@@ -104,7 +103,7 @@ void FilterChip::paintEvent(QPaintEvent*) {
     if (selected)
         fill = accent;
     else if (look_ == Skin::classic)
-        fill = withOpacity(ListLook::secondaryText(look_), 0.12 / 0.55);
+        fill = withOpacity(Skins::palette(look_).listSecondaryText, 0.12 / 0.55);
     else if (look_ == Skin::nightfall)
         fill = withOpacity(Qt::white, 0.06);
     else
@@ -118,19 +117,18 @@ void FilterChip::paintEvent(QPaintEvent*) {
         painter.drawPath(PaintKit::capsule(capsuleRect.adjusted(0.5, 0.5, -0.5, -0.5)));
     }
     if (outlined()) {
-        painter.setPen(QPen(ListLook::levelColor(look_, *chip_.dropLevel), 2));
+        painter.setPen(QPen(Skins::palette(look_).level(*chip_.dropLevel), 2));
         painter.drawPath(PaintKit::capsule(capsuleRect.adjusted(1, 1, -1, -1)));
     }
 
-    const QColor fore = selected ? onColor() : ListLook::text(look_);
+    const QColor fore = selected ? onColor() : Skins::palette(look_).listText;
     qreal x = capsuleRect.left() + 12;
     const qreal mid = capsuleRect.center().y();
     const QRectF markerBox(x, mid - 7, 14, 14);
     if (look_ == Skin::classic || !chip_.level) {
-        ListLook::paintSymbol(painter, markerBox, q(chip_.symbol), selected ? onColor() : accent,
-                              13);
+        Icons::paintSymbol(painter, markerBox, chip_.symbol, selected ? onColor() : accent, 13);
     } else {
-        const QColor dot = ListLook::levelDot(look_, *chip_.level);
+        const QColor dot = Skins::palette(look_).levelDot(*chip_.level);
         const QColor dotFill =
             selected && look_ == Skin::hibernia ? withOpacity(Qt::white, 0.85) : dot;
         QPainterPath circle;
@@ -142,7 +140,7 @@ void FilterChip::paintEvent(QPaintEvent*) {
     x += 14 + 6;
     painter.setFont(titleFont());
     painter.setPen(fore);
-    const QString title = q(chip_.title);
+    const QString title = toQString(chip_.title);
     const int titleWidth = QFontMetrics(titleFont()).horizontalAdvance(title);
     painter.drawText(QRectF(x, capsuleRect.top(), titleWidth + 1, capsuleRect.height()),
                      Qt::AlignVCenter | Qt::AlignLeft, title);
@@ -153,7 +151,7 @@ void FilterChip::paintEvent(QPaintEvent*) {
                      Qt::AlignVCenter | Qt::AlignLeft, countText(chip_.showsTotal));
     painter.setOpacity(1);
     if (hasFocus()) {
-        painter.setPen(QPen(ListLook::accent(look_), 1, Qt::DotLine));
+        painter.setPen(QPen(Skins::palette(look_).selection, 1, Qt::DotLine));
         painter.drawPath(PaintKit::capsule(capsuleRect.adjusted(-2, -2, 2, 2)));
     }
 }
@@ -168,14 +166,13 @@ LevelFilterBar::LevelFilterBar(Store& store, QWidget* parent)
         chips_.push_back(chip);
         connect(chip, &QAbstractButton::clicked, this, [this, chip] {
             // Choosing the selected chip again changes nothing.
-            if (!chip->chip().selected) emit chosen(q(chip->chip().value));
+            if (!chip->chip().selected) emit chosen(toQString(chip->chip().value));
         });
     }
 }
 
 void LevelFilterBar::show(const std::vector<CleanupCategory>& categories,
-                          const ListPlan::States& states, const std::string& selection,
-                          ListLook::Look look) {
+                          const ListPlan::States& states, const std::string& selection, Skin look) {
     plan_ = ListPlan::chips(categories, states, selection, true);
     look_ = look;
     place();

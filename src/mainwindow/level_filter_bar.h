@@ -19,7 +19,7 @@ class FilterChip : public QAbstractButton {
 
   public:
     FilterChip(Store& store, DropHover& hover, QWidget* parent = nullptr);
-    void show(const ListPlan::Chip& chip, ListLook::Look look);
+    void show(const ListPlan::Chip& chip, Skin look);
     const ListPlan::Chip& chip() const { return chip_; }
     bool outlined() const;
     QSize sizeHint() const override;
@@ -41,7 +41,7 @@ class FilterChip : public QAbstractButton {
     Store& store_;
     DropHover& hover_;
     ListPlan::Chip chip_;
-    ListLook::Look look_ = Skin::nightfall;
+    Skin look_ = Skin::nightfall;
 };
 
 class LevelFilterBar : public QWidget {
@@ -50,7 +50,7 @@ class LevelFilterBar : public QWidget {
   public:
     explicit LevelFilterBar(Store& store, QWidget* parent = nullptr);
     void show(const std::vector<CleanupCategory>& categories, const ListPlan::States& states,
-              const std::string& selection, ListLook::Look look);
+              const std::string& selection, Skin look);
     DropHover& hover() { return hover_; }
     FilterChip* chip(const QString& objectName) const;
     const std::vector<FilterChip*>& chips() const { return chips_; }
@@ -77,7 +77,7 @@ class LevelFilterBar : public QWidget {
     DropHover hover_;
     std::vector<FilterChip*> chips_;
     std::vector<ListPlan::Chip> plan_;
-    ListLook::Look look_ = Skin::nightfall;
+    Skin look_ = Skin::nightfall;
     bool wide_ = true;
     QSize leastSize_;
 };

@@ -4,6 +4,7 @@
 
 #include "base/text.h"
 #include "engine/custom_folders.h"
+#include "engine/settings_keys.h"
 #include "platform/settings.h"
 #include "store/messages.h"
 
@@ -29,10 +30,10 @@ std::optional<Arrangement> arrangementFromRaw(std::string_view raw) {
 
 ListSettings readSettings(const Settings& settings) {
     ListSettings read;
-    if (auto stored = settings.string(arrangementKey))
+    if (auto stored = settings.string(SettingsKeys::arrangement))
         read.arrangement = arrangementFromRaw(*stored).value_or(Arrangement::level);
-    read.levelFilter = settings.string(levelFilterKey).value_or("");
-    read.hideEmpty = settings.boolean(hideEmptyKey).value_or(false);
+    read.levelFilter = settings.string(SettingsKeys::levelFilter).value_or("");
+    read.hideEmpty = settings.boolean(SettingsKeys::hideEmpty).value_or(false);
     return read;
 }
 

@@ -40,9 +40,6 @@ struct ListSettings {
     bool hideEmpty = false;
     bool operator==(const ListSettings&) const = default;
 };
-inline constexpr const char* arrangementKey = "arrangement";
-inline constexpr const char* levelFilterKey = "levelFilter";
-inline constexpr const char* hideEmptyKey = "hideEmpty";
 ListSettings readSettings(const Settings& settings);
 
 // The level vocabulary the rows, sections and chips share (titles are Levels::title).

@@ -15,19 +15,18 @@
 
 #include "appearance/button_style.h"
 #include "appearance/icons.h"
+#include "appearance/motion.h"
 #include "appearance/popover.h"
 #include "appearance/progress.h"
 #include "appearance/tiles.h"
+#include "appearance/typography.h"
 #include "appearance/window_dressing.h"
 #include "base/text.h"
+#include "store/to_qstring.h"
 
 namespace bramwick {
 
 namespace {
-
-QString q(const std::string& text) {
-    return QString::fromStdString(text);
-}
 
 QLabel* plainLabel(QWidget* parent, const char* name) {
     auto* label = new QLabel(parent);
@@ -51,7 +50,7 @@ template <typename W> void setText(W* widget, const QString& text) {
 
 // A button text shown as written ("&" is no shortcut mark).
 QString literal(const std::string& text) {
-    return q(text).replace('&', "&&");
+    return toQString(text).replace('&', "&&");
 }
 
 } // namespace
@@ -66,7 +65,7 @@ std::unique_ptr<QMimeData> categoryMime(const CleanupCategory& category) {
     auto payload = ListPlan::dragPayload(category);
     if (!payload) return nullptr;
     auto mime = std::make_unique<QMimeData>();
-    mime->setText(q(*payload));
+    mime->setText(toQString(*payload));
     return mime;
 }
 
@@ -122,14 +121,14 @@ QMenu* buildMoveMenu(Store& store, const CleanupCategory& category,
                 moveTo->setObjectName("move-to");
                 moveTo->menuAction()->setObjectName("move-to");
             }
-            action = moveTo->addAction(q(entry.label));
+            action = moveTo->addAction(toQString(entry.label));
             const Level level = *entry.level;
             QObject::connect(action, &QAction::triggered, menu,
                              [target, id = category.id, level] { target->move({id}, level); });
             break;
         }
         case ListPlan::MenuEntry::Kind::moveBack:
-            action = menu->addAction(q(entry.label));
+            action = menu->addAction(toQString(entry.label));
             QObject::connect(action, &QAction::triggered, menu,
                              [target, id = category.id] { target->moveBack(id); });
             break;
@@ -137,20 +136,20 @@ QMenu* buildMoveMenu(Store& store, const CleanupCategory& category,
             menu->addSeparator();
             break;
         case ListPlan::MenuEntry::Kind::showFolder:
-            action = menu->addAction(q(entry.label));
+            action = menu->addAction(toQString(entry.label));
             QObject::connect(action, &QAction::triggered, menu,
                              [showFolder, path = category.customFolder.value_or("")] {
                                  if (showFolder) showFolder(path);
                              });
             break;
         case ListPlan::MenuEntry::Kind::removeFolder:
-            action = menu->addAction(q(entry.label));
+            action = menu->addAction(toQString(entry.label));
             QObject::connect(action, &QAction::triggered, menu,
                              [target, category] { target->removeCustomFolder(category); });
             break;
         }
         if (action) {
-            action->setObjectName(q(entry.objectName));
+            action->setObjectName(toQString(entry.objectName));
             action->setEnabled(entry.enabled);
         }
     }
@@ -164,25 +163,25 @@ LevelIcon::LevelIcon(QWidget* parent) : QWidget(parent) {
     setFixedSize(16, 16);
 }
 
-void LevelIcon::show(Level level, ListLook::Look look) {
+void LevelIcon::show(Level level, Skin look) {
     level_ = level;
     look_ = look;
-    setToolTip(q(ListPlan::levelHelp(level)));
-    setAccessibleName(q(std::string(Levels::title(level))));
+    setToolTip(toQString(ListPlan::levelHelp(level)));
+    setAccessibleName(toQString(Levels::title(level)));
     update();
 }
 
 void LevelIcon::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    if (look_ == ListLook::Look::classic) {
-        ListLook::paintSymbol(painter, QRectF(rect()), q(std::string(ListPlan::symbol(level_))),
-                              ListLook::levelColor(look_, level_), 14);
+    if (look_ == Skin::classic) {
+        Icons::paintSymbol(painter, QRectF(rect()), ListPlan::symbol(level_),
+                           Skins::palette(look_).level(level_), 14);
         return;
     }
-    const QColor dot = ListLook::levelDot(look_, level_);
+    const QColor dot = Skins::palette(look_).levelDot(level_);
     const QPointF centre = QRectF(rect()).center();
-    if (look_ == ListLook::Look::nightfall) {
+    if (look_ == Skin::nightfall) {
         QRadialGradient glow(centre, 8);
         QColor halo = dot;
         halo.setAlphaF(0.9 * 0.6);
@@ -212,7 +211,7 @@ void SymbolView::setSymbol(const QString& name, const QColor& color) {
 
 void SymbolView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    ListLook::paintSymbol(painter, QRectF(rect()), name_, color_, size_);
+    Icons::paintSymbol(painter, QRectF(rect()), name_.toStdString(), color_, size_);
 }
 
 SymbolButton::SymbolButton(QString symbol, int size, QWidget* parent)
@@ -222,7 +221,7 @@ SymbolButton::SymbolButton(QString symbol, int size, QWidget* parent)
     setFocusPolicy(Qt::TabFocus);
 }
 
-void SymbolButton::setLook(ListLook::Look look) {
+void SymbolButton::setLook(Skin look) {
     if (look == look_) return;
     look_ = look;
     update();
@@ -230,22 +229,22 @@ void SymbolButton::setLook(ListLook::Look look) {
 
 void SymbolButton::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    QColor color = ListLook::secondaryText(look_);
+    QColor color = Skins::palette(look_).listSecondaryText;
     if (!isEnabled())
         color.setAlphaF(color.alphaF() * 0.4);
     else if (isDown())
-        color = ListLook::text(look_);
+        color = Skins::palette(look_).listText;
     const QRectF box((width() - size_) / 2.0, (height() - size_) / 2.0, size_, size_);
-    ListLook::paintSymbol(painter, box, symbol_, color, size_);
+    Icons::paintSymbol(painter, box, symbol_.toStdString(), color, size_);
     if (hasFocus()) {
-        painter.setPen(QPen(ListLook::accent(look_), 1));
+        painter.setPen(QPen(Skins::palette(look_).selection, 1));
         painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 4, 4);
     }
 }
 
 // The info popover
 
-InfoPopover::InfoPopover(const ListPlan::InfoText& text, ListLook::Look look, QWidget* parent)
+InfoPopover::InfoPopover(const ListPlan::InfoText& text, Skin look, QWidget* parent)
     : QFrame(parent, Qt::Popup) {
     setObjectName("info-popover");
     setAttribute(Qt::WA_DeleteOnClose);
@@ -257,7 +256,7 @@ InfoPopover::InfoPopover(const ListPlan::InfoText& text, ListLook::Look look, QW
     setAutoFillBackground(true);
     setFixedWidth(fixedWidth);
     // Grows to fit its text, however long: never a height of its own.
-    setAccessibleName(q(text.name));
+    setAccessibleName(toQString(text.name));
 
     auto* column = new QVBoxLayout(this);
     column->setSpacing(10);
@@ -265,15 +264,15 @@ InfoPopover::InfoPopover(const ListPlan::InfoText& text, ListLook::Look look, QW
     auto add = [&](const std::string& line, const char* name, QFont font, bool secondary,
                    QLayout* into) {
         auto* label = plainLabel(this, name);
-        label->setText(q(line));
+        label->setText(toQString(line));
         label->setWordWrap(true);
         label->setFont(font);
-        if (secondary) setColor(label, ListLook::secondaryText(look));
+        if (secondary) setColor(label, Skins::palette(look).listSecondaryText);
         if (into)
             into->addWidget(label);
         else
             column->addWidget(label);
-        lines_ << q(line);
+        lines_ << toQString(line);
         return label;
     };
     add(text.name, "info-name", textFont(TextStyle::headline), false, nullptr);
@@ -282,7 +281,7 @@ InfoPopover::InfoPopover(const ListPlan::InfoText& text, ListLook::Look look, QW
         auto* line = new QHBoxLayout;
         line->setSpacing(6);
         auto* bulb = new SymbolView(16, this);
-        bulb->setSymbol("lightbulb", ListLook::text(look));
+        bulb->setSymbol("lightbulb", Skins::palette(look).listText);
         line->addWidget(bulb, 0, Qt::AlignTop);
         add(*text.advice, "info-advice", textFont(TextStyle::body), false, line);
         column->addLayout(line);
@@ -299,11 +298,11 @@ InfoButton::InfoButton(QWidget* parent) : SymbolButton("info.circle", 14, parent
     connect(this, &QToolButton::clicked, this, &InfoButton::toggle);
 }
 
-void InfoButton::setCategory(const CleanupCategory& category, ListLook::Look look) {
+void InfoButton::setCategory(const CleanupCategory& category, Skin look) {
     category_ = category;
     look_ = look;
     setLook(look);
-    setAccessibleName(q("About " + category.name));
+    setAccessibleName(toQString("About " + category.name));
 }
 
 void InfoButton::toggle() {
@@ -337,7 +336,7 @@ void BusyIndicator::paintEvent(QPaintEvent*) {
 }
 
 void BusyIndicator::showEvent(QShowEvent*) {
-    if (ListLook::loopsAllowed()) timer_.start();
+    if (Motion::loopsAllowed()) timer_.start();
 }
 
 void BusyIndicator::hideEvent(QHideEvent*) {
@@ -450,7 +449,7 @@ CategoryRow::CategoryRow(Store& store, const ListHooks& hooks, DropHover& hover,
 }
 
 void CategoryRow::show(const CleanupCategory& category, const Store::CategoryState* state,
-                       ListLook::Look look, std::optional<Level> dropLevel) {
+                       Skin look, std::optional<Level> dropLevel) {
     auto plan = ListPlan::row(category, state, look == Skin::classic);
     if (plan.unusedDays) {
         const auto days = store_.unusedAppDays();
@@ -473,46 +472,47 @@ void CategoryRow::apply() {
     // that only changed its size or state during a scan is cheap to redraw.
     const bool newLook = appliedLook_ != look_;
     appliedLook_ = look_;
-    if (objectName().isEmpty()) setObjectName(q("row-" + category_.id));
-    setAccessibleName(q(category_.name));
+    if (objectName().isEmpty()) setObjectName(toQString("row-" + category_.id));
+    setAccessibleName(toQString(category_.name));
     if (acceptDrops() != ListPlan::acceptsDrop(dropLevel_))
         setAcceptDrops(ListPlan::acceptsDrop(dropLevel_));
 
     if (!icon_ || iconSymbol_ != category_.symbol) {
         delete icon_;
-        icon_ = new SkinIcon(q(category_.symbol), std::nullopt, 36, iconSlot_);
+        icon_ = new SkinIcon(toQString(category_.symbol), std::nullopt, 36, iconSlot_);
         icon_->setObjectName("symbol");
         iconSlot_->layout()->addWidget(icon_);
         iconSymbol_ = category_.symbol;
     }
     levelIcon_->show(plan_.level, look_);
-    setText(name_, q(category_.name));
+    setText(name_, toQString(category_.name));
     info_->setCategory(category_, look_);
     badge_->setVisible(plan_.badge.has_value());
-    setText(badge_, q(plan_.badge.value_or("")));
-    badge_->setToolTip(q(plan_.badgeHelp));
-    setText(summary_, q(plan_.summary));
+    setText(badge_, toQString(plan_.badge.value_or("")));
+    badge_->setToolTip(toQString(plan_.badgeHelp));
+    setText(summary_, toQString(plan_.summary));
     if (newLook) {
-        setColor(name_, ListLook::text(look_));
-        setColor(summary_, ListLook::secondaryText(look_));
+        setColor(name_, Skins::palette(look_).listText);
+        setColor(summary_, Skins::palette(look_).listSecondaryText);
         rescan_->setLook(look_);
     }
 
     busy_->setVisible(plan_.size == Size::progress);
     size_->setVisible(plan_.size != Size::progress);
-    setText(size_, q(plan_.sizeText));
+    setText(size_, toQString(plan_.sizeText));
     const bool primary = plan_.size == Size::total;
     if (newLook || primary != sizePrimary_) {
-        setColor(size_, primary ? ListLook::text(look_) : ListLook::secondaryText(look_));
+        setColor(size_, primary ? Skins::palette(look_).listText
+                                : Skins::palette(look_).listSecondaryText);
         sizePrimary_ = primary;
     }
 
     rescan_->setEnabled(plan_.rescanEnabled);
     details_->setEnabled(plan_.detailsEnabled);
-    details_->setAccessibleName(q("Details of " + category_.name));
+    details_->setAccessibleName(toQString("Details of " + category_.name));
     setText(action_, literal(plan_.slotLabel));
-    action_->setToolTip(q(plan_.slotHelp));
-    action_->setAccessibleName(q(plan_.slotLabel + " " + category_.name));
+    action_->setToolTip(toQString(plan_.slotHelp));
+    action_->setAccessibleName(toQString(plan_.slotLabel + " " + category_.name));
     action_->setEnabled(plan_.slotEnabled);
     if (newLook || prominent_ != plan_.slotProminent) {
         skinPill(action_, plan_.slotProminent, false);
@@ -614,36 +614,36 @@ SectionHeader::SectionHeader(Store& store, DropHover& hover, QWidget* parent)
     });
 }
 
-void SectionHeader::show(const ListPlan::Section& section, ListLook::Look look) {
+void SectionHeader::show(const ListPlan::Section& section, Skin look) {
     if (shown_ && section.key == section_.key && section.title == section_.title &&
         section.total == section_.total && section.dropLevel == section_.dropLevel && look == look_)
         return;
     shown_ = true;
     section_ = section;
     look_ = look;
-    setObjectName(q("section-" + section.key));
-    setAccessibleName(q(section.title));
+    setObjectName(toQString("section-" + section.key));
+    setAccessibleName(toQString(section.title));
     setAcceptDrops(ListPlan::acceptsDrop(section.dropLevel));
     marker_->setVisible(section.level.has_value());
     caption_->setVisible(section.level.has_value());
     if (section.level) {
-        const QColor color = ListLook::levelColor(look, *section.level);
-        marker_->setSymbol(q(std::string(ListPlan::symbol(*section.level))), color);
+        const QColor color = Skins::palette(look).level(*section.level);
+        marker_->setSymbol(toQString(ListPlan::symbol(*section.level)), color);
         setColor(title_, color);
-        caption_->setText(q(section.caption));
-        setColor(caption_, ListLook::secondaryText(look));
+        caption_->setText(toQString(section.caption));
+        setColor(caption_, Skins::palette(look).listSecondaryText);
     } else {
-        setColor(title_, ListLook::text(look));
+        setColor(title_, Skins::palette(look).listText);
     }
-    title_->setText(q(section.title));
+    title_->setText(toQString(section.title));
     addFolder_->setVisible(section.dropLevel.has_value());
     addFolder_->setLook(look);
     if (section.dropLevel) {
-        addFolder_->setToolTip(q(ListPlan::addFolderHelp(*section.dropLevel)));
+        addFolder_->setToolTip(toQString(ListPlan::addFolderHelp(*section.dropLevel)));
         addFolder_->setAccessibleName(addFolder_->toolTip());
     }
-    total_->setText(q(Text::byteCount(section.total)));
-    setColor(total_, ListLook::text(look));
+    total_->setText(toQString(Text::byteCount(section.total)));
+    setColor(total_, Skins::palette(look).listText);
     update();
 }
 
@@ -662,7 +662,7 @@ void SectionHeader::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
-    painter.setBrush(ListLook::dropHighlight(*section_.dropLevel));
+    painter.setBrush(dropHighlight(*section_.dropLevel));
     painter.drawRoundedRect(QRectF(rect()).adjusted(2, 4, -2, 0), 6, 6);
 }
 

@@ -23,7 +23,7 @@
 #include <QToolButton>
 #include <QWidget>
 
-#include "mainwindow/list_look.h"
+#include "appearance/skin.h"
 #include "mainwindow/list_plan.h"
 #include "store/store.h"
 
@@ -74,7 +74,7 @@ class LevelIcon : public QWidget {
 
   public:
     explicit LevelIcon(QWidget* parent = nullptr);
-    void show(Level level, ListLook::Look look);
+    void show(Level level, Skin look);
     QSize sizeHint() const override { return {16, 16}; }
 
   protected:
@@ -82,7 +82,7 @@ class LevelIcon : public QWidget {
 
   private:
     Level level_ = Level::safe;
-    ListLook::Look look_ = ListLook::Look::nightfall;
+    Skin look_ = Skin::nightfall;
 };
 
 // A symbol drawn at a size, in a colour.
@@ -109,7 +109,7 @@ class SymbolButton : public QToolButton {
 
   public:
     SymbolButton(QString symbol, int size, QWidget* parent = nullptr);
-    void setLook(ListLook::Look look);
+    void setLook(Skin look);
     QSize sizeHint() const override { return {size_ + 6, size_ + 6}; }
 
   protected:
@@ -118,7 +118,7 @@ class SymbolButton : public QToolButton {
   private:
     QString symbol_;
     int size_;
-    ListLook::Look look_ = ListLook::Look::nightfall;
+    Skin look_ = Skin::nightfall;
 };
 
 // The popover of the info button: the name, the long description, the advice of a category
@@ -128,7 +128,7 @@ class InfoPopover : public QFrame {
 
   public:
     static constexpr int fixedWidth = 340;
-    InfoPopover(const ListPlan::InfoText& text, ListLook::Look look, QWidget* parent = nullptr);
+    InfoPopover(const ListPlan::InfoText& text, Skin look, QWidget* parent = nullptr);
     // The lines shown, top to bottom (for tests and screen readers).
     QStringList lines() const;
 
@@ -142,13 +142,13 @@ class InfoButton : public SymbolButton {
 
   public:
     explicit InfoButton(QWidget* parent = nullptr);
-    void setCategory(const CleanupCategory& category, ListLook::Look look);
+    void setCategory(const CleanupCategory& category, Skin look);
     InfoPopover* popover() const { return popover_; }
     void toggle();
 
   private:
     CleanupCategory category_;
-    ListLook::Look look_ = ListLook::Look::nightfall;
+    Skin look_ = Skin::nightfall;
     QPointer<InfoPopover> popover_;
 };
 
@@ -177,8 +177,8 @@ class CategoryRow : public QWidget {
     CategoryRow(Store& store, const ListHooks& hooks, DropHover& hover, QWidget* parent = nullptr);
 
     // Redraws the row for this category and state; a row shown the same way again does nothing.
-    void show(const CleanupCategory& category, const Store::CategoryState* state,
-              ListLook::Look look, std::optional<Level> dropLevel);
+    void show(const CleanupCategory& category, const Store::CategoryState* state, Skin look,
+              std::optional<Level> dropLevel);
     const CleanupCategory& category() const { return category_; }
     const ListPlan::RowPlan& plan() const { return plan_; }
     std::optional<Level> dropLevel() const { return dropLevel_; }
@@ -216,10 +216,10 @@ class CategoryRow : public QWidget {
     CleanupCategory category_;
     ListPlan::RowPlan plan_;
     bool shown_ = false;
-    ListLook::Look look_ = ListLook::Look::nightfall;
+    Skin look_ = Skin::nightfall;
     std::optional<Level> dropLevel_;
     std::optional<QPoint> pressAt_;
-    std::optional<ListLook::Look> appliedLook_;
+    std::optional<Skin> appliedLook_;
     bool sizePrimary_ = false;
     bool prominent_ = false;
 
@@ -248,7 +248,7 @@ class SectionHeader : public QWidget {
 
   public:
     SectionHeader(Store& store, DropHover& hover, QWidget* parent = nullptr);
-    void show(const ListPlan::Section& section, ListLook::Look look);
+    void show(const ListPlan::Section& section, Skin look);
     const ListPlan::Section& section() const { return section_; }
     QLabel* titleLabel() const { return title_; }
     QLabel* totalLabel() const { return total_; }
@@ -263,7 +263,7 @@ class SectionHeader : public QWidget {
     Store& store_;
     DropHover& hover_;
     ListPlan::Section section_;
-    ListLook::Look look_ = ListLook::Look::nightfall;
+    Skin look_ = Skin::nightfall;
     bool shown_ = false;
     SymbolView* marker_;
     QLabel* title_;

@@ -9,6 +9,8 @@
 #include "appearance/icons.h"
 #include "appearance/skin.h"
 #include "base/text.h"
+#include "engine/settings_keys.h"
+#include "store/to_qstring.h"
 
 namespace bramwick {
 
@@ -60,11 +62,11 @@ QToolButton* toolButton(const char* name, const char* text, const char* symbol, 
                         QWidget* parent) {
     auto* button = new QToolButton(parent);
     button->setObjectName(QString::fromLatin1(name));
-    button->setText(QString::fromUtf8(text));
+    button->setText(toQString(text));
     button->setIcon(Icons::icon(symbol, QColor(Qt::gray)));
     button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     button->setAutoRaise(true);
-    if (help) button->setToolTip(QString::fromUtf8(help));
+    if (help) button->setToolTip(toQString(help));
     return button;
 }
 
@@ -84,7 +86,7 @@ MainToolbar::MainToolbar(Store& store, Settings& settings, Actions actions, QWid
     row->addWidget(hideEmpty_);
     connect(hideEmpty_, &QToolButton::toggled, this, [this](bool on) {
         if (on != ListPlan::readSettings(settings_).hideEmpty)
-            settings_.set(ListPlan::hideEmptyKey, on);
+            settings_.set(SettingsKeys::hideEmpty, on);
     });
     arrange_ = new QButtonGroup(this);
     arrange_->setExclusive(true);
@@ -95,8 +97,7 @@ MainToolbar::MainToolbar(Store& store, Settings& settings, Actions actions, QWid
     for (const auto& [arrangement, label] : arrangements) {
         auto* button = new QToolButton(this);
         const std::string_view raw = ListPlan::rawValue(arrangement);
-        button->setObjectName(QStringLiteral("toolbar-arrange-") +
-                              QString::fromUtf8(raw.data(), qsizetype(raw.size())));
+        button->setObjectName(QStringLiteral("toolbar-arrange-") + toQString(raw));
         button->setText(QString::fromLatin1(label));
         button->setAccessibleName(QStringLiteral("Arrange ") + QString::fromLatin1(label));
         button->setCheckable(true);
@@ -105,13 +106,13 @@ MainToolbar::MainToolbar(Store& store, Settings& settings, Actions actions, QWid
         row->addWidget(button);
     }
     connect(arrange_, &QButtonGroup::idClicked, this, [this](int id) {
-        settings_.set(ListPlan::arrangementKey,
+        settings_.set(SettingsKeys::arrangement,
                       std::string(ListPlan::rawValue(ListPlan::Arrangement(id))));
     });
     // The settings may change on any thread; the switches are set on this one.
     QPointer<MainToolbar> self(this);
     subscription_ = settings_.subscribe([self](const std::string& key) {
-        if (key != ListPlan::hideEmptyKey && key != ListPlan::arrangementKey) return;
+        if (key != SettingsKeys::hideEmpty && key != SettingsKeys::arrangement) return;
         QMetaObject::invokeMethod(
             qApp,
             [self] {
@@ -138,10 +139,8 @@ MainToolbar::MainToolbar(Store& store, Settings& settings, Actions actions, QWid
     add->setPopupMode(QToolButton::InstantPopup);
     auto* menu = new QMenu(add);
     for (Level level : {Level::safe, Level::warning, Level::redFlag}) {
-        QAction* action =
-            menu->addAction(QString::fromStdString(std::string(Levels::title(level))));
-        action->setObjectName(QStringLiteral("add-folder-") +
-                              QString::fromStdString(std::string(Levels::rawValue(level))));
+        QAction* action = menu->addAction(toQString(Levels::title(level)));
+        action->setObjectName(QStringLiteral("add-folder-") + toQString(Levels::rawValue(level)));
         connect(action, &QAction::triggered, this, [this, level] {
             if (actions_.addFolder) actions_.addFolder(level);
         });

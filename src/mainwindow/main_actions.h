@@ -42,9 +42,6 @@ StartUp startUp(bool access, bool skippedAccessSetup, bool scannedBefore, bool s
 // The first category listing applications: the Uninstall button opens its every-app details.
 std::optional<CleanupCategory> uninstallCategory(const std::vector<CleanupCategory>& categories);
 
-inline constexpr const char* skippedAccessKey = "skippedFullDiskAccess";
-inline constexpr const char* levelFilterKey = "levelFilter";
-
 } // namespace MainActions
 
 // The window's one toolbar, in this order: Hide Empty and the arrangement (the list's switches,

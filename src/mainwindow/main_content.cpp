@@ -11,18 +11,16 @@
 
 #include "appearance/icons.h"
 #include "appearance/tiles.h"
+#include "engine/settings_keys.h"
+#include "store/to_qstring.h"
 
 namespace bramwick {
 
 namespace {
 
-QString q(const std::string& text) {
-    return QString::fromStdString(text);
-}
-
 bool listKey(const std::string& key) {
-    return key == ListPlan::arrangementKey || key == ListPlan::levelFilterKey ||
-           key == ListPlan::hideEmptyKey || key == "skin";
+    return key == SettingsKeys::arrangement || key == SettingsKeys::levelFilter ||
+           key == SettingsKeys::hideEmpty || key == SettingsKeys::skin;
 }
 
 } // namespace
@@ -32,7 +30,7 @@ MainContent::MainContent(Store& store, Settings& settings, Desktop desktop, QWid
     setObjectName("main-content");
     if (!desktop_.openFolder)
         desktop_.openFolder = [](const std::string& path) {
-            QDesktopServices::openUrl(QUrl::fromLocalFile(q(path)));
+            QDesktopServices::openUrl(QUrl::fromLocalFile(toQString(path)));
         };
 
     auto* column = new QVBoxLayout(this);
@@ -104,19 +102,19 @@ ListPlan::ListSettings MainContent::listSettings() const {
 }
 
 void MainContent::setArrangement(ListPlan::Arrangement arrangement) {
-    settings_.set(ListPlan::arrangementKey, std::string(ListPlan::rawValue(arrangement)));
+    settings_.set(SettingsKeys::arrangement, std::string(ListPlan::rawValue(arrangement)));
     schedule();
 }
 
 void MainContent::setLevelFilter(const std::string& filter) {
-    settings_.set(ListPlan::levelFilterKey, filter);
+    settings_.set(SettingsKeys::levelFilter, filter);
     // The chosen level shows from its top, not wherever the list was scrolled to before.
     scrollToTop_ = true;
     schedule();
 }
 
 void MainContent::setHideEmpty(bool hide) {
-    settings_.set(ListPlan::hideEmptyKey, hide);
+    settings_.set(SettingsKeys::hideEmpty, hide);
     schedule();
 }
 

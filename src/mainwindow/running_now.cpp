@@ -9,6 +9,7 @@
 #include "appearance/tiles.h"
 #include "appearance/window_dressing.h"
 #include "base/text.h"
+#include "store/to_qstring.h"
 
 namespace bramwick {
 
@@ -64,10 +65,6 @@ std::string symbol(const RunningItem& item) {
 } // namespace RunningNowValues
 
 namespace {
-
-QString q(const std::string& text) {
-    return QString::fromStdString(text);
-}
 
 QWidget* spinner(QWidget* parent, int width) {
     auto* bar = new QProgressBar(parent);
@@ -132,14 +129,14 @@ RunningNowSection::RunningNowSection(Store& store, QWidget* parent)
 }
 
 QPushButton* RunningNowSection::stopButton(const std::string& id) const {
-    return body_->findChild<QPushButton*>(q("stop-" + id));
+    return body_->findChild<QPushButton*>(toQString("stop-" + id));
 }
 
 void RunningNowSection::refresh() {
     const RunningSnapshot& running = store_.running();
     const auto swap = RunningNowValues::swapText(running);
     swap_->setVisible(swap.has_value());
-    if (swap) swap_->setText(q(*swap));
+    if (swap) swap_->setText(toQString(*swap));
     refreshing_->setVisible(store_.refreshingRunning());
     refreshButton_->setVisible(!store_.refreshingRunning());
 
@@ -169,7 +166,8 @@ void RunningNowSection::refresh() {
         row->setObjectName(QStringLiteral("runningNothing"));
         auto* layout = new QHBoxLayout(row);
         layout->setContentsMargins(0, 4, 0, 4);
-        layout->addWidget(symbolLabel("checkmark.circle", secondaryText(skin, palette()), 16, row));
+        layout->addWidget(symbolLabel("checkmark.circle",
+                                      Skins::palette(skin, palette()).secondaryText, 16, row));
         auto* label = new ToneLabel("runningNothingText", TextStyle::body, std::nullopt,
                                     Tones::secondary, row);
         label->setText(QStringLiteral("No simulators or leftover log watchers are running."));
@@ -181,7 +179,7 @@ void RunningNowSection::refresh() {
     case RunningNowValues::Content::rows:
         for (const RunningItem& item : running.items) {
             auto* row = new QWidget(body_);
-            row->setObjectName(q("running-" + item.id));
+            row->setObjectName(toQString("running-" + item.id));
             auto* layout = new QHBoxLayout(row);
             layout->setContentsMargins(0, 6, 0, 6);
             layout->setSpacing(14);
@@ -193,10 +191,10 @@ void RunningNowSection::refresh() {
             texts->setSpacing(3);
             auto* name = new ToneLabel("runningName", TextStyle::headline, std::nullopt,
                                        Tones::primary, row);
-            name->setText(q(item.name));
+            name->setText(toQString(item.name));
             auto* detail = new ToneLabel("runningDetail", TextStyle::caption, std::nullopt,
                                          Tones::secondary, row);
-            detail->setText(q(item.detail));
+            detail->setText(toQString(item.detail));
             texts->addWidget(name);
             texts->addWidget(detail);
             layout->addLayout(texts, 1);
@@ -207,27 +205,27 @@ void RunningNowSection::refresh() {
                 "runningCpu", TextStyle::callout, QFont::DemiBold,
                 hot ? ToneOf([orange](Skin, const QPalette&) { return orange; }) : Tones::primary,
                 row);
-            cpu->setText(q(RunningNowValues::cpuText(item.cpu)));
+            cpu->setText(toQString(RunningNowValues::cpuText(item.cpu)));
             cpu->setToolTip(QStringLiteral("Percent of one CPU core"));
             cpu->setProperty("hot", hot);
             auto* memory = new ToneLabel("runningMemory", TextStyle::caption, std::nullopt,
                                          Tones::secondary, row);
-            memory->setText(q(RunningNowValues::memoryText(item.memory)));
+            memory->setText(toQString(RunningNowValues::memoryText(item.memory)));
             figures->addWidget(cpu, 0, Qt::AlignRight);
             figures->addWidget(memory, 0, Qt::AlignRight);
             layout->addLayout(figures);
             if (store_.stopping().count(item.id)) {
                 auto* busy = new QWidget(row);
-                busy->setObjectName(q("stopping-" + item.id));
+                busy->setObjectName(toQString("stopping-" + item.id));
                 busy->setFixedWidth(84);
                 auto* busyLayout = new QHBoxLayout(busy);
                 busyLayout->setContentsMargins(0, 0, 0, 0);
                 busyLayout->addWidget(spinner(busy, 40), 0, Qt::AlignCenter);
                 layout->addWidget(busy);
             } else {
-                auto* stop = new QPushButton(q(RunningNowValues::stopLabel(item)), row);
-                stop->setObjectName(q("stop-" + item.id));
-                stop->setToolTip(q(RunningNowValues::stopHelp(item)));
+                auto* stop = new QPushButton(toQString(RunningNowValues::stopLabel(item)), row);
+                stop->setObjectName(toQString("stop-" + item.id));
+                stop->setToolTip(toQString(RunningNowValues::stopHelp(item)));
                 connect(stop, &QPushButton::clicked, this, [this, item] { store_.stop(item); });
                 layout->addWidget(stop);
             }
@@ -239,7 +237,7 @@ void RunningNowSection::refresh() {
         auto* label = new ToneLabel("runningProblem", TextStyle::caption, std::nullopt,
                                     Tones::secondary, body_);
         label->setContentsMargins(0, 4, 0, 2);
-        label->setText(q(*problem));
+        label->setText(toQString(*problem));
         bodyLayout_->addWidget(label);
     }
     for (auto* label : body_->findChildren<ToneLabel*>())

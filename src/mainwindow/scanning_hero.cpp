@@ -10,6 +10,7 @@
 #include "appearance/motion.h"
 #include "appearance/window_dressing.h"
 #include "base/text.h"
+#include "store/to_qstring.h"
 
 namespace bramwick {
 
@@ -57,16 +58,15 @@ bool shown(bool scanningAll, Skin skin) {
 
 namespace {
 
+// The skin's tint and its safe colour; classic, which shows no hero, its text.
 QColor percentTone(Skin skin, const QPalette& palette) {
-    if (skin == Skin::nightfall) return Nightfall::cyan;
-    if (skin == Skin::hibernia) return Hibernia::deepGreen;
-    return Tones::primary(skin, palette);
+    const Skins::Palette colours = Skins::palette(skin, palette);
+    return skin == Skin::classic ? colours.text : colours.tint;
 }
 
 QColor foundTone(Skin skin, const QPalette& palette) {
-    if (skin == Skin::nightfall) return Nightfall::mint;
-    if (skin == Skin::hibernia) return Hibernia::deepGreen;
-    return Tones::primary(skin, palette);
+    const Skins::Palette colours = Skins::palette(skin, palette);
+    return skin == Skin::classic ? colours.text : colours.safe;
 }
 
 } // namespace
@@ -87,7 +87,7 @@ ScanningHero::ScanningHero(Store& store, QWidget* parent)
     head->setSpacing(8);
     percent_ = new NumberLabel("heroPercent", TextStyle::title, QFont::Bold, percentTone,
                                NumberTransitions::Kind::countUp, 400, [](double percent) {
-                                   return QString::fromStdString(
+                                   return toQString(
                                        ScanningHeroValues::percentText(std::llround(percent)));
                                });
     QFont big = percent_->font();
@@ -124,11 +124,9 @@ ScanningHero::ScanningHero(Store& store, QWidget* parent)
         new ToneLabel("heroFoundTitle", TextStyle::caption, std::nullopt, Tones::secondary);
     foundTitle->setText(QStringLiteral("Found so far"));
     right->addWidget(foundTitle, 0, Qt::AlignRight);
-    found_ =
-        new NumberLabel("heroFound", TextStyle::title2, QFont::Bold, foundTone,
-                        NumberTransitions::Kind::countUp, 500, [](double found) {
-                            return QString::fromStdString(Text::byteCount(std::llround(found)));
-                        });
+    found_ = new NumberLabel(
+        "heroFound", TextStyle::title2, QFont::Bold, foundTone, NumberTransitions::Kind::countUp,
+        500, [](double found) { return toQString(Text::byteCount(std::llround(found))); });
     right->addWidget(found_, 0, Qt::AlignRight);
     right->addStretch(1);
     row->addLayout(right);
@@ -144,7 +142,7 @@ void ScanningHero::refresh() {
                                                 store_.states());
     ring_->setFraction(p.fraction);
     percent_->setValue(double(p.percent));
-    line_->fadeTo(QString::fromStdString(ScanningHeroValues::progressLine(p)));
+    line_->fadeTo(toQString(ScanningHeroValues::progressLine(p)));
     found_->setValue(double(p.found));
 }
 

@@ -16,23 +16,15 @@ namespace bramwick {
 namespace Tones {
 
 QColor primary(Skin skin, const QPalette& palette) {
-    return primaryColor(skin, palette);
+    return Skins::palette(skin, palette).text;
 }
 
 QColor secondary(Skin skin, const QPalette& palette) {
-    return secondaryText(skin, palette);
+    return Skins::palette(skin, palette).secondaryText;
 }
 
 QColor safeAccent(Skin skin, const QPalette& palette) {
-    switch (skin) {
-    case Skin::nightfall:
-        return Nightfall::mint;
-    case Skin::hibernia:
-        return Hibernia::deepGreen;
-    case Skin::classic:
-        break;
-    }
-    return systemColor(SystemColor::green, isDark(palette));
+    return Skins::palette(skin, palette).safe;
 }
 
 } // namespace Tones

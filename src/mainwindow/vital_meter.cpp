@@ -12,6 +12,7 @@
 #include "appearance/window_dressing.h"
 #include "base/text.h"
 #include "mainwindow/disk_ring.h"
+#include "store/to_qstring.h"
 
 namespace bramwick {
 
@@ -157,8 +158,8 @@ VitalMeter::VitalMeter(VitalMeters::Kind kind, QWidget* parent)
 void VitalMeter::setVitals(const Vitals& vitals) {
     vitals_ = vitals;
     const std::string word = VitalMeters::word(kind_, vitals_);
-    setAccessibleName(QString::fromStdString(VitalMeters::title(kind_, vitals_) +
-                                             (word.empty() ? "" : ", " + word)));
+    setAccessibleName(
+        toQString(VitalMeters::title(kind_, vitals_) + (word.empty() ? "" : ", " + word)));
     update();
 }
 
@@ -173,12 +174,12 @@ void VitalMeter::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const Skin skin = skinOf(this);
-    const QColor primary = primaryColor(skin, palette());
-    const QColor secondary = secondaryText(skin, palette());
-    const QColor color =
-        VitalMeters::hasState(kind_, vitals_)
-            ? DiskRingValues::healthColor(VitalMeters::health(kind_, vitals_), isDark(palette()))
-            : withOpacity(secondary, 0.5);
+    const Skins::Palette colours = Skins::palette(skin, palette());
+    const QColor primary = colours.text;
+    const QColor secondary = colours.secondaryText;
+    const QColor color = VitalMeters::hasState(kind_, vitals_)
+                             ? healthColor(VitalMeters::health(kind_, vitals_), isDark(palette()))
+                             : withOpacity(secondary, 0.5);
     const qreal w = VitalMeters::width;
 
     const QFont titleFont = textFont(TextStyle::callout, QFont::DemiBold);
@@ -189,7 +190,7 @@ void VitalMeter::paintEvent(QPaintEvent*) {
     painter.setPen(Qt::NoPen);
     painter.setBrush(color);
     painter.drawEllipse(QRectF(0, y + (row - 8) / 2, 8, 8));
-    const QString title = QString::fromStdString(VitalMeters::title(kind_, vitals_));
+    const QString title = toQString(VitalMeters::title(kind_, vitals_));
     painter.setFont(titleFont);
     painter.setPen(primary);
     const qreal titleWidth = titleMetrics.horizontalAdvance(title);
@@ -197,7 +198,7 @@ void VitalMeter::paintEvent(QPaintEvent*) {
     // The word is set a little smaller before it is cut ("normal pressure" beside "Memory").
     const qreal wordLeft = 14 + titleWidth + 6;
     const qreal wordRoom = std::max<qreal>(0, w - wordLeft);
-    const QString word = QString::fromStdString(VitalMeters::word(kind_, vitals_));
+    const QString word = toQString(VitalMeters::word(kind_, vitals_));
     const QFont wordFont = fittedFont(captionFont, word, wordRoom);
     painter.setFont(wordFont);
     painter.setPen(secondary);
@@ -208,10 +209,9 @@ void VitalMeter::paintEvent(QPaintEvent*) {
     paintSparkline(painter, QRectF(0, y, w, VitalMeters::sparklineHeight),
                    VitalMeters::history(kind_, vitals_), color, secondary);
     y += VitalMeters::sparklineHeight + 4;
-    painter.drawText(
-        QRectF(0, y, w, captionMetrics.height()), Qt::AlignLeft | Qt::AlignVCenter,
-        captionMetrics.elidedText(QString::fromStdString(VitalMeters::caption(kind_, vitals_)),
-                                  Qt::ElideRight, w));
+    painter.drawText(QRectF(0, y, w, captionMetrics.height()), Qt::AlignLeft | Qt::AlignVCenter,
+                     captionMetrics.elidedText(toQString(VitalMeters::caption(kind_, vitals_)),
+                                               Qt::ElideRight, w));
 }
 
 } // namespace bramwick

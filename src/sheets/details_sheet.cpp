@@ -26,6 +26,7 @@
 #include "sheets/sheets.h"
 #include "sheets/unused_days.h"
 #include "store/store.h"
+#include "store/to_qstring.h"
 
 namespace bramwick {
 
@@ -50,13 +51,14 @@ DetailsSheet::DetailsSheet(Store& store, CleanupCategory category, bool everyApp
     // The header.
     auto* header = new QHBoxLayout;
     header->setSpacing(12);
-    header->addWidget(
-        new SheetSymbol(category_.symbol, 28,
-                        [](const QWidget* w) { return accentColor(skinOf(w), w->palette()); }),
-        0, Qt::AlignTop);
+    header->addWidget(new SheetSymbol(category_.symbol, 28,
+                                      [](const QWidget* w) {
+                                          return Skins::palette(skinOf(w), w->palette()).accent;
+                                      }),
+                      0, Qt::AlignTop);
     auto* text = new QVBoxLayout;
     text->setSpacing(4);
-    auto* name = new SheetText(QString::fromStdString(category_.name), TextStyle::title2,
+    auto* name = new SheetText(toQString(category_.name), TextStyle::title2,
                                SheetText::Tone::primary, QFont::Bold);
     name->setObjectName("categoryName");
     text->addWidget(name);
@@ -65,18 +67,18 @@ DetailsSheet::DetailsSheet(Store& store, CleanupCategory category, bool everyApp
     auto* levelRow = new QHBoxLayout;
     levelRow->setSpacing(4);
     auto levelColor = [level](const QWidget* w) {
-        return bramwick::levelColor(skinOf(w), level, isDark(w->palette()));
+        return Skins::palette(skinOf(w), w->palette()).level(level);
     };
     levelRow->addWidget(new SheetSymbol(badge.symbol, 14, levelColor));
-    auto* levelTitle = new SheetText(QString::fromStdString(badge.title), TextStyle::callout,
+    auto* levelTitle = new SheetText(toQString(badge.title), TextStyle::callout,
                                      SheetText::Tone::primary, QFont::DemiBold);
     levelTitle->setObjectName("levelTitle");
     levelTitle->setTint(levelColor); // in the level's colour, as its symbol
     levelRow->addWidget(levelTitle);
     levelRow->addStretch(1);
     text->addLayout(levelRow);
-    auto* info = new SheetText(QString::fromStdString(category_.info), TextStyle::body,
-                               SheetText::Tone::secondary);
+    auto* info =
+        new SheetText(toQString(category_.info), TextStyle::body, SheetText::Tone::secondary);
     info->setWordWrap(true);
     info->setObjectName("categoryInfo");
     text->addWidget(info);
@@ -86,10 +88,11 @@ DetailsSheet::DetailsSheet(Store& store, CleanupCategory category, bool everyApp
         text->addWidget(days);
     }
     if (category_.source.kind == Source::Kind::applications) {
-        auto* every = new QCheckBox(tr("Show every installed app"));
+        auto* every = new QCheckBox(QStringLiteral("Show every installed app"));
         every->setObjectName("showEveryApp");
-        every->setToolTip(tr("Uninstall works on any app, not only the ones you haven't opened "
-                             "lately"));
+        every->setToolTip(
+            QStringLiteral("Uninstall works on any app, not only the ones you haven't opened "
+                           "lately"));
         every->setChecked(everyApp_);
         connect(every, &QCheckBox::toggled, this, [this](bool on) {
             everyApp_ = on;
@@ -101,13 +104,13 @@ DetailsSheet::DetailsSheet(Store& store, CleanupCategory category, bool everyApp
         !category_.action.advice.empty()) {
         auto* advice = new QHBoxLayout;
         advice->setSpacing(6);
-        advice->addWidget(new SheetSymbol("lightbulb", 14,
-                                          [](const QWidget* w) {
-                                              return secondaryText(skinOf(w), w->palette());
-                                          }),
-                          0, Qt::AlignTop);
-        auto* adviceText =
-            new SheetText(QString::fromStdString(category_.action.advice), TextStyle::body);
+        advice->addWidget(
+            new SheetSymbol("lightbulb", 14,
+                            [](const QWidget* w) {
+                                return Skins::palette(skinOf(w), w->palette()).secondaryText;
+                            }),
+            0, Qt::AlignTop);
+        auto* adviceText = new SheetText(toQString(category_.action.advice), TextStyle::body);
         adviceText->setWordWrap(true);
         adviceText->setObjectName("advice");
         advice->addWidget(adviceText, 1);
@@ -136,9 +139,8 @@ DetailsSheet::DetailsSheet(Store& store, CleanupCategory category, bool everyApp
     buttons_->addStretch(1);
     const SheetRules::DetailsFooterState initial;
     for (const auto& spec : SheetRules::detailsFooter(category_, initial)) {
-        auto* button =
-            sheetButton(QString::fromStdString(spec.title), QString::fromStdString(spec.id));
-        if (!spec.tooltip.empty()) button->setToolTip(QString::fromStdString(spec.tooltip));
+        auto* button = sheetButton(toQString(spec.title), toQString(spec.id));
+        if (!spec.tooltip.empty()) button->setToolTip(toQString(spec.tooltip));
         if (spec.look == SheetRules::FooterButton::Look::prominent) {
             if (spec.redTint)
                 tintButton(button, *spec.redTint);
@@ -167,7 +169,7 @@ DetailsSheet::DetailsSheet(Store& store, CleanupCategory category, bool everyApp
     }
     layout->addLayout(buttons_);
 
-    overlay_ = new WorkingOverlay(tr("Working\u2026"), this);
+    overlay_ = new WorkingOverlay(QStringLiteral("Working\u2026"), this);
     confirm_ = new ConfirmPresenter(this);
     confirm_->hide();
 
@@ -222,7 +224,7 @@ void DetailsSheet::reload() {
 void DetailsSheet::refreshFooter() {
     const auto chosen = table_->selectedTally();
     const bool empty = chosen.count == 0;
-    summary_->setText(QString::fromStdString(
+    summary_->setText(toQString(
         empty ? SheetRules::detailsSummary(true, model_->items().size(), sizeOf(model_->items()))
               : SheetRules::detailsSummary(false, chosen.count, chosen.bytes)));
     SheetRules::DetailsFooterState state;
@@ -233,7 +235,7 @@ void DetailsSheet::refreshFooter() {
     const auto specs = SheetRules::detailsFooter(category_, state);
     for (std::size_t i = 0; i < specs.size() && i < footer_.size(); ++i) {
         footer_[i]->setEnabled(specs[i].enabled);
-        footer_[i]->setText(QString::fromStdString(specs[i].title));
+        footer_[i]->setText(toQString(specs[i].title));
     }
     followCleanCard();
 }
@@ -241,9 +243,9 @@ void DetailsSheet::refreshFooter() {
 void DetailsSheet::requestClean() {
     const auto list = selected();
     if (list.empty() || cleaning()) return;
-    confirm_->present(QString::fromStdString(SheetRules::cleanTitle(list.size())),
-                      QString::fromStdString(SheetRules::cleanMessage(category_, sizeOf(list))),
-                      tr("Clean"), category_.risk == Risk::danger, [this] {
+    confirm_->present(toQString(SheetRules::cleanTitle(list.size())),
+                      toQString(SheetRules::cleanMessage(category_, sizeOf(list))),
+                      QStringLiteral("Clean"), category_.risk == Risk::danger, [this] {
                           // What is selected now: a rescan may have taken items away.
                           const auto list = selected();
                           if (list.empty() || cleaning()) return;
@@ -263,8 +265,8 @@ void DetailsSheet::followCleanCard() {
         confirm_->clear();
         return;
     }
-    card->setTitle(QString::fromStdString(SheetRules::cleanTitle(list.size())));
-    card->setMessage(QString::fromStdString(SheetRules::cleanMessage(category_, sizeOf(list))));
+    card->setTitle(toQString(SheetRules::cleanTitle(list.size())));
+    card->setMessage(toQString(SheetRules::cleanMessage(category_, sizeOf(list))));
     // Another clean of the category runs: it has to end before this one may start.
     card->confirmButton()->setEnabled(!cleaning());
 }
@@ -275,13 +277,14 @@ void DetailsSheet::chooseDestination() {
     dialog->setObjectName("moveDialog");
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setWindowModality(Qt::WindowModal);
-    dialog->setLabelText(QFileDialog::Accept, tr("Move Here"));
-    dialog->setWindowTitle(tr("Items are copied here, then removed from this computer."));
+    dialog->setLabelText(QFileDialog::Accept, QStringLiteral("Move Here"));
+    dialog->setWindowTitle(
+        QStringLiteral("Items are copied here, then removed from this computer."));
     const auto start = SheetRules::moveDialogStart(mountParents_, [](const std::string& path) {
         std::error_code error;
         return std::filesystem::exists(path, error);
     });
-    if (start) dialog->setDirectory(QString::fromStdString(*start));
+    if (start) dialog->setDirectory(toQString(*start));
     connect(dialog, &QFileDialog::accepted, this, [this, dialog] {
         const std::string destination = dialog->chosen();
         // The selection as it is when the folder is chosen; a clean that started on the category
@@ -311,8 +314,7 @@ void DetailsSheet::showRowMenu(const QPoint& at) {
     menu->setAttribute(Qt::WA_DeleteOnClose);
     for (const auto& entry : SheetRules::rowMenu(category_, rows.size(), single)) {
         // An application's name as written: "&" is no shortcut mark.
-        auto* action =
-            menu->addAction(QString::fromStdString(entry.title).replace('&', QStringLiteral("&&")));
+        auto* action = menu->addAction(toQString(entry.title).replace('&', QStringLiteral("&&")));
         if (entry.kind == SheetRules::MenuEntry::Kind::reveal)
             connect(action, &QAction::triggered, this, [this, rows] { store_.reveal(rows); });
         else

@@ -11,6 +11,7 @@
 
 #include "base/edition.h"
 #include "sheets/sheet_rules.h"
+#include "store/to_qstring.h"
 
 namespace bramwick {
 
@@ -78,8 +79,8 @@ std::optional<std::string> FolderDialog::pickedInList() const {
 }
 
 void FolderDialog::refuse(const std::string& problem) {
-    auto* note = new QMessageBox(QMessageBox::Warning, windowTitle(),
-                                 QString::fromStdString(problem), QMessageBox::Ok, this);
+    auto* note = new QMessageBox(QMessageBox::Warning, windowTitle(), toQString(problem),
+                                 QMessageBox::Ok, this);
     note->setObjectName("folderProblem");
     note->setTextFormat(Qt::PlainText); // a path is data, never markup
     note->setAttribute(Qt::WA_DeleteOnClose);

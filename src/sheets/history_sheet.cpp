@@ -9,6 +9,7 @@
 #include "sheets/sheet_frame.h"
 #include "sheets/sheet_rules.h"
 #include "store/store.h"
+#include "store/to_qstring.h"
 
 namespace bramwick {
 
@@ -21,17 +22,17 @@ QWidget* recordRow(const CleanupRecord& record) {
     layout->setContentsMargins(16, 3 + 6, 16, 3 + 6);
     layout->setSpacing(3);
     auto* head = new QHBoxLayout;
-    auto* title = new SheetText(QString::fromStdString(record.title), TextStyle::headline);
+    auto* title = new SheetText(toQString(record.title), TextStyle::headline);
     title->setWordWrap(true);
     title->setObjectName("historyTitle");
     head->addWidget(title, 1);
-    auto* date = new SheetText(QString::fromStdString(SheetRules::abbreviatedDate(record.date)),
-                               TextStyle::body, SheetText::Tone::secondary);
+    auto* date = new SheetText(toQString(SheetRules::abbreviatedDate(record.date)), TextStyle::body,
+                               SheetText::Tone::secondary);
     date->setObjectName("historyDate");
     head->addWidget(date, 0, Qt::AlignVCenter);
     layout->addLayout(head);
-    auto* detail = new SheetText(QString::fromStdString(record.detail), TextStyle::caption,
-                                 SheetText::Tone::secondary);
+    auto* detail =
+        new SheetText(toQString(record.detail), TextStyle::caption, SheetText::Tone::secondary);
     detail->setWordWrap(true);
     detail->setObjectName("historyDetail");
     layout->addWidget(detail);
@@ -45,12 +46,13 @@ HistorySheet::HistorySheet(Store& store, QWidget* parent) : QWidget(parent), sto
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(20, 20, 20, 20);
     layout->setSpacing(12);
-    layout->addWidget(new SheetText(tr("Cleanup History"), TextStyle::title2,
+    layout->addWidget(new SheetText(QStringLiteral("Cleanup History"), TextStyle::title2,
                                     SheetText::Tone::primary, QFont::Bold));
 
-    auto* empty = new SheetText(tr("Nothing cleaned yet. Every clean you run here, by hand or on "
-                                   "a schedule, is listed with what it freed."),
-                                TextStyle::body, SheetText::Tone::secondary);
+    auto* empty =
+        new SheetText(QStringLiteral("Nothing cleaned yet. Every clean you run here, by hand or on "
+                                     "a schedule, is listed with what it freed."),
+                      TextStyle::body, SheetText::Tone::secondary);
     empty->setObjectName("historyEmpty");
     empty->setWordWrap(true);
     empty->setAlignment(Qt::AlignCenter);
@@ -72,7 +74,7 @@ HistorySheet::HistorySheet(Store& store, QWidget* parent) : QWidget(parent), sto
 
     auto* footer = new QHBoxLayout;
     footer->addStretch(1);
-    auto* done = sheetButton(tr("Done"), "done");
+    auto* done = sheetButton(QStringLiteral("Done"), "done");
     connect(done, &QPushButton::clicked, this, [this] { closeSheet(this); });
     footer->addWidget(done);
     layout->addLayout(footer);
@@ -91,7 +93,7 @@ void HistorySheet::rebuild() {
         delete child;
     }
     if (log.empty()) return;
-    auto* header = new SheetText(tr("Cleaned with Bramwick"), TextStyle::callout,
+    auto* header = new SheetText(QStringLiteral("Cleaned with Bramwick"), TextStyle::callout,
                                  SheetText::Tone::secondary, QFont::DemiBold);
     header->setContentsMargins(16, 4, 16, 4);
     layout->addWidget(header);

@@ -10,6 +10,7 @@
 #include "appearance/window_dressing.h"
 #include "base/text.h"
 #include "sheets/sheet_rules.h"
+#include "store/to_qstring.h"
 
 namespace bramwick {
 
@@ -39,20 +40,20 @@ QVariant ItemTableModel::data(const QModelIndex& index, int role) const {
     case Qt::DisplayRole:
         switch (index.column()) {
         case name:
-            return QString::fromStdString(item.name);
+            return toQString(item.name);
         case size:
-            return QString::fromStdString(Text::byteCount(item.size));
+            return toQString(Text::byteCount(item.size));
         case date:
-            return QString::fromStdString(SheetRules::dateCell(category_, item));
+            return toQString(SheetRules::dateCell(category_, item));
         }
         return {};
     case Qt::ToolTipRole:
-        return index.column() == name ? QVariant(QString::fromStdString(item.url)) : QVariant();
+        return index.column() == name ? QVariant(toQString(item.url)) : QVariant();
     case Qt::TextAlignmentRole:
         return index.column() == size ? QVariant(Qt::AlignRight | Qt::AlignVCenter)
                                       : QVariant(Qt::AlignLeft | Qt::AlignVCenter);
     case noteRole:
-        return item.note ? QVariant(QString::fromStdString(*item.note)) : QVariant();
+        return item.note ? QVariant(toQString(*item.note)) : QVariant();
     case attentionRole:
         return item.note && SheetRules::noteNeedsAttention(*item.note);
     }
@@ -63,11 +64,11 @@ QVariant ItemTableModel::headerData(int section, Qt::Orientation orientation, in
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
     switch (section) {
     case name:
-        return tr("Name");
+        return QStringLiteral("Name");
     case size:
-        return tr("Size");
+        return QStringLiteral("Size");
     case date:
-        return QString::fromStdString(SheetRules::dateColumnTitle(category_));
+        return toQString(SheetRules::dateColumnTitle(category_));
     }
     return {};
 }
@@ -151,7 +152,7 @@ void ItemNameDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
         const Skin skin = widget ? skinOf(widget) : Skin::classic;
         QColor tone = index.data(ItemTableModel::attentionRole).toBool()
                           ? systemColor(SystemColor::orange, isDark(palette))
-                          : (selected ? text : secondaryText(skin, palette));
+                          : (selected ? text : Skins::palette(skin, palette).secondaryText);
         painter->setPen(tone);
         painter->drawText(below, Qt::AlignLeft | Qt::AlignVCenter,
                           noteMetrics.elidedText(note.toString(), Qt::ElideRight, below.width()));

@@ -12,6 +12,7 @@
 #include "sheets/sheet_frame.h"
 #include "sheets/sheet_rules.h"
 #include "store/store.h"
+#include "store/to_qstring.h"
 
 namespace bramwick {
 
@@ -33,11 +34,12 @@ MaintenanceSheet::MaintenanceSheet(Store& store, MaintenanceSource source, QWidg
     layout->setSpacing(14);
     auto* header = new QVBoxLayout;
     header->setSpacing(4);
-    header->addWidget(
-        new SheetText(tr("Maintenance"), TextStyle::title2, SheetText::Tone::primary, QFont::Bold));
-    auto* intro = new SheetText(tr("Each of these was checked against this computer. Nothing runs "
-                                   "until you press Run, and nothing here deletes your files."),
-                                TextStyle::body, SheetText::Tone::secondary);
+    header->addWidget(new SheetText(QStringLiteral("Maintenance"), TextStyle::title2,
+                                    SheetText::Tone::primary, QFont::Bold));
+    auto* intro = new SheetText(
+        QStringLiteral("Each of these was checked against this computer. Nothing runs "
+                       "until you press Run, and nothing here deletes your files."),
+        TextStyle::body, SheetText::Tone::secondary);
     intro->setWordWrap(true);
     header->addWidget(intro);
     layout->addLayout(header);
@@ -48,7 +50,7 @@ MaintenanceSheet::MaintenanceSheet(Store& store, MaintenanceSource source, QWidg
 
     auto* footer = new QHBoxLayout;
     footer->addStretch(1);
-    auto* done = sheetButton(tr("Done"), "done");
+    auto* done = sheetButton(QStringLiteral("Done"), "done");
     done->setDefault(true); // Return closes the sheet
     connect(done, &QPushButton::clicked, this, [this] { closeSheet(this); });
     footer->addWidget(done);
@@ -109,10 +111,10 @@ void MaintenanceSheet::rebuild() {
         delete child->widget();
         delete child;
     }
-    auto accent = [](const QWidget* w) { return accentColor(skinOf(w), w->palette()); };
+    auto accent = [](const QWidget* w) { return Skins::palette(skinOf(w), w->palette()).accent; };
     for (const auto& task : tasks()) {
         auto* row = new SkinRow;
-        row->setObjectName(QString::fromStdString("task:" + task.id));
+        row->setObjectName(toQString("task:" + task.id));
         auto* line = new QHBoxLayout(row);
         line->setContentsMargins(16, 6 + 6, 16, 6 + 6);
         line->setSpacing(12);
@@ -123,25 +125,25 @@ void MaintenanceSheet::rebuild() {
         text->setSpacing(3);
         auto* nameRow = new QHBoxLayout;
         nameRow->setSpacing(6);
-        nameRow->addWidget(new SheetText(QString::fromStdString(task.name), TextStyle::body,
+        nameRow->addWidget(new SheetText(toQString(task.name), TextStyle::body,
                                          SheetText::Tone::primary, QFont::DemiBold));
         if (task.needsPassword) {
             auto* lock = new SheetSymbol("lock.fill", 11, [](const QWidget* w) {
-                return secondaryText(skinOf(w), w->palette());
+                return Skins::palette(skinOf(w), w->palette()).secondaryText;
             });
             lock->setObjectName("needsPassword");
-            lock->setToolTip(tr("Asks for your administrator password"));
+            lock->setToolTip(QStringLiteral("Asks for your administrator password"));
             nameRow->addWidget(lock);
         }
         nameRow->addStretch(1);
         text->addLayout(nameRow);
-        auto* detail = new SheetText(QString::fromStdString(task.detail), TextStyle::callout,
-                                     SheetText::Tone::secondary);
+        auto* detail =
+            new SheetText(toQString(task.detail), TextStyle::callout, SheetText::Tone::secondary);
         detail->setWordWrap(true);
         text->addWidget(detail);
         if (!task.cost.empty()) {
-            auto* cost = new SheetText(QString::fromStdString(task.cost), TextStyle::caption,
-                                       SheetText::Tone::secondary);
+            auto* cost =
+                new SheetText(toQString(task.cost), TextStyle::caption, SheetText::Tone::secondary);
             cost->setWordWrap(true);
             text->addWidget(cost);
         }
@@ -149,7 +151,7 @@ void MaintenanceSheet::rebuild() {
             auto* measured = new QHBoxLayout;
             measured->setSpacing(4);
             measured->addWidget(new SheetSymbol("ruler", 11, accent));
-            auto* value = new SheetText(QString::fromStdString(found->second), TextStyle::caption);
+            auto* value = new SheetText(toQString(found->second), TextStyle::caption);
             value->setObjectName("measurement");
             value->setTint(accent);
             value->setWordWrap(true);
@@ -160,7 +162,7 @@ void MaintenanceSheet::rebuild() {
         const bool hasCommands = task.commands && !task.commands().empty();
         const auto run = SheetRules::runButton(hasCommands, task.id, store_.runningTask());
         if (run.shown) {
-            auto* button = sheetButton(QString::fromStdString(run.title), "run");
+            auto* button = sheetButton(toQString(run.title), "run");
             button->setEnabled(run.enabled);
             connect(button, &QPushButton::clicked, this, [this, task] { requestRun(task); });
             line->addWidget(button, 0, Qt::AlignTop);
@@ -172,9 +174,10 @@ void MaintenanceSheet::rebuild() {
     auto* head = new QWidget;
     head->setLayout(retiredHead);
     retiredHead->setContentsMargins(16, 14, 16, 4);
-    retiredHead->addWidget(new SheetSymbol(
-        "nosign", 12, [](const QWidget* w) { return secondaryText(skinOf(w), w->palette()); }));
-    retiredHead->addWidget(new SheetText(tr("Not offered, and why"), TextStyle::callout,
+    retiredHead->addWidget(new SheetSymbol("nosign", 12, [](const QWidget* w) {
+        return Skins::palette(skinOf(w), w->palette()).secondaryText;
+    }));
+    retiredHead->addWidget(new SheetText(QStringLiteral("Not offered, and why"), TextStyle::callout,
                                          SheetText::Tone::secondary, QFont::DemiBold));
     retiredHead->addStretch(1);
     rows_->addWidget(head);
@@ -184,14 +187,14 @@ void MaintenanceSheet::rebuild() {
         auto* line = new QVBoxLayout(row);
         line->setContentsMargins(16, 2 + 6, 16, 2 + 6);
         line->setSpacing(2);
-        auto* name = new SheetText(QString::fromStdString(retired.name), TextStyle::body,
-                                   SheetText::Tone::secondary);
+        auto* name =
+            new SheetText(toQString(retired.name), TextStyle::body, SheetText::Tone::secondary);
         QFont struck = name->font();
         struck.setStrikeOut(true);
         name->setFont(struck);
         line->addWidget(name);
-        auto* why = new SheetText(QString::fromStdString(retired.why), TextStyle::caption,
-                                  SheetText::Tone::secondary);
+        auto* why =
+            new SheetText(toQString(retired.why), TextStyle::caption, SheetText::Tone::secondary);
         why->setWordWrap(true);
         line->addWidget(why);
         rows_->addWidget(row);
@@ -201,9 +204,8 @@ void MaintenanceSheet::rebuild() {
 
 void MaintenanceSheet::requestRun(const MaintenanceTask& task) {
     if (store_.runningTask()) return;
-    confirm_->present(QString::fromStdString(task.name),
-                      QString::fromStdString(SheetRules::maintenanceConfirmMessage(task)),
-                      tr("Run"), false,
+    confirm_->present(toQString(task.name), toQString(SheetRules::maintenanceConfirmMessage(task)),
+                      QStringLiteral("Run"), false,
                       [this, task] { auto running = store_.runMaintenance(task); });
 }
 

@@ -15,6 +15,7 @@
 #include "sheets/sheet_frame.h"
 #include "sheets/sheet_rules.h"
 #include "store/store.h"
+#include "store/to_qstring.h"
 
 namespace bramwick {
 
@@ -35,7 +36,7 @@ MemoryUsersSheet::MemoryUsersSheet(Store& store, MemoryProvider provider, QWidge
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(20, 20, 20, 20);
     layout->setSpacing(12);
-    layout->addWidget(new SheetText(tr("What is using memory"), TextStyle::title2,
+    layout->addWidget(new SheetText(QStringLiteral("What is using memory"), TextStyle::title2,
                                     SheetText::Tone::primary, QFont::Bold));
     pressure_ = new SheetText({}, TextStyle::callout, SheetText::Tone::secondary);
     pressure_->setObjectName("pressure");
@@ -54,17 +55,17 @@ MemoryUsersSheet::MemoryUsersSheet(Store& store, MemoryProvider provider, QWidge
           "documents instead, which is usually the better trade.",
           "Resident memory, with an app's helper processes counted together. Helpers share memory "
           "with each other, so a browser's total reads high."}) {
-        auto* text = new SheetText(tr(line), TextStyle::caption, SheetText::Tone::secondary);
+        auto* text = new SheetText(toQString(line), TextStyle::caption, SheetText::Tone::secondary);
         text->setWordWrap(true);
         layout->addWidget(text);
     }
 
     auto* footer = new QHBoxLayout;
-    auto* refresh = sheetButton(tr("Refresh"), "refresh");
+    auto* refresh = sheetButton(QStringLiteral("Refresh"), "refresh");
     connect(refresh, &QPushButton::clicked, this, [this] { read(); });
     footer->addWidget(refresh);
     footer->addStretch(1);
-    auto* done = sheetButton(tr("Done"), "done");
+    auto* done = sheetButton(QStringLiteral("Done"), "done");
     done->setDefault(true); // Return closes the sheet
     connect(done, &QPushButton::clicked, this, [this] { closeSheet(this); });
     footer->addWidget(done);
@@ -84,8 +85,7 @@ void MemoryUsersSheet::showEvent(QShowEvent* event) {
 }
 
 void MemoryUsersSheet::refreshPressure() {
-    pressure_->setText(
-        QString::fromStdString(SheetRules::pressureSentence(store_.vitals().pressure)));
+    pressure_->setText(toQString(SheetRules::pressureSentence(store_.vitals().pressure)));
 }
 
 void MemoryUsersSheet::read() {
@@ -106,13 +106,13 @@ void MemoryUsersSheet::read() {
 
 void MemoryUsersSheet::bringForward(const MemoryUsers::Entry& entry) {
     note_ = SheetRules::showNote(entry.name, provider_.show(entry));
-    noteText_->setText(QString::fromStdString(*note_));
+    noteText_->setText(toQString(*note_));
     noteText_->show();
 }
 
 void MemoryUsersSheet::askToQuit(const MemoryUsers::Entry& entry) {
     note_ = SheetRules::quitNote(entry.name, provider_.quit(entry));
-    noteText_->setText(QString::fromStdString(*note_));
+    noteText_->setText(toQString(*note_));
     noteText_->show();
     // Bound to the sheet: a sheet closed meanwhile reads nothing.
     QTimer::singleShot(rereadDelay, this, [this] { read(); });
@@ -125,33 +125,33 @@ void MemoryUsersSheet::rebuild() {
     }
     for (const auto& entry : entries_) {
         auto* row = new SkinRow;
-        row->setObjectName(QString::fromStdString("entry:" + entry.id));
+        row->setObjectName(toQString("entry:" + entry.id));
         auto* line = new QHBoxLayout(row);
         line->setContentsMargins(16, 2 + 6, 16, 2 + 6);
         line->setSpacing(10);
         auto* names = new QVBoxLayout;
         names->setSpacing(2);
-        names->addWidget(new SheetText(QString::fromStdString(entry.name), TextStyle::body));
+        names->addWidget(new SheetText(toQString(entry.name), TextStyle::body));
         if (auto caption = SheetRules::memoryCaption(entry)) {
-            auto* text = new SheetText(QString::fromStdString(*caption), TextStyle::caption,
-                                       SheetText::Tone::secondary);
+            auto* text =
+                new SheetText(toQString(*caption), TextStyle::caption, SheetText::Tone::secondary);
             text->setObjectName("caption");
             text->setWordWrap(true);
             names->addWidget(text);
         }
         line->addLayout(names, 1);
-        auto* size = new SheetText(QString::fromStdString(Text::byteCount(entry.bytes)),
-                                   TextStyle::body, SheetText::Tone::secondary);
+        auto* size = new SheetText(toQString(Text::byteCount(entry.bytes)), TextStyle::body,
+                                   SheetText::Tone::secondary);
         size->setFixedWidth(80);
         size->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         line->addWidget(size);
         switch (SheetRules::memoryTrailing(entry, Edition::appId)) {
         case SheetRules::MemoryTrailing::buttons: {
-            auto* showButton = sheetButton(tr("Show"), "show");
+            auto* showButton = sheetButton(QStringLiteral("Show"), "show");
             connect(showButton, &QPushButton::clicked, this,
                     [this, entry] { bringForward(entry); });
             line->addWidget(showButton);
-            auto* quitButton = sheetButton(tr("Quit"), "quit");
+            auto* quitButton = sheetButton(QStringLiteral("Quit"), "quit");
             quitButton->setFixedWidth(56);
             connect(quitButton, &QPushButton::clicked, this, [this, entry] { askToQuit(entry); });
             line->addWidget(quitButton);
@@ -161,8 +161,9 @@ void MemoryUsersSheet::rebuild() {
         case SheetRules::MemoryTrailing::notAnApp: {
             const bool own = SheetRules::memoryTrailing(entry, Edition::appId) ==
                              SheetRules::MemoryTrailing::thisApp;
-            auto* label = new SheetText(own ? tr("this app") : tr("not an app"), TextStyle::caption,
-                                        SheetText::Tone::secondary);
+            auto* label =
+                new SheetText(own ? QStringLiteral("this app") : QStringLiteral("not an app"),
+                              TextStyle::caption, SheetText::Tone::secondary);
             label->setObjectName("trailing");
             label->setFixedWidth(72);
             label->setAlignment(Qt::AlignCenter);

@@ -12,6 +12,7 @@
 #include "appearance/skin.h"
 #include "appearance/window_dressing.h"
 #include "store/store.h"
+#include "store/to_qstring.h"
 
 namespace bramwick {
 
@@ -67,7 +68,8 @@ void SheetText::elide() {
 std::optional<QColor> SheetText::color() const {
     if (tint_) return tint_(this);
     if (tone_ == Tone::secondary)
-        return secondaryText(skinOf(this), window() ? window()->palette() : palette());
+        return Skins::palette(skinOf(this), window() ? window()->palette() : palette())
+            .secondaryText;
     return std::nullopt;
 }
 
@@ -115,7 +117,7 @@ SheetReportBanner::SheetReportBanner(Store& store, QWidget* parent)
     text->addWidget(title_);
     text->addWidget(message_);
     layout->addLayout(text, 1);
-    auto* dismiss = sheetButton(tr("Dismiss"), "dismissReport");
+    auto* dismiss = sheetButton(QStringLiteral("Dismiss"), "dismissReport");
     layout->addWidget(dismiss, 0, Qt::AlignTop);
     connect(dismiss, &QPushButton::clicked, this, [this] { store_.dismissReport(); });
     connect(&store_, &Store::reportChanged, this, [this] { update_(); });
@@ -126,8 +128,8 @@ void SheetReportBanner::update_() {
     const auto& report = store_.report();
     setVisible(report.has_value());
     if (!report) return;
-    title_->setText(QString::fromStdString(report->title));
-    message_->setText(QString::fromStdString(report->message));
+    title_->setText(toQString(report->title));
+    message_->setText(toQString(report->message));
     message_->setVisible(!report->message.empty());
     title_->setTint(report->hasFailures
                         ? std::optional(systemColor(SystemColor::orange, isDark(palette())))
@@ -189,18 +191,6 @@ SheetDialog* presentSheet(QWidget* parent, QWidget* content, QSize minimum) {
 
 void closeSheet(QWidget* widget) {
     if (auto* dialog = qobject_cast<SheetDialog*>(widget->window())) dialog->close();
-}
-
-QColor accentColor(Skin skin, const QPalette& palette) {
-    switch (skin) {
-    case Skin::classic:
-        return systemColor(SystemColor::blue, isDark(palette));
-    case Skin::nightfall:
-        return Nightfall::cyan;
-    case Skin::hibernia:
-        return Hibernia::deepGreen;
-    }
-    return Nightfall::cyan;
 }
 
 SheetSymbol::SheetSymbol(std::string symbol, qreal size,

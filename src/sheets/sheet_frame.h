@@ -106,10 +106,6 @@ SheetDialog* presentSheet(QWidget* parent, QWidget* content, QSize minimum);
 // Closes the sheet around `widget` (does nothing outside a sheet).
 void closeSheet(QWidget* widget);
 
-// The accent of a skin for symbols and measurements: the desktop's blue in classic, cyan in
-// nightfall, deep green in hibernia.
-QColor accentColor(Skin skin, const QPalette& palette);
-
 // A symbol of the icon font, coloured for the widget it is shown in.
 class SheetSymbol : public QWidget {
     Q_OBJECT

@@ -6,6 +6,7 @@
 
 #include "base/paths.h"
 #include "base/text.h"
+#include "store/to_qstring.h"
 
 namespace bramwick::SheetRules {
 
@@ -188,7 +189,7 @@ std::int64_t stepDays(std::int64_t days, int direction) {
 
 std::optional<std::int64_t> parseDays(const std::string& text) {
     bool ok = false;
-    const qlonglong value = QLocale().toLongLong(QString::fromStdString(text).trimmed(), &ok);
+    const qlonglong value = QLocale().toLongLong(toQString(text).trimmed(), &ok);
     if (!ok) return std::nullopt;
     return value;
 }

@@ -17,6 +17,7 @@
 #include "sheets/sheet_frame.h"
 #include "sheets/sheet_rules.h"
 #include "store/store.h"
+#include "store/to_qstring.h"
 
 namespace bramwick {
 
@@ -47,7 +48,7 @@ UninstallSheet::UninstallSheet(Store& store, UninstallPlan plan, std::function<v
                                QWidget* parent)
     : QWidget(parent), store_(store), plan_(std::move(plan)), onFinish_(std::move(onFinish)) {
     setObjectName("uninstallSheet");
-    const QString name = QString::fromStdString(plan_.app.name);
+    const QString name = toQString(plan_.app.name);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(20, 20, 20, 20);
     layout->setSpacing(14);
@@ -55,31 +56,30 @@ UninstallSheet::UninstallSheet(Store& store, UninstallPlan plan, std::function<v
     // The header.
     auto* header = new QHBoxLayout;
     header->setSpacing(12);
-    const QIcon fileIcon =
-        QFileIconProvider().icon(QFileInfo(QString::fromStdString(plan_.app.url)));
+    const QIcon fileIcon = QFileIconProvider().icon(QFileInfo(toQString(plan_.app.url)));
     if (!fileIcon.isNull() && !fileIcon.availableSizes().isEmpty()) {
         auto* icon = new QLabel;
         icon->setPixmap(fileIcon.pixmap(56, 56));
         icon->setFixedSize(56, 56);
         header->addWidget(icon, 0, Qt::AlignTop);
     } else {
-        header->addWidget(
-            new SheetSymbol("square.grid.3x3", 48,
-                            [](const QWidget* w) { return accentColor(skinOf(w), w->palette()); }),
-            0, Qt::AlignTop);
+        header->addWidget(new SheetSymbol("square.grid.3x3", 48,
+                                          [](const QWidget* w) {
+                                              return Skins::palette(skinOf(w), w->palette()).accent;
+                                          }),
+                          0, Qt::AlignTop);
     }
     auto* lines = new QVBoxLayout;
     lines->setSpacing(3);
-    lines->addWidget(new SheetText(tr("Uninstall %1").arg(name), TextStyle::title2,
+    lines->addWidget(new SheetText(QStringLiteral("Uninstall %1").arg(name), TextStyle::title2,
                                    SheetText::Tone::primary, QFont::Bold));
-    auto* subtitle =
-        new SheetText(QString::fromStdString(SheetRules::uninstallSubtitle(plan_, Edition::home())),
-                      TextStyle::callout, SheetText::Tone::secondary);
+    auto* subtitle = new SheetText(toQString(SheetRules::uninstallSubtitle(plan_, Edition::home())),
+                                   TextStyle::callout, SheetText::Tone::secondary);
     subtitle->setObjectName("uninstallSubtitle");
     subtitle->setTextInteractionFlags(Qt::TextSelectableByMouse);
     lines->addWidget(subtitle);
-    auto* summary = new SheetText(QString::fromStdString(SheetRules::uninstallSummary(plan_)),
-                                  TextStyle::body, SheetText::Tone::secondary);
+    auto* summary = new SheetText(toQString(SheetRules::uninstallSummary(plan_)), TextStyle::body,
+                                  SheetText::Tone::secondary);
     summary->setObjectName("uninstallSummary");
     summary->setWordWrap(true);
     lines->addWidget(summary);
@@ -89,10 +89,11 @@ UninstallSheet::UninstallSheet(Store& store, UninstallPlan plan, std::function<v
     if (plan_.isSystemApp) {
         auto* refusal = new QHBoxLayout;
         refusal->addWidget(new SheetSymbol("lock.shield.fill", 14, [](const QWidget* w) {
-            return secondaryText(skinOf(w), w->palette());
+            return Skins::palette(skinOf(w), w->palette()).secondaryText;
         }));
-        auto* text = new SheetText(tr("This is part of the system. Bramwick won't uninstall it."),
-                                   TextStyle::body, SheetText::Tone::secondary);
+        auto* text = new SheetText(
+            QStringLiteral("This is part of the system. Bramwick won't uninstall it."),
+            TextStyle::body, SheetText::Tone::secondary);
         text->setObjectName("systemAppRefusal");
         refusal->addWidget(text, 1);
         layout->addLayout(refusal);
@@ -105,13 +106,16 @@ UninstallSheet::UninstallSheet(Store& store, UninstallPlan plan, std::function<v
             row->setContentsMargins(10, 10, 10, 10);
             row->addWidget(new SheetSymbol("exclamationmark.triangle.fill", 14, orange));
             auto* warning = new SheetText(
-                tr("%1 is running. Quit it first, or the system may put its files back.").arg(name),
+                QStringLiteral(
+                    "%1 is running. Quit it first, or the system may put its files back.")
+                    .arg(name),
                 TextStyle::body);
             warning->setTint(systemColor(SystemColor::orange, false));
             warning->setWordWrap(true);
             row->addWidget(warning, 1);
             auto* quit = sheetButton(
-                tr("Quit %1").arg(QString(name).replace('&', QStringLiteral("&&"))), "quitApp");
+                QStringLiteral("Quit %1").arg(QString(name).replace('&', QStringLiteral("&&"))),
+                "quitApp");
             connect(quit, &QPushButton::clicked, this, [this] { store_.quit(plan_.app); });
             row->addWidget(quit);
             layout->addWidget(banner);
@@ -122,10 +126,10 @@ UninstallSheet::UninstallSheet(Store& store, UninstallPlan plan, std::function<v
         listHead->setObjectName("leftoverHeader");
         auto* head = new QHBoxLayout(listHead);
         head->setContentsMargins(0, 0, 0, 0);
-        head->addWidget(new SheetText(tr("Leftovers"), TextStyle::headline));
+        head->addWidget(new SheetText(QStringLiteral("Leftovers"), TextStyle::headline));
         head->addStretch(1);
-        auto* all = sheetButton(tr("Select All"), "selectAll");
-        auto* none = sheetButton(tr("Select None"), "selectNone");
+        auto* all = sheetButton(QStringLiteral("Select All"), "selectAll");
+        auto* none = sheetButton(QStringLiteral("Select None"), "selectNone");
         connect(all, &QPushButton::clicked, this, [this] {
             std::set<std::string> ids;
             for (const auto& leftover : plan_.leftovers)
@@ -149,31 +153,31 @@ UninstallSheet::UninstallSheet(Store& store, UninstallPlan plan, std::function<v
 
         auto* appRow = new SkinRow;
         appRow->setObjectName("appRow");
-        appRow->setToolTip(tr("Always removed \u2014 it is what you are uninstalling"));
+        appRow->setToolTip(QStringLiteral("Always removed \u2014 it is what you are uninstalling"));
         auto* appLayout = new QHBoxLayout(appRow);
         appLayout->setContentsMargins(16, 8, 16, 8);
         appLayout->addWidget(new SheetSymbol("checkmark.square.fill", 14, [](const QWidget* w) {
-            return secondaryText(skinOf(w), w->palette());
+            return Skins::palette(skinOf(w), w->palette()).secondaryText;
         }));
         appLayout->addWidget(
             new SheetText(name, TextStyle::body, SheetText::Tone::primary, QFont::Bold));
-        appLayout->addWidget(
-            new SheetText(tr("The app itself"), TextStyle::body, SheetText::Tone::secondary));
+        appLayout->addWidget(new SheetText(QStringLiteral("The app itself"), TextStyle::body,
+                                           SheetText::Tone::secondary));
         appLayout->addStretch(1);
-        auto* appSize = new SheetText(QString::fromStdString(Text::byteCount(plan_.app.size)),
-                                      TextStyle::body, SheetText::Tone::secondary);
+        auto* appSize = new SheetText(toQString(Text::byteCount(plan_.app.size)), TextStyle::body,
+                                      SheetText::Tone::secondary);
         appLayout->addWidget(appSize);
         rowsLayout->addWidget(appRow);
 
         for (const auto& leftover : plan_.leftovers) {
             auto* row = new SkinRow;
             row->setObjectName("leftoverRow");
-            row->setToolTip(QString::fromStdString(leftover.id));
+            row->setToolTip(toQString(leftover.id));
             auto* line = new QHBoxLayout(row);
             line->setContentsMargins(16, 6, 16, 6);
             line->setSpacing(8);
             auto* check = new QCheckBox;
-            check->setObjectName(QString::fromStdString("leftover:" + leftover.id));
+            check->setObjectName(toQString("leftover:" + leftover.id));
             connect(check, &QCheckBox::toggled, this, [this, id = leftover.id](bool on) {
                 auto next = chosen_;
                 if (on)
@@ -188,11 +192,10 @@ UninstallSheet::UninstallSheet(Store& store, UninstallPlan plan, std::function<v
             text->setSpacing(1);
             auto* kindRow = new QHBoxLayout;
             kindRow->setSpacing(6);
-            kindRow->addWidget(
-                new SheetText(QString::fromStdString(leftover.kind), TextStyle::body));
+            kindRow->addWidget(new SheetText(toQString(leftover.kind), TextStyle::body));
             if (leftover.ownership == AppLeftover::Ownership::system) {
-                auto* permanent =
-                    new SheetText(tr("needs your password \u00b7 permanent"), TextStyle::caption);
+                auto* permanent = new SheetText(
+                    QStringLiteral("needs your password \u00b7 permanent"), TextStyle::caption);
                 permanent->setObjectName("needsPassword");
                 permanent->setTint(systemColor(SystemColor::orange, false));
                 kindRow->addWidget(permanent);
@@ -201,13 +204,12 @@ UninstallSheet::UninstallSheet(Store& store, UninstallPlan plan, std::function<v
             text->addLayout(kindRow);
             auto* path = new SheetText({}, TextStyle::caption, SheetText::Tone::secondary);
             path->setObjectName("leftoverPath");
-            const QString shortened =
-                QString::fromStdString(Text::homeShortened(leftover.id, Edition::home()));
+            const QString shortened = toQString(Text::homeShortened(leftover.id, Edition::home()));
             path->setElidedText(shortened, Qt::ElideMiddle);
             text->addWidget(path);
             line->addLayout(text, 1);
-            auto* size = new SheetText(QString::fromStdString(Text::byteCount(leftover.size)),
-                                       TextStyle::body, SheetText::Tone::secondary);
+            auto* size = new SheetText(toQString(Text::byteCount(leftover.size)), TextStyle::body,
+                                       SheetText::Tone::secondary);
             line->addWidget(size);
             rowsLayout->addWidget(row);
         }
@@ -223,13 +225,12 @@ UninstallSheet::UninstallSheet(Store& store, UninstallPlan plan, std::function<v
             keptHead->addWidget(new SheetSymbol("lock.fill", 13, [](const QWidget* w) {
                 return w->palette().color(QPalette::WindowText);
             }));
-            keptHead->addWidget(new SheetText(tr("Left alone"), TextStyle::headline));
+            keptHead->addWidget(new SheetText(QStringLiteral("Left alone"), TextStyle::headline));
             keptHead->addStretch(1);
             kept->addLayout(keptHead);
             for (const auto& place : plan_.kept) {
-                auto* line =
-                    new SheetText(QString::fromStdString(place.path + " \u2014 " + place.reason),
-                                  TextStyle::caption, SheetText::Tone::secondary);
+                auto* line = new SheetText(toQString(place.path + " \u2014 " + place.reason),
+                                           TextStyle::caption, SheetText::Tone::secondary);
                 line->setObjectName("keptLine");
                 line->setWordWrap(true);
                 kept->addWidget(line);
@@ -244,22 +245,22 @@ UninstallSheet::UninstallSheet(Store& store, UninstallPlan plan, std::function<v
     footer_->setObjectName("uninstallCount");
     footer->addWidget(footer_);
     footer->addStretch(1);
-    auto* reveal = sheetButton(tr("Show in File Manager"), "reveal");
+    auto* reveal = sheetButton(QStringLiteral("Show in File Manager"), "reveal");
     connect(reveal, &QPushButton::clicked, this, [this] { store_.reveal({plan_.app}); });
     footer->addWidget(reveal);
-    cancel_ = sheetButton(tr("Cancel"), "cancel");
+    cancel_ = sheetButton(QStringLiteral("Cancel"), "cancel");
     connect(cancel_, &QPushButton::clicked, this, [this] {
         store_.setUninstall(std::nullopt);
         closeSheet(this);
     });
     footer->addWidget(cancel_);
-    uninstall_ = sheetButton(tr("Uninstall"), "uninstall");
+    uninstall_ = sheetButton(QStringLiteral("Uninstall"), "uninstall");
     tintButton(uninstall_, true);
     connect(uninstall_, &QPushButton::clicked, this, [this] { requestUninstall(); });
     footer->addWidget(uninstall_);
     layout->addLayout(footer);
 
-    overlay_ = new WorkingOverlay(tr("Uninstalling\u2026"), this);
+    overlay_ = new WorkingOverlay(QStringLiteral("Uninstalling\u2026"), this);
     confirm_ = new ConfirmPresenter(this);
     confirm_->hide();
 
@@ -303,7 +304,7 @@ void UninstallSheet::setChosen(std::set<std::string> chosen) {
 
 void UninstallSheet::refresh() {
     const auto list = picked();
-    footer_->setText(QString::fromStdString(
+    footer_->setText(toQString(
         SheetRules::uninstallFooter(list.size(), SheetRules::uninstallTotal(plan_, list))));
     const bool removing = store_.uninstalling();
     uninstall_->setEnabled(!plan_.isSystemApp && !removing);
@@ -317,10 +318,10 @@ void UninstallSheet::requestUninstall() {
     if (plan_.isSystemApp || store_.uninstalling()) return;
     const auto list = picked();
     confirm_->present(
-        tr("Uninstall %1?").arg(QString::fromStdString(plan_.app.name)),
-        QString::fromStdString(SheetRules::uninstallConfirmMessage(
-            SheetRules::uninstallTotal(plan_, list), list, plan_.app.command.has_value())),
-        tr("Uninstall"), true, [this, list] {
+        QStringLiteral("Uninstall %1?").arg(toQString(plan_.app.name)),
+        toQString(SheetRules::uninstallConfirmMessage(SheetRules::uninstallTotal(plan_, list), list,
+                                                      plan_.app.command.has_value())),
+        QStringLiteral("Uninstall"), true, [this, list] {
             if (onFinish_) onFinish_();
             auto removing = store_.performUninstall(plan_, list);
         });

@@ -11,6 +11,7 @@
 #include "sheets/sheet_frame.h"
 #include "sheets/sheet_rules.h"
 #include "store/store.h"
+#include "store/to_qstring.h"
 
 namespace bramwick {
 
@@ -28,13 +29,14 @@ UnusedDaysEditor::UnusedDaysEditor(Store& store, QWidget* parent) : QFrame(paren
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(14, 12, 14, 12);
     layout->setSpacing(12);
-    layout->addWidget(new SheetText(tr("Show apps not opened for"), TextStyle::headline));
+    layout->addWidget(
+        new SheetText(QStringLiteral("Show apps not opened for"), TextStyle::headline));
 
     auto* row = new QHBoxLayout;
     row->setSpacing(8);
     field_ = new QLineEdit;
     field_->setObjectName("daysField");
-    field_->setPlaceholderText(tr("Days"));
+    field_->setPlaceholderText(QStringLiteral("Days"));
     field_->setAlignment(Qt::AlignRight);
     field_->setFixedWidth(64);
     connect(field_, &QLineEdit::editingFinished, this, [this] {
@@ -53,7 +55,7 @@ UnusedDaysEditor::UnusedDaysEditor(Store& store, QWidget* parent) : QFrame(paren
             [this] { store_.setUnusedAppDays(SheetRules::stepDays(store_.unusedAppDays(), +1)); });
     row->addWidget(down);
     row->addWidget(up);
-    row->addWidget(new SheetText(tr("days"), TextStyle::body));
+    row->addWidget(new SheetText(QStringLiteral("days"), TextStyle::body));
     row->addStretch(1);
     layout->addLayout(row);
 
@@ -67,8 +69,9 @@ UnusedDaysEditor::UnusedDaysEditor(Store& store, QWidget* parent) : QFrame(paren
         presets->addWidget(button);
     }
     layout->addLayout(presets);
-    auto* note = new SheetText(tr("Apps the system has no record of opening are always included."),
-                               TextStyle::caption, SheetText::Tone::secondary);
+    auto* note = new SheetText(
+        QStringLiteral("Apps the system has no record of opening are always included."),
+        TextStyle::caption, SheetText::Tone::secondary);
     note->setWordWrap(true);
     layout->addWidget(note);
 
@@ -97,11 +100,12 @@ UnusedDaysSummary::UnusedDaysSummary(Store& store, TextStyle style, QWidget* par
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(4);
-    layout->addWidget(new SheetText(tr("Not used for"), style, SheetText::Tone::secondary));
+    layout->addWidget(
+        new SheetText(QStringLiteral("Not used for"), style, SheetText::Tone::secondary));
     number_ = sheetButton({}, "unusedDaysNumber");
     number_->setFlat(true);
     number_->setCursor(Qt::PointingHandCursor);
-    number_->setToolTip(tr("Click to change the number of days"));
+    number_->setToolTip(QStringLiteral("Click to change the number of days"));
     QFont font = textFont(style, QFont::DemiBold);
     number_->setFont(font);
     connect(number_, &QPushButton::clicked, this, [this] { openEditor(); });
@@ -123,7 +127,7 @@ void UnusedDaysSummary::refresh() {
     number_->setStyleSheet(QStringLiteral("QPushButton { color: %1; background: %2; border: none;"
                                           " border-radius: 5px; padding: 1px 6px; }")
                                .arg(tint.name(), fill.name(QColor::HexArgb)));
-    word_->setText(QString::fromStdString(SheetRules::daysWord(days)));
+    word_->setText(toQString(SheetRules::daysWord(days)));
 }
 
 void UnusedDaysSummary::openEditor() {

@@ -8,16 +8,11 @@
 #include "base/text.h"
 #include "engine/auto_clean.h"
 #include "engine/catalog.h"
+#include "engine/settings_keys.h"
 #include "store/stored_lists.h"
+#include "store/to_qstring.h"
 
 namespace bramwick {
-
-namespace {
-
-constexpr const char* unusedAppDaysKey = "unusedAppDays";
-constexpr const char* skippedFullDiskAccessKey = "skippedFullDiskAccess";
-
-} // namespace
 
 Store::Store(StoreServices services, QObject* parent)
     : QObject(parent), services_(std::move(services)),
@@ -49,7 +44,7 @@ Store::Store(StoreServices services, QObject* parent)
 
     // The first scan starts once creation is over and the event loop is free.
     firstScanWanted_ =
-        hasFullDiskAccess_ || settings.boolean(skippedFullDiskAccessKey).value_or(false);
+        hasFullDiskAccess_ || settings.boolean(SettingsKeys::skippedFullDiskAccess).value_or(false);
     releaseFirstScan();
 
     diskTimer_.setInterval(diskInterval);
@@ -100,7 +95,7 @@ void Store::publishState(const std::string& id) {
     if (auto changed = states_.find(id); changed != states_.end())
         changed->second.total = StoreText::totalSize(changed->second.items);
     emit statesChanged();
-    emit categoryStateChanged(QString::fromStdString(id));
+    emit categoryStateChanged(toQString(id));
 }
 
 void Store::setCleaning(const std::string& id, bool cleaning) {
@@ -362,7 +357,7 @@ QCoro::Task<> Store::rescan(SuggestedFolder folder) {
 void Store::setUnusedAppDays(std::int64_t days) {
     unusedAppDays_ = std::max<std::int64_t>(days, 1);
     emit unusedAppDaysChanged();
-    services_.settings->set(unusedAppDaysKey, unusedAppDays_);
+    services_.settings->set(SettingsKeys::unusedAppDays, unusedAppDays_);
     auto found = states_.find(applicationsId);
     if (found == states_.end() || !found->second.scanned) return;
     auto unused = services_.unusedApplications(allApplications_, unusedAppDays_);
@@ -410,9 +405,9 @@ void Store::saveLevels() {
     Settings& settings = *services_.settings;
     // A value that could not be read is copied aside first; if even that fails, it is not
     // written over.
-    if (!StoredLists::keepAside(settings, StoredLists::levelOverridesKey, unreadableOverrides_))
+    if (!StoredLists::keepAside(settings, SettingsKeys::levelOverrides, unreadableOverrides_))
         LevelOverrides::save(levelOverrides_, settings);
-    if (!StoredLists::keepAside(settings, StoredLists::customFoldersKey, unreadableFolders_))
+    if (!StoredLists::keepAside(settings, SettingsKeys::customFolders, unreadableFolders_))
         CustomFolders::save(customFolders_, settings);
 }
 
@@ -442,7 +437,7 @@ void Store::move(const std::vector<std::string>& ids, Level level) {
 void Store::moveBack(const std::string& id) {
     levelOverrides_.erase(id);
     Settings& settings = *services_.settings;
-    if (!StoredLists::keepAside(settings, StoredLists::levelOverridesKey, unreadableOverrides_))
+    if (!StoredLists::keepAside(settings, SettingsKeys::levelOverrides, unreadableOverrides_))
         LevelOverrides::save(levelOverrides_, settings);
     rebuildCategories();
 }
@@ -452,7 +447,7 @@ void Store::removeCustomFolder(const CleanupCategory& category) {
     if (std::none_of(customFolders_.begin(), customFolders_.end(), matches)) return;
     std::erase_if(customFolders_, matches);
     Settings& settings = *services_.settings;
-    if (!StoredLists::keepAside(settings, StoredLists::customFoldersKey, unreadableFolders_))
+    if (!StoredLists::keepAside(settings, SettingsKeys::customFolders, unreadableFolders_))
         CustomFolders::save(customFolders_, settings);
     if (states_.erase(category.id)) publishState(category.id);
     rebuildCategories();
@@ -475,7 +470,7 @@ QCoro::Task<> Store::addFolders(Level level) {
 
     customFolders_.insert(customFolders_.end(), choice.added.begin(), choice.added.end());
     Settings& settings = *services_.settings;
-    if (!StoredLists::keepAside(settings, StoredLists::customFoldersKey, unreadableFolders_))
+    if (!StoredLists::keepAside(settings, SettingsKeys::customFolders, unreadableFolders_))
         CustomFolders::save(customFolders_, settings);
     rebuildCategories();
     // What the other categories listed in the new folders leaves their lists at once, before a
@@ -500,7 +495,7 @@ void Store::record(const std::string& title, const std::string& detail) {
     emit logChanged();
     // A failed save keeps the record in memory; the next one writes the whole list again.
     Settings& settings = *services_.settings;
-    if (!StoredLists::keepAside(settings, StoredLists::historyKey, unreadableLog_))
+    if (!StoredLists::keepAside(settings, SettingsKeys::history, unreadableLog_))
         StoredLists::saveHistory(log_, settings);
 }
 

@@ -20,6 +20,7 @@
 #include "finders/category_items.h"
 #include "platform/desktop_entry.h"
 #include "platform/tree_size.h"
+#include "store/to_qstring.h"
 
 namespace bramwick {
 
@@ -43,10 +44,9 @@ std::string relaunchScript(std::int64_t pid) {
 bool startRelaunch() {
     std::string program = DesktopEntry::currentExecutable();
     if (program.empty()) return false;
-    return QProcess::startDetached(QStringLiteral("/bin/sh"),
-                                   {QStringLiteral("-c"),
-                                    QString::fromStdString(relaunchScript(::getpid())),
-                                    QString::fromStdString(program)});
+    return QProcess::startDetached(
+        QStringLiteral("/bin/sh"),
+        {QStringLiteral("-c"), toQString(relaunchScript(::getpid())), toQString(program)});
 }
 
 namespace {

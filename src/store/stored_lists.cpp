@@ -1,5 +1,7 @@
 #include "store/stored_lists.h"
 
+#include "engine/settings_keys.h"
+
 namespace bramwick::StoredLists {
 
 namespace {
@@ -38,13 +40,13 @@ bool sameId(const nlohmann::json& stored, const CleanupRecord& record) {
 } // namespace
 
 Loaded<std::vector<CleanupRecord>> history(const Settings& settings) {
-    return listOf<CleanupRecord>(settings, historyKey,
+    return listOf<CleanupRecord>(settings, SettingsKeys::history,
                                  [](const nlohmann::json& entry) { return recordFromJson(entry); });
 }
 
 Loaded<LevelOverrides::Overrides> levelOverrides(const Settings& settings) {
     Loaded<LevelOverrides::Overrides> loaded;
-    auto stored = settings.value(levelOverridesKey);
+    auto stored = settings.value(SettingsKeys::levelOverrides);
     if (!stored) return loaded;
     if (!stored->is_object()) {
         loaded.unreadable = *stored;
@@ -59,11 +61,11 @@ Loaded<LevelOverrides::Overrides> levelOverrides(const Settings& settings) {
 }
 
 Loaded<std::vector<CustomFolder>> customFolders(const Settings& settings) {
-    return listOf<CustomFolder>(settings, customFoldersKey, CustomFolders::fromJson);
+    return listOf<CustomFolder>(settings, SettingsKeys::customFolders, CustomFolders::fromJson);
 }
 
 void saveHistory(const std::vector<CleanupRecord>& log, Settings& settings) {
-    settings.updateLater(historyKey, [&](nlohmann::json& stored) {
+    settings.updateLater(SettingsKeys::history, [&](nlohmann::json& stored) {
         // The usual case, one record added: a long list is not rebuilt for it.
         if (!log.empty() && stored.is_array() && stored.size() + 1 == log.size() &&
             (stored.empty() || sameId(stored.front(), log[1]))) {
@@ -80,7 +82,8 @@ void saveHistory(const std::vector<CleanupRecord>& log, Settings& settings) {
 std::optional<std::string> keepAside(Settings& settings, const std::string& key,
                                      std::optional<nlohmann::json>& unreadable) {
     if (!unreadable) return std::nullopt;
-    if (auto problem = settings.set(key + unreadableSuffix, *unreadable)) return problem;
+    if (auto problem = settings.set(key + SettingsKeys::unreadableSuffix, *unreadable))
+        return problem;
     unreadable.reset();
     return std::nullopt;
 }

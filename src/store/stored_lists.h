@@ -18,11 +18,6 @@
 
 namespace bramwick::StoredLists {
 
-inline constexpr const char* historyKey = "cleanupLog";
-inline constexpr const char* levelOverridesKey = "levelOverrides";
-inline constexpr const char* customFoldersKey = "customFolders";
-inline constexpr const char* unreadableSuffix = ".unreadable";
-
 template <typename T> struct Loaded {
     T value{};
     // The stored value when some or all of it could not be read.

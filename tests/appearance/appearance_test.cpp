@@ -83,6 +83,13 @@ TEST(Palettes, HoldTheirSrgbValues) {
 }
 
 TEST(LevelColors, FollowTheSkinAndOnlyHiberniasSafeDotIsLighter) {
+    const QPalette light(Qt::white), dark(Qt::black);
+    auto levelColor = [&](Skin skin, Level level, bool darkScheme = false) {
+        return Skins::palette(skin, darkScheme ? dark : light).level(level);
+    };
+    auto levelDot = [&](Skin skin, Level level) {
+        return Skins::palette(skin, light).levelDot(level);
+    };
     EXPECT_EQ(levelColor(Skin::nightfall, Level::safe), Nightfall::green);
     EXPECT_EQ(levelColor(Skin::nightfall, Level::warning), Nightfall::amber);
     EXPECT_EQ(levelColor(Skin::nightfall, Level::redFlag), Nightfall::red);

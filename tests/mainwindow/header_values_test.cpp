@@ -26,13 +26,11 @@ TEST(DiskRingValues, UsedPercentRoundsHalvesAwayAndSurvivesAnEmptyTotal) {
 }
 
 TEST(DiskRingValues, ColourFollowsTheDisksHealth) {
-    const QColor green = DiskRingValues::healthColor(DiskHealth::healthy, false);
+    const QColor green = healthColor(DiskHealth::healthy, false);
     EXPECT_NEAR(green.redF(), 0.31, 0.01);
     EXPECT_NEAR(green.greenF(), 0.85, 0.01);
-    EXPECT_EQ(DiskRingValues::healthColor(DiskHealth::gettingFull, false),
-              systemColor(SystemColor::orange, false));
-    EXPECT_EQ(DiskRingValues::healthColor(DiskHealth::almostFull, true),
-              systemColor(SystemColor::red, true));
+    EXPECT_EQ(healthColor(DiskHealth::gettingFull, false), systemColor(SystemColor::orange, false));
+    EXPECT_EQ(healthColor(DiskHealth::almostFull, true), systemColor(SystemColor::red, true));
 }
 
 namespace {

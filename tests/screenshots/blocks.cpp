@@ -27,7 +27,7 @@ class Label : public QLabel {
     bool event(QEvent* event) override {
         if (secondary_ && event->type() == skinChangeEvent()) {
             QPalette p = window()->palette();
-            p.setColor(QPalette::WindowText, secondaryText(skinOf(this), p));
+            p.setColor(QPalette::WindowText, Skins::palette(skinOf(this), p).secondaryText);
             setPalette(p);
         }
         return QLabel::event(event);
@@ -128,7 +128,7 @@ BRAMWICK_SHOT(rows, 560, 250) {
         line->addLayout(text, 1);
         auto* size = label(r.size, TextStyle::callout, QFont::DemiBold);
         QPalette p = size->palette();
-        p.setColor(QPalette::WindowText, levelColor(skin, r.level));
+        p.setColor(QPalette::WindowText, Skins::palette(skin, QPalette(Qt::white)).level(r.level));
         size->setPalette(p);
         line->addWidget(size);
         auto* details = new QPushButton("Details");
@@ -174,11 +174,12 @@ BRAMWICK_SHOT(icons, 560, 200) {
     grid->setContentsMargins(20, 20, 20, 20);
     const char* names[] = {"internaldrive",      "archivebox", "hammer",        "sparkles",
                            "photo.on.rectangle", "trash",      "no.such.symbol"};
+    const Skins::Palette colours = Skins::palette(skin, QPalette(Qt::white));
     int column = 0;
     for (const char* name : names) {
         grid->addWidget(new SkinIcon(name, std::nullopt, 40), 0, column, Qt::AlignCenter);
-        const QColor tint = column % 3 == 0   ? levelColor(skin, Level::warning)
-                            : column % 3 == 1 ? levelColor(skin, Level::redFlag)
+        const QColor tint = column % 3 == 0   ? colours.level(Level::warning)
+                            : column % 3 == 1 ? colours.level(Level::redFlag)
                                               : Nightfall::violet;
         grid->addWidget(new SkinIcon(name, tint, 40), 1, column, Qt::AlignCenter);
         ++column;
@@ -220,7 +221,7 @@ class ShineFrame : public QWidget {
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
         const Skin skin = skinOf(this);
-        const QColor primary = primaryColor(skin, palette());
+        const QColor primary = Skins::palette(skin, palette()).text;
         for (int i = 0; i < 3; ++i) {
             const QRectF bar(30, 30 + i * 30, width() - 60, cleaningBarHeight);
             paintCleaningBar(painter, bar, skin, 0.25 + i * 0.25, primary);
@@ -238,7 +239,7 @@ class TurningRing : public QWidget {
         QPainter painter(this);
         const Skin skin = skinOf(this);
         paintScanRing(painter, QRectF(30, 30, 180, 180), skin, 0.6, RingMotion{5, -20, 0.45, 12},
-                      primaryColor(skin, palette()));
+                      Skins::palette(skin, palette()).text);
     }
 };
 

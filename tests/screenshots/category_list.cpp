@@ -13,6 +13,7 @@
 
 #include "app/gui/window_top.h"
 #include "engine/catalog.h"
+#include "engine/settings_keys.h"
 #include "mainwindow/list_widgets.h"
 #include "mainwindow/main_content.h"
 #include "shots.h"
@@ -140,8 +141,8 @@ struct ListStore {
 QWidget* list(ListPlan::Arrangement arrangement, const std::string& filter = "",
               bool working = false) {
     auto* shots = shots::keptForTheRun(new ListStore);
-    shots->settings.set(ListPlan::arrangementKey, std::string(ListPlan::rawValue(arrangement)));
-    shots->settings.set(ListPlan::levelFilterKey, filter);
+    shots->settings.set(SettingsKeys::arrangement, std::string(ListPlan::rawValue(arrangement)));
+    shots->settings.set(SettingsKeys::levelFilter, filter);
     // One moved category, to show its badge.
     shots->store->move({"gradle"}, Level::warning);
     if (working) {

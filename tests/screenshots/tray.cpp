@@ -161,7 +161,7 @@ BRAMWICK_SHOT(tray_icons, 256, 96) {
     QPainter painter(&strip);
     painter.fillRect(QRect(0, 48, 256, 48), QColor(0x26, 0x26, 0x2b));
     for (int i = 0; i < 4; ++i) {
-        QColor colour = SparkGlyph::colour(MenuBar::iconColour(disks[i]));
+        QColor colour = toQColor(MenuBar::iconColour(disks[i]));
         for (int row = 0; row < 2; ++row) {
             painter.drawImage(QPoint(i * 64 + 6, row * 48 + 15), SparkGlyph::image(colour, 1));
             painter.drawImage(QPoint(i * 64 + 26, row * 48 + 6), SparkGlyph::image(colour, 2));

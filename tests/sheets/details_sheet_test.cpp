@@ -153,7 +153,7 @@ TEST(DetailsSheet, TheLevelTitleTakesTheLevelsColourAndTheColumnsKeepTheirWidths
         auto* title = sheet->findChild<QLabel*>("levelTitle");
         EXPECT_EQ(title->text(), "Review");
         EXPECT_EQ(title->palette().color(QPalette::WindowText),
-                  levelColor(skin, Level::warning, isDark(window.palette())))
+                  Skins::palette(skin, window.palette()).level(Level::warning))
             << Skins::rawValue(skin).toStdString();
     }
 

@@ -1,6 +1,7 @@
 #include <QSignalSpy>
 #include <gtest/gtest.h>
 
+#include "engine/settings_keys.h"
 #include "store/stored_lists.h"
 #include "store_harness.h"
 
@@ -170,7 +171,7 @@ TEST(StoreHistory, NewestFirstSavedAtOnceAndSurvivingABadRecord) {
                         "Old: 1 MB", "x"};
     auto stored = nlohmann::json::array(
         {toJson(older), {{"id", "22222222-2222-2222-2222-222222222222"}, {"title", "no date"}}});
-    h.settings->set(StoredLists::historyKey, stored);
+    h.settings->set(SettingsKeys::history, stored);
     Store store(h.services());
     ASSERT_EQ(store.log().size(), 1u);
     EXPECT_EQ(store.log()[0].title, "Old: 1 MB");
@@ -206,10 +207,10 @@ TEST(StoreHistory, AHistoryThatCannotBeReadIsKeptAsideBeforeTheNextRecord) {
         test::StoreHarness h;
         h.catalog = {caches()};
         h.access = false;
-        h.settings->set(StoredLists::historyKey, unreadable);
+        h.settings->set(SettingsKeys::history, unreadable);
         Store store(h.services());
         EXPECT_TRUE(store.log().empty());
-        EXPECT_EQ(h.settings->value(StoredLists::historyKey), unreadable);
+        EXPECT_EQ(h.settings->value(SettingsKeys::history), unreadable);
 
         h.contents["caches"] = {item("one", 1000)};
         auto cleaning = store.clean(caches(), {item("one", 1000)});
@@ -222,7 +223,7 @@ TEST(StoreHistory, AHistoryThatCannotBeReadIsKeptAsideBeforeTheNextRecord) {
     test::StoreHarness h;
     h.access = false;
     CleanupRecord record{"11111111-1111-1111-1111-111111111111", h.now, "T", "D"};
-    h.settings->set(StoredLists::historyKey, nlohmann::json::array({toJson(record)}).dump());
+    h.settings->set(SettingsKeys::history, nlohmann::json::array({toJson(record)}).dump());
     Store store(h.services());
     ASSERT_EQ(store.log().size(), 1u);
     EXPECT_EQ(store.log()[0].title, "T");

@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include "base/text.h"
+#include "engine/settings_keys.h"
 #include "platform/files.h"
 #include "store/stored_lists.h"
 #include "support/fixture.h"
@@ -23,7 +24,7 @@ void writeHistory(const std::string& file, std::size_t records) {
     nlohmann::json log = nlohmann::json::array();
     for (std::size_t i = 0; i < records; ++i)
         log.push_back(toJson(record(i)));
-    nlohmann::json document = {{"skin", "classic"}, {StoredLists::historyKey, std::move(log)}};
+    nlohmann::json document = {{"skin", "classic"}, {SettingsKeys::history, std::move(log)}};
     Files::makeFolders(file.substr(0, file.rfind('/')));
     ASSERT_FALSE(Files::writeAtomically(file, document.dump(2)));
 }

@@ -1,10 +1,8 @@
 #include "app/gui/app_mode.h"
 
-namespace bramwick {
+#include "engine/settings_keys.h"
 
-namespace {
-constexpr const char* keepInDockKey = "keepInDock";
-}
+namespace bramwick {
 
 AppMode::AppMode(Settings& settings, PolicySink sink, std::function<void()> activate)
     : settings_(settings), sink_(std::move(sink)), activate_(std::move(activate)) {}
@@ -14,7 +12,7 @@ ActivationPolicy AppMode::rule(bool windowOpen, bool keepInDock) {
 }
 
 bool AppMode::keepInDock() const {
-    return settings_.boolean(keepInDockKey).value_or(false);
+    return settings_.boolean(SettingsKeys::keepInDock).value_or(false);
 }
 
 void AppMode::apply() {

@@ -11,6 +11,7 @@
 #include "platform/qt/desktop_applications.h"
 #include "platform/qt/freedesktop_notifier.h"
 #include "sheets/folder_dialog.h"
+#include "store/to_qstring.h"
 
 namespace bramwick {
 
@@ -28,10 +29,9 @@ void overActiveWindow(QWidget* dialog) {
 // once, with the folder typed or chosen in it, or with none when the user cancelled or closed it.
 void chooseFolders(Level level, std::function<void(std::vector<std::string>)> done) {
     auto* dialog = new FolderDialog;
-    dialog->setWindowTitle(QString::fromStdString(CustomFolders::panelMessage(level)));
+    dialog->setWindowTitle(toQString(CustomFolders::panelMessage(level)));
     overActiveWindow(dialog);
-    dialog->setLabelText(QFileDialog::Accept,
-                         QString::fromStdString(CustomFolders::panelPrompt(level)));
+    dialog->setLabelText(QFileDialog::Accept, toQString(CustomFolders::panelPrompt(level)));
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     auto answer = std::make_shared<std::function<void(std::vector<std::string>)>>(std::move(done));
     QObject::connect(dialog, &QDialog::accepted, dialog, [answer, dialog] {
@@ -44,10 +44,10 @@ void chooseFolders(Level level, std::function<void(std::vector<std::string>)> do
 }
 
 void alert(const std::string& message, const std::string& information) {
-    auto* box = new QMessageBox(QMessageBox::Warning, QString::fromStdString(message),
-                                QString::fromStdString(message), QMessageBox::Ok);
+    auto* box = new QMessageBox(QMessageBox::Warning, toQString(message), toQString(message),
+                                QMessageBox::Ok);
     box->setTextFormat(Qt::PlainText);
-    box->setInformativeText(QString::fromStdString(information));
+    box->setInformativeText(toQString(information));
     box->setAttribute(Qt::WA_DeleteOnClose);
     overActiveWindow(box);
     box->open();

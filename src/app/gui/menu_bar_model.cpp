@@ -2,25 +2,14 @@
 
 #include <algorithm>
 
+#include "appearance/skin.h"
 #include "base/edition.h"
 #include "base/text.h"
 
 namespace bramwick::MenuBar {
 
-Colour ratingColour(DiskHealth rating) {
-    switch (rating) {
-    case DiskHealth::healthy:
-        return DiskHealths::healthyGreen;
-    case DiskHealth::gettingFull:
-        return orange;
-    case DiskHealth::almostFull:
-        return red;
-    }
-    return DiskHealths::healthyGreen;
-}
-
 Colour iconColour(const std::optional<Store::Disk>& disk) {
-    return disk ? ratingColour(DiskHealths::rate(*disk)) : secondary;
+    return disk ? TrayColours::rating(DiskHealths::rate(*disk)) : TrayColours::secondary;
 }
 
 std::string accessibilityLabel(const std::optional<Store::Disk>& disk) {

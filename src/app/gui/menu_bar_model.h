@@ -13,14 +13,8 @@
 
 namespace bramwick::MenuBar {
 
-// The standard orange and red of the rating, beside the engine's healthy green.
-inline constexpr Colour orange{1.0, 0.584, 0.0, 1};
-inline constexpr Colour red{1.0, 0.231, 0.188, 1};
-// The icon's colour before the disk was first read: a grey that reads on light and dark trays.
-inline constexpr Colour secondary{0.56, 0.56, 0.58, 1};
-
-Colour ratingColour(DiskHealth rating);
-// The icon's colour: the rating's, or the grey while the disk was never read.
+// The icon's colour: the rating's (TrayColours in appearance/skin.h), or the grey while the disk
+// was never read.
 Colour iconColour(const std::optional<Store::Disk>& disk);
 // "Bramwick: 12.3 GB free" (the space available, never the purgeable one), or "Bramwick".
 std::string accessibilityLabel(const std::optional<Store::Disk>& disk);

@@ -16,18 +16,11 @@
 #include "appearance/typography.h"
 #include "appearance/window_dressing.h"
 #include "base/edition.h"
+#include "store/to_qstring.h"
 
 namespace bramwick {
 
 namespace {
-
-QString text(const std::string& s) {
-    return QString::fromStdString(s);
-}
-
-QColor colourOf(const Colour& c) {
-    return SparkGlyph::colour(c);
-}
 
 // Every label shows data as plain text, never as markup.
 QLabel* label(QWidget* parent, const QString& content = {}, const char* name = nullptr) {
@@ -211,8 +204,8 @@ class LineLimitedLabel : public QLabel {
     QString full_;
 };
 
-const QColor green = colourOf(DiskHealths::healthyGreen);
-const QColor orange = colourOf(MenuBar::orange);
+const QColor green = toQColor(DiskHealths::healthyGreen);
+const QColor orange = toQColor(TrayColours::orange);
 
 } // namespace
 
@@ -252,7 +245,7 @@ MenuBarPanel::MenuBarPanel(Store& store, Updater& updater, Actions actions, QWid
     setObjectName(QStringLiteral("menuBarPanel"));
     // Dressed in the stored skin before anything is built, and whenever it changes.
     SkinScene::attach(this);
-    setWindowTitle(QString::fromUtf8(Edition::displayName));
+    setWindowTitle(toQString(Edition::displayName));
     setFixedWidth(panelWidth);
     setAutoFillBackground(true);
     build();
@@ -280,7 +273,7 @@ void MenuBarPanel::build() {
     appIcon->setFixedSize(24, 24);
     appIcon->setScaledContents(true);
     header->addWidget(appIcon);
-    auto* name = label(this, QString::fromUtf8(Edition::displayName), "panelTitle");
+    auto* name = label(this, toQString(Edition::displayName), "panelTitle");
     headline(name);
     header->addWidget(name);
     header->addStretch(1);
@@ -534,37 +527,37 @@ void MenuBarPanel::refresh() {
     badge_->setVisible(p.disk.has_value());
     diskSummary_->setVisible(p.disk.has_value());
     if (p.disk) {
-        QColor tint = colourOf(MenuBar::ratingColour(p.disk->rating));
-        badge_->setText(text(MenuBar::badgeText(p.disk->rating)));
+        QColor tint = toQColor(TrayColours::rating(p.disk->rating));
+        badge_->setText(toQString(MenuBar::badgeText(p.disk->rating)));
         badge_->setProperty("ratingTint", tint);
-        free_->setText(text(p.disk->free));
+        free_->setText(toQString(p.disk->free));
         QPalette freePalette = palette();
         if (p.disk->freeInRed) freePalette.setColor(QPalette::WindowText, tint);
         free_->setPalette(freePalette);
-        of_->setText(text(p.disk->of));
+        of_->setText(toQString(p.disk->of));
         usage_->setValue(static_cast<int>(std::clamp(p.disk->usedFraction, 0.0, 1.0) * 1000));
         QPalette bar = usage_->palette();
         bar.setColor(QPalette::Highlight, tint);
         usage_->setPalette(bar);
-        caption_->setText(text(p.disk->caption));
+        caption_->setText(toQString(p.disk->caption));
     }
 
     using MenuBar::CleanState;
     switch (p.clean.state) {
     case CleanState::cleaning:
     case CleanState::scanning:
-        progressText_->setText(text(p.clean.progress));
+        progressText_->setText(toQString(p.clean.progress));
         clean_->setCurrentWidget(progressPage_);
         break;
     case CleanState::firstScan:
         clean_->setCurrentWidget(firstScanPage_);
         break;
     case CleanState::confirming:
-        warning_->setText(text(p.clean.warning));
+        warning_->setText(toQString(p.clean.warning));
         clean_->setCurrentWidget(confirmPage_);
         break;
     case CleanState::safeTotal:
-        total_->setText(text(p.clean.total));
+        total_->setText(toQString(p.clean.total));
         cleanAllSafe_->setEnabled(p.clean.cleanEnabled);
         clean_->setCurrentWidget(totalPage_);
         break;
@@ -582,11 +575,11 @@ void MenuBarPanel::refresh() {
         reportIcon_->setPixmap(p.report->hasFailures
                                    ? symbolPixmap("exclamationmark.circle.fill", orange, 16)
                                    : symbolPixmap("checkmark.circle.fill", green, 16));
-        reportTitle_->setText(text(p.report->title));
-        static_cast<LineLimitedLabel*>(reportMessage_)->setFullText(text(p.report->message));
+        reportTitle_->setText(toQString(p.report->title));
+        static_cast<LineLimitedLabel*>(reportMessage_)->setFullText(toQString(p.report->message));
     }
     runningRow_->setVisible(p.running.has_value());
-    if (p.running) runningText_->setText(text(*p.running));
+    if (p.running) runningText_->setText(toQString(*p.running));
     accessRow_->setVisible(p.accessRow);
     autoCleanRow_->setVisible(p.autoClean.has_value());
     if (p.autoClean) {
@@ -594,7 +587,7 @@ void MenuBarPanel::refresh() {
             p.autoClean->running ? "clock.arrow.trianglehead.counterclockwise.rotate.90"
                                  : "clock.badge.checkmark",
             palette().color(QPalette::PlaceholderText), 16));
-        autoCleanText_->setText(text(p.autoClean->text));
+        autoCleanText_->setText(toQString(p.autoClean->text));
     }
     rescan_->setEnabled(p.rescanEnabled);
     // As tall as its sections need at its fixed width.

@@ -30,11 +30,6 @@ QPointF at(double degrees) {
 
 } // namespace
 
-QColor colour(const Colour& c) {
-    return QColor::fromRgbF(static_cast<float>(c.red), static_cast<float>(c.green),
-                            static_cast<float>(c.blue), static_cast<float>(c.opacity));
-}
-
 void paint(QPainter& painter, const QColor& colour) {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);

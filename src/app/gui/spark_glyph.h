@@ -8,13 +8,10 @@
 #include <QImage>
 #include <QPainter>
 
-#include "engine/health.h"
-
 namespace bramwick::SparkGlyph {
 
 inline constexpr int side = 18;
 
-QColor colour(const Colour& colour);
 // Draws the glyph into the painter's 18 × 18 space.
 void paint(QPainter& painter, const QColor& colour);
 // The glyph at `scale` device pixels per point (18·scale pixels square, its ratio set).

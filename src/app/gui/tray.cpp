@@ -7,6 +7,8 @@
 
 #include "app/gui/menu_bar_model.h"
 #include "app/gui/spark_glyph.h"
+#include "appearance/skin.h"
+#include "store/to_qstring.h"
 
 namespace bramwick {
 
@@ -67,8 +69,8 @@ TrayExtra::TrayExtra(Store& store, Actions actions, QObject* parent)
 void TrayExtra::redraw() {
     qreal scale = 1;
     if (QScreen* screen = QGuiApplication::primaryScreen()) scale = screen->devicePixelRatio();
-    icon_.setIcon(SparkGlyph::icon(SparkGlyph::colour(MenuBar::iconColour(store_.disk())), scale));
-    icon_.setToolTip(QString::fromStdString(MenuBar::accessibilityLabel(store_.disk())));
+    icon_.setIcon(SparkGlyph::icon(toQColor(MenuBar::iconColour(store_.disk())), scale));
+    icon_.setToolTip(toQString(MenuBar::accessibilityLabel(store_.disk())));
 }
 
 } // namespace bramwick

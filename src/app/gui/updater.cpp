@@ -7,7 +7,9 @@
 #include "base/edition.h"
 #include "base/shell.h"
 #include "base/text.h"
+#include "engine/settings_keys.h"
 #include "platform/admin.h"
+#include "store/to_qstring.h"
 
 namespace bramwick {
 
@@ -34,13 +36,13 @@ QString PackageManagerUpdates::title(const Installation& installation) {
 }
 
 QString PackageManagerUpdates::message(const Installation& installation) {
-    const QString name = QString::fromUtf8(Edition::displayName);
+    const QString name = toQString(Edition::displayName);
     if (installation.fromSystemPackages)
         return QStringLiteral("%1 is installed from your system's packages, so your system's "
                               "package manager brings its updates with the rest of your software.")
             .arg(name);
     const QString folder =
-        QString::fromStdString(std::filesystem::path(installation.executable).parent_path());
+        toQString(std::filesystem::path(installation.executable).parent_path().string());
     return QStringLiteral("This copy of %1 runs from %2 and is not one of your system's packages, "
                           "so nothing here brings its updates: update it the way you installed "
                           "it (for a copy you built, build the newer source).")
@@ -50,8 +52,8 @@ QString PackageManagerUpdates::message(const Installation& installation) {
 void PackageManagerUpdates::setAutomaticallyChecksForUpdates(bool on) {
     // Nothing stored reads as on: switching on then writes nothing, so merely starting leaves
     // the settings file alone (an unreadable one is not set aside).
-    if (settings_.boolean(automaticChecksKey).value_or(true) != on)
-        settings_.set(automaticChecksKey, on);
+    if (settings_.boolean(SettingsKeys::automaticUpdateChecks).value_or(true) != on)
+        settings_.set(SettingsKeys::automaticUpdateChecks, on);
 }
 
 void PackageManagerUpdates::checkForUpdates() {
@@ -70,7 +72,8 @@ void PackageManagerUpdates::checkForUpdates() {
 Updater::Updater(Settings& settings, std::unique_ptr<UpdateBackend> backend, QObject* parent)
     : QObject(parent), backend_(std::move(backend)) {
     // Only a user who never chose gets automatic checks switched on; a stored false stays.
-    if (!settings.contains(automaticChecksKey)) backend_->setAutomaticallyChecksForUpdates(true);
+    if (!settings.contains(SettingsKeys::automaticUpdateChecks))
+        backend_->setAutomaticallyChecksForUpdates(true);
     backend_->setAutomaticallyDownloadsUpdates(false);
 
     // The back end may report from any thread: the flag changes only on this one.

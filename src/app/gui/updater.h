@@ -30,9 +30,6 @@ class UpdateBackend : public QObject {
     void canCheckChanged(bool canCheck);
 };
 
-// The key under which the automatic-check switch lives (the settings window binds it too).
-inline constexpr const char* automaticChecksKey = "SUEnableAutomaticChecks";
-
 // Where the running program comes from, for what a check tells the user.
 struct Installation {
     std::string executable; // the program's own file

@@ -15,9 +15,11 @@
 #include "appearance/button_style.h"
 #include "base/edition.h"
 #include "base/text.h"
+#include "engine/settings_keys.h"
 #include "platform/qt/single_instance.h"
 #include "platform/qt/tray_presence.h"
 #include "platform/qt/x11_windows.h"
+#include "store/to_qstring.h"
 
 namespace bramwick::WindowRun {
 
@@ -42,8 +44,8 @@ int run(int& argc, char** argv, const std::vector<std::string>& arguments) {
     }
 
     QApplication application(argc, argv);
-    QApplication::setApplicationName(QString::fromUtf8(Edition::displayName));
-    QGuiApplication::setDesktopFileName(QString::fromUtf8(Edition::appId));
+    QApplication::setApplicationName(toQString(Edition::displayName));
+    QGuiApplication::setDesktopFileName(toQString(Edition::appId));
     // The tray keeps the program running; without one, closing the main window ends it.
     QApplication::setQuitOnLastWindowClosed(false);
     installSkinStyle();
@@ -66,7 +68,7 @@ int run(int& argc, char** argv, const std::vector<std::string>& arguments) {
     Settings& settings = Settings::standard();
     options.openWindowAtLaunch = Launch::openWindowAtLaunch(
         arguments, [] { return StorePlatform::fullDiskAccessGranted(); },
-        settings.boolean("skippedFullDiskAccess").value_or(false));
+        settings.boolean(SettingsKeys::skippedFullDiskAccess).value_or(false));
     options.quit = [] {
         QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
     };

@@ -16,17 +16,15 @@
 
 #include "appearance/schedule_sheet.h"
 #include "appearance/skin.h"
+#include "engine/settings_keys.h"
 #include "mainwindow/main_content.h"
 #include "sheets/sheet_frame.h"
 #include "sheets/sheets.h"
+#include "store/to_qstring.h"
 
 namespace bramwick {
 
 namespace {
-
-QString q(const std::string& text) {
-    return QString::fromStdString(text);
-}
 
 // The window washed over in its own background colour, the setup card in its middle; it takes
 // every click meant for the content below.
@@ -136,7 +134,7 @@ WindowTop::WindowTop(Store& store, Settings& settings, QWidget* window, SheetSou
     connect(&store_, &Store::statesChanged, this, [this] {
         if (presenter_->card() && confirmation_ &&
             confirmation_->kind == MainActions::Confirmation::Kind::allSafe)
-            presenter_->card()->setMessage(q(MainActions::confirmationMessage(
+            presenter_->card()->setMessage(toQString(MainActions::confirmationMessage(
                 *confirmation_, store_.safeTotal(), store_.yoursInSafe(), store_.trashInSafe())));
     });
     connect(qApp, &QGuiApplication::applicationStateChanged, this,
@@ -156,8 +154,8 @@ void WindowTop::askToConfirm(MainActions::Confirmation confirmation) {
     confirmation_ = confirmation;
     // The card's words first: the action below takes the confirmation over, and the order in
     // which a call's arguments are made is the compiler's choice.
-    const QString title = q(MainActions::confirmationTitle(confirmation));
-    const QString message = q(MainActions::confirmationMessage(
+    const QString title = toQString(MainActions::confirmationTitle(confirmation));
+    const QString message = toQString(MainActions::confirmationMessage(
         confirmation, store_.safeTotal(), store_.yoursInSafe(), store_.trashInSafe()));
     const bool dangerous = MainActions::confirmationDangerous(confirmation);
     auto confirmed = [this, confirmation = std::move(confirmation)] {
@@ -193,10 +191,10 @@ void WindowTop::setShowAccessSetup(bool shown) {
     auto* layer = new SetupLayer(window_);
     FullDiskAccessSetup::Hooks hooks;
     hooks.skipped = [this] {
-        return settings_.boolean(MainActions::skippedAccessKey).value_or(false);
+        return settings_.boolean(SettingsKeys::skippedFullDiskAccess).value_or(false);
     };
     hooks.setSkipped = [this](bool skipped) {
-        settings_.set(MainActions::skippedAccessKey, skipped);
+        settings_.set(SettingsKeys::skippedFullDiskAccess, skipped);
     };
     hooks.done = [this] {
         setShowAccessSetup(false);
@@ -295,7 +293,7 @@ void WindowTop::openMaintenance() {
 
 void WindowTop::startUp() {
     store_.setHasFullDiskAccess(store_.probeFullDiskAccess());
-    const bool skipped = settings_.boolean(MainActions::skippedAccessKey).value_or(false);
+    const bool skipped = settings_.boolean(SettingsKeys::skippedFullDiskAccess).value_or(false);
     switch (MainActions::startUp(store_.hasFullDiskAccess(), skipped, store_.lastScan().has_value(),
                                  store_.scanningAll())) {
     case MainActions::StartUp::showAccessSetup:
@@ -314,7 +312,7 @@ void WindowTop::becameActive() {
 }
 
 void WindowTop::showRunning() {
-    settings_.set(MainActions::levelFilterKey, std::string());
+    settings_.set(SettingsKeys::levelFilter, std::string());
     QMetaObject::invokeMethod(
         this, [this] { emit showRunningRequested(); }, Qt::QueuedConnection);
 }

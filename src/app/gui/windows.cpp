@@ -16,6 +16,7 @@
 #include "base/edition.h"
 #include "base/text.h"
 #include "platform/qt/desktop_actions.h"
+#include "store/to_qstring.h"
 
 namespace bramwick {
 
@@ -30,7 +31,7 @@ MainWindowFrame::MainWindowFrame(Store& store, Hooks hooks, QWidget* parent)
     setObjectName(QStringLiteral("mainWindow"));
     setAutoFillBackground(true);
     SkinScene::attach(this);
-    setWindowTitle(QString::fromUtf8(Edition::displayName));
+    setWindowTitle(toQString(Edition::displayName));
     setMinimumSize(leastWidth, leastHeight);
 
     auto* column = new QVBoxLayout(this);
@@ -57,7 +58,7 @@ MainWindowFrame::MainWindowFrame(Store& store, Hooks hooks, QWidget* parent)
 }
 
 void MainWindowFrame::showDisk() {
-    if (disk_) disk_->setText(QString::fromStdString(diskLine(store_.disk())));
+    if (disk_) disk_->setText(toQString(diskLine(store_.disk())));
 }
 
 void MainWindowFrame::setContent(QWidget* content) {
@@ -160,7 +161,7 @@ SettingsWindow::SettingsWindow(Store& store, Settings& settings, SettingsPages::
     setObjectName(QStringLiteral("settingsWindow"));
     setAutoFillBackground(true);
     SkinScene::attach(this);
-    setWindowTitle(QStringLiteral("%1 Settings").arg(QString::fromUtf8(Edition::displayName)));
+    setWindowTitle(QStringLiteral("%1 Settings").arg(toQString(Edition::displayName)));
     if (!hooks.login.openFolder) hooks.login.openFolder = DesktopActions::openFolder;
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, topMargin, 0, 0);

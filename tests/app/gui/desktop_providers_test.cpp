@@ -10,6 +10,7 @@
 #include "app/gui/desktop_store.h"
 #include "base/edition.h"
 #include "engine/auto_clean.h"
+#include "engine/settings_keys.h"
 #include "platform/desktop_entry.h"
 #include "platform/files.h"
 #include "platform/running_apps.h"
@@ -43,7 +44,7 @@ void runAutomaticClean(bool notify) {
     h.contents = {{"caches", {test::item("a", 2000)}}};
     AutoClean::setSchedule(AutoClean::Schedule::daily, *h.settings);
     AutoClean::setLastRun(h.now - 72h, *h.settings);
-    h.settings->set(AutoClean::Keys::notify, notify);
+    h.settings->set(SettingsKeys::autoCleanNotify, notify);
     StoreServices services = h.services();
     services.notifier = nullptr; // the process-wide one, as in the program
     Store store(services);

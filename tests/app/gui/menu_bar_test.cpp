@@ -43,11 +43,11 @@ TEST(TrayIcon, TheColourAndLabelFollowTheDisk) {
         Colour colour;
         std::string label;
     } cases[] = {
-        {std::nullopt, MenuBar::secondary, "Bramwick"},
+        {std::nullopt, TrayColours::secondary, "Bramwick"},
         {disk(1000 * GB, 150 * GB), DiskHealths::healthyGreen, "Bramwick: 150 GB free"},
-        {disk(1000 * GB, 149 * GB), MenuBar::orange, "Bramwick: 149 GB free"},
-        {disk(1000 * GB, 49 * GB), MenuBar::red, "Bramwick: 49 GB free"},
-        {disk(50 * GB, 4 * GB), MenuBar::red, "Bramwick: 4 GB free"}, // under 5 GB free
+        {disk(1000 * GB, 149 * GB), TrayColours::orange, "Bramwick: 149 GB free"},
+        {disk(1000 * GB, 49 * GB), TrayColours::red, "Bramwick: 49 GB free"},
+        {disk(50 * GB, 4 * GB), TrayColours::red, "Bramwick: 4 GB free"}, // under 5 GB free
         {Store::Disk{1000 * GB, 200 * GB, 900 * GB}, DiskHealths::healthyGreen,
          "Bramwick: 200 GB free"}, // never the purgeable figure
     };
@@ -58,7 +58,7 @@ TEST(TrayIcon, TheColourAndLabelFollowTheDisk) {
 }
 
 TEST(TrayIcon, TheGlyphIsDrawnInItsOneColourAtTheScreensScale) {
-    QColor green = SparkGlyph::colour(DiskHealths::healthyGreen);
+    QColor green = toQColor(DiskHealths::healthyGreen);
     for (qreal scale : {1.0, 2.0}) {
         QImage image = SparkGlyph::image(green, scale);
         ASSERT_EQ(image.width(), static_cast<int>(18 * scale));
@@ -292,7 +292,7 @@ TEST(PanelBadge, ItsWordsReadAtFourAndAHalfToOneOnTheCapsuleInEverySkin) {
     for (const QColor& background : backgrounds)
         for (DiskHealth rating :
              {DiskHealth::healthy, DiskHealth::gettingFull, DiskHealth::almostFull}) {
-            const QColor tint = SparkGlyph::colour(MenuBar::ratingColour(rating));
+            const QColor tint = toQColor(TrayColours::rating(rating));
             const QColor capsule = composited(withOpacity(tint, PanelLook::badgeFill), background);
             const QColor words = PanelLook::badgeWords(tint, background);
             EXPECT_GE(contrastRatio(words, capsule), 4.5)

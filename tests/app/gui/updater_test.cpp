@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "app/gui/updater.h"
+#include "engine/settings_keys.h"
 #include "gui_support.h"
 
 using namespace bramwick;
@@ -16,7 +17,7 @@ TEST(Updater, AutomaticChecksAreSwitchedOnOnlyWhenTheUserNeverChose) {
     } cases[] = {{std::nullopt, {true}}, {false, {}}, {true, {}}};
     for (const auto& c : cases) {
         test::StoreHarness h;
-        if (c.stored) h.settings->set(automaticChecksKey, *c.stored);
+        if (c.stored) h.settings->set(SettingsKeys::automaticUpdateChecks, *c.stored);
         auto backend = std::make_unique<test::FakeUpdates>();
         auto* fake = backend.get();
         Updater updater(*h.settings, std::move(backend));
@@ -66,9 +67,9 @@ TEST(Updater, WithoutAFeedACheckSaysWhereUpdatesComeFrom) {
     auto* updates = backend.get();
     Updater updater(*h.settings, std::move(backend));
     // Nothing stored reads as on, so starting writes nothing; a change is kept under its key.
-    EXPECT_FALSE(h.settings->contains(automaticChecksKey));
+    EXPECT_FALSE(h.settings->contains(SettingsKeys::automaticUpdateChecks));
     updates->setAutomaticallyChecksForUpdates(false);
-    EXPECT_EQ(h.settings->boolean(automaticChecksKey), false);
+    EXPECT_EQ(h.settings->boolean(SettingsKeys::automaticUpdateChecks), false);
     EXPECT_FALSE(updates->automaticallyDownloadsUpdates());
 
     updater.checkForUpdates();
