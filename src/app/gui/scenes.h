@@ -16,6 +16,7 @@
 #include "app/gui/updater.h"
 #include "app/gui/window_top.h"
 #include "app/gui/windows.h"
+#include "settings/settings_window.h"
 #include "store/store.h"
 
 namespace bramwick {

@@ -14,9 +14,9 @@
 #include <QShowEvent>
 #include <QVBoxLayout>
 
-#include "appearance/schedule_sheet.h"
 #include "appearance/skin.h"
 #include "mainwindow/main_content.h"
+#include "settings/schedule_sheet.h"
 #include "sheets/sheet_frame.h"
 #include "sheets/sheets.h"
 

@@ -1,7 +1,7 @@
-#include "appearance/save_notice.h"
+#include "settings/save_notice.h"
 
-#include "appearance/settings_plan.h"
 #include "appearance/typography.h"
+#include "settings/settings_plan.h"
 
 namespace bramwick {
 
