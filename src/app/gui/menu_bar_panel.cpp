@@ -535,7 +535,7 @@ void MenuBarPanel::refresh() {
     diskSummary_->setVisible(p.disk.has_value());
     if (p.disk) {
         QColor tint = colourOf(MenuBar::ratingColour(p.disk->rating));
-        badge_->setText(text(MenuBar::badgeText(p.disk->rating)));
+        badge_->setText(text(DiskHealths::title(p.disk->rating)));
         badge_->setProperty("ratingTint", tint);
         free_->setText(text(p.disk->free));
         QPalette freePalette = palette();

@@ -11,7 +11,7 @@
 #include <QThreadPool>
 #include <QTimer>
 
-#include "app/gui/window_top.h"
+#include "mainwindow/window_top.h"
 #include "store/store_services.h"
 
 namespace bramwick {

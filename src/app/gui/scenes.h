@@ -14,8 +14,8 @@
 #include "app/gui/menu_bar_panel.h"
 #include "app/gui/tray.h"
 #include "app/gui/updater.h"
-#include "app/gui/window_top.h"
-#include "app/gui/windows.h"
+#include "mainwindow/main_window_frame.h"
+#include "mainwindow/window_top.h"
 #include "settings/settings_window.h"
 #include "store/store.h"
 

@@ -9,10 +9,10 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-#include "app/gui/window_top.h"
-#include "app/gui/windows.h"
 #include "gui_support.h"
 #include "mainwindow/main_content.h"
+#include "mainwindow/main_window_frame.h"
+#include "mainwindow/window_top.h"
 #include "platform/settings.h"
 
 using namespace bramwick;

@@ -1,4 +1,4 @@
-#include "app/gui/window_top.h"
+#include "mainwindow/window_top.h"
 
 #include <unordered_set>
 #include <vector>

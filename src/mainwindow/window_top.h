@@ -16,12 +16,12 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "app/gui/windows.h"
 #include "appearance/confirm_card.h"
 #include "mainwindow/access_setup.h"
 #include "mainwindow/banners.h"
 #include "mainwindow/disk_header.h"
 #include "mainwindow/main_actions.h"
+#include "mainwindow/main_window_frame.h"
 #include "mainwindow/running_now.h"
 #include "mainwindow/scanning_hero.h"
 #include "platform/settings.h"

@@ -1,4 +1,4 @@
-#include "app/gui/windows.h"
+#include "mainwindow/main_window_frame.h"
 
 #include <utility>
 
@@ -9,17 +9,17 @@
 #include <QShowEvent>
 #include <QVBoxLayout>
 
-#include "app/gui/menu_bar_model.h"
 #include "appearance/typography.h"
 #include "base/edition.h"
 #include "base/text.h"
+#include "engine/health.h"
 
 namespace bramwick {
 
 std::string diskLine(const std::optional<Store::Disk>& disk) {
     if (!disk) return "The disk's figures could not be read yet.";
     return Text::byteCount(disk->available) + " free of " + Text::byteCount(disk->total) +
-           " \u00b7 " + MenuBar::badgeText(DiskHealths::rate(*disk));
+           " \u00b7 " + DiskHealths::title(DiskHealths::rate(*disk));
 }
 
 MainWindowFrame::MainWindowFrame(Store& store, Hooks hooks, QWidget* parent)
