@@ -8,9 +8,9 @@
 #include <gtest/gtest.h>
 
 #include "app/gui/menu_bar_model.h"
-#include "app/gui/menu_bar_panel.h"
 #include "app/gui/spark_glyph.h"
 #include "app/gui/tray.h"
+#include "app/gui/tray_panel.h"
 #include "gui_support.h"
 
 using namespace bramwick;
@@ -167,7 +167,7 @@ TEST(Panel, TheQuickCleanIsConfirmedInsideThePanel) {
     h.start();
     h.scenes->showPanel(std::nullopt);
     test::settle();
-    MenuBarPanel* panel = h.scenes->panel();
+    TrayPanel* panel = h.scenes->panel();
     ASSERT_NE(panel, nullptr);
     ASSERT_TRUE(panel->isVisible());
     EXPECT_EQ(labelText(panel, "panelFree"), "500 GB free");
@@ -209,7 +209,7 @@ TEST(Panel, ItsButtonsOpenTheWindowsAndQuit) {
     h.start();
     h.scenes->showPanel(std::nullopt);
     test::settle();
-    MenuBarPanel* panel = h.scenes->panel();
+    TrayPanel* panel = h.scenes->panel();
     ASSERT_TRUE(shows(panel, "runningRow"));
     EXPECT_EQ(labelText(panel, "runningText"), "1 left running in the background");
 
@@ -256,7 +256,7 @@ TEST(Panel, ItHidesWhenItLosesTheFocusAndTheTrayMenuReachesEverything) {
     ScenesHarness h;
     h.start();
     h.scenes->showPanel(std::nullopt);
-    MenuBarPanel* panel = h.scenes->panel();
+    TrayPanel* panel = h.scenes->panel();
     ASSERT_TRUE(panel->isVisible());
     EXPECT_TRUE(panel->windowFlags().testFlag(Qt::FramelessWindowHint));
     EXPECT_TRUE(panel->windowFlags().testFlag(Qt::Tool));

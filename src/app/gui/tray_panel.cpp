@@ -1,4 +1,4 @@
-#include "app/gui/menu_bar_panel.h"
+#include "app/gui/tray_panel.h"
 
 #include <algorithm>
 
@@ -72,16 +72,15 @@ QPixmap symbolPixmap(const std::string& name, const QColor& colour, int size) {
 
 namespace {
 
-QLabel* symbol(MenuBarPanel* panel, QWidget* parent, const char* name,
-               std::optional<QColor> colour) {
+QLabel* symbol(TrayPanel* panel, QWidget* parent, const char* name, std::optional<QColor> colour) {
     auto* made = new QLabel(parent);
     made->setFixedSize(16, 16);
     panel->keepSymbol(made, name, colour);
     return made;
 }
 
-QToolButton* symbolButton(MenuBarPanel* panel, QWidget* parent, const char* name,
-                          const QString& help, const char* objectName) {
+QToolButton* symbolButton(TrayPanel* panel, QWidget* parent, const char* name, const QString& help,
+                          const char* objectName) {
     auto* made = new QToolButton(parent);
     made->setObjectName(QString::fromLatin1(objectName));
     made->setToolTip(help);
@@ -246,7 +245,7 @@ void Spinner::hideEvent(QHideEvent*) {
     timer_.stop();
 }
 
-MenuBarPanel::MenuBarPanel(Store& store, Updater& updater, Actions actions, QWidget* parent)
+TrayPanel::TrayPanel(Store& store, Updater& updater, Actions actions, QWidget* parent)
     : SkinBackdrop(parent), store_(store), updater_(updater), actions_(std::move(actions)) {
     setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     setObjectName(QStringLiteral("menuBarPanel"));
@@ -262,11 +261,11 @@ MenuBarPanel::MenuBarPanel(Store& store, Updater& updater, Actions actions, QWid
           &Store::hasFullDiskAccessChanged, &Store::lastAutoCleanChanged,
           &Store::autoCleaningChanged, &Store::scanningAllChanged, &Store::cleaningAllChanged,
           &Store::lastScanChanged, &Store::statesChanged, &Store::categoriesChanged})
-        connect(&store_, signal, this, &MenuBarPanel::scheduleRefresh);
+        connect(&store_, signal, this, &TrayPanel::scheduleRefresh);
     refresh();
 }
 
-void MenuBarPanel::build() {
+void TrayPanel::build() {
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(16, 16, 16, 16);
     column->setSpacing(14);
@@ -507,7 +506,7 @@ void MenuBarPanel::build() {
     column->addLayout(footer);
 }
 
-void MenuBarPanel::scheduleRefresh() {
+void TrayPanel::scheduleRefresh() {
     // A scan changes the states many times a second: one refresh per turn of the event loop,
     // and none while the panel is hidden (it refreshes when it shows).
     if (refreshQueued_ || !isVisible()) return;
@@ -521,12 +520,12 @@ void MenuBarPanel::scheduleRefresh() {
         Qt::QueuedConnection);
 }
 
-void MenuBarPanel::setConfirming(bool confirming) {
+void TrayPanel::setConfirming(bool confirming) {
     confirmingClean_ = confirming;
     refresh();
 }
 
-void MenuBarPanel::refresh() {
+void TrayPanel::refresh() {
     Date now = actions_.now ? actions_.now() : std::chrono::system_clock::now();
     shown_ = MenuBar::panel(store_, confirmingClean_, now);
     const MenuBar::Panel& p = shown_;
@@ -615,7 +614,7 @@ void MenuBarPanel::refresh() {
     }
 }
 
-QColor MenuBarPanel::backgroundUnder(const QWidget* widget) {
+QColor TrayPanel::backgroundUnder(const QWidget* widget) {
     if (skin() == Skin::classic) return palette().color(QPalette::Window);
     const QImage backdrop = rendered().toImage();
     const QPoint centre =
@@ -624,12 +623,12 @@ QColor MenuBarPanel::backgroundUnder(const QWidget* widget) {
     return backdrop.pixelColor(centre);
 }
 
-void MenuBarPanel::keepSymbol(QWidget* target, std::string name, std::optional<QColor> colour) {
+void TrayPanel::keepSymbol(QWidget* target, std::string name, std::optional<QColor> colour) {
     symbols_.push_back({target, std::move(name), colour});
     recolour(symbols_.back());
 }
 
-void MenuBarPanel::recolour(const KeptSymbol& kept) {
+void TrayPanel::recolour(const KeptSymbol& kept) {
     // Without a colour of its own a symbol takes the text colour of the skin's scheme.
     QColor colour = kept.colour.value_or(palette().color(
         qobject_cast<QLabel*>(kept.target) ? QPalette::PlaceholderText : QPalette::WindowText));
@@ -639,7 +638,7 @@ void MenuBarPanel::recolour(const KeptSymbol& kept) {
         button->setIcon(Icons::icon(kept.name, colour));
 }
 
-bool MenuBarPanel::event(QEvent* event) {
+bool TrayPanel::event(QEvent* event) {
     if (event->type() == QEvent::PaletteChange)
         for (const auto& kept : symbols_)
             recolour(kept);
@@ -648,7 +647,7 @@ bool MenuBarPanel::event(QEvent* event) {
     return SkinBackdrop::event(event);
 }
 
-void MenuBarPanel::showEvent(QShowEvent* event) {
+void TrayPanel::showEvent(QShowEvent* event) {
     store_.refreshDisk();
     if (actions_.appeared) actions_.appeared();
     refresh();

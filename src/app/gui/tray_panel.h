@@ -51,7 +51,7 @@ class Spinner : public QWidget {
 // A symbol of the skins' icon font in one colour, `size` points square, sharp at twice that.
 QPixmap symbolPixmap(const std::string& name, const QColor& colour, int size);
 
-class MenuBarPanel : public SkinBackdrop {
+class TrayPanel : public SkinBackdrop {
     Q_OBJECT
 
   public:
@@ -66,7 +66,7 @@ class MenuBarPanel : public SkinBackdrop {
 
     static constexpr int panelWidth = 320;
 
-    MenuBarPanel(Store& store, Updater& updater, Actions actions, QWidget* parent = nullptr);
+    TrayPanel(Store& store, Updater& updater, Actions actions, QWidget* parent = nullptr);
 
     bool confirmingClean() const { return confirmingClean_; }
     const MenuBar::Panel& shown() const { return shown_; }
