@@ -15,6 +15,7 @@
 
 #include "appearance/button_style.h"
 #include "appearance/icons.h"
+#include "appearance/labels.h"
 #include "appearance/popover.h"
 #include "appearance/progress.h"
 #include "appearance/tiles.h"
@@ -27,13 +28,6 @@ namespace {
 
 QString q(const std::string& text) {
     return QString::fromStdString(text);
-}
-
-QLabel* plainLabel(QWidget* parent, const char* name) {
-    auto* label = new QLabel(parent);
-    label->setObjectName(name);
-    label->setTextFormat(Qt::PlainText);
-    return label;
 }
 
 void setColor(QWidget* widget, const QColor& color) {

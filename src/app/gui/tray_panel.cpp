@@ -5,13 +5,14 @@
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QPainter>
-#include <QTextLayout>
 #include <QVBoxLayout>
 
 #include "app/gui/spark_glyph.h"
 #include "appearance/confirm_card.h"
 #include "appearance/icons.h"
+#include "appearance/labels.h"
 #include "appearance/motion.h"
+#include "appearance/symbols.h"
 #include "appearance/tiles.h"
 #include "appearance/typography.h"
 #include "appearance/window_dressing.h"
@@ -29,22 +30,6 @@ QColor colourOf(const Colour& c) {
     return SparkGlyph::colour(c);
 }
 
-// Every label shows data as plain text, never as markup.
-QLabel* label(QWidget* parent, const QString& content = {}, const char* name = nullptr) {
-    auto* made = new QLabel(parent);
-    made->setTextFormat(Qt::PlainText);
-    made->setText(content);
-    if (name) made->setObjectName(QString::fromLatin1(name));
-    return made;
-}
-
-QLabel* wrapping(QWidget* parent, const char* name) {
-    auto* made = label(parent, {}, name);
-    made->setWordWrap(true);
-    made->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Minimum);
-    return made;
-}
-
 void secondary(QLabel* l) {
     l->setForegroundRole(QPalette::PlaceholderText);
 }
@@ -56,21 +41,6 @@ void caption(QWidget* w) {
 void headline(QWidget* w) {
     w->setFont(textFont(TextStyle::headline));
 }
-
-} // namespace
-
-QPixmap symbolPixmap(const std::string& name, const QColor& colour, int size) {
-    const qreal scale = 2;
-    QPixmap made(QSize(size, size) * scale);
-    made.setDevicePixelRatio(scale);
-    made.fill(Qt::transparent);
-    QPainter painter(&made);
-    painter.setRenderHint(QPainter::Antialiasing);
-    Icons::paintSymbol(painter, QRectF(0, 0, size, size), name, colour, size);
-    return made;
-}
-
-namespace {
 
 QLabel* symbol(TrayPanel* panel, QWidget* parent, const char* name, std::optional<QColor> colour) {
     auto* made = new QLabel(parent);
@@ -126,88 +96,6 @@ class SmallButton : public QPushButton {
         return hint;
     }
     QSize minimumSizeHint() const override { return sizeHint(); }
-};
-
-// A wrapped plain text of at most `lines` lines: a longer one ends its last whole line with
-// "…" (the whole text is its tool tip and accessible name). Never a part of a line: a label merely
-// held to the height of four lines cuts the fifth in half, and a layout that trusts its height for
-// width lays the line above over its first one.
-class LineLimitedLabel : public QLabel {
-  public:
-    LineLimitedLabel(int lines, QWidget* parent) : QLabel(parent), lines_(lines) {
-        setTextFormat(Qt::PlainText);
-        setWordWrap(true);
-        setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Minimum);
-    }
-    void setFullText(const QString& text) {
-        full_ = text;
-        // What shows is cut to its lines; a screen reader and the tool tip have it all.
-        setToolTip(text);
-        setAccessibleName(text);
-        fit();
-    }
-    int heightForWidth(int width) const override {
-        const QString lines = shown(width);
-        if (lines.isEmpty()) return margins();
-        return int(lines.count(QLatin1Char('\n'))) * fontMetrics().lineSpacing() +
-               fontMetrics().height() + margins();
-    }
-    QSize sizeHint() const override {
-        QSize hint = QLabel::sizeHint();
-        hint.setHeight(heightForWidth(width() > 0 ? width() : hint.width()));
-        return hint;
-    }
-    QSize minimumSizeHint() const override { return {0, fontMetrics().height() + margins()}; }
-
-  protected:
-    void resizeEvent(QResizeEvent* event) override {
-        QLabel::resizeEvent(event);
-        fit();
-    }
-    void changeEvent(QEvent* event) override {
-        QLabel::changeEvent(event);
-        if (event->type() == QEvent::FontChange) fit();
-    }
-
-  private:
-    int margins() const {
-        const QMargins m = contentsMargins();
-        return m.top() + m.bottom() + 2 * margin();
-    }
-    // The text as shown at `width`: its lines as they wrap, the last one elided when more follow.
-    QString shown(int width) const {
-        const QMargins m = contentsMargins();
-        const qreal room = std::max(1, width - m.left() - m.right() - 2 * margin());
-        QStringList lines;
-        const QStringList paragraphs = full_.split(QLatin1Char('\n'));
-        for (int p = 0; p < paragraphs.size() && lines.size() < lines_; ++p) {
-            QTextLayout layout(paragraphs[p], font());
-            layout.beginLayout();
-            for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
-                line.setLineWidth(room);
-                const QString rest = paragraphs[p].mid(line.textStart());
-                if (lines.size() == lines_ - 1) {
-                    // The last line takes what is left of the whole text, cut to the room.
-                    QStringList after = paragraphs.mid(p + 1);
-                    after.prepend(rest);
-                    const QString tail = after.join(QLatin1Char(' '));
-                    lines << fontMetrics().elidedText(tail, Qt::ElideRight, int(room));
-                    break;
-                }
-                lines << paragraphs[p].mid(line.textStart(), line.textLength()).trimmed();
-            }
-            layout.endLayout();
-        }
-        return lines.join(QLatin1Char('\n'));
-    }
-    void fit() {
-        const QString wanted = shown(width());
-        if (text() != wanted) setText(wanted);
-        updateGeometry();
-    }
-
-    int lines_;
-    QString full_;
 };
 
 const QColor green = colourOf(DiskHealths::healthyGreen);
@@ -279,11 +167,11 @@ void TrayPanel::build() {
     appIcon->setFixedSize(24, 24);
     appIcon->setScaledContents(true);
     header->addWidget(appIcon);
-    auto* name = label(this, QString::fromUtf8(Edition::displayName), "panelTitle");
+    auto* name = plainLabel(this, "panelTitle", QString::fromUtf8(Edition::displayName));
     headline(name);
     header->addWidget(name);
     header->addStretch(1);
-    badge_ = label(this, {}, "panelBadge");
+    badge_ = plainLabel(this, "panelBadge");
     badge_->setContentsMargins(8, 3, 8, 3);
     caption(badge_);
     header->addWidget(badge_);
@@ -295,9 +183,9 @@ void TrayPanel::build() {
     disk->setContentsMargins(0, 0, 0, 0);
     disk->setSpacing(6);
     auto* figures = row(6);
-    free_ = label(diskSummary_, {}, "panelFree");
+    free_ = plainLabel(diskSummary_, "panelFree");
     free_->setFont(textFont(TextStyle::title2, QFont::Bold));
-    of_ = label(diskSummary_, {}, "panelOf");
+    of_ = plainLabel(diskSummary_, "panelOf");
     secondary(of_);
     figures->addWidget(free_, 0, Qt::AlignBaseline);
     figures->addWidget(of_, 0, Qt::AlignBaseline);
@@ -309,7 +197,7 @@ void TrayPanel::build() {
     usage_->setTextVisible(false);
     usage_->setFixedHeight(6);
     disk->addWidget(usage_);
-    caption_ = wrapping(diskSummary_, "panelCaption");
+    caption_ = wrappingLabel(diskSummary_, "panelCaption");
     caption(caption_);
     secondary(caption_);
     disk->addWidget(caption_);
@@ -325,7 +213,7 @@ void TrayPanel::build() {
     auto* progress = row(8);
     progressPage_->setLayout(progress);
     progress->addWidget(new Spinner(progressPage_));
-    progressText_ = label(progressPage_, {}, "cleanProgress");
+    progressText_ = plainLabel(progressPage_, "cleanProgress");
     secondary(progressText_);
     progress->addWidget(progressText_);
     progress->addStretch(1);
@@ -348,10 +236,10 @@ void TrayPanel::build() {
     confirm->setContentsMargins(0, 0, 0, 0);
     confirm->setSpacing(8);
     auto* question =
-        label(confirmPage_, QStringLiteral("Clean all safe categories?"), "confirmCleanTitle");
+        plainLabel(confirmPage_, "confirmCleanTitle", QStringLiteral("Clean all safe categories?"));
     headline(question);
     confirm->addWidget(question);
-    warning_ = wrapping(confirmPage_, "confirmCleanText");
+    warning_ = wrappingLabel(confirmPage_, "confirmCleanText");
     caption(warning_);
     secondary(warning_);
     confirm->addWidget(warning_);
@@ -382,10 +270,10 @@ void TrayPanel::build() {
     totalPage_->setLayout(totalRow);
     auto* figure = new QVBoxLayout;
     figure->setSpacing(1);
-    total_ = label(totalPage_, {}, "safeTotal");
+    total_ = plainLabel(totalPage_, "safeTotal");
     headline(total_);
     figure->addWidget(total_);
-    auto* safeToClean = label(totalPage_, QStringLiteral("safe to clean"));
+    auto* safeToClean = plainLabel(totalPage_, nullptr, QStringLiteral("safe to clean"));
     caption(safeToClean);
     secondary(safeToClean);
     figure->addWidget(safeToClean);
@@ -413,7 +301,7 @@ void TrayPanel::build() {
     report->addWidget(reportIcon_, 0, Qt::AlignTop);
     auto* reportText = new QVBoxLayout;
     reportText->setSpacing(2);
-    reportTitle_ = wrapping(reportRow_, "reportTitle");
+    reportTitle_ = wrappingLabel(reportRow_, "reportTitle");
     headline(reportTitle_);
     reportText->addWidget(reportTitle_);
     reportMessage_ = new LineLimitedLabel(4, reportRow_);
@@ -436,7 +324,7 @@ void TrayPanel::build() {
     auto* running = row(8);
     runningRow_->setLayout(running);
     running->addWidget(symbol(this, runningRow_, "cpu", orange));
-    runningText_ = label(runningRow_, {}, "runningText");
+    runningText_ = plainLabel(runningRow_, "runningText");
     running->addWidget(runningText_);
     running->addStretch(1);
     running->addWidget(symbol(this, runningRow_, "chevron.right", std::nullopt));
@@ -450,7 +338,7 @@ void TrayPanel::build() {
     auto* access = row(8);
     accessRow_->setLayout(access);
     access->addWidget(symbol(this, accessRow_, "lock.shield", orange));
-    auto* accessText = wrapping(accessRow_, "accessText");
+    auto* accessText = wrappingLabel(accessRow_, "accessText");
     accessText->setText(QStringLiteral("Sizes read low without Full Disk Access"));
     caption(accessText);
     access->addWidget(accessText, 1);
@@ -470,7 +358,7 @@ void TrayPanel::build() {
     autoCleanIcon_ = new QLabel(autoCleanRow_);
     autoCleanIcon_->setFixedSize(16, 16);
     autoClean->addWidget(autoCleanIcon_);
-    autoCleanText_ = wrapping(autoCleanRow_, "autoCleanText");
+    autoCleanText_ = wrappingLabel(autoCleanRow_, "autoCleanText");
     caption(autoCleanText_);
     secondary(autoCleanText_);
     autoClean->addWidget(autoCleanText_, 1);

@@ -48,9 +48,6 @@ class Spinner : public QWidget {
     int step_ = 0;
 };
 
-// A symbol of the skins' icon font in one colour, `size` points square, sharp at twice that.
-QPixmap symbolPixmap(const std::string& name, const QColor& colour, int size);
-
 class TrayPanel : public SkinBackdrop {
     Q_OBJECT
 
