@@ -309,35 +309,6 @@ void InfoButton::toggle() {
     showPopover(popover_, this);
 }
 
-// The busy indicator
-
-BusyIndicator::BusyIndicator(QWidget* parent) : QWidget(parent) {
-    setObjectName("busy");
-    setFixedSize(16, 16);
-    timer_.setInterval(60);
-    connect(&timer_, &QTimer::timeout, this, [this] {
-        angle_ = (angle_ + 30) % 360;
-        update();
-    });
-}
-
-void BusyIndicator::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    QColor color = palette().color(QPalette::WindowText);
-    color.setAlphaF(0.7);
-    painter.setPen(QPen(color, 2, Qt::SolidLine, Qt::RoundCap));
-    painter.drawArc(QRectF(rect()).adjusted(2, 2, -2, -2), -angle_ * 16, 270 * 16);
-}
-
-void BusyIndicator::showEvent(QShowEvent*) {
-    if (ListLook::loopsAllowed()) timer_.start();
-}
-
-void BusyIndicator::hideEvent(QHideEvent*) {
-    timer_.stop();
-}
-
 // One category row
 
 CategoryRow::CategoryRow(Store& store, const ListHooks& hooks, DropHover& hover, QWidget* parent)
@@ -388,7 +359,8 @@ CategoryRow::CategoryRow(Store& store, const ListHooks& hooks, DropHover& hover,
     auto* sizeLayout = new QHBoxLayout(sizeBox);
     sizeLayout->setContentsMargins(0, 0, 0, 0);
     sizeLayout->addStretch(1);
-    busy_ = new BusyIndicator(sizeBox);
+    busy_ = new Spinner(sizeBox);
+    busy_->setObjectName("busy");
     size_ = plainLabel(sizeBox, "size");
     size_->setFont(textFont(TextStyle::callout, QFont::DemiBold));
     size_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);

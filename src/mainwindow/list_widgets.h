@@ -19,10 +19,10 @@
 #include <QMimeData>
 #include <QPointer>
 #include <QPushButton>
-#include <QTimer>
 #include <QToolButton>
 #include <QWidget>
 
+#include "appearance/spinner.h"
 #include "mainwindow/list_look.h"
 #include "mainwindow/list_plan.h"
 #include "store/store.h"
@@ -152,24 +152,6 @@ class InfoButton : public SymbolButton {
     QPointer<InfoPopover> popover_;
 };
 
-// A small spinning arc; still while animations are off.
-class BusyIndicator : public QWidget {
-    Q_OBJECT
-
-  public:
-    explicit BusyIndicator(QWidget* parent = nullptr);
-    QSize sizeHint() const override { return {16, 16}; }
-
-  protected:
-    void paintEvent(QPaintEvent* event) override;
-    void showEvent(QShowEvent* event) override;
-    void hideEvent(QHideEvent* event) override;
-
-  private:
-    QTimer timer_;
-    int angle_ = 0;
-};
-
 class CategoryRow : public QWidget {
     Q_OBJECT
 
@@ -187,7 +169,7 @@ class CategoryRow : public QWidget {
     QLabel* nameLabel() const { return name_; }
     QLabel* sizeLabel() const { return size_; }
     QLabel* badgeLabel() const { return badge_; }
-    BusyIndicator* busyIndicator() const { return busy_; }
+    Spinner* busyIndicator() const { return busy_; }
     SymbolButton* rescanButton() const { return rescan_; }
     QPushButton* detailsButton() const { return details_; }
     QPushButton* actionButton() const { return action_; }
@@ -232,7 +214,7 @@ class CategoryRow : public QWidget {
     QLabel* badge_;
     QLabel* summary_;
     QLabel* size_;
-    BusyIndicator* busy_;
+    Spinner* busy_;
     SymbolButton* rescan_;
     QPushButton* details_;
     QWidget* actionSlot_;

@@ -11,7 +11,7 @@
 #include "appearance/confirm_card.h"
 #include "appearance/icons.h"
 #include "appearance/labels.h"
-#include "appearance/motion.h"
+#include "appearance/spinner.h"
 #include "appearance/symbols.h"
 #include "appearance/tiles.h"
 #include "appearance/typography.h"
@@ -102,36 +102,6 @@ const QColor green = colourOf(DiskHealths::healthyGreen);
 const QColor orange = colourOf(MenuBar::orange);
 
 } // namespace
-
-Spinner::Spinner(QWidget* parent) : QWidget(parent) {
-    setFixedSize(16, 16);
-    timer_.setInterval(80);
-    connect(&timer_, &QTimer::timeout, this, [this] {
-        step_ = (step_ + 1) % 12;
-        update();
-    });
-}
-
-void Spinner::paintEvent(QPaintEvent*) {
-    QPainter p(this);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.translate(8, 8);
-    QColor c = palette().color(QPalette::WindowText);
-    for (int i = 0; i < 12; ++i) {
-        c.setAlphaF(0.15f + 0.85f * static_cast<float>((i + 12 - step_) % 12) / 12.f);
-        p.setPen(QPen(c, 1.6, Qt::SolidLine, Qt::RoundCap));
-        p.drawLine(QPointF(0, -3.5), QPointF(0, -6.5));
-        p.rotate(-30);
-    }
-}
-
-void Spinner::showEvent(QShowEvent*) {
-    if (Motion::enabled()) timer_.start(); // still in tests and pictures
-}
-
-void Spinner::hideEvent(QHideEvent*) {
-    timer_.stop();
-}
 
 TrayPanel::TrayPanel(Store& store, Updater& updater, Actions actions, QWidget* parent)
     : SkinBackdrop(parent), store_(store), updater_(updater), actions_(std::move(actions)) {

@@ -10,7 +10,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStackedWidget>
-#include <QTimer>
 #include <QToolButton>
 #include <QWidget>
 
@@ -29,24 +28,6 @@ inline constexpr double badgeFill = 0.16;
 // leaves a light green or orange unreadable.
 QColor badgeWords(const QColor& tint, const QColor& background);
 } // namespace PanelLook
-
-// A small indeterminate spinner; it turns only while it is on screen.
-class Spinner : public QWidget {
-    Q_OBJECT
-
-  public:
-    explicit Spinner(QWidget* parent = nullptr);
-    QSize sizeHint() const override { return {16, 16}; }
-
-  protected:
-    void paintEvent(QPaintEvent*) override;
-    void showEvent(QShowEvent*) override;
-    void hideEvent(QHideEvent*) override;
-
-  private:
-    QTimer timer_;
-    int step_ = 0;
-};
 
 class TrayPanel : public SkinBackdrop {
     Q_OBJECT
