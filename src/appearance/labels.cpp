@@ -23,6 +23,13 @@ QLabel* wrappingLabel(QWidget* parent, const char* name) {
     return made;
 }
 
+void setTextColor(QWidget* widget, const QColor& color) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::WindowText, color);
+    palette.setColor(QPalette::Text, color);
+    widget->setPalette(palette);
+}
+
 LineLimitedLabel::LineLimitedLabel(int lines, QWidget* parent) : QLabel(parent), lines_(lines) {
     setTextFormat(Qt::PlainText);
     setWordWrap(true);

@@ -2,6 +2,7 @@
 // whole lines.
 #pragma once
 
+#include <QColor>
 #include <QLabel>
 #include <QString>
 #include <QWidget>
@@ -12,6 +13,9 @@ namespace bramwick {
 QLabel* plainLabel(QWidget* parent, const char* name = nullptr, const QString& text = {});
 // The same, empty, wrapping its text and as tall as its lines.
 QLabel* wrappingLabel(QWidget* parent, const char* name);
+
+// Shows `widget`'s text in `color`, in both the window's and the fields' text roles.
+void setTextColor(QWidget* widget, const QColor& color);
 
 // A wrapped plain text of at most `lines` lines: a longer one ends its last whole line with
 // "…" (the whole text is its tool tip and accessible name). Never a part of a line: a label merely

@@ -3,8 +3,6 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QDrag>
-#include <QDragEnterEvent>
-#include <QDropEvent>
 #include <QHBoxLayout>
 #include <QMouseEvent>
 #include <QPainter>
@@ -16,11 +14,11 @@
 #include "appearance/button_style.h"
 #include "appearance/icons.h"
 #include "appearance/labels.h"
-#include "appearance/popover.h"
 #include "appearance/progress.h"
 #include "appearance/tiles.h"
 #include "appearance/window_dressing.h"
 #include "base/text.h"
+#include "mainwindow/move_menu.h"
 
 namespace bramwick {
 
@@ -30,12 +28,10 @@ QString q(const std::string& text) {
     return QString::fromStdString(text);
 }
 
-void setColor(QWidget* widget, const QColor& color) {
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::WindowText, color);
-    palette.setColor(QPalette::Text, color);
-    widget->setPalette(palette);
-}
+// The list's symbol buttons: in dimmed text at rest, in text while pressed, with the accent's
+// focus ring.
+const SymbolButton::Colours symbolColours{&ListLook::secondaryText, &ListLook::text,
+                                          &ListLook::accent};
 
 // Sets a text only when it differs: a label or button given the same text again still
 // recomputes its size.
@@ -49,107 +45,6 @@ QString literal(const std::string& text) {
 }
 
 } // namespace
-
-void DropHover::set(std::optional<Level> level) {
-    if (level == level_) return;
-    level_ = level;
-    emit changed();
-}
-
-std::unique_ptr<QMimeData> categoryMime(const CleanupCategory& category) {
-    auto payload = ListPlan::dragPayload(category);
-    if (!payload) return nullptr;
-    auto mime = std::make_unique<QMimeData>();
-    mime->setText(q(*payload));
-    return mime;
-}
-
-bool handleDragEvent(QEvent* event, std::optional<Level> level, Store& store, DropHover& hover) {
-    const bool accepts = ListPlan::acceptsDrop(level);
-    switch (event->type()) {
-    case QEvent::DragEnter:
-    case QEvent::DragMove: {
-        auto* drag = static_cast<QDragMoveEvent*>(event);
-        if (!accepts || !drag->mimeData()->hasText()) {
-            drag->ignore();
-            return true;
-        }
-        drag->acceptProposedAction();
-        if (event->type() == QEvent::DragEnter) hover.set(level);
-        return true;
-    }
-    case QEvent::DragLeave:
-        if (accepts) hover.set(ListPlan::afterLeave(hover.level(), *level));
-        return true;
-    case QEvent::Drop: {
-        auto* drop = static_cast<QDropEvent*>(event);
-        if (!accepts || !drop->mimeData()->hasText()) {
-            drop->ignore();
-            return true;
-        }
-        const auto ids = ListPlan::droppedIds(drop->mimeData()->text().toStdString());
-        hover.set(ListPlan::afterLeave(hover.level(), *level));
-        drop->acceptProposedAction();
-        // Accepted whatever the ids were: unknown and review-only ones are the store's to skip.
-        store.move(ids, *level);
-        return true;
-    }
-    default:
-        return false;
-    }
-}
-
-QMenu* buildMoveMenu(Store& store, const CleanupCategory& category,
-                     std::function<void(const std::string&)> showFolder, QWidget* parent) {
-    const auto entries = ListPlan::moveMenu(category);
-    if (entries.empty()) return nullptr;
-    auto* menu = new QMenu(parent);
-    menu->setObjectName("move-menu");
-    QMenu* moveTo = nullptr;
-    Store* target = &store;
-    for (const auto& entry : entries) {
-        QAction* action = nullptr;
-        switch (entry.kind) {
-        case ListPlan::MenuEntry::Kind::moveTo: {
-            if (!moveTo) {
-                moveTo = menu->addMenu(ListPlan::moveToTitle);
-                moveTo->setObjectName("move-to");
-                moveTo->menuAction()->setObjectName("move-to");
-            }
-            action = moveTo->addAction(q(entry.label));
-            const Level level = *entry.level;
-            QObject::connect(action, &QAction::triggered, menu,
-                             [target, id = category.id, level] { target->move({id}, level); });
-            break;
-        }
-        case ListPlan::MenuEntry::Kind::moveBack:
-            action = menu->addAction(q(entry.label));
-            QObject::connect(action, &QAction::triggered, menu,
-                             [target, id = category.id] { target->moveBack(id); });
-            break;
-        case ListPlan::MenuEntry::Kind::separator:
-            menu->addSeparator();
-            break;
-        case ListPlan::MenuEntry::Kind::showFolder:
-            action = menu->addAction(q(entry.label));
-            QObject::connect(action, &QAction::triggered, menu,
-                             [showFolder, path = category.customFolder.value_or("")] {
-                                 if (showFolder) showFolder(path);
-                             });
-            break;
-        case ListPlan::MenuEntry::Kind::removeFolder:
-            action = menu->addAction(q(entry.label));
-            QObject::connect(action, &QAction::triggered, menu,
-                             [target, category] { target->removeCustomFolder(category); });
-            break;
-        }
-        if (action) {
-            action->setObjectName(q(entry.objectName));
-            action->setEnabled(entry.enabled);
-        }
-    }
-    return menu;
-}
 
 // The level marker
 
@@ -191,124 +86,6 @@ void LevelIcon::paintEvent(QPaintEvent*) {
     painter.drawEllipse(centre, 4, 4);
 }
 
-// Symbols
-
-SymbolView::SymbolView(int size, QWidget* parent) : QWidget(parent), size_(size) {
-    setFixedSize(size, size);
-}
-
-void SymbolView::setSymbol(const QString& name, const QColor& color) {
-    if (name == name_ && color == color_) return;
-    name_ = name;
-    color_ = color;
-    update();
-}
-
-void SymbolView::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    ListLook::paintSymbol(painter, QRectF(rect()), name_, color_, size_);
-}
-
-SymbolButton::SymbolButton(QString symbol, int size, QWidget* parent)
-    : QToolButton(parent), symbol_(std::move(symbol)), size_(size) {
-    setAutoRaise(true);
-    setCursor(Qt::PointingHandCursor);
-    setFocusPolicy(Qt::TabFocus);
-}
-
-void SymbolButton::setLook(ListLook::Look look) {
-    if (look == look_) return;
-    look_ = look;
-    update();
-}
-
-void SymbolButton::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    QColor color = ListLook::secondaryText(look_);
-    if (!isEnabled())
-        color.setAlphaF(color.alphaF() * 0.4);
-    else if (isDown())
-        color = ListLook::text(look_);
-    const QRectF box((width() - size_) / 2.0, (height() - size_) / 2.0, size_, size_);
-    ListLook::paintSymbol(painter, box, symbol_, color, size_);
-    if (hasFocus()) {
-        painter.setPen(QPen(ListLook::accent(look_), 1));
-        painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 4, 4);
-    }
-}
-
-// The info popover
-
-InfoPopover::InfoPopover(const ListPlan::InfoText& text, ListLook::Look look, QWidget* parent)
-    : QFrame(parent, Qt::Popup) {
-    setObjectName("info-popover");
-    setAttribute(Qt::WA_DeleteOnClose);
-    // A click on the info button closes the popover and is not delivered again, so the same
-    // click does not reopen it.
-    setAttribute(Qt::WA_NoMouseReplay);
-    setFrameShape(QFrame::StyledPanel);
-    dressWindow(this, look);
-    setAutoFillBackground(true);
-    setFixedWidth(fixedWidth);
-    // Grows to fit its text, however long: never a height of its own.
-    setAccessibleName(q(text.name));
-
-    auto* column = new QVBoxLayout(this);
-    column->setSpacing(10);
-    column->setContentsMargins(12, 12, 12, 12);
-    auto add = [&](const std::string& line, const char* name, QFont font, bool secondary,
-                   QLayout* into) {
-        auto* label = plainLabel(this, name);
-        label->setText(q(line));
-        label->setWordWrap(true);
-        label->setFont(font);
-        if (secondary) setColor(label, ListLook::secondaryText(look));
-        if (into)
-            into->addWidget(label);
-        else
-            column->addWidget(label);
-        lines_ << q(line);
-        return label;
-    };
-    add(text.name, "info-name", textFont(TextStyle::headline), false, nullptr);
-    add(text.info, "info-text", textFont(TextStyle::body), false, nullptr);
-    if (text.advice) {
-        auto* line = new QHBoxLayout;
-        line->setSpacing(6);
-        auto* bulb = new SymbolView(16, this);
-        bulb->setSymbol("lightbulb", ListLook::text(look));
-        line->addWidget(bulb, 0, Qt::AlignTop);
-        add(*text.advice, "info-advice", textFont(TextStyle::body), false, line);
-        column->addLayout(line);
-    }
-    add(text.sentence, "info-sentence", textFont(TextStyle::caption), true, nullptr);
-}
-
-QStringList InfoPopover::lines() const {
-    return lines_;
-}
-
-InfoButton::InfoButton(QWidget* parent) : SymbolButton("info.circle", 14, parent) {
-    setObjectName("info");
-    connect(this, &QToolButton::clicked, this, &InfoButton::toggle);
-}
-
-void InfoButton::setCategory(const CleanupCategory& category, ListLook::Look look) {
-    category_ = category;
-    look_ = look;
-    setLook(look);
-    setAccessibleName(q("About " + category.name));
-}
-
-void InfoButton::toggle() {
-    if (popover_ && popover_->isVisible()) {
-        popover_->close();
-        return;
-    }
-    popover_ = new InfoPopover(ListPlan::info(category_), look_, this);
-    showPopover(popover_, this);
-}
-
 // One category row
 
 CategoryRow::CategoryRow(Store& store, const ListHooks& hooks, DropHover& hover, QWidget* parent)
@@ -333,7 +110,7 @@ CategoryRow::CategoryRow(Store& store, const ListHooks& hooks, DropHover& hover,
     levelIcon_ = new LevelIcon(this);
     name_ = plainLabel(this, "name");
     name_->setFont(textFont(TextStyle::headline));
-    info_ = new InfoButton(this);
+    info_ = new InfoButton(symbolColours, this);
     badge_ = plainLabel(this, "badge");
     badge_->setFont(textFont(TextStyle::caption2, QFont::DemiBold));
     badge_->setContentsMargins(6, 2, 6, 2);
@@ -368,7 +145,7 @@ CategoryRow::CategoryRow(Store& store, const ListHooks& hooks, DropHover& hover,
     sizeLayout->addWidget(size_);
     line->addWidget(sizeBox);
 
-    rescan_ = new SymbolButton("arrow.clockwise", 15, this);
+    rescan_ = new SymbolButton("arrow.clockwise", 15, symbolColours, this);
     rescan_->setObjectName("rescan");
     rescan_->setToolTip("Rescan");
     rescan_->setAccessibleName("Rescan");
@@ -459,8 +236,8 @@ void CategoryRow::apply() {
     badge_->setToolTip(q(plan_.badgeHelp));
     setText(summary_, q(plan_.summary));
     if (newLook) {
-        setColor(name_, ListLook::text(look_));
-        setColor(summary_, ListLook::secondaryText(look_));
+        setTextColor(name_, ListLook::text(look_));
+        setTextColor(summary_, ListLook::secondaryText(look_));
         rescan_->setLook(look_);
     }
 
@@ -469,7 +246,7 @@ void CategoryRow::apply() {
     setText(size_, q(plan_.sizeText));
     const bool primary = plan_.size == Size::total;
     if (newLook || primary != sizePrimary_) {
-        setColor(size_, primary ? ListLook::text(look_) : ListLook::secondaryText(look_));
+        setTextColor(size_, primary ? ListLook::text(look_) : ListLook::secondaryText(look_));
         sizePrimary_ = primary;
     }
 
@@ -559,7 +336,7 @@ SectionHeader::SectionHeader(Store& store, DropHover& hover, QWidget* parent)
     title_->setFont(textFont(TextStyle::headline));
     caption_ = plainLabel(this, "caption");
     caption_->setFont(textFont(TextStyle::callout));
-    addFolder_ = new SymbolButton("folder.badge.plus", 15, this);
+    addFolder_ = new SymbolButton("folder.badge.plus", 15, symbolColours, this);
     addFolder_->setObjectName("add-folder");
     total_ = plainLabel(this, "total");
     total_->setFont(textFont(TextStyle::callout, QFont::DemiBold));
@@ -595,11 +372,11 @@ void SectionHeader::show(const ListPlan::Section& section, ListLook::Look look) 
     if (section.level) {
         const QColor color = ListLook::levelColor(look, *section.level);
         marker_->setSymbol(q(std::string(ListPlan::symbol(*section.level))), color);
-        setColor(title_, color);
+        setTextColor(title_, color);
         caption_->setText(q(section.caption));
-        setColor(caption_, ListLook::secondaryText(look));
+        setTextColor(caption_, ListLook::secondaryText(look));
     } else {
-        setColor(title_, ListLook::text(look));
+        setTextColor(title_, ListLook::text(look));
     }
     title_->setText(q(section.title));
     addFolder_->setVisible(section.dropLevel.has_value());
@@ -609,7 +386,7 @@ void SectionHeader::show(const ListPlan::Section& section, ListLook::Look look) 
         addFolder_->setAccessibleName(addFolder_->toolTip());
     }
     total_->setText(q(Text::byteCount(section.total)));
-    setColor(total_, ListLook::text(look));
+    setTextColor(total_, ListLook::text(look));
     update();
 }
 
