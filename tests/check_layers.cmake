@@ -13,10 +13,11 @@ set(LAYERS
     store 4
     app/cli 5
     appearance 6
-    sheets 7
-    mainwindow 8
-    app/gui 9
-    app 10)
+    settings 7
+    sheets 8
+    mainwindow 9
+    app/gui 10
+    app 11)
 
 function(layer_of path out_folder out_height)
     set(best_folder "")

@@ -30,7 +30,7 @@ struct ButtonAppearance {
     qreal horizontalInset = 0;
     qreal verticalInset = 0;
     // The fill runs across the capsule: nightfall's mint-to-green, leading to trailing, or two
-    // greens top to bottom; a pill's is one colour (`fillTop` == `fillBottom`).
+    // greens top to bottom; a pill's is one colour (`fillStart` == `fillEnd`).
     bool horizontalFill = false;
     QColor fillStart;
     QColor fillEnd;

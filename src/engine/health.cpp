@@ -48,6 +48,18 @@ DiskHealth rate(const DiskFigures& disk) {
     return DiskHealth::healthy;
 }
 
+std::string title(DiskHealth health) {
+    switch (health) {
+    case DiskHealth::healthy:
+        return "Healthy";
+    case DiskHealth::gettingFull:
+        return "Getting full";
+    case DiskHealth::almostFull:
+        return "Almost out of space";
+    }
+    return {};
+}
+
 } // namespace DiskHealths
 
 } // namespace bramwick

@@ -31,6 +31,9 @@ struct Colour {
 };
 
 namespace DiskHealths {
+// The state as the user reads it: "Healthy", "Getting full", "Almost out of space".
+std::string title(DiskHealth health);
+
 // Almost full above 95 % used or under 5 GB free; getting full above 85 % used; else healthy.
 // Only `total` and `available` count; a total of 0 counts as 1.
 DiskHealth rate(const DiskFigures& disk);

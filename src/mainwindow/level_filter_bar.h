@@ -9,8 +9,9 @@
 #include <QAbstractButton>
 #include <QWidget>
 
+#include "mainwindow/drag_and_drop.h"
+#include "appearance/skin.h"
 #include "mainwindow/list_plan.h"
-#include "mainwindow/list_widgets.h"
 
 namespace bramwick {
 

@@ -3,8 +3,6 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QDrag>
-#include <QDragEnterEvent>
-#include <QDropEvent>
 #include <QHBoxLayout>
 #include <QMouseEvent>
 #include <QPainter>
@@ -15,33 +13,23 @@
 
 #include "appearance/button_style.h"
 #include "appearance/icons.h"
-#include "appearance/motion.h"
-#include "appearance/popover.h"
+#include "appearance/labels.h"
 #include "appearance/progress.h"
+#include "appearance/motion.h"
 #include "appearance/tiles.h"
 #include "appearance/typography.h"
 #include "appearance/window_dressing.h"
 #include "base/text.h"
 #include "store/to_qstring.h"
+#include "mainwindow/move_menu.h"
 
 namespace bramwick {
 
 namespace {
 
-QLabel* plainLabel(QWidget* parent, const char* name) {
-    auto* label = new QLabel(parent);
-    label->setObjectName(name);
-    label->setTextFormat(Qt::PlainText);
-    return label;
-}
 
-void setColor(QWidget* widget, const QColor& color) {
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::WindowText, color);
-    palette.setColor(QPalette::Text, color);
-    widget->setPalette(palette);
-}
-
+// The list's symbol buttons: in dimmed text at rest, in text while pressed, with the accent's
+// focus ring.
 // Sets a text only when it differs: a label or button given the same text again still
 // recomputes its size.
 template <typename W> void setText(W* widget, const QString& text) {
@@ -55,107 +43,6 @@ QString literal(const std::string& text) {
 
 } // namespace
 
-void DropHover::set(std::optional<Level> level) {
-    if (level == level_) return;
-    level_ = level;
-    emit changed();
-}
-
-std::unique_ptr<QMimeData> categoryMime(const CleanupCategory& category) {
-    auto payload = ListPlan::dragPayload(category);
-    if (!payload) return nullptr;
-    auto mime = std::make_unique<QMimeData>();
-    mime->setText(toQString(*payload));
-    return mime;
-}
-
-bool handleDragEvent(QEvent* event, std::optional<Level> level, Store& store, DropHover& hover) {
-    const bool accepts = ListPlan::acceptsDrop(level);
-    switch (event->type()) {
-    case QEvent::DragEnter:
-    case QEvent::DragMove: {
-        auto* drag = static_cast<QDragMoveEvent*>(event);
-        if (!accepts || !drag->mimeData()->hasText()) {
-            drag->ignore();
-            return true;
-        }
-        drag->acceptProposedAction();
-        if (event->type() == QEvent::DragEnter) hover.set(level);
-        return true;
-    }
-    case QEvent::DragLeave:
-        if (accepts) hover.set(ListPlan::afterLeave(hover.level(), *level));
-        return true;
-    case QEvent::Drop: {
-        auto* drop = static_cast<QDropEvent*>(event);
-        if (!accepts || !drop->mimeData()->hasText()) {
-            drop->ignore();
-            return true;
-        }
-        const auto ids = ListPlan::droppedIds(drop->mimeData()->text().toStdString());
-        hover.set(ListPlan::afterLeave(hover.level(), *level));
-        drop->acceptProposedAction();
-        // Accepted whatever the ids were: unknown and review-only ones are the store's to skip.
-        store.move(ids, *level);
-        return true;
-    }
-    default:
-        return false;
-    }
-}
-
-QMenu* buildMoveMenu(Store& store, const CleanupCategory& category,
-                     std::function<void(const std::string&)> showFolder, QWidget* parent) {
-    const auto entries = ListPlan::moveMenu(category);
-    if (entries.empty()) return nullptr;
-    auto* menu = new QMenu(parent);
-    menu->setObjectName("move-menu");
-    QMenu* moveTo = nullptr;
-    Store* target = &store;
-    for (const auto& entry : entries) {
-        QAction* action = nullptr;
-        switch (entry.kind) {
-        case ListPlan::MenuEntry::Kind::moveTo: {
-            if (!moveTo) {
-                moveTo = menu->addMenu(ListPlan::moveToTitle);
-                moveTo->setObjectName("move-to");
-                moveTo->menuAction()->setObjectName("move-to");
-            }
-            action = moveTo->addAction(toQString(entry.label));
-            const Level level = *entry.level;
-            QObject::connect(action, &QAction::triggered, menu,
-                             [target, id = category.id, level] { target->move({id}, level); });
-            break;
-        }
-        case ListPlan::MenuEntry::Kind::moveBack:
-            action = menu->addAction(toQString(entry.label));
-            QObject::connect(action, &QAction::triggered, menu,
-                             [target, id = category.id] { target->moveBack(id); });
-            break;
-        case ListPlan::MenuEntry::Kind::separator:
-            menu->addSeparator();
-            break;
-        case ListPlan::MenuEntry::Kind::showFolder:
-            action = menu->addAction(toQString(entry.label));
-            QObject::connect(action, &QAction::triggered, menu,
-                             [showFolder, path = category.customFolder.value_or("")] {
-                                 if (showFolder) showFolder(path);
-                             });
-            break;
-        case ListPlan::MenuEntry::Kind::removeFolder:
-            action = menu->addAction(toQString(entry.label));
-            QObject::connect(action, &QAction::triggered, menu,
-                             [target, category] { target->removeCustomFolder(category); });
-            break;
-        }
-        if (action) {
-            action->setObjectName(toQString(entry.objectName));
-            action->setEnabled(entry.enabled);
-        }
-    }
-    return menu;
-}
-
 // The level marker
 
 LevelIcon::LevelIcon(QWidget* parent) : QWidget(parent) {
@@ -167,7 +54,7 @@ void LevelIcon::show(Level level, Skin look) {
     level_ = level;
     look_ = look;
     setToolTip(toQString(ListPlan::levelHelp(level)));
-    setAccessibleName(toQString(Levels::title(level)));
+    setAccessibleName(toQString(std::string(Levels::title(level))));
     update();
 }
 
@@ -194,153 +81,6 @@ void LevelIcon::paintEvent(QPaintEvent*) {
     painter.setPen(Qt::NoPen);
     painter.setBrush(dot);
     painter.drawEllipse(centre, 4, 4);
-}
-
-// Symbols
-
-SymbolView::SymbolView(int size, QWidget* parent) : QWidget(parent), size_(size) {
-    setFixedSize(size, size);
-}
-
-void SymbolView::setSymbol(const QString& name, const QColor& color) {
-    if (name == name_ && color == color_) return;
-    name_ = name;
-    color_ = color;
-    update();
-}
-
-void SymbolView::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    Icons::paintSymbol(painter, QRectF(rect()), name_.toStdString(), color_, size_);
-}
-
-SymbolButton::SymbolButton(QString symbol, int size, QWidget* parent)
-    : QToolButton(parent), symbol_(std::move(symbol)), size_(size) {
-    setAutoRaise(true);
-    setCursor(Qt::PointingHandCursor);
-    setFocusPolicy(Qt::TabFocus);
-}
-
-void SymbolButton::setLook(Skin look) {
-    if (look == look_) return;
-    look_ = look;
-    update();
-}
-
-void SymbolButton::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    QColor color = Skins::palette(look_).listSecondaryText;
-    if (!isEnabled())
-        color.setAlphaF(color.alphaF() * 0.4);
-    else if (isDown())
-        color = Skins::palette(look_).listText;
-    const QRectF box((width() - size_) / 2.0, (height() - size_) / 2.0, size_, size_);
-    Icons::paintSymbol(painter, box, symbol_.toStdString(), color, size_);
-    if (hasFocus()) {
-        painter.setPen(QPen(Skins::palette(look_).selection, 1));
-        painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 4, 4);
-    }
-}
-
-// The info popover
-
-InfoPopover::InfoPopover(const ListPlan::InfoText& text, Skin look, QWidget* parent)
-    : QFrame(parent, Qt::Popup) {
-    setObjectName("info-popover");
-    setAttribute(Qt::WA_DeleteOnClose);
-    // A click on the info button closes the popover and is not delivered again, so the same
-    // click does not reopen it.
-    setAttribute(Qt::WA_NoMouseReplay);
-    setFrameShape(QFrame::StyledPanel);
-    dressWindow(this, look);
-    setAutoFillBackground(true);
-    setFixedWidth(fixedWidth);
-    // Grows to fit its text, however long: never a height of its own.
-    setAccessibleName(toQString(text.name));
-
-    auto* column = new QVBoxLayout(this);
-    column->setSpacing(10);
-    column->setContentsMargins(12, 12, 12, 12);
-    auto add = [&](const std::string& line, const char* name, QFont font, bool secondary,
-                   QLayout* into) {
-        auto* label = plainLabel(this, name);
-        label->setText(toQString(line));
-        label->setWordWrap(true);
-        label->setFont(font);
-        if (secondary) setColor(label, Skins::palette(look).listSecondaryText);
-        if (into)
-            into->addWidget(label);
-        else
-            column->addWidget(label);
-        lines_ << toQString(line);
-        return label;
-    };
-    add(text.name, "info-name", textFont(TextStyle::headline), false, nullptr);
-    add(text.info, "info-text", textFont(TextStyle::body), false, nullptr);
-    if (text.advice) {
-        auto* line = new QHBoxLayout;
-        line->setSpacing(6);
-        auto* bulb = new SymbolView(16, this);
-        bulb->setSymbol("lightbulb", Skins::palette(look).listText);
-        line->addWidget(bulb, 0, Qt::AlignTop);
-        add(*text.advice, "info-advice", textFont(TextStyle::body), false, line);
-        column->addLayout(line);
-    }
-    add(text.sentence, "info-sentence", textFont(TextStyle::caption), true, nullptr);
-}
-
-QStringList InfoPopover::lines() const {
-    return lines_;
-}
-
-InfoButton::InfoButton(QWidget* parent) : SymbolButton("info.circle", 14, parent) {
-    setObjectName("info");
-    connect(this, &QToolButton::clicked, this, &InfoButton::toggle);
-}
-
-void InfoButton::setCategory(const CleanupCategory& category, Skin look) {
-    category_ = category;
-    look_ = look;
-    setLook(look);
-    setAccessibleName(toQString("About " + category.name));
-}
-
-void InfoButton::toggle() {
-    if (popover_ && popover_->isVisible()) {
-        popover_->close();
-        return;
-    }
-    popover_ = new InfoPopover(ListPlan::info(category_), look_, this);
-    showPopover(popover_, this);
-}
-
-// The busy indicator
-
-BusyIndicator::BusyIndicator(QWidget* parent) : QWidget(parent) {
-    setObjectName("busy");
-    setFixedSize(16, 16);
-    timer_.setInterval(60);
-    connect(&timer_, &QTimer::timeout, this, [this] {
-        angle_ = (angle_ + 30) % 360;
-        update();
-    });
-}
-
-void BusyIndicator::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    QColor color = palette().color(QPalette::WindowText);
-    color.setAlphaF(0.7);
-    painter.setPen(QPen(color, 2, Qt::SolidLine, Qt::RoundCap));
-    painter.drawArc(QRectF(rect()).adjusted(2, 2, -2, -2), -angle_ * 16, 270 * 16);
-}
-
-void BusyIndicator::showEvent(QShowEvent*) {
-    if (Motion::loopsAllowed()) timer_.start();
-}
-
-void BusyIndicator::hideEvent(QHideEvent*) {
-    timer_.stop();
 }
 
 // One category row
@@ -393,7 +133,8 @@ CategoryRow::CategoryRow(Store& store, const ListHooks& hooks, DropHover& hover,
     auto* sizeLayout = new QHBoxLayout(sizeBox);
     sizeLayout->setContentsMargins(0, 0, 0, 0);
     sizeLayout->addStretch(1);
-    busy_ = new BusyIndicator(sizeBox);
+    busy_ = new Spinner(sizeBox);
+    busy_->setObjectName("busy");
     size_ = plainLabel(sizeBox, "size");
     size_->setFont(textFont(TextStyle::callout, QFont::DemiBold));
     size_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -492,8 +233,8 @@ void CategoryRow::apply() {
     badge_->setToolTip(toQString(plan_.badgeHelp));
     setText(summary_, toQString(plan_.summary));
     if (newLook) {
-        setColor(name_, Skins::palette(look_).listText);
-        setColor(summary_, Skins::palette(look_).listSecondaryText);
+        setTextColor(name_, Skins::palette(look_).listText);
+        setTextColor(summary_, Skins::palette(look_).listSecondaryText);
         rescan_->setLook(look_);
     }
 
@@ -502,8 +243,7 @@ void CategoryRow::apply() {
     setText(size_, toQString(plan_.sizeText));
     const bool primary = plan_.size == Size::total;
     if (newLook || primary != sizePrimary_) {
-        setColor(size_, primary ? Skins::palette(look_).listText
-                                : Skins::palette(look_).listSecondaryText);
+        setTextColor(size_, primary ? Skins::palette(look_).listText : Skins::palette(look_).listSecondaryText);
         sizePrimary_ = primary;
     }
 
@@ -628,12 +368,12 @@ void SectionHeader::show(const ListPlan::Section& section, Skin look) {
     caption_->setVisible(section.level.has_value());
     if (section.level) {
         const QColor color = Skins::palette(look).level(*section.level);
-        marker_->setSymbol(toQString(ListPlan::symbol(*section.level)), color);
-        setColor(title_, color);
+        marker_->setSymbol(toQString(std::string(ListPlan::symbol(*section.level))), color);
+        setTextColor(title_, color);
         caption_->setText(toQString(section.caption));
-        setColor(caption_, Skins::palette(look).listSecondaryText);
+        setTextColor(caption_, Skins::palette(look).listSecondaryText);
     } else {
-        setColor(title_, Skins::palette(look).listText);
+        setTextColor(title_, Skins::palette(look).listText);
     }
     title_->setText(toQString(section.title));
     addFolder_->setVisible(section.dropLevel.has_value());
@@ -643,7 +383,7 @@ void SectionHeader::show(const ListPlan::Section& section, Skin look) {
         addFolder_->setAccessibleName(addFolder_->toolTip());
     }
     total_->setText(toQString(Text::byteCount(section.total)));
-    setColor(total_, Skins::palette(look).listText);
+    setTextColor(total_, Skins::palette(look).listText);
     update();
 }
 

@@ -1,57 +1,27 @@
-// The pieces of the category list: the level marker, the info button with its popover, the
-// pill buttons, one category row, a section header, the row's context menu and the drag and
-// drop of categories between levels. Each piece draws what a plan of list_plan.h says and
-// forwards clicks to the store or to its list; none decides anything itself.
-//
-// A drag carries the category's id as plain text. Drop targets (level section headers, the rows
-// of level sections, the filter bar's level chips) share a hover state with their neighbours:
-// the list's targets one, the filter bar's chips another.
+// The rows of the category list and its section headers, with the level marker of a row. Each
+// draws what a plan of list_plan.h says and forwards clicks to the store or to its list; none
+// decides anything itself. Rows of level sections and level section headers are drop targets of
+// the list's drag and drop (drag_and_drop.h).
 #pragma once
 
 #include <functional>
-#include <memory>
 #include <optional>
+#include <string>
 
-#include <QAbstractButton>
-#include <QFrame>
 #include <QLabel>
 #include <QMenu>
-#include <QMimeData>
-#include <QPointer>
 #include <QPushButton>
-#include <QTimer>
-#include <QToolButton>
 #include <QWidget>
 
+#include "appearance/spinner.h"
+#include "appearance/symbols.h"
+#include "mainwindow/drag_and_drop.h"
+#include "mainwindow/info_popover.h"
 #include "appearance/skin.h"
 #include "mainwindow/list_plan.h"
 #include "store/store.h"
 
 namespace bramwick {
-
-// The level a drag hovers over, shared by the targets of one hover group.
-class DropHover : public QObject {
-    Q_OBJECT
-
-  public:
-    using QObject::QObject;
-    std::optional<Level> level() const { return level_; }
-    void set(std::optional<Level> level);
-
-  signals:
-    void changed();
-
-  private:
-    std::optional<Level> level_;
-};
-
-// The drag payload of a category: its id as plain text; none when it cannot be dragged.
-std::unique_ptr<QMimeData> categoryMime(const CleanupCategory& category);
-// Handles the drag events reaching a target of `level`: entering sets the hover, leaving clears
-// it when it still names this level, a drop moves every dropped id to the level in one call.
-// Returns true when the event was a drag event (accepted or not). Targets of no level or of
-// Protected take nothing and never touch the hover.
-bool handleDragEvent(QEvent* event, std::optional<Level> level, Store& store, DropHover& hover);
 
 // What the window does for the list's rows beyond the store's own operations.
 struct ListHooks {
@@ -60,13 +30,6 @@ struct ListHooks {
     // Opens a folder in the file manager.
     std::function<void(const std::string& path)> showFolder;
 };
-
-// A row's context menu, built without showing it: "Move To" with its levels, "Move Back to …",
-// and for a folder the user added "Show in the file manager" and "Remove Folder from List".
-// Null when it has no entries (review-only categories). Each action changes the store at once;
-// the list redraws on the next turn of the event loop.
-QMenu* buildMoveMenu(Store& store, const CleanupCategory& category,
-                     std::function<void(const std::string&)> showFolder, QWidget* parent);
 
 // The level marker: the level's symbol in classic, a glowing dot in the painted skins.
 class LevelIcon : public QWidget {
@@ -85,91 +48,6 @@ class LevelIcon : public QWidget {
     Skin look_ = Skin::nightfall;
 };
 
-// A symbol drawn at a size, in a colour.
-class SymbolView : public QWidget {
-    Q_OBJECT
-
-  public:
-    explicit SymbolView(int size, QWidget* parent = nullptr);
-    void setSymbol(const QString& name, const QColor& color);
-    QSize sizeHint() const override { return {size_, size_}; }
-
-  protected:
-    void paintEvent(QPaintEvent* event) override;
-
-  private:
-    int size_;
-    QString name_;
-    QColor color_;
-};
-
-// A symbol button without a frame (info, rescan, add folder).
-class SymbolButton : public QToolButton {
-    Q_OBJECT
-
-  public:
-    SymbolButton(QString symbol, int size, QWidget* parent = nullptr);
-    void setLook(Skin look);
-    QSize sizeHint() const override { return {size_ + 6, size_ + 6}; }
-
-  protected:
-    void paintEvent(QPaintEvent* event) override;
-
-  private:
-    QString symbol_;
-    int size_;
-    Skin look_ = Skin::nightfall;
-};
-
-// The popover of the info button: the name, the long description, the advice of a category
-// that cannot be cleaned here, and what a clean does. A popup frame, 340 wide.
-class InfoPopover : public QFrame {
-    Q_OBJECT
-
-  public:
-    static constexpr int fixedWidth = 340;
-    InfoPopover(const ListPlan::InfoText& text, Skin look, QWidget* parent = nullptr);
-    // The lines shown, top to bottom (for tests and screen readers).
-    QStringList lines() const;
-
-  private:
-    QStringList lines_;
-};
-
-// The "i" beside a category's name: opens and closes its popover.
-class InfoButton : public SymbolButton {
-    Q_OBJECT
-
-  public:
-    explicit InfoButton(QWidget* parent = nullptr);
-    void setCategory(const CleanupCategory& category, Skin look);
-    InfoPopover* popover() const { return popover_; }
-    void toggle();
-
-  private:
-    CleanupCategory category_;
-    Skin look_ = Skin::nightfall;
-    QPointer<InfoPopover> popover_;
-};
-
-// A small spinning arc; still while animations are off.
-class BusyIndicator : public QWidget {
-    Q_OBJECT
-
-  public:
-    explicit BusyIndicator(QWidget* parent = nullptr);
-    QSize sizeHint() const override { return {16, 16}; }
-
-  protected:
-    void paintEvent(QPaintEvent* event) override;
-    void showEvent(QShowEvent* event) override;
-    void hideEvent(QHideEvent* event) override;
-
-  private:
-    QTimer timer_;
-    int angle_ = 0;
-};
-
 class CategoryRow : public QWidget {
     Q_OBJECT
 
@@ -177,8 +55,8 @@ class CategoryRow : public QWidget {
     CategoryRow(Store& store, const ListHooks& hooks, DropHover& hover, QWidget* parent = nullptr);
 
     // Redraws the row for this category and state; a row shown the same way again does nothing.
-    void show(const CleanupCategory& category, const Store::CategoryState* state, Skin look,
-              std::optional<Level> dropLevel);
+    void show(const CleanupCategory& category, const Store::CategoryState* state,
+              Skin look, std::optional<Level> dropLevel);
     const CleanupCategory& category() const { return category_; }
     const ListPlan::RowPlan& plan() const { return plan_; }
     std::optional<Level> dropLevel() const { return dropLevel_; }
@@ -187,7 +65,7 @@ class CategoryRow : public QWidget {
     QLabel* nameLabel() const { return name_; }
     QLabel* sizeLabel() const { return size_; }
     QLabel* badgeLabel() const { return badge_; }
-    BusyIndicator* busyIndicator() const { return busy_; }
+    Spinner* busyIndicator() const { return busy_; }
     SymbolButton* rescanButton() const { return rescan_; }
     QPushButton* detailsButton() const { return details_; }
     QPushButton* actionButton() const { return action_; }
@@ -232,7 +110,7 @@ class CategoryRow : public QWidget {
     QLabel* badge_;
     QLabel* summary_;
     QLabel* size_;
-    BusyIndicator* busy_;
+    Spinner* busy_;
     SymbolButton* rescan_;
     QPushButton* details_;
     QWidget* actionSlot_;

@@ -57,14 +57,14 @@ MainContent::MainContent(Store& store, Settings& settings, Desktop desktop, QWid
 
     ListHooks hooks;
     hooks.details = [this](const CleanupCategory& category) {
-        setDetailsFor(ListPlan::DetailsRequest{category, false});
+        emit detailsRequested(ListPlan::DetailsRequest{category, false});
     };
     hooks.clean = [this](const CleanupCategory& category) {
-        auto request = ListPlan::cleanRequest(category, store_.state(category.id));
-        if (auto* confirmation = std::get_if<ListPlan::Confirmation>(&request))
-            setConfirmation(std::move(*confirmation));
+        const auto request = ListPlan::cleanRequest(category, store_.state(category.id));
+        if (const auto* confirmation = std::get_if<ListPlan::Confirmation>(&request))
+            emit cleanRequested(*confirmation);
         else
-            setDetailsFor(std::get<ListPlan::DetailsRequest>(std::move(request)));
+            emit detailsRequested(std::get<ListPlan::DetailsRequest>(request));
     };
     hooks.showFolder = [this](const std::string& path) { desktop_.openFolder(path); };
     list_ = new CategoryList(store_, std::move(hooks), this);
@@ -116,16 +116,6 @@ void MainContent::setLevelFilter(const std::string& filter) {
 void MainContent::setHideEmpty(bool hide) {
     settings_.set(SettingsKeys::hideEmpty, hide);
     schedule();
-}
-
-void MainContent::setDetailsFor(std::optional<ListPlan::DetailsRequest> request) {
-    detailsFor_ = std::move(request);
-    emit detailsForChanged();
-}
-
-void MainContent::setConfirmation(std::optional<ListPlan::Confirmation> confirmation) {
-    confirmation_ = std::move(confirmation);
-    emit confirmationChanged();
 }
 
 void MainContent::schedule() {

@@ -2,11 +2,11 @@
 // place for the disk header and the banners, the level filter bar, the classic divider, the place
 // for the scanning hero, and the category list.
 //
-// It holds what the window is asked to open (the details of a category, a clean waiting for
-// confirmation) and announces each change; the sheets and the confirmation card take them from
-// there. Every change of the store or of the settings is gathered into one refresh on the next
-// turn of the event loop, however many arrive in one turn. The first build of the list is spread
-// over several turns, a few rows each, so the window paints and answers while it fills.
+// What the user asks of a row that the window answers (the details of a category, a clean
+// waiting for confirmation) it emits as a request; the window opens the sheet or shows the
+// confirmation card. Every change of the store or of the settings is gathered into one refresh on
+// the next turn of the event loop, however many arrive in one turn. The first build of the list is
+// spread over several turns, a few rows each, so the window paints and answers while it fills.
 #pragma once
 
 #include <functional>
@@ -52,11 +52,6 @@ class MainContent : public QWidget {
     void setLevelFilter(const std::string& filter);
     void setHideEmpty(bool hide);
 
-    const std::optional<ListPlan::DetailsRequest>& detailsFor() const { return detailsFor_; }
-    void setDetailsFor(std::optional<ListPlan::DetailsRequest> request);
-    const std::optional<ListPlan::Confirmation>& confirmation() const { return confirmation_; }
-    void setConfirmation(std::optional<ListPlan::Confirmation> confirmation);
-
     CategoryList* list() const { return list_; }
     LevelFilterBar* filterBar() const { return filterBar_; }
     QFrame* divider() const { return divider_; }
@@ -75,8 +70,11 @@ class MainContent : public QWidget {
     double slowestRefresh() const { return slowestRefresh_; }
 
   signals:
-    void detailsForChanged();
-    void confirmationChanged();
+    // A row's clean, to be confirmed on the card before it runs.
+    void cleanRequested(const ListPlan::Confirmation& confirmation);
+    // A row's details: its Details button, or the clean of a dangerous or review-only category,
+    // which is never cleaned from the card.
+    void detailsRequested(const ListPlan::DetailsRequest& request);
 
   protected:
     bool event(QEvent* event) override;
@@ -99,8 +97,6 @@ class MainContent : public QWidget {
     double slowestRefresh_ = 0;
     ListPlan::Plan plan_;
     std::optional<Skin> dressedIn_;
-    std::optional<ListPlan::DetailsRequest> detailsFor_;
-    std::optional<ListPlan::Confirmation> confirmation_;
 
     QVBoxLayout* headerArea_;
     LevelFilterBar* filterBar_;

@@ -79,8 +79,8 @@ class SheetReportBanner : public QWidget {
 
 // The dialog of a sheet: `content` on the backdrop, at least `minimum` in size, at least as wide
 // as its rows of buttons need, and at least as tall as its wrapped texts need at its width (a
-// report with many failures makes it taller rather than drawing over the table). It closes when the
-// content emits `finished` (connect the sheet's Done with `connectDone`).
+// report with many failures makes it taller rather than drawing over the table). The content
+// closes it with `closeSheet` (its Done button does).
 class SheetDialog : public QDialog {
     Q_OBJECT
   public:

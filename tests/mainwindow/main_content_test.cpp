@@ -512,20 +512,26 @@ TEST(MainContent, RowsTakeTheSizesOfTheSkinTheyAreSwitchedTo) {
 
 TEST(MainContent, CleanPillsAskForConfirmationOrDetails) {
     Window w;
+    std::optional<ListPlan::Confirmation> confirmation;
+    std::optional<ListPlan::DetailsRequest> detailsFor;
+    QObject::connect(w.content.get(), &MainContent::cleanRequested,
+                     [&](const ListPlan::Confirmation& asked) { confirmation = asked; });
+    QObject::connect(w.content.get(), &MainContent::detailsRequested,
+                     [&](const ListPlan::DetailsRequest& asked) { detailsFor = asked; });
     w.click(w.row("caches").actionButton());
-    ASSERT_TRUE(w.content->confirmation().has_value());
-    EXPECT_EQ(w.content->confirmation()->category.id, "caches");
-    EXPECT_EQ(w.content->confirmation()->items.size(), 2u);
+    ASSERT_TRUE(confirmation.has_value());
+    EXPECT_EQ(confirmation->category.id, "caches");
+    EXPECT_EQ(confirmation->items.size(), 2u);
 
     CategoryRow& photos = w.row("photos");
     EXPECT_EQ(photos.actionButton()->text(), "Move\u2026");
     w.click(photos.actionButton());
-    ASSERT_TRUE(w.content->detailsFor().has_value());
-    EXPECT_EQ(w.content->detailsFor()->id(), "photos");
+    ASSERT_TRUE(detailsFor.has_value());
+    EXPECT_EQ(detailsFor->id(), "photos");
 
-    w.content->setDetailsFor(std::nullopt);
+    detailsFor.reset();
     w.click(w.row("builds").detailsButton());
-    EXPECT_EQ(w.content->detailsFor()->id(), "builds");
+    EXPECT_EQ(detailsFor->id(), "builds");
     EXPECT_FALSE(w.row("logs").detailsButton()->isEnabled());
 }
 

@@ -11,11 +11,11 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include "app/gui/window_top.h"
 #include "engine/catalog.h"
 #include "engine/settings_keys.h"
 #include "mainwindow/list_widgets.h"
 #include "mainwindow/main_content.h"
+#include "mainwindow/window_top.h"
 #include "shots.h"
 
 using namespace bramwick;

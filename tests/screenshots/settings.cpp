@@ -6,12 +6,12 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "app/gui/windows.h"
-#include "appearance/schedule_sheet.h"
-#include "appearance/settings_pages.h"
 #include "appearance/window_dressing.h"
 #include "engine/auto_clean.h"
 #include "engine/catalog.h"
+#include "settings/schedule_sheet.h"
+#include "settings/settings_pages.h"
+#include "settings/settings_window.h"
 #include "shots.h"
 
 using namespace bramwick;

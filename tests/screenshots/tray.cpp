@@ -13,8 +13,8 @@
 #include <QVBoxLayout>
 
 #include "app/gui/menu_bar_model.h"
-#include "app/gui/menu_bar_panel.h"
 #include "app/gui/spark_glyph.h"
+#include "app/gui/tray_panel.h"
 #include "app/gui/updater.h"
 #include "appearance/window_dressing.h"
 #include "engine/auto_clean.h"
@@ -126,13 +126,13 @@ ShotStore* scanned() {
 }
 
 // The panel as a widget of the shot's window, in the shot's skin.
-MenuBarPanel* panelOf(ShotStore* shots, Skin skin) {
-    MenuBarPanel::Actions actions;
+TrayPanel* panelOf(ShotStore* shots, Skin skin) {
+    TrayPanel::Actions actions;
     actions.openMainWindow = [] {};
     actions.openSettings = [] {};
     actions.quit = [] {};
     actions.now = [shots] { return shots->now; };
-    auto* panel = new MenuBarPanel(*shots->store, *shots->updater, std::move(actions));
+    auto* panel = new TrayPanel(*shots->store, *shots->updater, std::move(actions));
     panel->setWindowFlags(Qt::Widget);
     SkinScene::attach(panel)->apply(skin);
     panel->refresh();
@@ -178,14 +178,14 @@ BRAMWICK_SHOT(tray_panel, 360, 420) {
 }
 
 BRAMWICK_SHOT(tray_panel_confirm, 360, 470) {
-    MenuBarPanel* panel = panelOf(scanned(), skin);
+    TrayPanel* panel = panelOf(scanned(), skin);
     panel->findChild<QPushButton*>("cleanAllSafe")->click();
     return centred(panel);
 }
 
 BRAMWICK_SHOT(tray_panel_after_clean, 360, 460) {
     ShotStore* shots = scanned();
-    MenuBarPanel* panel = panelOf(shots, skin);
+    TrayPanel* panel = panelOf(shots, skin);
     panel->findChild<QPushButton*>("cleanAllSafe")->click();
     panel->findChild<QPushButton*>("confirmCleanClean")->click();
     ShotStore::settle();
@@ -205,12 +205,12 @@ BRAMWICK_WINDOW_SHOT(tray_panel_long_report, 320, 480) {
                           900'000'000};
     auto stopping = shots->store->stop(simulator);
     ShotStore::settle();
-    MenuBarPanel::Actions actions;
+    TrayPanel::Actions actions;
     actions.openMainWindow = [] {};
     actions.openSettings = [] {};
     actions.quit = [] {};
     actions.now = [shots] { return shots->now; };
-    return new MenuBarPanel(*shots->store, *shots->updater, std::move(actions));
+    return new TrayPanel(*shots->store, *shots->updater, std::move(actions));
 }
 
 BRAMWICK_SHOT(tray_panel_first_scan, 360, 380) {

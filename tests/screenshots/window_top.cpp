@@ -12,9 +12,9 @@
 #include <QTemporaryDir>
 #include <QVBoxLayout>
 
-#include "app/gui/window_top.h"
 #include "engine/catalog.h"
 #include "mainwindow/disk_ring.h"
+#include "mainwindow/window_top.h"
 #include "shots.h"
 
 using namespace bramwick;

@@ -18,18 +18,6 @@ std::string accessibilityLabel(const std::optional<Store::Disk>& disk) {
     return name + ": " + Text::byteCount(disk->available) + " free";
 }
 
-std::string badgeText(DiskHealth rating) {
-    switch (rating) {
-    case DiskHealth::healthy:
-        return "Healthy";
-    case DiskHealth::gettingFull:
-        return "Getting full";
-    case DiskHealth::almostFull:
-        return "Almost out of space";
-    }
-    return {};
-}
-
 std::string caption(DiskHealth rating) {
     switch (rating) {
     case DiskHealth::healthy:

@@ -19,7 +19,6 @@ Colour iconColour(const std::optional<Store::Disk>& disk);
 // "Bramwick: 12.3 GB free" (the space available, never the purgeable one), or "Bramwick".
 std::string accessibilityLabel(const std::optional<Store::Disk>& disk);
 
-std::string badgeText(DiskHealth rating);
 std::string caption(DiskHealth rating);
 
 struct DiskSummary {

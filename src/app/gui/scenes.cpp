@@ -11,7 +11,7 @@
 #include <QThreadPool>
 #include <QTimer>
 
-#include "app/gui/window_top.h"
+#include "mainwindow/window_top.h"
 #include "store/store_services.h"
 
 namespace bramwick {
@@ -172,9 +172,9 @@ MainWindowFrame& Scenes::ensureMainWindow() {
     return *mainWindow_;
 }
 
-MenuBarPanel& Scenes::ensurePanel() {
+TrayPanel& Scenes::ensurePanel() {
     if (!panel_) {
-        MenuBarPanel::Actions actions;
+        TrayPanel::Actions actions;
         actions.openMainWindow = [this] {
             if (panel_) panel_->hide();
             opener_->open();
@@ -187,7 +187,7 @@ MenuBarPanel& Scenes::ensurePanel() {
         actions.quit = [this] { quit(); };
         actions.appeared = [this] { opener_->offerOpener([this] { openMainWindow(); }); };
         actions.now = options_.now;
-        panel_ = std::make_unique<MenuBarPanel>(*store_, ensureUpdater(), std::move(actions));
+        panel_ = std::make_unique<TrayPanel>(*store_, ensureUpdater(), std::move(actions));
     }
     return *panel_;
 }
@@ -212,7 +212,7 @@ void Scenes::togglePanel(std::optional<QRect> icon) {
 }
 
 void Scenes::showPanel(std::optional<QRect> icon) {
-    MenuBarPanel& panel = ensurePanel();
+    TrayPanel& panel = ensurePanel();
     panel.refresh();
     panel.adjustSize();
     std::optional<QPoint> cursor;

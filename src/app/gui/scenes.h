@@ -11,11 +11,12 @@
 #include <QStringList>
 
 #include "app/gui/app_mode.h"
-#include "app/gui/menu_bar_panel.h"
 #include "app/gui/tray.h"
+#include "app/gui/tray_panel.h"
 #include "app/gui/updater.h"
-#include "app/gui/window_top.h"
-#include "app/gui/windows.h"
+#include "mainwindow/main_window_frame.h"
+#include "mainwindow/window_top.h"
+#include "settings/settings_window.h"
 #include "store/store.h"
 
 namespace bramwick {
@@ -52,7 +53,7 @@ class Scenes : public QObject {
     // Made on first use.
     MainWindowFrame* mainWindow() const { return mainWindow_.get(); }
     SettingsWindow* settingsWindow() const { return settingsWindow_.get(); }
-    MenuBarPanel* panel() const { return panel_.get(); }
+    TrayPanel* panel() const { return panel_.get(); }
     TrayExtra* tray() const { return tray_.get(); }
     // Every policy the rule decided, in order.
     const std::vector<ActivationPolicy>& policies() const { return policies_; }
@@ -85,7 +86,7 @@ class Scenes : public QObject {
     void followPolicy(ActivationPolicy policy);
     void releaseFirstScanAfterFirstFrame(MainWindowFrame& window);
     MainWindowFrame& ensureMainWindow();
-    MenuBarPanel& ensurePanel();
+    TrayPanel& ensurePanel();
     Updater& ensureUpdater();
     void activate();
     bool anyWindowVisible() const;
@@ -101,7 +102,7 @@ class Scenes : public QObject {
     std::unique_ptr<Updater> updater_;
     std::unique_ptr<MainWindowFrame> mainWindow_;
     std::unique_ptr<SettingsWindow> settingsWindow_;
-    std::unique_ptr<MenuBarPanel> panel_;
+    std::unique_ptr<TrayPanel> panel_;
     std::unique_ptr<TrayExtra> tray_;
 };
 

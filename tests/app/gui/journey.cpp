@@ -14,10 +14,10 @@
 #include <gtest/gtest.h>
 
 #include "app/gui/desktop_store.h"
-#include "app/gui/window_top.h"
 #include "appearance/confirm_card.h"
 #include "gui_support.h"
 #include "mainwindow/main_content.h"
+#include "mainwindow/window_top.h"
 #include "sheets/details_sheet.h"
 #include "sheets/item_table.h"
 #include "support/fixture.h"

@@ -12,11 +12,11 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-#include "app/gui/window_top.h"
 #include "appearance/confirm_card.h"
 #include "appearance/skin.h"
 #include "journey.h"
 #include "mainwindow/list_widgets.h"
+#include "mainwindow/window_top.h"
 #include "platform/settings.h"
 #include "sheets/details_sheet.h"
 #include "sheets/item_table.h"

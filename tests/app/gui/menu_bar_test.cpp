@@ -8,9 +8,9 @@
 #include <gtest/gtest.h>
 
 #include "app/gui/menu_bar_model.h"
-#include "app/gui/menu_bar_panel.h"
 #include "app/gui/spark_glyph.h"
 #include "app/gui/tray.h"
+#include "app/gui/tray_panel.h"
 #include "gui_support.h"
 
 using namespace bramwick;
@@ -141,7 +141,7 @@ TEST(Panel, SectionsComeAndGoWithTheStore) {
     EXPECT_EQ(p.disk->of, "of 1 TB");
     EXPECT_NEAR(p.disk->usedFraction, 0.97, 1e-9);
     EXPECT_TRUE(p.disk->freeInRed);
-    EXPECT_EQ(MenuBar::badgeText(p.disk->rating), "Almost out of space");
+    EXPECT_EQ(DiskHealths::title(p.disk->rating), "Almost out of space");
     EXPECT_EQ(p.clean.state, CleanState::safeTotal);
     EXPECT_EQ(p.clean.total, "2 MB");
     EXPECT_TRUE(p.clean.cleanEnabled);
@@ -167,7 +167,7 @@ TEST(Panel, TheQuickCleanIsConfirmedInsideThePanel) {
     h.start();
     h.scenes->showPanel(std::nullopt);
     test::settle();
-    MenuBarPanel* panel = h.scenes->panel();
+    TrayPanel* panel = h.scenes->panel();
     ASSERT_NE(panel, nullptr);
     ASSERT_TRUE(panel->isVisible());
     EXPECT_EQ(labelText(panel, "panelFree"), "500 GB free");
@@ -209,7 +209,7 @@ TEST(Panel, ItsButtonsOpenTheWindowsAndQuit) {
     h.start();
     h.scenes->showPanel(std::nullopt);
     test::settle();
-    MenuBarPanel* panel = h.scenes->panel();
+    TrayPanel* panel = h.scenes->panel();
     ASSERT_TRUE(shows(panel, "runningRow"));
     EXPECT_EQ(labelText(panel, "runningText"), "1 left running in the background");
 
@@ -256,7 +256,7 @@ TEST(Panel, ItHidesWhenItLosesTheFocusAndTheTrayMenuReachesEverything) {
     ScenesHarness h;
     h.start();
     h.scenes->showPanel(std::nullopt);
-    MenuBarPanel* panel = h.scenes->panel();
+    TrayPanel* panel = h.scenes->panel();
     ASSERT_TRUE(panel->isVisible());
     EXPECT_TRUE(panel->windowFlags().testFlag(Qt::FramelessWindowHint));
     EXPECT_TRUE(panel->windowFlags().testFlag(Qt::Tool));
@@ -296,9 +296,9 @@ TEST(PanelBadge, ItsWordsReadAtFourAndAHalfToOneOnTheCapsuleInEverySkin) {
             const QColor capsule = composited(withOpacity(tint, PanelLook::badgeFill), background);
             const QColor words = PanelLook::badgeWords(tint, background);
             EXPECT_GE(contrastRatio(words, capsule), 4.5)
-                << MenuBar::badgeText(rating) << " on " << background.name().toStdString();
+                << DiskHealths::title(rating) << " on " << background.name().toStdString();
             // Still the rating's colour: the same hue, only darker or lighter.
-            EXPECT_NEAR(words.hslHueF(), tint.hslHueF(), 0.01) << MenuBar::badgeText(rating);
+            EXPECT_NEAR(words.hslHueF(), tint.hslHueF(), 0.01) << DiskHealths::title(rating);
         }
 
     // The panel colours its badge for what it is drawn on.

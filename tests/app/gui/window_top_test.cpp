@@ -9,10 +9,10 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-#include "app/gui/window_top.h"
-#include "app/gui/windows.h"
 #include "gui_support.h"
 #include "mainwindow/main_content.h"
+#include "mainwindow/main_window_frame.h"
+#include "mainwindow/window_top.h"
 #include "platform/settings.h"
 
 using namespace bramwick;
@@ -57,13 +57,13 @@ TEST(WindowTop, EachActionOpensItsSheetOverTheWindowAndClosingItClearsTheRequest
     };
 
     // The list's details request.
-    content->setDetailsFor(ListPlan::DetailsRequest{store.categories()[0], false});
+    emit content->detailsRequested(ListPlan::DetailsRequest{store.categories()[0], false});
     QDialog* details = sheetOver(window, "detailsSheet");
     ASSERT_NE(details, nullptr);
     EXPECT_EQ(details->windowModality(), Qt::WindowModal);
     EXPECT_EQ(details->findChild<QWidget*>("showEveryApp"), nullptr);
     close(details);
-    EXPECT_FALSE(content->detailsFor());
+    EXPECT_FALSE(top.detailsFor());
     EXPECT_EQ(sheetOver(window, "detailsSheet"), nullptr);
 
     // Uninstall: the applications category with every application.
@@ -342,11 +342,12 @@ TEST(WindowTop, TheListsCleansComeToTheCardAndTheCpuMeterShowsTheRunningSection)
     ASSERT_NE(content, nullptr);
     EXPECT_EQ(top.heroRow()->parentWidget(), content) << "the hero sits under the filter bar";
 
-    content->setConfirmation(MainActions::Confirmation{MainActions::Confirmation::Kind::category,
-                                                       h.scenes->store().categories()[0],
-                                                       {test::item("a", 10)}});
+    emit content->cleanRequested(
+        MainActions::Confirmation{MainActions::Confirmation::Kind::category,
+                                  h.scenes->store().categories()[0],
+                                  {test::item("a", 10)}});
     ASSERT_NE(top.presenter()->card(), nullptr);
-    EXPECT_FALSE(content->confirmation()) << "the card holds it now";
+    EXPECT_TRUE(top.confirmation()) << "the card holds it now";
     top.presenter()->card()->confirmButton()->click();
     h.store.user.runAll();
     ASSERT_EQ(h.store.cleans.size(), 1u);

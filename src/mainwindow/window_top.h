@@ -16,12 +16,12 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "app/gui/windows.h"
 #include "appearance/confirm_card.h"
 #include "mainwindow/access_setup.h"
 #include "mainwindow/banners.h"
 #include "mainwindow/disk_header.h"
 #include "mainwindow/main_actions.h"
+#include "mainwindow/main_window_frame.h"
 #include "mainwindow/running_now.h"
 #include "mainwindow/scanning_hero.h"
 #include "platform/settings.h"
@@ -37,11 +37,6 @@ class WindowTop : public QWidget {
     Q_OBJECT
 
   public:
-    struct DetailsRequest {
-        CleanupCategory category;
-        bool everyApp = false;
-    };
-
     // Where the maintenance and memory users sheets read from; none gives the system's.
     struct SheetSources {
         std::function<MaintenanceSource()> maintenance;
@@ -70,7 +65,8 @@ class WindowTop : public QWidget {
     bool showAccessSetup() const { return setup_ != nullptr; }
     FullDiskAccessSetup* accessSetup() const { return setup_; }
 
-    const std::optional<DetailsRequest>& detailsFor() const { return detailsFor_; }
+    // The details sheet on screen: the list's request, or the toolbar's Uninstall.
+    const std::optional<ListPlan::DetailsRequest>& detailsFor() const { return detailsFor_; }
     bool showSchedule() const { return showSchedule_; }
     bool showMemoryUsers() const { return showMemoryUsers_; }
 
@@ -101,7 +97,7 @@ class WindowTop : public QWidget {
 
   private:
     void showRunning();
-    void openDetails(const CleanupCategory& category, bool everyApp, std::function<void()> closed);
+    void openDetails(const ListPlan::DetailsRequest& request);
     void openSchedule();
     void openMemoryUsers();
     void openMaintenance();
@@ -118,7 +114,7 @@ class WindowTop : public QWidget {
     QWidget* setupLayer_ = nullptr;
     FullDiskAccessSetup* setup_ = nullptr;
     std::optional<MainActions::Confirmation> confirmation_;
-    std::optional<DetailsRequest> detailsFor_;
+    std::optional<ListPlan::DetailsRequest> detailsFor_;
     bool showSchedule_ = false;
     bool showMemoryUsers_ = false;
     SheetSources sources_;

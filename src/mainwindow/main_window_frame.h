@@ -1,11 +1,8 @@
-// The two windows of the program. The main window ("main") is single: it is made the first time
-// it opens and shown again after that, never restored from an earlier run. Its content area is
+// The main window's frame. The main window ("main") is single: it is made the first time it
+// opens and shown again after that, never restored from an earlier run. Its content area is
 // whatever `setContent` puts there (the running program puts the category list there at once);
-// a frame given nothing shows the store's disk state and says plainly that no list is there. The
-// settings window is likewise the titled window that the settings pages go into. Both are
-// dressed in the stored skin, on its backdrop. The settings window holds the General, Cleaning
-// and Appearance tabs; its height follows the tab shown, and each time it appears it reads the
-// login item's state again.
+// a frame given nothing shows the store's disk state and says plainly that no list is there. It
+// is dressed in the stored skin, on its backdrop.
 #pragma once
 
 #include <functional>
@@ -13,7 +10,6 @@
 #include <QLabel>
 #include <QWidget>
 
-#include "appearance/settings_pages.h"
 #include "appearance/window_dressing.h"
 #include "store/store.h"
 
@@ -73,28 +69,6 @@ class MainWindowFrame : public SkinBackdrop {
     bool painted_ = false;
     bool shown_ = false;
     bool docked_ = false;
-};
-
-class SettingsWindow : public SkinBackdrop {
-    Q_OBJECT
-
-  public:
-    static constexpr int pageWidth = 460;
-
-    // `hooks.login` without a folder opener gets the desktop's file manager.
-    SettingsWindow(Store& store, Settings& settings, SettingsPages::Hooks hooks,
-                   QWidget* parent = nullptr);
-    void present();
-    SettingsPages& pages() { return *pages_; }
-
-  protected:
-    void showEvent(QShowEvent* event) override;
-
-  private:
-    static constexpr int topMargin = 8;
-    void fitPage();
-
-    SettingsPages* pages_ = nullptr;
 };
 
 // "12.3 GB free of 500 GB · Healthy", or a plain note while the disk was never read.

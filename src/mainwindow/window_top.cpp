@@ -1,4 +1,4 @@
-#include "app/gui/window_top.h"
+#include "mainwindow/window_top.h"
 
 #include <unordered_set>
 #include <vector>
@@ -14,10 +14,10 @@
 #include <QShowEvent>
 #include <QVBoxLayout>
 
-#include "appearance/schedule_sheet.h"
 #include "appearance/skin.h"
 #include "engine/settings_keys.h"
 #include "mainwindow/main_content.h"
+#include "settings/schedule_sheet.h"
 #include "sheets/sheet_frame.h"
 #include "sheets/sheets.h"
 #include "store/to_qstring.h"
@@ -74,17 +74,8 @@ WindowTop::WindowTop(Store& store, Settings& settings, QWidget* window, SheetSou
     MainToolbar::Actions tools;
     tools.uninstall = [this] {
         // The details sheet of the applications category, every installed application listed.
-        const auto category = MainActions::uninstallCategory(store_.categories());
-        if (category)
-            detailsFor_ = DetailsRequest{*category, true};
-        else
-            detailsFor_.reset();
-        emit detailsForChanged();
-        if (category)
-            openDetails(*category, true, [this] {
-                detailsFor_.reset();
-                emit detailsForChanged();
-            });
+        if (const auto category = MainActions::uninstallCategory(store_.categories()))
+            openDetails({*category, true});
     };
     // The maintenance sheet follows the store's flag.
     tools.maintenance = [this] { store_.setShowMaintenance(true); };
@@ -216,18 +207,8 @@ void WindowTop::attachList(MainContent& content) {
     content.heroArea()->addWidget(hero_);
     auto* running = new RunningNowSection(store_);
     content.setRunningNow(running);
-    connect(&content, &MainContent::confirmationChanged, this, [this, &content] {
-        if (auto pending = content.confirmation()) {
-            // The card holds it from here; the list forgets it.
-            content.setConfirmation(std::nullopt);
-            askToConfirm(std::move(*pending));
-        }
-    });
-    connect(&content, &MainContent::detailsForChanged, this, [this, &content] {
-        if (const auto& request = content.detailsFor())
-            openDetails(request->category, request->everyApp,
-                        [&content] { content.setDetailsFor(std::nullopt); });
-    });
+    connect(&content, &MainContent::cleanRequested, this, &WindowTop::askToConfirm);
+    connect(&content, &MainContent::detailsRequested, this, &WindowTop::openDetails);
     QPointer<QWidget> section(running);
     connect(this, &WindowTop::showRunningRequested, &content, [&content, section] {
         if (content.refreshPending()) content.refreshNow();
@@ -248,16 +229,17 @@ std::unique_ptr<MainWindowFrame> makeMainWindow(Store& store, Settings& settings
     return window;
 }
 
-void WindowTop::openDetails(const CleanupCategory& category, bool everyApp,
-                            std::function<void()> closed) {
+void WindowTop::openDetails(const ListPlan::DetailsRequest& request) {
     if (details_) return; // one details sheet at a time
-    details_ = Sheets::openDetails(window_, store_, category.id, everyApp);
-    if (!details_) {
-        // The category left the list meanwhile: there is nothing to show.
-        closed();
-        return;
-    }
-    connect(details_, &QDialog::finished, this, [closed = std::move(closed)] { closed(); });
+    details_ = Sheets::openDetails(window_, store_, request.category.id, request.everyApp);
+    // Without a sheet the category left the list meanwhile: there is nothing to show.
+    if (!details_) return;
+    detailsFor_ = request;
+    emit detailsForChanged();
+    connect(details_, &QDialog::finished, this, [this] {
+        detailsFor_.reset();
+        emit detailsForChanged();
+    });
 }
 
 void WindowTop::openSchedule() {

@@ -1,4 +1,4 @@
-#include "appearance/settings_pages.h"
+#include "settings/settings_pages.h"
 
 #include <chrono>
 
@@ -10,8 +10,6 @@
 #include <QVBoxLayout>
 
 #include "appearance/icons.h"
-#include "appearance/save_notice.h"
-#include "appearance/settings_plan.h"
 #include "appearance/typography.h"
 #include "appearance/window_dressing.h"
 #include "base/edition.h"
@@ -19,6 +17,8 @@
 #include "engine/folder_access.h"
 #include "engine/settings_keys.h"
 #include "store/to_qstring.h"
+#include "settings/save_notice.h"
+#include "settings/settings_plan.h"
 
 namespace bramwick {
 

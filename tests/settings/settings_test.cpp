@@ -16,13 +16,13 @@
 #include <gtest/gtest.h>
 
 #include "appearance/motion.h"
-#include "appearance/schedule_sheet.h"
-#include "appearance/settings_pages.h"
-#include "appearance/settings_plan.h"
 #include "appearance/window_dressing.h"
 #include "base/text.h"
 #include "engine/auto_clean.h"
 #include "engine/folder_access.h"
+#include "settings/schedule_sheet.h"
+#include "settings/settings_pages.h"
+#include "settings/settings_plan.h"
 #include "store/store_harness.h"
 #include "support/fixture.h"
 
@@ -35,7 +35,7 @@ using test::category;
 void needGui() {
     if (QApplication::instance()) return;
     static int argc = 1;
-    static char name[] = "appearance_tests";
+    static char name[] = "settings_tests";
     static char* argv[] = {name, nullptr};
     new QApplication(argc, argv); // lives as long as the process
     Motion::setEnabled(false);

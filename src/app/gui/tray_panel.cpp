@@ -1,17 +1,18 @@
-#include "app/gui/menu_bar_panel.h"
+#include "app/gui/tray_panel.h"
 
 #include <algorithm>
 
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QPainter>
-#include <QTextLayout>
 #include <QVBoxLayout>
 
 #include "app/gui/spark_glyph.h"
 #include "appearance/confirm_card.h"
 #include "appearance/icons.h"
-#include "appearance/motion.h"
+#include "appearance/labels.h"
+#include "appearance/spinner.h"
+#include "appearance/symbols.h"
 #include "appearance/tiles.h"
 #include "appearance/typography.h"
 #include "appearance/window_dressing.h"
@@ -21,22 +22,6 @@
 namespace bramwick {
 
 namespace {
-
-// Every label shows data as plain text, never as markup.
-QLabel* label(QWidget* parent, const QString& content = {}, const char* name = nullptr) {
-    auto* made = new QLabel(parent);
-    made->setTextFormat(Qt::PlainText);
-    made->setText(content);
-    if (name) made->setObjectName(QString::fromLatin1(name));
-    return made;
-}
-
-QLabel* wrapping(QWidget* parent, const char* name) {
-    auto* made = label(parent, {}, name);
-    made->setWordWrap(true);
-    made->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Minimum);
-    return made;
-}
 
 void secondary(QLabel* l) {
     l->setForegroundRole(QPalette::PlaceholderText);
@@ -50,31 +35,15 @@ void headline(QWidget* w) {
     w->setFont(textFont(TextStyle::headline));
 }
 
-} // namespace
-
-QPixmap symbolPixmap(const std::string& name, const QColor& colour, int size) {
-    const qreal scale = 2;
-    QPixmap made(QSize(size, size) * scale);
-    made.setDevicePixelRatio(scale);
-    made.fill(Qt::transparent);
-    QPainter painter(&made);
-    painter.setRenderHint(QPainter::Antialiasing);
-    Icons::paintSymbol(painter, QRectF(0, 0, size, size), name, colour, size);
-    return made;
-}
-
-namespace {
-
-QLabel* symbol(MenuBarPanel* panel, QWidget* parent, const char* name,
-               std::optional<QColor> colour) {
+QLabel* symbol(TrayPanel* panel, QWidget* parent, const char* name, std::optional<QColor> colour) {
     auto* made = new QLabel(parent);
     made->setFixedSize(16, 16);
     panel->keepSymbol(made, name, colour);
     return made;
 }
 
-QToolButton* symbolButton(MenuBarPanel* panel, QWidget* parent, const char* name,
-                          const QString& help, const char* objectName) {
+QToolButton* symbolButton(TrayPanel* panel, QWidget* parent, const char* name, const QString& help,
+                          const char* objectName) {
     auto* made = new QToolButton(parent);
     made->setObjectName(QString::fromLatin1(objectName));
     made->setToolTip(help);
@@ -122,124 +91,12 @@ class SmallButton : public QPushButton {
     QSize minimumSizeHint() const override { return sizeHint(); }
 };
 
-// A wrapped plain text of at most `lines` lines: a longer one ends its last whole line with
-// "…" (the whole text is its tool tip and accessible name). Never a part of a line: a label merely
-// held to the height of four lines cuts the fifth in half, and a layout that trusts its height for
-// width lays the line above over its first one.
-class LineLimitedLabel : public QLabel {
-  public:
-    LineLimitedLabel(int lines, QWidget* parent) : QLabel(parent), lines_(lines) {
-        setTextFormat(Qt::PlainText);
-        setWordWrap(true);
-        setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Minimum);
-    }
-    void setFullText(const QString& text) {
-        full_ = text;
-        // What shows is cut to its lines; a screen reader and the tool tip have it all.
-        setToolTip(text);
-        setAccessibleName(text);
-        fit();
-    }
-    int heightForWidth(int width) const override {
-        const QString lines = shown(width);
-        if (lines.isEmpty()) return margins();
-        return int(lines.count(QLatin1Char('\n'))) * fontMetrics().lineSpacing() +
-               fontMetrics().height() + margins();
-    }
-    QSize sizeHint() const override {
-        QSize hint = QLabel::sizeHint();
-        hint.setHeight(heightForWidth(width() > 0 ? width() : hint.width()));
-        return hint;
-    }
-    QSize minimumSizeHint() const override { return {0, fontMetrics().height() + margins()}; }
-
-  protected:
-    void resizeEvent(QResizeEvent* event) override {
-        QLabel::resizeEvent(event);
-        fit();
-    }
-    void changeEvent(QEvent* event) override {
-        QLabel::changeEvent(event);
-        if (event->type() == QEvent::FontChange) fit();
-    }
-
-  private:
-    int margins() const {
-        const QMargins m = contentsMargins();
-        return m.top() + m.bottom() + 2 * margin();
-    }
-    // The text as shown at `width`: its lines as they wrap, the last one elided when more follow.
-    QString shown(int width) const {
-        const QMargins m = contentsMargins();
-        const qreal room = std::max(1, width - m.left() - m.right() - 2 * margin());
-        QStringList lines;
-        const QStringList paragraphs = full_.split(QLatin1Char('\n'));
-        for (int p = 0; p < paragraphs.size() && lines.size() < lines_; ++p) {
-            QTextLayout layout(paragraphs[p], font());
-            layout.beginLayout();
-            for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
-                line.setLineWidth(room);
-                const QString rest = paragraphs[p].mid(line.textStart());
-                if (lines.size() == lines_ - 1) {
-                    // The last line takes what is left of the whole text, cut to the room.
-                    QStringList after = paragraphs.mid(p + 1);
-                    after.prepend(rest);
-                    const QString tail = after.join(QLatin1Char(' '));
-                    lines << fontMetrics().elidedText(tail, Qt::ElideRight, int(room));
-                    break;
-                }
-                lines << paragraphs[p].mid(line.textStart(), line.textLength()).trimmed();
-            }
-            layout.endLayout();
-        }
-        return lines.join(QLatin1Char('\n'));
-    }
-    void fit() {
-        const QString wanted = shown(width());
-        if (text() != wanted) setText(wanted);
-        updateGeometry();
-    }
-
-    int lines_;
-    QString full_;
-};
-
 const QColor green = toQColor(DiskHealths::healthyGreen);
 const QColor orange = toQColor(TrayColours::orange);
 
 } // namespace
 
-Spinner::Spinner(QWidget* parent) : QWidget(parent) {
-    setFixedSize(16, 16);
-    timer_.setInterval(80);
-    connect(&timer_, &QTimer::timeout, this, [this] {
-        step_ = (step_ + 1) % 12;
-        update();
-    });
-}
-
-void Spinner::paintEvent(QPaintEvent*) {
-    QPainter p(this);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.translate(8, 8);
-    QColor c = palette().color(QPalette::WindowText);
-    for (int i = 0; i < 12; ++i) {
-        c.setAlphaF(0.15f + 0.85f * static_cast<float>((i + 12 - step_) % 12) / 12.f);
-        p.setPen(QPen(c, 1.6, Qt::SolidLine, Qt::RoundCap));
-        p.drawLine(QPointF(0, -3.5), QPointF(0, -6.5));
-        p.rotate(-30);
-    }
-}
-
-void Spinner::showEvent(QShowEvent*) {
-    if (Motion::enabled()) timer_.start(); // still in tests and pictures
-}
-
-void Spinner::hideEvent(QHideEvent*) {
-    timer_.stop();
-}
-
-MenuBarPanel::MenuBarPanel(Store& store, Updater& updater, Actions actions, QWidget* parent)
+TrayPanel::TrayPanel(Store& store, Updater& updater, Actions actions, QWidget* parent)
     : SkinBackdrop(parent), store_(store), updater_(updater), actions_(std::move(actions)) {
     setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     setObjectName(QStringLiteral("menuBarPanel"));
@@ -255,11 +112,11 @@ MenuBarPanel::MenuBarPanel(Store& store, Updater& updater, Actions actions, QWid
           &Store::hasFullDiskAccessChanged, &Store::lastAutoCleanChanged,
           &Store::autoCleaningChanged, &Store::scanningAllChanged, &Store::cleaningAllChanged,
           &Store::lastScanChanged, &Store::statesChanged, &Store::categoriesChanged})
-        connect(&store_, signal, this, &MenuBarPanel::scheduleRefresh);
+        connect(&store_, signal, this, &TrayPanel::scheduleRefresh);
     refresh();
 }
 
-void MenuBarPanel::build() {
+void TrayPanel::build() {
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(16, 16, 16, 16);
     column->setSpacing(14);
@@ -273,11 +130,11 @@ void MenuBarPanel::build() {
     appIcon->setFixedSize(24, 24);
     appIcon->setScaledContents(true);
     header->addWidget(appIcon);
-    auto* name = label(this, toQString(Edition::displayName), "panelTitle");
+    auto* name = plainLabel(this, "panelTitle", toQString(Edition::displayName));
     headline(name);
     header->addWidget(name);
     header->addStretch(1);
-    badge_ = label(this, {}, "panelBadge");
+    badge_ = plainLabel(this, "panelBadge");
     badge_->setContentsMargins(8, 3, 8, 3);
     caption(badge_);
     header->addWidget(badge_);
@@ -289,9 +146,9 @@ void MenuBarPanel::build() {
     disk->setContentsMargins(0, 0, 0, 0);
     disk->setSpacing(6);
     auto* figures = row(6);
-    free_ = label(diskSummary_, {}, "panelFree");
+    free_ = plainLabel(diskSummary_, "panelFree");
     free_->setFont(textFont(TextStyle::title2, QFont::Bold));
-    of_ = label(diskSummary_, {}, "panelOf");
+    of_ = plainLabel(diskSummary_, "panelOf");
     secondary(of_);
     figures->addWidget(free_, 0, Qt::AlignBaseline);
     figures->addWidget(of_, 0, Qt::AlignBaseline);
@@ -303,7 +160,7 @@ void MenuBarPanel::build() {
     usage_->setTextVisible(false);
     usage_->setFixedHeight(6);
     disk->addWidget(usage_);
-    caption_ = wrapping(diskSummary_, "panelCaption");
+    caption_ = wrappingLabel(diskSummary_, "panelCaption");
     caption(caption_);
     secondary(caption_);
     disk->addWidget(caption_);
@@ -319,7 +176,7 @@ void MenuBarPanel::build() {
     auto* progress = row(8);
     progressPage_->setLayout(progress);
     progress->addWidget(new Spinner(progressPage_));
-    progressText_ = label(progressPage_, {}, "cleanProgress");
+    progressText_ = plainLabel(progressPage_, "cleanProgress");
     secondary(progressText_);
     progress->addWidget(progressText_);
     progress->addStretch(1);
@@ -342,10 +199,10 @@ void MenuBarPanel::build() {
     confirm->setContentsMargins(0, 0, 0, 0);
     confirm->setSpacing(8);
     auto* question =
-        label(confirmPage_, QStringLiteral("Clean all safe categories?"), "confirmCleanTitle");
+        plainLabel(confirmPage_, "confirmCleanTitle", QStringLiteral("Clean all safe categories?"));
     headline(question);
     confirm->addWidget(question);
-    warning_ = wrapping(confirmPage_, "confirmCleanText");
+    warning_ = wrappingLabel(confirmPage_, "confirmCleanText");
     caption(warning_);
     secondary(warning_);
     confirm->addWidget(warning_);
@@ -376,10 +233,10 @@ void MenuBarPanel::build() {
     totalPage_->setLayout(totalRow);
     auto* figure = new QVBoxLayout;
     figure->setSpacing(1);
-    total_ = label(totalPage_, {}, "safeTotal");
+    total_ = plainLabel(totalPage_, "safeTotal");
     headline(total_);
     figure->addWidget(total_);
-    auto* safeToClean = label(totalPage_, QStringLiteral("safe to clean"));
+    auto* safeToClean = plainLabel(totalPage_, nullptr, QStringLiteral("safe to clean"));
     caption(safeToClean);
     secondary(safeToClean);
     figure->addWidget(safeToClean);
@@ -407,7 +264,7 @@ void MenuBarPanel::build() {
     report->addWidget(reportIcon_, 0, Qt::AlignTop);
     auto* reportText = new QVBoxLayout;
     reportText->setSpacing(2);
-    reportTitle_ = wrapping(reportRow_, "reportTitle");
+    reportTitle_ = wrappingLabel(reportRow_, "reportTitle");
     headline(reportTitle_);
     reportText->addWidget(reportTitle_);
     reportMessage_ = new LineLimitedLabel(4, reportRow_);
@@ -430,7 +287,7 @@ void MenuBarPanel::build() {
     auto* running = row(8);
     runningRow_->setLayout(running);
     running->addWidget(symbol(this, runningRow_, "cpu", orange));
-    runningText_ = label(runningRow_, {}, "runningText");
+    runningText_ = plainLabel(runningRow_, "runningText");
     running->addWidget(runningText_);
     running->addStretch(1);
     running->addWidget(symbol(this, runningRow_, "chevron.right", std::nullopt));
@@ -444,7 +301,7 @@ void MenuBarPanel::build() {
     auto* access = row(8);
     accessRow_->setLayout(access);
     access->addWidget(symbol(this, accessRow_, "lock.shield", orange));
-    auto* accessText = wrapping(accessRow_, "accessText");
+    auto* accessText = wrappingLabel(accessRow_, "accessText");
     accessText->setText(QStringLiteral("Sizes read low without Full Disk Access"));
     caption(accessText);
     access->addWidget(accessText, 1);
@@ -464,7 +321,7 @@ void MenuBarPanel::build() {
     autoCleanIcon_ = new QLabel(autoCleanRow_);
     autoCleanIcon_->setFixedSize(16, 16);
     autoClean->addWidget(autoCleanIcon_);
-    autoCleanText_ = wrapping(autoCleanRow_, "autoCleanText");
+    autoCleanText_ = wrappingLabel(autoCleanRow_, "autoCleanText");
     caption(autoCleanText_);
     secondary(autoCleanText_);
     autoClean->addWidget(autoCleanText_, 1);
@@ -500,7 +357,7 @@ void MenuBarPanel::build() {
     column->addLayout(footer);
 }
 
-void MenuBarPanel::scheduleRefresh() {
+void TrayPanel::scheduleRefresh() {
     // A scan changes the states many times a second: one refresh per turn of the event loop,
     // and none while the panel is hidden (it refreshes when it shows).
     if (refreshQueued_ || !isVisible()) return;
@@ -514,12 +371,12 @@ void MenuBarPanel::scheduleRefresh() {
         Qt::QueuedConnection);
 }
 
-void MenuBarPanel::setConfirming(bool confirming) {
+void TrayPanel::setConfirming(bool confirming) {
     confirmingClean_ = confirming;
     refresh();
 }
 
-void MenuBarPanel::refresh() {
+void TrayPanel::refresh() {
     Date now = actions_.now ? actions_.now() : std::chrono::system_clock::now();
     shown_ = MenuBar::panel(store_, confirmingClean_, now);
     const MenuBar::Panel& p = shown_;
@@ -528,7 +385,7 @@ void MenuBarPanel::refresh() {
     diskSummary_->setVisible(p.disk.has_value());
     if (p.disk) {
         QColor tint = toQColor(TrayColours::rating(p.disk->rating));
-        badge_->setText(toQString(MenuBar::badgeText(p.disk->rating)));
+        badge_->setText(toQString(DiskHealths::title(p.disk->rating)));
         badge_->setProperty("ratingTint", tint);
         free_->setText(toQString(p.disk->free));
         QPalette freePalette = palette();
@@ -608,7 +465,7 @@ void MenuBarPanel::refresh() {
     }
 }
 
-QColor MenuBarPanel::backgroundUnder(const QWidget* widget) {
+QColor TrayPanel::backgroundUnder(const QWidget* widget) {
     if (skin() == Skin::classic) return palette().color(QPalette::Window);
     const QImage backdrop = rendered().toImage();
     const QPoint centre =
@@ -617,12 +474,12 @@ QColor MenuBarPanel::backgroundUnder(const QWidget* widget) {
     return backdrop.pixelColor(centre);
 }
 
-void MenuBarPanel::keepSymbol(QWidget* target, std::string name, std::optional<QColor> colour) {
+void TrayPanel::keepSymbol(QWidget* target, std::string name, std::optional<QColor> colour) {
     symbols_.push_back({target, std::move(name), colour});
     recolour(symbols_.back());
 }
 
-void MenuBarPanel::recolour(const KeptSymbol& kept) {
+void TrayPanel::recolour(const KeptSymbol& kept) {
     // Without a colour of its own a symbol takes the text colour of the skin's scheme.
     QColor colour = kept.colour.value_or(palette().color(
         qobject_cast<QLabel*>(kept.target) ? QPalette::PlaceholderText : QPalette::WindowText));
@@ -632,7 +489,7 @@ void MenuBarPanel::recolour(const KeptSymbol& kept) {
         button->setIcon(Icons::icon(kept.name, colour));
 }
 
-bool MenuBarPanel::event(QEvent* event) {
+bool TrayPanel::event(QEvent* event) {
     if (event->type() == QEvent::PaletteChange)
         for (const auto& kept : symbols_)
             recolour(kept);
@@ -641,7 +498,7 @@ bool MenuBarPanel::event(QEvent* event) {
     return SkinBackdrop::event(event);
 }
 
-void MenuBarPanel::showEvent(QShowEvent* event) {
+void TrayPanel::showEvent(QShowEvent* event) {
     store_.refreshDisk();
     if (actions_.appeared) actions_.appeared();
     refresh();

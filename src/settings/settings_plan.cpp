@@ -1,4 +1,4 @@
-#include "appearance/settings_plan.h"
+#include "settings/settings_plan.h"
 
 #include <chrono>
 #include <ctime>

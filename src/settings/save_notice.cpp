@@ -1,8 +1,8 @@
-#include "appearance/save_notice.h"
+#include "settings/save_notice.h"
 
-#include "appearance/settings_plan.h"
 #include "appearance/typography.h"
 #include "store/to_qstring.h"
+#include "settings/settings_plan.h"
 
 namespace bramwick {
 

@@ -1,4 +1,4 @@
-#include "appearance/schedule_sheet.h"
+#include "settings/schedule_sheet.h"
 
 #include <algorithm>
 
@@ -9,15 +9,15 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
-#include "appearance/save_notice.h"
-#include "appearance/settings_pages.h"
-#include "appearance/settings_plan.h"
 #include "appearance/typography.h"
 #include "appearance/window_dressing.h"
 #include "base/text.h"
 #include "engine/auto_clean.h"
 #include "engine/settings_keys.h"
 #include "store/to_qstring.h"
+#include "settings/save_notice.h"
+#include "settings/settings_pages.h"
+#include "settings/settings_plan.h"
 
 namespace bramwick {
 

@@ -10,7 +10,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStackedWidget>
-#include <QTimer>
 #include <QToolButton>
 #include <QWidget>
 
@@ -30,28 +29,7 @@ inline constexpr double badgeFill = 0.16;
 QColor badgeWords(const QColor& tint, const QColor& background);
 } // namespace PanelLook
 
-// A small indeterminate spinner; it turns only while it is on screen.
-class Spinner : public QWidget {
-    Q_OBJECT
-
-  public:
-    explicit Spinner(QWidget* parent = nullptr);
-    QSize sizeHint() const override { return {16, 16}; }
-
-  protected:
-    void paintEvent(QPaintEvent*) override;
-    void showEvent(QShowEvent*) override;
-    void hideEvent(QHideEvent*) override;
-
-  private:
-    QTimer timer_;
-    int step_ = 0;
-};
-
-// A symbol of the skins' icon font in one colour, `size` points square, sharp at twice that.
-QPixmap symbolPixmap(const std::string& name, const QColor& colour, int size);
-
-class MenuBarPanel : public SkinBackdrop {
+class TrayPanel : public SkinBackdrop {
     Q_OBJECT
 
   public:
@@ -66,7 +44,7 @@ class MenuBarPanel : public SkinBackdrop {
 
     static constexpr int panelWidth = 320;
 
-    MenuBarPanel(Store& store, Updater& updater, Actions actions, QWidget* parent = nullptr);
+    TrayPanel(Store& store, Updater& updater, Actions actions, QWidget* parent = nullptr);
 
     bool confirmingClean() const { return confirmingClean_; }
     const MenuBar::Panel& shown() const { return shown_; }
