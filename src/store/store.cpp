@@ -21,7 +21,7 @@ constexpr const char* skippedFullDiskAccessKey = "skippedFullDiskAccess";
 
 Store::Store(StoreServices services, QObject* parent)
     : QObject(parent), services_(std::move(services)),
-      mailbox_(std::make_shared<StoreWork::Mailbox>(this)) {
+      waits_(std::make_shared<StoreWork::Waits>()) {
     if (!services_.settings) services_.settings = &Settings::standard();
     Settings& settings = *services_.settings;
 
@@ -64,7 +64,7 @@ Store::Store(StoreServices services, QObject* parent)
 
 Store::~Store() {
     // Work still out on the pools finds no one to hand its result to.
-    mailbox_->close();
+    waits_->close();
 }
 
 // State helpers
@@ -264,7 +264,7 @@ QCoro::Task<> Store::scanEveryCategory() {
     // Categories added or moved during the pass wait for the next one.
     const std::vector<CleanupCategory> pass = categories_;
     int active = 0;
-    StoreWork::Wakeup slotFreed(*mailbox_);
+    StoreWork::Wakeup slotFreed(*waits_);
     for (const auto& category : pass) {
         while (active >= fullScanWindow)
             co_await slotFreed.wait();
@@ -459,9 +459,9 @@ void Store::removeCustomFolder(const CleanupCategory& category) {
 }
 
 QCoro::Task<> Store::addFolders(Level level) {
-    auto chosenWork = StoreWork::Reply<std::vector<std::string>>(
-        mailbox_, [choose = services_.chooseFolders,
-                   level](std::function<void(std::vector<std::string>)> done) {
+    auto chosenWork = StoreWork::reply<std::vector<std::string>>(
+        waits_, [choose = services_.chooseFolders,
+                 level](std::function<void(std::vector<std::string>)> done) {
             choose(level, std::move(done));
         });
     auto chosen = co_await chosenWork;

@@ -21,7 +21,6 @@
 #include <set>
 #include <string>
 #include <string_view>
-#include <type_traits>
 #include <vector>
 
 #include <QObject>
@@ -249,13 +248,10 @@ class Store : public QObject {
   private:
     // co_await onUserPool(job): the job's value, computed on the user pool.
     template <typename F> auto onUserPool(F job) {
-        using T = std::invoke_result_t<F&>;
-        return StoreWork::Work<T>(mailbox_, services_.userWork, std::function<T()>(std::move(job)));
+        return StoreWork::run(waits_, services_.userWork, std::move(job));
     }
     template <typename F> auto onBackgroundPool(F job) {
-        using T = std::invoke_result_t<F&>;
-        return StoreWork::Work<T>(mailbox_, services_.backgroundWork,
-                                  std::function<T()>(std::move(job)));
+        return StoreWork::run(waits_, services_.backgroundWork, std::move(job));
     }
 
     // What the store keeps of each category's work beyond its published state.
@@ -285,7 +281,7 @@ class Store : public QObject {
     // Inside a catch handler: the exception being handled becomes the report.
     void reportFailure(std::string_view title);
     StoreWork::ClearOnExit clearOnExit(std::function<void()> clear) {
-        return StoreWork::ClearOnExit(mailbox_, std::move(clear));
+        return StoreWork::ClearOnExit(waits_, std::move(clear));
     }
     RunningApplications& applications() const;
     Notifier& notifier() const;
@@ -325,7 +321,7 @@ class Store : public QObject {
     const CleanupCategory* findCategory(std::string_view id) const;
 
     StoreServices services_;
-    std::shared_ptr<StoreWork::Mailbox> mailbox_;
+    std::shared_ptr<StoreWork::Waits> waits_;
 
     std::vector<CleanupCategory> categories_;
     LevelOverrides::Overrides levelOverrides_;
