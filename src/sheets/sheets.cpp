@@ -46,7 +46,7 @@ SheetDialog* openMemoryUsers(QWidget* parent, Store& store) {
 }
 
 SheetDialog* openMemoryUsers(QWidget* parent, Store& store, MemoryProvider provider) {
-    return presentSheet(parent, new MemoryUsersSheet(store, std::move(provider)),
+    return presentSheet(parent, new MemoryUsersSheet(store.vitals(), std::move(provider)),
                         {MemoryUsersSheet::minimumWidth, MemoryUsersSheet::minimumHeight});
 }
 

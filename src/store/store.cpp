@@ -57,8 +57,6 @@ Store::Store(StoreServices services, QObject* parent)
     diskTimer_.start();
     autoCleanTimer_.setInterval(autoCleanInterval);
     connect(&autoCleanTimer_, &QTimer::timeout, this, [this] { autoCleanTick(); });
-    vitalsTimer_.setInterval(vitalsInterval);
-    connect(&vitalsTimer_, &QTimer::timeout, this, [this] { vitalsTick(); });
     startAutoCleanTimer();
 }
 
@@ -275,7 +273,7 @@ QCoro::Task<> Store::scanEveryCategory() {
         co_await slotFreed.wait();
 
     refreshDisk();
-    auto refreshing = refreshRunning();
+    auto refreshing = vitals_.refreshRunning();
     co_await refreshing;
     lastScan_ = services_.now();
     emit lastScanChanged();

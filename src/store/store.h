@@ -34,12 +34,14 @@
 #include "store/item_list.h"
 #include "store/messages.h"
 #include "store/store_services.h"
+#include "store/store_vitals.h"
 #include "store/work.h"
 
 namespace bramwick {
 
 class Store : public QObject {
     Q_OBJECT
+    friend class StoreVitals;
 
   public:
     // The scan and clean state of one category.
@@ -75,8 +77,6 @@ class Store : public QObject {
     static constexpr int fullScanWindow = 4; // categories measured at once in a full scan
     static constexpr int diskInterval = 60'000;
     static constexpr int autoCleanInterval = 300'000;
-    static constexpr int vitalsInterval = 2'000;
-    static constexpr std::size_t vitalsHistoryLength = 30;
     static constexpr const char* trashId = "trash";
     static constexpr const char* applicationsId = "applications";
 
@@ -86,6 +86,11 @@ class Store : public QObject {
     // automatic-clean timers.
     explicit Store(StoreServices services, QObject* parent = nullptr);
     ~Store() override;
+
+    // The parts of the store that keep state of their own, each with its signals. A view that
+    // follows only one of them includes only its header.
+    StoreVitals& vitals() { return vitals_; }
+    const StoreVitals& vitals() const { return vitals_; }
 
     // Published state.
     const std::vector<CleanupCategory>& categories() const { return categories_; }
@@ -105,10 +110,6 @@ class Store : public QObject {
     // Below 1 counts as 1. Stores the days and filters the applications again, without a scan.
     void setUnusedAppDays(std::int64_t days);
     const ItemList& allApplications() const { return allApplications_; }
-    const Vitals& vitals() const { return vitals_; }
-    const RunningSnapshot& running() const { return running_; }
-    bool refreshingRunning() const { return refreshingRunning_; }
-    const std::set<std::string>& stopping() const { return stopping_; }
     const std::optional<Date>& lastScan() const { return lastScan_; }
     bool cleaningAll() const { return cleaningAll_; }
     const std::set<std::string>& scannedThisPass() const { return scannedThisPass_; }
@@ -171,17 +172,6 @@ class Store : public QObject {
     void removeCustomFolder(const CleanupCategory& category);
     QCoro::Task<> addFolders(Level level);
 
-    // Running processes and vitals.
-    QCoro::Task<> refreshRunning();
-    QCoro::Task<> stop(RunningItem item);
-    // Reads the vitals on a worker (the busiest processes on the first sample and every fifth
-    // after it) and applies the reading when it comes back. One reading is out at a time: a
-    // sample asked for meanwhile is not taken and does not count.
-    QCoro::Task<> sampleVitals();
-    void startVitals();
-    void stopVitals();
-    bool vitalsActive() const { return vitalsTimer_.isActive(); }
-
     // Cleaning, moving and history. A clean or move does nothing for no items, or while another
     // clean, move or uninstall of the category still works on it (its rescan included).
     QCoro::Task<> clean(CleanupCategory category, std::vector<ScanItem> items);
@@ -206,7 +196,6 @@ class Store : public QObject {
     void refreshDisk();
     QCoro::Task<> diskTick();
     QCoro::Task<> autoCleanTick();
-    void vitalsTick();
 
     // Desktop actions.
     void relaunch();
@@ -230,10 +219,6 @@ class Store : public QObject {
     void hasFullDiskAccessChanged();
     void unusedAppDaysChanged();
     void allApplicationsChanged();
-    void vitalsChanged();
-    void runningChanged();
-    void refreshingRunningChanged();
-    void stoppingChanged();
     void lastScanChanged();
     void cleaningAllChanged();
     void scannedThisPassChanged();
@@ -322,6 +307,7 @@ class Store : public QObject {
 
     StoreServices services_;
     std::shared_ptr<StoreWork::Waits> waits_;
+    StoreVitals vitals_{*this};
 
     std::vector<CleanupCategory> categories_;
     LevelOverrides::Overrides levelOverrides_;
@@ -337,13 +323,6 @@ class Store : public QObject {
     bool hasFullDiskAccess_ = true;
     std::int64_t unusedAppDays_ = 100;
     ItemList allApplications_;
-    Vitals vitals_;
-    QTimer vitalsTimer_;
-    std::int64_t vitalsTicks_ = 0;
-    bool readingVitals_ = false;
-    RunningSnapshot running_;
-    bool refreshingRunning_ = false;
-    std::set<std::string> stopping_;
     std::optional<Date> lastScan_;
     bool cleaningAll_ = false;
     bool ending_ = false;

@@ -1,5 +1,5 @@
-// The store's long operations beyond scanning: stops and vitals, cleans and moves, Clean All
-// Safe, maintenance tasks and the automatic clean.
+// The store's long operations beyond scanning: cleans and moves, Clean All Safe, maintenance
+// tasks and the automatic clean.
 #include <algorithm>
 #include <limits>
 
@@ -23,118 +23,6 @@ bool overlaps(const std::string& listed, const std::set<std::string>& paths) {
 }
 
 } // namespace
-
-// Running processes and vitals
-
-QCoro::Task<> Store::refreshRunning() {
-    refreshingRunning_ = true;
-    emit refreshingRunningChanged();
-    auto refreshing = clearOnExit([this] {
-        refreshingRunning_ = false;
-        emit refreshingRunningChanged();
-    });
-    try {
-        auto snapshotWork = onUserPool([take = services_.runningSnapshot] { return take(); });
-        auto snapshot = co_await snapshotWork;
-        running_ = std::move(snapshot);
-        emit runningChanged();
-    } catch (const StoreWork::Closed&) {
-        throw;
-    } catch (...) {
-        reportFailure("Running processes");
-    }
-}
-
-QCoro::Task<> Store::stop(RunningItem item) {
-    stopping_.insert(item.id);
-    emit stoppingChanged();
-    auto stopping = clearOnExit([this, id = item.id] {
-        stopping_.erase(id);
-        emit stoppingChanged();
-    });
-    auto resultWork = onUserPool([stop = services_.stop, item]() -> std::optional<Shell::Result> {
-        try {
-            return stop(item);
-        } catch (const std::exception&) {
-            return std::nullopt; // the command could not be started
-        }
-    });
-    auto result = co_await resultWork;
-    stopping.now();
-    auto refreshing = refreshRunning();
-    co_await refreshing;
-    refreshDisk();
-    setReport(StoreText::stopReport(item, result));
-}
-
-QCoro::Task<> Store::sampleVitals() {
-    if (readingVitals_) co_return;
-    const std::int64_t n = vitalsTicks_;
-    if (vitalsTicks_ < std::numeric_limits<std::int64_t>::max()) ++vitalsTicks_;
-    // The busiest processes need a process listing: the first sample and every fifth after it.
-    // The reading (the listing runs ps) stays off this thread, where it would stall the window.
-    const bool top = n % 5 == 0;
-    readingVitals_ = true;
-    auto readingOut = clearOnExit([this] { readingVitals_ = false; });
-    VitalsReader::Reading reading;
-    try {
-        auto readingWork =
-            onUserPool([sample = services_.sampleVitals, top] { return sample(top); });
-        reading = co_await readingWork;
-    } catch (const StoreWork::Closed&) {
-        throw;
-    } catch (...) {
-        co_return; // a reader that failed this once; the next tick reads again
-    }
-    readingOut.now();
-
-    Vitals next = vitals_;
-    // A share that was not measured leaves the last measured one (none before the first).
-    if (reading.cpuMeasured) {
-        next.cpuBusy = reading.cpuBusy;
-        next.cpuMeasured = true;
-    }
-    next.loadPerCore = reading.loadPerCore;
-    next.pressure = reading.pressure;
-    next.swapUsed = reading.swapUsed;
-    next.swapTotal = reading.swapTotal;
-    next.swapRate = reading.swapRate;
-    next.compressorBytes = reading.compressorBytes;
-    next.compressedBytes = reading.compressedBytes;
-    next.thermal = reading.thermal;
-    if (top) {
-        next.topCPU = reading.topCPU;
-        next.topMemory = reading.topMemory;
-    }
-    const double fullScale = Vitals::swapRateFullScale();
-    if (reading.cpuMeasured) next.cpuHistory.push_back(reading.cpuBusy);
-    next.swapHistory.push_back(
-        fullScale > 0 ? std::min(static_cast<double>(reading.swapRate) / fullScale, 1.0) : 0.0);
-    for (auto* history : {&next.cpuHistory, &next.swapHistory})
-        if (history->size() > vitalsHistoryLength)
-            history->erase(history->begin(),
-                           history->begin() +
-                               static_cast<std::ptrdiff_t>(history->size() - vitalsHistoryLength));
-    next.sampled = true;
-    vitals_ = std::move(next);
-    emit vitalsChanged();
-}
-
-void Store::startVitals() {
-    if (vitalsTimer_.isActive()) return;
-    auto sampling = sampleVitals();
-    Q_UNUSED(sampling);
-    vitalsTimer_.start();
-}
-
-void Store::stopVitals() {
-    vitalsTimer_.stop();
-}
-
-void Store::vitalsTick() {
-    auto sampling = sampleVitals();
-    Q_UNUSED(sampling);
-}
 
 // Cleaning and moving
 

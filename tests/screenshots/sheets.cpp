@@ -352,7 +352,7 @@ BRAMWICK_SHOT(sheet_maintenance, 680, 720) {
 
 BRAMWICK_SHOT(sheet_memory_users, 560, 520) {
     auto* shots = shots::keptForTheRun(new SheetShotStore);
-    auto* sheet = new MemoryUsersSheet(shots->start(), shotMemory());
+    auto* sheet = new MemoryUsersSheet(shots->start().vitals(), shotMemory());
     sheet->show();
     SheetShotStore::settle();
     sheet->askToQuit(shotMemory().current(12)[1]);

@@ -208,7 +208,7 @@ TEST(MemoryUsersSheet, ShowAndQuitGoThroughTheProviderAndQuitReadsAgain) {
         return MemoryUsers::QuitResult::notRunning();
     };
     provider.work = queue.work();
-    MemoryUsersSheet sheet(*store, provider);
+    MemoryUsersSheet sheet(store->vitals(), provider);
     sheet.show();
     ASSERT_EQ(queue.jobs.size(), 1u);
     queue.runOne();
@@ -234,7 +234,7 @@ TEST(MemoryUsersSheet, ShowAndQuitGoThroughTheProviderAndQuitReadsAgain) {
 
     // The pressure sentence follows the vitals.
     h.reading.pressure = Vitals::Pressure::critical;
-    auto sampling = store->sampleVitals();
+    auto sampling = store->vitals().sample();
     h.user.runAll();
     EXPECT_TRUE(texts(sheet, "pressure")[0].startsWith("The system is out of memory"));
 }

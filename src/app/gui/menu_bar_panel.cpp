@@ -258,11 +258,12 @@ MenuBarPanel::MenuBarPanel(Store& store, Updater& updater, Actions actions, QWid
     build();
 
     for (auto signal :
-         {&Store::diskChanged, &Store::reportChanged, &Store::runningChanged,
-          &Store::hasFullDiskAccessChanged, &Store::lastAutoCleanChanged,
-          &Store::autoCleaningChanged, &Store::scanningAllChanged, &Store::cleaningAllChanged,
-          &Store::lastScanChanged, &Store::statesChanged, &Store::categoriesChanged})
+         {&Store::diskChanged, &Store::reportChanged, &Store::hasFullDiskAccessChanged,
+          &Store::lastAutoCleanChanged, &Store::autoCleaningChanged, &Store::scanningAllChanged,
+          &Store::cleaningAllChanged, &Store::lastScanChanged, &Store::statesChanged,
+          &Store::categoriesChanged})
         connect(&store_, signal, this, &MenuBarPanel::scheduleRefresh);
+    connect(&store_.vitals(), &StoreVitals::runningChanged, this, &MenuBarPanel::scheduleRefresh);
     refresh();
 }
 

@@ -216,7 +216,7 @@ void WindowTop::setShowAccessSetup(bool shown) {
 
 void WindowTop::attachList(MainContent& content) {
     content.heroArea()->addWidget(hero_);
-    auto* running = new RunningNowSection(store_);
+    auto* running = new RunningNowSection(store_.vitals());
     content.setRunningNow(running);
     connect(&content, &MainContent::confirmationChanged, this, [this, &content] {
         if (auto pending = content.confirmation()) {

@@ -80,7 +80,7 @@ TEST(WindowTop, EachActionOpensItsSheetOverTheWindowAndClosingItClearsTheRequest
     close(maintenance);
     EXPECT_FALSE(store.showMaintenance());
 
-    auto sampling = store.sampleVitals();
+    auto sampling = store.vitals().sample();
     h.store.user.runAll();
     top.header()->memoryMeter()->click();
     EXPECT_TRUE(top.showMemoryUsers());
@@ -323,7 +323,7 @@ TEST(WindowTop, ToolbarActions) {
     // The CPU meter asks the list to show the running-now section: the filter is cleared first.
     h.store.settings->set("levelFilter", std::string("Red Flag"));
     QSignalSpy asked(&top, &WindowTop::showRunningRequested);
-    auto sampling = store.sampleVitals();
+    auto sampling = store.vitals().sample();
     h.store.user.runAll();
     top.header()->cpuMeter()->click();
     EXPECT_EQ(h.store.settings->string("levelFilter"), "");
@@ -353,7 +353,7 @@ TEST(WindowTop, TheListsCleansComeToTheCardAndTheCpuMeterShowsTheRunningSection)
 
     content->setLevelFilter("Red Flag");
     content->refreshNow();
-    auto sampling = h.scenes->store().sampleVitals();
+    auto sampling = h.scenes->store().vitals().sample();
     h.store.user.runAll();
     top.header()->cpuMeter()->click();
     test::settle();
