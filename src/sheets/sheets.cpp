@@ -22,9 +22,9 @@ SheetDialog* openDetails(QWidget* parent, Store& store, const std::string& categ
     return nullptr;
 }
 
-SheetDialog* openUninstall(QWidget* parent, Store& store, const UninstallPlan& plan,
+SheetDialog* openUninstall(QWidget* parent, StoreUninstalls& uninstalls, const UninstallPlan& plan,
                            std::function<void()> onFinish) {
-    return presentSheet(parent, new UninstallSheet(store, plan, std::move(onFinish)),
+    return presentSheet(parent, new UninstallSheet(uninstalls, plan, std::move(onFinish)),
                         {UninstallSheet::minimumWidth, UninstallSheet::minimumHeight});
 }
 

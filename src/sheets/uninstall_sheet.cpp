@@ -16,7 +16,7 @@
 #include "base/text.h"
 #include "sheets/sheet_frame.h"
 #include "sheets/sheet_rules.h"
-#include "store/store.h"
+#include "store/store_uninstalls.h"
 
 namespace bramwick {
 
@@ -43,9 +43,10 @@ class RunningBanner : public QWidget {
 
 } // namespace
 
-UninstallSheet::UninstallSheet(Store& store, UninstallPlan plan, std::function<void()> onFinish,
-                               QWidget* parent)
-    : QWidget(parent), store_(store), plan_(std::move(plan)), onFinish_(std::move(onFinish)) {
+UninstallSheet::UninstallSheet(StoreUninstalls& uninstalls, UninstallPlan plan,
+                               std::function<void()> onFinish, QWidget* parent)
+    : QWidget(parent), uninstalls_(uninstalls), plan_(std::move(plan)),
+      onFinish_(std::move(onFinish)) {
     setObjectName("uninstallSheet");
     const QString name = QString::fromStdString(plan_.app.name);
     auto* layout = new QVBoxLayout(this);
@@ -112,7 +113,7 @@ UninstallSheet::UninstallSheet(Store& store, UninstallPlan plan, std::function<v
             row->addWidget(warning, 1);
             auto* quit = sheetButton(
                 tr("Quit %1").arg(QString(name).replace('&', QStringLiteral("&&"))), "quitApp");
-            connect(quit, &QPushButton::clicked, this, [this] { store_.quit(plan_.app); });
+            connect(quit, &QPushButton::clicked, this, [this] { uninstalls_.quit(plan_.app); });
             row->addWidget(quit);
             layout->addWidget(banner);
         }
@@ -245,11 +246,11 @@ UninstallSheet::UninstallSheet(Store& store, UninstallPlan plan, std::function<v
     footer->addWidget(footer_);
     footer->addStretch(1);
     auto* reveal = sheetButton(tr("Show in File Manager"), "reveal");
-    connect(reveal, &QPushButton::clicked, this, [this] { store_.reveal({plan_.app}); });
+    connect(reveal, &QPushButton::clicked, this, [this] { uninstalls_.reveal(plan_.app); });
     footer->addWidget(reveal);
     cancel_ = sheetButton(tr("Cancel"), "cancel");
     connect(cancel_, &QPushButton::clicked, this, [this] {
-        store_.setUninstall(std::nullopt);
+        uninstalls_.setPlan(std::nullopt);
         closeSheet(this);
     });
     footer->addWidget(cancel_);
@@ -267,11 +268,11 @@ UninstallSheet::UninstallSheet(Store& store, UninstallPlan plan, std::function<v
     // newer one: the sheet goes, though only once an uninstall running in it has ended.
     auto followStore = [this] {
         refresh();
-        const auto& current = store_.uninstall();
-        if (!store_.uninstalling() && (!current || current->id != plan_.id)) closeSheet(this);
+        const auto& current = uninstalls_.plan();
+        if (!uninstalls_.uninstalling() && (!current || current->id != plan_.id)) closeSheet(this);
     };
-    connect(&store_, &Store::uninstallingChanged, this, followStore);
-    connect(&store_, &Store::uninstallChanged, this, followStore);
+    connect(&uninstalls_, &StoreUninstalls::uninstallingChanged, this, followStore);
+    connect(&uninstalls_, &StoreUninstalls::planChanged, this, followStore);
 
     // Every leftover starts chosen, system-owned ones too.
     std::set<std::string> all;
@@ -283,9 +284,9 @@ UninstallSheet::UninstallSheet(Store& store, UninstallPlan plan, std::function<v
 UninstallSheet::~UninstallSheet() {
     // Closed some other way than Cancel (Escape, the window's close button): the plan goes too,
     // so the next lookup can show its own.
-    const auto& current = store_.uninstall();
-    if (current && current->id == plan_.id && !store_.uninstalling())
-        store_.setUninstall(std::nullopt);
+    const auto& current = uninstalls_.plan();
+    if (current && current->id == plan_.id && !uninstalls_.uninstalling())
+        uninstalls_.setPlan(std::nullopt);
 }
 
 std::vector<AppLeftover> UninstallSheet::picked() const {
@@ -305,7 +306,7 @@ void UninstallSheet::refresh() {
     const auto list = picked();
     footer_->setText(QString::fromStdString(
         SheetRules::uninstallFooter(list.size(), SheetRules::uninstallTotal(plan_, list))));
-    const bool removing = store_.uninstalling();
+    const bool removing = uninstalls_.uninstalling();
     uninstall_->setEnabled(!plan_.isSystemApp && !removing);
     // Cancelling mid-removal would close the sheet on files half gone.
     cancel_->setEnabled(!removing);
@@ -314,7 +315,7 @@ void UninstallSheet::refresh() {
 }
 
 void UninstallSheet::requestUninstall() {
-    if (plan_.isSystemApp || store_.uninstalling()) return;
+    if (plan_.isSystemApp || uninstalls_.uninstalling()) return;
     const auto list = picked();
     confirm_->present(
         tr("Uninstall %1?").arg(QString::fromStdString(plan_.app.name)),
@@ -322,7 +323,7 @@ void UninstallSheet::requestUninstall() {
             SheetRules::uninstallTotal(plan_, list), list, plan_.app.command.has_value())),
         tr("Uninstall"), true, [this, list] {
             if (onFinish_) onFinish_();
-            auto removing = store_.performUninstall(plan_, list);
+            auto removing = uninstalls_.perform(plan_, list);
         });
 }
 

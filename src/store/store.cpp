@@ -4,7 +4,6 @@
 #include <limits>
 
 #include "base/ending.h"
-#include "base/paths.h"
 #include "base/text.h"
 #include "engine/auto_clean.h"
 #include "engine/catalog.h"
@@ -173,15 +172,16 @@ void Store::endWork() {
 }
 
 bool Store::cleansUnderway() const {
-    return cleaningAll_ || autoCleaning_ || uninstalling_ ||
+    return cleaningAll_ || autoCleaning_ || uninstalls_.uninstalling() ||
            std::any_of(states_.begin(), states_.end(),
                        [](const auto& entry) { return entry.second.cleaning; });
 }
 
 bool Store::isBusy() const {
-    return scanningAll_ || cleaningAll_ || autoCleaning_ || uninstalling_ || runningTask_ ||
-           std::any_of(states_.begin(), states_.end(),
-                       [](const auto& entry) { return entry.second.cleaning; });
+    return scanningAll_ || cleaningAll_ || autoCleaning_ || uninstalls_.uninstalling() ||
+           runningTask_ || std::any_of(states_.begin(), states_.end(), [](const auto& entry) {
+               return entry.second.cleaning;
+           });
 }
 
 // Disk and timers
@@ -522,24 +522,6 @@ void Store::reveal(const std::vector<ScanItem>& items) {
     for (const auto& item : items)
         paths.push_back(item.url);
     services_.reveal(paths);
-}
-
-void Store::quit(const ScanItem& item) {
-    RunningApplications& provider = applications();
-    // The file as written and with its links resolved, as the uninstaller matched it.
-    std::vector<std::string> forms{Paths::standardised(item.url)};
-    if (auto real = Paths::resolved(item.url)) forms.push_back(*real);
-    auto isItem = [&](const std::string& path) {
-        return !path.empty() &&
-               std::find(forms.begin(), forms.end(), Paths::standardised(path)) != forms.end();
-    };
-    std::optional<std::string> id;
-    if (uninstall_ && uninstall_->app.id == item.id) id = uninstall_->bundleID;
-    for (const auto& application : provider.list())
-        if (isItem(application.bundlePath) || isItem(application.executablePath) ||
-            (application.bundlePath.empty() && id && !id->empty() &&
-             application.bundleIdentifier == *id))
-            provider.requestQuit(application); // polite; the application may decline
 }
 
 } // namespace bramwick

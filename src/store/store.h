@@ -34,6 +34,7 @@
 #include "store/item_list.h"
 #include "store/messages.h"
 #include "store/store_services.h"
+#include "store/store_uninstalls.h"
 #include "store/store_vitals.h"
 #include "store/work.h"
 
@@ -41,6 +42,7 @@ namespace bramwick {
 
 class Store : public QObject {
     Q_OBJECT
+    friend class StoreUninstalls;
     friend class StoreVitals;
 
   public:
@@ -91,6 +93,8 @@ class Store : public QObject {
     // follows only one of them includes only its header.
     StoreVitals& vitals() { return vitals_; }
     const StoreVitals& vitals() const { return vitals_; }
+    StoreUninstalls& uninstalls() { return uninstalls_; }
+    const StoreUninstalls& uninstalls() const { return uninstalls_; }
 
     // Published state.
     const std::vector<CleanupCategory>& categories() const { return categories_; }
@@ -113,12 +117,6 @@ class Store : public QObject {
     const std::optional<Date>& lastScan() const { return lastScan_; }
     bool cleaningAll() const { return cleaningAll_; }
     const std::set<std::string>& scannedThisPass() const { return scannedThisPass_; }
-    // The plan the uninstall sheet shows; none closes it (the sheet's Cancel sets none).
-    const std::optional<UninstallPlan>& uninstall() const { return uninstall_; }
-    void setUninstall(std::optional<UninstallPlan> plan);
-    // The application asked about last, while any lookup of leftovers runs.
-    const std::optional<std::string>& findingLeftovers() const { return findingLeftovers_; }
-    bool uninstalling() const { return uninstalling_; }
     bool autoCleaning() const { return autoCleaning_; }
     const std::optional<AutoCleanRun>& lastAutoClean() const { return lastAutoClean_; }
     bool showMaintenance() const { return showMaintenance_; }
@@ -179,10 +177,6 @@ class Store : public QObject {
                        std::string destination);
     QCoro::Task<> cleanAllSafe();
 
-    // Uninstalling.
-    QCoro::Task<> findLeftovers(ScanItem app);
-    QCoro::Task<> performUninstall(UninstallPlan plan, std::vector<AppLeftover> leftovers);
-
     // Maintenance.
     QCoro::Task<> runMaintenance(MaintenanceTask task);
 
@@ -202,10 +196,6 @@ class Store : public QObject {
     void openFullDiskAccessSettings();
     void openApp(const std::string& id);
     void reveal(const std::vector<ScanItem>& items);
-    // Asks every running copy of the item's application to quit, politely: those whose bundle
-    // or executable is the item's file, and, when the item is the shown uninstall's application,
-    // those outside any bundle that carry its id (a Flatpak runs from a sandbox of its own).
-    void quit(const ScanItem& item);
 
   signals:
     void categoriesChanged();
@@ -222,9 +212,6 @@ class Store : public QObject {
     void lastScanChanged();
     void cleaningAllChanged();
     void scannedThisPassChanged();
-    void uninstallChanged();
-    void findingLeftoversChanged();
-    void uninstallingChanged();
     void autoCleaningChanged();
     void lastAutoCleanChanged();
     void showMaintenanceChanged();
@@ -278,7 +265,6 @@ class Store : public QObject {
     QCoro::Task<> scanEveryCategory();
     QCoro::Task<> cleanEverySafeCategory();
     QCoro::Task<> cleanAutomatically(std::string reason);
-    QCoro::Task<> uninstallWith(UninstallPlan plan, std::vector<AppLeftover> leftovers);
     QCoro::Task<> scanInWindow(CleanupCategory category, int* active, StoreWork::Wakeup* slot);
     QCoro::Task<> finish(CleanupCategory category, Cleaner::Outcome outcome, std::string verb,
                          bool wentToTrash, std::optional<std::int64_t> before);
@@ -308,6 +294,7 @@ class Store : public QObject {
     StoreServices services_;
     std::shared_ptr<StoreWork::Waits> waits_;
     StoreVitals vitals_{*this};
+    StoreUninstalls uninstalls_{*this};
 
     std::vector<CleanupCategory> categories_;
     LevelOverrides::Overrides levelOverrides_;
@@ -328,11 +315,6 @@ class Store : public QObject {
     bool ending_ = false;
     QTimer diskTimer_;
     std::set<std::string> scannedThisPass_;
-    std::optional<UninstallPlan> uninstall_;
-    std::optional<std::string> findingLeftovers_;
-    int leftoverLookupsOut_ = 0;
-    std::uint64_t leftoverRequests_ = 0; // numbers each lookup; the last one's plan is shown
-    bool uninstalling_ = false;
     QTimer autoCleanTimer_;
     bool autoCleaning_ = false;
     std::optional<AutoCleanRun> lastAutoClean_;

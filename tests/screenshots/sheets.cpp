@@ -272,7 +272,7 @@ BRAMWICK_WINDOW_SHOT(confirm_card_dangerous, 780, 500) {
 
 BRAMWICK_SHOT(sheet_uninstall, 620, 520) {
     auto* shots = shots::keptForTheRun(new SheetShotStore);
-    return new UninstallSheet(shots->start(), editorPlan(), [] {});
+    return new UninstallSheet(shots->start().uninstalls(), editorPlan(), [] {});
 }
 
 namespace {

@@ -57,7 +57,7 @@ TEST(StoreFailure, AnOperationThatThrowsClearsItsFlagsAndReportsTheError) {
          [](Store& store) {
              UninstallPlan plan;
              plan.app = item("Atlas", 10);
-             return store.performUninstall(plan, {});
+             return store.uninstalls().perform(plan, {});
          }},
     };
     for (const auto& c : cases) {
@@ -77,7 +77,7 @@ TEST(StoreFailure, AnOperationThatThrowsClearsItsFlagsAndReportsTheError) {
         EXPECT_TRUE(running.isReady());
         EXPECT_FALSE(failing.isBusy());
         EXPECT_FALSE(failing.cleaningAll());
-        EXPECT_FALSE(failing.uninstalling());
+        EXPECT_FALSE(failing.uninstalls().uninstalling());
         EXPECT_FALSE(failing.runningTask());
         if (const auto* state = failing.state("caches")) {
             EXPECT_FALSE(state->cleaning);

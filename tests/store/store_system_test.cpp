@@ -269,10 +269,10 @@ TEST(StoreDesktop, QuitAsksEveryInstanceOfTheBundleAndRevealHandsOverThePaths) {
     RunningApplication loose{4, "", "tool", "", "/usr/bin/tool", false};
 
     h.applications.running = {other, loose};
-    store.quit(app);
+    store.uninstalls().quit(app);
     EXPECT_TRUE(h.applications.askedToQuit.empty());
     h.applications.running = {one, other, two};
-    store.quit(app);
+    store.uninstalls().quit(app);
     EXPECT_EQ(h.applications.askedToQuit, (std::vector<RunningApplication>{one, two}));
 
     store.reveal({item("a", 1), item("b", 1)});
@@ -294,16 +294,16 @@ TEST(StoreDesktop, QuitAsksTheRunningAppImageAndTheFlatpakOfTheUninstallShown) {
     RunningApplication bundled{7, "org.gnome.Maps", "Maps", "/Applications/Maps.app", "", true};
     h.applications.running = {tool, maps, bundled};
 
-    store.quit(appImage);
-    store.quit(flatpak); // no uninstall shown: its id is not known
+    store.uninstalls().quit(appImage);
+    store.uninstalls().quit(flatpak); // no uninstall shown: its id is not known
     EXPECT_EQ(h.applications.askedToQuit, std::vector{tool});
 
     UninstallPlan plan;
     plan.app = flatpak;
     plan.bundleID = "org.gnome.Maps";
-    store.setUninstall(plan);
+    store.uninstalls().setPlan(plan);
     h.applications.askedToQuit.clear();
-    store.quit(flatpak);
+    store.uninstalls().quit(flatpak);
     EXPECT_EQ(h.applications.askedToQuit, std::vector{maps});
 }
 
@@ -353,21 +353,21 @@ TEST(StoreUninstall, FindsLeftoversThenRemovesRescansReportsAndRecords) {
     };
     Store own(withUninstaller);
 
-    auto finding = own.findLeftovers(app);
-    EXPECT_EQ(own.findingLeftovers(), app.id);
-    EXPECT_FALSE(own.uninstall());
+    auto finding = own.uninstalls().findLeftovers(app);
+    EXPECT_EQ(own.uninstalls().findingLeftovers(), app.id);
+    EXPECT_FALSE(own.uninstalls().plan());
     h.user.runAll();
     EXPECT_TRUE(finding.isReady());
-    EXPECT_FALSE(own.findingLeftovers());
-    ASSERT_TRUE(own.uninstall());
-    EXPECT_EQ(own.uninstall()->app, app);
+    EXPECT_FALSE(own.uninstalls().findingLeftovers());
+    ASSERT_TRUE(own.uninstalls().plan());
+    EXPECT_EQ(own.uninstalls().plan()->app, app);
 
-    auto removing = own.performUninstall(*own.uninstall(), plan.leftovers);
-    EXPECT_TRUE(own.uninstalling());
+    auto removing = own.uninstalls().perform(*own.uninstalls().plan(), plan.leftovers);
+    EXPECT_TRUE(own.uninstalls().uninstalling());
     EXPECT_TRUE(own.isBusy());
     h.user.run();
-    EXPECT_FALSE(own.uninstalling());
-    EXPECT_FALSE(own.uninstall()) << "the sheet closes before the rescans";
+    EXPECT_FALSE(own.uninstalls().uninstalling());
+    EXPECT_FALSE(own.uninstalls().plan()) << "the sheet closes before the rescans";
     h.user.runAll();
     EXPECT_TRUE(removing.isReady());
     EXPECT_EQ(removedLeftovers, plan.leftovers);
