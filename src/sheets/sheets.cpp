@@ -33,11 +33,12 @@ SheetDialog* openMaintenance(QWidget* parent, Store& store) {
 }
 
 SheetDialog* openMaintenance(QWidget* parent, Store& store, MaintenanceSource source) {
-    auto* dialog = presentSheet(parent, new MaintenanceSheet(store, std::move(source)),
+    StoreMaintenance& maintenance = store.maintenance();
+    auto* dialog = presentSheet(parent, new MaintenanceSheet(maintenance, store, std::move(source)),
                                 {MaintenanceSheet::minimumWidth, MaintenanceSheet::minimumHeight});
     // The main window presents this sheet while the store says so; closing it says no more.
-    QObject::connect(dialog, &QDialog::finished, &store,
-                     [&store] { store.setShowMaintenance(false); });
+    QObject::connect(dialog, &QDialog::finished, &maintenance,
+                     [&maintenance] { maintenance.setShown(false); });
     return dialog;
 }
 

@@ -132,11 +132,6 @@ void Store::setHasFullDiskAccess(bool granted) {
     emit hasFullDiskAccessChanged();
 }
 
-void Store::setShowMaintenance(bool shown) {
-    showMaintenance_ = shown;
-    emit showMaintenanceChanged();
-}
-
 std::optional<std::int64_t> Store::available() const {
     if (!disk_) return std::nullopt;
     return disk_->available;
@@ -179,9 +174,9 @@ bool Store::cleansUnderway() const {
 
 bool Store::isBusy() const {
     return scanningAll_ || cleaningAll_ || autoCleaning_ || uninstalls_.uninstalling() ||
-           runningTask_ || std::any_of(states_.begin(), states_.end(), [](const auto& entry) {
-               return entry.second.cleaning;
-           });
+           maintenance_.runningTask() ||
+           std::any_of(states_.begin(), states_.end(),
+                       [](const auto& entry) { return entry.second.cleaning; });
 }
 
 // Disk and timers

@@ -1,7 +1,8 @@
 // The one state object of the windowed program: the categories with their scan state, the disk
-// figures, the history, the banner report, the live vitals and the running processes, and every
-// long operation that changes them (scans, cleans, moves, Clean All Safe, uninstalls, stops,
-// maintenance tasks and the automatic clean).
+// figures, the history, the banner report, and every long operation that changes them (scans,
+// cleans, moves, Clean All Safe and the automatic clean). Three facets of it keep state of their
+// own, each with its operations and its signals: the live vitals and the running processes
+// (`vitals()`), uninstalling (`uninstalls()`) and maintenance (`maintenance()`).
 //
 // It lives on the thread of the windows. Each long operation is a coroutine: it sets its busy
 // flags, hands the engine work to a worker pool and applies the result when it comes back
@@ -33,6 +34,7 @@
 #include "engine/level_overrides.h"
 #include "store/item_list.h"
 #include "store/messages.h"
+#include "store/store_maintenance.h"
 #include "store/store_services.h"
 #include "store/store_uninstalls.h"
 #include "store/store_vitals.h"
@@ -42,6 +44,8 @@ namespace bramwick {
 
 class Store : public QObject {
     Q_OBJECT
+    // The facets work through the store's pools and report through its banner and its history.
+    friend class StoreMaintenance;
     friend class StoreUninstalls;
     friend class StoreVitals;
 
@@ -95,6 +99,8 @@ class Store : public QObject {
     const StoreVitals& vitals() const { return vitals_; }
     StoreUninstalls& uninstalls() { return uninstalls_; }
     const StoreUninstalls& uninstalls() const { return uninstalls_; }
+    StoreMaintenance& maintenance() { return maintenance_; }
+    const StoreMaintenance& maintenance() const { return maintenance_; }
 
     // Published state.
     const std::vector<CleanupCategory>& categories() const { return categories_; }
@@ -119,9 +125,6 @@ class Store : public QObject {
     const std::set<std::string>& scannedThisPass() const { return scannedThisPass_; }
     bool autoCleaning() const { return autoCleaning_; }
     const std::optional<AutoCleanRun>& lastAutoClean() const { return lastAutoClean_; }
-    bool showMaintenance() const { return showMaintenance_; }
-    void setShowMaintenance(bool shown);
-    const std::optional<std::string>& runningTask() const { return runningTask_; }
     const LevelOverrides::Overrides& levelOverrides() const { return levelOverrides_; }
     const std::vector<CustomFolder>& customFolders() const { return customFolders_; }
 
@@ -177,9 +180,6 @@ class Store : public QObject {
                        std::string destination);
     QCoro::Task<> cleanAllSafe();
 
-    // Maintenance.
-    QCoro::Task<> runMaintenance(MaintenanceTask task);
-
     // The automatic clean.
     QCoro::Task<> checkAutoClean();
     QCoro::Task<> runAutomatic(std::string reason);
@@ -214,8 +214,6 @@ class Store : public QObject {
     void scannedThisPassChanged();
     void autoCleaningChanged();
     void lastAutoCleanChanged();
-    void showMaintenanceChanged();
-    void runningTaskChanged();
 
   private:
     // co_await onUserPool(job): the job's value, computed on the user pool.
@@ -295,6 +293,7 @@ class Store : public QObject {
     std::shared_ptr<StoreWork::Waits> waits_;
     StoreVitals vitals_{*this};
     StoreUninstalls uninstalls_{*this};
+    StoreMaintenance maintenance_{*this};
 
     std::vector<CleanupCategory> categories_;
     LevelOverrides::Overrides levelOverrides_;
@@ -318,8 +317,6 @@ class Store : public QObject {
     QTimer autoCleanTimer_;
     bool autoCleaning_ = false;
     std::optional<AutoCleanRun> lastAutoClean_;
-    bool showMaintenance_ = false;
-    std::optional<std::string> runningTask_;
 
     // Stored values that could not be read, kept aside before their key is written again.
     std::optional<nlohmann::json> unreadableLog_;

@@ -1,5 +1,5 @@
-// The store's long operations beyond scanning: cleans and moves, Clean All Safe, maintenance
-// tasks and the automatic clean.
+// The store's long operations beyond scanning: cleans and moves, Clean All Safe and the
+// automatic clean.
 #include <algorithm>
 #include <limits>
 
@@ -268,35 +268,6 @@ QCoro::Task<> Store::cleanEverySafeCategory() {
     auto entry = StoreText::allSafeRecord(freed, gain);
     record(entry.title, entry.detail);
     setReport(StoreText::allSafeReport(freed, failures, extraCommandProblems, openFileLimit));
-}
-
-// Maintenance
-
-QCoro::Task<> Store::runMaintenance(MaintenanceTask task) {
-    runningTask_ = task.id;
-    emit runningTaskChanged();
-    auto running = clearOnExit([this] {
-        runningTask_.reset();
-        emit runningTaskChanged();
-    });
-    const auto before = available();
-    std::optional<Maintenance::Result> outcome;
-    try {
-        auto resultWork = onUserPool([run = services_.runMaintenance, task] { return run(task); });
-        outcome = co_await resultWork;
-    } catch (const StoreWork::Closed&) {
-        throw;
-    } catch (...) {
-        reportFailure(task.name);
-        co_return;
-    }
-    running.now();
-    const auto& result = *outcome;
-    refreshDisk();
-    const std::int64_t gain = gainSince(before);
-    if (auto entry = StoreText::maintenanceRecord(task.name, task.detail, result.succeeded, gain))
-        record(entry->title, entry->detail);
-    setReport(StoreText::maintenanceReport(task.name, result.succeeded, result.output, gain));
 }
 
 // The automatic clean

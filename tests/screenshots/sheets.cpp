@@ -344,7 +344,8 @@ MemoryProvider shotMemory() {
 
 BRAMWICK_SHOT(sheet_maintenance, 680, 720) {
     auto* shots = shots::keptForTheRun(new SheetShotStore);
-    auto* sheet = new MaintenanceSheet(shots->start(), shotMaintenance());
+    Store& store = shots->start();
+    auto* sheet = new MaintenanceSheet(store.maintenance(), store, shotMaintenance());
     sheet->show(); // measured on show
     SheetShotStore::settle();
     return sheet;

@@ -140,7 +140,7 @@ TEST(MaintenanceSheet, OnlyTheLatestMeasurementOfAnOpenSheetIsShown) {
     };
     source.retired = [] { return std::vector<Maintenance::Retired>{}; };
     source.work = queue.work();
-    auto sheet = std::make_unique<MaintenanceSheet>(*store, source);
+    auto sheet = std::make_unique<MaintenanceSheet>(store->maintenance(), *store, source);
     sheet->show();
     sheet->measure();
     ASSERT_EQ(queue.jobs.size(), 2u);

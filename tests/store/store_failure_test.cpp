@@ -45,7 +45,7 @@ TEST(StoreFailure, AnOperationThatThrowsClearsItsFlagsAndReportsTheError) {
              MaintenanceTask task;
              task.id = "t";
              task.name = "Task";
-             return store.runMaintenance(task);
+             return store.maintenance().run(task);
          }},
         {"uninstall",
          [](StoreServices& s) {
@@ -78,7 +78,7 @@ TEST(StoreFailure, AnOperationThatThrowsClearsItsFlagsAndReportsTheError) {
         EXPECT_FALSE(failing.isBusy());
         EXPECT_FALSE(failing.cleaningAll());
         EXPECT_FALSE(failing.uninstalls().uninstalling());
-        EXPECT_FALSE(failing.runningTask());
+        EXPECT_FALSE(failing.maintenance().runningTask());
         if (const auto* state = failing.state("caches")) {
             EXPECT_FALSE(state->cleaning);
             EXPECT_FALSE(state->scanning);

@@ -188,12 +188,12 @@ TEST(StoreMaintenance, ReportsTheOutcomeAndRecordsOnlyASuccessThatFreedSpace) {
         task.id = "logs";
         task.name = "Rotate Logs";
         task.detail = "Rotates the system logs.";
-        auto running = store.runMaintenance(task);
-        EXPECT_EQ(store.runningTask(), "logs");
+        auto running = store.maintenance().run(task);
+        EXPECT_EQ(store.maintenance().runningTask(), "logs");
         EXPECT_TRUE(store.isBusy());
         h.user.runAll();
         EXPECT_TRUE(running.isReady());
-        EXPECT_FALSE(store.runningTask());
+        EXPECT_FALSE(store.maintenance().runningTask());
         EXPECT_EQ(store.report()->title, "Rotate Logs");
         EXPECT_EQ(store.report()->message, c.message);
         EXPECT_EQ(store.report()->hasFailures, !c.succeeded);
@@ -233,7 +233,7 @@ TEST(StoreDisk, NoGainIsClaimedWhenTheFiguresBeforeTheWorkWereMissing) {
 
         MaintenanceTask task;
         task.name = "Rotate Logs";
-        QCoro::Task<> running = work == Work::maintenance ? store.runMaintenance(task)
+        QCoro::Task<> running = work == Work::maintenance ? store.maintenance().run(task)
                                 : work == Work::clean
                                     ? store.clean(category("caches"), {item("a", 10)})
                                     : store.cleanAllSafe();

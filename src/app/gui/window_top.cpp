@@ -89,7 +89,7 @@ WindowTop::WindowTop(Store& store, Settings& settings, QWidget* window, SheetSou
             });
     };
     // The maintenance sheet follows the store's flag.
-    tools.maintenance = [this] { store_.setShowMaintenance(true); };
+    tools.maintenance = [this] { store_.maintenance().setShown(true); };
     tools.addFolder = [this](Level level) { store_.addFolders(level); };
     tools.schedule = [this] {
         showSchedule_ = true;
@@ -128,8 +128,8 @@ WindowTop::WindowTop(Store& store, Settings& settings, QWidget* window, SheetSou
     column->addWidget(hero_);
 
     presenter_ = new ConfirmPresenter(window_);
-    connect(&store_, &Store::showMaintenanceChanged, this, [this] {
-        if (store_.showMaintenance()) openMaintenance();
+    connect(&store_.maintenance(), &StoreMaintenance::shownChanged, this, [this] {
+        if (store_.maintenance().shown()) openMaintenance();
     });
     // The total a Clean All Safe card states follows the scans that end while it is shown: what
     // the clean takes is what is listed when it starts.

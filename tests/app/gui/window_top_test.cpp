@@ -78,7 +78,7 @@ TEST(WindowTop, EachActionOpensItsSheetOverTheWindowAndClosingItClearsTheRequest
     QDialog* maintenance = sheetOver(window, "maintenanceSheet");
     ASSERT_NE(maintenance, nullptr);
     close(maintenance);
-    EXPECT_FALSE(store.showMaintenance());
+    EXPECT_FALSE(store.maintenance().shown());
 
     auto sampling = store.vitals().sample();
     h.store.user.runAll();
@@ -305,7 +305,7 @@ TEST(WindowTop, ToolbarActions) {
     EXPECT_EQ(top.detailsFor()->category.id, "applications");
     EXPECT_TRUE(top.detailsFor()->everyApp);
     bar.button("toolbar-maintenance")->click();
-    EXPECT_TRUE(store.showMaintenance());
+    EXPECT_TRUE(store.maintenance().shown());
     bar.button("toolbar-schedule")->click();
     EXPECT_TRUE(top.showSchedule());
 
