@@ -194,10 +194,7 @@ DetailsSheet::~DetailsSheet() {
 }
 
 ItemList DetailsSheet::items() const {
-    if (category_.source.kind == Source::Kind::applications && everyApp_)
-        return store_.allApplications();
-    const auto* state = store_.state(category_.id);
-    return state ? state->items : ItemList();
+    return store_.listed(category_, everyApp_);
 }
 
 std::vector<ScanItem> DetailsSheet::selected() const {
@@ -252,7 +249,7 @@ void DetailsSheet::requestClean() {
                           const auto list = selected();
                           if (list.empty() || cleaning()) return;
                           table_->setSelection({});
-                          auto cleaning = store_.clean(category_, list);
+                          auto cleaning = store_.cleanStillListed(category_, list, everyApp_);
                       });
     followCleanCard();
 }

@@ -120,6 +120,10 @@ class Store : public QObject {
     // Below 1 counts as 1. Stores the days and filters the applications again, without a scan.
     void setUnusedAppDays(std::int64_t days);
     const ItemList& allApplications() const { return allApplications_; }
+    // What a category lists now: its state's items, or with `everyApplication` for the
+    // applications category (as the uninstaller shows it) every installed application; nothing
+    // before its first scan.
+    ItemList listed(const CleanupCategory& category, bool everyApplication = false) const;
     const std::optional<Date>& lastScan() const { return lastScan_; }
     bool cleaningAll() const { return cleaningAll_; }
     const std::set<std::string>& scannedThisPass() const { return scannedThisPass_; }
@@ -176,6 +180,11 @@ class Store : public QObject {
     // Cleaning, moving and history. A clean or move does nothing for no items, or while another
     // clean, move or uninstall of the category still works on it (its rescan included).
     QCoro::Task<> clean(CleanupCategory category, std::vector<ScanItem> items);
+    // Cleans those of `items` (what the user confirmed) that `listed` still holds: one that went
+    // meanwhile (another clean took it) would be cleaned again and its bytes counted twice. What a
+    // rescan found since is not added.
+    QCoro::Task<> cleanStillListed(CleanupCategory category, std::vector<ScanItem> items,
+                                   bool everyApplication = false);
     QCoro::Task<> move(CleanupCategory category, std::vector<ScanItem> items,
                        std::string destination);
     QCoro::Task<> cleanAllSafe();

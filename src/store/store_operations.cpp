@@ -2,6 +2,7 @@
 // automatic clean.
 #include <algorithm>
 #include <limits>
+#include <unordered_set>
 
 #include "base/paths.h"
 #include "engine/auto_clean.h"
@@ -25,6 +26,22 @@ bool overlaps(const std::string& listed, const std::set<std::string>& paths) {
 } // namespace
 
 // Cleaning and moving
+
+ItemList Store::listed(const CleanupCategory& category, bool everyApplication) const {
+    if (everyApplication && category.source.kind == Source::Kind::applications)
+        return allApplications_;
+    const CategoryState* found = state(category.id);
+    return found ? found->items : ItemList();
+}
+
+QCoro::Task<> Store::cleanStillListed(CleanupCategory category, std::vector<ScanItem> items,
+                                      bool everyApplication) {
+    std::unordered_set<std::string> ids;
+    for (const ScanItem& item : listed(category, everyApplication))
+        ids.insert(item.id);
+    std::erase_if(items, [&](const ScanItem& item) { return !ids.contains(item.id); });
+    return clean(std::move(category), std::move(items));
+}
 
 QCoro::Task<> Store::clean(CleanupCategory category, std::vector<ScanItem> items) {
     if (items.empty() || ending_) co_return;

@@ -165,17 +165,7 @@ void WindowTop::askToConfirm(MainActions::Confirmation confirmation) {
             store_.cleanAllSafe();
             return;
         }
-        // The items asked about, less those the category no longer lists: they went meanwhile
-        // (another clean took them), and cleaning them again would count their bytes twice.
-        // What a rescan found since is not added.
-        std::unordered_set<std::string> listed;
-        if (const auto* state = store_.state(confirmation.category.id))
-            for (const ScanItem& item : state->items)
-                listed.insert(item.id);
-        std::vector<ScanItem> items;
-        for (const ScanItem& item : confirmation.items)
-            if (listed.contains(item.id)) items.push_back(item);
-        if (!items.empty()) store_.clean(confirmation.category, std::move(items));
+        store_.cleanStillListed(confirmation.category, confirmation.items);
     };
     presenter_->present(title, message, QString::fromLatin1(MainActions::confirmLabel), dangerous,
                         std::move(confirmed));
