@@ -115,7 +115,7 @@ QCoro::Task<T> reply(const std::shared_ptr<Waits>& waits,
     auto promise = std::make_shared<QPromise<T>>();
     promise->start();
     auto answered = Waits::answer(waits, promise);
-    // A promise takes no result once it has one and has finished.
+    // Of two answers the first result is the one taken; one after the first finished is dropped.
     start([promise](T value) {
         promise->addResult(std::move(value));
         promise->finish();
