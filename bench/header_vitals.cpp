@@ -38,8 +38,9 @@ Figures figures(std::vector<double> ms) {
 // One sample, waited for.
 void sample(Store& store) {
     bool applied = false;
-    auto connection = QObject::connect(&store, &Store::vitalsChanged, [&] { applied = true; });
-    auto sampling = store.sampleVitals();
+    auto connection =
+        QObject::connect(&store.vitals(), &StoreVitals::vitalsChanged, [&] { applied = true; });
+    auto sampling = store.vitals().sample();
     while (!applied)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     QObject::disconnect(connection);
@@ -88,7 +89,7 @@ int main(int argc, char** argv) {
         window.show(); // the header appears: the vitals timer starts with a first sample
         ++ticks;
         sample(store);      // the header's own first sample is still out: this waits for it
-        store.stopVitals(); // only the timed samples from here
+        store.vitals().stopSampling(); // only the timed samples from here
         QApplication::processEvents();
         const auto [plain, listing] = time(store, *header, 500, ticks);
         std::printf("%-10s vitals tick (sample + meters): median %.3f ms, p99 %.3f ms; with the "

@@ -113,7 +113,7 @@ DiskHeader::DiskHeader(Store& store, Actions actions, QWidget* parent)
     for (auto signal : {&Store::diskChanged, &Store::scanningAllChanged, &Store::statesChanged,
                         &Store::categoriesChanged})
         connect(&store_, signal, this, &DiskHeader::refresh);
-    connect(&store_, &Store::vitalsChanged, this, &DiskHeader::refreshVitals);
+    connect(&store_.vitals(), &StoreVitals::vitalsChanged, this, &DiskHeader::refreshVitals);
     chooseLayout();
     refresh();
 }
@@ -359,7 +359,7 @@ void DiskHeader::refresh() {
 }
 
 void DiskHeader::refreshVitals() {
-    const Vitals& vitals = store_.vitals();
+    const Vitals& vitals = store_.vitals().latest();
     for (Parts* parts : {&classicParts_, &skinnedParts_}) {
         parts->meters ? parts->meters->setVisible(vitals.sampled) : void();
         for (QWidget* tile : parts->meterTiles)
@@ -383,12 +383,12 @@ void DiskHeader::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     chooseLayout();
     refresh();
-    store_.startVitals();
+    store_.vitals().startSampling();
 }
 
 void DiskHeader::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
-    store_.stopVitals();
+    store_.vitals().stopSampling();
 }
 
 } // namespace bramwick

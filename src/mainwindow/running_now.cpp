@@ -82,8 +82,8 @@ QLabel* symbolLabel(const std::string& symbol, const QColor& color, int size, QW
 
 } // namespace
 
-RunningNowSection::RunningNowSection(Store& store, QWidget* parent)
-    : QWidget(parent), store_(store) {
+RunningNowSection::RunningNowSection(StoreVitals& vitals, QWidget* parent)
+    : QWidget(parent), vitals_(vitals) {
     setObjectName(QString::fromLatin1(identity));
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
@@ -111,7 +111,7 @@ RunningNowSection::RunningNowSection(Store& store, QWidget* parent)
     refreshButton_->setIcon(Icons::icon("arrow.clockwise", QColor(Qt::gray)));
     refreshButton_->setToolTip(QStringLiteral("Check again"));
     refreshButton_->setAccessibleName(QStringLiteral("Check again"));
-    connect(refreshButton_, &QToolButton::clicked, this, [this] { store_.refreshRunning(); });
+    connect(refreshButton_, &QToolButton::clicked, this, [this] { vitals_.refreshRunning(); });
     header->addWidget(refreshButton_);
     column->addLayout(header);
 
@@ -122,9 +122,9 @@ RunningNowSection::RunningNowSection(Store& store, QWidget* parent)
     bodyLayout_->setSpacing(0);
     column->addWidget(body_);
 
-    for (auto signal :
-         {&Store::runningChanged, &Store::refreshingRunningChanged, &Store::stoppingChanged})
-        connect(&store_, signal, this, &RunningNowSection::refresh);
+    for (auto signal : {&StoreVitals::runningChanged, &StoreVitals::refreshingRunningChanged,
+                        &StoreVitals::stoppingChanged})
+        connect(&vitals_, signal, this, &RunningNowSection::refresh);
     refresh();
 }
 
@@ -133,12 +133,12 @@ QPushButton* RunningNowSection::stopButton(const std::string& id) const {
 }
 
 void RunningNowSection::refresh() {
-    const RunningSnapshot& running = store_.running();
+    const RunningSnapshot& running = vitals_.running();
     const auto swap = RunningNowValues::swapText(running);
     swap_->setVisible(swap.has_value());
     if (swap) swap_->setText(toQString(*swap));
-    refreshing_->setVisible(store_.refreshingRunning());
-    refreshButton_->setVisible(!store_.refreshingRunning());
+    refreshing_->setVisible(vitals_.refreshingRunning());
+    refreshButton_->setVisible(!vitals_.refreshingRunning());
 
     while (QLayoutItem* item = bodyLayout_->takeAt(0)) {
         // The row's button may be the one whose click led here: let it finish first.
@@ -214,7 +214,7 @@ void RunningNowSection::refresh() {
             figures->addWidget(cpu, 0, Qt::AlignRight);
             figures->addWidget(memory, 0, Qt::AlignRight);
             layout->addLayout(figures);
-            if (store_.stopping().count(item.id)) {
+            if (vitals_.stopping().count(item.id)) {
                 auto* busy = new QWidget(row);
                 busy->setObjectName(toQString("stopping-" + item.id));
                 busy->setFixedWidth(84);
@@ -226,7 +226,7 @@ void RunningNowSection::refresh() {
                 auto* stop = new QPushButton(toQString(RunningNowValues::stopLabel(item)), row);
                 stop->setObjectName(toQString("stop-" + item.id));
                 stop->setToolTip(toQString(RunningNowValues::stopHelp(item)));
-                connect(stop, &QPushButton::clicked, this, [this, item] { store_.stop(item); });
+                connect(stop, &QPushButton::clicked, this, [this, item] { vitals_.stop(item); });
                 layout->addWidget(stop);
             }
             bodyLayout_->addWidget(row);

@@ -1,6 +1,6 @@
 // The "Running Now" section at the head of the category list: booted simulators and leftover
 // log watchers with what they use, the swap in use, a button to look again and one to stop each
-// item. It reads the store and starts only the store's refresh and stop; it keeps no state.
+// item. It reads the store's vitals and starts only their refresh and stop; it keeps no state.
 #pragma once
 
 #include <optional>
@@ -12,7 +12,7 @@
 #include <QWidget>
 
 #include "mainwindow/tone_label.h"
-#include "store/store.h"
+#include "store/store_vitals.h"
 
 namespace bramwick {
 
@@ -39,7 +39,7 @@ class RunningNowSection : public QWidget {
     // The list scrolls to the section by this identity.
     static constexpr const char* identity = "running-now";
 
-    explicit RunningNowSection(Store& store, QWidget* parent = nullptr);
+    explicit RunningNowSection(StoreVitals& vitals, QWidget* parent = nullptr);
     void refresh();
     QToolButton* refreshButton() const { return refreshButton_; }
     // The stop button of an item shown now, or null (while it stops, or when not listed).
@@ -49,7 +49,7 @@ class RunningNowSection : public QWidget {
     bool event(QEvent* event) override;
 
   private:
-    Store& store_;
+    StoreVitals& vitals_;
     ToneLabel* swap_;
     QToolButton* refreshButton_;
     QWidget* refreshing_;

@@ -78,7 +78,7 @@ WindowTop::WindowTop(Store& store, Settings& settings, QWidget* window, SheetSou
             openDetails({*category, true});
     };
     // The maintenance sheet follows the store's flag.
-    tools.maintenance = [this] { store_.setShowMaintenance(true); };
+    tools.maintenance = [this] { store_.maintenance().setShown(true); };
     tools.addFolder = [this](Level level) { store_.addFolders(level); };
     tools.schedule = [this] {
         showSchedule_ = true;
@@ -117,8 +117,8 @@ WindowTop::WindowTop(Store& store, Settings& settings, QWidget* window, SheetSou
     column->addWidget(hero_);
 
     presenter_ = new ConfirmPresenter(window_);
-    connect(&store_, &Store::showMaintenanceChanged, this, [this] {
-        if (store_.showMaintenance()) openMaintenance();
+    connect(&store_.maintenance(), &StoreMaintenance::shownChanged, this, [this] {
+        if (store_.maintenance().shown()) openMaintenance();
     });
     // The total a Clean All Safe card states follows the scans that end while it is shown: what
     // the clean takes is what is listed when it starts.
@@ -154,17 +154,7 @@ void WindowTop::askToConfirm(MainActions::Confirmation confirmation) {
             store_.cleanAllSafe();
             return;
         }
-        // The items asked about, less those the category no longer lists: they went meanwhile
-        // (another clean took them), and cleaning them again would count their bytes twice.
-        // What a rescan found since is not added.
-        std::unordered_set<std::string> listed;
-        if (const auto* state = store_.state(confirmation.category.id))
-            for (const ScanItem& item : state->items)
-                listed.insert(item.id);
-        std::vector<ScanItem> items;
-        for (const ScanItem& item : confirmation.items)
-            if (listed.contains(item.id)) items.push_back(item);
-        if (!items.empty()) store_.clean(confirmation.category, std::move(items));
+        store_.cleanStillListed(confirmation.category, confirmation.items);
     };
     presenter_->present(title, message, QString::fromLatin1(MainActions::confirmLabel), dangerous,
                         std::move(confirmed));
@@ -205,7 +195,7 @@ void WindowTop::setShowAccessSetup(bool shown) {
 
 void WindowTop::attachList(MainContent& content) {
     content.heroArea()->addWidget(hero_);
-    auto* running = new RunningNowSection(store_);
+    auto* running = new RunningNowSection(store_.vitals());
     content.setRunningNow(running);
     connect(&content, &MainContent::cleanRequested, this, &WindowTop::askToConfirm);
     connect(&content, &MainContent::detailsRequested, this, &WindowTop::openDetails);

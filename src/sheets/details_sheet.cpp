@@ -179,9 +179,12 @@ DetailsSheet::DetailsSheet(Store& store, CleanupCategory category, bool everyApp
     connect(&store_, &Store::allApplicationsChanged, this, [this] {
         if (everyApp_) reload();
     });
-    connect(&store_, &Store::findingLeftoversChanged, this, [this] { refreshFooter(); });
-    connect(&store_, &Store::uninstallChanged, this, [this] { followUninstall(); });
-    connect(&store_, &Store::uninstallingChanged, this, [this] { followUninstall(); });
+    StoreUninstalls& uninstalls = store_.uninstalls();
+    connect(&uninstalls, &StoreUninstalls::findingLeftoversChanged, this,
+            [this] { refreshFooter(); });
+    connect(&uninstalls, &StoreUninstalls::planChanged, this, [this] { followUninstall(); });
+    connect(&uninstalls, &StoreUninstalls::uninstallingChanged, this,
+            [this] { followUninstall(); });
     reload();
 }
 
@@ -189,13 +192,11 @@ DetailsSheet::~DetailsSheet() {
     // The uninstall sheet among the children clears the store's plan as it goes, after this
     // object has stopped being a DetailsSheet: nothing of the store may call back in here.
     disconnect(&store_, nullptr, this, nullptr);
+    disconnect(&store_.uninstalls(), nullptr, this, nullptr);
 }
 
 ItemList DetailsSheet::items() const {
-    if (category_.source.kind == Source::Kind::applications && everyApp_)
-        return store_.allApplications();
-    const auto* state = store_.state(category_.id);
-    return state ? state->items : ItemList();
+    return store_.listed(category_, everyApp_);
 }
 
 std::vector<ScanItem> DetailsSheet::selected() const {
@@ -231,7 +232,7 @@ void DetailsSheet::refreshFooter() {
     state.selectionEmpty = empty;
     state.exactlyOne = chosen.count == 1;
     state.cleaning = cleaning();
-    state.findingLeftovers = store_.findingLeftovers().has_value();
+    state.findingLeftovers = store_.uninstalls().findingLeftovers().has_value();
     const auto specs = SheetRules::detailsFooter(category_, state);
     for (std::size_t i = 0; i < specs.size() && i < footer_.size(); ++i) {
         footer_[i]->setEnabled(specs[i].enabled);
@@ -250,7 +251,7 @@ void DetailsSheet::requestClean() {
                           const auto list = selected();
                           if (list.empty() || cleaning()) return;
                           table_->setSelection({});
-                          auto cleaning = store_.clean(category_, list);
+                          auto cleaning = store_.cleanStillListed(category_, list, everyApp_);
                       });
     followCleanCard();
 }
@@ -299,8 +300,8 @@ void DetailsSheet::chooseDestination() {
 }
 
 void DetailsSheet::lookForLeftovers(const ScanItem& app) {
-    if (store_.findingLeftovers()) return;
-    auto finding = store_.findLeftovers(app);
+    if (store_.uninstalls().findingLeftovers()) return;
+    auto finding = store_.uninstalls().findLeftovers(app);
 }
 
 void DetailsSheet::showRowMenu(const QPoint& at) {
@@ -318,14 +319,15 @@ void DetailsSheet::showRowMenu(const QPoint& at) {
         if (entry.kind == SheetRules::MenuEntry::Kind::reveal)
             connect(action, &QAction::triggered, this, [this, rows] { store_.reveal(rows); });
         else
-            connect(action, &QAction::triggered, this,
-                    [this, app = rows.front()] { auto finding = store_.findLeftovers(app); });
+            connect(action, &QAction::triggered, this, [this, app = rows.front()] {
+                auto finding = store_.uninstalls().findLeftovers(app);
+            });
     }
     menu->popup(table_->viewport()->mapToGlobal(at));
 }
 
 void DetailsSheet::followUninstall() {
-    const auto& plan = store_.uninstall();
+    const auto& plan = store_.uninstalls().plan();
     if (!plan) {
         if (uninstallSheet_) uninstallSheet_->close();
         return;
@@ -333,12 +335,12 @@ void DetailsSheet::followUninstall() {
     if (uninstallSheet_) {
         if (uninstallPlan_ == plan->id) return;
         // The open sheet shows its uninstall to the end; the newer plan follows it.
-        if (store_.uninstalling()) return;
+        if (store_.uninstalls().uninstalling()) return;
         uninstallSheet_->close();
     }
     uninstallPlan_ = plan->id;
-    uninstallSheet_ =
-        Sheets::openUninstall(this, store_, *plan, [this] { table_->setSelection({}); });
+    uninstallSheet_ = Sheets::openUninstall(this, store_.uninstalls(), *plan,
+                                            [this] { table_->setSelection({}); });
 }
 
 } // namespace bramwick

@@ -11,7 +11,7 @@
 #include "appearance/window_dressing.h"
 #include "sheets/sheet_frame.h"
 #include "sheets/sheet_rules.h"
-#include "store/store.h"
+#include "store/store_maintenance.h"
 #include "store/to_qstring.h"
 
 namespace bramwick {
@@ -26,8 +26,9 @@ MaintenanceSource MaintenanceSource::standard() {
     return source;
 }
 
-MaintenanceSheet::MaintenanceSheet(Store& store, MaintenanceSource source, QWidget* parent)
-    : QWidget(parent), store_(store), source_(std::move(source)) {
+MaintenanceSheet::MaintenanceSheet(StoreMaintenance& maintenance, Store& reports,
+                                   MaintenanceSource source, QWidget* parent)
+    : QWidget(parent), maintenance_(maintenance), source_(std::move(source)) {
     setObjectName("maintenanceSheet");
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(20, 20, 20, 20);
@@ -46,7 +47,7 @@ MaintenanceSheet::MaintenanceSheet(Store& store, MaintenanceSource source, QWidg
 
     layout->addWidget(sheetRowList(this, "maintenanceList", &rows_), 1);
 
-    layout->addWidget(new SheetReportBanner(store_));
+    layout->addWidget(new SheetReportBanner(reports));
 
     auto* footer = new QHBoxLayout;
     footer->addStretch(1);
@@ -59,9 +60,9 @@ MaintenanceSheet::MaintenanceSheet(Store& store, MaintenanceSource source, QWidg
     confirm_ = new ConfirmPresenter(this);
     confirm_->hide();
 
-    lastRunning_ = store_.runningTask();
-    connect(&store_, &Store::runningTaskChanged, this, [this] {
-        const auto now = store_.runningTask();
+    lastRunning_ = maintenance_.runningTask();
+    connect(&maintenance_, &StoreMaintenance::runningTaskChanged, this, [this] {
+        const auto now = maintenance_.runningTask();
         const bool ended = lastRunning_ && !now;
         lastRunning_ = now;
         rebuild();
@@ -160,7 +161,7 @@ void MaintenanceSheet::rebuild() {
         }
         line->addLayout(text, 1);
         const bool hasCommands = task.commands && !task.commands().empty();
-        const auto run = SheetRules::runButton(hasCommands, task.id, store_.runningTask());
+        const auto run = SheetRules::runButton(hasCommands, task.id, maintenance_.runningTask());
         if (run.shown) {
             auto* button = sheetButton(toQString(run.title), "run");
             button->setEnabled(run.enabled);
@@ -203,10 +204,10 @@ void MaintenanceSheet::rebuild() {
 }
 
 void MaintenanceSheet::requestRun(const MaintenanceTask& task) {
-    if (store_.runningTask()) return;
+    if (maintenance_.runningTask()) return;
     confirm_->present(toQString(task.name), toQString(SheetRules::maintenanceConfirmMessage(task)),
                       QStringLiteral("Run"), false,
-                      [this, task] { auto running = store_.runMaintenance(task); });
+                      [this, task] { auto running = maintenance_.run(task); });
 }
 
 } // namespace bramwick

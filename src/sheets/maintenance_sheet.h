@@ -20,6 +20,7 @@ namespace bramwick {
 
 class ConfirmPresenter;
 class Store;
+class StoreMaintenance;
 
 // Where the sheet takes its tasks from and where it measures them; `standard()` is the system's.
 struct MaintenanceSource {
@@ -36,7 +37,9 @@ class MaintenanceSheet : public QWidget {
     static constexpr int minimumWidth = 680;
     static constexpr int minimumHeight = 720;
 
-    MaintenanceSheet(Store& store, MaintenanceSource source, QWidget* parent = nullptr);
+    // The tasks run through `maintenance`; the banner shows the report of `reports`, its store.
+    MaintenanceSheet(StoreMaintenance& maintenance, Store& reports, MaintenanceSource source,
+                     QWidget* parent = nullptr);
 
     // The tasks listed now: those available here, in table order.
     std::vector<MaintenanceTask> tasks() const;
@@ -52,7 +55,7 @@ class MaintenanceSheet : public QWidget {
     void rebuild();
     void requestRun(const MaintenanceTask& task);
 
-    Store& store_;
+    StoreMaintenance& maintenance_;
     MaintenanceSource source_;
     std::map<std::string, std::string> measurements_;
     std::uint64_t pass_ = 0;

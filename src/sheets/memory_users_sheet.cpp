@@ -14,7 +14,7 @@
 #include "platform/running_apps.h"
 #include "sheets/sheet_frame.h"
 #include "sheets/sheet_rules.h"
-#include "store/store.h"
+#include "store/store_vitals.h"
 #include "store/to_qstring.h"
 
 namespace bramwick {
@@ -30,8 +30,8 @@ MemoryProvider MemoryProvider::standard() {
     return provider;
 }
 
-MemoryUsersSheet::MemoryUsersSheet(Store& store, MemoryProvider provider, QWidget* parent)
-    : QWidget(parent), store_(store), provider_(std::move(provider)) {
+MemoryUsersSheet::MemoryUsersSheet(StoreVitals& vitals, MemoryProvider provider, QWidget* parent)
+    : QWidget(parent), vitals_(vitals), provider_(std::move(provider)) {
     setObjectName("memoryUsersSheet");
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(20, 20, 20, 20);
@@ -71,7 +71,7 @@ MemoryUsersSheet::MemoryUsersSheet(Store& store, MemoryProvider provider, QWidge
     footer->addWidget(done);
     layout->addLayout(footer);
 
-    connect(&store_, &Store::vitalsChanged, this, [this] { refreshPressure(); });
+    connect(&vitals_, &StoreVitals::vitalsChanged, this, [this] { refreshPressure(); });
     refreshPressure();
     rebuild();
 }
@@ -85,7 +85,7 @@ void MemoryUsersSheet::showEvent(QShowEvent* event) {
 }
 
 void MemoryUsersSheet::refreshPressure() {
-    pressure_->setText(toQString(SheetRules::pressureSentence(store_.vitals().pressure)));
+    pressure_->setText(toQString(SheetRules::pressureSentence(vitals_.latest().pressure)));
 }
 
 void MemoryUsersSheet::read() {

@@ -20,7 +20,7 @@ class QVBoxLayout;
 namespace bramwick {
 
 class SheetText;
-class Store;
+class StoreVitals;
 
 // The memory users and the actions on them; `standard()` is the running system's.
 struct MemoryProvider {
@@ -40,7 +40,7 @@ class MemoryUsersSheet : public QWidget {
     static constexpr int limit = 12;
     static constexpr int rereadDelay = 1500; // ms after a Quit
 
-    MemoryUsersSheet(Store& store, MemoryProvider provider, QWidget* parent = nullptr);
+    MemoryUsersSheet(StoreVitals& vitals, MemoryProvider provider, QWidget* parent = nullptr);
 
     const std::vector<MemoryUsers::Entry>& entries() const { return entries_; }
     const std::optional<std::string>& note() const { return note_; }
@@ -55,7 +55,7 @@ class MemoryUsersSheet : public QWidget {
     void rebuild();
     void refreshPressure();
 
-    Store& store_;
+    StoreVitals& vitals_;
     MemoryProvider provider_;
     std::vector<MemoryUsers::Entry> entries_;
     std::optional<std::string> note_;

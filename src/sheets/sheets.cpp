@@ -22,9 +22,9 @@ SheetDialog* openDetails(QWidget* parent, Store& store, const std::string& categ
     return nullptr;
 }
 
-SheetDialog* openUninstall(QWidget* parent, Store& store, const UninstallPlan& plan,
+SheetDialog* openUninstall(QWidget* parent, StoreUninstalls& uninstalls, const UninstallPlan& plan,
                            std::function<void()> onFinish) {
-    return presentSheet(parent, new UninstallSheet(store, plan, std::move(onFinish)),
+    return presentSheet(parent, new UninstallSheet(uninstalls, plan, std::move(onFinish)),
                         {UninstallSheet::minimumWidth, UninstallSheet::minimumHeight});
 }
 
@@ -33,11 +33,12 @@ SheetDialog* openMaintenance(QWidget* parent, Store& store) {
 }
 
 SheetDialog* openMaintenance(QWidget* parent, Store& store, MaintenanceSource source) {
-    auto* dialog = presentSheet(parent, new MaintenanceSheet(store, std::move(source)),
+    StoreMaintenance& maintenance = store.maintenance();
+    auto* dialog = presentSheet(parent, new MaintenanceSheet(maintenance, store, std::move(source)),
                                 {MaintenanceSheet::minimumWidth, MaintenanceSheet::minimumHeight});
     // The main window presents this sheet while the store says so; closing it says no more.
-    QObject::connect(dialog, &QDialog::finished, &store,
-                     [&store] { store.setShowMaintenance(false); });
+    QObject::connect(dialog, &QDialog::finished, &maintenance,
+                     [&maintenance] { maintenance.setShown(false); });
     return dialog;
 }
 
@@ -46,7 +47,7 @@ SheetDialog* openMemoryUsers(QWidget* parent, Store& store) {
 }
 
 SheetDialog* openMemoryUsers(QWidget* parent, Store& store, MemoryProvider provider) {
-    return presentSheet(parent, new MemoryUsersSheet(store, std::move(provider)),
+    return presentSheet(parent, new MemoryUsersSheet(store.vitals(), std::move(provider)),
                         {MemoryUsersSheet::minimumWidth, MemoryUsersSheet::minimumHeight});
 }
 

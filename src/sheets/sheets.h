@@ -14,6 +14,7 @@ class QWidget;
 namespace bramwick {
 
 class Store;
+class StoreUninstalls;
 class SheetDialog;
 
 namespace Sheets {
@@ -24,7 +25,7 @@ SheetDialog* openHistory(QWidget* parent, Store& store);
 SheetDialog* openDetails(QWidget* parent, Store& store, const std::string& categoryId,
                          bool everyApp = false);
 // The uninstall of `plan` (the details sheet opens it when the store holds a plan).
-SheetDialog* openUninstall(QWidget* parent, Store& store, const UninstallPlan& plan,
+SheetDialog* openUninstall(QWidget* parent, StoreUninstalls& uninstalls, const UninstallPlan& plan,
                            std::function<void()> onFinish);
 
 // The maintenance tasks of `source` (the system's by default).

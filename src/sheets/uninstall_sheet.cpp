@@ -16,7 +16,7 @@
 #include "base/text.h"
 #include "sheets/sheet_frame.h"
 #include "sheets/sheet_rules.h"
-#include "store/store.h"
+#include "store/store_uninstalls.h"
 #include "store/to_qstring.h"
 
 namespace bramwick {
@@ -44,9 +44,10 @@ class RunningBanner : public QWidget {
 
 } // namespace
 
-UninstallSheet::UninstallSheet(Store& store, UninstallPlan plan, std::function<void()> onFinish,
-                               QWidget* parent)
-    : QWidget(parent), store_(store), plan_(std::move(plan)), onFinish_(std::move(onFinish)) {
+UninstallSheet::UninstallSheet(StoreUninstalls& uninstalls, UninstallPlan plan,
+                               std::function<void()> onFinish, QWidget* parent)
+    : QWidget(parent), uninstalls_(uninstalls), plan_(std::move(plan)),
+      onFinish_(std::move(onFinish)) {
     setObjectName("uninstallSheet");
     const QString name = toQString(plan_.app.name);
     auto* layout = new QVBoxLayout(this);
@@ -116,7 +117,7 @@ UninstallSheet::UninstallSheet(Store& store, UninstallPlan plan, std::function<v
             auto* quit = sheetButton(
                 QStringLiteral("Quit %1").arg(QString(name).replace('&', QStringLiteral("&&"))),
                 "quitApp");
-            connect(quit, &QPushButton::clicked, this, [this] { store_.quit(plan_.app); });
+            connect(quit, &QPushButton::clicked, this, [this] { uninstalls_.quit(plan_.app); });
             row->addWidget(quit);
             layout->addWidget(banner);
         }
@@ -246,11 +247,11 @@ UninstallSheet::UninstallSheet(Store& store, UninstallPlan plan, std::function<v
     footer->addWidget(footer_);
     footer->addStretch(1);
     auto* reveal = sheetButton(QStringLiteral("Show in File Manager"), "reveal");
-    connect(reveal, &QPushButton::clicked, this, [this] { store_.reveal({plan_.app}); });
+    connect(reveal, &QPushButton::clicked, this, [this] { uninstalls_.reveal(plan_.app); });
     footer->addWidget(reveal);
     cancel_ = sheetButton(QStringLiteral("Cancel"), "cancel");
     connect(cancel_, &QPushButton::clicked, this, [this] {
-        store_.setUninstall(std::nullopt);
+        uninstalls_.setPlan(std::nullopt);
         closeSheet(this);
     });
     footer->addWidget(cancel_);
@@ -268,11 +269,11 @@ UninstallSheet::UninstallSheet(Store& store, UninstallPlan plan, std::function<v
     // newer one: the sheet goes, though only once an uninstall running in it has ended.
     auto followStore = [this] {
         refresh();
-        const auto& current = store_.uninstall();
-        if (!store_.uninstalling() && (!current || current->id != plan_.id)) closeSheet(this);
+        const auto& current = uninstalls_.plan();
+        if (!uninstalls_.uninstalling() && (!current || current->id != plan_.id)) closeSheet(this);
     };
-    connect(&store_, &Store::uninstallingChanged, this, followStore);
-    connect(&store_, &Store::uninstallChanged, this, followStore);
+    connect(&uninstalls_, &StoreUninstalls::uninstallingChanged, this, followStore);
+    connect(&uninstalls_, &StoreUninstalls::planChanged, this, followStore);
 
     // Every leftover starts chosen, system-owned ones too.
     std::set<std::string> all;
@@ -284,9 +285,9 @@ UninstallSheet::UninstallSheet(Store& store, UninstallPlan plan, std::function<v
 UninstallSheet::~UninstallSheet() {
     // Closed some other way than Cancel (Escape, the window's close button): the plan goes too,
     // so the next lookup can show its own.
-    const auto& current = store_.uninstall();
-    if (current && current->id == plan_.id && !store_.uninstalling())
-        store_.setUninstall(std::nullopt);
+    const auto& current = uninstalls_.plan();
+    if (current && current->id == plan_.id && !uninstalls_.uninstalling())
+        uninstalls_.setPlan(std::nullopt);
 }
 
 std::vector<AppLeftover> UninstallSheet::picked() const {
@@ -306,7 +307,7 @@ void UninstallSheet::refresh() {
     const auto list = picked();
     footer_->setText(toQString(
         SheetRules::uninstallFooter(list.size(), SheetRules::uninstallTotal(plan_, list))));
-    const bool removing = store_.uninstalling();
+    const bool removing = uninstalls_.uninstalling();
     uninstall_->setEnabled(!plan_.isSystemApp && !removing);
     // Cancelling mid-removal would close the sheet on files half gone.
     cancel_->setEnabled(!removing);
@@ -315,7 +316,7 @@ void UninstallSheet::refresh() {
 }
 
 void UninstallSheet::requestUninstall() {
-    if (plan_.isSystemApp || store_.uninstalling()) return;
+    if (plan_.isSystemApp || uninstalls_.uninstalling()) return;
     const auto list = picked();
     confirm_->present(
         QStringLiteral("Uninstall %1?").arg(toQString(plan_.app.name)),
@@ -323,7 +324,7 @@ void UninstallSheet::requestUninstall() {
                                                       plan_.app.command.has_value())),
         QStringLiteral("Uninstall"), true, [this, list] {
             if (onFinish_) onFinish_();
-            auto removing = store_.performUninstall(plan_, list);
+            auto removing = uninstalls_.perform(plan_, list);
         });
 }
 

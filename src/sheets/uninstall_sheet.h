@@ -20,7 +20,7 @@ namespace bramwick {
 
 class ConfirmPresenter;
 class SheetText;
-class Store;
+class StoreUninstalls;
 class WorkingOverlay;
 
 class UninstallSheet : public QWidget {
@@ -30,7 +30,7 @@ class UninstallSheet : public QWidget {
     static constexpr int minimumHeight = 460;
 
     // `onFinish` runs once, just before the uninstall starts.
-    UninstallSheet(Store& store, UninstallPlan plan, std::function<void()> onFinish,
+    UninstallSheet(StoreUninstalls& uninstalls, UninstallPlan plan, std::function<void()> onFinish,
                    QWidget* parent = nullptr);
     ~UninstallSheet() override;
 
@@ -43,7 +43,7 @@ class UninstallSheet : public QWidget {
     void setChosen(std::set<std::string> chosen);
     void requestUninstall();
 
-    Store& store_;
+    StoreUninstalls& uninstalls_;
     UninstallPlan plan_;
     std::function<void()> onFinish_;
     std::set<std::string> chosen_;

@@ -4,7 +4,6 @@
 #include <limits>
 
 #include "base/ending.h"
-#include "base/paths.h"
 #include "base/text.h"
 #include "engine/auto_clean.h"
 #include "engine/catalog.h"
@@ -16,7 +15,7 @@ namespace bramwick {
 
 Store::Store(StoreServices services, QObject* parent)
     : QObject(parent), services_(std::move(services)),
-      mailbox_(std::make_shared<StoreWork::Mailbox>(this)) {
+      waits_(std::make_shared<StoreWork::Waits>()) {
     if (!services_.settings) services_.settings = &Settings::standard();
     Settings& settings = *services_.settings;
 
@@ -52,14 +51,12 @@ Store::Store(StoreServices services, QObject* parent)
     diskTimer_.start();
     autoCleanTimer_.setInterval(autoCleanInterval);
     connect(&autoCleanTimer_, &QTimer::timeout, this, [this] { autoCleanTick(); });
-    vitalsTimer_.setInterval(vitalsInterval);
-    connect(&vitalsTimer_, &QTimer::timeout, this, [this] { vitalsTick(); });
     startAutoCleanTimer();
 }
 
 Store::~Store() {
     // Work still out on the pools finds no one to hand its result to.
-    mailbox_->close();
+    waits_->close();
 }
 
 // State helpers
@@ -130,11 +127,6 @@ void Store::setHasFullDiskAccess(bool granted) {
     emit hasFullDiskAccessChanged();
 }
 
-void Store::setShowMaintenance(bool shown) {
-    showMaintenance_ = shown;
-    emit showMaintenanceChanged();
-}
-
 std::optional<std::int64_t> Store::available() const {
     if (!disk_) return std::nullopt;
     return disk_->available;
@@ -170,13 +162,14 @@ void Store::endWork() {
 }
 
 bool Store::cleansUnderway() const {
-    return cleaningAll_ || autoCleaning_ || uninstalling_ ||
+    return cleaningAll_ || autoCleaning_ || uninstalls_.uninstalling() ||
            std::any_of(states_.begin(), states_.end(),
                        [](const auto& entry) { return entry.second.cleaning; });
 }
 
 bool Store::isBusy() const {
-    return scanningAll_ || cleaningAll_ || autoCleaning_ || uninstalling_ || runningTask_ ||
+    return scanningAll_ || cleaningAll_ || autoCleaning_ || uninstalls_.uninstalling() ||
+           maintenance_.runningTask() ||
            std::any_of(states_.begin(), states_.end(),
                        [](const auto& entry) { return entry.second.cleaning; });
 }
@@ -259,7 +252,7 @@ QCoro::Task<> Store::scanEveryCategory() {
     // Categories added or moved during the pass wait for the next one.
     const std::vector<CleanupCategory> pass = categories_;
     int active = 0;
-    StoreWork::Wakeup slotFreed(*mailbox_);
+    StoreWork::Wakeup slotFreed(*waits_);
     for (const auto& category : pass) {
         while (active >= fullScanWindow)
             co_await slotFreed.wait();
@@ -270,7 +263,7 @@ QCoro::Task<> Store::scanEveryCategory() {
         co_await slotFreed.wait();
 
     refreshDisk();
-    auto refreshing = refreshRunning();
+    auto refreshing = vitals_.refreshRunning();
     co_await refreshing;
     lastScan_ = services_.now();
     emit lastScanChanged();
@@ -454,9 +447,9 @@ void Store::removeCustomFolder(const CleanupCategory& category) {
 }
 
 QCoro::Task<> Store::addFolders(Level level) {
-    auto chosenWork = StoreWork::Reply<std::vector<std::string>>(
-        mailbox_, [choose = services_.chooseFolders,
-                   level](std::function<void(std::vector<std::string>)> done) {
+    auto chosenWork = StoreWork::reply<std::vector<std::string>>(
+        waits_, [choose = services_.chooseFolders,
+                 level](std::function<void(std::vector<std::string>)> done) {
             choose(level, std::move(done));
         });
     auto chosen = co_await chosenWork;
@@ -519,24 +512,6 @@ void Store::reveal(const std::vector<ScanItem>& items) {
     for (const auto& item : items)
         paths.push_back(item.url);
     services_.reveal(paths);
-}
-
-void Store::quit(const ScanItem& item) {
-    RunningApplications& provider = applications();
-    // The file as written and with its links resolved, as the uninstaller matched it.
-    std::vector<std::string> forms{Paths::standardised(item.url)};
-    if (auto real = Paths::resolved(item.url)) forms.push_back(*real);
-    auto isItem = [&](const std::string& path) {
-        return !path.empty() &&
-               std::find(forms.begin(), forms.end(), Paths::standardised(path)) != forms.end();
-    };
-    std::optional<std::string> id;
-    if (uninstall_ && uninstall_->app.id == item.id) id = uninstall_->bundleID;
-    for (const auto& application : provider.list())
-        if (isItem(application.bundlePath) || isItem(application.executablePath) ||
-            (application.bundlePath.empty() && id && !id->empty() &&
-             application.bundleIdentifier == *id))
-            provider.requestQuit(application); // polite; the application may decline
 }
 
 } // namespace bramwick

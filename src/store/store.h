@@ -1,7 +1,8 @@
 // The one state object of the windowed program: the categories with their scan state, the disk
-// figures, the history, the banner report, the live vitals and the running processes, and every
-// long operation that changes them (scans, cleans, moves, Clean All Safe, uninstalls, stops,
-// maintenance tasks and the automatic clean).
+// figures, the history, the banner report, and every long operation that changes them (scans,
+// cleans, moves, Clean All Safe and the automatic clean). Three facets of it keep state of their
+// own, each with its operations and its signals: the live vitals and the running processes
+// (`vitals()`), uninstalling (`uninstalls()`) and maintenance (`maintenance()`).
 //
 // It lives on the thread of the windows. Each long operation is a coroutine: it sets its busy
 // flags, hands the engine work to a worker pool and applies the result when it comes back
@@ -21,7 +22,6 @@
 #include <set>
 #include <string>
 #include <string_view>
-#include <type_traits>
 #include <vector>
 
 #include <QObject>
@@ -34,13 +34,20 @@
 #include "engine/level_overrides.h"
 #include "store/item_list.h"
 #include "store/messages.h"
+#include "store/store_maintenance.h"
 #include "store/store_services.h"
+#include "store/store_uninstalls.h"
+#include "store/store_vitals.h"
 #include "store/work.h"
 
 namespace bramwick {
 
 class Store : public QObject {
     Q_OBJECT
+    // The facets work through the store's pools and report through its banner and its history.
+    friend class StoreMaintenance;
+    friend class StoreUninstalls;
+    friend class StoreVitals;
 
   public:
     // The scan and clean state of one category.
@@ -76,8 +83,6 @@ class Store : public QObject {
     static constexpr int fullScanWindow = 4; // categories measured at once in a full scan
     static constexpr int diskInterval = 60'000;
     static constexpr int autoCleanInterval = 300'000;
-    static constexpr int vitalsInterval = 2'000;
-    static constexpr std::size_t vitalsHistoryLength = 30;
     static constexpr const char* trashId = "trash";
     static constexpr const char* applicationsId = "applications";
 
@@ -87,6 +92,15 @@ class Store : public QObject {
     // automatic-clean timers.
     explicit Store(StoreServices services, QObject* parent = nullptr);
     ~Store() override;
+
+    // The parts of the store that keep state of their own, each with its signals. A view that
+    // follows only one of them includes only its header.
+    StoreVitals& vitals() { return vitals_; }
+    const StoreVitals& vitals() const { return vitals_; }
+    StoreUninstalls& uninstalls() { return uninstalls_; }
+    const StoreUninstalls& uninstalls() const { return uninstalls_; }
+    StoreMaintenance& maintenance() { return maintenance_; }
+    const StoreMaintenance& maintenance() const { return maintenance_; }
 
     // Published state.
     const std::vector<CleanupCategory>& categories() const { return categories_; }
@@ -106,24 +120,15 @@ class Store : public QObject {
     // Below 1 counts as 1. Stores the days and filters the applications again, without a scan.
     void setUnusedAppDays(std::int64_t days);
     const ItemList& allApplications() const { return allApplications_; }
-    const Vitals& vitals() const { return vitals_; }
-    const RunningSnapshot& running() const { return running_; }
-    bool refreshingRunning() const { return refreshingRunning_; }
-    const std::set<std::string>& stopping() const { return stopping_; }
+    // What a category lists now: its state's items, or with `everyApplication` for the
+    // applications category (as the uninstaller shows it) every installed application; nothing
+    // before its first scan.
+    ItemList listed(const CleanupCategory& category, bool everyApplication = false) const;
     const std::optional<Date>& lastScan() const { return lastScan_; }
     bool cleaningAll() const { return cleaningAll_; }
     const std::set<std::string>& scannedThisPass() const { return scannedThisPass_; }
-    // The plan the uninstall sheet shows; none closes it (the sheet's Cancel sets none).
-    const std::optional<UninstallPlan>& uninstall() const { return uninstall_; }
-    void setUninstall(std::optional<UninstallPlan> plan);
-    // The application asked about last, while any lookup of leftovers runs.
-    const std::optional<std::string>& findingLeftovers() const { return findingLeftovers_; }
-    bool uninstalling() const { return uninstalling_; }
     bool autoCleaning() const { return autoCleaning_; }
     const std::optional<AutoCleanRun>& lastAutoClean() const { return lastAutoClean_; }
-    bool showMaintenance() const { return showMaintenance_; }
-    void setShowMaintenance(bool shown);
-    const std::optional<std::string>& runningTask() const { return runningTask_; }
     const LevelOverrides::Overrides& levelOverrides() const { return levelOverrides_; }
     const std::vector<CustomFolder>& customFolders() const { return customFolders_; }
 
@@ -172,30 +177,17 @@ class Store : public QObject {
     void removeCustomFolder(const CleanupCategory& category);
     QCoro::Task<> addFolders(Level level);
 
-    // Running processes and vitals.
-    QCoro::Task<> refreshRunning();
-    QCoro::Task<> stop(RunningItem item);
-    // Reads the vitals on a worker (the busiest processes on the first sample and every fifth
-    // after it) and applies the reading when it comes back. One reading is out at a time: a
-    // sample asked for meanwhile is not taken and does not count.
-    QCoro::Task<> sampleVitals();
-    void startVitals();
-    void stopVitals();
-    bool vitalsActive() const { return vitalsTimer_.isActive(); }
-
     // Cleaning, moving and history. A clean or move does nothing for no items, or while another
     // clean, move or uninstall of the category still works on it (its rescan included).
     QCoro::Task<> clean(CleanupCategory category, std::vector<ScanItem> items);
+    // Cleans those of `items` (what the user confirmed) that `listed` still holds: one that went
+    // meanwhile (another clean took it) would be cleaned again and its bytes counted twice. What a
+    // rescan found since is not added.
+    QCoro::Task<> cleanStillListed(CleanupCategory category, std::vector<ScanItem> items,
+                                   bool everyApplication = false);
     QCoro::Task<> move(CleanupCategory category, std::vector<ScanItem> items,
                        std::string destination);
     QCoro::Task<> cleanAllSafe();
-
-    // Uninstalling.
-    QCoro::Task<> findLeftovers(ScanItem app);
-    QCoro::Task<> performUninstall(UninstallPlan plan, std::vector<AppLeftover> leftovers);
-
-    // Maintenance.
-    QCoro::Task<> runMaintenance(MaintenanceTask task);
 
     // The automatic clean.
     QCoro::Task<> checkAutoClean();
@@ -207,17 +199,12 @@ class Store : public QObject {
     void refreshDisk();
     QCoro::Task<> diskTick();
     QCoro::Task<> autoCleanTick();
-    void vitalsTick();
 
     // Desktop actions.
     void relaunch();
     void openFullDiskAccessSettings();
     void openApp(const std::string& id);
     void reveal(const std::vector<ScanItem>& items);
-    // Asks every running copy of the item's application to quit, politely: those whose bundle
-    // or executable is the item's file, and, when the item is the shown uninstall's application,
-    // those outside any bundle that carry its id (a Flatpak runs from a sandbox of its own).
-    void quit(const ScanItem& item);
 
   signals:
     void categoriesChanged();
@@ -231,31 +218,19 @@ class Store : public QObject {
     void hasFullDiskAccessChanged();
     void unusedAppDaysChanged();
     void allApplicationsChanged();
-    void vitalsChanged();
-    void runningChanged();
-    void refreshingRunningChanged();
-    void stoppingChanged();
     void lastScanChanged();
     void cleaningAllChanged();
     void scannedThisPassChanged();
-    void uninstallChanged();
-    void findingLeftoversChanged();
-    void uninstallingChanged();
     void autoCleaningChanged();
     void lastAutoCleanChanged();
-    void showMaintenanceChanged();
-    void runningTaskChanged();
 
   private:
     // co_await onUserPool(job): the job's value, computed on the user pool.
     template <typename F> auto onUserPool(F job) {
-        using T = std::invoke_result_t<F&>;
-        return StoreWork::Work<T>(mailbox_, services_.userWork, std::function<T()>(std::move(job)));
+        return StoreWork::run(waits_, services_.userWork, std::move(job));
     }
     template <typename F> auto onBackgroundPool(F job) {
-        using T = std::invoke_result_t<F&>;
-        return StoreWork::Work<T>(mailbox_, services_.backgroundWork,
-                                  std::function<T()>(std::move(job)));
+        return StoreWork::run(waits_, services_.backgroundWork, std::move(job));
     }
 
     // What the store keeps of each category's work beyond its published state.
@@ -285,7 +260,7 @@ class Store : public QObject {
     // Inside a catch handler: the exception being handled becomes the report.
     void reportFailure(std::string_view title);
     StoreWork::ClearOnExit clearOnExit(std::function<void()> clear) {
-        return StoreWork::ClearOnExit(mailbox_, std::move(clear));
+        return StoreWork::ClearOnExit(waits_, std::move(clear));
     }
     RunningApplications& applications() const;
     Notifier& notifier() const;
@@ -297,7 +272,6 @@ class Store : public QObject {
     QCoro::Task<> scanEveryCategory();
     QCoro::Task<> cleanEverySafeCategory();
     QCoro::Task<> cleanAutomatically(std::string reason);
-    QCoro::Task<> uninstallWith(UninstallPlan plan, std::vector<AppLeftover> leftovers);
     QCoro::Task<> scanInWindow(CleanupCategory category, int* active, StoreWork::Wakeup* slot);
     QCoro::Task<> finish(CleanupCategory category, Cleaner::Outcome outcome, std::string verb,
                          bool wentToTrash, std::optional<std::int64_t> before);
@@ -325,7 +299,10 @@ class Store : public QObject {
     const CleanupCategory* findCategory(std::string_view id) const;
 
     StoreServices services_;
-    std::shared_ptr<StoreWork::Mailbox> mailbox_;
+    std::shared_ptr<StoreWork::Waits> waits_;
+    StoreVitals vitals_{*this};
+    StoreUninstalls uninstalls_{*this};
+    StoreMaintenance maintenance_{*this};
 
     std::vector<CleanupCategory> categories_;
     LevelOverrides::Overrides levelOverrides_;
@@ -341,28 +318,14 @@ class Store : public QObject {
     bool hasFullDiskAccess_ = true;
     std::int64_t unusedAppDays_ = 100;
     ItemList allApplications_;
-    Vitals vitals_;
-    QTimer vitalsTimer_;
-    std::int64_t vitalsTicks_ = 0;
-    bool readingVitals_ = false;
-    RunningSnapshot running_;
-    bool refreshingRunning_ = false;
-    std::set<std::string> stopping_;
     std::optional<Date> lastScan_;
     bool cleaningAll_ = false;
     bool ending_ = false;
     QTimer diskTimer_;
     std::set<std::string> scannedThisPass_;
-    std::optional<UninstallPlan> uninstall_;
-    std::optional<std::string> findingLeftovers_;
-    int leftoverLookupsOut_ = 0;
-    std::uint64_t leftoverRequests_ = 0; // numbers each lookup; the last one's plan is shown
-    bool uninstalling_ = false;
     QTimer autoCleanTimer_;
     bool autoCleaning_ = false;
     std::optional<AutoCleanRun> lastAutoClean_;
-    bool showMaintenance_ = false;
-    std::optional<std::string> runningTask_;
 
     // Stored values that could not be read, kept aside before their key is written again.
     std::optional<nlohmann::json> unreadableLog_;

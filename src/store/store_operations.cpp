@@ -1,7 +1,8 @@
-// The store's long operations beyond scanning: stops and vitals, cleans and moves, Clean All
-// Safe, maintenance tasks and the automatic clean.
+// The store's long operations beyond scanning: cleans and moves, Clean All Safe and the
+// automatic clean.
 #include <algorithm>
 #include <limits>
+#include <unordered_set>
 
 #include "base/paths.h"
 #include "engine/auto_clean.h"
@@ -24,119 +25,23 @@ bool overlaps(const std::string& listed, const std::set<std::string>& paths) {
 
 } // namespace
 
-// Running processes and vitals
-
-QCoro::Task<> Store::refreshRunning() {
-    refreshingRunning_ = true;
-    emit refreshingRunningChanged();
-    auto refreshing = clearOnExit([this] {
-        refreshingRunning_ = false;
-        emit refreshingRunningChanged();
-    });
-    try {
-        auto snapshotWork = onUserPool([take = services_.runningSnapshot] { return take(); });
-        auto snapshot = co_await snapshotWork;
-        running_ = std::move(snapshot);
-        emit runningChanged();
-    } catch (const StoreWork::Closed&) {
-        throw;
-    } catch (...) {
-        reportFailure("Running processes");
-    }
-}
-
-QCoro::Task<> Store::stop(RunningItem item) {
-    stopping_.insert(item.id);
-    emit stoppingChanged();
-    auto stopping = clearOnExit([this, id = item.id] {
-        stopping_.erase(id);
-        emit stoppingChanged();
-    });
-    auto resultWork = onUserPool([stop = services_.stop, item]() -> std::optional<Shell::Result> {
-        try {
-            return stop(item);
-        } catch (const std::exception&) {
-            return std::nullopt; // the command could not be started
-        }
-    });
-    auto result = co_await resultWork;
-    stopping.now();
-    auto refreshing = refreshRunning();
-    co_await refreshing;
-    refreshDisk();
-    setReport(StoreText::stopReport(item, result));
-}
-
-QCoro::Task<> Store::sampleVitals() {
-    if (readingVitals_) co_return;
-    const std::int64_t n = vitalsTicks_;
-    if (vitalsTicks_ < std::numeric_limits<std::int64_t>::max()) ++vitalsTicks_;
-    // The busiest processes need a process listing: the first sample and every fifth after it.
-    // The reading (the listing runs ps) stays off this thread, where it would stall the window.
-    const bool top = n % 5 == 0;
-    readingVitals_ = true;
-    auto readingOut = clearOnExit([this] { readingVitals_ = false; });
-    VitalsReader::Reading reading;
-    try {
-        auto readingWork =
-            onUserPool([sample = services_.sampleVitals, top] { return sample(top); });
-        reading = co_await readingWork;
-    } catch (const StoreWork::Closed&) {
-        throw;
-    } catch (...) {
-        co_return; // a reader that failed this once; the next tick reads again
-    }
-    readingOut.now();
-
-    Vitals next = vitals_;
-    // A share that was not measured leaves the last measured one (none before the first).
-    if (reading.cpuMeasured) {
-        next.cpuBusy = reading.cpuBusy;
-        next.cpuMeasured = true;
-    }
-    next.loadPerCore = reading.loadPerCore;
-    next.pressure = reading.pressure;
-    next.swapUsed = reading.swapUsed;
-    next.swapTotal = reading.swapTotal;
-    next.swapRate = reading.swapRate;
-    next.compressorBytes = reading.compressorBytes;
-    next.compressedBytes = reading.compressedBytes;
-    next.thermal = reading.thermal;
-    if (top) {
-        next.topCPU = reading.topCPU;
-        next.topMemory = reading.topMemory;
-    }
-    const double fullScale = Vitals::swapRateFullScale();
-    if (reading.cpuMeasured) next.cpuHistory.push_back(reading.cpuBusy);
-    next.swapHistory.push_back(
-        fullScale > 0 ? std::min(static_cast<double>(reading.swapRate) / fullScale, 1.0) : 0.0);
-    for (auto* history : {&next.cpuHistory, &next.swapHistory})
-        if (history->size() > vitalsHistoryLength)
-            history->erase(history->begin(),
-                           history->begin() +
-                               static_cast<std::ptrdiff_t>(history->size() - vitalsHistoryLength));
-    next.sampled = true;
-    vitals_ = std::move(next);
-    emit vitalsChanged();
-}
-
-void Store::startVitals() {
-    if (vitalsTimer_.isActive()) return;
-    auto sampling = sampleVitals();
-    Q_UNUSED(sampling);
-    vitalsTimer_.start();
-}
-
-void Store::stopVitals() {
-    vitalsTimer_.stop();
-}
-
-void Store::vitalsTick() {
-    auto sampling = sampleVitals();
-    Q_UNUSED(sampling);
-}
-
 // Cleaning and moving
+
+ItemList Store::listed(const CleanupCategory& category, bool everyApplication) const {
+    if (everyApplication && category.source.kind == Source::Kind::applications)
+        return allApplications_;
+    const CategoryState* found = state(category.id);
+    return found ? found->items : ItemList();
+}
+
+QCoro::Task<> Store::cleanStillListed(CleanupCategory category, std::vector<ScanItem> items,
+                                      bool everyApplication) {
+    std::unordered_set<std::string> ids;
+    for (const ScanItem& item : listed(category, everyApplication))
+        ids.insert(item.id);
+    std::erase_if(items, [&](const ScanItem& item) { return !ids.contains(item.id); });
+    return clean(std::move(category), std::move(items));
+}
 
 QCoro::Task<> Store::clean(CleanupCategory category, std::vector<ScanItem> items) {
     if (items.empty() || ending_) co_return;
@@ -380,111 +285,6 @@ QCoro::Task<> Store::cleanEverySafeCategory() {
     auto entry = StoreText::allSafeRecord(freed, gain);
     record(entry.title, entry.detail);
     setReport(StoreText::allSafeReport(freed, failures, extraCommandProblems, openFileLimit));
-}
-
-// Uninstalling
-
-void Store::setUninstall(std::optional<UninstallPlan> plan) {
-    uninstall_ = std::move(plan);
-    emit uninstallChanged();
-}
-
-QCoro::Task<> Store::findLeftovers(ScanItem app) {
-    // Lookups may overlap (the footer and a row's menu): the flag stays up until the last one
-    // ends, and only the plan of the one asked for last is shown, whichever ends first.
-    const std::uint64_t request = ++leftoverRequests_;
-    ++leftoverLookupsOut_;
-    findingLeftovers_ = app.id;
-    emit findingLeftoversChanged();
-    auto finding = clearOnExit([this] {
-        if (--leftoverLookupsOut_ > 0) return;
-        findingLeftovers_.reset();
-        emit findingLeftoversChanged();
-    });
-    try {
-        auto planWork = onUserPool([plan = services_.uninstallPlan, app] { return plan(app); });
-        auto plan = co_await planWork;
-        if (request == leftoverRequests_) setUninstall(std::move(plan));
-    } catch (const StoreWork::Closed&) {
-        throw;
-    } catch (...) {
-        reportFailure(app.name);
-    }
-}
-
-QCoro::Task<> Store::performUninstall(UninstallPlan plan, std::vector<AppLeftover> leftovers) {
-    if (ending_) co_return;
-    try {
-        auto uninstalling = uninstallWith(plan, std::move(leftovers));
-        co_await uninstalling;
-    } catch (const StoreWork::Closed&) {
-        throw;
-    } catch (...) {
-        reportFailure(plan.app.name);
-    }
-}
-
-QCoro::Task<> Store::uninstallWith(UninstallPlan plan, std::vector<AppLeftover> leftovers) {
-    uninstalling_ = true;
-    emit uninstallingChanged();
-    auto uninstalling = clearOnExit([this] {
-        uninstalling_ = false;
-        emit uninstallingChanged();
-    });
-    auto outcomeWork = onUserPool([uninstall = services_.uninstall, app = plan.app, leftovers] {
-        return uninstall(app, leftovers);
-    });
-    auto outcome = co_await outcomeWork;
-    uninstalling.now();
-    // Only its own plan: one the user asked for meanwhile stays on screen.
-    if (uninstall_ && uninstall_->id == plan.id) setUninstall(std::nullopt);
-
-    std::vector<CleanupCategory> changed;
-    for (const char* id : {applicationsId, trashId})
-        if (const CleanupCategory* found = findCategory(id)) changed.push_back(*found);
-    for (const auto& category : changed)
-        outdateListing(category.id);
-    // Those that listed the application's data (its container, its caches) lost it too.
-    for (auto& other : outdateListingsOf(outcome, {applicationsId, trashId}))
-        changed.push_back(std::move(other));
-    auto scanning = scanEach(std::move(changed));
-    co_await scanning;
-    // Nothing is freed until the Trash is emptied, so no gain is measured.
-    refreshDisk();
-
-    auto count = StoreText::uninstallCount(plan, leftovers, outcome);
-    if (auto entry = StoreText::uninstallRecord(plan.app.name, count))
-        record(entry->title, entry->detail);
-    setReport(StoreText::uninstallReport(plan.app.name, count, outcome.failures));
-}
-
-// Maintenance
-
-QCoro::Task<> Store::runMaintenance(MaintenanceTask task) {
-    runningTask_ = task.id;
-    emit runningTaskChanged();
-    auto running = clearOnExit([this] {
-        runningTask_.reset();
-        emit runningTaskChanged();
-    });
-    const auto before = available();
-    std::optional<Maintenance::Result> outcome;
-    try {
-        auto resultWork = onUserPool([run = services_.runMaintenance, task] { return run(task); });
-        outcome = co_await resultWork;
-    } catch (const StoreWork::Closed&) {
-        throw;
-    } catch (...) {
-        reportFailure(task.name);
-        co_return;
-    }
-    running.now();
-    const auto& result = *outcome;
-    refreshDisk();
-    const std::int64_t gain = gainSince(before);
-    if (auto entry = StoreText::maintenanceRecord(task.name, task.detail, result.succeeded, gain))
-        record(entry->title, entry->detail);
-    setReport(StoreText::maintenanceReport(task.name, result.succeeded, result.output, gain));
 }
 
 // The automatic clean

@@ -1,21 +1,24 @@
 // How the store's coroutines wait: for a job on a worker pool, for a callback of a window (the
-// folder chooser), or for a sibling coroutine to finish. Whatever a worker or a callback
-// produces comes back to the store's own thread through its event loop, so a coroutine always
-// resumes there, never inside a worker or inside the call that delivered the result.
+// folder chooser), or for a sibling coroutine to finish. A job or a callback answers a QPromise,
+// and the coroutine awaits its QFuture with QCoro, which resumes it on the store's own thread
+// through its event loop: never inside a worker, never inside the call that delivered the
+// answer. What QCoro does not do is end those waits when the store goes; `Waits` does.
 #pragma once
 
-#include <atomic>
 #include <coroutine>
+#include <cstdint>
 #include <exception>
 #include <functional>
+#include <map>
 #include <memory>
-#include <mutex>
+#include <type_traits>
 #include <utility>
-#include <variant>
 #include <vector>
 
-#include <QMetaObject>
-#include <QObject>
+#include <QFuture>
+#include <QPromise>
+#include <qcoro/qcorofuture.h>
+#include <qcoro/qcorotask.h>
 
 namespace bramwick::StoreWork {
 
@@ -29,59 +32,108 @@ class Closed : public std::exception {
     const char* what() const noexcept override { return "the store is gone"; }
 };
 
-// Delivers actions to the thread of one object through its event loop. Workers may outlive the
-// object: once it is closed, deliveries are dropped instead of reaching a dead object.
-class Mailbox {
+// Every wait of one owner's coroutines still under way. Only the owner's thread uses it; workers
+// touch only their promise, which outlives the owner when they do.
+class Waits {
   public:
-    explicit Mailbox(QObject* owner) : owner_(owner) {}
+    // Called by the owner before it goes. A coroutine still waiting would wait forever and its
+    // frame, with all it holds, would never be freed: each is resumed once more, its co_await
+    // throws Closed, and it unwinds (touching nothing of the owner but its own locals). An answer
+    // that comes after this is dropped.
+    void close();
+    bool closed() const { return closed_; }
 
-    void deliver(std::function<void()> action) {
-        std::lock_guard lock(mutex_);
-        if (!owner_) return;
-        QMetaObject::invokeMethod(owner_, std::move(action), Qt::QueuedConnection);
-    }
-    // Called by the owner before it goes; what was posted before is discarded with it. A
-    // coroutine still waiting for an answer would wait forever and its frame, with all it holds,
-    // would never be freed: each is resumed once more, its co_await throws Closed, and it unwinds
-    // (touching nothing of the owner but its own locals).
-    void close() {
-        {
-            std::lock_guard lock(mutex_);
-            owner_ = nullptr;
-        }
-        while (!parked_.empty()) {
-            auto waiting = parked_.front();
-            parked_.erase(parked_.begin());
-            waiting.resume();
-        }
-    }
-    bool closed() {
-        std::lock_guard lock(mutex_);
-        return owner_ == nullptr;
-    }
-
-    // The coroutines waiting for an answer through this mailbox. Only the owner's thread parks
-    // and unparks, so this needs no lock.
+    // The coroutines of this thread waiting for a sibling (a `Wakeup`).
     void park(std::coroutine_handle<> waiting) { parked_.push_back(waiting); }
     void unpark(std::coroutine_handle<> waiting) { std::erase(parked_, waiting); }
 
+    // The promise's answer, awaited: its value, the exception it was given, or Closed once the
+    // owner closed. Until it comes, the promise is held here (an executor that drops a job leaves
+    // the coroutine waiting, not resumed with nothing).
+    template <typename T>
+    static QCoro::Task<T> answer(std::shared_ptr<Waits> waits,
+                                 std::shared_ptr<QPromise<T>> promise);
+
   private:
-    std::mutex mutex_;
-    QObject* owner_;
+    std::uint64_t hold(std::function<void()> close);
+    void release(std::uint64_t id) { held_.erase(id); }
+
+    bool closed_ = false;
     std::vector<std::coroutine_handle<>> parked_;
+    // What answers each awaited promise with Closed.
+    std::map<std::uint64_t, std::function<void()>> held_;
+    std::uint64_t nextId_ = 0;
 };
+
+template <typename T>
+QCoro::Task<T> Waits::answer(std::shared_ptr<Waits> waits, std::shared_ptr<QPromise<T>> promise) {
+    const std::uint64_t id = waits->hold([promise] {
+        promise->setException(std::make_exception_ptr(Closed()));
+        promise->finish();
+    });
+    struct Release {
+        Waits& waits;
+        std::uint64_t id;
+        ~Release() { waits.release(id); }
+    } release{*waits, id};
+    QFuture<T> future = promise->future();
+    QFuture<void> finished(future);
+    co_await finished; // throws what the answer holds
+    // An answer already on its way when the owner closed.
+    if (waits->closed()) throw Closed();
+    co_return future.takeResult();
+}
+
+// co_await run(waits, executor, job): the job's value, computed through the executor. An
+// exception of the job is thrown again at the co_await.
+template <typename F>
+QCoro::Task<std::invoke_result_t<F&>> run(const std::shared_ptr<Waits>& waits,
+                                          const Executor& executor, F job) {
+    using T = std::invoke_result_t<F&>;
+    auto promise = std::make_shared<QPromise<T>>();
+    promise->start();
+    // Waiting before the job starts: an executor that runs it at once still answers through the
+    // event loop.
+    auto answered = Waits::answer(waits, promise);
+    executor([promise, job = std::move(job)]() mutable {
+        try {
+            promise->addResult(job());
+        } catch (...) {
+            promise->setException(std::current_exception());
+        }
+        promise->finish();
+    });
+    return answered;
+}
+
+// co_await reply<T>(waits, start): hands `start` a function to call with the answer, and resumes
+// with it. Only the first answer counts; an answer that never comes leaves the coroutine
+// waiting.
+template <typename T>
+QCoro::Task<T> reply(const std::shared_ptr<Waits>& waits,
+                     const std::function<void(std::function<void(T)>)>& start) {
+    auto promise = std::make_shared<QPromise<T>>();
+    promise->start();
+    auto answered = Waits::answer(waits, promise);
+    // Of two answers the first result is the one taken; one after the first finished is dropped.
+    start([promise](T value) {
+        promise->addResult(std::move(value));
+        promise->finish();
+    });
+    return answered;
+}
 
 // Runs `clear` when it goes out of scope, however the coroutine that holds it ends (a value, an
 // exception), so no busy flag stays set for good; but never once the store is gone (a coroutine
 // unwinding because its store closed touches nothing of it).
 class ClearOnExit {
   public:
-    ClearOnExit(std::shared_ptr<Mailbox> mailbox, std::function<void()> clear)
-        : mailbox_(std::move(mailbox)), clear_(std::move(clear)) {}
+    ClearOnExit(std::shared_ptr<Waits> waits, std::function<void()> clear)
+        : waits_(std::move(waits)), clear_(std::move(clear)) {}
     ClearOnExit(const ClearOnExit&) = delete;
     ClearOnExit& operator=(const ClearOnExit&) = delete;
     ~ClearOnExit() {
-        if (clear_ && !mailbox_->closed()) clear_();
+        if (clear_ && !waits_->closed()) clear_();
     }
     // The operation put things right itself: nothing to clear.
     void dismiss() { clear_ = {}; }
@@ -91,106 +143,26 @@ class ClearOnExit {
     }
 
   private:
-    std::shared_ptr<Mailbox> mailbox_;
+    std::shared_ptr<Waits> waits_;
     std::function<void()> clear_;
 };
 
-// co_await Work<T>{...}: runs `job` through the executor and resumes with its value on the
-// mailbox's thread. An exception of the job is thrown again at the co_await.
-template <typename T> class Work {
-  public:
-    Work(std::shared_ptr<Mailbox> mailbox, Executor executor, std::function<T()> job)
-        : mailbox_(std::move(mailbox)), executor_(std::move(executor)), job_(std::move(job)) {}
-
-    bool await_ready() const noexcept { return false; }
-
-    void await_suspend(std::coroutine_handle<> waiting) {
-        mailbox_->park(waiting);
-        executor_([mailbox = mailbox_, job = std::move(job_), waiting, this] {
-            auto outcome = std::make_shared<Outcome>();
-            try {
-                outcome->template emplace<1>(job());
-            } catch (...) {
-                outcome->template emplace<2>(std::current_exception());
-            }
-            // The awaiter lives in the suspended coroutine's frame until this resumes it.
-            mailbox->deliver([mailbox, this, waiting, outcome] {
-                mailbox->unpark(waiting);
-                outcome_ = std::move(*outcome);
-                waiting.resume();
-            });
-        });
-    }
-
-    T await_resume() {
-        if (outcome_.index() == 0) throw Closed();
-        if (auto* error = std::get_if<2>(&outcome_)) std::rethrow_exception(*error);
-        return std::move(std::get<1>(outcome_));
-    }
-
-  private:
-    using Outcome = std::variant<std::monostate, T, std::exception_ptr>;
-    std::shared_ptr<Mailbox> mailbox_;
-    Executor executor_;
-    std::function<T()> job_;
-    Outcome outcome_;
-};
-
-// co_await Reply<T>{...}: hands `start` a function to call with the answer, and resumes with it
-// on the mailbox's thread. Only the first answer counts; an answer that never comes leaves the
-// coroutine waiting.
-template <typename T> class Reply {
-  public:
-    using Start = std::function<void(std::function<void(T)>)>;
-
-    Reply(std::shared_ptr<Mailbox> mailbox, Start start)
-        : mailbox_(std::move(mailbox)), start_(std::move(start)) {}
-
-    bool await_ready() const noexcept { return false; }
-
-    void await_suspend(std::coroutine_handle<> waiting) {
-        auto answered = std::make_shared<std::atomic<bool>>(false);
-        mailbox_->park(waiting);
-        start_([mailbox = mailbox_, answered, waiting, this](T value) {
-            if (answered->exchange(true)) return;
-            auto shared = std::make_shared<T>(std::move(value));
-            mailbox->deliver([mailbox, this, waiting, shared] {
-                mailbox->unpark(waiting);
-                value_ = std::move(*shared);
-                answered_ = true;
-                waiting.resume();
-            });
-        });
-    }
-
-    T await_resume() {
-        if (!answered_) throw Closed();
-        return std::move(value_);
-    }
-
-  private:
-    std::shared_ptr<Mailbox> mailbox_;
-    Start start_;
-    T value_{};
-    bool answered_ = false;
-};
-
-// Coroutines of the mailbox's thread waiting for something to change (a slot in the window of
-// scans). They are parked in the mailbox too, so closing it unwinds them.
+// Coroutines of the owner's thread waiting for something to change (a slot in the window of
+// scans). They are parked in the waits too, so closing them unwinds these.
 class Wakeup {
   public:
-    explicit Wakeup(Mailbox& mailbox) : mailbox_(mailbox) {}
+    explicit Wakeup(Waits& waits) : waits_(waits) {}
 
     auto wait() {
         struct Awaiter {
             Wakeup& wakeup;
             bool await_ready() const noexcept { return false; }
             void await_suspend(std::coroutine_handle<> waiting) {
-                wakeup.mailbox_.park(waiting);
+                wakeup.waits_.park(waiting);
                 wakeup.waiting_.push_back(waiting);
             }
             void await_resume() const {
-                if (wakeup.mailbox_.closed()) throw Closed();
+                if (wakeup.waits_.closed()) throw Closed();
             }
         };
         return Awaiter{*this};
@@ -199,15 +171,15 @@ class Wakeup {
     // the coroutine that holds this object: nothing of it is touched once the first resumes.
     void notify() {
         auto waiting = std::exchange(waiting_, {});
-        Mailbox& mailbox = mailbox_;
+        Waits& waits = waits_;
         for (auto handle : waiting)
-            mailbox.unpark(handle);
+            waits.unpark(handle);
         for (auto handle : waiting)
             handle.resume();
     }
 
   private:
-    Mailbox& mailbox_;
+    Waits& waits_;
     std::vector<std::coroutine_handle<>> waiting_;
 };
 

@@ -84,7 +84,7 @@ TEST(RunningNowSection, StoppingAnItemShowsItsSpinnerThenTheReportAndTheBannerDi
     h.snapshot.swapUsed = 1'000'000'000;
     h.snapshot.scanned = true;
     auto store = h.make();
-    auto* section = new RunningNowSection(*store);
+    auto* section = new RunningNowSection(store->vitals());
     auto* banner = new ReportBanner(*store);
     auto* both = new QWidget;
     auto* layout = new QVBoxLayout(both);
@@ -93,7 +93,7 @@ TEST(RunningNowSection, StoppingAnItemShowsItsSpinnerThenTheReportAndTheBannerDi
     Window window(both);
     EXPECT_FALSE(banner->isVisible()) << "no report, no banner";
 
-    store->refreshRunning();
+    store->vitals().refreshRunning();
     h.user.runAll();
     test::deliver();
     ASSERT_NE(section->stopButton("watch-7"), nullptr);
@@ -103,7 +103,7 @@ TEST(RunningNowSection, StoppingAnItemShowsItsSpinnerThenTheReportAndTheBannerDi
     EXPECT_EQ(section->findChild<QLabel*>("runningProblem"), nullptr);
 
     section->stopButton("watch-7")->click();
-    EXPECT_TRUE(store->stopping().count("watch-7"));
+    EXPECT_TRUE(store->vitals().stopping().count("watch-7"));
     EXPECT_EQ(section->stopButton("watch-7"), nullptr) << "a spinner in its place";
     EXPECT_NE(section->findChild<QWidget*>("stopping-watch-7"), nullptr);
 
@@ -114,7 +114,7 @@ TEST(RunningNowSection, StoppingAnItemShowsItsSpinnerThenTheReportAndTheBannerDi
     h.user.runAll();
     test::deliver();
     QApplication::processEvents();
-    EXPECT_TRUE(store->stopping().empty());
+    EXPECT_TRUE(store->vitals().stopping().empty());
     EXPECT_NE(section->findChild<QWidget*>("runningNothing"), nullptr);
     ASSERT_NE(section->findChild<QLabel*>("runningProblem"), nullptr);
     EXPECT_EQ(section->findChild<QLabel*>("runningProblem")->text(), "Couldn't run ps: not found.");
@@ -136,7 +136,7 @@ TEST(ReportBanner, FailuresTurnItOrangeAndAnEmptyMessageKeepsTheTitle) {
     auto store = h.make();
     auto* banner = new ReportBanner(*store);
     Window window(banner);
-    store->stop(sim);
+    store->vitals().stop(sim);
     h.user.runAll();
     test::deliver();
     h.user.runAll();
@@ -154,11 +154,11 @@ TEST(DiskHeader, SamplesVitalsOnlyWhileShownAndFollowsTheSkin) {
     h.contents["caches"] = {test::item("a", 3'000'000)};
     auto store = h.make();
     auto* header = new DiskHeader(*store, {});
-    EXPECT_FALSE(store->vitalsActive());
+    EXPECT_FALSE(store->vitals().sampling());
     EXPECT_FALSE(header->cpuMeter()->isVisibleTo(header)) << "no meters before a sample";
     {
         Window window(header, Skin::classic);
-        EXPECT_TRUE(store->vitalsActive());
+        EXPECT_TRUE(store->vitals().sampling());
         EXPECT_EQ(h.user.pending(), 1u) << "one sample at once, read on a worker";
         EXPECT_FALSE(header->cpuMeter()->isVisible()) << "until its reading comes back";
         h.user.runAll();
@@ -170,7 +170,7 @@ TEST(DiskHeader, SamplesVitalsOnlyWhileShownAndFollowsTheSkin) {
         setSkin(&window.root, Skin::nightfall);
         EXPECT_FALSE(header->classicLayout());
         EXPECT_TRUE(header->cpuMeter()->isVisible());
-        EXPECT_TRUE(store->vitalsActive()) << "the same timer keeps running";
+        EXPECT_TRUE(store->vitals().sampling()) << "the same timer keeps running";
         EXPECT_EQ(header->findChild<DiskRing*>()->disk(), *store->disk());
 
         store->scanAll();
@@ -179,9 +179,9 @@ TEST(DiskHeader, SamplesVitalsOnlyWhileShownAndFollowsTheSkin) {
         test::deliver();
         EXPECT_TRUE(header->cleanAllSafeButton()->isEnabled());
         window.root.hide();
-        EXPECT_FALSE(store->vitalsActive()) << "stops when the header leaves the screen";
+        EXPECT_FALSE(store->vitals().sampling()) << "stops when the header leaves the screen";
         window.root.show();
-        EXPECT_TRUE(store->vitalsActive());
+        EXPECT_TRUE(store->vitals().sampling());
         h.user.runAll();
         EXPECT_EQ(h.samples.size(), 2u);
     }

@@ -190,7 +190,7 @@ namespace {
 // head.
 QWidget* mainWindow(ListStore* shots) {
     for (int i = 0; i < 30; ++i) {
-        auto sampling = shots->store->sampleVitals();
+        auto sampling = shots->store->vitals().sample();
         ListStore::settle();
     }
     auto window = makeMainWindow(*shots->store, shots->settings, {});

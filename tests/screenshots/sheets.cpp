@@ -272,7 +272,7 @@ BRAMWICK_WINDOW_SHOT(confirm_card_dangerous, 780, 500) {
 
 BRAMWICK_SHOT(sheet_uninstall, 620, 520) {
     auto* shots = shots::keptForTheRun(new SheetShotStore);
-    return new UninstallSheet(shots->start(), editorPlan(), [] {});
+    return new UninstallSheet(shots->start().uninstalls(), editorPlan(), [] {});
 }
 
 namespace {
@@ -344,7 +344,8 @@ MemoryProvider shotMemory() {
 
 BRAMWICK_SHOT(sheet_maintenance, 680, 720) {
     auto* shots = shots::keptForTheRun(new SheetShotStore);
-    auto* sheet = new MaintenanceSheet(shots->start(), shotMaintenance());
+    Store& store = shots->start();
+    auto* sheet = new MaintenanceSheet(store.maintenance(), store, shotMaintenance());
     sheet->show(); // measured on show
     SheetShotStore::settle();
     return sheet;
@@ -352,7 +353,7 @@ BRAMWICK_SHOT(sheet_maintenance, 680, 720) {
 
 BRAMWICK_SHOT(sheet_memory_users, 560, 520) {
     auto* shots = shots::keptForTheRun(new SheetShotStore);
-    auto* sheet = new MemoryUsersSheet(shots->start(), shotMemory());
+    auto* sheet = new MemoryUsersSheet(shots->start().vitals(), shotMemory());
     sheet->show();
     SheetShotStore::settle();
     sheet->askToQuit(shotMemory().current(12)[1]);

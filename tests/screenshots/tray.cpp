@@ -203,7 +203,7 @@ BRAMWICK_WINDOW_SHOT(tray_panel_long_report, 320, 480) {
                           "Booted",
                           12,
                           900'000'000};
-    auto stopping = shots->store->stop(simulator);
+    auto stopping = shots->store->vitals().stop(simulator);
     ShotStore::settle();
     TrayPanel::Actions actions;
     actions.openMainWindow = [] {};

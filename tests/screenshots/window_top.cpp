@@ -142,7 +142,7 @@ struct TopStore {
         settle();
         if (scan) run();
         for (int i = 0; i < samples; ++i) {
-            auto sampling = store->sampleVitals();
+            auto sampling = store->vitals().sample();
             run();
         }
         return *store;
@@ -213,22 +213,23 @@ BRAMWICK_SHOT(scanning_hero, 1000, 170) {
 
 BRAMWICK_SHOT(running_now, 1000, 220) {
     auto* shots = shots::keptForTheRun(new TopStore);
-    Store& store = shots->start();
-    store.refreshRunning();
+    StoreVitals& vitals = shots->start().vitals();
+    vitals.refreshRunning();
     shots->run();
-    store.stop(store.running().items[1]); // left waiting: its row shows the spinner
-    return column({new RunningNowSection(store)});
+    vitals.stop(vitals.running().items[1]); // left waiting: its row shows the spinner
+    return column({new RunningNowSection(vitals)});
 }
 
 BRAMWICK_SHOT(banners, 1000, 200) {
     auto* ok = shots::keptForTheRun(new TopStore);
     Store& done = ok->start();
-    done.stop(done.running().items.empty() ? ok->snapshot.items[1] : done.running().items[1]);
+    const auto& listed = done.vitals().running().items;
+    done.vitals().stop(listed.empty() ? ok->snapshot.items[1] : listed[1]);
     ok->run();
     auto* failing = shots::keptForTheRun(new TopStore);
     Store& failed = failing->start();
     failing->stopFails = true;
-    failed.stop(failing->snapshot.items[0]);
+    failed.vitals().stop(failing->snapshot.items[0]);
     failing->run();
     auto* noAccess = shots::keptForTheRun(new TopStore);
     noAccess->access = false;
@@ -252,9 +253,11 @@ BRAMWICK_SHOT(access_setup, 720, 520) {
 BRAMWICK_SHOT(main_window_top, 1100, 640) {
     auto* shots = shots::keptForTheRun(new TopStore);
     Store& store = shots->start();
-    store.stop(store.running().items.empty() ? shots->snapshot.items[1] : store.running().items[1]);
+    StoreVitals& vitals = store.vitals();
+    vitals.stop(vitals.running().items.empty() ? shots->snapshot.items[1]
+                                               : vitals.running().items[1]);
     shots->run();
-    store.refreshRunning();
+    vitals.refreshRunning();
     shots->run();
     // The window's top over the stand-in for the list, as the main window lays them out.
     auto* window = new QWidget;

@@ -417,7 +417,7 @@ TEST(DetailsSheet, EveryAppModeListsAllApplicationsAndHandsOneToTheUninstaller) 
 
     // Its Cancel lets go of the plan and closes it.
     uninstall->findChild<QPushButton*>("cancel")->click();
-    EXPECT_FALSE(store.uninstall());
+    EXPECT_FALSE(store.uninstalls().plan());
     EXPECT_EQ(names(sheet.selected()), std::vector<std::string>{"Fresh.app"})
         << "cancelling keeps the selection";
 }
@@ -449,15 +449,15 @@ TEST(DetailsSheet, OverlappingLookupsEndWithTheSheetOfTheLastApplicationAskedAbo
     h.user.run(0);
     test::settle();
     EXPECT_EQ(openUninstallSheets(sheet), std::vector<std::string>{"/fixture/Fresh.app"});
-    EXPECT_EQ(store.uninstall()->id, "plan-Fresh.app");
-    EXPECT_FALSE(store.findingLeftovers());
+    EXPECT_EQ(store.uninstalls().plan()->id, "plan-Fresh.app");
+    EXPECT_FALSE(store.uninstalls().findingLeftovers());
     EXPECT_EQ(button(sheet, "uninstall")->text(), "Uninstall\u2026");
 
     // Fresh.app is being removed when a plan for Old.app arrives: its sheet stays to the end.
     auto* freshSheet = sheet.findChild<UninstallSheet*>();
     freshSheet->findChild<QPushButton*>("uninstall")->click();
     freshSheet->confirmPresenter()->card()->confirmButton()->click();
-    auto finding = store.findLeftovers(f.old);
+    auto finding = store.uninstalls().findLeftovers(f.old);
     ASSERT_EQ(h.user.pending(), 2u);
     h.user.run(1);
     test::settle();
@@ -465,5 +465,5 @@ TEST(DetailsSheet, OverlappingLookupsEndWithTheSheetOfTheLastApplicationAskedAbo
     h.user.runAll();
     test::settle();
     EXPECT_EQ(openUninstallSheets(sheet), std::vector<std::string>{"/fixture/Old.app"});
-    EXPECT_EQ(store.uninstall()->id, "plan-Old.app");
+    EXPECT_EQ(store.uninstalls().plan()->id, "plan-Old.app");
 }

@@ -140,7 +140,7 @@ TEST(MaintenanceSheet, OnlyTheLatestMeasurementOfAnOpenSheetIsShown) {
     };
     source.retired = [] { return std::vector<Maintenance::Retired>{}; };
     source.work = queue.work();
-    auto sheet = std::make_unique<MaintenanceSheet>(*store, source);
+    auto sheet = std::make_unique<MaintenanceSheet>(store->maintenance(), *store, source);
     sheet->show();
     sheet->measure();
     ASSERT_EQ(queue.jobs.size(), 2u);
@@ -208,7 +208,7 @@ TEST(MemoryUsersSheet, ShowAndQuitGoThroughTheProviderAndQuitReadsAgain) {
         return MemoryUsers::QuitResult::notRunning();
     };
     provider.work = queue.work();
-    MemoryUsersSheet sheet(*store, provider);
+    MemoryUsersSheet sheet(store->vitals(), provider);
     sheet.show();
     ASSERT_EQ(queue.jobs.size(), 1u);
     queue.runOne();
@@ -234,7 +234,7 @@ TEST(MemoryUsersSheet, ShowAndQuitGoThroughTheProviderAndQuitReadsAgain) {
 
     // The pressure sentence follows the vitals.
     h.reading.pressure = Vitals::Pressure::critical;
-    auto sampling = store->sampleVitals();
+    auto sampling = store->vitals().sample();
     h.user.runAll();
     EXPECT_TRUE(texts(sheet, "pressure")[0].startsWith("The system is out of memory"));
 }

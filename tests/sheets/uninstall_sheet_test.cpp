@@ -55,11 +55,11 @@ struct Fixture {
         };
         store = std::make_unique<Store>(services);
         test::deliver();
-        auto finding = store->findLeftovers(plan.app);
+        auto finding = store->uninstalls().findLeftovers(plan.app);
         h.user.runAll();
         window.show();
-        dialog =
-            Sheets::openUninstall(&window, *store, *store->uninstall(), [this] { ++finished; });
+        dialog = Sheets::openUninstall(&window, store->uninstalls(), *store->uninstalls().plan(),
+                                       [this] { ++finished; });
         sheet = dialog->findChild<UninstallSheet*>();
     }
     QString text(const char* name) { return sheet->findChild<QLabel*>(name)->text(); }
@@ -109,7 +109,7 @@ TEST(UninstallSheet, ConfirmedUninstallWithARefusedPasswordReportsWhatStayed) {
     EXPECT_EQ(f.finished, 0);
     card->confirmButton()->click();
     EXPECT_EQ(f.finished, 1) << "the details sheet lets go of its selection first";
-    EXPECT_TRUE(f.store->uninstalling());
+    EXPECT_TRUE(f.store->uninstalls().uninstalling());
     EXPECT_FALSE(f.sheet->findChild<QPushButton*>("uninstall")->isEnabled());
     EXPECT_FALSE(f.sheet->findChild<QPushButton*>("cancel")->isEnabled());
     EXPECT_TRUE(f.sheet->findChild<QWidget*>("workingOverlay")->isVisible());
@@ -117,7 +117,7 @@ TEST(UninstallSheet, ConfirmedUninstallWithARefusedPasswordReportsWhatStayed) {
     f.h.user.runAll();
     ASSERT_TRUE(f.removed);
     EXPECT_EQ(f.removed->size(), 2u);
-    EXPECT_FALSE(f.store->uninstall());
+    EXPECT_FALSE(f.store->uninstalls().plan());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(dialog.isNull()) << "the sheet closes once the store lets go of the plan";
     ASSERT_TRUE(f.store->report());
@@ -134,7 +134,7 @@ TEST(UninstallSheet, WithoutSystemLeftoversTheMessageHasNoPasswordParagraph) {
     EXPECT_FALSE(message.contains("password"));
     f.sheet->confirmPresenter()->card()->cancelButton()->click();
     EXPECT_EQ(f.finished, 0);
-    EXPECT_TRUE(f.store->uninstall()) << "a cancelled card keeps the sheet";
+    EXPECT_TRUE(f.store->uninstalls().plan()) << "a cancelled card keeps the sheet";
 }
 
 TEST(UninstallSheet, EscapeWaitsForARunningRemovalAndOtherwiseLetsGoOfThePlan) {
@@ -146,13 +146,14 @@ TEST(UninstallSheet, EscapeWaitsForARunningRemovalAndOtherwiseLetsGoOfThePlan) {
     EXPECT_TRUE(f.dialog->isVisible());
     f.h.user.runAll();
 
-    auto finding = f.store->findLeftovers(f.plan.app);
+    auto finding = f.store->uninstalls().findLeftovers(f.plan.app);
     f.h.user.runAll();
-    ASSERT_TRUE(f.store->uninstall());
-    auto* again = Sheets::openUninstall(&f.window, *f.store, *f.store->uninstall(), [] {});
+    ASSERT_TRUE(f.store->uninstalls().plan());
+    auto* again = Sheets::openUninstall(&f.window, f.store->uninstalls(),
+                                        *f.store->uninstalls().plan(), [] {});
     again->reject();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_FALSE(f.store->uninstall()) << "closed without Cancel, the plan still goes";
+    EXPECT_FALSE(f.store->uninstalls().plan()) << "closed without Cancel, the plan still goes";
 }
 
 TEST(UninstallSheet, ASystemApplicationIsNeverUninstalled) {
@@ -163,7 +164,7 @@ TEST(UninstallSheet, ASystemApplicationIsNeverUninstalled) {
     UninstallPlan plan = editorPlan();
     plan.isSystemApp = true;
     plan.isRunning = true;
-    UninstallSheet sheet(*store, plan, [] {});
+    UninstallSheet sheet(store->uninstalls(), plan, [] {});
     EXPECT_NE(sheet.findChild<QLabel*>("systemAppRefusal"), nullptr);
     EXPECT_EQ(sheet.findChild<QWidget*>("leftoverList"), nullptr);
     EXPECT_EQ(sheet.findChild<QWidget*>("runningBanner"), nullptr);
@@ -180,7 +181,7 @@ TEST(UninstallSheet, ARunningApplicationCanBeAskedToQuit) {
     plan.isRunning = true;
     plan.bundleID.reset();
     plan.app.url = Edition::home() + "/Applications/Editor";
-    UninstallSheet sheet(*store, plan, [] {});
+    UninstallSheet sheet(store->uninstalls(), plan, [] {});
     EXPECT_EQ(sheet.findChild<QLabel*>("uninstallSubtitle")->text(), "~/Applications/Editor");
     ASSERT_NE(sheet.findChild<QWidget*>("runningBanner"), nullptr);
     sheet.findChild<QPushButton*>("quitApp")->click(); // asks politely; the banner stays
@@ -200,9 +201,9 @@ TEST(StoreUninstall, AFinishedRemovalClearsOnlyItsOwnPlan) {
     UninstallPlan first = editorPlan();
     UninstallPlan second = editorPlan();
     second.id = "plan-other";
-    auto removing = store.performUninstall(first, {});
-    store.setUninstall(second); // the user asked about another application meanwhile
+    auto removing = store.uninstalls().perform(first, {});
+    store.uninstalls().setPlan(second); // the user asked about another application meanwhile
     h.user.runAll();
-    ASSERT_TRUE(store.uninstall());
-    EXPECT_EQ(store.uninstall()->id, "plan-other");
+    ASSERT_TRUE(store.uninstalls().plan());
+    EXPECT_EQ(store.uninstalls().plan()->id, "plan-other");
 }

@@ -45,7 +45,7 @@ TEST(StoreFailure, AnOperationThatThrowsClearsItsFlagsAndReportsTheError) {
              MaintenanceTask task;
              task.id = "t";
              task.name = "Task";
-             return store.runMaintenance(task);
+             return store.maintenance().run(task);
          }},
         {"uninstall",
          [](StoreServices& s) {
@@ -57,7 +57,7 @@ TEST(StoreFailure, AnOperationThatThrowsClearsItsFlagsAndReportsTheError) {
          [](Store& store) {
              UninstallPlan plan;
              plan.app = item("Atlas", 10);
-             return store.performUninstall(plan, {});
+             return store.uninstalls().perform(plan, {});
          }},
     };
     for (const auto& c : cases) {
@@ -77,8 +77,8 @@ TEST(StoreFailure, AnOperationThatThrowsClearsItsFlagsAndReportsTheError) {
         EXPECT_TRUE(running.isReady());
         EXPECT_FALSE(failing.isBusy());
         EXPECT_FALSE(failing.cleaningAll());
-        EXPECT_FALSE(failing.uninstalling());
-        EXPECT_FALSE(failing.runningTask());
+        EXPECT_FALSE(failing.uninstalls().uninstalling());
+        EXPECT_FALSE(failing.maintenance().runningTask());
         if (const auto* state = failing.state("caches")) {
             EXPECT_FALSE(state->cleaning);
             EXPECT_FALSE(state->scanning);

@@ -39,7 +39,7 @@ TEST(RealStore, ScansCleansToTheTrashAndKeepsTheHistoryOnDisk) {
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     ASSERT_TRUE(store.lastScan());
     EXPECT_EQ(store.scannedThisPass().size(), store.categories().size());
-    EXPECT_TRUE(store.running().scanned);
+    EXPECT_TRUE(store.vitals().running().scanned);
 
     QCoro::waitFor(store.addFolders(Level::safe));
     const CleanupCategory added = store.categories().back();

@@ -51,15 +51,15 @@ TEST(StoreRunning, AStopReportsItsOutcomeAfterANewSnapshotAndTheDisk) {
         h.stop = c.stop;
         Store store(h.services());
         QSignalSpy diskSpy(&store, &Store::diskChanged);
-        auto stopping = store.stop(watcher());
-        EXPECT_EQ(store.stopping(), (std::set<std::string>{"watch-7"}));
+        auto stopping = store.vitals().stop(watcher());
+        EXPECT_EQ(store.vitals().stopping(), (std::set<std::string>{"watch-7"}));
         h.user.run(); // the command
-        EXPECT_TRUE(store.stopping().empty());
-        EXPECT_TRUE(store.refreshingRunning());
+        EXPECT_TRUE(store.vitals().stopping().empty());
+        EXPECT_TRUE(store.vitals().refreshingRunning());
         EXPECT_FALSE(store.report());
         h.user.run(); // the snapshot
         EXPECT_TRUE(stopping.isReady());
-        EXPECT_FALSE(store.refreshingRunning());
+        EXPECT_FALSE(store.vitals().refreshingRunning());
         EXPECT_EQ(h.snapshots, 1);
         EXPECT_EQ(diskSpy.count(), 1);
         ASSERT_TRUE(store.report());
@@ -73,16 +73,16 @@ TEST(StoreVitals, SamplesKeepThirtyOfHistoryAndAskForTheBusiestEveryFifth) {
     test::StoreHarness h;
     h.access = false;
     Store store(h.services());
-    EXPECT_FALSE(store.vitals().sampled);
+    EXPECT_FALSE(store.vitals().latest().sampled);
 
     h.reading.topCPU = Vitals::Process{"first", 50, 1};
-    store.startVitals();
-    store.startVitals(); // a second start takes no second sample
-    EXPECT_TRUE(store.vitalsActive());
-    EXPECT_FALSE(store.vitals().sampled) << "read on a worker, applied when it comes back";
+    store.vitals().startSampling();
+    store.vitals().startSampling(); // a second start takes no second sample
+    EXPECT_TRUE(store.vitals().sampling());
+    EXPECT_FALSE(store.vitals().latest().sampled) << "read on a worker, applied when it comes back";
     h.user.runAll();
     EXPECT_EQ(h.samples, (std::vector<bool>{true}));
-    EXPECT_EQ(store.vitals().topCPU->name, "first");
+    EXPECT_EQ(store.vitals().latest().topCPU->name, "first");
 
     // The other samples keep the busiest processes of the last one that asked.
     h.reading.topCPU.reset();
@@ -90,29 +90,29 @@ TEST(StoreVitals, SamplesKeepThirtyOfHistoryAndAskForTheBusiestEveryFifth) {
     for (int i = 1; i <= 30; ++i) {
         h.reading.cpuBusy = i / 100.0;
         h.reading.swapRate = static_cast<std::int64_t>(fullScale * (i == 30 ? 3 : 0.5));
-        store.vitalsTick();
+        store.vitals().tick();
         h.user.runAll();
         if (i == 4) {
-            EXPECT_EQ(store.vitals().topCPU->name, "first");
+            EXPECT_EQ(store.vitals().latest().topCPU->name, "first");
         }
     }
     EXPECT_EQ(h.samples.size(), 31u);
     for (std::size_t n = 0; n < h.samples.size(); ++n)
         EXPECT_EQ(h.samples[n], n % 5 == 0) << n;
-    EXPECT_FALSE(store.vitals().topCPU) << "the 31st sample asked again and found none";
+    EXPECT_FALSE(store.vitals().latest().topCPU) << "the 31st sample asked again and found none";
 
-    ASSERT_EQ(store.vitals().cpuHistory.size(), 30u);
-    EXPECT_DOUBLE_EQ(store.vitals().cpuHistory.front(), 0.01);
-    EXPECT_DOUBLE_EQ(store.vitals().cpuHistory.back(), 0.30);
-    ASSERT_EQ(store.vitals().swapHistory.size(), 30u);
-    EXPECT_DOUBLE_EQ(store.vitals().swapHistory.back(), 1.0) << "capped at full scale";
-    EXPECT_NEAR(store.vitals().swapHistory.front(), 0.5, 1e-6);
-    EXPECT_TRUE(store.vitals().sampled);
+    ASSERT_EQ(store.vitals().latest().cpuHistory.size(), 30u);
+    EXPECT_DOUBLE_EQ(store.vitals().latest().cpuHistory.front(), 0.01);
+    EXPECT_DOUBLE_EQ(store.vitals().latest().cpuHistory.back(), 0.30);
+    ASSERT_EQ(store.vitals().latest().swapHistory.size(), 30u);
+    EXPECT_DOUBLE_EQ(store.vitals().latest().swapHistory.back(), 1.0) << "capped at full scale";
+    EXPECT_NEAR(store.vitals().latest().swapHistory.front(), 0.5, 1e-6);
+    EXPECT_TRUE(store.vitals().latest().sampled);
 
-    store.stopVitals();
-    EXPECT_FALSE(store.vitalsActive());
-    store.stopVitals();
-    store.startVitals(); // the rhythm goes on from where it was
+    store.vitals().stopSampling();
+    EXPECT_FALSE(store.vitals().sampling());
+    store.vitals().stopSampling();
+    store.vitals().startSampling(); // the rhythm goes on from where it was
     h.user.runAll();
     EXPECT_EQ(h.samples.size(), 32u);
     EXPECT_FALSE(h.samples.back());
@@ -124,25 +124,25 @@ TEST(StoreVitals, ABusyShareNotYetMeasuredIsNeitherShownNorDrawn) {
     Store store(h.services());
     h.reading.cpuMeasured = false; // the sampler's first reading
     h.reading.loadPerCore = 1.4;
-    store.startVitals();
+    store.vitals().startSampling();
     h.user.runAll();
-    EXPECT_TRUE(store.vitals().sampled);
-    EXPECT_FALSE(store.vitals().cpuMeasured);
-    EXPECT_TRUE(store.vitals().cpuHistory.empty());
-    EXPECT_EQ(store.vitals().swapHistory.size(), 1u);
+    EXPECT_TRUE(store.vitals().latest().sampled);
+    EXPECT_FALSE(store.vitals().latest().cpuMeasured);
+    EXPECT_TRUE(store.vitals().latest().cpuHistory.empty());
+    EXPECT_EQ(store.vitals().latest().swapHistory.size(), 1u);
     h.reading.cpuMeasured = true;
     h.reading.cpuBusy = 0.4;
-    store.vitalsTick();
+    store.vitals().tick();
     h.user.runAll();
-    EXPECT_TRUE(store.vitals().cpuMeasured);
-    EXPECT_EQ(store.vitals().cpuHistory, (std::vector<double>{0.4}));
+    EXPECT_TRUE(store.vitals().latest().cpuMeasured);
+    EXPECT_EQ(store.vitals().latest().cpuHistory, (std::vector<double>{0.4}));
     h.reading.cpuMeasured = false; // ticks unreadable this once: the last share stays
     h.reading.cpuBusy = 0;
-    store.vitalsTick();
+    store.vitals().tick();
     h.user.runAll();
-    EXPECT_TRUE(store.vitals().cpuMeasured);
-    EXPECT_DOUBLE_EQ(store.vitals().cpuBusy, 0.4);
-    EXPECT_EQ(store.vitals().cpuHistory, (std::vector<double>{0.4}));
+    EXPECT_TRUE(store.vitals().latest().cpuMeasured);
+    EXPECT_DOUBLE_EQ(store.vitals().latest().cpuBusy, 0.4);
+    EXPECT_EQ(store.vitals().latest().cpuHistory, (std::vector<double>{0.4}));
 }
 
 TEST(StoreVitals, ATickWhileAReadingIsOutIsNotTakenAndDoesNotCount) {
@@ -150,16 +150,16 @@ TEST(StoreVitals, ATickWhileAReadingIsOutIsNotTakenAndDoesNotCount) {
     h.access = false;
     Store store(h.services());
     h.reading.cpuBusy = 0.25;
-    store.startVitals();
-    store.vitalsTick(); // the first reading has not come back yet
+    store.vitals().startSampling();
+    store.vitals().tick(); // the first reading has not come back yet
     EXPECT_EQ(h.user.pending(), 1u);
     h.user.runAll();
     EXPECT_EQ(h.samples, (std::vector<bool>{true}));
-    EXPECT_EQ(store.vitals().cpuHistory, (std::vector<double>{0.25}));
+    EXPECT_EQ(store.vitals().latest().cpuHistory, (std::vector<double>{0.25}));
 
     // The fifth sample after the first still lists the processes.
     for (int i = 0; i < 5; ++i) {
-        store.vitalsTick();
+        store.vitals().tick();
         h.user.runAll();
     }
     EXPECT_EQ(h.samples, (std::vector<bool>{true, false, false, false, false, true}));
@@ -188,12 +188,12 @@ TEST(StoreMaintenance, ReportsTheOutcomeAndRecordsOnlyASuccessThatFreedSpace) {
         task.id = "logs";
         task.name = "Rotate Logs";
         task.detail = "Rotates the system logs.";
-        auto running = store.runMaintenance(task);
-        EXPECT_EQ(store.runningTask(), "logs");
+        auto running = store.maintenance().run(task);
+        EXPECT_EQ(store.maintenance().runningTask(), "logs");
         EXPECT_TRUE(store.isBusy());
         h.user.runAll();
         EXPECT_TRUE(running.isReady());
-        EXPECT_FALSE(store.runningTask());
+        EXPECT_FALSE(store.maintenance().runningTask());
         EXPECT_EQ(store.report()->title, "Rotate Logs");
         EXPECT_EQ(store.report()->message, c.message);
         EXPECT_EQ(store.report()->hasFailures, !c.succeeded);
@@ -233,7 +233,7 @@ TEST(StoreDisk, NoGainIsClaimedWhenTheFiguresBeforeTheWorkWereMissing) {
 
         MaintenanceTask task;
         task.name = "Rotate Logs";
-        QCoro::Task<> running = work == Work::maintenance ? store.runMaintenance(task)
+        QCoro::Task<> running = work == Work::maintenance ? store.maintenance().run(task)
                                 : work == Work::clean
                                     ? store.clean(category("caches"), {item("a", 10)})
                                     : store.cleanAllSafe();
@@ -269,10 +269,10 @@ TEST(StoreDesktop, QuitAsksEveryInstanceOfTheBundleAndRevealHandsOverThePaths) {
     RunningApplication loose{4, "", "tool", "", "/usr/bin/tool", false};
 
     h.applications.running = {other, loose};
-    store.quit(app);
+    store.uninstalls().quit(app);
     EXPECT_TRUE(h.applications.askedToQuit.empty());
     h.applications.running = {one, other, two};
-    store.quit(app);
+    store.uninstalls().quit(app);
     EXPECT_EQ(h.applications.askedToQuit, (std::vector<RunningApplication>{one, two}));
 
     store.reveal({item("a", 1), item("b", 1)});
@@ -294,16 +294,16 @@ TEST(StoreDesktop, QuitAsksTheRunningAppImageAndTheFlatpakOfTheUninstallShown) {
     RunningApplication bundled{7, "org.gnome.Maps", "Maps", "/Applications/Maps.app", "", true};
     h.applications.running = {tool, maps, bundled};
 
-    store.quit(appImage);
-    store.quit(flatpak); // no uninstall shown: its id is not known
+    store.uninstalls().quit(appImage);
+    store.uninstalls().quit(flatpak); // no uninstall shown: its id is not known
     EXPECT_EQ(h.applications.askedToQuit, std::vector{tool});
 
     UninstallPlan plan;
     plan.app = flatpak;
     plan.bundleID = "org.gnome.Maps";
-    store.setUninstall(plan);
+    store.uninstalls().setPlan(plan);
     h.applications.askedToQuit.clear();
-    store.quit(flatpak);
+    store.uninstalls().quit(flatpak);
     EXPECT_EQ(h.applications.askedToQuit, std::vector{maps});
 }
 
@@ -353,21 +353,21 @@ TEST(StoreUninstall, FindsLeftoversThenRemovesRescansReportsAndRecords) {
     };
     Store own(withUninstaller);
 
-    auto finding = own.findLeftovers(app);
-    EXPECT_EQ(own.findingLeftovers(), app.id);
-    EXPECT_FALSE(own.uninstall());
+    auto finding = own.uninstalls().findLeftovers(app);
+    EXPECT_EQ(own.uninstalls().findingLeftovers(), app.id);
+    EXPECT_FALSE(own.uninstalls().plan());
     h.user.runAll();
     EXPECT_TRUE(finding.isReady());
-    EXPECT_FALSE(own.findingLeftovers());
-    ASSERT_TRUE(own.uninstall());
-    EXPECT_EQ(own.uninstall()->app, app);
+    EXPECT_FALSE(own.uninstalls().findingLeftovers());
+    ASSERT_TRUE(own.uninstalls().plan());
+    EXPECT_EQ(own.uninstalls().plan()->app, app);
 
-    auto removing = own.performUninstall(*own.uninstall(), plan.leftovers);
-    EXPECT_TRUE(own.uninstalling());
+    auto removing = own.uninstalls().perform(*own.uninstalls().plan(), plan.leftovers);
+    EXPECT_TRUE(own.uninstalls().uninstalling());
     EXPECT_TRUE(own.isBusy());
     h.user.run();
-    EXPECT_FALSE(own.uninstalling());
-    EXPECT_FALSE(own.uninstall()) << "the sheet closes before the rescans";
+    EXPECT_FALSE(own.uninstalls().uninstalling());
+    EXPECT_FALSE(own.uninstalls().plan()) << "the sheet closes before the rescans";
     h.user.runAll();
     EXPECT_TRUE(removing.isReady());
     EXPECT_EQ(removedLeftovers, plan.leftovers);

@@ -90,9 +90,8 @@ Panel panel(const Store& store, bool confirming, Date now) {
     made.clean = cleanSection(store, confirming);
     if (const auto& report = store.report())
         made.report = ReportRow{report->title, report->message, report->hasFailures};
-    if (!store.running().items.empty())
-        made.running =
-            std::to_string(store.running().items.size()) + " left running in the background";
+    if (const auto& running = store.vitals().running(); !running.items.empty())
+        made.running = std::to_string(running.items.size()) + " left running in the background";
     made.accessRow = !store.hasFullDiskAccess();
     if (store.lastAutoClean())
         made.autoClean = autoCleanRow(*store.lastAutoClean(), store.autoCleaning(), now);

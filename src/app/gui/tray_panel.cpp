@@ -108,11 +108,12 @@ TrayPanel::TrayPanel(Store& store, Updater& updater, Actions actions, QWidget* p
     build();
 
     for (auto signal :
-         {&Store::diskChanged, &Store::reportChanged, &Store::runningChanged,
-          &Store::hasFullDiskAccessChanged, &Store::lastAutoCleanChanged,
-          &Store::autoCleaningChanged, &Store::scanningAllChanged, &Store::cleaningAllChanged,
-          &Store::lastScanChanged, &Store::statesChanged, &Store::categoriesChanged})
+         {&Store::diskChanged, &Store::reportChanged, &Store::hasFullDiskAccessChanged,
+          &Store::lastAutoCleanChanged, &Store::autoCleaningChanged, &Store::scanningAllChanged,
+          &Store::cleaningAllChanged, &Store::lastScanChanged, &Store::statesChanged,
+          &Store::categoriesChanged})
         connect(&store_, signal, this, &TrayPanel::scheduleRefresh);
+    connect(&store_.vitals(), &StoreVitals::runningChanged, this, &TrayPanel::scheduleRefresh);
     refresh();
 }
 

@@ -94,7 +94,8 @@ bool RealWindow::waitUntilIdle(int limitMs) {
     return waitUntil(
         [this, content] {
             const Store& s = store();
-            if (s.scanningAll() || s.cleaningAll() || s.uninstalling() || s.findingLeftovers())
+            if (s.scanningAll() || s.cleaningAll() || s.uninstalls().uninstalling() ||
+                s.uninstalls().findingLeftovers())
                 return false;
             // The list shows what the store holds once its next refresh has run.
             if (content && content->refreshPending()) return false;

@@ -372,7 +372,7 @@ TEST(Journey, WhileACardIsShownTheKeyboardStaysInIt) {
     EXPECT_TRUE(inCard());
     card->setFocus();
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
-    EXPECT_FALSE(w.store().showMaintenance());
+    EXPECT_FALSE(w.store().maintenance().shown());
     EXPECT_EQ(w.card(), card);
 
     // Escape cancels, Return confirms, as before.

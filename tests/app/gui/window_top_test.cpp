@@ -78,9 +78,9 @@ TEST(WindowTop, EachActionOpensItsSheetOverTheWindowAndClosingItClearsTheRequest
     QDialog* maintenance = sheetOver(window, "maintenanceSheet");
     ASSERT_NE(maintenance, nullptr);
     close(maintenance);
-    EXPECT_FALSE(store.showMaintenance());
+    EXPECT_FALSE(store.maintenance().shown());
 
-    auto sampling = store.sampleVitals();
+    auto sampling = store.vitals().sample();
     h.store.user.runAll();
     top.header()->memoryMeter()->click();
     EXPECT_TRUE(top.showMemoryUsers());
@@ -305,7 +305,7 @@ TEST(WindowTop, ToolbarActions) {
     EXPECT_EQ(top.detailsFor()->category.id, "applications");
     EXPECT_TRUE(top.detailsFor()->everyApp);
     bar.button("toolbar-maintenance")->click();
-    EXPECT_TRUE(store.showMaintenance());
+    EXPECT_TRUE(store.maintenance().shown());
     bar.button("toolbar-schedule")->click();
     EXPECT_TRUE(top.showSchedule());
 
@@ -323,7 +323,7 @@ TEST(WindowTop, ToolbarActions) {
     // The CPU meter asks the list to show the running-now section: the filter is cleared first.
     h.store.settings->set("levelFilter", std::string("Red Flag"));
     QSignalSpy asked(&top, &WindowTop::showRunningRequested);
-    auto sampling = store.sampleVitals();
+    auto sampling = store.vitals().sample();
     h.store.user.runAll();
     top.header()->cpuMeter()->click();
     EXPECT_EQ(h.store.settings->string("levelFilter"), "");
@@ -354,7 +354,7 @@ TEST(WindowTop, TheListsCleansComeToTheCardAndTheCpuMeterShowsTheRunningSection)
 
     content->setLevelFilter("Red Flag");
     content->refreshNow();
-    auto sampling = h.scenes->store().sampleVitals();
+    auto sampling = h.scenes->store().vitals().sample();
     h.store.user.runAll();
     top.header()->cpuMeter()->click();
     test::settle();
