@@ -1,6 +1,5 @@
 #include "mainwindow/window_top.h"
 
-#include <unordered_set>
 #include <vector>
 
 #include <QApplication>
