@@ -16,8 +16,8 @@
 
 #include <fmt/format.h>
 
-#include "engine/project_folders.h"
 #include "base/shell.h"
+#include "engine/project_folders.h"
 #include "platform/safe_delete.h"
 
 namespace fs = std::filesystem;

@@ -88,7 +88,7 @@ int main(int argc, char** argv) {
         layout->addWidget(header);
         window.show(); // the header appears: the vitals timer starts with a first sample
         ++ticks;
-        sample(store);      // the header's own first sample is still out: this waits for it
+        sample(store); // the header's own first sample is still out: this waits for it
         store.vitals().stopSampling(); // only the timed samples from here
         QApplication::processEvents();
         const auto [plain, listing] = time(store, *header, 500, ticks);

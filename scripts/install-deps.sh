@@ -10,8 +10,9 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     procps tzdata dbus-daemon
     xvfb x11-utils x11-apps desktop-file-utils appstream
-    xvfb x11-utils x11-apps
     at-spi2-core python3-pyatspi gir1.2-atspi-2.0
+    # make test checks the code's layout with clang-format 14.
+    clang-format-14
     fonts-material-design-icons-iconfont fonts-dejavu-core
     # AppImages are read with libsquashfs; the tests build their images with mksquashfs and
     # follow the program's file calls on a generated home with strace.

@@ -18,7 +18,8 @@ std::string byteCount(std::int64_t bytes) {
     if (bytes == 0) return "Zero KB";
     std::string sign = bytes < 0 ? "-" : "";
     // Magnitude in unsigned arithmetic so that the most negative value has one too.
-    std::uint64_t b = bytes < 0 ? 0 - static_cast<std::uint64_t>(bytes) : static_cast<std::uint64_t>(bytes);
+    std::uint64_t b =
+        bytes < 0 ? 0 - static_cast<std::uint64_t>(bytes) : static_cast<std::uint64_t>(bytes);
     if (b == 1) return sign + "1 byte";
     if (b < 1000) return sign + fmt::format("{} bytes", b);
 
@@ -28,15 +29,18 @@ std::string byteCount(std::int64_t bytes) {
         int d = decimals[k];
         // Rounded value in units of 10^-d of the unit, in integers so that halves round alike.
         std::uint64_t divisor = 1;
-        for (int i = 0; i < 3 * static_cast<int>(k + 1) - d; ++i) divisor *= 10;
+        for (int i = 0; i < 3 * static_cast<int>(k + 1) - d; ++i)
+            divisor *= 10;
         std::uint64_t scaled = b / divisor + ((b % divisor) * 2 >= divisor ? 1 : 0);
         std::uint64_t one = 1;
-        for (int i = 0; i < d; ++i) one *= 10;
+        for (int i = 0; i < d; ++i)
+            one *= 10;
         if (scaled >= 1000 * one && k + 1 < units.size()) continue; // rounds into the next unit
         std::string number = std::to_string(scaled / one);
         if (d > 0) {
             std::string fraction = fmt::format("{:0{}}", scaled % one, d);
-            while (!fraction.empty() && fraction.back() == '0') fraction.pop_back();
+            while (!fraction.empty() && fraction.back() == '0')
+                fraction.pop_back();
             if (!fraction.empty()) number += "." + fraction;
         }
         return sign + number + " " + units[k];
@@ -52,15 +56,24 @@ std::size_t validSequence(std::string_view s) {
     if (c < 0x80) return 1;
     std::size_t n;
     unsigned char lo = 0x80, hi = 0xBF;
-    if (c >= 0xC2 && c <= 0xDF) n = 2;
-    else if (c == 0xE0) n = 3, lo = 0xA0;
-    else if (c >= 0xE1 && c <= 0xEC) n = 3;
-    else if (c == 0xED) n = 3, hi = 0x9F;
-    else if (c >= 0xEE && c <= 0xEF) n = 3;
-    else if (c == 0xF0) n = 4, lo = 0x90;
-    else if (c >= 0xF1 && c <= 0xF3) n = 4;
-    else if (c == 0xF4) n = 4, hi = 0x8F;
-    else return 0;
+    if (c >= 0xC2 && c <= 0xDF)
+        n = 2;
+    else if (c == 0xE0)
+        n = 3, lo = 0xA0;
+    else if (c >= 0xE1 && c <= 0xEC)
+        n = 3;
+    else if (c == 0xED)
+        n = 3, hi = 0x9F;
+    else if (c >= 0xEE && c <= 0xEF)
+        n = 3;
+    else if (c == 0xF0)
+        n = 4, lo = 0x90;
+    else if (c >= 0xF1 && c <= 0xF3)
+        n = 4;
+    else if (c == 0xF4)
+        n = 4, hi = 0x8F;
+    else
+        return 0;
     if (s.size() < n) return 0;
     if (byte(1) < lo || byte(1) > hi) return 0;
     for (std::size_t i = 2; i < n; ++i)
@@ -114,7 +127,8 @@ std::string prefix(std::string_view text, std::size_t count) {
     std::size_t at = 0;
     for (std::size_t n = 0; n < count && at < text.size(); ++n) {
         ++at;
-        while (at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80) ++at;
+        while (at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80)
+            ++at;
     }
     return std::string(text.substr(0, at));
 }
@@ -134,8 +148,7 @@ std::string pad(std::string_view text, std::size_t width) {
 
 std::string homeShortened(std::string_view path, std::string_view home) {
     if (!home.empty() && path.size() > home.size() && startsWith(path, home) &&
-        path[home.size()] == '/')
-    {
+        path[home.size()] == '/') {
         std::string shown("~");
         shown.append(path.substr(home.size()));
         return shown;
@@ -143,7 +156,9 @@ std::string homeShortened(std::string_view path, std::string_view home) {
     return std::string(path);
 }
 
-std::string homeShortened(std::string_view path) { return homeShortened(path, Edition::home()); }
+std::string homeShortened(std::string_view path) {
+    return homeShortened(path, Edition::home());
+}
 
 std::string newUuid() {
     thread_local std::mt19937_64 engine{std::random_device{}()};
@@ -184,7 +199,8 @@ std::string relativeDate(Date date, Date now) {
     if (s < 86400) return phrase(s / 3600, "hour");
     long long days = s / 86400;
     if (days < 7) return days == 1 ? (past ? "yesterday" : "tomorrow") : phrase(days, "day");
-    if (days < 30) return days / 7 == 1 ? (past ? "last week" : "next week") : phrase(days / 7, "week");
+    if (days < 30)
+        return days / 7 == 1 ? (past ? "last week" : "next week") : phrase(days / 7, "week");
     if (days < 365)
         return days / 30 == 1 ? (past ? "last month" : "next month") : phrase(days / 30, "month");
     return days / 365 == 1 ? (past ? "last year" : "next year") : phrase(days / 365, "year");
@@ -201,8 +217,12 @@ std::string formatLocal(Date date, const char* format) {
 }
 } // namespace
 
-std::string numericDate(Date date) { return formatLocal(date, "%x"); }
-std::string dateTime(Date date) { return formatLocal(date, "%x %X"); }
+std::string numericDate(Date date) {
+    return formatLocal(date, "%x");
+}
+std::string dateTime(Date date) {
+    return formatLocal(date, "%x %X");
+}
 
 namespace {
 char asciiLower(char c) {
@@ -264,14 +284,22 @@ std::string asciiLowercased(std::string_view text) {
 }
 
 std::string trimmed(std::string_view text) {
-    auto space = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; };
-    while (!text.empty() && space(text.front())) text.remove_prefix(1);
-    while (!text.empty() && space(text.back())) text.remove_suffix(1);
+    auto space = [](char c) {
+        return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+    };
+    while (!text.empty() && space(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && space(text.back()))
+        text.remove_suffix(1);
     return std::string(text);
 }
 
-bool startsWith(std::string_view text, std::string_view prefix) { return text.starts_with(prefix); }
-bool endsWith(std::string_view text, std::string_view suffix) { return text.ends_with(suffix); }
+bool startsWith(std::string_view text, std::string_view prefix) {
+    return text.starts_with(prefix);
+}
+bool endsWith(std::string_view text, std::string_view suffix) {
+    return text.ends_with(suffix);
+}
 bool contains(std::string_view text, std::string_view part) {
     return text.find(part) != std::string_view::npos;
 }

@@ -5,14 +5,14 @@
 #include <cstdlib>
 #include <sys/stat.h>
 
-#include "engine/catalog.h"
 #include "base/edition.h"
+#include "base/paths.h"
 #include "base/text.h"
+#include "engine/catalog.h"
 #include "platform/admin.h"
 #include "platform/app_image.h"
 #include "platform/desktop_entry.h"
 #include "platform/files.h"
-#include "base/paths.h"
 
 namespace bramwick::LinuxApplications {
 

@@ -5,12 +5,12 @@
 #include <fmt/format.h>
 #include <fmt/ranges.h>
 
-#include "engine/catalog.h"
 #include "base/edition.h"
+#include "base/paths.h"
 #include "base/text.h"
+#include "engine/catalog.h"
 #include "engine/scratchpads.h"
 #include "engine/user_folders.h"
-#include "base/paths.h"
 
 namespace bramwick::LinuxLocations {
 
@@ -176,10 +176,9 @@ void nameLinuxPlaces(std::vector<CleanupCategory>& rows,
     std::string downloadFolder = downloads == userFolders.end()
                                      ? std::string("~/Downloads")
                                      : Text::homeShortened(downloads->second, Edition::home());
-    std::string projects = fmt::format("~/Projects, {} and {}",
-                                       fmt::join(projectFolders.begin(), projectFolders.end() - 1,
-                                                 ", "),
-                                       projectFolders.back());
+    std::string projects = fmt::format(
+        "~/Projects, {} and {}", fmt::join(projectFolders.begin(), projectFolders.end() - 1, ", "),
+        projectFolders.back());
 
     struct Wording {
         const char* id;
@@ -207,7 +206,8 @@ void nameLinuxPlaces(std::vector<CleanupCategory>& rows,
          "packages are listed separately under Google Updater Downloads and are safe to clean.) "
          "Deleting it would",
          ". Deleting them would"},
-        {"chrome-profile", &CleanupCategory::info, "refuses to touch it.", "refuses to touch them."},
+        {"chrome-profile", &CleanupCategory::info, "refuses to touch it.",
+         "refuses to touch them."},
         {"app-support", nullptr, "Open ~/Library/Application Support in Finder",
          fmt::format("Open {} in your file manager", resolve("$DATA"))},
         {"large-files", &CleanupCategory::summary, "in Downloads, Desktop, Documents and Movies",

@@ -12,20 +12,28 @@ namespace bramwick {
 namespace Levels {
 std::string_view rawValue(Level level) {
     switch (level) {
-    case Level::safe: return "Safe to Remove";
-    case Level::warning: return "Yellow Warning";
-    case Level::redFlag: return "Red Flag";
-    case Level::protected_: return "Protected";
+    case Level::safe:
+        return "Safe to Remove";
+    case Level::warning:
+        return "Yellow Warning";
+    case Level::redFlag:
+        return "Red Flag";
+    case Level::protected_:
+        return "Protected";
     }
     return {};
 }
 
 std::string_view title(Level level) {
     switch (level) {
-    case Level::safe: return "Safe to Remove";
-    case Level::warning: return "Review";
-    case Level::redFlag: return "Move to Backup";
-    case Level::protected_: return "Protected";
+    case Level::safe:
+        return "Safe to Remove";
+    case Level::warning:
+        return "Review";
+    case Level::redFlag:
+        return "Move to Backup";
+    case Level::protected_:
+        return "Protected";
     }
     return {};
 }
@@ -47,15 +55,24 @@ std::optional<Risk> fromRaw(int raw) {
 namespace CategoryGroups {
 std::string_view rawValue(CategoryGroup group) {
     switch (group) {
-    case CategoryGroup::caches: return "Caches & Temporary Files";
-    case CategoryGroup::logs: return "Logs";
-    case CategoryGroup::developer: return "Developer Tools";
-    case CategoryGroup::xcode: return "Xcode & Simulators";
-    case CategoryGroup::android: return "Android";
-    case CategoryGroup::ai: return "AI Tools";
-    case CategoryGroup::apps: return "Apps & App Data";
-    case CategoryGroup::personal: return "Personal Files";
-    case CategoryGroup::system: return "System \u2014 needs your admin password";
+    case CategoryGroup::caches:
+        return "Caches & Temporary Files";
+    case CategoryGroup::logs:
+        return "Logs";
+    case CategoryGroup::developer:
+        return "Developer Tools";
+    case CategoryGroup::xcode:
+        return "Xcode & Simulators";
+    case CategoryGroup::android:
+        return "Android";
+    case CategoryGroup::ai:
+        return "AI Tools";
+    case CategoryGroup::apps:
+        return "Apps & App Data";
+    case CategoryGroup::personal:
+        return "Personal Files";
+    case CategoryGroup::system:
+        return "System \u2014 needs your admin password";
     }
     return {};
 }
@@ -69,19 +86,26 @@ std::optional<CategoryGroup> fromRaw(std::string_view raw) {
 
 Level levelForRisk(Risk risk) {
     switch (risk) {
-    case Risk::safe: return Level::safe;
-    case Risk::caution: return Level::warning;
-    case Risk::danger: return Level::redFlag;
+    case Risk::safe:
+        return Level::safe;
+    case Risk::caution:
+        return Level::warning;
+    case Risk::danger:
+        return Level::redFlag;
     }
     return Level::safe;
 }
 
 std::optional<Risk> riskForLevel(Level level) {
     switch (level) {
-    case Level::safe: return Risk::safe;
-    case Level::warning: return Risk::caution;
-    case Level::redFlag: return Risk::danger;
-    case Level::protected_: return std::nullopt;
+    case Level::safe:
+        return Risk::safe;
+    case Level::warning:
+        return Risk::caution;
+    case Level::redFlag:
+        return Risk::danger;
+    case Level::protected_:
+        return std::nullopt;
     }
     return std::nullopt;
 }
@@ -143,7 +167,8 @@ inline void combine(std::size_t& seed, std::size_t value) {
 }
 } // namespace
 
-std::size_t std::hash<bramwick::ScanItem>::operator()(const bramwick::ScanItem& item) const noexcept {
+std::size_t
+std::hash<bramwick::ScanItem>::operator()(const bramwick::ScanItem& item) const noexcept {
     std::hash<std::string> text;
     std::size_t seed = 0;
     combine(seed, text(item.id));
@@ -160,7 +185,8 @@ std::size_t std::hash<bramwick::ScanItem>::operator()(const bramwick::ScanItem& 
     combine(seed, item.command ? 1 : 0);
     if (item.command) {
         combine(seed, item.command->size());
-        for (const auto& arg : *item.command) combine(seed, text(arg));
+        for (const auto& arg : *item.command)
+            combine(seed, text(arg));
     }
     date(item.lastUsed);
     return seed;

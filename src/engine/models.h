@@ -33,20 +33,30 @@ enum class Risk : int { safe = 0, caution = 1, danger = 2 };
 
 namespace Risks {
 std::optional<Risk> fromRaw(int raw);
-inline constexpr int rawValue(Risk risk) { return static_cast<int>(risk); }
+inline constexpr int rawValue(Risk risk) {
+    return static_cast<int>(risk);
+}
 } // namespace Risks
 
-inline constexpr bool operator<(Risk a, Risk b) { return static_cast<int>(a) < static_cast<int>(b); }
-inline constexpr bool operator<=(Risk a, Risk b) { return !(b < a); }
-inline constexpr bool operator>(Risk a, Risk b) { return b < a; }
-inline constexpr bool operator>=(Risk a, Risk b) { return !(a < b); }
+inline constexpr bool operator<(Risk a, Risk b) {
+    return static_cast<int>(a) < static_cast<int>(b);
+}
+inline constexpr bool operator<=(Risk a, Risk b) {
+    return !(b < a);
+}
+inline constexpr bool operator>(Risk a, Risk b) {
+    return b < a;
+}
+inline constexpr bool operator>=(Risk a, Risk b) {
+    return !(a < b);
+}
 
 enum class CategoryGroup { caches, logs, developer, xcode, android, ai, apps, personal, system };
 
 namespace CategoryGroups {
 inline constexpr std::array<CategoryGroup, 9> allCases{
-    CategoryGroup::caches, CategoryGroup::logs,  CategoryGroup::developer,
-    CategoryGroup::xcode,  CategoryGroup::android, CategoryGroup::ai,
+    CategoryGroup::caches, CategoryGroup::logs,     CategoryGroup::developer,
+    CategoryGroup::xcode,  CategoryGroup::android,  CategoryGroup::ai,
     CategoryGroup::apps,   CategoryGroup::personal, CategoryGroup::system};
 // The section title, which is also the group's id.
 std::string_view rawValue(CategoryGroup group);

@@ -6,10 +6,10 @@
 #include <unistd.h>
 
 #include "base/edition.h"
-#include "engine/scanner.h"
-#include "base/text.h"
-#include "platform/files.h"
 #include "base/paths.h"
+#include "base/text.h"
+#include "engine/scanner.h"
+#include "platform/files.h"
 
 namespace bramwick::Scanner {
 

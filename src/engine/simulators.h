@@ -10,8 +10,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "engine/models.h"
 #include "base/shell.h"
+#include "engine/models.h"
 
 namespace bramwick::Scanner {
 

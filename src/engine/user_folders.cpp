@@ -1,8 +1,8 @@
 #include "engine/user_folders.h"
 
 #include "base/edition.h"
-#include "platform/files.h"
 #include "base/paths.h"
+#include "platform/files.h"
 
 namespace bramwick::UserFolders {
 

@@ -232,8 +232,7 @@ bool olderThenShallower(const std::string& pathA, const std::optional<Date>& mod
 }
 
 int openRegular(const std::string& path, std::optional<Identity> identity, std::int64_t* size) {
-    UniqueFd fd =
-        WalkFolders::openAtAnyDepth(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    UniqueFd fd = WalkFolders::openAtAnyDepth(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (!fd) return -1;
     struct stat st {};
     bool same = ::fstat(fd.get(), &st) == 0 && S_ISREG(st.st_mode) &&

@@ -7,9 +7,9 @@
 #include <QStringList>
 #include <QWidget>
 
+#include "appearance/skin.h"
 #include "appearance/symbols.h"
 #include "engine/models.h"
-#include "appearance/skin.h"
 #include "mainwindow/list_plan.h"
 
 namespace bramwick {

@@ -9,8 +9,8 @@
 #include <QAbstractButton>
 #include <QWidget>
 
-#include "mainwindow/drag_and_drop.h"
 #include "appearance/skin.h"
+#include "mainwindow/drag_and_drop.h"
 #include "mainwindow/list_plan.h"
 
 namespace bramwick {

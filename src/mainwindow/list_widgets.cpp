@@ -14,19 +14,18 @@
 #include "appearance/button_style.h"
 #include "appearance/icons.h"
 #include "appearance/labels.h"
-#include "appearance/progress.h"
 #include "appearance/motion.h"
+#include "appearance/progress.h"
 #include "appearance/tiles.h"
 #include "appearance/typography.h"
 #include "appearance/window_dressing.h"
 #include "base/text.h"
-#include "store/to_qstring.h"
 #include "mainwindow/move_menu.h"
+#include "store/to_qstring.h"
 
 namespace bramwick {
 
 namespace {
-
 
 // The list's symbol buttons: in dimmed text at rest, in text while pressed, with the accent's
 // focus ring.
@@ -243,7 +242,8 @@ void CategoryRow::apply() {
     setText(size_, toQString(plan_.sizeText));
     const bool primary = plan_.size == Size::total;
     if (newLook || primary != sizePrimary_) {
-        setTextColor(size_, primary ? Skins::palette(look_).listText : Skins::palette(look_).listSecondaryText);
+        setTextColor(size_, primary ? Skins::palette(look_).listText
+                                    : Skins::palette(look_).listSecondaryText);
         sizePrimary_ = primary;
     }
 

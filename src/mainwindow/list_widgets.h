@@ -13,11 +13,11 @@
 #include <QPushButton>
 #include <QWidget>
 
+#include "appearance/skin.h"
 #include "appearance/spinner.h"
 #include "appearance/symbols.h"
 #include "mainwindow/drag_and_drop.h"
 #include "mainwindow/info_popover.h"
-#include "appearance/skin.h"
 #include "mainwindow/list_plan.h"
 #include "store/store.h"
 
@@ -55,8 +55,8 @@ class CategoryRow : public QWidget {
     CategoryRow(Store& store, const ListHooks& hooks, DropHover& hover, QWidget* parent = nullptr);
 
     // Redraws the row for this category and state; a row shown the same way again does nothing.
-    void show(const CleanupCategory& category, const Store::CategoryState* state,
-              Skin look, std::optional<Level> dropLevel);
+    void show(const CleanupCategory& category, const Store::CategoryState* state, Skin look,
+              std::optional<Level> dropLevel);
     const CleanupCategory& category() const { return category_; }
     const ListPlan::RowPlan& plan() const { return plan_; }
     std::optional<Level> dropLevel() const { return dropLevel_; }

@@ -155,9 +155,9 @@ MainToolbar::MainToolbar(Store& store, Settings& settings, Actions actions, QWid
     // The settings are reached from here too, since a desktop without a tray has no panel. The
     // gear alone stands for them, so the row still fits the window's least width; its text stays
     // its name for a screen reader.
-    auto* openSettings = toolButton(
-        "toolbar-settings", "Settings", "gearshape",
-        "Settings (Ctrl+,): Open at Login, the automatic clean and the skin", this);
+    auto* openSettings =
+        toolButton("toolbar-settings", "Settings", "gearshape",
+                   "Settings (Ctrl+,): Open at Login, the automatic clean and the skin", this);
     openSettings->setToolButtonStyle(Qt::ToolButtonIconOnly);
     openSettings->setAccessibleName(QStringLiteral("Settings"));
     connect(openSettings, &QToolButton::clicked, this, call(actions_.settings));

@@ -6,9 +6,9 @@
 #include <unistd.h>
 
 #include "base/edition.h"
+#include "base/paths.h"
 #include "base/text.h"
 #include "platform/files.h"
-#include "base/paths.h"
 
 namespace bramwick::DesktopEntry {
 
@@ -21,7 +21,7 @@ std::string realPath(const std::string& path) {
 }
 
 bool isExecutableFile(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
            ::access(path.c_str(), X_OK) == 0;
 }
@@ -206,7 +206,7 @@ std::optional<std::string> entryFor(std::string_view id) {
     name.append(id);
     name.append(".desktop");
     for (const auto& folder : folders) {
-        struct stat st{};
+        struct stat st {};
         if (::stat((folder + name).c_str(), &st) == 0 && S_ISREG(st.st_mode)) return folder + name;
     }
     return std::nullopt;

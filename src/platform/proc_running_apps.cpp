@@ -48,8 +48,8 @@ std::optional<std::string> browserOf(const std::string& executable) {
     std::string_view file = std::string_view(executable).substr(slash + 1);
     std::string_view folder = std::string_view(executable).substr(0, slash);
     folder = folder.substr(folder.rfind('/') + 1);
-    if (file == "chrome" && (folder == "chrome" || folder == "chrome-beta" ||
-                             folder == "chrome-unstable"))
+    if (file == "chrome" &&
+        (folder == "chrome" || folder == "chrome-beta" || folder == "chrome-unstable"))
         return "google-" + std::string(folder);
     if (file == "chromium" || file == "chromium-browser") return std::string(file);
     return std::nullopt;

@@ -433,7 +433,8 @@ std::vector<Folder> driveTrashes(const std::vector<Mounts::Mount>& mounts, uid_t
     struct stat home {};
     if (::stat(homeTrash().c_str(), &home) == 0) seen.emplace(home.st_dev, home.st_ino);
     auto usable = [&](const std::string& path) {
-        struct stat st {}, files {};
+        struct stat st {
+        }, files{};
         return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == user &&
                ::lstat((path + "/files").c_str(), &files) == 0 && S_ISDIR(files.st_mode) &&
                seen.emplace(st.st_dev, st.st_ino).second;

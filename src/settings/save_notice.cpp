@@ -1,8 +1,8 @@
 #include "settings/save_notice.h"
 
 #include "appearance/typography.h"
-#include "store/to_qstring.h"
 #include "settings/settings_plan.h"
+#include "store/to_qstring.h"
 
 namespace bramwick {
 

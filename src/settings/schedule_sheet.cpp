@@ -14,10 +14,10 @@
 #include "base/text.h"
 #include "engine/auto_clean.h"
 #include "engine/settings_keys.h"
-#include "store/to_qstring.h"
 #include "settings/save_notice.h"
 #include "settings/settings_pages.h"
 #include "settings/settings_plan.h"
+#include "store/to_qstring.h"
 
 namespace bramwick {
 

@@ -16,9 +16,9 @@
 #include "engine/auto_clean.h"
 #include "engine/folder_access.h"
 #include "engine/settings_keys.h"
-#include "store/to_qstring.h"
 #include "settings/save_notice.h"
 #include "settings/settings_plan.h"
+#include "store/to_qstring.h"
 
 namespace bramwick {
 

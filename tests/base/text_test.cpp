@@ -30,7 +30,8 @@ TEST(ByteCount, FileStyleWithDecimalUnits) {
         {-1'500, "-2 KB"},
         {INT64_MAX, "9.22 EB"},
     };
-    for (const auto& c : cases) EXPECT_EQ(Text::byteCount(c.bytes), c.text) << c.bytes;
+    for (const auto& c : cases)
+        EXPECT_EQ(Text::byteCount(c.bytes), c.text) << c.bytes;
     EXPECT_EQ(Text::byteCount(INT64_MIN), "-9.22 EB");
 }
 
@@ -41,7 +42,11 @@ TEST(Pad, CutsAndFillsByCharacters) {
     EXPECT_EQ(Text::pad("\u00e9t\u00e9", 4), "\u00e9t\u00e9 ");
     EXPECT_EQ(Text::pad("\u00e9t\u00e9s", 2), "\u00e9t");
     // An invalid byte shows as U+FFFD and counts as one character.
-    EXPECT_EQ(Text::pad("a\xff" "b", 4), "a\uFFFD" "b ");
+    EXPECT_EQ(Text::pad("a\xff"
+                        "b",
+                        4),
+              "a\uFFFD"
+              "b ");
     EXPECT_EQ(Text::characterCount("\u2014\u2014"), 2u);
 }
 
@@ -64,9 +69,9 @@ TEST(Printable, ShowsControlCharactersAsReplacements) {
 
 TEST(RepairUtf8, ReplacesEachInvalidSequence) {
     EXPECT_EQ(Text::repairUtf8("ok \u00e9"), "ok \u00e9");
-    EXPECT_EQ(Text::repairUtf8("\xc3"), "\uFFFD");               // cut short
+    EXPECT_EQ(Text::repairUtf8("\xc3"), "\uFFFD");                     // cut short
     EXPECT_EQ(Text::repairUtf8("\xed\xa0\x80"), "\uFFFD\uFFFD\uFFFD"); // surrogate
-    EXPECT_EQ(Text::repairUtf8("\xc0\xaf"), "\uFFFD\uFFFD");        // overlong
+    EXPECT_EQ(Text::repairUtf8("\xc0\xaf"), "\uFFFD\uFFFD");           // overlong
 }
 
 TEST(HomeShortened, OnlyBelowTheHome) {
@@ -82,7 +87,8 @@ TEST(Uuid, FreshOnesAreUpperCaseVersionFour) {
     EXPECT_EQ(a.size(), 36u);
     EXPECT_EQ(Text::parseUuid(a), a);
     EXPECT_EQ(a[14], '4');
-    EXPECT_EQ(Text::parseUuid("0a1b2c3d-4e5f-4a6b-8c7d-8e9fa0b1c2d3"), "0A1B2C3D-4E5F-4A6B-8C7D-8E9FA0B1C2D3");
+    EXPECT_EQ(Text::parseUuid("0a1b2c3d-4e5f-4a6b-8c7d-8e9fa0b1c2d3"),
+              "0A1B2C3D-4E5F-4A6B-8C7D-8E9FA0B1C2D3");
     EXPECT_FALSE(Text::parseUuid("0a1b2c3d-4e5f-4a6b-8c7d-8e9fa0b1c2dz"));
     EXPECT_FALSE(Text::parseUuid("0a1b2c3d4e5f4a6b8c7d8e9fa0b1c2d3"));
 }
@@ -109,7 +115,8 @@ TEST(RelativeDate, NamedPhrasesWithWideUnits) {
         {hours(2), "in 2 hours"},
         {hours(30), "tomorrow"},
     };
-    for (const auto& c : cases) EXPECT_EQ(Text::relativeDate(now + c.offset, now), c.text);
+    for (const auto& c : cases)
+        EXPECT_EQ(Text::relativeDate(now + c.offset, now), c.text);
 }
 
 // The process leaves its locale for character types as C: the match must not depend on it.
@@ -159,5 +166,6 @@ TEST(Sentence, EndsWithOneStopOnly) {
         {"Waiting\u2026", "Waiting\u2026"},
         {" ", ""},
     };
-    for (const auto& [text, expected] : cases) EXPECT_EQ(Text::sentence(text), expected) << text;
+    for (const auto& [text, expected] : cases)
+        EXPECT_EQ(Text::sentence(text), expected) << text;
 }

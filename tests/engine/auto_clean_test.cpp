@@ -24,7 +24,7 @@ namespace {
 
 // Berlin from the zone database, or the same rule written out where the database is missing.
 const char* berlin() {
-    struct stat st{};
+    struct stat st {};
     return ::stat("/usr/share/zoneinfo/Europe/Berlin", &st) == 0 ? "Europe/Berlin"
                                                                  : "CET-1CEST,M3.5.0,M10.5.0/3";
 }
@@ -334,7 +334,7 @@ TEST_F(AutoCleanTest, NextDueOutsideTheClocksRangeDoesNotOverflow) {
 
 TEST_F(AutoCleanTest, ZonesWhoseClockSkipsMidnightStartTheDayAfterTheGap) {
     // São Paulo went from 00:00 straight to 01:00 on 4 November 2018.
-    struct stat st{};
+    struct stat st {};
     useZone(::stat("/usr/share/zoneinfo/America/Sao_Paulo", &st) == 0
                 ? "America/Sao_Paulo"
                 : "<-03>3<-02>,M11.1.0/0,M2.3.0/0");

@@ -3,10 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include "base/edition.h"
 #include "engine/auto_clean.h"
 #include "engine/catalog.h"
 #include "engine/cleaner.h"
-#include "base/edition.h"
 #include "engine/linux_locations.h"
 #include "engine/scanner.h"
 #include "engine/user_folders.h"
@@ -60,8 +60,9 @@ TEST(LinuxLocations, RowsGainTheirLinuxPlacesAfterTheListedOnes) {
     for (const char* id : {"com.google.Chrome", "google-chrome", "chromium"})
         EXPECT_NE(std::find(busy.begin(), busy.end(), id), busy.end()) << id;
     // Flatpaks are uninstalled, not trashed: the row says so.
-    EXPECT_EQ(Catalog::find("applications")->action.sentence.find("Flatpak applications will be "
-                                                                  "uninstalled for good"),
+    EXPECT_EQ(Catalog::find("applications")
+                  ->action.sentence.find("Flatpak applications will be "
+                                         "uninstalled for good"),
               0u);
 }
 

@@ -25,7 +25,8 @@ TEST(Level, RawValuesAndTitles) {
 }
 
 TEST(CategoryGroup, ConvertsExactlyTheNineTitles) {
-    EXPECT_EQ(CategoryGroups::fromRaw("System \u2014 needs your admin password"), CategoryGroup::system);
+    EXPECT_EQ(CategoryGroups::fromRaw("System \u2014 needs your admin password"),
+              CategoryGroup::system);
     EXPECT_FALSE(CategoryGroups::fromRaw("System - needs your admin password"));
     for (auto group : CategoryGroups::allCases)
         EXPECT_EQ(CategoryGroups::fromRaw(CategoryGroups::rawValue(group)), group);
@@ -82,16 +83,18 @@ TEST(CleanupRecord, JsonRoundTripKeepsIdDateAndTexts) {
 }
 
 TEST(CleanupRecord, DecodeFailsOnMissingOrMistypedKeys) {
-    auto good = R"({"id":"0a1b2c3d-4e5f-4a6b-8c7d-8e9fa0b1c2d3","date":1,"title":"t","detail":"d","extra":1})";
+    auto good =
+        R"({"id":"0a1b2c3d-4e5f-4a6b-8c7d-8e9fa0b1c2d3","date":1,"title":"t","detail":"d","extra":1})";
     auto decoded = recordFromJson(nlohmann::json::parse(good));
     ASSERT_TRUE(decoded);
     EXPECT_EQ(decoded->id, "0A1B2C3D-4E5F-4A6B-8C7D-8E9FA0B1C2D3");
-    for (const char* bad : {
-             R"({"id":"0A1B2C3D-4E5F-4A6B-8C7D-8E9FA0B1C2D3","date":1,"title":"t"})",
-             R"({"id":"0A1B2C3D-4E5F-4A6B-8C7D-8E9FA0B1C2D3","date":"2024-01-01","title":"t","detail":"d"})",
-             R"({"id":"not-a-uuid","date":1,"title":"t","detail":"d"})",
-             R"({"id":"0A1B2C3D-4E5F-4A6B-8C7D-8E9FA0B1C2D3","date":1,"title":5,"detail":"d"})",
-             R"([1,2])"}) {
+    for (
+        const char* bad :
+        {R"({"id":"0A1B2C3D-4E5F-4A6B-8C7D-8E9FA0B1C2D3","date":1,"title":"t"})",
+         R"({"id":"0A1B2C3D-4E5F-4A6B-8C7D-8E9FA0B1C2D3","date":"2024-01-01","title":"t","detail":"d"})",
+         R"({"id":"not-a-uuid","date":1,"title":"t","detail":"d"})",
+         R"({"id":"0A1B2C3D-4E5F-4A6B-8C7D-8E9FA0B1C2D3","date":1,"title":5,"detail":"d"})",
+         R"([1,2])"}) {
         std::string error;
         EXPECT_FALSE(recordFromJson(nlohmann::json::parse(bad), &error)) << bad;
         EXPECT_FALSE(error.empty());

@@ -264,9 +264,8 @@ BRAMWICK_WINDOW_SHOT(confirm_card_dangerous, 780, 500) {
     SheetShotStore::settle();
     auto* sheet = new DetailsSheet(store, checkouts, false);
     sheet->table()->selectAllItems();
-    QTimer::singleShot(0, sheet, [sheet] {
-        sheet->findChild<QPushButton*>("cleanSelected")->click();
-    });
+    QTimer::singleShot(0, sheet,
+                       [sheet] { sheet->findChild<QPushButton*>("cleanSelected")->click(); });
     return new SheetDialog(nullptr, sheet, {780, 500});
 }
 

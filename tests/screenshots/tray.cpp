@@ -36,7 +36,6 @@ ScanItem item(const std::string& name, std::int64_t size) {
     return made;
 }
 
-
 // One made-up store with its updater; it lives as long as the program (the shot's widget does).
 struct ShotStore {
     QTemporaryDir folder;

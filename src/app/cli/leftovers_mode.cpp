@@ -2,9 +2,9 @@
 
 #include "app/cli/modes.h"
 #include "app/cli/output.h"
+#include "base/text.h"
 #include "engine/catalog.h"
 #include "engine/scanner.h"
-#include "base/text.h"
 #include "finders/uninstaller.h"
 #include "platform/running_apps.h"
 

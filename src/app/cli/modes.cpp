@@ -45,7 +45,8 @@ std::optional<ModeCall> dispatch(const Arguments& arguments) {
     if (find(arguments, "--pictures")) return ModeCall{Mode::pictures, {}};
     if (auto at = find(arguments, "--leftovers")) {
         auto term = after(arguments, *at, 1);
-        return ModeCall{Mode::leftovers, term ? std::vector<std::string>{*term} : std::vector<std::string>{}};
+        return ModeCall{Mode::leftovers,
+                        term ? std::vector<std::string>{*term} : std::vector<std::string>{}};
     }
     if (auto at = find(arguments, "--open-at-login"))
         return ModeCall{Mode::openAtLogin, {after(arguments, *at, 1).value_or("status")}};
@@ -57,18 +58,28 @@ namespace {
 int runMode(const ModeCall& call, std::ostream& out) {
     const auto& v = call.values;
     switch (call.mode) {
-    case Mode::memory: return memoryMode(out);
-    case Mode::running: return runningMode(out);
-    case Mode::report: return reportMode(out);
-    case Mode::autoClean: return autoCleanMode(out);
-    case Mode::maintenance: return maintenanceMode(out);
-    case Mode::duplicates: return duplicatesMode(out);
-    case Mode::scan: return scanMode(v.at(0), out);
-    case Mode::picturePair: return picturePairMode(v.at(0), v.at(1), out);
-    case Mode::pictures: return picturesMode(out);
+    case Mode::memory:
+        return memoryMode(out);
+    case Mode::running:
+        return runningMode(out);
+    case Mode::report:
+        return reportMode(out);
+    case Mode::autoClean:
+        return autoCleanMode(out);
+    case Mode::maintenance:
+        return maintenanceMode(out);
+    case Mode::duplicates:
+        return duplicatesMode(out);
+    case Mode::scan:
+        return scanMode(v.at(0), out);
+    case Mode::picturePair:
+        return picturePairMode(v.at(0), v.at(1), out);
+    case Mode::pictures:
+        return picturesMode(out);
     case Mode::leftovers:
         return leftoversMode(v.empty() ? std::nullopt : std::optional<std::string>(v[0]), out);
-    case Mode::openAtLogin: return openAtLoginMode(v.at(0), out);
+    case Mode::openAtLogin:
+        return openAtLoginMode(v.at(0), out);
     }
     return 1;
 }

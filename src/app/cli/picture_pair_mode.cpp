@@ -3,9 +3,9 @@
 #include <fmt/format.h>
 
 #include "app/cli/modes.h"
+#include "base/paths.h"
 #include "engine/catalog.h"
 #include "finders/similar_images.h"
-#include "base/paths.h"
 
 namespace bramwick::Cli {
 

@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/models.h"
 #include "base/text.h"
+#include "engine/models.h"
 #include "platform/files.h"
 #include "support/fixture.h"
 

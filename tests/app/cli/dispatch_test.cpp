@@ -19,7 +19,8 @@ TEST(Dispatch, FirstModeOfTheTableWins) {
         {{"bramwick", "--scan", "Xcode"}, ModeCall{Mode::scan, {"Xcode"}}},
         {{"bramwick", "--scan", "a", "--scan", "b"}, ModeCall{Mode::scan, {"a"}}},
         {{"bramwick", "--pictures", "--picture-pair", "one"}, ModeCall{Mode::pictures, {}}},
-        {{"bramwick", "--picture-pair", "one", "--pictures"}, ModeCall{Mode::picturePair, {"one", "--pictures"}}},
+        {{"bramwick", "--picture-pair", "one", "--pictures"},
+         ModeCall{Mode::picturePair, {"one", "--pictures"}}},
         {{"bramwick", "--leftovers"}, ModeCall{Mode::leftovers, {}}},
         {{"bramwick", "--leftovers", "Zoom"}, ModeCall{Mode::leftovers, {"Zoom"}}},
         {{"bramwick", "--open-at-login"}, ModeCall{Mode::openAtLogin, {"status"}}},
@@ -29,7 +30,8 @@ TEST(Dispatch, FirstModeOfTheTableWins) {
     };
     for (const auto& c : cases) {
         std::string shown;
-        for (const auto& a : c.arguments) shown += a + " ";
+        for (const auto& a : c.arguments)
+            shown += a + " ";
         EXPECT_EQ(dispatch(c.arguments), c.call) << shown;
     }
 }

@@ -62,8 +62,7 @@ TEST(Program, ADownloadFolderInsideDownloadsListsItsFilesOnce) {
         dirs << "XDG_DOWNLOAD_DIR=\"$HOME/Downloads/Incoming\"\n";
     }
     auto run = shell("BRAMWICK_HOME='" + base + "/home' \"$0\" --scan downloads 2>&1");
-    EXPECT_NE(run.output.find("Downloads Folder — downloads — Review — 1 items"),
-              std::string::npos)
+    EXPECT_NE(run.output.find("Downloads Folder — downloads — Review — 1 items"), std::string::npos)
         << run.output;
     EXPECT_EQ(run.output.find("movie.mp4"), std::string::npos) << run.output;
     test::removeTree(base);

@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/scanner.h"
 #include "base/text.h"
+#include "engine/scanner.h"
 #include "platform/files.h"
 #include "support/fixture.h"
 

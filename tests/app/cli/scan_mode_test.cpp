@@ -13,7 +13,7 @@ using namespace bramwick;
 
 namespace {
 std::int64_t blocksOf(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     ::lstat(path.c_str(), &st);
     return static_cast<std::int64_t>(st.st_blocks) * 512;
 }
@@ -26,9 +26,10 @@ TEST(ScanMode, PrintsHeadingAndItemsLargestFirst) {
     std::ostringstream out;
     EXPECT_EQ(Cli::scanMode("LOGS", out), 0);
     std::string total = Text::byteCount(blocksOf(big) + blocksOf(small));
-    std::string expected = "\nSystem & App Logs \u2014 user-logs \u2014 Safe to Remove \u2014 2 items, " + total +
-                           "\n" + "  " + Text::pad(Text::byteCount(blocksOf(big)), 10) + " big.log\n" + "  " +
-                           Text::pad(Text::byteCount(blocksOf(small)), 10) + " DiagnosticReports\n";
+    std::string expected =
+        "\nSystem & App Logs \u2014 user-logs \u2014 Safe to Remove \u2014 2 items, " + total +
+        "\n" + "  " + Text::pad(Text::byteCount(blocksOf(big)), 10) + " big.log\n" + "  " +
+        Text::pad(Text::byteCount(blocksOf(small)), 10) + " DiagnosticReports\n";
     EXPECT_EQ(out.str(), expected);
 }
 
@@ -56,7 +57,8 @@ TEST(Program, ScanRunsWithoutADisplayUnderASandboxHome) {
     auto run = test::runProgram(BRAMWICK_BINARY, {"--scan", "npm"},
                                 {"BRAMWICK_HOME=" + home, "DISPLAY=", "WAYLAND_DISPLAY="});
     EXPECT_EQ(run.status, 0);
-    EXPECT_NE(run.output.find("\nNPM Cache \u2014 npm \u2014 Safe to Remove \u2014 1 items, "), std::string::npos)
+    EXPECT_NE(run.output.find("\nNPM Cache \u2014 npm \u2014 Safe to Remove \u2014 1 items, "),
+              std::string::npos)
         << run.output;
     EXPECT_NE(run.output.find(" ~/.npm/_cacache\n"), std::string::npos) << run.output;
 
@@ -67,7 +69,8 @@ TEST(Program, ScanRunsWithoutADisplayUnderASandboxHome) {
     auto plain = test::runProgram(BRAMWICK_BINARY, {"--help"}, {"BRAMWICK_HOME=" + home});
     EXPECT_EQ(plain.status, 0);
     EXPECT_NE(plain.output.find("--scan TERM"), std::string::npos);
-    EXPECT_FALSE(test::exists(home + "/.config/bramwick/settings.json")) << "a read-only run writes nothing";
+    EXPECT_FALSE(test::exists(home + "/.config/bramwick/settings.json"))
+        << "a read-only run writes nothing";
     test::removeTree(home);
 }
 

@@ -10,9 +10,9 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "support/private_display.h"
 #include "support/fixture.h"
 #include "support/private_bus.h"
+#include "support/private_display.h"
 
 using namespace std::chrono_literals;
 using Child = bramwick::test::ChildProcess;

@@ -285,10 +285,9 @@ TEST(WindowTop, ToolbarActions) {
         EXPECT_NEAR(button->geometry().center().y(), row, 1);
         shown << (button->accessibleName().isEmpty() ? button->text() : button->accessibleName());
     }
-    EXPECT_EQ(shown,
-              (QStringList{"Hide Empty", "Arrange By Level", "Arrange By Group", "Arrange By Size",
-                           "Uninstall an App", "Maintenance", "Add Folder", "Schedule", "Rescan",
-                           "Settings"}));
+    EXPECT_EQ(shown, (QStringList{"Hide Empty", "Arrange By Level", "Arrange By Group",
+                                  "Arrange By Size", "Uninstall an App", "Maintenance",
+                                  "Add Folder", "Schedule", "Rescan", "Settings"}));
     auto* window = h.scenes->mainWindow();
     EXPECT_EQ(window->findChildren<QToolButton*>("toolbar-hide-empty").size(), 1)
         << "built in one place";
