@@ -14,7 +14,6 @@
 //
 //   bench_whole_runs <bramwick program> <folder> [<another bramwick program>]
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -22,7 +21,6 @@
 #include <optional>
 #include <set>
 #include <string>
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -33,6 +31,10 @@
 
 #include "support.h"
 #include "trees.h"
+
+#ifdef BENCH_WITH_WINDOWS
+#include "support/private_display.h"
+#endif
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
@@ -120,47 +122,6 @@ void uptime() {
 
 #ifdef BENCH_WITH_WINDOWS
 
-// A child process of this benchmark, ended by it.
-struct Child {
-    pid_t pid = -1;
-    static Child start(const std::vector<std::string>& argv, const std::vector<std::string>& env,
-                       int keepOpen = -1) {
-        Child child;
-        child.pid = ::fork();
-        if (child.pid == 0) {
-            ::clearenv();
-            for (const auto& entry : env)
-                ::putenv(const_cast<char*>(entry.c_str()));
-            for (int fd = 3; fd < 256; ++fd)
-                if (fd != keepOpen) ::close(fd);
-            int null = ::open("/dev/null", O_WRONLY);
-            ::dup2(null, 1);
-            ::dup2(null, 2);
-            std::vector<char*> args;
-            for (const auto& a : argv)
-                args.push_back(const_cast<char*>(a.c_str()));
-            args.push_back(nullptr);
-            ::execv(args[0], args.data());
-            ::_exit(127);
-        }
-        return child;
-    }
-    void end() {
-        if (pid <= 0) return;
-        ::kill(pid, SIGTERM);
-        for (int i = 0; i < 200; ++i) {
-            if (::waitpid(pid, nullptr, WNOHANG) == pid) {
-                pid = -1;
-                return;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        ::kill(pid, SIGKILL);
-        ::waitpid(pid, nullptr, 0);
-        pid = -1;
-    }
-};
-
 // The program's main window on the server: a top-level window titled "Bramwick", mapped, of at
 // least the main window's least size.
 std::optional<xcb_window_t> mainWindow(xcb_connection_t* x, xcb_window_t root) {
@@ -214,8 +175,11 @@ bool painted(xcb_connection_t* x, xcb_window_t window) {
 std::optional<double> firstFrame(const std::string& program, const std::string& display,
                                  const std::string& home, xcb_connection_t* x, xcb_window_t root) {
     auto start = Clock::now();
-    Child child = Child::start({program}, {"DISPLAY=" + display, "BRAMWICK_HOME=" + home,
-                                           "XDG_RUNTIME_DIR=" + home, "PATH=/usr/bin:/bin"});
+    auto child =
+        bramwick::test::ChildProcess::start({program},
+                                            {"DISPLAY=" + display, "BRAMWICK_HOME=" + home,
+                                             "XDG_RUNTIME_DIR=" + home, "PATH=/usr/bin:/bin"},
+                                            -1, bramwick::test::ChildProcess::Output::discarded);
     std::optional<double> took;
     std::optional<xcb_window_t> window;
     while (!took && Clock::now() - start < std::chrono::seconds(20)) {
@@ -225,36 +189,25 @@ std::optional<double> firstFrame(const std::string& program, const std::string& 
         else
             std::this_thread::sleep_for(std::chrono::microseconds(500));
     }
-    child.end();
+    child.stop();
     return took;
 }
 
 // The first painted window of each program, on one private X server, a few times in turn.
 bool windowFrames(const std::vector<std::string>& programs, const std::vector<std::string>& labels,
                   const std::string& home) {
-    const std::string xvfb = tool("Xvfb");
-    if (xvfb.empty()) {
+    if (!bramwick::test::PrivateDisplay::installed()) {
         std::printf("  left out: Xvfb is not installed\n");
         return true;
     }
-    int displayPipe[2];
-    if (::pipe(displayPipe) != 0) return false;
-    Child server = Child::start({xvfb, "-displayfd", std::to_string(displayPipe[1]), "-screen", "0",
-                                 "1280x800x24", "-nolisten", "tcp", "-noreset"},
-                                {"PATH=/usr/bin:/bin"}, displayPipe[1]);
-    ::close(displayPipe[1]);
-    std::string number;
-    char c;
-    while (::read(displayPipe[0], &c, 1) == 1 && c != '\n')
-        number += c;
-    ::close(displayPipe[0]);
-    std::string display = ":" + number;
-    xcb_connection_t* x = xcb_connect(display.c_str(), nullptr);
-    if (number.empty() || xcb_connection_has_error(x)) {
+    bramwick::test::PrivateDisplay server;
+    xcb_connection_t* x = server.running() ? xcb_connect(server.name.c_str(), nullptr) : nullptr;
+    if (!x || xcb_connection_has_error(x)) {
         std::printf("  left out: Xvfb did not start\n");
-        server.end();
+        if (x) xcb_disconnect(x);
         return false;
     }
+    const std::string& display = server.name;
     xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(x)).data->root;
     constexpr int repeats = 9;
     std::vector<std::vector<double>> times(programs.size());
@@ -266,7 +219,6 @@ bool windowFrames(const std::vector<std::string>& programs, const std::vector<st
             if (took && r >= 0) times[p].push_back(*took);
         }
     xcb_disconnect(x);
-    server.end();
     for (std::size_t p = 0; p < programs.size(); ++p) {
         double ms = bench::median(times[p]);
         std::printf("  %-34s %8.0f ms from the process start", labels[p].c_str(), ms);

@@ -2,6 +2,7 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -20,7 +21,8 @@ ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept {
 }
 
 ChildProcess ChildProcess::start(const std::vector<std::string>& argv,
-                                 const std::vector<std::string>& environment, int keepOpen) {
+                                 const std::vector<std::string>& environment, int keepOpen,
+                                 Output output) {
     ChildProcess child;
     child.pid = ::fork();
     if (child.pid == 0) {
@@ -29,6 +31,11 @@ ChildProcess ChildProcess::start(const std::vector<std::string>& argv,
             ::putenv(const_cast<char*>(entry.c_str()));
         for (int fd = 3; fd < 256; ++fd)
             if (fd != keepOpen) ::close(fd);
+        if (output == Output::discarded) {
+            int null = ::open("/dev/null", O_WRONLY);
+            ::dup2(null, 1);
+            ::dup2(null, 2);
+        }
         std::vector<char*> args;
         for (const auto& a : argv)
             args.push_back(const_cast<char*>(a.c_str()));

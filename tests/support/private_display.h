@@ -20,9 +20,14 @@ struct ChildProcess {
     ChildProcess& operator=(ChildProcess&& other) noexcept;
     ~ChildProcess() { stop(); }
 
+    // Where its standard output and error go: the caller's, or nowhere (for a benchmark, whose
+    // own output is its figures).
+    enum class Output { shared, discarded };
+
     // Runs `argv` with exactly `environment`; descriptors above 2 are closed but `keepOpen`.
     static ChildProcess start(const std::vector<std::string>& argv,
-                              const std::vector<std::string>& environment, int keepOpen = -1);
+                              const std::vector<std::string>& environment, int keepOpen = -1,
+                              Output output = Output::shared);
 
     // Its exit status (128 + the signal when a signal ended it), or none when it is still running
     // after `limit`.
