@@ -55,6 +55,12 @@ std::string lastComponent(const std::string& path) {
     return trimmed.substr(slash + 1);
 }
 
+bool within(std::string_view path, std::string_view folder) {
+    if (path == folder) return true;
+    if (folder == "/") return path.starts_with('/');
+    return path.size() > folder.size() && path.starts_with(folder) && path[folder.size()] == '/';
+}
+
 bool isPlainName(std::string_view text) {
     return !text.empty() && text != "." && text != ".." &&
            text.find('/') == std::string_view::npos && text.find('\0') == std::string_view::npos;

@@ -23,6 +23,10 @@ std::string withoutTrailingSlash(std::string path);
 // The last component of a path ("" for "/").
 std::string lastComponent(const std::string& path);
 
+// Whether `path` is `folder` itself or lies inside it, by their text alone: both are taken as
+// written (standardise them first), so "/a/bc" is not within "/a/b".
+bool within(std::string_view path, std::string_view folder);
+
 // Whether a text taken from outside (a bundle identifier, a bundle or unit name) may stand as
 // one file name inside a folder: not empty, not "." or "..", without "/" or NUL. Anything else
 // could climb out of the folder or stand for the folder itself.

@@ -5,6 +5,7 @@
 
 #include <fmt/format.h>
 
+#include "base/paths.h"
 #include "base/text.h"
 #include "engine/cleaner.h"
 #include "platform/safe_delete.h"
@@ -21,10 +22,6 @@ template <typename Number> bool number(std::string_view& text, Number& value, ch
     if (error != std::errc() || end == text.data() + text.size() || *end != separator) return false;
     text.remove_prefix(static_cast<std::size_t>(end - text.data()) + 1);
     return true;
-}
-
-bool within(const std::string& path, const std::string& folder) {
-    return path == folder || path.starts_with(folder == "/" ? folder : folder + "/");
 }
 
 std::optional<std::string> removeOne(const Entry& entry, const Bounds& bounds,
@@ -62,7 +59,7 @@ bool inSystemTree(const std::string& path) {
     static const char* const trees[] = {"/etc",  "/usr", "/bin", "/sbin", "/boot",   "/root",
                                         "/proc", "/sys", "/dev", "/run",  "/var/lib"};
     for (const char* tree : trees)
-        if (within(path, tree)) return true;
+        if (Paths::within(path, tree)) return true;
     // /lib, /lib32, /lib64, /libx32 and whatever else the system keeps its libraries in.
     auto end = path.find('/', 1);
     return path.substr(0, end).starts_with("/lib");
@@ -73,9 +70,10 @@ std::optional<std::string> outOfBounds(const std::string& path, const Bounds& bo
     if (path.empty() || path.front() != '/' || path == "/" || inSystemTree(path))
         return shown + " is one of the system's own files, so it was left alone";
     for (const auto& home : bounds.otherHomes)
-        if (within(path, home)) return shown + " is in another user's home, so it was left alone";
+        if (Paths::within(path, home))
+            return shown + " is in another user's home, so it was left alone";
     for (const auto& place : bounds.places)
-        if (within(path, place)) return std::nullopt;
+        if (Paths::within(path, place)) return std::nullopt;
     return shown + " is not in a place the administrator's removal reaches, so it was left alone";
 }
 

@@ -84,15 +84,11 @@ bool insidePhotoLibrary(const std::string& path) {
     return false;
 }
 
-bool withinOrEqual(const std::string& path, const std::string& folder) {
-    return path == folder || path.starts_with(folder == "/" ? folder : folder + "/");
-}
-
 // The checks of isRemovable that depend on the form of the path.
 bool refused(const std::string& path, const std::vector<std::string>& bundles) {
     if (insidePhotoLibrary(path)) return true;
     std::string google = Catalog::expand("~/Library/Application Support/Google");
-    if (withinOrEqual(path, google)) {
+    if (Paths::within(path, google)) {
         bool updater = false;
         for (const char* allowed : updaterPaths)
             updater = updater || path == Catalog::expand(allowed);
@@ -102,12 +98,12 @@ bool refused(const std::string& path, const std::vector<std::string>& bundles) {
     // folder) would take the saved passwords along.
     static const std::vector<std::string> profiles = LinuxLocations::browserProfiles();
     for (const auto& profile : profiles) {
-        if (withinOrEqual(path, profile)) return true;
+        if (Paths::within(path, profile)) return true;
         struct stat st {};
-        if (withinOrEqual(profile, path) && ::lstat(profile.c_str(), &st) == 0) return true;
+        if (Paths::within(profile, path) && ::lstat(profile.c_str(), &st) == 0) return true;
     }
     for (const auto& bundle : bundles)
-        if (!bundle.empty() && withinOrEqual(bundle, path)) return true;
+        if (!bundle.empty() && Paths::within(bundle, path)) return true;
     return protectedPaths().contains(path);
 }
 
@@ -213,12 +209,11 @@ bool goneFromItsFolder(const std::string& path, const FoundEntry& found) {
 
 // Whether a file is exactly as found: the same object, its size and times unchanged.
 bool exactlyAsFound(const struct stat& now, const FoundEntry& found) {
-    auto nanoseconds = [](const timespec& t) {
-        return static_cast<std::int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
-    };
-    return now.st_dev == static_cast<dev_t>(found.device) &&
-           now.st_ino == static_cast<ino_t>(found.inode) && now.st_size == found.size &&
-           nanoseconds(now.st_mtim) == found.modified && nanoseconds(now.st_ctim) == found.changed;
+    // Compared as the scan recorded it; the folder is another question (isAsFound).
+    FoundEntry seen = Scanner::foundEntry(now, nullptr);
+    seen.folderDevice = found.folderDevice;
+    seen.folderInode = found.folderInode;
+    return seen == found;
 }
 
 // Why a redundant copy must stay: it, or the copy it duplicates, is no longer as found (the

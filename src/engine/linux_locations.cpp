@@ -31,10 +31,6 @@ const std::vector<std::string> browserIds{
     "google-chrome",    "google-chrome-beta",    "google-chrome-unstable", "chromium",
     "chromium-browser", "org.chromium.Chromium", "chromium_chromium"};
 
-bool within(const std::string& path, const std::string& folder) {
-    return path == folder || path.starts_with(folder == "/" ? folder : folder + "/");
-}
-
 } // namespace
 
 const std::map<std::string, Addition>& table() {
@@ -52,7 +48,7 @@ const std::map<std::string, Addition>& table() {
         // What was moved to the Trash from another drive stays on that drive, in its own trash.
         // What is in the Trash was put there by hand and comes back from nowhere once emptied:
         // the sentence of deleted caches ("They regenerate when needed") would be untrue.
-        {"trash",
+        {Catalog::trashId,
          {.paths = {std::string(driveTrashes)},
           .sentence = "These will be permanently deleted and cannot be put back."}},
         // Left to the system's own clean-up; /tmp is left out, as the coding-assistant
@@ -144,8 +140,8 @@ void extend(std::vector<CleanupCategory>& rows) {
             std::string expanded = Paths::standardised(Catalog::expand(path));
             bool taken = std::any_of(paths.begin(), paths.end(), [&](const std::string& listed) {
                 std::string other = Paths::standardised(Catalog::expand(listed));
-                return other == expanded ||
-                       (roots && (within(expanded, other) || within(other, expanded)));
+                return other == expanded || (roots && (Paths::within(expanded, other) ||
+                                                       Paths::within(other, expanded)));
             });
             if (!taken) paths.push_back(std::move(path));
         }

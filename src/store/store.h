@@ -29,6 +29,7 @@
 #include <QTimer>
 #include <qcoro/qcorotask.h>
 
+#include "engine/catalog.h"
 #include "engine/custom_folders.h"
 #include "engine/folder_access.h"
 #include "engine/level_overrides.h"
@@ -83,7 +84,7 @@ class Store : public QObject {
     static constexpr int fullScanWindow = 4; // categories measured at once in a full scan
     static constexpr int diskInterval = 60'000;
     static constexpr int autoCleanInterval = 300'000;
-    static constexpr const char* trashId = "trash";
+    static constexpr const char* trashId = Catalog::trashId;
     static constexpr const char* applicationsId = "applications";
 
     // Loads the levels, the folders and the history, reads the disk and the access, restores

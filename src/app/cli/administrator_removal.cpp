@@ -17,10 +17,6 @@ std::string real(const std::string& path) {
     return Paths::resolved(path).value_or(Paths::withoutTrailingSlash(path));
 }
 
-bool within(const std::string& path, const std::string& folder) {
-    return path == folder || path.starts_with(folder == "/" ? folder : folder + "/");
-}
-
 } // namespace
 
 std::optional<Invoker> invokingUser(const char* pkexecUid) {
@@ -49,7 +45,7 @@ AdminRemoval::Bounds administratorBounds(const Invoker& user) {
     while (const passwd* other = ::getpwent()) {
         if (other->pw_uid == user.uid || !other->pw_dir || other->pw_dir[0] != '/') continue;
         std::string home = real(other->pw_dir);
-        if (home == "/" || within(ownHome, home)) continue;
+        if (home == "/" || Paths::within(ownHome, home)) continue;
         if (std::find(bounds.otherHomes.begin(), bounds.otherHomes.end(), home) ==
             bounds.otherHomes.end())
             bounds.otherHomes.push_back(std::move(home));
