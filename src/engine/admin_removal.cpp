@@ -72,8 +72,11 @@ std::optional<std::string> outOfBounds(const std::string& path, const Bounds& bo
     for (const auto& home : bounds.otherHomes)
         if (Paths::within(path, home))
             return shown + " is in another user's home, so it was left alone";
+    // A folder searched for leftovers holds every application's: only what lies in it may go.
     for (const auto& place : bounds.places)
-        if (Paths::within(path, place)) return std::nullopt;
+        if (path != place && Paths::within(path, place)) return std::nullopt;
+    for (const auto& listed : bounds.listed)
+        if (Paths::within(path, listed)) return std::nullopt;
     return shown + " is not in a place the administrator's removal reaches, so it was left alone";
 }
 

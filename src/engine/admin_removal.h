@@ -34,12 +34,14 @@ std::string encode(const std::vector<Entry>& entries);
 // None when the text is no such list.
 std::optional<std::vector<Entry>> decode(std::string_view text);
 
-// Where the root side may remove: what lies in one of `places` (the folders the administrator
-// rows and the uninstaller's system leftovers search, or such a listed path itself), and never
+// Where the root side may remove: what lies strictly inside one of `places` (the folders the
+// uninstaller's system leftovers are searched in, never such a folder itself), one of `listed`
+// (the administrator rows' own paths, each an item itself) or what lies in it, and never
 // anything in the system's own trees or in another user's home. Paths with links resolved.
 struct Bounds {
     std::vector<std::string> places;
     std::vector<std::string> otherHomes;
+    std::vector<std::string> listed = {};
 };
 
 // The system's own trees: /etc, /usr, /bin, /sbin, /lib*, /boot, /var/lib, /root and the

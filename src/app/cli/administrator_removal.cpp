@@ -35,7 +35,7 @@ AdminRemoval::Bounds administratorBounds(const Invoker& user) {
     for (const auto& category : Catalog::all())
         if (category.action.kind == CleanAction::Kind::admin)
             for (const auto& path : category.source.paths)
-                bounds.places.push_back(real(Catalog::expand(path)));
+                bounds.listed.push_back(real(Catalog::expand(path)));
     for (const auto& place : Uninstaller::systemPlaces())
         bounds.places.push_back(real(place));
     // Every other account's home, but for the service accounts' "/" and any folder that holds

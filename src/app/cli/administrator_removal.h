@@ -22,8 +22,9 @@ struct Invoker {
 // missing, is no number or names no user.
 std::optional<Invoker> invokingUser(const char* pkexecUid);
 
-// Where the removal may reach for that user: the folders the administrator rows list and those
-// the uninstaller searches for system leftovers, never another user's home.
+// Where the removal may reach for that user: the paths the administrator rows list (and what
+// lies in them) and what lies in the folders the uninstaller searches for system leftovers,
+// never those folders themselves nor another user's home.
 AdminRemoval::Bounds administratorBounds(const Invoker& user);
 
 // Removes what the list names, within those bounds. Without a user that could be told, nothing

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "app/cli/administrator_removal.h"
+#include "finders/uninstaller.h"
 #include "support/fixture.h"
 
 using namespace bramwick;
@@ -78,24 +79,36 @@ TEST(AdministratorRemoval, WithoutTheUserWhoAskedNothingIsRemoved) {
 TEST(AdministratorRemoval, OnlyThePlacesOfTheAdministratorRowsAndSystemLeftoversAreReached) {
     auto bounds = Cli::administratorBounds({::getuid(), test::home()});
     for (const char* place :
-         {"/Library/Caches", "/Library/Application Support", "/Library/LaunchDaemons",
-          "/Library/Developer/CoreSimulator/Caches/dyld"})
+         {"/Library/Caches", "/Library/Application Support", "/Library/LaunchDaemons"})
         EXPECT_NE(std::find(bounds.places.begin(), bounds.places.end(), place), bounds.places.end())
             << place;
+    EXPECT_EQ(bounds.listed,
+              std::vector<std::string>{"/Library/Developer/CoreSimulator/Caches/dyld"});
     for (const auto& place : bounds.places)
         EXPECT_FALSE(AdminRemoval::inSystemTree(place)) << place;
+    // A folder searched for leftovers holds every application's: never removed whole.
+    for (const auto& place : Uninstaller::systemPlaces())
+        EXPECT_TRUE(AdminRemoval::outOfBounds(place, bounds)) << place;
 
-    // In a fixture: a place, a folder beside it, and another user's home inside the place.
+    // In a fixture: a place, a row's own path, a folder beside them, and another user's home
+    // inside the place.
     test::clearHome();
     const std::string place = test::makeFolder(test::home() + "/system/Library/Caches");
+    const std::string listed = test::makeFolder(test::home() + "/system/Library/Developer/dyld");
     const std::string otherHome = test::makeFolder(place + "/someone");
-    AdminRemoval::Bounds fixture{{place}, {otherHome}};
+    AdminRemoval::Bounds fixture{{place}, {otherHome}, {listed}};
     struct Case {
         std::string path;
         std::optional<std::string> reason;
     } cases[] = {
         {place + "/app", std::nullopt},
         {place + "/app/deep/file", std::nullopt},
+        {place, "~/system/Library/Caches is not in a place the administrator's removal reaches, so "
+                "it was left alone"},
+        {listed, std::nullopt},
+        {listed + "/cache.bin", std::nullopt},
+        {listed + "-other", "~/system/Library/Developer/dyld-other is not in a place the "
+                            "administrator's removal reaches, so it was left alone"},
         {test::home() + "/system/Library/Preferences/app.plist",
          "~/system/Library/Preferences/app.plist is not in a place the administrator's removal "
          "reaches, so it was left alone"},
