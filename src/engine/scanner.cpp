@@ -122,22 +122,24 @@ std::vector<ScanItem> measure(const std::vector<std::string>& paths, NameFunctio
                               NoteFunction note) {
     std::vector<ScanItem> items(paths.size());
     if (paths.empty()) return items;
-    // One walk for all of them: the walkers move on to another tree as one runs out.
-    const std::vector<std::int64_t> sizes = TreeSize::allocatedEach(paths);
-    // Each iteration fills its own slot, so the input order is kept without a lock.
+    // Every item is looked at before any is measured: one swapped in while the trees are walked
+    // carries the identity of what was there first, so a clean never takes the newcomer for what
+    // was measured. Each iteration fills its own slot, so the input order is kept without a lock.
     tbb::parallel_for(std::size_t{0}, paths.size(), [&](std::size_t i) {
         const std::string& path = paths[i];
         ScanItem item;
         item.id = path;
         item.url = path;
-        // Looked at before it is measured: what is measured is what a clean may act on.
         item.found = foundAt(path);
         item.name = name ? name(path) : lastComponent(path);
-        item.size = sizes[i];
         item.modified = modified(path);
         if (note) item.note = note(path);
         items[i] = std::move(item);
     });
+    // One walk for all of them: the walkers move on to another tree as one runs out.
+    const std::vector<std::int64_t> sizes = TreeSize::allocatedEach(paths);
+    for (std::size_t i = 0; i < paths.size(); ++i)
+        items[i].size = sizes[i];
     return items;
 }
 

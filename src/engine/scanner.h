@@ -37,8 +37,10 @@ std::int64_t allocatedSize(const std::string& path);
 // The content modification date (of a link itself, never its target), or none.
 std::optional<Date> modified(const std::string& path);
 
-// What is at `path` now (a link itself, not followed) and the folder that holds it (reached as
-// a clean reaches it), as the item's `found`; none when nothing is there.
+// What is at `path` now (a link itself, not followed) and the folder that holds it, as the
+// item's `found`; none when nothing is there. The folder is reached with its links followed:
+// wherever a clean can hold the item (Held::hold follows the links of the top levels and
+// refuses any other), that is the very folder it holds it in.
 std::optional<FoundEntry> foundAt(const std::string& path);
 // The same of an entry already looked at, and of its folder (null when not known).
 FoundEntry foundEntry(const struct stat& entry, const struct stat* folder);

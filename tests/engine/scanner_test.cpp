@@ -1,10 +1,16 @@
 #include <algorithm>
+#include <fcntl.h>
+#include <poll.h>
+#include <stdio.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include "base/paths.h"
+#include "base/unique_fd.h"
 #include "engine/catalog.h"
 #include "engine/scanner.h"
 #include "support/fixture.h"
@@ -315,4 +321,46 @@ TEST_F(ScannerTest, EveryItemCarriesWhatTheScanFoundAtItsPath) {
     auto large = category("large", Source::Kind::largeFiles, {"~/Movies"});
     large.source.minimumBytes = 1'000'000;
     expectFound(Scanner::items(large));
+}
+
+TEST_F(ScannerTest, AnItemSwappedWhileTheTreesAreWalkedKeepsTheIdentityOfWhatWasMeasured) {
+    // The moment the walk has read ~/measured, another folder takes its name, while a larger
+    // tree keeps the walk going: the item must name the folder that was measured, so that a
+    // clean refuses the newcomer.
+    const std::string measured = home("/measured");
+    for (const char* name : {"a", "b", "c"})
+        test::makeFile(measured + "/" + name, 20'000);
+    test::makeFile(home("/newcomer/big"), 400'000);
+    for (int folder = 0; folder < 50; ++folder)
+        for (int file = 0; file < 100; ++file)
+            test::makeFile(home("/tree/" + std::to_string(folder) + "/" + std::to_string(file)), 1);
+    struct stat before {};
+    ASSERT_EQ(::lstat(measured.c_str(), &before), 0);
+    const std::int64_t measuredSize = Scanner::allocatedSize(measured);
+
+    UniqueFd watch(::inotify_init1(IN_CLOEXEC | IN_NONBLOCK));
+    ASSERT_TRUE(watch);
+    ASSERT_GE(::inotify_add_watch(watch.get(), measured.c_str(), IN_CLOSE_NOWRITE | IN_ONLYDIR), 0);
+    bool swapped = false;
+    std::thread swapper([&] {
+        alignas(inotify_event) char buffer[4096];
+        pollfd ready{watch.get(), POLLIN, 0};
+        while (::poll(&ready, 1, 10'000) > 0) {
+            ssize_t n = ::read(watch.get(), buffer, sizeof buffer);
+            for (ssize_t at = 0; at < n;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+                at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+                if (event->len != 0) continue; // a file in it, not the folder
+                swapped = ::renameat2(AT_FDCWD, measured.c_str(), AT_FDCWD,
+                                      home("/newcomer").c_str(), RENAME_EXCHANGE) == 0;
+                return;
+            }
+        }
+    });
+    auto items = Scanner::measure({measured, home("/tree")});
+    swapper.join();
+    ASSERT_TRUE(swapped) << "the walk never read the folder";
+    ASSERT_TRUE(items.at(0).found);
+    EXPECT_EQ(items[0].found->inode, static_cast<std::uint64_t>(before.st_ino));
+    EXPECT_EQ(items[0].size, measuredSize);
 }
