@@ -1,5 +1,6 @@
 #include "engine/cleaner.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <exception>
@@ -194,8 +195,25 @@ bool isAsFound(const HeldItem& held, const FoundEntry& found) {
             held.folderIdentity.inode == static_cast<ino_t>(found.folderInode));
 }
 
-// Whether an item that is gone was gone from the folder the scan found it in: a folder swapped
-// for a link since then may simply not hold that name, while the item is still where it was.
+// Whether a link stands now on the way to `folder` (absolute) below the home, or below the root
+// for a folder outside the home: a home that is itself reached through a link (/home linked to
+// /var/home) does not count.
+bool linkOnTheWay(const std::string& folder) {
+    const std::string& home = Edition::home();
+    std::size_t cut = Paths::within(folder, home) ? home.size() : 0;
+    while (cut < folder.size()) {
+        cut = std::min(folder.find('/', cut + 1), folder.size());
+        struct stat st {};
+        if (::lstat(folder.substr(0, cut).c_str(), &st) == 0 && S_ISLNK(st.st_mode)) return true;
+    }
+    return false;
+}
+
+// Whether an item that is gone is gone from where the scan found it. Another folder may stand
+// at its folder's place by now (a project cloned again without its node_modules): the item is
+// gone all the same. But a folder swapped for a link since then may simply not hold that name,
+// while the item is still where it was: with a link on the way, only the folder the scan found
+// it in may say it is gone.
 bool goneFromItsFolder(const std::string& path, const FoundEntry& found) {
     if (found.folderDevice == 0 && found.folderInode == 0) return true;
     auto parent = Held::followedFolder(Paths::parent(path));
@@ -203,8 +221,10 @@ bool goneFromItsFolder(const std::string& path, const FoundEntry& found) {
     UniqueFd folder = Held::openFolder(*parent);
     struct stat st {};
     if (!folder || ::fstat(folder.get(), &st) != 0) return isGone(errno);
-    return st.st_dev == static_cast<dev_t>(found.folderDevice) &&
-           st.st_ino == static_cast<ino_t>(found.folderInode);
+    if (st.st_dev == static_cast<dev_t>(found.folderDevice) &&
+        st.st_ino == static_cast<ino_t>(found.folderInode))
+        return true;
+    return !linkOnTheWay(Paths::parent(path));
 }
 
 // Whether a file is exactly as found: the same object, its size and times unchanged.

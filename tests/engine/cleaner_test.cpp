@@ -375,6 +375,35 @@ TEST_F(CleanerTest, DeleteSettlesEveryItemAndNeverFollowsALink) {
     EXPECT_EQ(test::readFile(precious).size(), 5000u);
 }
 
+TEST_F(CleanerTest, AnItemGoneWithItsFolderMadeAgainIsCleanedButNotOneBehindANewLink) {
+    // As scanned: a project's node_modules, and a cache item in ~/.cache.
+    test::makeFile(home("/Projects/app/node_modules/x/index.js"), 100);
+    test::makeFile(home("/.cache/tool/data"), 100);
+    test::makeFolder(home("/Work"));
+    auto scanned = [](const std::string& path) {
+        ScanItem found = item(path);
+        found.found = Scanner::foundAt(path);
+        return found;
+    };
+    const ScanItem modules = scanned(home("/Projects/app/node_modules"));
+    const ScanItem tool = scanned(home("/.cache/tool"));
+    // Since the scan: the project was cloned again, without its node_modules; ~/.cache was moved
+    // aside and a link to ~/Work, which holds no "tool", stands in its place.
+    ASSERT_EQ(::rename(home("/Projects/app").c_str(), home("/Projects/old").c_str()), 0);
+    test::makeFile(home("/Projects/app/package.json"), 10);
+    test::removeTree(home("/Projects/old"));
+    ASSERT_EQ(::rename(home("/.cache").c_str(), home("/.cache-aside").c_str()), 0);
+    test::makeLink(home("/Work"), home("/.cache"));
+
+    auto outcome =
+        Cleaner::clean({modules, tool}, withAction(CleanAction::Kind::delete_), services_);
+    EXPECT_EQ(paths(outcome.cleaned), std::vector<std::string>{modules.url});
+    EXPECT_EQ(failures(outcome),
+              (std::vector<std::pair<std::string, std::string>>{
+                  {tool.url, "~/.cache/tool changed after it was chosen, so it was left alone"}}));
+    EXPECT_TRUE(test::exists(home("/.cache-aside/tool/data")));
+}
+
 TEST_F(CleanerTest, ReviewOnlyRemovesNothing) {
     test::makeFile(home("/Library/Application Support/Thing/x"), 100);
     auto outcome =
