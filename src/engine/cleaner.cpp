@@ -671,7 +671,7 @@ Outcome move(const std::vector<ScanItem>& items, const std::string& folder,
     const Judge judgement(services.ownBundle);
     for (const auto& item : items) {
         if (Ending::requested()) {
-            outcome.failures.push_back({item, endingReason});
+            outcome.failures.push_back({item, endingMoveReason});
             continue;
         }
         if (auto* problem = std::get_if<std::string>(&destination)) {

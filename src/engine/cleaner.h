@@ -47,6 +47,7 @@ inline constexpr const char* intoItselfReason =
     "Can't move a folder into itself — nothing was moved";
 inline constexpr const char* changedReason = "It changed after it was chosen and was left alone";
 inline constexpr const char* endingReason = "Not removed: Bramwick was asked to quit";
+inline constexpr const char* endingMoveReason = "Not moved: Bramwick was asked to quit";
 
 using Removal = std::function<std::optional<std::string>(const HeldItem&)>;
 using Copier = std::function<SafeCopy::Result(const HeldItem& source, int destinationFolder,

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "base/edition.h"
+#include "base/ending.h"
 #include "base/unique_fd.h"
 #include "engine/admin_removal.h"
 #include "engine/catalog.h"
@@ -19,6 +20,7 @@
 #include "engine/scanner.h"
 #include "platform/admin.h"
 #include "platform/files.h"
+#include "platform/safe_delete.h"
 #include "platform/trash.h"
 #include "support/fixture.h"
 
@@ -402,6 +404,56 @@ TEST_F(CleanerTest, AnItemGoneWithItsFolderMadeAgainIsCleanedButNotOneBehindANew
               (std::vector<std::pair<std::string, std::string>>{
                   {tool.url, "~/.cache/tool changed after it was chosen, so it was left alone"}}));
     EXPECT_TRUE(test::exists(home("/.cache-aside/tool/data")));
+}
+
+TEST_F(CleanerTest, AskedToEndACleanOrMoveStopsAtTheNextItemAndSaysWhatWasLeft) {
+    struct Cleared {
+        ~Cleared() { Ending::clear(); }
+    } cleared;
+    std::vector<ScanItem> items;
+    for (const char* name : {"a", "b", "c"})
+        items.push_back(item(test::makeFile(home("/Library/Caches/") + name, 100)));
+    // The request comes while the first item is removed.
+    services_.remove = [](const HeldItem& held) {
+        auto problem = SafeDelete::remove(held);
+        Ending::request();
+        return problem;
+    };
+    auto cleaned = Cleaner::clean(items, withAction(CleanAction::Kind::delete_), services_);
+    EXPECT_EQ(paths(cleaned.cleaned), std::vector<std::string>{items[0].url});
+    EXPECT_EQ(failures(cleaned),
+              (std::vector<std::pair<std::string, std::string>>{
+                  {items[1].url, Cleaner::endingReason}, {items[2].url, Cleaner::endingReason}}));
+    EXPECT_TRUE(test::exists(items[1].url));
+    EXPECT_TRUE(test::exists(items[2].url));
+
+    // A move says what it did not move as such.
+    items.erase(items.begin());
+    auto notMoved = Cleaner::move(items, outside_, services_);
+    EXPECT_TRUE(notMoved.cleaned.empty());
+    EXPECT_EQ(failures(notMoved), (std::vector<std::pair<std::string, std::string>>{
+                                      {items[0].url, Cleaner::endingMoveReason},
+                                      {items[1].url, Cleaner::endingMoveReason}}));
+    Ending::clear();
+
+    // To another drive, where the original is removed once copied: the request comes while the
+    // first item is, and the second stays where it was.
+    struct stat shm {
+    }, tmp{};
+    if (::stat("/dev/shm", &shm) != 0 || ::stat(test::home().c_str(), &tmp) != 0 ||
+        shm.st_dev == tmp.st_dev)
+        GTEST_SKIP() << "needs a second file system at /dev/shm";
+    char pattern[] = "/dev/shm/bramwick-test-move-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    const std::string drive = pattern;
+    auto moved = Cleaner::move(items, drive, services_);
+    EXPECT_EQ(paths(moved.cleaned), std::vector<std::string>{items[0].url});
+    EXPECT_EQ(failures(moved), (std::vector<std::pair<std::string, std::string>>{
+                                   {items[1].url, Cleaner::endingMoveReason}}));
+    EXPECT_TRUE(test::exists(drive + "/b"));
+    EXPECT_FALSE(test::exists(drive + "/c"));
+    EXPECT_TRUE(test::exists(items[1].url));
+    test::removeTree(drive);
 }
 
 TEST_F(CleanerTest, ReviewOnlyRemovesNothing) {
