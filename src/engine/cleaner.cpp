@@ -335,6 +335,35 @@ void removeHeld(const ScanItem& item, const HeldItem& held, const Removal& remov
     outcome.cleaned.push_back(item);
 }
 
+// A file a running program keeps writing to, emptied where it is (see LinuxLocations): only the
+// very file that was judged, and what is freed is what it held then, whatever the scan measured.
+void emptyHeld(const ScanItem& item, const HeldItem& held, Outcome& outcome) {
+    auto fail = [&](int error) {
+        outcome.failures.push_back(
+            {item, fmt::format("Could not empty {}: {}", Text::homeShortened(held.path),
+                               errorText(error))});
+    };
+    UniqueFd file(::openat(held.folder.get(), held.name.c_str(),
+                           O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (!file) {
+        if (isGone(errno))
+            outcome.cleaned.push_back(item);
+        else
+            fail(errno);
+        return;
+    }
+    struct stat st {};
+    if (::fstat(file.get(), &st) != 0) return fail(errno);
+    if (identityOf(st) != held.identity() || !S_ISREG(st.st_mode)) {
+        outcome.failures.push_back({item, changedSinceChosen(held.path)});
+        return;
+    }
+    if (::ftruncate(file.get(), 0) != 0) return fail(errno);
+    ScanItem emptied = item;
+    emptied.size = static_cast<std::int64_t>(st.st_blocks) * 512;
+    outcome.cleaned.push_back(std::move(emptied));
+}
+
 void trashHeld(const ScanItem& item, const HeldItem& held, const Removal& trash, Outcome& outcome) {
     if (auto problem = trash(held))
         outcome.failures.push_back({item, *problem});
@@ -640,7 +669,11 @@ Outcome clean(const std::vector<ScanItem>& items, const CleanupCategory& categor
         switch (category.action.kind) {
         case CleanAction::Kind::delete_:
         case CleanAction::Kind::command:
-            removeHeld(item, *held, remove, outcome);
+            if (S_ISREG(held->seen.st_mode) &&
+                LinuxLocations::isEmptiedInPlace(Paths::standardised(item.url)))
+                emptyHeld(item, *held, outcome);
+            else
+                removeHeld(item, *held, remove, outcome);
             break;
         case CleanAction::Kind::trash:
             trashHeld(item, *held, trash, outcome);

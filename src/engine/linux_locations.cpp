@@ -54,9 +54,13 @@ const std::map<std::string, Addition>& table() {
         // Left to the system's own clean-up; /tmp is left out, as the coding-assistant
         // scratchpads live there and are counted on their own.
         {"temp", {.paths = {"/var/tmp"}}},
-        // The X server's logs, and the X session's own log of what its programs wrote.
+        // The X server's logs, and the X session's own log of what its programs wrote: the
+        // session holds the live one open and appends to it (its start script sends all its
+        // output there), while the one kept from the session before is nobody's.
         {"user-logs",
-         {.paths = {"$DATA/xorg"}, .files = {"~/.xsession-errors", "~/.xsession-errors.old"}}},
+         {.paths = {"$DATA/xorg"},
+          .files = {"~/.xsession-errors", "~/.xsession-errors.old"},
+          .emptied = {"~/.xsession-errors"}}},
         // Yarn 1 keeps its cache in the cache home, pnpm its store in the data home (and in
         // ~/.pnpm-store before version 7).
         {"yarn", {.paths = {"$CACHE/yarn", "$DATA/pnpm/store", "~/.pnpm-store"}}},
@@ -232,6 +236,13 @@ bool isListedFile(std::string_view root) {
     for (const auto& [id, addition] : table())
         for (const auto& file : addition.files)
             if (resolve(file) == root) return true;
+    return false;
+}
+
+bool isEmptiedInPlace(const std::string& path) {
+    for (const auto& [id, addition] : table())
+        for (const auto& file : addition.emptied)
+            if (Catalog::expand(resolve(file)) == path) return true;
     return false;
 }
 

@@ -22,6 +22,11 @@ struct Addition {
     // Files that a contents row lists as items of their own, beside what its folders hold (the
     // X session's log beside the log folders). They join `paths` too, so no other row takes them.
     std::vector<std::string> files{};
+    // Those of `files` that a running program keeps writing to (the X session appends its log
+    // for as long as it runs): a clean empties them where they are instead of removing them, since
+    // a removed one would free nothing until that program ends and what it wrote next would go
+    // where nobody can read it.
+    std::vector<std::string> emptied{};
     // Keys of the user's own folders (user-dirs.dirs) that join the roots.
     std::vector<std::string> userFolders{};
     // Desktop-file ids of the applications that use these files while they run.
@@ -57,6 +62,10 @@ void nameLinuxPlaces(std::vector<CleanupCategory>& rows,
 // Whether a root of a contents row is one of the table's files, listed as itself rather than
 // for what it holds.
 bool isListedFile(std::string_view root);
+
+// Whether `path` (absolute, as a scan lists it) is one of the table's files that a clean empties
+// in place rather than removes.
+bool isEmptiedInPlace(const std::string& path);
 
 // The browser profile folders (passwords, sign-in cookies) of this platform, expanded: never
 // removed, whatever category or leftover reaches them.

@@ -1,9 +1,12 @@
 #include <algorithm>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include "base/edition.h"
+#include "base/unique_fd.h"
 #include "engine/auto_clean.h"
 #include "engine/catalog.h"
 #include "engine/cleaner.h"
@@ -182,10 +185,42 @@ TEST(LinuxLocations, TheSessionLogIsOneOfTheLogs) {
               (std::vector<std::string>{".xsession-errors", ".xsession-errors.old", "Xorg.0.log"}));
     EXPECT_EQ(Catalog::claimedPaths().at(home + "/.xsession-errors"), "user-logs");
 
-    auto outcome = Cleaner::clean(Scanner::items(logs), logs);
+    // The running session appends to its log: the clean empties it where it is, so what the
+    // session writes next is still there to read, and only what it held counts as freed.
+    const std::string live = home + "/.xsession-errors";
+    UniqueFd session(::open(live.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC));
+    ASSERT_TRUE(session);
+    auto items = Scanner::items(logs);
+    struct stat before {};
+    ASSERT_EQ(::lstat(live.c_str(), &before), 0);
+    auto outcome = Cleaner::clean(items, logs);
     EXPECT_EQ(outcome.failures.size(), 0u);
-    EXPECT_FALSE(test::exists(home + "/.xsession-errors"));
+    struct stat after {};
+    ASSERT_EQ(::lstat(live.c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(after.st_size, 0);
+    ASSERT_EQ(::write(session.get(), "later\n", 6), 6);
+    EXPECT_EQ(test::readFile(live), "later\n");
+    ASSERT_EQ(outcome.cleaned.size(), 3u);
+    EXPECT_EQ(outcome.cleaned[0].url, live);
+    EXPECT_EQ(outcome.cleaned[0].size, static_cast<std::int64_t>(before.st_blocks) * 512);
+    EXPECT_FALSE(test::exists(home + "/.xsession-errors.old"));
+    EXPECT_FALSE(test::exists(home + "/.local/share/xorg/Xorg.0.log"));
     EXPECT_TRUE(test::exists(home + "/.local/share/xorg")) << "the folder stays, emptied";
+
+    // Another file put in its place since the scan is not emptied.
+    session.reset();
+    test::makeFile(live, 20'000);
+    items = Scanner::items(logs);
+    test::makeFile(home + "/other", 30'000, 'o');
+    ASSERT_EQ(::rename((home + "/other").c_str(), live.c_str()), 0);
+    outcome = Cleaner::clean(items, logs);
+    EXPECT_TRUE(outcome.cleaned.empty());
+    ASSERT_EQ(outcome.failures.size(), 1u);
+    EXPECT_EQ(outcome.failures[0].reason,
+              "~/.xsession-errors changed after it was chosen, so it was left alone");
+    EXPECT_EQ(test::readFile(live), std::string(30'000, 'o'));
+    ASSERT_EQ(::unlink(live.c_str()), 0);
 
     // A link in its place is not the session's log: neither it nor what it leads to is listed.
     test::makeFile(home + "/Documents/notes.txt", 9'000);
