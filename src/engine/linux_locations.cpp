@@ -190,6 +190,15 @@ void nameLinuxPlaces(std::vector<CleanupCategory>& rows,
         {"dot-cache", &CleanupCategory::summary, "(~/.cache)",
          fmt::format("({})", resolve("$CACHE"))},
         {"temp", &CleanupCategory::summary, "(/var/folders)", "(/var/tmp)"},
+        // /var/tmp is kept across restarts here; it is /tmp that a start empties.
+        {"temp", &CleanupCategory::info,
+         "macOS owns this folder, and apps have files open in it while they run.",
+         "The system and its programs keep files here that are meant to outlast a restart, and "
+         "have them open while they run."},
+        {"temp", nullptr, "Restart your Mac \u2014 macOS clears most of this folder at startup.",
+         "A restart does not clear /var/tmp: the system keeps it, unlike /tmp, which is usually "
+         "emptied at startup. Some systems remove what has gone unused there for 30 days; "
+         "otherwise delete only what you know is yours."},
         {"project-artifacts", &CleanupCategory::summary, "inside ~/Projects",
          fmt::format("inside {}", projects)},
         {"python-user", &CleanupCategory::summary, "(~/Library/Python)",

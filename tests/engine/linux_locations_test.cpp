@@ -293,7 +293,7 @@ TEST(LinuxLocations, TheWordsNameThePlacesSearchedHere) {
         const CleanupCategory& row = *Catalog::find(id);
         for (const std::string* text : {&row.summary, &row.info, &row.action.advice})
             for (const char* elsewhere :
-                 {"~/Library", "/private/", "/var/folders", "Movies", "Finder"})
+                 {"~/Library", "/private/", "/var/folders", "Movies", "Finder", "your Mac"})
                 EXPECT_EQ(text->find(elsewhere), std::string::npos) << id << ": " << *text;
     }
     EXPECT_EQ(Catalog::find("claude-scratchpads")->summary,
@@ -309,6 +309,16 @@ TEST(LinuxLocations, TheWordsNameThePlacesSearchedHere) {
                                      "synced to your Google account, so Bramwick refuses to touch "
                                      "them. Google Chrome Cache is "
                                      "the part that is safe to clean."));
+    const CleanupCategory& temp = *Catalog::find("temp");
+    EXPECT_EQ(temp.info, "The system and its programs keep files here that are meant to outlast a "
+                         "restart, and have them open while they run. Deleting from here can "
+                         "crash them.");
+    EXPECT_EQ(temp.action.advice,
+              "A restart does not clear /var/tmp: the system keeps it, unlike /tmp, which is "
+              "usually emptied at startup. Some systems remove what has gone unused there for 30 "
+              "days; otherwise delete only what you know is yours.");
+    EXPECT_EQ(temp.name, "macOS Temp Data");
+    EXPECT_EQ(temp.action.kind, CleanAction::Kind::reviewOnly);
     EXPECT_TRUE(Catalog::find("app-support")
                     ->action.advice.starts_with("Open ~/.local/share in your file manager to see "
                                                 "what is there. Remove a folder only when"));
