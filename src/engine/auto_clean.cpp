@@ -6,6 +6,7 @@
 #include <sstream>
 #include <unistd.h>
 
+#include <fmt/format.h>
 #include <nlohmann/json.hpp>
 
 #include "base/edition.h"
@@ -19,6 +20,9 @@ namespace bramwick::AutoClean {
 namespace {
 
 constexpr std::int64_t bytesPerGB = 1'000'000'000;
+// The threshold is read within its range (lowSpaceGB), so its bytes always fit.
+static_assert(minimumLowSpaceGB > 0 &&
+              maximumLowSpaceGB <= std::numeric_limits<std::int64_t>::max() / bytesPerGB);
 
 std::optional<Date> storedDate(const Settings& settings, const char* key) {
     auto seconds = settings.number(key);
@@ -32,15 +36,6 @@ std::optional<std::string> storeDate(Settings& settings, const char* key,
                                      std::optional<Date> date) {
     if (!date) return settings.remove(key);
     return settings.set(key, secondsSinceReferenceDate(*date));
-}
-
-// The low-space limit in bytes; none when it can never be reached. A stored limit too large for
-// the product stays at the largest byte count.
-std::optional<std::int64_t> lowSpaceLimit(std::int64_t gigabytes) {
-    if (gigabytes <= 0) return std::nullopt;
-    if (gigabytes > std::numeric_limits<std::int64_t>::max() / bytesPerGB)
-        return std::numeric_limits<std::int64_t>::max();
-    return gigabytes * bytesPerGB;
 }
 
 // The real user id from /proc/<pid>/status (the folder's owner would say root for processes
@@ -219,9 +214,9 @@ std::optional<std::string> reason(std::int64_t freeBytes, Settings& settings, Da
     if (onLowSpace(settings)) {
         // Stored dates are kept within the clock's range, so adding the spacing cannot overflow.
         bool spaced = !last || *last + lowSpaceSpacing < now;
-        auto limit = lowSpaceLimit(lowSpaceGB(settings));
-        if (limit && freeBytes < *limit && spaced)
-            return "free space fell below " + std::to_string(lowSpaceGB(settings)) + " GB";
+        const std::int64_t gigabytes = lowSpaceGB(settings);
+        if (freeBytes < gigabytes * bytesPerGB && spaced)
+            return fmt::format("free space fell below {} GB", gigabytes);
     }
     if (auto due = nextDue(settings); due && now >= *due)
         return Text::lowercased(title(chosen)) + " clean";
@@ -320,7 +315,7 @@ std::string recordDetail(const Plan& plan, std::int64_t freed, std::int64_t item
             detail += (i ? ", " : "") + plan.skipped[i].name + " (" + plan.skipped[i].reason + ")";
     }
     if (itemsInUse >= 1)
-        detail += "\n" + std::to_string(itemsInUse) + " items were in use and left alone.";
+        detail += fmt::format("\n{} items were in use and left alone.", itemsInUse);
     return detail;
 }
 
