@@ -1,4 +1,5 @@
 #include <fstream>
+#include <functional>
 #include <map>
 #include <sched.h>
 #include <stdexcept>
@@ -454,6 +455,52 @@ TEST_F(CleanerTest, AskedToEndACleanOrMoveStopsAtTheNextItemAndSaysWhatWasLeft) 
     EXPECT_FALSE(test::exists(drive + "/c"));
     EXPECT_TRUE(test::exists(items[1].url));
     test::removeTree(drive);
+}
+
+TEST_F(CleanerTest, ARedundantCopyGoesOnlyWhileItAndTheCopyItDuplicatesAreAsFound) {
+    struct Case {
+        const char* folder;
+        std::function<void(const std::string& kept, const std::string& copy)> since;
+        std::optional<std::string> reason; // none: cleaned
+    } cases[] = {
+        {"untouched", [](const std::string&, const std::string&) {}, std::nullopt},
+        {"kept-edited",
+         [](const std::string& kept, const std::string&) {
+             std::ofstream(kept, std::ios::app) << "more";
+         },
+         "The copy it duplicates, ~/kept-edited/kept, changed since it was found, so this one was "
+         "kept"},
+        {"kept-removed",
+         [](const std::string& kept, const std::string&) { ::unlink(kept.c_str()); },
+         "The copy it duplicates, ~/kept-removed/kept, is gone, so this one was kept"},
+        {"copy-edited",
+         [](const std::string&, const std::string& copy) {
+             std::ofstream(copy, std::ios::app) << "new work";
+         },
+         "~/copy-edited/copy changed since it was found, so it was kept"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.folder);
+        const std::string kept = test::makeFile(home("/") + c.folder + "/kept", 5000, 'd');
+        const std::string copy = test::makeFile(home("/") + c.folder + "/copy", 5000, 'd');
+        ScanItem redundant = item(copy);
+        redundant.found = Scanner::foundAt(copy);
+        redundant.keeps = KeptCopy{kept, *Scanner::foundAt(kept)};
+        c.since(kept, copy);
+        auto outcome =
+            Cleaner::clean({redundant}, withAction(CleanAction::Kind::delete_), services_);
+        if (c.reason) {
+            EXPECT_TRUE(outcome.cleaned.empty());
+            EXPECT_EQ(failures(outcome),
+                      (std::vector<std::pair<std::string, std::string>>{{copy, *c.reason}}));
+            EXPECT_TRUE(test::exists(copy));
+        } else {
+            EXPECT_EQ(paths(outcome.cleaned), std::vector<std::string>{copy});
+            EXPECT_TRUE(outcome.failures.empty());
+            EXPECT_FALSE(test::exists(copy));
+            EXPECT_EQ(test::readFile(kept), std::string(5000, 'd'));
+        }
+    }
 }
 
 TEST_F(CleanerTest, ReviewOnlyRemovesNothing) {
