@@ -155,12 +155,8 @@ TEST_F(CleanerRaceTest, AFolderAboveTheItemSwappedForALinkNeverLetsTheHomeFolder
 }
 
 TEST_F(CleanerRaceTest, AnItemSwappedForAnotherFolderIsNeverRemovedUncopied) {
-    struct stat shm {};
-    if (::stat("/dev/shm", &shm) != 0 || shm.st_dev == statOf(test::home()).st_dev)
-        GTEST_SKIP() << "needs a second file system at /dev/shm";
-    char pattern[] = "/dev/shm/bramwick-test-race-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    const std::string drive = pattern;
+    const std::string drive = test::makeFolderOnAnotherDrive("race");
+    if (drive.empty()) GTEST_SKIP() << "needs a second file system at /dev/shm";
     // Two folders trade the names "item" and "other"; the move is of ~/race/item. Whichever is
     // there when it is judged may go, but only once it is copied whole.
     struct Folder {

@@ -439,14 +439,8 @@ TEST_F(CleanerTest, AskedToEndACleanOrMoveStopsAtTheNextItemAndSaysWhatWasLeft) 
 
     // To another drive, where the original is removed once copied: the request comes while the
     // first item is, and the second stays where it was.
-    struct stat shm {
-    }, tmp{};
-    if (::stat("/dev/shm", &shm) != 0 || ::stat(test::home().c_str(), &tmp) != 0 ||
-        shm.st_dev == tmp.st_dev)
-        GTEST_SKIP() << "needs a second file system at /dev/shm";
-    char pattern[] = "/dev/shm/bramwick-test-move-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    const std::string drive = pattern;
+    const std::string drive = test::makeFolderOnAnotherDrive("move");
+    if (drive.empty()) GTEST_SKIP() << "needs a second file system at /dev/shm";
     auto moved = Cleaner::move(items, drive, services_);
     EXPECT_EQ(paths(moved.cleaned), std::vector<std::string>{items[0].url});
     EXPECT_EQ(failures(moved), (std::vector<std::pair<std::string, std::string>>{
@@ -725,14 +719,8 @@ TEST_F(CleanerTest, MoveNeverReplacesAndNeverMovesAFolderIntoItself) {
 }
 
 TEST_F(CleanerTest, MoveToAnotherDriveCopiesThenRemoves) {
-    struct stat shm {
-    }, tmp{};
-    if (::stat("/dev/shm", &shm) != 0 || ::stat(test::home().c_str(), &tmp) != 0 ||
-        shm.st_dev == tmp.st_dev)
-        GTEST_SKIP() << "needs a second file system at /dev/shm";
-    char pattern[] = "/dev/shm/bramwick-test-move-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    std::string drive = pattern;
+    std::string drive = test::makeFolderOnAnotherDrive("move");
+    if (drive.empty()) GTEST_SKIP() << "needs a second file system at /dev/shm";
     test::makeFile(home("/Movies/Trip/a.mov"), 200'000, 'a');
     test::makeLink(outside_, home("/Movies/Trip/link"));
     test::makeFile(home("/Movies/Other/b.mov"), 1000, 'b');
@@ -829,14 +817,8 @@ TEST_F(CleanerTest, AnAdministratorBatchOfThousandsOfItemsIsOneListAndOnePrompt)
 }
 
 TEST_F(CleanerTest, AMoveToAnotherDriveKeepsAnOriginalThatChangedWhileItWasCopied) {
-    struct stat shm {
-    }, tmp{};
-    if (::stat("/dev/shm", &shm) != 0 || ::stat(test::home().c_str(), &tmp) != 0 ||
-        shm.st_dev == tmp.st_dev)
-        GTEST_SKIP() << "needs a second file system at /dev/shm";
-    char pattern[] = "/dev/shm/bramwick-test-move-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    std::string drive = pattern;
+    std::string drive = test::makeFolderOnAnotherDrive("move");
+    if (drive.empty()) GTEST_SKIP() << "needs a second file system at /dev/shm";
     // Another program writes to the item while the copy runs (here: right after it).
     struct Change {
         const char* name;
@@ -971,14 +953,8 @@ bool setAttribute(const std::string& path, const char* name, const std::string& 
 } // namespace
 
 TEST_F(CleanerTest, AMoveToAnotherDriveKeepsHolesHardLinksAndExtendedAttributes) {
-    struct stat shm {
-    }, tmp{};
-    if (::stat("/dev/shm", &shm) != 0 || ::stat(test::home().c_str(), &tmp) != 0 ||
-        shm.st_dev == tmp.st_dev)
-        GTEST_SKIP() << "needs a second file system at /dev/shm";
-    char pattern[] = "/dev/shm/bramwick-test-faithful-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    const std::string drive = pattern;
+    const std::string drive = test::makeFolderOnAnotherDrive("faithful");
+    if (drive.empty()) GTEST_SKIP() << "needs a second file system at /dev/shm";
     // A 300 MB disk image holding 4 KB of data, a file with a second name, and attributes.
     const std::string image = home("/Movies/Trip/disk.img");
     test::makeFile(image, 0);

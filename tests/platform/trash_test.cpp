@@ -104,14 +104,8 @@ TEST_F(TrashTest, RefusesWhatHoldsTheTrashOrIsInIt) {
 }
 
 TEST_F(TrashTest, AFailedRenameLeavesTheItemAndNoInfoFile) {
-    struct stat shm {
-    }, tmp{};
-    if (::stat("/dev/shm", &shm) != 0 || ::stat(test::home().c_str(), &tmp) != 0 ||
-        shm.st_dev == tmp.st_dev)
-        GTEST_SKIP() << "needs a second file system at /dev/shm";
-    char pattern[] = "/dev/shm/bramwick-test-trash-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    std::string elsewhere = pattern;
+    std::string elsewhere = test::makeFolderOnAnotherDrive("trash");
+    if (elsewhere.empty()) GTEST_SKIP() << "needs a second file system at /dev/shm";
     auto item = test::makeFile(home("/stay.txt"), 10);
     auto problem = Trash::moveInto(item, {elsewhere + "/Trash", std::nullopt});
     EXPECT_EQ(problem, "The Trash is on another file system");
@@ -208,14 +202,8 @@ TEST_F(TrashTest, ANameOfStrayBytesIsShortenedToSomethingNeverToNothing) {
 }
 
 TEST_F(TrashTest, WithTheHomeTrashOnAnotherDriveAnItemIsNeverHiddenAtTheTopOfItsOwn) {
-    struct stat shm {
-    }, tmp{};
-    if (::stat("/dev/shm", &shm) != 0 || ::stat(test::home().c_str(), &tmp) != 0 ||
-        shm.st_dev == tmp.st_dev)
-        GTEST_SKIP() << "needs a second file system at /dev/shm";
-    char pattern[] = "/dev/shm/bramwick-test-trash-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    std::string drive = pattern;
+    std::string drive = test::makeFolderOnAnotherDrive("trash");
+    if (drive.empty()) GTEST_SKIP() << "needs a second file system at /dev/shm";
     test::makeFolder(drive + "/Trash");
     test::makeFolder(home("/.local/share"));
     test::makeLink(drive + "/Trash", trash(""));

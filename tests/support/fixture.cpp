@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -70,6 +71,17 @@ std::string makeTemporaryFolder(const std::string& hint) {
     std::string pattern =
         (fs::temp_directory_path() / ("bramwick-test-" + hint + "-XXXXXX")).string();
     if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+    return pattern;
+}
+
+std::string makeFolderOnAnotherDrive(const std::string& hint) {
+    struct stat shm {
+    }, here{};
+    if (::stat("/dev/shm", &shm) != 0 || ::stat(home().c_str(), &here) != 0 ||
+        shm.st_dev == here.st_dev)
+        return {};
+    std::string pattern = "/dev/shm/bramwick-test-" + hint + "-XXXXXX";
+    if (!::mkdtemp(pattern.data())) return {};
     return pattern;
 }
 

@@ -26,6 +26,9 @@ bool exists(const std::string& path); // without following a final link
 // A fresh empty folder under the system's temporary folder, removed by `removeTree`.
 std::string makeTemporaryFolder(const std::string& hint = "fixture");
 void removeTree(const std::string& path);
+// The same on another file system than the home's (/dev/shm), for what crosses drives; empty when
+// there is none, and the test is then skipped.
+std::string makeFolderOnAnotherDrive(const std::string& hint);
 
 bool runningAsRoot();
 
