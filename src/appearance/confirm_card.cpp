@@ -92,6 +92,10 @@ ConfirmCard::ConfirmCard(const QString& title, const QString& message, const QSt
     buttons->addWidget(confirmButton_);
     column->addLayout(buttons);
 
+    // Return presses the focused button itself, inside a dialog or not: outside one Cancel is
+    // no default button, and the key would reach the card, which confirms.
+    for (QPushButton* button : {cancelButton_, confirmButton_})
+        button->installEventFilter(this);
     connect(cancelButton_, &QPushButton::clicked, this, [this] { cancel_(); });
     connect(confirmButton_, &QPushButton::clicked, this, [this] { confirm_(); });
 
@@ -151,6 +155,19 @@ bool ConfirmCard::focusNextPrevChild(bool next) {
     }
     ring[to]->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
     return true;
+}
+
+bool ConfirmCard::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress &&
+        (watched == cancelButton_ || watched == confirmButton_)) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            auto* button = static_cast<QPushButton*>(watched);
+            if (button->isEnabled()) button->click();
+            return true;
+        }
+    }
+    return QFrame::eventFilter(watched, event);
 }
 
 void ConfirmCard::keyPressEvent(QKeyEvent* event) {

@@ -1,5 +1,6 @@
 // A user's steps through the real main window over the real store and a home of real files:
 // what each card and report says, and what happened on disk.
+#include <filesystem>
 #include <fstream>
 
 #include <QAbstractItemView>
@@ -10,6 +11,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QTest>
+#include <QToolButton>
 #include <gtest/gtest.h>
 
 #include "appearance/confirm_card.h"
@@ -417,4 +419,36 @@ TEST(Journey, AFolderTypedInTheAddFolderDialogIsTheOneAdded) {
     ASSERT_EQ(w.store().customFolders().size(), 1u);
     EXPECT_EQ(w.store().customFolders()[0].path, inHome("Projects/Old"));
     EXPECT_NE(test::buttonNamed(w.window(), "Clean Old"), nullptr) << "its row, ready to clean";
+}
+
+TEST(Journey, ReturnOnTheCardsCancelButtonCancelsAndDeletesNothing) {
+    test::clearHome();
+    test::makeFile(inHome(".npm/_cacache/index"), 3'000'000);
+    RealWindow w;
+    w.window()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.window()));
+
+    // Tab from the card to its Cancel button, then Return (and Enter): the clean is cancelled.
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
+        test::click(test::buttonNamed(w.window(), "Clean NPM Cache"));
+        ConfirmCard* card = w.card();
+        ASSERT_NE(card, nullptr);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        ASSERT_EQ(QApplication::focusWidget(), card->cancelButton());
+        QTest::keyClick(QApplication::focusWidget(), key);
+        EXPECT_EQ(w.card(), nullptr) << "the card is gone";
+        w.waitUntilIdle();
+        EXPECT_TRUE(test::exists(inHome(".npm/_cacache/index")));
+        EXPECT_FALSE(w.store().report().has_value()) << "nothing was cleaned";
+    }
+
+    // Return on the focused Clean button cleans.
+    test::click(test::buttonNamed(w.window(), "Clean NPM Cache"));
+    ASSERT_NE(w.card(), nullptr);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+    ASSERT_EQ(QApplication::focusWidget(), w.card()->confirmButton());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    ASSERT_TRUE(RealWindow::waitUntil([&] { return w.store().report().has_value(); }));
+    w.waitUntilIdle();
+    EXPECT_FALSE(test::exists(inHome(".npm/_cacache")));
 }
