@@ -1,9 +1,5 @@
 #include "appearance/confirm_card.h"
 
-#include <algorithm>
-#include <vector>
-
-#include <QApplication>
 #include <QEvent>
 #include <QGraphicsDropShadowEffect>
 #include <QHBoxLayout>
@@ -13,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "appearance/button_style.h"
+#include "appearance/focus_ring.h"
 #include "appearance/tiles.h"
 #include "appearance/typography.h"
 #include "appearance/window_dressing.h"
@@ -137,23 +134,7 @@ bool ConfirmCard::event(QEvent* event) {
 }
 
 bool ConfirmCard::focusNextPrevChild(bool next) {
-    std::vector<QWidget*> ring;
-    for (QPushButton* button : {cancelButton_, confirmButton_})
-        if (button->isEnabled() && button->isVisible() && button->focusPolicy() != Qt::NoFocus)
-            ring.push_back(button);
-    if (ring.empty()) {
-        setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
-        return true;
-    }
-    const auto at = std::find(ring.begin(), ring.end(), focusWidget());
-    std::size_t to = 0;
-    if (at == ring.end())
-        to = next ? 0 : ring.size() - 1;
-    else {
-        const auto from = static_cast<std::size_t>(at - ring.begin());
-        to = next ? (from + 1) % ring.size() : (from + ring.size() - 1) % ring.size();
-    }
-    ring[to]->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+    moveFocusRound(this, {cancelButton_, confirmButton_}, next);
     return true;
 }
 
@@ -228,29 +209,18 @@ void ConfirmPresenter::present(const QString& title, const QString& message,
     place();
     show();
     raise();
+    new FocusGuard(card_);
     card_->show();
     card_->setFocus();
-    if (!focusWatch_)
-        focusWatch_ = connect(qApp, &QApplication::focusChanged, this,
-                              [this](QWidget*, QWidget* now) { keepFocusIn(now); });
 }
 
 void ConfirmPresenter::clear() {
-    disconnect(focusWatch_);
-    focusWatch_ = {};
     if (card_) {
         card_->hide();
         card_->deleteLater();
         card_ = nullptr;
     }
     hide();
-}
-
-void ConfirmPresenter::keepFocusIn(QWidget* now) {
-    if (!card_ || !now || now == card_ || card_->isAncestorOf(now)) return;
-    // Only this window's widgets: a sheet or dialog of its own takes its focus as it should.
-    if (now->window() != window()) return;
-    card_->setFocus(Qt::OtherFocusReason);
 }
 
 bool ConfirmPresenter::eventFilter(QObject* watched, QEvent* event) {

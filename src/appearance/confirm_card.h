@@ -72,10 +72,8 @@ class ConfirmPresenter : public QWidget {
 
   private:
     void place();
-    void keepFocusIn(QWidget* now);
 
     ConfirmCard* card_ = nullptr;
-    QMetaObject::Connection focusWatch_;
 };
 
 // A button label with every "&" doubled, so that it shows as written.

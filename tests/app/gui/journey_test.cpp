@@ -452,3 +452,51 @@ TEST(Journey, ReturnOnTheCardsCancelButtonCancelsAndDeletesNothing) {
     w.waitUntilIdle();
     EXPECT_FALSE(test::exists(inHome(".npm/_cacache")));
 }
+
+TEST(Journey, WhileTheAccessSetupIsShownTheKeyboardStaysInIt) {
+    test::clearHome();
+    test::makeFile(inHome(".npm/_cacache/index"), 3'000'000);
+    RealWindow w;
+    w.window()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.window()));
+    // This platform's access is the home being listable: the store is told there is none, and
+    // the setup is shown as the banner shows it.
+    w.store().setHasFullDiskAccess(false);
+    w.top().setShowAccessSetup(true);
+    FullDiskAccessSetup* setup = w.top().accessSetup();
+    ASSERT_NE(setup, nullptr);
+    ASSERT_TRUE(RealWindow::waitUntil([&] { return setup->isVisible(); }, 5'000));
+    auto inSetup = [&] {
+        QWidget* focus = QApplication::focusWidget();
+        return focus && (focus == setup || setup->isAncestorOf(focus));
+    };
+    ASSERT_TRUE(inSetup());
+
+    // Round the setup's buttons, forwards and back, never to the toolbar behind the wash.
+    for (Qt::Key key : {Qt::Key_Tab, Qt::Key_Tab, Qt::Key_Tab, Qt::Key_Tab, Qt::Key_Backtab,
+                        Qt::Key_Backtab, Qt::Key_Backtab, Qt::Key_Backtab, Qt::Key_Backtab}) {
+        QTest::keyClick(QApplication::focusWidget(), key);
+        EXPECT_TRUE(inSetup()) << test::spoken(QApplication::focusWidget()).toStdString();
+    }
+    // Focus sent behind it comes back, so Space presses nothing there.
+    QToolButton* hideEmpty = w.top().toolbar()->button("toolbar-hide-empty");
+    const bool hidden = hideEmpty->isChecked();
+    hideEmpty->setFocus(Qt::TabFocusReason);
+    EXPECT_TRUE(inSetup());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    EXPECT_EQ(hideEmpty->isChecked(), hidden);
+    EXPECT_TRUE(w.top().showAccessSetup());
+    EXPECT_FALSE(w.store().scanningAll());
+
+    // Return presses the focused button: going on without access closes it, and the keyboard
+    // is the window's again.
+    setup->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), setup->button("continueWithoutAccess"))
+        << test::spoken(QApplication::focusWidget()).toStdString();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_FALSE(w.top().showAccessSetup());
+    hideEmpty->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(QApplication::focusWidget(), hideEmpty);
+    w.waitUntilIdle();
+}
