@@ -1,5 +1,7 @@
 #include "mainwindow/main_actions.h"
 
+#include <unordered_set>
+
 #include <QApplication>
 #include <QHBoxLayout>
 #include <QMenu>
@@ -40,6 +42,19 @@ std::string confirmationMessage(const Confirmation& c, std::int64_t safeTotal,
 
 bool confirmationDangerous(const Confirmation& c) {
     return c.kind == Confirmation::Kind::category && c.category.risk == Risk::danger;
+}
+
+std::optional<Confirmation> stillListed(const Confirmation& c,
+                                        const std::vector<ScanItem>& listed) {
+    std::unordered_set<std::string> asked;
+    for (const ScanItem& item : c.items)
+        asked.insert(item.id);
+    Confirmation now = c;
+    now.items.clear();
+    for (const ScanItem& item : listed)
+        if (asked.contains(item.id)) now.items.push_back(item);
+    if (now.items.empty()) return std::nullopt;
+    return now;
 }
 
 StartUp startUp(bool access, bool skippedAccessSetup, bool scannedBefore, bool scanningAll) {

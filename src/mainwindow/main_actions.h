@@ -31,6 +31,11 @@ std::string confirmationMessage(const Confirmation& confirmation, std::int64_t s
                                 const std::vector<std::string>& yours,
                                 const StoreText::TrashContents& trash = {});
 bool confirmationDangerous(const Confirmation& confirmation);
+// A category's clean as the store lists the category now: of the items asked, those still
+// listed, as listed (a rescan may have measured them again); none when none is left. What the
+// card then says and what confirming cleans are these.
+std::optional<Confirmation> stillListed(const Confirmation& confirmation,
+                                        const std::vector<ScanItem>& listed);
 inline constexpr const char* confirmLabel = "Clean";
 std::string actionSentence(const CleanAction& action);
 

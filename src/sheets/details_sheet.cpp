@@ -286,10 +286,12 @@ void DetailsSheet::chooseDestination() {
         return std::filesystem::exists(path, error);
     });
     if (start) dialog->setDirectory(toQString(*start));
+    // The selection as it is when the folder is chosen: a rescan may have taken it away, and a
+    // clean that started on the category meanwhile has to end first.
+    dialog->setRefusal(
+        [this] { return SheetRules::moveRefusal(category_.name, selected().size(), cleaning()); });
     connect(dialog, &QFileDialog::accepted, this, [this, dialog] {
         const std::string destination = dialog->chosen();
-        // The selection as it is when the folder is chosen; a clean that started on the category
-        // meanwhile has to end first.
         const auto list = selected();
         if (destination.empty() || list.empty() || cleaning()) return;
         table_->setSelection({});

@@ -163,6 +163,17 @@ std::string chosenFolder(const std::string& typed, const std::string& shown,
     return Paths::standardised(shown + "/" + typed);
 }
 
+std::optional<std::string> moveRefusal(std::string_view category, std::size_t selected,
+                                       bool cleaning) {
+    if (selected == 0)
+        return "Nothing was moved: the items you chose are no longer listed in " +
+               std::string(category) + ". Cancel, and choose again from what is listed now.";
+    if (cleaning)
+        return "Nothing was moved yet: a clean of " + std::string(category) +
+               " is still under way. Choose Move Here again once it has ended.";
+    return std::nullopt;
+}
+
 std::optional<std::string> folderProblem(const std::string& path, PathKind kind) {
     switch (kind) {
     case PathKind::folder:

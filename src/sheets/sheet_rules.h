@@ -7,6 +7,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/date.h"
@@ -92,6 +93,11 @@ std::string chosenFolder(const std::string& typed, const std::string& shown,
 enum class PathKind { missing, folder, other };
 // Why a folder dialog cannot answer with `path`; none when it is a folder.
 std::optional<std::string> folderProblem(const std::string& path, PathKind kind);
+
+// Why "Move Here" cannot move now, said over the folder dialog (which stays open); none when
+// it can. `selected` is how many of the items chosen are still listed when the folder is.
+std::optional<std::string> moveRefusal(std::string_view category, std::size_t selected,
+                                       bool cleaning);
 
 // The unused-days summary and editor.
 

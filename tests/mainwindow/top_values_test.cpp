@@ -155,6 +155,34 @@ TEST(MainActions, ConfirmationTexts) {
     EXPECT_FALSE(MainActions::confirmationDangerous(all));
 }
 
+TEST(MainActions, ACategorysCardKeepsOnlyWhatIsStillListedAsItIsListedNow) {
+    using C = MainActions::Confirmation;
+    const auto a = test::item("a", 1'000), b = test::item("b", 2'000), c = test::item("c", 4'000);
+    auto remeasured = b;
+    remeasured.size = 3'000;
+    const C asked{C::Kind::category, test::category("npm"), {a, b}};
+    struct Case {
+        const char* name;
+        std::vector<ScanItem> listed;
+        std::optional<std::vector<ScanItem>> kept;
+    };
+    const Case cases[] = {
+        {"all still listed", {a, b}, {{a, b}}},
+        {"one gone", {b}, {{b}}},
+        {"measured again", {a, remeasured}, {{a, remeasured}}},
+        {"found since: not asked for", {c, b}, {{b}}},
+        {"none left", {c}, std::nullopt},
+        {"the category emptied", {}, std::nullopt},
+    };
+    for (const auto& k : cases) {
+        const auto now = MainActions::stillListed(asked, k.listed);
+        ASSERT_EQ(now.has_value(), k.kept.has_value()) << k.name;
+        if (!now) continue;
+        EXPECT_EQ(now->items, *k.kept) << k.name;
+        EXPECT_EQ(now->category, asked.category) << k.name;
+    }
+}
+
 TEST(MainActions, StartUpAndUninstall) {
     using S = MainActions::StartUp;
     struct Case {

@@ -197,6 +197,28 @@ TEST(DetailsText, AFolderDialogAnswersWithThePathTypedAndOnlyWithAFolder) {
     EXPECT_EQ(folderProblem("/x/Nowhere", PathKind::missing),
               "There is no folder at /x/Nowhere. Type the path of a folder that exists, or choose "
               "one in the list.");
+
+    // "Move Here" that can no longer move says why.
+    struct Refusal {
+        std::size_t selected;
+        bool cleaning;
+        std::optional<std::string> said;
+    };
+    const Refusal refusals[] = {
+        {2, false, std::nullopt},
+        {0, false,
+         "Nothing was moved: the items you chose are no longer listed in Downloads. Cancel, and "
+         "choose again from what is listed now."},
+        {1, true,
+         "Nothing was moved yet: a clean of Downloads is still under way. Choose Move Here again "
+         "once it has ended."},
+        {0, true,
+         "Nothing was moved: the items you chose are no longer listed in Downloads. Cancel, and "
+         "choose again from what is listed now."},
+    };
+    for (const auto& r : refusals)
+        EXPECT_EQ(moveRefusal("Downloads", r.selected, r.cleaning), r.said)
+            << r.selected << ", " << r.cleaning;
 }
 
 TEST(UninstallText, SummaryFooterAndConfirmation) {

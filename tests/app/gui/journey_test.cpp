@@ -500,3 +500,79 @@ TEST(Journey, WhileTheAccessSetupIsShownTheKeyboardStaysInIt) {
     EXPECT_EQ(QApplication::focusWidget(), hideEmpty);
     w.waitUntilIdle();
 }
+
+TEST(Journey, ARowsCleanCardFollowsARescanAndGoesWhenNothingIsLeft) {
+    test::clearHome();
+    test::makeFile(inHome(".npm/_cacache/index-v5/aa/entry"), 5'000'000);
+    test::makeFile(inHome(".npm/_npx/1234/package.json"), 2'000'000);
+    test::makeFile(inHome(".npm/_logs/debug.log"), 1'000'000);
+    RealWindow w;
+    auto rescanNpm = [&] {
+        const CleanupCategory* npm = nullptr;
+        for (const auto& category : w.store().categories())
+            if (category.id == "npm") npm = &category;
+        ASSERT_NE(npm, nullptr);
+        auto scanning = w.store().scan(*npm);
+        w.waitUntilIdle();
+    };
+
+    test::click(test::buttonNamed(w.window(), "Clean NPM Cache"));
+    ASSERT_NE(w.card(), nullptr);
+    EXPECT_TRUE(test::cardMessage(*w.card()).startsWith("3 items, "));
+
+    // A scan (the automatic clean's, say) finds one item gone: the card counts what is left.
+    std::filesystem::remove_all(inHome(".npm/_logs"));
+    rescanNpm();
+    ASSERT_NE(w.card(), nullptr);
+    EXPECT_EQ(test::cardMessage(*w.card()),
+              "2 items, " + test::spoken(w.row("npm")->sizeLabel()) +
+                  ".\n\nThese will be permanently deleted. They regenerate when needed.");
+
+    // Nothing left of what the card offered: it goes, and nothing is reported cleaned.
+    std::filesystem::remove_all(inHome(".npm"));
+    rescanNpm();
+    EXPECT_EQ(w.card(), nullptr);
+    EXPECT_FALSE(w.store().report().has_value());
+}
+
+TEST(Journey, MoveHereSaysWhyWhenWhatWasChosenIsNoLongerListed) {
+    test::clearHome();
+    test::makeFile(inHome("Downloads/old.iso"), 1'000'000);
+    test::makeFile(inHome("Downloads/keep.txt"), 100'000);
+    test::makeFolder(inHome("Backup"));
+    RealWindow w;
+    test::click(test::buttonNamed(w.window(), "Details of Downloads Folder"));
+    DetailsSheet* sheet = w.detailsSheet();
+    ASSERT_NE(sheet, nullptr);
+    sheet->setMountParents({});
+    ASSERT_TRUE(test::clickRow(*sheet->table(), "old.iso"));
+    test::click(test::buttonNamed(sheet, "Move to\u2026"));
+    QFileDialog* dialog = sheet->moveDialog();
+    ASSERT_NE(dialog, nullptr);
+    auto* typed = dialog->findChild<QLineEdit*>("fileNameEdit");
+    ASSERT_NE(typed, nullptr);
+    typed->setText(QString::fromStdString(inHome("Backup")));
+
+    // While the dialog is open the file goes, and a scan (the automatic clean's, say) sees it.
+    std::filesystem::remove(inHome("Downloads/old.iso"));
+    for (const auto& category : w.store().categories())
+        if (category.id == "downloads") auto scanning = w.store().scan(category);
+    w.waitUntilIdle();
+    ASSERT_TRUE(sheet->selected().empty());
+
+    test::click(test::buttonNamed(dialog, "Move Here"));
+    auto* note = dialog->findChild<QMessageBox*>("folderProblem");
+    ASSERT_NE(note, nullptr) << "Move Here said nothing";
+    EXPECT_TRUE(note->isVisible());
+    EXPECT_TRUE(test::spoken(note->findChild<QLabel*>("qt_msgbox_label"))
+                    .startsWith("Nothing was moved: the items you chose are no longer listed in "
+                                "Downloads Folder."))
+        << note->text().toStdString();
+    EXPECT_TRUE(dialog->isVisible());
+    note->done(QMessageBox::Ok);
+    dialog->reject();
+    w.waitUntilIdle();
+    EXPECT_EQ(test::namesIn(inHome("Backup")), std::vector<std::string>{});
+    EXPECT_EQ(test::namesIn(inHome("Downloads")), std::vector<std::string>{"keep.txt"});
+    EXPECT_FALSE(w.store().report().has_value());
+}
