@@ -4,12 +4,12 @@
 #include <QKeyEvent>
 #include <QPainter>
 #include <QPainterPath>
-#include <QProgressBar>
 #include <QVBoxLayout>
 
 #include "appearance/button_style.h"
 #include "appearance/focus_ring.h"
 #include "appearance/icons.h"
+#include "appearance/spinner.h"
 #include "appearance/window_dressing.h"
 #include "store/to_qstring.h"
 
@@ -152,10 +152,8 @@ FullDiskAccessSetup::FullDiskAccessSetup(Store& store, Hooks hooks, QWidget* par
     waiting_ = new QWidget(this);
     auto* waitingRow = new QHBoxLayout(waiting_);
     waitingRow->setContentsMargins(0, 0, 0, 0);
-    auto* spinner = new QProgressBar(waiting_);
-    spinner->setRange(0, 0);
-    spinner->setTextVisible(false);
-    spinner->setFixedSize(20, 6);
+    auto* spinner = new Spinner(waiting_);
+    spinner->setObjectName(QStringLiteral("accessWaitingSpinner"));
     waitingRow->addWidget(spinner);
     auto* waitingText =
         new ToneLabel("accessWaiting", TextStyle::body, std::nullopt, Tones::secondary, waiting_);

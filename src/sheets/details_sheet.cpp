@@ -10,7 +10,6 @@
 #include <QMenu>
 #include <QPainter>
 #include <QPainterPath>
-#include <QProgressBar>
 #include <QVBoxLayout>
 
 #include "appearance/button_style.h"
