@@ -29,15 +29,30 @@ std::string actionSentence(const CleanAction& action) {
 
 std::string confirmationMessage(const Confirmation& c, std::int64_t safeTotal,
                                 const std::vector<std::string>& yours,
-                                const StoreText::TrashContents& trash) {
+                                const StoreText::TrashContents& trash, std::int64_t toTrash) {
     if (c.kind == Confirmation::Kind::allSafe)
-        return Store::allSafeWarning(safeTotal, yours, trash);
+        return StoreText::allSafeWarning(safeTotal, yours, trash, toTrash);
     std::int64_t size = 0;
     for (const ScanItem& item : c.items)
         size += item.size;
     // "items" also for one: the count is what the user reads.
     return std::to_string(c.items.size()) + " items, " + Text::byteCount(size) + ".\n\n" +
            actionSentence(c.category.action);
+}
+
+std::int64_t safeCleanToTrash(const std::vector<CleanupCategory>& categories,
+                              const std::map<std::string, Store::CategoryState>& states) {
+    std::int64_t sum = 0;
+    for (const CleanupCategory& category : categories) {
+        if (category.action.kind != CleanAction::Kind::trash ||
+            !Store::cleanedByCleanAllSafe(category))
+            continue;
+        const auto state = states.find(category.id);
+        if (state == states.end()) continue;
+        for (const ScanItem& item : state->second.items)
+            if (!item.command) sum = StoreText::add(sum, item.size);
+    }
+    return sum;
 }
 
 bool confirmationDangerous(const Confirmation& c) {

@@ -139,8 +139,7 @@ QList<QKeySequence> WindowTop::settingsKeys() {
 
 void WindowTop::askToConfirm(MainActions::Confirmation confirmation) {
     const QString title = toQString(MainActions::confirmationTitle(confirmation));
-    const QString message = toQString(MainActions::confirmationMessage(
-        confirmation, store_.safeTotal(), store_.yoursInSafe(), store_.trashInSafe()));
+    const QString message = toQString(confirmationMessage(confirmation));
     const bool dangerous = MainActions::confirmationDangerous(confirmation);
     confirmation_ = std::move(confirmation);
     auto confirmed = [this] {
@@ -155,6 +154,12 @@ void WindowTop::askToConfirm(MainActions::Confirmation confirmation) {
     };
     presenter_->present(title, message, QString::fromLatin1(MainActions::confirmLabel), dangerous,
                         std::move(confirmed));
+}
+
+std::string WindowTop::confirmationMessage(const MainActions::Confirmation& confirmation) const {
+    return MainActions::confirmationMessage(
+        confirmation, store_.safeTotal(), store_.yoursInSafe(), store_.trashInSafe(),
+        MainActions::safeCleanToTrash(store_.categories(), store_.states()));
 }
 
 void WindowTop::followCard() {
@@ -180,8 +185,7 @@ void WindowTop::followCard() {
         const auto* state = store_.state(confirmation_->category.id);
         card->confirmButton()->setEnabled(!(state && state->cleaning));
     }
-    card->setMessage(toQString(MainActions::confirmationMessage(
-        *confirmation_, store_.safeTotal(), store_.yoursInSafe(), store_.trashInSafe())));
+    card->setMessage(toQString(confirmationMessage(*confirmation_)));
 }
 
 void WindowTop::setShowAccessSetup(bool shown) {

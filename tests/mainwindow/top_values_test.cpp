@@ -183,6 +183,43 @@ TEST(MainActions, ACategorysCardKeepsOnlyWhatIsStillListedAsItIsListedNow) {
     }
 }
 
+TEST(MainActions, CleanAllSafeSaysApartWhatItMovesToTheTrash) {
+    auto caches = test::category("caches");
+    auto mine = test::category("mine", Risk::safe, CleanAction::Kind::trash);
+    mine.customFolder = "/home/me/Mine";
+    auto moved = test::category("downloads", Risk::safe, CleanAction::Kind::trash);
+    moved.movedFrom = Level::warning;
+    auto kept = test::category("archives", Risk::safe, CleanAction::Kind::trash); // not taken
+    auto apps = test::category("apps", Risk::safe, CleanAction::Kind::trash);
+    apps.movedFrom = Level::warning;
+    auto flatpak = test::item("flatpak", 8'000);
+    flatpak.command = std::vector<std::string>{"flatpak", "uninstall"};
+    std::map<std::string, Store::CategoryState> states;
+    states["caches"].items = {test::item("c", 1'000)};
+    states["mine"].items = {test::item("m", 200), test::item("n", 300)};
+    states["downloads"].items = {test::item("d", 40)};
+    states["archives"].items = {test::item("a", 5)};
+    states["apps"].items = {test::item("app", 7), flatpak}; // the command's item is deleted
+    struct Case {
+        const char* name;
+        std::vector<CleanupCategory> categories;
+        std::int64_t toTrash;
+    };
+    const Case cases[] = {
+        {"only deleted", {caches}, 0},
+        {"a folder added", {caches, mine}, 500},
+        {"moved into Safe", {caches, moved}, 40},
+        {"a trash category left where it was", {caches, kept}, 0},
+        {"items run by their command", {apps}, 7},
+        {"all", {caches, mine, moved, kept, apps}, 547},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(MainActions::safeCleanToTrash(c.categories, states), c.toTrash) << c.name;
+    const MainActions::Confirmation all{MainActions::Confirmation::Kind::allSafe, {}, {}};
+    EXPECT_EQ(MainActions::confirmationMessage(all, 1'500'000, {"Mine"}, {}, 500'000),
+              StoreText::allSafeWarning(1'500'000, {"Mine"}, {}, 500'000));
+}
+
 TEST(MainActions, StartUpAndUninstall) {
     using S = MainActions::StartUp;
     struct Case {

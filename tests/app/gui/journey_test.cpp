@@ -576,3 +576,28 @@ TEST(Journey, MoveHereSaysWhyWhenWhatWasChosenIsNoLongerListed) {
     EXPECT_EQ(test::namesIn(inHome("Downloads")), std::vector<std::string>{"keep.txt"});
     EXPECT_FALSE(w.store().report().has_value());
 }
+
+TEST(Journey, CleanAllSafeCountsAsDeletedOnlyWhatItDeletes) {
+    test::clearHome();
+    test::makeFile(inHome(".npm/_cacache/index"), 3'000'000);
+    test::makeFile(inHome("Downloads/old.iso"), 2'000'000);
+    RealWindow w;
+    // Downloads, whose items go to the Trash, put in Safe to Remove by the user.
+    w.store().move({"downloads"}, Level::safe);
+    w.waitUntilIdle();
+
+    test::click(test::buttonNamed(w.window(), "Clean All Safe"));
+    ASSERT_NE(w.card(), nullptr);
+    const QString npmSize = test::spoken(w.row("npm")->sizeLabel());
+    EXPECT_EQ(test::cardMessage(*w.card()),
+              "Permanently deletes " + npmSize +
+                  " of caches, logs and build data that regenerate on their own. Quit Xcode, "
+                  "Chrome and other busy apps first.\n\nAlso cleans what you put in Safe to "
+                  "Remove: Downloads Folder. Folders you added go to the Trash.");
+    test::click(test::buttonNamed(w.card(), "Clean"));
+    ASSERT_TRUE(RealWindow::waitUntil([&] { return w.store().report().has_value(); }));
+    w.waitUntilIdle();
+    EXPECT_FALSE(test::exists(inHome(".npm/_cacache")));
+    EXPECT_EQ(test::namesIn(inHome(".local/share/Trash/files")),
+              std::vector<std::string>{"old.iso"});
+}
