@@ -14,7 +14,6 @@
 #include "appearance/button_style.h"
 #include "appearance/icons.h"
 #include "appearance/labels.h"
-#include "appearance/motion.h"
 #include "appearance/progress.h"
 #include "appearance/tiles.h"
 #include "appearance/typography.h"
@@ -27,8 +26,6 @@ namespace bramwick {
 
 namespace {
 
-// The list's symbol buttons: in dimmed text at rest, in text while pressed, with the accent's
-// focus ring.
 // Sets a text only when it differs: a label or button given the same text again still
 // recomputes its size.
 template <typename W> void setText(W* widget, const QString& text) {
