@@ -10,16 +10,12 @@
 
 #include "appearance/button_style.h"
 #include "appearance/focus_ring.h"
+#include "appearance/labels.h"
 #include "appearance/tiles.h"
 #include "appearance/typography.h"
 #include "appearance/window_dressing.h"
 
 namespace bramwick {
-
-QString literalButtonText(const QString& text) {
-    QString escaped = text;
-    return escaped.replace(u'&', QStringLiteral("&&"));
-}
 
 void tintButton(QPushButton* button, bool dangerous) {
     const QColor tint = tintFill(dangerous);
@@ -32,19 +28,6 @@ void tintButton(QPushButton* button, bool dangerous) {
     button->setPalette(palette);
     button->setProperty("tint", dangerous ? "red" : "green");
 }
-
-namespace {
-
-QLabel* wrappingLabel(const QString& text, QWidget* parent) {
-    auto* label = new QLabel(parent);
-    label->setTextFormat(Qt::PlainText); // names and paths are data, never markup
-    label->setText(text);
-    label->setWordWrap(true);
-    label->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Minimum);
-    return label;
-}
-
-} // namespace
 
 ConfirmCard::ConfirmCard(const QString& title, const QString& message, const QString& confirmLabel,
                          bool dangerous, std::function<void()> confirm,
@@ -62,14 +45,15 @@ ConfirmCard::ConfirmCard(const QString& title, const QString& message, const QSt
     column->setContentsMargins(20, 20, 20, 20);
     column->setSpacing(12);
 
-    auto* titleLabel = title_ = wrappingLabel(title, this);
-    titleLabel->setObjectName(QStringLiteral("confirmTitle"));
+    // Names and paths are data, never markup.
+    auto* titleLabel = title_ = wrappingLabel(this, "confirmTitle");
+    titleLabel->setText(title);
     titleLabel->setFont(textFont(TextStyle::headline));
     column->addWidget(titleLabel);
 
     if (!message.isEmpty()) {
-        auto* messageLabel = message_ = wrappingLabel(message, this);
-        messageLabel->setObjectName(QStringLiteral("confirmMessage"));
+        auto* messageLabel = message_ = wrappingLabel(this, "confirmMessage");
+        messageLabel->setText(message);
         messageLabel->setForegroundRole(QPalette::PlaceholderText);
         messageLabel->setFont(textFont(TextStyle::callout));
         column->addWidget(messageLabel);

@@ -76,8 +76,6 @@ class ConfirmPresenter : public QWidget {
     ConfirmCard* card_ = nullptr;
 };
 
-// A button label with every "&" doubled, so that it shows as written.
-QString literalButtonText(const QString& text);
 // Gives a button the green of a confirming action or the red of an irreversible one.
 void tintButton(QPushButton* button, bool dangerous);
 

@@ -123,10 +123,6 @@ struct RowPlan {
 
 RowPlan row(const CleanupCategory& category, const Store::CategoryState* state, bool classic);
 
-// The one sentence saying what a clean of the category does, or its advice when it cannot be
-// cleaned here. Worded for this system.
-std::string actionSentence(const CleanAction& action);
-
 // What the info popover says, top to bottom.
 struct InfoText {
     std::string name;

@@ -32,11 +32,6 @@ template <typename W> void setText(W* widget, const QString& text) {
     if (widget->text() != text) widget->setText(text);
 }
 
-// A button text shown as written ("&" is no shortcut mark).
-QString literal(const std::string& text) {
-    return toQString(text).replace('&', "&&");
-}
-
 } // namespace
 
 // The level marker
@@ -247,7 +242,7 @@ void CategoryRow::apply() {
     rescan_->setEnabled(plan_.rescanEnabled);
     details_->setEnabled(plan_.detailsEnabled);
     details_->setAccessibleName(toQString("Details of " + category_.name));
-    setText(action_, literal(plan_.slotLabel));
+    setText(action_, literalButtonText(toQString(plan_.slotLabel)));
     action_->setToolTip(toQString(plan_.slotHelp));
     action_->setAccessibleName(toQString(plan_.slotLabel + " " + category_.name));
     action_->setEnabled(plan_.slotEnabled);

@@ -12,6 +12,7 @@
 #include "appearance/skin.h"
 #include "base/text.h"
 #include "engine/settings_keys.h"
+#include "sheets/sheet_rules.h"
 #include "store/to_qstring.h"
 
 namespace bramwick {
@@ -21,10 +22,6 @@ namespace MainActions {
 std::string confirmationTitle(const Confirmation& c) {
     if (c.kind == Confirmation::Kind::allSafe) return "Clean all safe categories?";
     return "Clean " + c.category.name + "?";
-}
-
-std::string actionSentence(const CleanAction& action) {
-    return ListPlan::actionSentence(action);
 }
 
 std::string confirmationMessage(const Confirmation& c, std::int64_t safeTotal,
@@ -37,7 +34,7 @@ std::string confirmationMessage(const Confirmation& c, std::int64_t safeTotal,
         size += item.size;
     // "items" also for one: the count is what the user reads.
     return std::to_string(c.items.size()) + " items, " + Text::byteCount(size) + ".\n\n" +
-           actionSentence(c.category.action);
+           SheetRules::actionSentence(c.category.action);
 }
 
 std::int64_t safeCleanToTrash(const std::vector<CleanupCategory>& categories,

@@ -44,7 +44,6 @@ bool confirmationDangerous(const Confirmation& confirmation);
 std::optional<Confirmation> stillListed(const Confirmation& confirmation,
                                         const std::vector<ScanItem>& listed);
 inline constexpr const char* confirmLabel = "Clean";
-std::string actionSentence(const CleanAction& action);
 
 enum class StartUp { showAccessSetup, scan, nothing };
 // After the access was probed again: the setup card when there is no access and the user never

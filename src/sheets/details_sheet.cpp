@@ -15,6 +15,7 @@
 #include "appearance/button_style.h"
 #include "appearance/confirm_card.h"
 #include "appearance/icons.h"
+#include "appearance/labels.h"
 #include "appearance/skin.h"
 #include "appearance/tiles.h"
 #include "appearance/window_dressing.h"
@@ -316,7 +317,7 @@ void DetailsSheet::showRowMenu(const QPoint& at) {
     menu->setAttribute(Qt::WA_DeleteOnClose);
     for (const auto& entry : SheetRules::rowMenu(category_, rows.size(), single)) {
         // An application's name as written: "&" is no shortcut mark.
-        auto* action = menu->addAction(toQString(entry.title).replace('&', QStringLiteral("&&")));
+        auto* action = menu->addAction(literalButtonText(toQString(entry.title)));
         if (entry.kind == SheetRules::MenuEntry::Kind::reveal)
             connect(action, &QAction::triggered, this, [this, rows] { store_.reveal(rows); });
         else

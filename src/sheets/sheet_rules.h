@@ -66,6 +66,10 @@ std::vector<FooterButton> detailsFooter(const CleanupCategory& category,
 
 // The clean confirmation of n items.
 std::string cleanTitle(std::size_t count);
+// The one sentence saying what a clean of a category does, or its advice when it cannot be
+// cleaned here; every card that confirms a clean says it.
+std::string actionSentence(const CleanAction& action);
+// "1.5 MB. " and the category's action sentence.
 std::string cleanMessage(const CleanupCategory& category, std::int64_t bytes);
 
 // The entries of a row menu opened on `count` rows; `single` is the one item when it is one

@@ -129,22 +129,6 @@ TEST(MainActions, ConfirmationTexts) {
               "needed.");
     EXPECT_FALSE(MainActions::confirmationDangerous(one));
 
-    struct Case {
-        CleanAction action;
-        const char* sentence;
-    };
-    for (const Case& c :
-         {Case{{CleanAction::Kind::trash, ""},
-               "These will be moved to the Trash. Space is freed once you empty the Trash."},
-          Case{{CleanAction::Kind::admin, ""},
-               "These are owned by the system. The system will ask for your password, then delete "
-               "them permanently."},
-          Case{{CleanAction::Kind::command, ""},
-               "These will be removed using Xcode's simctl tool."},
-          Case{{CleanAction::Kind::reviewOnly, "Look first."}, "Look first."},
-          Case{{CleanAction::Kind::trash, "", "Said in its place."}, "Said in its place."}})
-        EXPECT_EQ(MainActions::actionSentence(c.action), c.sentence);
-
     auto risky = category;
     risky.risk = Risk::danger;
     EXPECT_TRUE(MainActions::confirmationDangerous({C::Kind::category, risky, {}}));
