@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QPointer>
 #include <QSignalBlocker>
+#include <QStyleOptionToolButton>
 
 #include "appearance/icons.h"
 #include "appearance/skin.h"
@@ -85,9 +86,30 @@ std::optional<CleanupCategory> uninstallCategory(const std::vector<CleanupCatego
 
 namespace {
 
+// A tool button that opens a menu on its click with QMenu::popup, and so runs no event loop of
+// its own as a button in Qt's own popup modes does (QMenu::exec). It is drawn with the arrow of a
+// button that has a menu.
+class MenuToolButton : public QToolButton {
+  public:
+    explicit MenuToolButton(QWidget* parent) : QToolButton(parent), menu_(new QMenu(this)) {
+        connect(this, &QToolButton::clicked, this,
+                [this] { menu_->popup(mapToGlobal(QPoint(0, height()))); });
+    }
+    QMenu* popupMenu() const { return menu_; }
+
+  protected:
+    void initStyleOption(QStyleOptionToolButton* option) const override {
+        QToolButton::initStyleOption(option);
+        option->features |= QStyleOptionToolButton::HasMenu;
+    }
+
+  private:
+    QMenu* menu_;
+};
+
 QToolButton* toolButton(const char* name, const char* text, const char* symbol, const char* help,
-                        QWidget* parent) {
-    auto* button = new QToolButton(parent);
+                        QWidget* parent, QToolButton* made = nullptr) {
+    auto* button = made ? made : new QToolButton(parent);
     button->setObjectName(QString::fromLatin1(name));
     button->setText(toQString(text));
     button->setIcon(Icons::icon(symbol, QColor(Qt::gray)));
@@ -161,10 +183,10 @@ MainToolbar::MainToolbar(Store& store, Settings& settings, Actions actions, QWid
         toolButton("toolbar-maintenance", "Maintenance", "wrench.and.screwdriver",
                    "Log rotation, local snapshots, DNS, Spotlight and the rest", this);
     connect(maintenance, &QToolButton::clicked, this, call(actions_.maintenance));
+    auto* addFolder = new MenuToolButton(this);
     auto* add = toolButton("toolbar-add-folder", "Add Folder", "folder.badge.plus",
-                           "Add a folder of your own to a tab", this);
-    add->setPopupMode(QToolButton::InstantPopup);
-    auto* menu = new QMenu(add);
+                           "Add a folder of your own to a tab", this, addFolder);
+    QMenu* menu = addFolder->popupMenu();
     for (Level level : {Level::safe, Level::warning, Level::redFlag}) {
         QAction* action = menu->addAction(toQString(Levels::title(level)));
         action->setObjectName(QStringLiteral("add-folder-") + toQString(Levels::rawValue(level)));
@@ -172,7 +194,6 @@ MainToolbar::MainToolbar(Store& store, Settings& settings, Actions actions, QWid
             if (actions_.addFolder) actions_.addFolder(level);
         });
     }
-    add->setMenu(menu);
     auto* schedule = toolButton("toolbar-schedule", "Schedule", "calendar.badge.clock",
                                 "When the automatic clean runs, and what it may take", this);
     connect(schedule, &QToolButton::clicked, this, call(actions_.schedule));
