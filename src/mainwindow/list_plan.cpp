@@ -214,7 +214,8 @@ std::string addFolderHelp(Level level) {
     return "Add a folder of your own to " + std::string(Levels::title(level));
 }
 
-RowPlan row(const CleanupCategory& category, const Store::CategoryState* state, bool classic) {
+RowPlan row(const CleanupCategory& category, const Store::CategoryState* state, bool classic,
+            std::int64_t unusedAppDays) {
     RowPlan made;
     const bool scanning = state && state->scanning;
     const bool cleaning = state && state->cleaning;
@@ -233,8 +234,10 @@ RowPlan row(const CleanupCategory& category, const Store::CategoryState* state, 
         made.badgeHelp = "A folder you added. Its contents go to the Trash when cleaned. "
                          "Right-click to remove it from the list.";
     }
-    made.unusedDays = category.id == Store::applicationsId;
-    if (!made.unusedDays) made.summary = category.summary;
+    made.summary = category.id == Store::applicationsId
+                       ? "Not used for " + std::to_string(unusedAppDays) + " " +
+                             SheetRules::daysWord(unusedAppDays)
+                       : category.summary;
 
     if (busy) {
         made.size = RowPlan::Size::progress;

@@ -182,11 +182,7 @@ CategoryRow::CategoryRow(Store& store, const ListHooks& hooks, DropHover& hover,
 
 void CategoryRow::show(const CleanupCategory& category, const Store::CategoryState* state,
                        Skin look, std::optional<Level> dropLevel) {
-    auto plan = ListPlan::row(category, state, look == Skin::classic);
-    if (plan.unusedDays) {
-        const auto days = store_.unusedAppDays();
-        plan.summary = "Not used for " + std::to_string(days) + (days == 1 ? " day" : " days");
-    }
+    auto plan = ListPlan::row(category, state, look == Skin::classic, store_.unusedAppDays());
     if (shown_ && plan == plan_ && look == look_ && dropLevel == dropLevel_ &&
         category == category_)
         return;
