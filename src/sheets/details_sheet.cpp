@@ -341,8 +341,14 @@ void DetailsSheet::followUninstall() {
         uninstallSheet_->close();
     }
     uninstallPlan_ = plan->id;
-    uninstallSheet_ = Sheets::openUninstall(this, store_.uninstalls(), *plan,
-                                            [this] { table_->setSelection({}); });
+    SheetDialog* sheet = Sheets::openUninstall(this, store_.uninstalls(), *plan,
+                                               [this] { table_->setSelection({}); });
+    uninstallSheet_ = sheet;
+    // A sheet closed (by Escape, say) is no longer this one's to close: its content lets go of
+    // the plan only while its dialog is being destroyed, which must not be touched then.
+    connect(sheet, &QDialog::finished, this, [this, sheet] {
+        if (uninstallSheet_.get() == sheet) uninstallSheet_.clear();
+    });
 }
 
 } // namespace bramwick
