@@ -43,6 +43,28 @@ void trashed(const std::string& name, std::size_t bytes) {
         << "[Trash Info]\nPath=" << inHome(name) << "\nDeletionDate=2026-01-02T03:04:05\n";
 }
 
+// The details sheet of the category whose button says `details`, the item named `item` picked
+// in it, and the folder dialog of its move with `folder` typed in; null parts where one did not
+// come.
+struct MoveAsked {
+    DetailsSheet* sheet = nullptr;
+    QFileDialog* dialog = nullptr;
+};
+MoveAsked askToMove(RealWindow& w, const QString& details, const std::string& item,
+                    const std::string& folder) {
+    MoveAsked asked;
+    test::click(test::buttonNamed(w.window(), details));
+    asked.sheet = w.detailsSheet();
+    if (!asked.sheet) return asked;
+    asked.sheet->setMountParents({}); // no backup drive to open on
+    EXPECT_TRUE(test::clickRow(*asked.sheet->table(), item)) << item;
+    test::click(test::buttonNamed(asked.sheet, "Move to\u2026"));
+    asked.dialog = asked.sheet->moveDialog();
+    auto* typed = asked.dialog ? asked.dialog->findChild<QLineEdit*>("fileNameEdit") : nullptr;
+    EXPECT_NE(typed, nullptr);
+    if (typed) typed->setText(QString::fromStdString(folder));
+    return asked;
+}
 } // namespace
 
 TEST(Journey, ARowsCleanCardNamesTheCategoryAndCountsItsItemsAndCancelKeepsThem) {
@@ -326,18 +348,10 @@ TEST(Journey, AFileMovedOutOfOneCategoryLeavesEveryListThatShowedIt) {
     ASSERT_EQ(listed("downloads"), (std::vector<std::string>{"film.mkv", "notes.txt"}));
     const QString before = test::spoken(w.row("downloads")->sizeLabel());
 
-    test::click(test::buttonNamed(w.window(), "Details of Large Files"));
-    DetailsSheet* sheet = w.detailsSheet();
-    ASSERT_NE(sheet, nullptr);
-    sheet->setMountParents({});
-    ASSERT_TRUE(test::clickRow(*sheet->table(), "~/Downloads/film.mkv"));
-    test::click(test::buttonNamed(sheet, "Move to\u2026"));
-    QFileDialog* dialog = sheet->moveDialog();
-    ASSERT_NE(dialog, nullptr);
-    auto* typed = dialog->findChild<QLineEdit*>("fileNameEdit");
-    ASSERT_NE(typed, nullptr);
-    typed->setText(QString::fromStdString(inHome("Backup")));
-    test::click(test::buttonNamed(dialog, "Move Here"));
+    const MoveAsked asked =
+        askToMove(w, "Details of Large Files", "~/Downloads/film.mkv", inHome("Backup"));
+    ASSERT_NE(asked.dialog, nullptr);
+    test::click(test::buttonNamed(asked.dialog, "Move Here"));
     ASSERT_TRUE(RealWindow::waitUntil([&] { return w.store().report().has_value(); }));
     w.waitUntilIdle();
 
@@ -541,17 +555,9 @@ TEST(Journey, MoveHereSaysWhyWhenWhatWasChosenIsNoLongerListed) {
     test::makeFile(inHome("Downloads/keep.txt"), 100'000);
     test::makeFolder(inHome("Backup"));
     RealWindow w;
-    test::click(test::buttonNamed(w.window(), "Details of Downloads Folder"));
-    DetailsSheet* sheet = w.detailsSheet();
-    ASSERT_NE(sheet, nullptr);
-    sheet->setMountParents({});
-    ASSERT_TRUE(test::clickRow(*sheet->table(), "old.iso"));
-    test::click(test::buttonNamed(sheet, "Move to\u2026"));
-    QFileDialog* dialog = sheet->moveDialog();
+    const auto [sheet, dialog] =
+        askToMove(w, "Details of Downloads Folder", "old.iso", inHome("Backup"));
     ASSERT_NE(dialog, nullptr);
-    auto* typed = dialog->findChild<QLineEdit*>("fileNameEdit");
-    ASSERT_NE(typed, nullptr);
-    typed->setText(QString::fromStdString(inHome("Backup")));
 
     // While the dialog is open the file goes, and a scan (the automatic clean's, say) sees it.
     std::filesystem::remove(inHome("Downloads/old.iso"));
