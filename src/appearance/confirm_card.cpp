@@ -1,9 +1,5 @@
 #include "appearance/confirm_card.h"
 
-#include <algorithm>
-#include <vector>
-
-#include <QApplication>
 #include <QEvent>
 #include <QGraphicsDropShadowEffect>
 #include <QHBoxLayout>
@@ -13,16 +9,13 @@
 #include <QVBoxLayout>
 
 #include "appearance/button_style.h"
+#include "appearance/focus_ring.h"
+#include "appearance/labels.h"
 #include "appearance/tiles.h"
 #include "appearance/typography.h"
 #include "appearance/window_dressing.h"
 
 namespace bramwick {
-
-QString literalButtonText(const QString& text) {
-    QString escaped = text;
-    return escaped.replace(u'&', QStringLiteral("&&"));
-}
 
 void tintButton(QPushButton* button, bool dangerous) {
     const QColor tint = tintFill(dangerous);
@@ -35,19 +28,6 @@ void tintButton(QPushButton* button, bool dangerous) {
     button->setPalette(palette);
     button->setProperty("tint", dangerous ? "red" : "green");
 }
-
-namespace {
-
-QLabel* wrappingLabel(const QString& text, QWidget* parent) {
-    auto* label = new QLabel(parent);
-    label->setTextFormat(Qt::PlainText); // names and paths are data, never markup
-    label->setText(text);
-    label->setWordWrap(true);
-    label->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Minimum);
-    return label;
-}
-
-} // namespace
 
 ConfirmCard::ConfirmCard(const QString& title, const QString& message, const QString& confirmLabel,
                          bool dangerous, std::function<void()> confirm,
@@ -65,14 +45,15 @@ ConfirmCard::ConfirmCard(const QString& title, const QString& message, const QSt
     column->setContentsMargins(20, 20, 20, 20);
     column->setSpacing(12);
 
-    auto* titleLabel = title_ = wrappingLabel(title, this);
-    titleLabel->setObjectName(QStringLiteral("confirmTitle"));
+    // Names and paths are data, never markup.
+    auto* titleLabel = title_ = wrappingLabel(this, "confirmTitle");
+    titleLabel->setText(title);
     titleLabel->setFont(textFont(TextStyle::headline));
     column->addWidget(titleLabel);
 
     if (!message.isEmpty()) {
-        auto* messageLabel = message_ = wrappingLabel(message, this);
-        messageLabel->setObjectName(QStringLiteral("confirmMessage"));
+        auto* messageLabel = message_ = wrappingLabel(this, "confirmMessage");
+        messageLabel->setText(message);
         messageLabel->setForegroundRole(QPalette::PlaceholderText);
         messageLabel->setFont(textFont(TextStyle::callout));
         column->addWidget(messageLabel);
@@ -92,6 +73,10 @@ ConfirmCard::ConfirmCard(const QString& title, const QString& message, const QSt
     buttons->addWidget(confirmButton_);
     column->addLayout(buttons);
 
+    // Return presses the focused button itself, inside a dialog or not: outside one Cancel is
+    // no default button, and the key would reach the card, which confirms.
+    for (QPushButton* button : {cancelButton_, confirmButton_})
+        button->installEventFilter(this);
     connect(cancelButton_, &QPushButton::clicked, this, [this] { cancel_(); });
     connect(confirmButton_, &QPushButton::clicked, this, [this] { confirm_(); });
 
@@ -133,24 +118,21 @@ bool ConfirmCard::event(QEvent* event) {
 }
 
 bool ConfirmCard::focusNextPrevChild(bool next) {
-    std::vector<QWidget*> ring;
-    for (QPushButton* button : {cancelButton_, confirmButton_})
-        if (button->isEnabled() && button->isVisible() && button->focusPolicy() != Qt::NoFocus)
-            ring.push_back(button);
-    if (ring.empty()) {
-        setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
-        return true;
-    }
-    const auto at = std::find(ring.begin(), ring.end(), focusWidget());
-    std::size_t to = 0;
-    if (at == ring.end())
-        to = next ? 0 : ring.size() - 1;
-    else {
-        const auto from = static_cast<std::size_t>(at - ring.begin());
-        to = next ? (from + 1) % ring.size() : (from + ring.size() - 1) % ring.size();
-    }
-    ring[to]->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+    moveFocusRound(this, {cancelButton_, confirmButton_}, next);
     return true;
+}
+
+bool ConfirmCard::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress &&
+        (watched == cancelButton_ || watched == confirmButton_)) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            auto* button = static_cast<QPushButton*>(watched);
+            if (button->isEnabled()) button->click();
+            return true;
+        }
+    }
+    return QFrame::eventFilter(watched, event);
 }
 
 void ConfirmCard::keyPressEvent(QKeyEvent* event) {
@@ -211,29 +193,18 @@ void ConfirmPresenter::present(const QString& title, const QString& message,
     place();
     show();
     raise();
+    new FocusGuard(card_);
     card_->show();
     card_->setFocus();
-    if (!focusWatch_)
-        focusWatch_ = connect(qApp, &QApplication::focusChanged, this,
-                              [this](QWidget*, QWidget* now) { keepFocusIn(now); });
 }
 
 void ConfirmPresenter::clear() {
-    disconnect(focusWatch_);
-    focusWatch_ = {};
     if (card_) {
         card_->hide();
         card_->deleteLater();
         card_ = nullptr;
     }
     hide();
-}
-
-void ConfirmPresenter::keepFocusIn(QWidget* now) {
-    if (!card_ || !now || now == card_ || card_->isAncestorOf(now)) return;
-    // Only this window's widgets: a sheet or dialog of its own takes its focus as it should.
-    if (now->window() != window()) return;
-    card_->setFocus(Qt::OtherFocusReason);
 }
 
 bool ConfirmPresenter::eventFilter(QObject* watched, QEvent* event) {

@@ -1,8 +1,9 @@
 // The confirmation card of the windows and their sheets: a title, an optional explanation and
 // two buttons on a floating rounded card. It has no state and closes nothing: its presenter
 // builds it for the item awaiting confirmation and clears the item when either button runs.
-// Escape runs Cancel and Return the confirming button (while it is enabled) while the card has
-// the focus; Tab and Shift+Tab go round the card's own buttons and never leave it.
+// Escape runs Cancel while the card has the focus; Return (or Enter) presses the focused button,
+// and with the card itself focused the confirming one (while it is enabled), in a window and in
+// a dialog alike. Tab and Shift+Tab go round the card's own buttons and never leave it.
 #pragma once
 
 #include <functional>
@@ -36,6 +37,7 @@ class ConfirmCard : public QFrame {
 
   protected:
     bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     bool focusNextPrevChild(bool next) override;
     void keyPressEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
@@ -70,14 +72,10 @@ class ConfirmPresenter : public QWidget {
 
   private:
     void place();
-    void keepFocusIn(QWidget* now);
 
     ConfirmCard* card_ = nullptr;
-    QMetaObject::Connection focusWatch_;
 };
 
-// A button label with every "&" doubled, so that it shows as written.
-QString literalButtonText(const QString& text);
 // Gives a button the green of a confirming action or the red of an irreversible one.
 void tintButton(QPushButton* button, bool dangerous);
 

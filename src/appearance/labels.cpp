@@ -23,6 +23,11 @@ QLabel* wrappingLabel(QWidget* parent, const char* name) {
     return made;
 }
 
+QString literalButtonText(const QString& text) {
+    QString escaped = text;
+    return escaped.replace(u'&', QStringLiteral("&&"));
+}
+
 void setTextColor(QWidget* widget, const QColor& color) {
     QPalette palette = widget->palette();
     palette.setColor(QPalette::WindowText, color);

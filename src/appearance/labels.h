@@ -14,6 +14,10 @@ QLabel* plainLabel(QWidget* parent, const char* name = nullptr, const QString& t
 // The same, empty, wrapping its text and as tall as its lines.
 QLabel* wrappingLabel(QWidget* parent, const char* name);
 
+// A button's or menu entry's text with every "&" doubled, so that it shows as written (a name
+// with "&" in it is no shortcut mark).
+QString literalButtonText(const QString& text);
+
 // Shows `widget`'s text in `color`, in both the window's and the fields' text roles.
 void setTextColor(QWidget* widget, const QColor& color);
 

@@ -371,12 +371,32 @@ void paintSweep(QPainter& painter, const QRectF& rect, Skin skin, qreal progress
 
 namespace {
 
-void setUpLoop(QVariantAnimation& loop, int ms, const QEasingCurve& curve) {
+// Runs a view's loop from its start, or parks it past its end (its band out of sight), as looping
+// motion is allowed now.
+void runOrPark(QWidget* view, QVariantAnimation& loop, qreal& progress) {
+    if (Motion::loopsAllowed()) {
+        if (loop.state() == QAbstractAnimation::Running) return;
+        progress = 0;
+        loop.start();
+    } else {
+        loop.stop();
+        progress = 1;
+        view->update();
+    }
+}
+
+// A looping view's loop, set up to follow the setting while the view is shown.
+void setUpLoop(QWidget* view, QVariantAnimation& loop, qreal& progress, int ms,
+               const QEasingCurve& curve) {
     loop.setStartValue(0.0);
     loop.setEndValue(1.0);
     loop.setDuration(ms);
     loop.setLoopCount(-1);
     loop.setEasingCurve(curve);
+    QObject::connect(&SkinSettings::instance(), &SkinSettings::animateScansChanged, view,
+                     [view, &loop, &progress] {
+                         if (view->isVisible()) runOrPark(view, loop, progress);
+                     });
 }
 
 } // namespace
@@ -384,7 +404,7 @@ void setUpLoop(QVariantAnimation& loop, int ms, const QEasingCurve& curve) {
 SkinSweep::SkinSweep(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setAttribute(Qt::WA_NoSystemBackground);
-    setUpLoop(loop_, 1600, Motion::easeInOut());
+    setUpLoop(this, loop_, progress_, 1600, Motion::easeInOut());
     connect(&loop_, &QVariantAnimation::valueChanged, this, [this](const QVariant& v) {
         progress_ = v.toDouble();
         update();
@@ -393,12 +413,7 @@ SkinSweep::SkinSweep(QWidget* parent) : QWidget(parent) {
 
 void SkinSweep::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    if (Motion::loopsAllowed()) {
-        progress_ = 0;
-        loop_.start();
-    } else {
-        progress_ = 1;
-    }
+    runOrPark(this, loop_, progress_);
 }
 
 void SkinSweep::hideEvent(QHideEvent* event) {
@@ -444,7 +459,7 @@ void paintCleaningBar(QPainter& painter, const QRectF& bar, Skin skin, qreal pro
 SkinCleaningBar::SkinCleaningBar(QWidget* parent) : QWidget(parent) {
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     setAttribute(Qt::WA_TransparentForMouseEvents);
-    setUpLoop(loop_, 1200, Motion::linear());
+    setUpLoop(this, loop_, progress_, 1200, Motion::linear());
     connect(&loop_, &QVariantAnimation::valueChanged, this, [this](const QVariant& v) {
         progress_ = v.toDouble();
         update();
@@ -457,12 +472,7 @@ QSize SkinCleaningBar::sizeHint() const {
 
 void SkinCleaningBar::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    if (Motion::loopsAllowed()) {
-        progress_ = 0;
-        loop_.start();
-    } else {
-        progress_ = 1;
-    }
+    runOrPark(this, loop_, progress_);
 }
 
 void SkinCleaningBar::hideEvent(QHideEvent* event) {

@@ -12,7 +12,8 @@
 //
 // `SkinSweep` (put it over a row, same geometry; it takes no clicks) sends a band of light across
 // every 1.6 s; `SkinCleaningBar` is a 6-point bar with a shine running along it every 1.2 s.
-// Without looping motion the band and the shine are parked past the trailing edge.
+// Without looping motion the band and the shine are parked past the trailing edge; both follow a
+// change of the setting while they are shown.
 //
 // The ring, the bar and the ticks' glows draw outside their shapes: the widgets keep margins.
 #pragma once
@@ -101,6 +102,7 @@ class SkinSweep : public QWidget {
   public:
     explicit SkinSweep(QWidget* parent = nullptr);
     qreal progress() const { return progress_; }
+    bool looping() const { return loop_.state() == QAbstractAnimation::Running; }
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -124,6 +126,7 @@ class SkinCleaningBar : public QWidget {
   public:
     explicit SkinCleaningBar(QWidget* parent = nullptr);
     qreal progress() const { return progress_; }
+    bool looping() const { return loop_.state() == QAbstractAnimation::Running; }
     QSize sizeHint() const override;
 
   protected:

@@ -3,6 +3,7 @@
 #include <QPainter>
 
 #include "appearance/motion.h"
+#include "appearance/window_dressing.h"
 
 namespace bramwick {
 
@@ -13,6 +14,16 @@ Spinner::Spinner(QWidget* parent) : QWidget(parent) {
         angle_ = (angle_ + 30) % 360;
         update();
     });
+    connect(&SkinSettings::instance(), &SkinSettings::animateScansChanged, this, [this] {
+        if (isVisible()) follow();
+    });
+}
+
+void Spinner::follow() {
+    if (Motion::loopsAllowed())
+        timer_.start();
+    else
+        timer_.stop();
 }
 
 void Spinner::paintEvent(QPaintEvent*) {
@@ -25,7 +36,7 @@ void Spinner::paintEvent(QPaintEvent*) {
 }
 
 void Spinner::showEvent(QShowEvent*) {
-    if (Motion::loopsAllowed()) timer_.start();
+    follow();
 }
 
 void Spinner::hideEvent(QHideEvent*) {

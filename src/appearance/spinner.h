@@ -1,7 +1,7 @@
 // The windows' one spinner, for work whose length is not known (a category being scanned, the
 // tray's quick clean): a small arc that turns only while it is on screen and looping motion is
-// allowed (the motion switch on, "animateScans" on, no reduced motion). Otherwise it rests, its
-// arc drawn still.
+// allowed (the motion switch on, "animateScans" on, no reduced motion), following a change of the
+// setting while it is shown. Otherwise it rests, its arc drawn still.
 #pragma once
 
 #include <QTimer>
@@ -15,6 +15,7 @@ class Spinner : public QWidget {
   public:
     explicit Spinner(QWidget* parent = nullptr);
     QSize sizeHint() const override { return {16, 16}; }
+    bool turning() const { return timer_.isActive(); }
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -22,6 +23,8 @@ class Spinner : public QWidget {
     void hideEvent(QHideEvent* event) override;
 
   private:
+    // Turns or rests as looping motion is allowed now.
+    void follow();
     QTimer timer_;
     int angle_ = 0;
 };

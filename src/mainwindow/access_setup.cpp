@@ -4,11 +4,12 @@
 #include <QKeyEvent>
 #include <QPainter>
 #include <QPainterPath>
-#include <QProgressBar>
 #include <QVBoxLayout>
 
 #include "appearance/button_style.h"
+#include "appearance/focus_ring.h"
 #include "appearance/icons.h"
+#include "appearance/spinner.h"
 #include "appearance/window_dressing.h"
 #include "store/to_qstring.h"
 
@@ -151,10 +152,8 @@ FullDiskAccessSetup::FullDiskAccessSetup(Store& store, Hooks hooks, QWidget* par
     waiting_ = new QWidget(this);
     auto* waitingRow = new QHBoxLayout(waiting_);
     waitingRow->setContentsMargins(0, 0, 0, 0);
-    auto* spinner = new QProgressBar(waiting_);
-    spinner->setRange(0, 0);
-    spinner->setTextVisible(false);
-    spinner->setFixedSize(20, 6);
+    auto* spinner = new Spinner(waiting_);
+    spinner->setObjectName(QStringLiteral("accessWaitingSpinner"));
     waitingRow->addWidget(spinner);
     auto* waitingText =
         new ToneLabel("accessWaiting", TextStyle::body, std::nullopt, Tones::secondary, waiting_);
@@ -199,6 +198,7 @@ FullDiskAccessSetup::FullDiskAccessSetup(Store& store, Hooks hooks, QWidget* par
     connect(&poll_, &QTimer::timeout, this, &FullDiskAccessSetup::poll);
     connect(&store_, &Store::hasFullDiskAccessChanged, this, &FullDiskAccessSetup::accessChanged);
     refresh();
+    new FocusGuard(this);
 }
 
 AccessSetupValues::Phase FullDiskAccessSetup::phase() const {
@@ -247,9 +247,19 @@ void FullDiskAccessSetup::hideEvent(QHideEvent* event) {
     poll_.stop();
 }
 
+bool FullDiskAccessSetup::focusNextPrevChild(bool next) {
+    // In reading order: the waiting line stands above the row of buttons.
+    moveFocusRound(this, {relaunch_, continue_, openSettings_, start_}, next);
+    return true;
+}
+
 void FullDiskAccessSetup::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        (store_.hasFullDiskAccess() ? start_ : openSettings_)->click();
+        // The focused button, else the one the card leads to.
+        auto* focused = qobject_cast<QPushButton*>(focusWidget());
+        if (!focused || !isAncestorOf(focused))
+            focused = store_.hasFullDiskAccess() ? start_ : openSettings_;
+        focused->click();
         return;
     }
     QWidget::keyPressEvent(event);

@@ -2,7 +2,9 @@
 // steps, a button that opens the settings pane, a wait for the access to arrive (probing every
 // 2 s once the pane was opened), quit-and-reopen, and a way on without access. Once access is
 // there it turns green and offers to start scanning. The window shows it over its dimmed
-// content; leaving it by either way calls `done`.
+// content and keeps the keyboard while it is shown: Tab goes round its own buttons, focus sent
+// behind it comes back, and Return presses the focused button (with none, the one the card leads
+// to). Leaving it by either way calls `done`.
 //
 // This platform has no such access: the store's probe counts the home folder being listable as
 // access, so on a normal machine the card never shows. It is built and tested with an injected
@@ -57,6 +59,7 @@ class FullDiskAccessSetup : public QWidget {
   protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
     void keyPressEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 

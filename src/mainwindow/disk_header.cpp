@@ -9,6 +9,7 @@
 #include "appearance/button_style.h"
 #include "appearance/icons.h"
 #include "appearance/progress.h"
+#include "appearance/spinner.h"
 #include "appearance/tiles.h"
 #include "appearance/window_dressing.h"
 #include "base/text.h"
@@ -212,11 +213,8 @@ QWidget* DiskHeader::buildSkinned(Parts& parts) {
     auto* tileRow = new QHBoxLayout(tile);
     tileRow->setContentsMargins(18, 14, 18, 14);
     tileRow->setSpacing(16);
-    auto* waiting = new QProgressBar(tile);
+    auto* waiting = new Spinner(tile);
     waiting->setObjectName(QStringLiteral("diskWaiting"));
-    waiting->setRange(0, 0);
-    waiting->setTextVisible(false);
-    waiting->setFixedSize(48, 6);
     parts.waiting = waiting;
     tileRow->addWidget(waiting);
     parts.disk = new QWidget(tile);

@@ -6,6 +6,7 @@
 #include "engine/custom_folders.h"
 #include "engine/settings_keys.h"
 #include "platform/settings.h"
+#include "sheets/sheet_rules.h"
 #include "store/messages.h"
 
 namespace bramwick::ListPlan {
@@ -213,7 +214,8 @@ std::string addFolderHelp(Level level) {
     return "Add a folder of your own to " + std::string(Levels::title(level));
 }
 
-RowPlan row(const CleanupCategory& category, const Store::CategoryState* state, bool classic) {
+RowPlan row(const CleanupCategory& category, const Store::CategoryState* state, bool classic,
+            std::int64_t unusedAppDays) {
     RowPlan made;
     const bool scanning = state && state->scanning;
     const bool cleaning = state && state->cleaning;
@@ -232,8 +234,10 @@ RowPlan row(const CleanupCategory& category, const Store::CategoryState* state, 
         made.badgeHelp = "A folder you added. Its contents go to the Trash when cleaned. "
                          "Right-click to remove it from the list.";
     }
-    made.unusedDays = category.id == Store::applicationsId;
-    if (!made.unusedDays) made.summary = category.summary;
+    made.summary = category.id == Store::applicationsId
+                       ? "Not used for " + std::to_string(unusedAppDays) + " " +
+                             SheetRules::daysWord(unusedAppDays)
+                       : category.summary;
 
     if (busy) {
         made.size = RowPlan::Size::progress;
@@ -276,26 +280,9 @@ RowPlan row(const CleanupCategory& category, const Store::CategoryState* state, 
     return made;
 }
 
-std::string actionSentence(const CleanAction& action) {
-    if (!action.sentence.empty()) return action.sentence;
-    switch (action.kind) {
-    case CleanAction::Kind::delete_:
-        return "These will be permanently deleted. They regenerate when needed.";
-    case CleanAction::Kind::trash:
-        return "These will be moved to the Trash. Space is freed once you empty the Trash.";
-    case CleanAction::Kind::admin:
-        return "These are owned by the system. The system will ask for your password, then "
-               "delete them permanently.";
-    case CleanAction::Kind::command:
-        return "These will be removed using Xcode's simctl tool.";
-    case CleanAction::Kind::reviewOnly:
-        return action.advice;
-    }
-    return {};
-}
-
 InfoText info(const CleanupCategory& category) {
-    InfoText made{category.name, category.info, std::nullopt, actionSentence(category.action)};
+    InfoText made{category.name, category.info, std::nullopt,
+                  SheetRules::actionSentence(category.action)};
     if (category.action.kind == CleanAction::Kind::reviewOnly) made.advice = category.action.advice;
     return made;
 }

@@ -105,8 +105,7 @@ struct RowPlan {
     std::string levelHelp;
     std::optional<std::string> badge; // "Moved by you" or "Your folder"
     std::string badgeHelp;
-    bool unusedDays = false; // the applications row shows the unused-days phrase
-    std::string summary;
+    std::string summary; // the applications row's: "Not used for 30 days"
     Size size = Size::never;
     std::string sizeText; // "—", "Empty" or the byte count; empty while busy
     bool rescanEnabled = true;
@@ -121,11 +120,9 @@ struct RowPlan {
     bool operator==(const RowPlan&) const = default;
 };
 
-RowPlan row(const CleanupCategory& category, const Store::CategoryState* state, bool classic);
-
-// The one sentence saying what a clean of the category does, or its advice when it cannot be
-// cleaned here. Worded for this system.
-std::string actionSentence(const CleanAction& action);
+// `unusedAppDays` is the store's: how long an application has gone unused to be listed.
+RowPlan row(const CleanupCategory& category, const Store::CategoryState* state, bool classic,
+            std::int64_t unusedAppDays);
 
 // What the info popover says, top to bottom.
 struct InfoText {

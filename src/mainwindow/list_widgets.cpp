@@ -14,7 +14,6 @@
 #include "appearance/button_style.h"
 #include "appearance/icons.h"
 #include "appearance/labels.h"
-#include "appearance/motion.h"
 #include "appearance/progress.h"
 #include "appearance/tiles.h"
 #include "appearance/typography.h"
@@ -27,17 +26,10 @@ namespace bramwick {
 
 namespace {
 
-// The list's symbol buttons: in dimmed text at rest, in text while pressed, with the accent's
-// focus ring.
 // Sets a text only when it differs: a label or button given the same text again still
 // recomputes its size.
 template <typename W> void setText(W* widget, const QString& text) {
     if (widget->text() != text) widget->setText(text);
-}
-
-// A button text shown as written ("&" is no shortcut mark).
-QString literal(const std::string& text) {
-    return toQString(text).replace('&', "&&");
 }
 
 } // namespace
@@ -190,11 +182,7 @@ CategoryRow::CategoryRow(Store& store, const ListHooks& hooks, DropHover& hover,
 
 void CategoryRow::show(const CleanupCategory& category, const Store::CategoryState* state,
                        Skin look, std::optional<Level> dropLevel) {
-    auto plan = ListPlan::row(category, state, look == Skin::classic);
-    if (plan.unusedDays) {
-        const auto days = store_.unusedAppDays();
-        plan.summary = "Not used for " + std::to_string(days) + (days == 1 ? " day" : " days");
-    }
+    auto plan = ListPlan::row(category, state, look == Skin::classic, store_.unusedAppDays());
     if (shown_ && plan == plan_ && look == look_ && dropLevel == dropLevel_ &&
         category == category_)
         return;
@@ -250,7 +238,7 @@ void CategoryRow::apply() {
     rescan_->setEnabled(plan_.rescanEnabled);
     details_->setEnabled(plan_.detailsEnabled);
     details_->setAccessibleName(toQString("Details of " + category_.name));
-    setText(action_, literal(plan_.slotLabel));
+    setText(action_, literalButtonText(toQString(plan_.slotLabel)));
     action_->setToolTip(toQString(plan_.slotHelp));
     action_->setAccessibleName(toQString(plan_.slotLabel + " " + category_.name));
     action_->setEnabled(plan_.slotEnabled);

@@ -1,15 +1,19 @@
 #include "mainwindow/main_actions.h"
 
+#include <unordered_set>
+
 #include <QApplication>
 #include <QHBoxLayout>
 #include <QMenu>
 #include <QPointer>
 #include <QSignalBlocker>
+#include <QStyleOptionToolButton>
 
 #include "appearance/icons.h"
 #include "appearance/skin.h"
 #include "base/text.h"
 #include "engine/settings_keys.h"
+#include "sheets/sheet_rules.h"
 #include "store/to_qstring.h"
 
 namespace bramwick {
@@ -21,25 +25,49 @@ std::string confirmationTitle(const Confirmation& c) {
     return "Clean " + c.category.name + "?";
 }
 
-std::string actionSentence(const CleanAction& action) {
-    return ListPlan::actionSentence(action);
-}
-
 std::string confirmationMessage(const Confirmation& c, std::int64_t safeTotal,
                                 const std::vector<std::string>& yours,
-                                const StoreText::TrashContents& trash) {
+                                const StoreText::TrashContents& trash, std::int64_t toTrash) {
     if (c.kind == Confirmation::Kind::allSafe)
-        return Store::allSafeWarning(safeTotal, yours, trash);
+        return StoreText::allSafeWarning(safeTotal, yours, trash, toTrash);
     std::int64_t size = 0;
     for (const ScanItem& item : c.items)
         size += item.size;
     // "items" also for one: the count is what the user reads.
     return std::to_string(c.items.size()) + " items, " + Text::byteCount(size) + ".\n\n" +
-           actionSentence(c.category.action);
+           SheetRules::actionSentence(c.category.action);
+}
+
+std::int64_t safeCleanToTrash(const std::vector<CleanupCategory>& categories,
+                              const std::map<std::string, Store::CategoryState>& states) {
+    std::int64_t sum = 0;
+    for (const CleanupCategory& category : categories) {
+        if (category.action.kind != CleanAction::Kind::trash ||
+            !Store::cleanedByCleanAllSafe(category))
+            continue;
+        const auto state = states.find(category.id);
+        if (state == states.end()) continue;
+        for (const ScanItem& item : state->second.items)
+            if (!item.command) sum = StoreText::add(sum, item.size);
+    }
+    return sum;
 }
 
 bool confirmationDangerous(const Confirmation& c) {
     return c.kind == Confirmation::Kind::category && c.category.risk == Risk::danger;
+}
+
+std::optional<Confirmation> stillListed(const Confirmation& c,
+                                        const std::vector<ScanItem>& listed) {
+    std::unordered_set<std::string> asked;
+    for (const ScanItem& item : c.items)
+        asked.insert(item.id);
+    Confirmation now = c;
+    now.items.clear();
+    for (const ScanItem& item : listed)
+        if (asked.contains(item.id)) now.items.push_back(item);
+    if (now.items.empty()) return std::nullopt;
+    return now;
 }
 
 StartUp startUp(bool access, bool skippedAccessSetup, bool scannedBefore, bool scanningAll) {
@@ -58,9 +86,30 @@ std::optional<CleanupCategory> uninstallCategory(const std::vector<CleanupCatego
 
 namespace {
 
+// A tool button that opens a menu on its click with QMenu::popup, and so runs no event loop of
+// its own as a button in Qt's own popup modes does (QMenu::exec). It is drawn with the arrow of a
+// button that has a menu.
+class MenuToolButton : public QToolButton {
+  public:
+    explicit MenuToolButton(QWidget* parent) : QToolButton(parent), menu_(new QMenu(this)) {
+        connect(this, &QToolButton::clicked, this,
+                [this] { menu_->popup(mapToGlobal(QPoint(0, height()))); });
+    }
+    QMenu* popupMenu() const { return menu_; }
+
+  protected:
+    void initStyleOption(QStyleOptionToolButton* option) const override {
+        QToolButton::initStyleOption(option);
+        option->features |= QStyleOptionToolButton::HasMenu;
+    }
+
+  private:
+    QMenu* menu_;
+};
+
 QToolButton* toolButton(const char* name, const char* text, const char* symbol, const char* help,
-                        QWidget* parent) {
-    auto* button = new QToolButton(parent);
+                        QWidget* parent, QToolButton* made = nullptr) {
+    auto* button = made ? made : new QToolButton(parent);
     button->setObjectName(QString::fromLatin1(name));
     button->setText(toQString(text));
     button->setIcon(Icons::icon(symbol, QColor(Qt::gray)));
@@ -134,10 +183,10 @@ MainToolbar::MainToolbar(Store& store, Settings& settings, Actions actions, QWid
         toolButton("toolbar-maintenance", "Maintenance", "wrench.and.screwdriver",
                    "Log rotation, local snapshots, DNS, Spotlight and the rest", this);
     connect(maintenance, &QToolButton::clicked, this, call(actions_.maintenance));
+    auto* addFolder = new MenuToolButton(this);
     auto* add = toolButton("toolbar-add-folder", "Add Folder", "folder.badge.plus",
-                           "Add a folder of your own to a tab", this);
-    add->setPopupMode(QToolButton::InstantPopup);
-    auto* menu = new QMenu(add);
+                           "Add a folder of your own to a tab", this, addFolder);
+    QMenu* menu = addFolder->popupMenu();
     for (Level level : {Level::safe, Level::warning, Level::redFlag}) {
         QAction* action = menu->addAction(toQString(Levels::title(level)));
         action->setObjectName(QStringLiteral("add-folder-") + toQString(Levels::rawValue(level)));
@@ -145,7 +194,6 @@ MainToolbar::MainToolbar(Store& store, Settings& settings, Actions actions, QWid
             if (actions_.addFolder) actions_.addFolder(level);
         });
     }
-    add->setMenu(menu);
     auto* schedule = toolButton("toolbar-schedule", "Schedule", "calendar.badge.clock",
                                 "When the automatic clean runs, and what it may take", this);
     connect(schedule, &QToolButton::clicked, this, call(actions_.schedule));

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -26,13 +27,23 @@ namespace MainActions {
 using Confirmation = ListPlan::Confirmation;
 
 std::string confirmationTitle(const Confirmation& confirmation);
-// "3 items, 12 MB.\n\n" and what the action does; for every safe category the store's warning.
+// "3 items, 12 MB.\n\n" and what the action does; for every safe category the store's warning,
+// `toTrash` of its total going to the Trash rather than deleted.
 std::string confirmationMessage(const Confirmation& confirmation, std::int64_t safeTotal,
                                 const std::vector<std::string>& yours,
-                                const StoreText::TrashContents& trash = {});
+                                const StoreText::TrashContents& trash = {},
+                                std::int64_t toTrash = 0);
+// What of the listed items Clean All Safe moves to the Trash instead of deleting: those of the
+// categories it takes that go to the Trash, less any that go by their own command.
+std::int64_t safeCleanToTrash(const std::vector<CleanupCategory>& categories,
+                              const std::map<std::string, Store::CategoryState>& states);
 bool confirmationDangerous(const Confirmation& confirmation);
+// A category's clean as the store lists the category now: of the items asked, those still
+// listed, as listed (a rescan may have measured them again); none when none is left. What the
+// card then says and what confirming cleans are these.
+std::optional<Confirmation> stillListed(const Confirmation& confirmation,
+                                        const std::vector<ScanItem>& listed);
 inline constexpr const char* confirmLabel = "Clean";
-std::string actionSentence(const CleanAction& action);
 
 enum class StartUp { showAccessSetup, scan, nothing };
 // After the access was probed again: the setup card when there is no access and the user never

@@ -152,6 +152,4 @@ void MainWindowFrame::paintEvent(QPaintEvent* event) {
     }
 }
 
-#include "engine/health.h"
-#include "store/to_qstring.h"
 } // namespace bramwick

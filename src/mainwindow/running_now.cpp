@@ -2,10 +2,10 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QProgressBar>
 #include <fmt/format.h>
 
 #include "appearance/icons.h"
+#include "appearance/spinner.h"
 #include "appearance/tiles.h"
 #include "appearance/window_dressing.h"
 #include "base/text.h"
@@ -66,14 +66,6 @@ std::string symbol(const RunningItem& item) {
 
 namespace {
 
-QWidget* spinner(QWidget* parent, int width) {
-    auto* bar = new QProgressBar(parent);
-    bar->setRange(0, 0);
-    bar->setTextVisible(false);
-    bar->setFixedSize(width, 6);
-    return bar;
-}
-
 QLabel* symbolLabel(const std::string& symbol, const QColor& color, int size, QWidget* parent) {
     auto* label = new QLabel(parent);
     label->setPixmap(Icons::icon(symbol, color).pixmap(size, size));
@@ -102,7 +94,7 @@ RunningNowSection::RunningNowSection(StoreVitals& vitals, QWidget* parent)
         "use a lot of memory lets swap shrink."));
     header->addWidget(swap_);
     header->addStretch(1);
-    refreshing_ = spinner(this, 24);
+    refreshing_ = new Spinner(this);
     refreshing_->setObjectName(QStringLiteral("runningRefreshing"));
     header->addWidget(refreshing_);
     refreshButton_ = new QToolButton(this);
@@ -220,7 +212,9 @@ void RunningNowSection::refresh() {
                 busy->setFixedWidth(84);
                 auto* busyLayout = new QHBoxLayout(busy);
                 busyLayout->setContentsMargins(0, 0, 0, 0);
-                busyLayout->addWidget(spinner(busy, 40), 0, Qt::AlignCenter);
+                auto* spinner = new Spinner(busy);
+                spinner->setObjectName(QStringLiteral("stoppingSpinner"));
+                busyLayout->addWidget(spinner, 0, Qt::AlignCenter);
                 layout->addWidget(busy);
             } else {
                 auto* stop = new QPushButton(toQString(RunningNowValues::stopLabel(item)), row);

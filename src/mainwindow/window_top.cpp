@@ -1,5 +1,6 @@
 #include "mainwindow/window_top.h"
 
+#include <algorithm>
 #include <vector>
 
 #include <QApplication>
@@ -119,14 +120,10 @@ WindowTop::WindowTop(Store& store, Settings& settings, QWidget* window, SheetSou
     connect(&store_.maintenance(), &StoreMaintenance::shownChanged, this, [this] {
         if (store_.maintenance().shown()) openMaintenance();
     });
-    // The total a Clean All Safe card states follows the scans that end while it is shown: what
-    // the clean takes is what is listed when it starts.
-    connect(&store_, &Store::statesChanged, this, [this] {
-        if (presenter_->card() && confirmation_ &&
-            confirmation_->kind == MainActions::Confirmation::Kind::allSafe)
-            presenter_->card()->setMessage(toQString(MainActions::confirmationMessage(
-                *confirmation_, store_.safeTotal(), store_.yoursInSafe(), store_.trashInSafe())));
-    });
+    // The card follows the scans that end while it is shown: what a clean takes is what is
+    // listed when it starts.
+    connect(&store_, &Store::statesChanged, this, &WindowTop::followCard);
+    connect(&store_, &Store::categoriesChanged, this, &WindowTop::followCard);
     connect(qApp, &QGuiApplication::applicationStateChanged, this,
             [this](Qt::ApplicationState state) {
                 if (state == Qt::ApplicationActive) becameActive();
@@ -141,22 +138,54 @@ QList<QKeySequence> WindowTop::settingsKeys() {
 }
 
 void WindowTop::askToConfirm(MainActions::Confirmation confirmation) {
-    confirmation_ = confirmation;
-    // The card's words first: the action below takes the confirmation over, and the order in
-    // which a call's arguments are made is the compiler's choice.
     const QString title = toQString(MainActions::confirmationTitle(confirmation));
-    const QString message = toQString(MainActions::confirmationMessage(
-        confirmation, store_.safeTotal(), store_.yoursInSafe(), store_.trashInSafe()));
+    const QString message = toQString(confirmationMessage(confirmation));
     const bool dangerous = MainActions::confirmationDangerous(confirmation);
-    auto confirmed = [this, confirmation = std::move(confirmation)] {
-        if (confirmation.kind == MainActions::Confirmation::Kind::allSafe) {
+    confirmation_ = std::move(confirmation);
+    auto confirmed = [this] {
+        // What the card offered last: it follows the scans that ended while it was shown.
+        if (!confirmation_) return;
+        const MainActions::Confirmation offered = *confirmation_;
+        if (offered.kind == MainActions::Confirmation::Kind::allSafe) {
             store_.cleanAllSafe();
             return;
         }
-        store_.cleanStillListed(confirmation.category, confirmation.items);
+        store_.cleanStillListed(offered.category, offered.items);
     };
     presenter_->present(title, message, QString::fromLatin1(MainActions::confirmLabel), dangerous,
                         std::move(confirmed));
+}
+
+std::string WindowTop::confirmationMessage(const MainActions::Confirmation& confirmation) const {
+    return MainActions::confirmationMessage(
+        confirmation, store_.safeTotal(), store_.yoursInSafe(), store_.trashInSafe(),
+        MainActions::safeCleanToTrash(store_.categories(), store_.states()));
+}
+
+void WindowTop::followCard() {
+    ConfirmCard* card = presenter_->card();
+    if (!card || !confirmation_) return;
+    if (confirmation_->kind == MainActions::Confirmation::Kind::category) {
+        const auto& categories = store_.categories();
+        const auto category =
+            std::find_if(categories.begin(), categories.end(), [&](const CleanupCategory& c) {
+                return c.id == confirmation_->category.id;
+            });
+        // A category that left the list, or none of the items asked for still listed: the card
+        // would offer a clean that takes nothing.
+        std::optional<MainActions::Confirmation> now;
+        if (category != categories.end())
+            now = MainActions::stillListed(*confirmation_, store_.listed(*category));
+        if (!now) {
+            presenter_->clear();
+            return;
+        }
+        confirmation_ = std::move(now);
+        // Another clean of the category has to end before this one may start.
+        const auto* state = store_.state(confirmation_->category.id);
+        card->confirmButton()->setEnabled(!(state && state->cleaning));
+    }
+    card->setMessage(toQString(confirmationMessage(*confirmation_)));
 }
 
 void WindowTop::setShowAccessSetup(bool shown) {

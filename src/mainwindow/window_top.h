@@ -96,6 +96,10 @@ class WindowTop : public QWidget {
     void showEvent(QShowEvent* event) override;
 
   private:
+    // Brings the card's words up to date with the store; a category's card goes when nothing it
+    // offered is listed any more.
+    void followCard();
+    std::string confirmationMessage(const MainActions::Confirmation& confirmation) const;
     void showRunning();
     void openDetails(const ListPlan::DetailsRequest& request);
     void openSchedule();

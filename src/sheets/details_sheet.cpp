@@ -10,12 +10,12 @@
 #include <QMenu>
 #include <QPainter>
 #include <QPainterPath>
-#include <QProgressBar>
 #include <QVBoxLayout>
 
 #include "appearance/button_style.h"
 #include "appearance/confirm_card.h"
 #include "appearance/icons.h"
+#include "appearance/labels.h"
 #include "appearance/skin.h"
 #include "appearance/tiles.h"
 #include "appearance/window_dressing.h"
@@ -286,10 +286,12 @@ void DetailsSheet::chooseDestination() {
         return std::filesystem::exists(path, error);
     });
     if (start) dialog->setDirectory(toQString(*start));
+    // The selection as it is when the folder is chosen: a rescan may have taken it away, and a
+    // clean that started on the category meanwhile has to end first.
+    dialog->setRefusal(
+        [this] { return SheetRules::moveRefusal(category_.name, selected().size(), cleaning()); });
     connect(dialog, &QFileDialog::accepted, this, [this, dialog] {
         const std::string destination = dialog->chosen();
-        // The selection as it is when the folder is chosen; a clean that started on the category
-        // meanwhile has to end first.
         const auto list = selected();
         if (destination.empty() || list.empty() || cleaning()) return;
         table_->setSelection({});
@@ -315,7 +317,7 @@ void DetailsSheet::showRowMenu(const QPoint& at) {
     menu->setAttribute(Qt::WA_DeleteOnClose);
     for (const auto& entry : SheetRules::rowMenu(category_, rows.size(), single)) {
         // An application's name as written: "&" is no shortcut mark.
-        auto* action = menu->addAction(toQString(entry.title).replace('&', QStringLiteral("&&")));
+        auto* action = menu->addAction(literalButtonText(toQString(entry.title)));
         if (entry.kind == SheetRules::MenuEntry::Kind::reveal)
             connect(action, &QAction::triggered, this, [this, rows] { store_.reveal(rows); });
         else
@@ -339,8 +341,14 @@ void DetailsSheet::followUninstall() {
         uninstallSheet_->close();
     }
     uninstallPlan_ = plan->id;
-    uninstallSheet_ = Sheets::openUninstall(this, store_.uninstalls(), *plan,
-                                            [this] { table_->setSelection({}); });
+    SheetDialog* sheet = Sheets::openUninstall(this, store_.uninstalls(), *plan,
+                                               [this] { table_->setSelection({}); });
+    uninstallSheet_ = sheet;
+    // A sheet closed (by Escape, say) is no longer this one's to close: its content lets go of
+    // the plan only while its dialog is being destroyed, which must not be touched then.
+    connect(sheet, &QDialog::finished, this, [this, sheet] {
+        if (uninstallSheet_.get() == sheet) uninstallSheet_.clear();
+    });
 }
 
 } // namespace bramwick

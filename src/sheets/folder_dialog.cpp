@@ -65,6 +65,11 @@ void FolderDialog::accept() {
         refuse(*problem);
         return;
     }
+    if (refusal_)
+        if (auto refused = refusal_()) {
+            refuse(*refused);
+            return;
+        }
     chosen_ = folder;
     QDialog::accept();
 }

@@ -4,12 +4,12 @@
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QPainterPath>
-#include <QProgressBar>
 #include <QScrollArea>
 #include <QVBoxLayout>
 
 #include "appearance/icons.h"
 #include "appearance/skin.h"
+#include "appearance/spinner.h"
 #include "appearance/window_dressing.h"
 #include "store/store.h"
 #include "store/to_qstring.h"
@@ -209,11 +209,9 @@ WorkingOverlay::WorkingOverlay(const QString& text, QWidget* parent) : QWidget(p
     setObjectName("workingOverlay");
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(16, 14, 16, 14);
-    auto* bar = new QProgressBar;
-    bar->setRange(0, 0);
-    bar->setTextVisible(false);
-    bar->setFixedWidth(140);
-    layout->addWidget(bar, 0, Qt::AlignHCenter);
+    auto* spinner = new Spinner;
+    spinner->setObjectName("workingSpinner");
+    layout->addWidget(spinner, 0, Qt::AlignHCenter);
     auto* label = new SheetText(text, TextStyle::callout);
     label->setAlignment(Qt::AlignCenter);
     layout->addWidget(label);

@@ -111,30 +111,26 @@ std::string cleanTitle(std::size_t count) {
     return "Clean " + std::to_string(count) + " item" + (count == 1 ? "" : "s") + "?";
 }
 
-std::string cleanMessage(const CleanupCategory& category, std::int64_t bytes) {
-    if (!category.action.sentence.empty())
-        return Text::byteCount(bytes) + ". " + category.action.sentence;
-    std::string sentence;
-    switch (category.action.kind) {
+std::string actionSentence(const CleanAction& action) {
+    if (!action.sentence.empty()) return action.sentence;
+    switch (action.kind) {
     case CleanAction::Kind::delete_:
-        sentence = "These will be permanently deleted. They regenerate when needed.";
-        break;
+        return "These will be permanently deleted. They regenerate when needed.";
     case CleanAction::Kind::trash:
-        sentence = "These will be moved to the Trash. Space is freed once you empty the Trash.";
-        break;
+        return "These will be moved to the Trash. Space is freed once you empty the Trash.";
     case CleanAction::Kind::admin:
-        sentence =
-            "These are owned by the system. You will be asked for your password, then they are "
-            "deleted permanently.";
-        break;
+        return "These are owned by the system. The system will ask for your password, then "
+               "delete them permanently.";
     case CleanAction::Kind::command:
-        sentence = "These will be removed using Xcode's simctl tool.";
-        break;
+        return "These will be removed using Xcode's simctl tool.";
     case CleanAction::Kind::reviewOnly:
-        sentence = category.action.advice;
-        break;
+        return action.advice;
     }
-    return Text::byteCount(bytes) + ". " + sentence;
+    return {};
+}
+
+std::string cleanMessage(const CleanupCategory& category, std::int64_t bytes) {
+    return Text::byteCount(bytes) + ". " + actionSentence(category.action);
 }
 
 std::vector<MenuEntry> rowMenu(const CleanupCategory& category, std::size_t count,
@@ -161,6 +157,17 @@ std::string chosenFolder(const std::string& typed, const std::string& shown,
     if (typed.starts_with("~/")) return Paths::standardised(home + typed.substr(1));
     if (typed.front() == '/') return Paths::standardised(typed);
     return Paths::standardised(shown + "/" + typed);
+}
+
+std::optional<std::string> moveRefusal(std::string_view category, std::size_t selected,
+                                       bool cleaning) {
+    if (selected == 0)
+        return "Nothing was moved: the items you chose are no longer listed in " +
+               std::string(category) + ". Cancel, and choose again from what is listed now.";
+    if (cleaning)
+        return "Nothing was moved yet: a clean of " + std::string(category) +
+               " is still under way. Choose Move Here again once it has ended.";
+    return std::nullopt;
 }
 
 std::optional<std::string> folderProblem(const std::string& path, PathKind kind) {

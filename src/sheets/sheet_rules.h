@@ -7,6 +7,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/date.h"
@@ -65,6 +66,10 @@ std::vector<FooterButton> detailsFooter(const CleanupCategory& category,
 
 // The clean confirmation of n items.
 std::string cleanTitle(std::size_t count);
+// The one sentence saying what a clean of a category does, or its advice when it cannot be
+// cleaned here; every card that confirms a clean says it.
+std::string actionSentence(const CleanAction& action);
+// "1.5 MB. " and the category's action sentence.
 std::string cleanMessage(const CleanupCategory& category, std::int64_t bytes);
 
 // The entries of a row menu opened on `count` rows; `single` is the one item when it is one
@@ -92,6 +97,11 @@ std::string chosenFolder(const std::string& typed, const std::string& shown,
 enum class PathKind { missing, folder, other };
 // Why a folder dialog cannot answer with `path`; none when it is a folder.
 std::optional<std::string> folderProblem(const std::string& path, PathKind kind);
+
+// Why "Move Here" cannot move now, said over the folder dialog (which stays open); none when
+// it can. `selected` is how many of the items chosen are still listed when the folder is.
+std::optional<std::string> moveRefusal(std::string_view category, std::size_t selected,
+                                       bool cleaning);
 
 // The unused-days summary and editor.
 

@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "appearance/confirm_card.h"
+#include "appearance/labels.h"
 #include "appearance/tiles.h"
 #include "appearance/window_dressing.h"
 #include "base/edition.h"
@@ -114,9 +115,8 @@ UninstallSheet::UninstallSheet(StoreUninstalls& uninstalls, UninstallPlan plan,
             warning->setTint(systemColor(SystemColor::orange, false));
             warning->setWordWrap(true);
             row->addWidget(warning, 1);
-            auto* quit = sheetButton(
-                QStringLiteral("Quit %1").arg(QString(name).replace('&', QStringLiteral("&&"))),
-                "quitApp");
+            auto* quit =
+                sheetButton(literalButtonText(QStringLiteral("Quit %1").arg(name)), "quitApp");
             connect(quit, &QPushButton::clicked, this, [this] { uninstalls_.quit(plan_.app); });
             row->addWidget(quit);
             layout->addWidget(banner);

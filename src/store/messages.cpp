@@ -149,8 +149,10 @@ ReportText stopReport(const RunningItem& item, const std::optional<Shell::Result
 }
 
 std::string allSafeWarning(std::int64_t total, const std::vector<std::string>& yours,
-                           const TrashContents& trash) {
-    std::string text = "Permanently deletes " + Text::byteCount(subtract(total, trash.size)) +
+                           const TrashContents& trash, std::int64_t toTrash) {
+    const std::int64_t deleted =
+        std::max<std::int64_t>(subtract(subtract(total, trash.size), toTrash), 0);
+    std::string text = "Permanently deletes " + Text::byteCount(deleted) +
                        " of caches, logs and build data that regenerate on their own";
     if (trash.items > 0)
         text += ", and empties the Trash (" + plural(trash.items, "item") + ", " +

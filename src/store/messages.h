@@ -78,8 +78,11 @@ struct TrashContents {
 
 // The confirmation before Clean All Safe; `total` counts the Trash's part too, and a Trash with
 // entries is said apart: those are the user's own files, gone for good, not data that comes back.
+// `toTrash` is the part of `total` that goes to the Trash rather than being deleted (folders the
+// user added, categories moved into Safe to Remove that go to the Trash): it is not said to be
+// deleted.
 std::string allSafeWarning(std::int64_t total, const std::vector<std::string>& yours,
-                           const TrashContents& trash = {});
+                           const TrashContents& trash = {}, std::int64_t toTrash = 0);
 // The record and the report after Clean All Safe.
 RecordText allSafeRecord(std::int64_t freed, std::int64_t gain);
 // Why any extra command could not be run follows the message, each as a sentence; those are no

@@ -15,6 +15,7 @@
 #include "appearance/icons.h"
 #include "appearance/motion.h"
 #include "appearance/progress.h"
+#include "appearance/spinner.h"
 #include "appearance/tiles.h"
 #include "appearance/window_dressing.h"
 #include "appearance_support.h"
@@ -216,6 +217,38 @@ TEST(Motion, WithoutLoopsTheRingRestsBrightAndTheSweepIsParked) {
     EXPECT_FALSE(sweepBand(200, 40, sweep->progress()).intersects(QRectF(0, 0, 200, 40)));
     ASSERT_FALSE(Settings::standard().set("animateScans", true));
     EXPECT_TRUE(ring->looping()); // follows the setting while shown
+    ASSERT_FALSE(Settings::standard().remove("animateScans"));
+    Motion::setEnabled(false);
+}
+
+TEST(Motion, TheSpinnerSweepAndCleaningBarFollowTheSettingWhileShown) {
+    needApplication();
+    Motion::setEnabled(true);
+    ASSERT_FALSE(Settings::standard().set("animateScans", false));
+    QWidget window;
+    auto* spinner = new Spinner(&window);
+    auto* sweep = new SkinSweep(&window);
+    auto* bar = new SkinCleaningBar(&window);
+    window.show();
+    EXPECT_FALSE(spinner->turning());
+    EXPECT_FALSE(sweep->looping());
+    EXPECT_FALSE(bar->looping());
+    ASSERT_FALSE(Settings::standard().set("animateScans", true));
+    EXPECT_TRUE(spinner->turning());
+    EXPECT_TRUE(sweep->looping());
+    EXPECT_TRUE(bar->looping());
+    ASSERT_FALSE(Settings::standard().set("animateScans", false));
+    EXPECT_FALSE(spinner->turning());
+    EXPECT_FALSE(sweep->looping());
+    EXPECT_FALSE(bar->looping());
+    EXPECT_FALSE(sweepBand(200, 40, sweep->progress()).intersects(QRectF(0, 0, 200, 40)))
+        << "parked again";
+    // Hidden, nothing turns whatever the setting says.
+    window.hide();
+    ASSERT_FALSE(Settings::standard().set("animateScans", true));
+    EXPECT_FALSE(spinner->turning());
+    EXPECT_FALSE(sweep->looping());
+    EXPECT_FALSE(bar->looping());
     ASSERT_FALSE(Settings::standard().remove("animateScans"));
     Motion::setEnabled(false);
 }

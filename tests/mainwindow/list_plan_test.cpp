@@ -227,7 +227,7 @@ TEST(ListPlan, RowStates) {
         {"apps empty", apps, &empty, S::empty, "Empty", true, true, T::clean, "Clean", true, false},
     };
     for (const auto& c : cases) {
-        auto r = row(c.category, c.state, false);
+        auto r = row(c.category, c.state, false, 30);
         EXPECT_EQ(r.size, c.size) << c.name;
         EXPECT_EQ(r.sizeText, c.text) << c.name;
         EXPECT_EQ(r.rescanEnabled, c.rescan) << c.name;
@@ -237,31 +237,33 @@ TEST(ListPlan, RowStates) {
         EXPECT_EQ(r.slotProminent, c.prominent) << c.name;
         EXPECT_EQ(r.slotEnabled, c.slotEnabled) << c.name;
     }
-    EXPECT_EQ(row(danger, &full, false).slotHelp,
+    EXPECT_EQ(row(danger, &full, false, 30).slotHelp,
               "Choose items to copy to another drive, and then remove from this computer");
-    EXPECT_TRUE(row(apps, &empty, false).unusedDays);
-    EXPECT_EQ(row(plain, nullptr, false).summary, "Summary x");
+    // The applications row says how long its applications went unused.
+    EXPECT_EQ(row(apps, &empty, false, 30).summary, "Not used for 30 days");
+    EXPECT_EQ(row(apps, &empty, false, 1).summary, "Not used for 1 day");
+    EXPECT_EQ(row(plain, nullptr, false, 30).summary, "Summary x");
     // Sweep and cleaning bar only in the painted skins.
-    EXPECT_TRUE(row(plain, &scanning, false).sweep);
-    EXPECT_FALSE(row(plain, &scanning, true).sweep);
-    EXPECT_TRUE(row(plain, &cleaning, false).cleaningBar);
-    EXPECT_FALSE(row(plain, &cleaning, true).cleaningBar);
-    EXPECT_FALSE(row(plain, &cleaning, false).sweep);
+    EXPECT_TRUE(row(plain, &scanning, false, 30).sweep);
+    EXPECT_FALSE(row(plain, &scanning, true, 30).sweep);
+    EXPECT_TRUE(row(plain, &cleaning, false, 30).cleaningBar);
+    EXPECT_FALSE(row(plain, &cleaning, true, 30).cleaningBar);
+    EXPECT_FALSE(row(plain, &cleaning, false, 30).sweep);
 }
 
 TEST(ListPlan, RowBadgesAndLevelHelp) {
     auto moved = make("x", Risk::danger);
     moved.movedFrom = Level::safe;
     moved.customFolder = "/f"; // moved wins
-    auto r = row(moved, nullptr, true);
+    auto r = row(moved, nullptr, true, 30);
     EXPECT_EQ(r.badge, "Moved by you");
     EXPECT_EQ(r.badgeHelp, "Normally in Safe to Remove. Right-click to move it back.");
     EXPECT_EQ(r.levelHelp, "Move to Backup: Your data. Move it to another drive, or pick items "
                            "one at a time.");
     auto folder = make("x");
     folder.customFolder = "/f";
-    EXPECT_EQ(row(folder, nullptr, true).badge, "Your folder");
-    EXPECT_EQ(row(make("x"), nullptr, true).badge, std::nullopt);
+    EXPECT_EQ(row(folder, nullptr, true, 30).badge, "Your folder");
+    EXPECT_EQ(row(make("x"), nullptr, true, 30).badge, std::nullopt);
 }
 
 TEST(ListPlan, CleanRequestsAndInfo) {

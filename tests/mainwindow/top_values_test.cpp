@@ -129,22 +129,6 @@ TEST(MainActions, ConfirmationTexts) {
               "needed.");
     EXPECT_FALSE(MainActions::confirmationDangerous(one));
 
-    struct Case {
-        CleanAction action;
-        const char* sentence;
-    };
-    for (const Case& c :
-         {Case{{CleanAction::Kind::trash, ""},
-               "These will be moved to the Trash. Space is freed once you empty the Trash."},
-          Case{{CleanAction::Kind::admin, ""},
-               "These are owned by the system. The system will ask for your password, then delete "
-               "them permanently."},
-          Case{{CleanAction::Kind::command, ""},
-               "These will be removed using Xcode's simctl tool."},
-          Case{{CleanAction::Kind::reviewOnly, "Look first."}, "Look first."},
-          Case{{CleanAction::Kind::trash, "", "Said in its place."}, "Said in its place."}})
-        EXPECT_EQ(MainActions::actionSentence(c.action), c.sentence);
-
     auto risky = category;
     risky.risk = Risk::danger;
     EXPECT_TRUE(MainActions::confirmationDangerous({C::Kind::category, risky, {}}));
@@ -153,6 +137,71 @@ TEST(MainActions, ConfirmationTexts) {
     EXPECT_EQ(MainActions::confirmationMessage(all, 2'000'000, {"Mine"}),
               Store::allSafeWarning(2'000'000, {"Mine"}));
     EXPECT_FALSE(MainActions::confirmationDangerous(all));
+}
+
+TEST(MainActions, ACategorysCardKeepsOnlyWhatIsStillListedAsItIsListedNow) {
+    using C = MainActions::Confirmation;
+    const auto a = test::item("a", 1'000), b = test::item("b", 2'000), c = test::item("c", 4'000);
+    auto remeasured = b;
+    remeasured.size = 3'000;
+    const C asked{C::Kind::category, test::category("npm"), {a, b}};
+    struct Case {
+        const char* name;
+        std::vector<ScanItem> listed;
+        std::optional<std::vector<ScanItem>> kept;
+    };
+    const Case cases[] = {
+        {"all still listed", {a, b}, {{a, b}}},
+        {"one gone", {b}, {{b}}},
+        {"measured again", {a, remeasured}, {{a, remeasured}}},
+        {"found since: not asked for", {c, b}, {{b}}},
+        {"none left", {c}, std::nullopt},
+        {"the category emptied", {}, std::nullopt},
+    };
+    for (const auto& k : cases) {
+        const auto now = MainActions::stillListed(asked, k.listed);
+        ASSERT_EQ(now.has_value(), k.kept.has_value()) << k.name;
+        if (!now) continue;
+        EXPECT_EQ(now->items, *k.kept) << k.name;
+        EXPECT_EQ(now->category, asked.category) << k.name;
+    }
+}
+
+TEST(MainActions, CleanAllSafeSaysApartWhatItMovesToTheTrash) {
+    auto caches = test::category("caches");
+    auto mine = test::category("mine", Risk::safe, CleanAction::Kind::trash);
+    mine.customFolder = "/home/me/Mine";
+    auto moved = test::category("downloads", Risk::safe, CleanAction::Kind::trash);
+    moved.movedFrom = Level::warning;
+    auto kept = test::category("archives", Risk::safe, CleanAction::Kind::trash); // not taken
+    auto apps = test::category("apps", Risk::safe, CleanAction::Kind::trash);
+    apps.movedFrom = Level::warning;
+    auto flatpak = test::item("flatpak", 8'000);
+    flatpak.command = std::vector<std::string>{"flatpak", "uninstall"};
+    std::map<std::string, Store::CategoryState> states;
+    states["caches"].items = {test::item("c", 1'000)};
+    states["mine"].items = {test::item("m", 200), test::item("n", 300)};
+    states["downloads"].items = {test::item("d", 40)};
+    states["archives"].items = {test::item("a", 5)};
+    states["apps"].items = {test::item("app", 7), flatpak}; // the command's item is deleted
+    struct Case {
+        const char* name;
+        std::vector<CleanupCategory> categories;
+        std::int64_t toTrash;
+    };
+    const Case cases[] = {
+        {"only deleted", {caches}, 0},
+        {"a folder added", {caches, mine}, 500},
+        {"moved into Safe", {caches, moved}, 40},
+        {"a trash category left where it was", {caches, kept}, 0},
+        {"items run by their command", {apps}, 7},
+        {"all", {caches, mine, moved, kept, apps}, 547},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(MainActions::safeCleanToTrash(c.categories, states), c.toTrash) << c.name;
+    const MainActions::Confirmation all{MainActions::Confirmation::Kind::allSafe, {}, {}};
+    EXPECT_EQ(MainActions::confirmationMessage(all, 1'500'000, {"Mine"}, {}, 500'000),
+              StoreText::allSafeWarning(1'500'000, {"Mine"}, {}, 500'000));
 }
 
 TEST(MainActions, StartUpAndUninstall) {

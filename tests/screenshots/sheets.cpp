@@ -1,5 +1,6 @@
 // Shots of the sheets over a made-up store: work runs inline, nothing outside is touched.
 #include <chrono>
+#include <deque>
 #include <map>
 #include <memory>
 
@@ -67,11 +68,19 @@ struct SheetShotStore {
     std::unique_ptr<Store> store;
     // Cleans only the first item given; the others fail as a file held by another program does.
     bool cleanFails = false;
+    // The user pool's work waits here instead of running (a clean still under way).
+    bool holdWork = false;
+    std::deque<StoreWork::Job> held;
 
     StoreServices services() {
         StoreServices s;
         auto inline_ = [](StoreWork::Job job) { job(); };
-        s.userWork = inline_;
+        s.userWork = [this](StoreWork::Job job) {
+            if (holdWork)
+                held.push_back(std::move(job));
+            else
+                job();
+        };
         s.backgroundWork = inline_;
         s.settings = &settings;
         s.now = [this] { return now; };
@@ -238,6 +247,16 @@ BRAMWICK_WINDOW_SHOT(sheet_details_failures, 780, 500) {
     auto cleaning = shots->store->clean(shots->catalog[0], shots->contents["downloads"]);
     SheetShotStore::settle();
     // In the dialog the program opens it in, which sizes the sheet.
+    return new SheetDialog(nullptr, new DetailsSheet(*shots->store, shots->catalog[0], false),
+                           {780, 500});
+}
+
+// While a clean of the category runs: the sheet's working overlay with its spinner.
+BRAMWICK_WINDOW_SHOT(sheet_details_working, 780, 500) {
+    auto* shots = withDownloads();
+    shots->holdWork = true;
+    auto cleaning = shots->store->clean(shots->catalog[0], {shots->contents["downloads"][0]});
+    SheetShotStore::settle();
     return new SheetDialog(nullptr, new DetailsSheet(*shots->store, shots->catalog[0], false),
                            {780, 500});
 }

@@ -66,6 +66,7 @@ struct TopStore {
     QTemporaryDir folder;
     Settings settings{folder.filePath("settings.json").toStdString()};
     DiskFigures disk{1000 * GB, 312 * GB, 312 * GB};
+    bool diskRead = true; // false: the disk's figures cannot be read yet
     bool access = true;
     bool stopFails = false;
     std::deque<StoreWork::Job> jobs;
@@ -105,7 +106,9 @@ struct TopStore {
         };
         s.sampleVitals = [this](bool) { return shots::buildVitals(samples++); };
         s.runMaintenance = [](const MaintenanceTask&) { return Maintenance::Result{true, ""}; };
-        s.diskFigures = [this] { return std::optional<DiskFigures>(disk); };
+        s.diskFigures = [this] {
+            return diskRead ? std::optional<DiskFigures>(disk) : std::nullopt;
+        };
         s.fullDiskAccess = [this] { return access; };
         s.reveal = [](const std::vector<std::string>&) {};
         s.openApp = [](const std::string&) { return true; };
@@ -184,6 +187,14 @@ BRAMWICK_SHOT(disk_header, 1000, 150) {
 BRAMWICK_SHOT(disk_header_first_sample, 1000, 150) {
     auto* shots = shots::keptForTheRun(new TopStore);
     Store& store = shots->start(true, 1);
+    return column({new DiskHeader(store, {})});
+}
+
+// Before the disk's figures have been read: the tile's spinner in their place.
+BRAMWICK_SHOT(disk_header_waiting, 1000, 150) {
+    auto* shots = shots::keptForTheRun(new TopStore);
+    shots->diskRead = false;
+    Store& store = shots->start();
     return column({new DiskHeader(store, {})});
 }
 

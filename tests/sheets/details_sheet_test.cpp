@@ -7,6 +7,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
+#include <QPointer>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -420,6 +421,26 @@ TEST(DetailsSheet, EveryAppModeListsAllApplicationsAndHandsOneToTheUninstaller) 
     EXPECT_FALSE(store.uninstalls().plan());
     EXPECT_EQ(names(sheet.selected()), std::vector<std::string>{"Fresh.app"})
         << "cancelling keeps the selection";
+}
+
+// Escape closes the uninstall sheet over the details as its Cancel does; the sheet and its
+// dialog go, and the details sheet is left to follow the plan's end.
+TEST(DetailsSheet, EscapeOnTheUninstallSheetOverItLetsGoOfThePlan) {
+    AppsFixture f;
+    auto& sheet = *f.sheet;
+    sheet.table()->selectRow(0);
+    button(sheet, "uninstall")->click();
+    f.h.user.runAll();
+    QPointer<UninstallSheet> uninstall = sheet.findChild<UninstallSheet*>();
+    ASSERT_NE(uninstall, nullptr);
+    ASSERT_TRUE(uninstall->isVisible());
+    QTest::keyClick(uninstall->window(), Qt::Key_Escape);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(f.store->uninstalls().plan());
+    EXPECT_TRUE(uninstall.isNull()) << "gone with its dialog";
+    EXPECT_EQ(openUninstallSheets(sheet), std::vector<std::string>{});
+    EXPECT_EQ(button(sheet, "uninstall")->text(), "Uninstall\u2026");
 }
 
 // Two lookups at once (the footer, then a row's menu): the flag stays up until both end, and the

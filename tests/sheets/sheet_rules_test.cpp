@@ -118,6 +118,28 @@ TEST(DetailsText, TitlesMessagesAndCells) {
               "1.5 MB. These will be moved to the Trash. Space is freed once you empty the Trash.");
     EXPECT_EQ(cleanMessage(made(Risk::safe, CleanAction::Kind::reviewOnly), 0),
               "Zero KB. Look first.");
+    // The row's card and the details card say one sentence for each kind of clean.
+    EXPECT_EQ(cleanMessage(made(Risk::safe, CleanAction::Kind::admin), 2'000),
+              "2 KB. These are owned by the system. The system will ask for your password, then "
+              "delete them permanently.");
+    struct Case {
+        CleanAction action;
+        const char* sentence;
+    };
+    for (const Case& c :
+         {Case{{CleanAction::Kind::delete_, ""},
+               "These will be permanently deleted. They regenerate when needed."},
+          Case{{CleanAction::Kind::trash, ""},
+               "These will be moved to the Trash. Space is freed once you empty the Trash."},
+          Case{{CleanAction::Kind::admin, ""},
+               "These are owned by the system. The system will ask for your password, then delete "
+               "them permanently."},
+          Case{{CleanAction::Kind::command, ""},
+               "These will be removed using Xcode's simctl tool."},
+          Case{{CleanAction::Kind::reviewOnly, "Look first."}, "Look first."},
+          Case{{CleanAction::Kind::trash, "", "Said in its place."}, "Said in its place."}})
+        EXPECT_EQ(actionSentence(c.action), c.sentence);
+
     EXPECT_EQ(detailsSummary(true, 10, 4'000'000), "10 items \u00b7 4 MB");
     EXPECT_EQ(detailsSummary(false, 3, 1'200'000), "3 selected \u00b7 1.2 MB");
 
@@ -197,6 +219,28 @@ TEST(DetailsText, AFolderDialogAnswersWithThePathTypedAndOnlyWithAFolder) {
     EXPECT_EQ(folderProblem("/x/Nowhere", PathKind::missing),
               "There is no folder at /x/Nowhere. Type the path of a folder that exists, or choose "
               "one in the list.");
+
+    // "Move Here" that can no longer move says why.
+    struct Refusal {
+        std::size_t selected;
+        bool cleaning;
+        std::optional<std::string> said;
+    };
+    const Refusal refusals[] = {
+        {2, false, std::nullopt},
+        {0, false,
+         "Nothing was moved: the items you chose are no longer listed in Downloads. Cancel, and "
+         "choose again from what is listed now."},
+        {1, true,
+         "Nothing was moved yet: a clean of Downloads is still under way. Choose Move Here again "
+         "once it has ended."},
+        {0, true,
+         "Nothing was moved: the items you chose are no longer listed in Downloads. Cancel, and "
+         "choose again from what is listed now."},
+    };
+    for (const auto& r : refusals)
+        EXPECT_EQ(moveRefusal("Downloads", r.selected, r.cleaning), r.said)
+            << r.selected << ", " << r.cleaning;
 }
 
 TEST(UninstallText, SummaryFooterAndConfirmation) {

@@ -138,6 +138,28 @@ TEST(StoreText, CleanAllSafeTexts) {
               "Permanently deletes 3 KB of caches, logs and build data that regenerate on their "
               "own, and empties the Trash (3 items, Zero KB). Quit Xcode, Chrome and other busy "
               "apps first.");
+    // What goes to the Trash instead (a folder added, a category moved into Safe) is not said
+    // to be deleted.
+    struct Case {
+        std::int64_t total;
+        StoreText::TrashContents trash;
+        std::int64_t toTrash;
+        const char* deleted;
+    };
+    const Case cases[] = {
+        {2'000'000'000, {}, 0, "2 GB"},
+        {2'000'000'000, {}, 500'000'000, "1.5 GB"},
+        {2'000'000'000, {1, 500'000'000}, 500'000'000, "1 GB"},
+        {500'000'000, {}, 500'000'000, "Zero KB"},
+    };
+    for (const auto& c : cases)
+        EXPECT_TRUE(StoreText::allSafeWarning(c.total, {"Mine"}, c.trash, c.toTrash)
+                        .starts_with("Permanently deletes " + std::string(c.deleted) + " of "))
+            << c.toTrash;
+    EXPECT_EQ(StoreText::allSafeWarning(2'000'000'000, {"Mine"}, {}, 500'000'000),
+              "Permanently deletes 1.5 GB of caches, logs and build data that regenerate on their "
+              "own. Quit Xcode, Chrome and other busy apps first.\n\nAlso cleans what you put in "
+              "Safe to Remove: Mine. Folders you added go to the Trash.");
 
     EXPECT_EQ(StoreText::allSafeRecord(1'500'000, 2'000'000'000),
               (StoreText::RecordText{"Cleaned all safe categories",

@@ -1,5 +1,6 @@
-// The confirmation card: its keys, its tint, its literal labels, and a clean of everything safe
-// confirmed through it.
+// The confirmation card: its keys (the same in a window and in a dialog), its tint, its literal
+// labels, and a clean of everything safe confirmed through it.
+#include <QDialog>
 #include <QLabel>
 #include <QSignalSpy>
 #include <QTest>
@@ -10,20 +11,38 @@
 
 using namespace bramwick;
 
-TEST(ConfirmCard, EscapeCancelsReturnConfirmsAndTheCardClosesNothingItself) {
+TEST(ConfirmCard, EscapeCancelsReturnPressesTheFocusedButtonAndTheCardClosesNothingItself) {
     test::guiApplication();
-    int confirmed = 0, cancelled = 0;
-    ConfirmCard card(
-        "Delete 3 items?", "", "Delete", true, [&] { ++confirmed; }, [&] { ++cancelled; });
-    card.show();
-    QTest::keyClick(&card, Qt::Key_Escape);
-    QTest::keyClick(card.cancelButton(), Qt::Key_Return); // Return is the confirming key anywhere
-    QTest::keyClick(&card, Qt::Key_Enter);
-    EXPECT_EQ(cancelled, 1);
-    EXPECT_EQ(confirmed, 2);
-    EXPECT_TRUE(card.isVisible());
-    EXPECT_EQ(card.findChild<QLabel*>("confirmMessage"), nullptr) << "no empty explanation line";
-    EXPECT_EQ(card.width(), ConfirmCard::cardWidth);
+    // The same card in a window and in a dialog, where Qt makes every button a default one.
+    QWidget window;
+    QDialog dialog;
+    for (QWidget* over : {static_cast<QWidget*>(&window), static_cast<QWidget*>(&dialog)}) {
+        SCOPED_TRACE(over == &dialog ? "in a dialog" : "in a window");
+        int confirmed = 0, cancelled = 0;
+        auto* card = new ConfirmCard(
+            "Delete 3 items?", "", "Delete", true, [&] { ++confirmed; }, [&] { ++cancelled; },
+            over);
+        over->show();
+        QTest::keyClick(card, Qt::Key_Escape);
+        EXPECT_EQ(cancelled, 1);
+        // Return on a button presses that button; on the card itself, the confirming one.
+        for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
+            QTest::keyClick(card->cancelButton(), key);
+            QTest::keyClick(card->confirmButton(), key);
+            QTest::keyClick(card, key);
+        }
+        EXPECT_EQ(cancelled, 3);
+        EXPECT_EQ(confirmed, 4);
+        card->confirmButton()->setEnabled(false);
+        QTest::keyClick(card, Qt::Key_Return);
+        EXPECT_EQ(confirmed, 4) << "not while its button is off";
+        EXPECT_TRUE(card->isVisible());
+        EXPECT_EQ(card->findChild<QLabel*>("confirmMessage"), nullptr)
+            << "no empty explanation line";
+        EXPECT_EQ(card->width(), ConfirmCard::cardWidth);
+        over->hide();
+        delete card;
+    }
 }
 
 TEST(ConfirmCard, TheConfirmingButtonIsTintedAndLabelledAsWritten) {

@@ -1,5 +1,6 @@
 // A user's steps through the real main window over the real store and a home of real files:
 // what each card and report says, and what happened on disk.
+#include <filesystem>
 #include <fstream>
 
 #include <QAbstractItemView>
@@ -10,6 +11,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QTest>
+#include <QToolButton>
 #include <gtest/gtest.h>
 
 #include "appearance/confirm_card.h"
@@ -41,6 +43,28 @@ void trashed(const std::string& name, std::size_t bytes) {
         << "[Trash Info]\nPath=" << inHome(name) << "\nDeletionDate=2026-01-02T03:04:05\n";
 }
 
+// The details sheet of the category whose button says `details`, the item named `item` picked
+// in it, and the folder dialog of its move with `folder` typed in; null parts where one did not
+// come.
+struct MoveAsked {
+    DetailsSheet* sheet = nullptr;
+    QFileDialog* dialog = nullptr;
+};
+MoveAsked askToMove(RealWindow& w, const QString& details, const std::string& item,
+                    const std::string& folder) {
+    MoveAsked asked;
+    test::click(test::buttonNamed(w.window(), details));
+    asked.sheet = w.detailsSheet();
+    if (!asked.sheet) return asked;
+    asked.sheet->setMountParents({}); // no backup drive to open on
+    EXPECT_TRUE(test::clickRow(*asked.sheet->table(), item)) << item;
+    test::click(test::buttonNamed(asked.sheet, "Move to\u2026"));
+    asked.dialog = asked.sheet->moveDialog();
+    auto* typed = asked.dialog ? asked.dialog->findChild<QLineEdit*>("fileNameEdit") : nullptr;
+    EXPECT_NE(typed, nullptr);
+    if (typed) typed->setText(QString::fromStdString(folder));
+    return asked;
+}
 } // namespace
 
 TEST(Journey, ARowsCleanCardNamesTheCategoryAndCountsItsItemsAndCancelKeepsThem) {
@@ -324,18 +348,10 @@ TEST(Journey, AFileMovedOutOfOneCategoryLeavesEveryListThatShowedIt) {
     ASSERT_EQ(listed("downloads"), (std::vector<std::string>{"film.mkv", "notes.txt"}));
     const QString before = test::spoken(w.row("downloads")->sizeLabel());
 
-    test::click(test::buttonNamed(w.window(), "Details of Large Files"));
-    DetailsSheet* sheet = w.detailsSheet();
-    ASSERT_NE(sheet, nullptr);
-    sheet->setMountParents({});
-    ASSERT_TRUE(test::clickRow(*sheet->table(), "~/Downloads/film.mkv"));
-    test::click(test::buttonNamed(sheet, "Move to\u2026"));
-    QFileDialog* dialog = sheet->moveDialog();
-    ASSERT_NE(dialog, nullptr);
-    auto* typed = dialog->findChild<QLineEdit*>("fileNameEdit");
-    ASSERT_NE(typed, nullptr);
-    typed->setText(QString::fromStdString(inHome("Backup")));
-    test::click(test::buttonNamed(dialog, "Move Here"));
+    const MoveAsked asked =
+        askToMove(w, "Details of Large Files", "~/Downloads/film.mkv", inHome("Backup"));
+    ASSERT_NE(asked.dialog, nullptr);
+    test::click(test::buttonNamed(asked.dialog, "Move Here"));
     ASSERT_TRUE(RealWindow::waitUntil([&] { return w.store().report().has_value(); }));
     w.waitUntilIdle();
 
@@ -417,4 +433,177 @@ TEST(Journey, AFolderTypedInTheAddFolderDialogIsTheOneAdded) {
     ASSERT_EQ(w.store().customFolders().size(), 1u);
     EXPECT_EQ(w.store().customFolders()[0].path, inHome("Projects/Old"));
     EXPECT_NE(test::buttonNamed(w.window(), "Clean Old"), nullptr) << "its row, ready to clean";
+}
+
+TEST(Journey, ReturnOnTheCardsCancelButtonCancelsAndDeletesNothing) {
+    test::clearHome();
+    test::makeFile(inHome(".npm/_cacache/index"), 3'000'000);
+    RealWindow w;
+    w.window()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.window()));
+
+    // Tab from the card to its Cancel button, then Return (and Enter): the clean is cancelled.
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
+        test::click(test::buttonNamed(w.window(), "Clean NPM Cache"));
+        ConfirmCard* card = w.card();
+        ASSERT_NE(card, nullptr);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        ASSERT_EQ(QApplication::focusWidget(), card->cancelButton());
+        QTest::keyClick(QApplication::focusWidget(), key);
+        EXPECT_EQ(w.card(), nullptr) << "the card is gone";
+        w.waitUntilIdle();
+        EXPECT_TRUE(test::exists(inHome(".npm/_cacache/index")));
+        EXPECT_FALSE(w.store().report().has_value()) << "nothing was cleaned";
+    }
+
+    // Return on the focused Clean button cleans.
+    test::click(test::buttonNamed(w.window(), "Clean NPM Cache"));
+    ASSERT_NE(w.card(), nullptr);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+    ASSERT_EQ(QApplication::focusWidget(), w.card()->confirmButton());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    ASSERT_TRUE(RealWindow::waitUntil([&] { return w.store().report().has_value(); }));
+    w.waitUntilIdle();
+    EXPECT_FALSE(test::exists(inHome(".npm/_cacache")));
+}
+
+TEST(Journey, WhileTheAccessSetupIsShownTheKeyboardStaysInIt) {
+    test::clearHome();
+    test::makeFile(inHome(".npm/_cacache/index"), 3'000'000);
+    RealWindow w;
+    w.window()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.window()));
+    // This platform's access is the home being listable: the store is told there is none, and
+    // the setup is shown as the banner shows it.
+    w.store().setHasFullDiskAccess(false);
+    w.top().setShowAccessSetup(true);
+    FullDiskAccessSetup* setup = w.top().accessSetup();
+    ASSERT_NE(setup, nullptr);
+    ASSERT_TRUE(RealWindow::waitUntil([&] { return setup->isVisible(); }, 5'000));
+    auto inSetup = [&] {
+        QWidget* focus = QApplication::focusWidget();
+        return focus && (focus == setup || setup->isAncestorOf(focus));
+    };
+    ASSERT_TRUE(inSetup());
+
+    // Round the setup's buttons, forwards and back, never to the toolbar behind the wash.
+    for (Qt::Key key : {Qt::Key_Tab, Qt::Key_Tab, Qt::Key_Tab, Qt::Key_Tab, Qt::Key_Backtab,
+                        Qt::Key_Backtab, Qt::Key_Backtab, Qt::Key_Backtab, Qt::Key_Backtab}) {
+        QTest::keyClick(QApplication::focusWidget(), key);
+        EXPECT_TRUE(inSetup()) << test::spoken(QApplication::focusWidget()).toStdString();
+    }
+    // Focus sent behind it comes back, so Space presses nothing there.
+    QToolButton* hideEmpty = w.top().toolbar()->button("toolbar-hide-empty");
+    const bool hidden = hideEmpty->isChecked();
+    hideEmpty->setFocus(Qt::TabFocusReason);
+    EXPECT_TRUE(inSetup());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    EXPECT_EQ(hideEmpty->isChecked(), hidden);
+    EXPECT_TRUE(w.top().showAccessSetup());
+    EXPECT_FALSE(w.store().scanningAll());
+
+    // Return presses the focused button: going on without access closes it, and the keyboard
+    // is the window's again.
+    setup->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), setup->button("continueWithoutAccess"))
+        << test::spoken(QApplication::focusWidget()).toStdString();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_FALSE(w.top().showAccessSetup());
+    hideEmpty->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(QApplication::focusWidget(), hideEmpty);
+    w.waitUntilIdle();
+}
+
+TEST(Journey, ARowsCleanCardFollowsARescanAndGoesWhenNothingIsLeft) {
+    test::clearHome();
+    test::makeFile(inHome(".npm/_cacache/index-v5/aa/entry"), 5'000'000);
+    test::makeFile(inHome(".npm/_npx/1234/package.json"), 2'000'000);
+    test::makeFile(inHome(".npm/_logs/debug.log"), 1'000'000);
+    RealWindow w;
+    auto rescanNpm = [&] {
+        const CleanupCategory* npm = nullptr;
+        for (const auto& category : w.store().categories())
+            if (category.id == "npm") npm = &category;
+        ASSERT_NE(npm, nullptr);
+        auto scanning = w.store().scan(*npm);
+        w.waitUntilIdle();
+    };
+
+    test::click(test::buttonNamed(w.window(), "Clean NPM Cache"));
+    ASSERT_NE(w.card(), nullptr);
+    EXPECT_TRUE(test::cardMessage(*w.card()).startsWith("3 items, "));
+
+    // A scan (the automatic clean's, say) finds one item gone: the card counts what is left.
+    std::filesystem::remove_all(inHome(".npm/_logs"));
+    rescanNpm();
+    ASSERT_NE(w.card(), nullptr);
+    EXPECT_EQ(test::cardMessage(*w.card()),
+              "2 items, " + test::spoken(w.row("npm")->sizeLabel()) +
+                  ".\n\nThese will be permanently deleted. They regenerate when needed.");
+
+    // Nothing left of what the card offered: it goes, and nothing is reported cleaned.
+    std::filesystem::remove_all(inHome(".npm"));
+    rescanNpm();
+    EXPECT_EQ(w.card(), nullptr);
+    EXPECT_FALSE(w.store().report().has_value());
+}
+
+TEST(Journey, MoveHereSaysWhyWhenWhatWasChosenIsNoLongerListed) {
+    test::clearHome();
+    test::makeFile(inHome("Downloads/old.iso"), 1'000'000);
+    test::makeFile(inHome("Downloads/keep.txt"), 100'000);
+    test::makeFolder(inHome("Backup"));
+    RealWindow w;
+    const auto [sheet, dialog] =
+        askToMove(w, "Details of Downloads Folder", "old.iso", inHome("Backup"));
+    ASSERT_NE(dialog, nullptr);
+
+    // While the dialog is open the file goes, and a scan (the automatic clean's, say) sees it.
+    std::filesystem::remove(inHome("Downloads/old.iso"));
+    for (const auto& category : w.store().categories())
+        if (category.id == "downloads") auto scanning = w.store().scan(category);
+    w.waitUntilIdle();
+    ASSERT_TRUE(sheet->selected().empty());
+
+    test::click(test::buttonNamed(dialog, "Move Here"));
+    auto* note = dialog->findChild<QMessageBox*>("folderProblem");
+    ASSERT_NE(note, nullptr) << "Move Here said nothing";
+    EXPECT_TRUE(note->isVisible());
+    EXPECT_TRUE(test::spoken(note->findChild<QLabel*>("qt_msgbox_label"))
+                    .startsWith("Nothing was moved: the items you chose are no longer listed in "
+                                "Downloads Folder."))
+        << note->text().toStdString();
+    EXPECT_TRUE(dialog->isVisible());
+    note->done(QMessageBox::Ok);
+    dialog->reject();
+    w.waitUntilIdle();
+    EXPECT_EQ(test::namesIn(inHome("Backup")), std::vector<std::string>{});
+    EXPECT_EQ(test::namesIn(inHome("Downloads")), std::vector<std::string>{"keep.txt"});
+    EXPECT_FALSE(w.store().report().has_value());
+}
+
+TEST(Journey, CleanAllSafeCountsAsDeletedOnlyWhatItDeletes) {
+    test::clearHome();
+    test::makeFile(inHome(".npm/_cacache/index"), 3'000'000);
+    test::makeFile(inHome("Downloads/old.iso"), 2'000'000);
+    RealWindow w;
+    // Downloads, whose items go to the Trash, put in Safe to Remove by the user.
+    w.store().move({"downloads"}, Level::safe);
+    w.waitUntilIdle();
+
+    test::click(test::buttonNamed(w.window(), "Clean All Safe"));
+    ASSERT_NE(w.card(), nullptr);
+    const QString npmSize = test::spoken(w.row("npm")->sizeLabel());
+    EXPECT_EQ(test::cardMessage(*w.card()),
+              "Permanently deletes " + npmSize +
+                  " of caches, logs and build data that regenerate on their own. Quit Xcode, "
+                  "Chrome and other busy apps first.\n\nAlso cleans what you put in Safe to "
+                  "Remove: Downloads Folder. Folders you added go to the Trash.");
+    test::click(test::buttonNamed(w.card(), "Clean"));
+    ASSERT_TRUE(RealWindow::waitUntil([&] { return w.store().report().has_value(); }));
+    w.waitUntilIdle();
+    EXPECT_FALSE(test::exists(inHome(".npm/_cacache")));
+    EXPECT_EQ(test::namesIn(inHome(".local/share/Trash/files")),
+              std::vector<std::string>{"old.iso"});
 }

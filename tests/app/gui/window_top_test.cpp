@@ -4,11 +4,17 @@
 #include <tuple>
 
 #include <QDialog>
+#include <QDir>
 #include <QLabel>
+#include <QMenu>
+#include <QProgressBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
+#include <QToolButton>
 #include <gtest/gtest.h>
 
+#include "appearance/spinner.h"
 #include "gui_support.h"
 #include "mainwindow/main_content.h"
 #include "mainwindow/main_window_frame.h"
@@ -329,6 +335,92 @@ TEST(WindowTop, ToolbarActions) {
     EXPECT_EQ(asked.count(), 0) << "the scroll waits for the list to be rebuilt";
     test::settle();
     EXPECT_EQ(asked.count(), 1);
+}
+
+TEST(WindowTop, AddFolderOpensItsMenuWithoutALoopOfItsOwnAndEachLevelAddsThere) {
+    test::ScenesHarness h;
+    h.store.catalog = {test::category("caches")};
+    const std::string mine = h.store.folder + "/Mine";
+    QDir().mkpath(QString::fromStdString(mine));
+    h.store.chosenFolders = {mine};
+    h.start();
+    Store& store = h.scenes->store();
+    WindowTop& top = topOf(h);
+    QToolButton* add = top.toolbar()->button("toolbar-add-folder");
+    ASSERT_NE(add, nullptr);
+    EXPECT_EQ(add->text(), "Add Folder");
+    EXPECT_EQ(add->toolTip(), "Add a folder of your own to a tab");
+    auto* menu = add->findChild<QMenu*>();
+    ASSERT_NE(menu, nullptr);
+
+    // A turn of the event loop that comes while the click is still being handled would be a
+    // loop of the menu's own.
+    bool clicking = true, turnedInside = false;
+    QTimer::singleShot(0, menu, [&] {
+        if (!clicking) return;
+        turnedInside = true;
+        menu->close(); // ends that loop
+    });
+    QTest::mouseClick(add, Qt::LeftButton);
+    clicking = false;
+    EXPECT_FALSE(turnedInside) << "the click ran a loop of its own";
+    EXPECT_TRUE(menu->isVisible());
+    QStringList entries;
+    for (QAction* action : menu->actions())
+        entries << action->text();
+    EXPECT_EQ(entries, (QStringList{"Safe to Remove", "Review", "Move to Backup"}));
+    test::settle();
+
+    QAction* review = menu->findChild<QAction*>("add-folder-Yellow Warning");
+    ASSERT_NE(review, nullptr);
+    QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(review).center());
+    test::settle();
+    h.store.user.runAll();
+    test::deliver();
+    EXPECT_FALSE(menu->isVisible());
+    ASSERT_EQ(store.customFolders().size(), 1u);
+    EXPECT_EQ(store.customFolders()[0].path, mine);
+    EXPECT_EQ(store.customFolders()[0].level, "Yellow Warning");
+}
+
+TEST(WindowTop, EveryWaitOfTheWindowAndItsSheetsIsTheOneSpinner) {
+    // In a skinned window, which has the disk tile's wait.
+    ASSERT_FALSE(Settings::standard().set("skin", "hibernia"));
+    test::ScenesHarness h;
+    h.store.access = false;
+    h.store.catalog = {test::category("caches")};
+    h.store.contents["caches"] = {test::item("a", 10)};
+    const RunningItem watcher{
+        "watch-7", RunningItem::Watcher{{7}, {}}, "log stream", "a watcher", 30, 50'000'000};
+    h.store.snapshot.items = {watcher};
+    h.store.snapshot.scanned = true;
+    h.start();
+    Store& store = h.scenes->store();
+    WindowTop& top = topOf(h);
+    QWidget* window = h.scenes->mainWindow();
+    // The setup waiting for access, an item being stopped, the details sheet with its overlay.
+    ASSERT_NE(top.accessSetup(), nullptr);
+    top.accessSetup()->button("openSystemSettings")->click();
+    store.vitals().refreshRunning();
+    h.store.user.runAll();
+    test::deliver();
+    test::settle();
+    auto* stop = window->findChild<QPushButton*>("stop-watch-7");
+    ASSERT_NE(stop, nullptr);
+    stop->click();
+    test::settle();
+    auto* content = qobject_cast<MainContent*>(h.scenes->mainWindow()->content());
+    emit content->detailsRequested(ListPlan::DetailsRequest{store.categories()[0], false});
+    ASSERT_NE(sheetOver(window, "detailsSheet"), nullptr);
+
+    for (const char* name : {"diskWaiting", "accessWaitingSpinner", "runningRefreshing",
+                             "stoppingSpinner", "workingSpinner"})
+        EXPECT_NE(window->findChild<Spinner*>(name), nullptr) << name;
+    // No bar whose style loops whatever the motion setting says.
+    for (auto* bar : window->findChildren<QProgressBar*>())
+        EXPECT_NE(bar->minimum(), bar->maximum()) << bar->objectName().toStdString();
+    h.store.user.runAll();
+    ASSERT_FALSE(Settings::standard().remove("skin"));
 }
 
 TEST(WindowTop, TheListsCleansComeToTheCardAndTheCpuMeterShowsTheRunningSection) {
