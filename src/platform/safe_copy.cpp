@@ -29,6 +29,9 @@ bool Seen::operator==(const Seen& other) const {
 
 namespace {
 
+// Why a copy was stopped and taken away: the program was asked to end (Ending::request).
+constexpr const char* endingReason = "Bramwick was asked to quit before this was copied whole";
+
 using SafeDelete::errorText;
 using SafeDelete::isMountRoot;
 
@@ -77,8 +80,7 @@ class Copy {
     bool entry(int fromDir, const std::string& name, const struct stat& st, int toDir,
                const std::string& to, const std::string& path, const std::string& relative) {
         // Asked to end: the unfinished copy is taken away and the original stays.
-        if (Ending::requested())
-            return failText("Bramwick was asked to quit before this was copied whole");
+        if (Ending::requested()) return failText(endingReason);
         if (S_ISREG(st.st_mode)) return file(fromDir, name, st, toDir, to, path, relative);
         if (S_ISDIR(st.st_mode)) return folder(fromDir, name, st, toDir, to, path, relative);
         if (S_ISLNK(st.st_mode)) return link(fromDir, name, st, toDir, to, path, relative);
@@ -182,12 +184,15 @@ class Copy {
         return true;
     }
 
+    // A large file is copied a step at a time, so a request to end is heeded within a step.
+    static constexpr off_t kernelStep = off_t{64} << 20;
+
     bool region(int in, int out, off_t from, off_t length, const std::string& path) {
         off_t inAt = from, outAt = from;
         while (length > 0 && kernelCopy_) {
-            ssize_t n =
-                ::copy_file_range(in, &inAt, out, &outAt,
-                                  static_cast<std::size_t>(std::min<off_t>(length, 1 << 30)), 0);
+            if (Ending::requested()) return failText(endingReason);
+            ssize_t n = ::copy_file_range(
+                in, &inAt, out, &outAt, static_cast<std::size_t>(std::min(length, kernelStep)), 0);
             if (n > 0) {
                 length -= n;
                 continue;
@@ -201,6 +206,7 @@ class Copy {
         }
         std::vector<char> buffer(static_cast<std::size_t>(std::min<off_t>(length, 1 << 20)));
         while (length > 0) {
+            if (Ending::requested()) return failText(endingReason);
             ssize_t n = ::pread(in, buffer.data(),
                                 static_cast<std::size_t>(std::min<off_t>(length, 1 << 20)), inAt);
             if (n < 0) {
@@ -431,7 +437,7 @@ Result copy(const HeldItem& source, int destination, const std::string& name,
     if (!ok && copy.createdDestination()) {
         auto made = Held::holdIn(destination, name, path);
         if (auto* held = std::get_if<HeldItem>(&made))
-            if (auto left = SafeDelete::remove(*held))
+            if (auto left = SafeDelete::remove(*held, SafeDelete::OnEnding::finish))
                 *result.problem += " (the unfinished copy could not be removed: " + *left + ")";
     }
     if (ok) {

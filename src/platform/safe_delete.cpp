@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
-#include <fstream>
 #include <functional>
 #include <mutex>
 #include <sys/stat.h>
@@ -35,6 +34,10 @@ bool isMountRoot(int folderFd, const std::string& name) {
            (stx.stx_attributes & STATX_ATTR_MOUNT_ROOT);
 }
 
+namespace {
+
+// Where file systems are mounted at `folder` (a path with its links resolved) or anywhere below
+// it, as this process sees them, bind mounts included; none when the table cannot be read.
 std::optional<std::vector<std::string>> mountsWithin(const std::string& folder) {
     auto table = Mounts::current();
     if (!table) return std::nullopt;
@@ -44,6 +47,8 @@ std::optional<std::vector<std::string>> mountsWithin(const std::string& folder) 
             mounts.push_back(std::move(mount.point));
     return mounts;
 }
+
+} // namespace
 
 std::optional<std::string> mountedWithin(const std::string& folder) {
     std::string shown = Text::homeShortened(folder);
@@ -76,7 +81,7 @@ using PathOf = std::function<std::string()>;
 
 class Removal {
   public:
-    explicit Removal(dev_t device) : device_(device) {}
+    Removal(dev_t device, OnEnding onEnding) : device_(device), onEnding_(onEnding) {}
 
     // Empties and removes the folder `name` of `parentFd`, which `st` describes.
     void removeFolder(int parentFd, const std::string& name, const struct stat& st,
@@ -109,7 +114,7 @@ class Removal {
 
     // The program is ending: the walk stops where it is, and says so.
     bool stopping() {
-        if (!Ending::requested()) return false;
+        if (onEnding_ == OnEnding::finish || !Ending::requested()) return false;
         noteText(endingReason);
         return true;
     }
@@ -316,13 +321,14 @@ class Removal {
     }
 
     dev_t device_;
+    OnEnding onEnding_;
     std::mutex problemMutex_;
     std::optional<std::string> problem_;
 };
 
 } // namespace
 
-std::optional<std::string> remove(const HeldItem& item) {
+std::optional<std::string> remove(const HeldItem& item, OnEnding onEnding) {
     auto now = Held::current(item);
     if (!now) {
         if (errno == ENOENT) return std::nullopt; // already gone
@@ -340,7 +346,7 @@ std::optional<std::string> remove(const HeldItem& item) {
     }
     if (now->st_dev != item.folderIdentity.device || isMountRoot(parentFd, item.name))
         return Text::homeShortened(item.path) + " is a mounted file system and was left alone";
-    Removal removal(now->st_dev);
+    Removal removal(now->st_dev, onEnding);
     removal.removeFolder(parentFd, item.name, *now, item.path);
     return removal.problem();
 }

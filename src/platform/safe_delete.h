@@ -6,7 +6,6 @@
 
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "platform/held_item.h"
 
@@ -16,10 +15,15 @@ namespace bramwick::SafeDelete {
 inline constexpr const char* endingReason =
     "Bramwick was asked to quit before this was removed whole";
 
+// What a removal does when the program is asked to end while it runs: stop at its next entry
+// (the user's files: what is left is reported), or finish (what the program made itself and must
+// not leave half there, such as an unfinished copy).
+enum class OnEnding { stop, finish };
+
 // Removes the held entry, first checking that its name still holds the object that was judged
 // (else nothing is touched and the reason says it changed). None when nothing is left (also
 // when it was already gone), else the reason of the first problem.
-std::optional<std::string> remove(const HeldItem& item);
+std::optional<std::string> remove(const HeldItem& item, OnEnding onEnding = OnEnding::stop);
 
 // Removes what is at `path` (absolute; links above it resolved once, then held). None when nothing
 // is left there (also when it was already gone), else the reason of the first problem; everything
@@ -34,12 +38,6 @@ std::string errorText(int error);
 // the same drive included (those keep the drive's device number, so comparing devices alone
 // misses them).
 bool isMountRoot(int folderFd, const std::string& name);
-
-// Where file systems are mounted at `folder` (a path with its links resolved) or anywhere below
-// it, as this process sees them, bind mounts included; none when the table cannot be read. For
-// removals that cannot check each folder on the way themselves (a root "rm -rf" knows no bind
-// mounts).
-std::optional<std::vector<std::string>> mountsWithin(const std::string& folder);
 
 // Why a folder (a path with its links resolved) that is, or holds, a mounted file system must
 // not be removed, trashed or moved whole: none when it holds no mount. Deleting stops at every

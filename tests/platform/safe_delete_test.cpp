@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include "base/ending.h"
 #include "base/unique_fd.h"
 #include "platform/files.h"
 #include "platform/safe_copy.h"
@@ -151,6 +152,32 @@ TEST_F(SafeDeleteTest, AFailedCopyTakesAwayOnlyWhatItMade) {
     EXPECT_NE(problem->find("special file"), std::string::npos) << *problem;
     EXPECT_FALSE(test::exists(home("/dst")));
     EXPECT_TRUE(test::exists(home("/src/tree/a.txt")));
+}
+
+TEST_F(SafeDeleteTest, ACopyAskedToEndIsTakenAwayWholeAndTheOriginalStays) {
+    constexpr int files = 3000;
+    for (int i = 0; i < files; ++i)
+        test::makeFile(home("/src/tree/f" + std::to_string(i)), 10);
+    // The ending is asked for as soon as the copy has begun.
+    std::atomic<bool> done{false};
+    std::thread asker([&] {
+        while (!done && !test::exists(home("/dst/f0")))
+            std::this_thread::sleep_for(std::chrono::microseconds(50));
+        Ending::request();
+    });
+    auto problem = SafeCopy::copy(home("/src/tree"), home("/dst"));
+    done = true;
+    asker.join();
+    Ending::clear();
+    ASSERT_TRUE(problem) << "the copy ended before the ending was asked for";
+    EXPECT_NE(problem->find("asked to quit"), std::string::npos) << *problem;
+    EXPECT_EQ(problem->find("could not be removed"), std::string::npos) << *problem;
+    EXPECT_FALSE(test::exists(home("/dst"))) << "the unfinished copy stayed";
+    std::size_t left = 0;
+    for ([[maybe_unused]] const auto& entry :
+         std::filesystem::directory_iterator(home("/src/tree")))
+        ++left;
+    EXPECT_EQ(left, static_cast<std::size_t>(files));
 }
 
 TEST_F(SafeDeleteTest, ABindMountInsideIsNeverEntered) {
