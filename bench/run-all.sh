@@ -61,6 +61,12 @@ if [ -x "$build/bench/bench_appearance_paint" ]; then
     QT_QPA_PLATFORM=offscreen "$build/bench/bench_appearance_paint"
 fi
 
+if [ -x "$build/bench/bench_details_sheet" ]; then
+    echo "== the details sheet on a category of 100,000 items, opened from the main window"
+    QT_QPA_PLATFORM=offscreen "$build/bench/bench_details_sheet" 2>&1 |
+        grep -v '^QStandardPaths\|^This plugin\|^qt\.'
+fi
+
 if [ -x "$build/bench/bench_header_vitals" ]; then
     echo "== one vitals tick with the disk header shown"
     QT_QPA_PLATFORM=offscreen "$build/bench/bench_header_vitals" 2>&1 |
