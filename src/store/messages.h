@@ -85,10 +85,11 @@ RecordText allSafeRecord(std::int64_t freed, std::int64_t gain);
 // Why any extra command could not be run follows the message, each as a sentence; those are no
 // failures, as the items were cleaned all the same.
 // When the failures came from the limit of open files, the message says so rather than blame
-// an application.
+// an application. `failures` leaves out what was left because the program is ending; `stopped`
+// says something was.
 ReportText allSafeReport(std::int64_t freed, std::size_t failures,
                          const std::vector<std::string>& extraCommandProblems,
-                         bool openFileLimit = false);
+                         bool openFileLimit = false, bool stopped = false);
 // Whether any of the failures is the system's limit of open files being reached.
 bool reachedOpenFileLimit(const std::vector<Cleaner::Failure>& failures);
 

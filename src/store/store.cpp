@@ -159,6 +159,9 @@ std::int64_t Store::total(std::string_view id) const {
 void Store::endWork() {
     ending_ = true;
     Ending::request();
+    // A measurement can outlast the few seconds the program has left, and what a clean removed
+    // is recorded without one: the runs waiting for one go on to their record now.
+    waits_->giveUp();
 }
 
 bool Store::cleansUnderway() const {
@@ -281,6 +284,7 @@ QCoro::Task<> Store::scanInWindow(CleanupCategory category, int* active,
 }
 
 QCoro::Task<> Store::scan(CleanupCategory category) {
+    if (ending_) co_return;
     const std::string id = category.id;
     const std::uint64_t measuredAt = work_[id].changes;
     ++work_[id].scansOut;
@@ -296,11 +300,15 @@ QCoro::Task<> Store::scan(CleanupCategory category) {
     });
     std::vector<ScanItem> items;
     try {
-        auto itemsWork =
-            onUserPool([measure = services_.items, category] { return measure(category); });
+        auto itemsWork = StoreWork::run(
+            waits_, services_.userWork,
+            [measure = services_.items, category] { return measure(category); },
+            StoreWork::Patience::untilGivenUp);
         items = co_await itemsWork;
     } catch (const StoreWork::Closed&) {
         throw;
+    } catch (const StoreWork::GaveUp&) {
+        co_return; // the program is ending: what is listed stays as it is
     } catch (...) {
         // What was listed before a clean ended may hold what it removed: nothing stays listed,
         // so no total counts it and no clean takes it, until a scan succeeds.

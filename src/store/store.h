@@ -151,11 +151,14 @@ class Store : public QObject {
     // maintenance task or the clean of any category (a category only being scanned does not
     // count). The automatic clean waits while it holds.
     bool isBusy() const;
-    // The program is ending (a signal asked it to): the clean, move or uninstall under way stops
-    // at its next item (Ending::request), records what it removed and sets its report without
-    // measuring anything again, and nothing new starts.
+    // The program is ending (a signal or the user asked it to): the clean, move or uninstall
+    // under way stops at its next item (Ending::request), records what it removed and sets its
+    // report without measuring anything again (a measurement under way is given up, its result
+    // dropped), and nothing new starts, not even a scan.
     void endWork();
-    // A clean, move, Clean All Safe, automatic clean or uninstall is still under way.
+    // A clean, move, Clean All Safe, automatic clean, uninstall or maintenance task is still
+    // under way: what it did is not recorded yet. A clean's own record is written as its result
+    // comes, before the categories are measured again.
     bool cleansUnderway() const;
 
     // Scans.

@@ -32,16 +32,32 @@ class Closed : public std::exception {
     const char* what() const noexcept override { return "the store is gone"; }
 };
 
+// What a co_await throws when the owner gave up waiting for the job (Waits::giveUp).
+class GaveUp : public std::exception {
+  public:
+    const char* what() const noexcept override { return "no longer waited for"; }
+};
+
+// Whether the owner may stop waiting for a job before it answers. Only a job whose answer can be
+// done without (a measurement) is given up: one that removes files is always waited for, so what
+// it removed is known.
+enum class Patience { untilAnswered, untilGivenUp };
+
 // Every wait of one owner's coroutines still under way. Only the owner's thread uses it; workers
 // touch only their promise, which outlives the owner when they do.
 class Waits {
   public:
     // Called by the owner before it goes. A coroutine still waiting would wait forever and its
     // frame, with all it holds, would never be freed: each is resumed once more, its co_await
-    // throws Closed, and it unwinds (touching nothing of the owner but its own locals). An answer
-    // that comes after this is dropped.
+    // throws Closed, and it unwinds (touching nothing of the owner but its own locals). So does
+    // one whose wait was given up and whose answer is still on its way. An answer that comes
+    // after this is dropped.
     void close();
     bool closed() const { return closed_; }
+    // Answers every wait made `Patience::untilGivenUp` that is still under way: its co_await
+    // throws GaveUp, through the event loop as any answer comes. The job runs on; its answer is
+    // dropped.
+    void giveUp();
 
     // The coroutines of this thread waiting for a sibling (a `Wakeup`).
     void park(std::coroutine_handle<> waiting) { parked_.push_back(waiting); }
@@ -51,26 +67,34 @@ class Waits {
     // owner closed. Until it comes, the promise is held here (an executor that drops a job leaves
     // the coroutine waiting, not resumed with nothing).
     template <typename T>
-    static QCoro::Task<T> answer(std::shared_ptr<Waits> waits,
-                                 std::shared_ptr<QPromise<T>> promise);
+    static QCoro::Task<T> answer(std::shared_ptr<Waits> waits, std::shared_ptr<QPromise<T>> promise,
+                                 Patience patience = Patience::untilAnswered);
 
   private:
-    std::uint64_t hold(std::function<void()> close);
+    // What answers an awaited promise with the exception it is given.
+    using Answer = std::function<void(std::exception_ptr)>;
+    std::uint64_t hold(Answer answer, Patience patience);
     void release(std::uint64_t id) { held_.erase(id); }
 
     bool closed_ = false;
     std::vector<std::coroutine_handle<>> parked_;
-    // What answers each awaited promise with Closed.
-    std::map<std::uint64_t, std::function<void()>> held_;
+    struct Held {
+        Answer answer; // none once given up
+        Patience patience;
+    };
+    std::map<std::uint64_t, Held> held_;
     std::uint64_t nextId_ = 0;
 };
 
 template <typename T>
-QCoro::Task<T> Waits::answer(std::shared_ptr<Waits> waits, std::shared_ptr<QPromise<T>> promise) {
-    const std::uint64_t id = waits->hold([promise] {
-        promise->setException(std::make_exception_ptr(Closed()));
-        promise->finish();
-    });
+QCoro::Task<T> Waits::answer(std::shared_ptr<Waits> waits, std::shared_ptr<QPromise<T>> promise,
+                             Patience patience) {
+    const std::uint64_t id = waits->hold(
+        [promise](std::exception_ptr why) {
+            promise->setException(why);
+            promise->finish();
+        },
+        patience);
     struct Release {
         Waits& waits;
         std::uint64_t id;
@@ -78,8 +102,14 @@ QCoro::Task<T> Waits::answer(std::shared_ptr<Waits> waits, std::shared_ptr<QProm
     } release{*waits, id};
     QFuture<T> future = promise->future();
     QFuture<void> finished(future);
-    co_await finished; // throws what the answer holds
-    // An answer already on its way when the owner closed.
+    // An answer already on its way when the owner closed (a value, the job's exception, GaveUp)
+    // is dropped: the coroutine unwinds as for any other close.
+    try {
+        co_await finished; // throws what the answer holds
+    } catch (...) {
+        if (waits->closed()) throw Closed();
+        throw;
+    }
     if (waits->closed()) throw Closed();
     co_return future.takeResult();
 }
@@ -88,13 +118,14 @@ QCoro::Task<T> Waits::answer(std::shared_ptr<Waits> waits, std::shared_ptr<QProm
 // exception of the job is thrown again at the co_await.
 template <typename F>
 QCoro::Task<std::invoke_result_t<F&>> run(const std::shared_ptr<Waits>& waits,
-                                          const Executor& executor, F job) {
+                                          const Executor& executor, F job,
+                                          Patience patience = Patience::untilAnswered) {
     using T = std::invoke_result_t<F&>;
     auto promise = std::make_shared<QPromise<T>>();
     promise->start();
     // Waiting before the job starts: an executor that runs it at once still answers through the
     // event loop.
-    auto answered = Waits::answer(waits, promise);
+    auto answered = Waits::answer(waits, promise, patience);
     executor([promise, job = std::move(job)]() mutable {
         try {
             promise->addResult(job());

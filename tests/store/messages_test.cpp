@@ -166,6 +166,16 @@ TEST(StoreText, CleanAllSafeTexts) {
               (StoreText::ReportText{"Freed 1.5 MB",
                                      "All safe categories are clean. Couldn't run brew: not found.",
                                      false}));
+    // Stopped because the program is ending: no success is claimed and no app is blamed.
+    EXPECT_EQ(StoreText::allSafeReport(1'500'000, 0, {}, false, true),
+              (StoreText::ReportText{"Freed 1.5 MB",
+                                     "Bramwick was asked to quit, so what it had not cleaned yet "
+                                     "was left as it is.",
+                                     false}));
+    EXPECT_EQ(StoreText::allSafeReport(1'500'000, 2, {}, false, true).message,
+              "2 items could not be removed. Usually an app has them open \u2014 quit it and try "
+              "again. Bramwick was asked to quit, so what it had not cleaned yet was left as it "
+              "is.");
 }
 
 TEST(StoreText, MaintenanceTexts) {
