@@ -166,6 +166,7 @@ void Store::endWork() {
 
 bool Store::cleansUnderway() const {
     return cleaningAll_ || autoCleaning_ || uninstalls_.uninstalling() ||
+           maintenance_.runningTask() ||
            std::any_of(states_.begin(), states_.end(),
                        [](const auto& entry) { return entry.second.cleaning; });
 }
