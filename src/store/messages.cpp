@@ -113,6 +113,13 @@ RecordText cleanRecord(const CleanupCategory& category, const std::vector<ScanIt
             joinedNames(cleaned, 0, namesRecorded)};
 }
 
+ReportText withUnsavedHistory(const ReportText& report, std::string_view problem) {
+    const std::string said =
+        concat({"The history could not be saved: ", Text::sentence(problem),
+                " Its newest records are lost if Bramwick quits before a save succeeds."});
+    return {report.title, report.message.empty() ? said : report.message + " " + said, true};
+}
+
 ReportText failedReport(std::string_view title, std::string_view what) {
     std::string reason = what.empty() ? std::string("an unknown error") : std::string(what);
     return {std::string(title),

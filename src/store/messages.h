@@ -66,6 +66,11 @@ ReportText busyReport(std::string_view category);
 // The report at start when the settings file could not be read (`problem` says why).
 ReportText unreadableSettingsReport(std::string_view problem);
 
+// A report that also says the history could not be saved (`problem` says why): what it holds
+// only in memory is lost if the program quits before a save succeeds. Every report says so
+// while that holds, so no later one hides it; a report with no message says only that.
+ReportText withUnsavedHistory(const ReportText& report, std::string_view problem);
+
 // The report when an operation stopped on an unexpected error (`what` says which).
 ReportText failedReport(std::string_view title, std::string_view what);
 

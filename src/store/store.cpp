@@ -46,6 +46,13 @@ Store::Store(StoreServices services, QObject* parent)
         hasFullDiskAccess_ || settings.boolean(SettingsKeys::skippedFullDiskAccess).value_or(false);
     releaseFirstScan();
 
+    // The history is written in the background (StoredLists::saveHistory): how each write went
+    // comes from the writer's thread, and is taken on the store's.
+    writesToken_ = settings.subscribeToWrites([this](const std::optional<std::string>& problem) {
+        QMetaObject::invokeMethod(
+            this, [this, problem] { historyWritten(problem); }, Qt::QueuedConnection);
+    });
+
     diskTimer_.setInterval(diskInterval);
     connect(&diskTimer_, &QTimer::timeout, this, [this] { diskTick(); });
     diskTimer_.start();
@@ -55,6 +62,8 @@ Store::Store(StoreServices services, QObject* parent)
 }
 
 Store::~Store() {
+    // Waits for a call under way; what it posted goes with this object.
+    services_.settings->unsubscribe(writesToken_);
     // Work still out on the pools finds no one to hand its result to.
     waits_->close();
 }
@@ -101,7 +110,9 @@ void Store::setCleaning(const std::string& id, bool cleaning) {
 }
 
 void Store::setReport(const StoreText::ReportText& text) {
-    report_ = Report{Text::newUuid(), text.title, text.message, text.hasFailures};
+    const StoreText::ReportText shown =
+        historyUnsaved_ ? StoreText::withUnsavedHistory(text, *historyUnsaved_) : text;
+    report_ = Report{Text::newUuid(), shown.title, shown.message, shown.hasFailures};
     emit reportChanged();
 }
 
@@ -499,6 +510,16 @@ void Store::record(const std::string& title, const std::string& detail) {
     Settings& settings = *services_.settings;
     if (!StoredLists::keepAside(settings, SettingsKeys::history, unreadableLog_))
         StoredLists::saveHistory(log_, settings);
+}
+
+void Store::historyWritten(const std::optional<std::string>& problem) {
+    const bool newlyUnsaved = problem && !historyUnsaved_;
+    historyUnsaved_ = problem;
+    if (!newlyUnsaved) return;
+    // The report on screen says so too; with none, one of its own.
+    setReport(report_
+                  ? StoreText::ReportText{report_->title, report_->message, report_->hasFailures}
+                  : StoreText::ReportText{"History not saved", "", true});
 }
 
 // Desktop actions

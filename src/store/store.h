@@ -295,6 +295,8 @@ class Store : public QObject {
     QCoro::Task<std::optional<Cleaner::Outcome>> cleanWhatIsListed(CleanupCategory category,
                                                                    bool background);
     void record(const std::string& title, const std::string& detail);
+    // How a background write of the settings (the history) went: none when it succeeded.
+    void historyWritten(const std::optional<std::string>& problem);
     void saveLevels();
     // Takes out of another category's items what is, holds or lies in a folder the user added:
     // only that folder's own category cleans it, and only when asked.
@@ -329,6 +331,9 @@ class Store : public QObject {
     QTimer autoCleanTimer_;
     bool autoCleaning_ = false;
     std::optional<AutoCleanRun> lastAutoClean_;
+    std::size_t writesToken_ = 0;
+    // Why the last background write of the history failed, until one succeeds.
+    std::optional<std::string> historyUnsaved_;
 
     // Stored values that could not be read, kept aside before their key is written again.
     std::optional<nlohmann::json> unreadableLog_;

@@ -206,6 +206,16 @@ TEST(StoreText, MaintenanceTexts) {
     }
 }
 
+TEST(StoreText, AReportSaysTheHistoryCouldNotBeSaved) {
+    const std::string said = "The history could not be saved: the disk is full. Its newest records "
+                             "are lost if Bramwick quits before a save succeeds.";
+    EXPECT_EQ(
+        StoreText::withUnsavedHistory({"Caches", "Removed 1 item.", false}, "the disk is full"),
+        (StoreText::ReportText{"Caches", "Removed 1 item. " + said, true}));
+    EXPECT_EQ(StoreText::withUnsavedHistory({"History not saved", "", true}, "the disk is full"),
+              (StoreText::ReportText{"History not saved", said, true}));
+}
+
 TEST(StoreText, SumsSaturate) {
     constexpr auto most = std::numeric_limits<std::int64_t>::max();
     constexpr auto least = std::numeric_limits<std::int64_t>::min();

@@ -87,8 +87,10 @@ int run(int& argc, char** argv, const std::vector<std::string>& arguments) {
 
     int status = QApplication::exec();
     scenes.reset();
-    // The history is written in the background: what it still writes is waited for.
-    settings.flush();
+    // The history is written in the background: what it still writes is waited for, and a
+    // failure is said where it can still be read.
+    if (auto problem = settings.flush())
+        std::fprintf(stderr, "bramwick: the settings could not be saved: %s\n", problem->c_str());
     instance.leave();
     // Work still out on the pools (a scan in flight) is left as the store leaves it: the
     // program ends here without running the destructors of what those threads may still use.
