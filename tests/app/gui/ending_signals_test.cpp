@@ -1,11 +1,13 @@
-// An ending signal from outside while a clean works: the clean stops at its next item, what it
-// removed is recorded and saved, and the run ends within a few seconds.
+// An ending signal from outside, or a quit the user asks for, while a clean works: the clean
+// stops at its next item, what it removed is recorded and saved, and the run ends within a few
+// seconds.
 #include <atomic>
 #include <csignal>
 #include <unistd.h>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QToolButton>
 #include <gtest/gtest.h>
 
 #include "app/gui/ending_signals.h"
@@ -261,4 +263,47 @@ TEST(EndingSignals, CleanAllSafeStoppedMidCleanStartsNoOtherCategoryAndBlamesNoA
     store.reset();
     EXPECT_EQ(savedHistory(h).size(), 1u);
     Ending::clear();
+}
+
+// Every quit the user asks for goes the way of an ending signal: the clean under way stops,
+// records and saves what it removed, and only then does the run end.
+TEST(EndingSignals, EveryQuitTheUserAsksForLetsTheCleanUnderWayRecordFirst) {
+    struct Case {
+        const char* name;
+        bool tray;
+        std::function<void(test::ScenesHarness&)> quit;
+    } cases[] = {
+        {"the tray's menu", true,
+         [](test::ScenesHarness& h) { h.scenes->tray()->menu().actions().back()->trigger(); }},
+        {"the panel", true,
+         [](test::ScenesHarness& h) {
+             h.scenes->showPanel(std::nullopt);
+             h.scenes->panel()->findChild<QToolButton*>("quit")->click();
+         }},
+        {"closing the window without a tray", false,
+         [](test::ScenesHarness& h) { h.scenes->mainWindow()->close(); }},
+        {"Quit & Reopen", true, [](test::ScenesHarness& h) { h.scenes->store().relaunch(); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::ScenesHarness h(c.tray, false);
+        auto caches = test::category("caches");
+        caches.name = "Caches";
+        h.store.catalog = {caches};
+        h.store.contents["caches"] = {test::item("a", 1'000'000)};
+        h.start();
+        h.store.runToTheEnd(); // the first scan
+        auto cleaning = h.scenes->store().clean(caches, h.store.contents["caches"]);
+        ASSERT_EQ(h.store.user.pending(), 1u);
+
+        c.quit(h);
+        test::settle();
+        EXPECT_EQ(h.quits, 0) << "the run ended in the middle of the clean";
+        h.store.user.run(); // the clean ends
+        runUntil([&] { return h.quits > 0; });
+        EXPECT_EQ(h.quits, 1);
+        auto saved = savedHistory(h.store);
+        ASSERT_EQ(saved.size(), 1u) << "the record is not in the settings file";
+        EXPECT_EQ(saved[0].title, "Caches: 1 MB");
+    }
 }
