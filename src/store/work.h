@@ -166,8 +166,6 @@ class ClearOnExit {
     ~ClearOnExit() {
         if (clear_ && !waits_->closed()) clear_();
     }
-    // The operation put things right itself: nothing to clear.
-    void dismiss() { clear_ = {}; }
     // Clears now, once.
     void now() {
         if (auto clear = std::exchange(clear_, {})) clear();
