@@ -11,6 +11,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -43,6 +44,32 @@ class GaveUp : public std::exception {
 // it removed is known.
 enum class Patience { untilAnswered, untilGivenUp };
 
+// A promise that takes the first answer only, from whichever thread gives it: the job's value or
+// exception, or the owner's giving up or closing, whichever comes first. (In the Qt we build with,
+// a QPromise given an exception after it finished loses its value and holds neither.)
+template <typename T> class FirstAnswer {
+  public:
+    FirstAnswer() { promise_.start(); }
+    QFuture<T> future() { return promise_.future(); }
+    void value(T value) {
+        std::lock_guard lock(mutex_);
+        if (std::exchange(answered_, true)) return;
+        promise_.addResult(std::move(value));
+        promise_.finish();
+    }
+    void fail(std::exception_ptr why) {
+        std::lock_guard lock(mutex_);
+        if (std::exchange(answered_, true)) return;
+        promise_.setException(why);
+        promise_.finish();
+    }
+
+  private:
+    std::mutex mutex_;
+    bool answered_ = false;
+    QPromise<T> promise_;
+};
+
 // Every wait of one owner's coroutines still under way. Only the owner's thread uses it; workers
 // touch only their promise, which outlives the owner when they do.
 class Waits {
@@ -67,11 +94,12 @@ class Waits {
     // owner closed. Until it comes, the promise is held here (an executor that drops a job leaves
     // the coroutine waiting, not resumed with nothing).
     template <typename T>
-    static QCoro::Task<T> answer(std::shared_ptr<Waits> waits, std::shared_ptr<QPromise<T>> promise,
+    static QCoro::Task<T> answer(std::shared_ptr<Waits> waits,
+                                 std::shared_ptr<FirstAnswer<T>> promise,
                                  Patience patience = Patience::untilAnswered);
 
   private:
-    // What answers an awaited promise with the exception it is given.
+    // What answers an awaited promise with the exception it is given (unless it has its answer).
     using Answer = std::function<void(std::exception_ptr)>;
     std::uint64_t hold(Answer answer, Patience patience);
     void release(std::uint64_t id) { held_.erase(id); }
@@ -87,14 +115,10 @@ class Waits {
 };
 
 template <typename T>
-QCoro::Task<T> Waits::answer(std::shared_ptr<Waits> waits, std::shared_ptr<QPromise<T>> promise,
+QCoro::Task<T> Waits::answer(std::shared_ptr<Waits> waits, std::shared_ptr<FirstAnswer<T>> promise,
                              Patience patience) {
-    const std::uint64_t id = waits->hold(
-        [promise](std::exception_ptr why) {
-            promise->setException(why);
-            promise->finish();
-        },
-        patience);
+    const std::uint64_t id =
+        waits->hold([promise](std::exception_ptr why) { promise->fail(why); }, patience);
     struct Release {
         Waits& waits;
         std::uint64_t id;
@@ -121,18 +145,16 @@ QCoro::Task<std::invoke_result_t<F&>> run(const std::shared_ptr<Waits>& waits,
                                           const Executor& executor, F job,
                                           Patience patience = Patience::untilAnswered) {
     using T = std::invoke_result_t<F&>;
-    auto promise = std::make_shared<QPromise<T>>();
-    promise->start();
+    auto promise = std::make_shared<FirstAnswer<T>>();
     // Waiting before the job starts: an executor that runs it at once still answers through the
     // event loop.
     auto answered = Waits::answer(waits, promise, patience);
     executor([promise, job = std::move(job)]() mutable {
         try {
-            promise->addResult(job());
+            promise->value(job());
         } catch (...) {
-            promise->setException(std::current_exception());
+            promise->fail(std::current_exception());
         }
-        promise->finish();
     });
     return answered;
 }
@@ -143,14 +165,10 @@ QCoro::Task<std::invoke_result_t<F&>> run(const std::shared_ptr<Waits>& waits,
 template <typename T>
 QCoro::Task<T> reply(const std::shared_ptr<Waits>& waits,
                      const std::function<void(std::function<void(T)>)>& start) {
-    auto promise = std::make_shared<QPromise<T>>();
-    promise->start();
+    auto promise = std::make_shared<FirstAnswer<T>>();
     auto answered = Waits::answer(waits, promise);
-    // Of two answers the first result is the one taken; one after the first finished is dropped.
-    start([promise](T value) {
-        promise->addResult(std::move(value));
-        promise->finish();
-    });
+    // Of two answers the first is the one taken.
+    start([promise](T value) { promise->value(std::move(value)); });
     return answered;
 }
 
