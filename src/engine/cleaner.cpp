@@ -636,6 +636,10 @@ bool isRemovable(const HeldItem& item, const std::string& ownBundlePath) {
     return Judge(ownBundlePath).held(item);
 }
 
+bool leftForEnding(const Failure& failure) {
+    return failure.reason == endingReason || failure.reason == SafeDelete::endingReason;
+}
+
 Outcome clean(const std::vector<ScanItem>& items, const CleanupCategory& category,
               const Services& services) {
     Outcome outcome;
@@ -645,7 +649,8 @@ Outcome clean(const std::vector<ScanItem>& items, const CleanupCategory& categor
     const Removal& remove = services.remove ? services.remove : Removal(defaultRemove);
     const Administrator& administrator =
         services.administrator ? services.administrator : Administrator(defaultAdministrator);
-    runExtraCommand(category, run, outcome);
+    // Asked to end already: the command could outlast the few seconds the program has left.
+    if (!Ending::requested()) runExtraCommand(category, run, outcome);
 
     const Judge judgement(services.ownBundle);
     std::vector<AdminItem> batch;

@@ -91,8 +91,14 @@ bool isRemovable(const std::string& path, const std::string& ownBundlePath = {})
 // of the home shows them all again elsewhere).
 bool isRemovable(const HeldItem& item, const std::string& ownBundlePath = {});
 
+// Whether the item was left, whole or in part, only because the program was asked to end
+// (Ending::request): no application holds it.
+bool leftForEnding(const Failure& failure);
+
 // Cleans the items by the category's action (and its extra command first). An item that was
-// already gone counts as cleaned; any other error is a failure with that error's text.
+// already gone counts as cleaned; any other error is a failure with that error's text. Once the
+// program is asked to end, no command is run and every item not reached is left, with
+// `endingReason`.
 Outcome clean(const std::vector<ScanItem>& items, const CleanupCategory& category,
               const Services& services = {});
 

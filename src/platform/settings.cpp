@@ -249,6 +249,7 @@ void Settings::writeInBackground() {
         if (written_ == queued_) return; // stopping, with nothing left to write
         const std::uint64_t upTo = queued_;
         queue.unlock();
+        std::optional<std::string> problem;
         {
             // Whatever is in memory when the write starts goes in it: every change queued so
             // far, and any made by `set` meanwhile.
@@ -258,7 +259,12 @@ void Settings::writeInBackground() {
                 std::shared_lock lock(mutex_);
                 snapshot = document_;
             }
-            save(*snapshot);
+            problem = save(*snapshot);
+        }
+        {
+            std::lock_guard observing(writeObserversMutex_);
+            for (const auto& [token, observer] : writeObservers_)
+                observer(problem);
         }
         queue.lock();
         written_ = upTo;
@@ -266,10 +272,13 @@ void Settings::writeInBackground() {
     }
 }
 
-void Settings::flush() {
-    std::unique_lock queue(queueMutex_);
-    const std::uint64_t wanted = queued_;
-    queueChanged_.wait(queue, [&] { return written_ >= wanted || !writer_.joinable(); });
+std::optional<std::string> Settings::flush() {
+    {
+        std::unique_lock queue(queueMutex_);
+        const std::uint64_t wanted = queued_;
+        queueChanged_.wait(queue, [&] { return written_ >= wanted || !writer_.joinable(); });
+    }
+    return unsaved();
 }
 
 std::optional<std::string> Settings::save(const nlohmann::json& document) {
@@ -328,9 +337,24 @@ std::size_t Settings::subscribe(Observer observer) {
     return token;
 }
 
+std::size_t Settings::subscribeToWrites(WriteObserver observer) {
+    std::size_t token = 0;
+    {
+        std::lock_guard lock(observersMutex_);
+        token = nextToken_++;
+    }
+    std::lock_guard observing(writeObserversMutex_);
+    writeObservers_.emplace(token, std::move(observer));
+    return token;
+}
+
 void Settings::unsubscribe(std::size_t token) {
-    std::lock_guard lock(observersMutex_);
-    observers_.erase(token);
+    {
+        std::lock_guard lock(observersMutex_);
+        observers_.erase(token);
+    }
+    std::lock_guard observing(writeObserversMutex_);
+    writeObservers_.erase(token);
 }
 
 std::optional<std::string> Settings::loadProblem() const {

@@ -54,14 +54,19 @@ class Settings {
     // Changes a key in memory at once (in place: a long history is not copied) and writes the
     // file on a thread of its own, for values too large for their caller to wait on the write.
     // Changes made while a write runs are written together after it. A failed write is kept in
-    // `unsaved`, as for `set`.
+    // `unsaved`, as for `set`, and told to those following the writes.
     void updateLater(const std::string& key, const std::function<void(nlohmann::json&)>& change);
-    // Waits until every change made so far is in the file (or its write failed).
-    void flush();
+    // Waits until every change made so far is in the file (or its write failed). What `unsaved`
+    // says then.
+    std::optional<std::string> flush();
 
     // Called after a key changed, on the thread that changed it.
     using Observer = std::function<void(const std::string& key)>;
     std::size_t subscribe(Observer observer);
+    // Called after each write made by `updateLater`, on the writer's thread, with why it failed
+    // (none when it succeeded). Never called once `unsubscribe` has returned.
+    using WriteObserver = std::function<void(const std::optional<std::string>& problem)>;
+    std::size_t subscribeToWrites(WriteObserver observer);
     void unsubscribe(std::size_t token);
 
     // Why the file could not be read at load, if it could not.
@@ -106,6 +111,9 @@ class Settings {
     std::mutex observersMutex_;
     std::map<std::size_t, Observer> observers_;
     std::size_t nextToken_ = 1;
+    // Held while they are called, so that `unsubscribe` waits for a call under way.
+    std::mutex writeObserversMutex_;
+    std::map<std::size_t, WriteObserver> writeObservers_;
 };
 
 } // namespace bramwick

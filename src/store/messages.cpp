@@ -113,6 +113,13 @@ RecordText cleanRecord(const CleanupCategory& category, const std::vector<ScanIt
             joinedNames(cleaned, 0, namesRecorded)};
 }
 
+ReportText withUnsavedHistory(const ReportText& report, std::string_view problem) {
+    const std::string said =
+        concat({"The history could not be saved: ", Text::sentence(problem),
+                " Its newest records are lost if Bramwick quits before a save succeeds."});
+    return {report.title, report.message.empty() ? said : report.message + " " + said, true};
+}
+
 ReportText failedReport(std::string_view title, std::string_view what) {
     std::string reason = what.empty() ? std::string("an unknown error") : std::string(what);
     return {std::string(title),
@@ -181,15 +188,19 @@ bool reachedOpenFileLimit(const std::vector<Cleaner::Failure>& failures) {
 }
 
 ReportText allSafeReport(std::int64_t freed, std::size_t failures,
-                         const std::vector<std::string>& extraCommandProblems, bool openFileLimit) {
+                         const std::vector<std::string>& extraCommandProblems, bool openFileLimit,
+                         bool stopped) {
+    const std::string stoppedText =
+        "Bramwick was asked to quit, so what it had not cleaned yet was left as it is.";
     std::string message =
-        failures == 0 ? "All safe categories are clean."
+        failures == 0 ? (stopped ? stoppedText : "All safe categories are clean.")
         : openFileLimit
             ? std::to_string(failures) +
                   " items could not be removed: Bramwick reached the system's limit of open files."
             : std::to_string(failures) +
                   " items could not be removed. Usually an app has them open \u2014 quit it and "
                   "try again.";
+    if (failures > 0 && stopped) message += laterSentence(stoppedText);
     for (const auto& problem : extraCommandProblems)
         message += laterSentence(problem);
     return {"Freed " + Text::byteCount(freed), message, failures > 0};

@@ -66,6 +66,11 @@ ReportText busyReport(std::string_view category);
 // The report at start when the settings file could not be read (`problem` says why).
 ReportText unreadableSettingsReport(std::string_view problem);
 
+// A report that also says the history could not be saved (`problem` says why): what it holds
+// only in memory is lost if the program quits before a save succeeds. Every report says so
+// while that holds, so no later one hides it; a report with no message says only that.
+ReportText withUnsavedHistory(const ReportText& report, std::string_view problem);
+
 // The report when an operation stopped on an unexpected error (`what` says which).
 ReportText failedReport(std::string_view title, std::string_view what);
 
@@ -88,10 +93,11 @@ RecordText allSafeRecord(std::int64_t freed, std::int64_t gain);
 // Why any extra command could not be run follows the message, each as a sentence; those are no
 // failures, as the items were cleaned all the same.
 // When the failures came from the limit of open files, the message says so rather than blame
-// an application.
+// an application. `failures` leaves out what was left because the program is ending; `stopped`
+// says something was.
 ReportText allSafeReport(std::int64_t freed, std::size_t failures,
                          const std::vector<std::string>& extraCommandProblems,
-                         bool openFileLimit = false);
+                         bool openFileLimit = false, bool stopped = false);
 // Whether any of the failures is the system's limit of open files being reached.
 bool reachedOpenFileLimit(const std::vector<Cleaner::Failure>& failures);
 

@@ -46,6 +46,13 @@ Store::Store(StoreServices services, QObject* parent)
         hasFullDiskAccess_ || settings.boolean(SettingsKeys::skippedFullDiskAccess).value_or(false);
     releaseFirstScan();
 
+    // The history is written in the background (StoredLists::saveHistory): how each write went
+    // comes from the writer's thread, and is taken on the store's.
+    writesToken_ = settings.subscribeToWrites([this](const std::optional<std::string>& problem) {
+        QMetaObject::invokeMethod(
+            this, [this, problem] { historyWritten(problem); }, Qt::QueuedConnection);
+    });
+
     diskTimer_.setInterval(diskInterval);
     connect(&diskTimer_, &QTimer::timeout, this, [this] { diskTick(); });
     diskTimer_.start();
@@ -55,6 +62,8 @@ Store::Store(StoreServices services, QObject* parent)
 }
 
 Store::~Store() {
+    // Waits for a call under way; what it posted goes with this object.
+    services_.settings->unsubscribe(writesToken_);
     // Work still out on the pools finds no one to hand its result to.
     waits_->close();
 }
@@ -101,7 +110,9 @@ void Store::setCleaning(const std::string& id, bool cleaning) {
 }
 
 void Store::setReport(const StoreText::ReportText& text) {
-    report_ = Report{Text::newUuid(), text.title, text.message, text.hasFailures};
+    const StoreText::ReportText shown =
+        historyUnsaved_ ? StoreText::withUnsavedHistory(text, *historyUnsaved_) : text;
+    report_ = Report{Text::newUuid(), shown.title, shown.message, shown.hasFailures};
     emit reportChanged();
 }
 
@@ -159,10 +170,14 @@ std::int64_t Store::total(std::string_view id) const {
 void Store::endWork() {
     ending_ = true;
     Ending::request();
+    // A measurement can outlast the few seconds the program has left, and what a clean removed
+    // is recorded without one: the runs waiting for one go on to their record now.
+    waits_->giveUp();
 }
 
 bool Store::cleansUnderway() const {
     return cleaningAll_ || autoCleaning_ || uninstalls_.uninstalling() ||
+           maintenance_.runningTask() ||
            std::any_of(states_.begin(), states_.end(),
                        [](const auto& entry) { return entry.second.cleaning; });
 }
@@ -281,6 +296,7 @@ QCoro::Task<> Store::scanInWindow(CleanupCategory category, int* active,
 }
 
 QCoro::Task<> Store::scan(CleanupCategory category) {
+    if (ending_) co_return;
     const std::string id = category.id;
     const std::uint64_t measuredAt = work_[id].changes;
     ++work_[id].scansOut;
@@ -296,11 +312,15 @@ QCoro::Task<> Store::scan(CleanupCategory category) {
     });
     std::vector<ScanItem> items;
     try {
-        auto itemsWork =
-            onUserPool([measure = services_.items, category] { return measure(category); });
+        auto itemsWork = StoreWork::run(
+            waits_, services_.userWork,
+            [measure = services_.items, category] { return measure(category); },
+            StoreWork::Patience::untilGivenUp);
         items = co_await itemsWork;
     } catch (const StoreWork::Closed&) {
         throw;
+    } catch (const StoreWork::GaveUp&) {
+        co_return; // the program is ending: what is listed stays as it is
     } catch (...) {
         // What was listed before a clean ended may hold what it removed: nothing stays listed,
         // so no total counts it and no clean takes it, until a scan succeeds.
@@ -490,6 +510,16 @@ void Store::record(const std::string& title, const std::string& detail) {
     Settings& settings = *services_.settings;
     if (!StoredLists::keepAside(settings, SettingsKeys::history, unreadableLog_))
         StoredLists::saveHistory(log_, settings);
+}
+
+void Store::historyWritten(const std::optional<std::string>& problem) {
+    const bool newlyUnsaved = problem && !historyUnsaved_;
+    historyUnsaved_ = problem;
+    if (!newlyUnsaved) return;
+    // The report on screen says so too; with none, one of its own.
+    setReport(report_
+                  ? StoreText::ReportText{report_->title, report_->message, report_->hasFailures}
+                  : StoreText::ReportText{"History not saved", "", true});
 }
 
 // Desktop actions

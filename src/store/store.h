@@ -152,11 +152,14 @@ class Store : public QObject {
     // maintenance task or the clean of any category (a category only being scanned does not
     // count). The automatic clean waits while it holds.
     bool isBusy() const;
-    // The program is ending (a signal asked it to): the clean, move or uninstall under way stops
-    // at its next item (Ending::request), records what it removed and sets its report without
-    // measuring anything again, and nothing new starts.
+    // The program is ending (a signal or the user asked it to): the clean, move or uninstall
+    // under way stops at its next item (Ending::request), records what it removed and sets its
+    // report without measuring anything again (a measurement under way is given up, its result
+    // dropped), and nothing new starts, not even a scan.
     void endWork();
-    // A clean, move, Clean All Safe, automatic clean or uninstall is still under way.
+    // A clean, move, Clean All Safe, automatic clean, uninstall or maintenance task is still
+    // under way: what it did is not recorded yet. A clean's own record is written as its result
+    // comes, before the categories are measured again.
     bool cleansUnderway() const;
 
     // Scans.
@@ -293,6 +296,8 @@ class Store : public QObject {
     QCoro::Task<std::optional<Cleaner::Outcome>> cleanWhatIsListed(CleanupCategory category,
                                                                    bool background);
     void record(const std::string& title, const std::string& detail);
+    // How a background write of the settings (the history) went: none when it succeeded.
+    void historyWritten(const std::optional<std::string>& problem);
     void saveLevels();
     // Takes out of another category's items what is, holds or lies in a folder the user added:
     // only that folder's own category cleans it, and only when asked.
@@ -327,6 +332,9 @@ class Store : public QObject {
     QTimer autoCleanTimer_;
     bool autoCleaning_ = false;
     std::optional<AutoCleanRun> lastAutoClean_;
+    std::size_t writesToken_ = 0;
+    // Why the last background write of the history failed, until one succeeds.
+    std::optional<std::string> historyUnsaved_;
 
     // Stored values that could not be read, kept aside before their key is written again.
     std::optional<nlohmann::json> unreadableLog_;

@@ -12,6 +12,7 @@ void StoreMaintenance::setShown(bool shown) {
 }
 
 QCoro::Task<> StoreMaintenance::run(MaintenanceTask task) {
+    if (runningTask_ || store_.ending_) co_return;
     runningTask_ = task.id;
     emit runningTaskChanged();
     auto running = store_.clearOnExit([this] {

@@ -27,6 +27,7 @@ class StoreMaintenance : public QObject {
     // The id of the task running now.
     const std::optional<std::string>& runningTask() const { return runningTask_; }
 
+    // Does nothing while another task runs, or once the program is ending.
     QCoro::Task<> run(MaintenanceTask task);
 
   signals:

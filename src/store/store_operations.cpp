@@ -23,6 +23,12 @@ bool overlaps(const std::string& listed, const std::set<std::string>& paths) {
     return false;
 }
 
+// How many of the failures are items left only because the program is ending.
+std::size_t leftForEnding(const std::vector<Cleaner::Failure>& failures) {
+    return static_cast<std::size_t>(
+        std::count_if(failures.begin(), failures.end(), Cleaner::leftForEnding));
+}
+
 } // namespace
 
 // Cleaning and moving
@@ -126,6 +132,13 @@ QCoro::Task<> Store::scanEach(std::vector<CleanupCategory> categories) {
 
 QCoro::Task<> Store::finish(CleanupCategory category, Cleaner::Outcome outcome, std::string verb,
                             bool wentToTrash, std::optional<std::int64_t> before) {
+    // What went is recorded (and saved) at once: the record needs no measurement, and the
+    // program may be asked to end while the categories are measured again. Only the report
+    // waits for the free space those measurements end with.
+    if (!outcome.cleaned.empty()) {
+        auto entry = StoreText::cleanRecord(category, outcome.cleaned);
+        record(entry.title, entry.detail);
+    }
     // The Trash got what went there at the same moment the category lost it, and every other
     // category that listed one of the items lost it too.
     std::optional<CleanupCategory> trash;
@@ -153,10 +166,6 @@ QCoro::Task<> Store::finish(CleanupCategory category, Cleaner::Outcome outcome, 
     std::string message =
         StoreText::cleanMessage(verb, outcome.cleaned.size(), freed, wentToTrash, gain,
                                 outcome.failures, outcome.extraCommandProblem, outcome.notKept);
-    if (!outcome.cleaned.empty()) {
-        auto entry = StoreText::cleanRecord(category, outcome.cleaned);
-        record(entry.title, entry.detail);
-    }
     setReport({category.name, message, !outcome.failures.empty()});
 }
 
@@ -164,6 +173,8 @@ QCoro::Task<> Store::finish(CleanupCategory category, Cleaner::Outcome outcome, 
 
 QCoro::Task<std::optional<Cleaner::Outcome>> Store::cleanWhatIsListed(CleanupCategory category,
                                                                       bool background) {
+    // Ending: no clean starts, so the run can record what went.
+    if (ending_) co_return std::nullopt;
     // Read afresh: a scan that ended meanwhile decides what is cleaned.
     const CategoryState* current = state(category.id);
     if (!current || current->items.empty() || cleanUnderway(category.id)) co_return std::nullopt;
@@ -260,12 +271,21 @@ QCoro::Task<> Store::cleanEverySafeCategory() {
     bool openFileLimit = false;
     std::vector<std::string> extraCommandProblems;
     bool wentToTrash = false;
-    for (const auto& category : selected) {
+    bool stopped = false; // the program is ending: something was left uncleaned
+    for (std::size_t next = 0; next < selected.size(); ++next) {
+        const CleanupCategory& category = selected[next];
+        if (ending_) {
+            stopped = true; // the categories not reached stay as they are
+            break;
+        }
         auto cleaning = cleanWhatIsListed(category, false);
         auto outcome = co_await cleaning;
         if (!outcome) continue;
         freed = StoreText::add(freed, StoreText::totalSize(outcome->cleaned));
-        failures += outcome->failures.size();
+        // Items left because the program is ending are no app's open files.
+        const std::size_t left = leftForEnding(outcome->failures);
+        failures += outcome->failures.size() - left;
+        stopped = stopped || left > 0 || (ending_ && next + 1 < selected.size());
         openFileLimit = openFileLimit || StoreText::reachedOpenFileLimit(outcome->failures);
         if (!outcome->extraCommandProblem.empty())
             extraCommandProblems.push_back(outcome->extraCommandProblem);
@@ -284,7 +304,8 @@ QCoro::Task<> Store::cleanEverySafeCategory() {
     const std::int64_t gain = gainSince(before);
     auto entry = StoreText::allSafeRecord(freed, gain);
     record(entry.title, entry.detail);
-    setReport(StoreText::allSafeReport(freed, failures, extraCommandProblems, openFileLimit));
+    setReport(
+        StoreText::allSafeReport(freed, failures, extraCommandProblems, openFileLimit, stopped));
 }
 
 // The automatic clean
@@ -337,11 +358,8 @@ QCoro::Task<> Store::cleanAutomatically(std::string reason) {
         if (!outcome) continue;
         freed = StoreText::add(freed, StoreText::totalSize(outcome->cleaned));
         // Items left because the program is ending were not in use.
-        const auto left = std::count_if(outcome->failures.begin(), outcome->failures.end(),
-                                        [](const Cleaner::Failure& failure) {
-                                            return failure.reason != Cleaner::endingReason;
-                                        });
-        inUse = StoreText::add(inUse, static_cast<std::int64_t>(left));
+        const std::size_t held = outcome->failures.size() - leftForEnding(outcome->failures);
+        inUse = StoreText::add(inUse, static_cast<std::int64_t>(held));
         wentToTrash = wentToTrash || (category.action.kind == CleanAction::Kind::trash &&
                                       !outcome->cleaned.empty());
         auto others = outdateListingsOf(*outcome, {category.id, trashId});

@@ -64,6 +64,11 @@ QCoro::Task<> StoreUninstalls::uninstallWith(UninstallPlan plan,
     uninstalling.now();
     // Only its own plan: one the user asked for meanwhile stays on screen.
     if (plan_ && plan_->id == plan.id) setPlan(std::nullopt);
+    // Recorded (and saved) at once, before anything is measured again: the program may be asked
+    // to end meanwhile, and the record counts only what the uninstaller removed.
+    auto count = StoreText::uninstallCount(plan, leftovers, outcome);
+    if (auto entry = StoreText::uninstallRecord(plan.app.name, count))
+        store_.record(entry->title, entry->detail);
 
     std::vector<CleanupCategory> changed;
     for (const char* id : {Store::applicationsId, Store::trashId})
@@ -77,10 +82,6 @@ QCoro::Task<> StoreUninstalls::uninstallWith(UninstallPlan plan,
     co_await scanning;
     // Nothing is freed until the Trash is emptied, so no gain is measured.
     store_.refreshDisk();
-
-    auto count = StoreText::uninstallCount(plan, leftovers, outcome);
-    if (auto entry = StoreText::uninstallRecord(plan.app.name, count))
-        store_.record(entry->title, entry->detail);
     store_.setReport(StoreText::uninstallReport(plan.app.name, count, outcome.failures));
 }
 

@@ -11,6 +11,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -32,16 +33,58 @@ class Closed : public std::exception {
     const char* what() const noexcept override { return "the store is gone"; }
 };
 
+// What a co_await throws when the owner gave up waiting for the job (Waits::giveUp).
+class GaveUp : public std::exception {
+  public:
+    const char* what() const noexcept override { return "no longer waited for"; }
+};
+
+// Whether the owner may stop waiting for a job before it answers. Only a job whose answer can be
+// done without (a measurement) is given up: one that removes files is always waited for, so what
+// it removed is known.
+enum class Patience { untilAnswered, untilGivenUp };
+
+// A promise that takes the first answer only, from whichever thread gives it: the job's value or
+// exception, or the owner's giving up or closing, whichever comes first. (In the Qt we build with,
+// a QPromise given an exception after it finished loses its value and holds neither.)
+template <typename T> class FirstAnswer {
+  public:
+    FirstAnswer() { promise_.start(); }
+    QFuture<T> future() { return promise_.future(); }
+    void value(T value) {
+        std::lock_guard lock(mutex_);
+        if (std::exchange(answered_, true)) return;
+        promise_.addResult(std::move(value));
+        promise_.finish();
+    }
+    void fail(std::exception_ptr why) {
+        std::lock_guard lock(mutex_);
+        if (std::exchange(answered_, true)) return;
+        promise_.setException(why);
+        promise_.finish();
+    }
+
+  private:
+    std::mutex mutex_;
+    bool answered_ = false;
+    QPromise<T> promise_;
+};
+
 // Every wait of one owner's coroutines still under way. Only the owner's thread uses it; workers
 // touch only their promise, which outlives the owner when they do.
 class Waits {
   public:
     // Called by the owner before it goes. A coroutine still waiting would wait forever and its
     // frame, with all it holds, would never be freed: each is resumed once more, its co_await
-    // throws Closed, and it unwinds (touching nothing of the owner but its own locals). An answer
-    // that comes after this is dropped.
+    // throws Closed, and it unwinds (touching nothing of the owner but its own locals). So does
+    // one whose wait was given up and whose answer is still on its way. An answer that comes
+    // after this is dropped.
     void close();
     bool closed() const { return closed_; }
+    // Answers every wait made `Patience::untilGivenUp` that is still under way: its co_await
+    // throws GaveUp, through the event loop as any answer comes. The job runs on; its answer is
+    // dropped.
+    void giveUp();
 
     // The coroutines of this thread waiting for a sibling (a `Wakeup`).
     void park(std::coroutine_handle<> waiting) { parked_.push_back(waiting); }
@@ -52,25 +95,30 @@ class Waits {
     // the coroutine waiting, not resumed with nothing).
     template <typename T>
     static QCoro::Task<T> answer(std::shared_ptr<Waits> waits,
-                                 std::shared_ptr<QPromise<T>> promise);
+                                 std::shared_ptr<FirstAnswer<T>> promise,
+                                 Patience patience = Patience::untilAnswered);
 
   private:
-    std::uint64_t hold(std::function<void()> close);
+    // What answers an awaited promise with the exception it is given (unless it has its answer).
+    using Answer = std::function<void(std::exception_ptr)>;
+    std::uint64_t hold(Answer answer, Patience patience);
     void release(std::uint64_t id) { held_.erase(id); }
 
     bool closed_ = false;
     std::vector<std::coroutine_handle<>> parked_;
-    // What answers each awaited promise with Closed.
-    std::map<std::uint64_t, std::function<void()>> held_;
+    struct Held {
+        Answer answer; // none once given up
+        Patience patience;
+    };
+    std::map<std::uint64_t, Held> held_;
     std::uint64_t nextId_ = 0;
 };
 
 template <typename T>
-QCoro::Task<T> Waits::answer(std::shared_ptr<Waits> waits, std::shared_ptr<QPromise<T>> promise) {
-    const std::uint64_t id = waits->hold([promise] {
-        promise->setException(std::make_exception_ptr(Closed()));
-        promise->finish();
-    });
+QCoro::Task<T> Waits::answer(std::shared_ptr<Waits> waits, std::shared_ptr<FirstAnswer<T>> promise,
+                             Patience patience) {
+    const std::uint64_t id =
+        waits->hold([promise](std::exception_ptr why) { promise->fail(why); }, patience);
     struct Release {
         Waits& waits;
         std::uint64_t id;
@@ -78,8 +126,14 @@ QCoro::Task<T> Waits::answer(std::shared_ptr<Waits> waits, std::shared_ptr<QProm
     } release{*waits, id};
     QFuture<T> future = promise->future();
     QFuture<void> finished(future);
-    co_await finished; // throws what the answer holds
-    // An answer already on its way when the owner closed.
+    // An answer already on its way when the owner closed (a value, the job's exception, GaveUp)
+    // is dropped: the coroutine unwinds as for any other close.
+    try {
+        co_await finished; // throws what the answer holds
+    } catch (...) {
+        if (waits->closed()) throw Closed();
+        throw;
+    }
     if (waits->closed()) throw Closed();
     co_return future.takeResult();
 }
@@ -88,20 +142,19 @@ QCoro::Task<T> Waits::answer(std::shared_ptr<Waits> waits, std::shared_ptr<QProm
 // exception of the job is thrown again at the co_await.
 template <typename F>
 QCoro::Task<std::invoke_result_t<F&>> run(const std::shared_ptr<Waits>& waits,
-                                          const Executor& executor, F job) {
+                                          const Executor& executor, F job,
+                                          Patience patience = Patience::untilAnswered) {
     using T = std::invoke_result_t<F&>;
-    auto promise = std::make_shared<QPromise<T>>();
-    promise->start();
+    auto promise = std::make_shared<FirstAnswer<T>>();
     // Waiting before the job starts: an executor that runs it at once still answers through the
     // event loop.
-    auto answered = Waits::answer(waits, promise);
+    auto answered = Waits::answer(waits, promise, patience);
     executor([promise, job = std::move(job)]() mutable {
         try {
-            promise->addResult(job());
+            promise->value(job());
         } catch (...) {
-            promise->setException(std::current_exception());
+            promise->fail(std::current_exception());
         }
-        promise->finish();
     });
     return answered;
 }
@@ -112,14 +165,10 @@ QCoro::Task<std::invoke_result_t<F&>> run(const std::shared_ptr<Waits>& waits,
 template <typename T>
 QCoro::Task<T> reply(const std::shared_ptr<Waits>& waits,
                      const std::function<void(std::function<void(T)>)>& start) {
-    auto promise = std::make_shared<QPromise<T>>();
-    promise->start();
+    auto promise = std::make_shared<FirstAnswer<T>>();
     auto answered = Waits::answer(waits, promise);
-    // Of two answers the first result is the one taken; one after the first finished is dropped.
-    start([promise](T value) {
-        promise->addResult(std::move(value));
-        promise->finish();
-    });
+    // Of two answers the first is the one taken.
+    start([promise](T value) { promise->value(std::move(value)); });
     return answered;
 }
 
@@ -135,8 +184,6 @@ class ClearOnExit {
     ~ClearOnExit() {
         if (clear_ && !waits_->closed()) clear_();
     }
-    // The operation put things right itself: nothing to clear.
-    void dismiss() { clear_ = {}; }
     // Clears now, once.
     void now() {
         if (auto clear = std::exchange(clear_, {})) clear();

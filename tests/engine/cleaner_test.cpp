@@ -610,6 +610,26 @@ TEST_F(CleanerTest, TheExtraCommandRunsOnceFirstWhateverItDoes) {
     EXPECT_EQ(outcome.extraCommandProblem, "") << "a command that ran and failed is only a help";
 }
 
+// The program has a few seconds left once asked to end: a command could outlast them.
+TEST_F(CleanerTest, OnceAskedToEndItRunsNoCommandAndLeavesEveryItem) {
+    FakeRunner fake;
+    services_.runner = fake.runner();
+    const CleanupCategory* homebrew = Catalog::find("homebrew");
+    ASSERT_TRUE(homebrew);
+    const std::string bottle = home("/Library/Caches/Homebrew/b.bottle");
+    test::makeFile(bottle, 1000);
+    Ending::request();
+    auto outcome = Cleaner::clean({item(bottle)}, *homebrew, services_);
+    Ending::clear();
+    EXPECT_TRUE(fake.calls.empty()) << "the extra command ran";
+    EXPECT_TRUE(outcome.cleaned.empty());
+    EXPECT_EQ(failures(outcome),
+              (std::vector<std::pair<std::string, std::string>>{{bottle, Cleaner::endingReason}}));
+    EXPECT_TRUE(Cleaner::leftForEnding(outcome.failures.at(0)));
+    EXPECT_FALSE(Cleaner::leftForEnding({item(bottle), "Device busy"}));
+    EXPECT_TRUE(test::exists(bottle));
+}
+
 TEST_F(CleanerTest, TheAdministratorBatchIsJudgedByWhatIsLeft) {
     test::makeFile(outside_ + "/it's/cache", 10);
     test::makeFile(outside_ + "/a\"b\\c\nd", 10);

@@ -2,6 +2,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <mutex>
 #include <sys/file.h>
 #include <sys/stat.h>
 
@@ -142,6 +143,39 @@ TEST_F(SettingsTest, AFileInThePlaceOfTheFolderIsAClearError) {
     EXPECT_FALSE(s.set("b", 2));
     EXPECT_FALSE(s.unsaved());
     EXPECT_EQ(Settings(file).integer("a"), 1);
+}
+
+// Nobody waits on a background write, so its failure is told: to those following the writes,
+// and by `flush`, the last chance to say it before the program ends.
+TEST_F(SettingsTest, AFailedBackgroundWriteIsToldAndFlushSaysWhy) {
+    test::makeFile(folder + "/bramwick", 10);
+    Settings s(file);
+    std::mutex mutex;
+    std::vector<std::optional<std::string>> heard;
+    auto token = s.subscribeToWrites([&](const std::optional<std::string>& problem) {
+        std::lock_guard lock(mutex);
+        heard.push_back(problem);
+    });
+    auto heardNow = [&] {
+        std::lock_guard lock(mutex);
+        return heard;
+    };
+    s.updateLater("cleanupLog", [](nlohmann::json& value) { value = 1; });
+    auto problem = s.flush();
+    ASSERT_TRUE(problem);
+    EXPECT_NE(problem->find("not a folder"), std::string::npos);
+    EXPECT_EQ(heardNow(), std::vector<std::optional<std::string>>{problem});
+
+    fs::remove(folder + "/bramwick");
+    s.updateLater("cleanupLog", [](nlohmann::json& value) { value = 2; });
+    EXPECT_FALSE(s.flush());
+    EXPECT_EQ(heardNow(), (std::vector<std::optional<std::string>>{problem, std::nullopt}));
+
+    s.unsubscribe(token);
+    s.updateLater("cleanupLog", [](nlohmann::json& value) { value = 3; });
+    EXPECT_FALSE(s.flush());
+    EXPECT_EQ(heardNow().size(), 2u) << "heard after unsubscribing";
+    EXPECT_EQ(Settings(file).integer("cleanupLog"), 3);
 }
 
 TEST_F(SettingsTest, SomethingOtherThanAFileIsReportedWithoutWaitingOnIt) {

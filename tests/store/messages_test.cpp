@@ -188,6 +188,16 @@ TEST(StoreText, CleanAllSafeTexts) {
               (StoreText::ReportText{"Freed 1.5 MB",
                                      "All safe categories are clean. Couldn't run brew: not found.",
                                      false}));
+    // Stopped because the program is ending: no success is claimed and no app is blamed.
+    EXPECT_EQ(StoreText::allSafeReport(1'500'000, 0, {}, false, true),
+              (StoreText::ReportText{"Freed 1.5 MB",
+                                     "Bramwick was asked to quit, so what it had not cleaned yet "
+                                     "was left as it is.",
+                                     false}));
+    EXPECT_EQ(StoreText::allSafeReport(1'500'000, 2, {}, false, true).message,
+              "2 items could not be removed. Usually an app has them open \u2014 quit it and try "
+              "again. Bramwick was asked to quit, so what it had not cleaned yet was left as it "
+              "is.");
 }
 
 TEST(StoreText, MaintenanceTexts) {
@@ -216,6 +226,16 @@ TEST(StoreText, MaintenanceTexts) {
             EXPECT_EQ(*entry, (StoreText::RecordText{"Logs: 2 GB", "Rotates logs."}));
         }
     }
+}
+
+TEST(StoreText, AReportSaysTheHistoryCouldNotBeSaved) {
+    const std::string said = "The history could not be saved: the disk is full. Its newest records "
+                             "are lost if Bramwick quits before a save succeeds.";
+    EXPECT_EQ(
+        StoreText::withUnsavedHistory({"Caches", "Removed 1 item.", false}, "the disk is full"),
+        (StoreText::ReportText{"Caches", "Removed 1 item. " + said, true}));
+    EXPECT_EQ(StoreText::withUnsavedHistory({"History not saved", "", true}, "the disk is full"),
+              (StoreText::ReportText{"History not saved", said, true}));
 }
 
 TEST(StoreText, SumsSaturate) {

@@ -4,6 +4,7 @@
 #include "engine/settings_keys.h"
 #include "store/stored_lists.h"
 #include "store_harness.h"
+#include "support/fixture.h"
 
 using namespace bramwick;
 using test::category;
@@ -227,6 +228,42 @@ TEST(StoreHistory, AHistoryThatCannotBeReadIsKeptAsideBeforeTheNextRecord) {
     Store store(h.services());
     ASSERT_EQ(store.log().size(), 1u);
     EXPECT_EQ(store.log()[0].title, "T");
+}
+
+// A record kept only in memory is lost when the program quits: while the history cannot be
+// written, every report says so, so that no later one hides it.
+TEST(StoreHistory, AHistoryThatCouldNotBeWrittenIsToldUntilAWriteSucceeds) {
+    test::StoreHarness h;
+    h.catalog = {caches()};
+    h.access = false;
+    const std::string blocked = h.folder + "/blocked";
+    test::makeFile(blocked, 10); // a file where the settings' folder should be
+    const std::string file = blocked + "/settings.json";
+    h.settings = std::make_unique<Settings>(file);
+    Store store(h.services());
+    h.contents["caches"] = {item("one", 1000), item("two", 2000), item("three", 3000)};
+    const std::string unsaved = "The history could not be saved: ";
+
+    auto first = store.clean(caches(), {item("one", 1000)});
+    h.user.runAll();
+    h.settings->flush();
+    test::deliver();
+    ASSERT_TRUE(store.report());
+    EXPECT_EQ(store.report()->title, "Caches");
+    EXPECT_EQ(store.report()->message.rfind("Removed 1 item", 0), 0u) << store.report()->message;
+    EXPECT_NE(store.report()->message.find(unsaved), std::string::npos) << store.report()->message;
+    EXPECT_TRUE(store.report()->hasFailures);
+
+    test::removeTree(blocked);
+    auto second = store.clean(caches(), {item("two", 2000)});
+    h.user.runAll();
+    h.settings->flush();
+    test::deliver();
+    EXPECT_EQ(StoredLists::history(Settings(file)).value.size(), 2u) << "both records are saved";
+    auto third = store.clean(caches(), {item("three", 3000)});
+    h.user.runAll();
+    ASSERT_TRUE(store.report());
+    EXPECT_EQ(store.report()->message.find(unsaved), std::string::npos) << store.report()->message;
 }
 
 TEST(StoreCleanAllSafe, TakesWhatItsTotalShowsAndReportsOnce) {

@@ -1,6 +1,7 @@
 #include <QSignalSpy>
 #include <gtest/gtest.h>
 
+#include "base/ending.h"
 #include "store/stored_lists.h"
 #include "store_harness.h"
 
@@ -273,4 +274,23 @@ TEST(StoreScan, AMeasurementBegunBeforeACleanEndedNeverListsWhatTheCleanRemoved)
         EXPECT_EQ(h.cleans.size(), 1u) << road;
         EXPECT_EQ(store->log()[0].detail, "Freed Zero KB. Free space went up by Zero KB.") << road;
     }
+}
+
+// Ending gives up only the measurements still out: one whose answer is already on its way is
+// listed as any other.
+TEST(StoreScan, AMeasurementAnsweredJustBeforeTheEndingIsStillListed) {
+    test::StoreHarness h;
+    h.access = false;
+    h.catalog = {category("caches")};
+    h.contents["caches"] = {item("a", 10)};
+    auto services = h.services();
+    services.userWork = [](StoreWork::Job job) { job(); }; // answered before the event loop runs
+    Store store(services);
+    auto scanning = store.scan(category("caches"));
+    store.endWork();
+    test::deliver();
+    EXPECT_TRUE(scanning.isReady());
+    ASSERT_TRUE(store.state("caches"));
+    EXPECT_EQ(store.state("caches")->items.size(), 1u);
+    Ending::clear();
 }

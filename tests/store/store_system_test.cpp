@@ -7,6 +7,7 @@
 #include <QSignalSpy>
 #include <gtest/gtest.h>
 
+#include "base/ending.h"
 #include "store_harness.h"
 #include "support/fixture.h"
 
@@ -203,6 +204,37 @@ TEST(StoreMaintenance, ReportsTheOutcomeAndRecordsOnlyASuccessThatFreedSpace) {
             EXPECT_EQ(store.log()[0].detail, "Rotates the system logs.");
         }
     }
+}
+
+// One task at a time, and none once the program is ending; the one running holds the ending
+// until it has recorded what it freed.
+TEST(StoreMaintenance, OneTaskAtATimeNoneOnceEndingAndTheRunningOneHoldsTheEnd) {
+    test::StoreHarness h;
+    h.access = false;
+    h.maintenanceFrees = 2'000'000'000;
+    Store store(h.services());
+    MaintenanceTask logs;
+    logs.id = "logs";
+    logs.name = "Rotate Logs";
+    MaintenanceTask dns = logs;
+    dns.id = "dns";
+    auto running = store.maintenance().run(logs);
+    auto second = store.maintenance().run(dns);
+    EXPECT_TRUE(second.isReady()) << "a second task started while one runs";
+    EXPECT_EQ(store.maintenance().runningTask(), "logs");
+    EXPECT_EQ(h.user.pending(), 1u);
+    EXPECT_TRUE(store.cleansUnderway()) << "an ending would not wait for the task's record";
+
+    store.endWork();
+    EXPECT_TRUE(store.cleansUnderway());
+    h.user.runAll();
+    EXPECT_FALSE(store.cleansUnderway());
+    EXPECT_EQ(store.log().size(), 1u);
+    auto after = store.maintenance().run(dns);
+    EXPECT_TRUE(after.isReady());
+    EXPECT_FALSE(store.maintenance().runningTask()) << "a task started while ending";
+    EXPECT_EQ(h.user.pending(), 0u);
+    Ending::clear();
 }
 
 TEST(StoreDisk, FiguresAreKeptWhenTheyCannotBeRead) {

@@ -53,6 +53,11 @@ EndingSignals::~EndingSignals() {
 void finishThenQuit(Store& store, Settings& settings, std::function<void()> quit,
                     std::chrono::milliseconds patience) {
     store.endWork();
+    if (!store.cleansUnderway()) {
+        settings.flush();
+        quit();
+        return;
+    }
     const auto deadline = std::chrono::steady_clock::now() + patience;
     auto* waiting = new QTimer(&store);
     waiting->setInterval(20);

@@ -33,7 +33,8 @@ class EndingSignals : public QObject {
 };
 
 // Ends the run once the store's clean, move or uninstall has stopped and recorded what it did
-// (or `patience` has passed): the settings are written, then `quit` is called.
+// (or `patience` has passed): the settings are written, then `quit` is called; at once, before
+// this returns, when nothing is under way. No event loop of its own is run.
 void finishThenQuit(Store& store, Settings& settings, std::function<void()> quit,
                     std::chrono::milliseconds patience = std::chrono::seconds(4));
 

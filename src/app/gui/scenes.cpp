@@ -11,6 +11,7 @@
 #include <QThreadPool>
 #include <QTimer>
 
+#include "app/gui/ending_signals.h"
 #include "mainwindow/window_top.h"
 #include "store/store_services.h"
 
@@ -45,7 +46,8 @@ Scenes::Scenes(StoreServices services, Options options, QObject* parent)
     if (!services.settings) services.settings = &Settings::standard();
     settings_ = services.settings;
     Settings& settings = *settings_;
-    if (!services.quitApplication) services.quitApplication = [this] { quit(); };
+    // "Quit & Reopen" quits as every other quit does, letting a clean under way finish first.
+    services.quitApplication = [this] { quit(); };
     store_ = std::make_unique<Store>(std::move(services));
 
     appMode_ = std::make_unique<AppMode>(
@@ -260,7 +262,10 @@ void Scenes::activate() {
 }
 
 void Scenes::quit() {
-    if (options_.quit) options_.quit();
+    if (!options_.quit) return;
+    // As on an ending signal: the clean under way stops at its next item and records what it
+    // removed, the settings are written, and only then does the run end.
+    finishThenQuit(*store_, *settings_, options_.quit);
 }
 
 } // namespace bramwick

@@ -31,7 +31,8 @@ class Scenes : public QObject {
         // ends the program, so it is never running out of reach. The tray at launch; later
         // changes come through `setTrayAvailable`.
         bool trayAvailable = false;
-        // Ends the run (the real program quits its event loop).
+        // Ends the run (the real program quits its event loop); `quit` calls it when the
+        // store's work allows.
         std::function<void()> quit;
         // The update back end; none gives the package-manager one.
         std::unique_ptr<UpdateBackend> updates;
@@ -69,6 +70,9 @@ class Scenes : public QObject {
     bool reopen(bool hasVisibleWindows);
     // What a later launch handed over: "reopen", and "--window" to open the main window.
     void handOff(const QStringList& request);
+    // Every quit the user asks for (the tray, the panel, closing the window without a tray,
+    // "Quit & Reopen"): the run ends once a clean under way has stopped and recorded what it
+    // removed, at once when none runs. Nothing new starts after it.
     void quit();
     // A tray came (the icon shows, and closing the window no longer ends the program) or went
     // (the main window opens, and closing it ends the program).

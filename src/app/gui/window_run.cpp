@@ -55,10 +55,8 @@ int run(int& argc, char** argv, const std::vector<std::string>& arguments) {
     if (Launch::wantsWindow(arguments)) request << QStringLiteral("--window");
     if (!instance.claim(request)) return 0;
 
-    // Until the store exists, an ending signal simply ends the event loop.
+    // A signal that comes before the event loop runs is heard once it does.
     EndingSignals endingSignals;
-    auto endNow = QObject::connect(&endingSignals, &EndingSignals::received,
-                                   [] { QCoreApplication::quit(); });
     installDesktopProviders();
 
     // Asked before any tray icon is made: Qt settles on the kind of tray at that moment.
@@ -79,16 +77,16 @@ int run(int& argc, char** argv, const std::vector<std::string>& arguments) {
     QObject::connect(scenes.get(), &Scenes::trayShown, &trayPresence, &TrayPresence::iconMade);
     QObject::connect(&trayPresence, &TrayPresence::availableChanged, scenes.get(),
                      &Scenes::setTrayAvailable);
-    QObject::disconnect(endNow);
-    QObject::connect(&endingSignals, &EndingSignals::received, scenes.get(), [&scenes, &settings] {
-        finishThenQuit(scenes->store(), settings, [] { QCoreApplication::quit(); });
-    });
+    QObject::connect(&endingSignals, &EndingSignals::received, scenes.get(),
+                     [&scenes] { scenes->quit(); });
     scenes->start();
 
     int status = QApplication::exec();
     scenes.reset();
-    // The history is written in the background: what it still writes is waited for.
-    settings.flush();
+    // The history is written in the background: what it still writes is waited for, and a
+    // failure is said where it can still be read.
+    if (auto problem = settings.flush())
+        std::fprintf(stderr, "bramwick: the settings could not be saved: %s\n", problem->c_str());
     instance.leave();
     // Work still out on the pools (a scan in flight) is left as the store leaves it: the
     // program ends here without running the destructors of what those threads may still use.

@@ -214,10 +214,15 @@ ScreenConnection connectToScreen() {
     ScreenConnection made;
     if (!std::getenv("DISPLAY")) return made;
     xcb_connection_t* connection = xcb_connect(nullptr, &made.screen);
+    // A connection in error has no setup to read.
+    if (xcb_connection_has_error(connection)) {
+        xcb_disconnect(connection);
+        return made;
+    }
     auto screens = xcb_setup_roots_iterator(xcb_get_setup(connection));
     for (int i = 0; i < made.screen && screens.rem; ++i)
         xcb_screen_next(&screens);
-    if (xcb_connection_has_error(connection) || !screens.rem) {
+    if (!screens.rem) {
         xcb_disconnect(connection);
         return made;
     }

@@ -4,6 +4,7 @@
 
 #include "appearance/button_style.h"
 #include "appearance/motion.h"
+#include "base/ending.h"
 
 namespace bramwick::test {
 
@@ -71,6 +72,9 @@ Scenes& ScenesHarness::start() {
 
 ScenesHarness::~ScenesHarness() {
     scenes.reset();
+    // A quit asked every clean to end (Ending::request): the next test of this process starts
+    // afresh.
+    Ending::clear();
 }
 
 void settle() {
