@@ -5,6 +5,8 @@
 #include "appearance/skin.h"
 #include "base/edition.h"
 #include "base/text.h"
+#include "mainwindow/main_actions.h"
+#include "store/messages.h"
 
 namespace bramwick::MenuBar {
 
@@ -64,8 +66,10 @@ CleanSection cleanSection(const Store& store, bool confirming) {
     case CleanState::firstScan:
         break;
     case CleanState::confirming:
-        section.warning =
-            Store::allSafeWarning(store.safeTotal(), store.yoursInSafe(), store.trashInSafe());
+        // The same sentence as the main window's card, what goes to the Trash told apart.
+        section.warning = StoreText::allSafeWarning(
+            store.safeTotal(), store.yoursInSafe(), store.trashInSafe(),
+            MainActions::safeCleanToTrash(store.categories(), store.states()));
         break;
     case CleanState::safeTotal: {
         std::int64_t total = store.safeTotal();

@@ -203,6 +203,27 @@ TEST(Panel, TheQuickCleanIsConfirmedInsideThePanel) {
     EXPECT_FALSE(shows(panel, "reportRow"));
 }
 
+TEST(Panel, TheQuickCleanSaysApartWhatGoesToTheTrashAsTheWindowDoes) {
+    ScenesHarness h;
+    auto mine = test::category("mine", Risk::safe, CleanAction::Kind::trash);
+    mine.name = "Mine";
+    mine.customFolder = "/home/me/Mine";
+    h.store.catalog = {test::category("caches"), mine};
+    h.store.contents["caches"] = {test::item("a", 3'000'000)};
+    h.store.contents["mine"] = {test::item("m", 2'000'000)};
+    h.start();
+    h.scenes->showPanel(std::nullopt);
+    test::settle();
+    TrayPanel* panel = h.scenes->panel();
+    ASSERT_NE(panel, nullptr);
+    panel->findChild<QPushButton*>("cleanAllSafe")->click();
+    ASSERT_TRUE(panel->confirmingClean());
+    const std::string text = labelText(panel, "confirmCleanText").toStdString();
+    EXPECT_EQ(text, StoreText::allSafeWarning(5'000'000, {"Mine"}, {}, 2'000'000));
+    EXPECT_NE(text, StoreText::allSafeWarning(5'000'000, {"Mine"}, {}, 0))
+        << "the Trash's share is counted as deleted";
+}
+
 TEST(Panel, ItsButtonsOpenTheWindowsAndQuit) {
     ScenesHarness h;
     h.store.snapshot.items = {RunningItem{}};
